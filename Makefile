@@ -1,0 +1,54 @@
+# Tarvix 5: the two commands a new user needs are `make test` and `make run`.
+SHELL := /bin/bash
+JOBS  ?= $(shell nproc)
+CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+.PHONY: all deps test build run tsan fuzz bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+# Sanitized (ASan + UBSan) build of everything, then every test in parallel;
+# when clang is present, short libFuzzer runs as well.
+test: deps
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON $(CMAKE_COMMON)
+	cmake --build build/asan -j $(JOBS)
+	cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest -j $(JOBS) --output-on-failure --no-tests=error --timeout 600
+	@if command -v clang++ >/dev/null; then $(MAKE) --no-print-directory fuzz; fi
+
+# Release build of the program and libraries.
+build: deps
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORV_TESTS=OFF $(CMAKE_COMMON)
+	cmake --build build/release -j $(JOBS)
+
+# ThreadSanitizer build; runs the tests labelled "concurrency".
+tsan: deps
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DORV_TSAN=ON -DORV_GUI=OFF $(CMAKE_COMMON)
+	cmake --build build/tsan -j $(JOBS)
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		ctest -j $(JOBS) -L concurrency --output-on-failure --no-tests=ignore
+
+# libFuzzer targets under clang with ASan and UBSan, each run briefly.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON \
+		-DORV_FUZZ=ON -DORV_TESTS=OFF -DORV_GUI=OFF $(CMAKE_COMMON)
+	cmake --build build/fuzz -j $(JOBS) --target fuzzers
+	cd build/fuzz && ctest -j $(JOBS) -L fuzz --output-on-failure --no-tests=ignore
+
+# Benchmarks in a release build; run them with scripts/run-benchmarks.
+bench: deps
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DORV_TESTS=OFF -DORV_BENCH=ON $(CMAKE_COMMON)
+	cmake --build build/bench -j $(JOBS)
+
+run: build
+	@if [ -x build/release/shell/tarvix5 ]; then \
+		ORV_SIMLAB=1 build/release/shell/tarvix5; \
+	else \
+		echo "The main window is not built yet: 'make run' starts it once it exists."; \
+	fi
+
+clean:
+	rm -rf build

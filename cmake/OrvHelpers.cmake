@@ -1,0 +1,51 @@
+# orv_library(<name> DIR <folder> [DEPS <targets...>])
+#   A static library from every .cpp in <folder> (not recursive), so that
+#   adding a source file needs no edit here.
+function(orv_library name)
+  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp ${A_DIR}/*.c)
+  add_library(${name} STATIC ${srcs})
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+endfunction()
+
+# orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <labels...>])
+#   One GoogleTest executable from every *.cpp in <folder>, registered with CTest.
+#   Suites whose tests should also run under ThreadSanitizer (make tsan) carry
+#   the label "concurrency".
+function(orv_test name)
+  cmake_parse_arguments(A "" "DIR" "DEPS;LABELS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  include(GoogleTest)
+  if(NOT A_LABELS)
+    set(A_LABELS unit)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${A_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORV_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# orv_fuzz(<name> SOURCES <files...> DEPS <targets...>)
+#   A libFuzzer target (only when ORV_FUZZ and the compiler is clang). A short
+#   run seeded from fuzz/corpus/<name> is registered with CTest.
+function(orv_fuzz name)
+  cmake_parse_arguments(A "" "SECONDS" "SOURCES;DEPS" ${ARGN})
+  if(NOT ORV_FUZZ OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  if(NOT A_SECONDS)
+    set(A_SECONDS 20)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  add_dependencies(fuzzers ${name})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  set(seeds ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+  add_test(NAME fuzz.${name}
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+      ${CMAKE_SOURCE_DIR}/scripts/run-fuzz $<TARGET_FILE:${name}> ${corpus} ${seeds} ${A_SECONDS})
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()

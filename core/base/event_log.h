@@ -1,0 +1,60 @@
+#pragma once
+// The program's one writer to the system's event log.
+//
+// Until the application registers the source ("Tarvix 5") every write is
+// refused and returns 0. On Linux the log is syslog; tests register an
+// in-memory backend and read the entries back.
+#include <cstdarg>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/os/event_log_backend.h"
+
+namespace ORV {
+
+inline constexpr const char* kEventSourceName = "Tarvix 5";
+
+class CEventLog {
+ public:
+  CEventLog() = default;
+  ~CEventLog();
+  CEventLog(const CEventLog&) = delete;
+  CEventLog& operator=(const CEventLog&) = delete;
+
+  // Registers the source with a backend (the system log when none is given).
+  // The log uses the backend until Deregister; the caller keeps a backend it
+  // passed alive. False when the backend refused.
+  bool Register(std::string_view source = kEventSourceName, OS::EventLogBackend* backend = nullptr);
+  void Deregister();
+  bool IsRegistered() const;
+
+  // One event whose insertion strings are the texts up to the first empty
+  // one (the terminator, not written; texts after it are ignored). Returns
+  // non-zero on success, 0 when no source is registered or the write failed.
+  int Write(std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
+            std::initializer_list<std::string_view> texts);
+
+  // printf-style form: one insertion string made from the format.
+  int WriteFormat(std::uint16_t type, std::uint16_t category, std::uint32_t eventId, const char* format, ...)
+      __attribute__((format(printf, 5, 6)));
+
+ private:
+  mutable std::mutex mutex_;
+  OS::EventLogBackend* backend_ = nullptr;
+  std::unique_ptr<OS::EventLogBackend> owned_;
+};
+
+// The process-wide instance.
+CEventLog& EventLog();
+
+// The common driver and file convention: an error entry with category 1 and
+// event id 4 holding one text.
+int LogError(std::string_view text);
+int LogWarning(std::string_view text);
+int LogInformation(std::string_view text);
+
+}  // namespace ORV

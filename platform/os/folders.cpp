@@ -1,0 +1,185 @@
+#include "platform/os/folders.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#ifndef ORV_INSTALLED_DATA_DIR
+#define ORV_INSTALLED_DATA_DIR "/usr/local/share/tarvix5"
+#endif
+
+namespace ORV::OS {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  // The XDG specification says relative values are to be ignored.
+  if (v && *v == '/') return v;
+  return fallback;
+}
+
+std::string StripSlash(std::string s) {
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+}  // namespace
+
+std::string HomeDir() {
+  const char* h = std::getenv("HOME");
+  if (h && *h) return StripSlash(h);
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return StripSlash(pw->pw_dir);
+  return "/tmp";
+}
+
+std::string ConfigHome() { return StripSlash(EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config")); }
+std::string DataHome() { return StripSlash(EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share")); }
+std::string StateHome() { return StripSlash(EnvOr("XDG_STATE_HOME", HomeDir() + "/.local/state")); }
+std::string TempDir() { return StripSlash(EnvOr("TMPDIR", "/tmp")); }
+
+std::string DocumentsDir() {
+  // user-dirs.dirs holds lines such as XDG_DOCUMENTS_DIR="$HOME/Documents".
+  std::ifstream in(ConfigHome() + "/user-dirs.dirs");
+  std::string line;
+  const std::string key = "XDG_DOCUMENTS_DIR=\"";
+  while (std::getline(in, line)) {
+    if (line.rfind(key, 0) != 0) continue;
+    std::string v = line.substr(key.size());
+    if (auto q = v.find('"'); q != std::string::npos) v.resize(q);
+    if (v.rfind("$HOME", 0) == 0) v = HomeDir() + v.substr(5);
+    if (!v.empty() && v.front() == '/' && IsDirectory(v)) return StripSlash(v);
+  }
+  const std::string docs = HomeDir() + "/Documents";
+  if (IsDirectory(docs)) return docs;
+  return HomeDir();
+}
+
+std::string MakerConfigDir() { return ConfigHome() + "/Orvanta"; }
+std::string ProductConfigDir() { return MakerConfigDir() + "/Tarvix 5"; }
+std::string ProductDataDir() { return DataHome() + "/Orvanta/Tarvix 5"; }
+std::string ProductStateDir() { return StateHome() + "/Orvanta/Tarvix 5"; }
+
+std::string ProgramDir() {
+  std::error_code ec;
+  auto p = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  return p.parent_path().string();
+}
+
+std::string InstalledDataDir() { return ORV_INSTALLED_DATA_DIR; }
+
+bool EnsureDir(const std::string& path, unsigned mode) {
+  if (path.empty()) return false;
+  if (IsDirectory(path)) return true;
+  const fs::path p(path);
+  if (p.has_parent_path() && p.parent_path() != p) {
+    if (!EnsureDir(p.parent_path().string(), mode)) return false;
+  }
+  if (::mkdir(path.c_str(), mode) == 0) return true;
+  return errno == EEXIST && IsDirectory(path);
+}
+
+std::string MakePrivateWorkingDir(std::string_view prefix) {
+  const std::string base = TempDir();
+  EnsureDir(base, 0700);
+  std::string tmpl = base + "/" + std::string(prefix) + "XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data())) return {};
+  return std::string(buf.data());
+}
+
+bool RemoveTree(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  fs::remove_all(fs::path(path), ec);  // does not follow symbolic links
+  return !ec;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SyncPath(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+namespace {
+std::atomic<bool> g_interruptAtomicWrite{false};
+}
+
+void SetAtomicWriteInterruptForTesting(bool interrupt) { g_interruptAtomicWrite = interrupt; }
+
+bool AtomicWriteFile(const std::string& path, std::span<const std::uint8_t> data) {
+  const fs::path target(path);
+  const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+  std::string tmpl = dir + "/." + target.filename().string() + ".tmpXXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  const int fd = ::mkstemp(buf.data());
+  if (fd < 0) return false;
+  const std::string tmp(buf.data());
+  // Keep the target's permissions when it exists; new files are private.
+  struct stat st {};
+  ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600);
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && g_interruptAtomicWrite) return false;
+  if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  SyncPath(dir);
+  return true;
+}
+
+bool AtomicWriteFile(const std::string& path, std::string_view data) {
+  return AtomicWriteFile(path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+}
+
+bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes) {
+  out.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const auto size = in.tellg();
+  if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes) return false;
+  in.seekg(0);
+  out.resize(static_cast<std::size_t>(size));
+  in.read(out.data(), size);
+  return static_cast<bool>(in) || in.gcount() == size;
+}
+
+}  // namespace ORV::OS

@@ -1,0 +1,69 @@
+#pragma once
+// Where the program keeps its files, and the file operations that must not
+// lose data: private working folders, atomic replacement, safe tree removal.
+//
+//   settings (registry store)   $XDG_CONFIG_HOME/Orvanta/
+//   custom scripts, Tarvix.xml  $XDG_DATA_HOME/Orvanta/Tarvix 5/
+//   running backup base         $XDG_STATE_HOME/Orvanta/Tarvix 5/ORV-TX5
+//   working folders             mkdtemp under $TMPDIR or /tmp, mode 0700
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ORV::OS {
+
+std::string HomeDir();
+std::string ConfigHome();   // $XDG_CONFIG_HOME or ~/.config
+std::string DataHome();     // $XDG_DATA_HOME or ~/.local/share
+std::string StateHome();    // $XDG_STATE_HOME or ~/.local/state
+std::string TempDir();      // $TMPDIR or /tmp, without a trailing "/"
+std::string DocumentsDir(); // XDG_DOCUMENTS_DIR from user-dirs.dirs, else ~/Documents, else home
+
+// $XDG_CONFIG_HOME/Orvanta
+std::string MakerConfigDir();
+// $XDG_CONFIG_HOME/Orvanta/Tarvix 5
+std::string ProductConfigDir();
+// $XDG_DATA_HOME/Orvanta/Tarvix 5
+std::string ProductDataDir();
+// $XDG_STATE_HOME/Orvanta/Tarvix 5
+std::string ProductStateDir();
+
+// Folder of the running program (dirname of /proc/self/exe); empty when unknown.
+std::string ProgramDir();
+// The installed data folder (resources), set at build time.
+std::string InstalledDataDir();
+
+// Creates the folder and its missing parents, each new one with `mode`.
+// An existing folder is success.
+bool EnsureDir(const std::string& path, unsigned mode = 0700);
+
+// Creates a new private folder (mode 0700) "<TempDir>/<prefix>XXXXXX";
+// empty on failure.
+std::string MakePrivateWorkingDir(std::string_view prefix);
+
+// Removes a file or a folder tree. Symbolic links are removed, never followed.
+// A missing path is success.
+bool RemoveTree(const std::string& path);
+
+bool PathExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+
+// Writes `data` to `path` through a temporary file in the same folder that is
+// flushed to disk and then renamed over the target, so the target is always
+// either the old or the new complete file.
+bool AtomicWriteFile(const std::string& path, std::span<const std::uint8_t> data);
+bool AtomicWriteFile(const std::string& path, std::string_view data);
+
+// Test hook: while set, AtomicWriteFile stops after the temporary file is
+// written and flushed, leaves it behind and returns false, as a crash between
+// the write and the rename would.
+void SetAtomicWriteInterruptForTesting(bool interrupt);
+
+// Reads a whole file; false when it cannot be read or is larger than maxBytes.
+bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes = 1ull << 31);
+
+// fsync of a file or a folder by path.
+bool SyncPath(const std::string& path);
+
+}  // namespace ORV::OS

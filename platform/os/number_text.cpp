@@ -1,0 +1,109 @@
+#include "platform/os/number_text.h"
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+namespace ORV::OS {
+
+namespace {
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string NonFinite(double v) {
+  if (std::isnan(v)) return "nan";
+  return v < 0 ? "-inf" : "inf";
+}
+}  // namespace
+
+std::string FormatFixed(double v, int decimals) {
+  if (!std::isfinite(v)) return NonFinite(v);
+  if (decimals < 0) decimals = 0;
+  if (decimals > 60) decimals = 60;
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
+
+std::string FormatShortest(double v) {
+  if (!std::isfinite(v)) return NonFinite(v);
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
+
+std::string FormatInt(long long v) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::optional<double> ParseDouble(std::string_view text) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double v = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<long long> ParseInt(std::string_view text) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  long long v = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+double LeadingDouble(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty() || text.front() == '-' || text.front() == '+') return 0.0;
+  double v = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ec == std::errc::result_out_of_range) {
+    // from_chars leaves v untouched on overflow; atof gives +-HUGE_VAL or 0.
+    v = std::numeric_limits<double>::infinity();
+  } else if (r.ec != std::errc()) {
+    return 0.0;
+  }
+  return negative ? -v : v;
+}
+
+long long LeadingInt(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  unsigned long long v = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ec == std::errc::result_out_of_range) {
+    return negative ? std::numeric_limits<long long>::min() : std::numeric_limits<long long>::max();
+  }
+  if (r.ec != std::errc()) return 0;
+  if (v > static_cast<unsigned long long>(std::numeric_limits<long long>::max())) {
+    return negative ? std::numeric_limits<long long>::min() : std::numeric_limits<long long>::max();
+  }
+  return negative ? -static_cast<long long>(v) : static_cast<long long>(v);
+}
+
+void PinNumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
+
+}  // namespace ORV::OS

@@ -1,0 +1,65 @@
+#pragma once
+// Shared test fixtures.
+#include <string>
+
+#include "platform/os/event_log_backend.h"
+
+namespace ORV::Test {
+
+// A fresh private folder, removed with everything in it at destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_STATE_HOME and TMPDIR at
+// folders inside a temporary folder for the lifetime of the object, and
+// restores them afterwards.
+class SandboxedHome {
+ public:
+  SandboxedHome();
+  ~SandboxedHome();
+  const std::string& root() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  std::string saved_[5];
+  bool had_[5] = {};
+};
+
+// Registers the process event log with an in-memory backend and restores an
+// unregistered log at destruction.
+class MemoryEventLog {
+ public:
+  MemoryEventLog();
+  ~MemoryEventLog();
+  OS::MemoryEventLogBackend& backend() { return backend_; }
+  std::string Dump() const { return backend_.Dump(); }
+
+ private:
+  OS::MemoryEventLogBackend backend_;
+};
+
+// Switches the process to a locale whose decimal point is "," (de_DE.UTF-8,
+// compiled into a private folder with localedef when the system lacks it),
+// and back to "C" at destruction. Fails the test (never skips) when no such
+// locale can be made.
+class CommaLocale {
+ public:
+  CommaLocale();
+  ~CommaLocale();
+  bool active() const { return active_; }
+
+ private:
+  bool active_ = false;
+};
+
+}  // namespace ORV::Test
