@@ -1,0 +1,2 @@
+// The spreadsheet writer lives in namespace Xlsx.
+namespace Xlsx {}
