@@ -40,6 +40,16 @@ std::string FormatShortest(double v) {
   return std::string(buf, r.ptr);
 }
 
+std::string FormatGeneral(double v, int precision) {
+  if (!std::isfinite(v)) return NonFinite(v);
+  if (precision < 1) precision = 1;
+  if (precision > 40) precision = 40;
+  char buf[128];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
+
 std::string FormatInt(long long v) {
   char buf[32];
   auto r = std::to_chars(buf, buf + sizeof buf, v);

@@ -15,6 +15,9 @@ std::string FormatFixed(double v, int decimals);
 // Like printf("%g")-free shortest round-trip text ("1.5", "1e+20").
 std::string FormatShortest(double v);
 std::string FormatInt(long long v);
+// Like printf("%.*g", precision, v): at most `precision` significant digits,
+// no trailing zeros, exponent form only for very large or small values.
+std::string FormatGeneral(double v, int precision);
 
 // The whole text must be a number (leading and trailing white space allowed).
 std::optional<double> ParseDouble(std::string_view text);

@@ -8,8 +8,8 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at s[i], advancing i; malformed input gives U+FFFD and
-// consumes one byte.
+}  // namespace
+
 char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
   const auto b0 = static_cast<unsigned char>(s[i]);
   if (b0 < 0x80) {
@@ -54,6 +54,8 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
   i += static_cast<std::size_t>(extra) + 1;
   return cp;
 }
+
+namespace {
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {

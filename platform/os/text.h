@@ -10,6 +10,11 @@
 
 namespace ORV::OS {
 
+// Decodes the code point that starts at utf8[i] and advances i past it. A
+// malformed sequence, an encoded surrogate or an overlong form gives U+FFFD
+// and consumes one byte. i must be less than utf8.size().
+char32_t DecodeUtf8(std::string_view utf8, std::size_t& i);
+
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
