@@ -97,6 +97,7 @@ bool PrepareCommaLocale() {
     if (const char* shared = std::getenv("ORV_TEST_LOCALE_DIR"); shared && *shared) folder = shared;
     if (folder.empty() || !CompileCommaLocale(folder)) {
       static const std::string own = OS::MakePrivateWorkingDir("orv-locale-");
+      std::atexit([] { OS::RemoveTree(own); });
       folder = own;
       if (folder.empty() || !CompileCommaLocale(folder)) return;
     }
