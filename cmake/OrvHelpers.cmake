@@ -1,3 +1,9 @@
+# With the fuzz targets on, every library is built with libFuzzer's coverage
+# instrumentation, so the fuzzers are guided through the code they test.
+if(ORV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # orv_library(<name> DIR <folder> [DEPS <targets...>])
 #   A static library from every .cpp in <folder> (not recursive), so that
 #   adding a source file needs no edit here.
@@ -8,8 +14,10 @@ function(orv_library name)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
 endfunction()
 
-# orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <labels...>])
+# orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <label>])
 #   One GoogleTest executable from every *.cpp in <folder>, registered with CTest.
+#   The tests run with QT_QPA_PLATFORM=offscreen, ORV_TEST_SOURCE_DIR (the
+#   source tree) and ORV_TEST_LOCALE_DIR (where test locales are compiled once).
 #   Suites whose tests should also run under ThreadSanitizer (make tsan) carry
 #   the label "concurrency".
 function(orv_test name)
@@ -21,9 +29,15 @@ function(orv_test name)
   if(NOT A_LABELS)
     set(A_LABELS unit)
   endif()
+  # The environment goes through `env` as the tests' launcher: a list in the
+  # ENVIRONMENT property would be split apart on its way through the test
+  # discovery, and only its first variable would be set.
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+    env QT_QPA_PLATFORM=offscreen
+        ORV_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+        ORV_TEST_LOCALE_DIR=${CMAKE_BINARY_DIR}/test-locales)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${A_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORV_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES LABELS "${A_LABELS}")
 endfunction()
 
 # orv_fuzz(<name> SOURCES <files...> DEPS <targets...>)

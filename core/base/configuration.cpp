@@ -11,6 +11,7 @@
 #include "platform/os/folders.h"
 #include "platform/os/number_text.h"
 #include "platform/os/registry_store.h"
+#include "platform/os/text.h"
 
 namespace ORV {
 
@@ -100,21 +101,22 @@ void Configuration::Load(OS::RegistryStore& store) {
       if (!border.empty()) borderDefault = border.front().color;
       if (!outer.empty()) outerDefault = outer.front().color;
       if (!inner.empty()) innerDefault = inner.front().color;
-      DefaultZoneColors = {borderDefault, outerDefault, innerDefault};
     }
     break;
   }
+  DefaultZoneColors = {borderDefault, outerDefault, innerDefault};
   ZoneBorderColor = static_cast<std::uint32_t>(reg.GetInt("ZoneBorderColor", static_cast<int>(borderDefault)));
   ZoneOuterEdgeColor = static_cast<std::uint32_t>(reg.GetInt("ZoneOuterEdgeColor", static_cast<int>(outerDefault)));
   ZoneInnerEdgeColor = static_cast<std::uint32_t>(reg.GetInt("ZoneInnerEdgeColor", static_cast<int>(innerDefault)));
 
+  // Path lengths count characters (UTF-16 units), not bytes.
   MicroscopeDevicePath = reg.GetString("MicroscopeDevicePath", "");
-  if (MicroscopeDevicePath.size() < 5) MicroscopeDevicePath = kDefaultMicroscopeDevicePath;
+  if (OS::Utf16Length(MicroscopeDevicePath) < 5) MicroscopeDevicePath = kDefaultMicroscopeDevicePath;
   MultiInterfaceDevicePath = reg.GetString("MultiInterfaceDevicePath", "");
-  if (MultiInterfaceDevicePath.size() < 5 || MultiInterfaceDevicePath.size() > 26)
-    MultiInterfaceDevicePath = kDefaultMultiInterfaceDevicePath;
+  const std::size_t multiLength = OS::Utf16Length(MultiInterfaceDevicePath);
+  if (multiLength < 5 || multiLength > 26) MultiInterfaceDevicePath = kDefaultMultiInterfaceDevicePath;
   HeatControllerDevicePath = reg.GetString("HeatControllerDevicePath", "");
-  if (HeatControllerDevicePath.size() < 5) HeatControllerDevicePath.clear();
+  if (OS::Utf16Length(HeatControllerDevicePath) < 5) HeatControllerDevicePath.clear();
   SonoFlowScaleFactor = static_cast<float>(reg.GetInt("SonoFlowScaleFactor", 110)) / 100.0f;
   VideoRecordingEnabled = reg.GetInt("VideoRecordingEnabled", 0) != 0;
   VideoRecordLowFactor = static_cast<std::uint16_t>(reg.GetInt("VideoRecordLowFactor", 6));
@@ -141,11 +143,13 @@ void Configuration::Load(OS::RegistryStore& store) {
   for (int i = 0; i < 12; ++i) HotKeys[static_cast<std::size_t>(i)] = reg.GetString("HOTKEY_F" + std::to_string(i + 1), "");
   ExperimentValues.fill(-1.0f);
 
+  // The stored list replaces the one in memory (appending to it would double
+  // the list on every further Load and Save).
   const std::string calibration = reg.GetString("CameraCalibrationAndMagnification", "");
+  CalibrationLists.clear();
   if (!calibration.empty()) {
     ParseCalibrationList(calibration, CalibrationLists);
   } else {
-    CalibrationLists.clear();
     const std::string label = OS::FormatFixed(Magnification, 1);
     for (int i = 0; i < 4; ++i) {
       CalibrationMap map;
@@ -234,10 +238,16 @@ void Configuration::SetSettingsString(std::string_view name, std::string_view va
 }
 
 std::string Configuration::GetTempWorkingDirectory() {
-  if (!BackupBufferDir.empty() && OS::IsDirectory(BackupBufferDir)) return BackupBufferDir;
-  // The backup base is private to the user and survives a reboot.
+  // A folder of someone else is never written into.
+  if (OS::IsOwnedDirectory(BackupBufferDir)) return BackupBufferDir;
+  // The backup base is private to the user and survives a reboot; an
+  // existing one that is a symbolic link or someone else's is refused.
   const std::string folder = OS::ProductStateDir() + "/ORV-TX5";
-  if (OS::EnsureDir(folder, 0700)) BackupBufferDir = folder;
+  if (OS::EnsurePrivateDir(folder)) {
+    BackupBufferDir = folder;
+  } else {
+    LogError("Configuration::GetTempWorkingDirectory() - cannot use the backup folder '" + folder + "'");
+  }
   return BackupBufferDir;
 }
 
@@ -273,7 +283,9 @@ int Configuration::ParseCalibrationList(std::string_view text, std::vector<Calib
   const std::size_t n = text.size();
   if (n == 0) return kCalibrationOk;
   auto readNumber = [&](double& out) {
-    // A decimal number in the "C" form; an unparsable one counts as 0.
+    // A decimal number in the "C" form after optional white space, as atof
+    // reads it; an unparsable one counts as 0.
+    while (pos < n && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
     std::size_t end = pos;
     while (end < n && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.' || text[end] == '-' ||
                        text[end] == '+' || text[end] == 'e' || text[end] == 'E'))

@@ -85,8 +85,10 @@ class Configuration : public CSingleton<Configuration> {
   void SetSettingsString(std::string_view name, std::string_view value);
 
   // The folder of the running backup and the record stores: BackupBufferDir
-  // when it exists, else "ORV-TX5" in the product's state folder, created
-  // privately and remembered in BackupBufferDir.
+  // when it is an existing folder of the user, else "ORV-TX5" in the
+  // product's state folder, made private (mode 0700) and remembered in
+  // BackupBufferDir. When that cannot be made, BackupBufferDir is returned
+  // unchanged and the event log says why.
   std::string GetTempWorkingDirectory();
 
   // colors.xml reader: fills the three lists (Outer, Inner, Border order in

@@ -193,13 +193,15 @@ int DeleteFilesInFolder(std::string_view folder) {
   int count = 0;
   fs::directory_iterator it(fs::path(std::string(folder)), ec);
   if (ec) return 0;
-  for (const auto& entry : it) {
+  // Stepped with error codes: nothing here throws.
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code e2;
-    if (!entry.is_regular_file(e2) || entry.is_symlink(e2)) continue;
+    const auto& entry = *it;
+    if (entry.is_symlink(e2) || !entry.is_regular_file(e2)) continue;
     if (!fs::remove(entry.path(), e2)) return -1;
     ++count;
   }
-  return count;
+  return ec ? -1 : count;
 }
 
 namespace {

@@ -89,6 +89,22 @@ bool EnsureDir(const std::string& path, unsigned mode) {
   return errno == EEXIST && IsDirectory(path);
 }
 
+bool EnsurePrivateDir(const std::string& path) {
+  if (path.empty()) return false;
+  const fs::path p(path);
+  if (p.has_parent_path() && p.parent_path() != p && !EnsureDir(p.parent_path().string(), 0700)) return false;
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  if ((st.st_mode & 0777) != 0700 && ::chmod(path.c_str(), 0700) != 0) return false;
+  return true;
+}
+
+bool IsOwnedDirectory(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
 std::string MakePrivateWorkingDir(std::string_view prefix) {
   const std::string base = TempDir();
   EnsureDir(base, 0700);

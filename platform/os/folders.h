@@ -38,6 +38,15 @@ std::string InstalledDataDir();
 // An existing folder is success.
 bool EnsureDir(const std::string& path, unsigned mode = 0700);
 
+// Makes sure `path` is a private folder of the current user: creates it (and
+// its missing parents) with mode 0700, or accepts an existing one only when it
+// is a real folder (not a symbolic link) owned by the user, and then sets its
+// mode to 0700. False when it cannot be made or belongs to someone else.
+bool EnsurePrivateDir(const std::string& path);
+
+// True when `path` is a folder (symbolic links followed) owned by the current user.
+bool IsOwnedDirectory(const std::string& path);
+
 // Creates a new private folder (mode 0700) "<TempDir>/<prefix>XXXXXX";
 // empty on failure.
 std::string MakePrivateWorkingDir(std::string_view prefix);

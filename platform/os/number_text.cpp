@@ -3,7 +3,11 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
+
+#include <locale.h>
 
 namespace ORV::OS {
 
@@ -87,8 +91,12 @@ double LeadingDouble(std::string_view text) {
   double v = 0;
   auto r = std::from_chars(text.data(), text.data() + text.size(), v);
   if (r.ec == std::errc::result_out_of_range) {
-    // from_chars leaves v untouched on overflow; atof gives +-HUGE_VAL or 0.
-    v = std::numeric_limits<double>::infinity();
+    // from_chars leaves v untouched when the value is out of range, whether
+    // too large (atof: HUGE_VAL) or too small (atof: 0 or a subnormal).
+    // strtod in the "C" locale tells the two apart.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    const std::string copy(text.data(), static_cast<std::size_t>(r.ptr - text.data()));
+    v = cLocale ? strtod_l(copy.c_str(), nullptr, cLocale) : 0.0;
   } else if (r.ec != std::errc()) {
     return 0.0;
   }

@@ -238,10 +238,20 @@ bool RegistryStore::Load() {
     }
   }
   if (!ok) {
-    const std::string aside = file_ + ".damaged-" + std::to_string(static_cast<long long>(std::time(nullptr)));
+    // Never overwrite an earlier damaged file: a second one found in the
+    // same second gets a numbered name.
+    const std::string stem = file_ + ".damaged-" + std::to_string(static_cast<long long>(std::time(nullptr)));
+    std::string aside = stem;
+    for (int n = 1; PathExists(aside) && n < 1000; ++n) aside = stem + "-" + std::to_string(n);
     std::error_code ec;
     std::filesystem::rename(file_, aside, ec);
-    damageReport_ = "The settings file '" + file_ + "' is damaged; it was kept as '" + aside + "' and the default settings are used.";
+    // When it cannot be moved, keep a copy of what could be read, so the next
+    // write does not destroy the only copy.
+    const bool kept = !ec || (!data.empty() && !PathExists(aside) && AtomicWriteFile(aside, data));
+    damageReport_ = kept ? "The settings file '" + file_ + "' is damaged; it was kept as '" + aside +
+                               "' and the default settings are used."
+                         : "The settings file '" + file_ + "' is damaged and could not be kept aside (" +
+                               ec.message() + "); the default settings are used.";
     root_ = std::make_unique<Key>();
   }
   return ok;

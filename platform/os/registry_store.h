@@ -10,8 +10,8 @@
 // The whole tree lives in one file, rewritten atomically (temporary file,
 // fsync, rename) after every change, or once at the end of a Batch. A file
 // that cannot be read back (bad magic, bad checksum, truncated) is renamed
-// aside to "<file>.damaged-<seconds>" and the store starts empty;
-// TakeDamageReport() then says so once.
+// aside to "<file>.damaged-<seconds>" (with "-<n>" added when that name is
+// taken) and the store starts empty; TakeDamageReport() then says so once.
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -1,8 +1,10 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -10,6 +12,11 @@
 #include "platform/os/folders.h"
 
 namespace ORV::Test {
+
+unsigned FileMode(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 TempDir::TempDir() { path_ = OS::MakePrivateWorkingDir("orv-test-"); }
 TempDir::~TempDir() { OS::RemoveTree(path_); }
@@ -45,22 +52,57 @@ MemoryEventLog::MemoryEventLog() { EventLog().Register(kEventSourceName, &backen
 MemoryEventLog::~MemoryEventLog() { EventLog().Deregister(); }
 
 namespace {
-// Compiles de_DE.UTF-8 once into a folder that lives as long as the process.
+constexpr const char* kCommaLocale = "de_DE.UTF-8";
+
+bool CommaLocaleWorks() {
+  const bool ok = std::setlocale(LC_NUMERIC, kCommaLocale) != nullptr;
+  std::setlocale(LC_NUMERIC, "C");
+  return ok;
+}
+
+// Compiles the locale into <folder>/de_DE.UTF-8. It is built in a private
+// folder beside it and renamed into place, so test processes running side by
+// side never see half a locale.
+bool CompileCommaLocale(const std::string& folder) {
+  const std::string target = folder + "/" + kCommaLocale;
+  if (OS::IsDirectory(target)) return true;
+  if (!OS::EnsureDir(folder)) return false;
+  std::string scratch = folder + "/build-XXXXXX";
+  if (!::mkdtemp(scratch.data())) return false;
+  const std::string built = scratch + "/" + kCommaLocale;
+  const std::string cmd = "localedef -i de_DE -f UTF-8 '" + built + "' >/dev/null 2>&1";
+  // localedef may warn (non-zero exit) and still write a usable locale.
+  if (std::system(cmd.c_str()) != 0 && !OS::IsDirectory(built)) {
+    OS::RemoveTree(scratch);
+    return false;
+  }
+  // Losing the race to another process is fine: its locale is as good.
+  std::rename(built.c_str(), target.c_str());
+  OS::RemoveTree(scratch);
+  return OS::IsDirectory(target);
+}
+
+// Makes de_DE.UTF-8 available once per process: the system's own, else one
+// compiled into ORV_TEST_LOCALE_DIR (shared by the test runs of a build), else
+// into a private folder that lives as long as the process.
 bool PrepareCommaLocale() {
   static std::once_flag once;
   static bool ok = false;
   std::call_once(once, [] {
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
-      std::setlocale(LC_NUMERIC, "C");
+    if (CommaLocaleWorks()) {
       ok = true;
       return;
     }
-    static std::string dir = OS::MakePrivateWorkingDir("orv-locale-");
-    const std::string cmd = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0 && !OS::IsDirectory(dir + "/de_DE.UTF-8")) return;
-    setenv("LOCPATH", dir.c_str(), 1);
-    ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-    std::setlocale(LC_NUMERIC, "C");
+    std::string folder;
+    if (const char* shared = std::getenv("ORV_TEST_LOCALE_DIR"); shared && *shared) folder = shared;
+    if (folder.empty() || !CompileCommaLocale(folder)) {
+      static const std::string own = OS::MakePrivateWorkingDir("orv-locale-");
+      std::atexit([] { OS::RemoveTree(own); });
+      folder = own;
+      if (folder.empty() || !CompileCommaLocale(folder)) return;
+    }
+    setenv("LOCPATH", folder.c_str(), 1);
+    ok = CommaLocaleWorks();
   });
   return ok;
 }
@@ -71,7 +113,7 @@ CommaLocale::CommaLocale() {
     ADD_FAILURE() << "no locale with a decimal comma could be made (needs the 'locales' package)";
     return;
   }
-  active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  active_ = std::setlocale(LC_ALL, kCommaLocale) != nullptr;
   if (!active_ || std::localeconv()->decimal_point[0] != ',') {
     ADD_FAILURE() << "de_DE.UTF-8 does not use a decimal comma";
     active_ = false;

@@ -20,6 +20,9 @@ class TempDir {
   std::string path_;
 };
 
+// The permission bits of a path (symbolic links not followed); 0 when it is missing.
+unsigned FileMode(const std::string& path);
+
 // Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_STATE_HOME and TMPDIR at
 // folders inside a temporary folder for the lifetime of the object, and
 // restores them afterwards.
@@ -49,8 +52,9 @@ class MemoryEventLog {
 };
 
 // Switches the process to a locale whose decimal point is "," (de_DE.UTF-8,
-// compiled into a private folder with localedef when the system lacks it),
-// and back to "C" at destruction. Fails the test (never skips) when no such
+// compiled with localedef when the system lacks it: once per build into
+// $ORV_TEST_LOCALE_DIR, else into a private folder), and back to "C" at
+// destruction. Fails the test (never skips) when no such
 // locale can be made.
 class CommaLocale {
  public:
