@@ -47,9 +47,9 @@ std::string FormatSecondsField(double v) {
   const long long hundredths = std::llround(std::fabs(v) * 100.0);
   char buf[48];
   std::snprintf(buf, sizeof buf, "%s%lld.%02lld", neg ? "-" : "", hundredths / 100, hundredths % 100);
-  std::string s = buf;
-  while (s.size() < 5) s.insert(neg ? 1 : 0, "0");
-  return s;
+  std::string digits = buf + (neg ? 1 : 0);
+  if (digits.size() < 4) digits = std::string(4 - digits.size(), '0') + digits;  // "%05.2f" width
+  return neg ? "-" + digits : digits;
 }
 }  // namespace
 
