@@ -47,8 +47,10 @@ std::string FormatSecondsField(double v) {
   const long long hundredths = std::llround(std::fabs(v) * 100.0);
   char buf[48];
   std::snprintf(buf, sizeof buf, "%s%lld.%02lld", neg ? "-" : "", hundredths / 100, hundredths % 100);
+  // "%05.2f": zero-padded to five characters, the sign included.
   std::string digits = buf + (neg ? 1 : 0);
-  if (digits.size() < 4) digits = std::string(4 - digits.size(), '0') + digits;  // "%05.2f" width
+  const std::size_t width = neg ? 4 : 5;
+  if (digits.size() < width) digits = std::string(width - digits.size(), '0') + digits;
   return neg ? "-" + digits : digits;
 }
 }  // namespace
