@@ -194,7 +194,8 @@ TEST(DeviceLock, ExchangesFromSeveralThreadsNeverInterleave) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kQueries; ++i) {
-        const std::string command = "?" + std::to_string(t) + "-" + std::to_string(i);
+        std::string command = "?";
+        command.append(std::to_string(t)).append("-").append(std::to_string(i));
         std::string reply;
         if (!device.Query(reply, command) || reply != ">" + command + "\r") ++mismatches[t];
       }
