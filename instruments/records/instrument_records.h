@@ -81,6 +81,8 @@ struct PMK4xData3 {
 };
 
 static_assert(sizeof(PMK4xData3) == 124);
+static_assert(offsetof(PMK4xData3, flowValid) == 0);
+static_assert(offsetof(PMK4xData3, switch1) == 1);
 static_assert(offsetof(PMK4xData3, temperature) == 4);
 static_assert(offsetof(PMK4xData3, temperatureTarget) == 8);
 static_assert(offsetof(PMK4xData3, force) == 12);
@@ -102,7 +104,10 @@ static_assert(offsetof(PMK4xData3, digital3) == 63);
 static_assert(offsetof(PMK4xData3, dutyRate) == 64);
 static_assert(offsetof(PMK4xData3, extended) == 68);
 static_assert(offsetof(PMK4xData3, reserved108) == 108);
+static_assert(offsetof(PMK4xData3, reserved112) == 112);
+static_assert(offsetof(PMK4xData3, reserved116) == 116);
 static_assert(offsetof(PMK4xData3, reserved120) == 120);
+static_assert(offsetof(PMK4xData3, reserved122) == 122);
 static_assert(offsetof(PMK4xData3, reserved123) == 123);
 
 // One flow sample, 12 bytes.
@@ -118,6 +123,7 @@ struct FMASL1600Data {
 };
 
 static_assert(sizeof(FMASL1600Data) == 12);
+static_assert(offsetof(FMASL1600Data, time) == 0);
 static_assert(offsetof(FMASL1600Data, flow) == 4);
 static_assert(offsetof(FMASL1600Data, index) == 8);
 
@@ -131,6 +137,7 @@ struct MicroscopeSample {
   static constexpr std::size_t kSize = 16;
 };
 static_assert(sizeof(MicroscopeSample) == 16);
+static_assert(offsetof(MicroscopeSample, time) == 0);
 static_assert(offsetof(MicroscopeSample, temperature) == 4);
 static_assert(offsetof(MicroscopeSample, setting) == 8);
 static_assert(offsetof(MicroscopeSample, microscope) == 12);
@@ -143,6 +150,7 @@ struct HeatControllerSample {
   static constexpr std::size_t kSize = 20;
 };
 static_assert(sizeof(HeatControllerSample) == 20);
+static_assert(offsetof(HeatControllerSample, channelFlags) == 0);
 static_assert(offsetof(HeatControllerSample, temperatures) == 4);
 
 // ---- inline definitions ----

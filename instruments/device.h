@@ -1,0 +1,124 @@
+#pragma once
+// The base of every instrument: its port, the connected state, its type code
+// and reply separator, a per-device text log, and the command layer the
+// serial instruments share (send a CR-terminated command, read one reply,
+// check its prefix and split it into fields).
+//
+// Threads: a device is used by the user interface and by its sampling
+// thread. Each operation here, and Load, Ping and Close, holds the device's
+// lock, so exchanges never interleave. A caller that needs several commands
+// to go out as one sequence holds Lock() around them (it is recursive).
+// Nothing here throws; failures are return values.
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "instruments/serial_port.h"
+
+namespace ORV {
+
+// The type codes of the instrument kinds.
+enum DeviceType : std::uint32_t {
+  kDeviceSinglePressureInterface = 1,
+  kDeviceFlowMeter = 2,
+  kDeviceMultiInterface = 8,
+  kDeviceMicroscope = 16,
+  kDeviceHeatController = 32,
+};
+
+class Device {
+ public:
+  // Waits the given milliseconds; drivers make their fixed pauses through it.
+  using Sleeper = std::function<void(std::uint32_t ms)>;
+
+  static constexpr std::uint32_t kDefaultTimeout = SerialPort::kDefaultTimeout;
+  static constexpr std::uint32_t kReadSize = 255;
+  static constexpr std::uint8_t kCommandEnd = 0x0D;
+
+  Device(std::uint32_t typeCode, char separator);
+  virtual ~Device();
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+
+  // Opens the instrument on a port name or device path and checks it;
+  // returns whether it is connected.
+  bool Load(const std::string& port);
+  // Asks the instrument for its identity and checks the answer.
+  bool Ping();
+  // Logs and closes an open port, closes the log, clears the connected flag.
+  void Close();
+  bool IsConnected() const { return connected_.load(); }
+
+  // Opens the log file at `path`, truncating it; returns whether logging is on.
+  bool OpenLog(const std::string& path);
+  // The drivers' log convention: when the configuration's Debug switch is on,
+  // OpenLog on `fileName` in the temporary folder; otherwise logging stays off.
+  bool OpenDebugLog(std::string_view fileName);
+  bool IsLogging() const;
+
+  // The command layer. Each returns false when the port has no handle.
+  // Writes exactly the given bytes.
+  bool SendRawData(const std::uint8_t* data, std::size_t count);
+  // Writes the command followed by one carriage return.
+  bool Send(std::string_view command);
+  // Reads one reply of up to kReadSize bytes; true when at least one byte came.
+  bool ReadData(std::vector<std::uint8_t>& buffer);
+  // Send, then one read: true unless sending or reading failed, also when
+  // nothing arrived (the reply is then empty). A failed read leaves `reply`.
+  bool Query(std::string& reply, std::string_view command);
+  // Checks that `reply` begins with `prefix` and appends its fields, split on
+  // the separator, to `fields`: the text from `start` to the first separator
+  // when that separator lies after `start`, the texts between separators, and
+  // the text after the last one without the CR (or CR LF) that ends a reply.
+  // False when the prefix differs, there is no separator or the first one is
+  // the last character; else true when `fields` holds at least `minimum`.
+  bool SplitReply(std::string_view reply, std::string_view prefix, std::vector<std::string>& fields,
+                  std::size_t minimum, std::size_t start) const;
+  // Logs whether the port at `name` is open.
+  void LogPortOpen(const std::string& name);
+
+  std::recursive_mutex& Lock() const { return lock_; }
+  SerialPort& Port() { return port_; }
+  std::uint32_t TypeCode() const { return typeCode_; }
+  char Separator() const { return separator_; }
+  std::string PortName() const;
+  void SetPortName(const std::string& name);
+
+  // A time-out taken from the configuration: above 0 as it is, else the
+  // device's default (500 ms).
+  std::uint32_t ResolveTimeout(std::int32_t configured) const;
+
+  // Replaces the real sleep of the fixed waits (tests record them instead).
+  void SetSleeper(Sleeper sleeper);
+
+ protected:
+  // What each instrument supplies; called with the lock held.
+  virtual bool OnLoad(const std::string& port) = 0;
+  virtual bool OnPing() = 0;
+  // The base close; an instrument that must say goodbye first overrides it
+  // and calls Device::OnClose at the end.
+  virtual void OnClose();
+
+  void SetConnected(bool connected) { connected_.store(connected); }
+  // Writes one line (a line feed is added) and flushes it, when logging is on.
+  void WriteLog(std::string_view line);
+  // A fixed pause through the sleeper.
+  void Wait(std::uint32_t ms);
+
+ private:
+  mutable std::recursive_mutex lock_;
+  std::atomic<bool> connected_{false};
+  SerialPort port_;
+  std::string portName_;
+  const std::uint32_t typeCode_;
+  const char separator_;
+  std::ofstream log_;
+  Sleeper sleeper_;
+};
+
+}  // namespace ORV
