@@ -26,7 +26,7 @@ CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceLi
     return list;
   }
   pugi::xml_document doc;
-  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) {
+  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto)) {
     LogWarning("Custom traces: \"" + indexPath + "\" is not well-formed XML; no custom traces are loaded.");
     return list;
   }

@@ -16,39 +16,75 @@ namespace {
 // The vessel formulas use pi to nine digits.
 constexpr double kVesselPi = 3.14159265;
 
+// The globals set on every sample. Their name strings are made once per
+// state and kept in the registry, so setting one costs a table store, not a
+// string lookup.
+enum Key : int {
+  kOuterLeft, kOuterRight, kOuterDiameter, kVesselArea, kInnerLeft, kInnerRight, kInnerDiameter, kLumenArea,
+  kLeftWallThickness, kRightWallThickness, kAverageWallThickness, kCrossSectionalArea, kMediaLumenRatio,
+  kVascularResistance, kMeanPressure,  // the fifteen vessel values
+  kShearStress, kTemp, kP1, kP2, kP4, kForce, kPH, kPulse, kFlow, kCurrentCamera, kCurrentZone, kCurrentTime,
+  kRunFunc, kKeyCount
+};
+constexpr int kVesselValues = kMeanPressure + 1;
+constexpr const char* kKeyNames[kKeyCount] = {
+    "OuterLeft", "OuterRight", "OuterDiameter", "VesselArea", "InnerLeft", "InnerRight", "InnerDiameter",
+    "LumenArea", "LeftWallThickness", "RightWallThickness", "AverageWallThickness", "CrossSectionalArea",
+    "MediaLumenRatio", "VascularResistance", "MeanPressure", "ShearStress", "Temp", "P1", "P2", "P4", "Force", "PH",
+    "Pulse", "Flow", "current_camera", "current_zone", "current_time", "ORVRunFunc"};
+const char kKeysTag = 0;  // registry key (by address) of the table of key strings
+
+void MakeKeys(lua_State* L) {
+  lua_createtable(L, kKeyCount, 0);
+  for (int k = 0; k < kKeyCount; ++k) {
+    lua_pushstring(L, kKeyNames[k]);
+    lua_rawseti(L, -2, k + 1);
+  }
+  lua_rawsetp(L, LUA_REGISTRYINDEX, &kKeysTag);
+}
+
 // Sets globals without metamethods: a script that gives _G a metatable must
-// not run code from here.
+// not run code from here. Pushes the globals and the key table; Done() pops
+// them.
 class Globals {
  public:
   explicit Globals(lua_State* L) : L_(L) {
     lua_rawgeti(L_, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-    index_ = lua_gettop(L_);
+    globals_ = lua_gettop(L_);
+    lua_rawgetp(L_, LUA_REGISTRYINDEX, &kKeysTag);
+    keys_ = globals_ + 1;
+  }
+  void Number(Key k, double value) {
+    lua_rawgeti(L_, keys_, k + 1);
+    lua_pushnumber(L_, value);
+    lua_rawset(L_, globals_);
+  }
+  void Integer(Key k, lua_Integer value) {
+    lua_rawgeti(L_, keys_, k + 1);
+    lua_pushinteger(L_, value);
+    lua_rawset(L_, globals_);
   }
   void Number(std::string_view name, double value) {
     lua_pushlstring(L_, name.data(), name.size());
     lua_pushnumber(L_, value);
-    lua_rawset(L_, index_);
-  }
-  void Integer(const char* name, lua_Integer value) {
-    lua_pushstring(L_, name);
-    lua_pushinteger(L_, value);
-    lua_rawset(L_, index_);
+    lua_rawset(L_, globals_);
   }
   void String(std::string_view name, std::string_view value) {
     lua_pushlstring(L_, name.data(), name.size());
     lua_pushlstring(L_, value.data(), value.size());
-    lua_rawset(L_, index_);
+    lua_rawset(L_, globals_);
   }
-  // Pushes the global's value.
-  int Get(const char* name) {
-    lua_pushstring(L_, name);
-    return lua_rawget(L_, index_);
+  // Pushes the global's value and returns its type.
+  int Get(Key k) {
+    lua_rawgeti(L_, keys_, k + 1);
+    return lua_rawget(L_, globals_);
   }
-  int index() const { return index_; }
+  void Done() { lua_settop(L_, globals_ - 1); }
 
  private:
   lua_State* L_;
-  int index_;
+  int globals_;
+  int keys_;
 };
 
 // Truncates toward zero into the int32 range (NaN gives 0).
@@ -130,6 +166,7 @@ struct CompileArgs {
 // that needs a destructor.
 int CustomTracesWithLuaContext::CompileBody(lua_State* L, void* arg) {
   const auto& a = *static_cast<const CompileArgs*>(arg);
+  MakeKeys(L);
   LuaSandbox::LoadText(L, a.chunk, "=script");
   Globals g(L);
   for (const CustomTraceConstant& c : *a.constants) {
@@ -139,7 +176,7 @@ int CustomTracesWithLuaContext::CompileBody(lua_State* L, void* arg) {
       g.String(c.Name(), c.Text());
     }
   }
-  lua_settop(L, g.index() - 1);
+  g.Done();
   // Running the chunk defines local_innerfunc and ORVRunFunc, so the first
   // Run already calls the script.
   lua_call(L, 0, 0);
@@ -175,60 +212,49 @@ struct CustomTracesWithLuaContext::VesselArgs {
 
 int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
   const auto& a = *static_cast<const VesselArgs*>(arg);
-  double v[15] = {};
-  enum {
-    OuterLeft, OuterRight, OuterDiameter, VesselArea, InnerLeft, InnerRight, InnerDiameter, LumenArea,
-    LeftWallThickness, RightWallThickness, AverageWallThickness, CrossSectionalArea, MediaLumenRatio,
-    VascularResistance, MeanPressure
-  };
-  static const char* const kNames[15] = {
-      "OuterLeft", "OuterRight", "OuterDiameter", "VesselArea", "InnerLeft", "InnerRight", "InnerDiameter",
-      "LumenArea", "LeftWallThickness", "RightWallThickness", "AverageWallThickness", "CrossSectionalArea",
-      "MediaLumenRatio", "VascularResistance", "MeanPressure"};
+  double v[kVesselValues] = {};
   Globals g(L);
   bool haveShear = false;
   double shear = 0.0;
   if (a.camera != -1 && a.zone != -1) {
-    const WallPositions& w = a.walls;
-    const float ol = w.OuterLeft, orr = w.OuterRight, il = w.InnerLeft, ir = w.InnerRight;
+    const float ol = a.walls.OuterLeft, orr = a.walls.OuterRight, il = a.walls.InnerLeft, ir = a.walls.InnerRight;
     const double OL = ol, OR = orr, IL = il, IR = ir;
     // Diameters and wall thicknesses are single-precision differences; the
     // areas and ratios are computed in double from the widened positions.
-    v[OuterLeft] = OL;
-    v[OuterRight] = OR;
-    v[OuterDiameter] = static_cast<float>(orr - ol);
-    v[InnerLeft] = IL;
-    v[InnerRight] = IR;
-    v[InnerDiameter] = static_cast<float>(ir - il);
+    v[kOuterLeft] = OL;
+    v[kOuterRight] = OR;
+    v[kOuterDiameter] = static_cast<float>(orr - ol);
+    v[kInnerLeft] = IL;
+    v[kInnerRight] = IR;
+    v[kInnerDiameter] = static_cast<float>(ir - il);
     const double ro = (OR - OL) * 0.5, ri = (IR - IL) * 0.5;
-    if (OL > 0 && OR > OL && IL > 0 && IR > IL) v[VesselArea] = kVesselPi * ro * ro - kVesselPi * ri * ri;
-    if (IL > 0 && IR > IL) v[LumenArea] = kVesselPi * ri * ri;
-    if (OL > 0 && IL > 0 && IR > IL) v[LeftWallThickness] = static_cast<float>(il - ol);
-    if (OR > 0 && IR > 0 && IR > IL) v[RightWallThickness] = static_cast<float>(orr - ir);
+    if (OL > 0 && OR > OL && IL > 0 && IR > IL) v[kVesselArea] = kVesselPi * ro * ro - kVesselPi * ri * ri;
+    if (IL > 0 && IR > IL) v[kLumenArea] = kVesselPi * ri * ri;
+    if (OL > 0 && IL > 0 && IR > IL) v[kLeftWallThickness] = static_cast<float>(il - ol);
+    if (OR > 0 && IR > 0 && IR > IL) v[kRightWallThickness] = static_cast<float>(orr - ir);
     if (OL > 0 && OR > 0 && IL > 0 && IR > IL) {
-      v[AverageWallThickness] = static_cast<float>((orr - ir) + (il - ol)) * 0.5;
-      v[CrossSectionalArea] = ((OR - OL) * (OR - OL) - (IR - IL) * (IR - IL)) * 0.7853981625;
+      v[kAverageWallThickness] = static_cast<float>((orr - ir) + (il - ol)) * 0.5;
+      v[kCrossSectionalArea] = ((OR - OL) * (OR - OL) - (IR - IL) * (IR - IL)) * 0.7853981625;
     }
-    if (OL > 0 && OR > OL && IL > 0 && IR > IL) v[MediaLumenRatio] = ((OR - OL) - (IR - IL)) / (IR - IL);
-    if (g.Get("Flow") != LUA_TNIL) {
-      int isnum = 0;
-      const double flow = lua_tonumberx(L, -1, &isnum);
-      if (isnum) {
-        haveShear = true;
-        shear = ORV::ShearStress(IL, IR, TruncateToInt32(flow));
-      }
-    }
+    if (OL > 0 && OR > OL && IL > 0 && IR > IL) v[kMediaLumenRatio] = ((OR - OL) - (IR - IL)) / (IR - IL);
+    g.Get(kFlow);
+    int isnum = 0;
+    const double flow = lua_tonumberx(L, -1, &isnum);
     lua_pop(L, 1);
+    if (isnum) {
+      haveShear = true;
+      shear = ORV::ShearStress(IL, IR, TruncateToInt32(flow));
+    }
   }
-  for (int i = 0; i < 15; ++i) g.Number(kNames[i], v[i]);
-  if (haveShear) g.Number("ShearStress", shear);
-  lua_settop(L, g.index() - 1);
+  for (int k = 0; k < kVesselValues; ++k) g.Number(static_cast<Key>(k), v[k]);
+  if (haveShear) g.Number(kShearStress, shear);
+  g.Done();
   return 0;
 }
 
 bool CustomTracesWithLuaContext::SetVesselGlobals(std::int32_t camera, std::int32_t zone) {
   auto lock = Lock();
-  if (!sandbox_.IsOpen()) return false;
+  if (!compiled_) return false;
   VesselArgs args{{}, camera, zone, 0};
   if (camera != -1 && zone != -1) args.walls = walls[camera][zone];
   return Protected(VesselBody, &args, 0);
@@ -242,21 +268,21 @@ int CustomTracesWithLuaContext::InstrumentBody(lua_State* L, void* arg) {
   static_assert(sizeof p4 == sizeof p4Bits);
   std::memcpy(&p4, &p4Bits, sizeof p4);
   Globals g(L);
-  g.Number("Temp", s.temperature);
-  g.Number("P1", s.p1);
-  g.Number("P2", s.p2);
-  g.Number("P4", p4);
-  g.Number("Force", s.force);
-  g.Number("PH", s.pH);
-  g.Number("Pulse", s.pulseRate);
-  if (s.flowValid != 0) g.Number("Flow", s.flow);
-  lua_settop(L, g.index() - 1);
+  g.Number(kTemp, s.temperature);
+  g.Number(kP1, s.p1);
+  g.Number(kP2, s.p2);
+  g.Number(kP4, p4);
+  g.Number(kForce, s.force);
+  g.Number(kPH, s.pH);
+  g.Number(kPulse, s.pulseRate);
+  if (s.flowValid != 0) g.Number(kFlow, s.flow);
+  g.Done();
   return 0;
 }
 
 bool CustomTracesWithLuaContext::SetInstrumentGlobals(const ORV::PMK4xData3& sample) {
   auto lock = Lock();
-  if (!sandbox_.IsOpen()) return false;
+  if (!compiled_) return false;
   return Protected(InstrumentBody, const_cast<ORV::PMK4xData3*>(&sample), 0);
 }
 
@@ -271,13 +297,13 @@ int CustomTracesWithLuaContext::NumberBody(lua_State* L, void* arg) {
   const auto& a = *static_cast<const NumberArgs*>(arg);
   Globals g(L);
   g.Number(a.name, a.value);
-  lua_settop(L, g.index() - 1);
+  g.Done();
   return 0;
 }
 
 bool CustomTracesWithLuaContext::SetGlobalNumber(std::string_view name, double value) {
   auto lock = Lock();
-  if (!sandbox_.IsOpen()) return false;
+  if (!compiled_) return false;
   NumberArgs args{name, value};
   return Protected(NumberBody, &args, 0);
 }
@@ -286,11 +312,13 @@ int CustomTracesWithLuaContext::RunBody(lua_State* L, void* arg) {
   const auto& a = *static_cast<const VesselArgs*>(arg);
   VesselBody(L, arg);
   Globals g(L);
-  g.Integer("current_camera", a.camera);
-  g.Integer("current_zone", a.zone);
-  g.Integer("current_time", static_cast<lua_Integer>(a.time));
-  g.Get("ORVRunFunc");
+  g.Integer(kCurrentCamera, a.camera);
+  g.Integer(kCurrentZone, a.zone);
+  g.Integer(kCurrentTime, static_cast<lua_Integer>(a.time));
+  g.Get(kRunFunc);
   lua_call(L, 0, 1);
+  lua_replace(L, 1);  // the result in place of the globals table
+  lua_settop(L, 1);
   return 1;
 }
 

@@ -73,11 +73,14 @@ class CustomTracesWithLuaContext {
   bool Compile();
   bool IsCompiled() const;
 
-  // Sets the vessel globals of one camera zone from `walls`; camera or zone
-  // -1 sets them all to 0.
+  // The global setters do nothing and return false while no script is
+  // compiled. SetVesselGlobals sets the vessel globals of one camera zone
+  // from `walls` (camera or zone -1 sets them all to 0) and ShearStress when
+  // "Flow" holds a number; Run calls it itself.
   bool SetVesselGlobals(std::int32_t camera, std::int32_t zone);
   // Temp, P1, P2, P4, Force, PH, Pulse, and Flow when the sample has one.
   bool SetInstrumentGlobals(const ORV::PMK4xData3& sample);
+  // For values computed elsewhere: "Flow" from a flow meter, "IR", "MicroscopeTemp".
   bool SetGlobalNumber(std::string_view name, double value);
 
   // Evaluates the script once for a camera zone at a time (camera below 1

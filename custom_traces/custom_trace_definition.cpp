@@ -133,7 +133,7 @@ bool ParseCustomTraceXml(std::string_view xml, CustomTraces& trace, std::string&
   // Keep a text that is only white space (a name of blanks) when it is the
   // element's only content; indentation between elements is still dropped.
   const pugi::xml_parse_result parsed =
-      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_utf8);
+      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_auto);
   if (!parsed) {
     error = std::string("the XML is not well-formed (") + parsed.description() + " at byte " +
             OS::FormatInt(parsed.offset) + ")";

@@ -26,6 +26,7 @@ struct LuaSandbox::Shared {
   bool refused = false;         // the allocator turned a block down because of the cap
   std::uint64_t executed = 0;   // instructions and charged library work in this call
   std::chrono::steady_clock::time_point deadline;
+  bool timing = false;          // the deadline of this call is set
   Overrun overrun = Overrun::None;
   bool stopped = false;
   std::string stopMessage;
@@ -78,11 +79,19 @@ int Panic(lua_State* L) {
   std::abort();  // not reached: luaL_error does not return
 }
 
+// The clock starts at the first hook of a call rather than at its start:
+// a short call never reads it, and a long one is at most one interval late.
 void CountHook(lua_State* L, lua_Debug*) {
   auto& s = SharedOf(L);
   s.executed += kHookInterval;
   if (s.executed > s.limits.instructions) RaiseOverrun(L, Overrun::Instructions);
-  if (std::chrono::steady_clock::now() > s.deadline) RaiseOverrun(L, Overrun::Time);
+  const auto now = std::chrono::steady_clock::now();
+  if (!s.timing) {
+    s.deadline = now + s.limits.time;
+    s.timing = true;
+  } else if (now > s.deadline) {
+    RaiseOverrun(L, Overrun::Time);
+  }
 }
 
 // Charges work done inside one library call to the budget before the call
@@ -430,7 +439,7 @@ bool LuaSandbox::Call(Body body, void* arg, int results, std::string& error) {
   s.executed = 0;
   s.overrun = Overrun::None;
   s.refused = false;
-  s.deadline = std::chrono::steady_clock::now() + s.limits.time;
+  s.timing = false;
   base_ = lua_gettop(L_);
   Trampoline t{body, arg};
   lua_pushcfunction(L_, RunBody);

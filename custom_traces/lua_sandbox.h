@@ -5,6 +5,7 @@
 //  - only the safe parts of the base, string, table and math libraries exist:
 //    no io, os, package, debug, require, dofile, loadfile, collectgarbage or
 //    string.dump; `load` accepts text chunks only; `print` discards its text;
+//    tables cannot get __gc finalizers (Lua runs those with the hook off);
 //  - the whole state lives under a memory cap;
 //  - every protected call gets an instruction budget and a time limit. Library
 //    functions whose work is not made of Lua instructions (pattern matching,
@@ -50,8 +51,9 @@ class LuaSandbox {
   // Runs `body(L, arg)` in a protected call with a fresh budget. On success
   // the body's `results` values are left on the stack (the caller reads them
   // and calls Pop()); on failure nothing is left and `error` holds the
-  // message: the script's own error, or the overrun that stopped it. After an overrun every later Call fails with
-  // a "stopped" message until Open.
+  // message: the script's own error, or the overrun that stopped it. After
+  // an overrun every later Call fails with a "stopped" message until Open.
+  // Errors leave a body by longjmp: it must hold no object with a destructor.
   using Body = int (*)(lua_State* L, void* arg);
   bool Call(Body body, void* arg, int results, std::string& error);
 

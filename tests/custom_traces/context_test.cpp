@@ -217,6 +217,30 @@ TEST(CustomTraceContext, VesselGlobalsFollowTheWallConditions) {
   probe->walls[2][3] = WallPositions{0, 30, 15, 25};
   EXPECT_EQ(probe->Run(2, 3, 0), 1.0);
 
+  // Diameters and wall thicknesses are float differences, areas and ratios
+  // double arithmetic on the widened positions.
+  {
+    const float ol = 0.1f, orr = 0.35f, il = 0.15f, ir = 0.3f;
+    const double OL = ol, OR = orr, IL = il, IR = ir;
+    struct Precision {
+      const char* code;
+      double expected;
+    };
+    const Precision precise[] = {
+        {"return OuterDiameter", static_cast<float>(orr - ol)},
+        {"return LeftWallThickness", static_cast<float>(il - ol)},
+        {"return AverageWallThickness", static_cast<float>((orr - ir) + (il - ol)) * 0.5},
+        {"return CrossSectionalArea", ((OR - OL) * (OR - OL) - (IR - IL) * (IR - IL)) * 0.7853981625},
+        {"return MediaLumenRatio", ((OR - OL) - (IR - IL)) / (IR - IL)},
+    };
+    for (const Precision& p : precise) {
+      SCOPED_TRACE(p.code);
+      auto context = Make(p.code);
+      context->walls[1][1] = WallPositions{ol, orr, il, ir};
+      EXPECT_EQ(context->Run(1, 1, 0), p.expected);
+    }
+  }
+
   // "Flow" 12.9 is taken as 12, a numeric text counts, equal inner walls give
   // 0, and a flow beyond the integer range is clamped rather than undefined.
   const double kShear12 = 12 / 60.0 * 0.028 * 1e9 / (125 * 3.14159265);

@@ -124,10 +124,12 @@ TEST(CustomTraceDefinition, HandWrittenFilesReadWithDefaults) {
          EXPECT_EQ(t.Constants[3].integer, 3);
          EXPECT_EQ(t.Constants[4].integer, INT_MIN) << "values are 32-bit";
        }},
-      {"a name of blanks and non-ASCII text",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Trace><Name> </Name><UnitTypeString>µm²</UnitTypeString></Trace>",
+      {"a byte-order mark, a name of blanks and non-ASCII text",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><Trace><Name> </Name><Config><UnitTypeString>µm²</UnitTypeString></Config>"
+       "</Trace>",
        [](const CustomTraces& t) {
          EXPECT_EQ(t.Name, " ");
+         EXPECT_EQ(t.UnitTypeString, "µm²");
        }},
   };
   for (const Case& c : cases) {
