@@ -2,6 +2,7 @@
 
 #include <lua.hpp>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -111,6 +112,39 @@ const char* LuaTypeName(lua_State* L, int index) { return lua_typename(L, lua_ty
 
 }  // namespace
 
+// Globals given by the setters wait here until the next evaluation and are
+// stored in the state at its start, in one protected call with it. Only the
+// last value given to a global matters, so each global has one slot.
+struct CustomTracesWithLuaContext::PendingGlobals {
+  std::array<double, kKeyCount> value{};
+  std::array<bool, kKeyCount> set{};
+  std::vector<std::pair<std::string, double>> named;  // globals without a slot
+
+  void Set(std::string_view name, double v) {
+    for (int k = 0; k < kKeyCount; ++k) {
+      if (name == kKeyNames[k]) {
+        Set(static_cast<Key>(k), v);
+        return;
+      }
+    }
+    for (auto& [n, old] : named) {
+      if (n == name) {
+        old = v;
+        return;
+      }
+    }
+    named.emplace_back(name, v);
+  }
+  void Set(Key k, double v) {
+    value[k] = v;
+    set[k] = true;
+  }
+  void Clear() {
+    set.fill(false);
+    named.clear();
+  }
+};
+
 std::string BuildWrapperChunk(std::string_view code) {
   std::string chunk;
   chunk.reserve(code.size() + 160);
@@ -130,7 +164,8 @@ std::string BuildWrapperChunk(std::string_view code) {
   return chunk;
 }
 
-CustomTracesWithLuaContext::CustomTracesWithLuaContext(const LuaLimits& limits) : sandbox_(limits) {}
+CustomTracesWithLuaContext::CustomTracesWithLuaContext(const LuaLimits& limits)
+    : sandbox_(limits), pending_(std::make_unique<PendingGlobals>()) {}
 
 CustomTracesWithLuaContext::~CustomTracesWithLuaContext() = default;
 
@@ -186,6 +221,7 @@ int CustomTracesWithLuaContext::CompileBody(lua_State* L, void* arg) {
 bool CustomTracesWithLuaContext::Compile() {
   auto lock = Lock();
   compiled_ = false;
+  pending_->Clear();
   if (trace_ == nullptr) {
     sandbox_.Close();
     lastError_ = compileError_ = "the custom trace has no definition";
@@ -204,6 +240,7 @@ bool CustomTracesWithLuaContext::IsCompiled() const {
 }
 
 struct CustomTracesWithLuaContext::VesselArgs {
+  const PendingGlobals* pending;
   WallPositions walls;
   std::int32_t camera;
   std::int32_t zone;
@@ -212,8 +249,13 @@ struct CustomTracesWithLuaContext::VesselArgs {
 
 int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
   const auto& a = *static_cast<const VesselArgs*>(arg);
-  double v[kVesselValues] = {};
   Globals g(L);
+  for (int k = 0; k < kKeyCount; ++k) {
+    if (a.pending->set[k]) g.Number(static_cast<Key>(k), a.pending->value[k]);
+  }
+  for (const auto& [name, value] : a.pending->named) g.Number(name, value);
+
+  double v[kVesselValues] = {};
   bool haveShear = false;
   double shear = 0.0;
   if (a.camera != -1 && a.zone != -1) {
@@ -252,60 +294,46 @@ int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
   return 0;
 }
 
+bool CustomTracesWithLuaContext::RunVessel(LuaSandbox::Body body, VesselArgs& args, int results) {
+  args.pending = pending_.get();
+  const bool ok = Protected(body, &args, results);
+  pending_->Clear();
+  return ok;
+}
+
 bool CustomTracesWithLuaContext::SetVesselGlobals(std::int32_t camera, std::int32_t zone) {
   auto lock = Lock();
   if (!compiled_) return false;
-  VesselArgs args{{}, camera, zone, 0};
+  VesselArgs args{nullptr, {}, camera, zone, 0};
   if (camera != -1 && zone != -1) args.walls = walls[camera][zone];
-  return Protected(VesselBody, &args, 0);
-}
-
-int CustomTracesWithLuaContext::InstrumentBody(lua_State* L, void* arg) {
-  const auto& s = *static_cast<const ORV::PMK4xData3*>(arg);
-  // P4 is the last of the ten extended channel values, read as a float.
-  const std::uint32_t p4Bits = s.extended[9];
-  float p4 = 0.0f;
-  static_assert(sizeof p4 == sizeof p4Bits);
-  std::memcpy(&p4, &p4Bits, sizeof p4);
-  Globals g(L);
-  g.Number(kTemp, s.temperature);
-  g.Number(kP1, s.p1);
-  g.Number(kP2, s.p2);
-  g.Number(kP4, p4);
-  g.Number(kForce, s.force);
-  g.Number(kPH, s.pH);
-  g.Number(kPulse, s.pulseRate);
-  if (s.flowValid != 0) g.Number(kFlow, s.flow);
-  g.Done();
-  return 0;
+  return RunVessel(VesselBody, args, 0);
 }
 
 bool CustomTracesWithLuaContext::SetInstrumentGlobals(const ORV::PMK4xData3& sample) {
   auto lock = Lock();
   if (!compiled_) return false;
-  return Protected(InstrumentBody, const_cast<ORV::PMK4xData3*>(&sample), 0);
-}
-
-namespace {
-struct NumberArgs {
-  std::string_view name;
-  double value;
-};
-}  // namespace
-
-int CustomTracesWithLuaContext::NumberBody(lua_State* L, void* arg) {
-  const auto& a = *static_cast<const NumberArgs*>(arg);
-  Globals g(L);
-  g.Number(a.name, a.value);
-  g.Done();
-  return 0;
+  // P4 is the last of the ten extended channel values, read as a float.
+  const std::uint32_t p4Bits = sample.extended[9];
+  float p4 = 0.0f;
+  static_assert(sizeof p4 == sizeof p4Bits);
+  std::memcpy(&p4, &p4Bits, sizeof p4);
+  PendingGlobals& p = *pending_;
+  p.Set(kTemp, sample.temperature);
+  p.Set(kP1, sample.p1);
+  p.Set(kP2, sample.p2);
+  p.Set(kP4, p4);
+  p.Set(kForce, sample.force);
+  p.Set(kPH, sample.pH);
+  p.Set(kPulse, sample.pulseRate);
+  if (sample.flowValid != 0) p.Set(kFlow, sample.flow);
+  return true;
 }
 
 bool CustomTracesWithLuaContext::SetGlobalNumber(std::string_view name, double value) {
   auto lock = Lock();
   if (!compiled_) return false;
-  NumberArgs args{name, value};
-  return Protected(NumberBody, &args, 0);
+  pending_->Set(name, value);
+  return true;
 }
 
 int CustomTracesWithLuaContext::RunBody(lua_State* L, void* arg) {
@@ -329,9 +357,9 @@ std::optional<double> CustomTracesWithLuaContext::Evaluate(std::int32_t camera, 
     lastError_ = compileError_.empty() ? "the script is not compiled" : compileError_;
     return std::nullopt;
   }
-  VesselArgs args{{}, camera < 1 ? 0 : camera, zone < 2 ? 1 : zone, time};
+  VesselArgs args{nullptr, {}, camera < 1 ? 0 : camera, zone < 2 ? 1 : zone, time};
   args.walls = walls[args.camera][args.zone];
-  if (!Protected(RunBody, &args, 1)) return std::nullopt;
+  if (!RunVessel(RunBody, args, 1)) return std::nullopt;
   lua_State* L = sandbox_.state();
   std::optional<double> value;
   int isnum = 0;

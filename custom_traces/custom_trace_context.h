@@ -74,9 +74,10 @@ class CustomTracesWithLuaContext {
   bool IsCompiled() const;
 
   // The global setters do nothing and return false while no script is
-  // compiled. SetVesselGlobals sets the vessel globals of one camera zone
-  // from `walls` (camera or zone -1 sets them all to 0) and ShearStress when
-  // "Flow" holds a number; Run calls it itself.
+  // compiled. The script sees the values from its next run on; Compile
+  // starts a fresh state without them. SetVesselGlobals sets the vessel
+  // globals of one camera zone from `walls` (camera or zone -1 sets them all
+  // to 0) and ShearStress when "Flow" holds a number; Run calls it itself.
   bool SetVesselGlobals(std::int32_t camera, std::int32_t zone);
   // Temp, P1, P2, P4, Force, PH, Pulse, and Flow when the sample has one.
   bool SetInstrumentGlobals(const ORV::PMK4xData3& sample);
@@ -103,14 +104,14 @@ class CustomTracesWithLuaContext {
   CameraZoneWallMap walls;
 
  private:
+  struct PendingGlobals;
   struct VesselArgs;
   static int VesselBody(struct lua_State* L, void* arg);
-  static int InstrumentBody(struct lua_State* L, void* arg);
-  static int NumberBody(struct lua_State* L, void* arg);
   static int CompileBody(struct lua_State* L, void* arg);
   static int RunBody(struct lua_State* L, void* arg);
 
   bool Protected(LuaSandbox::Body body, void* arg, int results);
+  bool RunVessel(LuaSandbox::Body body, VesselArgs& args, int results);
 
   mutable std::recursive_mutex mutex_;
   LuaSandbox sandbox_;
@@ -119,6 +120,7 @@ class CustomTracesWithLuaContext {
   bool hasFlow_ = false;
   std::string lastError_;
   std::string compileError_;
+  std::unique_ptr<PendingGlobals> pending_;
 };
 
 // The wrapper chunk the user's code is compiled in: the code becomes the body

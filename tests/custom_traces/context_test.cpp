@@ -278,6 +278,34 @@ TEST(CustomTraceContext, CameraAndZoneAreClamped) {
   EXPECT_EQ(context->Run(1, -7, 0), 110.0) << "a zone never written reads as zeros";
 }
 
+TEST(CustomTraceContext, EachGlobalHoldsTheLastValueGiven) {
+  auto context = Make("return Flow * 1000 + IR + (Extra or 0)");
+  ORV::PMK4xData3 withFlow = Sample();
+  withFlow.flow = 7.0f;
+  ORV::PMK4xData3 withoutFlow = withFlow;
+  withoutFlow.flowValid = 0;
+
+  context->SetGlobalNumber("Flow", 5);
+  context->SetInstrumentGlobals(withFlow);
+  context->SetGlobalNumber("IR", 1);
+  context->SetGlobalNumber("IR", 2);
+  EXPECT_EQ(context->Run(0, 0, 0), 7002.0) << "the sample's flow came last";
+
+  context->SetInstrumentGlobals(withFlow);
+  context->SetGlobalNumber("Flow", 5);
+  EXPECT_EQ(context->Run(0, 0, 0), 5002.0) << "the flow number came last; IR keeps its value";
+
+  context->SetInstrumentGlobals(withoutFlow);
+  context->SetGlobalNumber("Extra", 0.5);
+  EXPECT_EQ(context->Run(0, 0, 0), 5002.5) << "a sample without flow leaves Flow alone";
+
+  context->SetGlobalNumber("Extra", 100);
+  ASSERT_TRUE(context->Compile());
+  context->SetGlobalNumber("Flow", 1);
+  context->SetGlobalNumber("IR", 0);
+  EXPECT_EQ(context->Run(0, 0, 0), 1000.0) << "a compile starts without the values given before it";
+}
+
 TEST(CustomTraceContext, ScriptStateLastsUntilTheNextCompile) {
   auto context = Make("count = (count or 0) + 1 return count");
   EXPECT_EQ(context->Run(0, 0, 0), 1.0);
