@@ -93,7 +93,8 @@ class CustomTracesWithLuaContext {
   // The same, with 0.0 in place of no value.
   double Run(std::int32_t camera, std::int32_t zone, std::uint32_t time);
 
-  // Why the last Compile, Evaluate or global setter failed; empty after success.
+  // Why the last Compile, Evaluate or SetVesselGlobals failed; empty after
+  // one that succeeded.
   std::string LastError() const;
 
   // Set by callers once they have given the context a flow value.
