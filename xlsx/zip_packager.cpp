@@ -281,18 +281,24 @@ std::optional<SourceFileInfo> ReadSourceFileInfo(int fd, const std::string& path
   return info;
 }
 
-std::vector<std::uint8_t> LocalHeader(const ZipEntryInfo& e) {
-  std::vector<std::uint8_t> h;
-  h.reserve(kLocalHeaderSize + e.name.size() + e.localExtra.size());
-  PutU32(h, 0x04034B50);
+// The fields the local and the central header share, in their order: from
+// the version needed to the name length.
+void PutSharedFields(std::vector<std::uint8_t>& h, const ZipEntryInfo& e, std::uint16_t flags) {
   PutU16(h, e.versionNeeded);
-  PutU16(h, e.localFlags);
+  PutU16(h, flags);
   PutU16(h, e.method);
   PutU32(h, e.dosTime);
   PutU32(h, e.crc);
   PutU32(h, e.compressedSize);
   PutU32(h, e.uncompressedSize);
   PutU16(h, e.nameLength);
+}
+
+std::vector<std::uint8_t> LocalHeader(const ZipEntryInfo& e) {
+  std::vector<std::uint8_t> h;
+  h.reserve(kLocalHeaderSize + e.name.size() + e.localExtra.size());
+  PutU32(h, 0x04034B50);
+  PutSharedFields(h, e, e.localFlags);
   PutU16(h, e.localExtraLength);
   h.insert(h.end(), e.name.begin(), e.name.end());
   h.insert(h.end(), e.localExtra.begin(), e.localExtra.end());
@@ -304,14 +310,7 @@ std::vector<std::uint8_t> CentralHeader(const ZipEntryInfo& e) {
   h.reserve(kCentralHeaderSize + e.name.size() + e.centralExtra.size());
   PutU32(h, 0x02014B50);
   PutU16(h, e.versionMadeBy);
-  PutU16(h, e.versionNeeded);
-  PutU16(h, e.flags);
-  PutU16(h, e.method);
-  PutU32(h, e.dosTime);
-  PutU32(h, e.crc);
-  PutU32(h, e.compressedSize);
-  PutU32(h, e.uncompressedSize);
-  PutU16(h, e.nameLength);
+  PutSharedFields(h, e, e.flags);
   PutU16(h, e.centralExtraLength);
   PutU16(h, e.commentLength);
   PutU16(h, e.diskNumber);
