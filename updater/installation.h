@@ -76,8 +76,10 @@ bool PrepareAndInstall(const FreshetSettings& settings, const Utils::Sync::Event
                        const HandOffFiles& files = DefaultHandOffFiles());
 
 // Downloads what is left, then starts the installer and waits for it or for
-// `cancel` (no wait at all when `cancel` is null). 1, or 0 when a file could
-// not be downloaded or the update list names a file that is not a bare name.
+// `cancel` (no wait at all when `cancel` is null); an installer that ends
+// with 0 has its folder deleted, any other outcome leaves the update pending.
+// 1, or 0 when a file could not be downloaded, the update list names a file
+// that is not a bare name, or the folder is not private to the user.
 int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cancel,
                 const HandOffFiles& files = DefaultHandOffFiles());
 
