@@ -24,7 +24,7 @@ namespace ORV::OS {
 
 inline constexpr const char* kInstalledProductsKey = "HKEY_LOCAL_MACHINE\\Software\\Orvanta\\Installed Products";
 
-// Results of an installation, as the installer service numbers them.
+// Results of an installation.
 inline constexpr int kInstallSuccess = 0;
 inline constexpr int kInstallRestartNeeded = 3010;
 inline constexpr int kInstallFailure = 1603;
