@@ -8,7 +8,12 @@ namespace {
 constexpr const char* kAcknowledge = ">01\r";
 
 std::string Flag(bool on) { return on ? ">1\r" : ">0\r"; }
-std::string Number(double v) { return ">" + OS::FormatFixed(v, 1) + "\r"; }
+std::string Number(double v) {
+  std::string reply(1, '>');
+  reply += OS::FormatFixed(v, 1);
+  reply += '\r';
+  return reply;
+}
 
 // "0" or "1" after a set command's head.
 std::optional<bool> Switch(const std::string& value) {
@@ -42,9 +47,15 @@ std::optional<std::string> SingleInterfaceSim::Answer(const std::string& request
   std::lock_guard<std::mutex> g(stateMutex_);
   State& s = state_;
   if (request == "?0100") return ">01," + type_ + "," + firmware_ + "\r";
-  if (request == "?0107")
-    return ">" + OS::FormatFixed(s.p1, 2) + "," + OS::FormatFixed(s.p2, 2) + "," + OS::FormatFixed(s.force, 2) + "," +
-           OS::FormatFixed(s.pH, 2) + "," + OS::FormatFixed(s.temperature, 2) + "\r";
+  if (request == "?0107") {
+    std::string reply(1, '>');
+    for (float v : {s.p1, s.p2, s.force, s.pH, s.temperature}) {
+      if (reply.size() > 1) reply += ',';
+      reply += OS::FormatFixed(v, 2);
+    }
+    reply += '\r';
+    return reply;
+  }
   if (request == "?0110") return Number(s.temperatureTarget);
   if (request == "?0120") return Number(s.targetP1);
   if (request == "?0121") return Number(s.targetP2);
