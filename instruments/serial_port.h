@@ -65,6 +65,9 @@ class SerialPort {
 
   std::uint32_t Timeout() const { return timeout_; }
   std::uint32_t LastError() const { return lastError_; }
+  // Keeps the error of an open made elsewhere (a HID device is opened by
+  // its transport, then attached).
+  void SetLastError(std::uint32_t error) { lastError_ = error; }
 
  private:
   std::uint32_t timeout_ = kNotConfigured;

@@ -230,8 +230,12 @@ void SetDpiProvider(std::function<int()> provider) {
 int ScaleByDpi(int value, int dpi) { return static_cast<int>(static_cast<long long>(value) * dpi / 96); }
 
 void HighResolutionSleep(std::int64_t interval100ns) {
-  static std::once_flag once;
-  std::call_once(once, [] { prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); });
+  // Timer slack belongs to the thread, so each sleeping thread asks once.
+  thread_local bool slackSet = false;
+  if (!slackSet) {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    slackSet = true;
+  }
   if (interval100ns <= 0) return;
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(interval100ns / 10000000);

@@ -58,7 +58,7 @@ void SetDpiProvider(std::function<int()> provider);
 // Scales a size given at 96 DPI.
 int ScaleByDpi(int value, int dpi);
 
-// Sleeps for an interval in units of 100 ns. The first call in the process
+// Sleeps for an interval in units of 100 ns. The first call on each thread
 // asks for the finest timer slack.
 void HighResolutionSleep(std::int64_t interval100ns);
 

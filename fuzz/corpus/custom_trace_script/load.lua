@@ -1,0 +1,2 @@
+local f = load('return ' .. current_time)
+return f()

@@ -1,0 +1,1 @@
+return 2 * OuterDiameter + ShearStress

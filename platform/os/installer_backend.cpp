@@ -1,0 +1,132 @@
+#include "platform/os/installer_backend.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+
+#include "platform/os/child_process.h"
+
+namespace ORV::OS {
+
+namespace {
+
+constexpr const char* kNameValue = "InstalledProductName";
+constexpr const char* kVersionValue = "VersionString";
+// The first line of a package is at most this long.
+constexpr std::size_t kMaxCommandLine = 4096;
+
+std::string KeyOf(const std::string& productCode) { return std::string(kInstalledProductsKey) + "\\" + productCode; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// The command line the package names: the command and its optional argument.
+enum class Named { Ok, CannotRead, NoCommand };
+Named ReadNamedCommand(const std::string& packagePath, std::string& command, std::string& argument) {
+  const int fd = ::open(packagePath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Named::CannotRead;
+  std::string head(kMaxCommandLine, '\0');
+  std::size_t got = 0;
+  while (got < head.size()) {
+    const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  head.resize(got);
+  const std::size_t eol = head.find('\n');
+  if (head.compare(0, 2, "#!") != 0 || eol == std::string::npos) return Named::NoCommand;
+  std::string_view line = Trim(std::string_view(head).substr(2, eol - 2));
+  std::size_t end = 0;
+  while (end < line.size() && !IsBlank(line[end])) ++end;
+  command = std::string(line.substr(0, end));
+  argument = std::string(Trim(line.substr(end)));
+  if (command.empty() || command.front() != '/' || command.find('\0') != std::string::npos ||
+      argument.find('\0') != std::string::npos) {
+    return Named::NoCommand;
+  }
+  return Named::Ok;
+}
+
+}  // namespace
+
+std::vector<InstalledProductEntry> RegistryInstalledProducts::Enumerate() const {
+  std::vector<InstalledProductEntry> out;
+  for (const std::string& code : store_.SubKeyNames(kInstalledProductsKey)) {
+    InstalledProductEntry e;
+    e.productCode = code;
+    const std::string key = KeyOf(code);
+    e.productName = store_.GetString(key, kNameValue, "");
+    if (auto v = store_.GetValue(key, kVersionValue);
+        v && (v->type == RegType::String || v->type == RegType::ExpandString)) {
+      e.versionString = v->text;
+    }
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+bool RegisterInstalledProduct(RegistryStore& store, const std::string& productCode, const std::string& productName,
+                              const std::string& versionString) {
+  if (productCode.empty() || productCode.find('\\') != std::string::npos) return false;
+  RegistryStore::Batch batch(store);
+  const std::string key = KeyOf(productCode);
+  store.DeleteTree(key);
+  return store.SetValue(key, kNameValue, RegValue::MakeString(productName)) &&
+         store.SetValue(key, kVersionValue, RegValue::MakeString(versionString));
+}
+
+int CommandPackageInstaller::InstallPackage(const std::string& packagePath, const std::string& properties) {
+  std::string command;
+  std::string argument;
+  switch (ReadNamedCommand(packagePath, command, argument)) {
+    case Named::CannotRead:
+      std::fprintf(stderr, "cannot read the package %s\n", packagePath.c_str());
+      return kInstallPackageOpenFailed;
+    case Named::NoCommand:
+      std::fprintf(stderr, "the package %s names no install command\n", packagePath.c_str());
+      return kInstallPackageInvalid;
+    case Named::Ok:
+      break;
+  }
+  // The command runs in the package's folder and gets the package by a path
+  // that cannot be mistaken for an option.
+  const std::filesystem::path path(packagePath);
+  std::vector<std::string> args;
+  if (!argument.empty()) args.push_back(argument);
+  args.push_back("./" + path.filename().string());
+  std::size_t start = 0;
+  while (start < properties.size()) {
+    std::size_t end = properties.find(' ', start);
+    if (end == std::string::npos) end = properties.size();
+    if (end > start) args.push_back(properties.substr(start, end - start));
+    start = end + 1;
+  }
+  ChildProcess child;
+  std::string error;
+  if (!child.Start(command, args, path.parent_path().string(), &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kInstallPackageOpenFailed;
+  }
+  child.WaitFor(std::chrono::milliseconds(-1));
+  const auto status = child.ExitStatus();
+  if (status == 0) return kInstallSuccess;
+  if (status == kRestartNeededExitStatus) return kInstallRestartNeeded;
+  if (status)
+    std::fprintf(stderr, "installing %s failed with exit status %d\n", packagePath.c_str(), *status);
+  else
+    std::fprintf(stderr, "installing %s was ended by signal %d\n", packagePath.c_str(), child.TermSignal());
+  return kInstallFailure;
+}
+
+}  // namespace ORV::OS

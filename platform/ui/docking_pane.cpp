@@ -1,0 +1,70 @@
+#include "platform/ui/docking_pane.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+#include <QWidget>
+
+#include "core/base/configuration.h"
+#include "platform/ui/dpi.h"
+
+namespace ORV::UI {
+
+class DockingPane::ClientArea : public QWidget {
+ public:
+  explicit ClientArea(DockingPane* pane) : QWidget(pane), pane_(pane) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setFont(pane_->HeaderFont());
+    painter.setBackgroundMode(Qt::TransparentMode);
+    pane_->OnPaint(painter);
+  }
+
+ private:
+  DockingPane* pane_;
+};
+
+QFont MakePointFont(int tenthsOfPoint) {
+  QFont font(QString::fromStdString(Configuration::Instance().FontName));
+  font.setPointSizeF(tenthsOfPoint > 0 ? tenthsOfPoint / 10.0 : 8.0);
+  return font;
+}
+
+DockingPane::DockingPane(const QString& title, QWidget* parent)
+    : QDockWidget(title, parent), client_(new ClientArea(this)) {
+  setWidget(client_);
+}
+
+DockingPane::~DockingPane() { CloseMessageWindow(); }
+
+int DockingPane::Create() {
+  const Configuration& config = Configuration::Instance();
+  headerFont_ = MakePointFont(config.HeaderFontSize);
+  panelFont_ = MakePointFont(config.PanelFontSize);
+  setFont(headerFont_);
+  if (OnCreate() != 0) return -1;
+  const QSize fixed = CalcFixedLayout();
+  if (!fixed.isEmpty()) client_->setFixedSize(fixed);
+  return 0;
+}
+
+QSize DockingPane::CalcFixedLayout() const {
+  const QSize size = FixedSize96();
+  if (size.isEmpty()) return {};
+  return ScaleSize(size.width(), size.height(), Dpi());
+}
+
+QWidget* DockingPane::Client() const { return client_; }
+
+int DockingPane::Dpi() const { return SystemDpi(); }
+
+int DockingPane::Scale(int value96) const { return UI::Scale(value96, Dpi()); }
+
+QRect DockingPane::Rect96(int left, int top, int right, int bottom) const {
+  return ScaleRect(left, top, right, bottom, Dpi());
+}
+
+void DockingPane::OnPaint(QPainter&) {}
+
+}  // namespace ORV::UI

@@ -1,0 +1,66 @@
+#pragma once
+// The base of the program's docking panes (instrument panes, camera and
+// video panes, the sequencer pane).
+//
+// A pane is a QDockWidget whose client area holds child controls at fixed
+// positions. Positions and sizes are given in pixels at 96 DPI (Rect96) and
+// scaled by the system DPI / 96. A pane with a fixed size returns it at 96
+// DPI from FixedSize96; CalcFixedLayout gives it scaled. Every pane has the
+// two fonts of the configuration: the header font (its own font and that of
+// painted text) and the panel font (for its controls).
+//
+// Create() makes the fonts, gives the pane the header font, calls OnCreate
+// (where a pane creates its controls as children of Client()) and fixes the
+// client size. OnPaint draws on the client area, under the controls. Samples
+// from other threads reach the pane as posted messages (MessageWindow).
+#include <QDockWidget>
+#include <QFont>
+#include <QRect>
+#include <QSize>
+
+#include "platform/ui/message_window.h"
+
+class QPainter;
+
+namespace ORV::UI {
+
+class DockingPane : public QDockWidget, public MessageWindow {
+ public:
+  explicit DockingPane(const QString& title, QWidget* parent = nullptr);
+  ~DockingPane() override;
+
+  // 0 on success, -1 when the pane could not be made.
+  int Create();
+
+  // The pane's fixed size, scaled; an empty size when it has none.
+  QSize CalcFixedLayout() const;
+
+  int Dpi() const;
+  int Scale(int value96) const;
+  // A rectangle given by its edges at 96 DPI.
+  QRect Rect96(int left, int top, int right, int bottom) const;
+
+  const QFont& HeaderFont() const { return headerFont_; }
+  const QFont& PanelFont() const { return panelFont_; }
+  // The parent of the pane's controls and the surface OnPaint draws on.
+  QWidget* Client() const;
+
+ protected:
+  // The fixed size at 96 DPI; an empty size for a pane that may be resized.
+  virtual QSize FixedSize96() const { return {}; }
+  virtual int OnCreate() { return 0; }
+  // Paints the client area; the painter has the header font and draws text
+  // with a transparent background.
+  virtual void OnPaint(QPainter& painter);
+
+ private:
+  class ClientArea;
+  ClientArea* client_;
+  QFont headerFont_;
+  QFont panelFont_;
+};
+
+// A point font of the configured face at a size in tenths of a point.
+QFont MakePointFont(int tenthsOfPoint);
+
+}  // namespace ORV::UI

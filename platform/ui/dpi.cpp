@@ -1,0 +1,44 @@
+#include "platform/ui/dpi.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <atomic>
+#include <cmath>
+
+#include "core/base/helpers.h"
+
+namespace ORV::UI {
+namespace {
+
+// Read on any thread; written on the GUI thread when the screen changes.
+std::atomic<int> g_screenDpi{0};
+
+void ReadScreenDpi() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int dpi = screen ? static_cast<int>(std::lround(screen->logicalDotsPerInch())) : 0;
+  g_screenDpi.store(dpi > 0 ? dpi : DefaultDpi());
+}
+
+}  // namespace
+
+void InstallScreenDpiProvider() {
+  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  if (!app) return;
+  ReadScreenDpi();
+  QObject::connect(app, &QGuiApplication::primaryScreenChanged, app, [](QScreen*) { ReadScreenDpi(); });
+  SetDpiProvider([] { return g_screenDpi.load(); });
+}
+
+int SystemDpi() { return QueryDpi(); }
+
+int Scale(int value, int dpi) { return ScaleByDpi(value, dpi); }
+
+QSize ScaleSize(int width, int height, int dpi) { return {Scale(width, dpi), Scale(height, dpi)}; }
+
+QRect ScaleRect(int left, int top, int right, int bottom, int dpi) {
+  const int l = Scale(left, dpi);
+  const int t = Scale(top, dpi);
+  return {l, t, Scale(right, dpi) - l, Scale(bottom, dpi) - t};
+}
+
+}  // namespace ORV::UI

@@ -1,0 +1,28 @@
+#pragma once
+// DPI scaling. Sizes and positions in the program are given in pixels at 96
+// dots per inch and scaled as value x DPI / 96.
+//
+// The DPI is the process's DPI provider (core/base/helpers.h): the GUI
+// installs one that answers the primary screen's logical DPI, and tests
+// install a fixed value. Without a provider or a screen it is 96.
+#include <QRect>
+#include <QSize>
+
+namespace ORV::UI {
+
+// Installs the screen's logical DPI as the process's DPI provider and keeps
+// it current when the primary screen changes. GUI thread, after the
+// application object exists.
+void InstallScreenDpiProvider();
+
+// The DPI that sizes are scaled with now.
+int SystemDpi();
+
+// value x dpi / 96, for a value given at 96 DPI.
+int Scale(int value, int dpi);
+QSize ScaleSize(int width, int height, int dpi);
+// A rectangle given by its edges at 96 DPI (left, top, right, bottom; right
+// and bottom exclusive).
+QRect ScaleRect(int left, int top, int right, int bottom, int dpi);
+
+}  // namespace ORV::UI

@@ -1,0 +1,20 @@
+# Writes a C++ source holding files of resources/ as byte arrays.
+#   cmake -DROOT=<resources folder> -DFILES=<a|b|c, paths below ROOT> -DOUTPUT=<file.cpp> -P embed_resources.cmake
+string(REPLACE "|" ";" files "${FILES}")
+set(body "")
+set(table "")
+set(count 0)
+foreach(name IN LISTS files)
+  file(READ "${ROOT}/${name}" hex HEX)
+  string(LENGTH "${hex}" digits)
+  math(EXPR size "${digits} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  # Sixteen bytes a line (CMake's expressions have no counted repeat).
+  string(REPEAT "0x..," 16 row)
+  string(REGEX REPLACE "(${row})" "\\1\n" bytes "${bytes}")
+  string(APPEND body "const unsigned char r${count}[] = {\n${bytes}0};\n")
+  string(APPEND table "    {\"${name}\", r${count}, ${size}},\n")
+  math(EXPR count "${count} + 1")
+endforeach()
+set(text "// Generated from resources/ by platform/ui/embed_resources.cmake.\n#include \"platform/ui/resources.h\"\n\nnamespace ORV::UI::detail {\nnamespace {\n${body}}  // namespace\n\nconst EmbeddedResource kEmbeddedResources[] = {\n${table}    {nullptr, nullptr, 0}};\nconst std::size_t kEmbeddedResourceCount = ${count};\n\n}  // namespace ORV::UI::detail\n")
+file(WRITE "${OUTPUT}" "${text}")

@@ -1,0 +1,41 @@
+#pragma once
+// The string table: the program's texts (captions, messages, labels), each
+// used by its numeric id. The texts live in resources/strings/tarvix5.txt and
+// are built into the program.
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace ORV::UI {
+
+// The application title, caption of the program's message boxes.
+inline constexpr std::uint32_t kAppTitleString = 57344;
+
+class StringTable {
+ public:
+  // Reads the table's text form (see resources/strings/tarvix5.txt). On an
+  // error returns false with the line and the reason in `error`, and keeps
+  // the entries read before it.
+  bool Parse(std::string_view text, std::string* error = nullptr);
+
+  // False when there is no text by that id.
+  bool Find(std::uint32_t id, std::string& text) const;
+  std::size_t Size() const { return strings_.size(); }
+
+ private:
+  std::unordered_map<std::uint32_t, std::string> strings_;
+};
+
+// The program's table.
+const StringTable& ProgramStrings();
+
+// One text of the program's table, false when it has none by that id.
+bool LoadString(std::uint32_t id, std::string& text);
+// One text; a missing id gives an empty text and an event-log warning.
+std::string LoadString(std::uint32_t id);
+QString LoadQString(std::uint32_t id);
+QString ApplicationTitle();
+
+}  // namespace ORV::UI

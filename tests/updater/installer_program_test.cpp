@@ -1,0 +1,182 @@
+// The hand-off to the installer program: the real library and installer are
+// copied into the working folder and run there; the packages are small shell
+// scripts that note what they were asked to do.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/threading/event.h"
+#include "platform/os/child_process.h"
+#include "platform/os/folders.h"
+#include "updater/installation.h"
+#include "updater/update_files.h"
+#include "updater/update_query.h"
+#include "updater_fixture.h"
+
+namespace ORV::Test {
+namespace {
+
+namespace fs = std::filesystem;
+using Freshet::FreshetUpdate;
+
+const Freshet::HandOffFiles kRealInstaller{ORV_TEST_FRESHET_LIBRARY, ORV_TEST_INSTALLER};
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+class InstallerProgramTest : public UpdaterTest {
+ protected:
+  // A package that appends "<its folder>|<its path> <its arguments>" to the log and
+  // ends with `exitCode`.
+  std::string LoggingPackage(int exitCode) const {
+    return "#!/bin/sh\nprintf '%s|%s %s\\n' \"$(pwd)\" \"$0\" \"$*\" >> '" + marks / "log" + "'\nexit " +
+           std::to_string(exitCode) + "\n";
+  }
+  // A package that says it started, then waits (at most 30 s) for "release".
+  std::string BlockingPackage() const {
+    return "#!/bin/sh\ntouch '" + marks / "started" + "'\ni=0\nwhile [ ! -e '" + marks / "release" +
+           "' ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\ntouch '" + marks / "done" + "'\n";
+  }
+  // A working folder whose packages are all downloaded.
+  void MakeDownloadedFolder(const std::vector<FreshetUpdate>& updates, const std::vector<std::string>& packages) {
+    ASSERT_TRUE(OS::EnsurePrivateDir(Folder()));
+    ASSERT_TRUE(Freshet::WriteUpdateList(Folder() + "/" + Freshet::kUpdateListFile, updates));
+    std::size_t files = 0;
+    for (const auto& u : updates) {
+      for (const auto& f : u.files) WriteText(Folder() + "/" + f.localName, packages.at(files++));
+    }
+    WriteText(Folder() + "/" + Freshet::kStatusFile,
+              "<Status DownloadFile=\"" + std::to_string(files) + "\" InstallFile=\"0\"/>");
+  }
+  std::string RealFolder() const {
+    return fs::canonical(fs::path(Folder()).parent_path()).string() + "/" + kProductId;
+  }
+
+  TempDir marks;
+  Utils::Sync::Event cancel;
+};
+
+TEST_F(InstallerProgramTest, CheckDownloadAndInstallEndToEnd) {
+  FakeInstalledProducts installed;
+  installed.Add("Tarvix 5", "5.5.7");
+  FreshetUpdate own = MakeUpdate("Tarvix 5", 5, 6, 0, 0, {{"u/core", "core.pkg"}, {"u/extra", "extra.pkg"}});
+  own.productId = kProductId;
+  const FreshetUpdate drivers = MakeUpdate("Drivers", 1, 0, 0, 0, {{"u/drv", "drv.pkg"}});
+  server.Queue({200, SoapReply(UpdateElement(own) + UpdateElement(drivers))});
+  // The first package asks for a restart, which ends its update: the second
+  // file of that update is not run.
+  server.Queue({200, LoggingPackage(3010), "application/octet-stream"});
+  server.Queue({200, LoggingPackage(0), "application/octet-stream"});
+  server.Queue({200, LoggingPackage(0), "application/octet-stream"});
+
+  ASSERT_EQ(Freshet::CheckForUpdates(settings, installed), 1);
+  ASSERT_TRUE(Freshet::PrepareAndInstall(settings, &cancel, kRealInstaller));
+
+  const std::string real = RealFolder();
+  EXPECT_EQ(ReadText(marks / "log"), real + "|./core.pkg STARTAUTO=1\n" + real + "|./drv.pkg STARTAUTO=1\n");
+  EXPECT_FALSE(OS::PathExists(Folder())) << "exit code 0 removes the working folder";
+  std::vector<std::string> bodies;
+  for (const auto& r : server.Requests()) bodies.push_back(r.requestLine + " " + r.body.substr(0, r.body.find('\n')));
+  EXPECT_EQ(bodies, (std::vector<std::string>{"POST /svc HTTP/1.1 <?xml version=\"1.0\" encoding=\"utf-8\"?>",
+                                              "POST /svc/Download HTTP/1.1 filename=u%2Fcore",
+                                              "POST /svc/Download HTTP/1.1 filename=u%2Fextra",
+                                              "POST /svc/Download HTTP/1.1 filename=u%2Fdrv"}));
+}
+
+TEST_F(InstallerProgramTest, AFailedInstallKeepsTheFolderAndTheNextStepResumes) {
+  const std::vector<FreshetUpdate> updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}}),
+                                              MakeUpdate("B", 1, 0, 0, 0, {{"u/b", "b.pkg"}})};
+  MakeDownloadedFolder(updates, {LoggingPackage(0), LoggingPackage(1)});
+
+  EXPECT_EQ(Freshet::InstallStep(settings, &cancel, kRealInstaller), 1);
+  EXPECT_TRUE(Freshet::IsInstallPending(settings));
+  EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 1);
+  EXPECT_TRUE(OS::PathExists(Folder() + "/" + Freshet::kLibraryFile));
+  EXPECT_TRUE(OS::PathExists(Folder() + "/" + Freshet::kInstallerProgram));
+
+  WriteText(Folder() + "/b.pkg", LoggingPackage(0));
+  EXPECT_EQ(Freshet::InstallStep(settings, &cancel, kRealInstaller), 1);
+  EXPECT_FALSE(OS::PathExists(Folder()));
+  const std::string real = RealFolder();
+  EXPECT_EQ(ReadText(marks / "log"), real + "|./a.pkg STARTAUTO=1\n" + real + "|./b.pkg STARTAUTO=1\n" + real +
+                                         "|./b.pkg STARTAUTO=1\n");
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(InstallerProgramTest, ACancelOrNoWaitLeavesTheInstallerRunning) {
+  for (const bool withCancel : {true, false}) {
+    SCOPED_TRACE(withCancel ? "signalled cancel" : "no cancel event");
+    for (const char* mark : {"started", "release", "done"}) ::unlink((marks / mark).c_str());
+    cancel.Reset();
+    MakeDownloadedFolder({MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}})}, {BlockingPackage()});
+
+    std::thread canceller;
+    if (withCancel) {
+      canceller = std::thread([this] {
+        WaitUntil([this] { return OS::PathExists(marks / "started"); });
+        cancel.Set();
+      });
+    }
+    EXPECT_EQ(Freshet::InstallStep(settings, withCancel ? &cancel : nullptr, kRealInstaller), 1);
+    if (canceller.joinable()) canceller.join();
+    EXPECT_FALSE(OS::PathExists(marks / "done")) << "the step returned while the installer still ran";
+    EXPECT_TRUE(Freshet::IsInstallPending(settings));
+
+    // The installer goes on by itself and records its progress.
+    ASSERT_TRUE(WaitUntil([this] { return OS::PathExists(marks / "started"); }));
+    WriteText(marks / "release", "");
+    EXPECT_TRUE(WaitUntil([this] { return StatusCounter(Folder(), "InstallFile") == 1; }));
+    EXPECT_TRUE(OS::PathExists(marks / "done"));
+    EXPECT_TRUE(Freshet::IsInstallPending(settings)) << "only the host deletes the folder";
+    Freshet::CleanInstallationDirectory(settings);
+  }
+}
+
+TEST_F(InstallerProgramTest, InstallerExitCodes) {
+  struct Case {
+    const char* what;
+    bool copyLibrary;
+    const char* status;
+    const char* list;
+    int exitCode;
+  };
+  const std::string list = "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"
+                           "</Updates></ArrayOfUpdates>";
+  const Case cases[] = {
+      {"installed", true, "<Status InstallFile=\"0\"/>", list.c_str(), 0},
+      {"status file not XML", true, "<Status", list.c_str(), 1},
+      {"update list not XML", true, "<Status InstallFile=\"0\"/>", "<ArrayOfUpdates>", 2},
+      {"no InstallFile", true, "<Status/>", list.c_str(), 4},
+      {"package failed", true, "<Status InstallFile=\"0\"/>",
+       "<ArrayOfUpdates><Updates><url><File><localName>bad.pkg</localName></File></url></Updates></ArrayOfUpdates>",
+       5},
+      {"library missing", false, "<Status InstallFile=\"0\"/>", list.c_str(), 100},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    fs::copy_file(kRealInstaller.installer, dir / Freshet::kInstallerProgram);
+    if (c.copyLibrary) fs::copy_file(kRealInstaller.library, dir / Freshet::kLibraryFile);
+    WriteText(dir / Freshet::kStatusFile, c.status);
+    WriteText(dir / Freshet::kUpdateListFile, c.list);
+    WriteText(dir / "a.pkg", LoggingPackage(0));
+    WriteText(dir / "bad.pkg", LoggingPackage(2));
+    OS::ChildProcess installer;
+    ASSERT_TRUE(installer.Start(dir / Freshet::kInstallerProgram, {}, dir.path()));
+    ASSERT_TRUE(installer.WaitFor(std::chrono::seconds(30))) << c.what;
+    EXPECT_EQ(installer.ExitStatus(), c.exitCode) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace ORV::Test

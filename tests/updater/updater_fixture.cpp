@@ -1,0 +1,78 @@
+#include "updater_fixture.h"
+
+#include "updater/update_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace ORV::Test {
+
+std::string SoapReply(const std::string& updates) {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+         "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\">"
+         "<soap:Body><GetAvailableUpdatesWithUpdaterVersionResponse xmlns=\"http://updates.test/\">"
+         "<GetAvailableUpdatesWithUpdaterVersionResult>" +
+         updates +
+         "</GetAvailableUpdatesWithUpdaterVersionResult></GetAvailableUpdatesWithUpdaterVersionResponse>"
+         "</soap:Body></soap:Envelope>";
+}
+
+std::string UpdateElement(const Freshet::FreshetUpdate& u) {
+  std::string x = "<Updates><productId>" + u.productId + "</productId><date>" + u.date + "</date><description>" +
+                  u.description + "</description><productName>" + u.productName + "</productName>" +
+                  "<windowsInstallerId>" + u.windowsInstallerId + "</windowsInstallerId><version><major>" +
+                  std::to_string(u.major) + "</major><minor>" + std::to_string(u.minor) + "</minor><revision>" +
+                  std::to_string(u.revision) + "</revision><build>" + std::to_string(u.build) +
+                  "</build></version><url>";
+  for (const auto& f : u.files)
+    x += "<UpdateFile><url>" + f.url + "</url><localName>" + f.localName + "</localName></UpdateFile>";
+  return x + "</url></Updates>";
+}
+
+Freshet::FreshetUpdate MakeUpdate(std::string name, int major, int minor, int revision, int build,
+                                  std::vector<Freshet::FreshetUpdateFile> files) {
+  Freshet::FreshetUpdate u;
+  u.productName = std::move(name);
+  u.productId = "{" + u.productName + "}";
+  u.major = major;
+  u.minor = minor;
+  u.revision = revision;
+  u.build = build;
+  u.files = std::move(files);
+  return u;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& text, unsigned mode) {
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+  }
+  ::chmod(path.c_str(), mode);
+}
+
+int StatusCounter(const std::string& folder, const char* attribute) {
+  pugi::xml_document doc;
+  int value = -1;
+  if (!Freshet::LoadXmlFile(folder + "/" + Freshet::kStatusFile, doc) || !Freshet::ReadCounter(doc, attribute, value))
+    return -1;
+  return value;
+}
+
+std::vector<std::string> OwnHeaders(const HttpRequest& r) {
+  std::vector<std::string> out;
+  for (const auto& h : r.headers)
+    if (h.rfind("Accept:", 0) != 0 && h.rfind("Content-Length:", 0) != 0) out.push_back(h);
+  return out;
+}
+
+}  // namespace ORV::Test

@@ -1,2 +1,0 @@
-// The spreadsheet writer lives in namespace Xlsx.
-namespace Xlsx {}
