@@ -1,0 +1,64 @@
+#include "custom_traces/custom_scripts_index.h"
+
+#include <filesystem>
+#include <pugixml.hpp>
+
+#include "core/base/event_log.h"
+#include "core/base/helpers.h"
+#include "platform/os/folders.h"
+#include "platform/os/number_text.h"
+
+namespace ORV::Traces {
+
+std::string CustomScriptsFolder() { return OS::ProductDataDir() + "/Custom Scripts"; }
+
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name.size() <= 255 && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceList& list) {
+  if (!OS::IsDirectory(folder) && !OS::EnsureDir(folder)) return list;
+  const std::string indexPath = JoinPath(folder, kCustomScriptsIndexName);
+  std::error_code ec;
+  std::string text;
+  if (!std::filesystem::is_regular_file(indexPath, ec) || !OS::ReadFile(indexPath, text, kMaxIndexFileBytes)) {
+    return list;
+  }
+  pugi::xml_document doc;
+  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) {
+    LogWarning("Custom traces: \"" + indexPath + "\" is not well-formed XML; no custom traces are loaded.");
+    return list;
+  }
+  std::size_t entries = 0;
+  for (pugi::xml_node entry : doc.document_element().children()) {
+    if (entry.type() != pugi::node_element) continue;
+    const std::string_view name = entry.attribute("name").value();
+    if (!IsPlainFileName(name)) {
+      LogWarning("Custom traces: the index entry \"" + std::string(name.substr(0, 300)) +
+                 "\" is not a plain file name and is ignored.");
+      continue;
+    }
+    if (entries == kMaxIndexEntries) {
+      LogWarning("Custom traces: the index lists more than " + OS::FormatInt(kMaxIndexEntries) +
+                 " scripts; the rest are ignored.");
+      break;
+    }
+    ++entries;
+    std::string error;
+    auto trace = ReadCustomTraceXml(JoinPath(folder, name), &error);
+    if (!error.empty()) LogWarning("Custom traces: \"" + trace->FileName + "\": " + error + ".");
+    auto context = std::make_shared<CustomTracesWithLuaContext>();
+    context->SetTrace(std::move(trace));
+    list.push_back(std::move(context));
+  }
+  return list;
+}
+
+CustomTraceList LoadCustomScriptsIndex(const std::string& folder) {
+  CustomTraceList list;
+  LoadCustomScriptsIndex(folder, list);
+  return list;
+}
+
+}  // namespace ORV::Traces

@@ -1,0 +1,42 @@
+#pragma once
+// The custom-scripts folder and its index "Scripts.xml", which lists the
+// definition files of the user's custom traces in display order:
+//
+//   <Scripts>
+//     <Script name="<64 hex digits>.xml" id="<trace id>"/>
+//     ...
+//   </Scripts>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "custom_traces/custom_trace_context.h"
+
+namespace ORV::Traces {
+
+using CustomTraceList = std::vector<std::shared_ptr<CustomTracesWithLuaContext>>;
+
+inline constexpr const char* kCustomScriptsIndexName = "Scripts.xml";
+inline constexpr std::size_t kMaxIndexFileBytes = std::size_t{4} << 20;
+inline constexpr std::size_t kMaxIndexEntries = 1000;
+
+// The folder that holds the definition files and the index.
+std::string CustomScriptsFolder();
+
+// True for a name that stays inside the folder it is joined to: not empty,
+// not "." or "..", no "/" or "\", at most 255 bytes.
+bool IsPlainFileName(std::string_view name);
+
+// Reads "Scripts.xml" of `folder` (the folder is created when missing) and
+// appends one context per listed definition, in index order, to `list`; each
+// is built from its definition file whether or not its code compiles, and a
+// listed file that is missing or unreadable gives a context with an empty
+// definition. Entries whose name is not a plain file name, and entries past
+// the first kMaxIndexEntries, are left out and reported to the event log. A
+// missing or unreadable index leaves the list as it was. Returns `list`.
+CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceList& list);
+CustomTraceList LoadCustomScriptsIndex(const std::string& folder);
+
+}  // namespace ORV::Traces
