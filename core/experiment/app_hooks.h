@@ -2,7 +2,8 @@
 // What the experiment record needs of the application: the action sheet, to
 // which every marker adds an action and from which a removed marker takes
 // its action row again, and the program's title. The application shell
-// implements it; tests use a fake.
+// implements it; tests use a fake. The record calls it on the thread that
+// adds or removes the marker (the user-interface thread in the program).
 #include <cstddef>
 #include <cstdint>
 #include <string>
