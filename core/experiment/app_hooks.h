@@ -1,0 +1,38 @@
+#pragma once
+// What the experiment record needs of the application: the action sheet, to
+// which every marker adds an action and from which a removed marker takes
+// its action row again, and the program's title. The application shell
+// implements it; tests use a fake. The record calls it on the thread that
+// adds or removes the marker (the user-interface thread in the program).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ORV {
+
+// The rows of the open action sheet: a list of rows and, parallel to it, the
+// time each row was stored with.
+class ActionViewRows {
+ public:
+  virtual ~ActionViewRows() = default;
+  virtual std::size_t RowCount() const = 0;
+  // The stored time (ms of the experiment clock) and the text of a row.
+  virtual std::uint32_t RowTime(std::size_t row) const = 0;
+  virtual std::string RowText(std::size_t row) const = 0;
+  // Deletes the row from the list and its entry from the time list.
+  virtual void DeleteRow(std::size_t row) = 0;
+};
+
+class ApplicationHooks {
+ public:
+  virtual ~ApplicationHooks() = default;
+  // Appends one timed action to the action sheet (opening the sheet when it
+  // is not open) and shows it at its place in time order.
+  virtual void AddAction(std::uint32_t time, const std::string& text) = 0;
+  // The action sheet's rows; nullptr while the sheet is not open.
+  virtual ActionViewRows* ActionView() = 0;
+  // The program's title, the caption of its questions and error boxes.
+  virtual std::string AppTitle() const = 0;
+};
+
+}  // namespace ORV

@@ -1,0 +1,308 @@
+#pragma once
+// The record of the current experiment: its cameras, the zone measurements
+// and instrument samples, markers and actions, calculations, index images,
+// the video and analysis lists, title and description, the running backup's
+// streams, the receivers that hear of new data, and the custom traces.
+//
+// Modes: 2 no experiment (at construction), 0 live (a data collection is
+// recording), 1 read from a file. Samples and zone measurements reach the
+// receivers in modes 0 and 2 and are stored (and backed up) only in mode 0;
+// in mode 1 they are ignored. Markers work in every mode, calculations in
+// modes 0 and 1.
+//
+// Threads: the synchronised sampler appends while the user-interface thread
+// and export workers read. Every list and text of the record lives in
+// ExperimentContents under the record's data lock (readers share it, writers
+// hold it alone, always briefly); the marker and action stores have a lock of
+// their own, every backup stream too, and so has the custom-trace map. The
+// scalar fields are atomic. Receivers are called with none of these locks
+// held, on the thread that adds the data; a receiver list is not changed
+// while a call through it runs, so a receiver that removes itself before it
+// is destroyed is never called afterwards.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "analysis_control/analysis_data.h"
+#include "core/experiment/app_hooks.h"
+#include "core/experiment/consumers.h"
+#include "core/experiment/record_file_stream.h"
+#include "core/experiment/session_records.h"
+#include "core/storage/lmdb_record_store.h"
+#include "instruments/records/instrument_records.h"
+
+namespace ORV {
+
+class Configuration;
+namespace RelativeTime {
+class Interface;
+}
+namespace Traces {
+class CustomTracesWithLuaContext;
+}
+
+enum ExperimentMode : std::uint32_t {
+  kModeLive = 0,  // a data collection records
+  kModeFile = 1,  // an experiment read from a file (or imported) is shown
+  kModeNone = 2,  // no experiment
+};
+
+// Custom traces take identities from this value upward.
+inline constexpr std::int32_t kFirstCustomTraceIdentity = 220;
+
+using MarkerStore = LmdbRecordStore<MarkerData2, MarkerRecordCodec<MarkerData2>>;
+using ActionStore = LmdbRecordStore<ActionData, ActionRecordCodec<ActionData>>;
+using CustomTraceMap = std::map<std::int32_t, std::shared_ptr<Traces::CustomTracesWithLuaContext>>;
+
+// Store file names in the backup base folder.
+inline constexpr const char* kMarkerStoreName = "MarkerDatabase";
+inline constexpr const char* kActionStoreName = "ActionData";
+
+// Everything of the record that the data lock guards.
+struct ExperimentContents {
+  std::string name;      // the file name without its folder
+  std::string filePath;  // the file the experiment was opened from or saved to
+  PMK4xData3 lastPressure;  // the newest pressure sample taken while the clock ran
+  std::array<std::deque<ZoneData>, kMaxCameras> zoneData;
+  std::deque<FMASL1600Data> flowSamples;
+  std::deque<PMK4xData3> pressureSamples;
+  std::array<std::deque<MicroscopeData2>, kMaxCameras> microscopeData;
+  std::vector<std::string> sourceVideoFiles;  // recorded videos that a save copies
+  std::vector<std::string> analysisFiles;     // per camera, the backup's analysis file
+  std::array<std::deque<AnalysisData>, kMaxCameras> analysisData;
+  // Per camera, the zones measured (from the newest zone record).
+  std::array<std::uint32_t, kMaxCameras> zoneCount{};
+  std::vector<std::string> fileCameraNames;  // the cameras of an experiment read from a file
+  std::vector<std::string> cameraLabels;     // "Camera <n>" per live camera, and "Video"
+  std::vector<std::string> cameraNames;      // the live cameras' unique names, and "Video"
+  std::string title;
+  std::string description;
+  std::array<std::string, kMaxCameras> videoFiles;  // the video belonging to each camera
+  std::vector<CalculationData> calculations;
+  std::vector<ImageIndexRecord> indexImages;
+
+  // The experiment's cameras in `mode`: the file's cameras in mode 1, the
+  // live cameras otherwise; at most four.
+  std::size_t CameraCount(std::uint32_t mode) const;
+};
+
+class ExperimentData {
+ public:
+  static constexpr std::uint16_t kCurrentVersion = 5;
+
+  // The defaults of a record with no experiment, then Clear and the custom
+  // traces of the user's custom-scripts folder.
+  ExperimentData();
+  ~ExperimentData();
+  ExperimentData(const ExperimentData&) = delete;
+  ExperimentData& operator=(const ExperimentData&) = delete;
+
+  // The experiment clock the record asks whether it runs and what time it
+  // is; the process's clock unless set (tests set their own).
+  void SetClock(RelativeTime::Interface* clock) { clock_ = clock; }
+  // The application's action sheet and title; without hooks markers add no
+  // action row.
+  void SetApplicationHooks(ApplicationHooks* hooks) { hooks_ = hooks; }
+
+  // ---- scalar state ----
+  std::atomic<std::uint32_t> mode{kModeNone};
+  std::atomic<bool> modified{false};      // changed since the last save
+  std::atomic<bool> backupEnabled{false};  // a collection start runs the running backup
+  std::atomic<bool> videoEnabled{false};
+  std::atomic<bool> opened{false};         // an open attempt ended
+  const std::uint16_t currentVersion = kCurrentVersion;  // the file version written
+  std::atomic<std::uint16_t> fileVersion{0};             // the version of the file last opened
+  // ms of the experiment clock: the collection's start; the newest sample;
+  // the newest index image; the collection's stop.
+  std::atomic<std::uint32_t> startTick{0};
+  std::atomic<std::uint32_t> lastSampleTime{0};
+  std::atomic<std::uint32_t> lastIndexImageTime{0};
+  std::atomic<std::uint32_t> stopTick{0};
+  Configuration* const configuration;
+
+  // ---- the guarded contents ----
+  // `f` runs under the data lock, shared for Read and alone for Update, and
+  // returns a value (never a reference into the contents). It must not call
+  // operations of the record.
+  template <class F>
+  auto Read(F&& f) const {
+    static_assert(!std::is_reference_v<std::invoke_result_t<F, const ExperimentContents&>>,
+                  "return a copy: a reference would outlive the lock");
+    std::shared_lock lock(dataLock_);
+    return std::forward<F>(f)(std::as_const(contents_));
+  }
+  template <class F>
+  auto Update(F&& f) {
+    static_assert(!std::is_reference_v<std::invoke_result_t<F, ExperimentContents&>>,
+                  "return a copy: a reference would outlive the lock");
+    std::unique_lock lock(dataLock_);
+    return std::forward<F>(f)(contents_);
+  }
+
+  // ---- marker and action stores ----
+  // Opens the marker store at folder/"MarkerDatabase" and the action store
+  // at folder/"ActionData". False when either cannot be opened.
+  bool OpenStores(const std::string& folder);
+  void CloseStores();
+  // `f(MarkerStore&, ActionStore&)` under the stores' lock; it must not call
+  // operations of the record.
+  template <class F>
+  auto WithStores(F&& f) {
+    std::lock_guard lock(storeLock_);
+    return std::forward<F>(f)(markers_, actions_);
+  }
+  std::size_t MarkerCount() const;
+  // The marker at a position of the store, its id set to its key; the
+  // store's default record when there is none.
+  MarkerData2 GetMarker(std::size_t position) const;
+  // The markers' ids (store keys) in the store's order.
+  std::vector<std::uint32_t> MarkerIds() const;
+
+  // ---- the running backup's streams ----
+  BackupStreams& Streams() { return streams_; }
+
+  // ---- receivers ----
+  // A receiver is added once however often it registers.
+  void AddImageAnalysisConsumer(ImageAnalysisConsumer* consumer);
+  void RemoveImageAnalysisConsumer(ImageAnalysisConsumer* consumer);
+  void AddPressureConsumer(PressureDataConsumer* consumer);
+  void RemovePressureConsumer(PressureDataConsumer* consumer);
+  void AddFlowConsumer(FlowDataConsumer* consumer);
+  void RemoveFlowConsumer(FlowDataConsumer* consumer);
+  void AddMicroscopeConsumer(MicroscopeDataConsumer* consumer);
+  void RemoveMicroscopeConsumer(MicroscopeDataConsumer* consumer);
+  // Calls `f` for every image-analysis receiver in registration order.
+  void ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f);
+
+  // ---- data ----
+  // Empties every list, store and text of the experiment and clears the
+  // video and modified flags. The mode, the live cameras and the custom
+  // traces stay.
+  void Clear();
+  // Off: removes every "Video" entry from the camera names and labels. On:
+  // adds one "Video" entry to both when there is no camera name.
+  void SetVideoEnabled(bool on);
+
+  // Adds a batch of zone measurements of a camera (0..3): nothing in mode 1,
+  // while the clock does not run, or for an empty batch; otherwise the
+  // receivers get every zone of every entry and, in mode 0, the entries are
+  // stored and backed up. The batch's pending queue is released.
+  void AddZoneDataBatch(ZoneDataBatch batch, int camera);
+  // The caller's sample is completed in place: its zone-record field becomes
+  // the index of the newest zone record of camera 0 (unchanged while there is
+  // none).
+  void AddPressureSample(PMK4xData3& sample);
+  void AddFlowSample(FMASL1600Data& sample);
+  void AddMicroscopeSample(MicroscopeData2& record, int camera);
+
+  // Adds a marker for one camera (0..3) or, with a negative camera, one for
+  // every camera of the experiment, each under its own key in the marker
+  // store; the receivers hear of each, the backup's marker stream gets each
+  // in mode 0, and one action with the time and text goes to the action
+  // sheet. A camera above 3 adds nothing.
+  void AddMarker(std::string_view text, std::uint32_t time, int camera);
+  // The same at the experiment clock's current time.
+  void AddMarkerNow(std::string_view text, int camera);
+  // Tells the receivers that a marker leaves the views and deletes its
+  // action row (the first row with the marker's time and text). The marker
+  // stays in the store.
+  void RemoveMarkerFromViews(std::uint32_t markerId);
+  // The text of the last marker of the camera, in store order, that lies more
+  // than 0.5 s before `seconds` (experiment seconds from the start tick); ""
+  // when none does.
+  std::string FindMarkerText(double seconds, std::uint32_t camera) const;
+
+  // Nothing in mode 2; otherwise stores a copy (and backs it up while the
+  // calculation stream is open).
+  void AddCalculationData(const CalculationData& record);
+  // Replaces the comment of the n-th (from 0) record of the method that
+  // heads a group (for method 4: the n-th record of the method) and, for
+  // methods other than 4, of the records of its group after it. Texts over
+  // 252 UTF-16 units are cut to 252 and "..." is appended.
+  void SetCalculationComment(std::int32_t kind, int n, std::string_view text);
+
+  // Adds an index image in mode 0 (and backs it up while the stream is
+  // open) and sets modified. False, with nothing added, in other modes, for
+  // an image over 10000 bytes (logged) or without its bytes. Size 0 adds a
+  // gap record.
+  bool AddExtraData(std::uint32_t time, std::uint32_t width, std::uint32_t height, std::uint32_t size,
+                    const std::uint8_t* image);
+
+  // True when there are flow, pressure, microscope or zone records.
+  bool HasData() const;
+  // Camera 0..3: the time of its newest zone record, or the start tick when
+  // it has none. Camera -1: the latest of the start tick and every camera's
+  // newest zone-record time. Any other camera: the start tick.
+  std::uint32_t GetLastSampleTime(int camera) const;
+  // The number of cameras of the experiment (file cameras in mode 1, live
+  // cameras otherwise), at most four.
+  std::size_t CameraCount() const;
+
+  // ---- cameras and custom traces ----
+  // Registers a live camera by its unique name and labels it "Camera <n>",
+  // n being the new number of cameras. False (nothing added) when four
+  // cameras are registered already.
+  bool AddCamera(std::string_view uniqueName);
+  // Loads the custom traces of the user's custom-scripts folder.
+  void InitCustomTraces();
+  // Replaces the custom traces with those of the folder's index, numbered
+  // 220, 221, ... in index order.
+  void LoadCustomTracesFrom(const std::string& folder);
+  // Reads the custom-scripts index again and stores its traces under 220,
+  // 221, ... (other identities stay); returns the last of them named `name`
+  // (bytewise), or nothing.
+  std::shared_ptr<Traces::CustomTracesWithLuaContext> LoadCustomTraces(std::string_view name);
+  // The trace held under the identity; nothing when none is. An identity of
+  // 220 or more that is not held is entered with no trace, so it is listed.
+  std::shared_ptr<Traces::CustomTracesWithLuaContext> GetCustomTrace(std::int32_t identity);
+  // (identity, name) per entry in identity order; "" for an entry with no trace.
+  std::vector<std::pair<std::int32_t, std::string>> GetCustomTraces() const;
+  // The identity of the first held trace named like the definition; else a
+  // new trace built from it under one above the largest identity held (at
+  // least 220). -1 for a missing definition or when no identity is left.
+  std::int32_t AddCustomTrace(const std::shared_ptr<Traces::CustomTraces>& definition);
+
+ private:
+  RelativeTime::Interface& Clock() const;
+  // The cameras of a marker added for `camera`; empty for a camera above 3.
+  std::vector<std::uint32_t> MarkerCameras(int camera) const;
+  template <class Consumer, class Call>
+  void Notify(const std::vector<Consumer*>& list, Call&& call);
+  template <class Consumer>
+  void ChangeList(std::vector<Consumer*>& list, Consumer* consumer, bool add);
+
+  RelativeTime::Interface* clock_ = nullptr;
+  ApplicationHooks* hooks_ = nullptr;
+
+  mutable std::shared_mutex dataLock_;
+  ExperimentContents contents_;
+
+  mutable std::mutex storeLock_;
+  MarkerStore markers_;
+  ActionStore actions_;
+
+  BackupStreams streams_;
+
+  // Guards the receiver lists; shared while receivers are called.
+  mutable std::shared_mutex consumerLock_;
+  std::vector<ImageAnalysisConsumer*> imageAnalysisConsumers_;
+  std::vector<PressureDataConsumer*> pressureConsumers_;
+  std::vector<MicroscopeDataConsumer*> microscopeConsumers_;
+  std::vector<FlowDataConsumer*> flowConsumers_;
+
+  mutable std::mutex customTraceLock_;
+  std::shared_ptr<CustomTraceMap> customTraces_ = std::make_shared<CustomTraceMap>();
+};
+
+}  // namespace ORV

@@ -1,0 +1,62 @@
+#pragma once
+// Append-only files of binary records: the streams of the running backup.
+//
+// Each stream has its own lock, so the sampling thread can append while
+// another thread opens or closes the stream, and every record is appended
+// whole. A stream receives data only while it is open; a stream whose open
+// failed stays closed and every append to it is skipped.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "core/experiment/session_records.h"
+
+namespace ORV {
+
+class RecordFileStream {
+ public:
+  RecordFileStream() = default;
+  ~RecordFileStream();
+  RecordFileStream(const RecordFileStream&) = delete;
+  RecordFileStream& operator=(const RecordFileStream&) = delete;
+
+  // Creates or truncates the file and keeps it open for appending; closes
+  // what was open before. False when the file cannot be created.
+  bool Open(const std::string& path);
+  // Writes out what is buffered and closes the file. False when a write
+  // failed on the way.
+  bool Close();
+  bool IsOpen() const;
+  // Appends one record; false when the stream is closed or the write failed.
+  bool Append(std::span<const std::uint8_t> record);
+  bool Append(const SerializationStream& record) { return Append({record.Data(), record.Size()}); }
+  // Appends one record and hands everything buffered to the system.
+  bool AppendAndFlush(std::span<const std::uint8_t> record);
+  bool Flush();
+
+ private:
+  bool WriteLocked(std::span<const std::uint8_t> record);
+
+  mutable std::mutex mutex_;
+  std::FILE* file_ = nullptr;
+};
+
+// The running backup's streams, members of the experiment record.
+struct BackupStreams {
+  RecordFileStream index;                              // "ExperimentBackup.idx"
+  std::array<RecordFileStream, kMaxCameras> zone;      // "ZoneData_<camera>"
+  RecordFileStream marker;                             // "Marker_0"
+  RecordFileStream action;                             // "Action_0"
+  RecordFileStream flow;                               // "Flow_0"
+  RecordFileStream pressure;                           // "Pressure_0"
+  std::array<RecordFileStream, kMaxCameras> microscope;  // "Microscope_<camera>"
+  RecordFileStream calculation;                        // "DataPadV2_0"
+  RecordFileStream indexImage;                         // "ImageIndex_0"
+
+  void CloseAll();
+};
+
+}  // namespace ORV
