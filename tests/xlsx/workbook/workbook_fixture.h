@@ -4,6 +4,8 @@
 // archive back with the standard unzip tool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
