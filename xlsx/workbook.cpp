@@ -1,6 +1,5 @@
 #include "xlsx/workbook.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

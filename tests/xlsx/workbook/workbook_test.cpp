@@ -294,6 +294,22 @@ TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
          return b.Save(t);
        },
        "book.xlsx"},
+      {"archive cannot be written completely",
+       true,
+       [](CWorkbook& b, const std::string& t) {
+         // Twenty parts of about 10 kB each: every part fits, the archive
+         // of them all does not.
+         for (int n = 0; n < 20; ++n) {
+           Xlsx::CWorksheet& sheet = b.AddSheet(XlsxTextRecord(), {});
+           for (int r = 0; r < 40; ++r) {
+             sheet.BeginRow(0.0);
+             for (int c = 0; c < 5; ++c) sheet.AddCell(static_cast<float>((r * 7919 + c * 104729 + n) % 100003) / 7, 0);
+           }
+         }
+         FileSizeLimit limit(20000);
+         return b.Save(t);
+       },
+       "book.xlsx"},
       {"target is a folder", true, [](CWorkbook& b, const std::string& t) { return b.Save(t); }, "folder.xlsx"},
       {"second save",
        true,
@@ -315,8 +331,8 @@ TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
       EXPECT_FALSE(c.save(book, out_ / c.target));
       EXPECT_TRUE(WorkbookTempFolders().empty());
     }
-    EXPECT_EQ(ReadFile(out_ / "book.xlsx"), sentinel);
-    EXPECT_EQ(ReadFile(out_ / "folder.xlsx/inside"), sentinel);
+    EXPECT_TRUE(ReadFile(out_ / "book.xlsx") == sentinel) << "the existing file was changed";
+    EXPECT_TRUE(ReadFile(out_ / "folder.xlsx/inside") == sentinel) << "the folder's file was changed";
     std::vector<std::string> expected = {"book.xlsx", "folder.xlsx"};
     if (std::string(c.name) == "second save") expected.insert(expected.begin() + 1, "first.xlsx");
     EXPECT_EQ(OutputFolderNames(), expected);
