@@ -1,0 +1,18 @@
+# Prints what a spreadsheet reader finds in a workbook: every non-empty cell
+# with its value, boldness and alignment, and every column width.
+import sys
+
+import openpyxl
+
+book = openpyxl.load_workbook(sys.argv[1])
+for sheet in book.worksheets:
+    print("sheet", sheet.title)
+    for row in sheet.iter_rows():
+        for cell in row:
+            if cell.value is None:
+                continue
+            align = cell.alignment
+            print(cell.coordinate, repr(cell.value), "bold" if cell.font.b else "-",
+                  align.horizontal or "-", align.vertical or "-")
+    for key, dim in sorted(sheet.column_dimensions.items()):
+        print("col", key, dim.min, dim.max, dim.width)

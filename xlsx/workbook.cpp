@@ -1,0 +1,116 @@
+#include "xlsx/workbook.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/os/folders.h"
+#include "xlsx/theme.h"
+#include "xlsx/zip_packager.h"
+
+namespace Xlsx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The longest part of the target's name that goes into the name of the
+// temporary archive, so the temporary name stays within the file system's
+// limit whenever the target's name does.
+constexpr std::size_t kMaxTempNameStem = 200;
+
+}  // namespace
+
+CWorkbook::CWorkbook(const XlsxTextRecord& author) : author_(author) { styles_.AddWorkbookDefaults(); }
+
+CWorkbook::~CWorkbook() {
+  sheets_.clear();
+  drawings_.clear();
+  registry_.RemoveAll();
+}
+
+CDrawing& CWorkbook::CreateDrawing() {
+  drawings_.push_back(std::make_unique<CDrawing>(drawings_.size() + 1, registry_));
+  return *drawings_.back();
+}
+
+CWorksheet& CWorkbook::AddSheet(const XlsxTextRecord& title, const std::vector<ColumnWidth>& columnWidths) {
+  const std::uint64_t number = nextSheetNumber_++;
+  const CDrawing& drawing = CreateDrawing();
+  return AppendSheet(std::make_unique<CWorksheet>(number, columnWidths, drawing, registry_, sharedStrings_), title);
+}
+
+CWorksheet& CWorkbook::AppendSheet(std::unique_ptr<CWorksheet> sheet, const XlsxTextRecord& title) {
+  // Sheet names must differ within a workbook, so untitled sheets are told
+  // apart by their numbers.
+  if (!title.IsEmpty())
+    sheet->SetTitle(title);
+  else
+    sheet->SetTitle(XlsxTextRecord("Sheet " + std::to_string(sheet->GetNumber())));
+  sheets_.push_back(std::move(sheet));
+  return *sheets_.back();
+}
+
+std::uint64_t CWorkbook::AddStyle(Style& style) { return styles_.AddStyle(style); }
+
+bool CWorkbook::Save(const std::string& fileName) {
+  if (saveCalled_) return false;
+  saveCalled_ = true;
+  const bool saved = SaveParts() && ReplaceWithArchive(fileName);
+  // The sheets' parts are ended, so a failed save cannot be repeated: the
+  // part files go at once.
+  registry_.RemoveAll();
+  return saved;
+}
+
+bool CWorkbook::SaveParts() {
+  if (!SaveCore() || !SaveApp() || !SaveContentTypes() || !SaveTheme(registry_) || !SaveSharedStrings() ||
+      !SaveStyles(registry_, styles_) || !SaveWorkbook())
+    return false;
+  for (const auto& sheet : sheets_) {
+    if (!sheet->Save()) return false;
+  }
+  return true;
+}
+
+bool CWorkbook::AddPartsToZip(const std::string& archivePath) {
+  ZipHandle* archive = ZipWriter::Create(archivePath);
+  if (!archive) return false;
+  bool ok = true;
+  for (const std::string& name : registry_.Files()) {
+    // The entry is the part name without its leading "/".
+    if (ZipWriter::AddFile(archive, name.substr(1), registry_.Root() + name) != kZipOk) {
+      ok = false;
+      break;
+    }
+  }
+  // Closing writes the central directory: the archive is complete only
+  // when that succeeds too.
+  if (ZipWriter::Close(archive) != kZipOk) ok = false;
+  return ok;
+}
+
+bool CWorkbook::ReplaceWithArchive(const std::string& fileName) {
+  const fs::path target(fileName);
+  const std::string folder = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+  const std::string stem = target.filename().string().substr(0, kMaxTempNameStem);
+  std::string name = folder + "/." + stem + ".tmpXXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return false;  // no such folder, or not writable
+  // The new file keeps the permissions of the one it replaces.
+  struct stat st {};
+  ::fchmod(fd, ::stat(fileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+  ::close(fd);
+
+  const bool ok = AddPartsToZip(name) && ORV::OS::SyncPath(name) && ::rename(name.c_str(), fileName.c_str()) == 0;
+  if (!ok) {
+    ::unlink(name.c_str());
+    return false;
+  }
+  ORV::OS::SyncPath(folder);
+  return true;
+}
+
+}  // namespace Xlsx
