@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/types.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,8 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+
+#include "analysis_control/file_writes.h"
 
 namespace ORV {
 
@@ -153,49 +154,16 @@ void BuildHeaderList(const avi_writer& w, unsigned char (&out)[kHeaderListLength
 
 void PrintSystemError(const char* what, int error) { std::fprintf(stderr, "%s: %s\n", what, std::strerror(error)); }
 
-// Writes every byte of the buffers at `position`; false on failure, with
-// errno set.
-bool WriteAt(int fd, std::int64_t position, iovec* iov, int count) {
-  while (count > 0) {
-    const ssize_t n = pwritev(fd, iov, count, static_cast<off_t>(position));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    position += n;
-    auto left = static_cast<std::size_t>(n);
-    while (count > 0 && left >= iov->iov_len) {
-      left -= iov->iov_len;
-      ++iov;
-      --count;
-    }
-    if (count > 0) {
-      iov->iov_base = static_cast<char*>(iov->iov_base) + left;
-      iov->iov_len -= left;
-    }
-  }
-  return true;
-}
-
-bool WriteAt(int fd, std::int64_t position, const void* data, std::size_t length) {
-  iovec iov{const_cast<void*>(data), length};
-  return WriteAt(fd, position, &iov, 1);
-}
-
 bool write_int(int fd, std::int64_t position, std::uint32_t v) {
   unsigned char b[4];
   PutU32(b, v);
-  return WriteAt(fd, position, b, 4);
+  return WriteAllAt(fd, position, b, 4);
 }
 
 bool write_avi_header(int fd, const avi_writer& w) {
   unsigned char list[kHeaderListLength];
   BuildHeaderList(w, list);
-  if (!WriteAt(fd, kHeaderListOffset, list, sizeof list)) {
+  if (!WriteAllAt(fd, kHeaderListOffset, list, sizeof list)) {
     PrintSystemError("write_avi_header: write_chars_bin() failed", errno);
     return false;
   }
@@ -242,7 +210,7 @@ bool write_index(avi_writer& w) {
     PutU32(p + 12, w.Offsets[i]);
     offset += w.Offsets[i] + 8;
   }
-  if (!WriteAt(w.File, w.EndPosition, index.data(), index.size())) {
+  if (!WriteAllAt(w.File, w.EndPosition, index.data(), index.size())) {
     PrintSystemError("write_index: write_chars_bin) failed", errno);
     return false;
   }
@@ -317,7 +285,7 @@ avi_writer* avi_open(const char* path, int width, int height, const char* fourcc
   std::memcpy(head, "RIFF", 4);
   PutU32(head + 4, 0);
   std::memcpy(head + 8, "AVI ", 4);
-  bool ok = WriteAt(w->File, 0, head, sizeof head);
+  bool ok = WriteAllAt(w->File, 0, head, sizeof head);
   if (!ok) PrintSystemError("avi_open: write_chars_bin() failed", errno);
   if (ok && !write_avi_header(w->File, *w)) {
     std::fputs("avi_info: write_avi_header_chunk failed\n", stderr);
@@ -329,7 +297,7 @@ avi_writer* avi_open(const char* path, int width, int height, const char* fourcc
     PutU32(movi + 4, 0);
     std::memcpy(movi + 8, "movi", 4);
     w->MoviSizePosition = kHeaderListOffset + kHeaderListLength + 4;
-    ok = WriteAt(w->File, kHeaderListOffset + kHeaderListLength, movi, sizeof movi);
+    ok = WriteAllAt(w->File, kHeaderListOffset + kHeaderListLength, movi, sizeof movi);
     if (!ok) PrintSystemError("avi_info: write_int() failed", errno);
   }
   if (!ok) {
@@ -375,7 +343,7 @@ int avi_add_frame(avi_writer* writer, const unsigned char* data, std::size_t len
   iovec iov[3] = {{head, sizeof head},
                   {const_cast<unsigned char*>(data), length},
                   {zeros, static_cast<std::size_t>(padded - length)}};
-  if (!WriteAt(w.File, w.EndPosition, iov, 3)) {
+  if (!WriteAllAt(w.File, w.EndPosition, iov, 3)) {
     PrintSystemError("avi_add_frame: fwrite() failed", errno);
     // Take the frame back so that the file ends after the previous one.
     if (ftruncate(w.File, static_cast<off_t>(w.EndPosition)) != 0) {

@@ -1,5 +1,8 @@
 #pragma once
 // Reading back the bytes of files written by the tests.
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -44,5 +47,27 @@ inline std::vector<AviChunk> MovieChunks(const std::vector<unsigned char>& b) {
   }
   return chunks;
 }
+
+// Writes of the process beyond `bytes` fail for as long as the guard lives.
+class FileSizeCap {
+ public:
+  explicit FileSizeCap(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit cap = saved_;
+    cap.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &cap);
+  }
+  ~FileSizeCap() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+  FileSizeCap(const FileSizeCap&) = delete;
+  FileSizeCap& operator=(const FileSizeCap&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = nullptr;
+};
 
 }  // namespace ORV::Test

@@ -1,13 +1,11 @@
 #include "analysis_control/avi_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <turbojpeg.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 #include <string>
 #include <variant>
@@ -20,6 +18,7 @@ namespace ORV {
 namespace {
 
 using Test::CharsAt;
+using Test::FileSizeCap;
 using Test::ReadBytes;
 using Test::TempDir;
 using Test::U16At;
@@ -33,8 +32,16 @@ std::vector<unsigned char> Payload(std::size_t n, unsigned char seed) {
 
 // A grey JPEG whose pixels all have the value `level`.
 std::vector<unsigned char> Jpeg(int width, int height, int level) {
+  const std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height, static_cast<unsigned char>(level));
+  tjhandle tj = tjInitCompress();
+  unsigned char* data = nullptr;
+  unsigned long size = 0;
   std::vector<unsigned char> out;
-  cv::imencode(".jpg", cv::Mat(height, width, CV_8UC1, cv::Scalar(level)), out);
+  if (tjCompress2(tj, pixels.data(), width, width, height, TJPF_GRAY, &data, &size, TJSAMP_GRAY, 75, 0) == 0) {
+    out.assign(data, data + size);
+  }
+  tjFree(data);
+  tjDestroy(tj);
   return out;
 }
 
@@ -235,26 +242,6 @@ TEST(AviWriter, TheHeaderKeptUpToDateLetsAFileCutShortBePlayed) {
 
   EXPECT_EQ(U32At(ReadBytes(path), 48), 6u);
 }
-
-// Writes of the process beyond `bytes` fail for as long as the guard lives.
-class FileSizeCap {
- public:
-  explicit FileSizeCap(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit cap = saved_;
-    cap.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &cap);
-  }
-  ~FileSizeCap() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
 
 TEST(AviWriter, AFailedFrameWriteIsTakenBackAndTheFileClosesWithTheFramesBefore) {
   TempDir dir;
