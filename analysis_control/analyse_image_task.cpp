@@ -1,0 +1,56 @@
+#include "analysis_control/analyse_image_task.h"
+
+namespace ORV {
+
+std::int32_t AnalyseImageAsyncTask::Run() {
+  try {
+    Search();
+  } catch (...) {
+    // A failed search (out of memory) gives no result; the completion
+    // still runs, so later results are not held back behind this task.
+    hasResult = 0;
+    found = 0;
+  }
+  done.store(1, std::memory_order_release);
+  if (completion) completion(found);
+  return found;
+}
+
+void AnalyseImageAsyncTask::Search() {
+  if (invert) {
+    for (std::uint8_t& p : crop.pixels) p = static_cast<std::uint8_t>(255 - p);
+  }
+  if (crop.width <= 0 || crop.height <= 0) return;
+  rawProfile.assign(static_cast<std::size_t>(crop.width), 0);
+
+  if (!analyse) {
+    found = 1;  // the fixed edges preset at arming stand
+    hasResult = 1;
+    return;
+  }
+
+  const std::optional<ColumnProfile> columns = MeasureColumns(crop.View());
+  if (!columns) return;  // a single column has no spread to measure against
+  rawProfile = columns->profile;
+
+  std::int32_t left = 0, right = 0;
+  if (TakeOuterEdges(FindChanges(ThresholdColumns(*columns, outerCutOff)), left, right)) {
+    outerLeft = left;
+    outerRight = right;
+    found = (left != 0 && right != 0) ? 1 : 0;
+  }
+  if (found && !ignoreLumen) {
+    if (TakeLumenEdges(FindChanges(ThresholdColumns(*columns, innerCutOff)), left, right) && left > outerLeft &&
+        right < outerRight) {
+      lumenLeft = left;
+      lumenRight = right;
+    }
+  }
+  hasResult = 1;
+}
+
+std::shared_ptr<AnalyseImageAsyncTask> CreateZoneTask(std::int64_t taskNumber) {
+  return std::make_shared<AnalyseImageAsyncTask>(taskNumber);
+}
+
+}  // namespace ORV

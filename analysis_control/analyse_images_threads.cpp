@@ -1,0 +1,70 @@
+#include "analysis_control/analyse_images_threads.h"
+
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace ORV {
+
+std::shared_ptr<AnalyseImagesThreads> AnalyseImagesThreads::Create(std::chrono::milliseconds idleTimeout) {
+  return std::shared_ptr<AnalyseImagesThreads>(new AnalyseImagesThreads(idleTimeout));
+}
+
+void AnalyseImagesThreads::Queue(std::shared_ptr<Threading::AsyncTask> task) {
+  std::unique_lock lock(mutex_);
+  while (threadCount_ < kAnalysisWorkers) {
+    ++threadCount_;
+    try {
+      std::thread(WorkerLoop, shared_from_this()).detach();
+    } catch (const std::system_error&) {
+      --threadCount_;
+      if (threadCount_ == 0) throw;
+      break;  // the threads alive will take the task
+    }
+  }
+  queue_.push_back(std::move(task));
+  lock.unlock();
+  workAvailable_.notify_one();
+}
+
+void AnalyseImagesThreads::WorkerLoop(std::shared_ptr<AnalyseImagesThreads> pool) {
+  AnalyseImagesThreads& p = *pool;
+  std::unique_lock lock(p.mutex_);
+  for (;;) {
+    if (!p.queue_.empty()) {
+      std::shared_ptr<Threading::AsyncTask> task = std::move(p.queue_.front());
+      p.queue_.pop_front();
+      lock.unlock();
+      std::int32_t result;
+      try {
+        result = task->Run();
+      } catch (...) {
+        result = Threading::kTaskThrew;
+      }
+      try {
+        task->OnFinished(result);
+      } catch (...) {
+        // A task reports its own failures; nothing may end the worker.
+      }
+      task.reset();
+      lock.lock();
+      continue;
+    }
+    // The queue is looked at again under the lock before the thread gives
+    // up, so a task queued while it waited is never left behind.
+    if (!p.workAvailable_.wait_for(lock, p.idleTimeout_, [&] { return !p.queue_.empty(); })) break;
+  }
+  --p.threadCount_;
+}
+
+std::int64_t AnalyseImagesThreads::ThreadCount() const {
+  std::lock_guard lock(mutex_);
+  return threadCount_;
+}
+
+std::size_t AnalyseImagesThreads::Queued() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
+}
+
+}  // namespace ORV

@@ -1,0 +1,60 @@
+#pragma once
+// The analysis workers: a small pool of at most four threads that run the
+// zone tasks. Threads start on demand and end by themselves after a second
+// without work, so a steady frame stream reuses them and an idle analysis
+// holds none.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "core/threading/task.h"
+
+namespace ORV {
+
+// Where the analysis hands its zone tasks. The pool below is the real one;
+// tests hand in executors of their own that run tasks in an order they
+// choose.
+class AnalysisTaskExecutor {
+ public:
+  virtual ~AnalysisTaskExecutor() = default;
+  // Takes the task and runs it (its Run, then its OnFinished) some time later
+  // on some thread. Throws std::system_error when it can never run it.
+  virtual void Queue(std::shared_ptr<Threading::AsyncTask> task) = 0;
+};
+
+inline constexpr int kAnalysisWorkers = 4;
+inline constexpr std::chrono::milliseconds kAnalysisWorkerIdle{1000};
+
+class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_shared_from_this<AnalyseImagesThreads> {
+ public:
+  // The pool is shared: each of its threads holds it too, so it outlives its
+  // owner until the threads have ended.
+  static std::shared_ptr<AnalyseImagesThreads> Create(std::chrono::milliseconds idleTimeout = kAnalysisWorkerIdle);
+
+  // Queues the task and makes sure the pool runs: when fewer than four
+  // threads are alive it starts the missing ones. A thread counts from the
+  // moment it is started, so a burst of calls never has more than four
+  // alive. Throws std::system_error, leaving the task out, only when no
+  // thread is alive to take it.
+  void Queue(std::shared_ptr<Threading::AsyncTask> task) override;
+
+  // Threads alive.
+  std::int64_t ThreadCount() const;
+  // Tasks waiting for a thread.
+  std::size_t Queued() const;
+
+ private:
+  explicit AnalyseImagesThreads(std::chrono::milliseconds idleTimeout) : idleTimeout_(idleTimeout) {}
+  static void WorkerLoop(std::shared_ptr<AnalyseImagesThreads> pool);
+
+  const std::chrono::milliseconds idleTimeout_;
+  mutable std::mutex mutex_;
+  std::condition_variable workAvailable_;
+  std::int64_t threadCount_ = 0;
+  std::deque<std::shared_ptr<Threading::AsyncTask>> queue_;
+};
+
+}  // namespace ORV

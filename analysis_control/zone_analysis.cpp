@@ -1,0 +1,647 @@
+#include "analysis_control/zone_analysis.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "core/storage/relative_time.h"
+#include "platform/os/tick_source.h"
+
+namespace ORV {
+
+namespace {
+
+// Integer part of a float, held within the int range (the conversion of a
+// value outside it would be undefined).
+std::int32_t TruncateToInt(float value) {
+  if (std::isnan(value)) return 0;
+  if (value <= static_cast<float>(INT_MIN)) return INT_MIN;
+  if (value >= static_cast<float>(INT_MAX)) return INT_MAX;
+  return static_cast<std::int32_t>(value);
+}
+
+// Adds as the 32-bit machine does, so a host's extreme adjustment wraps
+// instead of overflowing.
+std::int32_t AddWrapping(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+// The newest raw profile waiting for the user-interface thread.
+struct RawZoneDataMsg {
+  std::int32_t zone = 0;
+  std::vector<std::uint8_t> data;
+};
+
+}  // namespace
+
+struct ZoneAnalysis::State {
+  AnalysisEvents* events = nullptr;
+  std::shared_ptr<AnalysisTaskExecutor> executor;
+  std::shared_ptr<Threading::UiDispatcher> ui;
+  std::weak_ptr<State> self;
+  std::atomic<RelativeTime::Interface*> clock{nullptr};
+
+  // The zone lock guards everything up to the raw-profile part.
+  mutable std::recursive_mutex zoneLock;
+  bool closed = false;
+  std::array<AnalysisZone, kAnalysisZones> zones{};
+  std::array<double, kAnalysisZones> outerCutOff{kDefaultCutOff, kDefaultCutOff, kDefaultCutOff, kDefaultCutOff};
+  std::array<double, kAnalysisZones> innerCutOff{kDefaultCutOff, kDefaultCutOff, kDefaultCutOff, kDefaultCutOff};
+  bool ignoreLumen = false;
+  bool invert = false;
+  bool autoThreshold = true;
+  bool paused = false;
+  int zoneCount = 0;
+  std::int16_t maxZones = kDefaultMaxZones;
+  AnalysisData record;
+  // Started tasks in start order; results leave from the front only.
+  std::deque<std::shared_ptr<AnalyseImageAsyncTask>> pending;
+  std::int64_t taskCounter = 0;
+  ThumbnailSize thumbnailSize;
+  std::uint32_t nextThumbnail = 0;  // 0: capture has not started
+
+  // Raw profiles: only the newest one is delivered, so one slot holds it.
+  std::mutex rawMutex;
+  std::shared_ptr<RawZoneDataMsg> newestRaw;
+  bool rawClosed = false;
+  // Held while RawZoneData is raised, so closing waits for a delivery.
+  std::mutex deliveryMutex;
+
+  bool IsZone(int zone) const { return zone >= 0 && zone < kAnalysisZones; }
+  bool IsExistingZone(int zone) const { return zone >= 0 && zone < zoneCount; }
+};
+
+namespace {
+
+using State = ZoneAnalysis::State;
+
+void DeliverRawZoneData(State& s) {
+  std::lock_guard delivery(s.deliveryMutex);
+  std::shared_ptr<RawZoneDataMsg> message;
+  {
+    std::lock_guard lock(s.rawMutex);
+    if (s.rawClosed) return;
+    message = std::move(s.newestRaw);
+    s.newestRaw.reset();
+  }
+  if (!message) return;
+  s.events->RawZoneData(message->zone, message->data.data(), static_cast<int>(message->data.size()));
+}
+
+void QueueRawProfile(State& s, int zone, std::vector<std::uint8_t> data) {
+  auto message = std::make_shared<RawZoneDataMsg>(RawZoneDataMsg{zone, std::move(data)});
+  bool post;
+  {
+    std::lock_guard lock(s.rawMutex);
+    if (s.rawClosed) return;
+    // A delivery is already on its way when the slot is full; it will take
+    // the newest profile.
+    post = !s.newestRaw;
+    s.newestRaw = std::move(message);
+  }
+  if (!post) return;
+  std::shared_ptr<Threading::UiDispatcher> ui = s.ui ? s.ui : Threading::GetUiDispatcher();
+  std::weak_ptr<State> weak = s.self;
+  const bool posted = ui && ui->Post([weak] {
+    if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state);
+  });
+  if (!posted) {
+    // No user-interface thread to deliver to: drop the profile.
+    std::lock_guard lock(s.rawMutex);
+    s.newestRaw.reset();
+  }
+}
+
+// Applies one finished task, under the zone lock. The zone's ring advances
+// here, as results are applied in start order, so every result lands in the
+// slot after the one before it however many frames were in flight.
+void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
+  if (!s.IsZone(task.zone)) return;
+  AnalysisZone& zone = s.zones[task.zone];
+  const int length = std::clamp(zone.historyLength, 1, kZoneRingSlots);
+  zone.historyIndex = (zone.historyIndex + 1 >= length || zone.historyIndex < 0) ? 0 : zone.historyIndex + 1;
+  const int slot = zone.historyIndex;
+  for (auto& ring : zone.rings) ring[slot] = 0.0f;
+  if (!task.hasResult) return;
+
+  if (task.found) {
+    zone.rings[kRingOuterLeft][slot] = static_cast<float>(task.outerLeft);
+    zone.rings[kRingOuterRight][slot] = static_cast<float>(task.outerRight);
+    zone.rings[kRingLumenLeft][slot] = static_cast<float>(task.lumenLeft);
+    zone.rings[kRingLumenRight][slot] = static_cast<float>(task.lumenRight);
+  }
+  std::int32_t vesselLeft = ZoneHistoryMean(zone, kRingOuterLeft);
+  std::int32_t vesselRight = ZoneHistoryMean(zone, kRingOuterRight);
+  std::int32_t lumenLeft = ZoneHistoryMean(zone, kRingLumenLeft);
+  std::int32_t lumenRight = ZoneHistoryMean(zone, kRingLumenRight);
+  if (task.analyse) {
+    vesselLeft = AddWrapping(vesselLeft, zone.adjustOuterLeft);
+    vesselRight = AddWrapping(vesselRight, zone.adjustOuterRight);
+    lumenLeft = AddWrapping(lumenLeft, zone.adjustInnerLeft);
+    lumenRight = AddWrapping(lumenRight, zone.adjustInnerRight);
+  }
+  AnalysisZoneBlock& block = s.record.zones[task.zone];
+  block.outerLeft = vesselLeft;
+  block.outerRight = vesselRight;
+  block.lumenLeft = lumenLeft;
+  block.lumenRight = lumenRight;
+  s.events->ZoneAnalysisData(task.zone, vesselLeft, vesselRight, lumenLeft, lumenRight);
+
+  if (!task.rawProfile.empty()) QueueRawProfile(s, task.zone, std::move(task.rawProfile));
+}
+
+// The completion of every task, on the worker that ran it: applies the
+// finished tasks at the front of the queue and stops at the first one still
+// running, so results are applied strictly in start order.
+void OnAnalyseImageAsyncTaskFinished(State& s) {
+  std::lock_guard lock(s.zoneLock);
+  if (s.closed) return;
+  while (!s.pending.empty()) {
+    if (s.pending.front()->done.load(std::memory_order_acquire) == 0) break;
+    std::shared_ptr<AnalyseImageAsyncTask> task = std::move(s.pending.front());
+    s.pending.pop_front();
+    ApplyResult(s, *task);
+  }
+}
+
+// The part of the zone's bounds inside the frame. Bounds reaching past the
+// right or bottom edge are cut there; bounds reaching past the left or top
+// edge give an empty crop, because edges found in a shifted crop would not
+// be positions within the zone.
+ZoneRect ClipCrop(const ZoneRect& bounds, int frameWidth, int frameHeight) {
+  if (bounds.x < 0 || bounds.y < 0) return {bounds.x, bounds.y, 0, 0};
+  const std::int64_t width = std::min<std::int64_t>(bounds.width, std::int64_t{frameWidth} - bounds.x);
+  const std::int64_t height = std::min<std::int64_t>(bounds.height, std::int64_t{frameHeight} - bounds.y);
+  return {bounds.x, bounds.y, static_cast<int>(std::max<std::int64_t>(width, 0)),
+          static_cast<int>(std::max<std::int64_t>(height, 0))};
+}
+
+// What a zone's task needs of the zone record, taken under the zone lock.
+struct ZoneJob {
+  int zone = 0;
+  ZoneRect crop;
+  double outerCutOff = kDefaultCutOff;
+  double innerCutOff = kDefaultCutOff;
+  bool analyse = true;
+  std::int32_t fixedOuterLeft = 0, fixedOuterRight = 0, fixedLumenLeft = 0, fixedLumenRight = 0;
+  GreyImage pixels;
+};
+
+ZoneJob TakeZoneJob(const State& s, int i, const GreyImageView& frame) {
+  const AnalysisZone& zone = s.zones[i];
+  ZoneJob job;
+  job.zone = i;
+  job.crop = ClipCrop(zone.Bounds(), frame.width, frame.height);
+  job.outerCutOff = s.outerCutOff[i];
+  job.innerCutOff = s.innerCutOff[i];
+  job.analyse = zone.autoTracking;
+  job.fixedOuterLeft = TruncateToInt(zone.fixedOuterLeft);
+  job.fixedOuterRight = TruncateToInt(zone.fixedOuterRight);
+  job.fixedLumenLeft = TruncateToInt(zone.fixedLumenLeft);
+  job.fixedLumenRight = TruncateToInt(zone.fixedLumenRight);
+  return job;
+}
+
+// Copies the zone's part of the frame; needs no lock.
+void CopyCrop(ZoneJob& job, const GreyImageView& frame) {
+  const ZoneRect& r = job.crop;
+  if (r.width <= 0 || r.height <= 0) return;
+  job.pixels.width = r.width;
+  job.pixels.height = r.height;
+  job.pixels.pixels.resize(static_cast<std::size_t>(r.width) * r.height);
+  for (int y = 0; y < r.height; ++y) {
+    std::memcpy(job.pixels.pixels.data() + static_cast<std::size_t>(y) * r.width, frame.Row(r.y + y) + r.x,
+                static_cast<std::size_t>(r.width));
+  }
+}
+
+// Arms the zone's task and starts it, under the zone lock.
+void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time) {
+  std::shared_ptr<AnalyseImageAsyncTask> task = CreateZoneTask(++s.taskCounter);
+  std::weak_ptr<State> weak = s.self;
+  task->completion = [weak](std::int32_t) {
+    if (std::shared_ptr<State> state = weak.lock()) OnAnalyseImageAsyncTaskFinished(*state);
+  };
+  task->cropRect = job.crop;
+  task->crop = std::move(job.pixels);
+  task->zone = job.zone;
+  task->outerCutOff = job.outerCutOff;
+  task->innerCutOff = job.innerCutOff;
+  task->time = time;
+  task->invert = s.invert ? 1 : 0;
+  task->ignoreLumen = s.ignoreLumen ? 1 : 0;
+  task->analyse = job.analyse ? 1 : 0;
+  if (!task->analyse) {
+    task->outerLeft = job.fixedOuterLeft;
+    task->outerRight = job.fixedOuterRight;
+    task->lumenLeft = job.fixedLumenLeft;
+    task->lumenRight = job.fixedLumenRight;
+  }
+
+  s.pending.push_back(task);
+  try {
+    s.executor->Queue(task);
+  } catch (...) {
+    // No worker can run it: it ends here without a result, so the tasks
+    // behind it are not held back.
+    task->hasResult = 0;
+    task->done.store(1, std::memory_order_release);
+    OnAnalyseImageAsyncTaskFinished(s);
+  }
+}
+
+void RaiseIndexImageWhenDue(State& s, const GreyImageView& frame) {
+  // The clock is read outside the zone lock: its own lock is held while it
+  // notifies subscribers, which may call in here.
+  RelativeTime::Interface* clock = s.clock.load();
+  if (!clock || !clock->IsRunning()) return;
+  const std::uint32_t tick = OS::GetTickCount();
+  const std::uint32_t now = clock->Now();
+  ThumbnailSize size;
+  {
+    std::lock_guard lock(s.zoneLock);
+    // The due time is compared modulo 2^32, like every tick count.
+    if (s.closed || s.paused || s.nextThumbnail == 0 || static_cast<std::int32_t>(tick - s.nextThumbnail) <= 0) {
+      return;
+    }
+    size = s.thumbnailSize;
+    s.nextThumbnail += kThumbnailInterval;
+  }
+  const std::vector<std::uint8_t> pixels = MakeThumbnail(frame, size.width, size.height);
+  if (pixels.empty()) return;
+  s.events->IndexImage(now, static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height),
+                       static_cast<std::uint32_t>(pixels.size()), pixels.data());
+}
+
+}  // namespace
+
+// ---- zone record ----
+
+ZoneRect AnalysisZone::Bounds() const {
+  if (!hasOutline) return {};
+  float minX = outline[0].x, maxX = outline[0].x, minY = outline[0].y, maxY = outline[0].y;
+  for (const ZonePointF& p : outline) {
+    minX = std::min(minX, p.x);
+    maxX = std::max(maxX, p.x);
+    minY = std::min(minY, p.y);
+    maxY = std::max(maxY, p.y);
+  }
+  const std::int32_t left = TruncateToInt(std::floor(minX));
+  const std::int32_t top = TruncateToInt(std::floor(minY));
+  const std::int64_t width = std::int64_t{TruncateToInt(std::ceil(maxX))} - left;
+  const std::int64_t height = std::int64_t{TruncateToInt(std::ceil(maxY))} - top;
+  return {left, top, static_cast<int>(std::min<std::int64_t>(width, INT_MAX)),
+          static_cast<int>(std::min<std::int64_t>(height, INT_MAX))};
+}
+
+std::int32_t ZoneHistoryMean(const AnalysisZone& zone, ZoneRing ring) {
+  const int length = std::clamp(zone.historyLength, 0, kZoneRingSlots);
+  float sum = 0.0f;
+  float count = 0.0f;
+  for (int i = 0; i < length; ++i) {
+    const float value = zone.rings[ring][i];
+    if (value > 0.0f) {
+      sum += value;
+      count += 1.0f;
+    }
+  }
+  if (count == 0.0f) return 0;
+  return TruncateToInt(sum / count + 0.5f);
+}
+
+// ---- analysis ----
+
+ZoneAnalysis::ZoneAnalysis(AnalysisEvents& events, std::shared_ptr<AnalysisTaskExecutor> executor,
+                           std::shared_ptr<Threading::UiDispatcher> ui)
+    : state_(std::make_shared<State>()) {
+  state_->events = &events;
+  state_->executor = executor ? std::move(executor) : AnalyseImagesThreads::Create();
+  state_->ui = std::move(ui);
+  state_->self = state_;
+}
+
+ZoneAnalysis::~ZoneAnalysis() {
+  State& s = *state_;
+  {
+    // Taking the lock waits for a completion that is applying results.
+    std::lock_guard lock(s.zoneLock);
+    s.closed = true;
+    s.pending.clear();
+  }
+  std::lock_guard delivery(s.deliveryMutex);
+  std::lock_guard lock(s.rawMutex);
+  s.rawClosed = true;
+  s.newestRaw.reset();
+}
+
+void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
+  if (!frame.IsValid() || frame.width == 0 || frame.height == 0) return;
+  State& s = *state_;
+  RaiseIndexImageWhenDue(s, frame);
+  RelativeTime::Interface* clock = s.clock.load();
+  const std::uint32_t time = clock ? clock->Now() : 0;
+
+  // The zones are read under the zone lock, the crops copied outside it so
+  // that results are not held up meanwhile, and the tasks then started in
+  // zone order.
+  std::vector<ZoneJob> jobs;
+  {
+    std::lock_guard lock(s.zoneLock);
+    if (s.closed) return;
+    for (int i = 0; i < s.zoneCount; ++i) jobs.push_back(TakeZoneJob(s, i, frame));
+  }
+  for (ZoneJob& job : jobs) CopyCrop(job, frame);
+  std::lock_guard lock(s.zoneLock);
+  for (ZoneJob& job : jobs) {
+    if (s.closed) return;
+    StartZoneTask(s, job, time);
+  }
+}
+
+void ZoneAnalysis::OnRawZoneDataMessage() { DeliverRawZoneData(*state_); }
+
+std::size_t ZoneAnalysis::PendingTasks() const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->pending.size();
+}
+
+void ZoneAnalysis::SetRelativeTime(RelativeTime::Interface* clock) { state_->clock.store(clock); }
+
+void ZoneAnalysis::SetPaused(bool paused) {
+  std::lock_guard lock(state_->zoneLock);
+  state_->paused = paused;
+}
+
+void ZoneAnalysis::StartThumbnails(std::uint32_t clockTime, int pictureWidth, int pictureHeight) {
+  std::lock_guard lock(state_->zoneLock);
+  state_->nextThumbnail = clockTime;
+  state_->thumbnailSize = ThumbnailSizeFor(pictureWidth, pictureHeight);
+}
+
+// ---- zones ----
+
+int ZoneAnalysis::AddZone(const ZoneRect& r) {
+  State& s = *state_;
+  std::lock_guard lock(s.zoneLock);
+  if (s.zoneCount >= s.maxZones || s.zoneCount >= kAnalysisZones) return -1;
+  if (r.width < 0 || r.height < 0) return -1;
+  const std::int64_t right = std::int64_t{r.x} + r.width;
+  const std::int64_t bottom = std::int64_t{r.y} + r.height;
+  if (right > INT_MAX || bottom > INT_MAX) return -1;
+
+  const int index = s.zoneCount;
+  AnalysisZone& zone = s.zones[index];
+  const auto x0 = static_cast<float>(r.x), y0 = static_cast<float>(r.y);
+  const auto x1 = static_cast<float>(right), y1 = static_cast<float>(bottom);
+  zone.outline = {ZonePointF{x0, y0}, ZonePointF{x1, y0}, ZonePointF{x1, y1}, ZonePointF{x0, y1}};
+  zone.hasOutline = true;
+  zone.corners = {ZonePoint{r.x, r.y}, ZonePoint{static_cast<int>(right), r.y}, ZonePoint{r.x, static_cast<int>(bottom)},
+                  ZonePoint{static_cast<int>(right), static_cast<int>(bottom)}};
+  AnalysisZoneBlock& block = s.record.zones[index];
+  block.angle = 0.0f;
+  block.left = r.x;
+  block.top = r.y;
+  block.right = static_cast<std::int32_t>(right);
+  block.bottom = static_cast<std::int32_t>(bottom);
+  s.zoneCount = index + 1;
+  s.record.zoneCount = static_cast<std::int16_t>(s.zoneCount);
+  for (AnalysisZone& z : s.zones) {
+    if (!z.autoTracking) z.selectedEdge = kEdgeNone;
+  }
+  return index;
+}
+
+void ZoneAnalysis::RemoveAllZones() {
+  std::lock_guard lock(state_->zoneLock);
+  state_->zoneCount = 0;
+}
+
+int ZoneAnalysis::GetZoneCount() const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->zoneCount;
+}
+
+void ZoneAnalysis::SetMaxZones(std::int16_t zones) {
+  std::lock_guard lock(state_->zoneLock);
+  state_->maxZones = std::clamp<std::int16_t>(zones, 0, kAnalysisZones);
+}
+
+std::int16_t ZoneAnalysis::GetMaxZones() const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->maxZones;
+}
+
+AnalysisZone ZoneAnalysis::GetZone(int zone) const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->IsZone(zone) ? state_->zones[zone] : AnalysisZone{};
+}
+
+void ZoneAnalysis::SetSelectedEdge(int zone, std::int32_t edge) {
+  std::lock_guard lock(state_->zoneLock);
+  if (!state_->IsZone(zone) || edge < kEdgeNone || edge > kEdgeOuterRight) return;
+  state_->zones[zone].selectedEdge = edge;
+}
+
+// ---- settings ----
+
+namespace {
+
+using CutOffs = std::array<double, kAnalysisZones>;
+
+void SetCutOff(State& s, CutOffs State::*table, int zone, double cutOff) {
+  std::lock_guard lock(s.zoneLock);
+  if (s.IsZone(zone) && cutOff >= kMinCutOff && cutOff <= kMaxCutOff) (s.*table)[zone] = cutOff;
+}
+
+double GetCutOff(const State& s, CutOffs State::*table, int zone) {
+  std::lock_guard lock(s.zoneLock);
+  return s.IsZone(zone) ? (s.*table)[zone] : kDefaultCutOff;
+}
+
+// Thresholds and adjustments belong to existing zones only.
+void SetZoneValue(State& s, std::int32_t AnalysisZone::*field, int zone, std::int32_t value) {
+  std::lock_guard lock(s.zoneLock);
+  if (s.IsExistingZone(zone)) s.zones[zone].*field = value;
+}
+
+std::int32_t GetZoneValue(const State& s, std::int32_t AnalysisZone::*field, int zone, std::int32_t fallback) {
+  std::lock_guard lock(s.zoneLock);
+  return s.IsExistingZone(zone) ? s.zones[zone].*field : fallback;
+}
+
+// A threshold above 255 as unsigned, so also any negative one, keeps the old value.
+bool IsThreshold(std::int32_t value) { return static_cast<std::uint32_t>(value) <= 255; }
+
+}  // namespace
+
+void ZoneAnalysis::SetAnalysisCutOff(int zone, double c) { SetCutOff(*state_, &State::outerCutOff, zone, c); }
+double ZoneAnalysis::GetAnalysisCutOff(int zone) const { return GetCutOff(*state_, &State::outerCutOff, zone); }
+void ZoneAnalysis::SetInnerAnalysisCutOff(int zone, double c) { SetCutOff(*state_, &State::innerCutOff, zone, c); }
+double ZoneAnalysis::GetInnerAnalysisCutOff(int zone) const { return GetCutOff(*state_, &State::innerCutOff, zone); }
+
+void ZoneAnalysis::SetThreshold(int zone, std::int32_t value) {
+  if (IsThreshold(value)) SetZoneValue(*state_, &AnalysisZone::threshold, zone, value);
+}
+void ZoneAnalysis::SetInnerThreshold(int zone, std::int32_t value) {
+  if (IsThreshold(value)) SetZoneValue(*state_, &AnalysisZone::innerThreshold, zone, value);
+}
+std::int32_t ZoneAnalysis::GetThresholdValue(int zone) const {
+  return GetZoneValue(*state_, &AnalysisZone::threshold, zone, kDefaultThreshold);
+}
+
+void ZoneAnalysis::SetInnerLeftAdjustment(int zone, std::int32_t a) {
+  SetZoneValue(*state_, &AnalysisZone::adjustInnerLeft, zone, a);
+}
+void ZoneAnalysis::SetInnerRightAdjustment(int zone, std::int32_t a) {
+  SetZoneValue(*state_, &AnalysisZone::adjustInnerRight, zone, a);
+}
+void ZoneAnalysis::SetOuterLeftAdjustment(int zone, std::int32_t a) {
+  SetZoneValue(*state_, &AnalysisZone::adjustOuterLeft, zone, a);
+}
+void ZoneAnalysis::SetOuterRightAdjustment(int zone, std::int32_t a) {
+  SetZoneValue(*state_, &AnalysisZone::adjustOuterRight, zone, a);
+}
+std::int32_t ZoneAnalysis::GetInnerLeftAdjustment(int zone) const {
+  return GetZoneValue(*state_, &AnalysisZone::adjustInnerLeft, zone, 0);
+}
+std::int32_t ZoneAnalysis::GetInnerRightAdjustment(int zone) const {
+  return GetZoneValue(*state_, &AnalysisZone::adjustInnerRight, zone, 0);
+}
+std::int32_t ZoneAnalysis::GetOuterLeftAdjustment(int zone) const {
+  return GetZoneValue(*state_, &AnalysisZone::adjustOuterLeft, zone, 0);
+}
+std::int32_t ZoneAnalysis::GetOuterRightAdjustment(int zone) const {
+  return GetZoneValue(*state_, &AnalysisZone::adjustOuterRight, zone, 0);
+}
+
+void ZoneAnalysis::SetAutoTrackingEnabled(int zone, bool enable) {
+  State& s = *state_;
+  std::lock_guard lock(s.zoneLock);
+  if (!s.IsZone(zone)) return;
+  AnalysisZone& z = s.zones[zone];
+  if (enable) {
+    z.autoTracking = true;
+    z.fixedLumenLeft = z.fixedOuterLeft = z.fixedLumenRight = z.fixedOuterRight = 0.0f;
+    z.selectedEdge = kEdgeNone;
+    return;
+  }
+  z.autoTracking = false;
+  const std::int32_t outerLeft = ZoneHistoryMean(z, kRingOuterLeft);
+  const std::int32_t outerRight = ZoneHistoryMean(z, kRingOuterRight);
+  const std::int32_t lumenLeft = ZoneHistoryMean(z, kRingLumenLeft);
+  const std::int32_t lumenRight = ZoneHistoryMean(z, kRingLumenRight);
+  // A fifth of the width of this zone's bounds.
+  const auto w = static_cast<float>(z.Bounds().width / 5);
+  if ((outerLeft != 0 && outerRight != 0) || (lumenLeft != 0 && lumenRight != 0)) {
+    z.fixedOuterLeft = static_cast<float>(AddWrapping(outerLeft, z.adjustOuterLeft));
+    z.fixedLumenLeft = static_cast<float>(AddWrapping(lumenLeft, z.adjustInnerLeft));
+    z.fixedLumenRight = static_cast<float>(AddWrapping(lumenRight, z.adjustInnerRight));
+    z.fixedOuterRight = static_cast<float>(AddWrapping(outerRight, z.adjustOuterRight));
+    if (z.fixedOuterLeft == 0.0f && z.fixedOuterRight == 0.0f) {
+      z.fixedOuterLeft = w;
+      z.fixedOuterRight = 4 * w;
+    }
+    if (z.fixedLumenLeft == 0.0f && z.fixedLumenRight == 0.0f) {
+      z.fixedLumenLeft = 2 * w;
+      z.fixedLumenRight = 3 * w;
+    }
+    z.selectedEdge = kEdgeNone;
+  } else {
+    const bool noLumen = s.record.ignoreLumen != 0;
+    z.fixedOuterLeft = w;
+    z.fixedLumenLeft = noLumen ? 0.0f : 2 * w;
+    z.fixedLumenRight = noLumen ? 0.0f : 3 * w;
+    z.fixedOuterRight = 4 * w;
+  }
+}
+
+bool ZoneAnalysis::GetAutoTrackingEnabled(int zone) const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->IsZone(zone) && state_->zones[zone].autoTracking;
+}
+
+void ZoneAnalysis::ChangeSelectedAutoTracking(int zone, std::int16_t delta) {
+  State& s = *state_;
+  std::lock_guard lock(s.zoneLock);
+  if (!s.IsZone(zone)) return;
+  AnalysisZone& z = s.zones[zone];
+  float* edge = nullptr;
+  switch (z.selectedEdge) {
+    case kEdgeOuterLeft: edge = &z.fixedOuterLeft; break;
+    case kEdgeLumenLeft: edge = &z.fixedLumenLeft; break;
+    case kEdgeLumenRight: edge = &z.fixedLumenRight; break;
+    case kEdgeOuterRight: edge = &z.fixedOuterRight; break;
+    default: break;
+  }
+  const float current = edge ? *edge : 0.0f;
+  // The edge may not reach the zone's right limit.
+  if (static_cast<float>(std::int64_t{z.corners[2].x} + delta) + current >= static_cast<float>(z.corners[3].x)) return;
+  if (!edge) return;
+
+  const float moved = current + static_cast<float>(delta);
+  if (!(moved > static_cast<float>(INT_MIN) && moved < static_cast<float>(INT_MAX))) return;
+  const auto f = static_cast<float>(static_cast<std::int32_t>(moved));
+  const bool lumen = !s.ignoreLumen;
+  bool refused = false;
+  switch (z.selectedEdge) {
+    case kEdgeOuterLeft:
+      refused = f < 0 || f > z.fixedOuterRight || (lumen && f >= z.fixedLumenLeft);
+      break;
+    case kEdgeLumenLeft:
+      refused = f <= z.fixedOuterLeft || f >= z.fixedLumenRight;
+      break;
+    case kEdgeLumenRight:
+      refused = f >= z.fixedOuterRight || f <= z.fixedLumenLeft;
+      break;
+    case kEdgeOuterRight:
+      refused = f <= z.fixedOuterLeft || (lumen && f < z.fixedLumenRight);
+      break;
+    default:
+      break;
+  }
+  if (!refused) *edge = f;
+}
+
+void ZoneAnalysis::IgnoreLumen(std::int16_t ignore) {
+  std::lock_guard lock(state_->zoneLock);
+  state_->ignoreLumen = ignore > 0;
+  state_->record.ignoreLumen = ignore > 0 ? 1 : 0;
+}
+
+void ZoneAnalysis::InvertThreshold(bool invert) {
+  std::lock_guard lock(state_->zoneLock);
+  state_->invert = invert;
+}
+
+void ZoneAnalysis::EnableAutoThreshold(bool enable) {
+  std::lock_guard lock(state_->zoneLock);
+  state_->autoThreshold = enable;
+}
+
+void ZoneAnalysis::ResetZoneSettings() {
+  std::lock_guard lock(state_->zoneLock);
+  for (AnalysisZone& z : state_->zones) {
+    z.adjustOuterLeft = z.adjustOuterRight = z.adjustInnerLeft = z.adjustInnerRight = 0;
+    z.fixedLumenLeft = z.fixedOuterLeft = z.fixedLumenRight = z.fixedOuterRight = 0.0f;
+    z.selectedEdge = kEdgeNone;
+    z.threshold = z.innerThreshold = kDefaultThreshold;
+  }
+}
+
+AnalysisData ZoneAnalysis::GetAnalysisData() const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->record;
+}
+
+void ZoneAnalysis::UpdateAnalysisData(const std::function<void(AnalysisData&)>& change) {
+  std::lock_guard lock(state_->zoneLock);
+  if (change) change(state_->record);
+}
+
+}  // namespace ORV
