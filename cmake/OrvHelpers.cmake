@@ -63,3 +63,20 @@ function(orv_fuzz name)
       ${CMAKE_SOURCE_DIR}/scripts/run-fuzz $<TARGET_FILE:${name}> ${corpus} ${seeds} ${A_SECONDS})
   set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
 endfunction()
+
+# orv_opencv_modules(<module...>)
+#   Makes the OpenCV modules named (core, imgproc, videoio, ...) available as
+#   the targets orv_opencv_<module>. Debian's per-module development packages
+#   install headers and libraries but no pkg-config file (that comes only with
+#   the full libopencv-dev), so they are looked up directly.
+function(orv_opencv_modules)
+  find_path(ORV_OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
+  foreach(m IN LISTS ARGN)
+    if(NOT TARGET orv_opencv_${m})
+      find_library(ORV_OPENCV_${m}_LIBRARY opencv_${m} REQUIRED)
+      add_library(orv_opencv_${m} INTERFACE IMPORTED GLOBAL)
+      target_include_directories(orv_opencv_${m} SYSTEM INTERFACE ${ORV_OPENCV_INCLUDE_DIR})
+      target_link_libraries(orv_opencv_${m} INTERFACE ${ORV_OPENCV_${m}_LIBRARY})
+    endif()
+  endforeach()
+endfunction()

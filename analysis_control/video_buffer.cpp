@@ -1,0 +1,445 @@
+#include "analysis_control/video_buffer.h"
+
+#include <fcntl.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <vector>
+#include <opencv2/imgproc.hpp>
+#include <span>
+
+#include "analysis_control/file_writes.h"
+#include "analysis_control/task_launcher.h"
+#include "core/base/event_log.h"
+#include "platform/os/tick_source.h"
+
+namespace ORV {
+
+namespace {
+
+constexpr int kJpegQuality = 75;
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+std::string SystemError(int error) { return std::strerror(error); }
+
+// Takes the analysis file back to `length` bytes after a failed write. When
+// even that fails the file keeps a partial record beyond the last whole one;
+// the logged frame count says where the whole records end.
+void CutBack(int fd, off_t length) {
+  if (ftruncate(fd, length) != 0) return;
+}
+
+// One JPEG compressor and output buffer per thread, kept for the thread's
+// life: making them anew for every frame costs more than compressing a
+// small frame.
+class ThreadCompressor {
+ public:
+  ThreadCompressor() : handle_(tjInitCompress()) {}
+  ~ThreadCompressor() {
+    if (handle_) tjDestroy(handle_);
+  }
+  ThreadCompressor(const ThreadCompressor&) = delete;
+  ThreadCompressor& operator=(const ThreadCompressor&) = delete;
+
+  // Grey, grey subsampling, fast DCT. False when the library fails.
+  bool Compress(const cv::Mat& grey, std::vector<unsigned char>& out) {
+    if (!handle_) return false;
+    const unsigned long bound = tjBufSize(grey.cols, grey.rows, TJSAMP_GRAY);
+    if (bound == static_cast<unsigned long>(-1)) return false;
+    if (buffer_.size() < bound) buffer_.resize(bound);
+    unsigned char* data = buffer_.data();
+    unsigned long size = bound;
+    if (tjCompress2(handle_, grey.data, grey.cols, static_cast<int>(grey.step), grey.rows, TJPF_GRAY, &data, &size,
+                    TJSAMP_GRAY, kJpegQuality, TJFLAG_FASTDCT | TJFLAG_NOREALLOC) != 0) {
+      return false;
+    }
+    out.assign(buffer_.data(), buffer_.data() + size);
+    return true;
+  }
+
+ private:
+  tjhandle handle_;
+  std::vector<unsigned char> buffer_;
+};
+
+}  // namespace
+
+cv::Mat FrameImagePool::Take(cv::Size size, int type) {
+  {
+    std::lock_guard lock(mutex_);
+    while (!free_.empty()) {
+      cv::Mat image = std::move(free_.back());
+      free_.pop_back();
+      if (image.size() == size && image.type() == type) return image;
+    }
+  }
+  return cv::Mat(size, type);
+}
+
+void FrameImagePool::Give(cv::Mat& image) {
+  cv::Mat kept = std::move(image);
+  image.release();
+  if (kept.empty() || !kept.isContinuous()) return;
+  std::lock_guard lock(mutex_);
+  if (free_.size() < kMaxKept) free_.push_back(std::move(kept));
+}
+
+void FrameImagePool::Clear() {
+  std::lock_guard lock(mutex_);
+  free_.clear();
+}
+
+CVideoBuffer::~CVideoBuffer() { Stop(); }
+
+cv::Size CVideoBuffer::RecordingSize(int cameraWidth, int cameraHeight, int factor) {
+  if (factor < 1 || cameraWidth <= 0 || cameraHeight <= 0) return {0, 0};
+  const bool large = cameraWidth == 1280 && cameraHeight == 960;
+  const bool medium = cameraWidth == 1032 && cameraHeight == 772;
+  if (large || medium) {
+    switch (factor) {
+      case 2:
+        return large ? cv::Size(640, 480) : cv::Size(516, 386);
+      case 4:
+        return {320, 240};
+      case 6:
+        return {172, 128};
+      default:
+        return {cameraWidth, cameraHeight};
+    }
+  }
+  return {cameraWidth / factor, cameraHeight / factor};
+}
+
+std::string CVideoBuffer::DtaPathFor(const std::string& aviPath) {
+  const std::size_t slash = aviPath.rfind('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = aviPath.substr(nameStart);
+  const auto replaceAll = [&name](const std::string& from, const std::string& to) {
+    for (std::size_t at = name.find(from); at != std::string::npos; at = name.find(from, at + to.size())) {
+      name.replace(at, from.size(), to);
+    }
+  };
+  replaceAll("Record_", "Analysis_");
+  replaceAll(".avi", ".dta");
+  std::string path = aviPath.substr(0, nameStart) + name;
+  // A name with neither part must not make the side file the video itself.
+  if (path == aviPath) path += ".dta";
+  return path;
+}
+
+int CVideoBuffer::GetWidth() const {
+  std::lock_guard lock(mutex_);
+  return Width;
+}
+
+int CVideoBuffer::GetHeight() const {
+  std::lock_guard lock(mutex_);
+  return Height;
+}
+
+void CVideoBuffer::SetSize(int cameraWidth, int cameraHeight, int factor, int frameRate) {
+  std::lock_guard control(controlMutex_);
+  StopLocked();
+  const cv::Size size = RecordingSize(cameraWidth, cameraHeight, factor);
+  std::lock_guard lock(mutex_);
+  ScaleFactor = factor;
+  FrameRate = frameRate;
+  Width = size.width;
+  Height = size.height;
+}
+
+bool CVideoBuffer::Start(const std::string& fileName) {
+  std::lock_guard control(controlMutex_);
+  StopLocked();
+
+  int width, height, rate, factor;
+  {
+    std::lock_guard lock(mutex_);
+    width = Width;
+    height = Height;
+    rate = FrameRate;
+    factor = ScaleFactor;
+  }
+  const std::string notStarted = "Video recording into " + Quoted(fileName) + " not started: ";
+  if (width <= 0 || height <= 0) {
+    LogError(notStarted + "no recording size (recording factor " + std::to_string(factor) + ")");
+    return false;
+  }
+  if (rate <= 0) {
+    LogError(notStarted + "the frame rate is " + std::to_string(rate));
+    return false;
+  }
+  Avi = avi_open(fileName.c_str(), width, height, "MJPG", rate);
+  if (!Avi) {
+    LogError(notStarted + "the file cannot be created (" + SystemError(errno) + ")");
+    return false;
+  }
+  Avi->SizeLimit = sizeLimit_;
+  DtaPath = DtaPathFor(fileName);
+  DtaFile = ::open(DtaPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (DtaFile < 0) {
+    const int error = errno;
+    avi_close(Avi);
+    Avi = nullptr;
+    ::unlink(fileName.c_str());
+    LogError(notStarted + "the analysis file " + Quoted(DtaPath) + " cannot be created (" + SystemError(error) +
+             ")");
+    DtaPath.clear();
+    return false;
+  }
+  AviPath = fileName;
+  FramesWritten = 0;
+  lastHeaderUpdate_ = OS::GetTickCount();
+  headerBehind_ = false;
+  std::lock_guard lock(mutex_);
+  NewFrame.Reset();
+  Stopped.Reset();
+  recording_ = true;
+  return true;
+}
+
+void CVideoBuffer::AddFrame(const AnalysisData& record, const cv::Mat& image) {
+  if (!recording_.load()) return;
+  auto frame = std::make_shared<VIDEOBUFFER_DATA>();
+  frame->Record = record;
+  if (!image.empty()) {
+    frame->Image = images_->Take(image.size(), image.type());
+    image.copyTo(frame->Image);
+  }
+  bool startWriter = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (!recording_.load() || Stopped.IsSet()) return;
+    frame->Width = Width;
+    frame->Height = Height;
+    Queue.push_back(frame);
+    if (!writerRunning_) {
+      writerRunning_ = true;
+      ++writersStarting_;
+      startWriter = true;
+    }
+    NewFrame.Set();
+  }
+
+  auto job = [frame, images = images_] {
+    Compress(*frame);
+    try {
+      images->Give(frame->Image);
+    } catch (...) {
+      frame->Image.release();
+    }
+    frame->Ready.Set();
+  };
+  if (runner_) {
+    runner_(std::move(job));
+  } else {
+    auto future = Threading::StartAsyncTask([job] { return job(), 0; }, 0);
+    // No worker took the job: compress here rather than lose the frame.
+    if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) job();
+  }
+  if (startWriter) StartWriter();
+}
+
+void CVideoBuffer::StartWriter() {
+  // The buffer outlives its writers (Stop and the destructor wait for them),
+  // so the task is handed over without ownership.
+  std::shared_ptr<Threading::AsyncTask> self(this, [](Threading::AsyncTask*) {});
+  std::shared_ptr<Threading::TaskFuture> future = QueueTask(std::move(self), Threading::kTaskLongRunning);
+  std::lock_guard lock(mutex_);
+  std::erase_if(Writers, [](const std::shared_ptr<Threading::TaskFuture>& w) { return w->IsFinished(); });
+  Writers.push_back(future);
+  --writersStarting_;
+  // No thread could take it: the next frame tries again, and Stop writes what
+  // is queued.
+  if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) writerRunning_ = false;
+  writerIdle_.notify_all();
+}
+
+void CVideoBuffer::WaitForWriter() {
+  std::vector<std::shared_ptr<Threading::TaskFuture>> writers;
+  {
+    std::unique_lock lock(mutex_);
+    writerIdle_.wait(lock, [this] { return !writerRunning_ && writersStarting_ == 0; });
+    writers.swap(Writers);
+  }
+  for (const auto& w : writers) w->Wait();
+}
+
+std::int32_t CVideoBuffer::Run() {
+  for (;;) {
+    std::shared_ptr<VIDEOBUFFER_DATA> frame;
+    {
+      std::lock_guard lock(mutex_);
+      if (!Queue.empty()) {
+        frame = std::move(Queue.front());
+        Queue.pop_front();
+      }
+    }
+    if (frame) {
+      WriteFrame(*frame);
+      continue;
+    }
+    const bool arrived = !Stopped.IsSet() && NewFrame.Wait(std::chrono::milliseconds(kWriterIdleMs));
+    if (!arrived) {
+      // A pause in the frames: bring the header up to date meanwhile.
+      if (!Stopped.IsSet() && headerBehind_ && Avi) UpdateHeader();
+      if (idleHook_) idleHook_();
+    }
+    // The decision to end is taken under the lock that AddFrame queues under,
+    // so a frame is either seen here or finds no writer and starts one.
+    std::lock_guard lock(mutex_);
+    if (Queue.empty()) {
+      if (!arrived || Stopped.IsSet()) {
+        writerRunning_ = false;
+        writerIdle_.notify_all();
+        return 0;
+      }
+      NewFrame.Reset();
+    }
+  }
+}
+
+void CVideoBuffer::Compress(VIDEOBUFFER_DATA& frame) {
+  thread_local ThreadCompressor compressor;
+  try {
+    cv::Mat grey;
+    switch (frame.Image.channels()) {
+      case 1:
+        grey = frame.Image;
+        break;
+      case 3:
+        cv::cvtColor(frame.Image, grey, cv::COLOR_BGR2GRAY);
+        break;
+      case 4:
+        cv::cvtColor(frame.Image, grey, cv::COLOR_BGRA2GRAY);
+        break;
+      default:
+        break;
+    }
+    if (!grey.empty() && grey.depth() == CV_8U && frame.Width > 0 && frame.Height > 0) {
+      cv::Mat small;
+      if (grey.cols != frame.Width || grey.rows != frame.Height) {
+        cv::resize(grey, small, cv::Size(frame.Width, frame.Height), 0, 0, cv::INTER_LINEAR);
+      } else {
+        small = grey;
+      }
+      if (compressor.Compress(small, frame.JpegData)) frame.JpegSize = frame.JpegData.size();
+    }
+  } catch (...) {
+    frame.JpegData.clear();
+    frame.JpegSize = 0;
+  }
+}
+
+void CVideoBuffer::WriteFrame(VIDEOBUFFER_DATA& frame) {
+  frame.Ready.Wait();
+  // A frame that could not be compressed is left out of both files.
+  if (!Avi || DtaFile < 0 || frame.JpegSize == 0) return;
+
+  // The record goes first: a crash between the two writes leaves one record
+  // too many, which a reader can cut off, never a frame without its record.
+  unsigned char record[AnalysisData::kSize];
+  frame.Record.Serialize(std::span<std::uint8_t, AnalysisData::kSize>(record));
+  const auto dtaEnd = static_cast<off_t>(FramesWritten.load()) * static_cast<off_t>(AnalysisData::kSize);
+  if (!WriteAllAt(DtaFile, dtaEnd, record, sizeof record)) {
+    const int error = errno;
+    CutBack(DtaFile, dtaEnd);
+    EndRecording("the analysis file " + Quoted(DtaPath) + " cannot be written (" + SystemError(error) + ")", true);
+    return;
+  }
+  const int added = avi_add_frame(Avi, frame.JpegData.data(), frame.JpegSize);
+  if (added != 0) {
+    const int error = errno;
+    CutBack(DtaFile, dtaEnd);
+    if (added == kAviSizeLimitReached) {
+      EndRecording("the video file reached the largest size an AVI file can have", false);
+    } else {
+      EndRecording("the video file cannot be written (" + SystemError(error) + ")", true);
+    }
+    return;
+  }
+  FramesWritten++;
+  headerBehind_ = true;
+  if (OS::GetTickCount() - lastHeaderUpdate_ >= kHeaderUpdateIntervalMs) UpdateHeader();
+}
+
+bool CVideoBuffer::UpdateHeader() {
+  lastHeaderUpdate_ = OS::GetTickCount();
+  if (avi_update_header(Avi) != 0) {
+    EndRecording("the video file cannot be written (" + SystemError(errno) + ")", true);
+    return false;
+  }
+  headerBehind_ = false;
+  return true;
+}
+
+void CVideoBuffer::Drain() {
+  for (;;) {
+    std::shared_ptr<VIDEOBUFFER_DATA> frame;
+    {
+      std::lock_guard lock(mutex_);
+      if (Queue.empty()) return;
+      frame = std::move(Queue.front());
+      Queue.pop_front();
+    }
+    WriteFrame(*frame);
+  }
+}
+
+void CVideoBuffer::EndRecording(const std::string& why, bool error) {
+  std::size_t dropped;
+  {
+    std::lock_guard lock(mutex_);
+    recording_ = false;
+    Stopped.Set();
+    dropped = Queue.size();
+    Queue.clear();
+  }
+  std::string text = "Video recording into " + Quoted(AviPath) + " stopped after " +
+                     std::to_string(FramesWritten.load()) + " frames: " + why;
+  if (dropped > 0) text += "; " + std::to_string(dropped) + " frames handed over later were not recorded";
+  CloseFiles();
+  if (error) {
+    LogError(text);
+  } else {
+    LogWarning(text);
+  }
+}
+
+void CVideoBuffer::CloseFiles() {
+  if (Avi) {
+    if (avi_close(Avi) != 0) LogError("Video file " + Quoted(AviPath) + " could not be completed");
+    Avi = nullptr;
+  }
+  if (DtaFile >= 0) {
+    if (::close(DtaFile) != 0) {
+      LogError("Analysis file " + Quoted(DtaPath) + " could not be completed (" + SystemError(errno) + ")");
+    }
+    DtaFile = -1;
+  }
+  AviPath.clear();
+  DtaPath.clear();
+}
+
+void CVideoBuffer::Stop() {
+  std::lock_guard control(controlMutex_);
+  StopLocked();
+}
+
+void CVideoBuffer::StopLocked() {
+  {
+    std::lock_guard lock(mutex_);
+    Stopped.Set();
+    recording_ = false;
+  }
+  WaitForWriter();
+  Drain();
+  CloseFiles();
+  images_->Clear();
+}
+
+}  // namespace ORV

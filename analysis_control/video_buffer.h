@@ -1,0 +1,175 @@
+#pragma once
+// The video recorder of the analysis control.
+//
+// While recording, every frame handed over becomes one JPEG frame of a
+// "Record_" AVI file, and its analysis record is appended to the "Analysis_"
+// ".dta" file beside it: the n-th record belongs to the n-th video frame.
+// The capture thread only copies the frame and its record; shrinking to the
+// recording size and JPEG compression run on the task pool, in any order, and
+// one writer task appends the finished frames in hand-over order.
+//
+// Both files stay consistent whatever happens: every frame handed over before
+// Stop is written; when a file cannot be written, or the video would pass the
+// 4 GiB that the AVI format can address, the recording ends at once with
+// both files closed at the same frame count, and the event log says why.
+// While recording, the AVI file's sizes and frame count are brought up to
+// date every few seconds, so a file cut short by a crash still plays.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <opencv2/core.hpp>
+#include <string>
+#include <vector>
+
+#include "analysis_control/analysis_data.h"
+#include "analysis_control/avi_writer.h"
+#include "core/threading/event.h"
+#include "core/threading/task.h"
+
+namespace ORV {
+
+// One frame handed over, shared by the queue, its compression job and the
+// writer.
+struct VIDEOBUFFER_DATA {
+  AnalysisData Record;  // copied at hand-over
+  cv::Mat Image;        // own copy of the camera image; released once compressed
+  int Width = 0;        // the recording size when the frame was handed over
+  int Height = 0;
+  Utils::Sync::Event Ready;  // set when compression has ended, successfully or not
+  std::vector<unsigned char> JpegData;
+  std::uint64_t JpegSize = 0;  // 0 when compression failed
+};
+
+// Image buffers of frames already compressed, handed out again for the next
+// frames: copying into memory that is already mapped saves the capture thread
+// the page faults of a fresh buffer for every frame.
+class FrameImagePool {
+ public:
+  static constexpr std::size_t kMaxKept = 32;
+  // An image of this size and type, reused when one is free.
+  cv::Mat Take(cv::Size size, int type);
+  // Keeps the image's buffer for reuse (the image is left empty).
+  void Give(cv::Mat& image);
+  void Clear();
+
+ private:
+  std::mutex mutex_;
+  std::vector<cv::Mat> free_;
+};
+
+class CVideoBuffer : public Threading::AsyncTask {
+ public:
+  // How often the AVI header is brought up to date while frames keep coming.
+  static constexpr std::uint32_t kHeaderUpdateIntervalMs = 2000;
+  // How long the writer waits for a new frame before it ends.
+  static constexpr int kWriterIdleMs = 100;
+
+  CVideoBuffer() = default;
+  // Stops a recording.
+  ~CVideoBuffer() override;
+  CVideoBuffer(const CVideoBuffer&) = delete;
+  CVideoBuffer& operator=(const CVideoBuffer&) = delete;
+
+  // Stops any recording, then takes the recording size from the camera size
+  // and the factor (see RecordingSize) and the frame rate written into the
+  // AVI header.
+  void SetSize(int cameraWidth, int cameraHeight, int factor, int frameRate);
+  // Starts a new recording into `fileName` and its ".dta" file (a recording
+  // still running is stopped first). False, with no file left behind and the
+  // reason in the event log, when either file cannot be made or the size or
+  // frame rate is 0.
+  bool Start(const std::string& fileName);
+  // Hands a frame and its analysis record over; dropped unless recording.
+  void AddFrame(const AnalysisData& record, const cv::Mat& image);
+  // Writes every frame handed over so far, then completes and closes both
+  // files.
+  void Stop();
+
+  // True from a successful Start until Stop, or until the recording ended on
+  // its own (a file that cannot be written, the size limit).
+  bool IsRecording() const { return recording_.load(); }
+  std::uint32_t GetFramesWritten() const { return FramesWritten.load(); }
+  int GetWidth() const;
+  int GetHeight() const;
+
+  // The recording size of a camera size at a factor: 1280 x 960 and
+  // 1032 x 772 use a fixed table (factor 2, 4, 6; any other factor keeps the
+  // size), every other camera size is divided by the factor. A factor below 1
+  // gives 0 x 0: nothing can be recorded.
+  static cv::Size RecordingSize(int cameraWidth, int cameraHeight, int factor);
+  // The ".dta" file beside a recording: in the file name, "Record_" becomes
+  // "Analysis_" and ".avi" becomes ".dta"; the folders stay as they are.
+  static std::string DtaPathFor(const std::string& aviPath);
+
+  // The writer task: appends the queued frames in order, ends when the queue
+  // has stayed empty for kWriterIdleMs or the recording stops.
+  std::int32_t Run() override;
+
+  // Test hooks. The file size limit applies to recordings started after it
+  // is set. A compression runner takes each frame's compression job in place
+  // of the task pool. The idle hook runs on the writer each time it found no
+  // new frame in time, just before it decides whether to end.
+  void SetFileSizeLimitForTesting(std::uint64_t bytes) { sizeLimit_ = bytes; }
+  void SetCompressionRunnerForTesting(std::function<void(std::function<void()>)> runner) {
+    runner_ = std::move(runner);
+  }
+  void SetWriterIdleHookForTesting(std::function<void()> hook) { idleHook_ = std::move(hook); }
+
+ private:
+  void StopLocked();
+  void WaitForWriter();
+  void StartWriter();
+  void WriteFrame(VIDEOBUFFER_DATA& frame);
+  // Writes what the queue still holds on the calling thread.
+  void Drain();
+  bool UpdateHeader();
+  void EndRecording(const std::string& why, bool error);
+  void CloseFiles();
+  // Shrinks the frame to its recording size and compresses it; JpegSize
+  // stays 0 when that fails. The caller sets Ready.
+  static void Compress(VIDEOBUFFER_DATA& frame);
+
+  // Recording size, factor and rate; guarded by mutex_.
+  int Width = 0;
+  int Height = 0;
+  int ScaleFactor = 0;
+  int FrameRate = 0;
+
+  // The open files; touched by Start and Stop only while no writer runs, and
+  // by the writer while it runs.
+  avi_writer* Avi = nullptr;
+  int DtaFile = -1;
+  std::string AviPath;
+  std::string DtaPath;
+  std::atomic<std::uint32_t> FramesWritten{0};
+  std::uint32_t lastHeaderUpdate_ = 0;
+  bool headerBehind_ = false;
+  std::uint64_t sizeLimit_ = kAviMaxFileLength;
+
+  // Hand-over between the capture thread and the writer.
+  mutable std::mutex mutex_;
+  std::condition_variable writerIdle_;
+  std::deque<std::shared_ptr<VIDEOBUFFER_DATA>> Queue;
+  bool writerRunning_ = false;  // a writer was started and has not yet decided to end
+  int writersStarting_ = 0;     // writers whose futures are not yet in Writers
+  // The futures of the writers that may not have returned yet; a writer
+  // that has decided to end may still be on its way out when the next one
+  // starts.
+  std::vector<std::shared_ptr<Threading::TaskFuture>> Writers;
+  Utils::Sync::Event Stopped;
+  Utils::Sync::Event NewFrame;
+  std::atomic<bool> recording_{false};
+
+  // Start and Stop, one at a time.
+  std::mutex controlMutex_;
+
+  std::shared_ptr<FrameImagePool> images_ = std::make_shared<FrameImagePool>();
+  std::function<void(std::function<void()>)> runner_;
+  std::function<void()> idleHook_;
+};
+
+}  // namespace ORV

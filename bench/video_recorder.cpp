@@ -1,0 +1,196 @@
+// Throughput of the video recorder against bare JPEG compression.
+//
+// A 1280 x 960 camera recorded with factor 2: the recorder copies each frame,
+// shrinks it to 640 x 480, compresses it (grey, quality 75, fast DCT) on the
+// task pool and writes it with its analysis record. The same frames, shrunk
+// beforehand, are also compressed with TurboJPEG alone: on one thread, and on
+// one thread per processor. Reported: frames per second of each, and the
+// recorder's time and processor time per frame divided by those of the bare
+// compression on every processor.
+//
+// Also reported: the time AddFrame takes on the capture thread.
+//
+// The frame source hands frames over as fast as the recorder takes them,
+// keeping at most 64 frames in flight (a camera faster than the recorder).
+//
+//   bench_video_recorder [frames]     (default 3000)
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis_control/video_buffer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+double ProcessCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Camera-like frames: a bright field with a dark vessel wall on each side, a
+// grey lumen, a gradient and sensor noise, so the JPEG sizes are realistic.
+std::vector<cv::Mat> MakeFrames(int count) {
+  std::vector<cv::Mat> frames;
+  cv::RNG rng(12345);
+  for (int i = 0; i < count; ++i) {
+    cv::Mat f(960, 1280, CV_8UC1);
+    for (int y = 0; y < f.rows; ++y) {
+      auto* row = f.ptr<unsigned char>(y);
+      for (int x = 0; x < f.cols; ++x) row[x] = static_cast<unsigned char>(150 + (x + y) / 40);
+    }
+    const int shift = (i * 3) % 40;
+    cv::rectangle(f, cv::Rect(400 + shift, 0, 60, 960), cv::Scalar(40), cv::FILLED);
+    cv::rectangle(f, cv::Rect(820 - shift, 0, 60, 960), cv::Scalar(40), cv::FILLED);
+    cv::rectangle(f, cv::Rect(460 + shift, 0, 360 - 2 * shift, 960), cv::Scalar(110), cv::FILLED);
+    cv::Mat noise(f.size(), CV_8SC1);
+    rng.fill(noise, cv::RNG::NORMAL, 0, 6);
+    cv::add(f, noise, f, cv::noArray(), CV_8U);
+    frames.push_back(f);
+  }
+  return frames;
+}
+
+struct Compressor {
+  tjhandle handle = tjInitCompress();
+  std::vector<unsigned char> buffer = std::vector<unsigned char>(tjBufSize(640, 480, TJSAMP_GRAY));
+  ~Compressor() { tjDestroy(handle); }
+  unsigned long Compress(const cv::Mat& m) {
+    unsigned char* out = buffer.data();
+    unsigned long size = buffer.size();
+    if (tjCompress2(handle, m.data, m.cols, static_cast<int>(m.step), m.rows, TJPF_GRAY, &out, &size, TJSAMP_GRAY, 75,
+                    TJFLAG_FASTDCT | TJFLAG_NOREALLOC) != 0) {
+      std::fprintf(stderr, "compression failed: %s\n", tjGetErrorStr2(handle));
+      std::exit(1);
+    }
+    return size;
+  }
+};
+
+struct Result {
+  double seconds = 0;
+  double cpuSeconds = 0;
+  double handOverSeconds = 0;  // recorder: time spent in AddFrame on the capture thread
+};
+
+// Compresses `frames` frames taken round-robin from `source` on `threads`
+// threads; with `shrink` each is first shrunk to 640 x 480.
+Result CompressAlone(const std::vector<cv::Mat>& source, int frames, unsigned threads, std::uint64_t* bytes,
+                     bool shrink = false) {
+  std::atomic<int> next{0};
+  std::atomic<std::uint64_t> total{0};
+  const double cpu = ProcessCpuSeconds();
+  const auto start = Clock::now();
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&] {
+      Compressor c;
+      std::uint64_t mine = 0;
+      cv::Mat small;
+      for (int i = next++; i < frames; i = next++) {
+        const cv::Mat& frame = source[static_cast<std::size_t>(i) % source.size()];
+        if (shrink) cv::resize(frame, small, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+        mine += c.Compress(shrink ? small : frame);
+      }
+      total += mine;
+    });
+  }
+  for (auto& w : workers) w.join();
+  Result r{Seconds(start), ProcessCpuSeconds() - cpu};
+  if (bytes) *bytes = total;
+  return r;
+}
+
+Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& file) {
+  ORV::CVideoBuffer buffer;
+  buffer.SetSize(1280, 960, 2, 200);
+  if (!buffer.Start(file)) {
+    std::fprintf(stderr, "cannot start recording into %s\n", file.c_str());
+    std::exit(1);
+  }
+  ORV::AnalysisData record;
+  double handOver = 0;
+  const double cpu = ProcessCpuSeconds();
+  const auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    while (static_cast<int>(buffer.GetFramesWritten()) < i - 64) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    record.frameTime = i * 5;
+    const auto before = Clock::now();
+    buffer.AddFrame(record, frames[static_cast<std::size_t>(i) % frames.size()]);
+    handOver += Seconds(before);
+  }
+  buffer.Stop();
+  Result r{Seconds(start), ProcessCpuSeconds() - cpu, handOver};
+  if (static_cast<int>(buffer.GetFramesWritten()) != count) {
+    std::fprintf(stderr, "only %u of %d frames recorded\n", buffer.GetFramesWritten(), count);
+    std::exit(1);
+  }
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int count = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  const std::vector<cv::Mat> frames = MakeFrames(32);
+  std::vector<cv::Mat> small;
+  for (const cv::Mat& f : frames) {
+    cv::Mat s;
+    cv::resize(f, s, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+    small.push_back(s);
+  }
+
+  char folder[] = "/tmp/bench-video-recorder-XXXXXX";
+  if (!mkdtemp(folder)) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::string file = std::string(folder) + "/Record_0.avi";
+
+  // Warm up the pool, the compressors and the file system once.
+  Record(frames, 200, file);
+  CompressAlone(small, 200, threads, nullptr);
+
+  std::uint64_t bytes = 0;
+  const Result one = CompressAlone(small, count, 1, &bytes);
+  const Result all = CompressAlone(small, count, threads, nullptr);
+  const Result both = CompressAlone(frames, count, threads, nullptr, true);
+  const Result rec = Record(frames, count, file);
+  const auto fileBytes = std::filesystem::file_size(file);
+  std::filesystem::remove_all(folder);
+
+  std::printf("frames: %d of 1280 x 960 recorded at 640 x 480 (factor 2), %u processors\n", count, threads);
+  std::printf("mean JPEG size: %.0f bytes; AVI file %.1f MB\n", double(bytes) / count, double(fileBytes) / 1e6);
+  std::printf("TurboJPEG alone, 1 thread:       %8.0f frames/s  (%.3f ms processor time per frame)\n",
+              count / one.seconds, 1000 * one.cpuSeconds / count);
+  std::printf("TurboJPEG alone, %2u threads:     %8.0f frames/s  (%.3f ms processor time per frame)\n", threads,
+              count / all.seconds, 1000 * all.cpuSeconds / count);
+  std::printf("shrink + TurboJPEG, %2u threads:   %8.0f frames/s  (%.3f ms processor time per frame)\n", threads,
+              count / both.seconds, 1000 * both.cpuSeconds / count);
+  std::printf("recorder:                        %8.0f frames/s  (%.3f ms processor time per frame)\n",
+              count / rec.seconds, 1000 * rec.cpuSeconds / count);
+  std::printf("hand-over on the capture thread: %.3f ms per frame\n", 1000 * rec.handOverSeconds / count);
+  std::printf("ratio recorder / TurboJPEG alone on %u threads: time %.2f, processor time %.2f\n", threads,
+              rec.seconds / all.seconds, rec.cpuSeconds / all.cpuSeconds);
+  std::printf("ratio recorder / shrink + TurboJPEG on %u threads: time %.2f, processor time %.2f\n", threads,
+              rec.seconds / both.seconds, rec.cpuSeconds / both.cpuSeconds);
+  return 0;
+}
