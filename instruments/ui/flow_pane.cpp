@@ -1,0 +1,89 @@
+#include "instruments/ui/flow_pane.h"
+
+#include <QLineEdit>
+#include <QPainter>
+
+#include "core/experiment/session.h"
+#include "platform/ui/painting.h"
+#include "platform/ui/string_table.h"
+
+using namespace ORV::UI;
+
+namespace {
+
+constexpr std::uint32_t kTitleString = 116;  // "Flow Meter"
+constexpr std::uint32_t kLabelString = 117;  // "ORV Flow Meter"
+
+}  // namespace
+
+CFlowPane::CFlowPane(const QString& title, QWidget* parent) : DockingPane(title, parent) {
+  SetHandler(WM_FLOW_PANE_FLOW, [this](WPARAM w, LPARAM l) { return OnFlowArrived(w, l); });
+  // Docking or floating the pane leaves traces of it behind in the main
+  // window; repaint all of it.
+  QObject::connect(this, &QDockWidget::topLevelChanged, this, [this] {
+    if (QWidget* owner = parentWidget()) owner->window()->update();
+  });
+}
+
+CFlowPane::~CFlowPane() {
+  // Off the receiver lists first: once removed, the sampling thread no longer
+  // calls in (removal waits for a call under way), so nothing posts or
+  // queues after this.
+  if (registered_) {
+    ORV::ExperimentData& experiment = ORV::Session::Instance().Experiment();
+    experiment.RemoveFlowConsumer(this);
+    experiment.RemovePressureConsumer(this);
+  }
+  CloseMessageWindow();
+  std::lock_guard guard(lock_);
+  flowQueue_.clear();
+}
+
+int CFlowPane::OnCreate() {
+  ORV::Session::Instance().Experiment().AddFlowConsumer(this);
+  registered_ = true;
+  flowEdit_ = new QLineEdit(Client());
+  flowEdit_->setObjectName(QStringLiteral("flowEdit"));
+  flowEdit_->setGeometry(Rect96(140, 50, 180, 70));
+  flowEdit_->setFont(PanelFont());
+  flowEdit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  flowEdit_->setText(QString());
+  flowEdit_->setReadOnly(true);
+  flowEdit_->show();
+  return 0;
+}
+
+void CFlowPane::OnPaint(QPainter& painter) {
+  constexpr int kLeftMiddle = Qt::AlignLeft | Qt::AlignVCenter;
+  DrawTransparentText(painter, Rect96(8, 15, 120, 30), LoadQString(kTitleString), kLeftMiddle);
+  DrawEtchedFrame(painter, Rect96(5, 30, 196, 80));
+  DrawTransparentText(painter, Rect96(8, 50, 120, 70), LoadQString(kLabelString), kLeftMiddle);
+}
+
+void CFlowPane::OnFlowData(const ORV::FMASL1600Data& sample) {
+  {
+    std::lock_guard guard(lock_);
+    flowQueue_.push_back(sample);
+  }
+  PostMessage(WM_FLOW_PANE_FLOW);
+}
+
+LRESULT CFlowPane::OnFlowArrived(WPARAM, LPARAM) {
+  std::int16_t flow = 0;
+  {
+    std::lock_guard guard(lock_);
+    if (flowQueue_.empty()) return 0;
+    flow = flowQueue_.back().flow;
+    flowQueue_.clear();
+  }
+  if (flowEdit_ != nullptr) flowEdit_->setText(QString::number(flow));
+  return 0;
+}
+
+void CFlowPane::SetActive(bool on) {
+  if (!on && flowEdit_ != nullptr) flowEdit_->setText(QString());
+}
+
+void CFlowPane::OnEnterKey(QKeyEvent*) {}
+
+void CFlowPane::OnPressureData(const ORV::PMK4xData3&) {}

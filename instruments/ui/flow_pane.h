@@ -1,0 +1,60 @@
+#pragma once
+// The docking pane that shows the flow meter's current reading.
+//
+// The pane registers as a flow receiver of the current experiment record
+// when it is created. Samples arrive on the sampling thread (OnFlowData): the
+// pane queues a copy and posts WM_FLOW_PANE_FLOW to itself; on the GUI thread
+// the handler takes the newest queued sample, empties the queue and shows the
+// flow as a signed whole number. Samples that arrive faster than the pane
+// handles its messages collapse into one, and the messages that follow find
+// the queue empty and change nothing.
+//
+// The pane shows no pressure: it keeps the pressure receiver slot only so that
+// whoever registers it there is removed again when the pane goes; the samples
+// it gets there are dropped.
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+#include "core/experiment/consumers.h"
+#include "platform/ui/docking_pane.h"
+#include "platform/ui/enter_key_interface.h"
+
+class QLineEdit;
+
+class CFlowPane : public ORV::UI::DockingPane,
+                  private ORV::FlowDataConsumer,
+                  private CEnterKeyInterface,
+                  private ORV::PressureDataConsumer {
+ public:
+  // Posted by the pane to itself after queueing a flow sample (0, 0).
+  static constexpr std::uint32_t WM_FLOW_PANE_FLOW = ORV::UI::WM_APP + 1901;
+  static constexpr int kFlowEditId = 32968;
+
+  explicit CFlowPane(const QString& title, QWidget* parent = nullptr);
+  ~CFlowPane() override;
+
+  // Any thread: queues the sample and posts WM_FLOW_PANE_FLOW.
+  void OnFlowData(const ORV::FMASL1600Data& sample) override;
+  // Off empties the flow field; on does nothing (the next sample fills it).
+  void SetActive(bool on) override;
+
+  // The read-only field that shows the flow; null before Create().
+  QLineEdit* FlowEdit() const { return flowEdit_; }
+
+ protected:
+  QSize FixedSize96() const override { return {230, 155}; }
+  int OnCreate() override;
+  void OnPaint(QPainter& painter) override;
+
+ private:
+  void OnEnterKey(QKeyEvent* key) override;
+  void OnPressureData(const ORV::PMK4xData3& sample) override;
+  ORV::UI::LRESULT OnFlowArrived(ORV::UI::WPARAM, ORV::UI::LPARAM);
+
+  QLineEdit* flowEdit_ = nullptr;
+  bool registered_ = false;  // in the experiment record's receiver lists
+  std::mutex lock_;
+  std::deque<ORV::FMASL1600Data> flowQueue_;  // guarded by lock_
+};
