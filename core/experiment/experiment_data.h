@@ -255,7 +255,8 @@ class ExperimentData {
   // custom) for a camera and zone, as the plots and exports read them.
   // Kinds 1..10 need camera and zone 0..3 (false otherwise); other kinds
   // take a negative camera as camera 0 and refuse a camera above 3 where
-  // they read the camera's records.
+  // they read the camera's records; custom traces also refuse a zone above
+  // 3 and give their script zone 1 for any zone below 1.
   //
   // The number of points; false for kinds that have none (0, 20..219) and
   // for refused arguments.
