@@ -39,6 +39,7 @@
 #include "core/experiment/consumers.h"
 #include "core/experiment/record_file_stream.h"
 #include "core/experiment/session_records.h"
+#include "core/experiment/trace_values.h"
 #include "core/storage/lmdb_record_store.h"
 #include "instruments/records/instrument_records.h"
 
@@ -248,6 +249,34 @@ class ExperimentData {
   // The number of cameras of the experiment (file cameras in mode 1, live
   // cameras otherwise), at most four.
   std::size_t CameraCount() const;
+
+  // ---- trace values ----
+  // The points of a trace of kind `kind` (1..20 built-in, 220 and above
+  // custom) for a camera and zone, as the plots and exports read them.
+  // Kinds 1..10 need camera and zone 0..3 (false otherwise); other kinds
+  // take a negative camera as camera 0 and refuse a camera above 3 where
+  // they read the camera's records; custom traces also refuse a zone above
+  // 3 and give their script zone 1 for any zone below 1.
+  //
+  // The number of points; false for kinds that have none (0, 20..219) and
+  // for refused arguments.
+  bool GetSampleCount(int kind, int camera, int zone, int& count) const;
+  // Point `index` of the trace. False when there is no such point; true with
+  // the time set and the value left as given when the record's positions do
+  // not allow the formula, and true with nothing set for kinds 0, 20..219.
+  // A custom trace runs its script (an identity without a trace is entered
+  // in the map and gives false). The value may be infinite or NaN (a
+  // vascular resistance with no flow).
+  bool GetTraceValue(int index, int kind, int camera, int zone, TracePoint& out);
+  // The flow sample in force at `time`: the last sample at or before it;
+  // the first sample for a time before it; time 0, flow 0, index -1 when
+  // there are no samples. With the flow taken from the pressure samples the
+  // result carries the chosen sample's time and its flow truncated to an
+  // integer (its low 16 bits), index -1.
+  FMASL1600Data GetFlowAt(std::uint32_t time) const;
+  // A copy of pressure sample `index`; the record's defaults for an index
+  // outside the list.
+  PMK4xData3 GetPressureSample(int index) const;
 
   // ---- cameras and custom traces ----
   // Registers a live camera by its unique name and labels it "Camera <n>",

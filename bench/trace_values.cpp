@@ -1,0 +1,96 @@
+// Every point of one built-in trace (vascular resistance, which looks up the
+// flow in force per point) and of one custom trace over an 8-hour experiment
+// sampled at 15 Hz (432,000 zone records, pressure samples and microscope
+// readings, and a flow sample every 300 ms), the way a replot or an export
+// walks a series.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "core/base/trace_kinds.h"
+#include "core/experiment/experiment_data.h"
+#include "custom_traces/custom_trace_definition.h"
+
+namespace {
+
+constexpr int kPoints = 8 * 3600 * 15;
+
+ORV::ExperimentData& Experiment() {
+  static ORV::ExperimentData* data = [] {
+    auto* d = new ORV::ExperimentData();
+    d->Update([](ORV::ExperimentContents& c) {
+      for (int i = 0; i < kPoints; ++i) {
+        const auto t = static_cast<std::uint32_t>(i) * 1000u / 15u;
+        const float f = static_cast<float>(i % 1000);
+        ORV::ZoneData z;
+        z.time = t;
+        z.zoneCount = 1;
+        z.outerLeft[0] = 100.0f + f;
+        z.outerRight[0] = 300.0f + f;
+        z.innerLeft[0] = 150.0f + f;
+        z.innerRight[0] = 250.0f + f;
+        c.zoneData[0].push_back(z);
+        ORV::PMK4xData3 p;
+        p.time = t;
+        p.p1 = 60.0f + f * 0.01f;
+        p.p2 = 40.0f + f * 0.01f;
+        c.pressureSamples.push_back(p);
+        ORV::MicroscopeData2 m;
+        m.time = t;
+        m.temperature = 37.0f;
+        c.microscopeData[0].push_back(m);
+      }
+      for (std::uint32_t t = 0; t < 8u * 3600u * 1000u; t += 300) {
+        ORV::FMASL1600Data s;
+        s.time = t;
+        s.flow = static_cast<std::int16_t>(10 + t % 50);
+        c.flowSamples.push_back(s);
+      }
+      return 0;
+    });
+    return d;
+  }();
+  return *data;
+}
+
+void RunSeries(benchmark::State& state, int kind) {
+  ORV::ExperimentData& data = Experiment();
+  int count = 0;
+  if (!data.GetSampleCount(kind, 0, 0, count) || count != kPoints) {
+    state.SkipWithError("unexpected point count");
+    return;
+  }
+  double sum = 0.0;
+  for (auto _ : state) {
+    for (int i = 0; i < count; ++i) {
+      ORV::TracePoint p;
+      data.GetTraceValue(i, kind, 0, 0, p);
+      sum += p.value;
+    }
+  }
+  benchmark::DoNotOptimize(sum);
+  state.counters["points"] = count;
+  state.counters["ns_per_point"] =
+      benchmark::Counter(static_cast<double>(count) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_VascularResistanceSeries(benchmark::State& state) { RunSeries(state, ORV::kTraceVascularResistance); }
+BENCHMARK(BM_VascularResistanceSeries)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_CustomTraceSeries(benchmark::State& state) {
+  auto definition = std::make_shared<ORV::Traces::CustomTraces>();
+  definition->Name = "bench";
+  definition->Code = "return (OuterDiameter - InnerDiameter) * 0.5 + (P1 + P2) / 2";
+  const std::int32_t id = Experiment().AddCustomTrace(definition);
+  if (id < ORV::kFirstCustomTraceId) {
+    state.SkipWithError("custom trace not added");
+    return;
+  }
+  RunSeries(state, id);
+}
+BENCHMARK(BM_CustomTraceSeries)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,26 @@
+#pragma once
+// What the plots and exports of the experiment record read: one point of a
+// trace, and where the record takes flow values from.
+#include <cstdint>
+
+namespace ORV {
+
+// One point of a trace: the time (ms of the experiment clock) and the value.
+struct TracePoint {
+  std::uint32_t time = 0;
+  float value = 0.0f;
+};
+
+// Where the experiment's flow values come from. The interface manager sets
+// it when it decides about the pressure interface's internal flow meter:
+// kFlowFromPressureSamples while the internal flow meter is in use (the flow
+// is the pressure samples' flow field), kFlowFromFlowMeter otherwise (the
+// flow-meter samples). Process-wide; kFlowFromFlowMeter until set.
+enum FlowSource : int {
+  kFlowFromFlowMeter = 0,
+  kFlowFromPressureSamples = 1,
+};
+void SetFlowSource(int flag);
+int GetFlowSource();
+
+}  // namespace ORV
