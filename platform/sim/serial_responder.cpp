@@ -252,7 +252,11 @@ bool SerialResponder::Pause(Milliseconds d) {
   return !changed_.wait_for(g, d, [this] { return stopping_ || unplugRequested_; });
 }
 
+bool SerialResponder::Push(const std::string& bytes) { return !IsUnplugged() && WriteAll(bytes); }
+
 bool SerialResponder::WriteAll(const std::string& bytes) {
+  // Replies and pushed bytes each go out whole, never one inside the other.
+  std::lock_guard<std::mutex> g(writeMutex_);
   const int master = pty_.MasterFd();
   std::size_t done = 0;
   while (done < bytes.size()) {

@@ -99,6 +99,9 @@ class SerialResponder {
   // Cuts the next complete request from the front of `pending`, following
   // the framing; nothing while no request is complete.
   virtual std::optional<std::string> NextRequest(std::string& pending);
+  // Sends bytes that answer no request (an instrument streaming on its
+  // own); false when the line is down or the driver does not read them.
+  bool Push(const std::string& bytes);
 
  private:
   void Run();
@@ -114,6 +117,7 @@ class SerialResponder {
   std::thread thread_;
   int wake_ = -1;
 
+  std::mutex writeMutex_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool stopping_ = false;

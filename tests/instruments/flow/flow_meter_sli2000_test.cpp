@@ -1,0 +1,233 @@
+// The binary flow meter against its simulator, found through a fake FTDI
+// device list.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "instruments/flow_meter_sli2000.h"
+#include "platform/sim/flow_meter_sli2000_sim.h"
+#include "tests/instruments/flow/flow_fixture.h"
+
+namespace ORV::Test {
+namespace {
+
+using Sim::FlowMeterSLI2000Sim;
+using Sim::ReplyMode;
+constexpr std::uint16_t kInfo = OS::kEventInformation;
+constexpr std::uint16_t kError = OS::kEventError;
+constexpr std::uint16_t kConverter = kFtdiSerialConverterProductId;
+const std::string kFailed = "FlowMeterSLI2000::Load() - Failed connecting to FlowMeterSLI2000";
+
+template <std::size_t N>
+std::string AsText(const std::array<std::uint8_t, N>& frame) {
+  return std::string(frame.begin(), frame.end());
+}
+
+OS::UsbSerialDevice FtdiDevice(std::uint16_t product, const std::string& serial, const std::string& node) {
+  OS::UsbSerialDevice d;
+  d.sysPath = "/sys/devices/usb1/1-1/" + serial;
+  d.devNode = node;
+  d.isUsb = true;
+  d.vendorId = OS::kFtdiVendorId;
+  d.productId = product;
+  d.serialNumber = serial;
+  d.product = "USB Serial";
+  return d;
+}
+
+class FlowMeterSLI2000Test : public FlowMeterTest {
+ protected:
+  FlowMeterSLI2000Test() { Configuration::Instance().DeviceMicroscopeTimeout = 50; }
+
+  std::unique_ptr<FlowMeterSLI2000> MakeMeter() {
+    auto m = std::make_unique<FlowMeterSLI2000>(devices_);
+    m->SetSleeper(sleeper_.AsSleeper());
+    return m;
+  }
+  std::unique_ptr<FlowMeterSLI2000> Loaded() {
+    devices_->devices = {FtdiDevice(kConverter, "FT5X1", sim_.DevicePath())};
+    auto m = MakeMeter();
+    EXPECT_TRUE(m->Load(""));
+    TakeEvents();
+    return m;
+  }
+  std::string Opened() const {
+    return "FlowMeterSLI2000::Load() - Opened port: " + sim_.DevicePath() + " - Timeout: 50\n";
+  }
+
+  std::shared_ptr<OS::FixedUsbSerialEnumerator> devices_ = std::make_shared<OS::FixedUsbSerialEnumerator>();
+  FlowMeterSLI2000Sim sim_;
+};
+
+TEST_F(FlowMeterSLI2000Test, LoadSendsItsFramesInOrderAndEachSampleAsksOnce) {
+  ASSERT_TRUE(sim_.Start());
+  sim_.SetValue(100);
+  auto meter = Loaded();
+  EXPECT_TRUE(meter->IsConnected());
+  EXPECT_EQ(meter->PortName(), sim_.DevicePath());
+  EXPECT_EQ(meter->Port().Timeout(), 50u);
+  EXPECT_EQ(sleeper_.Waits(), (std::vector<std::uint32_t>{500, 1000}));
+  const char load[] = "\x7E\x00\x65\x00\x9A\x7E" "\x7E\x00\x30\x00\xCF\x7E" "\x7E\x00\x33\x02\x00\x50\x7A\x7E";
+  ASSERT_TRUE(sim_.WaitForRequests(3, std::chrono::seconds(2)));
+  EXPECT_EQ(sim_.Received(), std::string(load, 20));
+  EXPECT_EQ(sim_.Received(), AsText(FlowMeterSLI2000::kStartFrame) + AsText(FlowMeterSLI2000::kIdentityFrame) +
+                                 AsText(FlowMeterSLI2000::kSettingFrame));
+
+  EXPECT_EQ(meter->GetSample(), 20);
+  EXPECT_EQ(sim_.Received().substr(20), std::string("\x7E\x00\x35\x00\xCA\x7E", 6));
+  EXPECT_EQ(AsText(FlowMeterSLI2000::kReadValueFrame), std::string("\x7E\x00\x35\x00\xCA\x7E", 6));
+}
+
+TEST_F(FlowMeterSLI2000Test, TheLastMatchingFtdiDeviceIsChosen) {
+  ASSERT_TRUE(sim_.Start());
+  const std::string missing = "/nonexistent/ttyUSB7";
+  const std::string unableMissing =
+      "FlowMeterSLI2000::Load() - Unable to connect to COM port: " + missing + " - error: 2\n";
+  OS::UsbSerialDevice foreign = FtdiDevice(kConverter, "FT0009", missing);
+  foreign.vendorId = 0x1234;
+  struct Case {
+    const char* name;
+    std::vector<OS::UsbSerialDevice> devices;
+    bool listFails;
+    bool available;
+    bool loads;
+    std::vector<Event> events;
+  };
+  const Case cases[] = {
+      {"last of several wins",
+       {FtdiDevice(kConverter, "FT0001", missing), FtdiDevice(kConverter, "FT0002", sim_.DevicePath()),
+        FtdiDevice(kConverter, "A50003", missing), FtdiDevice(kConverter, "FT0004", ""),
+        FtdiDevice(0x6015, "FT0005", missing), foreign},
+       false, true, true, {{kInfo, Opened()}}},
+      {"a later match is tried even when it cannot be opened",
+       {FtdiDevice(kConverter, "FT0001", sim_.DevicePath()), FtdiDevice(kConverter, "FTW002", missing)},
+       false, true, false, {{kError, unableMissing}, {kError, kFailed}}},
+      {"serial must begin with FT",
+       {FtdiDevice(kConverter, "ft0001", sim_.DevicePath()), FtdiDevice(kConverter, "XFT002", sim_.DevicePath())},
+       false, true, false, {{kError, kFailed}}},
+      {"no devices", {}, false, true, false, {{kError, kFailed}}},
+      {"list fails", {FtdiDevice(kConverter, "FT0001", sim_.DevicePath())}, true, true, false, {{kError, kFailed}}},
+      {"no device enumeration",
+       {FtdiDevice(kConverter, "FT0001", sim_.DevicePath())},
+       false, false, false,
+       {{kError, "FlowMeterSLI2000::FlowMeterSLI2000() - Driver DLL not found"},
+        {kError,
+         "FlowMeterSLI2000::FindComPort() - Unable to search for FlowMeterSLI2000 port (no FTDI driver found)\n"},
+        {kError, kFailed}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    devices_->devices = c.devices;
+    devices_->fails = c.listFails;
+    devices_->available = c.available;
+    auto meter = MakeMeter();
+    EXPECT_EQ(meter->Load("ignored"), c.loads);
+    EXPECT_EQ(meter->Port().IsOpen(), c.loads);
+    EXPECT_EQ(TakeEvents(), c.events);
+  }
+}
+
+TEST_F(FlowMeterSLI2000Test, MeterThatDoesNotAnswerFailsLoad) {
+  ASSERT_TRUE(sim_.Start());
+  devices_->devices = {FtdiDevice(kConverter, "FT0001", sim_.DevicePath())};
+  struct Case {
+    const char* name;
+    ReplyMode mode;
+    std::size_t partial;
+    std::size_t framesSent;
+  };
+  const Case cases[] = {
+      {"silent after start", ReplyMode::Silent, 0, 1},
+      {"identity cut before its length byte", ReplyMode::Partial, 4, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_.SetMode(c.mode);
+    sim_.SetPartialLength(c.partial);
+    const std::size_t before = sim_.Requests().size();
+    auto meter = MakeMeter();
+    EXPECT_FALSE(meter->Load(""));
+    EXPECT_FALSE(meter->Port().IsOpen());
+    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, Opened()}, {kError, kFailed}}));
+    sim_.WaitForRequests(before + c.framesSent, std::chrono::seconds(2));
+    EXPECT_EQ(sim_.Requests().size(), before + c.framesSent);
+  }
+}
+
+TEST_F(FlowMeterSLI2000Test, SamplesAreAFifthOfTheMeanOfTheLastTen) {
+  ASSERT_TRUE(sim_.Start());
+  auto meter = Loaded();
+  struct Step {
+    std::int16_t value;
+    std::int16_t flow;
+  };
+  // While the ring fills: value / 5; then the sum of the last ten / 50, both
+  // truncated toward zero.
+  const Step steps[] = {
+      {100, 20}, {-7, -1},    {-3, 0},  {250, 50}, {-1000, -200}, {7, 1},
+      {33, 6},   {-12, -2},   {0, 0},   {4, 0},
+      {-9, -14},   // -9 -7 -3 250 -1000 7 33 -12 0 4 = -737
+      {0, -14},    // -730
+      {-32768, -669},  // replaces the -3: -33495
+  };
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    sim_.SetValue(steps[i].value);
+    EXPECT_EQ(meter->GetSample(), steps[i].flow);
+  }
+
+  // A new load starts the ring afresh.
+  ASSERT_TRUE(meter->Load(""));
+  sim_.SetValue(-49);
+  EXPECT_EQ(meter->GetSample(), -9);
+}
+
+TEST_F(FlowMeterSLI2000Test, StuffedValueByteRepeatsThePreviousValue) {
+  ASSERT_TRUE(sim_.Start());
+  auto meter = Loaded();
+  sim_.SetValue(100);
+  EXPECT_EQ(meter->GetSample(), 20);
+  // 0x007E, 0x7D00 and 0x1100 go out with a value byte escaped as 7D.
+  for (std::int16_t stuffed : {std::int16_t{0x007E}, std::int16_t{0x7D00}, std::int16_t{0x1100}}) {
+    SCOPED_TRACE(stuffed);
+    sim_.SetValue(stuffed);
+    EXPECT_EQ(meter->GetSample(), 20);
+  }
+  sim_.SetValue(258);
+  EXPECT_EQ(meter->GetSample(), 51);
+  // The repeats were stored in the ring: once it is full, the eleventh
+  // sample sees 0, 100, 100, 100 and six times 258: 1848 / 50.
+  for (int i = 0; i < 5; ++i) meter->GetSample();
+  sim_.SetValue(0);
+  EXPECT_EQ(meter->GetSample(), 36);
+}
+
+TEST_F(FlowMeterSLI2000Test, ShortOrMissingRepliesCountAsNoReply) {
+  ASSERT_TRUE(sim_.Start());
+  auto meter = Loaded();
+  sim_.SetValue(500);
+  EXPECT_EQ(meter->GetSample(), 100);
+  sim_.SetValue(-500);
+  const std::pair<ReplyMode, std::size_t> cases[] = {
+      {ReplyMode::Partial, 1}, {ReplyMode::Partial, 5}, {ReplyMode::Partial, 6}, {ReplyMode::Silent, 0}};
+  for (const auto& [mode, bytes] : cases) {
+    SCOPED_TRACE(bytes);
+    sim_.SetMode(mode);
+    sim_.SetPartialLength(bytes);
+    EXPECT_EQ(meter->GetSample(), 0);
+  }
+  // The value bytes are in the first seven; a reply cut after them counts,
+  // and the ring took nothing from the short ones.
+  sim_.SetMode(ReplyMode::Partial);
+  sim_.SetPartialLength(7);
+  EXPECT_EQ(meter->GetSample(), -100);
+
+  // Identity replies need their length byte.
+  sim_.SetPartialLength(4);
+  EXPECT_FALSE(meter->Ping());
+  sim_.SetPartialLength(5);
+  EXPECT_TRUE(meter->Ping());
+}
+
+}  // namespace
+}  // namespace ORV::Test
