@@ -31,9 +31,10 @@ class Reader {
  public:
   Reader(ExperimentData& data, std::istream& in, const std::string& path, const ExperimentFileContext& context)
       : data_(data), in_(in), path_(path), context_(context) {
+    const std::streampos at = in_.tellg();
     in_.seekg(0, std::ios::end);
     fileSize_ = static_cast<std::uint64_t>(std::max<std::streamoff>(in_.tellg(), 0));
-    in_.seekg(0, std::ios::beg);
+    in_.seekg(at);
   }
 
   void Report(const std::string& what) { LogError("Unable to open experiment from file '" + path_ + "' " + what); }

@@ -154,6 +154,12 @@ class Writer {
   void RecordBlock(const List& list, Serialize&& serialize) {
     WriteU32(out_, static_cast<std::uint32_t>(list.size() * Size));
     WriteU32(out_, static_cast<std::uint32_t>(Size));
+    Records<Record, Size>(list, serialize);
+  }
+
+  // The records alone, written in chunks.
+  template <class Record, std::size_t Size, class List, class Serialize>
+  void Records(const List& list, Serialize&& serialize) {
     std::vector<std::uint8_t> chunk;
     chunk.reserve(std::min<std::size_t>(list.size(), 4096) * Size);
     std::array<std::uint8_t, Size> raw{};
@@ -255,7 +261,7 @@ class Writer {
     WriteU32(out_, 1);
     WriteLengthPrefixedString(out_, e.video);
     WriteU32(out_, static_cast<std::uint32_t>(e.records.size() * AnalysisData::kSize));
-    RecordBlock<AnalysisData, AnalysisData::kSize>(e.records, [](const AnalysisData& r, auto out) {
+    Records<AnalysisData, AnalysisData::kSize>(e.records, [](const AnalysisData& r, auto out) {
       r.Serialize(out);
     });
     return true;
