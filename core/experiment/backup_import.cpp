@@ -12,9 +12,9 @@
 #include "core/base/helpers.h"
 #include "core/experiment/backup_files.h"
 #include "core/experiment/experiment_data.h"
+#include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
 #include "core/threading/event.h"
-#include "platform/os/text.h"
 
 namespace ORV {
 
@@ -63,23 +63,8 @@ bool ReadU32(std::istream& in, std::uint32_t& value) {
 std::vector<ActionData> ReadMarkerStream(const std::string& path) {
   std::vector<ActionData> records;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return records;
-  for (;;) {
-    std::uint32_t time = 0;
-    std::uint32_t units = 0;
-    if (!ReadU32(in, time) || !ReadU32(in, units)) break;
-    if (units > kMaxPrefixedStringUnits) {
-      LogError("Failed to load string data from stream (invalid string size: " + std::to_string(units) + ")");
-      break;
-    }
-    std::vector<std::uint8_t> bytes(2 * static_cast<std::size_t>(units));
-    if (units > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) break;
-    std::u16string text(units, u'\0');
-    for (std::size_t i = 0; i < units; ++i) {
-      text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    }
-    records.push_back({time, OS::Utf16ToUtf8(text)});
-  }
+  ActionData record;
+  while (in && ReadU32(in, record.time) && ReadLengthPrefixedString(in, record.text)) records.push_back(record);
   return records;
 }
 

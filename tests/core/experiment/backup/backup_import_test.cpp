@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "core/experiment/experiment_file.h"
 #include "tests/core/experiment/backup/backup_fixture.h"
 
 namespace ORV::Test {
@@ -191,6 +192,44 @@ TEST_F(BackupImportTest, CalculationsOfBothForms) {
   EXPECT_EQ(calculations[0].kind, CalculationData::kMinimum);
   EXPECT_EQ(calculations[0].comment, std::string(252, 'c') + "...");
   EXPECT_EQ(calculations[1], serialised);
+}
+
+TEST_F(BackupImportTest, ImportedMeasurementsSurviveSaveAndOpenWithoutVideo) {
+  const std::string folder = MakeBackup("6", Index(1000, 1000));
+  for (int camera = 0; camera < 2; ++camera) {
+    WriteBytes(Path(folder, "ZoneData_" + std::to_string(camera) + ".dta"),
+               ZoneFile({MakeZone(1100, 2, 5.0f + camera), MakeZone(1200, 2, 6.0f + camera)}));
+    std::vector<std::uint8_t> microscope;
+    PutU32(microscope, 1150);
+    PutU32(microscope, 0x42140000);
+    PutU32(microscope, static_cast<std::uint32_t>(camera));
+    WriteBytes(Path(folder, "Microscope_" + std::to_string(camera) + ".dta"), microscope);
+  }
+  ASSERT_EQ(data().ImportBackup(folder + "/"), 1u);
+
+  ExperimentFileContext context;
+  context.clock = &clock_;
+  const std::string target = dir_ / "saved.tvx";
+  ASSERT_EQ(SaveExperiment(data(), target, "saved.tvx", false, {}, context), 1) << log_.Dump();
+
+  RecordingConsumer consumer;
+  std::filesystem::create_directory(dir_ / "other");
+  auto other = NewRecord(dir_ / "other", consumer);
+  ASSERT_GE(OpenExperiment(*other, target, context), 1) << log_.Dump();
+  EXPECT_EQ(other->CameraCount(), 2u);
+  other->Read([](const ExperimentContents& c) {
+    for (int camera = 0; camera < 2; ++camera) {
+      EXPECT_EQ(c.zoneData[camera].size(), 2u) << camera;
+      if (c.zoneData[camera].size() == 2) {
+        EXPECT_EQ(c.zoneData[camera][1].outerLeft[0], 6.0f + camera);
+      }
+      EXPECT_EQ(c.microscopeData[camera].size(), 1u) << camera;
+      if (!c.microscopeData[camera].empty()) {
+        EXPECT_EQ(c.microscopeData[camera][0].ir, camera);
+      }
+    }
+    return 0;
+  });
 }
 
 }  // namespace
