@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/threading/event.h"
+
 namespace ORV {
 
 // The rows of the open action sheet: a list of rows and, parallel to it, the
@@ -33,6 +35,22 @@ class ApplicationHooks {
   virtual ActionViewRows* ActionView() = 0;
   // The program's title, the caption of its questions and error boxes.
   virtual std::string AppTitle() const = 0;
+
+  // The user's answer to a question; None when no one could be asked.
+  enum class Answer { Yes, No, None };
+  // Asks a Yes/No question (question icon) in a modal box with the caption,
+  // owned by the main window.
+  virtual Answer AskYesNo(const std::string& caption, const std::string& text) {
+    (void)caption;
+    (void)text;
+    return Answer::None;
+  }
+  // Shows a modal wait dialog with the text until the event is signalled
+  // (checked every 250 ms); returns once it is.
+  virtual void WaitForEvent(const Utils::Sync::Event& event, const std::string& text) {
+    (void)text;
+    event.Wait();
+  }
 };
 
 }  // namespace ORV

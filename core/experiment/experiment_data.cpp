@@ -290,6 +290,9 @@ void ExperimentData::AddMarker(std::string_view text, std::uint32_t time, int ca
       WriteMarkerStreamRecord(bytes, marker);
       streams_.marker.AppendAndFlush(bytes.Bytes());
     }
+    // A marker is a moment the user cares about: everything up to it goes
+    // to disk now.
+    streams_.FlushAll();
   }
   if (!added.empty()) modified = true;
   Notify(imageAnalysisConsumers_, [&](ImageAnalysisConsumer& consumer) {

@@ -173,6 +173,53 @@ class ExperimentData {
   // ---- the running backup's streams ----
   BackupStreams& Streams() { return streams_; }
 
+  // ---- running backup ----
+  // While a collection records, every record taken in is also appended to
+  // the streams of a backup folder base/<n> (n = 0..9999) under the backup
+  // base folder; the streams are flushed every quarter second and at each
+  // marker, so a crash loses at most the newest second of data.
+
+  // The source of the backup folder's number (one draw per start); a
+  // generator seeded with the calendar time unless set.
+  void SetBackupRandomSource(std::function<std::uint32_t()> draw);
+  // Starts a new backup: the base folder is emptied, a new folder made and
+  // remembered in the configuration and the registry, its index, stream
+  // files and experiment values written, and the stores and the clock's
+  // store opened anew in the base folder.
+  void StartRunningBackup();
+  // Closes the streams and stores, deletes `folder` with everything in it,
+  // makes it again (private) and reopens the stores. Does nothing unless the
+  // folder's path names the backup base ("ORV-TX5" after its first character
+  // and at least 3 characters more) and is a real folder, not a link.
+  void CleanTempBackupBuffer(const std::string& folder);
+  // Closes every backup stream, reopens the marker store, reloads the custom
+  // traces and sets the configuration's five experiment values to -1.
+  void ResetStores();
+  // Replaces "TitleAndDescription.dat" in the backup folder atomically with
+  // the title and description; nothing when there is no backup folder.
+  void WriteTitleAndDescription();
+  // Reads them back; leaves both unchanged when the file is missing or holds
+  // less than 5 bytes.
+  void ReadTitleAndDescription();
+  // The video and analysis file of a camera recording into the backup
+  // folder (Record_<camera>.avi, Analysis_<camera>.dta): appended to the
+  // video and analysis lists; returns the video path.
+  std::string AddRecordingFiles(std::uint32_t camera);
+  // base/RunningBackupDirectory; "" when either is empty.
+  std::string BackupFolder();
+
+  // ---- backup import ----
+  // The start-up step: opens the stores and the clock's store in the backup
+  // base; when a backup's index is found, asks whether to import it and
+  // imports it on a worker behind the wait dialog. Returns 1 when an
+  // experiment was imported (it then stands in mode 1), else 0. The base
+  // folder is emptied when there is no backup or the user answers No; a
+  // failed import keeps it and logs why.
+  std::int32_t CheckBackupAtStartup();
+  // Rebuilds the experiment from the backup folder's streams. 0 when the
+  // index does not open, else 1.
+  std::uint32_t ImportBackup(const std::string& folder);
+
   // ---- receivers ----
   // A receiver is added once however often it registers.
   void AddImageAnalysisConsumer(ImageAnalysisConsumer* consumer);
@@ -322,6 +369,8 @@ class ExperimentData {
   ActionStore actions_;
 
   BackupStreams streams_;
+  PeriodicFlusher flusher_;
+  std::function<std::uint32_t()> backupRandom_;
 
   // Guards the receiver lists; shared while receivers are called.
   mutable std::shared_mutex consumerLock_;

@@ -57,4 +57,43 @@ void BackupStreams::CloseAll() {
   indexImage.Close();
 }
 
+void BackupStreams::FlushAll() {
+  index.Flush();
+  for (auto& s : zone) s.Flush();
+  marker.Flush();
+  action.Flush();
+  flow.Flush();
+  pressure.Flush();
+  for (auto& s : microscope) s.Flush();
+  calculation.Flush();
+  indexImage.Flush();
+}
+
+void PeriodicFlusher::Start(BackupStreams& streams, std::chrono::milliseconds period) {
+  Stop();
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = false;
+  }
+  thread_ = std::thread([this, &streams, period] {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      wake_.wait_for(lock, period, [this] { return stop_; });
+      lock.unlock();
+      streams.FlushAll();
+      lock.lock();
+    }
+  });
+}
+
+void PeriodicFlusher::Stop() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
 }  // namespace ORV

@@ -6,11 +6,14 @@
 // whole. A stream receives data only while it is open; a stream whose open
 // failed stays closed and every append to it is skipped.
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "core/experiment/session_records.h"
 
@@ -57,6 +60,31 @@ struct BackupStreams {
   RecordFileStream indexImage;                         // "ImageIndex_0"
 
   void CloseAll();
+  // Hands what every open stream has buffered to the system, so that a
+  // crash of the program loses none of it.
+  void FlushAll();
+};
+
+// Flushes a set of backup streams at a fixed period on a thread of its own,
+// so that a crash loses at most the records of the last period.
+class PeriodicFlusher {
+ public:
+  PeriodicFlusher() = default;
+  ~PeriodicFlusher() { Stop(); }
+  PeriodicFlusher(const PeriodicFlusher&) = delete;
+  PeriodicFlusher& operator=(const PeriodicFlusher&) = delete;
+
+  // Starts flushing `streams` every `period` (restarts when running).
+  void Start(BackupStreams& streams, std::chrono::milliseconds period);
+  // Stops the thread after one last flush.
+  void Stop();
+  bool IsRunning() const { return thread_.joinable(); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
 };
 
 }  // namespace ORV

@@ -1,0 +1,289 @@
+// The backup import: at start-up a backup that an earlier run left behind
+// is offered to the user and, on Yes, rebuilt into the experiment record on
+// a worker thread while the wait dialog is shown.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "core/base/configuration.h"
+#include "core/base/event_log.h"
+#include "core/base/helpers.h"
+#include "core/experiment/backup_files.h"
+#include "core/experiment/experiment_data.h"
+#include "core/experiment/experiment_file.h"
+#include "core/storage/relative_time.h"
+#include "core/threading/event.h"
+
+namespace ORV {
+
+namespace {
+
+constexpr const char* kImportQuestion = "Experiment data found in backup - Import data from backup?";
+constexpr const char* kImportWaitText = "Importing backup";
+constexpr const char* kImportedFileName = "Record";
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+// Calls `f` with each whole record of `Size` bytes of the file; a trailing
+// partial record is dropped. A missing file gives no records.
+template <std::size_t Size, class F>
+void ForEachRecord(const std::string& path, F&& f) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return;
+  std::array<std::uint8_t, Size> record{};
+  while (in.read(reinterpret_cast<char*>(record.data()), Size)) f(std::span<const std::uint8_t, Size>(record));
+}
+
+std::uint32_t GetU32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+float GetF32(const std::uint8_t* p) {
+  const std::uint32_t v = GetU32(p);
+  float f = 0.0f;
+  std::memcpy(&f, &v, sizeof f);
+  return f;
+}
+
+bool ReadU32(std::istream& in, std::uint32_t& value) {
+  std::array<std::uint8_t, 4> b{};
+  if (!in.read(reinterpret_cast<char*>(b.data()), 4)) return false;
+  value = GetU32(b.data());
+  return true;
+}
+
+// The marker stream's records (time, text) up to the first one cut short or
+// with a text longer than the longest stored string (logged).
+std::vector<ActionData> ReadMarkerStream(const std::string& path) {
+  std::vector<ActionData> records;
+  std::ifstream in(path, std::ios::binary);
+  ActionData record;
+  while (in && ReadU32(in, record.time) && ReadLengthPrefixedString(in, record.text)) records.push_back(record);
+  return records;
+}
+
+}  // namespace
+
+std::int32_t ExperimentData::CheckBackupAtStartup() {
+  const std::string base = configuration->GetTempWorkingDirectory();
+  backupEnabled = configuration->AutoBackup;
+  OpenStores(base);
+  Clock().OpenStore(JoinPath(base, kClockStoreName));
+
+  // A backup found is offered even when automatic backups have been switched
+  // off since it was made: it is the only copy of that experiment.
+  const std::string name = configuration->RunningBackupDirectory;
+  if (!name.empty() && !base.empty()) {
+    const std::string folder = JoinPath(base, name);
+    const std::string index = JoinPath(folder, kBackupIndexName);
+    std::error_code ec;
+    const bool found = FileExists(index) && std::filesystem::file_size(index, ec) >= kBackupIndexSize && !ec &&
+                       std::ifstream(index, std::ios::binary).good();
+    if (found) {
+      const ApplicationHooks::Answer answer =
+          hooks_ != nullptr ? hooks_->AskYesNo(hooks_->AppTitle(), kImportQuestion) : ApplicationHooks::Answer::None;
+      if (answer == ApplicationHooks::Answer::None) {
+        LogError("ExperimentData::CheckBackupAtStartup() - a backup was found in '" + folder +
+                 "' but no one could be asked to import it; it is kept");
+        return 0;
+      }
+      if (answer == ApplicationHooks::Answer::Yes) {
+        Utils::Sync::Event done;
+        std::uint32_t result = 0;
+        std::thread worker([&] {
+          result = ImportBackup(folder + "/");
+          done.Set();
+        });
+        hooks_->WaitForEvent(done, kImportWaitText);
+        worker.join();
+        if (result != 0) {
+          mode = kModeFile;
+          return 1;
+        }
+        LogError("ExperimentData::CheckBackupAtStartup() - unable to import the backup in '" + folder +
+                 "': its index cannot be read; the backup is kept");
+        return 0;
+      }
+    }
+  }
+  CleanTempBackupBuffer(base);
+  return 0;
+}
+
+std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
+  std::array<std::uint8_t, kBackupIndexSize> index{};
+  {
+    std::ifstream in(JoinPath(folder, kBackupIndexName), std::ios::binary);
+    if (!in || !in.read(reinterpret_cast<char*>(index.data()), index.size())) return 0;
+  }
+  const std::uint32_t indexStart = GetU32(index.data() + 4);
+  const std::uint32_t indexLast = GetU32(index.data() + 8);
+  startTick = indexStart;
+  lastSampleTime = indexLast;
+
+  Update([](ExperimentContents& c) {
+    for (int camera = 0; camera < kMaxCameras; ++camera) {
+      c.zoneData[camera].clear();
+      c.microscopeData[camera].clear();
+    }
+    c.flowSamples.clear();
+    c.pressureSamples.clear();
+    c.indexImages.clear();
+    return 0;
+  });
+
+  // Zone data, camera by camera up to the first camera without a file.
+  std::size_t zoneCameras = 0;
+  for (int camera = 0; camera < kMaxCameras; ++camera) {
+    const std::string path = BackupStreamPath(folder, kZoneStreamPrefix, camera);
+    if (!FileExists(path)) break;
+    zoneCameras = static_cast<std::size_t>(camera) + 1;
+    std::deque<ZoneData> zones;
+    ForEachRecord<ZoneData::kStoredSize>(path, [&](auto record) {
+      ZoneData z = ZoneData::Parse(record);
+      z.valid = 1;
+      zones.push_back(z);
+    });
+    Update([&](ExperimentContents& c) {
+      if (!zones.empty()) c.zoneCount[camera] = static_cast<std::uint32_t>(zones.back().zoneCount);
+      c.zoneData[camera] = std::move(zones);
+      return 0;
+    });
+  }
+  mode = kModeFile;
+  modified = true;
+
+  // Markers: the marker store outlives a crash; the marker stream is read
+  // only when the store holds nothing of this backup.
+  const std::string backupName = configuration->RunningBackupDirectory;
+  const std::string markerPath = BackupStreamPath(folder, kMarkerStreamPrefix, 0);
+  UniqueRecord identity;
+  WithStores([&](MarkerStore& markers, ActionStore&) { return markers.ReadUnique(identity); });
+  if (identity.text != backupName) {
+    WithStores([&](MarkerStore& markers, ActionStore& actions) {
+      markers.Close();
+      markers.Open();
+      actions.Close();
+      actions.Open();
+      if (markers.Count() == 0) {
+        for (const ActionData& r : ReadMarkerStream(markerPath)) {
+          markers.Put(markers.Count(), MarkerData2{r.text, r.time, 0, r.time}, false);
+        }
+      }
+      UniqueRecord written;
+      written.text = backupName;
+      markers.WriteUnique(written);
+      return 0;
+    });
+  }
+
+  // Calculations: the older fixed-size form, then the serialised one.
+  std::vector<CalculationData> calculations;
+  ForEachRecord<CalculationData::kLegacySize>(BackupStreamPath(folder, kLegacyCalculationStreamPrefix, 0),
+                                              [&](auto record) {
+                                                calculations.push_back(ParseLegacyCalculationData(record));
+                                              });
+  {
+    std::ifstream in(BackupStreamPath(folder, kCalculationStreamPrefix, 0), std::ios::binary);
+    while (in && in.peek() != std::ifstream::traits_type::eof()) {
+      CalculationData record;
+      if (!ReadCalculationData(in, record)) break;
+      calculations.push_back(std::move(record));
+    }
+  }
+
+  // Actions, from the marker stream when the action store is empty.
+  WithStores([&](MarkerStore&, ActionStore& actions) {
+    if (actions.Count() == 0) {
+      for (const ActionData& r : ReadMarkerStream(markerPath)) actions.Put(actions.Count(), r, false);
+    }
+    return 0;
+  });
+
+  std::array<std::deque<MicroscopeData2>, kMaxCameras> microscope;
+  for (int camera = 0; camera < kMaxCameras; ++camera) {
+    ForEachRecord<MicroscopeData2::kShortSize>(BackupStreamPath(folder, kMicroscopeStreamPrefix, camera),
+                                               [&](auto r) { microscope[camera].push_back(MicroscopeData2::ParseShort(r)); });
+  }
+  std::deque<FMASL1600Data> flow;
+  ForEachRecord<FMASL1600Data::kSize>(BackupStreamPath(folder, kFlowStreamPrefix, 0),
+                                      [&](auto r) { flow.push_back(FMASL1600Data::Parse(r)); });
+  std::deque<PMK4xData3> pressure;
+  ForEachRecord<PMK4xData3::kSize>(BackupStreamPath(folder, kPressureStreamPrefix, 0),
+                                   [&](auto r) { pressure.push_back(PMK4xData3::Parse(r)); });
+
+  // Experiment values: the last whole block wins.
+  ForEachRecord<kExtraDataSize>(BackupStreamPath(folder, kExtraDataStreamPrefix, 0), [&](auto r) {
+    configuration->ExperimentValues[4] = GetF32(r.data());
+    for (int k = 0; k < 4; ++k) configuration->ExperimentValues[k] = GetF32(r.data() + 4 + 4 * k);
+  });
+
+  std::vector<ImageIndexRecord> images;
+  {
+    std::ifstream in(BackupStreamPath(folder, kImageIndexStreamPrefix, 0), std::ios::binary);
+    ImageIndexRecord record;
+    while (in && ReadImageIndexRecord(in, record)) images.push_back(record);
+  }
+
+  // Videos, and the cameras of the imported experiment: as many as there are
+  // videos or cameras with zone or microscope streams, so that measurements
+  // recorded without video are kept.
+  std::vector<std::string> videos;
+  for (int n = 0;; ++n) {
+    const std::string path = JoinPath(folder, kVideoFilePrefix + std::to_string(n) + ".avi");
+    if (!FileExists(path)) break;
+    videos.push_back(path);
+  }
+  std::size_t cameras = std::max(videos.size(), zoneCameras);
+  for (int c = 0; c < kMaxCameras; ++c) {
+    if (FileExists(BackupStreamPath(folder, kMicroscopeStreamPrefix, c))) {
+      cameras = std::max<std::size_t>(cameras, static_cast<std::size_t>(c) + 1);
+    }
+  }
+  cameras = std::min<std::size_t>(cameras, kMaxCameras);
+
+  std::vector<std::string> analysisFiles;
+  std::array<std::deque<AnalysisData>, kMaxCameras> analysis;
+  for (int n = 0; n < kMaxCameras; ++n) {
+    const std::string path = BackupStreamPath(folder, kAnalysisFilePrefix, n);
+    if (!FileExists(path)) break;
+    analysisFiles.push_back(path);
+    ForEachRecord<AnalysisData::kSize>(path, [&](auto r) { analysis[n].push_back(AnalysisData::Parse(r)); });
+  }
+
+  Update([&](ExperimentContents& c) {
+    c.calculations.insert(c.calculations.end(), calculations.begin(), calculations.end());
+    for (int camera = 0; camera < kMaxCameras; ++camera) {
+      c.microscopeData[camera] = std::move(microscope[camera]);
+      for (auto& a : analysis[camera]) c.analysisData[camera].push_back(a);
+    }
+    c.flowSamples = std::move(flow);
+    c.pressureSamples = std::move(pressure);
+    c.indexImages = std::move(images);
+    c.fileCameraNames.clear();
+    for (std::size_t n = 0; n < cameras; ++n) c.fileCameraNames.push_back("Camera " + std::to_string(n + 1));
+    c.sourceVideoFiles.insert(c.sourceVideoFiles.end(), videos.begin(), videos.end());
+    c.analysisFiles.insert(c.analysisFiles.end(), analysisFiles.begin(), analysisFiles.end());
+
+    // The newest data's time when the index did not carry one.
+    if (lastSampleTime <= startTick) {
+      if (!c.zoneData[0].empty()) lastSampleTime = c.zoneData[0].back().time;
+      else if (!c.pressureSamples.empty()) lastSampleTime = c.pressureSamples.back().time;
+      else if (!c.flowSamples.empty()) lastSampleTime = c.flowSamples.back().time;
+      else if (!c.indexImages.empty()) lastSampleTime = c.indexImages.back().time;
+    }
+    c.filePath = JoinPath(folder, std::string(kImportedFileName) + ".tvx");
+    return 0;
+  });
+
+  ReadTitleAndDescription();
+  return 1;
+}
+
+}  // namespace ORV

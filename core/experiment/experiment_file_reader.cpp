@@ -1,0 +1,496 @@
+// Opening an experiment file into the experiment record.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+
+#include "core/base/configuration.h"
+#include "core/base/event_log.h"
+#include "core/experiment/experiment_data.h"
+#include "core/experiment/experiment_file.h"
+#include "core/storage/relative_time.h"
+#include "custom_traces/custom_trace_definition.h"
+
+namespace ORV {
+namespace {
+
+// Reads exactly `size` bytes; false when the file ends first.
+bool ReadBytes(std::istream& in, void* out, std::size_t size) {
+  in.read(static_cast<char*>(out), static_cast<std::streamsize>(size));
+  return static_cast<std::size_t>(in.gcount()) == size;
+}
+
+template <class T>
+bool ReadLe(std::istream& in, T& value) {
+  static_assert(std::endian::native == std::endian::little);
+  return ReadBytes(in, &value, sizeof(T));
+}
+
+class Reader {
+ public:
+  Reader(ExperimentData& data, std::istream& in, const std::string& path, const ExperimentFileContext& context)
+      : data_(data), in_(in), path_(path), context_(context) {
+    const std::streampos at = in_.tellg();
+    in_.seekg(0, std::ios::end);
+    fileSize_ = static_cast<std::uint64_t>(std::max<std::streamoff>(in_.tellg(), 0));
+    in_.seekg(at);
+  }
+
+  void Report(const std::string& what) { LogError("Unable to open experiment from file '" + path_ + "' " + what); }
+
+  // Records that fit in what is left of the file; bounds every count read.
+  std::uint64_t Remaining() {
+    const std::streamoff at = in_.tellg();
+    return at < 0 ? 0 : fileSize_ - std::min<std::uint64_t>(fileSize_, static_cast<std::uint64_t>(at));
+  }
+
+  bool Seek(std::uint32_t offset) {
+    if (offset > fileSize_) return false;
+    in_.clear();
+    in_.seekg(offset, std::ios::beg);
+    return static_cast<bool>(in_);
+  }
+
+  int Open(std::uint16_t version) {
+    std::uint32_t product = 0, cameras = 0;
+    std::uint32_t startTick = 0, lastSample = 0;
+    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), table_.size() * 4) || !ReadLe(in_, startTick) ||
+        !ReadLe(in_, lastSample) || !ReadLe(in_, cameras)) {
+      Report("(unable to read header data)");
+      return kOpenFailed;
+    }
+    if (cameras > static_cast<std::uint32_t>(kMaxCameras)) {
+      Report("(invalid camera count " + std::to_string(cameras) + ")");
+      return kOpenFailed;
+    }
+    cameras_ = cameras;
+    startTick_ = startTick;
+    std::array<std::uint32_t, kMaxCameras> zoneCount{};
+    for (std::size_t i = 0; i < cameras_; ++i)
+      if (!ReadLe(in_, zoneCount[i])) {
+        Report("(unable to read header data)");
+        return kOpenFailed;
+      }
+    std::string title, description;
+    if (!HeaderText(title, "title") || !HeaderText(description, "description")) return kOpenFailed;
+    data_.startTick = startTick;
+    data_.lastSampleTime = lastSample;
+
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < cameras_; ++i) {
+      std::string name;
+      if (!ReadLengthPrefixedString(in_, name)) {
+        Report("(Can't read camera unique names)");
+        break;
+      }
+      names.push_back(std::move(name));
+    }
+    // Every camera of the file has a name, so the record counts it.
+    names.resize(cameras_);
+    data_.Update([&](ExperimentContents& c) {
+      c.zoneCount = zoneCount;
+      c.title = std::move(title);
+      c.description = std::move(description);
+      c.fileCameraNames = std::move(names);
+      return 0;
+    });
+
+    if (!Block(0, &Reader::Actions, "(unable to read action data)") ||
+        !Block(1, &Reader::Calculations, "(unable to read calculation data)") ||
+        !Block(2, &Reader::Markers, "(unable to read annotation data)") ||
+        !Block(3, &Reader::Flow, "(unable to read flow data)") ||
+        !Block(4, &Reader::Pressure, "(unable to read pressure data)"))
+      return kOpenFailed;
+
+    // Zone records: a refused camera block ends the zone blocks.
+    if (Seek(table_[5])) {
+      for (std::size_t camera = 0; camera < cameras_; ++camera)
+        if (!Zones(camera)) {
+          Report("(unable to read analysis data) from camera: " + std::to_string(camera));
+          break;
+        }
+    } else {
+      Report("(unable to read analysis data) from camera: 0");
+    }
+    if (zoneCount[0] == 0) {
+      data_.Update([&](ExperimentContents& c) {
+        for (std::size_t i = 0; i < cameras_; ++i)
+          if (!c.zoneData[i].empty()) c.zoneCount[i] = static_cast<std::uint32_t>(c.zoneData[i].back().zoneCount);
+        return 0;
+      });
+    }
+    if (Seek(table_[6]))
+      for (std::size_t camera = 0; camera < cameras_; ++camera)
+        if (!Microscope(camera)) break;
+
+    if (context_.progress) context_.progress->Step();
+    if (!Seek(table_[7]) || !OpenTraces()) {
+      Report("(unable to load open trace data)");
+      return kOpenFailed;
+    }
+
+    bool corrupt = false;
+    bool videoFailed = !Seek(table_[8]);
+    for (std::size_t camera = 0; camera < cameras_ && !videoFailed; ++camera)
+      if (!VideoEntry(camera)) videoFailed = true;
+    if (videoFailed) {
+      Report("(unable to load video file data)");
+      data_.Update([](ExperimentContents& c) { return c.sourceVideoFiles.clear(), 0; });
+      corrupt = true;
+    } else if (!Seek(table_[9]) || !IndexImages()) {
+      Report("(unable to load index video data)");
+      data_.Update([](ExperimentContents& c) {
+        c.sourceVideoFiles.clear();
+        c.analysisFiles.clear();
+        return 0;
+      });
+      corrupt = true;
+    }
+    if (table_[10] != 0) ClockSegments();
+    if (table_[11] != 0) Calibration();
+
+    if (corrupt) {
+      const bool go = !context_.prompt ||
+                      context_.prompt->AskYesNo("Saved video data is corrupt - Continue opening without video data?",
+                                                context_.caption);
+      if (!go) return kOpenFailed;
+    }
+    data_.modified = version != kExperimentFileVersion;
+    data_.Update([&](ExperimentContents& c) {
+      c.filePath = path_;
+      const std::size_t slash = path_.find_last_of('/');
+      if (slash != std::string::npos && slash > 0 && path_.size() - slash > 5) c.name = path_.substr(slash + 1);
+      return 0;
+    });
+    return version == kExperimentFileVersion ? kOpenCurrentVersion : kOpenOlderVersion;
+  }
+
+ private:
+  bool HeaderText(std::string& text, const char* what) {
+    std::uint32_t length = 0;
+    if (!ReadLe(in_, length)) {
+      Report(std::string("(unable to read ") + what + " data)");
+      return false;
+    }
+    if (length > kMaxPrefixedStringUnits) {
+      Report(std::string("(") + what + " size invalid)");
+      return false;
+    }
+    std::u16string units(length, u'\0');
+    if (!ReadBytes(in_, units.data(), length * 2)) {
+      Report(std::string("(unable to read ") + what + " data)");
+      return false;
+    }
+    units.resize(std::min(units.size(), units.find(u'\0')));
+    text = Utf16ToUtf8(units);
+    return true;
+  }
+
+  bool Block(std::size_t entry, bool (Reader::*load)(), const char* failure) {
+    if (Seek(table_[entry]) && (this->*load)()) return true;
+    Report(failure);
+    return false;
+  }
+
+  // u32 total and u32 record size.
+  bool BlockHead(std::uint32_t& total, std::uint32_t& size) { return ReadLe(in_, total) && ReadLe(in_, size); }
+
+  static bool InvalidSize(const char* block) {
+    LogError(std::string("Unable to load '") + block + "' - Invalid struct size");
+    return false;
+  }
+
+  bool Actions() {
+    std::uint32_t total = 0, size = 0;
+    if (!BlockHead(total, size)) return false;
+    if (size != 16 && size != 8) return InvalidSize("ActionData");
+    const std::uint64_t count = std::min<std::uint64_t>(total / 16, Remaining() / 8);
+    std::vector<ActionData> actions;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      ActionData action;
+      // An action whose text cannot be read ends the block.
+      if (!ReadLe(in_, action.time) || !ReadLengthPrefixedString(in_, action.text)) break;
+      if (action.time < startTick_) action.time = action.time * 1000 + startTick_;
+      actions.push_back(std::move(action));
+    }
+    data_.WithStores([&](MarkerStore&, ActionStore& store) {
+      for (const ActionData& action : actions) store.Put(store.Count(), action, false);
+      return 0;
+    });
+    return true;
+  }
+
+  bool Calculations() {
+    std::uint32_t count = 0, size = 0;
+    if (!BlockHead(count, size)) return false;
+    std::vector<CalculationData> records;
+    if (size == 80) {
+      for (std::uint32_t i = 0; i < count; ++i) {
+        CalculationData record;
+        if (!ReadCalculationData(in_, record)) return false;
+        records.push_back(std::move(record));
+      }
+    } else if (size == CalculationData::kLegacySize) {
+      std::array<std::uint8_t, CalculationData::kLegacySize> raw{};
+      for (std::uint32_t i = 0; i < count / CalculationData::kLegacySize; ++i) {
+        if (!ReadBytes(in_, raw.data(), raw.size())) return false;
+        records.push_back(ParseLegacyCalculationData(raw));
+      }
+    } else {
+      return InvalidSize("CalculationData");
+    }
+    data_.Update([&](ExperimentContents& c) { return c.calculations = std::move(records), 0; });
+    return true;
+  }
+
+  bool Markers() {
+    std::uint32_t total = 0, size = 0;
+    if (!BlockHead(total, size)) return false;
+    if (size != 16 && size != 12 && size != 8) return InvalidSize("MarkerData2");
+    const bool withCamera = size != 8;
+    const std::uint64_t count = std::min<std::uint64_t>(total / (withCamera ? 16 : 12), Remaining() / 8);
+    std::vector<MarkerData2> markers;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      MarkerData2 marker;
+      if (!ReadLe(in_, marker.time) || !ReadLengthPrefixedString(in_, marker.text)) return false;
+      if (withCamera && !ReadLe(in_, marker.camera)) return false;
+      markers.push_back(std::move(marker));
+    }
+    data_.WithStores([&](MarkerStore& store, ActionStore&) {
+      for (const MarkerData2& marker : markers) store.Put(store.Count(), marker, false);
+      return 0;
+    });
+    return true;
+  }
+
+  // Reads total / size records of a fixed size; false when the file ends first.
+  template <std::size_t Size, class Parse>
+  bool Records(std::uint32_t total, Parse&& parse) {
+    const std::uint64_t count = total / Size;
+    if (count * Size > Remaining()) return false;
+    std::vector<std::uint8_t> chunk;
+    std::uint64_t done = 0;
+    while (done < count) {
+      const std::uint64_t n = std::min<std::uint64_t>(count - done, 4096);
+      chunk.resize(n * Size);
+      if (!ReadBytes(in_, chunk.data(), chunk.size())) return false;
+      for (std::uint64_t i = 0; i < n; ++i) parse(std::span<const std::uint8_t, Size>(chunk.data() + i * Size, Size));
+      done += n;
+    }
+    return true;
+  }
+
+  bool Flow() {
+    std::uint32_t total = 0, size = 0;
+    if (!BlockHead(total, size)) return false;
+    if (size != FMASL1600Data::kSize) return InvalidSize("FMASL1600Data");
+    std::deque<FMASL1600Data> samples;
+    if (!Records<FMASL1600Data::kSize>(total, [&](auto raw) { samples.push_back(FMASL1600Data::Parse(raw)); }))
+      return false;
+    data_.Update([&](ExperimentContents& c) { return c.flowSamples = std::move(samples), 0; });
+    return true;
+  }
+
+  bool Pressure() {
+    std::uint32_t total = 0, size = 0;
+    if (!BlockHead(total, size)) return false;
+    if (size != PMK4xData3::kSize) return InvalidSize("PMK4xData");
+    std::deque<PMK4xData3> samples;
+    if (!Records<PMK4xData3::kSize>(total, [&](auto raw) { samples.push_back(PMK4xData3::Parse(raw)); }))
+      return false;
+    data_.Update([&](ExperimentContents& c) { return c.pressureSamples = std::move(samples), 0; });
+    return true;
+  }
+
+  bool Zones(std::size_t camera) {
+    std::uint32_t total = 0, size = 0;
+    if (!BlockHead(total, size)) return false;
+    std::deque<ZoneData> records;
+    bool ok = false;
+    if (size == ZoneData::kStoredSize)
+      ok = Records<ZoneData::kStoredSize>(total, [&](auto raw) { records.push_back(ZoneData::Parse(raw)); });
+    else if (size == ZoneData::kLegacySize)
+      ok = Records<ZoneData::kLegacySize>(total, [&](auto raw) { records.push_back(ZoneData::ParseLegacy(raw)); });
+    else
+      return InvalidSize("ZoneData");
+    if (!ok) return false;
+    data_.Update([&](ExperimentContents& c) { return c.zoneData[camera] = std::move(records), 0; });
+    return true;
+  }
+
+  bool Microscope(std::size_t camera) {
+    std::uint32_t total = 0, size = 0;
+    if (!BlockHead(total, size)) return false;
+    std::deque<MicroscopeData2> records;
+    bool ok = false;
+    if (size == MicroscopeData2::kSize)
+      ok = Records<MicroscopeData2::kSize>(total, [&](auto raw) { records.push_back(MicroscopeData2::Parse(raw)); });
+    else if (size == MicroscopeData2::kShortSize)
+      ok = Records<MicroscopeData2::kShortSize>(total,
+                                                 [&](auto raw) { records.push_back(MicroscopeData2::ParseShort(raw)); });
+    else
+      return InvalidSize("MicroscopeData2");
+    if (!ok) return false;
+    data_.Update([&](ExperimentContents& c) { return c.microscopeData[camera] = std::move(records), 0; });
+    return true;
+  }
+
+  // Each entry is read whole before its window opens, so a cut file opens
+  // no window for an entry it does not hold.
+  bool OpenTraces() {
+    std::uint32_t count = 0;
+    if (!ReadLe(in_, count)) return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint32_t kind = 0, camera = 0, zone = 0;
+      double start = 0.0, end = 0.0;
+      if (!ReadLe(in_, kind) || !ReadLe(in_, camera) || !ReadLe(in_, zone) || !ReadLe(in_, start) ||
+          !ReadLe(in_, end))
+        return false;
+      std::int32_t code = static_cast<std::int32_t>(kind);
+      if (kind >= static_cast<std::uint32_t>(kFirstCustomTraceIdentity)) {
+        auto definition = std::make_shared<Traces::CustomTraces>();
+        if (!ReadCustomTraceDefinition(in_, *definition)) return false;
+        code = data_.AddCustomTrace(definition);
+        if (code < 0) return false;
+      }
+      TraceWindowHost* host = context_.windows;
+      if (!host) continue;
+      const int window = host->OpenTraceWindow();
+      if (window < 0) continue;
+      host->SetCamera(window, static_cast<std::int32_t>(camera));
+      host->SetZone(window, static_cast<std::int32_t>(camera), static_cast<std::int32_t>(zone));
+      host->ShowTrace(window, code);
+      host->SetVisibleRange(window, start, end);
+      host->Redraw(window);
+    }
+    return true;
+  }
+
+  bool VideoEntry(std::size_t camera) {
+    std::uint32_t present = 0;
+    if (!ReadLe(in_, present)) return false;
+    if (present == 0) return true;
+    std::string video;
+    std::uint32_t total = 0;
+    if (!ReadLengthPrefixedString(in_, video) || !ReadLe(in_, total)) return false;
+    if (total % AnalysisData::kSize != 0) return false;
+    std::deque<AnalysisData> records;
+    if (!Records<AnalysisData::kSize>(total, [&](auto raw) { records.push_back(AnalysisData::Parse(raw)); }))
+      return false;
+    // The last record stands for the frame being analysed: it starts fresh.
+    if (!records.empty()) records.back() = AnalysisData{};
+    data_.Update([&](ExperimentContents& c) {
+      c.videoFiles[camera] = std::move(video);
+      c.analysisData[camera] = std::move(records);
+      return 0;
+    });
+    return true;
+  }
+
+  bool IndexImages() {
+    std::uint32_t count = 0;
+    if (!ReadLe(in_, count)) return false;
+    std::vector<ImageIndexRecord> images;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      ImageIndexRecord record;
+      if (Remaining() < 16 || !ReadImageIndexRecord(in_, record)) return false;
+      images.push_back(std::move(record));
+    }
+    data_.Update([&](ExperimentContents& c) { return c.indexImages = std::move(images), 0; });
+    return true;
+  }
+
+  void ClockSegments() {
+    std::uint32_t count = 0;
+    if (!Seek(table_[10]) || !ReadLe(in_, count)) return;
+    std::vector<ClockSegment> segments;
+    std::array<std::uint8_t, kClockSegmentSize> raw{};
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (!ReadBytes(in_, raw.data(), raw.size())) break;
+      ByteArrayStreamBuf buf(raw);
+      std::istream segmentIn(&buf);
+      ClockSegment segment;
+      ReadClockSegment(segmentIn, segment);
+      segments.push_back(segment);
+    }
+    RelativeTime::RelativeTime& clock = context_.clock ? *context_.clock : RelativeTime::Instance();
+    auto lock = clock.Lock();
+    ClockSegmentStore& store = clock.Store();
+    while (store.Count() > 0) store.Delete(store.Keys().back());
+    for (const ClockSegment& segment : segments) store.Put(store.Count(), segment, false);
+  }
+
+  void Calibration() {
+    std::uint64_t size = 0;
+    if (!Seek(table_[11]) || !ReadLe(in_, size) || size != 20) return;
+    std::array<float, 5> values{};
+    if (!ReadBytes(in_, values.data(), 20)) return;
+    std::copy(values.begin(), values.end(), data_.configuration->ExperimentValues.begin());
+  }
+
+  ExperimentData& data_;
+  std::istream& in_;
+  const std::string& path_;
+  const ExperimentFileContext& context_;
+  std::uint64_t fileSize_ = 0;
+  std::array<std::uint32_t, kBlockTableEntries> table_{};
+  std::size_t cameras_ = 0;
+  std::uint32_t startTick_ = 0;
+};
+
+// Versions 1 to 3 are read by their own paths; until those exist such files
+// are refused like a newer version.
+int OpenOlderLayout(std::uint16_t, const std::string& path) {
+  LogError("Unable to open experiment from file '" + path + "' (unsupported version)");
+  return kOpenUnsupported;
+}
+
+int OpenFile(ExperimentData& data, const std::string& path, const ExperimentFileContext& context) {
+  data.Clear();
+  data.mode = kModeFile;
+  ExperimentFileSystem& files = context.files ? *context.files : DefaultExperimentFileSystem();
+  std::unique_ptr<std::istream> in = files.OpenRead(path);
+  if (!in) {
+    LogError("Unable to open experiment from file '" + path + "' (open file failed)");
+    return kOpenCannotOpen;
+  }
+  std::uint16_t version = 0;
+  if (!ReadLe(*in, version)) return kOpenFailed;
+  data.fileVersion = version;
+  if (version >= 1 && version <= 3) return OpenOlderLayout(version, path);
+  if (version > kExperimentFileVersion && version <= 0x7FFF) {
+    LogError("Unable to open experiment from file '" + path + "' (unsupported version)");
+    return kOpenUnsupported;
+  }
+  if (version < 4 || version > kExperimentFileVersion) return kOpenFailed;
+  Reader reader(data, *in, path, context);
+  return reader.Open(version);
+}
+
+}  // namespace
+
+bool ReadLengthPrefixedString(std::istream& in, std::string& text) {
+  std::uint32_t length = 0;
+  if (!ReadLe(in, length)) return false;
+  if (length > kMaxPrefixedStringUnits) {
+    LogError("Failed to load string data from stream (invalid string size: " + std::to_string(length) + ")");
+    return false;
+  }
+  std::u16string units(length, u'\0');
+  if (!ReadBytes(in, units.data(), length * 2)) return false;
+  units.resize(std::min(units.size(), units.find(u'\0')));
+  text = Utf16ToUtf8(units);
+  return true;
+}
+
+int OpenExperiment(ExperimentData& data, const std::string& path, const ExperimentFileContext& context) {
+  if (context.progress && !context.progress->Start("Loading from file..")) return kOpenFailed;
+  const int result = OpenFile(data, path, context);
+  if (context.progress) context.progress->Finish();
+  data.opened = true;
+  if (result < 1) data.Clear();
+  return result;
+}
+
+}  // namespace ORV

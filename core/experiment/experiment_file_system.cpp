@@ -1,0 +1,162 @@
+// The real file system under the experiment file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "core/experiment/experiment_file.h"
+
+namespace ORV {
+namespace {
+
+// Writes through a buffer of its own into a descriptor.
+class PosixOutputFile final : public OutputFile {
+ public:
+  explicit PosixOutputFile(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
+  ~PosixOutputFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  bool Write(const void* data, std::size_t size) override {
+    if (failed_) return false;
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    if (buffer_.size() + size > kBufferSize) {
+      if (!Drain()) return false;
+      if (size >= kBufferSize) return failed_ = !WriteAll(p, size), !failed_;
+    }
+    buffer_.insert(buffer_.end(), p, p + size);
+    return true;
+  }
+
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (failed_ || !Drain()) return false;
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+      const ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return failed_ = true, false;
+      p += n;
+      size -= static_cast<std::size_t>(n);
+      offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+  }
+
+  bool Commit() override {
+    bool ok = !failed_ && Drain() && ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    return ok;
+  }
+
+ private:
+  static constexpr std::size_t kBufferSize = 1 << 20;
+
+  bool Drain() {
+    if (failed_) return false;
+    const bool ok = WriteAll(buffer_.data(), buffer_.size());
+    buffer_.clear();
+    failed_ = !ok;
+    return ok;
+  }
+  bool WriteAll(const std::uint8_t* p, std::size_t size) {
+    while (size > 0) {
+      const ssize_t n = ::write(fd_, p, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      p += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  int fd_;
+  bool failed_ = false;
+  std::vector<std::uint8_t> buffer_;
+};
+
+class PosixFileSystem final : public ExperimentFileSystem {
+ public:
+  std::unique_ptr<OutputFile> Create(const std::string& path) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixOutputFile>(fd);
+  }
+
+  std::unique_ptr<std::istream> OpenRead(const std::string& path) override {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+    if (!*in) return nullptr;
+    return in;
+  }
+
+  bool Exists(const std::string& path) override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+  }
+
+  bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+
+  // Copies into a temporary file beside `to` and renames it over `to`.
+  bool Copy(const std::string& from, const std::string& to,
+            const std::function<void(std::uint64_t, std::uint64_t)>& progress) override {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st {};
+    if (::fstat(in, &st) != 0) {
+      ::close(in);
+      return false;
+    }
+    const std::uint64_t total = static_cast<std::uint64_t>(st.st_size);
+    const std::string temp = to + ".copying";
+    auto out = Create(temp);
+    if (!out) {
+      ::close(in);
+      return false;
+    }
+    std::vector<std::uint8_t> chunk(1 << 20);
+    std::uint64_t copied = 0;
+    bool ok = true;
+    for (;;) {
+      const ssize_t n = ::read(in, chunk.data(), chunk.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      if (!out->Write(chunk.data(), static_cast<std::size_t>(n))) {
+        ok = false;
+        break;
+      }
+      copied += static_cast<std::uint64_t>(n);
+      if (progress) progress(copied, total);
+    }
+    ::close(in);
+    ok = out->Commit() && ok && copied == total;
+    if (ok) ok = Rename(temp, to);
+    if (!ok) Remove(temp);
+    return ok;
+  }
+};
+
+}  // namespace
+
+ExperimentFileSystem& DefaultExperimentFileSystem() {
+  static PosixFileSystem files;
+  return files;
+}
+
+}  // namespace ORV

@@ -1,0 +1,125 @@
+// Opening: refused files and what the event log says about them.
+#include <gtest/gtest.h>
+
+#include "tests/core/experiment/file/file_fixture.h"
+
+namespace ORV::Test {
+namespace {
+
+class ExperimentFileReader : public ExperimentFileFixture {
+ protected:
+  // The bytes of a saved empty experiment (no cameras).
+  std::vector<std::uint8_t> EmptyFile() {
+    EXPECT_EQ(Save("base.tvx"), 1);
+    return ReadAll(dir_ / "base.tvx");
+  }
+  // Something in the record that a failed open must take away.
+  void Fill() {
+    data().Update([](ExperimentContents& c) {
+      c.title = "old";
+      c.flowSamples.push_back({});
+      return 0;
+    });
+  }
+  bool Empty() {
+    return data().Read([](const ExperimentContents& c) { return c.title.empty() && c.flowSamples.empty(); }) &&
+           data().MarkerCount() == 0;
+  }
+};
+
+TEST_F(ExperimentFileReader, RefusedFilesLeaveAnEmptyRecordAndSayWhy) {
+  const std::vector<std::uint8_t> base = EmptyFile();
+  ASSERT_EQ(base.size(), 186u);
+  const auto patch32 = [&](std::size_t at, std::uint32_t v) {
+    Bytes b{base};
+    b.put32(at, v);
+    return b.b;
+  };
+  const auto version = [&](std::uint16_t v) {
+    std::vector<std::uint8_t> b = base;
+    b[0] = static_cast<std::uint8_t>(v);
+    b[1] = static_cast<std::uint8_t>(v >> 8);
+    return b;
+  };
+  const auto cut = [&](std::size_t size, std::size_t titleLength) {
+    Bytes b{{base.begin(), base.begin() + static_cast<std::ptrdiff_t>(size)}};
+    b.put32(98, static_cast<std::uint32_t>(titleLength));
+    return b.b;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    int result;
+    std::vector<std::string> logged;  // in order; '%s' stands for the path
+  };
+  const std::string open = "Unable to open experiment from file '%s' ";
+  const Case cases[] = {
+      {"action struct size", patch32(110, 17), 0,
+       {"Unable to load 'ActionData' - Invalid struct size", open + "(unable to read action data)"}},
+      {"calculation struct size", patch32(118, 17), 0,
+       {"Unable to load 'CalculationData' - Invalid struct size", open + "(unable to read calculation data)"}},
+      {"marker struct size", patch32(126, 17), 0,
+       {"Unable to load 'MarkerData2' - Invalid struct size", open + "(unable to read annotation data)"}},
+      {"flow struct size", patch32(134, 17), 0,
+       {"Unable to load 'FMASL1600Data' - Invalid struct size", open + "(unable to read flow data)"}},
+      {"pressure struct size", patch32(142, 17), 0,
+       {"Unable to load 'PMK4xData' - Invalid struct size", open + "(unable to read pressure data)"}},
+      {"title too long", patch32(98, 4097), 0, {open + "(title size invalid)"}},
+      {"title cut short", cut(110, 10), 0, {open + "(unable to read title data)"}},
+      {"description too long", patch32(102, 4097), 0, {open + "(description size invalid)"}},
+      {"block beyond the end", patch32(6 + 4 * 3, 5000), 0, {open + "(unable to read flow data)"}},
+      {"five cameras", patch32(94, 5), 0, {open + "(invalid camera count 5)"}},
+      {"version 0", version(0), 0, {}},
+      {"version 6", version(6), -3, {open + "(unsupported version)"}},
+      {"version 0x8000", version(0x8000), 0, {}},
+      {"empty file", {}, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ / "case.tvx";
+    WriteAll(path, c.file);
+    Fill();
+    data().opened = false;
+    log_.backend().Clear();
+    EXPECT_EQ(OpenExperiment(data(), path, context_), c.result);
+    std::string want;
+    for (std::string line : c.logged) {
+      if (const auto at = line.find("%s"); at != std::string::npos) line.replace(at, 2, path);
+      want += line + "\n";
+    }
+    EXPECT_EQ(log_.Dump(), want);
+    EXPECT_TRUE(Empty());
+    EXPECT_TRUE(data().opened);
+    EXPECT_EQ(data().mode, kModeFile);
+    EXPECT_TRUE(host_.windows.empty());
+  }
+}
+
+TEST_F(ExperimentFileReader, AMissingFileCannotBeOpened) {
+  Fill();
+  const std::string path = dir_ / "missing.tvx";
+  EXPECT_EQ(OpenExperiment(data(), path, context_), -2);
+  EXPECT_EQ(log_.Dump(), "Unable to open experiment from file '" + path + "' (open file failed)\n");
+  EXPECT_TRUE(Empty());
+  EXPECT_TRUE(data().opened);
+}
+
+TEST_F(ExperimentFileReader, ActionTimesBeforeTheStartAreSeconds) {
+  data().startTick = 5000000;
+  data().WithStores([](MarkerStore&, ActionStore& actions) {
+    actions.Put(0, {30, "early"}, false);
+    actions.Put(1, {5000100, "late"}, false);
+    return 0;
+  });
+  ASSERT_EQ(Save("actions.tvx"), 1);
+  ASSERT_EQ(OpenExperiment(data(), dir_ / "actions.tvx", context_), 1);
+  data().WithStores([](MarkerStore&, ActionStore& actions) {
+    EXPECT_EQ(actions.Count(), 2u);
+    EXPECT_EQ(actions.Get(0), (ActionData{5030000, "early"}));
+    EXPECT_EQ(actions.Get(1), (ActionData{5000100, "late"}));
+    return 0;
+  });
+}
+
+}  // namespace
+}  // namespace ORV::Test
