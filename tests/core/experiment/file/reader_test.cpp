@@ -121,5 +121,49 @@ TEST_F(ExperimentFileReader, ActionTimesBeforeTheStartAreSeconds) {
   });
 }
 
+TEST_F(ExperimentFileReader, AVideoEntryThatCannotBeReadAsksWhetherToGoOn) {
+  ASSERT_TRUE(data().AddCamera("cam"));
+  data().mode = kModeLive;
+  ASSERT_EQ(Save("video.tvx"), 1);
+  const std::vector<std::uint8_t> saved = ReadAll(dir_ / "video.tvx");
+  const auto entry = [&](std::size_t k) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, saved.data() + 6 + 4 * k, 4);
+    return v;
+  };
+  // The camera's entry (u32 0) becomes: present, empty path, `total` bytes
+  // of analysis records and no records; the later blocks move on by 8 bytes.
+  const auto withEntry = [&](std::uint32_t total) {
+    Bytes b{{saved.begin(), saved.begin() + entry(8)}};
+    b.u32(1).u32(0).u32(total);
+    b.b.insert(b.b.end(), saved.begin() + entry(9), saved.end());
+    for (std::size_t k = 9; k < kBlocksUsed; ++k) b.put32(6 + 4 * k, entry(k) + 8);
+    return b.b;
+  };
+  struct Case {
+    std::uint32_t total;
+    bool answer;
+    int result;
+    bool asked;
+  };
+  const Case cases[] = {
+      {0, false, 1, false},  // a video without analysis records
+      {17, true, 1, true},
+      {17, false, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.total);
+    WriteAll(dir_ / "case.tvx", withEntry(c.total));
+    prompt_.questions.clear();
+    prompt_.answer = c.answer;
+    log_.backend().Clear();
+    EXPECT_EQ(OpenExperiment(data(), dir_ / "case.tvx", context_), c.result);
+    EXPECT_EQ(prompt_.questions,
+              c.asked ? std::vector<std::string>{"Saved video data is corrupt - Continue opening without video data?"}
+                      : std::vector<std::string>{});
+    EXPECT_EQ(log_.Dump().find("(unable to load video file data)") != std::string::npos, c.asked);
+  }
+}
+
 }  // namespace
 }  // namespace ORV::Test
