@@ -215,7 +215,9 @@ class Reader {
       actions.push_back(std::move(action));
     }
     data_.WithStores([&](MarkerStore&, ActionStore& store) {
-      for (const ActionData& action : actions) store.Put(store.Count(), action, false);
+      // One transaction for the whole list: a transaction per record syncs
+      // the store once per record.
+      store.Append(actions);
       return 0;
     });
     return true;
@@ -258,7 +260,7 @@ class Reader {
       markers.push_back(std::move(marker));
     }
     data_.WithStores([&](MarkerStore& store, ActionStore&) {
-      for (const MarkerData2& marker : markers) store.Put(store.Count(), marker, false);
+      store.Append(markers);
       return 0;
     });
     return true;
@@ -418,7 +420,7 @@ class Reader {
     auto lock = clock.Lock();
     ClockSegmentStore& store = clock.Store();
     while (store.Count() > 0) store.Delete(store.Keys().back());
-    for (const ClockSegment& segment : segments) store.Put(store.Count(), segment, false);
+    store.Append(segments);
   }
 
   void Calibration() {

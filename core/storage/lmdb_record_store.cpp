@@ -126,6 +126,39 @@ void LmdbStoreCore::Reset() {
   if (wasOpen) Open();
 }
 
+int LmdbStoreCore::PutInTransaction(MDB_txn* txn, std::size_t position, std::uint32_t time,
+                                    std::span<const std::uint8_t> value, bool replace, std::uint32_t& key) {
+  const std::size_t count = keys_.size();
+  MDB_val data{value.size(), const_cast<std::uint8_t*>(value.data())};
+  int rc = 0;
+  if (keying_ == StoreKeying::ByPosition) {
+    // The position: one above the last key (equal to the position in every
+    // store this program wrote), or the key of the record replaced.
+    key = replace ? keys_[position] : (count == 0 ? 0 : keys_.back() + 1);
+    MDB_val k = KeyValue(key);
+    return mdb_put(txn, dbi_, &k, &data, 0);
+  }
+  if (replace) {
+    // The replaced record's value goes, so it cannot come back on reopen.
+    std::uint32_t old = keys_[position];
+    MDB_val k = KeyValue(old);
+    rc = mdb_del(txn, dbi_, &k, nullptr);
+    if (rc == MDB_NOTFOUND) rc = 0;
+  }
+  // The record's time, or the next free key above it.
+  key = time;
+  while (rc == 0) {
+    MDB_val k = KeyValue(key);
+    data = MDB_val{value.size(), const_cast<std::uint8_t*>(value.data())};  // a refused put points it at the stored value
+    rc = mdb_put(txn, dbi_, &k, &data, MDB_NOOVERWRITE);
+    if (rc != MDB_KEYEXIST) break;
+    rc = 0;
+    ++key;
+    if (key == time) rc = MDB_MAP_FULL;  // every key taken
+  }
+  return rc;
+}
+
 int LmdbStoreCore::PutValue(std::size_t position, std::uint32_t time, std::span<const std::uint8_t> value,
                             bool replace) {
   if (env_ == nullptr) return kStoreClosed;
@@ -136,34 +169,8 @@ int LmdbStoreCore::PutValue(std::size_t position, std::uint32_t time, std::span<
   MDB_txn* txn = nullptr;
   int rc = mdb_txn_begin(env_, nullptr, 0, &txn);
   if (rc != 0) return rc;
-  MDB_val data{value.size(), const_cast<std::uint8_t*>(value.data())};
   std::uint32_t key = 0;
-  if (keying_ == StoreKeying::ByPosition) {
-    // The position: one above the last key (equal to the position in every
-    // store this program wrote), or the key of the record replaced.
-    key = replace ? keys_[position] : (count == 0 ? 0 : keys_.back() + 1);
-    MDB_val k = KeyValue(key);
-    rc = mdb_put(txn, dbi_, &k, &data, 0);
-  } else {
-    if (replace) {
-      // The replaced record's value goes, so it cannot come back on reopen.
-      std::uint32_t old = keys_[position];
-      MDB_val k = KeyValue(old);
-      rc = mdb_del(txn, dbi_, &k, nullptr);
-      if (rc == MDB_NOTFOUND) rc = 0;
-    }
-    // The record's time, or the next free key above it.
-    key = time;
-    while (rc == 0) {
-      MDB_val k = KeyValue(key);
-      data = MDB_val{value.size(), const_cast<std::uint8_t*>(value.data())};  // a refused put points it at the stored value
-      rc = mdb_put(txn, dbi_, &k, &data, MDB_NOOVERWRITE);
-      if (rc != MDB_KEYEXIST) break;
-      rc = 0;
-      ++key;
-      if (key == time) rc = MDB_MAP_FULL;  // every key taken
-    }
-  }
+  rc = PutInTransaction(txn, position, time, value, replace, key);
   if (rc != 0) {
     mdb_txn_abort(txn);
     return rc;
@@ -173,6 +180,25 @@ int LmdbStoreCore::PutValue(std::size_t position, std::uint32_t time, std::span<
   if (replace) keys_[position] = key;
   else keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(position), key);
   return 0;
+}
+
+int LmdbStoreCore::AppendValues(const std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>& values) {
+  if (env_ == nullptr) return kStoreClosed;
+  if (values.empty()) return 0;
+  MDB_txn* txn = nullptr;
+  int rc = mdb_txn_begin(env_, nullptr, 0, &txn);
+  if (rc != 0) return rc;
+  const std::size_t before = keys_.size();
+  for (const auto& [time, bytes] : values) {
+    std::uint32_t key = 0;
+    rc = PutInTransaction(txn, keys_.size(), time, bytes, false, key);
+    if (rc != 0) break;
+    keys_.push_back(key);
+  }
+  if (rc == 0) rc = mdb_txn_commit(txn);
+  else mdb_txn_abort(txn);
+  if (rc != 0) keys_.resize(before);  // nothing was stored
+  return rc;
 }
 
 bool LmdbStoreCore::GetValue(std::size_t position, std::vector<std::uint8_t>& value) const {

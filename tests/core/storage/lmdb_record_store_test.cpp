@@ -136,6 +136,25 @@ TEST_F(RecordStoreTest, RecordsWithOneTimeAllSurvive) {
   EXPECT_EQ(store.Get(4), (Marker{"wash", 1001, 0}));
 }
 
+TEST_F(RecordStoreTest, AppendStoresAListLikeOnePutEach) {
+  // The same markers appended in one transaction get the keys single puts
+  // would give them, including the next free key for a repeated time.
+  const std::vector<Marker> markers{{"drug", 1000, 0}, {"drug", 1000, 1}, {"wash", 1001, 0}, {"x", 5, 2}};
+  MarkerStore batch;
+  batch.SetPath(PathOf("Batch"));
+  ASSERT_TRUE(batch.Open());
+  ASSERT_EQ(batch.Put(batch.Count(), {"first", 1001, 3}, false), 0);
+  ASSERT_EQ(batch.Append(markers), 0);
+  EXPECT_EQ(batch.Keys(), (std::vector<std::uint32_t>{1001, 1000, 1002, 1003, 5}));
+  for (std::size_t i = 0; i < markers.size(); ++i) EXPECT_EQ(batch.Get(i + 1), markers[i]) << i;
+  EXPECT_EQ(Reopened(batch), (std::vector<std::uint32_t>{5, 1000, 1001, 1002, 1003}));
+  EXPECT_EQ(batch.Append(std::vector<Marker>{}), 0);
+
+  MarkerStore closed;
+  EXPECT_EQ(closed.Append(markers), kStoreClosed);
+  EXPECT_EQ(closed.Count(), 0u);
+}
+
 TEST_F(RecordStoreTest, ReplaceAndDeleteLeaveNothingBehind) {
   MarkerStore store;
   store.SetPath(PathOf("MarkerDatabase"));
