@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/os/file_io.h"
 #include "updater/http_post.h"
 #include "updater/installation.h"
 #include "updater/update_query.h"
@@ -15,18 +16,6 @@ namespace {
 bool IsUnreserved(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
          c == '_' || c == '~';
-}
-
-bool WriteAll(int fd, std::string_view block) {
-  while (!block.empty()) {
-    const ssize_t n = ::write(fd, block.data(), block.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    block.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 }  // namespace
@@ -53,7 +42,7 @@ int DownloadPackageFile(const FreshetSettings& settings, const std::string& url,
       HttpPost(ServiceUrl(settings) + "/Download",
                {"Connection: close", "Host: localhost", "Content-Type: application/x-www-form-urlencoded"},
                BuildDownloadBody(url), maxBytes, true, [fd, &writeError](std::string_view block) {
-                 if (WriteAll(fd, block)) return true;
+                 if (ORV::OS::WriteAll(fd, block.data(), block.size()) == block.size()) return true;
                  writeError = errno;
                  return false;
                });

@@ -1,3 +1,4 @@
+#include "platform/os/file_io.h"
 #include "xlsx/xml_writer.h"
 
 #include <fcntl.h>
@@ -79,18 +80,8 @@ void XmlWriter::Flush() {
     buffer_.clear();
     return;
   }
-  const char* p = buffer_.data();
-  std::size_t left = buffer_.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd_, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed_ = true;  // disk full or I/O error: the part is incomplete
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  // A short write (disk full, I/O error) leaves the part incomplete.
+  if (ORV::OS::WriteAll(fd_, buffer_.data(), buffer_.size()) != buffer_.size()) failed_ = true;
   buffer_.clear();
 }
 

@@ -1,3 +1,4 @@
+#include "platform/os/file_io.h"
 #include "xlsx/zip_packager.h"
 
 #include <fcntl.h>
@@ -158,32 +159,9 @@ struct ZipArchiveState {
 
 namespace {
 
-// Writes all bytes (retrying partial writes); returns how many reached the file.
-std::size_t WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
-}
-
-bool PwriteAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Appends to the archive; false when the write fell short.
 bool WriteOut(ZipArchiveState& st, const std::uint8_t* data, std::size_t size) {
-  const std::size_t written = WriteAll(st.fd, data, size);
+  const std::size_t written = ORV::OS::WriteAll(st.fd, data, size);
   st.bytesWritten += written;
   return written == size;
 }
@@ -426,7 +404,7 @@ std::uint32_t AddEntry(ZipArchiveState& st, const std::string& entryName, const 
   e.flags &= static_cast<std::uint16_t>(~kFlagDataDescriptor);
   e.localFlags = e.flags;
   const std::vector<std::uint8_t> header = LocalHeader(e);
-  if (!PwriteAll(st.fd, header.data(), header.size(), headerOffset - st.startOffset)) return kZipWriteFailed;
+  if (!ORV::OS::WriteAllAt(st.fd, header.data(), header.size(), headerOffset - st.startOffset)) return kZipWriteFailed;
 
   st.entries.push_back(std::move(e));
   return kZipOk;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/os/file_io.h"
 #include "core/experiment/experiment_file.h"
 
 namespace ORV {
@@ -26,7 +27,7 @@ class PosixOutputFile final : public OutputFile {
     const auto* p = static_cast<const std::uint8_t*>(data);
     if (buffer_.size() + size > kBufferSize) {
       if (!Drain()) return false;
-      if (size >= kBufferSize) return failed_ = !WriteAll(p, size), !failed_;
+      if (size >= kBufferSize) return failed_ = OS::WriteAll(fd_, p, size) != size, !failed_;
     }
     buffer_.insert(buffer_.end(), p, p + size);
     return true;
@@ -34,15 +35,7 @@ class PosixOutputFile final : public OutputFile {
 
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
     if (failed_ || !Drain()) return false;
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-      const ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return failed_ = true, false;
-      p += n;
-      size -= static_cast<std::size_t>(n);
-      offset += static_cast<std::uint64_t>(n);
-    }
+    if (!OS::WriteAllAt(fd_, data, size, offset)) return failed_ = true, false;
     return true;
   }
 
@@ -58,22 +51,11 @@ class PosixOutputFile final : public OutputFile {
 
   bool Drain() {
     if (failed_) return false;
-    const bool ok = WriteAll(buffer_.data(), buffer_.size());
+    const bool ok = OS::WriteAll(fd_, buffer_.data(), buffer_.size()) == buffer_.size();
     buffer_.clear();
     failed_ = !ok;
     return ok;
   }
-  bool WriteAll(const std::uint8_t* p, std::size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(fd_, p, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      p += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return true;
-  }
-
   int fd_;
   bool failed_ = false;
   std::vector<std::uint8_t> buffer_;

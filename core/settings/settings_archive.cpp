@@ -1,3 +1,4 @@
+#include "platform/os/file_io.h"
 #include "core/settings/settings_archive.h"
 
 #include <botan/auto_rng.h>
@@ -240,13 +241,8 @@ bool ReplaceFileFrom(const std::string& source, const std::string& destination) 
     in.read(buf, sizeof buf);
     const auto n = in.gcount();
     if (n <= 0) break;
-    std::streamsize done = 0;
-    while (ok && done < n) {
-      const ssize_t w = ::write(fd, buf + done, static_cast<std::size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) ok = false;
-      else done += w;
-    }
+    const auto size = static_cast<std::size_t>(n);
+    if (OS::WriteAll(fd, buf, size) != size) ok = false;
   }
   if (in.bad()) ok = false;
   if (ok && ::fsync(fd) != 0) ok = false;

@@ -1,3 +1,4 @@
+#include "platform/os/file_io.h"
 #include "platform/os/folders.h"
 
 #include <fcntl.h>
@@ -158,17 +159,7 @@ bool AtomicWriteFile(const std::string& path, std::span<const std::uint8_t> data
   // Keep the target's permissions when it exists; new files are private.
   struct stat st {};
   ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600);
-  std::size_t done = 0;
-  bool ok = true;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  bool ok = WriteAll(fd, data.data(), data.size()) == data.size();
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && g_interruptAtomicWrite) return false;
