@@ -1,5 +1,8 @@
 #pragma once
 // Shared test fixtures.
+#include <sys/resource.h>
+
+#include <csignal>
 #include <string>
 
 #include "platform/os/event_log_backend.h"
@@ -64,6 +67,30 @@ class CommaLocale {
 
  private:
   bool active_ = false;
+};
+
+// Makes every file write of this process fail beyond `bytes`, as a full disk
+// would, for as long as it lives (SIGXFSZ is ignored meanwhile, so the write
+// fails with EFBIG instead of ending the process).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previousHandler_)(int) = nullptr;
 };
 
 }  // namespace ORV::Test

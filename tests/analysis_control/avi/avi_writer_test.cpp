@@ -18,7 +18,7 @@ namespace ORV {
 namespace {
 
 using Test::CharsAt;
-using Test::FileSizeCap;
+using FileSizeCap = ORV::Test::FileSizeLimit;
 using Test::ReadBytes;
 using Test::TempDir;
 using Test::U16At;

@@ -23,7 +23,7 @@
 namespace ORV {
 namespace {
 
-using Test::FileSizeCap;
+using FileSizeCap = ORV::Test::FileSizeLimit;
 using Test::ReadBytes;
 using Test::TempDir;
 using Test::U32At;

@@ -16,6 +16,7 @@
 #include "core/settings/workspace_xml.h"
 #include "platform/os/folders.h"
 #include "tests/core/settings/settings_fixtures.h"
+#include "tests/support/test_support.h"
 
 namespace ORV {
 namespace {
@@ -320,26 +321,6 @@ TEST_F(SettingsArchive, ImportAppliesOnlyTheEntriesItCarries) {
   EXPECT_EQ(ORV::Test::SnapshotFolder(Scripts()).size(), 3u);
 }
 
-// Limits the size of files this process may write while it lives.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*oldHandler_)(int) = nullptr;
-};
-
 TEST_F(SettingsArchive, AFailedExportLeavesTheDestinationAsItWas) {
   struct Case {
     const char* what;
@@ -374,7 +355,7 @@ TEST_F(SettingsArchive, AFailedExportLeavesTheDestinationAsItWas) {
     ORV::Test::WriteAll(destination, "the archive saved last week");
     c.prepare();
     {
-      FileSizeLimit limit(100000);
+      ORV::Test::FileSizeLimit limit(100000);
       EXPECT_EQ(CCustomSettings(&views).ExportSettingsArchive(destination), c.result) << c.what;
     }
     EXPECT_EQ(ORV::Test::ReadAll(destination), "the archive saved last week") << c.what;

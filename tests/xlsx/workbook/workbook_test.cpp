@@ -11,6 +11,7 @@
 
 #include "platform/os/folders.h"
 #include "tests/xlsx/workbook/workbook_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace XlsxTest {
 namespace {
@@ -251,27 +252,6 @@ TEST_F(WorkbookTest, DocumentPropertiesOfThreeSheets) {
             std::string::npos);
 }
 
-// Makes every file write of this process fail beyond `bytes`, as a full disk
-// would, while it lives.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = nullptr;
-};
-
 // Whatever makes a save fail, it leaves neither part files nor a temporary
 // archive behind, and a file of the target's name keeps its contents.
 TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
@@ -290,7 +270,7 @@ TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
       {"a part cannot be written",
        true,
        [](CWorkbook& b, const std::string& t) {
-         FileSizeLimit limit(1024);
+         ORV::Test::FileSizeLimit limit(1024);
          return b.Save(t);
        },
        "book.xlsx"},
@@ -306,7 +286,7 @@ TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
              for (int c = 0; c < 5; ++c) sheet.AddCell(static_cast<float>((r * 7919 + c * 104729 + n) % 100003) / 7, 0);
            }
          }
-         FileSizeLimit limit(20000);
+         ORV::Test::FileSizeLimit limit(20000);
          return b.Save(t);
        },
        "book.xlsx"},

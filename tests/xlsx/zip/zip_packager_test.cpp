@@ -129,26 +129,6 @@ std::pair<int, std::string> RunCommand(const std::string& command) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
-// Lets writes to any file stop at `bytes`, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
-
 class ZipWriterTest : public ::testing::Test {
  protected:
   // Writes a source file; `mtime` in seconds since 1970 (UTC) when given.
@@ -460,7 +440,7 @@ TEST_F(ZipWriterTest, ReportsShortWrites) {
     std::uint32_t noiseResult;
     std::uint32_t closeResult;
     {
-      FileSizeLimit limit(c.limit);
+      ORV::Test::FileSizeLimit limit(c.limit);
       ZipHandle* h = ZipWriter::Create(Target());
       ASSERT_NE(h, nullptr);
       textResult = ZipWriter::AddFile(h, "text.xml", text);
