@@ -18,7 +18,9 @@
 #include "platform/os/tick_source.h"
 #include "platform/os/usb_serial_enum.h"
 #include "platform/sim/hid_transport.h"
+#include "platform/sim/multi_interface_unit.h"
 #include "platform/sim/serial_responder.h"
+#include "platform/sim/single_interface_sim.h"
 #include "tests/core/experiment/experiment_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -50,8 +52,10 @@ class SequencerTest : public testing::Test {
  protected:
   SequencerTest() {
     Configuration& c = Configuration::Instance();
-    saved_ = {c.MinimumPressure, c.MaximumPressure, c.MinimumTemperature, c.MaximumTemperature};
+    saved_ = {c.MinimumPressure, c.MaximumPressure, c.MinimumTemperature, c.MaximumTemperature,
+              c.DevicePressureInterfaceTimeout};
     savedFile_ = c.LastOpenedSequenceFile;
+    savedPort_ = c.LastUsedInterfacePort;
     session_ = std::make_unique<Session>();
     ExperimentData& data = session_->Experiment();
     data.SetClock(&clock_);
@@ -76,7 +80,30 @@ class SequencerTest : public testing::Test {
     c.MaximumPressure = saved_[1];
     c.MinimumTemperature = saved_[2];
     c.MaximumTemperature = saved_[3];
+    c.DevicePressureInterfaceTimeout = saved_[4];
     c.LastOpenedSequenceFile = savedFile_;
+    c.LastUsedInterfacePort = savedPort_;
+  }
+
+  // Connects the manager's single pressure interface to the simulator;
+  // returns how many requests the simulator has seen so far.
+  std::size_t ConnectSingle(Sim::SingleInterfaceSim& sim) {
+    Configuration::Instance().DevicePressureInterfaceTimeout = 1250;
+    EXPECT_TRUE(sim.Start());
+    manager_->SingleInterface().SetSleeper(deviceSleeper_.AsSleeper());
+    EXPECT_TRUE(manager_->SingleInterface().Load(sim.DevicePath()));
+    return sim.Requests().size();
+  }
+  // Connects the manager's multi interface to a simulated unit and lets the
+  // manager learn its model; the unit's record of requests starts empty.
+  std::shared_ptr<Sim::MultiInterfaceUnit> ConnectMulti(const Sim::MultiInterfaceUnit::State& state) {
+    auto unit = std::make_shared<Sim::MultiInterfaceUnit>(64);
+    unit->SetState(state);
+    manager_->MultiInterface().SetSleeper(deviceSleeper_.AsSleeper());
+    EXPECT_TRUE(manager_->MultiInterface().Load(hid_.AddDevice(unit)));
+    manager_->IsPressure();
+    unit->ClearReceived();
+    return unit;
   }
 
   Session& session() { return *session_; }
@@ -111,13 +138,14 @@ class SequencerTest : public testing::Test {
   RecordingConsumer consumer_;
   FakeProgressBar bar_;
   Sim::SimHidTransport hid_;
+  Sim::RecordingSleeper deviceSleeper_;  // the drivers' own waits
   std::unique_ptr<InterfaceManager> manager_;
   std::vector<std::uint32_t> pauses_;
   std::unique_ptr<Session> session_;
 
  private:
-  std::array<std::int32_t, 4> saved_{};
-  std::string savedFile_;
+  std::array<std::int32_t, 5> saved_{};
+  std::string savedFile_, savedPort_;
 };
 
 // A task with a name and the given duration, everything else default.
