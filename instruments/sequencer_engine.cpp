@@ -3,6 +3,7 @@
 // from the sequencer pane's commands. Everything runs on the user-interface
 // thread; the pauses between commands to the single pressure interface
 // block it, as the unit needs them.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -36,8 +37,7 @@ constexpr const char* kPressureStarted = "Pressure started by Sequencer";
 constexpr const char* kPressureFailed = "Pressure failed to start (Sequencer)";
 constexpr const char* kReversedPressures = "Pressures not sent by Sequencer: P2 must not be a larger value than P1";
 
-// Whether `value` lies in [target - tolerance, target + tolerance]; a value
-// that is no number never does.
+// Whether `value` lies in [low, high]; a value that is no number never does.
 bool Within(float value, float low, float high) { return low <= value && value <= high; }
 
 bool InRange(std::int32_t value, std::int32_t minimum, std::int32_t maximum) {
@@ -126,43 +126,42 @@ bool Session::StartNextTask() {
         addAction(kReversedPressures);
         sendP1 = sendP2 = false;
       }
-      const auto startPressure = [&] {
-        if (pressureOn) return;
-        addAction(StartPressure() ? kPressureStarted : kPressureFailed);
-        if (single()) Sleep(kCommandPauseMs);
+      const auto readTargets = [&] {
+        float targetP1, targetP2, p3, gradient;
+        manager.MultiInterface().GetTargets(targetP1, targetP2, p3, gradient);
+      };
+      // One pressure target: the pressure is started first when the sample
+      // said it was off; the single interface gets the target at once (and
+      // the multi interface too when both are there), then its pause.
+      const auto sendTarget = [&](std::int32_t target, bool inlet) {
+        if (!pressureOn) {
+          addAction(StartPressure() ? kPressureStarted : kPressureFailed);
+          if (single()) Sleep(kCommandPauseMs);
+        }
+        if (!single()) return;
+        if (multi()) {
+          const float value = static_cast<float>(target);
+          manager.MultiInterface().SetPressures(inlet ? value : Multi::kKeep, inlet ? Multi::kKeep : value,
+                                                Multi::kKeep, 0, 0, 0);
+          readTargets();
+        } else if (inlet) {
+          manager.SingleInterface().SetTargetP1(target);
+        } else {
+          manager.SingleInterface().SetTargetP2(target);
+        }
+        Sleep(kCommandPauseMs);
       };
       if (sendP1) {
-        startPressure();
+        sendTarget(task.p1, true);
         p1Value = static_cast<float>(task.p1);
-        if (single()) {
-          if (multi()) {
-            float t1, t2, t3, gradient;
-            manager.MultiInterface().SetPressures(p1Value, Multi::kKeep, Multi::kKeep, 0, 0, 0);
-            manager.MultiInterface().GetTargets(t1, t2, t3, gradient);
-          } else {
-            manager.SingleInterface().SetTargetP1(task.p1);
-          }
-          Sleep(kCommandPauseMs);
-        }
       }
       if (sendP2) {
-        startPressure();
+        sendTarget(task.p2, false);
         p2Value = static_cast<float>(task.p2);
-        if (single()) {
-          if (multi()) {
-            float t1, t2, t3, gradient;
-            manager.MultiInterface().SetPressures(Multi::kKeep, p2Value, Multi::kKeep, 0, 0, 0);
-            manager.MultiInterface().GetTargets(t1, t2, t3, gradient);
-          } else {
-            manager.SingleInterface().SetTargetP2(task.p2);
-          }
-          Sleep(kCommandPauseMs);
-        }
       }
       if (multi() && (p1Value != Multi::kKeep || p2Value != Multi::kKeep)) {
-        float t1, t2, t3, gradient;
         manager.MultiInterface().SetPressures(p1Value, p2Value, Multi::kKeep, 0, 0, 0);
-        manager.MultiInterface().GetTargets(t1, t2, t3, gradient);
+        readTargets();
       }
       if (InRange(task.temperature, minimumTemperature, maximumTemperature)) {
         const float temperature = static_cast<float>(task.temperature);
@@ -188,7 +187,8 @@ bool Session::StartNextTask() {
     if (progressBar != nullptr && count > 0 && currentTask < count) {
       progressBar->shown = 1;
       progressBar->currentTask = currentTask;
-      progressBar->taskCount = static_cast<std::int32_t>(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
+      progressBar->taskCount =
+          static_cast<std::int32_t>(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
       progressBar->taskName = task.name;
       progressBar->position = 0;
       progressBar->Redraw();
@@ -199,7 +199,8 @@ bool Session::StartNextTask() {
   }
 
   // Past the last task.
-  currentTask = static_cast<std::int32_t>(std::min<std::size_t>(tasks.size(), std::numeric_limits<std::int32_t>::max()));
+  currentTask =
+      static_cast<std::int32_t>(std::min<std::size_t>(tasks.size(), std::numeric_limits<std::int32_t>::max()));
   if (loop != 0) {
     currentTask = -1;  // the first task starts at the next tick
     return true;

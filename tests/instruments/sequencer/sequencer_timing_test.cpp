@@ -33,6 +33,9 @@ TEST_F(SequencerTimingTest, ATaskEndsAfterItsDurationPlusWholeSecondsOfPause) {
       {"30 s paused for 10.7 s", 30, 5500, 10700, 40, 17},
       {"30 s paused for 0.9 s", 30, 5500, 900, 30, 50},
       {"30 s paused twice for 0.6 s", 30, 5500, 600, 30, 50},
+      // The pause does not carry the length past the largest number, where
+      // it would turn negative and end the task at once.
+      {"the longest duration, paused", std::numeric_limits<std::int32_t>::max(), 5500, 10700, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -70,6 +73,11 @@ TEST_F(SequencerTimingTest, ATaskEndsAfterItsDurationPlusWholeSecondsOfPause) {
       if (finished) endedAt = t / 1000;
     }
     EXPECT_EQ(endedAt, c.endsAt);
+    if (c.endsAt == 0) {
+      EXPECT_EQ(session().running, 1);
+      EXPECT_EQ(session().addedSeconds, 10u);
+      session().StopSequencer();
+    }
     EXPECT_EQ(session().running, 0);
     EXPECT_EQ(bar_.shown, 0);
     EXPECT_EQ(bar_.statusText, "Sequencer ended");
