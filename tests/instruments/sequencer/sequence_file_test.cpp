@@ -98,6 +98,15 @@ std::string OneTaskFile(const std::string& rootAttributes, const std::string& bo
          "\n  </Task>\n</Sequencer>\n";
 }
 
+// The text "deep" inside `depth` nested elements.
+std::string Nested(std::size_t depth) {
+  std::string text;
+  for (std::size_t i = 0; i < depth; ++i) text += "<a>";
+  text += "deep";
+  for (std::size_t i = 0; i < depth; ++i) text += "</a>";
+  return text;
+}
+
 TEST_F(SequenceFileTest, ReaderAppliesVersionAndValueRules) {
   const std::string named = "<Name Enabled=\"yes\">T</Name>";
   const std::string pulsation = "<Pulsation Enabled=\"yes\">300</Pulsation>";
@@ -144,6 +153,9 @@ TEST_F(SequenceFileTest, ReaderAppliesVersionAndValueRules) {
          t.prompt = "ab<d>";
          t.promptUser = 1;
        }},
+      {"deep nesting inside a value", OneTaskFile(" Version=\"2\"", named + "<Marker Show=\"yes\">" + Nested(100000) +
+                                                                  "</Marker>"),
+       [](SequencerTask& t) { t.marker = "deep"; }},
   };
   const std::string path = dir_ / "hand.seq";
   for (const Case& c : cases) {
