@@ -116,6 +116,10 @@ class ExperimentData {
   // The application's action sheet and title; without hooks markers add no
   // action row.
   void SetApplicationHooks(ApplicationHooks* hooks) { hooks_ = hooks; }
+  // The clock and the application hooks in use, for those who stamp and
+  // record actions of the experiment beside the record (the sequencer).
+  RelativeTime::Interface& ExperimentClock() const { return Clock(); }
+  ApplicationHooks* Hooks() const { return hooks_; }
 
   // ---- scalar state ----
   std::atomic<std::uint32_t> mode{kModeNone};
