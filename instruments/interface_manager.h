@@ -71,6 +71,9 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   FlowMeterSLI2000& BinaryFlowMeter() { return *binaryFlowMeter_; }
   // The microscope of a slot; nullptr for an empty slot or index out of range.
   Microscope* MicroscopeAt(std::size_t index);
+  // The microscopes that loaded at the last LoadDevices with bit 16 (at most
+  // four); they stand in slots 0 to count - 1. The first that fails to load
+  // ends the search, so the count is that of the ones before it.
   std::int32_t MicroscopeCount() const { return microscopeCount_; }
 
   // The model code the multi interface reported when `IsPressure` last ran.
