@@ -5,10 +5,19 @@
 // from its slots.
 //
 // Everything it looks at outside the process (the serial-port list, the USB
-// serial devices, the HID devices) comes through the sources given at
-// construction, so tests run it on the simulators.
+// serial devices, the HID devices, camera presence, the temporary folder)
+// comes through the sources given at construction, so tests run it on the
+// simulators.
+//
+// Threads: LoadCOMPorts, LoadDevices and IsConnected run on the user-interface
+// thread. The device objects are shared with the sampling workers
+// (instruments/sampling_workers.h), which must be stopped while LoadDevices
+// replaces microscopes or reloads a device they read; every device operation
+// holds that device's lock. The owner stops and joins every worker before
+// the manager goes away; the destructor only closes the devices.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,10 +40,23 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   static constexpr std::uint32_t kCameraPresence = 4;
   static constexpr std::size_t kMicroscopeSlots = 4;
 
-  // Where the manager finds the instruments.
+  // Where the manager finds the instruments. Empty members take the
+  // machine's own source.
   struct Sources {
     std::shared_ptr<const OS::UsbSerialEnumerator> usb;
     OS::HidTransport* hid = nullptr;
+    // The serial ports of the machine (device paths), in a stable order;
+    // false when they cannot be listed. By default every terminal with
+    // hardware behind it that `usb` lists.
+    std::function<bool(std::vector<std::string>& ports)> serialPorts;
+    // Whether a USB camera is attached (video-capture devices by default).
+    std::function<bool()> cameraPresent;
+    // The folder of the instrument log files; the temporary folder by
+    // default.
+    std::string tempFolder;
+    // The fixed waits of every device the manager makes (tests record them
+    // instead of sleeping); real sleeps when empty.
+    Device::Sleeper sleeper;
   };
 
   // The sources of this machine.
@@ -49,6 +71,9 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   FlowMeterSLI2000& BinaryFlowMeter() { return *binaryFlowMeter_; }
   // The microscope of a slot; nullptr for an empty slot or index out of range.
   Microscope* MicroscopeAt(std::size_t index);
+  // The microscopes that loaded at the last LoadDevices with bit 16 (at most
+  // four); they stand in slots 0 to count - 1. The first that fails to load
+  // ends the search, so the count is that of the ones before it.
   std::int32_t MicroscopeCount() const { return microscopeCount_; }
 
   // The model code the multi interface reported when `IsPressure` last ran.
@@ -60,12 +85,44 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   // pressure.
   bool IsPressure();
 
+  // Appends the machine's serial ports to `list`; returns the list's size
+  // (0 when the ports cannot be listed, with an error entry in the event
+  // log).
+  std::size_t LoadCOMPorts(std::vector<std::string>& list);
+  // The manager's own port list: the owner empties it and refills it with
+  // LoadCOMPorts at start and at every device arrival or removal.
+  std::vector<std::string>& COMPorts() { return comPorts_; }
+  // Whether `name` is in the port list (exact, case-sensitive).
+  bool IsPortListed(const std::string& name) const;
+  // The last present HID device whose interface path begins with `prefix`
+  // (case-sensitive); empty when none does.
+  std::string FindHidDevicePath(const std::string& prefix);
+
+  // Finds and opens the devices of the type codes in `mask` (1 single
+  // pressure interface, 2 flow meter, 8 multi interface, 16 microscopes, 32
+  // heat controller); returns the mask of those that loaded. Blocks for
+  // seconds. The workers of the devices it reloads must be stopped.
+  std::uint32_t LoadDevices(std::uint32_t mask);
+  // Whether the last LoadDevices wrote device log files (the configuration's
+  // Debug switch at that time).
+  bool IsLogging() const { return logging_; }
+
   // Whether the device of a type code answers: its connected flag, or with
-  // `verify` its Ping.
+  // `verify` its Ping. Type 4 asks whether a camera is attached.
   bool IsConnected(std::uint32_t type, bool verify = false);
 
  private:
+  void LoadMicroscopes(std::uint32_t& found);
+  void LoadMultiInterface(std::uint32_t& found);
+  void LoadSingleInterface(std::uint32_t& found, int& takenIndex);
+  void LoadAsciiFlowMeter(int takenIndex, std::uint32_t& found);
+  // Opens a device's log in the log folder when logging is on.
+  void OpenLog(Device& device, const std::string& fileName);
+
   Sources sources_;
+  std::vector<std::string> comPorts_;
+  std::string logFolder_;
+  bool logging_ = false;
   std::unique_ptr<PressureMyographK4x> single_;
   std::unique_ptr<PressureMultiMyographK4x> multi_;
   std::array<std::unique_ptr<Microscope>, kMicroscopeSlots> microscopes_;

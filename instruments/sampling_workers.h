@@ -1,0 +1,274 @@
+#pragma once
+// The sampling workers: each instrument kind is read by a worker of its own
+// at its own pace, and each reading goes to the worker's listeners (see
+// sample_delivery.h) and, for the pressure interfaces, into the shared
+// DataHolder.
+//
+//   worker                        device                     pause per cycle             gives up
+//   CInterfaceSampleThread        single pressure interface  periodFactor x 10 ms        after 4 failed readings
+//   CMultiInterfaceSampleThread   multi interface            timer: 5 ms (fast model) or 40 ms   after 201
+//   CFlowSampleThread             binary or ASCII flow meter periodFactor x 100 ms       never
+//   CMicroscopeThread             microscope `index`         periodFactor x 100 ms       never
+//   CHeatControllerThread         heat controller            periodFactor x 600 ms       never
+//
+// The owner builds a worker, fills its listener list (and failure target and
+// holder), then starts it; the lists do not change while it runs (the flow
+// worker's may, under its lock). ExitInstance asks a loop to end and returns
+// at once; Stop asks and waits until the thread has ended. Every worker must
+// be stopped before the interface manager, whose devices it reads, goes
+// away; the destructors stop a worker that is still running. Pauses wait on
+// an event, so a worker ends within one pause, or within one read time-out
+// while it waits for its device.
+//
+// Each cycle holds its device's lock, so a pane or the sequencer never
+// interleaves its own exchange with a cycle, and a pressure worker that gives
+// its unit up closes it under that lock.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "core/threading/event.h"
+#include "core/threading/task.h"
+#include "instruments/data_holder.h"
+#include "instruments/interface_manager.h"
+#include "instruments/records/instrument_records.h"
+#include "instruments/sample_delivery.h"
+#include "platform/os/message_target.h"
+#include "platform/os/serial_port.h"
+
+namespace ORV {
+
+using PressureHolder = DataHolder<PMK4xData3>;
+using Listener = std::shared_ptr<SampleInbox>;
+
+// A polling loop on a thread of its own.
+class SamplingThread {
+ public:
+  SamplingThread() = default;
+  virtual ~SamplingThread();
+  SamplingThread(const SamplingThread&) = delete;
+  SamplingThread& operator=(const SamplingThread&) = delete;
+
+  // Starts the loop; false while a thread runs or when none can be made.
+  bool Start();
+  // Asks the loop to end; it does within one pause. Returns at once.
+  void ExitInstance();
+  // Asks the loop to end and waits for the thread.
+  void Stop();
+  bool IsRunning() const { return running_.load(); }
+  bool IsStarted() const { return thread_.joinable(); }
+
+  // The pace: 1 to 5 (3 by default); set before Start.
+  void SetPeriodFactor(int factor) { periodFactor_ = factor < 1 ? 1 : (factor > 5 ? 5 : factor); }
+  int PeriodFactor() const { return periodFactor_; }
+
+ protected:
+  virtual void Run() = 0;
+  // Waits `ms` unless the loop is asked to end; false when it is.
+  bool Pause(std::chrono::milliseconds ms);
+  std::atomic<bool> running_{false};
+
+ private:
+  int periodFactor_ = 3;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+};
+
+// The single pressure interface's worker.
+class CInterfaceSampleThread : public SamplingThread {
+ public:
+  static constexpr int kFailureLimit = 4;
+
+  explicit CInterfaceSampleThread(InterfaceManager& manager = InterfaceManager::Instance());
+  ~CInterfaceSampleThread() override;
+
+  // Set before Start.
+  void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+  void SetFailureTarget(std::shared_ptr<OS::MessageTarget> target) { failureTarget_ = std::move(target); }
+  void SetHolder(std::shared_ptr<PressureHolder> holder) { holder_ = std::move(holder); }
+  const std::shared_ptr<PressureHolder>& Holder() const { return holder_; }
+
+  // One sampling cycle: gives the unit up after kFailureLimit failed
+  // readings in a row, else reads the five values and one further query by
+  // turn, puts the reading into the holder and posts WM_NEW_SAMPLE (1, 0).
+  // Returns whether the last post went through (true when nothing was
+  // posted). Runs on the worker's thread (tests call it directly).
+  bool HandlePMK4xNewUnit();
+  int Failures() const { return failures_; }
+  int Cycle() const { return cycle_; }
+
+ protected:
+  void Run() override;
+
+ private:
+  InterfaceManager& manager_;
+  std::shared_ptr<OS::MessageTarget> failureTarget_;
+  std::vector<Listener> listeners_;
+  int failures_ = 0;
+  int cycle_ = 0;
+  std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
+};
+
+// The multi interface's worker: a timer thread calls TimerCallback every 5
+// ms (model 0x100001) or 40 ms; a tick that comes while the one before still
+// runs is dropped.
+class CMultiInterfaceSampleThread {
+ public:
+  static constexpr int kFailureLimit = 200;  // given up at one more
+  static constexpr std::int32_t kFastPeriodMs = 5;
+  static constexpr std::int32_t kPeriodMs = 40;
+  static constexpr std::uint32_t kSlowBlockIntervalMs = 1000;
+
+  explicit CMultiInterfaceSampleThread(InterfaceManager& manager = InterfaceManager::Instance());
+  ~CMultiInterfaceSampleThread();
+  CMultiInterfaceSampleThread(const CMultiInterfaceSampleThread&) = delete;
+  CMultiInterfaceSampleThread& operator=(const CMultiInterfaceSampleThread&) = delete;
+
+  // Set before Start.
+  void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+  void SetFailureTarget(std::shared_ptr<OS::MessageTarget> target) { failureTarget_ = std::move(target); }
+  void SetHolder(std::shared_ptr<PressureHolder> holder) { holder_ = std::move(holder); }
+  const std::shared_ptr<PressureHolder>& Holder() const { return holder_; }
+
+  // Takes the unit's model and report size (Prepare) and starts the timer;
+  // the first tick comes at once. False when started already or no thread
+  // can be made.
+  bool Start();
+  // Takes the unit's model and report size, and restarts the slow-block
+  // clock, without starting the timer.
+  void Prepare();
+  // Stops the timer and waits until no tick runs.
+  void Stop();
+  bool IsStarted() const { return started_; }
+  // The timer period the unit's model asks for.
+  std::int32_t PeriodMs() const { return fastUnit_ ? kFastPeriodMs : kPeriodMs; }
+  bool FastUnit() const { return fastUnit_; }
+  bool BlockReads() const { return blockReads_; }
+
+  // One tick: skipped while another runs; else one cycle when there are
+  // listeners.
+  static void TimerCallback(CMultiInterfaceSampleThread* worker);
+  // One cycle; false after giving the unit up, else whether the last post
+  // went through (true when nothing was posted).
+  bool HandlePMK4xNewUnit(InterfaceManager& manager);
+  int Failures() const { return failures_; }
+  InterfaceManager& Manager() const { return manager_; }
+
+ private:
+  bool ReadEach(PressureMultiMyographK4x& unit);
+  bool ReadBlocks(PressureMultiMyographK4x& unit);
+  bool Failed();
+
+  InterfaceManager& manager_;
+  std::shared_ptr<OS::MessageTarget> failureTarget_;
+  std::vector<Listener> listeners_;
+  PMK4xData3 record_;
+  int failures_ = 0;
+  bool fastUnit_ = false;
+  bool blockReads_ = false;
+  bool started_ = false;
+  std::uint32_t startTick_ = 0;
+  std::uint32_t lastSlowTick_ = 0;
+  std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
+
+  class Timer;
+  std::unique_ptr<Timer> timer_;
+};
+
+// The flow meter's worker, a task on a thread of its own. Hold it by a
+// shared pointer.
+class CFlowSampleThread : public Threading::AsyncTask {
+ public:
+  // The time of a reading: the experiment clock by default.
+  using Clock = std::function<std::uint32_t()>;
+
+  explicit CFlowSampleThread(InterfaceManager& manager = InterfaceManager::Instance(), Clock clock = {});
+  ~CFlowSampleThread() override;
+
+  // Any time, also while running.
+  void AddListener(Listener listener);
+  void SetPeriodFactor(int factor) { periodFactor_ = factor < 1 ? 1 : (factor > 5 ? 5 : factor); }
+
+  // Starts Run on a thread of its own and keeps its future; `self` is this
+  // worker's own shared pointer, which the thread holds while it runs.
+  void Start(const std::shared_ptr<CFlowSampleThread>& self);
+  // Ends the loop and waits until Run has returned; a read in progress is
+  // aborted. Nothing happens when it was not started.
+  void Stop();
+  // The loop: one reading per cycle while there are listeners; returns 0
+  // when stopped.
+  std::int32_t Run() override;
+
+ private:
+  InterfaceManager& manager_;
+  Clock clock_;
+  Utils::Sync::Event stopEvent_;
+  OS::StopEvent portStop_;  // aborts the serial read
+  std::mutex lock_;
+  std::vector<Listener> listeners_;
+  FMASL1600Data record_;
+  std::atomic<int> periodFactor_{3};
+  std::mutex futureMutex_;
+  std::shared_ptr<Threading::TaskFuture> future_;
+};
+
+// The worker of one microscope.
+class CMicroscopeThread : public SamplingThread {
+ public:
+  static constexpr std::int32_t kDefaultSetting = 100;
+
+  explicit CMicroscopeThread(int index, InterfaceManager& manager = InterfaceManager::Instance());
+  ~CMicroscopeThread() override;
+
+  // Set before Start.
+  void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+  void SetReadTemperature(bool read) { readTemperature_ = read; }
+
+  // One cycle on the microscope: reads its temperature (when asked to) and
+  // its setting, sets the setting to kDefaultSetting when it reads 0 in the
+  // first cycle, and posts the reading. Tests call it directly.
+  bool HandleMicroscope(Microscope& microscope, bool firstCycle);
+
+ protected:
+  void Run() override;
+
+ private:
+  InterfaceManager& manager_;
+  std::vector<Listener> listeners_;
+  bool readTemperature_ = true;
+  MicroscopeSample record_;
+  int index_;
+};
+
+// The heat controller's worker.
+class CHeatControllerThread : public SamplingThread {
+ public:
+  explicit CHeatControllerThread(InterfaceManager& manager = InterfaceManager::Instance());
+  ~CHeatControllerThread() override;
+
+  // The heater pane; set before Start.
+  void SetTarget(Listener target) { target_ = std::move(target); }
+
+ protected:
+  void Run() override;
+
+ private:
+  InterfaceManager& manager_;
+  Listener target_;
+  HeatControllerSample record_;
+};
+
+// The text between the first and the second separator of a microscope reply
+// that begins with `prefix`; empty when the reply does not begin so, a
+// separator is missing or the first is the last character.
+std::string_view MicroscopeReplyField(std::string_view reply, std::string_view prefix, char separator);
+
+}  // namespace ORV

@@ -1,0 +1,112 @@
+#include "platform/os/device_monitor.h"
+
+#include <libudev.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <string_view>
+#include <system_error>
+
+namespace ORV::OS {
+
+namespace {
+
+class UdevDeviceEventSource final : public DeviceEventSource {
+ public:
+  UdevDeviceEventSource(udev* u, udev_monitor* monitor) : udev_(u), monitor_(monitor) {}
+  ~UdevDeviceEventSource() override {
+    udev_monitor_unref(monitor_);
+    udev_unref(udev_);
+  }
+
+  int Fd() const override { return udev_monitor_get_fd(monitor_); }
+
+  std::optional<DeviceChange> Next(bool& more) override {
+    more = false;
+    udev_device* device = udev_monitor_receive_device(monitor_);
+    if (device == nullptr) return std::nullopt;
+    more = true;
+    const char* action = udev_device_get_action(device);
+    const bool hasNode = udev_device_get_devnode(device) != nullptr;
+    std::optional<DeviceChange> change;
+    // Only devices that a driver opens count: each plug then gives one event
+    // per terminal, HID device or camera, not one per USB interface.
+    if (action != nullptr && hasNode) {
+      const std::string_view a(action);
+      if (a == "add") change = DeviceChange::Arrival;
+      if (a == "remove") change = DeviceChange::Removal;
+    }
+    udev_device_unref(device);
+    return change;
+  }
+
+ private:
+  udev* udev_;
+  udev_monitor* monitor_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceEventSource> MakeUdevDeviceEventSource() {
+  udev* u = udev_new();
+  if (u == nullptr) return nullptr;
+  udev_monitor* monitor = udev_monitor_new_from_netlink(u, "udev");
+  if (monitor == nullptr) {
+    udev_unref(u);
+    return nullptr;
+  }
+  bool ok = true;
+  for (const char* subsystem : {"tty", "hidraw", "video4linux"})
+    ok = ok && udev_monitor_filter_add_match_subsystem_devtype(monitor, subsystem, nullptr) >= 0;
+  ok = ok && udev_monitor_enable_receiving(monitor) >= 0;
+  if (!ok) {
+    udev_monitor_unref(monitor);
+    udev_unref(u);
+    return nullptr;
+  }
+  return std::make_unique<UdevDeviceEventSource>(u, monitor);
+}
+
+DeviceMonitor::DeviceMonitor(std::unique_ptr<DeviceEventSource> source, std::shared_ptr<MessageTarget> listener)
+    : source_(std::move(source)), listener_(std::move(listener)) {}
+
+DeviceMonitor::~DeviceMonitor() { Stop(); }
+
+bool DeviceMonitor::Start() {
+  if (!source_ || source_->Fd() < 0 || stop_.fd() < 0 || thread_.joinable()) return false;
+  stop_.Reset();
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void DeviceMonitor::Stop() {
+  stop_.Set();
+  if (thread_.joinable()) thread_.join();
+}
+
+void DeviceMonitor::Run() {
+  for (;;) {
+    pollfd fds[2] = {{source_->Fd(), POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
+    const int ready = poll(fds, 2, -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents != 0) return;
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return;
+    if (!(fds[0].revents & POLLIN)) continue;
+    bool more = true;
+    while (more && !stop_.IsSet()) {
+      const std::optional<DeviceChange> change = source_->Next(more);
+      if (!change || !listener_) continue;
+      listener_->PostMessage(WM_DEVICECHANGE,
+                             *change == DeviceChange::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE, 0);
+    }
+  }
+}
+
+}  // namespace ORV::OS
