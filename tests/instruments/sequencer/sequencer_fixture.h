@@ -62,8 +62,10 @@ class SequencerTest : public testing::Test {
     data.SetApplicationHooks(&hooks_);
     data.AddImageAnalysisConsumer(&consumer_);
     EXPECT_TRUE(data.OpenStores(dir_.path()));
-    manager_ = std::make_unique<InterfaceManager>(
-        InterfaceManager::Sources{std::make_shared<OS::FixedUsbSerialEnumerator>(), &hid_});
+    InterfaceManager::Sources sources;
+    sources.usb = std::make_shared<OS::FixedUsbSerialEnumerator>();
+    sources.hid = &hid_;
+    manager_ = std::make_unique<InterfaceManager>(std::move(sources));
     session_->SetInterfaceManager(manager_.get());
     // The sequencer's pauses pass on the clock, so what follows them is
     // stamped later, as it would be.
