@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/storage/record_stream.h"
+#include "core/storage/relative_time.h"
 #include "tests/core/experiment/file/file_fixture.h"
 #include "tests/core/experiment/file/older_file.h"
 
@@ -346,6 +347,35 @@ TEST_F(OlderExperimentFile, UnreadableVideoOfVersion3AsksWhetherToGoOn) {
               std::vector<std::string>{"Saved video data is corrupt - Continue opening without video data?"});
     EXPECT_EQ(log_.Dump(), Logged({"Unable to open experiment from file '%s' (unable to load video file data)"}));
   }
+}
+
+// A version 4 file has no clock segments or calibration: the clock's
+// segments and the experiment's scales stay as they were.
+TEST_F(OlderExperimentFile, Version4LeavesTheClockAndTheScalesAlone) {
+  {
+    auto lock = clock_.Lock();
+    ASSERT_EQ(clock_.Store().Put(0, {10, 20, 0, 5, 1}, false), 0);
+  }
+  data().configuration->ExperimentValues = {8.0f, 1.25f, 2.25f, 3.25f, 4.25f};
+  ASSERT_EQ(Save("current.tvx"), 1);
+  Bytes b{ReadAll(dir_ / "current.tvx")};
+  b.b[0] = 4;
+  b.put32(6 + 4 * 10, 0);
+  b.put32(6 + 4 * 11, 0);
+  {
+    auto lock = clock_.Lock();
+    clock_.Store().Reset();
+    ASSERT_EQ(clock_.Store().Put(0, {40, 0, 7, 0, 3}, false), 0);
+  }
+  data().configuration->ExperimentValues = {-1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
+
+  EXPECT_EQ(Open(b.b), 2);
+  EXPECT_TRUE(data().modified);
+  EXPECT_EQ(data().fileVersion, 4);
+  EXPECT_EQ(data().configuration->ExperimentValues, (std::array<float, 5>{-1.0f, -1.0f, -1.0f, -1.0f, -1.0f}));
+  auto lock = clock_.Lock();
+  ASSERT_EQ(clock_.Store().Count(), 1u);
+  EXPECT_EQ(clock_.Store().Get(0), (ClockSegment{40, 0, 7, 0, 3}));
 }
 
 // Trace-window entries of the current layout are checked before a window
