@@ -67,8 +67,10 @@ class Reader {
     cameras_ = cameras;
     startTick_ = startTick;
     std::array<std::uint32_t, kMaxCameras> zoneCount{};
-    for (std::size_t i = 0; i < cameras_; ++i)
+    for (std::size_t i = 0; i < cameras_; ++i) {
       if (!ReadLe(in_, zoneCount[i])) return HeaderFailed();
+      zoneCount[i] = ZonesOf(zoneCount[i]);
+    }
     std::string title, description;
     if (HeaderTexts(title, description) != 0) return kOpenFailed;
     data_.startTick = startTick;
@@ -108,7 +110,7 @@ class Reader {
     if (zoneCount[0] == 0) {
       data_.Update([&](ExperimentContents& c) {
         for (std::size_t i = 0; i < cameras_; ++i)
-          if (!c.zoneData[i].empty()) c.zoneCount[i] = static_cast<std::uint32_t>(c.zoneData[i].back().zoneCount);
+          if (!c.zoneData[i].empty()) c.zoneCount[i] = static_cast<std::uint32_t>(c.zoneData[i].back().ZonesHeld());
         return 0;
       });
     }
@@ -187,6 +189,11 @@ class Reader {
  private:
   static constexpr std::size_t kOlderTableEntries = 10;
 
+  // A camera measures at most four zones, whatever a file says.
+  static std::uint32_t ZonesOf(std::uint32_t stored) {
+    return std::min(stored, static_cast<std::uint32_t>(kMaxZones));
+  }
+
   int HeaderFailed() {
     Report("(unable to read header data)");
     return kOpenFailed;
@@ -227,7 +234,7 @@ class Reader {
     startTick_ = startTick;
     data_.startTick = startTick;
     data_.Update([&](ExperimentContents& c) {
-      c.zoneCount[0] = zoneCount;
+      c.zoneCount = {ZonesOf(zoneCount), 0, 0, 0};
       c.title = std::move(title);
       c.description = std::move(description);
       // The file holds one camera without a name; the record counts its

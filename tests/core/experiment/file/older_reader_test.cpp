@@ -378,6 +378,47 @@ TEST_F(OlderExperimentFile, Version4LeavesTheClockAndTheScalesAlone) {
   EXPECT_EQ(clock_.Store().Get(0), (ClockSegment{40, 0, 7, 0, 3}));
 }
 
+// The zones a camera measures stay within four, whatever the file says, in
+// the header or (when the header gives 0) in the newest zone record.
+TEST_F(OlderExperimentFile, ZoneCountsStayWithinFourZones) {
+  ASSERT_TRUE(data().AddCamera("cam-a"));
+  ASSERT_TRUE(data().AddCamera("cam-b"));
+  data().mode = kModeLive;
+  data().Update([](ExperimentContents& c) {
+    c.zoneCount = {0, 0, 0, 0};
+    c.zoneData[0].push_back(MakeZone(1000, 7));
+    c.zoneData[1].push_back(MakeZone(1000, -1));
+    return 0;
+  });
+  ASSERT_EQ(Save("zones.tvx"), 1);
+  const std::vector<std::uint8_t> fromRecords = ReadAll(dir_ / "zones.tvx");
+  Bytes fromHeader{fromRecords};
+  fromHeader.put32(98, 9);  // camera 0's zone count
+  fromHeader.put32(102, 0xFFFFFFFF);
+  OlderFile older(3);
+  older.zoneCount = 9;
+
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    int result;
+    std::array<std::uint32_t, 2> zones;
+  };
+  const Case cases[] = {
+      {"newest records", fromRecords, 1, {4, 0}},
+      {"header", fromHeader.b, 1, {4, 4}},
+      {"header of version 3", older.Build(), 2, {4, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Open(c.file), c.result) << log_.Dump();
+    EXPECT_EQ(data().Read([](const ExperimentContents& got) {
+      return std::array<std::uint32_t, 2>{got.zoneCount[0], got.zoneCount[1]};
+    }),
+              c.zones);
+  }
+}
+
 // Trace-window entries of the current layout are checked before a window
 // opens; a count above the entries present opens only those present.
 TEST_F(OlderExperimentFile, CurrentFilesOpenOnlyTheTraceWindowsTheyHold) {
