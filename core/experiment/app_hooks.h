@@ -45,6 +45,13 @@ class ApplicationHooks {
     (void)text;
     return Answer::None;
   }
+  // Shows an information box (information icon, OK) with the caption, owned
+  // by the main window, and returns when the user closed it. Events go on
+  // meanwhile (timers, the panes' commands).
+  virtual void ShowInformation(const std::string& caption, const std::string& text) {
+    (void)caption;
+    (void)text;
+  }
   // Shows a modal wait dialog with the text until the event is signalled
   // (checked every 250 ms); returns once it is.
   virtual void WaitForEvent(const Utils::Sync::Event& event, const std::string& text) {

@@ -144,7 +144,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
     const std::string path = BackupStreamPath(folder, kZoneStreamPrefix, camera);
     if (!FileExists(path)) break;
     zoneCameras = static_cast<std::size_t>(camera) + 1;
-    std::deque<ZoneData> zones;
+    RecordList<ZoneData> zones;
     ForEachRecord<ZoneData::kStoredSize>(path, [&](auto record) {
       ZoneData z = ZoneData::Parse(record);
       z.valid = 1;
@@ -206,15 +206,15 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
     return 0;
   });
 
-  std::array<std::deque<MicroscopeData2>, kMaxCameras> microscope;
+  std::array<RecordList<MicroscopeData2>, kMaxCameras> microscope;
   for (int camera = 0; camera < kMaxCameras; ++camera) {
     ForEachRecord<MicroscopeData2::kShortSize>(BackupStreamPath(folder, kMicroscopeStreamPrefix, camera),
                                                [&](auto r) { microscope[camera].push_back(MicroscopeData2::ParseShort(r)); });
   }
-  std::deque<FMASL1600Data> flow;
+  RecordList<FMASL1600Data> flow;
   ForEachRecord<FMASL1600Data::kSize>(BackupStreamPath(folder, kFlowStreamPrefix, 0),
                                       [&](auto r) { flow.push_back(FMASL1600Data::Parse(r)); });
-  std::deque<PMK4xData3> pressure;
+  RecordList<PMK4xData3> pressure;
   ForEachRecord<PMK4xData3::kSize>(BackupStreamPath(folder, kPressureStreamPrefix, 0),
                                    [&](auto r) { pressure.push_back(PMK4xData3::Parse(r)); });
 
@@ -249,7 +249,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
   cameras = std::min<std::size_t>(cameras, kMaxCameras);
 
   std::vector<std::string> analysisFiles;
-  std::array<std::deque<AnalysisData>, kMaxCameras> analysis;
+  std::array<RecordList<AnalysisData>, kMaxCameras> analysis;
   for (int n = 0; n < kMaxCameras; ++n) {
     const std::string path = BackupStreamPath(folder, kAnalysisFilePrefix, n);
     if (!FileExists(path)) break;

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "analysis_control/analysis_data.h"
+#include "core/base/record_list.h"
 #include "core/experiment/app_hooks.h"
 #include "core/experiment/consumers.h"
 #include "core/experiment/record_file_stream.h"
@@ -75,13 +76,13 @@ struct ExperimentContents {
   std::string name;      // the file name without its folder
   std::string filePath;  // the file the experiment was opened from or saved to
   PMK4xData3 lastPressure;  // the newest pressure sample taken while the clock ran
-  std::array<std::deque<ZoneData>, kMaxCameras> zoneData;
-  std::deque<FMASL1600Data> flowSamples;
-  std::deque<PMK4xData3> pressureSamples;
-  std::array<std::deque<MicroscopeData2>, kMaxCameras> microscopeData;
+  std::array<RecordList<ZoneData>, kMaxCameras> zoneData;
+  RecordList<FMASL1600Data> flowSamples;
+  RecordList<PMK4xData3> pressureSamples;
+  std::array<RecordList<MicroscopeData2>, kMaxCameras> microscopeData;
   std::vector<std::string> sourceVideoFiles;  // recorded videos that a save copies
   std::vector<std::string> analysisFiles;     // per camera, the backup's analysis file
-  std::array<std::deque<AnalysisData>, kMaxCameras> analysisData;
+  std::array<RecordList<AnalysisData>, kMaxCameras> analysisData;
   // Per camera, the zones measured (from the newest zone record).
   std::array<std::uint32_t, kMaxCameras> zoneCount{};
   std::vector<std::string> fileCameraNames;  // the cameras of an experiment read from a file
@@ -115,6 +116,10 @@ class ExperimentData {
   // The application's action sheet and title; without hooks markers add no
   // action row.
   void SetApplicationHooks(ApplicationHooks* hooks) { hooks_ = hooks; }
+  // The clock and the application hooks in use, for those who stamp and
+  // record actions of the experiment beside the record (the sequencer).
+  RelativeTime::Interface& ExperimentClock() const { return Clock(); }
+  ApplicationHooks* Hooks() const { return hooks_; }
 
   // ---- scalar state ----
   std::atomic<std::uint32_t> mode{kModeNone};

@@ -403,7 +403,7 @@ class Reader {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
     if (size != FMASL1600Data::kSize) return InvalidSize("FMASL1600Data");
-    std::deque<FMASL1600Data> samples;
+    RecordList<FMASL1600Data> samples;
     if (!Records<FMASL1600Data::kSize>(total, [&](auto raw) { samples.push_back(FMASL1600Data::Parse(raw)); }))
       return false;
     data_.Update([&](ExperimentContents& c) { return c.flowSamples = std::move(samples), 0; });
@@ -413,7 +413,7 @@ class Reader {
   bool Pressure() {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
-    std::deque<PMK4xData3> samples;
+    RecordList<PMK4xData3> samples;
     const auto add = [&](const PMK4xData3& sample) { samples.push_back(sample); };
     bool ok = false;
     if (size == PMK4xData3::kSize)
@@ -432,7 +432,7 @@ class Reader {
   bool Zones(std::size_t camera) {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
-    std::deque<ZoneData> records;
+    RecordList<ZoneData> records;
     bool ok = false;
     if (size == ZoneData::kStoredSize)
       ok = Records<ZoneData::kStoredSize>(total, [&](auto raw) { records.push_back(ZoneData::Parse(raw)); });
@@ -449,7 +449,7 @@ class Reader {
   bool Microscope(std::size_t camera, bool shortOnly = false) {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
-    std::deque<MicroscopeData2> records;
+    RecordList<MicroscopeData2> records;
     bool ok = false;
     if (size == MicroscopeData2::kSize && !shortOnly)
       ok = Records<MicroscopeData2::kSize>(total, [&](auto raw) { records.push_back(MicroscopeData2::Parse(raw)); });
@@ -508,7 +508,7 @@ class Reader {
     std::uint32_t total = 0;
     if (!ReadLengthPrefixedString(in_, video) || !ReadLe(in_, total)) return false;
     if (total % AnalysisData::kSize != 0) return false;
-    std::deque<AnalysisData> records;
+    RecordList<AnalysisData> records;
     if (!Records<AnalysisData::kSize>(total, [&](auto raw) { records.push_back(AnalysisData::Parse(raw)); }))
       return false;
     // The last record stands for the frame being analysed: it starts fresh.
