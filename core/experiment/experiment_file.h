@@ -111,10 +111,25 @@ enum : int {
   kOpenFailed = 0,          // failed after a reported problem, or declined
   kOpenCannotOpen = -2,     // the file cannot be opened
   kOpenUnsupported = -3,    // a newer (or not readable here) version
+  // Versions 1 to 3 only:
+  kOpenTitleSizeInvalid = -4,        // title longer than 4096 units
+  kOpenTitleShort = -5,              // the file ends in the title
+  kOpenDescriptionSizeInvalid = -6,  // description longer than 4096 units
+  kOpenDescriptionShort = -7,        // the file ends in the description
+  kOpenActionsFailed = -8,
+  kOpenCalculationsFailed = -9,
+  kOpenMarkersFailed = -10,
+  kOpenFlowFailed = -11,
+  kOpenPressureFailed = -12,
+  kOpenZoneSizeInvalid = -13,        // versions 1, 2: zone records not readable
+  kOpenMicroscopeFailed = -14,
+  kOpenZonesFailed = -15,            // version 3: zone records not readable
 };
 
 // Opens an experiment file into the record (mode 1), reopening its trace
 // windows through the host, restoring its clock segments and calibration.
+// Files of versions 1 to 3 (one camera, older record forms) are converted
+// and give kOpenOlderVersion.
 // Called on the user-interface thread. After a result below 1 the record is
 // empty; `opened` is set either way.
 int OpenExperiment(ExperimentData& data, const std::string& path, const ExperimentFileContext& context);

@@ -7,6 +7,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
@@ -57,8 +58,7 @@ class Reader {
     std::uint32_t startTick = 0, lastSample = 0;
     if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), table_.size() * 4) || !ReadLe(in_, startTick) ||
         !ReadLe(in_, lastSample) || !ReadLe(in_, cameras)) {
-      Report("(unable to read header data)");
-      return kOpenFailed;
+      return HeaderFailed();
     }
     if (cameras > static_cast<std::uint32_t>(kMaxCameras)) {
       Report("(invalid camera count " + std::to_string(cameras) + ")");
@@ -67,13 +67,12 @@ class Reader {
     cameras_ = cameras;
     startTick_ = startTick;
     std::array<std::uint32_t, kMaxCameras> zoneCount{};
-    for (std::size_t i = 0; i < cameras_; ++i)
-      if (!ReadLe(in_, zoneCount[i])) {
-        Report("(unable to read header data)");
-        return kOpenFailed;
-      }
+    for (std::size_t i = 0; i < cameras_; ++i) {
+      if (!ReadLe(in_, zoneCount[i])) return HeaderFailed();
+      zoneCount[i] = ZonesOf(zoneCount[i]);
+    }
     std::string title, description;
-    if (!HeaderText(title, "title") || !HeaderText(description, "description")) return kOpenFailed;
+    if (HeaderTexts(title, description) != 0) return kOpenFailed;
     data_.startTick = startTick;
     data_.lastSampleTime = lastSample;
 
@@ -96,12 +95,7 @@ class Reader {
       return 0;
     });
 
-    if (!Block(0, &Reader::Actions, "(unable to read action data)") ||
-        !Block(1, &Reader::Calculations, "(unable to read calculation data)") ||
-        !Block(2, &Reader::Markers, "(unable to read annotation data)") ||
-        !Block(3, &Reader::Flow, "(unable to read flow data)") ||
-        !Block(4, &Reader::Pressure, "(unable to read pressure data)"))
-      return kOpenFailed;
+    if (RecordBlocks() != 0) return kOpenFailed;
 
     // Zone records: a refused camera block ends the zone blocks.
     if (Seek(table_[5])) {
@@ -116,7 +110,7 @@ class Reader {
     if (zoneCount[0] == 0) {
       data_.Update([&](ExperimentContents& c) {
         for (std::size_t i = 0; i < cameras_; ++i)
-          if (!c.zoneData[i].empty()) c.zoneCount[i] = static_cast<std::uint32_t>(c.zoneData[i].back().zoneCount);
+          if (!c.zoneData[i].empty()) c.zoneCount[i] = static_cast<std::uint32_t>(c.zoneData[i].back().ZonesHeld());
         return 0;
       });
     }
@@ -124,38 +118,10 @@ class Reader {
       for (std::size_t camera = 0; camera < cameras_; ++camera)
         if (!Microscope(camera)) break;
 
-    if (context_.progress) context_.progress->Step();
-    if (!Seek(table_[7]) || !OpenTraces()) {
-      Report("(unable to load open trace data)");
-      return kOpenFailed;
-    }
-
-    bool corrupt = false;
-    bool videoFailed = !Seek(table_[8]);
-    for (std::size_t camera = 0; camera < cameras_ && !videoFailed; ++camera)
-      if (!VideoEntry(camera)) videoFailed = true;
-    if (videoFailed) {
-      Report("(unable to load video file data)");
-      data_.Update([](ExperimentContents& c) { return c.sourceVideoFiles.clear(), 0; });
-      corrupt = true;
-    } else if (!Seek(table_[9]) || !IndexImages()) {
-      Report("(unable to load index video data)");
-      data_.Update([](ExperimentContents& c) {
-        c.sourceVideoFiles.clear();
-        c.analysisFiles.clear();
-        return 0;
-      });
-      corrupt = true;
-    }
+    if (!TracesAndVideo(true)) return kOpenFailed;
     if (table_[10] != 0) ClockSegments();
     if (table_[11] != 0) Calibration();
-
-    if (corrupt) {
-      const bool go = !context_.prompt ||
-                      context_.prompt->AskYesNo("Saved video data is corrupt - Continue opening without video data?",
-                                                context_.caption);
-      if (!go) return kOpenFailed;
-    }
+    if (corrupt_ && !GoOnWithoutVideo()) return kOpenFailed;
     data_.modified = version != kExperimentFileVersion;
     data_.Update([&](ExperimentContents& c) {
       c.filePath = path_;
@@ -166,31 +132,181 @@ class Reader {
     return version == kExperimentFileVersion ? kOpenCurrentVersion : kOpenOlderVersion;
   }
 
+  // Versions 1 and 2: a block table of ten entries, no last sample time, one
+  // camera; blocks 0..6 only (no trace windows, videos or index images).
+  int OpenV1V2() {
+    std::uint32_t product = 0, startTick = 0, zoneCount = 0;
+    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), kOlderTableEntries * 4) ||
+        !ReadLe(in_, startTick) || !ReadLe(in_, zoneCount))
+      return HeaderFailed();
+    if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
+    if (const int code = RecordBlocks(); code != 0) return code;
+    if (!Seek(table_[5]) || !Zones(0)) {
+      Report("(unable to read analysis data) from camera: 0");
+      return kOpenZoneSizeInvalid;
+    }
+    if (!Seek(table_[6]) || !Microscope(0, true)) {
+      Report("(unable to read microscope data)");
+      return kOpenMicroscopeFailed;
+    }
+    // These files do not say when their last sample was taken.
+    data_.lastSampleTime = data_.Read([&](const ExperimentContents& c) {
+      std::uint32_t last = startTick;
+      if (!c.zoneData[0].empty()) last = std::max(last, c.zoneData[0].back().time);
+      if (!c.pressureSamples.empty()) last = std::max(last, c.pressureSamples.back().time);
+      if (!c.flowSamples.empty()) last = std::max(last, c.flowSamples.back().time);
+      if (!c.microscopeData[0].empty()) last = std::max(last, c.microscopeData[0].back().time);
+      return last;
+    });
+    return kOpenOlderVersion;
+  }
+
+  // Version 3: the block table of version 4 with entries 0..9, one camera,
+  // trace windows without a camera field.
+  int OpenV3() {
+    std::uint32_t product = 0, startTick = 0, lastSample = 0, zoneCount = 0;
+    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), table_.size() * 4) || !ReadLe(in_, startTick) ||
+        !ReadLe(in_, lastSample) || !ReadLe(in_, zoneCount))
+      return HeaderFailed();
+    table_[10] = table_[11] = 0;
+    if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
+    data_.lastSampleTime = lastSample;
+    if (const int code = RecordBlocks(); code != 0) return code;
+    if (!Seek(table_[5]) || !Zones(0)) {
+      Report("(unable to read analysis data) from camera: 0");
+      return kOpenZonesFailed;
+    }
+    if (!Seek(table_[6]) || !Microscope(0, false)) {
+      Report("(unable to read microscope data)");
+      return kOpenMicroscopeFailed;
+    }
+    if (!TracesAndVideo(false)) return kOpenFailed;
+    if (corrupt_ && !GoOnWithoutVideo()) return kOpenFailed;
+    data_.modified = true;
+    return kOpenOlderVersion;
+  }
+
  private:
-  bool HeaderText(std::string& text, const char* what) {
+  static constexpr std::size_t kOlderTableEntries = 10;
+
+  // A camera measures at most four zones, whatever a file says.
+  static std::uint32_t ZonesOf(std::uint32_t stored) {
+    return std::min(stored, static_cast<std::uint32_t>(kMaxZones));
+  }
+
+  int HeaderFailed() {
+    Report("(unable to read header data)");
+    return kOpenFailed;
+  }
+
+  // The title and description of a header. 0, or the failure's result code
+  // of an older version.
+  int HeaderTexts(std::string& title, std::string& description) {
+    if (const int code = HeaderText(title, "title", kOpenTitleSizeInvalid); code != 0) return code;
+    return HeaderText(description, "description", kOpenDescriptionSizeInvalid);
+  }
+  // `tooLong` for a length above 4096, `tooLong` - 1 for a short read.
+  int HeaderText(std::string& text, const char* what, int tooLong) {
     std::uint32_t length = 0;
     if (!ReadLe(in_, length)) {
       Report(std::string("(unable to read ") + what + " data)");
-      return false;
+      return tooLong - 1;
     }
     if (length > kMaxPrefixedStringUnits) {
       Report(std::string("(") + what + " size invalid)");
-      return false;
+      return tooLong;
     }
     std::u16string units(length, u'\0');
     if (!ReadBytes(in_, units.data(), length * 2)) {
       Report(std::string("(unable to read ") + what + " data)");
-      return false;
+      return tooLong - 1;
     }
     units.resize(std::min(units.size(), units.find(u'\0')));
     text = Utf16ToUtf8(units);
+    return 0;
+  }
+
+  // The rest of an older header: texts, and the record's single camera.
+  int OlderHeaderTexts(std::uint32_t startTick, std::uint32_t zoneCount) {
+    std::string title, description;
+    if (const int code = HeaderTexts(title, description); code != 0) return code;
+    cameras_ = 1;
+    startTick_ = startTick;
+    data_.startTick = startTick;
+    data_.Update([&](ExperimentContents& c) {
+      c.zoneCount = {ZonesOf(zoneCount), 0, 0, 0};
+      c.title = std::move(title);
+      c.description = std::move(description);
+      // The file holds one camera without a name; the record counts its
+      // cameras by their names.
+      c.fileCameraNames = {"Camera 1"};
+      return 0;
+    });
+    return 0;
+  }
+
+  // Blocks 0..4. 0, or the failure's result code of an older version.
+  int RecordBlocks() {
+    struct Step {
+      const char* failure;
+      int code;
+    };
+    static constexpr Step kSteps[] = {
+        {"(unable to read action data)", kOpenActionsFailed},
+        {"(unable to read calculation data)", kOpenCalculationsFailed},
+        {"(unable to read annotation data)", kOpenMarkersFailed},
+        {"(unable to read flow data)", kOpenFlowFailed},
+        {"(unable to read pressure data)", kOpenPressureFailed},
+    };
+    for (std::size_t entry = 0; entry < std::size(kSteps); ++entry) {
+      if (Seek(table_[entry]) && RecordBlock(entry)) continue;
+      Report(kSteps[entry].failure);
+      return kSteps[entry].code;
+    }
+    return 0;
+  }
+  bool RecordBlock(std::size_t entry) {
+    switch (entry) {
+      case 0: return Actions();
+      case 1: return Calculations();
+      case 2: return Markers();
+      case 3: return Flow();
+      default: return Pressure();
+    }
+  }
+
+  // The trace windows, the cameras' video entries and the index images.
+  // False when the trace windows cannot be read; a video entry or index
+  // images that cannot be read mark the video data corrupt.
+  bool TracesAndVideo(bool cameraField) {
+    if (context_.progress) context_.progress->Step();
+    if (!Seek(table_[7]) || !OpenTraces(cameraField)) {
+      Report("(unable to load open trace data)");
+      return false;
+    }
+    bool videoFailed = !Seek(table_[8]);
+    for (std::size_t camera = 0; camera < cameras_ && !videoFailed; ++camera)
+      if (!VideoEntry(camera)) videoFailed = true;
+    if (videoFailed) {
+      Report("(unable to load video file data)");
+      data_.Update([](ExperimentContents& c) { return c.sourceVideoFiles.clear(), 0; });
+      corrupt_ = true;
+    } else if (!Seek(table_[9]) || !IndexImages()) {
+      Report("(unable to load index video data)");
+      data_.Update([](ExperimentContents& c) {
+        c.sourceVideoFiles.clear();
+        c.analysisFiles.clear();
+        return 0;
+      });
+      corrupt_ = true;
+    }
     return true;
   }
 
-  bool Block(std::size_t entry, bool (Reader::*load)(), const char* failure) {
-    if (Seek(table_[entry]) && (this->*load)()) return true;
-    Report(failure);
-    return false;
+  bool GoOnWithoutVideo() {
+    return !context_.prompt ||
+           context_.prompt->AskYesNo("Saved video data is corrupt - Continue opening without video data?",
+                                     context_.caption);
   }
 
   // u32 total and u32 record size.
@@ -297,10 +413,18 @@ class Reader {
   bool Pressure() {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
-    if (size != PMK4xData3::kSize) return InvalidSize("PMK4xData");
     RecordList<PMK4xData3> samples;
-    if (!Records<PMK4xData3::kSize>(total, [&](auto raw) { samples.push_back(PMK4xData3::Parse(raw)); }))
-      return false;
+    const auto add = [&](const PMK4xData3& sample) { samples.push_back(sample); };
+    bool ok = false;
+    if (size == PMK4xData3::kSize)
+      ok = Records<PMK4xData3::kSize>(total, [&](auto raw) { add(PMK4xData3::Parse(raw)); });
+    else if (size == kPressureSize60)
+      ok = Records<kPressureSize60>(total, [&](auto raw) { add(ParsePressure60(raw)); });
+    else if (size == kPressureSize56)
+      ok = Records<kPressureSize56>(total, [&](auto raw) { add(ParsePressure56(raw)); });
+    else
+      return InvalidSize("PMK4xData");
+    if (!ok) return false;
     data_.Update([&](ExperimentContents& c) { return c.pressureSamples = std::move(samples), 0; });
     return true;
   }
@@ -321,12 +445,13 @@ class Reader {
     return true;
   }
 
-  bool Microscope(std::size_t camera) {
+  // `shortOnly`: only the 12-byte form is accepted (versions 1 and 2).
+  bool Microscope(std::size_t camera, bool shortOnly = false) {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
     RecordList<MicroscopeData2> records;
     bool ok = false;
-    if (size == MicroscopeData2::kSize)
+    if (size == MicroscopeData2::kSize && !shortOnly)
       ok = Records<MicroscopeData2::kSize>(total, [&](auto raw) { records.push_back(MicroscopeData2::Parse(raw)); });
     else if (size == MicroscopeData2::kShortSize)
       ok = Records<MicroscopeData2::kShortSize>(total,
@@ -338,16 +463,22 @@ class Reader {
     return true;
   }
 
-  // Each entry is read whole before its window opens, so a cut file opens
-  // no window for an entry it does not hold.
-  bool OpenTraces() {
+  // Each entry is read whole and checked before its window opens, so a cut
+  // or damaged file opens no window for an entry it does not hold. Entries
+  // of version 3 have no camera field (camera 0).
+  bool OpenTraces(bool cameraField) {
     std::uint32_t count = 0;
     if (!ReadLe(in_, count)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint32_t kind = 0, camera = 0, zone = 0;
       double start = 0.0, end = 0.0;
-      if (!ReadLe(in_, kind) || !ReadLe(in_, camera) || !ReadLe(in_, zone) || !ReadLe(in_, start) ||
-          !ReadLe(in_, end))
+      if (!ReadLe(in_, kind) || (cameraField && !ReadLe(in_, camera)) || !ReadLe(in_, zone) ||
+          !ReadLe(in_, start) || !ReadLe(in_, end))
+        return false;
+      const bool knownKind = kind <= static_cast<std::uint32_t>(INT32_MAX) &&
+                             (IsBuiltInTraceKind(static_cast<int>(kind)) || IsCustomTraceId(static_cast<int>(kind)));
+      if (!knownKind || camera >= static_cast<std::uint32_t>(kMaxCameras) ||
+          zone >= static_cast<std::uint32_t>(kMaxZones))
         return false;
       std::int32_t code = static_cast<std::int32_t>(kind);
       if (kind >= static_cast<std::uint32_t>(kFirstCustomTraceIdentity)) {
@@ -439,14 +570,8 @@ class Reader {
   std::array<std::uint32_t, kBlockTableEntries> table_{};
   std::size_t cameras_ = 0;
   std::uint32_t startTick_ = 0;
+  bool corrupt_ = false;  // a video entry or the index images could not be read
 };
-
-// Versions 1 to 3 are read by their own paths; until those exist such files
-// are refused like a newer version.
-int OpenOlderLayout(std::uint16_t, const std::string& path) {
-  LogError("Unable to open experiment from file '" + path + "' (unsupported version)");
-  return kOpenUnsupported;
-}
 
 int OpenFile(ExperimentData& data, const std::string& path, const ExperimentFileContext& context) {
   data.Clear();
@@ -460,13 +585,14 @@ int OpenFile(ExperimentData& data, const std::string& path, const ExperimentFile
   std::uint16_t version = 0;
   if (!ReadLe(*in, version)) return kOpenFailed;
   data.fileVersion = version;
-  if (version >= 1 && version <= 3) return OpenOlderLayout(version, path);
   if (version > kExperimentFileVersion && version <= 0x7FFF) {
     LogError("Unable to open experiment from file '" + path + "' (unsupported version)");
     return kOpenUnsupported;
   }
-  if (version < 4 || version > kExperimentFileVersion) return kOpenFailed;
+  if (version < 1 || version > kExperimentFileVersion) return kOpenFailed;
   Reader reader(data, *in, path, context);
+  if (version <= 2) return reader.OpenV1V2();
+  if (version == 3) return reader.OpenV3();
   return reader.Open(version);
 }
 

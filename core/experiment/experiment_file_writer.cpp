@@ -215,9 +215,13 @@ class Writer {
     WriteU32(block, static_cast<std::uint32_t>(windows.size()));
     for (const TraceWindowState& w : windows) {
       WriteU32(block, static_cast<std::uint32_t>(w.traceCode));
-      WriteU32(block, static_cast<std::uint32_t>(w.camera));
-      const bool hasZone = w.camera >= 0 && static_cast<std::size_t>(w.camera) < w.zones.size();
-      WriteU32(block, hasZone ? static_cast<std::uint32_t>(w.zones[static_cast<std::size_t>(w.camera)]) : 0);
+      // A window without a camera of its own (or zone) is stored as camera
+      // (zone) 0: the reader refuses entries outside 0..3.
+      const std::int32_t camera = IsCameraIndex(w.camera) ? w.camera : 0;
+      const bool hasZone = static_cast<std::size_t>(camera) < w.zones.size();
+      const std::int32_t zone = hasZone ? w.zones[static_cast<std::size_t>(camera)] : 0;
+      WriteU32(block, static_cast<std::uint32_t>(camera));
+      WriteU32(block, zone >= 0 && zone < kMaxZones ? static_cast<std::uint32_t>(zone) : 0);
       WriteLe<double>(block, w.visibleStart);
       WriteLe<double>(block, w.visibleEnd);
       if (w.traceCode >= kFirstCustomTraceIdentity) {

@@ -242,6 +242,34 @@ MicroscopeData2 MicroscopeData2::Parse(std::span<const std::uint8_t, kSize> in) 
   return r;
 }
 
+// ---- older pressure forms ----
+
+PMK4xData3 ParsePressure60(std::span<const std::uint8_t, kPressureSize60> in) {
+  std::array<std::uint8_t, PMK4xData3::kSize> raw{};
+  const std::uint8_t* p = in.data();
+  raw[0] = p[0];
+  raw[1] = p[1];
+  std::copy(p + 4, p + 33, raw.begin() + 4);   // temperature .. switch4
+  std::copy(p + 36, p + 60, raw.begin() + 36);  // pressures, index, time
+  raw[61] = 1;
+  raw[64] = 0x32;
+  return PMK4xData3::Parse(raw);
+}
+
+PMK4xData3 ParsePressure56(std::span<const std::uint8_t, kPressureSize56> in) {
+  std::array<std::uint8_t, PMK4xData3::kSize> raw{};
+  const std::uint8_t* p = in.data();
+  raw[0] = p[0];
+  raw[1] = p[1];
+  std::copy(p + 4, p + 16, raw.begin() + 4);    // temperature, its target, force
+  std::copy(p + 20, p + 28, raw.begin() + 20);  // pH, flow
+  raw[32] = p[28];
+  for (std::size_t i = 0; i < 4; ++i)
+    PutF32(raw.data() + 36 + 4 * i, static_cast<float>(static_cast<std::int32_t>(GetU32(p + 32 + 4 * i))));
+  std::copy(p + 48, p + 56, raw.begin() + 52);  // index, time
+  return PMK4xData3::Parse(raw);
+}
+
 // ---- ImageIndexRecord ----
 
 bool WriteImageIndexRecord(SerializationStream& out, const ImageIndexRecord& r) {

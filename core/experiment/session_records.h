@@ -203,6 +203,23 @@ struct MicroscopeData2 {
 };
 static_assert(sizeof(MicroscopeData2) == MicroscopeData2::kSize);
 
+// ---- older pressure forms ----
+
+// Pressure samples of older files were stored in 60 or 56 bytes; both read
+// into the 124-byte record.
+inline constexpr std::size_t kPressureSize60 = 60;
+inline constexpr std::size_t kPressureSize56 = 56;
+
+// The 60-byte form: bytes 0, 1, 4..32 and 36..59 are the record's bytes at
+// the same offsets; the switches at 60..63 read as 0, 1, 0, 0 and the duty
+// rate as 50; the rest is 0.
+PMK4xData3 ParsePressure60(std::span<const std::uint8_t, kPressureSize60> in);
+// The 56-byte form: bytes 0, 1, 4..15 and 20..27 at the same offsets; the
+// switch at 28 moves to 32; the four pressures at 32..47 are integers and
+// become floats at 36..51; bytes 48..55 (index and time) move to 52..59;
+// everything else, the pulse rate and the gradient included, is 0.
+PMK4xData3 ParsePressure56(std::span<const std::uint8_t, kPressureSize56> in);
+
 // ---- ImageIndexRecord ----
 
 // One index image of the analysis: a small picture of the vessel at a time.
