@@ -330,13 +330,20 @@ class Reader {
       if (action.time < startTick_) action.time = action.time * 1000 + startTick_;
       actions.push_back(std::move(action));
     }
-    data_.WithStores([&](MarkerStore&, ActionStore& store) {
-      // One transaction for the whole list: a transaction per record syncs
-      // the store once per record.
-      store.Append(actions);
-      return 0;
-    });
-    return true;
+    // One transaction for the whole list: a transaction per record syncs
+    // the store once per record.
+    return Stored("actions", data_.WithStores([&](MarkerStore&, ActionStore& store) {
+      return store.IsOpen() ? store.Append(actions) : 0;
+    }));
+  }
+
+  // Markers and actions live only in their stores: a store that refuses
+  // them (a full disk) fails the block rather than losing them unseen.
+  static bool Stored(const char* what, int result) {
+    if (result == 0) return true;
+    LogError(std::string("Unable to store the ") + what + " read from the experiment file (store error " +
+             std::to_string(result) + ")");
+    return false;
   }
 
   bool Calculations() {
@@ -375,11 +382,9 @@ class Reader {
       if (withCamera && !ReadLe(in_, marker.camera)) return false;
       markers.push_back(std::move(marker));
     }
-    data_.WithStores([&](MarkerStore& store, ActionStore&) {
-      store.Append(markers);
-      return 0;
-    });
-    return true;
+    return Stored("markers", data_.WithStores([&](MarkerStore& store, ActionStore&) {
+      return store.IsOpen() ? store.Append(markers) : 0;
+    }));
   }
 
   // Reads total / size records of a fixed size; false when the file ends first.

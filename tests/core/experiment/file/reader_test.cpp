@@ -121,6 +121,39 @@ TEST_F(ExperimentFileReader, ActionTimesBeforeTheStartAreSeconds) {
   });
 }
 
+TEST_F(ExperimentFileReader, MarkersAndActionsTheStoreCannotTakeFailTheOpen) {
+  // Enough text that the stores must grow their files to take it.
+  data().WithStores([](MarkerStore& markers, ActionStore& actions) {
+    std::vector<ActionData> many;
+    for (std::uint32_t i = 0; i < 2000; ++i) many.push_back({i, std::string(400, 'a')});
+    EXPECT_EQ(actions.Append(many), 0);
+    EXPECT_EQ(markers.Put(0, {"m", 10, 0, 0}, false), 0);
+    return 0;
+  });
+  ASSERT_EQ(Save("full.tvx"), 1);
+  const std::string path = dir_ / "full.tvx";
+  log_.backend().Clear();
+  int result = 0;
+  {
+    // The disk is full for the stores: files cannot grow past 64 KiB.
+    FileSizeLimit full(64 * 1024);
+    result = OpenExperiment(data(), path, context_);
+  }
+  EXPECT_EQ(result, 0);
+  EXPECT_NE(log_.Dump().find("Unable to store the actions read from the experiment file"), std::string::npos)
+      << log_.Dump();
+  EXPECT_NE(log_.Dump().find("Unable to open experiment from file '" + path + "' (unable to read action data)"),
+            std::string::npos);
+  EXPECT_TRUE(Empty());
+  // With room again the same file opens whole.
+  ASSERT_EQ(OpenExperiment(data(), path, context_), 1);
+  data().WithStores([](MarkerStore& markers, ActionStore& actions) {
+    EXPECT_EQ(actions.Count(), 2000u);
+    EXPECT_EQ(markers.Count(), 1u);
+    return 0;
+  });
+}
+
 TEST_F(ExperimentFileReader, AVideoEntryThatCannotBeReadAsksWhetherToGoOn) {
   ASSERT_TRUE(data().AddCamera("cam"));
   data().mode = kModeLive;
