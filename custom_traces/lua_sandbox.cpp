@@ -135,7 +135,10 @@ int SafeXpcall(lua_State* L) {
   return FinishProtected(L, lua_pcall(L, n - 2, LUA_MULTRET, 2));
 }
 
-// load() with the mode forced to text: no binary chunks.
+// load() with the mode forced to text: no binary chunks. load runs a reader
+// function protected, so like pcall it must hand on an overrun (or a memory
+// refusal) that happened inside the reader instead of returning it as a
+// message: otherwise a reader that loads itself again runs without end.
 int SafeLoad(lua_State* L) {
   int top = lua_gettop(L);
   if (top < 3) {
@@ -147,6 +150,9 @@ int SafeLoad(lua_State* L) {
   lua_pushvalue(L, lua_upvalueindex(1));
   lua_insert(L, 1);
   lua_call(L, top, LUA_MULTRET);
+  auto& s = SharedOf(L);
+  if (s.refused && s.overrun == Overrun::None && lua_isnil(L, 1)) s.overrun = Overrun::Memory;
+  if (s.overrun != Overrun::None) return luaL_error(L, "script stopped");
   return lua_gettop(L);
 }
 

@@ -183,6 +183,9 @@ TEST(CustomTraceContext, OverrunsStopTheScriptUntilItIsCompiledAgain) {
       {"while true do end", "ran longer than 100 ms", unlimitedBudget},
       {"while true do pcall(function() while true do end end) end", "budget"},
       {"while true do xpcall(function() while true do end end, function(e) return e end) end", "budget"},
+      // load runs its reader protected; a reader that overruns ends the call too.
+      {"while true do load(function() while true do end end) end", "budget"},
+      {"load(ORVRunFunc)", "budget"},
       {"return string.rep('a', 5000):find('.-.-.-.-b')", "budget"},
       {"return #string.rep('', 1e18)", "budget"},
       {"local t = setmetatable({}, {__len = function() return 1e15 end}) table.insert(t, 1, 0)", "budget"},
