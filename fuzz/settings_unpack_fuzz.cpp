@@ -9,8 +9,21 @@
 #include "core/settings/settings_archive.h"
 #include "platform/os/folders.h"
 
+namespace {
+
+// The run's working folder, removed when the fuzzer exits.
+struct WorkingFolder {
+  std::string path = ORV::OS::MakePrivateWorkingDir("orv-fuzz-unpack-");
+  ~WorkingFolder() {
+    if (!path.empty()) ORV::OS::RemoveTree(path);
+  }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string parent = ORV::OS::MakePrivateWorkingDir("orv-fuzz-unpack-");
+  static const WorkingFolder folder;
+  const std::string& parent = folder.path;
   if (parent.empty()) std::abort();
   const std::string work = parent + "/work";
   ORV::OS::RemoveTree(work);
