@@ -46,12 +46,11 @@ std::string FormatSecondsField(double v) {
   const bool neg = v < 0;
   const long long hundredths = std::llround(std::fabs(v) * 100.0);
   char buf[48];
-  std::snprintf(buf, sizeof buf, "%s%lld.%02lld", neg ? "-" : "", hundredths / 100, hundredths % 100);
-  // "%05.2f": zero-padded to five characters, the sign included.
-  std::string digits = buf + (neg ? 1 : 0);
-  const std::size_t width = neg ? 4 : 5;
-  if (digits.size() < width) digits = std::string(width - digits.size(), '0') + digits;
-  return neg ? "-" + digits : digits;
+  // Zero-padded to five characters, the sign included: the whole seconds
+  // take at least two digits, or one after a minus sign.
+  std::snprintf(buf, sizeof buf, "%s%0*lld.%02lld", neg ? "-" : "", neg ? 1 : 2, hundredths / 100,
+                hundredths % 100);
+  return buf;
 }
 }  // namespace
 

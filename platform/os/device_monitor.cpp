@@ -1,11 +1,13 @@
 #include "platform/os/device_monitor.h"
 
-#include <libudev.h>
 #include <poll.h>
 
 #include <cerrno>
 #include <string_view>
 #include <system_error>
+#include <utility>
+
+#include "platform/os/udev_devices.h"
 
 namespace ORV::OS {
 
@@ -13,21 +15,18 @@ namespace {
 
 class UdevDeviceEventSource final : public DeviceEventSource {
  public:
-  UdevDeviceEventSource(udev* u, udev_monitor* monitor) : udev_(u), monitor_(monitor) {}
-  ~UdevDeviceEventSource() override {
-    udev_monitor_unref(monitor_);
-    udev_unref(udev_);
-  }
+  UdevDeviceEventSource(UdevPtr<udev> u, UdevPtr<udev_monitor> monitor)
+      : udev_(std::move(u)), monitor_(std::move(monitor)) {}
 
-  int Fd() const override { return udev_monitor_get_fd(monitor_); }
+  int Fd() const override { return udev_monitor_get_fd(monitor_.get()); }
 
   std::optional<DeviceChange> Next(bool& more) override {
     more = false;
-    udev_device* device = udev_monitor_receive_device(monitor_);
-    if (device == nullptr) return std::nullopt;
+    const UdevPtr<udev_device> device(udev_monitor_receive_device(monitor_.get()));
+    if (!device) return std::nullopt;
     more = true;
-    const char* action = udev_device_get_action(device);
-    const bool hasNode = udev_device_get_devnode(device) != nullptr;
+    const char* action = udev_device_get_action(device.get());
+    const bool hasNode = udev_device_get_devnode(device.get()) != nullptr;
     std::optional<DeviceChange> change;
     // Only devices that a driver opens count: each plug then gives one event
     // per terminal, HID device or camera, not one per USB interface.
@@ -36,35 +35,28 @@ class UdevDeviceEventSource final : public DeviceEventSource {
       if (a == "add") change = DeviceChange::Arrival;
       if (a == "remove") change = DeviceChange::Removal;
     }
-    udev_device_unref(device);
     return change;
   }
 
  private:
-  udev* udev_;
-  udev_monitor* monitor_;
+  // The monitor is released before the library context it came from.
+  UdevPtr<udev> udev_;
+  UdevPtr<udev_monitor> monitor_;
 };
 
 }  // namespace
 
 std::unique_ptr<DeviceEventSource> MakeUdevDeviceEventSource() {
-  udev* u = udev_new();
-  if (u == nullptr) return nullptr;
-  udev_monitor* monitor = udev_monitor_new_from_netlink(u, "udev");
-  if (monitor == nullptr) {
-    udev_unref(u);
-    return nullptr;
-  }
+  UdevPtr<udev> u(udev_new());
+  if (!u) return nullptr;
+  UdevPtr<udev_monitor> monitor(udev_monitor_new_from_netlink(u.get(), "udev"));
+  if (!monitor) return nullptr;
   bool ok = true;
   for (const char* subsystem : {"tty", "hidraw", "video4linux"})
-    ok = ok && udev_monitor_filter_add_match_subsystem_devtype(monitor, subsystem, nullptr) >= 0;
-  ok = ok && udev_monitor_enable_receiving(monitor) >= 0;
-  if (!ok) {
-    udev_monitor_unref(monitor);
-    udev_unref(u);
-    return nullptr;
-  }
-  return std::make_unique<UdevDeviceEventSource>(u, monitor);
+    ok = ok && udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), subsystem, nullptr) >= 0;
+  ok = ok && udev_monitor_enable_receiving(monitor.get()) >= 0;
+  if (!ok) return nullptr;
+  return std::make_unique<UdevDeviceEventSource>(std::move(u), std::move(monitor));
 }
 
 DeviceMonitor::DeviceMonitor(std::unique_ptr<DeviceEventSource> source, std::shared_ptr<MessageTarget> listener)

@@ -1,23 +1,15 @@
 #include "platform/os/usb_serial_enum.h"
 
-#include <libudev.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <set>
 
+#include "platform/os/udev_devices.h"
+
 namespace ORV::OS {
 
 namespace {
-
-struct UdevDeleter {
-  void operator()(udev* u) const { udev_unref(u); }
-  void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
-  void operator()(udev_device* d) const { udev_device_unref(d); }
-};
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
 std::string Text(const char* value) { return value ? std::string(value) : std::string(); }
 
@@ -33,22 +25,6 @@ void TakeUsbIdentity(udev_device* usb, UsbSerialDevice& record) {
   record.serialNumber = Attribute(usb, "serial");
   record.product = Attribute(usb, "product");
   record.manufacturer = Attribute(usb, "manufacturer");
-}
-
-// Runs a scan and hands each device to `take`; false when the scan failed.
-template <typename Take>
-bool Scan(udev* u, const char* subsystem, const char* vendorFilter, Take take) {
-  UdevPtr<udev_enumerate> scan(udev_enumerate_new(u));
-  if (!scan) return false;
-  if (udev_enumerate_add_match_subsystem(scan.get(), subsystem) < 0) return false;
-  if (vendorFilter && udev_enumerate_add_match_sysattr(scan.get(), "idVendor", vendorFilter) < 0) return false;
-  if (udev_enumerate_scan_devices(scan.get()) < 0) return false;
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(scan.get())) {
-    UdevPtr<udev_device> device(udev_device_new_from_syspath(u, udev_list_entry_get_name(entry)));
-    if (device) take(device.get());
-  }
-  return true;
 }
 
 }  // namespace
@@ -79,7 +55,7 @@ bool UdevUsbSerialEnumerator::List(std::vector<UsbSerialDevice>& devices) const 
   if (!u) return false;
 
   std::set<std::string> usbWithTerminal;
-  const bool terminals = Scan(u.get(), "tty", nullptr, [&](udev_device* tty) {
+  const bool terminals = ScanUdevDevices(u.get(), "tty", nullptr, [&](udev_device* tty) {
     TerminalFacts facts;
     const char* node = udev_device_get_devnode(tty);
     facts.hasDevNode = node != nullptr;
@@ -108,7 +84,7 @@ bool UdevUsbSerialEnumerator::List(std::vector<UsbSerialDevice>& devices) const 
   // that a search can tell "attached but unusable" from "absent".
   char vendor[8];
   std::snprintf(vendor, sizeof vendor, "%04x", kFtdiVendorId);
-  return Scan(u.get(), "usb", vendor, [&](udev_device* usb) {
+  return ScanUdevDevices(u.get(), "usb", vendor, [&](udev_device* usb) {
     const char* type = udev_device_get_devtype(usb);
     if (!type || std::string_view(type) != "usb_device") return;
     std::string path = Text(udev_device_get_syspath(usb));
