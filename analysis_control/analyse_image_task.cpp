@@ -17,9 +17,6 @@ std::int32_t AnalyseImageAsyncTask::Run() {
 }
 
 void AnalyseImageAsyncTask::Search() {
-  if (invert) {
-    for (std::uint8_t& p : crop.pixels) p = static_cast<std::uint8_t>(255 - p);
-  }
   if (crop.width <= 0 || crop.height <= 0) return;
   rawProfile.assign(static_cast<std::size_t>(crop.width), 0);
 
@@ -27,6 +24,11 @@ void AnalyseImageAsyncTask::Search() {
     found = 1;  // the fixed edges preset at arming stand
     hasResult = 1;
     return;
+  }
+
+  // Only the search looks at the pixels, so only it pays for inverting them.
+  if (invert) {
+    for (std::uint8_t& p : crop.pixels) p = static_cast<std::uint8_t>(255 - p);
   }
 
   const std::optional<ColumnProfile> columns = MeasureColumns(crop.View());

@@ -4,6 +4,8 @@
 #include <thread>
 #include <utility>
 
+#include "analysis_control/task_launcher.h"
+
 namespace ORV {
 
 std::shared_ptr<AnalyseImagesThreads> AnalyseImagesThreads::Create(std::chrono::milliseconds idleTimeout) {
@@ -35,17 +37,7 @@ void AnalyseImagesThreads::WorkerLoop(std::shared_ptr<AnalyseImagesThreads> pool
       std::shared_ptr<Threading::AsyncTask> task = std::move(p.queue_.front());
       p.queue_.pop_front();
       lock.unlock();
-      std::int32_t result;
-      try {
-        result = task->Run();
-      } catch (...) {
-        result = Threading::kTaskThrew;
-      }
-      try {
-        task->OnFinished(result);
-      } catch (...) {
-        // A task reports its own failures; nothing may end the worker.
-      }
+      RunTask(*task);
       task.reset();
       lock.lock();
       continue;

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "analysis_control/file_writes.h"
+#include "platform/os/file_io.h"
 
 namespace ORV {
 
@@ -157,13 +158,13 @@ void PrintSystemError(const char* what, int error) { std::fprintf(stderr, "%s: %
 bool write_int(int fd, std::int64_t position, std::uint32_t v) {
   unsigned char b[4];
   PutU32(b, v);
-  return WriteAllAt(fd, position, b, 4);
+  return OS::WriteAllAt(fd, b, sizeof b, static_cast<std::uint64_t>(position));
 }
 
 bool write_avi_header(int fd, const avi_writer& w) {
   unsigned char list[kHeaderListLength];
   BuildHeaderList(w, list);
-  if (!WriteAllAt(fd, kHeaderListOffset, list, sizeof list)) {
+  if (!OS::WriteAllAt(fd, list, sizeof list, kHeaderListOffset)) {
     PrintSystemError("write_avi_header: write_chars_bin() failed", errno);
     return false;
   }
@@ -210,7 +211,7 @@ bool write_index(avi_writer& w) {
     PutU32(p + 12, w.Offsets[i]);
     offset += w.Offsets[i] + 8;
   }
-  if (!WriteAllAt(w.File, w.EndPosition, index.data(), index.size())) {
+  if (!OS::WriteAllAt(w.File, index.data(), index.size(), static_cast<std::uint64_t>(w.EndPosition))) {
     PrintSystemError("write_index: write_chars_bin) failed", errno);
     return false;
   }
@@ -285,7 +286,7 @@ avi_writer* avi_open(const char* path, int width, int height, const char* fourcc
   std::memcpy(head, "RIFF", 4);
   PutU32(head + 4, 0);
   std::memcpy(head + 8, "AVI ", 4);
-  bool ok = WriteAllAt(w->File, 0, head, sizeof head);
+  bool ok = OS::WriteAllAt(w->File, head, sizeof head, 0);
   if (!ok) PrintSystemError("avi_open: write_chars_bin() failed", errno);
   if (ok && !write_avi_header(w->File, *w)) {
     std::fputs("avi_info: write_avi_header_chunk failed\n", stderr);
@@ -297,7 +298,7 @@ avi_writer* avi_open(const char* path, int width, int height, const char* fourcc
     PutU32(movi + 4, 0);
     std::memcpy(movi + 8, "movi", 4);
     w->MoviSizePosition = kHeaderListOffset + kHeaderListLength + 4;
-    ok = WriteAllAt(w->File, kHeaderListOffset + kHeaderListLength, movi, sizeof movi);
+    ok = OS::WriteAllAt(w->File, movi, sizeof movi, kHeaderListOffset + kHeaderListLength);
     if (!ok) PrintSystemError("avi_info: write_int() failed", errno);
   }
   if (!ok) {

@@ -33,9 +33,4 @@ bool WriteAllAt(int fd, std::int64_t position, iovec* buffers, int count) {
   return true;
 }
 
-bool WriteAllAt(int fd, std::int64_t position, const void* data, std::size_t length) {
-  iovec buffer{const_cast<void*>(data), length};
-  return WriteAllAt(fd, position, &buffer, 1);
-}
-
 }  // namespace ORV

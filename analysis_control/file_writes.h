@@ -10,8 +10,8 @@ namespace ORV {
 
 // Writes every byte of the buffers at `position` of the open file `fd`,
 // leaving the file offset alone. False, with errno set, when a write fails.
-// The buffers are advanced over what was written.
+// The buffers are advanced over what was written. (A single buffer is
+// written with OS::WriteAllAt.)
 bool WriteAllAt(int fd, std::int64_t position, iovec* buffers, int count);
-bool WriteAllAt(int fd, std::int64_t position, const void* data, std::size_t length);
 
 }  // namespace ORV

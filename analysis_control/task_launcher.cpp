@@ -7,23 +7,25 @@
 
 namespace ORV {
 
+std::int32_t RunTask(Threading::AsyncTask& task) {
+  std::int32_t result;
+  try {
+    result = task.Run();
+  } catch (...) {
+    result = Threading::kTaskThrew;
+  }
+  try {
+    task.OnFinished(result);
+  } catch (...) {
+  }
+  return result;
+}
+
 std::shared_ptr<Threading::TaskFuture> QueueTask(std::shared_ptr<Threading::AsyncTask> task, unsigned flags) {
   auto started = std::make_shared<Utils::Sync::Event>();
   auto work = std::make_shared<Threading::TaskCallable>([task = std::move(task), started]() -> std::int32_t {
     started->Set();
-    std::int32_t result;
-    try {
-      result = task ? task->Run() : Threading::kTaskThrew;
-    } catch (...) {
-      result = Threading::kTaskThrew;
-    }
-    if (task) {
-      try {
-        task->OnFinished(result);
-      } catch (...) {
-      }
-    }
-    return result;
+    return task ? RunTask(*task) : Threading::kTaskThrew;
   });
   std::shared_ptr<Threading::TaskFuture> future = Threading::StartAsyncTask(std::move(work), flags, nullptr);
   // A start that no worker took finishes the future without ever setting

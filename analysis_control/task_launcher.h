@@ -17,4 +17,10 @@ namespace ORV {
 // finished future (kTaskNotStarted) when no worker could take it.
 std::shared_ptr<Threading::TaskFuture> QueueTask(std::shared_ptr<Threading::AsyncTask> task, unsigned flags);
 
+// Runs task.Run() and then task.OnFinished(result) on the calling thread and
+// returns the result: a Run that throws gives kTaskThrew, and whatever
+// OnFinished throws is swallowed, so a task can never end the worker that
+// runs it.
+std::int32_t RunTask(Threading::AsyncTask& task);
+
 }  // namespace ORV

@@ -11,9 +11,9 @@
 #include <opencv2/imgproc.hpp>
 #include <span>
 
-#include "analysis_control/file_writes.h"
 #include "analysis_control/task_launcher.h"
 #include "core/base/event_log.h"
+#include "platform/os/file_io.h"
 #include "platform/os/tick_source.h"
 
 namespace ORV {
@@ -345,7 +345,7 @@ void CVideoBuffer::WriteFrame(VIDEOBUFFER_DATA& frame) {
   unsigned char record[AnalysisData::kSize];
   frame.Record.Serialize(std::span<std::uint8_t, AnalysisData::kSize>(record));
   const auto dtaEnd = static_cast<off_t>(FramesWritten.load()) * static_cast<off_t>(AnalysisData::kSize);
-  if (!WriteAllAt(DtaFile, dtaEnd, record, sizeof record)) {
+  if (!OS::WriteAllAt(DtaFile, record, sizeof record, static_cast<std::uint64_t>(dtaEnd))) {
     const int error = errno;
     CutBack(DtaFile, dtaEnd);
     EndRecording("the analysis file " + Quoted(DtaPath) + " cannot be written (" + SystemError(error) + ")", true);

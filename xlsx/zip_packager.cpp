@@ -143,7 +143,6 @@ struct ZipArchiveState {
 
   // The entry being added.
   int sourceFd = -1;
-  std::uint64_t announcedSize = 0;
   std::uint64_t bytesRead = 0;
   std::uint32_t crc = 0;
   std::uint64_t compressedSize = 0;
@@ -367,7 +366,6 @@ std::uint32_t AddEntry(ZipArchiveState& st, const std::string& entryName, const 
   const std::optional<SourceFileInfo> info = ReadSourceFileInfo(st.sourceFd, sourcePath);
   if (!info || info->isDirectory) return kZipOpenFailed;
   if (info->size > kMaxZipValue) return kZipWriteFailed;
-  st.announcedSize = info->size;
 
   const std::uint64_t headerOffset = st.startOffset + st.bytesWritten;
   if (headerOffset > kMaxZipValue) return kZipWriteFailed;
