@@ -33,10 +33,11 @@ constexpr auto kCancelPoll = std::chrono::milliseconds(20);
 std::mutex g_informationMutex;
 InformationHandler g_informationHandler;
 
-// A package's file name: a bare name that is none of the files the hand-off
+// A package's file name: a bare name (one from the service or from
+// UpdateList.xml may name anything) that is none of the files the hand-off
 // itself keeps in the working folder.
 bool IsPackageFileName(const std::string& name) {
-  return IsBareFileName(name) && name != kUpdateListFile && name != kStatusFile && name != kLibraryFile &&
+  return OS::IsBareFileName(name) && name != kUpdateListFile && name != kStatusFile && name != kLibraryFile &&
          name != kInstallerProgram;
 }
 
