@@ -12,11 +12,6 @@ namespace ORV::Traces {
 
 std::string CustomScriptsFolder() { return OS::ProductDataDir() + "/Custom Scripts"; }
 
-bool IsPlainFileName(std::string_view name) {
-  return !name.empty() && name.size() <= 255 && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
 CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceList& list) {
   if (!OS::IsDirectory(folder) && !OS::EnsureDir(folder)) return list;
   const std::string indexPath = JoinPath(folder, kCustomScriptsIndexName);
@@ -34,7 +29,7 @@ CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceLi
   for (pugi::xml_node entry : doc.document_element().children()) {
     if (entry.type() != pugi::node_element) continue;
     const std::string_view name = entry.attribute("name").value();
-    if (!IsPlainFileName(name)) {
+    if (!OS::IsBareFileName(name)) {
       LogWarning("Custom traces: the index entry \"" + std::string(name.substr(0, 300)) +
                  "\" is not a plain file name and is ignored.");
       continue;

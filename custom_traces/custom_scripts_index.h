@@ -25,10 +25,6 @@ inline constexpr std::size_t kMaxIndexEntries = 1000;
 // The folder that holds the definition files and the index.
 std::string CustomScriptsFolder();
 
-// True for a name that stays inside the folder it is joined to: not empty,
-// not "." or "..", no "/" or "\", at most 255 bytes.
-bool IsPlainFileName(std::string_view name);
-
 // Reads "Scripts.xml" of `folder` (the folder is created when missing) and
 // appends one context per listed definition, in index order, to `list`; each
 // is built from its definition file whether or not its code compiles, and a

@@ -23,7 +23,7 @@ enum class Overrun { None, Instructions, Time, Memory };
 struct LuaSandbox::Shared {
   LuaLimits limits;
   std::size_t used = 0;         // bytes held by the state
-  bool refused = false;         // the allocator turned a block down because of the cap
+  bool refused = false;         // the last attempt to grow memory was turned down because of the cap
   std::uint64_t executed = 0;   // instructions and charged library work in this call
   std::chrono::steady_clock::time_point deadline;
   bool timing = false;          // the deadline of this call is set
@@ -62,6 +62,9 @@ void* Allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize) {
   }
   void* block = std::realloc(ptr, nsize);
   if (block == nullptr) return nullptr;
+  // Lua retries a refused block after a full collection; once one is granted,
+  // an earlier refusal no longer explains a later failure.
+  if (nsize > osize) s.refused = false;
   s.used = s.used - osize + nsize;
   return block;
 }
@@ -103,17 +106,19 @@ void Charge(lua_State* L, double work) {
   s.executed += static_cast<std::uint64_t>(work);
 }
 
-// An overrun must end the whole call, so the script's pcall and xpcall hand
-// it on instead of catching it; so is a memory error at the cap.
-bool MustPropagate(lua_State* L, int status) {
+// Whether a protected run that just failed was stopped by an overrun, which
+// must end the whole call: the script's pcall, xpcall and load hand it on
+// instead of catching it. A memory failure (`outOfMemory`) is one when the
+// cap turned the block down.
+bool MustPropagate(lua_State* L, bool outOfMemory) {
   auto& s = SharedOf(L);
-  if (status == LUA_ERRMEM && s.refused && s.overrun == Overrun::None) s.overrun = Overrun::Memory;
+  if (outOfMemory && s.refused && s.overrun == Overrun::None) s.overrun = Overrun::Memory;
   return s.overrun != Overrun::None;
 }
 
 int FinishProtected(lua_State* L, int status) {
   if (status == LUA_OK) return lua_gettop(L);
-  if (MustPropagate(L, status)) return lua_error(L);
+  if (MustPropagate(L, status == LUA_ERRMEM)) return lua_error(L);
   lua_pushboolean(L, 0);
   lua_pushvalue(L, -2);
   return 2;
@@ -139,6 +144,8 @@ int SafeXpcall(lua_State* L) {
 // function protected, so like pcall it must hand on an overrun (or a memory
 // refusal) that happened inside the reader instead of returning it as a
 // message: otherwise a reader that loads itself again runs without end.
+// load keeps its failure's status to itself, so any failure (a nil result)
+// may be a memory one; a refusal still in force says it was.
 int SafeLoad(lua_State* L) {
   int top = lua_gettop(L);
   if (top < 3) {
@@ -150,9 +157,7 @@ int SafeLoad(lua_State* L) {
   lua_pushvalue(L, lua_upvalueindex(1));
   lua_insert(L, 1);
   lua_call(L, top, LUA_MULTRET);
-  auto& s = SharedOf(L);
-  if (s.refused && s.overrun == Overrun::None && lua_isnil(L, 1)) s.overrun = Overrun::Memory;
-  if (s.overrun != Overrun::None) return luaL_error(L, "script stopped");
+  if (lua_isnil(L, 1) && MustPropagate(L, true)) return lua_error(L);
   return lua_gettop(L);
 }
 
@@ -452,8 +457,7 @@ bool LuaSandbox::Call(Body body, void* arg, int results, std::string& error) {
   lua_pushlightuserdata(L_, &t);
   const int status = lua_pcall(L_, 1, results, 0);
   if (status == LUA_OK) return true;
-  MustPropagate(L_, status);
-  if (s.overrun != Overrun::None) {
+  if (MustPropagate(L_, status == LUA_ERRMEM)) {
     error = OverrunText(s);
     s.stopped = true;
     s.stopMessage = "stopped because " + error + "; it runs again once it is compiled again";
@@ -467,7 +471,9 @@ bool LuaSandbox::Call(Body body, void* arg, int results, std::string& error) {
 void LuaSandbox::LoadText(lua_State* L, std::string_view text, const char* chunkName) {
   const int status = luaL_loadbufferx(L, text.data(), text.size(), chunkName, "t");
   if (status == LUA_OK) return;
-  if (status == LUA_ERRMEM && SharedOf(L).refused) RaiseOverrun(L, Overrun::Memory);
+  // A load's memory failure is raised on as an ordinary error, so it is
+  // recorded here while its status is known.
+  MustPropagate(L, status == LUA_ERRMEM);
   lua_error(L);
 }
 

@@ -21,10 +21,6 @@ bool IsValidProductId(std::string_view id) {
          id.find("..") == std::string_view::npos && id.find('\0') == std::string_view::npos;
 }
 
-bool IsBareFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
 std::string InstallationFolder(const FreshetSettings& settings) {
   if (!IsValidProductId(settings.productId)) return {};
   return OS::ProductStateDir() + "/Updates/" + settings.productId;

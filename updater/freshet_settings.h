@@ -53,10 +53,6 @@ FreshetSettings& ProcessSettings();
 // "/", ".." or a NUL.
 bool IsValidProductId(std::string_view productId);
 
-// A file name from the service or from UpdateList.xml must be a bare name:
-// not empty, not "." or "..", and without "/", "\" or NUL.
-bool IsBareFileName(std::string_view name);
-
 // The product's working folder; empty when the product id is empty or not valid.
 std::string InstallationFolder(const FreshetSettings& settings);
 

@@ -33,10 +33,11 @@ constexpr auto kCancelPoll = std::chrono::milliseconds(20);
 std::mutex g_informationMutex;
 InformationHandler g_informationHandler;
 
-// A package's file name: a bare name that is none of the files the hand-off
+// A package's file name: a bare name (one from the service or from
+// UpdateList.xml may name anything) that is none of the files the hand-off
 // itself keeps in the working folder.
 bool IsPackageFileName(const std::string& name) {
-  return IsBareFileName(name) && name != kUpdateListFile && name != kStatusFile && name != kLibraryFile &&
+  return OS::IsBareFileName(name) && name != kUpdateListFile && name != kStatusFile && name != kLibraryFile &&
          name != kInstallerProgram;
 }
 
@@ -148,9 +149,8 @@ bool PrepareAndInstall(const FreshetSettings& settings, const Utils::Sync::Event
 }
 
 int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cancel, const HandOffFiles& handOff) {
-  int result = 1;
   const std::string folder = InstallationFolder(settings);
-  if (!IsNonEmptyFolder(folder)) return result;
+  if (!IsNonEmptyFolder(folder)) return 1;
   if (!IsPrivateFolder(folder)) {
     std::fprintf(stderr, "%s is not a private folder of this user; it is left alone\n", folder.c_str());
     return 0;
@@ -158,14 +158,14 @@ int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cance
   const std::string statusPath = Join(folder, kStatusFile);
   pugi::xml_document status;
   pugi::xml_document list;
-  if (!LoadXmlFile(statusPath, status) || !LoadXmlFile(Join(folder, kUpdateListFile), list)) return result;
+  if (!LoadXmlFile(statusPath, status) || !LoadXmlFile(Join(folder, kUpdateListFile), list)) return 1;
 
   std::vector<FreshetUpdate> updates;
   ParseUpdates(list.document_element(), updates);
   std::vector<FreshetUpdateFile> files;
   for (const FreshetUpdate& u : updates) files.insert(files.end(), u.files.begin(), u.files.end());
   int downloaded = 0;
-  if (files.empty() || !ReadCounter(status, kDownloadFileAttribute, downloaded)) return result;
+  if (files.empty() || !ReadCounter(status, kDownloadFileAttribute, downloaded)) return 1;
   for (const FreshetUpdateFile& f : files) {
     if (!IsPackageFileName(f.localName)) {
       std::fprintf(stderr, "the update names the file \"%s\", which is not a plain file name\n", f.localName.c_str());
@@ -180,10 +180,10 @@ int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cance
     status.document_element().attribute(kDownloadFileAttribute).set_value(downloaded);
     if (!SaveXmlFile(status, statusPath)) std::fprintf(stderr, "cannot save %s\n", statusPath.c_str());
   }
-  if (downloaded != count) return result;
+  if (downloaded != count) return 1;
 
   int installed = 0;
-  if (!ReadCounter(status, kInstallFileAttribute, installed)) return result;
+  if (!ReadCounter(status, kInstallFileAttribute, installed)) return 1;
   bool done = installed >= static_cast<int>(updates.size());
   if (!done) {
     const std::optional<int> exitCode = RunInstaller(folder, handOff, cancel);
@@ -193,10 +193,9 @@ int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cance
   }
   if (done) {
     CleanInstallationDirectory(settings);
-    result = 1;
     if (settings.uiLevel == 1) ShowInformation(kUpdateCompletedText);
   }
-  return result;
+  return 1;
 }
 
 bool CleanInstallationDirectory(const FreshetSettings& settings) {

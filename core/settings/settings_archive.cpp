@@ -102,10 +102,7 @@ const char* SettingsEntryTypeText(SettingsEntryType type) {
   return "Other";
 }
 
-bool IsBareFileName(std::string_view name) {
-  if (name.empty() || name.size() > 255 || name == "." || name == "..") return false;
-  return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
+bool IsBareFileName(std::string_view name) { return OS::IsBareFileName(name); }
 
 std::string SettingsEntryFolder(const std::string& workingFolder, SettingsEntryType type) {
   return workingFolder + "/" + SettingsEntryTypeText(type);

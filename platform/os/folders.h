@@ -55,6 +55,10 @@ std::string MakePrivateWorkingDir(std::string_view prefix);
 // A missing path is success.
 bool RemoveTree(const std::string& path);
 
+// A name that can only address a file directly inside a folder: not empty,
+// not "." or "..", at most 255 bytes, without "/", "\" or NUL.
+bool IsBareFileName(std::string_view name);
+
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 

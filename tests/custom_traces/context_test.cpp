@@ -210,6 +210,23 @@ TEST(CustomTraceContext, OverrunsStopTheScriptUntilItIsCompiledAgain) {
   }
 }
 
+TEST(CustomTraceContext, AMemoryRefusalThatCollectionRecoversStopsNothing) {
+  // Garbage piles up against a 1 MiB cap until a block is turned down; the
+  // collection that follows frees room and the script goes on. A later
+  // failure that has nothing to do with memory stays the script's own.
+  LuaLimits small;
+  small.memoryBytes = std::size_t{1} << 20;
+  auto context = Make(
+      "local keep = string.rep('k', 400000)\n"
+      "for i = 1, 200 do local garbage = keep:sub(1, 100000) .. i end\n"
+      "local chunk, message = load('x =')\n"
+      "local ok = pcall(error, 'x')\n"
+      "return (chunk == nil and message:find('expected') and not ok) and #keep or 0",
+      {}, small);
+  ASSERT_TRUE(context->IsCompiled()) << context->LastError();
+  EXPECT_EQ(context->Evaluate(0, 0, 0), 400000.0) << context->LastError();
+}
+
 TEST(CustomTraceContext, VesselGlobalsFollowTheWallConditions) {
   // Outer left at 0: only the lumen area and the right wall are computed, and
   // without a number in "Flow" there is no shear stress.

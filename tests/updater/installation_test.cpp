@@ -153,7 +153,7 @@ TEST_F(InstallationTest, FileNamesThatAreNotBareNamesAreRefused) {
     EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 0) << name;
   }
   EXPECT_FALSE(OS::PathExists(OS::ProductStateDir() + "/Updates/escaped.pkg"));
-  EXPECT_TRUE(Freshet::IsBareFileName("setup-5.6.pkg"));
+  EXPECT_TRUE(OS::IsBareFileName("setup-5.6.pkg"));
 }
 
 TEST_F(InstallationTest, ProductIdsThatAreNotFolderNamesAreRefused) {
