@@ -4,7 +4,9 @@
 #include <thread>
 
 #include "core/base/configuration.h"
+#include "core/base/event_log.h"
 #include "core/base/helpers.h"
+#include "platform/os/event_log_backend.h"
 
 namespace ORV {
 
@@ -160,6 +162,16 @@ void Device::LogPortOpen(const std::string& name) {
     WriteLog("Connected to COM port: '" + name + "'");
   else
     WriteLog("Unable to connect to COM port: '" + name + "' - Error: " + std::to_string(port_.LastError()));
+}
+
+void Device::LogOpenFailed(std::string_view who, const std::string& port) {
+  EventLog().WriteFormat(OS::kEventError, 1, 4, "%.*s::Load() - Unable to connect to COM port: %s - error: %x\n",
+                         static_cast<int>(who.size()), who.data(), port.c_str(), port_.LastError());
+}
+
+void Device::LogOpened(std::string_view who, const std::string& port, std::int32_t timeout) {
+  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "%.*s::Load() - Opened port: %s - Timeout: %d\n",
+                         static_cast<int>(who.size()), who.data(), port.c_str(), static_cast<int>(timeout));
 }
 
 std::string Device::PortName() const {

@@ -81,6 +81,11 @@ class Device {
                   std::size_t minimum, std::size_t start) const;
   // Logs whether the port at `name` is open.
   void LogPortOpen(const std::string& name);
+  // The event-log entries of a driver's Load, led by "<who>::Load() - ":
+  // the port would not open (with the port's last error), or it opened with
+  // the given time-out.
+  void LogOpenFailed(std::string_view who, const std::string& port);
+  void LogOpened(std::string_view who, const std::string& port, std::int32_t timeout);
 
   std::recursive_mutex& Lock() const { return lock_; }
   SerialPort& Port() { return port_; }
