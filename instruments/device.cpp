@@ -76,17 +76,7 @@ void Device::WriteLog(std::string_view line) {
 bool Device::SendRawData(const std::uint8_t* data, std::size_t count) {
   Guard g(lock_);
   if (!port_.IsOpen()) return false;
-  const int written = port_.Write(data, static_cast<std::uint32_t>(count));
-  if (written < 0) {
-    WriteLog("Device::SendRawData() Command write fail - Error: " + std::to_string(port_.LastError()));
-    return false;
-  }
-  if (static_cast<std::size_t>(written) != count) {
-    WriteLog("Device::SendRawData() Command write fail (not all bytes sent): " + std::to_string(written) +
-             " - cmd size: " + std::to_string(count));
-    return false;
-  }
-  return true;
+  return WriteAll(data, count, "Device::SendRawData() ");
 }
 
 bool Device::Send(std::string_view command) {
@@ -94,18 +84,22 @@ bool Device::Send(std::string_view command) {
   if (!port_.IsOpen()) return false;
   std::string bytes(command);
   bytes.push_back(static_cast<char>(kCommandEnd));
-  const int written = port_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                  static_cast<std::uint32_t>(bytes.size()));
-  if (written < 0) {
-    WriteLog("Command write fail - Error: " + std::to_string(port_.LastError()));
-    return false;
-  }
-  if (static_cast<std::size_t>(written) != bytes.size()) {
-    WriteLog("Command write fail (not all bytes sent): " + std::to_string(written) +
-             " - cmd size: " + std::to_string(bytes.size()));
-    return false;
-  }
+  if (!WriteAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), "")) return false;
   WriteLog("Command sent: " + bytes);
+  return true;
+}
+
+bool Device::WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead) {
+  const int written = port_.Write(data, static_cast<std::uint32_t>(count));
+  if (written < 0) {
+    WriteLog(std::string(logLead) + "Command write fail - Error: " + std::to_string(port_.LastError()));
+    return false;
+  }
+  if (static_cast<std::size_t>(written) != count) {
+    WriteLog(std::string(logLead) + "Command write fail (not all bytes sent): " + std::to_string(written) +
+             " - cmd size: " + std::to_string(count));
+    return false;
+  }
   return true;
 }
 

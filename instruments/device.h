@@ -116,6 +116,10 @@ class Device {
   void Wait(std::uint32_t ms);
 
  private:
+  // Writes all `count` bytes (the lock held, the port open); a failed or
+  // short write is logged, the text led by `logLead`.
+  bool WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead);
+
   mutable std::recursive_mutex lock_;
   std::atomic<bool> connected_{false};
   SerialPort port_;
