@@ -4,7 +4,9 @@
 #include <thread>
 
 #include "core/base/configuration.h"
+#include "core/base/event_log.h"
 #include "core/base/helpers.h"
+#include "platform/os/event_log_backend.h"
 
 namespace ORV {
 
@@ -74,17 +76,7 @@ void Device::WriteLog(std::string_view line) {
 bool Device::SendRawData(const std::uint8_t* data, std::size_t count) {
   Guard g(lock_);
   if (!port_.IsOpen()) return false;
-  const int written = port_.Write(data, static_cast<std::uint32_t>(count));
-  if (written < 0) {
-    WriteLog("Device::SendRawData() Command write fail - Error: " + std::to_string(port_.LastError()));
-    return false;
-  }
-  if (static_cast<std::size_t>(written) != count) {
-    WriteLog("Device::SendRawData() Command write fail (not all bytes sent): " + std::to_string(written) +
-             " - cmd size: " + std::to_string(count));
-    return false;
-  }
-  return true;
+  return WriteAll(data, count, "Device::SendRawData() ");
 }
 
 bool Device::Send(std::string_view command) {
@@ -92,18 +84,22 @@ bool Device::Send(std::string_view command) {
   if (!port_.IsOpen()) return false;
   std::string bytes(command);
   bytes.push_back(static_cast<char>(kCommandEnd));
-  const int written = port_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                  static_cast<std::uint32_t>(bytes.size()));
-  if (written < 0) {
-    WriteLog("Command write fail - Error: " + std::to_string(port_.LastError()));
-    return false;
-  }
-  if (static_cast<std::size_t>(written) != bytes.size()) {
-    WriteLog("Command write fail (not all bytes sent): " + std::to_string(written) +
-             " - cmd size: " + std::to_string(bytes.size()));
-    return false;
-  }
+  if (!WriteAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), "")) return false;
   WriteLog("Command sent: " + bytes);
+  return true;
+}
+
+bool Device::WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead) {
+  const int written = port_.Write(data, static_cast<std::uint32_t>(count));
+  if (written < 0) {
+    WriteLog(std::string(logLead) + "Command write fail - Error: " + std::to_string(port_.LastError()));
+    return false;
+  }
+  if (static_cast<std::size_t>(written) != count) {
+    WriteLog(std::string(logLead) + "Command write fail (not all bytes sent): " + std::to_string(written) +
+             " - cmd size: " + std::to_string(count));
+    return false;
+  }
   return true;
 }
 
@@ -160,6 +156,16 @@ void Device::LogPortOpen(const std::string& name) {
     WriteLog("Connected to COM port: '" + name + "'");
   else
     WriteLog("Unable to connect to COM port: '" + name + "' - Error: " + std::to_string(port_.LastError()));
+}
+
+void Device::LogOpenFailed(std::string_view who, const std::string& port) {
+  EventLog().WriteFormat(OS::kEventError, 1, 4, "%.*s::Load() - Unable to connect to COM port: %s - error: %x\n",
+                         static_cast<int>(who.size()), who.data(), port.c_str(), port_.LastError());
+}
+
+void Device::LogOpened(std::string_view who, const std::string& port, std::int32_t timeout) {
+  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "%.*s::Load() - Opened port: %s - Timeout: %d\n",
+                         static_cast<int>(who.size()), who.data(), port.c_str(), static_cast<int>(timeout));
 }
 
 std::string Device::PortName() const {

@@ -81,6 +81,11 @@ class Device {
                   std::size_t minimum, std::size_t start) const;
   // Logs whether the port at `name` is open.
   void LogPortOpen(const std::string& name);
+  // The event-log entries of a driver's Load, led by "<who>::Load() - ":
+  // the port would not open (with the port's last error), or it opened with
+  // the given time-out.
+  void LogOpenFailed(std::string_view who, const std::string& port);
+  void LogOpened(std::string_view who, const std::string& port, std::int32_t timeout);
 
   std::recursive_mutex& Lock() const { return lock_; }
   SerialPort& Port() { return port_; }
@@ -111,6 +116,10 @@ class Device {
   void Wait(std::uint32_t ms);
 
  private:
+  // Writes all `count` bytes (the lock held, the port open); a failed or
+  // short write is logged, the text led by `logLead`.
+  bool WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead);
+
   mutable std::recursive_mutex lock_;
   std::atomic<bool> connected_{false};
   SerialPort port_;

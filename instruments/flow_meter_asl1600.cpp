@@ -63,15 +63,12 @@ float FlowMeterASL1600::Factor() const {
 bool FlowMeterASL1600::OnLoad(const std::string& port) {
   SetConnected(false);
   if (!Port().IsOpen() && !Port().Open(port)) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "FlowMeterASL1600::Load() - Unable to connect to COM port: %s - error: %x\n", port.c_str(),
-                           Port().LastError());
+    LogOpenFailed("FlowMeterASL1600", port);
     return false;
   }
   SetPortName(port);
   const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceFlowMeterTimeout));
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "FlowMeterASL1600::Load() - Opened port: %s - Timeout: %d\n",
-                         port.c_str(), timeout);
+  LogOpened("FlowMeterASL1600", port, timeout);
 
   if (!SetUp()) {
     EventLog().WriteFormat(OS::kEventError, 1, 4,

@@ -56,16 +56,13 @@ bool FlowMeterSLI2000::Connect() {
   // be another terminal, and the same one cannot be opened twice.
   Port().Close();
   if (!Port().Open(port)) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "FlowMeterSLI2000::Load() - Unable to connect to COM port: %s - error: %x\n", port.c_str(),
-                           Port().LastError());
+    LogOpenFailed("FlowMeterSLI2000", port);
     return false;
   }
   LogPortOpen(port);
   SetPortName(port);
   const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceMicroscopeTimeout));
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "FlowMeterSLI2000::Load() - Opened port: %s - Timeout: %d\n",
-                         port.c_str(), timeout);
+  LogOpened("FlowMeterSLI2000", port, timeout);
   if (Port().Configure(kBaud, timeout) != 0 || !SendFrame(kStartFrame)) return false;
   Wait(kStartReplyWaitMs);
   std::vector<std::uint8_t> reply;

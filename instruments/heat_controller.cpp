@@ -46,16 +46,13 @@ bool HeatController::OnLoad(const std::string&) {
   // be another terminal, and the same one cannot be opened twice.
   Port().Close();
   if (!Port().Open(port)) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "HeatController::Load() - Unable to connect to COM port: %s - error: %x\n", port.c_str(),
-                           Port().LastError());
+    LogOpenFailed("HeatController", port);
     return false;
   }
   SetPortName(port);
   const std::int32_t timeout = std::max(
       static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceHeaterTimeout)), kMinimumTimeout);
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "HeatController::Load() - Opened port: %s - Timeout: %d\n",
-                         port.c_str(), timeout);
+  LogOpened("HeatController", port, timeout);
   if (Port().Configure(kBaud, timeout) != 0) {
     EventLog().WriteFormat(OS::kEventError, 1, 4,
                            "HeatController::Load() - Unable to configure speed and timeouts for COM port: %s - "

@@ -59,15 +59,13 @@ void Microscope::FindComPort(std::vector<std::string>& ports, std::vector<std::s
 bool Microscope::OnLoad(const std::string& port) {
   SetConnected(false);
   if (!Port().IsOpen() && !Port().Open(port)) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4, "Microscope::Load() - Unable to connect to COM port: %s - error: %x\n",
-                           port.c_str(), Port().LastError());
+    LogOpenFailed("Microscope", port);
     return false;
   }
   LogPortOpen(port);
   SetPortName(port);
   const std::uint32_t timeout = ResolveTimeout(Configuration::Instance().DeviceMicroscopeTimeout);
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "Microscope::Load() - Opened port: %s - Timeout: %d\n",
-                         port.c_str(), static_cast<int>(timeout));
+  LogOpened("Microscope", port, static_cast<int>(timeout));
   if (Port().Configure(kBaud, static_cast<std::int32_t>(timeout)) == 0) {
     Wait(kSettleMs);
     SetConnected(OnPing());

@@ -175,7 +175,7 @@ bool PressureMultiMyographK4x::Request(Command command, std::span<const std::uin
   const int written = Port().Write(out_.data(), static_cast<std::uint32_t>(out_.size()));
   const bool complete = written >= 0 && static_cast<std::size_t>(written) == out_.size();
   if (log == RequestLog::Full || (log == RequestLog::SentOnly && complete))
-    WriteLog((complete ? "Data sent: " : "Failed to send data: ") + Hex(out_));
+    LogReport(complete ? "Data sent: " : "Failed to send data: ", out_);
   if (!complete) return false;
 
   if (IsSetRequest(command)) {
@@ -191,8 +191,12 @@ void PressureMultiMyographK4x::DiscardQueuedInput() {
   for (int i = 0; i < kDiscardLimit; ++i) {
     std::size_t received = 0;
     if (handle->Read(in_.data(), in_.size(), received, nullptr, 0) != OS::IoStatus::Ok || received == 0) return;
-    WriteLog("Data discarded: " + Hex({in_.data(), received}));
+    LogReport("Data discarded: ", {in_.data(), received});
   }
+}
+
+void PressureMultiMyographK4x::LogReport(std::string_view what, std::span<const std::uint8_t> bytes) {
+  if (IsLogging()) WriteLog(std::string(what) + Hex(bytes));
 }
 
 bool PressureMultiMyographK4x::DecodeReply(std::uint32_t expected) {
@@ -201,11 +205,11 @@ bool PressureMultiMyographK4x::DecodeReply(std::uint32_t expected) {
   std::fill(in_.begin(), in_.end(), 0);
   std::uint32_t received = 0;
   if (Port().Read(in_.data(), static_cast<std::uint32_t>(in_.size()), received) < 0) {
-    WriteLog("Received failed: " + Hex(in_));
+    LogReport("Received failed: ", in_);
     return false;
   }
   if (received < in_.size()) return false;
-  WriteLog("Data received: " + Hex(in_));
+  LogReport("Data received: ", in_);
 
   const std::uint32_t code = (static_cast<std::uint32_t>(in_[1]) << 8) | in_[2];
   lastReplyCode_ = code;

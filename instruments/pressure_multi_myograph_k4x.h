@@ -171,6 +171,9 @@ class PressureMultiMyographK4x : public Device {
   bool Decode(std::uint32_t code);
   void LearnFirmware();
   void DiscardQueuedInput();
+  // Logs `what` followed by the bytes in hex; the text is only made when
+  // logging is on, as requests run every few milliseconds.
+  void LogReport(std::string_view what, std::span<const std::uint8_t> bytes);
 
   OS::HidTransport& transport_;
 

@@ -55,9 +55,7 @@ bool PressureMyographK4x::OnLoad(const std::string& port) {
   }
   LogPortOpen(port);
   if (!Port().IsOpen()) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "PressureMyographK4x::Load() - Unable to connect to COM port: %s - error: %x\n",
-                           port.c_str(), Port().LastError());
+    LogOpenFailed("PressureMyographK4x", port);
     return false;
   }
   SetPortName(port);

@@ -60,11 +60,9 @@ CInterfaceSampleThread::~CInterfaceSampleThread() { Stop(); }
 
 void CInterfaceSampleThread::Run() {
   PressureMyographK4x& unit = manager_.SingleInterface();
-  while (running_.load()) {
+  Loop(Milliseconds(10), [&] {
     if (!listeners_.empty() && unit.IsConnected()) HandlePMK4xNewUnit();
-    if (!running_.load()) break;
-    Pause(Milliseconds(PeriodFactor() * 10));
-  }
+  });
 }
 
 bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
@@ -195,17 +193,12 @@ void CMultiInterfaceSampleThread::Stop() {
 
 void CMultiInterfaceSampleThread::TimerCallback(CMultiInterfaceSampleThread* worker) {
   if (multiTickBusy.exchange(true)) return;
-  if (worker != nullptr && !worker->listeners_.empty()) worker->HandlePMK4xNewUnit(worker->manager_);
+  if (worker != nullptr && !worker->listeners_.empty()) worker->HandlePMK4xNewUnit();
   multiTickBusy.store(false);
 }
 
-bool CMultiInterfaceSampleThread::Failed() {
-  ++failures_;
-  return true;
-}
-
-bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit(InterfaceManager& manager) {
-  PressureMultiMyographK4x& unit = manager.MultiInterface();
+bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit() {
+  PressureMultiMyographK4x& unit = manager_.MultiInterface();
   DeviceGuard guard(unit.Lock());
   if (failures_ > kFailureLimit) {
     if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMultiInterface, 0);
@@ -218,7 +211,10 @@ bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit(InterfaceManager& manager) 
     return false;
   }
   if (listeners_.empty() || !unit.IsConnected()) return true;
-  if (!(blockReads_ ? ReadBlocks(unit) : ReadEach(unit))) return Failed();
+  if (!(blockReads_ ? ReadBlocks(unit) : ReadEach(unit))) {
+    ++failures_;
+    return true;
+  }
 
   holder_->Put(record_);
   const bool posted = PostToAll(listeners_, kDeviceMultiInterface, record_);
@@ -380,7 +376,7 @@ CMicroscopeThread::~CMicroscopeThread() { Stop(); }
 
 void CMicroscopeThread::Run() {
   bool firstCycle = true;
-  while (running_.load()) {
+  Loop(Milliseconds(100), [&] {
     Microscope* microscope =
         index_ >= 0 && index_ < manager_.MicroscopeCount() ? manager_.MicroscopeAt(static_cast<std::size_t>(index_))
                                                            : nullptr;
@@ -388,8 +384,7 @@ void CMicroscopeThread::Run() {
       HandleMicroscope(*microscope, firstCycle);
       firstCycle = false;
     }
-    if (!Pause(Milliseconds(PeriodFactor() * 100))) break;
-  }
+  });
 }
 
 bool CMicroscopeThread::HandleMicroscope(Microscope& microscope, bool firstCycle) {
@@ -418,11 +413,10 @@ CHeatControllerThread::~CHeatControllerThread() { Stop(); }
 
 void CHeatControllerThread::Run() {
   HeatController& controller = manager_.HeatControllerDevice();
-  while (running_.load()) {
+  Loop(Milliseconds(600), [&] {
     if (target_ && controller.IsConnected() && controller.ReadCurrent(record_))
       target_->PostSample(kDeviceHeatController, record_);
-    if (!Pause(Milliseconds(PeriodFactor() * 600))) break;
-  }
+  });
 }
 
 }  // namespace ORV

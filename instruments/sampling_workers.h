@@ -66,16 +66,28 @@ class SamplingThread {
   bool IsStarted() const { return thread_.joinable(); }
 
   // The pace: 1 to 5 (3 by default); set before Start.
-  void SetPeriodFactor(int factor) { periodFactor_ = factor < 1 ? 1 : (factor > 5 ? 5 : factor); }
+  void SetPeriodFactor(int factor) { periodFactor_ = ClampPeriodFactor(factor); }
   int PeriodFactor() const { return periodFactor_; }
+
+  static int ClampPeriodFactor(int factor) { return factor < 1 ? 1 : (factor > 5 ? 5 : factor); }
 
  protected:
   virtual void Run() = 0;
-  // Waits `ms` unless the loop is asked to end; false when it is.
-  bool Pause(std::chrono::milliseconds ms);
-  std::atomic<bool> running_{false};
+  // The loop of Run: calls `cycle` until the loop is asked to end, pausing
+  // PeriodFactor() x `basePause` after each call.
+  template <class Cycle>
+  void Loop(std::chrono::milliseconds basePause, Cycle&& cycle) {
+    while (running_.load()) {
+      cycle();
+      if (!Pause(basePause * PeriodFactor())) break;
+    }
+  }
 
  private:
+  // Waits `ms` unless the loop is asked to end; false when it is.
+  bool Pause(std::chrono::milliseconds ms);
+
+  std::atomic<bool> running_{false};
   int periodFactor_ = 3;
   std::thread thread_;
   std::mutex mutex_;
@@ -150,7 +162,6 @@ class CMultiInterfaceSampleThread {
   bool IsStarted() const { return started_; }
   // The timer period the unit's model asks for.
   std::int32_t PeriodMs() const { return fastUnit_ ? kFastPeriodMs : kPeriodMs; }
-  bool FastUnit() const { return fastUnit_; }
   bool BlockReads() const { return blockReads_; }
 
   // One tick: skipped while another runs; else one cycle when there are
@@ -158,14 +169,12 @@ class CMultiInterfaceSampleThread {
   static void TimerCallback(CMultiInterfaceSampleThread* worker);
   // One cycle; false after giving the unit up, else whether the last post
   // went through (true when nothing was posted).
-  bool HandlePMK4xNewUnit(InterfaceManager& manager);
+  bool HandlePMK4xNewUnit();
   int Failures() const { return failures_; }
-  InterfaceManager& Manager() const { return manager_; }
 
  private:
   bool ReadEach(PressureMultiMyographK4x& unit);
   bool ReadBlocks(PressureMultiMyographK4x& unit);
-  bool Failed();
 
   InterfaceManager& manager_;
   std::shared_ptr<OS::MessageTarget> failureTarget_;
@@ -195,7 +204,7 @@ class CFlowSampleThread : public Threading::AsyncTask {
 
   // Any time, also while running.
   void AddListener(Listener listener);
-  void SetPeriodFactor(int factor) { periodFactor_ = factor < 1 ? 1 : (factor > 5 ? 5 : factor); }
+  void SetPeriodFactor(int factor) { periodFactor_ = SamplingThread::ClampPeriodFactor(factor); }
 
   // Starts Run on a thread of its own and keeps its future; `self` is this
   // worker's own shared pointer, which the thread holds while it runs.

@@ -82,109 +82,107 @@ bool Session::StartPressure() {
   return false;
 }
 
+void Session::AddSequencerAction(const std::string& text) {
+  if (ApplicationHooks* hooks = Experiment().Hooks()) hooks->AddAction(taskStartTime, text);
+}
+
+void Session::ApplyTask(const SequencerTask& task) {
+  InterfaceManager& manager = Manager();
+  const Configuration& configuration = Configuration::Instance();
+  const auto single = [&] { return manager.IsConnected(kDeviceSinglePressureInterface); };
+  const auto multi = [&] { return manager.IsConnected(kDeviceMultiInterface); };
+
+  // One sample serves the whole task: the pressure is started before each
+  // target when this sample says it was off.
+  const PMK4xData3 sample = Experiment().Read([](const ExperimentContents& c) { return c.lastPressure; });
+  const bool pressureOn = sample.switch4 != 0;
+  const bool heaterOn = sample.switch1 != 0;
+
+  bool sendP1 = InRange(task.p1, configuration.MinimumPressure, configuration.MaximumPressure);
+  bool sendP2 = InRange(task.p2, configuration.MinimumPressure, configuration.MaximumPressure);
+  // An outlet pressure above the inlet pressure would reverse the flow
+  // through the vessel; such a task (from an edited file) sets neither.
+  if (sendP1 && sendP2 && task.p2 > task.p1) {
+    AddSequencerAction(kReversedPressures);
+    sendP1 = sendP2 = false;
+  }
+  const auto readTargets = [&] {
+    float targetP1, targetP2, p3, gradient;
+    manager.MultiInterface().GetTargets(targetP1, targetP2, p3, gradient);
+  };
+  // One pressure target: the pressure is started first when the sample said
+  // it was off; the single interface gets the target at once (and the multi
+  // interface too when both are there), then its pause.
+  const auto sendTarget = [&](std::int32_t target, bool inlet) {
+    if (!pressureOn) {
+      AddSequencerAction(StartPressure() ? kPressureStarted : kPressureFailed);
+      if (single()) Sleep(kCommandPauseMs);
+    }
+    if (!single()) return;
+    if (multi()) {
+      const float value = static_cast<float>(target);
+      manager.MultiInterface().SetPressures(inlet ? value : Multi::kKeep, inlet ? Multi::kKeep : value,
+                                            Multi::kKeep, 0, 0, 0);
+      readTargets();
+    } else if (inlet) {
+      manager.SingleInterface().SetTargetP1(target);
+    } else {
+      manager.SingleInterface().SetTargetP2(target);
+    }
+    Sleep(kCommandPauseMs);
+  };
+  float p1Value = Multi::kKeep;
+  float p2Value = Multi::kKeep;
+  if (sendP1) {
+    sendTarget(task.p1, true);
+    p1Value = static_cast<float>(task.p1);
+  }
+  if (sendP2) {
+    sendTarget(task.p2, false);
+    p2Value = static_cast<float>(task.p2);
+  }
+  if (multi() && (p1Value != Multi::kKeep || p2Value != Multi::kKeep)) {
+    manager.MultiInterface().SetPressures(p1Value, p2Value, Multi::kKeep, 0, 0, 0);
+    readTargets();
+  }
+
+  if (InRange(task.temperature, configuration.MinimumTemperature, configuration.MaximumTemperature)) {
+    const float temperature = static_cast<float>(task.temperature);
+    if (multi()) {
+      if (!heaterOn)
+        manager.MultiInterface().SetDigitalOutputs(1, Multi::kOutputUnchanged, Multi::kOutputUnchanged, 0);
+      manager.MultiInterface().SetTemperatures(temperature, Multi::kKeep, Multi::kKeep);
+    } else if (single()) {
+      if (!heaterOn) manager.SingleInterface().SetSwitch1(true);
+      manager.SingleInterface().SetTemperature(temperature);
+    }
+    if (single()) Sleep(kCommandPauseMs);
+  }
+
+  if (pulsationAllowed != 0 && task.pulsation != 0 && InRange(task.pulseRate, kMinimumPulseRate, kMaximumPulseRate) &&
+      multi()) {
+    manager.MultiInterface().SetPressures(Multi::kKeep, Multi::kKeep, Multi::kKeep,
+                                          static_cast<std::uint16_t>(task.pulseRate), 0, 1);
+  }
+}
+
 bool Session::StartNextTask() {
   InterfaceManager& manager = Manager();
   ExperimentData& experiment = Experiment();
-  ApplicationHooks* hooks = experiment.Hooks();
-  const auto addAction = [&](const std::string& text) {
-    if (hooks != nullptr) hooks->AddAction(taskStartTime, text);
-  };
-  const auto single = [&] { return manager.IsConnected(kDeviceSinglePressureInterface); };
-  const auto multi = [&] { return manager.IsConnected(kDeviceMultiInterface); };
 
   for (;;) {
     const std::int64_t count = static_cast<std::int64_t>(tasks.size());
     if (currentTask < std::numeric_limits<std::int32_t>::max()) ++currentTask;
-    const Configuration& configuration = Configuration::Instance();
-    const std::int32_t minimumPressure = configuration.MinimumPressure;
-    const std::int32_t maximumPressure = configuration.MaximumPressure;
-    const std::int32_t minimumTemperature = configuration.MinimumTemperature;
-    const std::int32_t maximumTemperature = configuration.MaximumTemperature;
     taskStartTime = experiment.ExperimentClock().Now();
-
     if (currentTask < 0 || currentTask >= count) break;
     const SequencerTask task = tasks[static_cast<std::size_t>(currentTask)];
 
-    std::string text;
-    if (task.enabled == 0 || (!single() && !multi())) {
-      text = "Ignoring disabled Task '" + task.name + "'";
-    } else {
-      text = "Task started: " + task.name;
-      // One sample serves the whole task: the pressure is started before
-      // each target when this sample says it was off.
-      const PMK4xData3 sample = experiment.Read([](const ExperimentContents& c) { return c.lastPressure; });
-      const bool pressureOn = sample.switch4 != 0;
-      const bool heaterOn = sample.switch1 != 0;
-      float p1Value = Multi::kKeep;
-      float p2Value = Multi::kKeep;
+    const bool apply = task.enabled != 0 && (manager.IsConnected(kDeviceSinglePressureInterface) ||
+                                             manager.IsConnected(kDeviceMultiInterface));
+    if (apply) ApplyTask(task);
+    AddSequencerAction(apply ? "Task started: " + task.name : "Ignoring disabled Task '" + task.name + "'");
 
-      bool sendP1 = InRange(task.p1, minimumPressure, maximumPressure);
-      bool sendP2 = InRange(task.p2, minimumPressure, maximumPressure);
-      // An outlet pressure above the inlet pressure would reverse the flow
-      // through the vessel; such a task (from an edited file) sets neither.
-      if (sendP1 && sendP2 && task.p2 > task.p1) {
-        addAction(kReversedPressures);
-        sendP1 = sendP2 = false;
-      }
-      const auto readTargets = [&] {
-        float targetP1, targetP2, p3, gradient;
-        manager.MultiInterface().GetTargets(targetP1, targetP2, p3, gradient);
-      };
-      // One pressure target: the pressure is started first when the sample
-      // said it was off; the single interface gets the target at once (and
-      // the multi interface too when both are there), then its pause.
-      const auto sendTarget = [&](std::int32_t target, bool inlet) {
-        if (!pressureOn) {
-          addAction(StartPressure() ? kPressureStarted : kPressureFailed);
-          if (single()) Sleep(kCommandPauseMs);
-        }
-        if (!single()) return;
-        if (multi()) {
-          const float value = static_cast<float>(target);
-          manager.MultiInterface().SetPressures(inlet ? value : Multi::kKeep, inlet ? Multi::kKeep : value,
-                                                Multi::kKeep, 0, 0, 0);
-          readTargets();
-        } else if (inlet) {
-          manager.SingleInterface().SetTargetP1(target);
-        } else {
-          manager.SingleInterface().SetTargetP2(target);
-        }
-        Sleep(kCommandPauseMs);
-      };
-      if (sendP1) {
-        sendTarget(task.p1, true);
-        p1Value = static_cast<float>(task.p1);
-      }
-      if (sendP2) {
-        sendTarget(task.p2, false);
-        p2Value = static_cast<float>(task.p2);
-      }
-      if (multi() && (p1Value != Multi::kKeep || p2Value != Multi::kKeep)) {
-        manager.MultiInterface().SetPressures(p1Value, p2Value, Multi::kKeep, 0, 0, 0);
-        readTargets();
-      }
-      if (InRange(task.temperature, minimumTemperature, maximumTemperature)) {
-        const float temperature = static_cast<float>(task.temperature);
-        if (!heaterOn) {
-          if (multi()) {
-            manager.MultiInterface().SetDigitalOutputs(1, Multi::kOutputUnchanged, Multi::kOutputUnchanged, 0);
-          } else if (single()) {
-            manager.SingleInterface().SetSwitch1(true);
-          }
-        }
-        if (multi()) manager.MultiInterface().SetTemperatures(temperature, Multi::kKeep, Multi::kKeep);
-        else if (single()) manager.SingleInterface().SetTemperature(temperature);
-        if (single()) Sleep(kCommandPauseMs);
-      }
-      if (pulsationAllowed != 0 && task.pulsation != 0 &&
-          InRange(task.pulseRate, kMinimumPulseRate, kMaximumPulseRate) && multi()) {
-        manager.MultiInterface().SetPressures(Multi::kKeep, Multi::kKeep, Multi::kKeep,
-                                              static_cast<std::uint16_t>(task.pulseRate), 0, 1);
-      }
-    }
-
-    addAction(text);
-    if (progressBar != nullptr && count > 0 && currentTask < count) {
+    if (progressBar != nullptr) {
       progressBar->shown = 1;
       progressBar->currentTask = currentTask;
       progressBar->taskCount =

@@ -87,6 +87,11 @@ class Session : public CSingleton<Session> {
   // The end of a run: not running, no pause, the bar shows "Sequencer ended".
   void EndSequence();
   void ShowEnded();
+  // Sends a task's pressures, temperature and pulsation to the connected
+  // pressure interfaces.
+  void ApplyTask(const SequencerTask& task);
+  // Adds a sequencer action at the current task's start time.
+  void AddSequencerAction(const std::string& text);
 
   std::unique_ptr<ExperimentData> experiment_;
   InterfaceManager* interfaceManager_ = nullptr;

@@ -32,19 +32,6 @@ std::vector<Event> DriverTest::TakeEvents() {
   return out;
 }
 
-OS::UsbSerialDevice FtdiDevice(std::uint16_t product, const std::string& serial, const std::string& node) {
-  OS::UsbSerialDevice d;
-  d.sysPath = "/sys/devices/usb1/1-1/" + serial;
-  d.devNode = node;
-  d.isUsb = true;
-  d.vendorId = OS::kFtdiVendorId;
-  d.productId = product;
-  d.serialNumber = serial;
-  d.product = "USB Serial";
-  d.manufacturer = "FTDI";
-  return d;
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::string> lines;

@@ -12,6 +12,7 @@
 #include "core/base/configuration.h"
 #include "platform/os/usb_serial_enum.h"
 #include "platform/sim/serial_responder.h"
+#include "tests/instruments/ftdi_device.h"
 #include "tests/support/test_support.h"
 
 namespace ORV::Test {
@@ -34,9 +35,6 @@ class DriverTest : public ::testing::Test {
   std::int32_t pressureTimeout_, microscopeTimeout_, heaterTimeout_;
   std::string lastInterfacePort_;
 };
-
-// An FTDI device with a terminal (an empty `node`: without one).
-OS::UsbSerialDevice FtdiDevice(std::uint16_t product, const std::string& serial, const std::string& node);
 
 // The lines of a text file (split at line feeds; a CR stays in its line).
 std::vector<std::string> ReadLines(const std::string& path);

@@ -7,6 +7,7 @@
 #include "instruments/flow_meter_sli2000.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
 #include "tests/instruments/flow/flow_fixture.h"
+#include "tests/instruments/ftdi_device.h"
 
 namespace ORV::Test {
 namespace {
@@ -21,18 +22,6 @@ const std::string kFailed = "FlowMeterSLI2000::Load() - Failed connecting to Flo
 template <std::size_t N>
 std::string AsText(const std::array<std::uint8_t, N>& frame) {
   return std::string(frame.begin(), frame.end());
-}
-
-OS::UsbSerialDevice FtdiDevice(std::uint16_t product, const std::string& serial, const std::string& node) {
-  OS::UsbSerialDevice d;
-  d.sysPath = "/sys/devices/usb1/1-1/" + serial;
-  d.devNode = node;
-  d.isUsb = true;
-  d.vendorId = OS::kFtdiVendorId;
-  d.productId = product;
-  d.serialNumber = serial;
-  d.product = "USB Serial";
-  return d;
 }
 
 class FlowMeterSLI2000Test : public FlowMeterTest {

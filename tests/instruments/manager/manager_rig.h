@@ -17,6 +17,7 @@
 #include "platform/sim/hid_transport.h"
 #include "platform/sim/multi_interface_unit.h"
 #include "platform/sim/serial_responder.h"
+#include "tests/instruments/ftdi_device.h"
 #include "tests/support/test_support.h"
 
 namespace ORV::Test {
@@ -119,19 +120,5 @@ class ManagerTest : public ::testing::Test {
     std::int32_t microscopeTimeout, flowTimeout;
   } saved_;
 };
-
-// An FTDI device with a terminal.
-inline OS::UsbSerialDevice FtdiDevice(std::uint16_t product, const std::string& serial, const std::string& node) {
-  OS::UsbSerialDevice d;
-  d.sysPath = "/sys/devices/usb1/1-1/" + serial;
-  d.devNode = node;
-  d.isUsb = true;
-  d.vendorId = OS::kFtdiVendorId;
-  d.productId = product;
-  d.serialNumber = serial;
-  d.product = "USB Serial";
-  d.manufacturer = "FTDI";
-  return d;
-}
 
 }  // namespace ORV::Test
