@@ -28,6 +28,22 @@ bool ReadLe(std::istream& in, T& value) {
   return ReadBytes(in, &value, sizeof(T));
 }
 
+enum class PrefixedText { kRead, kShort, kTooLong };
+
+// A length-prefixed string: u32 unit count (its value left in `length`),
+// then the UTF-16 units, kept up to the first NUL. `text` changes only when
+// the whole string was read.
+PrefixedText ReadPrefixedText(std::istream& in, std::string& text, std::uint32_t& length) {
+  length = 0;
+  if (!ReadLe(in, length)) return PrefixedText::kShort;
+  if (length > kMaxPrefixedStringUnits) return PrefixedText::kTooLong;
+  std::u16string units(length, u'\0');
+  if (!ReadBytes(in, units.data(), length * 2)) return PrefixedText::kShort;
+  units.resize(std::min(units.size(), units.find(u'\0')));
+  text = Utf16ToUtf8(units);
+  return PrefixedText::kRead;
+}
+
 class Reader {
  public:
   Reader(ExperimentData& data, std::istream& in, const std::string& path, const ExperimentFileContext& context)
@@ -208,22 +224,13 @@ class Reader {
   // `tooLong` for a length above 4096, `tooLong` - 1 for a short read.
   int HeaderText(std::string& text, const char* what, int tooLong) {
     std::uint32_t length = 0;
-    if (!ReadLe(in_, length)) {
-      Report(std::string("(unable to read ") + what + " data)");
-      return tooLong - 1;
+    switch (ReadPrefixedText(in_, text, length)) {
+      case PrefixedText::kRead: return 0;
+      case PrefixedText::kTooLong: Report(std::string("(") + what + " size invalid)"); return tooLong;
+      case PrefixedText::kShort: break;
     }
-    if (length > kMaxPrefixedStringUnits) {
-      Report(std::string("(") + what + " size invalid)");
-      return tooLong;
-    }
-    std::u16string units(length, u'\0');
-    if (!ReadBytes(in_, units.data(), length * 2)) {
-      Report(std::string("(unable to read ") + what + " data)");
-      return tooLong - 1;
-    }
-    units.resize(std::min(units.size(), units.find(u'\0')));
-    text = Utf16ToUtf8(units);
-    return 0;
+    Report(std::string("(unable to read ") + what + " data)");
+    return tooLong - 1;
   }
 
   // The rest of an older header: texts, and the record's single camera.
@@ -605,16 +612,10 @@ int OpenFile(ExperimentData& data, const std::string& path, const ExperimentFile
 
 bool ReadLengthPrefixedString(std::istream& in, std::string& text) {
   std::uint32_t length = 0;
-  if (!ReadLe(in, length)) return false;
-  if (length > kMaxPrefixedStringUnits) {
+  const PrefixedText read = ReadPrefixedText(in, text, length);
+  if (read == PrefixedText::kTooLong)
     LogError("Failed to load string data from stream (invalid string size: " + std::to_string(length) + ")");
-    return false;
-  }
-  std::u16string units(length, u'\0');
-  if (!ReadBytes(in, units.data(), length * 2)) return false;
-  units.resize(std::min(units.size(), units.find(u'\0')));
-  text = Utf16ToUtf8(units);
-  return true;
+  return read == PrefixedText::kRead;
 }
 
 int OpenExperiment(ExperimentData& data, const std::string& path, const ExperimentFileContext& context) {
