@@ -552,11 +552,8 @@ class Reader {
     std::vector<ClockSegment> segments;
     std::array<std::uint8_t, kClockSegmentSize> raw{};
     for (std::uint32_t i = 0; i < count; ++i) {
-      if (!ReadBytes(in_, raw.data(), raw.size())) break;
-      ByteArrayStreamBuf buf(raw);
-      std::istream segmentIn(&buf);
       ClockSegment segment;
-      ReadClockSegment(segmentIn, segment);
+      if (!ReadBytes(in_, raw.data(), raw.size()) || !ClockSegmentCodec::Read(raw, segment)) break;
       segments.push_back(segment);
     }
     RelativeTime::RelativeTime& clock = context_.clock ? *context_.clock : RelativeTime::Instance();
