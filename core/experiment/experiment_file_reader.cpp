@@ -539,7 +539,7 @@ class Reader {
     std::vector<ImageIndexRecord> images;
     for (std::uint32_t i = 0; i < count; ++i) {
       ImageIndexRecord record;
-      if (Remaining() < 16 || !ReadImageIndexRecord(in_, record)) return false;
+      if (!ReadImageIndexRecord(in_, record)) return false;
       images.push_back(std::move(record));
     }
     data_.Update([&](ExperimentContents& c) { return c.indexImages = std::move(images), 0; });
