@@ -2,7 +2,6 @@
 // is offered to the user and, on Yes, rebuilt into the experiment record on
 // a worker thread while the wait dialog is shown.
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -39,17 +38,8 @@ void ForEachRecord(const std::string& path, F&& f) {
   while (in.read(reinterpret_cast<char*>(record.data()), Size)) f(std::span<const std::uint8_t, Size>(record));
 }
 
-std::uint32_t GetU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-float GetF32(const std::uint8_t* p) {
-  const std::uint32_t v = GetU32(p);
-  float f = 0.0f;
-  std::memcpy(&f, &v, sizeof f);
-  return f;
-}
+using RecordBytes::GetF32;
+using RecordBytes::GetU32;
 
 bool ReadU32(std::istream& in, std::uint32_t& value) {
   std::array<std::uint8_t, 4> b{};
