@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "core/base/configuration.h"
@@ -152,7 +153,13 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
   // Markers: the marker store outlives a crash; the marker stream is read
   // only when the store holds nothing of this backup.
   const std::string backupName = configuration->RunningBackupDirectory;
-  const std::string markerPath = BackupStreamPath(folder, kMarkerStreamPrefix, 0);
+  // The marker stream feeds both empty stores; it is read once, when the
+  // first of them needs it.
+  std::optional<std::vector<ActionData>> markerStream;
+  const auto markerRecords = [&]() -> const std::vector<ActionData>& {
+    if (!markerStream) markerStream = ReadMarkerStream(BackupStreamPath(folder, kMarkerStreamPrefix, 0));
+    return *markerStream;
+  };
   UniqueRecord identity;
   WithStores([&](MarkerStore& markers, ActionStore&) { return markers.ReadUnique(identity); });
   if (identity.text != backupName) {
@@ -162,7 +169,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
       actions.Close();
       actions.Open();
       if (markers.Count() == 0) {
-        for (const ActionData& r : ReadMarkerStream(markerPath)) {
+        for (const ActionData& r : markerRecords()) {
           markers.Put(markers.Count(), MarkerData2{r.text, r.time, 0, r.time}, false);
         }
       }
@@ -191,7 +198,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
   // Actions, from the marker stream when the action store is empty.
   WithStores([&](MarkerStore&, ActionStore& actions) {
     if (actions.Count() == 0) {
-      for (const ActionData& r : ReadMarkerStream(markerPath)) actions.Put(actions.Count(), r, false);
+      for (const ActionData& r : markerRecords()) actions.Put(actions.Count(), r, false);
     }
     return 0;
   });
