@@ -411,66 +411,64 @@ class Reader {
     return true;
   }
 
-  bool Flow() {
+  // One stored form of a fixed-size record: its size and its parser.
+  template <std::size_t Size, auto Parse>
+  struct Form {
+    static constexpr std::size_t kSize = Size;
+    static auto Read(std::span<const std::uint8_t, Size> raw) { return Parse(raw); }
+  };
+
+  // A block of fixed-size records: u32 total bytes and u32 record size, then
+  // the records in the form of that size. False when the file ends first, or
+  // (logged as an invalid `type` size) when no form has that size.
+  template <class... Forms, class T>
+  bool FixedRecords(const char* type, RecordList<T>& records) {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
-    if (size != FMASL1600Data::kSize) return InvalidSize("FMASL1600Data");
+    bool known = false;
+    const bool read = (ReadForm<Forms>(total, size, records, known) || ...);
+    return known ? read : InvalidSize(type);
+  }
+  template <class F, class T>
+  bool ReadForm(std::uint32_t total, std::uint32_t size, RecordList<T>& records, bool& known) {
+    if (known || size != F::kSize) return false;
+    known = true;
+    return Records<F::kSize>(total, [&](auto raw) { records.push_back(F::Read(raw)); });
+  }
+
+  bool Flow() {
     RecordList<FMASL1600Data> samples;
-    if (!Records<FMASL1600Data::kSize>(total, [&](auto raw) { samples.push_back(FMASL1600Data::Parse(raw)); }))
-      return false;
+    if (!FixedRecords<Form<FMASL1600Data::kSize, &FMASL1600Data::Parse>>("FMASL1600Data", samples)) return false;
     data_.Update([&](ExperimentContents& c) { return c.flowSamples = std::move(samples), 0; });
     return true;
   }
 
   bool Pressure() {
-    std::uint32_t total = 0, size = 0;
-    if (!BlockHead(total, size)) return false;
     RecordList<PMK4xData3> samples;
-    const auto add = [&](const PMK4xData3& sample) { samples.push_back(sample); };
-    bool ok = false;
-    if (size == PMK4xData3::kSize)
-      ok = Records<PMK4xData3::kSize>(total, [&](auto raw) { add(PMK4xData3::Parse(raw)); });
-    else if (size == kPressureSize60)
-      ok = Records<kPressureSize60>(total, [&](auto raw) { add(ParsePressure60(raw)); });
-    else if (size == kPressureSize56)
-      ok = Records<kPressureSize56>(total, [&](auto raw) { add(ParsePressure56(raw)); });
-    else
-      return InvalidSize("PMK4xData");
-    if (!ok) return false;
+    if (!FixedRecords<Form<PMK4xData3::kSize, &PMK4xData3::Parse>, Form<kPressureSize60, &ParsePressure60>,
+                      Form<kPressureSize56, &ParsePressure56>>("PMK4xData", samples))
+      return false;
     data_.Update([&](ExperimentContents& c) { return c.pressureSamples = std::move(samples), 0; });
     return true;
   }
 
   bool Zones(std::size_t camera) {
-    std::uint32_t total = 0, size = 0;
-    if (!BlockHead(total, size)) return false;
     RecordList<ZoneData> records;
-    bool ok = false;
-    if (size == ZoneData::kStoredSize)
-      ok = Records<ZoneData::kStoredSize>(total, [&](auto raw) { records.push_back(ZoneData::Parse(raw)); });
-    else if (size == ZoneData::kLegacySize)
-      ok = Records<ZoneData::kLegacySize>(total, [&](auto raw) { records.push_back(ZoneData::ParseLegacy(raw)); });
-    else
-      return InvalidSize("ZoneData");
-    if (!ok) return false;
+    if (!FixedRecords<Form<ZoneData::kStoredSize, &ZoneData::Parse>, Form<ZoneData::kLegacySize, &ZoneData::ParseLegacy>>(
+            "ZoneData", records))
+      return false;
     data_.Update([&](ExperimentContents& c) { return c.zoneData[camera] = std::move(records), 0; });
     return true;
   }
 
   // `shortOnly`: only the 12-byte form is accepted (versions 1 and 2).
   bool Microscope(std::size_t camera, bool shortOnly = false) {
-    std::uint32_t total = 0, size = 0;
-    if (!BlockHead(total, size)) return false;
+    using Long = Form<MicroscopeData2::kSize, &MicroscopeData2::Parse>;
+    using Short = Form<MicroscopeData2::kShortSize, &MicroscopeData2::ParseShort>;
     RecordList<MicroscopeData2> records;
-    bool ok = false;
-    if (size == MicroscopeData2::kSize && !shortOnly)
-      ok = Records<MicroscopeData2::kSize>(total, [&](auto raw) { records.push_back(MicroscopeData2::Parse(raw)); });
-    else if (size == MicroscopeData2::kShortSize)
-      ok = Records<MicroscopeData2::kShortSize>(total,
-                                                 [&](auto raw) { records.push_back(MicroscopeData2::ParseShort(raw)); });
-    else
-      return InvalidSize("MicroscopeData2");
-    if (!ok) return false;
+    const bool read = shortOnly ? FixedRecords<Short>("MicroscopeData2", records)
+                                : FixedRecords<Long, Short>("MicroscopeData2", records);
+    if (!read) return false;
     data_.Update([&](ExperimentContents& c) { return c.microscopeData[camera] = std::move(records), 0; });
     return true;
   }
