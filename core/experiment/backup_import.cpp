@@ -29,16 +29,6 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
-// Calls `f` with each whole record of `Size` bytes of the file; a trailing
-// partial record is dropped. A missing file gives no records.
-template <std::size_t Size, class F>
-void ForEachRecord(const std::string& path, F&& f) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  std::array<std::uint8_t, Size> record{};
-  while (in.read(reinterpret_cast<char*>(record.data()), Size)) f(std::span<const std::uint8_t, Size>(record));
-}
-
 using RecordBytes::GetF32;
 using RecordBytes::GetU32;
 
