@@ -19,7 +19,11 @@
 //     ExtraData_0.dta        f32 magnification and four f32 calibrations
 //     TitleAndDescription.dat  two serialised strings
 //     Record_<n>.avi, Analysis_<n>.dta   a camera's video and analysis
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,5 +57,15 @@ inline constexpr std::size_t kMaxTitleFileBytes = 4096;
 bool IsBackupBase(const std::string& folder);
 // folder/<prefix><n>.dta
 std::string BackupStreamPath(const std::string& folder, std::string_view prefix, int n);
+
+// Calls `f` with each whole record of `Size` bytes of a record stream, in
+// order; a trailing partial record is dropped. A missing file gives none.
+template <std::size_t Size, class F>
+void ForEachRecord(const std::string& path, F&& f) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return;
+  std::array<std::uint8_t, Size> record{};
+  while (in.read(reinterpret_cast<char*>(record.data()), Size)) f(std::span<const std::uint8_t, Size>(record));
+}
 
 }  // namespace ORV

@@ -2,9 +2,9 @@
 // is offered to the user and, on Yes, rebuilt into the experiment record on
 // a worker thread while the wait dialog is shown.
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "core/base/configuration.h"
@@ -29,27 +29,8 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
-// Calls `f` with each whole record of `Size` bytes of the file; a trailing
-// partial record is dropped. A missing file gives no records.
-template <std::size_t Size, class F>
-void ForEachRecord(const std::string& path, F&& f) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  std::array<std::uint8_t, Size> record{};
-  while (in.read(reinterpret_cast<char*>(record.data()), Size)) f(std::span<const std::uint8_t, Size>(record));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-float GetF32(const std::uint8_t* p) {
-  const std::uint32_t v = GetU32(p);
-  float f = 0.0f;
-  std::memcpy(&f, &v, sizeof f);
-  return f;
-}
+using RecordBytes::GetF32;
+using RecordBytes::GetU32;
 
 bool ReadU32(std::istream& in, std::uint32_t& value) {
   std::array<std::uint8_t, 4> b{};
@@ -162,7 +143,13 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
   // Markers: the marker store outlives a crash; the marker stream is read
   // only when the store holds nothing of this backup.
   const std::string backupName = configuration->RunningBackupDirectory;
-  const std::string markerPath = BackupStreamPath(folder, kMarkerStreamPrefix, 0);
+  // The marker stream feeds both empty stores; it is read once, when the
+  // first of them needs it.
+  std::optional<std::vector<ActionData>> markerStream;
+  const auto markerRecords = [&]() -> const std::vector<ActionData>& {
+    if (!markerStream) markerStream = ReadMarkerStream(BackupStreamPath(folder, kMarkerStreamPrefix, 0));
+    return *markerStream;
+  };
   UniqueRecord identity;
   WithStores([&](MarkerStore& markers, ActionStore&) { return markers.ReadUnique(identity); });
   if (identity.text != backupName) {
@@ -172,7 +159,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
       actions.Close();
       actions.Open();
       if (markers.Count() == 0) {
-        for (const ActionData& r : ReadMarkerStream(markerPath)) {
+        for (const ActionData& r : markerRecords()) {
           markers.Put(markers.Count(), MarkerData2{r.text, r.time, 0, r.time}, false);
         }
       }
@@ -201,7 +188,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
   // Actions, from the marker stream when the action store is empty.
   WithStores([&](MarkerStore&, ActionStore& actions) {
     if (actions.Count() == 0) {
-      for (const ActionData& r : ReadMarkerStream(markerPath)) actions.Put(actions.Count(), r, false);
+      for (const ActionData& r : markerRecords()) actions.Put(actions.Count(), r, false);
     }
     return 0;
   });

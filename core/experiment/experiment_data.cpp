@@ -288,7 +288,7 @@ void ExperimentData::AddMarker(std::string_view text, std::uint32_t time, int ca
     for (const MarkerData2& marker : added) {
       VectorSerializationStream bytes;
       WriteMarkerStreamRecord(bytes, marker);
-      streams_.marker.AppendAndFlush(bytes.Bytes());
+      streams_.marker.Append(bytes.Bytes());
     }
     // A marker is a moment the user cares about: everything up to it goes
     // to disk now.

@@ -28,6 +28,22 @@ bool ReadLe(std::istream& in, T& value) {
   return ReadBytes(in, &value, sizeof(T));
 }
 
+enum class PrefixedText { kRead, kShort, kTooLong };
+
+// A length-prefixed string: u32 unit count (its value left in `length`),
+// then the UTF-16 units, kept up to the first NUL. `text` changes only when
+// the whole string was read.
+PrefixedText ReadPrefixedText(std::istream& in, std::string& text, std::uint32_t& length) {
+  length = 0;
+  if (!ReadLe(in, length)) return PrefixedText::kShort;
+  if (length > kMaxPrefixedStringUnits) return PrefixedText::kTooLong;
+  std::u16string units(length, u'\0');
+  if (!ReadBytes(in, units.data(), length * 2)) return PrefixedText::kShort;
+  units.resize(std::min(units.size(), units.find(u'\0')));
+  text = Utf16ToUtf8(units);
+  return PrefixedText::kRead;
+}
+
 class Reader {
  public:
   Reader(ExperimentData& data, std::istream& in, const std::string& path, const ExperimentFileContext& context)
@@ -208,22 +224,13 @@ class Reader {
   // `tooLong` for a length above 4096, `tooLong` - 1 for a short read.
   int HeaderText(std::string& text, const char* what, int tooLong) {
     std::uint32_t length = 0;
-    if (!ReadLe(in_, length)) {
-      Report(std::string("(unable to read ") + what + " data)");
-      return tooLong - 1;
+    switch (ReadPrefixedText(in_, text, length)) {
+      case PrefixedText::kRead: return 0;
+      case PrefixedText::kTooLong: Report(std::string("(") + what + " size invalid)"); return tooLong;
+      case PrefixedText::kShort: break;
     }
-    if (length > kMaxPrefixedStringUnits) {
-      Report(std::string("(") + what + " size invalid)");
-      return tooLong;
-    }
-    std::u16string units(length, u'\0');
-    if (!ReadBytes(in_, units.data(), length * 2)) {
-      Report(std::string("(unable to read ") + what + " data)");
-      return tooLong - 1;
-    }
-    units.resize(std::min(units.size(), units.find(u'\0')));
-    text = Utf16ToUtf8(units);
-    return 0;
+    Report(std::string("(unable to read ") + what + " data)");
+    return tooLong - 1;
   }
 
   // The rest of an older header: texts, and the record's single camera.
@@ -404,66 +411,64 @@ class Reader {
     return true;
   }
 
-  bool Flow() {
+  // One stored form of a fixed-size record: its size and its parser.
+  template <std::size_t Size, auto Parse>
+  struct Form {
+    static constexpr std::size_t kSize = Size;
+    static auto Read(std::span<const std::uint8_t, Size> raw) { return Parse(raw); }
+  };
+
+  // A block of fixed-size records: u32 total bytes and u32 record size, then
+  // the records in the form of that size. False when the file ends first, or
+  // (logged as an invalid `type` size) when no form has that size.
+  template <class... Forms, class T>
+  bool FixedRecords(const char* type, RecordList<T>& records) {
     std::uint32_t total = 0, size = 0;
     if (!BlockHead(total, size)) return false;
-    if (size != FMASL1600Data::kSize) return InvalidSize("FMASL1600Data");
+    bool known = false;
+    const bool read = (ReadForm<Forms>(total, size, records, known) || ...);
+    return known ? read : InvalidSize(type);
+  }
+  template <class F, class T>
+  bool ReadForm(std::uint32_t total, std::uint32_t size, RecordList<T>& records, bool& known) {
+    if (known || size != F::kSize) return false;
+    known = true;
+    return Records<F::kSize>(total, [&](auto raw) { records.push_back(F::Read(raw)); });
+  }
+
+  bool Flow() {
     RecordList<FMASL1600Data> samples;
-    if (!Records<FMASL1600Data::kSize>(total, [&](auto raw) { samples.push_back(FMASL1600Data::Parse(raw)); }))
-      return false;
+    if (!FixedRecords<Form<FMASL1600Data::kSize, &FMASL1600Data::Parse>>("FMASL1600Data", samples)) return false;
     data_.Update([&](ExperimentContents& c) { return c.flowSamples = std::move(samples), 0; });
     return true;
   }
 
   bool Pressure() {
-    std::uint32_t total = 0, size = 0;
-    if (!BlockHead(total, size)) return false;
     RecordList<PMK4xData3> samples;
-    const auto add = [&](const PMK4xData3& sample) { samples.push_back(sample); };
-    bool ok = false;
-    if (size == PMK4xData3::kSize)
-      ok = Records<PMK4xData3::kSize>(total, [&](auto raw) { add(PMK4xData3::Parse(raw)); });
-    else if (size == kPressureSize60)
-      ok = Records<kPressureSize60>(total, [&](auto raw) { add(ParsePressure60(raw)); });
-    else if (size == kPressureSize56)
-      ok = Records<kPressureSize56>(total, [&](auto raw) { add(ParsePressure56(raw)); });
-    else
-      return InvalidSize("PMK4xData");
-    if (!ok) return false;
+    if (!FixedRecords<Form<PMK4xData3::kSize, &PMK4xData3::Parse>, Form<kPressureSize60, &ParsePressure60>,
+                      Form<kPressureSize56, &ParsePressure56>>("PMK4xData", samples))
+      return false;
     data_.Update([&](ExperimentContents& c) { return c.pressureSamples = std::move(samples), 0; });
     return true;
   }
 
   bool Zones(std::size_t camera) {
-    std::uint32_t total = 0, size = 0;
-    if (!BlockHead(total, size)) return false;
     RecordList<ZoneData> records;
-    bool ok = false;
-    if (size == ZoneData::kStoredSize)
-      ok = Records<ZoneData::kStoredSize>(total, [&](auto raw) { records.push_back(ZoneData::Parse(raw)); });
-    else if (size == ZoneData::kLegacySize)
-      ok = Records<ZoneData::kLegacySize>(total, [&](auto raw) { records.push_back(ZoneData::ParseLegacy(raw)); });
-    else
-      return InvalidSize("ZoneData");
-    if (!ok) return false;
+    if (!FixedRecords<Form<ZoneData::kStoredSize, &ZoneData::Parse>, Form<ZoneData::kLegacySize, &ZoneData::ParseLegacy>>(
+            "ZoneData", records))
+      return false;
     data_.Update([&](ExperimentContents& c) { return c.zoneData[camera] = std::move(records), 0; });
     return true;
   }
 
   // `shortOnly`: only the 12-byte form is accepted (versions 1 and 2).
   bool Microscope(std::size_t camera, bool shortOnly = false) {
-    std::uint32_t total = 0, size = 0;
-    if (!BlockHead(total, size)) return false;
+    using Long = Form<MicroscopeData2::kSize, &MicroscopeData2::Parse>;
+    using Short = Form<MicroscopeData2::kShortSize, &MicroscopeData2::ParseShort>;
     RecordList<MicroscopeData2> records;
-    bool ok = false;
-    if (size == MicroscopeData2::kSize && !shortOnly)
-      ok = Records<MicroscopeData2::kSize>(total, [&](auto raw) { records.push_back(MicroscopeData2::Parse(raw)); });
-    else if (size == MicroscopeData2::kShortSize)
-      ok = Records<MicroscopeData2::kShortSize>(total,
-                                                 [&](auto raw) { records.push_back(MicroscopeData2::ParseShort(raw)); });
-    else
-      return InvalidSize("MicroscopeData2");
-    if (!ok) return false;
+    const bool read = shortOnly ? FixedRecords<Short>("MicroscopeData2", records)
+                                : FixedRecords<Long, Short>("MicroscopeData2", records);
+    if (!read) return false;
     data_.Update([&](ExperimentContents& c) { return c.microscopeData[camera] = std::move(records), 0; });
     return true;
   }
@@ -532,7 +537,7 @@ class Reader {
     std::vector<ImageIndexRecord> images;
     for (std::uint32_t i = 0; i < count; ++i) {
       ImageIndexRecord record;
-      if (Remaining() < 16 || !ReadImageIndexRecord(in_, record)) return false;
+      if (!ReadImageIndexRecord(in_, record)) return false;
       images.push_back(std::move(record));
     }
     data_.Update([&](ExperimentContents& c) { return c.indexImages = std::move(images), 0; });
@@ -545,11 +550,8 @@ class Reader {
     std::vector<ClockSegment> segments;
     std::array<std::uint8_t, kClockSegmentSize> raw{};
     for (std::uint32_t i = 0; i < count; ++i) {
-      if (!ReadBytes(in_, raw.data(), raw.size())) break;
-      ByteArrayStreamBuf buf(raw);
-      std::istream segmentIn(&buf);
       ClockSegment segment;
-      ReadClockSegment(segmentIn, segment);
+      if (!ReadBytes(in_, raw.data(), raw.size()) || !ClockSegmentCodec::Read(raw, segment)) break;
       segments.push_back(segment);
     }
     RelativeTime::RelativeTime& clock = context_.clock ? *context_.clock : RelativeTime::Instance();
@@ -605,16 +607,10 @@ int OpenFile(ExperimentData& data, const std::string& path, const ExperimentFile
 
 bool ReadLengthPrefixedString(std::istream& in, std::string& text) {
   std::uint32_t length = 0;
-  if (!ReadLe(in, length)) return false;
-  if (length > kMaxPrefixedStringUnits) {
+  const PrefixedText read = ReadPrefixedText(in, text, length);
+  if (read == PrefixedText::kTooLong)
     LogError("Failed to load string data from stream (invalid string size: " + std::to_string(length) + ")");
-    return false;
-  }
-  std::u16string units(length, u'\0');
-  if (!ReadBytes(in, units.data(), length * 2)) return false;
-  units.resize(std::min(units.size(), units.find(u'\0')));
-  text = Utf16ToUtf8(units);
-  return true;
+  return read == PrefixedText::kRead;
 }
 
 int OpenExperiment(ExperimentData& data, const std::string& path, const ExperimentFileContext& context) {

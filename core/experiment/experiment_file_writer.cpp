@@ -3,11 +3,11 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "core/experiment/backup_files.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
@@ -76,16 +76,6 @@ class Progress {
  private:
   ProgressHook* hook_;
 };
-
-// The camera's analysis records as stored in its analysis file: 188 bytes
-// at a time until a short read.
-std::vector<AnalysisData> ReadAnalysisFile(const std::string& path) {
-  std::vector<AnalysisData> records;
-  std::ifstream in(path, std::ios::binary);
-  std::array<std::uint8_t, AnalysisData::kSize> raw{};
-  while (in.read(reinterpret_cast<char*>(raw.data()), raw.size())) records.push_back(AnalysisData::Parse(raw));
-  return records;
-}
 
 class Writer {
  public:
@@ -261,7 +251,10 @@ class Writer {
       WriteU32(out_, 0);
       return true;
     }
-    if (!e.analysisFile.empty()) e.records = ReadAnalysisFile(e.analysisFile);
+    // A live camera's analysis records are in its analysis file.
+    if (!e.analysisFile.empty())
+      ForEachRecord<AnalysisData::kSize>(e.analysisFile,
+                                         [&](auto raw) { e.records.push_back(AnalysisData::Parse(raw)); });
     WriteU32(out_, 1);
     WriteLengthPrefixedString(out_, e.video);
     WriteU32(out_, static_cast<std::uint32_t>(e.records.size() * AnalysisData::kSize));

@@ -24,20 +24,10 @@ bool RecordFileStream::IsOpen() const {
   return file_ != nullptr;
 }
 
-bool RecordFileStream::WriteLocked(std::span<const std::uint8_t> record) {
-  if (file_ == nullptr) return false;
-  return record.empty() || std::fwrite(record.data(), 1, record.size(), file_) == record.size();
-}
-
 bool RecordFileStream::Append(std::span<const std::uint8_t> record) {
   std::lock_guard lock(mutex_);
-  return WriteLocked(record);
-}
-
-bool RecordFileStream::AppendAndFlush(std::span<const std::uint8_t> record) {
-  std::lock_guard lock(mutex_);
-  const bool written = WriteLocked(record);
-  return written && std::fflush(file_) == 0;
+  if (file_ == nullptr) return false;
+  return record.empty() || std::fwrite(record.data(), 1, record.size(), file_) == record.size();
 }
 
 bool RecordFileStream::Flush() {

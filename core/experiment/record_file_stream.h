@@ -36,13 +36,9 @@ class RecordFileStream {
   // Appends one record; false when the stream is closed or the write failed.
   bool Append(std::span<const std::uint8_t> record);
   bool Append(const SerializationStream& record) { return Append({record.Data(), record.Size()}); }
-  // Appends one record and hands everything buffered to the system.
-  bool AppendAndFlush(std::span<const std::uint8_t> record);
   bool Flush();
 
  private:
-  bool WriteLocked(std::span<const std::uint8_t> record);
-
   mutable std::mutex mutex_;
   std::FILE* file_ = nullptr;
 };

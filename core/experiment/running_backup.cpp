@@ -1,6 +1,5 @@
 // The running backup: the record's data appended to a folder of record
 // streams while a collection records (see experiment_data.h).
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -21,16 +20,6 @@ namespace {
 
 // How often the running backup's streams reach the disk.
 constexpr std::chrono::milliseconds kFlushPeriod{250};
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void PutF32(std::vector<std::uint8_t>& out, float f) {
-  std::uint32_t v = 0;
-  std::memcpy(&v, &f, sizeof v);
-  PutU32(out, v);
-}
 
 // The experiment values at the backup's start: per camera the experiment's
 // calibration when one is set (0 or more), else the configured one; the
@@ -123,10 +112,10 @@ void ExperimentData::StartRunningBackup() {
     LogError("ExperimentData::StartRunningBackup() - cannot make the backup folder '" + folder + "'");
   }
 
-  std::vector<std::uint8_t> index;
-  PutU32(index, static_cast<std::uint32_t>(configuration->ProductType));
-  PutU32(index, startTick);
-  PutU32(index, lastSampleTime);
+  std::array<std::uint8_t, kBackupIndexSize> index{};
+  RecordBytes::PutU32(index.data(), static_cast<std::uint32_t>(configuration->ProductType));
+  RecordBytes::PutU32(index.data() + 4, startTick);
+  RecordBytes::PutU32(index.data() + 8, lastSampleTime);
   if (streams_.index.Open(JoinPath(folder, kBackupIndexName))) {
     streams_.index.Append(index);
     streams_.index.Close();
@@ -145,8 +134,9 @@ void ExperimentData::StartRunningBackup() {
   streams_.calculation.Open(BackupStreamPath(folder, kCalculationStreamPrefix, 0));
   streams_.indexImage.Open(BackupStreamPath(folder, kImageIndexStreamPrefix, 0));
 
-  std::vector<std::uint8_t> values;
-  for (float f : ExperimentValuesBlock(*configuration)) PutF32(values, f);
+  const std::array<float, 5> block = ExperimentValuesBlock(*configuration);
+  std::array<std::uint8_t, kExtraDataSize> values{};
+  for (std::size_t k = 0; k < block.size(); ++k) RecordBytes::PutF32(values.data() + 4 * k, block[k]);
   {
     RecordFileStream extra;
     if (extra.Open(BackupStreamPath(folder, kExtraDataStreamPrefix, 0))) {
