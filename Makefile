@@ -1,9 +1,10 @@
 # Tarvix 5: the two commands a new user needs are `make test` and `make run`.
 SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
-CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+	$(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps test build run tsan fuzz bench clean
+.PHONY: all deps test build run tsan fuzz bench format clean
 
 all: build
 
@@ -49,6 +50,10 @@ run: build
 	else \
 		echo "The main window is not built yet: 'make run' starts it once it exists."; \
 	fi
+
+# Formats every source file as .clang-format says (make test checks it).
+format:
+	@scripts/check-format --fix
 
 clean:
 	rm -rf build

@@ -42,7 +42,7 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
   // without rows or columns, a searched crop of a single column, or a search
   // that failed: such a task gives no result.
   std::int32_t hasResult = 0;
-  std::int32_t outerLeft = 0;   // pixels within the crop
+  std::int32_t outerLeft = 0;  // pixels within the crop
   std::int32_t outerRight = 0;
   std::int32_t lumenLeft = 0;
   std::int32_t lumenRight = 0;

@@ -24,17 +24,17 @@ inline constexpr int kAnalysisDataZones = 4;
 
 // One zone's block, 40 bytes.
 struct AnalysisZoneBlock {
-  std::uint8_t valid = 1;              // 0, always 1
-  std::uint8_t pad[3] = {0, 0, 0};     // 1
-  float angle = 0.0f;                  // 4, the zone's rotation in degrees
-  std::int32_t left = 0;               // 8, bounds of the zone outline, frame pixels
-  std::int32_t top = 0;                // 12
-  std::int32_t right = 0;              // 16, left + width
-  std::int32_t bottom = 0;             // 20, top + height
-  std::int32_t outerLeft = 0;          // 24, reported edges, pixels from the crop's left side
-  std::int32_t outerRight = 0;         // 28
-  std::int32_t lumenLeft = 0;          // 32
-  std::int32_t lumenRight = 0;         // 36
+  std::uint8_t valid = 1;           // 0, always 1
+  std::uint8_t pad[3] = {0, 0, 0};  // 1
+  float angle = 0.0f;               // 4, the zone's rotation in degrees
+  std::int32_t left = 0;            // 8, bounds of the zone outline, frame pixels
+  std::int32_t top = 0;             // 12
+  std::int32_t right = 0;           // 16, left + width
+  std::int32_t bottom = 0;          // 20, top + height
+  std::int32_t outerLeft = 0;       // 24, reported edges, pixels from the crop's left side
+  std::int32_t outerRight = 0;      // 28
+  std::int32_t lumenLeft = 0;       // 32
+  std::int32_t lumenRight = 0;      // 36
 
   static constexpr std::size_t kSize = 40;
 };
@@ -55,16 +55,16 @@ static_assert(offsetof(AnalysisZoneBlock, lumenRight) == 36);
 // record: scale factor 1.0, the reserved fields -1, -1 and 1, every zone
 // block valid, everything else 0.
 struct AnalysisData {
-  float scaleFactor = 1.0f;            // 0, video scale factor when recording started
-  std::int32_t reserved1 = -1;         // 4
-  std::int16_t reserved2 = -1;         // 8
-  std::uint8_t pad0[2] = {0, 0};       // 10
-  std::int32_t startTime = 0;          // 12, clock time when capture or recording started, ms
-  std::int32_t frameTime = 0;          // 16, the frame's time, ms
-  std::int32_t reserved3 = 1;          // 20
-  std::int16_t zoneCount = 0;          // 24
-  std::uint8_t ignoreLumen = 0;        // 26
-  std::uint8_t pad1 = 0;               // 27
+  float scaleFactor = 1.0f;                                   // 0, video scale factor when recording started
+  std::int32_t reserved1 = -1;                                // 4
+  std::int16_t reserved2 = -1;                                // 8
+  std::uint8_t pad0[2] = {0, 0};                              // 10
+  std::int32_t startTime = 0;                                 // 12, clock time when capture or recording started, ms
+  std::int32_t frameTime = 0;                                 // 16, the frame's time, ms
+  std::int32_t reserved3 = 1;                                 // 20
+  std::int16_t zoneCount = 0;                                 // 24
+  std::uint8_t ignoreLumen = 0;                               // 26
+  std::uint8_t pad1 = 0;                                      // 27
   std::array<AnalysisZoneBlock, kAnalysisDataZones> zones{};  // 28, 68, 108, 148
 
   static constexpr std::size_t kSize = 188;
@@ -104,7 +104,7 @@ inline void AnalysisData::Serialize(std::span<std::uint8_t, kSize> out) const {
     std::uint8_t* q = p + ZoneOffset(z);
     PutU8(q + 0, b.valid);
     PutF32(q + 4, b.angle);
-    const std::int32_t values[] = {b.left, b.top, b.right, b.bottom,
+    const std::int32_t values[] = {b.left,      b.top,        b.right,     b.bottom,
                                    b.outerLeft, b.outerRight, b.lumenLeft, b.lumenRight};
     for (int i = 0; i < 8; ++i) PutU32(q + 8 + 4 * i, static_cast<std::uint32_t>(values[i]));
   }
@@ -127,7 +127,7 @@ inline AnalysisData AnalysisData::Parse(std::span<const std::uint8_t, kSize> in)
     const std::uint8_t* q = p + ZoneOffset(z);
     b.valid = q[0];
     b.angle = GetF32(q + 4);
-    std::int32_t* values[] = {&b.left, &b.top, &b.right, &b.bottom,
+    std::int32_t* values[] = {&b.left,      &b.top,        &b.right,     &b.bottom,
                               &b.outerLeft, &b.outerRight, &b.lumenLeft, &b.lumenRight};
     for (int i = 0; i < 8; ++i) *values[i] = static_cast<std::int32_t>(GetU32(q + 8 + 4 * i));
   }

@@ -109,9 +109,9 @@ void BuildHeaderList(const avi_writer& w, unsigned char (&out)[kHeaderListLength
   b.Chars("avih");
   const std::size_t avih = b.OpenSize();
   const AviMainHeader& m = w.MainHeader;
-  for (std::uint32_t v : {m.microSecPerFrame, m.maxBytesPerSec, m.paddingGranularity, m.flags, m.totalFrames,
-                          m.initialFrames, m.streams, m.suggestedBufferSize, m.width, m.height, m.reserved[0],
-                          m.reserved[1], m.reserved[2], m.reserved[3]}) {
+  for (std::uint32_t v :
+       {m.microSecPerFrame, m.maxBytesPerSec, m.paddingGranularity, m.flags, m.totalFrames, m.initialFrames, m.streams,
+        m.suggestedBufferSize, m.width, m.height, m.reserved[0], m.reserved[1], m.reserved[2], m.reserved[3]}) {
     b.U32(v);
   }
   b.CloseSize(avih);

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <vector>
 #include <opencv2/imgproc.hpp>
 #include <span>
+#include <vector>
 
 #include "analysis_control/task_launcher.h"
 #include "core/base/event_log.h"
@@ -186,8 +186,7 @@ bool CVideoBuffer::Start(const std::string& fileName) {
     avi_close(Avi);
     Avi = nullptr;
     ::unlink(fileName.c_str());
-    LogError(notStarted + "the analysis file " + Quoted(DtaPath) + " cannot be created (" + SystemError(error) +
-             ")");
+    LogError(notStarted + "the analysis file " + Quoted(DtaPath) + " cannot be created (" + SystemError(error) + ")");
     DtaPath.clear();
     return false;
   }

@@ -401,7 +401,8 @@ int ZoneAnalysis::AddZone(const ZoneRect& r) {
   const auto x1 = static_cast<float>(right), y1 = static_cast<float>(bottom);
   zone.outline = {ZonePointF{x0, y0}, ZonePointF{x1, y0}, ZonePointF{x1, y1}, ZonePointF{x0, y1}};
   zone.hasOutline = true;
-  zone.corners = {ZonePoint{r.x, r.y}, ZonePoint{static_cast<int>(right), r.y}, ZonePoint{r.x, static_cast<int>(bottom)},
+  zone.corners = {ZonePoint{r.x, r.y}, ZonePoint{static_cast<int>(right), r.y},
+                  ZonePoint{r.x, static_cast<int>(bottom)},
                   ZonePoint{static_cast<int>(right), static_cast<int>(bottom)}};
   AnalysisZoneBlock& block = s.record.zones[index];
   block.angle = 0.0f;
@@ -573,11 +574,20 @@ void ZoneAnalysis::ChangeSelectedAutoTracking(int zone, std::int16_t delta) {
   AnalysisZone& z = s.zones[zone];
   float* edge = nullptr;
   switch (z.selectedEdge) {
-    case kEdgeOuterLeft: edge = &z.fixedOuterLeft; break;
-    case kEdgeLumenLeft: edge = &z.fixedLumenLeft; break;
-    case kEdgeLumenRight: edge = &z.fixedLumenRight; break;
-    case kEdgeOuterRight: edge = &z.fixedOuterRight; break;
-    default: break;
+    case kEdgeOuterLeft:
+      edge = &z.fixedOuterLeft;
+      break;
+    case kEdgeLumenLeft:
+      edge = &z.fixedLumenLeft;
+      break;
+    case kEdgeLumenRight:
+      edge = &z.fixedLumenRight;
+      break;
+    case kEdgeOuterRight:
+      edge = &z.fixedOuterRight;
+      break;
+    default:
+      break;
   }
   const float current = edge ? *edge : 0.0f;
   // The edge may not reach the zone's right limit.

@@ -67,8 +67,9 @@ std::string WorksheetXml(std::size_t size) {
     }
     out += "</row>";
   }
-  out += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-         "footer=\"0.3\"/><pageSetup paperSize=\"9\" orientation=\"portrait\"/></worksheet>";
+  out +=
+      "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+      "footer=\"0.3\"/><pageSetup paperSize=\"9\" orientation=\"portrait\"/></worksheet>";
   return out;
 }
 
@@ -76,7 +77,8 @@ std::string WorksheetXml(std::size_t size) {
 std::string Csv(std::size_t size) {
   std::mt19937_64 gen(2);
   std::normal_distribution<double> noise(0, 0.05);
-  std::string out = "P1 (Time);P1 (Value);P2 (Time);P2 (Value);Diameter (Time);Diameter (Value);Flow (Time);Flow (Value);\n";
+  std::string out =
+      "P1 (Time);P1 (Value);P2 (Time);P2 (Value);Diameter (Time);Diameter (Value);Flow (Time);Flow (Value);\n";
   char line[256];
   double pressure = 60;
   double diameter = 180;
@@ -175,9 +177,10 @@ void Compare(const char* name, const std::string& input, int runs) {
     if (z.seconds < zlib.seconds) zlib = z;
   }
   const double mb = static_cast<double>(input.size()) / 1e6;
-  std::printf("%-14s %8.2f MB  engine %7.1f MB/s %10zu bytes  |  zlib %7.1f MB/s %10zu bytes  |  speed x%.2f, size x%.4f\n",
-              name, mb, mb / engine.seconds, engine.size, mb / zlib.seconds, zlib.size, zlib.seconds / engine.seconds,
-              static_cast<double>(engine.size) / static_cast<double>(zlib.size));
+  std::printf(
+      "%-14s %8.2f MB  engine %7.1f MB/s %10zu bytes  |  zlib %7.1f MB/s %10zu bytes  |  speed x%.2f, size x%.4f\n",
+      name, mb, mb / engine.seconds, engine.size, mb / zlib.seconds, zlib.size, zlib.seconds / engine.seconds,
+      static_cast<double>(engine.size) / static_cast<double>(zlib.size));
 }
 
 }  // namespace

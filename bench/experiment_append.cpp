@@ -38,7 +38,8 @@ void SamplerTick(benchmark::State& state) {
       data.AddImageAnalysisConsumer(s);
       data.AddPressureConsumer(s);
     }
-    for (int c = 0; c < ORV::kMaxCameras; ++c) data.Streams().zone[c].Open(folder + "/ZoneData_" + std::to_string(c) + ".dta");
+    for (int c = 0; c < ORV::kMaxCameras; ++c)
+      data.Streams().zone[c].Open(folder + "/ZoneData_" + std::to_string(c) + ".dta");
     data.Streams().pressure.Open(folder + "/Pressure_0.dta");
 
     std::atomic<bool> stop{false};

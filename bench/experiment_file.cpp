@@ -2,6 +2,8 @@
 // at 15 Hz, flow at 1 Hz, 500 markers, 10,000 index images), each compared
 // with writing and reading the same number of bytes through one plain
 // buffered stream in the same run.
+#include "core/experiment/experiment_file.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +17,6 @@
 #include <vector>
 
 #include "core/experiment/experiment_data.h"
-#include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/folders.h"
 
@@ -62,7 +63,8 @@ int main() {
       return 0;
     });
     data.WithStores([](ORV::MarkerStore& markers, ORV::ActionStore&) {
-      for (std::uint32_t i = 0; i < 500; ++i) markers.Put(i, {"marker " + std::to_string(i), i * 57600, i % 4, 0}, false);
+      for (std::uint32_t i = 0; i < 500; ++i)
+        markers.Put(i, {"marker " + std::to_string(i), i * 57600, i % 4, 0}, false);
       return 0;
     });
 

@@ -130,7 +130,8 @@ Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& 
   const double cpu = ProcessCpuSeconds();
   const auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
-    while (static_cast<int>(buffer.GetFramesWritten()) < i - 64) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    while (static_cast<int>(buffer.GetFramesWritten()) < i - 64)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
     record.frameTime = i * 5;
     const auto before = Clock::now();
     buffer.AddFrame(record, frames[static_cast<std::size_t>(i) % frames.size()]);

@@ -62,10 +62,14 @@ enum class Writer { kNone, kThis, kLxw, kLxwConstantMemory };
 
 const char* WriterName(Writer w) {
   switch (w) {
-    case Writer::kNone: return "baseline (no save)";
-    case Writer::kThis: return "this writer";
-    case Writer::kLxw: return "libxlsxwriter";
-    case Writer::kLxwConstantMemory: return "libxlsxwriter constant_memory";
+    case Writer::kNone:
+      return "baseline (no save)";
+    case Writer::kThis:
+      return "this writer";
+    case Writer::kLxw:
+      return "libxlsxwriter";
+    case Writer::kLxwConstantMemory:
+      return "libxlsxwriter constant_memory";
   }
   return "";
 }
@@ -95,7 +99,8 @@ Run RunInChild(Writer writer, std::uint32_t rows, const std::string& path) {
   }
   ::close(pipeFds[1]);
   Run run;
-  const bool haveTime = ::read(pipeFds[0], &run.seconds, sizeof run.seconds) == static_cast<ssize_t>(sizeof run.seconds);
+  const bool haveTime =
+      ::read(pipeFds[0], &run.seconds, sizeof run.seconds) == static_cast<ssize_t>(sizeof run.seconds);
   ::close(pipeFds[0]);
   int status = 0;
   rusage usage{};

@@ -2,6 +2,8 @@
 // a drawn vessel with four zones of 400 x 300 pixels, once with every zone
 // searched on the calling thread (one core) and once on the analysis
 // workers. Four cameras at 200 frames per second need 800 frames per second.
+#include "analysis_control/zone_analysis.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -9,8 +11,6 @@
 #include <memory>
 #include <thread>
 #include <vector>
-
-#include "analysis_control/zone_analysis.h"
 
 namespace {
 
@@ -27,8 +27,10 @@ GreyImage DrawVessel() {
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       int value = 200;
-      if ((x >= 540 && x < 560) || (x >= 720 && x < 740)) value = 60;
-      else if (x >= 560 && x < 720) value = 220;
+      if ((x >= 540 && x < 560) || (x >= 720 && x < 740))
+        value = 60;
+      else if (x >= 560 && x < 720)
+        value = 220;
       seed = seed * 1664525u + 1013904223u;
       value += static_cast<int>(seed >> 28) - 8;
       frame.pixels[y * kWidth + x] = static_cast<std::uint8_t>(value);
@@ -86,9 +88,10 @@ double Run(const char* name, const std::shared_ptr<ORV::AnalysisTaskExecutor>& e
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   const double fps = frames / seconds;
-  std::printf("%-28s %7d frames  %8.1f frames/s  %7.1f us/frame  (%ld zone results; zone 0: walls %d-%d, lumen %d-%d)\n",
-              name, frames, fps, 1e6 * seconds / frames, events.results.load() - before, events.last.vl,
-              events.last.vr, events.last.ll, events.last.lr);
+  std::printf(
+      "%-28s %7d frames  %8.1f frames/s  %7.1f us/frame  (%ld zone results; zone 0: walls %d-%d, lumen %d-%d)\n", name,
+      frames, fps, 1e6 * seconds / frames, events.results.load() - before, events.last.vl, events.last.vr,
+      events.last.ll, events.last.lr);
   return fps;
 }
 

@@ -1,11 +1,10 @@
 #include "custom_traces/custom_trace_context.h"
 
-#include <lua.hpp>
-
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <lua.hpp>
 
 #include "core/base/helpers.h"
 #include "platform/os/number_text.h"
@@ -21,18 +20,65 @@ constexpr double kVesselPi = 3.14159265;
 // state and kept in the registry, so setting one costs a table store, not a
 // string lookup.
 enum Key : int {
-  kOuterLeft, kOuterRight, kOuterDiameter, kVesselArea, kInnerLeft, kInnerRight, kInnerDiameter, kLumenArea,
-  kLeftWallThickness, kRightWallThickness, kAverageWallThickness, kCrossSectionalArea, kMediaLumenRatio,
-  kVascularResistance, kMeanPressure,  // the fifteen vessel values
-  kShearStress, kTemp, kP1, kP2, kP4, kForce, kPH, kPulse, kFlow, kCurrentCamera, kCurrentZone, kCurrentTime,
-  kRunFunc, kKeyCount
+  kOuterLeft,
+  kOuterRight,
+  kOuterDiameter,
+  kVesselArea,
+  kInnerLeft,
+  kInnerRight,
+  kInnerDiameter,
+  kLumenArea,
+  kLeftWallThickness,
+  kRightWallThickness,
+  kAverageWallThickness,
+  kCrossSectionalArea,
+  kMediaLumenRatio,
+  kVascularResistance,
+  kMeanPressure,  // the fifteen vessel values
+  kShearStress,
+  kTemp,
+  kP1,
+  kP2,
+  kP4,
+  kForce,
+  kPH,
+  kPulse,
+  kFlow,
+  kCurrentCamera,
+  kCurrentZone,
+  kCurrentTime,
+  kRunFunc,
+  kKeyCount
 };
 constexpr int kVesselValues = kMeanPressure + 1;
-constexpr const char* kKeyNames[kKeyCount] = {
-    "OuterLeft", "OuterRight", "OuterDiameter", "VesselArea", "InnerLeft", "InnerRight", "InnerDiameter",
-    "LumenArea", "LeftWallThickness", "RightWallThickness", "AverageWallThickness", "CrossSectionalArea",
-    "MediaLumenRatio", "VascularResistance", "MeanPressure", "ShearStress", "Temp", "P1", "P2", "P4", "Force", "PH",
-    "Pulse", "Flow", "current_camera", "current_zone", "current_time", "ORVRunFunc"};
+constexpr const char* kKeyNames[kKeyCount] = {"OuterLeft",
+                                              "OuterRight",
+                                              "OuterDiameter",
+                                              "VesselArea",
+                                              "InnerLeft",
+                                              "InnerRight",
+                                              "InnerDiameter",
+                                              "LumenArea",
+                                              "LeftWallThickness",
+                                              "RightWallThickness",
+                                              "AverageWallThickness",
+                                              "CrossSectionalArea",
+                                              "MediaLumenRatio",
+                                              "VascularResistance",
+                                              "MeanPressure",
+                                              "ShearStress",
+                                              "Temp",
+                                              "P1",
+                                              "P2",
+                                              "P4",
+                                              "Force",
+                                              "PH",
+                                              "Pulse",
+                                              "Flow",
+                                              "current_camera",
+                                              "current_zone",
+                                              "current_time",
+                                              "ORVRunFunc"};
 const char kKeysTag = 0;  // registry key (by address) of the table of key strings
 
 void MakeKeys(lua_State* L) {
@@ -91,8 +137,10 @@ class Globals {
 // Truncates toward zero into the int32 range (NaN gives 0).
 std::int32_t TruncateToInt32(double v) {
   if (std::isnan(v)) return 0;
-  if (v <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) return std::numeric_limits<std::int32_t>::min();
-  if (v >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) return std::numeric_limits<std::int32_t>::max();
+  if (v <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+    return std::numeric_limits<std::int32_t>::min();
+  if (v >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+    return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(v);
 }
 
@@ -350,8 +398,7 @@ int CustomTracesWithLuaContext::RunBody(lua_State* L, void* arg) {
   return 1;
 }
 
-std::optional<double> CustomTracesWithLuaContext::Evaluate(std::int32_t camera, std::int32_t zone,
-                                                           std::uint32_t time) {
+std::optional<double> CustomTracesWithLuaContext::Evaluate(std::int32_t camera, std::int32_t zone, std::uint32_t time) {
   auto lock = Lock();
   if (!compiled_) {
     lastError_ = compileError_.empty() ? "the script is not compiled" : compileError_;

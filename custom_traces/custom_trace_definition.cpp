@@ -34,8 +34,8 @@ bool SetField(char (&field)[CustomTraceConstant::kTextSize], std::string_view va
 std::int32_t ReadInt32(const char* text, std::int32_t fallback) {
   if (text == nullptr || *text == '\0') return fallback;
   const long long v = OS::LeadingInt(text);
-  return static_cast<std::int32_t>(std::clamp<long long>(v, std::numeric_limits<std::int32_t>::min(),
-                                                         std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(
+      std::clamp<long long>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int32_t ChildInt(pugi::xml_node parent, const char* name, std::int32_t fallback) {
@@ -57,9 +57,8 @@ std::int32_t ConstantType(std::string_view text) {
 // length is not a whole number of 4-character groups (a cut-off file) is
 // refused rather than decoded with made-up padding.
 bool DecodeBase64(std::string_view text, std::string& out) {
-  const auto significant = std::count_if(text.begin(), text.end(), [](char c) {
-    return c != ' ' && c != '\t' && c != '\n' && c != '\r';
-  });
+  const auto significant =
+      std::count_if(text.begin(), text.end(), [](char c) { return c != ' ' && c != '\t' && c != '\n' && c != '\r'; });
   if (significant % 4 != 0) return false;
   out.assign(Botan::base64_decode_max_output(text.size()), '\0');
   try {

@@ -22,8 +22,8 @@ struct CustomTraceConstant {
 
   char name[kTextSize] = {};
   std::int32_t type = kUnknown;
-  std::int64_t integer = 0;    // the value of types 0 and 1
-  char text[kTextSize] = {};   // the value of type 2
+  std::int64_t integer = 0;   // the value of types 0 and 1
+  char text[kTextSize] = {};  // the value of type 2
 
   std::string_view Name() const;
   std::string_view Text() const;
@@ -38,21 +38,21 @@ struct CustomTraceConstant {
 // One custom trace definition; always held through a shared pointer.
 struct CustomTraces {
   std::vector<CustomTraceConstant> Constants;
-  bool Stored = false;           // read from its file or saved; false for a new one
-  std::string Id;                // GUID text, upper-case, without braces
-  std::string CreationDate;      // local time, "%Y-%m-%dT%H:%M:%S%z"
-  std::string Code;              // the user's Lua text
+  bool Stored = false;       // read from its file or saved; false for a new one
+  std::string Id;            // GUID text, upper-case, without braces
+  std::string CreationDate;  // local time, "%Y-%m-%dT%H:%M:%S%z"
+  std::string Code;          // the user's Lua text
   std::string Name;
-  std::int32_t ScriptType = 0;   // what drives the trace: 0 pressure, 1 flow, 2 camera samples
+  std::int32_t ScriptType = 0;  // what drives the trace: 0 pressure, 1 flow, 2 camera samples
   std::int32_t MinimumLimit = 0;
   std::int32_t MaximumLimit = 0;
   std::int32_t HorizontalLabels = 0;
   std::int32_t VerticalLabels = 0;
   bool ShowUnit = false;
   bool AutoRange = false;
-  std::int32_t UnitType = 0;     // index into the unit list, 0 = "None", -1 = typed by the user
+  std::int32_t UnitType = 0;  // index into the unit list, 0 = "None", -1 = typed by the user
   std::string UnitTypeString;
-  std::string FileName;          // full path of the file it was read from or last saved to
+  std::string FileName;  // full path of the file it was read from or last saved to
 
   bool operator==(const CustomTraces&) const = default;
 };

@@ -1,12 +1,11 @@
 #include "custom_traces/lua_sandbox.h"
 
-#include <lua.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <lua.hpp>
 #include <string_view>
 
 #include "core/base/event_log.h"
@@ -22,11 +21,11 @@ enum class Overrun { None, Instructions, Time, Memory };
 
 struct LuaSandbox::Shared {
   LuaLimits limits;
-  std::size_t used = 0;         // bytes held by the state
-  bool refused = false;         // the last attempt to grow memory was turned down because of the cap
-  std::uint64_t executed = 0;   // instructions and charged library work in this call
+  std::size_t used = 0;        // bytes held by the state
+  bool refused = false;        // the last attempt to grow memory was turned down because of the cap
+  std::uint64_t executed = 0;  // instructions and charged library work in this call
   std::chrono::steady_clock::time_point deadline;
-  bool timing = false;          // the deadline of this call is set
+  bool timing = false;  // the deadline of this call is set
   Overrun overrun = Overrun::None;
   bool stopped = false;
   std::string stopMessage;
@@ -293,7 +292,8 @@ void KeepOnly(lua_State* L, int t, std::initializer_list<std::string_view> names
     lua_pop(L, 1);
     std::size_t len = 0;
     const char* key = lua_type(L, -1) == LUA_TSTRING ? lua_tolstring(L, -1, &len) : nullptr;
-    const bool keep = key != nullptr && std::find(names.begin(), names.end(), std::string_view(key, len)) != names.end();
+    const bool keep =
+        key != nullptr && std::find(names.begin(), names.end(), std::string_view(key, len)) != names.end();
     if (!keep) {
       lua_pushvalue(L, -1);
       lua_pushnil(L);
@@ -322,10 +322,9 @@ int OpenLibraries(lua_State* L, void*) {
   luaL_requiref(L, "table", luaopen_table, 1);
   luaL_requiref(L, "math", luaopen_math, 1);
   const int math = lua_gettop(L), table = math - 1, string = math - 2, g = math - 3;
-  KeepOnly(L, g,
-           {"_G", "_VERSION", "assert", "error", "getmetatable", "ipairs", "load", "next", "pairs", "pcall", "print",
-            "rawequal", "rawget", "rawlen", "rawset", "select", "setmetatable", "tonumber", "tostring", "type",
-            "xpcall", "string", "table", "math"});
+  KeepOnly(L, g, {"_G",           "_VERSION", "assert",   "error",    "getmetatable", "ipairs", "load",   "next",
+                  "pairs",        "pcall",    "print",    "rawequal", "rawget",       "rawlen", "rawset", "select",
+                  "setmetatable", "tonumber", "tostring", "type",     "xpcall",       "string", "table",  "math"});
   lua_pushcfunction(L, SafePcall);
   lua_setfield(L, g, "pcall");
   lua_pushcfunction(L, SafeXpcall);
@@ -384,8 +383,8 @@ std::string ErrorText(lua_State* L, int status) {
 std::string OverrunText(const Shared& s) {
   switch (s.overrun) {
     case Overrun::Instructions:
-      return "the script did not finish within its budget of " + ORV::OS::FormatInt(static_cast<long long>(s.limits.instructions)) +
-             " instructions";
+      return "the script did not finish within its budget of " +
+             ORV::OS::FormatInt(static_cast<long long>(s.limits.instructions)) + " instructions";
     case Overrun::Time:
       return "the script ran longer than " + ORV::OS::FormatInt(static_cast<long long>(s.limits.time.count())) + " ms";
     case Overrun::Memory:

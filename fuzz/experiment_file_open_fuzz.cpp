@@ -30,8 +30,7 @@ class MemoryFiles : public ORV::ExperimentFileSystem {
   bool Remove(const std::string&) override { return false; }
   bool Rename(const std::string&, const std::string&) override { return false; }
   bool SameFile(const std::string&, const std::string&) override { return false; }
-  bool Copy(const std::string&, const std::string&,
-            const std::function<void(std::uint64_t, std::uint64_t)>&) override {
+  bool Copy(const std::string&, const std::string&, const std::function<void(std::uint64_t, std::uint64_t)>&) override {
     return false;
   }
 };

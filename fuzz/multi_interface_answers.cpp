@@ -34,8 +34,7 @@ class ScriptedHandle final : public OS::HidHandle {
     received = n;
     return OS::IoStatus::Ok;
   }
-  OS::IoStatus Write(const std::uint8_t*, std::size_t size, std::size_t& written, const OS::StopEvent*,
-                     int) override {
+  OS::IoStatus Write(const std::uint8_t*, std::size_t size, std::size_t& written, const OS::StopEvent*, int) override {
     written = size;
     return OS::IoStatus::Ok;
   }

@@ -1,7 +1,6 @@
 // Workspace.xml text -> registry sections, and back to XML.
 #include <cstddef>
 #include <cstdint>
-
 #include <pugixml.hpp>
 
 #include "core/settings/workspace_xml.h"

@@ -4,8 +4,7 @@
 
 namespace ORV {
 
-FtdiAccess::FtdiAccess(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : enumerator_(std::move(enumerator)) {
+FtdiAccess::FtdiAccess(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator) : enumerator_(std::move(enumerator)) {
   available_ = enumerator_ && enumerator_->IsAvailable();
 }
 
@@ -54,9 +53,8 @@ bool EnumerateUsbSerialDevices(const OS::UsbSerialEnumerator& enumerator, std::v
 
 bool SameSerialNumber(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-           return lower(x) == lower(y);
-         });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace ORV

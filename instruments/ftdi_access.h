@@ -29,24 +29,24 @@ constexpr std::uint32_t FtdiDeviceId(std::uint16_t vendor, std::uint16_t product
 
 // One attached FTDI device.
 struct FtdiDeviceInfo {
-  std::uint32_t id = 0;       // FtdiDeviceId(vendor, product)
+  std::uint32_t id = 0;  // FtdiDeviceId(vendor, product)
   std::string serialNumber;
-  std::string description;    // the device's product text
-  std::string port;           // its terminal; empty when it has none
+  std::string description;  // the device's product text
+  std::string port;         // its terminal; empty when it has none
 
   bool operator==(const FtdiDeviceInfo&) const = default;
 };
 
 // One USB serial port (a terminal), in the form the port search reads.
 struct USSerInfo {
-  std::string devicePath;     // the terminal's device in sysfs
-  std::string reserved;       // stays empty
-  std::string friendlyName;   // "<product> (<terminal>)"
-  std::string serialNumber;   // of the USB device behind it
+  std::string devicePath;    // the terminal's device in sysfs
+  std::string reserved;      // stays empty
+  std::string friendlyName;  // "<product> (<terminal>)"
+  std::string serialNumber;  // of the USB device behind it
   bool isUsb = false;
   std::string deviceDescription;
   std::string manufacturer;
-  std::string portName;       // the terminal, as the friendly name ends
+  std::string portName;  // the terminal, as the friendly name ends
 
   bool operator==(const USSerInfo&) const = default;
 };

@@ -27,8 +27,7 @@ class HeatController : public Device {
   static constexpr std::uint32_t kBaud = 115200;
   static constexpr std::int32_t kMinimumTimeout = 500;
 
-  explicit HeatController(
-      std::shared_ptr<const OS::UsbSerialEnumerator> enumerator = OS::SystemUsbSerialEnumerator());
+  explicit HeatController(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator = OS::SystemUsbSerialEnumerator());
   ~HeatController() override;
 
   // Reads the targets ("?22"), the differences ("?2d") and the two further
@@ -58,8 +57,7 @@ class HeatController : public Device {
  private:
   bool ReadSettingsLocked();
   // Sends a query and splits its reply: prefix, fields from index 4, at least `minimum`.
-  bool Read(std::string_view command, std::string_view prefix, std::size_t minimum,
-            std::vector<std::string>& fields);
+  bool Read(std::string_view command, std::string_view prefix, std::size_t minimum, std::vector<std::string>& fields);
   // Sends "<head>" and the four values as "%04.1f;" each; no reply is read.
   bool SendFour(std::string_view head, const std::array<float, kChannels>& values);
 

@@ -74,7 +74,7 @@ InterfaceManager::InterfaceManager(Sources sources) : sources_(std::move(sources
   binaryFlowMeter_ = std::make_unique<FlowMeterSLI2000>(sources_.usb);
   if (sources_.sleeper) {
     for (Device* d : std::initializer_list<Device*>{single_.get(), multi_.get(), heatController_.get(),
-                                                   asciiFlowMeter_.get(), binaryFlowMeter_.get()})
+                                                    asciiFlowMeter_.get(), binaryFlowMeter_.get()})
       d->SetSleeper(sources_.sleeper);
   }
 }
@@ -263,20 +263,30 @@ void InterfaceManager::LoadAsciiFlowMeter(int takenIndex, std::uint32_t& found) 
 bool InterfaceManager::IsConnected(std::uint32_t type, bool verify) {
   Device* device = nullptr;
   switch (type) {
-    case kDeviceMicroscope: device = microscopes_[0].get(); break;
-    case kDeviceHeatController: device = heatController_.get(); break;
-    case kDeviceMultiInterface: device = multi_.get(); break;
+    case kDeviceMicroscope:
+      device = microscopes_[0].get();
+      break;
+    case kDeviceHeatController:
+      device = heatController_.get();
+      break;
+    case kDeviceMultiInterface:
+      device = multi_.get();
+      break;
     case PressureMultiMyographK4x::kModelFast:
       if (multiModelCode_ != PressureMultiMyographK4x::kModelFast) return false;
       device = multi_.get();
       break;
-    case kDeviceSinglePressureInterface: device = single_.get(); break;
+    case kDeviceSinglePressureInterface:
+      device = single_.get();
+      break;
     case kDeviceFlowMeter:
       device = binaryFlowMeterConnected_ ? static_cast<Device*>(binaryFlowMeter_.get())
                                          : static_cast<Device*>(asciiFlowMeter_.get());
       break;
-    case kCameraPresence: return sources_.cameraPresent();
-    default: return false;
+    case kCameraPresence:
+      return sources_.cameraPresent();
+    default:
+      return false;
   }
   if (device == nullptr || !device->IsConnected()) return false;
   return verify ? device->Ping() : true;

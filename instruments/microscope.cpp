@@ -47,8 +47,8 @@ void Microscope::FindComPort(std::vector<std::string>& ports, std::vector<std::s
     if (match == serialPorts.end() || match->portName.empty()) continue;
     if (ports.size() == kMaxMicroscopes) {
       LogWarning("Microscope::FindComPort() - More than " + std::to_string(kMaxMicroscopes) +
-                 " microscopes attached; not using the one with serial number " + device.serialNumber +
-                 " at port " + match->portName + "\n");
+                 " microscopes attached; not using the one with serial number " + device.serialNumber + " at port " +
+                 match->portName + "\n");
       continue;
     }
     ports.push_back(match->portName);

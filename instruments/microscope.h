@@ -24,8 +24,7 @@ class Microscope : public Device {
   // The most microscopes the program drives at once.
   static constexpr std::size_t kMaxMicroscopes = 4;
 
-  explicit Microscope(
-      std::shared_ptr<const OS::UsbSerialEnumerator> enumerator = OS::SystemUsbSerialEnumerator());
+  explicit Microscope(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator = OS::SystemUsbSerialEnumerator());
   ~Microscope() override;
 
   // The terminals of the attached microscopes and their FTDI serial numbers,

@@ -29,9 +29,8 @@ constexpr int kDiscardLimit = 64;
 
 // The model codes by the model byte of the digital-state answer.
 constexpr std::pair<std::uint8_t, std::uint32_t> kModelCodes[] = {
-    {1, 0x20000},  {2, 0x40000},     {3, 0x80000},   {4, 0x100000},  {5, 0x100002},
-    {6, 0x100001}, {7, 0x80000004u}, {8, 0x100004},  {9, 0x100008},  {20, 0x200},
-    {21, 0x400},   {22, 0x800},      {23, 0x1000},
+    {1, 0x20000},  {2, 0x40000},  {3, 0x80000}, {4, 0x100000}, {5, 0x100002}, {6, 0x100001}, {7, 0x80000004u},
+    {8, 0x100004}, {9, 0x100008}, {20, 0x200},  {21, 0x400},   {22, 0x800},   {23, 0x1000},
 };
 
 bool IsSetRequest(std::uint8_t command) {
@@ -221,21 +220,48 @@ bool PressureMultiMyographK4x::Decode(std::uint32_t code) {
   // The bytes each answer's fields need; a shorter report is not decoded.
   std::size_t needed = 0;
   switch (code) {
-    case kReplyBase + kGetForce: needed = reports64_ ? 15 : 11; break;
-    case kReplyBase + kPing: needed = 5; break;
-    case kReplyBase + kGetFastBlock: needed = 64; break;
-    case kReplyBase + kGetSlowBlock: needed = 36; break;
+    case kReplyBase + kGetForce:
+      needed = reports64_ ? 15 : 11;
+      break;
+    case kReplyBase + kPing:
+      needed = 5;
+      break;
+    case kReplyBase + kGetFastBlock:
+      needed = 64;
+      break;
+    case kReplyBase + kGetSlowBlock:
+      needed = 36;
+      break;
     case kReplyBase + kGetPressures:
-    case kReplyBase + kGetTargets: needed = 19; break;
-    case kReplyBase + kGetPhAndFlow: needed = 13; break;
-    case kReplyBase + kGetInfoBlock: needed = 17; break;
-    case kReplyBase + kGetStatusBytes: needed = 6; break;
-    case kReplyBase + kGetConstantFlow: needed = 11; break;
-    case kReplyBase + kGetDigitalStates: needed = 19; break;
-    case kReplyBase + kGetTemperatures: needed = 15; break;
-    case kReplyFourWords: needed = 11; break;
-    case kReplyNoData: needed = 3; break;
-    default: return false;
+    case kReplyBase + kGetTargets:
+      needed = 19;
+      break;
+    case kReplyBase + kGetPhAndFlow:
+      needed = 13;
+      break;
+    case kReplyBase + kGetInfoBlock:
+      needed = 17;
+      break;
+    case kReplyBase + kGetStatusBytes:
+      needed = 6;
+      break;
+    case kReplyBase + kGetConstantFlow:
+      needed = 11;
+      break;
+    case kReplyBase + kGetDigitalStates:
+      needed = 19;
+      break;
+    case kReplyBase + kGetTemperatures:
+      needed = 15;
+      break;
+    case kReplyFourWords:
+      needed = 11;
+      break;
+    case kReplyNoData:
+      needed = 3;
+      break;
+    default:
+      return false;
   }
   if (in_.size() < needed) return false;
 
@@ -250,7 +276,9 @@ bool PressureMultiMyographK4x::Decode(std::uint32_t code) {
         digital_[7] = state(14);
       }
       break;
-    case kReplyBase + kPing: pingValue_ = U16(in_, 3); break;
+    case kReplyBase + kPing:
+      pingValue_ = U16(in_, 3);
+      break;
     case kReplyBase + kGetFastBlock:
       p1_ = F32(in_, 3);
       p2_ = F32(in_, 7);
@@ -294,8 +322,12 @@ bool PressureMultiMyographK4x::Decode(std::uint32_t code) {
     case kReplyBase + kGetInfoBlock:
       info_ = {U32(in_, 3), U16(in_, 7), U32(in_, 9), U16(in_, 13), U16(in_, 15)};
       break;
-    case kReplyBase + kGetStatusBytes: status_ = {in_[3], in_[4], in_[5]}; break;
-    case kReplyBase + kGetConstantFlow: constantFlow_ = {U16(in_, 3), in_[5], in_[6], U32(in_, 7)}; break;
+    case kReplyBase + kGetStatusBytes:
+      status_ = {in_[3], in_[4], in_[5]};
+      break;
+    case kReplyBase + kGetConstantFlow:
+      constantFlow_ = {U16(in_, 3), in_[5], in_[6], U32(in_, 7)};
+      break;
     case kReplyBase + kGetDigitalStates:
       for (std::size_t k = 0; k < 5; ++k) digital_[k] = state(3 + k);
       digital_[6] = state(13);
@@ -307,7 +339,8 @@ bool PressureMultiMyographK4x::Decode(std::uint32_t code) {
     case kReplyFourWords:
       for (std::size_t k = 0; k < values32_.size(); ++k) values32_[k] = U16(in_, 3 + 2 * k);
       break;
-    default: break;  // kReplyNoData
+    default:
+      break;  // kReplyNoData
   }
   return true;
 }

@@ -61,8 +61,7 @@ bool PressureMyographK4x::OnLoad(const std::string& port) {
   SetPortName(port);
 
   const std::int32_t timeout = std::max(Configuration::Instance().DevicePressureInterfaceTimeout, kMinimumTimeout);
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "PressureMyographK4x::Load() - Opened port: %s\n",
-                         port.c_str());
+  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "PressureMyographK4x::Load() - Opened port: %s\n", port.c_str());
   Port().Configure(kBaud, timeout);
 
   Wait(kSettleMs);
@@ -89,8 +88,8 @@ bool PressureMyographK4x::OnPing() {
   const std::string& type = fields[1];
   const std::string& version = fields[2];
   const bool knownType = std::find(kUnitTypes.begin(), kUnitTypes.end(), type) != kUnitTypes.end();
-  const auto firmware = std::find_if(kFirmware.begin(), kFirmware.end(),
-                                     [&](const auto& entry) { return entry.first == version; });
+  const auto firmware =
+      std::find_if(kFirmware.begin(), kFirmware.end(), [&](const auto& entry) { return entry.first == version; });
   if (!knownType || firmware == kFirmware.end()) {
     const std::string text = "PressureMyographK4x::Load() - Multi Interface is of unsupported type '" + type +
                              "' or unsupported software version " + version;
@@ -99,8 +98,8 @@ bool PressureMyographK4x::OnPing() {
     return false;
   }
   firmwareIndex_ = firmware->second;
-  LogInformation("PressureMyographK4x::Load() - Multi Interface type '" + type + "' with software version " +
-                 version + "\n");
+  LogInformation("PressureMyographK4x::Load() - Multi Interface type '" + type + "' with software version " + version +
+                 "\n");
   WriteLog("Interface type: '" + type + "' - Firmware version: '" + version + "'");
   return true;
 }

@@ -69,7 +69,8 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
   PressureMyographK4x& unit = manager_.SingleInterface();
   DeviceGuard guard(unit.Lock());
   if (failures_ >= kFailureLimit) {
-    const bool posted = failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceSinglePressureInterface, 0);
+    const bool posted =
+        failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceSinglePressureInterface, 0);
     unit.Close();
     EventLog().WriteFormat(OS::kEventError, 1, 4,
                            "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
@@ -96,13 +97,26 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
 
   // One further query per cycle, by turn; the seventh cycle asks nothing.
   switch (cycle_) {
-    case 0: record.temperatureTarget = unit.GetValue(PressureMyographK4x::kTemperatureTarget); break;
-    case 1: record.switch1 = unit.GetFlag(PressureMyographK4x::kSwitch1) ? 1 : 0; break;
-    case 2: record.switch4 = unit.GetFlag(PressureMyographK4x::kSwitch4) ? 1 : 0; break;
-    case 3: record.targetP2 = unit.GetValue(PressureMyographK4x::kTargetP2); break;
-    case 4: record.targetP1 = unit.GetValue(PressureMyographK4x::kTargetP1); break;
-    case 5: record.flowValid = unit.GetFlowValid() ? 1 : 0; break;
-    default: break;
+    case 0:
+      record.temperatureTarget = unit.GetValue(PressureMyographK4x::kTemperatureTarget);
+      break;
+    case 1:
+      record.switch1 = unit.GetFlag(PressureMyographK4x::kSwitch1) ? 1 : 0;
+      break;
+    case 2:
+      record.switch4 = unit.GetFlag(PressureMyographK4x::kSwitch4) ? 1 : 0;
+      break;
+    case 3:
+      record.targetP2 = unit.GetValue(PressureMyographK4x::kTargetP2);
+      break;
+    case 4:
+      record.targetP1 = unit.GetValue(PressureMyographK4x::kTargetP1);
+      break;
+    case 5:
+      record.flowValid = unit.GetFlowValid() ? 1 : 0;
+      break;
+    default:
+      break;
   }
   cycle_ = cycle_ >= 6 ? 0 : cycle_ + 1;
 
@@ -337,8 +351,8 @@ std::int32_t CFlowSampleThread::Run() {
       if (!listeners_.empty()) {
         record_.time = clock_();
         const bool binary = manager_.BinaryFlowMeterConnected();
-        Device& meter = binary ? static_cast<Device&>(manager_.BinaryFlowMeter())
-                               : static_cast<Device&>(manager_.AsciiFlowMeter());
+        Device& meter =
+            binary ? static_cast<Device&>(manager_.BinaryFlowMeter()) : static_cast<Device&>(manager_.AsciiFlowMeter());
         std::int16_t flow = 0;
         {
           // The worker's stop aborts a read that waits; the port forgets the
@@ -377,9 +391,9 @@ CMicroscopeThread::~CMicroscopeThread() { Stop(); }
 void CMicroscopeThread::Run() {
   bool firstCycle = true;
   Loop(Milliseconds(100), [&] {
-    Microscope* microscope =
-        index_ >= 0 && index_ < manager_.MicroscopeCount() ? manager_.MicroscopeAt(static_cast<std::size_t>(index_))
-                                                           : nullptr;
+    Microscope* microscope = index_ >= 0 && index_ < manager_.MicroscopeCount()
+                                 ? manager_.MicroscopeAt(static_cast<std::size_t>(index_))
+                                 : nullptr;
     if (microscope != nullptr && !listeners_.empty() && microscope->IsConnected()) {
       HandleMicroscope(*microscope, firstCycle);
       firstCycle = false;

@@ -15,11 +15,10 @@
 // writer puts no white space between elements.
 #include <cstdint>
 #include <limits>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "core/base/configuration.h"
 #include "core/experiment/session.h"

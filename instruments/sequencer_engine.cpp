@@ -51,8 +51,10 @@ InterfaceManager& Session::Manager() {
 }
 
 void Session::Sleep(std::uint32_t ms) {
-  if (sleeper_) sleeper_(ms);
-  else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (sleeper_)
+    sleeper_(ms);
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void Session::ShowEnded() {
@@ -121,8 +123,8 @@ void Session::ApplyTask(const SequencerTask& task) {
     if (!single()) return;
     if (multi()) {
       const float value = static_cast<float>(target);
-      manager.MultiInterface().SetPressures(inlet ? value : Multi::kKeep, inlet ? Multi::kKeep : value,
-                                            Multi::kKeep, 0, 0, 0);
+      manager.MultiInterface().SetPressures(inlet ? value : Multi::kKeep, inlet ? Multi::kKeep : value, Multi::kKeep, 0,
+                                            0, 0);
       readTargets();
     } else if (inlet) {
       manager.SingleInterface().SetTargetP1(target);
@@ -149,8 +151,7 @@ void Session::ApplyTask(const SequencerTask& task) {
   if (InRange(task.temperature, configuration.MinimumTemperature, configuration.MaximumTemperature)) {
     const float temperature = static_cast<float>(task.temperature);
     if (multi()) {
-      if (!heaterOn)
-        manager.MultiInterface().SetDigitalOutputs(1, Multi::kOutputUnchanged, Multi::kOutputUnchanged, 0);
+      if (!heaterOn) manager.MultiInterface().SetDigitalOutputs(1, Multi::kOutputUnchanged, Multi::kOutputUnchanged, 0);
       manager.MultiInterface().SetTemperatures(temperature, Multi::kKeep, Multi::kKeep);
     } else if (single()) {
       if (!heaterOn) manager.SingleInterface().SetSwitch1(true);
@@ -236,9 +237,9 @@ void Session::SequencerTick(bool& finished) {
     };
     if (task.waitP1 != 0 && !near(sample.p1, task.p1)) return;
     if (task.waitP2 != 0 && !near(sample.p2, task.p2)) return;
-    if (task.waitTemperature != 0 && !Within(static_cast<float>(task.temperature),
-                                             sample.temperature - kTemperatureTolerance,
-                                             sample.temperature + kTemperatureTolerance)) {
+    if (task.waitTemperature != 0 &&
+        !Within(static_cast<float>(task.temperature), sample.temperature - kTemperatureTolerance,
+                sample.temperature + kTemperatureTolerance)) {
       return;
     }
   }

@@ -56,9 +56,13 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& re
   const int waitLimit = overlapped_ ? static_cast<int>(std::min(timeout_, kOverlappedWaitLimit)) : -1;
   std::size_t count = 0;
   switch (handle_->Read(buffer, size, count, stop_, waitLimit)) {
-    case OS::IoStatus::Stopped: return -4;
-    case OS::IoStatus::Failed: lastError_ = static_cast<std::uint32_t>(handle_->LastError()); return -3;
-    case OS::IoStatus::Ok: break;
+    case OS::IoStatus::Stopped:
+      return -4;
+    case OS::IoStatus::Failed:
+      lastError_ = static_cast<std::uint32_t>(handle_->LastError());
+      return -3;
+    case OS::IoStatus::Ok:
+      break;
   }
   if (!overlapped_) {
     received = static_cast<std::uint32_t>(count);
@@ -74,9 +78,13 @@ int SerialPort::Write(const std::uint8_t* buffer, std::uint32_t size) {
   const int waitLimit = overlapped_ ? static_cast<int>(kOverlappedWaitLimit) : -1;
   std::size_t written = 0;
   switch (handle_->Write(buffer, size, written, stop_, waitLimit)) {
-    case OS::IoStatus::Stopped: return -4;
-    case OS::IoStatus::Failed: lastError_ = static_cast<std::uint32_t>(handle_->LastError()); return -2;
-    case OS::IoStatus::Ok: break;
+    case OS::IoStatus::Stopped:
+      return -4;
+    case OS::IoStatus::Failed:
+      lastError_ = static_cast<std::uint32_t>(handle_->LastError());
+      return -2;
+    case OS::IoStatus::Ok:
+      break;
   }
   // An overlapped write either completes or counts as abandoned.
   if (overlapped_ && written < size) return -4;

@@ -37,7 +37,7 @@ struct FreshetUpdate {
 };
 
 struct FreshetSettings {
-  std::string serverUrl;   // empty: the built-in service URL
+  std::string serverUrl;  // empty: the built-in service URL
   std::string productId;
   std::string extra;
   std::string updateType;  // "M" a check the user asked for, "A" the automatic check

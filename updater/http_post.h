@@ -12,16 +12,16 @@ namespace ORV::Freshet {
 
 struct HttpPostResult {
   enum class Outcome {
-    Done,          // a complete reply arrived (any status)
-    NoHandle,      // no libcurl handle could be made
-    Failed,        // the transfer failed (message in `error`)
-    BadStatus,     // the reply's status was not 2xx and the body was not wanted
-    TooLarge,      // the reply is larger than the cap
-    SinkFailed,    // the receiver of the body refused a block (for example a full disk)
+    Done,        // a complete reply arrived (any status)
+    NoHandle,    // no libcurl handle could be made
+    Failed,      // the transfer failed (message in `error`)
+    BadStatus,   // the reply's status was not 2xx and the body was not wanted
+    TooLarge,    // the reply is larger than the cap
+    SinkFailed,  // the receiver of the body refused a block (for example a full disk)
   };
   Outcome outcome = Outcome::Failed;
-  long status = 0;      // the HTTP status, when one arrived
-  std::string error;    // libcurl's text for a failed transfer
+  long status = 0;    // the HTTP status, when one arrived
+  std::string error;  // libcurl's text for a failed transfer
 };
 
 // Receives the reply body block by block; false stops the transfer.

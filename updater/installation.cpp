@@ -231,8 +231,7 @@ int HandleInstaller(OS::PackageInstaller& installer, const std::string& folder) 
     for (const FreshetUpdateFile& f : updates[i].files) {
       package = f.localName;
       if (!IsPackageFileName(f.localName)) {
-        std::fprintf(stderr, "the update names the file \"%s\", which is not a plain file name\n",
-                     f.localName.c_str());
+        std::fprintf(stderr, "the update names the file \"%s\", which is not a plain file name\n", f.localName.c_str());
         last = OS::kInstallPackageInvalid;
         break;
       }

@@ -34,8 +34,8 @@ inline constexpr std::uint64_t kMaxPackageBytes = 2ull << 30;
 // Results of DownloadPackageFile.
 inline constexpr int kDownloadOk = 0;
 inline constexpr int kDownloadNoHandle = -1;
-inline constexpr int kDownloadFailed = -2;      // the transfer or the file write failed
-inline constexpr int kDownloadHttpError = -3;   // the reply's HTTP status is not 2xx
+inline constexpr int kDownloadFailed = -2;     // the transfer or the file write failed
+inline constexpr int kDownloadHttpError = -3;  // the reply's HTTP status is not 2xx
 inline constexpr int kDownloadTooLarge = -4;
 
 // Results of HandleInstaller.

@@ -4,10 +4,9 @@
 // downloads and the installation got). Both are written whole into a
 // temporary file that then replaces the old one, so a crash leaves either
 // the old or the new file.
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "updater/freshet_settings.h"
 

@@ -84,12 +84,23 @@ std::string XmlEscape(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -117,13 +128,13 @@ std::string BuildQueryBody(const FreshetSettings& settings) {
 
 int QueryAvailableUpdates(const FreshetSettings& settings, std::vector<FreshetUpdate>& list) {
   std::string reply;
-  const HttpPostResult r = HttpPost(
-      ServiceUrl(settings),
-      {"Connection: close", "Host: localhost", "Content-Type: application/soap+xml; charset=utf-8"},
-      BuildQueryBody(settings), kMaxReplyBytes, false, [&reply](std::string_view block) {
-        reply.append(block);
-        return true;
-      });
+  const HttpPostResult r =
+      HttpPost(ServiceUrl(settings),
+               {"Connection: close", "Host: localhost", "Content-Type: application/soap+xml; charset=utf-8"},
+               BuildQueryBody(settings), kMaxReplyBytes, false, [&reply](std::string_view block) {
+                 reply.append(block);
+                 return true;
+               });
   switch (r.outcome) {
     case HttpPostResult::Outcome::NoHandle:
       return kQueryNoHandle;

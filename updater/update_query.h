@@ -3,11 +3,10 @@
 // service offers for the product (SOAP 1.2 over HTTP), and which of them are
 // newer than what is installed.
 #include <cstdint>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "platform/os/installer_backend.h"
 #include "updater/freshet_settings.h"
@@ -28,12 +27,12 @@ inline constexpr const char* kServiceNamespace = "http://" ORV_UPDATE_HOST "/";
 inline constexpr std::uint64_t kMaxReplyBytes = 8ull << 20;
 
 // Results of QueryAvailableUpdates; 0 or more is the number of records.
-inline constexpr int kQueryNoHandle = -1;     // no libcurl handle
+inline constexpr int kQueryNoHandle = -1;  // no libcurl handle
 inline constexpr int kQueryTransferFailed = -2;
-inline constexpr int kQueryNotXml = -3;       // the reply is not well-formed XML
-inline constexpr int kQueryHttpError = -4;    // the reply's HTTP status is not 2xx
-inline constexpr int kQuerySoapFault = -5;    // the service answered with a fault
-inline constexpr int kQueryTooLarge = -6;     // the reply is larger than kMaxReplyBytes
+inline constexpr int kQueryNotXml = -3;     // the reply is not well-formed XML
+inline constexpr int kQueryHttpError = -4;  // the reply's HTTP status is not 2xx
+inline constexpr int kQuerySoapFault = -5;  // the service answered with a fault
+inline constexpr int kQueryTooLarge = -6;   // the reply is larger than kMaxReplyBytes
 
 // One installed product; the version's third number stands in for "revision".
 struct InstalledProduct {

@@ -50,11 +50,12 @@ constexpr int kRepZero11To138 = 18;
 
 constexpr std::array<std::uint8_t, kLengthCodes> kExtraLengthBits = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<std::uint8_t, kDCodes> kExtraDistBits = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,
+constexpr std::array<std::uint8_t, kDCodes> kExtraDistBits = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                               6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr std::array<std::uint8_t, kBlCodes> kExtraBlBits = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
 // The order in which the code-length code lengths are sent.
-constexpr std::array<std::uint8_t, kBlCodes> kBlOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::array<std::uint8_t, kBlCodes> kBlOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                         11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // Level parameters: good length, lazy limit, nice length, chain limit.
 struct LevelConfig {
@@ -64,15 +65,15 @@ struct LevelConfig {
   unsigned chainLimit;
 };
 constexpr std::array<LevelConfig, 10> kLevelConfig = {{{0, 0, 0, 0},
-                                                      {4, 4, 8, 4},
-                                                      {4, 5, 16, 8},
-                                                      {4, 6, 32, 32},
-                                                      {4, 4, 16, 16},
-                                                      {8, 16, 32, 32},
-                                                      {8, 16, 128, 128},
-                                                      {8, 32, 128, 256},
-                                                      {32, 128, 258, 1024},
-                                                      {32, 258, 258, 4096}}};
+                                                       {4, 4, 8, 4},
+                                                       {4, 5, 16, 8},
+                                                       {4, 6, 32, 32},
+                                                       {4, 4, 16, 16},
+                                                       {8, 16, 32, 32},
+                                                       {8, 16, 128, 128},
+                                                       {8, 32, 128, 256},
+                                                       {32, 128, 258, 1024},
+                                                       {32, 258, 258, 4096}}};
 constexpr int kLevel = 8;
 // Bit 1 of a ZIP entry's flags: deflated at a maximum-compression level.
 constexpr std::uint16_t kMaximumCompressionFlag = 0x0002;
@@ -132,7 +133,8 @@ constexpr CodeTables MakeCodeTables() {
   unsigned length = 0;
   for (int code = 0; code < kLengthCodes - 1; ++code) {
     t.baseLength[code] = static_cast<std::uint16_t>(length);
-    for (unsigned n = 0; n < (1u << kExtraLengthBits[code]); ++n) t.lengthCode[length++] = static_cast<std::uint8_t>(code);
+    for (unsigned n = 0; n < (1u << kExtraLengthBits[code]); ++n)
+      t.lengthCode[length++] = static_cast<std::uint8_t>(code);
   }
   t.lengthTotal = length;
   // Length 258 has a code of its own, in place of 227 + 31 of the code before.

@@ -10,14 +10,16 @@ inline constexpr std::string_view kDocumentRelationships =
 inline constexpr std::string_view kMarkupCompatibility = "http://schemas.openxmlformats.org/markup-compatibility/2006";
 inline constexpr std::string_view kSpreadsheetAc = "http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac";
 inline constexpr std::string_view kSpreadsheetX14 = "http://schemas.microsoft.com/office/spreadsheetml/2009/9/main";
-inline constexpr std::string_view kPackageRelationships = "http://schemas.openxmlformats.org/package/2006/relationships";
+inline constexpr std::string_view kPackageRelationships =
+    "http://schemas.openxmlformats.org/package/2006/relationships";
 inline constexpr std::string_view kDrawingMain = "http://schemas.openxmlformats.org/drawingml/2006/main";
 inline constexpr std::string_view kContentTypes = "http://schemas.openxmlformats.org/package/2006/content-types";
 inline constexpr std::string_view kCoreProperties =
     "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
 inline constexpr std::string_view kExtendedProperties =
     "http://schemas.openxmlformats.org/officeDocument/2006/extended-properties";
-inline constexpr std::string_view kDocPropsVTypes = "http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes";
+inline constexpr std::string_view kDocPropsVTypes =
+    "http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes";
 inline constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
 inline constexpr std::string_view kDublinCoreTerms = "http://purl.org/dc/terms/";
 inline constexpr std::string_view kDublinCoreTypes = "http://purl.org/dc/dcmitype/";

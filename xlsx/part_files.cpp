@@ -10,11 +10,9 @@
 
 namespace Xlsx {
 
-XlsxTextRecord::XlsxTextRecord(std::string_view utf8Text)
-    : utf8(utf8Text), wide(ORV::OS::Utf8ToUtf16(utf8Text)) {}
+XlsxTextRecord::XlsxTextRecord(std::string_view utf8Text) : utf8(utf8Text), wide(ORV::OS::Utf8ToUtf16(utf8Text)) {}
 
-XlsxTextRecord::XlsxTextRecord(std::u16string_view wideText)
-    : utf8(ORV::OS::Utf16ToUtf8(wideText)), wide(wideText) {}
+XlsxTextRecord::XlsxTextRecord(std::u16string_view wideText) : utf8(ORV::OS::Utf16ToUtf8(wideText)), wide(wideText) {}
 
 namespace {
 

@@ -16,26 +16,35 @@ namespace Xlsx {
 namespace {
 
 std::string_view ColourTag(std::uint32_t code) {
-  static constexpr std::array<std::string_view, 9> kTags = {
-      "", "[BLACK]", "[Green]", "[White]", "[Blue]", "[Magenta]", "[Yellow]", "[Cyan]", "[Red]"};
+  static constexpr std::array<std::string_view, 9> kTags = {"",          "[BLACK]",  "[Green]", "[White]", "[Blue]",
+                                                            "[Magenta]", "[Yellow]", "[Cyan]",  "[Red]"};
   return code < kTags.size() ? kTags[code] : std::string_view();
 }
 
 std::string_view PatternName(std::uint32_t pattern) {
   static constexpr std::array<std::string_view, 19> kNames = {
-      "none",           "solid",         "mediumGray",   "darkGray",     "lightGray",
-      "darkHorizontal", "darkVertical",  "darkDown",     "darkUp",       "darkGrid",
-      "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
-      "lightGrid",      "lightTrellis",  "gray125",      "gray0625"};
+      "none",     "solid",     "mediumGray",   "darkGray",    "lightGray",       "darkHorizontal", "darkVertical",
+      "darkDown", "darkUp",    "darkGrid",     "darkTrellis", "lightHorizontal", "lightVertical",  "lightDown",
+      "lightUp",  "lightGrid", "lightTrellis", "gray125",     "gray0625"};
   // A pattern without a name is written as no pattern.
   return pattern < kNames.size() ? kNames[pattern] : kNames[0];
 }
 
 std::string_view BorderStyleName(std::uint32_t style) {
-  static constexpr std::array<std::string_view, 14> kNames = {
-      "",       "thin",          "medium",     "dashed",           "dotted",
-      "thick",  "double",        "hair",       "mediumDashed",     "dashDot",
-      "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
+  static constexpr std::array<std::string_view, 14> kNames = {"",
+                                                              "thin",
+                                                              "medium",
+                                                              "dashed",
+                                                              "dotted",
+                                                              "thick",
+                                                              "double",
+                                                              "hair",
+                                                              "mediumDashed",
+                                                              "dashDot",
+                                                              "mediumDashDot",
+                                                              "dashDotDot",
+                                                              "mediumDashDotDot",
+                                                              "slantDashDot"};
   return style < kNames.size() ? kNames[style] : std::string_view();
 }
 
@@ -75,9 +84,7 @@ std::string ConvertToUtf8(const std::string& text, const char* codeset) {
   return out;
 }
 
-bool IsValidUtf8(const std::string& text) {
-  return ORV::OS::Utf16ToUtf8(ORV::OS::Utf8ToUtf16(text)) == text;
-}
+bool IsValidUtf8(const std::string& text) { return ORV::OS::Utf16ToUtf8(ORV::OS::Utf8ToUtf16(text)) == text; }
 
 void WriteBorderSide(XmlWriter& w, std::string_view element, const BorderSide& side) {
   const std::string_view style = BorderStyleName(side.style);
@@ -132,10 +139,14 @@ std::string BuildFormatCode(const NumberFormat& format, std::string_view currenc
              std::string(ColourTag(format.negativeColour)) + "\\-* " + number + cur + "_-;" + "_-* \"-\"??" + cur +
              "_-;_-@_-";
     }
-    case kDate: return "yyyy.mm.dd";
-    case kTime: return "hh:mm:ss";
-    case kDateTime: return "yyyy.mm.dd hh:mm:ss";
-    default: return {};
+    case kDate:
+      return "yyyy.mm.dd";
+    case kTime:
+      return "hh:mm:ss";
+    case kDateTime:
+      return "yyyy.mm.dd hh:mm:ss";
+    default:
+      return {};
   }
 }
 
@@ -152,7 +163,7 @@ std::string LocaleCurrencySymbol() {
 }
 
 void WriteFontProperties(XmlWriter& w, const StyleFont& font, std::string_view nameElement, std::uint32_t charset) {
-  static constexpr std::array<std::string_view, 8> kFlags = {"b",      "i",      "u",        "strike",
+  static constexpr std::array<std::string_view, 8> kFlags = {"b",       "i",      "u",        "strike",
                                                              "outline", "shadow", "condense", "extend"};
   for (std::size_t bit = 0; bit < kFlags.size(); ++bit) {
     if (font.attributes & (1u << bit)) WriteLeaf(w, kFlags[bit]);
@@ -224,9 +235,8 @@ bool SaveStyles(TempFileRegistry& registry, StyleRegistry& styles) {
            {"xmlns:x14ac", Ns::kSpreadsheetAc}});
 
   const auto& numberFormats = styles.NumberFormats();
-  const auto customCount = static_cast<std::uint64_t>(
-      std::count_if(numberFormats.begin(), numberFormats.end(),
-                    [](const NumberFormat& f) { return f.id >= kFirstCustomFormatId; }));
+  const auto customCount = static_cast<std::uint64_t>(std::count_if(
+      numberFormats.begin(), numberFormats.end(), [](const NumberFormat& f) { return f.id >= kFirstCustomFormatId; }));
   if (customCount != 0) {
     w.Tag("numFmts");
     w.Attr("count", customCount);

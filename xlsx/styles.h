@@ -134,8 +134,7 @@ std::string LocaleCurrencySymbol();
 
 // The children of a font element: the attribute flags, "sz", the name
 // element, "charset" and "color".
-void WriteFontProperties(XmlWriter& writer, const StyleFont& font, std::string_view nameElement,
-                         std::uint32_t charset);
+void WriteFontProperties(XmlWriter& writer, const StyleFont& font, std::string_view nameElement, std::uint32_t charset);
 
 // One per workbook.
 class StyleRegistry {

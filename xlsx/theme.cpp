@@ -41,10 +41,10 @@ void ColourScheme(XmlWriter& w) {
   OpenTag(w, "a:lt1");
   WriteLeaf(w, "a:sysClr", {{"val", "window"}, {"lastClr", "FFFFFF"}});
   w.End();
-  static constexpr Attribute kSlots[] = {
-      {"a:dk2", "1F497D"},     {"a:lt2", "EEECE1"},     {"a:accent1", "4F81BD"}, {"a:accent2", "C0504D"},
-      {"a:accent3", "9BBB59"}, {"a:accent4", "8064A2"}, {"a:accent5", "4BACC6"}, {"a:accent6", "F79646"},
-      {"a:hlink", "0000FF"},   {"a:folHlink", "800080"}};
+  static constexpr Attribute kSlots[] = {{"a:dk2", "1F497D"},     {"a:lt2", "EEECE1"},     {"a:accent1", "4F81BD"},
+                                         {"a:accent2", "C0504D"}, {"a:accent3", "9BBB59"}, {"a:accent4", "8064A2"},
+                                         {"a:accent5", "4BACC6"}, {"a:accent6", "F79646"}, {"a:hlink", "0000FF"},
+                                         {"a:folHlink", "800080"}};
   for (const auto& [slot, rgb] : kSlots) {
     OpenTag(w, slot);
     WriteLeaf(w, "a:srgbClr", {{"val", rgb}});
@@ -54,20 +54,32 @@ void ColourScheme(XmlWriter& w) {
 }
 
 void ThemeFont(XmlWriter& w, std::string_view element) {
-  static constexpr Attribute kScripts[] = {
-      {"Arab", "Times New Roman"},   {"Herb", "Times New Roman"},
-      {"Thai", "Tahoma"},            {"Ethi", "Nyala"},
-      {"Beng", "Vrinda"},            {"Gujr", "Shruti"},
-      {"Khmr", "MoolBoran"},         {"Knda", "Tunga"},
-      {"Guru", "Raavi"},             {"Cans", "Euphemia"},
-      {"Cher", "Plantagenet Cherokee"}, {"Yiii", "Microsoft Yi Baiti"},
-      {"Tibt", "Microsoft Himalaya"}, {"Thaa", "MV Boli"},
-      {"Deva", "Mangal"},            {"Telu", "Gautami"},
-      {"Taml", "Latha"},             {"Syrc", "Estrangelo Edessa"},
-      {"Orya", "Kalinga"},           {"Mlym", "Kartika"},
-      {"Laoo", "DokChampa"},         {"Sinh", "Iskoola Pota"},
-      {"Mong", "Mongolian Baiti"},   {"Viet", "Times New Roman"},
-      {"Uigh", "Microsoft Uighur"},  {"Geor", "Sylfaen"}};
+  static constexpr Attribute kScripts[] = {{"Arab", "Times New Roman"},
+                                           {"Herb", "Times New Roman"},
+                                           {"Thai", "Tahoma"},
+                                           {"Ethi", "Nyala"},
+                                           {"Beng", "Vrinda"},
+                                           {"Gujr", "Shruti"},
+                                           {"Khmr", "MoolBoran"},
+                                           {"Knda", "Tunga"},
+                                           {"Guru", "Raavi"},
+                                           {"Cans", "Euphemia"},
+                                           {"Cher", "Plantagenet Cherokee"},
+                                           {"Yiii", "Microsoft Yi Baiti"},
+                                           {"Tibt", "Microsoft Himalaya"},
+                                           {"Thaa", "MV Boli"},
+                                           {"Deva", "Mangal"},
+                                           {"Telu", "Gautami"},
+                                           {"Taml", "Latha"},
+                                           {"Syrc", "Estrangelo Edessa"},
+                                           {"Orya", "Kalinga"},
+                                           {"Mlym", "Kartika"},
+                                           {"Laoo", "DokChampa"},
+                                           {"Sinh", "Iskoola Pota"},
+                                           {"Mong", "Mongolian Baiti"},
+                                           {"Viet", "Times New Roman"},
+                                           {"Uigh", "Microsoft Uighur"},
+                                           {"Geor", "Sylfaen"}};
   OpenTag(w, element);
   WriteLeaf(w, "a:latin", {{"typeface", "Cambria"}});
   WriteLeaf(w, "a:ea", {{"typeface", ""}});
@@ -117,8 +129,9 @@ void FormatScheme(XmlWriter& w) {
   for (int style = 0; style < 3; ++style) {
     OpenTag(w, "a:effectStyle");
     OpenTag(w, "a:effectLst");
-    OpenTag(w, "a:outerShdw",
-         {{"blurRad", "40000"}, {"dist", style == 0 ? "20000" : "23000"}, {"dir", "5400000"}, {"rotWithShape", "0"}});
+    OpenTag(
+        w, "a:outerShdw",
+        {{"blurRad", "40000"}, {"dist", style == 0 ? "20000" : "23000"}, {"dir", "5400000"}, {"rotWithShape", "0"}});
     OpenTag(w, "a:srgbClr", {{"val", "000000"}});
     WriteLeaf(w, "a:alpha", {{"val", style == 0 ? "38000" : "35000"}});
     w.End();

@@ -1,4 +1,3 @@
-#include "platform/os/file_io.h"
 #include "xlsx/xml_writer.h"
 
 #include <fcntl.h>
@@ -8,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/os/file_io.h"
 #include "platform/os/number_text.h"
 #include "platform/os/text.h"
 
@@ -98,19 +98,38 @@ void XmlWriter::PutEscaped(std::string_view text, bool elementText) {
     }
     const auto b = static_cast<unsigned char>(text[i]);
     switch (b) {
-      case '&': Put("&amp;"); ++i; continue;
-      case '<': Put("&lt;"); ++i; continue;
-      case '>': Put("&gt;"); ++i; continue;
-      case '"': Put("&quot;"); ++i; continue;
-      case '\'': Put("&apos;"); ++i; continue;
+      case '&':
+        Put("&amp;");
+        ++i;
+        continue;
+      case '<':
+        Put("&lt;");
+        ++i;
+        continue;
+      case '>':
+        Put("&gt;");
+        ++i;
+        continue;
+      case '"':
+        Put("&quot;");
+        ++i;
+        continue;
+      case '\'':
+        Put("&apos;");
+        ++i;
+        continue;
       case '_':
         Put(elementText && StartsEscapeSequence(text, i) ? std::string_view("_x005F_") : std::string_view("_"));
         ++i;
         continue;
       case '\t':
       case '\n':
-      case '\r': Put(static_cast<char>(b)); ++i; continue;
-      default: break;
+      case '\r':
+        Put(static_cast<char>(b));
+        ++i;
+        continue;
+      default:
+        break;
     }
     if (b < 0x20) {
       // Not allowed in XML at all, not even as a character reference.
@@ -223,9 +242,7 @@ void XmlWriter::TagOnlyContent(std::string_view name, std::uint64_t value) {
   TagOnlyContentRaw(name, IntText(buf, value));
 }
 
-void XmlWriter::TagOnlyContent(std::string_view name, std::string_view text) {
-  PutContentElement(name, text, true);
-}
+void XmlWriter::TagOnlyContent(std::string_view name, std::string_view text) { PutContentElement(name, text, true); }
 
 void XmlWriter::Content(std::string_view text) {
   CloseStartTag();

@@ -59,9 +59,7 @@ class XmlWriter {
   void TagOnlyContent(std::string_view name, std::uint64_t value);
   void TagOnlyContent(std::string_view name, std::string_view text);  // escaped
   void TagOnlyContent(std::string_view name, const char* text) { TagOnlyContent(name, std::string_view(text)); }
-  void TagOnlyContent(std::string_view name, const std::string& text) {
-    TagOnlyContent(name, std::string_view(text));
-  }
+  void TagOnlyContent(std::string_view name, const std::string& text) { TagOnlyContent(name, std::string_view(text)); }
   void TagOnlyContentRaw(std::string_view name, std::string_view text);
 
   // Escaped text inside the current element.

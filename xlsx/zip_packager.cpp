@@ -1,4 +1,3 @@
-#include "platform/os/file_io.h"
 #include "xlsx/zip_packager.h"
 
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/file_io.h"
 #include "xlsx/deflate.h"
 
 namespace Xlsx {
@@ -217,10 +217,9 @@ std::uint32_t DosTime(std::int64_t seconds) {
   const int year = tm.tm_year + 1900;
   if (year < 1980) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00:00
   if (year > 2107) return (127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u);
-  const auto date = static_cast<std::uint32_t>(((year - 1980) & 0x7F) << 9 | ((tm.tm_mon + 1) & 0x0F) << 5 |
-                                               (tm.tm_mday & 0x1F));
-  const auto time =
-      static_cast<std::uint32_t>((tm.tm_hour & 0x1F) << 11 | (tm.tm_min & 0x3F) << 5 | (tm.tm_sec / 2));
+  const auto date =
+      static_cast<std::uint32_t>(((year - 1980) & 0x7F) << 9 | ((tm.tm_mon + 1) & 0x0F) << 5 | (tm.tm_mday & 0x1F));
+  const auto time = static_cast<std::uint32_t>((tm.tm_hour & 0x1F) << 11 | (tm.tm_min & 0x3F) << 5 | (tm.tm_sec / 2));
   return date << 16 | time;
 }
 

@@ -1,10 +1,9 @@
 #include "core/base/configuration.h"
 
-#include <pugixml.hpp>
-
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <pugixml.hpp>
 
 #include "core/base/app_registry.h"
 #include "core/base/event_log.h"
@@ -26,9 +25,7 @@ float TextToFloat(std::string_view text) { return static_cast<float>(OS::Leading
 
 }  // namespace
 
-Configuration::Configuration() {
-  DefaultZoneColors = {ZoneBorderColor, ZoneOuterEdgeColor, ZoneInnerEdgeColor};
-}
+Configuration::Configuration() { DefaultZoneColors = {ZoneBorderColor, ZoneOuterEdgeColor, ZoneInnerEdgeColor}; }
 
 std::vector<std::string> Configuration::ColorsXmlCandidates() const {
   if (!colorsXmlOverride.empty()) return colorsXmlOverride;
@@ -77,7 +74,8 @@ void Configuration::Load(OS::RegistryStore& store) {
   SelectAllTraces = reg.GetInt("SelectAllTraces", 0) != 0;
   IgnoreLumen = reg.GetInt("IgnoreLumen", 0) != 0;
   for (int i = 0; i < 4; ++i) {
-    Calibration[static_cast<std::size_t>(i)] = TextToFloat(reg.GetString("Calibration_" + std::to_string(i + 1), "1.0"));
+    Calibration[static_cast<std::size_t>(i)] =
+        TextToFloat(reg.GetString("Calibration_" + std::to_string(i + 1), "1.0"));
   }
   Magnification = TextToFloat(reg.GetString("Magnification", "10.0"));
   TraceTimeSpan = reg.GetInt("TraceTimeSpan", 20);
@@ -140,7 +138,8 @@ void Configuration::Load(OS::RegistryStore& store) {
   }
   if (count < 1) Magnifications = {"10.0"};
 
-  for (int i = 0; i < 12; ++i) HotKeys[static_cast<std::size_t>(i)] = reg.GetString("HOTKEY_F" + std::to_string(i + 1), "");
+  for (int i = 0; i < 12; ++i)
+    HotKeys[static_cast<std::size_t>(i)] = reg.GetString("HOTKEY_F" + std::to_string(i + 1), "");
   ExperimentValues.fill(-1.0f);
 
   // The stored list replaces the one in memory (appending to it would double
@@ -193,7 +192,8 @@ void Configuration::Save(OS::RegistryStore& store) {
   reg.WriteInt("TraceTimeSpan", TraceTimeSpan);
   reg.WriteInt("LastUsedAnalysisExportType", LastUsedAnalysisExportType);
   for (int i = 0; i < 4; ++i)
-    reg.WriteString("Calibration_" + std::to_string(i + 1), OS::FormatFixed(Calibration[static_cast<std::size_t>(i)], 6));
+    reg.WriteString("Calibration_" + std::to_string(i + 1),
+                    OS::FormatFixed(Calibration[static_cast<std::size_t>(i)], 6));
   reg.WriteInt("VideoRecordingEnabled", b(VideoRecordingEnabled));
   reg.WriteInt("VideoRecordFactor", VideoRecordFactor);
   reg.WriteInt("VideoRecordLowFactor", VideoRecordLowFactor);
@@ -221,8 +221,10 @@ void Configuration::Save(OS::RegistryStore& store) {
   reg.WriteInt("MagnificationCount", static_cast<int>(Magnifications.size()));
   for (std::size_t i = 0; i < Magnifications.size(); ++i)
     reg.WriteString("Magnification" + std::to_string(i), Magnifications[i]);
-  for (int i = 0; i < 12; ++i) reg.WriteString("HOTKEY_F" + std::to_string(i + 1), HotKeys[static_cast<std::size_t>(i)]);
-  if (!CalibrationLists.empty()) reg.WriteString("CameraCalibrationAndMagnification", FormatCalibrationList(CalibrationLists));
+  for (int i = 0; i < 12; ++i)
+    reg.WriteString("HOTKEY_F" + std::to_string(i + 1), HotKeys[static_cast<std::size_t>(i)]);
+  if (!CalibrationLists.empty())
+    reg.WriteString("CameraCalibrationAndMagnification", FormatCalibrationList(CalibrationLists));
 }
 
 std::string Configuration::GetSettingsString(std::string_view name) {

@@ -24,9 +24,9 @@ class RegistryStore;
 
 // One calibration of a camera at one magnification.
 struct CalibrationEntry {
-  float scale = 0.0f;          // size of one pixel
+  float scale = 0.0f;  // size of one pixel
   float magnification = 0.0f;
-  std::string label;           // equal to the map key
+  std::string label;  // equal to the map key
 };
 // Ordered by label, compared bytewise.
 using CalibrationMap = std::map<std::string, CalibrationEntry>;
@@ -93,8 +93,8 @@ class Configuration : public CSingleton<Configuration> {
 
   // colors.xml reader: fills the three lists (Outer, Inner, Border order in
   // the file, document order in each list); returns a kColors* code.
-  static int LoadZoneColors(const std::string& path, std::vector<ZoneColor>& border,
-                            std::vector<ZoneColor>& outer, std::vector<ZoneColor>& inner);
+  static int LoadZoneColors(const std::string& path, std::vector<ZoneColor>& border, std::vector<ZoneColor>& outer,
+                            std::vector<ZoneColor>& inner);
   // The calibration list's text form: appends one map per group; returns a
   // kCalibration* code, keeping the maps parsed before an error.
   static int ParseCalibrationList(std::string_view text, std::vector<CalibrationMap>& maps);

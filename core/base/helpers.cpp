@@ -48,8 +48,7 @@ std::string FormatSecondsField(double v) {
   char buf[48];
   // Zero-padded to five characters, the sign included: the whole seconds
   // take at least two digits, or one after a minus sign.
-  std::snprintf(buf, sizeof buf, "%s%0*lld.%02lld", neg ? "-" : "", neg ? 1 : 2, hundredths / 100,
-                hundredths % 100);
+  std::snprintf(buf, sizeof buf, "%s%0*lld.%02lld", neg ? "-" : "", neg ? 1 : 2, hundredths / 100, hundredths % 100);
   return buf;
 }
 }  // namespace

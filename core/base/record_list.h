@@ -161,9 +161,7 @@ class RecordList {
   }
 
  private:
-  static std::size_t Capacity(std::size_t block) {
-    return block < kRampBlocks ? kFirst << block : kLarge;
-  }
+  static std::size_t Capacity(std::size_t block) { return block < kRampBlocks ? kFirst << block : kLarge; }
 
   // Block and position of record i.
   static std::pair<std::size_t, std::size_t> Place(std::size_t i) {
@@ -191,13 +189,13 @@ class RecordList {
 
   static T* Allocate(std::size_t block) {
     if (block >= kRampBlocks) return static_cast<T*>(OS::AllocateLargeBlock());
-    return static_cast<T*>(::operator new(Capacity(block) * sizeof(T), std::align_val_t{alignof(T)}));
+    return static_cast<T*>(::operator new (Capacity(block) * sizeof(T), std::align_val_t{alignof(T)}));
   }
   static void Free(std::size_t block, T* data) noexcept {
     if (block >= kRampBlocks)
       OS::FreeLargeBlock(data);
     else
-      ::operator delete(data, std::align_val_t{alignof(T)});
+      ::operator delete (data, std::align_val_t{alignof(T)});
   }
 
   template <class It>

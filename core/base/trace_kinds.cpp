@@ -3,10 +3,26 @@
 namespace ORV {
 
 const std::array<std::string_view, kTraceKindCount> TraceNameTable = {
-    "None",         "LeftWallThickness", "RightWallThickness", "AverageWallThickness", "VesselDiameter",
-    "LumenDiameter", "VesselArea",       "LumenArea",          "CrossSectionalArea",   "MediaLumenRatio",
-    "ShearStress",  "Inlet",             "Outlet",             "MeanPressure",         "Flow",
-    "VascularResistance", "Temperature", "Force",              "PH",                   "Pulse",
+    "None",
+    "LeftWallThickness",
+    "RightWallThickness",
+    "AverageWallThickness",
+    "VesselDiameter",
+    "LumenDiameter",
+    "VesselArea",
+    "LumenArea",
+    "CrossSectionalArea",
+    "MediaLumenRatio",
+    "ShearStress",
+    "Inlet",
+    "Outlet",
+    "MeanPressure",
+    "Flow",
+    "VascularResistance",
+    "Temperature",
+    "Force",
+    "PH",
+    "Pulse",
     "Puller",
 };
 

@@ -172,10 +172,9 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
 
   // Calculations: the older fixed-size form, then the serialised one.
   std::vector<CalculationData> calculations;
-  ForEachRecord<CalculationData::kLegacySize>(BackupStreamPath(folder, kLegacyCalculationStreamPrefix, 0),
-                                              [&](auto record) {
-                                                calculations.push_back(ParseLegacyCalculationData(record));
-                                              });
+  ForEachRecord<CalculationData::kLegacySize>(
+      BackupStreamPath(folder, kLegacyCalculationStreamPrefix, 0),
+      [&](auto record) { calculations.push_back(ParseLegacyCalculationData(record)); });
   {
     std::ifstream in(BackupStreamPath(folder, kCalculationStreamPrefix, 0), std::ios::binary);
     while (in && in.peek() != std::ifstream::traits_type::eof()) {
@@ -195,8 +194,9 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
 
   std::array<RecordList<MicroscopeData2>, kMaxCameras> microscope;
   for (int camera = 0; camera < kMaxCameras; ++camera) {
-    ForEachRecord<MicroscopeData2::kShortSize>(BackupStreamPath(folder, kMicroscopeStreamPrefix, camera),
-                                               [&](auto r) { microscope[camera].push_back(MicroscopeData2::ParseShort(r)); });
+    ForEachRecord<MicroscopeData2::kShortSize>(BackupStreamPath(folder, kMicroscopeStreamPrefix, camera), [&](auto r) {
+      microscope[camera].push_back(MicroscopeData2::ParseShort(r));
+    });
   }
   RecordList<FMASL1600Data> flow;
   ForEachRecord<FMASL1600Data::kSize>(BackupStreamPath(folder, kFlowStreamPrefix, 0),
@@ -260,10 +260,14 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
 
     // The newest data's time when the index did not carry one.
     if (lastSampleTime <= startTick) {
-      if (!c.zoneData[0].empty()) lastSampleTime = c.zoneData[0].back().time;
-      else if (!c.pressureSamples.empty()) lastSampleTime = c.pressureSamples.back().time;
-      else if (!c.flowSamples.empty()) lastSampleTime = c.flowSamples.back().time;
-      else if (!c.indexImages.empty()) lastSampleTime = c.indexImages.back().time;
+      if (!c.zoneData[0].empty())
+        lastSampleTime = c.zoneData[0].back().time;
+      else if (!c.pressureSamples.empty())
+        lastSampleTime = c.pressureSamples.back().time;
+      else if (!c.flowSamples.empty())
+        lastSampleTime = c.flowSamples.back().time;
+      else if (!c.indexImages.empty())
+        lastSampleTime = c.indexImages.back().time;
     }
     c.filePath = JoinPath(folder, std::string(kImportedFileName) + ".tvx");
     return 0;

@@ -35,7 +35,8 @@ void ExperimentData::InitCustomTraces() { LoadCustomTracesFrom(Traces::CustomScr
 void ExperimentData::LoadCustomTracesFrom(const std::string& folder) {
   const Traces::CustomTraceList list = Traces::LoadCustomScriptsIndex(folder);
   auto map = std::make_shared<CustomTraceMap>();
-  for (std::size_t i = 0; i < list.size(); ++i) (*map)[kFirstCustomTraceIdentity + static_cast<std::int32_t>(i)] = list[i];
+  for (std::size_t i = 0; i < list.size(); ++i)
+    (*map)[kFirstCustomTraceIdentity + static_cast<std::int32_t>(i)] = list[i];
   std::lock_guard lock(customTraceLock_);
   customTraces_ = std::move(map);
 }

@@ -28,7 +28,8 @@ template <class Record, std::size_t Size, class Write>
 void AppendRecords(RecordFileStream& stream, std::span<const Record> records, Write write) {
   if (records.empty() || !stream.IsOpen()) return;
   std::vector<std::uint8_t> bytes(records.size() * Size);
-  for (std::size_t i = 0; i < records.size(); ++i) write(records[i], std::span<std::uint8_t, Size>(bytes.data() + i * Size, Size));
+  for (std::size_t i = 0; i < records.size(); ++i)
+    write(records[i], std::span<std::uint8_t, Size>(bytes.data() + i * Size, Size));
   stream.Append(bytes);
 }
 
@@ -101,12 +102,18 @@ std::vector<std::uint32_t> ExperimentData::MarkerIds() const {
 template <class Consumer>
 void ExperimentData::ChangeList(std::vector<Consumer*>& list, Consumer* consumer, bool add) {
   std::unique_lock lock(consumerLock_);
-  if (add) AddOnce(list, consumer);
-  else RemoveAll(list, consumer);
+  if (add)
+    AddOnce(list, consumer);
+  else
+    RemoveAll(list, consumer);
 }
 
-void ExperimentData::AddImageAnalysisConsumer(ImageAnalysisConsumer* c) { ChangeList(imageAnalysisConsumers_, c, true); }
-void ExperimentData::RemoveImageAnalysisConsumer(ImageAnalysisConsumer* c) { ChangeList(imageAnalysisConsumers_, c, false); }
+void ExperimentData::AddImageAnalysisConsumer(ImageAnalysisConsumer* c) {
+  ChangeList(imageAnalysisConsumers_, c, true);
+}
+void ExperimentData::RemoveImageAnalysisConsumer(ImageAnalysisConsumer* c) {
+  ChangeList(imageAnalysisConsumers_, c, false);
+}
 void ExperimentData::AddPressureConsumer(PressureDataConsumer* c) { ChangeList(pressureConsumers_, c, true); }
 void ExperimentData::RemovePressureConsumer(PressureDataConsumer* c) { ChangeList(pressureConsumers_, c, false); }
 void ExperimentData::AddFlowConsumer(FlowDataConsumer* c) { ChangeList(flowConsumers_, c, true); }
@@ -185,8 +192,8 @@ void ExperimentData::AddZoneDataBatch(ZoneDataBatch batch, int camera) {
   Notify(imageAnalysisConsumers_, [&](ImageAnalysisConsumer& consumer) {
     for (const ZoneData& e : entries) {
       for (int zone = 0; zone < e.zoneCount; ++zone) {
-        consumer.OnZoneValue(e.time, zone, e.outerLeft[zone], e.outerRight[zone], e.innerLeft[zone],
-                             e.innerRight[zone], camera);
+        consumer.OnZoneValue(e.time, zone, e.outerLeft[zone], e.outerRight[zone], e.innerLeft[zone], e.innerRight[zone],
+                             camera);
       }
     }
   });
@@ -275,8 +282,10 @@ void ExperimentData::AddMarker(std::string_view text, std::uint32_t time, int ca
       MarkerData2 marker{std::string(text), time, c, time};
       const std::size_t position = markers_.Count();
       const int rc = markers_.Put(position, marker, false);
-      if (rc == 0) marker.id = markers_.Keys()[position];
-      else failure = rc;
+      if (rc == 0)
+        marker.id = markers_.Keys()[position];
+      else
+        failure = rc;
       added.push_back(std::move(marker));
     }
   }

@@ -73,8 +73,8 @@ inline constexpr const char* kActionStoreName = "ActionData";
 
 // Everything of the record that the data lock guards.
 struct ExperimentContents {
-  std::string name;      // the file name without its folder
-  std::string filePath;  // the file the experiment was opened from or saved to
+  std::string name;         // the file name without its folder
+  std::string filePath;     // the file the experiment was opened from or saved to
   PMK4xData3 lastPressure;  // the newest pressure sample taken while the clock ran
   std::array<RecordList<ZoneData>, kMaxCameras> zoneData;
   RecordList<FMASL1600Data> flowSamples;
@@ -123,10 +123,10 @@ class ExperimentData {
 
   // ---- scalar state ----
   std::atomic<std::uint32_t> mode{kModeNone};
-  std::atomic<bool> modified{false};      // changed since the last save
+  std::atomic<bool> modified{false};       // changed since the last save
   std::atomic<bool> backupEnabled{false};  // a collection start runs the running backup
   std::atomic<bool> videoEnabled{false};
-  std::atomic<bool> opened{false};         // an open attempt ended
+  std::atomic<bool> opened{false};                       // an open attempt ended
   const std::uint16_t currentVersion = kCurrentVersion;  // the file version written
   std::atomic<std::uint16_t> fileVersion{0};             // the version of the file last opened
   // ms of the experiment clock: the collection's start; the newest sample;

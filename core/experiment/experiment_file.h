@@ -79,7 +79,7 @@ struct ExperimentFileContext {
   PromptHook* prompt = nullptr;
   ExperimentFileSystem* files = nullptr;
   RelativeTime::RelativeTime* clock = nullptr;
-  std::uint32_t productType = 0;  // written into the header, not read back
+  std::uint32_t productType = 0;     // written into the header, not read back
   std::string caption = "Tarvix 5";  // caption of the questions
 };
 
@@ -93,9 +93,8 @@ inline constexpr std::size_t kBlocksUsed = 12;
 // the calling thread; the trace windows are those given. `withVideo` copies
 // the experiment's videos beside the target and stores the analysis records.
 // 1 on success (and `modified` is cleared), 0 on failure (target untouched).
-int SaveExperiment(ExperimentData& data, const std::string& targetPath, const std::string& fileName,
-                   bool withVideo, const std::vector<TraceWindowState>& windows,
-                   const ExperimentFileContext& context);
+int SaveExperiment(ExperimentData& data, const std::string& targetPath, const std::string& fileName, bool withVideo,
+                   const std::vector<TraceWindowState>& windows, const ExperimentFileContext& context);
 
 // Takes the open trace windows from the host, runs SaveExperiment as a task
 // on the shared worker pool, waits for it and returns true when it saved.
@@ -121,9 +120,9 @@ enum : int {
   kOpenMarkersFailed = -10,
   kOpenFlowFailed = -11,
   kOpenPressureFailed = -12,
-  kOpenZoneSizeInvalid = -13,        // versions 1, 2: zone records not readable
+  kOpenZoneSizeInvalid = -13,  // versions 1, 2: zone records not readable
   kOpenMicroscopeFailed = -14,
-  kOpenZonesFailed = -15,            // version 3: zone records not readable
+  kOpenZonesFailed = -15,  // version 3: zone records not readable
 };
 
 // Opens an experiment file into the record (mode 1), reopening its trace

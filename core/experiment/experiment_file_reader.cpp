@@ -152,8 +152,8 @@ class Reader {
   // camera; blocks 0..6 only (no trace windows, videos or index images).
   int OpenV1V2() {
     std::uint32_t product = 0, startTick = 0, zoneCount = 0;
-    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), kOlderTableEntries * 4) ||
-        !ReadLe(in_, startTick) || !ReadLe(in_, zoneCount))
+    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), kOlderTableEntries * 4) || !ReadLe(in_, startTick) ||
+        !ReadLe(in_, zoneCount))
       return HeaderFailed();
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
     if (const int code = RecordBlocks(); code != 0) return code;
@@ -206,9 +206,7 @@ class Reader {
   static constexpr std::size_t kOlderTableEntries = 10;
 
   // A camera measures at most four zones, whatever a file says.
-  static std::uint32_t ZonesOf(std::uint32_t stored) {
-    return std::min(stored, static_cast<std::uint32_t>(kMaxZones));
-  }
+  static std::uint32_t ZonesOf(std::uint32_t stored) { return std::min(stored, static_cast<std::uint32_t>(kMaxZones)); }
 
   int HeaderFailed() {
     Report("(unable to read header data)");
@@ -225,9 +223,13 @@ class Reader {
   int HeaderText(std::string& text, const char* what, int tooLong) {
     std::uint32_t length = 0;
     switch (ReadPrefixedText(in_, text, length)) {
-      case PrefixedText::kRead: return 0;
-      case PrefixedText::kTooLong: Report(std::string("(") + what + " size invalid)"); return tooLong;
-      case PrefixedText::kShort: break;
+      case PrefixedText::kRead:
+        return 0;
+      case PrefixedText::kTooLong:
+        Report(std::string("(") + what + " size invalid)");
+        return tooLong;
+      case PrefixedText::kShort:
+        break;
     }
     Report(std::string("(unable to read ") + what + " data)");
     return tooLong - 1;
@@ -274,11 +276,16 @@ class Reader {
   }
   bool RecordBlock(std::size_t entry) {
     switch (entry) {
-      case 0: return Actions();
-      case 1: return Calculations();
-      case 2: return Markers();
-      case 3: return Flow();
-      default: return Pressure();
+      case 0:
+        return Actions();
+      case 1:
+        return Calculations();
+      case 2:
+        return Markers();
+      case 3:
+        return Flow();
+      default:
+        return Pressure();
     }
   }
 
@@ -454,8 +461,8 @@ class Reader {
 
   bool Zones(std::size_t camera) {
     RecordList<ZoneData> records;
-    if (!FixedRecords<Form<ZoneData::kStoredSize, &ZoneData::Parse>, Form<ZoneData::kLegacySize, &ZoneData::ParseLegacy>>(
-            "ZoneData", records))
+    if (!FixedRecords<Form<ZoneData::kStoredSize, &ZoneData::Parse>,
+                      Form<ZoneData::kLegacySize, &ZoneData::ParseLegacy>>("ZoneData", records))
       return false;
     data_.Update([&](ExperimentContents& c) { return c.zoneData[camera] = std::move(records), 0; });
     return true;
@@ -482,8 +489,8 @@ class Reader {
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint32_t kind = 0, camera = 0, zone = 0;
       double start = 0.0, end = 0.0;
-      if (!ReadLe(in_, kind) || (cameraField && !ReadLe(in_, camera)) || !ReadLe(in_, zone) ||
-          !ReadLe(in_, start) || !ReadLe(in_, end))
+      if (!ReadLe(in_, kind) || (cameraField && !ReadLe(in_, camera)) || !ReadLe(in_, zone) || !ReadLe(in_, start) ||
+          !ReadLe(in_, end))
         return false;
       const bool knownKind = kind <= static_cast<std::uint32_t>(INT32_MAX) &&
                              (IsBuiltInTraceKind(static_cast<int>(kind)) || IsCustomTraceId(static_cast<int>(kind)));

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/os/file_io.h"
 #include "core/experiment/experiment_file.h"
+#include "platform/os/file_io.h"
 
 namespace ORV {
 namespace {
@@ -89,7 +89,8 @@ class PosixFileSystem final : public ExperimentFileSystem {
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   }

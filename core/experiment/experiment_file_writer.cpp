@@ -166,8 +166,8 @@ class Writer {
 
   void Flow() {
     data_.Read([&](const ExperimentContents& c) {
-      RecordBlock<FMASL1600Data, FMASL1600Data::kSize>(
-          c.flowSamples, [](const FMASL1600Data& r, auto out) { r.Serialize(out); });
+      RecordBlock<FMASL1600Data, FMASL1600Data::kSize>(c.flowSamples,
+                                                       [](const FMASL1600Data& r, auto out) { r.Serialize(out); });
       return 0;
     });
   }
@@ -175,7 +175,7 @@ class Writer {
   void Pressure() {
     data_.Read([&](const ExperimentContents& c) {
       RecordBlock<PMK4xData3, PMK4xData3::kSize>(c.pressureSamples,
-                                                  [](const PMK4xData3& r, auto out) { r.Serialize(out); });
+                                                 [](const PMK4xData3& r, auto out) { r.Serialize(out); });
       return 0;
     });
   }
@@ -258,9 +258,7 @@ class Writer {
     WriteU32(out_, 1);
     WriteLengthPrefixedString(out_, e.video);
     WriteU32(out_, static_cast<std::uint32_t>(e.records.size() * AnalysisData::kSize));
-    Records<AnalysisData, AnalysisData::kSize>(e.records, [](const AnalysisData& r, auto out) {
-      r.Serialize(out);
-    });
+    Records<AnalysisData, AnalysisData::kSize>(e.records, [](const AnalysisData& r, auto out) { r.Serialize(out); });
     return true;
   }
 
@@ -284,8 +282,7 @@ class Writer {
   void Calibration() {
     const Configuration& config = *data_.configuration;
     WriteLe<std::uint64_t>(out_, 20);
-    const float magnification =
-        config.ExperimentValues[4] >= 0.0f ? config.ExperimentValues[0] : config.Magnification;
+    const float magnification = config.ExperimentValues[4] >= 0.0f ? config.ExperimentValues[0] : config.Magnification;
     WriteLe<float>(out_, magnification);
     for (std::size_t camera = 1; camera <= 4; ++camera) {
       const float scale = config.ExperimentValues[camera];
@@ -347,9 +344,8 @@ bool CopyVideos(ExperimentData& data, const std::string& targetPath, const std::
 
 }  // namespace
 
-int SaveExperiment(ExperimentData& data, const std::string& targetPath, const std::string& fileName,
-                   bool withVideo, const std::vector<TraceWindowState>& windows,
-                   const ExperimentFileContext& context) {
+int SaveExperiment(ExperimentData& data, const std::string& targetPath, const std::string& fileName, bool withVideo,
+                   const std::vector<TraceWindowState>& windows, const ExperimentFileContext& context) {
   ExperimentFileSystem& files = context.files ? *context.files : DefaultExperimentFileSystem();
   Progress progress(context.progress);
   progress.SetPosition(0);
@@ -438,8 +434,7 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   std::array<std::uint8_t, kBlocksUsed * 4> tableBytes{};
   for (std::size_t k = 0; k < kBlocksUsed; ++k)
     for (int b = 0; b < 4; ++b) tableBytes[k * 4 + b] = static_cast<std::uint8_t>(table[k] >> (8 * b));
-  if (!file->WriteAt(6, tableBytes.data(), tableBytes.size()) || !file->Commit())
-    return fail("save file failed");
+  if (!file->WriteAt(6, tableBytes.data(), tableBytes.size()) || !file->Commit()) return fail("save file failed");
   file.reset();
 
   if (!files.Rename(tempPath, targetPath)) {

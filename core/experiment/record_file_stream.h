@@ -45,15 +45,15 @@ class RecordFileStream {
 
 // The running backup's streams, members of the experiment record.
 struct BackupStreams {
-  RecordFileStream index;                              // "ExperimentBackup.idx"
-  std::array<RecordFileStream, kMaxCameras> zone;      // "ZoneData_<camera>"
-  RecordFileStream marker;                             // "Marker_0"
-  RecordFileStream action;                             // "Action_0"
-  RecordFileStream flow;                               // "Flow_0"
-  RecordFileStream pressure;                           // "Pressure_0"
+  RecordFileStream index;                                // "ExperimentBackup.idx"
+  std::array<RecordFileStream, kMaxCameras> zone;        // "ZoneData_<camera>"
+  RecordFileStream marker;                               // "Marker_0"
+  RecordFileStream action;                               // "Action_0"
+  RecordFileStream flow;                                 // "Flow_0"
+  RecordFileStream pressure;                             // "Pressure_0"
   std::array<RecordFileStream, kMaxCameras> microscope;  // "Microscope_<camera>"
-  RecordFileStream calculation;                        // "DataPadV2_0"
-  RecordFileStream indexImage;                         // "ImageIndex_0"
+  RecordFileStream calculation;                          // "DataPadV2_0"
+  RecordFileStream indexImage;                           // "ImageIndex_0"
 
   void CloseAll();
   // Hands what every open stream has buffered to the system, so that a

@@ -47,9 +47,7 @@ std::string BackupStreamPath(const std::string& folder, std::string_view prefix,
   return JoinPath(folder, std::string(prefix) + std::to_string(n) + ".dta");
 }
 
-void ExperimentData::SetBackupRandomSource(std::function<std::uint32_t()> draw) {
-  backupRandom_ = std::move(draw);
-}
+void ExperimentData::SetBackupRandomSource(std::function<std::uint32_t()> draw) { backupRandom_ = std::move(draw); }
 
 std::string ExperimentData::BackupFolder() {
   const std::string base = configuration->GetTempWorkingDirectory();

@@ -11,9 +11,9 @@ namespace ORV {
 // One task of the sequence: what it sets, how long it lasts and how it ends.
 // A value of -1 means "none" (no duration, no target).
 struct SequencerTask {
-  std::string name;    // the task's description; in the list, the actions and the marker
-  std::string prompt;  // text of the prompt shown at the task's end
-  std::string marker;  // marker text; stored in the sequence file only
+  std::string name;                  // the task's description; in the list, the actions and the marker
+  std::string prompt;                // text of the prompt shown at the task's end
+  std::string marker;                // marker text; stored in the sequence file only
   std::uint8_t showMarker = 1;       // 1: add a marker when the task starts
   std::int32_t duration = -1;        // seconds
   std::uint8_t waitP1 = 0;           // 1: at the end, wait for P1 within 1 mmHg of p1

@@ -32,17 +32,17 @@ class Session : public CSingleton<Session> {
   ExperimentData& Experiment() { return *experiment_; }
 
   // ---- the sequencer ----
-  std::vector<SequencerTask> tasks;  // the sequence
-  std::uint8_t loop = 0;              // restart at the first task after the last
-  std::uint8_t running = 0;           // the sequence runs
-  std::uint8_t paused = 0;            // paused by the user, or while a prompt is open
-  std::uint8_t sequenceModified = 0;  // the list changed since it was last loaded or saved
+  std::vector<SequencerTask> tasks;             // the sequence
+  std::uint8_t loop = 0;                        // restart at the first task after the last
+  std::uint8_t running = 0;                     // the sequence runs
+  std::uint8_t paused = 0;                      // paused by the user, or while a prompt is open
+  std::uint8_t sequenceModified = 0;            // the list changed since it was last loaded or saved
   SequencerProgressBar* progressBar = nullptr;  // set by the main window; not owned
-  std::int32_t currentTask = -1;      // index of the running task; -1 before the first
-  std::uint32_t taskStartTime = 0;    // experiment time (ms) at which the current task started
-  std::uint32_t pauseStartTime = 0;   // experiment time (ms) at which the user's pause began; 0: none
-  std::uint32_t addedSeconds = 0;     // whole seconds of pause added to the current task
-  std::uint8_t pulsationAllowed = 0;  // set at each start: the multi interface is the fast model
+  std::int32_t currentTask = -1;                // index of the running task; -1 before the first
+  std::uint32_t taskStartTime = 0;              // experiment time (ms) at which the current task started
+  std::uint32_t pauseStartTime = 0;             // experiment time (ms) at which the user's pause began; 0: none
+  std::uint32_t addedSeconds = 0;               // whole seconds of pause added to the current task
+  std::uint8_t pulsationAllowed = 0;            // set at each start: the multi interface is the fast model
   // A task's prompt is open. Ticks return meanwhile, and the user's
   // Pause and Continue do not clear it.
   std::uint8_t promptOpen = 0;

@@ -148,7 +148,8 @@ ZoneData ZoneData::Parse(std::span<const std::uint8_t, kStoredSize> in) {
 ZoneData ZoneData::ParseLegacy(std::span<const std::uint8_t, kLegacySize> in) { return ParseZoneBody(in.data()); }
 
 std::span<const ZoneData> ZoneDataBatch::Entries() const {
-  return std::span<const ZoneData>(entries.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxEntries)));
+  return std::span<const ZoneData>(entries.data(),
+                                   static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxEntries)));
 }
 
 // ---- MarkerData2 ----
@@ -249,7 +250,7 @@ PMK4xData3 ParsePressure60(std::span<const std::uint8_t, kPressureSize60> in) {
   const std::uint8_t* p = in.data();
   raw[0] = p[0];
   raw[1] = p[1];
-  std::copy(p + 4, p + 33, raw.begin() + 4);   // temperature .. switch4
+  std::copy(p + 4, p + 33, raw.begin() + 4);    // temperature .. switch4
   std::copy(p + 36, p + 60, raw.begin() + 36);  // pressures, index, time
   raw[61] = 1;
   raw[64] = 0x32;

@@ -51,14 +51,14 @@ void WriteLengthPrefixedString(SerializationStream& out, std::string_view utf8);
 // bytes; stored as its first 76 bytes, or in older files as bytes 4..75 (72
 // bytes, no factor).
 struct ZoneData {
-  float factor = 1.0f;                 // 0
-  std::uint32_t time = 0;              // 4, ms
-  std::int32_t zoneCount = 0;          // 8, valid zones in this record, 0..4
+  float factor = 1.0f;                        // 0
+  std::uint32_t time = 0;                     // 4, ms
+  std::int32_t zoneCount = 0;                 // 8, valid zones in this record, 0..4
   std::array<float, kMaxZones> outerLeft{};   // 12, outer edge of the left wall, per zone
   std::array<float, kMaxZones> outerRight{};  // 28, outer edge of the right wall
   std::array<float, kMaxZones> innerLeft{};   // 44, left lumen edge
   std::array<float, kMaxZones> innerRight{};  // 60, right lumen edge
-  std::uint32_t valid = 0;             // 76, never stored; 1 in every record read back
+  std::uint32_t valid = 0;                    // 76, never stored; 1 in every record read back
 
   static constexpr std::size_t kSize = 80;
   static constexpr std::size_t kStoredSize = 76;
@@ -105,7 +105,7 @@ struct ZoneDataBatch {
 // marker store; it is not part of any stored form.
 struct MarkerData2 {
   std::string text;
-  std::uint32_t time = 0;    // ms
+  std::uint32_t time = 0;  // ms
   std::uint32_t camera = 0;
   std::uint32_t id = 0;
 
@@ -141,17 +141,17 @@ struct CalculationData {
   static constexpr std::size_t kMaxCommentUnits = 252;
   static constexpr std::size_t kLegacySize = 560;
 
-  std::int32_t kind = 0;            // the method
-  std::int32_t traceKind = 0;       // the measured trace's kind or custom-trace id
-  std::int32_t zone = -1;           // -1 for none
+  std::int32_t kind = 0;       // the method
+  std::int32_t traceKind = 0;  // the measured trace's kind or custom-trace id
+  std::int32_t zone = -1;      // -1 for none
   double value = 0.0;
   double selectionEnd = 0.0;        // experiment seconds
   double selectionStart = 0.0;      // experiment seconds
   std::int32_t group = kGroupHead;  // the row; for video measurements the camera
   std::string comment;
-  std::int32_t count = -1;          // number of points, -1 for none
-  double sd = -1.0;                 // standard deviation, -1 for none
-  double standardError = -1.0;      // -1 for none
+  std::int32_t count = -1;      // number of points, -1 for none
+  double sd = -1.0;             // standard deviation, -1 for none
+  double standardError = -1.0;  // -1 for none
 
   bool IsGroupHead() const { return group == kGroupHead; }
   bool operator==(const CalculationData&) const = default;
@@ -179,10 +179,10 @@ CalculationData ParseLegacyCalculationData(std::span<const std::uint8_t, Calcula
 // One microscope reading with its time, stored per camera. Stored in 16
 // bytes, or as its first 12 bytes (older files and the running backup).
 struct MicroscopeData2 {
-  std::uint32_t time = 0;      // ms
-  float temperature = 0.0f;    // the microscope's temperature
-  std::int32_t ir = 0;         // the IR light level
-  std::uint32_t index = 0;     // the microscope (0..3) that gave the reading
+  std::uint32_t time = 0;    // ms
+  float temperature = 0.0f;  // the microscope's temperature
+  std::int32_t ir = 0;       // the IR light level
+  std::uint32_t index = 0;   // the microscope (0..3) that gave the reading
 
   static constexpr std::size_t kSize = 16;
   static constexpr std::size_t kShortSize = 12;
@@ -230,7 +230,7 @@ struct ImageIndexRecord {
   std::vector<std::uint8_t> image;  // at most 10000 bytes
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint32_t time = 0;           // ms
+  std::uint32_t time = 0;  // ms
 
   std::uint32_t Size() const { return static_cast<std::uint32_t>(image.size()); }
   bool operator==(const ImageIndexRecord&) const = default;

@@ -200,8 +200,8 @@ bool ExperimentData::GetSampleCount(int kind, int camera, int zone, int& count) 
       case kTracePulse:
         return CountOf(c.pressureSamples.size());
       default:  // custom traces
-        return CountOf(std::max({c.pressureSamples.size(), c.flowSamples.size(), c.zoneData[cam].size(),
-                                 c.microscopeData[cam].size()}));
+        return CountOf(std::max(
+            {c.pressureSamples.size(), c.flowSamples.size(), c.zoneData[cam].size(), c.microscopeData[cam].size()}));
     }
   });
   return true;
@@ -262,16 +262,35 @@ bool ExperimentData::GetTraceValue(int index, int kind, int camera, int zone, Tr
       const PMK4xData3& s = c.pressureSamples[at];
       out.time = s.time;
       switch (kind) {
-        case kTraceInlet: out.value = s.p1; break;
-        case kTraceOutlet: out.value = s.p2; break;
-        case kTraceMeanPressure: out.value = (s.p2 + s.p1) * 0.5f; break;
-        case kTraceFlow: out.value = s.flow; break;
-        case kTraceVascularResistance: out.value = VascularResistance(s.p1, s.p2, FlowAt(c, s.time, source).flow); break;
-        case kTraceTemperature: out.value = s.temperature; break;
-        case kTraceForce: out.value = s.force; break;
-        case kTracePH: out.value = s.pH; break;
-        case kTracePulse: out.value = s.pulseRate; break;
-        default: break;
+        case kTraceInlet:
+          out.value = s.p1;
+          break;
+        case kTraceOutlet:
+          out.value = s.p2;
+          break;
+        case kTraceMeanPressure:
+          out.value = (s.p2 + s.p1) * 0.5f;
+          break;
+        case kTraceFlow:
+          out.value = s.flow;
+          break;
+        case kTraceVascularResistance:
+          out.value = VascularResistance(s.p1, s.p2, FlowAt(c, s.time, source).flow);
+          break;
+        case kTraceTemperature:
+          out.value = s.temperature;
+          break;
+        case kTraceForce:
+          out.value = s.force;
+          break;
+        case kTracePH:
+          out.value = s.pH;
+          break;
+        case kTracePulse:
+          out.value = s.pulseRate;
+          break;
+        default:
+          break;
       }
       return true;
     });
@@ -306,8 +325,8 @@ bool ExperimentData::GetTraceValue(int index, int kind, int camera, int zone, Tr
   auto lock = trace->Lock();
   if (in.zone) {
     const auto z = static_cast<std::size_t>(scriptZone);
-    trace->walls[camera][scriptZone] =
-        Traces::WallPositions{in.zone->outerLeft[z], in.zone->outerRight[z], in.zone->innerLeft[z], in.zone->innerRight[z]};
+    trace->walls[camera][scriptZone] = Traces::WallPositions{in.zone->outerLeft[z], in.zone->outerRight[z],
+                                                             in.zone->innerLeft[z], in.zone->innerRight[z]};
   }
   if (in.pressure) {
     trace->SetInstrumentGlobals(*in.pressure);

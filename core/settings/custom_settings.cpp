@@ -1,11 +1,10 @@
 #include "core/settings/custom_settings.h"
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <pugixml.hpp>
 
 #include "core/base/event_log.h"
 #include "core/settings/open_views.h"
@@ -66,7 +65,8 @@ void WriteOverviewXml(const std::string& path, const std::vector<SettingsArchive
     file.append_attribute("Type").set_value(SettingsEntryTypeText(e.type));
     file.text().set(e.name.c_str());
   }
-  if (!doc.save_file(path.c_str(), "\t")) LogWarning("CCustomSettings::ExportSettingsArchive() - unable to write '" + path + "'");
+  if (!doc.save_file(path.c_str(), "\t"))
+    LogWarning("CCustomSettings::ExportSettingsArchive() - unable to write '" + path + "'");
 }
 
 // One entry that passed every check before anything is changed.

@@ -1,11 +1,10 @@
 #include "core/settings/open_views.h"
 
-#include <pugixml.hpp>
-
 #include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <pugixml.hpp>
 #include <string_view>
 
 #include "core/base/event_log.h"
@@ -84,7 +83,8 @@ void ReadOpenViewsXml(TraceWindowHost& host, const std::string& path) {
       for (pugi::xml_node element = traces.first_child(); element; element = element.next_sibling()) {
         if (element.type() != pugi::node_element) continue;
         if (++count > kMaxReopenedTraceWindows) {
-          LogWarning("CCustomSettings::ReadOpenViewsXml() - more trace windows than can be reopened; the rest are skipped");
+          LogWarning(
+              "CCustomSettings::ReadOpenViewsXml() - more trace windows than can be reopened; the rest are skipped");
           break;
         }
         ReopenTrace(host, element);

@@ -1,4 +1,3 @@
-#include "platform/os/file_io.h"
 #include "core/settings/settings_archive.h"
 
 #include <botan/auto_rng.h>
@@ -24,6 +23,7 @@
 #include <utility>
 
 #include "core/base/event_log.h"
+#include "platform/os/file_io.h"
 #include "platform/os/folders.h"
 #include "platform/os/text.h"
 
@@ -95,9 +95,12 @@ bool IsSettingsEntryType(std::uint32_t type) { return type >= 1 && type <= 3; }
 
 const char* SettingsEntryTypeText(SettingsEntryType type) {
   switch (type) {
-    case SettingsEntryType::Workspace: return "Workspace";
-    case SettingsEntryType::CustomScripts: return "CustomScripts";
-    case SettingsEntryType::OpenViews: return "Tarvix";
+    case SettingsEntryType::Workspace:
+      return "Workspace";
+    case SettingsEntryType::CustomScripts:
+      return "CustomScripts";
+    case SettingsEntryType::OpenViews:
+      return "Tarvix";
   }
   return "Other";
 }

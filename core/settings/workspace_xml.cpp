@@ -26,15 +26,19 @@ std::string StorePath(const std::string& appKeyPath) { return std::string(OS::kC
 std::uint64_t RegistryDataSize(const RegValue& v) {
   switch (v.type) {
     case RegType::String:
-    case RegType::ExpandString: return (OS::Utf16Length(v.text) + 1) * 2;
+    case RegType::ExpandString:
+      return (OS::Utf16Length(v.text) + 1) * 2;
     case RegType::MultiString: {
       std::uint64_t size = 2;
       for (const auto& s : v.texts) size += (OS::Utf16Length(s) + 1) * 2;
       return size;
     }
-    case RegType::Dword: return 4;
-    case RegType::Qword: return 8;
-    case RegType::Binary: return v.bytes.size();
+    case RegType::Dword:
+      return 4;
+    case RegType::Qword:
+      return 8;
+    case RegType::Binary:
+      return v.bytes.size();
   }
   return std::numeric_limits<std::uint64_t>::max();
 }
@@ -64,7 +68,8 @@ void AppendNode(pugi::xml_node parent, const std::string& name, const RegValue& 
       if (!text.empty()) node.text().set(text.c_str());
       break;
     }
-    default: break;  // carried by name only
+    default:
+      break;  // carried by name only
   }
 }
 

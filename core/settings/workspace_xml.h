@@ -12,11 +12,10 @@
 // replaces each section as a whole.
 #include <array>
 #include <cstdint>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "platform/os/registry_store.h"
 

@@ -77,8 +77,10 @@ bool LmdbStoreCore::Open() {
       keys.push_back(k);
     }
     mdb_cursor_close(cursor);
-    if (rc == MDB_NOTFOUND) rc = mdb_txn_commit(txn);
-    else mdb_txn_abort(txn);
+    if (rc == MDB_NOTFOUND)
+      rc = mdb_txn_commit(txn);
+    else
+      mdb_txn_abort(txn);
   } else if (txn != nullptr) {
     mdb_txn_abort(txn);
   }
@@ -149,7 +151,8 @@ int LmdbStoreCore::PutInTransaction(MDB_txn* txn, std::size_t position, std::uin
   key = time;
   while (rc == 0) {
     MDB_val k = KeyValue(key);
-    data = MDB_val{value.size(), const_cast<std::uint8_t*>(value.data())};  // a refused put points it at the stored value
+    data =
+        MDB_val{value.size(), const_cast<std::uint8_t*>(value.data())};  // a refused put points it at the stored value
     rc = mdb_put(txn, dbi_, &k, &data, MDB_NOOVERWRITE);
     if (rc != MDB_KEYEXIST) break;
     rc = 0;
@@ -177,8 +180,10 @@ int LmdbStoreCore::PutValue(std::size_t position, std::uint32_t time, std::span<
   }
   rc = mdb_txn_commit(txn);
   if (rc != 0) return rc;
-  if (replace) keys_[position] = key;
-  else keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(position), key);
+  if (replace)
+    keys_[position] = key;
+  else
+    keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(position), key);
   return 0;
 }
 
@@ -195,8 +200,10 @@ int LmdbStoreCore::AppendValues(const std::vector<std::pair<std::uint32_t, std::
     if (rc != 0) break;
     keys_.push_back(key);
   }
-  if (rc == 0) rc = mdb_txn_commit(txn);
-  else mdb_txn_abort(txn);
+  if (rc == 0)
+    rc = mdb_txn_commit(txn);
+  else
+    mdb_txn_abort(txn);
   if (rc != 0) keys_.resize(before);  // nothing was stored
   return rc;
 }

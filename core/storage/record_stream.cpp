@@ -44,10 +44,17 @@ ByteArrayStreamBuf::pos_type ByteArrayStreamBuf::seekoff(off_type offset, std::i
   if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
   off_type base = 0;
   switch (origin) {
-    case std::ios_base::beg: base = 0; break;
-    case std::ios_base::cur: base = gptr() - eback(); break;
-    case std::ios_base::end: base = egptr() - eback(); break;
-    default: return pos_type(off_type(-1));
+    case std::ios_base::beg:
+      base = 0;
+      break;
+    case std::ios_base::cur:
+      base = gptr() - eback();
+      break;
+    case std::ios_base::end:
+      base = egptr() - eback();
+      break;
+    default:
+      return pos_type(off_type(-1));
   }
   const off_type size = egptr() - eback();
   const off_type target = base + offset;

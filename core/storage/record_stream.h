@@ -56,8 +56,7 @@ using Utils::FileSystem::VectorSerializationStream;
 class ByteArrayStreamBuf : public std::streambuf {
  public:
   ByteArrayStreamBuf(const void* data, std::size_t size);
-  explicit ByteArrayStreamBuf(std::span<const std::uint8_t> bytes)
-      : ByteArrayStreamBuf(bytes.data(), bytes.size()) {}
+  explicit ByteArrayStreamBuf(std::span<const std::uint8_t> bytes) : ByteArrayStreamBuf(bytes.data(), bytes.size()) {}
 
  protected:
   int_type pbackfail(int_type c) override;

@@ -42,8 +42,7 @@ std::uint32_t RelativeTime::Elapsed() {
   if (segment_.start == 0) return 0;
   // The running value also for a segment taken from the store and not yet
   // started again, where Now still gives the tick count.
-  const std::uint32_t current =
-      segment_.pause == 0 ? OS::GetTickCount() - segment_.pausedTotal : segment_.frozen;
+  const std::uint32_t current = segment_.pause == 0 ? OS::GetTickCount() - segment_.pausedTotal : segment_.frozen;
   return current - segment_.startTime;
 }
 
@@ -77,8 +76,10 @@ void RelativeTime::Pause() {
   segment_.pause = MarkTick(OS::GetTickCount());
   segment_.frozen = segment_.pause - segment_.pausedTotal;
   if (store_.IsOpen()) {
-    if (store_.Count() == 0) store_.Put(0, segment_, false);
-    else store_.Put(store_.Count() - 1, segment_, true);
+    if (store_.Count() == 0)
+      store_.Put(0, segment_, false);
+    else
+      store_.Put(store_.Count() - 1, segment_, true);
   }
   NotifySubscribers();
 }
@@ -121,9 +122,10 @@ void RelativeTime::OpenStore(const std::optional<std::string>& path) {
   segment_.start = MarkTick(tick);
   segment_.pause = segment_.start;
   segment_.pausedTotal = segment_.pause - segment_.frozen;
-  LogWarning("RelativeTime::OpenStore() - The tick count restarted since the stored clock segment was written; "
-             "the experiment time continues from " +
-             std::to_string(segment_.frozen) + " ms.");
+  LogWarning(
+      "RelativeTime::OpenStore() - The tick count restarted since the stored clock segment was written; "
+      "the experiment time continues from " +
+      std::to_string(segment_.frozen) + " ms.");
 }
 
 void RelativeTime::Subscribe(const std::shared_ptr<SubscriberEvent>& subscriber) {

@@ -89,10 +89,12 @@ std::shared_ptr<TaskFuture> QueueAsyncTask(WorkerPool& pool, TaskRoutine routine
                                            TaskCompletion completion, void* completionArgument) {
   std::function<void(std::int32_t)> onDone;
   if (completion) {
-    onDone = [completion, argument, completionArgument](std::int32_t r) { completion(r, argument, completionArgument); };
+    onDone = [completion, argument, completionArgument](std::int32_t r) {
+      completion(r, argument, completionArgument);
+    };
   }
-  return Queue(pool, [routine, argument] { return routine ? routine(argument) : kTaskThrew; }, std::move(onDone),
-               flags);
+  return Queue(
+      pool, [routine, argument] { return routine ? routine(argument) : kTaskThrew; }, std::move(onDone), flags);
 }
 
 std::shared_ptr<TaskFuture> QueueAsyncTask(TaskRoutine routine, void* argument, unsigned flags,
@@ -109,7 +111,8 @@ std::shared_ptr<TaskFuture> StartAsyncTask(TaskCallable&& callable, unsigned fla
 std::shared_ptr<TaskFuture> StartAsyncTask(std::shared_ptr<TaskCallable> callable, unsigned flags,
                                            std::shared_ptr<TaskCallable> continuation) {
   auto record = std::make_shared<TaskRecord>(TaskRecord{std::move(callable), std::move(continuation)});
-  return Queue(ProcessTaskPool(), [record] { return RunTaskRecord(record.get()); }, nullptr, flags);
+  return Queue(
+      ProcessTaskPool(), [record] { return RunTaskRecord(record.get()); }, nullptr, flags);
 }
 
 std::int32_t RunTaskRecord(void* argument) {

@@ -46,8 +46,8 @@ struct TickWorkerContext {
   void* callbackArgument = nullptr;
   std::mutex mutex;
   std::condition_variable changed;
-  std::uint32_t pending = 0;       // ticks given but not yet run
-  std::atomic<bool> quit{false};   // written under the mutex
+  std::uint32_t pending = 0;      // ticks given but not yet run
+  std::atomic<bool> quit{false};  // written under the mutex
   Utils::Sync::Event workerDone;
 
   void GiveTick() {
@@ -154,8 +154,9 @@ void TickThreadControl::RelativeTimeTickThread() {
 
   ctx.Quit();
   if (!ctx.workerDone.Wait(kWorkerStopReport)) {
-    LogWarning("RelativeTimeTickThread() - the step still runs 250 ms after the stop request; "
-               "waiting for it to end");
+    LogWarning(
+        "RelativeTimeTickThread() - the step still runs 250 ms after the stop request; "
+        "waiting for it to end");
   }
   worker.join();
 }

@@ -82,8 +82,7 @@ void PoolWorkerMain(std::shared_ptr<State> s) {
 
 }  // namespace
 
-WorkerPool::WorkerPool(unsigned processors, std::chrono::milliseconds idleTimeout)
-    : state_(std::make_shared<State>()) {
+WorkerPool::WorkerPool(unsigned processors, std::chrono::milliseconds idleTimeout) : state_(std::make_shared<State>()) {
   state_->limit = LimitFor(processors);
   state_->idleTimeout = idleTimeout;
 }

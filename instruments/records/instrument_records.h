@@ -43,37 +43,37 @@ inline float GetF32(const std::uint8_t* p) {
 
 // One sample of a pressure interface (single or multi), 124 bytes.
 struct PMK4xData3 {
-  std::uint8_t flowValid = 1;          // 0: the flow at offset 24 is meaningful when non-zero
-  std::uint8_t switch1 = 0;            // 1
-  std::uint8_t pad0[2] = {0, 0};       // 2
-  float temperature = 0.0f;            // 4
-  float temperatureTarget = 0.0f;      // 8
-  float force = 0.0f;                  // 12, mN
-  float pulseRate = 0.0f;              // 16
-  float pH = 0.0f;                     // 20
-  float flow = 0.0f;                   // 24
-  float gradient = 5.0f;               // 28
-  std::uint8_t switch4 = 0;            // 32
-  std::uint8_t pad1[3] = {0, 0, 0};    // 33
-  float p1 = 0.0f;                     // 36, inlet pressure
-  float p2 = 0.0f;                     // 40, outlet pressure
-  float targetP1 = 0.0f;               // 44
-  float targetP2 = 0.0f;               // 48
-  std::int32_t index = -1;             // 52, stamped by the experiment record
-  std::uint32_t time = 0;              // 56, the sample's time (ms of the experiment clock)
-  std::uint8_t digital8 = 0;           // 60, pulsation running
-  std::uint8_t digital6 = 0;           // 61
-  std::uint8_t digital5 = 0;           // 62
-  std::uint8_t digital3 = 0;           // 63
-  std::uint8_t dutyRate = 50;          // 64
-  std::uint8_t pad2[3] = {0, 0, 0};    // 65
+  std::uint8_t flowValid = 1;                // 0: the flow at offset 24 is meaningful when non-zero
+  std::uint8_t switch1 = 0;                  // 1
+  std::uint8_t pad0[2] = {0, 0};             // 2
+  float temperature = 0.0f;                  // 4
+  float temperatureTarget = 0.0f;            // 8
+  float force = 0.0f;                        // 12, mN
+  float pulseRate = 0.0f;                    // 16
+  float pH = 0.0f;                           // 20
+  float flow = 0.0f;                         // 24
+  float gradient = 5.0f;                     // 28
+  std::uint8_t switch4 = 0;                  // 32
+  std::uint8_t pad1[3] = {0, 0, 0};          // 33
+  float p1 = 0.0f;                           // 36, inlet pressure
+  float p2 = 0.0f;                           // 40, outlet pressure
+  float targetP1 = 0.0f;                     // 44
+  float targetP2 = 0.0f;                     // 48
+  std::int32_t index = -1;                   // 52, stamped by the experiment record
+  std::uint32_t time = 0;                    // 56, the sample's time (ms of the experiment clock)
+  std::uint8_t digital8 = 0;                 // 60, pulsation running
+  std::uint8_t digital6 = 0;                 // 61
+  std::uint8_t digital5 = 0;                 // 62
+  std::uint8_t digital3 = 0;                 // 63
+  std::uint8_t dutyRate = 50;                // 64
+  std::uint8_t pad2[3] = {0, 0, 0};          // 65
   std::array<std::uint32_t, 10> extended{};  // 68, extended channel values
-  std::uint32_t reserved108 = 0;       // 108
-  std::uint32_t reserved112 = 0;       // 112
-  std::uint32_t reserved116 = 0;       // 116
-  std::uint16_t reserved120 = 0;       // 120
-  std::uint8_t reserved122 = 0;        // 122
-  std::uint8_t reserved123 = 0;        // 123
+  std::uint32_t reserved108 = 0;             // 108
+  std::uint32_t reserved112 = 0;             // 112
+  std::uint32_t reserved116 = 0;             // 116
+  std::uint16_t reserved120 = 0;             // 120
+  std::uint8_t reserved122 = 0;              // 122
+  std::uint8_t reserved123 = 0;              // 123
 
   static constexpr std::size_t kSize = 124;
   void Serialize(std::span<std::uint8_t, kSize> out) const;
@@ -112,10 +112,10 @@ static_assert(offsetof(PMK4xData3, reserved123) == 123);
 
 // One flow sample, 12 bytes.
 struct FMASL1600Data {
-  std::uint32_t time = 0;          // 0, ms of the experiment clock, taken just before the read
-  std::int16_t flow = 0;           // 4, signed
-  std::uint8_t pad[2] = {0, 0};    // 6
-  std::int32_t index = -1;         // 8, newest zone record's index when stored
+  std::uint32_t time = 0;        // 0, ms of the experiment clock, taken just before the read
+  std::int16_t flow = 0;         // 4, signed
+  std::uint8_t pad[2] = {0, 0};  // 6
+  std::int32_t index = -1;       // 8, newest zone record's index when stored
 
   static constexpr std::size_t kSize = 12;
   void Serialize(std::span<std::uint8_t, kSize> out) const;
@@ -129,10 +129,10 @@ static_assert(offsetof(FMASL1600Data, index) == 8);
 
 // One microscope reading, 16 bytes (posted by the microscope sampling thread).
 struct MicroscopeSample {
-  std::uint32_t time = 0;       // ms; 0 as posted
-  float temperature = 0.0f;     // reply to "?41"
-  std::int32_t setting = 0;     // reply to "?4i", the IR light level
-  std::uint32_t microscope = 0; // index of the microscope, 0-3
+  std::uint32_t time = 0;        // ms; 0 as posted
+  float temperature = 0.0f;      // reply to "?41"
+  std::int32_t setting = 0;      // reply to "?4i", the IR light level
+  std::uint32_t microscope = 0;  // index of the microscope, 0-3
 
   static constexpr std::size_t kSize = 16;
 };
@@ -144,8 +144,8 @@ static_assert(offsetof(MicroscopeSample, microscope) == 12);
 
 // One heat-controller reading, 20 bytes.
 struct HeatControllerSample {
-  std::array<std::uint8_t, 4> channelFlags{};   // 1 when the "?2c" field begins with '0'
-  std::array<float, 4> temperatures{};          // "?21", channels 1-4
+  std::array<std::uint8_t, 4> channelFlags{};  // 1 when the "?2c" field begins with '0'
+  std::array<float, 4> temperatures{};         // "?21", channels 1-4
 
   static constexpr std::size_t kSize = 20;
 };

@@ -25,7 +25,9 @@ DialogFrame Frame() {
 }  // namespace
 
 CSetValueDialog::CSetValueDialog(QWidget* owner)
-    : Dialog(Frame(), owner), ownerWindow(owner), label_(new QLabel(QStringLiteral("Static"), this)),
+    : Dialog(Frame(), owner),
+      ownerWindow(owner),
+      label_(new QLabel(QStringLiteral("Static"), this)),
       edit_(new QLineEdit(this)) {
   label_->setGeometry(MapDialogRect(7, 9, 115, 8));
   edit_->setGeometry(MapDialogRect(123, 7, 25, 12));

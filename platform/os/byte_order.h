@@ -25,9 +25,10 @@ namespace ORV::Bytes {
 
 namespace detail {
 template <typename T>
-using UnsignedOf = std::conditional_t<
-    sizeof(T) == 1, std::uint8_t,
-    std::conditional_t<sizeof(T) == 2, std::uint16_t, std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
+using UnsignedOf =
+    std::conditional_t<sizeof(T) == 1, std::uint8_t,
+                       std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                                          std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
 
 template <typename T>
 constexpr void CheckType() {

@@ -13,9 +13,12 @@ bool SyslogEventLogBackend::Open(std::string_view source) {
 
 int SyslogEventLogBackend::Priority(std::uint16_t type) {
   switch (type) {
-    case kEventError: return LOG_ERR;
-    case kEventWarning: return LOG_WARNING;
-    default: return LOG_INFO;
+    case kEventError:
+      return LOG_ERR;
+    case kEventWarning:
+      return LOG_WARNING;
+    default:
+      return LOG_INFO;
   }
 }
 

@@ -1,4 +1,3 @@
-#include "platform/os/file_io.h"
 #include "platform/os/folders.h"
 
 #include <fcntl.h>
@@ -13,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <vector>
+
+#include "platform/os/file_io.h"
 
 #ifndef ORV_INSTALLED_DATA_DIR
 #define ORV_INSTALLED_DATA_DIR "/usr/local/share/tarvix5"
@@ -178,7 +179,8 @@ bool AtomicWriteFile(const std::string& path, std::span<const std::uint8_t> data
 }
 
 bool AtomicWriteFile(const std::string& path, std::string_view data) {
-  return AtomicWriteFile(path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+  return AtomicWriteFile(
+      path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
 }
 
 bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes) {

@@ -14,11 +14,11 @@
 namespace ORV::OS {
 
 std::string HomeDir();
-std::string ConfigHome();   // $XDG_CONFIG_HOME or ~/.config
-std::string DataHome();     // $XDG_DATA_HOME or ~/.local/share
-std::string StateHome();    // $XDG_STATE_HOME or ~/.local/state
-std::string TempDir();      // $TMPDIR or /tmp, without a trailing "/"
-std::string DocumentsDir(); // XDG_DOCUMENTS_DIR from user-dirs.dirs, else ~/Documents, else home
+std::string ConfigHome();    // $XDG_CONFIG_HOME or ~/.config
+std::string DataHome();      // $XDG_DATA_HOME or ~/.local/share
+std::string StateHome();     // $XDG_STATE_HOME or ~/.local/state
+std::string TempDir();       // $TMPDIR or /tmp, without a trailing "/"
+std::string DocumentsDir();  // XDG_DOCUMENTS_DIR from user-dirs.dirs, else ~/Documents, else home
 
 // $XDG_CONFIG_HOME/Orvanta
 std::string MakerConfigDir();

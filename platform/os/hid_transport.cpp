@@ -53,19 +53,26 @@ bool ParseReportDescriptor(std::span<const std::uint8_t> descriptor, HidCaps& ca
       bits = std::min(kBitLimit, bits + std::min(kBitLimit, globals.reportSize * globals.reportCount));
     } else if (type == 1) {
       switch (tag) {
-        case 0x7: globals.reportSize = value; break;
+        case 0x7:
+          globals.reportSize = value;
+          break;
         case 0x8:
           globals.reportId = value;
           numbered = true;
           break;
-        case 0x9: globals.reportCount = value; break;
-        case 0xA: stack.push_back(globals); break;
+        case 0x9:
+          globals.reportCount = value;
+          break;
+        case 0xA:
+          stack.push_back(globals);
+          break;
         case 0xB:
           if (stack.empty()) return false;
           globals = stack.back();
           stack.pop_back();
           break;
-        default: break;
+        default:
+          break;
       }
     }
     i += 1 + size;
@@ -138,8 +145,7 @@ class HidapiHandle final : public HidHandle {
     const auto deadline = Clock::now() + std::chrono::milliseconds(total);
     for (;;) {
       if (stop && stop->IsSet()) return IoStatus::Stopped;
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       const int slice = static_cast<int>(std::clamp<long long>(left, 0, 50));
       errno = 0;
       const int n = hid_read_timeout(device_, buffer + skip, size - skip, slice);

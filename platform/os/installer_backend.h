@@ -35,7 +35,7 @@ inline constexpr int kRestartNeededExitStatus = kInstallRestartNeeded & 0xFF;
 
 struct InstalledProductEntry {
   std::string productCode;
-  std::string productName;  // may be empty
+  std::string productName;                   // may be empty
   std::optional<std::string> versionString;  // empty when it cannot be read
 };
 

@@ -1,13 +1,13 @@
 #include "platform/os/number_text.h"
 
+#include <locale.h>
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
-
-#include <locale.h>
 
 namespace ORV::OS {
 

@@ -99,13 +99,19 @@ struct RegistryStore::Key {
       PutU32(out, static_cast<std::uint32_t>(v.type));
       switch (v.type) {
         case RegType::String:
-        case RegType::ExpandString: PutBytes(out, v.text); break;
+        case RegType::ExpandString:
+          PutBytes(out, v.text);
+          break;
         case RegType::MultiString:
           PutU32(out, static_cast<std::uint32_t>(v.texts.size()));
           for (const auto& t : v.texts) PutBytes(out, t);
           break;
-        case RegType::Dword: PutU32(out, static_cast<std::uint32_t>(v.number)); break;
-        case RegType::Qword: PutU64(out, v.number); break;
+        case RegType::Dword:
+          PutU32(out, static_cast<std::uint32_t>(v.number));
+          break;
+        case RegType::Qword:
+          PutU64(out, v.number);
+          break;
         case RegType::Binary:
           PutBytes(out, std::string_view(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size()));
           break;
@@ -153,7 +159,8 @@ struct RegistryStore::Key {
           v.bytes.assign(b.begin(), b.end());
           break;
         }
-        default: return false;
+        default:
+          return false;
       }
       values.emplace_back(std::move(n), std::move(v));
     }
@@ -222,13 +229,16 @@ bool RegistryStore::Load() {
   if (!PathExists(file_)) return true;
   bool ok = ReadFile(file_, data, 256ull << 20);
   if (ok) {
-    ok = data.size() >= sizeof kMagic + 4 && std::string_view(data.data(), sizeof kMagic) == std::string_view(kMagic, sizeof kMagic);
+    ok = data.size() >= sizeof kMagic + 4 &&
+         std::string_view(data.data(), sizeof kMagic) == std::string_view(kMagic, sizeof kMagic);
   }
   if (ok) {
     const std::size_t body = data.size() - 4;
     std::uint32_t stored = 0;
-    for (int i = 0; i < 4; ++i) stored |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[body + i])) << (8 * i);
-    const auto crc = static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(body)));
+    for (int i = 0; i < 4; ++i)
+      stored |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[body + i])) << (8 * i);
+    const auto crc =
+        static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(body)));
     ok = crc == stored;
     if (ok) {
       Reader r(std::string_view(data).substr(sizeof kMagic, body - sizeof kMagic));
@@ -250,8 +260,8 @@ bool RegistryStore::Load() {
     const bool kept = !ec || (!data.empty() && !PathExists(aside) && AtomicWriteFile(aside, data));
     damageReport_ = kept ? "The settings file '" + file_ + "' is damaged; it was kept as '" + aside +
                                "' and the default settings are used."
-                         : "The settings file '" + file_ + "' is damaged and could not be kept aside (" +
-                               ec.message() + "); the default settings are used.";
+                         : "The settings file '" + file_ + "' is damaged and could not be kept aside (" + ec.message() +
+                               "); the default settings are used.";
     root_ = std::make_unique<Key>();
   }
   return ok;
@@ -261,7 +271,8 @@ std::string RegistryStore::Serialize() const {
   std::lock_guard lock(mutex_);
   std::string out(kMagic, sizeof kMagic);
   root_->Write(out);
-  const auto crc = static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size())));
+  const auto crc =
+      static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size())));
   PutU32(out, crc);
   return out;
 }

@@ -34,10 +34,10 @@ enum class RegType : std::uint32_t {
 
 struct RegValue {
   RegType type = RegType::String;
-  std::string text;                  // String, ExpandString (UTF-8)
-  std::vector<std::string> texts;    // MultiString
-  std::uint64_t number = 0;          // Dword (low 32 bits), Qword
-  std::vector<std::uint8_t> bytes;   // Binary
+  std::string text;                 // String, ExpandString (UTF-8)
+  std::vector<std::string> texts;   // MultiString
+  std::uint64_t number = 0;         // Dword (low 32 bits), Qword
+  std::vector<std::uint8_t> bytes;  // Binary
 
   static RegValue MakeString(std::string s, RegType t = RegType::String);
   static RegValue MakeMulti(std::vector<std::string> v);

@@ -165,10 +165,18 @@ bool SerialPortHandle::GetLineSettings(LineSettings& settings) {
   }
   settings.baud = BaudOf(::cfgetospeed(&t));
   switch (t.c_cflag & CSIZE) {
-    case CS5: settings.dataBits = 5; break;
-    case CS6: settings.dataBits = 6; break;
-    case CS7: settings.dataBits = 7; break;
-    default: settings.dataBits = 8; break;
+    case CS5:
+      settings.dataBits = 5;
+      break;
+    case CS6:
+      settings.dataBits = 6;
+      break;
+    case CS7:
+      settings.dataBits = 7;
+      break;
+    default:
+      settings.dataBits = 8;
+      break;
   }
   settings.parity = !(t.c_cflag & PARENB) ? Parity::None : (t.c_cflag & PARODD) ? Parity::Odd : Parity::Even;
   settings.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;

@@ -70,10 +70,10 @@ enum class Parity : std::uint8_t { None, Odd, Even };
 
 struct LineSettings {
   std::uint32_t baud = 0;
-  std::uint8_t dataBits = 8;   // 5 to 8
+  std::uint8_t dataBits = 8;  // 5 to 8
   Parity parity = Parity::None;
-  std::uint8_t stopBits = 1;   // 1 or 2
-  bool rtsCts = false;         // hardware handshake
+  std::uint8_t stopBits = 1;  // 1 or 2
+  bool rtsCts = false;        // hardware handshake
 
   bool operator==(const LineSettings&) const = default;
 };

@@ -24,9 +24,9 @@ namespace ORV::OS {
 inline constexpr std::uint16_t kFtdiVendorId = 0x0403;
 
 struct UsbSerialDevice {
-  std::string sysPath;       // the device in sysfs ("/sys/devices/.../ttyUSB0")
-  std::string devNode;       // the terminal to open ("/dev/ttyUSB0"); empty when there is none
-  bool isUsb = false;        // a USB device stands behind it
+  std::string sysPath;  // the device in sysfs ("/sys/devices/.../ttyUSB0")
+  std::string devNode;  // the terminal to open ("/dev/ttyUSB0"); empty when there is none
+  bool isUsb = false;   // a USB device stands behind it
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
   std::string serialNumber;  // the USB device's serial number
@@ -70,9 +70,9 @@ std::shared_ptr<const UsbSerialEnumerator> SystemUsbSerialEnumerator();
 
 // What decides whether a terminal stands for hardware.
 struct TerminalFacts {
-  bool hasDevNode = false;     // the kernel made a device node for it
-  bool hasParent = false;      // a device (bus, platform, USB ...) stands behind it
-  bool isVirtual = false;      // it lives under /sys/devices/virtual
+  bool hasDevNode = false;              // the kernel made a device node for it
+  bool hasParent = false;               // a device (bus, platform, USB ...) stands behind it
+  bool isVirtual = false;               // it lives under /sys/devices/virtual
   std::optional<std::string> uartType;  // the serial-core "type" attribute, when it has one
 };
 bool IsRealSerialPort(const TerminalFacts& facts);

@@ -67,14 +67,17 @@ std::optional<std::string> FlowMeterSLI2000Sim::Answer(const std::string& reques
 
   const auto command = static_cast<std::uint8_t>((*body)[1]);
   switch (command) {
-    case 0x65: return ReplyFrame(command, "");
-    case 0x30: return ReplyFrame(command, std::string(1, '\x01'));
+    case 0x65:
+      return ReplyFrame(command, "");
+    case 0x30:
+      return ReplyFrame(command, std::string(1, '\x01'));
     case 0x35: {
       std::lock_guard<std::mutex> g(stateMutex_);
       const auto v = static_cast<std::uint16_t>(value_);
       return ReplyFrame(command, std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)});
     }
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 

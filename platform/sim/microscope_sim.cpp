@@ -39,8 +39,7 @@ std::optional<std::string> MicroscopeSim::Answer(const std::string& request) {
   if (request == "?41") return ">41;" + OS::FormatFixed(temperature_, 1) + ";\r";
   if (request == "?4i") return ">4i;" + OS::FormatInt(level_) + ";\r";
   if (request.starts_with("=4i;") && request.ends_with(';')) {
-    if (const auto level = OS::ParseInt(request.substr(4, request.size() - 5)))
-      level_ = static_cast<int>(*level);
+    if (const auto level = OS::ParseInt(request.substr(4, request.size() - 5))) level_ = static_cast<int>(*level);
   }
   return std::nullopt;
 }

@@ -18,9 +18,7 @@ class Data {
     return *this;
   }
   Data& U16(std::uint16_t v) { return U8(static_cast<std::uint8_t>(v >> 8)).U8(static_cast<std::uint8_t>(v)); }
-  Data& U32(std::uint32_t v) {
-    return U16(static_cast<std::uint16_t>(v >> 16)).U16(static_cast<std::uint16_t>(v));
-  }
+  Data& U32(std::uint32_t v) { return U16(static_cast<std::uint16_t>(v >> 16)).U16(static_cast<std::uint16_t>(v)); }
   Data& F32(float v) { return U32(std::bit_cast<std::uint32_t>(v)); }
   Data& Zeros(std::size_t n) {
     bytes_.insert(bytes_.end(), n, 0);
@@ -155,8 +153,8 @@ void MultiInterfaceUnit::InjectReport(const Report& report) {
 void MultiInterfaceUnit::InjectAnswer(std::uint8_t command) {
   {
     std::lock_guard<std::mutex> g(mutex_);
-    input_.push_back(Frame(inputLength_, state_.reportId, static_cast<std::uint16_t>(0x6000 + command),
-                           AnswerData(command)));
+    input_.push_back(
+        Frame(inputLength_, state_.reportId, static_cast<std::uint16_t>(0x6000 + command), AnswerData(command)));
   }
   queued_.notify_all();
 }
@@ -247,7 +245,9 @@ Report MultiInterfaceUnit::AnswerData(std::uint8_t command) const {
     case 0x00:
       d.F32(s.force).F32(s.force2).U16(s.pulseRate).U8(s.dutyRate).U8(s.digital[7]);
       break;
-    case 0x02: d.U16(s.pingValue); break;
+    case 0x02:
+      d.U16(s.pingValue);
+      break;
     case 0x04:
       d.F32(s.p1).F32(s.p2).F32(s.pH).U16(static_cast<std::uint16_t>(s.flow)).U16(s.temperatures[0]).F32(s.force);
       for (std::uint32_t v : s.extended) d.U32(v);
@@ -258,11 +258,21 @@ Report MultiInterfaceUnit::AnswerData(std::uint8_t command) const {
       for (int k = 0; k < 5; ++k) d.U8(s.digital[k]);
       d.Zeros(5).U8(s.digital[6]).U16(s.pulseRate).U8(s.dutyRate).U8(s.digital[7]);
       break;
-    case 0x08: d.F32(s.p1).F32(s.p2).F32(s.p3).F32(s.gradient); break;
-    case 0x0A: d.F32(s.targetP1).F32(s.targetP2).F32(s.p3).F32(s.gradient); break;
-    case 0x10: d.F32(s.pH).Zeros(4).U16(static_cast<std::uint16_t>(s.flow)); break;
-    case 0x12: d.U32(s.info1).U16(s.info2).U32(s.info3).U16(s.info4).U16(s.info5); break;
-    case 0x20: d.U8(s.status[0]).U8(s.status[1]).U8(s.status[2]); break;
+    case 0x08:
+      d.F32(s.p1).F32(s.p2).F32(s.p3).F32(s.gradient);
+      break;
+    case 0x0A:
+      d.F32(s.targetP1).F32(s.targetP2).F32(s.p3).F32(s.gradient);
+      break;
+    case 0x10:
+      d.F32(s.pH).Zeros(4).U16(static_cast<std::uint16_t>(s.flow));
+      break;
+    case 0x12:
+      d.U32(s.info1).U16(s.info2).U32(s.info3).U16(s.info4).U16(s.info5);
+      break;
+    case 0x20:
+      d.U8(s.status[0]).U8(s.status[1]).U8(s.status[2]);
+      break;
     case 0x25:
       d.U16(s.constantFlowValue).U8(s.constantFlowFirst).U8(s.constantFlowSecond).U32(s.constantFlowWord);
       break;
@@ -273,7 +283,8 @@ Report MultiInterfaceUnit::AnswerData(std::uint8_t command) const {
     case 0x30:
       for (std::uint16_t t : s.temperatures) d.U16(t);
       break;
-    default: break;
+    default:
+      break;
   }
   return d.Take();
 }
@@ -315,7 +326,8 @@ void MultiInterfaceUnit::Apply(const Report& r) {
       s.temperatures[4] = GetU16(r, 5);
       s.temperatures[5] = GetU16(r, 7);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -15,13 +15,10 @@ int CCaptionProgressCtrl::bounceDirection_ = +1;
 
 namespace {
 
-QColor Resolve(COLORREF c, SystemColor fallback) {
-  return c == CLR_DEFAULT ? GetSysColor(fallback) : FromColorRef(c);
-}
+QColor Resolve(COLORREF c, SystemColor fallback) { return c == CLR_DEFAULT ? GetSysColor(fallback) : FromColorRef(c); }
 
 std::uint32_t PackRange(int lower, int upper) {
-  return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(upper)) << 16) |
-         static_cast<std::uint16_t>(lower);
+  return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(upper)) << 16) | static_cast<std::uint16_t>(lower);
 }
 
 // A pixel coordinate from a double that may lie far outside the control.
@@ -118,9 +115,7 @@ COLORREF CCaptionProgressCtrl::SetBkColor(COLORREF c) { return ReplaceColor(bkCo
 COLORREF CCaptionProgressCtrl::GetBkColor() const { return ToColorRef(Resolve(bkColor_, SystemColor::ButtonFace)); }
 
 COLORREF CCaptionProgressCtrl::SetTextColor(COLORREF c) { return ReplaceColor(textColor_, c); }
-COLORREF CCaptionProgressCtrl::GetTextColor() const {
-  return ToColorRef(Resolve(textColor_, SystemColor::WindowText));
-}
+COLORREF CCaptionProgressCtrl::GetTextColor() const { return ToColorRef(Resolve(textColor_, SystemColor::WindowText)); }
 
 COLORREF CCaptionProgressCtrl::SetTextBkColor(COLORREF c) { return ReplaceColor(textBkColor_, c); }
 COLORREF CCaptionProgressCtrl::GetTextBkColor() const { return ToColorRef(Resolve(textBkColor_, SystemColor::Window)); }

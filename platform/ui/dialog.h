@@ -28,9 +28,9 @@ inline constexpr int IDNO = 7;
 
 struct DialogFrame {
   QString caption;
-  bool captionBar = true;   // false: no title bar, a thin border
-  bool systemMenu = true;   // the caption bar's close box
-  int widthDlu = 0;         // client size in dialog units
+  bool captionBar = true;  // false: no title bar, a thin border
+  bool systemMenu = true;  // the caption bar's close box
+  int widthDlu = 0;        // client size in dialog units
   int heightDlu = 0;
   bool centerOnMouse = false;
 };

@@ -1,7 +1,7 @@
 #include "platform/ui/docking_pane.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QWidget>
 
 #include "core/base/configuration.h"

@@ -126,7 +126,10 @@ void CIconButton::changeEvent(QEvent* e) {
         if (hasFocus()) {
           QWidget* parent = parentWidget();
           if (!parent || !focusNextChild()) {
-            if (parent) parent->setFocus(); else clearFocus();
+            if (parent)
+              parent->setFocus();
+            else
+              clearFocus();
           }
         }
         hover_ = false;

@@ -24,19 +24,27 @@ int FirstButton(std::uint32_t type) { return (type & kButtonMask) == MB_YESNO ? 
 
 QMessageBox::Icon IconOf(std::uint32_t type) {
   switch (type & kIconMask) {
-    case MB_ICONSTOP: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONSTOP:
+      return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+      return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+      return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
   }
 }
 
 QStyle::StandardPixmap BalloonPixmap(BalloonIcon icon) {
   switch (icon) {
-    case BalloonIcon::Info: return QStyle::SP_MessageBoxInformation;
-    case BalloonIcon::Warning: return QStyle::SP_MessageBoxWarning;
-    default: return QStyle::SP_MessageBoxCritical;
+    case BalloonIcon::Info:
+      return QStyle::SP_MessageBoxInformation;
+    case BalloonIcon::Warning:
+      return QStyle::SP_MessageBoxWarning;
+    default:
+      return QStyle::SP_MessageBoxCritical;
   }
 }
 
@@ -97,9 +105,7 @@ QPointer<BalloonTipWindow> g_currentTip;
 
 }  // namespace
 
-ScriptedMessageBoxes::ScriptedMessageBoxes(std::initializer_list<int> answers) : answers_(answers) {
-  g_script = this;
-}
+ScriptedMessageBoxes::ScriptedMessageBoxes(std::initializer_list<int> answers) : answers_(answers) { g_script = this; }
 
 ScriptedMessageBoxes::~ScriptedMessageBoxes() {
   if (g_script == this) g_script = nullptr;
@@ -132,9 +138,12 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, std:
   }
   box.setWindowModality(Qt::ApplicationModal);
   switch (box.exec()) {
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return IDOK;
+    case QMessageBox::Yes:
+      return IDYES;
+    case QMessageBox::No:
+      return IDNO;
+    default:
+      return IDOK;
   }
 }
 

@@ -16,17 +16,28 @@ COLORREF ToColorRef(const QColor& c) {
 QColor GetSysColor(SystemColor which) {
   const QPalette p = QApplication::palette();
   switch (which) {
-    case SystemColor::ButtonFace: return p.color(QPalette::Button);
-    case SystemColor::ButtonText: return p.color(QPalette::ButtonText);
-    case SystemColor::ButtonHighlight: return p.color(QPalette::Light);
-    case SystemColor::ButtonLight: return p.color(QPalette::Midlight);
-    case SystemColor::ButtonShadow: return p.color(QPalette::Dark);
-    case SystemColor::ButtonDarkShadow: return p.color(QPalette::Shadow);
-    case SystemColor::GrayText: return p.color(QPalette::Disabled, QPalette::Text);
-    case SystemColor::Highlight: return p.color(QPalette::Highlight);
-    case SystemColor::Window: return p.color(QPalette::Base);
-    case SystemColor::WindowText: return p.color(QPalette::Text);
-    case SystemColor::ActiveBorder: return p.color(QPalette::Mid);
+    case SystemColor::ButtonFace:
+      return p.color(QPalette::Button);
+    case SystemColor::ButtonText:
+      return p.color(QPalette::ButtonText);
+    case SystemColor::ButtonHighlight:
+      return p.color(QPalette::Light);
+    case SystemColor::ButtonLight:
+      return p.color(QPalette::Midlight);
+    case SystemColor::ButtonShadow:
+      return p.color(QPalette::Dark);
+    case SystemColor::ButtonDarkShadow:
+      return p.color(QPalette::Shadow);
+    case SystemColor::GrayText:
+      return p.color(QPalette::Disabled, QPalette::Text);
+    case SystemColor::Highlight:
+      return p.color(QPalette::Highlight);
+    case SystemColor::Window:
+      return p.color(QPalette::Base);
+    case SystemColor::WindowText:
+      return p.color(QPalette::Text);
+    case SystemColor::ActiveBorder:
+      return p.color(QPalette::Mid);
   }
   return {};
 }

@@ -23,12 +23,12 @@ COLORREF ToColorRef(const QColor& c);
 enum class SystemColor {
   ButtonFace,
   ButtonText,
-  ButtonHighlight,   // the light outer top-left line of a raised edge
-  ButtonLight,       // the inner top-left line of a raised edge
+  ButtonHighlight,  // the light outer top-left line of a raised edge
+  ButtonLight,      // the inner top-left line of a raised edge
   ButtonShadow,
   ButtonDarkShadow,
   GrayText,
-  Highlight,         // selection and progress-bar colour
+  Highlight,  // selection and progress-bar colour
   Window,
   WindowText,
   ActiveBorder,

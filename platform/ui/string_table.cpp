@@ -49,11 +49,21 @@ bool ParseEntry(std::string_view line, std::uint32_t& id, std::string& text, std
       return false;
     }
     switch (line[i++]) {
-      case '"': text += '"'; break;
-      case '\\': text += '\\'; break;
-      case 'n': text += '\n'; break;
-      case 't': text += '\t'; break;
-      default: why = "unknown escape"; return false;
+      case '"':
+        text += '"';
+        break;
+      case '\\':
+        text += '\\';
+        break;
+      case 'n':
+        text += '\n';
+        break;
+      case 't':
+        text += '\t';
+        break;
+      default:
+        why = "unknown escape";
+        return false;
     }
   }
   while (i < line.size() && IsBlank(line[i])) ++i;

@@ -1,10 +1,10 @@
+#include "analysis_control/analysis_data.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 #include <vector>
-
-#include "analysis_control/analysis_data.h"
 
 namespace ORV {
 namespace {
@@ -59,7 +59,8 @@ TEST(AnalysisData, FieldsLandAtTheirOffsetsAndParseBack) {
     b.lumenRight = -(100 * z + 8);
   }
   const auto bytes = Bytes(r);
-  EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4)), (std::vector<std::uint8_t>{0, 0, 0x80, 0x40}));
+  EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4)),
+            (std::vector<std::uint8_t>{0, 0, 0x80, 0x40}));
   EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin() + 12, bytes.begin() + 20)),
             (std::vector<std::uint8_t>{0x04, 0x03, 0x02, 0x01, 0xFE, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(bytes[24], 3);

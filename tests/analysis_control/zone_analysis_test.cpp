@@ -1,3 +1,5 @@
+#include "analysis_control/zone_analysis.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis_control/zone_analysis.h"
 #include "analysis_fixtures.h"
 #include "platform/os/tick_source.h"
 #include "tests/core/threading/test_threads.h"
@@ -48,11 +49,10 @@ TEST(ZoneAnalysis, HistoryMeanAndAdjustmentsOverFrames) {
   // (25 + 28) / 2 + 0.5 = 27, (26 + 28) / 2 + 0.5 = 27 and (26 + 30 + 28) / 3
   // + 0.5 = 28 (integer parts). The lumen left edge follows at L + 2.
   for (int left : {25, -1, 28, 26, 30}) analysis.PrepareZones(OneZoneFrame(left).View());
-  EXPECT_EQ(events.Zones(), (std::vector<ZoneEvent>{{0, 25, 46, 27, 44},
-                                                    {0, 25, 46, 27, 44},
-                                                    {0, 27, 46, 29, 44},
-                                                    {0, 27, 46, 29, 44},
-                                                    {0, 28, 46, 30, 44}}));
+  EXPECT_EQ(
+      events.Zones(),
+      (std::vector<ZoneEvent>{
+          {0, 25, 46, 27, 44}, {0, 25, 46, 27, 44}, {0, 27, 46, 29, 44}, {0, 27, 46, 29, 44}, {0, 28, 46, 30, 44}}));
 
   // Adjustments are added to the means while the search runs: slots now
   // hold 30, 30 and 26 (mean 28.67) and lumen left 32, 32, 28 (30.67).
@@ -291,8 +291,8 @@ TEST(ZoneAnalysis, SettingsKeepTheirRanges) {
     double stored;
   };
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (const CutCase& c : std::vector<CutCase>{{0, 0.5, 3.0}, {0, 6.5, 3.0}, {0, nan, 3.0}, {0, 1.0, 1.0},
-                                                {3, 6.0, 6.0}, {-1, 2.0, 3.0}, {4, 2.0, 3.0}}) {
+  for (const CutCase& c : std::vector<CutCase>{
+           {0, 0.5, 3.0}, {0, 6.5, 3.0}, {0, nan, 3.0}, {0, 1.0, 1.0}, {3, 6.0, 6.0}, {-1, 2.0, 3.0}, {4, 2.0, 3.0}}) {
     SCOPED_TRACE(::testing::Message() << "zone " << c.zone << " value " << c.value);
     ZoneAnalysis fresh(events, std::make_shared<InlineExecutor>());
     fresh.SetAnalysisCutOff(c.zone, c.value);
@@ -307,8 +307,8 @@ TEST(ZoneAnalysis, SettingsKeepTheirRanges) {
     std::int32_t value;
     std::int32_t read;
   };
-  for (const ThresholdCase& c : std::vector<ThresholdCase>{
-           {0, 0, 0}, {1, 255, 255}, {0, 256, 128}, {0, -1, 128}, {2, 50, 128}, {-1, 50, 128}}) {
+  for (const ThresholdCase& c :
+       std::vector<ThresholdCase>{{0, 0, 0}, {1, 255, 255}, {0, 256, 128}, {0, -1, 128}, {2, 50, 128}, {-1, 50, 128}}) {
     SCOPED_TRACE(::testing::Message() << "zone " << c.zone << " value " << c.value);
     ZoneAnalysis fresh(events, std::make_shared<InlineExecutor>());
     ASSERT_EQ(fresh.AddZone({0, 0, 60, 4}), 0);
@@ -450,7 +450,8 @@ TEST(ZoneAnalysis, ThumbnailsEveryTenSecondsOfARunningClock) {
     int width, height;
     std::uint32_t thumbWidth, thumbHeight, imageSize;
   };
-  for (const Case& c : std::vector<Case>{{1280, 960, 100, 75, 7500}, {960, 1280, 75, 100, 7600}, {640, 640, 100, 100, 10000}}) {
+  for (const Case& c :
+       std::vector<Case>{{1280, 960, 100, 75, 7500}, {960, 1280, 75, 100, 7600}, {640, 640, 100, 100, 10000}}) {
     SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height);
     OS::ManualTickSource ticks(50000);
     OS::ScopedTickSource scoped(ticks);

@@ -1,3 +1,5 @@
+#include "analysis_control/zone_search.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "analysis_control/analyse_image_task.h"
-#include "analysis_control/zone_search.h"
 #include "analysis_fixtures.h"
 
 namespace ORV {
@@ -43,8 +44,8 @@ struct Edges {
   bool operator==(const Edges&) const = default;
 };
 std::ostream& operator<<(std::ostream& os, const Edges& e) {
-  return os << "found " << e.found << " outer " << e.outerLeft << "-" << e.outerRight << " lumen " << e.lumenLeft
-            << "-" << e.lumenRight;
+  return os << "found " << e.found << " outer " << e.outerLeft << "-" << e.outerRight << " lumen " << e.lumenLeft << "-"
+            << e.lumenRight;
 }
 
 std::shared_ptr<AnalyseImageAsyncTask> Searched(const GreyImage& crop, double outer, double inner,
@@ -191,12 +192,9 @@ TEST(ZoneSearch, ChangesAndTheirSelection) {
     std::int32_t lumenLeft, lumenRight;
   };
   const std::vector<Case> cases = {
-      {{}, false, -1, -1, false, -1, -1},
-      {{7}, false, -1, -1, false, -1, -1},
-      {{3, 9}, true, 3, 9, false, -1, -1},
-      {{3, 5, 9}, false, -1, -1, false, -1, -1},
-      {{3, 5, 7, 9}, true, 3, 9, true, 5, 7},
-      {{1, 3, 5, 7, 9, 11}, true, 1, 11, true, 3, 9},
+      {{}, false, -1, -1, false, -1, -1},     {{7}, false, -1, -1, false, -1, -1},
+      {{3, 9}, true, 3, 9, false, -1, -1},    {{3, 5, 9}, false, -1, -1, false, -1, -1},
+      {{3, 5, 7, 9}, true, 3, 9, true, 5, 7}, {{1, 3, 5, 7, 9, 11}, true, 1, 11, true, 3, 9},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.changes));

@@ -193,8 +193,7 @@ TEST(CustomTraceContext, OverrunsStopTheScriptUntilItIsCompiledAgain) {
       {"local t, s = {}, string.rep('x', 4096) while true do t[#t + 1] = s .. #t end", "64 MiB of memory"},
       {"local function f() return f() + 1 end return f()", "memory"},
       {"local s = 'x' while true do s = s .. s end", "64 MiB of memory"},
-      {"local t, s = {}, string.rep('x', 4096) while true do pcall(function() t[#t + 1] = s .. #t end) end",
-       "memory"},
+      {"local t, s = {}, string.rep('x', 4096) while true do pcall(function() t[#t + 1] = s .. #t end) end", "memory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);

@@ -69,8 +69,9 @@ TEST(CustomTraceDefinition, WriteThenReadGivesTheSameRecord) {
   EXPECT_NE(text.find("\t\t<Constant name=\"Gain\" type=\"1\" value=\"7\" />"), std::string::npos) << text;
   EXPECT_NE(text.find("type=\"2\" value=\"Gefäß &lt;&amp;> &quot;µm&quot;\""), std::string::npos) << text;
   EXPECT_NE(text.find("\t\t<ShowUnit>false</ShowUnit>\n\t\t<AutoRange>true</AutoRange>"), std::string::npos);
-  EXPECT_NE(text.find("<Code>bG9jYWwgYSwgYiA9IFAxLCBQMgpyZXR1cm4gYSA8IGIgYW5kICJ4JnkiIG9yICddXT4nIC0tIEdlZsOkw58K</Code>"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("<Code>bG9jYWwgYSwgYiA9IFAxLCBQMgpyZXR1cm4gYSA8IGIgYW5kICJ4JnkiIG9yICddXT4nIC0tIEdlZsOkw58K</Code>"),
+      std::string::npos)
       << text;
 }
 
@@ -81,8 +82,7 @@ TEST(CustomTraceDefinition, HandWrittenFilesReadWithDefaults) {
     std::function<void(const CustomTraces&)> check;
   };
   const Case cases[] = {
-      {"no Config element",
-       "<Trace><Id>X</Id><Script><Code>cmV0dXJuIDE=</Code></Script></Trace>",
+      {"no Config element", "<Trace><Id>X</Id><Script><Code>cmV0dXJuIDE=</Code></Script></Trace>",
        [](const CustomTraces& t) {
          EXPECT_EQ(t.Id, "X");
          EXPECT_EQ(t.Code, "return 1");
@@ -125,7 +125,8 @@ TEST(CustomTraceDefinition, HandWrittenFilesReadWithDefaults) {
          EXPECT_EQ(t.Constants[4].integer, INT_MIN) << "values are 32-bit";
        }},
       {"a byte-order mark, a name of blanks and non-ASCII text",
-       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><Trace><Name> </Name><Config><UnitTypeString>µm²</UnitTypeString></Config>"
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><Trace><Name> "
+       "</Name><Config><UnitTypeString>µm²</UnitTypeString></Config>"
        "</Trace>",
        [](const CustomTraces& t) {
          EXPECT_EQ(t.Name, " ");
@@ -158,7 +159,8 @@ TEST(CustomTraceDefinition, UnsafeOrBrokenFilesAreRefusedWithAReason) {
       {"another document", "<Scripts/>", "no \"Trace\" element"},
       {"code not Base64", "<Trace><Script><Code>cmV0*dXJu</Code></Script></Trace>", "Base64"},
       {"code cut short", "<Trace><Script><Code>cmV0d</Code></Script></Trace>", "Base64"},
-      {"constant name of 50 bytes", "<Trace><Constants><Constant name='" + longName + "' type='1' value='1'/></Constants></Trace>",
+      {"constant name of 50 bytes",
+       "<Trace><Constants><Constant name='" + longName + "' type='1' value='1'/></Constants></Trace>",
        "longer than 49 bytes"},
       {"constant text of 50 bytes",
        "<Trace><Constants><Constant name='k' type='string' value='" + longName + "'/></Constants></Trace>",

@@ -21,7 +21,8 @@ std::string AddDefinition(const std::string& folder, const std::string& name, co
 }
 
 void WriteIndex(const std::string& folder, const std::string& body) {
-  ASSERT_TRUE(OS::AtomicWriteFile(folder + "/Scripts.xml", "<?xml version=\"1.0\"?>\n<Scripts>\n" + body + "</Scripts>\n"));
+  ASSERT_TRUE(
+      OS::AtomicWriteFile(folder + "/Scripts.xml", "<?xml version=\"1.0\"?>\n<Scripts>\n" + body + "</Scripts>\n"));
 }
 
 std::string Entry(const std::string& name) { return "\t<Script name=\"" + name + "\" id=\"x\" />\n"; }

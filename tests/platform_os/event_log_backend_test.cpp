@@ -11,7 +11,8 @@ TEST(SyslogEventLogBackend, TypesMapToPrioritiesAndLinesCarryCategoryAndId) {
     std::uint16_t type;
     int priority;
   };
-  for (const Case& c : {Case{kEventError, LOG_ERR}, Case{kEventWarning, LOG_WARNING}, Case{kEventInformation, LOG_INFO}})
+  for (const Case& c :
+       {Case{kEventError, LOG_ERR}, Case{kEventWarning, LOG_WARNING}, Case{kEventInformation, LOG_INFO}})
     EXPECT_EQ(SyslogEventLogBackend::Priority(c.type), c.priority) << c.type;
 
   EventRecord r;

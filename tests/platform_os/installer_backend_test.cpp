@@ -1,13 +1,14 @@
 // Starting programs, and the package installer: installed products from the
 // registry store, and packages installed by the command they name.
+#include "platform/os/installer_backend.h"
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -15,7 +16,6 @@
 
 #include "platform/os/child_process.h"
 #include "platform/os/folders.h"
-#include "platform/os/installer_backend.h"
 #include "tests/support/test_support.h"
 
 namespace ORV::OS {

@@ -23,8 +23,9 @@ void CheckConversions() {
     const char* text;
   };
   const Fixed fixed[] = {
-      {1.25, 6, "1.250000"}, {10.0, 1, "10.0"},         {0.48f, 6, "0.480000"}, {-0.5, 2, "-0.50"},
-      {2.5, 0, "2"},         {1e21, 1, "1000000000000000000000.0"}, {kInf, 2, "inf"}, {-kInf, 2, "-inf"},
+      {1.25, 6, "1.250000"}, {10.0, 1, "10.0"},  {0.48f, 6, "0.480000"},
+      {-0.5, 2, "-0.50"},    {2.5, 0, "2"},      {1e21, 1, "1000000000000000000000.0"},
+      {kInf, 2, "inf"},      {-kInf, 2, "-inf"},
   };
   for (const auto& f : fixed) EXPECT_EQ(FormatFixed(f.value, f.decimals), f.text) << f.value;
   EXPECT_EQ(FormatShortest(1.5), "1.5");
@@ -35,9 +36,9 @@ void CheckConversions() {
     double value;
   };
   const Leading leading[] = {
-      {"1.5", 1.5},      {"  2.25x", 2.25}, {"-3.5", -3.5},  {"+.5", 0.5},      {"1,5", 1.0},
-      {"abc", 0.0},      {"", 0.0},         {"--1", 0.0},    {"1e3", 1000.0},   {"1e", 1.0},
-      {"1e-400", 0.0},   {"-1e-400", -0.0}, {"1e400", kInf}, {"-1e400", -kInf},
+      {"1.5", 1.5},    {"  2.25x", 2.25}, {"-3.5", -3.5},  {"+.5", 0.5},      {"1,5", 1.0},
+      {"abc", 0.0},    {"", 0.0},         {"--1", 0.0},    {"1e3", 1000.0},   {"1e", 1.0},
+      {"1e-400", 0.0}, {"-1e-400", -0.0}, {"1e400", kInf}, {"-1e400", -kInf},
   };
   for (const auto& l : leading) EXPECT_EQ(LeadingDouble(l.text), l.value) << l.text;
   EXPECT_EQ(LeadingInt(" 42abc"), 42);

@@ -39,7 +39,9 @@ struct TypedValue {
 
 std::vector<TypedValue> EveryType() {
   return {
-      {kKey, "Text", RegValue::MakeString("Gr\xC3\xBC\xC3\x9F" "e \\ \"quoted\"")},
+      {kKey, "Text",
+       RegValue::MakeString("Gr\xC3\xBC\xC3\x9F"
+                            "e \\ \"quoted\"")},
       {kKey, "", RegValue::MakeString("default value")},
       {std::string(kKey) + "\\Settings", "Path", RegValue::MakeString("%HOME%/data", RegType::ExpandString)},
       {std::string(kKey) + "\\Settings", "List", RegValue::MakeMulti({"one", "", "three"})},
@@ -91,7 +93,8 @@ TEST(RegistryStore, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
   RegistryStore store;
   ASSERT_TRUE(store.SetValue(std::string(kKey) + "\\Settings", "LastUsedPort", RegValue::MakeString("/dev/ttyUSB0")));
   // Same key and value under other spellings.
-  EXPECT_EQ(store.GetString("hkey_current_user\\SOFTWARE\\orvanta\\TARVIX 5\\settings", "LASTUSEDPORT", "-"), "/dev/ttyUSB0");
+  EXPECT_EQ(store.GetString("hkey_current_user\\SOFTWARE\\orvanta\\TARVIX 5\\settings", "LASTUSEDPORT", "-"),
+            "/dev/ttyUSB0");
   ASSERT_TRUE(store.SetValue(std::string(kKey) + "\\SETTINGS", "lastusedport", RegValue::MakeString("/dev/ttyUSB1")));
   ASSERT_TRUE(store.CreateKey("HKEY_CURRENT_USER\\software"));
 
@@ -198,8 +201,8 @@ TEST(RegistryStore, DamagedFileIsKeptAsideAndTheStoreStartsEmpty) {
   flipped[good.size() / 2] ^= 0x40;
   // Valid checksum, but a value count far beyond the file.
   std::string hugeCount = magic;
-  hugeCount += std::string("\0\0\0\0", 4);            // root name ""
-  hugeCount += std::string("\xFF\xFF\xFF\x7F", 4);    // values
+  hugeCount += std::string("\0\0\0\0", 4);          // root name ""
+  hugeCount += std::string("\xFF\xFF\xFF\x7F", 4);  // values
   const Case cases[] = {
       {"empty file", ""},
       {"truncated", good.substr(0, good.size() - 7)},

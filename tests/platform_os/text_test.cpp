@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/os/text.h"
+
+#include <gtest/gtest.h>
 
 namespace ORV::OS {
 namespace {
@@ -10,9 +10,11 @@ TEST(Text, RoundTripsAndReplacesInvalidInput) {
   EXPECT_EQ(Utf8ToUtf16(mu), u"\u00B5m");
   EXPECT_EQ(Utf16ToUtf8(u"\u00B5m"), mu);
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
-  EXPECT_EQ(Utf8ToUtf16("\xFF" "a"), u"\uFFFDa");
+  EXPECT_EQ(Utf8ToUtf16("\xFF"
+                        "a"),
+            u"\uFFFDa");
   EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD");  // truncated sequence
-  const std::string clef = "\xF0\x9D\x84\x9E";           // U+1D11E, a surrogate pair
+  const std::string clef = "\xF0\x9D\x84\x9E";          // U+1D11E, a surrogate pair
   EXPECT_EQ(Utf16Length(clef), 2u);
   EXPECT_EQ(CutToUtf16Units("a" + clef, 2), "a");
   EXPECT_EQ(CutToUtf16Units("a" + clef, 3), "a" + clef);

@@ -34,8 +34,8 @@ TEST(UsbSerialEnum, OnlyTerminalsWithHardwareBehindThemArePorts) {
 
 TEST(UsbSerialEnum, UsbIdsAreFourHexDigits) {
   const std::pair<const char*, std::uint16_t> cases[] = {
-      {"0403", 0x0403}, {"f448\n", 0xF448}, {"F448", 0xF448}, {"6001", 0x6001},
-      {"403", 0},       {"04031", 0},       {"zz03", 0},      {"", 0},        {"-403", 0},
+      {"0403", 0x0403}, {"f448\n", 0xF448}, {"F448", 0xF448}, {"6001", 0x6001}, {"403", 0},
+      {"04031", 0},     {"zz03", 0},        {"", 0},          {"-403", 0},
   };
   for (const auto& [text, id] : cases) {
     SCOPED_TRACE(text);

@@ -159,13 +159,11 @@ TEST_F(ProgressPaintTest, ARangeOfNoWidthAndPositionsOutsideTheRangeDrawSafely) 
   const struct {
     const char* name;
     int lower, upper;
-    int position;          // set while the range is 0..1000000
+    int position;  // set while the range is 0..1000000
     int barPixels;
   } cases[] = {
-      {"progress_empty_range", 0, 0, 0, 0},
-      {"progress_empty_range_at_5", 5, 5, 5, 0},
-      {"progress_inverted_range", 10, 0, 5, 0},
-      {"progress_far_above_range", 0, 1, 1000000, 200},
+      {"progress_empty_range", 0, 0, 0, 0},      {"progress_empty_range_at_5", 5, 5, 5, 0},
+      {"progress_inverted_range", 10, 0, 5, 0},  {"progress_far_above_range", 0, 1, 1000000, 200},
       {"progress_below_range", 500, 600, 10, 0},
   };
   bar.SetShowPercent(true);

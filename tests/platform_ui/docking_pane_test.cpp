@@ -18,7 +18,9 @@ namespace {
 // Holds the process DPI at a value for one test.
 class ScopedDpi {
  public:
-  explicit ScopedDpi(int dpi) { SetDpiProvider([dpi] { return dpi; }); }
+  explicit ScopedDpi(int dpi) {
+    SetDpiProvider([dpi] { return dpi; });
+  }
   ~ScopedDpi() { InstallScreenDpiProvider(); }
 };
 

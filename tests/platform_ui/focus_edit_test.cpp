@@ -98,7 +98,7 @@ TEST_F(FocusEditTest, TabbingInMakesItEditable) {
 }
 
 TEST_F(FocusEditTest, TabAndShiftTabGoToTheNeighboursThePaneSet) {
-  edit->nextWindow = before;     // deliberately not the next in creation order
+  edit->nextWindow = before;  // deliberately not the next in creation order
   edit->previousWindow = after;
   edit->setFocus();
   QTest::keyClick(edit, Qt::Key_Tab);
@@ -121,10 +121,8 @@ TEST_F(FocusEditTest, EnterAndEscapeReachTheirHandlersBeforeTheField) {
   QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
   QTest::keyClick(edit, Qt::Key_Escape);
   const std::vector<std::string> expected = {
-      "field",
-      "enter:" + std::to_string(Qt::Key_Return), "field",
-      "enter:" + std::to_string(Qt::Key_Enter), "field",
-      "escape:" + std::to_string(Qt::Key_Escape),
+      "field", "enter:" + std::to_string(Qt::Key_Return),  "field", "enter:" + std::to_string(Qt::Key_Enter),
+      "field", "escape:" + std::to_string(Qt::Key_Escape),
   };
   EXPECT_EQ(events, expected);
 }

@@ -11,14 +11,15 @@ namespace {
 TEST(StringTableTest, ParsesEntriesEscapesAndComments) {
   StringTable table;
   std::string error;
-  ASSERT_TRUE(table.Parse("# comment\n"
-                          "\n"
-                          "5 \"Entered value is out of range\"\n"
-                          "  6\t\"Value must be between 20.0 and 50.0 \"  \r\n"
-                          "7 \"a \\\"quote\\\", a \\\\ and\\na line\"\n"
-                          "8 \"\"\n"
-                          "57344 \"Tarvix 5\"",
-                          &error))
+  ASSERT_TRUE(
+      table.Parse("# comment\n"
+                  "\n"
+                  "5 \"Entered value is out of range\"\n"
+                  "  6\t\"Value must be between 20.0 and 50.0 \"  \r\n"
+                  "7 \"a \\\"quote\\\", a \\\\ and\\na line\"\n"
+                  "8 \"\"\n"
+                  "57344 \"Tarvix 5\"",
+                  &error))
       << error;
   EXPECT_EQ(table.Size(), 5u);
   const std::pair<std::uint32_t, std::string> expected[] = {

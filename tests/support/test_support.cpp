@@ -32,7 +32,8 @@ SandboxedHome::SandboxedHome() {
     if (v) saved_[i] = v;
   }
   const std::string r = dir_.path();
-  const std::string dirs[5] = {r + "/home", r + "/home/.config", r + "/home/.local/share", r + "/home/.local/state", r + "/tmp"};
+  const std::string dirs[5] = {r + "/home", r + "/home/.config", r + "/home/.local/share", r + "/home/.local/state",
+                               r + "/tmp"};
   for (int i = 0; i < 5; ++i) {
     OS::EnsureDir(dirs[i], 0700);
     setenv(kVars[i], dirs[i].c_str(), 1);

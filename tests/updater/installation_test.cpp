@@ -1,17 +1,17 @@
 // Downloads into the working folder, the state files, the working folder's
 // safety, and the installer side with a fake package installer.
+#include "updater/installation.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/os/folders.h"
-#include "updater/installation.h"
 #include "updater/update_files.h"
 #include "updater/update_query.h"
 #include "updater_fixture.h"
@@ -61,7 +61,7 @@ TEST_F(InstallationTest, DownloadRequestIsSentByteForByte) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].requestLine, "POST /svc/Download HTTP/1.1");
   EXPECT_EQ(OwnHeaders(requests[0]), (std::vector<std::string>{"Host: localhost", "Connection: close",
-                                                                "Content-Type: application/x-www-form-urlencoded"}));
+                                                               "Content-Type: application/x-www-form-urlencoded"}));
   EXPECT_EQ(requests[0].body, "filename=files%2Fv%205.6%20%28x64%29%2FSet%2Bup~_-.pkg%3Fa%3D1%26b%3D%C3%BC");
 }
 
@@ -136,12 +136,20 @@ TEST_F(InstallationTest, FiveFailedAttemptsEndTheStepWithTheTargetDeleted) {
 
 TEST_F(InstallationTest, FileNamesThatAreNotBareNamesAreRefused) {
   TempDir outside;
-  const char* const names[] = {"../escaped.pkg", "/etc/x", "", ".", "..", "sub/x.pkg", "a\\b.pkg",
-                               "UpdateList.xml", "InstallationStatus.xml", "libFreshet.so", "orv-installer"};
+  const char* const names[] = {"../escaped.pkg",
+                               "/etc/x",
+                               "",
+                               ".",
+                               "..",
+                               "sub/x.pkg",
+                               "a\\b.pkg",
+                               "UpdateList.xml",
+                               "InstallationStatus.xml",
+                               "libFreshet.so",
+                               "orv-installer"};
   for (const char* name : names) {
     Freshet::CleanInstallationDirectory(settings);
-    const std::vector<FreshetUpdate> updates = {
-        MakeUpdate("A", 1, 0, 0, 0, {{"u/ok", "ok.pkg"}, {"u/bad", name}})};
+    const std::vector<FreshetUpdate> updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/ok", "ok.pkg"}, {"u/bad", name}})};
     MakeFolder(updates, StatusXml(0, 0));
     EXPECT_EQ(Freshet::InstallStep(settings, nullptr, kNoInstaller), 0) << name;
     EXPECT_TRUE(server.Requests().empty()) << name;
@@ -264,8 +272,8 @@ TEST_F(InstallationTest, UpdateListRoundTripsThroughParseUpdates) {
   EXPECT_STREQ(doc.document_element().name(), "ArrayOfUpdates");
   std::vector<std::string> order;
   for (pugi::xml_node n : doc.document_element().first_child().children()) order.push_back(n.name());
-  EXPECT_EQ(order, (std::vector<std::string>{"productName", "productId", "date", "description",
-                                             "windowsInstallerId", "version", "url"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"productName", "productId", "date", "description", "windowsInstallerId",
+                                             "version", "url"}));
   const pugi::xml_node file = doc.document_element().first_child().child("url").first_child();
   EXPECT_STREQ(file.name(), "File");
   EXPECT_STREQ(file.first_child().name(), "localName");
@@ -328,8 +336,12 @@ TEST(HandleInstaller, InstallsEachUpdateInTurnAndRecordsProgress) {
   const Case cases[] = {
       {"all", 0, {}, 0, {"a1.pkg", "a2.pkg", "b1.pkg", "b2.pkg"}, 3},
       {"restart needed ends the update", 0, {{"a1.pkg", 3010}}, 0, {"a1.pkg", "b1.pkg", "b2.pkg"}, 3},
-      {"a failure stops at its update", 0, {{"b2.pkg", 1603}}, Freshet::kInstallerPackageFailed,
-       {"a1.pkg", "a2.pkg", "b1.pkg", "b2.pkg"}, 1},
+      {"a failure stops at its update",
+       0,
+       {{"b2.pkg", 1603}},
+       Freshet::kInstallerPackageFailed,
+       {"a1.pkg", "a2.pkg", "b1.pkg", "b2.pkg"},
+       1},
       {"a failure with the first file", 0, {{"a1.pkg", 1620}}, Freshet::kInstallerPackageFailed, {"a1.pkg"}, 0},
       {"resume after the first update", 1, {}, 0, {"b1.pkg", "b2.pkg"}, 3},
       {"nothing left", 3, {{"a1.pkg", 1603}}, 0, {}, 3},
@@ -357,8 +369,9 @@ TEST(HandleInstaller, InstallsEachUpdateInTurnAndRecordsProgress) {
 }
 
 TEST(HandleInstaller, StateFilesThatCannotBeReadGiveTheirResults) {
-  const std::string list = "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"
-                           "</Updates></ArrayOfUpdates>";
+  const std::string list =
+      "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"
+      "</Updates></ArrayOfUpdates>";
   struct Case {
     const char* what;
     const char* status;  // nullptr: no file

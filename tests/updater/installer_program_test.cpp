@@ -59,9 +59,7 @@ class InstallerProgramTest : public UpdaterTest {
     WriteText(Folder() + "/" + Freshet::kStatusFile,
               "<Status DownloadFile=\"" + std::to_string(files) + "\" InstallFile=\"0\"/>");
   }
-  std::string RealFolder() const {
-    return fs::canonical(fs::path(Folder()).parent_path()).string() + "/" + kProductId;
-  }
+  std::string RealFolder() const { return fs::canonical(fs::path(Folder()).parent_path()).string() + "/" + kProductId; }
 
   TempDir marks;
   Utils::Sync::Event cancel;
@@ -109,8 +107,8 @@ TEST_F(InstallerProgramTest, AFailedInstallKeepsTheFolderAndTheNextStepResumes) 
   EXPECT_EQ(Freshet::InstallStep(settings, &cancel, kRealInstaller), 1);
   EXPECT_FALSE(OS::PathExists(Folder()));
   const std::string real = RealFolder();
-  EXPECT_EQ(ReadText(marks / "log"), real + "|./a.pkg STARTAUTO=1\n" + real + "|./b.pkg STARTAUTO=1\n" + real +
-                                         "|./b.pkg STARTAUTO=1\n");
+  EXPECT_EQ(ReadText(marks / "log"),
+            real + "|./a.pkg STARTAUTO=1\n" + real + "|./b.pkg STARTAUTO=1\n" + real + "|./b.pkg STARTAUTO=1\n");
   EXPECT_TRUE(server.Requests().empty());
 }
 
@@ -151,16 +149,16 @@ TEST_F(InstallerProgramTest, InstallerExitCodes) {
     const char* list;
     int exitCode;
   };
-  const std::string list = "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"
-                           "</Updates></ArrayOfUpdates>";
+  const std::string list =
+      "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"
+      "</Updates></ArrayOfUpdates>";
   const Case cases[] = {
       {"installed", true, "<Status InstallFile=\"0\"/>", list.c_str(), 0},
       {"status file not XML", true, "<Status", list.c_str(), 1},
       {"update list not XML", true, "<Status InstallFile=\"0\"/>", "<ArrayOfUpdates>", 2},
       {"no InstallFile", true, "<Status/>", list.c_str(), 4},
       {"package failed", true, "<Status InstallFile=\"0\"/>",
-       "<ArrayOfUpdates><Updates><url><File><localName>bad.pkg</localName></File></url></Updates></ArrayOfUpdates>",
-       5},
+       "<ArrayOfUpdates><Updates><url><File><localName>bad.pkg</localName></File></url></Updates></ArrayOfUpdates>", 5},
       {"library missing", false, "<Status InstallFile=\"0\"/>", list.c_str(), 100},
   };
   for (const Case& c : cases) {

@@ -25,9 +25,15 @@ std::string ExpectedBody(const std::string& id, const std::string& extra, const 
          "<GetAvailableUpdatesWithUpdaterVersion xmlns=\"" +
          std::string(Freshet::kServiceNamespace) +
          "\">\n"
-         "<productId>" + id + "</productId>\n"
-         "<extra>" + extra + "</extra>\n"
-         "<updateType>" + type + "</updateType>\n"
+         "<productId>" +
+         id +
+         "</productId>\n"
+         "<extra>" +
+         extra +
+         "</extra>\n"
+         "<updateType>" +
+         type +
+         "</updateType>\n"
          "<updaterVersion>1</updaterVersion>\n"
          "<architecture>x64</architecture>\n"
          "</GetAvailableUpdatesWithUpdaterVersion>\n"
@@ -63,7 +69,7 @@ TEST_F(UpdaterTest, QueryRequestIsSentByteForByteWithEscapedFields) {
     const std::string body = ExpectedBody(cases[i].wireId, cases[i].wireExtra, cases[i].wireType);
     EXPECT_EQ(r.requestLine, std::string("POST ") + kPath + " HTTP/1.1");
     EXPECT_EQ(OwnHeaders(r), (std::vector<std::string>{"Host: localhost", "Connection: close",
-                                                        "Content-Type: application/soap+xml; charset=utf-8"}));
+                                                       "Content-Type: application/soap+xml; charset=utf-8"}));
     EXPECT_EQ(r.Header("Content-Length"), std::to_string(body.size()));
     EXPECT_EQ(r.body, body);
   }
@@ -133,7 +139,8 @@ TEST_F(UpdaterTest, EachFailedQueryGivesItsOwnResult) {
       {"not XML", {200, "<html><body>Service unavailable"}, Freshet::kQueryNotXml},
       {"empty body", {200, ""}, Freshet::kQueryNotXml},
       {"HTTP 500 page", {500, "<html><body>Internal error</body></html>", "text/html"}, Freshet::kQueryHttpError},
-      {"HTTP 404 with a well-formed body", {404, SoapReply(UpdateElement(MakeUpdate("X", 9, 0, 0, 0)))},
+      {"HTTP 404 with a well-formed body",
+       {404, SoapReply(UpdateElement(MakeUpdate("X", 9, 0, 0, 0)))},
        Freshet::kQueryHttpError},
       {"SOAP fault with HTTP 500", {500, fault}, Freshet::kQuerySoapFault},
       {"SOAP fault with HTTP 200", {200, fault}, Freshet::kQuerySoapFault},
@@ -179,9 +186,17 @@ TEST(UpdateQuery, VersionStringsAreReadLikeAtoi) {
     int major, minor, third;
   };
   const Case cases[] = {
-      {"5.5.7", 5, 5, 7},       {"5.5.7.1234", 5, 5, 7}, {"5", 5, 0, 0},          {"5.", 5, 0, 0},
-      {"5.6", 5, 6, 0},         {"", 0, 0, 0},           {"x.2.3", 0, 2, 3},      {" 7.8.9", 7, 8, 9},
-      {"1.2beta.3", 1, 2, 3},   {"1..3", 1, 0, 3},       {"99999999999.1.1", 2147483647, 1, 1},
+      {"5.5.7", 5, 5, 7},
+      {"5.5.7.1234", 5, 5, 7},
+      {"5", 5, 0, 0},
+      {"5.", 5, 0, 0},
+      {"5.6", 5, 6, 0},
+      {"", 0, 0, 0},
+      {"x.2.3", 0, 2, 3},
+      {" 7.8.9", 7, 8, 9},
+      {"1.2beta.3", 1, 2, 3},
+      {"1..3", 1, 0, 3},
+      {"99999999999.1.1", 2147483647, 1, 1},
   };
   for (const Case& c : cases) {
     std::int32_t major = -1, minor = -1, third = -1;

@@ -1,12 +1,12 @@
 #include "updater_fixture.h"
 
-#include "updater/update_files.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
+
+#include "updater/update_files.h"
 
 namespace ORV::Test {
 

@@ -44,8 +44,8 @@ std::vector<AnalysisData> ReadDta(const std::string& path) {
   EXPECT_EQ(bytes.size() % AnalysisData::kSize, 0u) << path;
   std::vector<AnalysisData> records;
   for (std::size_t at = 0; at + AnalysisData::kSize <= bytes.size(); at += AnalysisData::kSize) {
-    records.push_back(
-        AnalysisData::Parse(std::span<const std::uint8_t, AnalysisData::kSize>(bytes.data() + at, AnalysisData::kSize)));
+    records.push_back(AnalysisData::Parse(
+        std::span<const std::uint8_t, AnalysisData::kSize>(bytes.data() + at, AnalysisData::kSize)));
   }
   return records;
 }
@@ -128,12 +128,10 @@ TEST(VideoBuffer, RecordingSizeOfEachCameraSizeAndFactor) {
     cv::Size expected;
   };
   const Case cases[] = {
-      {1280, 960, 2, {640, 480}},  {1280, 960, 4, {320, 240}}, {1280, 960, 6, {172, 128}},
-      {1280, 960, 3, {1280, 960}}, {1280, 960, 1, {1280, 960}}, {1032, 772, 2, {516, 386}},
-      {1032, 772, 4, {320, 240}},  {1032, 772, 6, {172, 128}}, {1032, 772, 5, {1032, 772}},
-      {800, 600, 3, {266, 200}},   {800, 600, 1, {800, 600}},  {640, 480, 6, {106, 80}},
-      {1280, 960, 0, {0, 0}},      {800, 600, 0, {0, 0}},      {800, 600, -2, {0, 0}},
-      {0, 600, 2, {0, 0}},
+      {1280, 960, 2, {640, 480}},  {1280, 960, 4, {320, 240}}, {1280, 960, 6, {172, 128}}, {1280, 960, 3, {1280, 960}},
+      {1280, 960, 1, {1280, 960}}, {1032, 772, 2, {516, 386}}, {1032, 772, 4, {320, 240}}, {1032, 772, 6, {172, 128}},
+      {1032, 772, 5, {1032, 772}}, {800, 600, 3, {266, 200}},  {800, 600, 1, {800, 600}},  {640, 480, 6, {106, 80}},
+      {1280, 960, 0, {0, 0}},      {800, 600, 0, {0, 0}},      {800, 600, -2, {0, 0}},     {0, 600, 2, {0, 0}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CVideoBuffer::RecordingSize(c.width, c.height, c.factor), c.expected)

@@ -44,8 +44,9 @@ class CalibrationList : public ::testing::TestWithParam<bool> {
   std::optional<ORV::Test::CommaLocale> locale_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Locales, CalibrationList, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? std::string("CommaLocale") : std::string("CLocale"); });
+INSTANTIATE_TEST_SUITE_P(Locales, CalibrationList, ::testing::Values(false, true), [](const auto& info) {
+  return info.param ? std::string("CommaLocale") : std::string("CLocale");
+});
 
 TEST_P(CalibrationList, EachErrorKeepsTheMapsParsedBeforeIt) {
   struct Case {

@@ -14,9 +14,12 @@
 namespace ORV {
 namespace {
 
-std::string Colors(const std::string& lists) { return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Colors>" + lists + "</Colors>"; }
+std::string Colors(const std::string& lists) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Colors>" + lists + "</Colors>";
+}
 
-const std::string kOuter = "<Outer><C R=\"255\" G=\"0\" B=\"0\" Description=\"Red\"/><C R=\"1\" G=\"2\" B=\"3\"/></Outer>";
+const std::string kOuter =
+    "<Outer><C R=\"255\" G=\"0\" B=\"0\" Description=\"Red\"/><C R=\"1\" G=\"2\" B=\"3\"/></Outer>";
 const std::string kInner = "<Inner><C R=\"173\" G=\"255\" B=\"47\" Description=\"Green yellow\"/></Inner>";
 const std::string kBorder = "<Border><C R=\"0\" G=\"0\" B=\"139\" Description=\"Dark blue\"/></Border>";
 
@@ -65,14 +68,14 @@ TEST(ColorsXml, ResultCodesAndTheListsReadBeforeTheError) {
 TEST(ColorsXml, EntriesAreRedGreenBlueValuesMaskedToABytePlusTheirDescription) {
   ORV::Test::TempDir dir;
   const std::string path = dir / "colors.xml";
-  ASSERT_TRUE(OS::AtomicWriteFile(path, Colors(
-      "<Outer>"
-      "<Color R=\"1\" G=\"2\" B=\"3\" Description=\"one two three\"/>"
-      "<Any R=\"300\" G=\"-1\" B=\"256\" Description=\"masked\"/>"
-      "<Color G=\"128\"/>"
-      "<!-- a comment is not an entry -->"
-      "<Color R=\"0\" G=\"0\" B=\"255\" Description=\"Gr\xC3\xBCn &amp; Blau\"/>"
-      "</Outer><Inner/><Border/>")));
+  ASSERT_TRUE(
+      OS::AtomicWriteFile(path, Colors("<Outer>"
+                                       "<Color R=\"1\" G=\"2\" B=\"3\" Description=\"one two three\"/>"
+                                       "<Any R=\"300\" G=\"-1\" B=\"256\" Description=\"masked\"/>"
+                                       "<Color G=\"128\"/>"
+                                       "<!-- a comment is not an entry -->"
+                                       "<Color R=\"0\" G=\"0\" B=\"255\" Description=\"Gr\xC3\xBCn &amp; Blau\"/>"
+                                       "</Outer><Inner/><Border/>")));
   Lists l;
   ASSERT_EQ(Read(path, l), kColorsOk);
   ASSERT_EQ(l.outer.size(), 4u);
@@ -99,7 +102,8 @@ TEST(ColorsXml, LoadTakesDefaultsFromTheFileOrFallsBackToAllThreeBuiltIns) {
       {"no Border: nothing is taken", Colors(kOuter + kInner), builtIn},
       {"no Inner", Colors(kOuter + kBorder), builtIn},
       {"broken", "<Colors>", builtIn},
-      {"an empty list keeps its built-in colour", Colors("<Outer/>" + kInner + kBorder),
+      {"an empty list keeps its built-in colour",
+       Colors("<Outer/>" + kInner + kBorder),
        {139u << 16, 0x0000FF, 173u + (255u << 8) + (47u << 16)}},
   };
   for (const auto& c : cases) {

@@ -57,7 +57,11 @@ TEST(TimeText, FormatsAndParsesBothWaysInAnyLocale) {
       {Refused, "1:2:3:4", 0},
       {Refused, "1234567890123", 0},
       {Refused, std::string(40, '9'), 0},
-      {Refused, std::string("1\0" "2", 3), 0},
+      {Refused,
+       std::string("1\0"
+                   "2",
+                   3),
+       0},
   };
   for (bool comma : {false, true}) {
     SCOPED_TRACE(comma ? "comma locale" : "C locale");
@@ -96,11 +100,8 @@ TEST(ShearStress, FollowsTheFormulaWithItsOwnPiAndIsZeroForNoDistance) {
     double a, b, flow, expected;
   };
   const Case cases[] = {
-      {0, 2, 60, 8912676.823330358},    // r = 1: 0.028e9 / 3.14159265
-      {10, 30, 120, 17825.353646660716},
-      {30, 10, 120, -17825.353646660716},
-      {5, 5, 100, 0.0},
-      {0, 0, 0, 0.0},
+      {0, 2, 60, 8912676.823330358},  // r = 1: 0.028e9 / 3.14159265
+      {10, 30, 120, 17825.353646660716}, {30, 10, 120, -17825.353646660716}, {5, 5, 100, 0.0}, {0, 0, 0, 0.0},
   };
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(ShearStress(c.a, c.b, c.flow), c.expected) << c.a << " " << c.b;
   EXPECT_NE(ShearStress(0, 2, 60), 0.028e9 / kPi) << "uses 3.14159265, not pi";
@@ -112,11 +113,10 @@ TEST(RandomName, FourCharactersOfTheAlphabetFromOneDraw) {
     const char* name;
   };
   const Case cases[] = {
-      {0, "aaaa"},            // 65535: bytes FF FF 00 00, negative bytes pick the first character
-      {9999999, "aaaa"},      // taken modulo 9999999
-      {32767, "ahba"},        // 98302: bytes FE 7F 01 00
-      {1234567, "aaTa"},
-      {0xFFFFFFFFu, "naQa"},
+      {0, "aaaa"},        // 65535: bytes FF FF 00 00, negative bytes pick the first character
+      {9999999, "aaaa"},  // taken modulo 9999999
+      {32767, "ahba"},    // 98302: bytes FE 7F 01 00
+      {1234567, "aaTa"}, {0xFFFFFFFFu, "naQa"},
   };
   for (const auto& c : cases) EXPECT_EQ(MakeRandomName([&] { return c.draw; }), c.name) << c.draw;
 

@@ -47,8 +47,8 @@ TEST(RecordList, EveryRecordStaysWhereItWasPutAcrossBlocks) {
   EXPECT_THROW(list.at(kMany), std::out_of_range);
 
   // Sorted by time, so a binary search finds every record.
-  for (std::size_t k : {std::size_t{0}, std::size_t{15}, std::size_t{16}, std::size_t{26213},
-                        std::size_t{32752}, std::size_t{kMany - 1}}) {
+  for (std::size_t k : {std::size_t{0}, std::size_t{15}, std::size_t{16}, std::size_t{26213}, std::size_t{32752},
+                        std::size_t{kMany - 1}}) {
     auto it = std::lower_bound(list.begin(), list.end(), static_cast<std::uint32_t>(k * 3),
                                [](const Record& r, std::uint32_t t) { return r.time < t; });
     ASSERT_NE(it, list.end());

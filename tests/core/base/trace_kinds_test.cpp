@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "core/base/trace_kinds.h"
+
+#include <gtest/gtest.h>
 
 namespace ORV {
 namespace {

@@ -55,10 +55,10 @@ std::size_t StreamBytes(const std::string& folder) {
 // Records held by the record of every kind an addition can add.
 std::size_t HeldRecords(ExperimentData& d) {
   return d.MarkerCount() + d.Read([](const ExperimentContents& c) {
-           std::size_t n = c.flowSamples.size() + c.pressureSamples.size() + c.calculations.size() + c.indexImages.size();
-           for (int cam = 0; cam < kMaxCameras; ++cam) n += c.zoneData[cam].size() + c.microscopeData[cam].size();
-           return n;
-         });
+    std::size_t n = c.flowSamples.size() + c.pressureSamples.size() + c.calculations.size() + c.indexImages.size();
+    for (int cam = 0; cam < kMaxCameras; ++cam) n += c.zoneData[cam].size() + c.microscopeData[cam].size();
+    return n;
+  });
 }
 
 // ---- mode rules ----
@@ -67,13 +67,20 @@ enum class Add { Zones, Pressure, Flow, Microscope, Marker, Calculation, IndexIm
 
 const char* Name(Add a) {
   switch (a) {
-    case Add::Zones: return "zones";
-    case Add::Pressure: return "pressure";
-    case Add::Flow: return "flow";
-    case Add::Microscope: return "microscope";
-    case Add::Marker: return "marker";
-    case Add::Calculation: return "calculation";
-    case Add::IndexImage: return "index image";
+    case Add::Zones:
+      return "zones";
+    case Add::Pressure:
+      return "pressure";
+    case Add::Flow:
+      return "flow";
+    case Add::Microscope:
+      return "microscope";
+    case Add::Marker:
+      return "marker";
+    case Add::Calculation:
+      return "calculation";
+    case Add::IndexImage:
+      return "index image";
   }
   return "?";
 }
@@ -82,7 +89,9 @@ constexpr std::uint32_t kSampleTime = 4242;
 
 void Perform(ExperimentData& d, Add a) {
   switch (a) {
-    case Add::Zones: d.AddZoneDataBatch(MakeBatch({MakeZone(kSampleTime, 2)}), 1); break;
+    case Add::Zones:
+      d.AddZoneDataBatch(MakeBatch({MakeZone(kSampleTime, 2)}), 1);
+      break;
     case Add::Pressure: {
       PMK4xData3 s;
       s.time = kSampleTime;
@@ -101,7 +110,9 @@ void Perform(ExperimentData& d, Add a) {
       d.AddMicroscopeSample(r, 1);
       break;
     }
-    case Add::Marker: d.AddMarker("Mark", kSampleTime, 0); break;
+    case Add::Marker:
+      d.AddMarker("Mark", kSampleTime, 0);
+      break;
     case Add::Calculation: {
       CalculationData r;
       r.comment = "Mean";
@@ -120,7 +131,7 @@ class ModeRules : public ExperimentFixture {};
 
 TEST_F(ModeRules, WhatEachAdditionStoresBacksUpAndHandsOn) {
   // Bytes backed up per addition in mode 0.
-  constexpr std::size_t kMarkerBytes = 4 + 4 + 2 * 4;                          // "Mark"
+  constexpr std::size_t kMarkerBytes = 4 + 4 + 2 * 4;                                // "Mark"
   constexpr std::size_t kCalcBytes = 2 + 2 + 4 + 4 + 8 + 8 + 2 + 8 + 4 + 4 + 8 + 8;  // comment "Mean"
   struct Row {
     Add add;
@@ -130,7 +141,7 @@ TEST_F(ModeRules, WhatEachAdditionStoresBacksUpAndHandsOn) {
     std::size_t calls;   // receiver calls
     std::size_t bytes;   // bytes backed up
     bool modified;
-    bool sampleTime;     // lastSampleTime becomes the record's time
+    bool sampleTime;  // lastSampleTime becomes the record's time
   } rows[] = {
       {Add::Zones, kModeLive, true, 1, 2, 76, true, true},
       {Add::Zones, kModeLive, false, 0, 0, 0, false, false},
@@ -178,8 +189,10 @@ TEST_F(ModeRules, WhatEachAdditionStoresBacksUpAndHandsOn) {
     OpenAllStreams(d->Streams(), folder);
     d->mode = row.mode;
     d->lastSampleTime = 1;
-    if (row.running) StartClock();
-    else HaltClock();
+    if (row.running)
+      StartClock();
+    else
+      HaltClock();
 
     Perform(*d, row.add);
     d->Streams().CloseAll();
@@ -212,8 +225,10 @@ TEST_F(Additions, ZoneBatchCallsTheReceiversPerZoneAndBacksUpEachEntry) {
   data().Streams().zone[2].Close();
 
   std::vector<ZoneCall> expected;
-  for (int zone = 0; zone < 3; ++zone) expected.push_back({1000, zone, 10.0f + zone, 10.25f + zone, 10.5f + zone, 10.75f + zone, 2});
-  for (int zone = 0; zone < 4; ++zone) expected.push_back({1040, zone, 20.0f + zone, 20.25f + zone, 20.5f + zone, 20.75f + zone, 2});
+  for (int zone = 0; zone < 3; ++zone)
+    expected.push_back({1000, zone, 10.0f + zone, 10.25f + zone, 10.5f + zone, 10.75f + zone, 2});
+  for (int zone = 0; zone < 4; ++zone)
+    expected.push_back({1040, zone, 20.0f + zone, 20.25f + zone, 20.5f + zone, 20.75f + zone, 2});
   EXPECT_EQ(consumer_.zones, expected);
 
   ZoneData storedB = b;
@@ -239,7 +254,8 @@ TEST_F(Additions, ZoneBatchesOutsideTheCamerasOrBeyondFifteenEntries) {
   EXPECT_TRUE(consumer_.zones.empty());
 
   ZoneDataBatch batch;
-  for (std::size_t i = 0; i < ZoneDataBatch::kMaxEntries; ++i) batch.entries[i] = MakeZone(static_cast<std::uint32_t>(i), 1);
+  for (std::size_t i = 0; i < ZoneDataBatch::kMaxEntries; ++i)
+    batch.entries[i] = MakeZone(static_cast<std::uint32_t>(i), 1);
   batch.count = 1000;
   batch.pending.push_back(MakeZone(0, 1));
   data().AddZoneDataBatch(batch, 0);
@@ -473,9 +489,10 @@ TEST_F(Markers, FindMarkerTextTakesTheLastMarkerMoreThanHalfASecondBefore) {
     double seconds;
     std::uint32_t camera;
     const char* expected;
-  } cases[] = {{0.0, 0, ""}, {2.5, 0, ""}, {2.5001, 0, "A"}, {5.4, 0, "A"}, {5.6, 0, "B"}, {100.0, 0, "B"},
-               {3.6, 1, "C"}, {3.4, 1, ""}, {100.0, 2, ""}};
-  for (const Case& c : cases) EXPECT_EQ(data().FindMarkerText(c.seconds, c.camera), c.expected) << c.seconds << "/" << c.camera;
+  } cases[] = {{0.0, 0, ""},    {2.5, 0, ""},  {2.5001, 0, "A"}, {5.4, 0, "A"}, {5.6, 0, "B"},
+               {100.0, 0, "B"}, {3.6, 1, "C"}, {3.4, 1, ""},     {100.0, 2, ""}};
+  for (const Case& c : cases)
+    EXPECT_EQ(data().FindMarkerText(c.seconds, c.camera), c.expected) << c.seconds << "/" << c.camera;
 }
 
 TEST_F(Markers, AddMarkerNowUsesTheClock) {
@@ -491,21 +508,17 @@ TEST_F(Markers, AddMarkerNowUsesTheClock) {
 TEST(CalculationComments, GroupRule) {
   ORV::Test::SandboxedHome home;
   // Methods and groups of the list, in order: -1 heads a group.
-  const std::vector<std::pair<std::int32_t, std::int32_t>> list = {
-      {0, -1}, {0, 1}, {1, 2}, {0, -1}, {0, 0}, {4, 2}, {4, 3}, {1, -1}, {0, 5}};
+  const std::vector<std::pair<std::int32_t, std::int32_t>> list = {{0, -1}, {0, 1}, {1, 2},  {0, -1}, {0, 0},
+                                                                   {4, 2},  {4, 3}, {1, -1}, {0, 5}};
   struct Case {
     std::int32_t kind;
     int n;
     std::vector<int> changed;  // positions whose comment becomes the new text
   } cases[] = {
-      {0, 0, {0, 1, 2}},  // the head and its group, whatever their methods
-      {0, 1, {3, 4, 5, 6}},
-      {0, 2, {}},         // no third head of method 0
-      {0, -1, {}},
-      {4, 0, {5}},        // video measurements: that record alone
-      {4, 1, {6}},
-      {4, 2, {}},
-      {1, 0, {7, 8}},     // heads only: the member at position 2 does not count
+      {0, 0, {0, 1, 2}},                                  // the head and its group, whatever their methods
+      {0, 1, {3, 4, 5, 6}}, {0, 2, {}},                   // no third head of method 0
+      {0, -1, {}},          {4, 0, {5}},                  // video measurements: that record alone
+      {4, 1, {6}},          {4, 2, {}},  {1, 0, {7, 8}},  // heads only: the member at position 2 does not count
       {3, 0, {}},
   };
   for (const Case& c : cases) {
@@ -535,7 +548,8 @@ TEST(CalculationComments, GroupRule) {
   d.mode = kModeLive;
   d.AddCalculationData(CalculationData{});
   d.SetCalculationComment(0, 0, std::string(300, 'z'));
-  EXPECT_EQ(d.Read([](const ExperimentContents& r) { return r.calculations[0].comment; }), std::string(252, 'z') + "...");
+  EXPECT_EQ(d.Read([](const ExperimentContents& r) { return r.calculations[0].comment; }),
+            std::string(252, 'z') + "...");
 }
 
 // ---- cameras ----
@@ -554,7 +568,9 @@ TEST_F(Additions, CamerasAreLabelledByTheirNumber) {
 
 TEST_F(Additions, VideoEntryIsAddedOnceAndRemovedFromBothLists) {
   using Lists = std::pair<std::vector<std::string>, std::vector<std::string>>;
-  auto lists = [&] { return data().Read([](const ExperimentContents& c) { return Lists{c.cameraNames, c.cameraLabels}; }); };
+  auto lists = [&] {
+    return data().Read([](const ExperimentContents& c) { return Lists{c.cameraNames, c.cameraLabels}; });
+  };
   data().SetVideoEnabled(true);
   data().SetVideoEnabled(true);
   EXPECT_EQ(lists(), (Lists{{"Video"}, {"Video"}}));

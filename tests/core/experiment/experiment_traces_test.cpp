@@ -35,7 +35,8 @@ class ExperimentTraces : public testing::Test {
       ASSERT_TRUE(Traces::WriteCustomTraceXml(t, folder + "/" + file));
       body += "\t<Script name=\"" + file + "\" id=\"" + t.Id + "\" />\n";
     }
-    ASSERT_TRUE(OS::AtomicWriteFile(folder + "/Scripts.xml", "<?xml version=\"1.0\"?>\n<Scripts>\n" + body + "</Scripts>\n"));
+    ASSERT_TRUE(
+        OS::AtomicWriteFile(folder + "/Scripts.xml", "<?xml version=\"1.0\"?>\n<Scripts>\n" + body + "</Scripts>\n"));
   }
 
   static std::shared_ptr<CustomTraces> Definition(const std::string& name, const std::string& code = "return 1") {

@@ -156,17 +156,19 @@ TEST(CalculationRecord, OlderRawFormOf560BytesIsConverted) {
   };
   for (const Case& c : cases) {
     Bytes raw;
-    raw.u16(2).u16(0xAAAA)   // kind, then two bytes that are not part of it
-        .u16(11).u16(0xBBBB) // trace kind with its two following bytes
-        .u32(3)              // zone
+    raw.u16(2)
+        .u16(0xAAAA)  // kind, then two bytes that are not part of it
+        .u16(11)
+        .u16(0xBBBB)  // trace kind with its two following bytes
+        .u32(3)       // zone
         .zeros(4)
-        .f64(42.5)           // value
-        .f64(10.0)           // selection end
-        .f64(5.0)            // selection start
-        .u32(0xFFFFFFFF)     // group
+        .f64(42.5)        // value
+        .f64(10.0)        // selection end
+        .f64(5.0)         // selection start
+        .u32(0xFFFFFFFF)  // group
         .units(c.stored)
         .zeros(512 - 2 * c.stored.size())
-        .u32(0xDEADBEEF);    // unused
+        .u32(0xDEADBEEF);  // unused
     ASSERT_EQ(raw.b.size(), CalculationData::kLegacySize);
 
     const CalculationData r = ParseLegacyCalculationData(std::span<const std::uint8_t, 560>(raw.b.data(), 560));
@@ -358,7 +360,8 @@ TEST(CustomTraceDefinitionForm, FifteenFieldsInTheirOrder) {
   EXPECT_EQ(Collected(out), SampleDefinitionBytes(1, 1));
 
   Traces::CustomTraces back;
-  ASSERT_TRUE(ReadFrom(SampleDefinitionBytes(1, 1), [&](std::istream& in) { return ReadCustomTraceDefinition(in, back); }));
+  ASSERT_TRUE(
+      ReadFrom(SampleDefinitionBytes(1, 1), [&](std::istream& in) { return ReadCustomTraceDefinition(in, back); }));
   EXPECT_EQ(back, t);
 
   // The first string is skipped whatever it holds; a flag is true only for 1.

@@ -1,7 +1,6 @@
 #include "core/settings/custom_settings.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 #include <sys/resource.h>
 
 #include <csignal>
@@ -9,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -22,12 +22,12 @@ namespace ORV {
 namespace {
 
 namespace fs = std::filesystem;
-using OS::RegValue;
 using ORV::Test::Bytes;
 using ORV::Test::FakeViews;
 using ORV::Test::kAppKey;
 using ORV::Test::MakePack;
 using ORV::Test::RawEntry;
+using OS::RegValue;
 
 const std::string kVersion = std::string(kAppKey) + "\\Version";
 const std::string kRecent = std::string(kAppKey) + "\\Recent File List";
@@ -289,10 +289,10 @@ TEST_F(SettingsArchive, ImportAppliesOnlyTheEntriesItCarries) {
   // leaves every file alone.
   const std::string archive = out / "registry.orvsettings";
   ORV::Test::WriteArchive(archive,
-                     MakePack({{1, "Workspace.xml",
-                                "<Workspace><Version><Node Name=\"PanelFontSize\" Type=\"int\">20</Node></Version>"
-                                "</Workspace>"}}),
-                     false);
+                          MakePack({{1, "Workspace.xml",
+                                     "<Workspace><Version><Node Name=\"PanelFontSize\" Type=\"int\">20</Node></Version>"
+                                     "</Workspace>"}}),
+                          false);
   ASSERT_EQ(CCustomSettings(&views).ImportSettingsArchive(archive), kSettingsOk);
   EXPECT_EQ(user.store.GetDword(kVersion, "PanelFontSize", 0), 20u);
   EXPECT_FALSE(user.store.GetValue(kVersion, "Debug"));
@@ -304,10 +304,11 @@ TEST_F(SettingsArchive, ImportAppliesOnlyTheEntriesItCarries) {
 
   // Hostile names among good entries: only the good ones land, inside the
   // scripts folder.
-  ORV::Test::WriteArchive(archive, MakePack({{2, "../../../evil.lua", "bad"},
-                                        {2, "new.lua", "return 2"},
-                                        {2, "a\\..\\..\\evil.lua", "bad"},
-                                        {2, "Scripts.xml", "<CustomTraces><Trace name=\"new.lua\"/></CustomTraces>"}}));
+  ORV::Test::WriteArchive(archive,
+                          MakePack({{2, "../../../evil.lua", "bad"},
+                                    {2, "new.lua", "return 2"},
+                                    {2, "a\\..\\..\\evil.lua", "bad"},
+                                    {2, "Scripts.xml", "<CustomTraces><Trace name=\"new.lua\"/></CustomTraces>"}}));
   ASSERT_EQ(CCustomSettings(&views).ImportSettingsArchive(archive), kSettingsOk);
   std::map<std::string, std::string> scripts = ORV::Test::SnapshotFolder(Scripts());
   EXPECT_EQ(scripts.size(), 2u);

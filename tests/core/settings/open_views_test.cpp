@@ -72,11 +72,10 @@ TEST(OpenViewsXml, SheetFlagSpellings) {
 
 TEST(OpenViewsXml, ReopensTraceWindowsAfterThoseAlreadyOpen) {
   TempDir dir;
-  ORV::Test::WriteAll(dir / "Tarvix.xml",
-                 ViewsFile("No", "No",
-                           "<Trace camera=\"1\" zone=\"2\">4</Trace>"
-                           "<Trace camera=\"0\" zone=\"1\">220</Trace>"
-                           "<Trace>13</Trace>"));
+  ORV::Test::WriteAll(dir / "Tarvix.xml", ViewsFile("No", "No",
+                                                    "<Trace camera=\"1\" zone=\"2\">4</Trace>"
+                                                    "<Trace camera=\"0\" zone=\"1\">220</Trace>"
+                                                    "<Trace>13</Trace>"));
   FakeViews views;
   views.windows = {Window(1, 0, {1, 1, 1, 1}), Window(2, 0, {1, 1, 1, 1})};
   ReadOpenViewsXml(views, dir / "Tarvix.xml");
@@ -85,10 +84,22 @@ TEST(OpenViewsXml, ReopensTraceWindowsAfterThoseAlreadyOpen) {
   EXPECT_EQ(views.windows[0].traceCode, 1);  // untouched
   EXPECT_EQ(views.windows[1].traceCode, 2);
   const std::vector<std::string> expected = {
-      "open 2", "show 2 4",   "camera 2 1", "zone 2 1 2", "graph 2 4",
-      "open 3", "show 3 220", "camera 3 0", "zone 3 0 1", "graph 3 220",
+      "open 2",
+      "show 2 4",
+      "camera 2 1",
+      "zone 2 1 2",
+      "graph 2 4",
+      "open 3",
+      "show 3 220",
+      "camera 3 0",
+      "zone 3 0 1",
+      "graph 3 220",
       // Missing camera and zone read as camera 0, zone 0.
-      "open 4", "show 4 13",  "camera 4 0", "zone 4 0 0", "graph 4 13",
+      "open 4",
+      "show 4 13",
+      "camera 4 0",
+      "zone 4 0 0",
+      "graph 4 13",
   };
   EXPECT_EQ(views.calls, expected);
   EXPECT_FALSE(OS::PathExists(dir / "Tarvix.xml"));
@@ -110,7 +121,8 @@ TEST(OpenViewsXml, RefusesTraceCodesAndSkipsCamerasAndZonesOutOfRange) {
       {"<Trace camera=\"9\" zone=\"1\">4</Trace>", {"open 0", "show 0 4", "graph 0 4"}},
       {"<Trace camera=\"-1\" zone=\"1\">4</Trace>", {"open 0", "show 0 4", "graph 0 4"}},
       {"<Trace camera=\"3\" zone=\"7\">4</Trace>", {"open 0", "show 0 4", "camera 0 3", "graph 0 4"}},
-      {"<Trace camera=\"3\" zone=\"-1\">14</Trace>", {"open 0", "show 0 14", "camera 0 3", "zone 0 3 -1", "graph 0 14"}},
+      {"<Trace camera=\"3\" zone=\"-1\">14</Trace>",
+       {"open 0", "show 0 14", "camera 0 3", "zone 0 3 -1", "graph 0 14"}},
   };
   for (const auto& c : cases) {
     TempDir dir;

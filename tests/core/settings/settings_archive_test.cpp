@@ -41,9 +41,8 @@ TEST(SettingsPack, WritesTheMagicAndEachEntryHeaderAsFixed) {
 
   ASSERT_EQ(PackSettingsEntries(work.path(), {workspace, views}, work / "TMPArchive"), kSettingsOk);
 
-  Bytes expected = {0x4F, 0x52, 0x56, 0x00, 0x01, 0x02, 0x03, 0x04,
-                    0x01, 0x0D, 0x00, 0x57, 0x6F, 0x72, 0x6B, 0x73, 0x70, 0x61, 0x63, 0x65,
-                    0x2E, 0x78, 0x6D, 0x6C, 0x2C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  Bytes expected = {0x4F, 0x52, 0x56, 0x00, 0x01, 0x02, 0x03, 0x04, 0x01, 0x0D, 0x00, 0x57, 0x6F, 0x72, 0x6B, 0x73,
+                    0x70, 0x61, 0x63, 0x65, 0x2E, 0x78, 0x6D, 0x6C, 0x2C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
   expected.insert(expected.end(), data.begin(), data.end());
   const Bytes tail = {0x03, 0x0A, 0x00, 'T', 'a', 'r', 'v', 'i', 'x', '.', 'x', 'm', 'l', 0, 0, 0, 0, 0, 0, 0, 0};
   expected.insert(expected.end(), tail.begin(), tail.end());
@@ -66,14 +65,32 @@ TEST(SettingsPack, LengthPrefixedNames) {
     std::string text;
     int nextByte;  // what the stream reads after the field
   };
-  const std::string utf8 = "Gr\xC3\xB6\xC3\x9F" "e";
+  const std::string utf8 =
+      "Gr\xC3\xB6\xC3\x9F"
+      "e";
   const Case cases[] = {
       {"UTF-8 text", std::string("\x07\x00", 2) + utf8 + "!", true, utf8, '!'},
-      {"count 0 reads nothing more", std::string("\x00\x00" "ab", 4), true, "", 'a'},
-      {"count 0x8000 is negative", std::string("\x00\x80" "ab", 4), true, "", 'a'},
-      {"count 0xFFFF is negative", std::string("\xFF\xFF" "ab", 4), true, "", 'a'},
+      {"count 0 reads nothing more",
+       std::string("\x00\x00"
+                   "ab",
+                   4),
+       true, "", 'a'},
+      {"count 0x8000 is negative",
+       std::string("\x00\x80"
+                   "ab",
+                   4),
+       true, "", 'a'},
+      {"count 0xFFFF is negative",
+       std::string("\xFF\xFF"
+                   "ab",
+                   4),
+       true, "", 'a'},
       {"malformed UTF-8 becomes U+FFFD", std::string("\x02\x00\xC3(", 4), true, "\xEF\xBF\xBD(", -1},
-      {"text cut short", std::string("\x05\x00" "ab", 4), false, "", -1},
+      {"text cut short",
+       std::string("\x05\x00"
+                   "ab",
+                   4),
+       false, "", -1},
       {"count cut short", std::string("\x05", 1), false, "", -1},
   };
   for (const auto& c : cases) {
@@ -89,10 +106,20 @@ TEST(SettingsPack, LengthPrefixedNames) {
 
 TEST(SettingsPack, BareFileNames) {
   const std::pair<std::string, bool> cases[] = {
-      {"Workspace.xml", true}, {"a b.lua", true},   {".hidden", true},  {"Größe.lua", true},
-      {std::string(255, 'a'), true},               {std::string(256, 'a'), false},
-      {"", false},             {".", false},        {"..", false},      {"../x", false},
-      {"a/b", false},          {"a\\b", false},     {"/abs", false},    {std::string("a\0b", 3), false},
+      {"Workspace.xml", true},
+      {"a b.lua", true},
+      {".hidden", true},
+      {"Größe.lua", true},
+      {std::string(255, 'a'), true},
+      {std::string(256, 'a'), false},
+      {"", false},
+      {".", false},
+      {"..", false},
+      {"../x", false},
+      {"a/b", false},
+      {"a\\b", false},
+      {"/abs", false},
+      {std::string("a\0b", 3), false},
   };
   for (const auto& [name, ok] : cases) EXPECT_EQ(IsBareFileName(name), ok) << name;
 }
@@ -134,22 +161,41 @@ TEST(SettingsUnpack, EntriesAndWhatEndsOrSkipsThem) {
       {"name length 0 ends", Concat(MakePack({ws}), RawHeader(2, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), kSettingsOk, {ws}},
       {"name length 32768 ends", Concat(MakePack({ws}), RawHeader(2, {0x00, 0x80, 'a', 'b'})), kSettingsOk, {ws}},
       {"size field cut short", Concat(MakePack({ws}), RawHeader(2, {1, 0, 'b', 3, 0, 0})), kSettingsOk, {ws}},
-      {"data cut short", Concat(MakePack({ws}), RawHeader(2, {1, 0, 'b', 100, 0, 0, 0, 0, 0, 0, 0, 'x', 'y'})),
-       kSettingsOk, {ws}},
+      {"data cut short",
+       Concat(MakePack({ws}), RawHeader(2, {1, 0, 'b', 100, 0, 0, 0, 0, 0, 0, 0, 'x', 'y'})),
+       kSettingsOk,
+       {ws}},
       {"hostile names are skipped",
-       MakePack({{2, "../x", "evil"}, {2, "a/b", "evil"}, {2, "a\\b", "evil"}, {2, "..", "evil"}, {2, ".", "evil"},
-                 {2, std::string("a\0b", 3), "evil"}, lua}),
-       kSettingsOk, {lua}},
-      {"a repeated type and name is skipped", MakePack({lua, {2, "a.lua", "second"}, {3, "a.lua", "other type"}}),
-       kSettingsOk, {lua, {3, "a.lua", "other type"}}},
+       MakePack({{2, "../x", "evil"},
+                 {2, "a/b", "evil"},
+                 {2, "a\\b", "evil"},
+                 {2, "..", "evil"},
+                 {2, ".", "evil"},
+                 {2, std::string("a\0b", 3), "evil"},
+                 lua}),
+       kSettingsOk,
+       {lua}},
+      {"a repeated type and name is skipped",
+       MakePack({lua, {2, "a.lua", "second"}, {3, "a.lua", "other type"}}),
+       kSettingsOk,
+       {lua, {3, "a.lua", "other type"}}},
       {"non-ASCII name", MakePack({{2, "Größe µm.lua", "x"}}), kSettingsOk, {{2, "Größe µm.lua", "x"}}},
       {"empty entry", MakePack({{3, "Tarvix.xml", ""}}), kSettingsOk, {{3, "Tarvix.xml", ""}}},
-      {"entry over its size limit is skipped", MakePack({{2, "big.lua", "12345"}, {2, "s.lua", "1234"}}), kSettingsOk,
-       {{2, "s.lua", "1234"}}, small},
-      {"entries beyond the count limit are ignored", MakePack({ws, lua, {2, "b.lua", "b"}}), kSettingsOk, {ws, lua},
+      {"entry over its size limit is skipped",
+       MakePack({{2, "big.lua", "12345"}, {2, "s.lua", "1234"}}),
+       kSettingsOk,
+       {{2, "s.lua", "1234"}},
+       small},
+      {"entries beyond the count limit are ignored",
+       MakePack({ws, lua, {2, "b.lua", "b"}}),
+       kSettingsOk,
+       {ws, lua},
        few},
-      {"entry over the total limit is skipped", MakePack({{2, "a", "1234"}, {2, "b", "1234"}, {2, "c", "12"}}),
-       kSettingsOk, {{2, "a", "1234"}, {2, "c", "12"}}, total},
+      {"entry over the total limit is skipped",
+       MakePack({{2, "a", "1234"}, {2, "b", "1234"}, {2, "c", "12"}}),
+       kSettingsOk,
+       {{2, "a", "1234"}, {2, "c", "12"}},
+       total},
   };
 
   for (const auto& c : cases) {

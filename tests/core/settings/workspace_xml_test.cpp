@@ -10,9 +10,9 @@
 namespace ORV {
 namespace {
 
-using OS::RegValue;
 using ORV::Test::kAppKey;
 using ORV::Test::TempDir;
+using OS::RegValue;
 
 const std::string kVersion = std::string(kAppKey) + "\\Version";
 const std::string kRecent = std::string(kAppKey) + "\\Recent File List";
@@ -104,7 +104,8 @@ TEST(WorkspaceXml, LeavesOutWhatDoesNotFitTheExportBuffers) {
   ASSERT_TRUE(doc.load_string(Export(store).c_str()));
   const pugi::xml_node version = doc.child("Workspace").child("Version");
   for (const auto& c : cases) {
-    const pugi::xml_node parent = c.key.empty() ? version : version.find_child_by_attribute("Child", "Name", c.key.c_str());
+    const pugi::xml_node parent =
+        c.key.empty() ? version : version.find_child_by_attribute("Child", "Name", c.key.c_str());
     EXPECT_EQ(static_cast<bool>(parent.find_child_by_attribute("Node", "Name", c.name.c_str())), c.exported) << c.what;
   }
 }
@@ -160,34 +161,47 @@ TEST(WorkspaceXml, RoundTripsTheSections) {
 TEST(WorkspaceXml, RestoreRefusesWhatWouldHarmTheSections) {
   struct Case {
     const char* what;
-    std::string version;  // content of <Version>
+    std::string version;                                   // content of <Version>
     std::vector<std::pair<std::string, RegValue>> values;  // expected values of Version
-    std::vector<std::string> subkeys;                     // expected subkeys of Version
+    std::vector<std::string> subkeys;                      // expected subkeys of Version
   };
   const auto dword = [](std::uint32_t v) { return RegValue::MakeDword(v); };
   const std::vector<Case> cases = {
       {"a Child without a name is skipped",
        R"(<Child><Node Name="x" Type="int">2</Node></Child><Node Name="keep" Type="int">1</Node>)",
-       {{"keep", dword(1)}}, {}},
+       {{"keep", dword(1)}},
+       {}},
       {"a Child with an empty or a path name is skipped",
        R"(<Child Name=""/><Child Name="a\b"><Node Name="x" Type="int">2</Node></Child><Child Name="ok"/>)",
        {},
        {"ok"}},
       {"invalid base64 skips only that value",
        R"(<Node Name="bad" Type="binary">@@@</Node><Node Name="good" Type="binary">AQID</Node>)",
-       {{"good", RegValue::MakeBinary({1, 2, 3})}}, {}},
-      {"base64 with white space", "<Node Name=\"b\" Type=\"binary\">AQ\n\tID</Node>",
-       {{"b", RegValue::MakeBinary({1, 2, 3})}}, {}},
+       {{"good", RegValue::MakeBinary({1, 2, 3})}},
+       {}},
+      {"base64 with white space",
+       "<Node Name=\"b\" Type=\"binary\">AQ\n\tID</Node>",
+       {{"b", RegValue::MakeBinary({1, 2, 3})}},
+       {}},
       {"unknown or missing types write nothing",
-       R"(<Node Name="a" Type="qword">1</Node><Node Name="b">1</Node><Node Name="c" Type="Int">1</Node>)", {}, {}},
-      {"excluded spellings", R"(<Node Name="a" ExcludeFromImport="TRUE" Type="int">1</Node>
+       R"(<Node Name="a" Type="qword">1</Node><Node Name="b">1</Node><Node Name="c" Type="Int">1</Node>)",
+       {},
+       {}},
+      {"excluded spellings",
+       R"(<Node Name="a" ExcludeFromImport="TRUE" Type="int">1</Node>
          <Node Name="b" ExcludeFromImport="yes" Type="int">1</Node>
          <Node Name="c" ExcludeFromImport="1" Type="int">1</Node>
          <Node Name="d" ExcludeFromImport="false" Type="int">4</Node>)",
-       {{"d", dword(4)}}, {}},
-      {"other elements are ignored", R"(<node Name="a" Type="int">1</node><Value Name="b" Type="int">1</Value>)", {}, {}},
-      {"a Node without a name sets the default value", R"(<Node Type="string">d</Node>)",
-       {{"", RegValue::MakeString("d")}}, {}},
+       {{"d", dword(4)}},
+       {}},
+      {"other elements are ignored",
+       R"(<node Name="a" Type="int">1</node><Value Name="b" Type="int">1</Value>)",
+       {},
+       {}},
+      {"a Node without a name sets the default value",
+       R"(<Node Type="string">d</Node>)",
+       {{"", RegValue::MakeString("d")}},
+       {}},
   };
   for (const auto& c : cases) {
     OS::RegistryStore store;

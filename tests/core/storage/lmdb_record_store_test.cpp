@@ -1,3 +1,5 @@
+#include "core/storage/lmdb_record_store.h"
+
 #include <gtest/gtest.h>
 #include <lmdb.h>
 
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "core/storage/clock_segment.h"
-#include "core/storage/lmdb_record_store.h"
 #include "platform/os/folders.h"
 #include "tests/support/test_support.h"
 
@@ -124,7 +125,7 @@ TEST_F(RecordStoreTest, RecordsWithOneTimeAllSurvive) {
   const std::vector<std::uint32_t> keys{1000, 1001, 1002, 1003, 0xFFFFFFFF, 0};
   EXPECT_EQ(store.Keys(), keys);
 
-  const std::vector<Marker> expected{{"drug", 1000, 0}, {"drug", 1000, 1}, {"drug", 1000, 2},
+  const std::vector<Marker> expected{{"drug", 1000, 0}, {"drug", 1000, 1},      {"drug", 1000, 2},
                                      {"wash", 1001, 0}, {"end", 0xFFFFFFFF, 0}, {"end", 0xFFFFFFFF, 1}};
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(store.Get(i), expected[i]) << i;
 
@@ -288,13 +289,18 @@ TEST_F(RecordStoreTest, UniqueSideFile) {
   EXPECT_EQ(store.WriteUnique(written), 14u);
   std::string bytes;
   ASSERT_TRUE(OS::ReadFile(PathOf("MarkerDatabase-unique"), bytes));
-  EXPECT_EQ(bytes, std::string("\0\0\0\0\x04\0" "1234" "\0\0\0\0", 14));
+  EXPECT_EQ(bytes, std::string("\0\0\0\0\x04\0"
+                               "1234"
+                               "\0\0\0\0",
+                               14));
   UniqueRecord read;
   EXPECT_EQ(store.ReadUnique(read), 14u);
   EXPECT_EQ(read, written);
 
   // A damaged file reads as nothing.
-  ASSERT_TRUE(OS::AtomicWriteFile(PathOf("MarkerDatabase-unique"), std::string("\0\0\0\0\x09\0" "12", 8)));
+  ASSERT_TRUE(OS::AtomicWriteFile(PathOf("MarkerDatabase-unique"), std::string("\0\0\0\0\x09\0"
+                                                                               "12",
+                                                                               8)));
   EXPECT_EQ(store.ReadUnique(read), 0u);
   EXPECT_EQ(read, written);
 

@@ -1,3 +1,5 @@
+#include "core/storage/record_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "core/storage/clock_segment.h"
-#include "core/storage/record_stream.h"
 
 namespace ORV {
 namespace {
@@ -49,7 +50,7 @@ TEST(ByteArrayStreamBuf, ReadPeekAndPutBack) {
   EXPECT_EQ(buf.sgetc(), T::eof());
   EXPECT_EQ(buf.in_avail(), 0);
 
-  EXPECT_EQ(buf.sputbackc(char(0x0C)), 0x0C);  // equals the byte before
+  EXPECT_EQ(buf.sputbackc(char(0x0C)), 0x0C);      // equals the byte before
   EXPECT_EQ(buf.sputbackc(char(0x0A)), T::eof());  // differs from 0x0B
   EXPECT_EQ(buf.sputbackc(char(0x0B)), 0x0B);
   EXPECT_EQ(buf.sputbackc(char(0x0A)), 0x0A);
@@ -180,8 +181,7 @@ TEST(ClockSegmentBytes, FiveLittleEndianFields) {
   const ClockSegment segment{0x01020304, 5, 0xA0B0C0D0, 7, 0xFFFFFFFF};
   VectorSerializationStream s;
   WriteClockSegment(s, segment);
-  const Bytes expected{0x04, 0x03, 0x02, 0x01, 5, 0, 0, 0, 0xD0, 0xC0, 0xB0, 0xA0,
-                       7,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF};
+  const Bytes expected{0x04, 0x03, 0x02, 0x01, 5, 0, 0, 0, 0xD0, 0xC0, 0xB0, 0xA0, 7, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(Collected(s), expected);
 
   ByteArrayStreamBuf buf(expected);

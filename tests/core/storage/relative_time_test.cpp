@@ -1,3 +1,5 @@
+#include "core/storage/relative_time.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/storage/relative_time.h"
 #include "platform/os/folders.h"
 #include "platform/os/tick_source.h"
 #include "tests/support/test_support.h"
@@ -65,18 +66,18 @@ struct Step {
 
 // Start at 1000, pause at 5000 (100 ms grace), resume at 8000, stop at 9500.
 const Step kRun[] = {
-    {500, Op::None, 500, 0, true, 0},       // idle: the tick count
-    {1000, Op::Start, 1000, 0, true, 1},    //
-    {3000, Op::None, 3000, 2000, true, 0},  //
-    {5000, Op::Pause, 5000, 4000, true, 1}, //
-    {5050, Op::None, 5050, 4000, true, 0},  // grace: still advancing
-    {5099, Op::None, 5099, 4000, true, 0},  //
-    {5100, Op::None, 5000, 4000, false, 0}, // paused: frozen
-    {5200, Op::Pause, 5000, 4000, false, 0},// a second pause does nothing
-    {8000, Op::Start, 5000, 0, true, 1},    // resume: 3000 ms paused
-    {8000, Op::Start, 5000, 0, true, 0},    // already running
-    {9000, Op::None, 6000, 1000, true, 0},  //
-    {9500, Op::Stop, 9500, 0, true, 1},     // idle again
+    {500, Op::None, 500, 0, true, 0},         // idle: the tick count
+    {1000, Op::Start, 1000, 0, true, 1},      //
+    {3000, Op::None, 3000, 2000, true, 0},    //
+    {5000, Op::Pause, 5000, 4000, true, 1},   //
+    {5050, Op::None, 5050, 4000, true, 0},    // grace: still advancing
+    {5099, Op::None, 5099, 4000, true, 0},    //
+    {5100, Op::None, 5000, 4000, false, 0},   // paused: frozen
+    {5200, Op::Pause, 5000, 4000, false, 0},  // a second pause does nothing
+    {8000, Op::Start, 5000, 0, true, 1},      // resume: 3000 ms paused
+    {8000, Op::Start, 5000, 0, true, 0},      // already running
+    {9000, Op::None, 6000, 1000, true, 0},    //
+    {9500, Op::Stop, 9500, 0, true, 1},       // idle again
     {9600, Op::None, 9600, 0, true, 0},
 };
 
@@ -94,10 +95,17 @@ TEST_F(ClockTest, StartPauseResumeStopAcrossTheTickWrap) {
       SCOPED_TRACE(testing::Message() << "tick " << step.tick);
       tick_.Set(base + step.tick);
       switch (step.op) {
-        case Op::Start: clock.Start(); break;
-        case Op::Pause: clock.Pause(); break;
-        case Op::Stop: clock.Stop(); break;
-        case Op::None: break;
+        case Op::Start:
+          clock.Start();
+          break;
+        case Op::Pause:
+          clock.Pause();
+          break;
+        case Op::Stop:
+          clock.Stop();
+          break;
+        case Op::None:
+          break;
       }
       expectedNotices += step.notices;
       EXPECT_EQ(clock.Now(), base + step.now);
@@ -136,8 +144,7 @@ TEST_F(ClockTest, SegmentsPersistAndAReopenedStoreContinuesTheTimeBase) {
     EXPECT_EQ(clock.Now(), 19000u);
     clock.CloseStore();  // the process ends without stopping the clock
   }
-  EXPECT_EQ(StoredSegments(), (std::vector<ClockSegment>{{10000, 15000, 10000, 15000, 0},
-                                                         {16000, 0, 15000, 0, 1000}}));
+  EXPECT_EQ(StoredSegments(), (std::vector<ClockSegment>{{10000, 15000, 10000, 15000, 0}, {16000, 0, 15000, 0, 1000}}));
 
   // A running segment goes on unchanged: no notice, no new segment.
   Clock clock;
@@ -216,8 +223,7 @@ TEST_F(ClockTest, AfterARebootTheStoredTimeIsContinued) {
     EXPECT_EQ(clock.Elapsed(), 0u);
     tick_.Set(8000);
     EXPECT_EQ(clock.Now(), c.continuesFrom + 1000);
-    EXPECT_NE(log.Dump().find("continues from " + std::to_string(c.continuesFrom)), std::string::npos)
-        << log.Dump();
+    EXPECT_NE(log.Dump().find("continues from " + std::to_string(c.continuesFrom)), std::string::npos) << log.Dump();
     clock.Stop();
   }
 }
@@ -257,9 +263,7 @@ TEST_F(ClockTest, WorksWithoutAStore) {
   EXPECT_EQ(clock.Now(), 1000u);
 }
 
-TEST(ClockInstance, IsOnePerProcess) {
-  EXPECT_EQ(&Clock::Instance(), &RelativeTime::Instance());
-}
+TEST(ClockInstance, IsOnePerProcess) { EXPECT_EQ(&Clock::Instance(), &RelativeTime::Instance()); }
 
 TEST_F(ClockTest, ReadersRunWhileTheClockIsDriven) {
   Clock clock;
@@ -278,10 +282,18 @@ TEST_F(ClockTest, ReadersRunWhileTheClockIsDriven) {
     tick_.Advance(7);
     if (i % 20 == 0) subscribers.push_back(Subscribe(clock, "s"));
     switch (i % 4) {
-      case 0: clock.Start(); break;
-      case 1: clock.Pause(); break;
-      case 2: clock.Start(); break;
-      default: if (i % 40 == 3) clock.Stop(); break;
+      case 0:
+        clock.Start();
+        break;
+      case 1:
+        clock.Pause();
+        break;
+      case 2:
+        clock.Start();
+        break;
+      default:
+        if (i % 40 == 3) clock.Stop();
+        break;
     }
   }
   done = true;

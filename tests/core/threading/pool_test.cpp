@@ -17,8 +17,8 @@
 namespace ORV::Threading {
 namespace {
 
-using ::Utils::Threading::AsyncTask;
 using Utils::Sync::Event;
+using ::Utils::Threading::AsyncTask;
 using namespace std::chrono_literals;
 
 TEST(WorkerPool, LimitIsThreeWorkersPerProcessorAndAtLeastTwelve) {
@@ -250,7 +250,8 @@ TEST(WorkerPool, EveryTaskRunsExactlyOnceWhileWorkersComeAndGo) {
   for (auto& s : starters) s.join();
   for (int t = 0; t < kThreads; ++t) {
     for (int i = 0; i < kTasksPerThread; ++i) {
-      ASSERT_TRUE(futures[t][i]->finished.Wait(ThreadTest::kMustHappen)) << "task " << t << "/" << i << " never finished";
+      ASSERT_TRUE(futures[t][i]->finished.Wait(ThreadTest::kMustHappen))
+          << "task " << t << "/" << i << " never finished";
       EXPECT_EQ(futures[t][i]->GetResult(), t * kTasksPerThread + i);
     }
   }

@@ -1,3 +1,5 @@
+#include "core/threading/task.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "core/threading/event.h"
-#include "core/threading/task.h"
 #include "core/threading/worker_pool.h"
 #include "test_threads.h"
 
@@ -26,7 +27,8 @@ TEST(Event, StaysSetForEveryWaiterUntilReset) {
 
   std::atomic<int> released{0};
   std::vector<std::thread> waiters;
-  for (int i = 0; i < 4; ++i) waiters.emplace_back([&] {
+  for (int i = 0; i < 4; ++i)
+    waiters.emplace_back([&] {
       event.Wait();
       ++released;
     });
@@ -129,15 +131,14 @@ struct CompletionSeen {
 TEST(TaskFuture, CompletionGetsResultAndArgumentsBeforeTheFutureFinishes) {
   static int argument = 11;
   CompletionSeen seen;
-  auto future = QueueAsyncTask(
-      [](void* a) { return *static_cast<int*>(a) * 2; }, &argument, 0,
-      [](std::int32_t r, void* a, void* c) {
-        auto* s = static_cast<CompletionSeen*>(c);
-        s->result = r;
-        s->argument = a;
-        ++s->calls;
-      },
-      &seen);
+  auto future = QueueAsyncTask([](void* a) { return *static_cast<int*>(a) * 2; }, &argument, 0,
+                               [](std::int32_t r, void* a, void* c) {
+                                 auto* s = static_cast<CompletionSeen*>(c);
+                                 s->result = r;
+                                 s->argument = a;
+                                 ++s->calls;
+                               },
+                               &seen);
   EXPECT_EQ(future->Wait(), 22);
   EXPECT_EQ(seen.calls.load(), 1);
   EXPECT_EQ(seen.result, 22);
@@ -163,10 +164,12 @@ TEST(TaskFuture, RefusedStartFinishesWithFailureInsteadOfHanging) {
   std::vector<std::shared_ptr<TaskFuture>> running;
   for (int i = 0; i < pool.Limit(); ++i) {
     running.push_back(QueueAsyncTask(
-        pool, [](void* e) {
+        pool,
+        [](void* e) {
           static_cast<Event*>(e)->Wait();
           return 1;
-        }, &release, 0));
+        },
+        &release, 0));
   }
   auto queued = QueueAsyncTask(
       pool, [](void* r) { return ++*static_cast<std::atomic<int>*>(r); }, &ran, 0);

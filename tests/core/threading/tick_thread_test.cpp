@@ -1,3 +1,5 @@
+#include "core/threading/tick_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -5,7 +7,6 @@
 #include <thread>
 
 #include "core/threading/event.h"
-#include "core/threading/tick_thread.h"
 #include "test_threads.h"
 
 namespace ORV {

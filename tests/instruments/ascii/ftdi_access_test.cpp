@@ -1,10 +1,11 @@
 // The FTDI device list and the USB serial port list built from the
 // machine's device enumeration.
+#include "instruments/ftdi_access.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "instruments/ftdi_access.h"
 #include "tests/instruments/ascii/driver_fixture.h"
 
 namespace ORV::Test {
@@ -93,14 +94,14 @@ TEST(FtdiAccess, UsbSerialPortsAreTheTerminalsWithTheirNamesAndSerialNumbers) {
   machine->devices.resize(3);
   std::vector<USSerInfo> list;
   ASSERT_TRUE(EnumerateUsbSerialDevices(*machine, list));
-  EXPECT_EQ(list, (std::vector<USSerInfo>{
-                      {"/sys/devices/usb1/1-1/FT1001", "", "USB Serial (/dev/ttyUSB0)", "FT1001", true, "USB Serial",
-                       "FTDI", "/dev/ttyUSB0"},
-                      {"/sys/devices/pnp0/00:01/tty/ttyS0", "", "/dev/ttyS0 (/dev/ttyS0)", "", false, "", "",
-                       "/dev/ttyS0"},
-                      {"/sys/devices/usb1/1-1/HC01", "", "USB Serial (/dev/ttyUSB1)", "HC01", true, "USB Serial",
-                       "FTDI", "/dev/ttyUSB1"},
-                  }));
+  EXPECT_EQ(list,
+            (std::vector<USSerInfo>{
+                {"/sys/devices/usb1/1-1/FT1001", "", "USB Serial (/dev/ttyUSB0)", "FT1001", true, "USB Serial", "FTDI",
+                 "/dev/ttyUSB0"},
+                {"/sys/devices/pnp0/00:01/tty/ttyS0", "", "/dev/ttyS0 (/dev/ttyS0)", "", false, "", "", "/dev/ttyS0"},
+                {"/sys/devices/usb1/1-1/HC01", "", "USB Serial (/dev/ttyUSB1)", "HC01", true, "USB Serial", "FTDI",
+                 "/dev/ttyUSB1"},
+            }));
 
   // A device without a terminal is no port; a failed listing keeps what it found.
   machine->devices = {FtdiDevice(kFtdiHeatControllerProductId, "HC02", ""),

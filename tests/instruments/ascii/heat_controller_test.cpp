@@ -1,12 +1,13 @@
 // The heat controller against its simulator, found through a fake FTDI
 // device list.
+#include "instruments/heat_controller.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <limits>
 #include <memory>
 
-#include "instruments/heat_controller.h"
 #include "platform/sim/heat_controller_sim.h"
 #include "tests/instruments/ascii/driver_fixture.h"
 
@@ -97,8 +98,7 @@ TEST_F(HeatControllerTest, WithoutAUsableFtdiDeviceNothingIsOpened) {
        false,
        false,
        {{kError, "HeatController::HeatController() - Driver DLL not found"},
-        {kError,
-         "HeatController::FindComPort() - Unable to search for HeatController port (no FTDI driver found)\n"}}},
+        {kError, "HeatController::FindComPort() - Unable to search for HeatController port (no FTDI driver found)\n"}}},
       {"the last listed wins",
        {FtdiDevice(kHeater, "HC0001", sim_.DevicePath()), FtdiDevice(kHeater, "HC0002", missing)},
        false,
@@ -143,7 +143,7 @@ TEST_F(HeatControllerTest, PingTakesTheKnownFirmwareTextsRightAfterTheHead) {
     bool accepted;
   };
   const Case cases[] = {
-      {"Firmware Ver.2.00.000", true},  {"Firmware Ver.1.22.000", true}, {"Firmware Ver.1.10", true},
+      {"Firmware Ver.2.00.000", true},  {"Firmware Ver.1.22.000", true},   {"Firmware Ver.1.10", true},
       {"Firmware Ver.1.1", true},       {" Firmware Ver.2.00.000", false}, {"Firmware Ver.2.01.000", false},
       {"firmware Ver.2.00.000", false}, {"Firmware Ver.1.0", false},
   };
@@ -154,8 +154,8 @@ TEST_F(HeatControllerTest, PingTakesTheKnownFirmwareTextsRightAfterTheHead) {
     EXPECT_EQ(controller->Ping(), c.accepted);
     std::vector<Event> expected;
     if (!c.accepted)
-      expected.push_back(
-          {kError, std::string("HeatController::Ping() - Unknown reply (>2s;") + c.firmware + "\r) from Heat Controller"});
+      expected.push_back({kError, std::string("HeatController::Ping() - Unknown reply (>2s;") + c.firmware +
+                                      "\r) from Heat Controller"});
     EXPECT_EQ(TakeEvents(), expected);
   }
   EXPECT_FALSE(controller->IsConnected());
@@ -171,11 +171,12 @@ TEST_F(HeatControllerTest, UnknownFirmwareOrAShortSettingsReplyFailsLoad) {
     auto controller = MakeController();
     EXPECT_FALSE(controller->Load(""));
     EXPECT_FALSE(controller->Port().IsOpen());
-    EXPECT_EQ(TakeEvents(), (std::vector<Event>{
-                                {kInfo, Opened(sim_.DevicePath(), 500)},
-                                {kError, "HeatController::Ping() - Unknown reply (>2s;" + head + "\r) from Heat Controller"},
-                                {kError, kFailed},
-                            }));
+    EXPECT_EQ(TakeEvents(),
+              (std::vector<Event>{
+                  {kInfo, Opened(sim_.DevicePath(), 500)},
+                  {kError, "HeatController::Ping() - Unknown reply (>2s;" + head + "\r) from Heat Controller"},
+                  {kError, kFailed},
+              }));
   }
   {
     SCOPED_TRACE("three targets");
@@ -211,11 +212,11 @@ class ConnectedHeatController : public HeatControllerTest {
 
 TEST_F(ConnectedHeatController, ReadSettingsNeedsAllThreeWholeRepliesElseKeepsTheOldValues) {
   const std::pair<const char*, const char*> replies[] = {
-      {"?22", ">22;36.5;37.0;00.0;\r"},       // three fields
-      {"?2d", ">2d;0.0;0.0;0.0;0"},            // cut short
-      {"?2p", ">2p;1.0;\r"},                   // one field
-      {"?22", ">2d;1.0;2.0;3.0;4.0;\r"},       // another command's reply
-      {"?2d", ">2d;0.0;x;0.0;0.0;\r"},         // no number
+      {"?22", ">22;36.5;37.0;00.0;\r"},   // three fields
+      {"?2d", ">2d;0.0;0.0;0.0;0"},       // cut short
+      {"?2p", ">2p;1.0;\r"},              // one field
+      {"?22", ">2d;1.0;2.0;3.0;4.0;\r"},  // another command's reply
+      {"?2d", ">2d;0.0;x;0.0;0.0;\r"},    // no number
   };
   const Four targets = controller_->Targets(), differences = controller_->Differences();
   for (const auto& [command, reply] : replies) {

@@ -1,10 +1,11 @@
 // The microscope: finding up to four of them through a fake FTDI device
 // list, and the unit's protocol against its simulator.
+#include "instruments/microscope.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "instruments/microscope.h"
 #include "platform/sim/microscope_sim.h"
 #include "tests/instruments/ascii/driver_fixture.h"
 
@@ -67,8 +68,9 @@ TEST_F(MicroscopeTest, AtMostFourMicroscopesAreTakenAndTheOthersNamed) {
     devices_->devices.push_back(FtdiDevice(kConverter, serials.back(), ports.back()));
   }
   EXPECT_EQ(Find(), (std::pair{Lines(ports.begin(), ports.begin() + 4), Lines(serials.begin(), serials.begin() + 4)}));
-  const std::string head = "Microscope::FindComPort() - More than 4 microscopes attached; not using the one with "
-                           "serial number ";
+  const std::string head =
+      "Microscope::FindComPort() - More than 4 microscopes attached; not using the one with "
+      "serial number ";
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kWarning, head + "FTM005 at port /dev/ttyUSB5\n"},
                                               {kWarning, head + "FTM006 at port /dev/ttyUSB6\n"}}));
 }
@@ -82,9 +84,10 @@ TEST_F(MicroscopeTest, FindComPortFindsNothingWithoutTheDeviceList) {
   devices_->fails = false;
   devices_->available = false;
   EXPECT_EQ(Find(), (std::pair{Lines{}, Lines{}}));
-  EXPECT_EQ(TakeEvents(),
-            (std::vector<Event>{
-                {kError, "Microscope::FindComPort() - Unable to search for Microscope port (no FTDI driver found)\n"}}));
+  EXPECT_EQ(
+      TakeEvents(),
+      (std::vector<Event>{
+          {kError, "Microscope::FindComPort() - Unable to search for Microscope port (no FTDI driver found)\n"}}));
 }
 
 TEST_F(MicroscopeTest, LoadOpensTheTerminalWithTheConfiguredTimeOutAndPings) {
@@ -113,8 +116,8 @@ TEST_F(MicroscopeTest, LoadOpensTheTerminalWithTheConfiguredTimeOutAndPings) {
 TEST_F(MicroscopeTest, PingWantsTheFirmwareTextRightAfterTheHead) {
   ASSERT_TRUE(sim_.Start());
   const std::pair<const char*, bool> cases[] = {
-      {"Firmware Ver.2.00", true},   {"Firmware Ver.2.00.001", true}, {" Firmware Ver.2.00", false},
-      {"Firmware Ver.1.00", false},  {"Firmware Ver.2.0", false},
+      {"Firmware Ver.2.00", true},  {"Firmware Ver.2.00.001", true}, {" Firmware Ver.2.00", false},
+      {"Firmware Ver.1.00", false}, {"Firmware Ver.2.0", false},
   };
   auto microscope = MakeMicroscope();
   // Reads end 50 ms after a reply's last byte (the baud rate means nothing on a pseudo-terminal).
@@ -140,15 +143,17 @@ TEST_F(MicroscopeTest, LoadFailsOnAForeignUnitOrAMissingPort) {
   auto microscope = MakeMicroscope();
   EXPECT_FALSE(microscope->Load(sim_.DevicePath()));
   EXPECT_FALSE(microscope->Port().IsOpen());
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{
-                              {kInfo, Opened(sim_.DevicePath(), 500)},
-                              {kError, "Microscope::Ping() - Unknown reply (>4s; Firmware Ver.2.00\r) from ORV Microscope"},
-                              {kError, "Microscope::Load() - Failed connecting to ORV Microscope"},
-                          }));
+  EXPECT_EQ(TakeEvents(),
+            (std::vector<Event>{
+                {kInfo, Opened(sim_.DevicePath(), 500)},
+                {kError, "Microscope::Ping() - Unknown reply (>4s; Firmware Ver.2.00\r) from ORV Microscope"},
+                {kError, "Microscope::Load() - Failed connecting to ORV Microscope"},
+            }));
 
   EXPECT_FALSE(microscope->Load("/nonexistent/ttyUSB4"));
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kError, "Microscope::Load() - Unable to connect to COM port: "
-                                                       "/nonexistent/ttyUSB4 - error: 2\n"}}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kError,
+                                               "Microscope::Load() - Unable to connect to COM port: "
+                                               "/nonexistent/ttyUSB4 - error: 2\n"}}));
   EXPECT_EQ(sleeper_.Waits(), std::vector<std::uint32_t>{500});
 }
 

@@ -46,7 +46,7 @@ TEST_F(SingleInterfaceTest, LoadTakesSupportedUnitsOnlyAndSaysWhich) {
     std::uint32_t index;  // 0: refused
   };
   const Case cases[] = {
-      {"K40Q", "V3.30", 3}, {"K41Q", "V3.25", 1},  {"K50CQ", "V3.29", 2}, {"K45FQ", "V3.31", 4},
+      {"K40Q", "V3.30", 3},  {"K41Q", "V3.25", 1}, {"K50CQ", "V3.29", 2}, {"K45FQ", "V3.31", 4},
       {"K40ZR", "V4.00", 5}, {"K40Q", "V3.26", 0}, {"K42Q", "V3.30", 0},  {"k40q", "V3.30", 0},
   };
   TempDir dir;
@@ -73,9 +73,9 @@ TEST_F(SingleInterfaceTest, LoadTakesSupportedUnitsOnlyAndSaysWhich) {
         accepted ? std::string("Multi Interface type '") + c.type + "' with software version " + c.firmware
                  : std::string("Multi Interface is of unsupported type '") + c.type +
                        "' or unsupported software version " + c.firmware;
-    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, Opened(path)},
-                                                {accepted ? kInfo : kError,
-                                                 "PressureMyographK4x::Load() - " + verdict + "\n"}}));
+    EXPECT_EQ(TakeEvents(),
+              (std::vector<Event>{{kInfo, Opened(path)},
+                                  {accepted ? kInfo : kError, "PressureMyographK4x::Load() - " + verdict + "\n"}}));
     unit->Close();
     EXPECT_EQ(ReadLines(log),
               (Lines{"Connected to COM port: '" + path + "'", "Command sent: ?0100\r",
@@ -94,8 +94,8 @@ TEST_F(SingleInterfaceTest, TimeOutIsAtLeast1250AndChoosesTheReadRule) {
     OS::PortTimeouts read;  // the read part of the terminal's time-outs
   };
   const Case cases[] = {
-      {100, 1250, {50, 10, 200}},   {-1, 1250, {50, 10, 200}},    {0, 1250, {50, 10, 200}},
-      {1250, 1250, {50, 10, 200}},  {2000, 2000, {2000, 0, 2000}},
+      {100, 1250, {50, 10, 200}},  {-1, 1250, {50, 10, 200}},     {0, 1250, {50, 10, 200}},
+      {1250, 1250, {50, 10, 200}}, {2000, 2000, {2000, 0, 2000}},
   };
   SingleInterfaceSim sim;
   ASSERT_TRUE(sim.Start());
@@ -128,8 +128,9 @@ TEST_F(SingleInterfaceTest, PortThatCannotBeOpenedIsTriedThreeTimes) {
     auto unit = MakeUnit();
     EXPECT_FALSE(unit->Load(c.path));
     EXPECT_FALSE(unit->Port().IsOpen());
-    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kError, "PressureMyographK4x::Load() - Unable to connect to COM port: " +
-                                                             c.path + " - error: " + c.errorHex + "\n"}}));
+    EXPECT_EQ(TakeEvents(),
+              (std::vector<Event>{{kError, "PressureMyographK4x::Load() - Unable to connect to COM port: " + c.path +
+                                               " - error: " + c.errorHex + "\n"}}));
   }
   EXPECT_EQ(sleeper_.Waits(), (Waits{250, 250, 250, 250}));
   EXPECT_TRUE(sim.Requests().empty());
@@ -149,7 +150,8 @@ TEST_F(SingleInterfaceTest, UnitThatAnswersBadlyOrNotAtAllIsClosedAgain) {
        "PressureMyographK4x::Load() - Multi Interface is of unsupported type 'K40Q' or unsupported software "
        "version V3\n"},
       {"unplugged", ReplyMode::Unplug, "PressureMyographK4x::Ping() - Failed to send 'PMK4x_GET_VERSION' command"},
-      {"silent", ReplyMode::Silent, "PressureMyographK4x::Ping() - Failed to validate 'PMK4x_GET_VERSION_REPLY' reply: "},
+      {"silent", ReplyMode::Silent,
+       "PressureMyographK4x::Ping() - Failed to validate 'PMK4x_GET_VERSION_REPLY' reply: "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -199,11 +201,11 @@ TEST_F(ConnectedSingleInterface, GetValuesReadsFiveNumbersInOrder) {
 
 TEST_F(ConnectedSingleInterface, GetValuesRefusesIncompleteAndForeignRepliesAndKeepsItsOutputs) {
   const std::string replies[] = {
-      ">1.0,2.0,3.0,4.0\r",       // four values
-      "<1.0,2.0,3.0,4.0,5.0\r",   // wrong prefix
-      "1.0,2.0,3.0,4.0,5.0\r",    // no prefix
-      ">1.0,2.0,3.0,4.0,37",      // cut short: no CR, the last number may be incomplete
-      ">1.0,2.0,abc,4.0,5.0\r",   // a field that is no number
+      ">1.0,2.0,3.0,4.0\r",      // four values
+      "<1.0,2.0,3.0,4.0,5.0\r",  // wrong prefix
+      "1.0,2.0,3.0,4.0,5.0\r",   // no prefix
+      ">1.0,2.0,3.0,4.0,37",     // cut short: no CR, the last number may be incomplete
+      ">1.0,2.0,abc,4.0,5.0\r",  // a field that is no number
       ">1.0,2.0,nan,4.0,5.0\r",
   };
   for (const std::string& reply : replies) {
@@ -223,9 +225,9 @@ TEST_F(ConnectedSingleInterface, SingleValueAndFlagQueriesReadOnlyWholeRepliesAf
     bool flag;
   };
   const Case cases[] = {
-      {">37.5\r", 37.5f, false}, {">1\r", 1.0f, true},  {">0\r", 0.0f, false},   {"x37.5\r", 0.0f, false},
-      {">37", 0.0f, false},      {">1", 0.0f, false},   {">\r", 0.0f, false},    {">abc\r", 0.0f, false},
-      {">2\r", 2.0f, false},
+      {">37.5\r", 37.5f, false}, {">1\r", 1.0f, true},    {">0\r", 0.0f, false},
+      {"x37.5\r", 0.0f, false},  {">37", 0.0f, false},    {">1", 0.0f, false},
+      {">\r", 0.0f, false},      {">abc\r", 0.0f, false}, {">2\r", 2.0f, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reply);
@@ -316,8 +318,9 @@ TEST_F(SingleInterfaceTest, EveryCommandIsRefusedUnlessConnectedAndPingOnlyNeeds
     EXPECT_EQ(sim.Received(), portOpen ? "?0100\r" : "");
     EXPECT_FALSE(unit->IsConnected());
   }
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, "PressureMyographK4x::Load() - Multi Interface type 'K40Q' "
-                                                      "with software version V3.30\n"}}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo,
+                                               "PressureMyographK4x::Load() - Multi Interface type 'K40Q' "
+                                               "with software version V3.30\n"}}));
 }
 
 }  // namespace

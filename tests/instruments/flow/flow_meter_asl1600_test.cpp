@@ -1,12 +1,13 @@
 // The ASCII flow meter: its stream decoding, and the driver against the
 // simulated meter on a pseudo-terminal.
+#include "instruments/flow_meter_asl1600.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
 #include <thread>
 
-#include "instruments/flow_meter_asl1600.h"
 #include "platform/sim/flow_meter_asl1600_sim.h"
 #include "tests/instruments/flow/flow_fixture.h"
 
@@ -49,10 +50,18 @@ TEST(FlowStreamDecode, TakesTheNewestFrameDividedByTheFactor) {
 TEST(FlowStreamDecode, FactorTextMustHoldAnIntegerFrom1To99) {
   const std::string key = "Factor:             ";
   const std::pair<std::string, int> cases[] = {
-      {key + "5\r\n", 5},      {key + "1", 1},         {key + "99 ml", 99},   {"xx\r\n" + key + "42\r\n", 42},
-      {key + "0", 0},          {key + "100", 0},       {key + "-5", 0},       {key, 0},
-      {key + "abc", 0},        {"Factor:            5", 0},  // 12 spaces
-      {"factor:             5", 0}, {key + "99999999999999999999", 0},
+      {key + "5\r\n", 5},
+      {key + "1", 1},
+      {key + "99 ml", 99},
+      {"xx\r\n" + key + "42\r\n", 42},
+      {key + "0", 0},
+      {key + "100", 0},
+      {key + "-5", 0},
+      {key, 0},
+      {key + "abc", 0},
+      {"Factor:            5", 0},  // 12 spaces
+      {"factor:             5", 0},
+      {key + "99999999999999999999", 0},
   };
   for (const auto& [text, factor] : cases) {
     SCOPED_TRACE(text);
@@ -97,8 +106,8 @@ TEST_F(FlowMeterASL1600Test, LoadSendsTheSetUpInOrderAndStreams) {
   EXPECT_EQ(Configuration::Instance().LastUsedFlowMeterPort, sim_.DevicePath());
   EXPECT_EQ(sim_.Received(), "\rsmod=F\rinfo\rres=7\rgo\r");
   EXPECT_EQ(sleeper_.Waits(), std::vector<std::uint32_t>{50});
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, "FlowMeterASL1600::Load() - Opened port: " +
-                                                          sim_.DevicePath() + " - Timeout: 500\n"}}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, "FlowMeterASL1600::Load() - Opened port: " + sim_.DevicePath() +
+                                                          " - Timeout: 500\n"}}));
   EXPECT_TRUE(sim_.IsStreaming());
   EXPECT_EQ(meter->GetSample(), 150);
 
@@ -120,11 +129,11 @@ TEST_F(FlowMeterASL1600Test, FactorOutsideTheRangeFailsLoadAndClosesThePort) {
     EXPECT_FALSE(meter->Load(sim_.DevicePath()));
     EXPECT_FALSE(meter->IsConnected());
     EXPECT_FALSE(meter->Port().IsOpen());
-    EXPECT_EQ(TakeEvents(),
-              (std::vector<Event>{
-                  {kInfo, "FlowMeterASL1600::Load() - Opened port: " + sim_.DevicePath() + " - Timeout: 500\n"},
-                  {kError, "FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: " +
-                               sim_.DevicePath()}}));
+    EXPECT_EQ(
+        TakeEvents(),
+        (std::vector<Event>{
+            {kInfo, "FlowMeterASL1600::Load() - Opened port: " + sim_.DevicePath() + " - Timeout: 500\n"},
+            {kError, "FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: " + sim_.DevicePath()}}));
   }
   // Nothing past "info", and no goodbye from a meter that never connected.
   EXPECT_EQ(sim_.Received().find("res=7"), std::string::npos);
@@ -134,9 +143,10 @@ TEST_F(FlowMeterASL1600Test, FactorOutsideTheRangeFailsLoadAndClosesThePort) {
 TEST_F(FlowMeterASL1600Test, UnopenablePortIsReported) {
   auto meter = MakeMeter();
   EXPECT_FALSE(meter->Load("/nonexistent/ttyS9"));
-  EXPECT_EQ(TakeEvents(),
-            (std::vector<Event>{
-                {kError, "FlowMeterASL1600::Load() - Unable to connect to COM port: /nonexistent/ttyS9 - error: 2\n"}}));
+  EXPECT_EQ(
+      TakeEvents(),
+      (std::vector<Event>{
+          {kError, "FlowMeterASL1600::Load() - Unable to connect to COM port: /nonexistent/ttyS9 - error: 2\n"}}));
 }
 
 TEST_F(FlowMeterASL1600Test, AMeterThatNeverStopsStreamingCannotHoldLoad) {

@@ -1,10 +1,11 @@
 // The binary flow meter against its simulator, found through a fake FTDI
 // device list.
+#include "instruments/flow_meter_sli2000.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "instruments/flow_meter_sli2000.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
 #include "tests/instruments/flow/flow_fixture.h"
 #include "tests/instruments/ftdi_device.h"
@@ -56,7 +57,10 @@ TEST_F(FlowMeterSLI2000Test, LoadSendsItsFramesInOrderAndEachSampleAsksOnce) {
   EXPECT_EQ(meter->PortName(), sim_.DevicePath());
   EXPECT_EQ(meter->Port().Timeout(), 50u);
   EXPECT_EQ(sleeper_.Waits(), (std::vector<std::uint32_t>{500, 1000}));
-  const char load[] = "\x7E\x00\x65\x00\x9A\x7E" "\x7E\x00\x30\x00\xCF\x7E" "\x7E\x00\x33\x02\x00\x50\x7A\x7E";
+  const char load[] =
+      "\x7E\x00\x65\x00\x9A\x7E"
+      "\x7E\x00\x30\x00\xCF\x7E"
+      "\x7E\x00\x33\x02\x00\x50\x7A\x7E";
   ASSERT_TRUE(sim_.WaitForRequests(3, std::chrono::seconds(2)));
   EXPECT_EQ(sim_.Received(), std::string(load, 20));
   EXPECT_EQ(sim_.Received(), AsText(FlowMeterSLI2000::kStartFrame) + AsText(FlowMeterSLI2000::kIdentityFrame) +
@@ -87,18 +91,29 @@ TEST_F(FlowMeterSLI2000Test, TheLastMatchingFtdiDeviceIsChosen) {
        {FtdiDevice(kConverter, "FT0001", missing), FtdiDevice(kConverter, "FT0002", sim_.DevicePath()),
         FtdiDevice(kConverter, "A50003", missing), FtdiDevice(kConverter, "FT0004", ""),
         FtdiDevice(0x6015, "FT0005", missing), foreign},
-       false, true, true, {{kInfo, Opened()}}},
+       false,
+       true,
+       true,
+       {{kInfo, Opened()}}},
       {"a later match is tried even when it cannot be opened",
        {FtdiDevice(kConverter, "FT0001", sim_.DevicePath()), FtdiDevice(kConverter, "FTW002", missing)},
-       false, true, false, {{kError, unableMissing}, {kError, kFailed}}},
+       false,
+       true,
+       false,
+       {{kError, unableMissing}, {kError, kFailed}}},
       {"serial must begin with FT",
        {FtdiDevice(kConverter, "ft0001", sim_.DevicePath()), FtdiDevice(kConverter, "XFT002", sim_.DevicePath())},
-       false, true, false, {{kError, kFailed}}},
+       false,
+       true,
+       false,
+       {{kError, kFailed}}},
       {"no devices", {}, false, true, false, {{kError, kFailed}}},
       {"list fails", {FtdiDevice(kConverter, "FT0001", sim_.DevicePath())}, true, true, false, {{kError, kFailed}}},
       {"no device enumeration",
        {FtdiDevice(kConverter, "FT0001", sim_.DevicePath())},
-       false, false, false,
+       false,
+       false,
+       false,
        {{kError, "FlowMeterSLI2000::FlowMeterSLI2000() - Driver DLL not found"},
         {kError,
          "FlowMeterSLI2000::FindComPort() - Unable to search for FlowMeterSLI2000 port (no FTDI driver found)\n"},
@@ -153,11 +168,10 @@ TEST_F(FlowMeterSLI2000Test, SamplesAreAFifthOfTheMeanOfTheLastTen) {
   // While the ring fills: value / 5; then the sum of the last ten / 50, both
   // truncated toward zero.
   const Step steps[] = {
-      {100, 20}, {-7, -1},    {-3, 0},  {250, 50}, {-1000, -200}, {7, 1},
-      {33, 6},   {-12, -2},   {0, 0},   {4, 0},
-      {-9, -14},   // -9 -7 -3 250 -1000 7 33 -12 0 4 = -737
-      {0, -14},    // -730
-      {-32768, -669},  // replaces the -3: -33495
+      {100, 20},      {-7, -1},  {-3, 0}, {250, 50}, {-1000, -200}, {7, 1},
+      {33, 6},        {-12, -2}, {0, 0},  {4, 0},    {-9, -14},  // -9 -7 -3 250 -1000 7 33 -12 0 4 = -737
+      {0, -14},                                                  // -730
+      {-32768, -669},                                            // replaces the -3: -33495
   };
   for (std::size_t i = 0; i < std::size(steps); ++i) {
     SCOPED_TRACE(i);

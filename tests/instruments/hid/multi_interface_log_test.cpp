@@ -50,14 +50,14 @@ TEST(MultiInterfaceLog, ReportsAreLoggedAsHexLines) {
   const Bytes zeros(64, 0);
 
   EXPECT_TRUE(m.Ping());
-  EXPECT_TRUE(m.SetPressures(100, 80, 5, 0, 0, 0));        // the request is logged
-  EXPECT_TRUE(m.SetDigitalOutputs(1, 0xFF, 0xFF, 0));      // only the answer
+  EXPECT_TRUE(m.SetPressures(100, 80, 5, 0, 0, 0));    // the request is logged
+  EXPECT_TRUE(m.SetDigitalOutputs(1, 0xFF, 0xFF, 0));  // only the answer
   rig.unit->InjectReport(stale);
   EXPECT_TRUE(m.GetStatusBytes(status));
 
   rig.unit->SetWritesFail(true);
   EXPECT_FALSE(m.GetStatusBytes(status));
-  EXPECT_FALSE(m.SetPressures(100, 80, 5, 0, 0, 0));       // a failed write of a set request is not logged
+  EXPECT_FALSE(m.SetPressures(100, 80, 5, 0, 0, 0));  // a failed write of a set request is not logged
   EXPECT_FALSE(m.SetTemperatures(37, -1, -1));
   rig.unit->SetWritesFail(false);
 

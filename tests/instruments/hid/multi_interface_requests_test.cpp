@@ -51,30 +51,44 @@ TEST(MultiInterfaceSetRequests, ReportsOfAFreshDeviceCarryTheStoredDefaults) {
       // send the stored 20 and 10.
       {"pressures, gradient, pulse and duty kept", [](Multi& m) { return m.SetPressures(100, 80, -1, 0, 0, 1); },
        with(pressures, {0x00, 0x14, 0x0A, 0x01}), pressures},
-      {"pressures with every value given", [](Multi& m) { return m.SetPressures(100, 80, 2.5f, 600, 80, 0); },
+      {"pressures with every value given",
+       [](Multi& m) { return m.SetPressures(100, 80, 2.5f, 600, 80, 0); },
        {0x01, 0x60, 0x09, 0x42, 0xC8, 0x00, 0x00, 0x42, 0xA0, 0x00, 0x00, 0x40, 0x20, 0x00, 0x00, 0x02, 0x58, 0x50,
         0x00},
        {0x01, 0x60, 0x09, 0x42, 0xC8, 0x00, 0x00, 0x42, 0xA0, 0x00, 0x00, 0x40, 0x20, 0x00, 0x00}},
       // P1 and P2 kept: the stored targets, 0 on a fresh device.
-      {"targets kept", [](Multi& m) { return m.SetPressures(-1, -1, -1, 0, 0, 0); },
+      {"targets kept",
+       [](Multi& m) { return m.SetPressures(-1, -1, -1, 0, 0, 0); },
        {0x01, 0x60, 0x09, 0, 0, 0, 0, 0, 0, 0, 0, 0x3F, 0x80, 0x00, 0x00, 0x00, 0x14, 0x0A, 0x00},
        {0x01, 0x60, 0x09, 0, 0, 0, 0, 0, 0, 0, 0, 0x3F, 0x80, 0x00, 0x00}},
-      {"heater temperature", [](Multi& m) { return m.SetTemperatures(37.5f, -1, -1); },
-       {0x01, 0x60, 0x31, 0x0E, 0xA6}, {0x01, 0x60, 0x31, 0x0E, 0xA6}},
-      {"three temperatures, rounded to hundredths", [](Multi& m) { return m.SetTemperatures(0.004f, 21.456f, 655.35f); },
-       {0x01, 0x60, 0x31, 0x00, 0x00, 0x08, 0x62, 0xFF, 0xFF}, {0x01, 0x60, 0x31, 0x00, 0x00, 0x08, 0x62, 0xFF, 0xFF}},
-      {"heater on", [](Multi& m) { return m.SetDigitalOutputs(1, 0xFF, 0xFF, 0); },
+      {"heater temperature",
+       [](Multi& m) { return m.SetTemperatures(37.5f, -1, -1); },
+       {0x01, 0x60, 0x31, 0x0E, 0xA6},
+       {0x01, 0x60, 0x31, 0x0E, 0xA6}},
+      {"three temperatures, rounded to hundredths",
+       [](Multi& m) { return m.SetTemperatures(0.004f, 21.456f, 655.35f); },
+       {0x01, 0x60, 0x31, 0x00, 0x00, 0x08, 0x62, 0xFF, 0xFF},
+       {0x01, 0x60, 0x31, 0x00, 0x00, 0x08, 0x62, 0xFF, 0xFF}},
+      {"heater on",
+       [](Multi& m) { return m.SetDigitalOutputs(1, 0xFF, 0xFF, 0); },
        {0x01, 0x60, 0x29, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00},
        {0x01, 0x60, 0x29, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}},
-      {"flow off, pressure on", [](Multi& m) { return m.SetDigitalOutputs(0xFF, 0, 1, 0); },
-       {0x01, 0x60, 0x29, 0xFF, 0x00, 0xFF, 0x01, 0xFF}, {0x01, 0x60, 0x29, 0xFF, 0x00, 0xFF, 0x01, 0xFF}},
-      {"zero force", [](Multi& m) { return m.SetDigitalOutputs(0xFF, 0xFF, 0xFF, 1); },
+      {"flow off, pressure on",
+       [](Multi& m) { return m.SetDigitalOutputs(0xFF, 0, 1, 0); },
+       {0x01, 0x60, 0x29, 0xFF, 0x00, 0xFF, 0x01, 0xFF},
+       {0x01, 0x60, 0x29, 0xFF, 0x00, 0xFF, 0x01, 0xFF}},
+      {"zero force",
+       [](Multi& m) { return m.SetDigitalOutputs(0xFF, 0xFF, 0xFF, 1); },
        {0x01, 0x60, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01},
        {0x01, 0x60, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x01}},
-      {"zero-force argument other than 1", [](Multi& m) { return m.SetDigitalOutputs(0xFF, 0xFF, 0xFF, 2); },
+      {"zero-force argument other than 1",
+       [](Multi& m) { return m.SetDigitalOutputs(0xFF, 0xFF, 0xFF, 2); },
        {0x01, 0x60, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00},
        {0x01, 0x60, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}},
-      {"constant flow", [](Multi& m) { return m.SetConstantFlow({0x1234, 5, 6, 0x0A0B0C0D}); },
+      {"constant flow",
+       [](Multi& m) {
+         return m.SetConstantFlow({0x1234, 5, 6, 0x0A0B0C0D});
+       },
        {0x01, 0x60, 0x24, 0x12, 0x34, 0x05, 0x06, 0x0A, 0x0B, 0x0C, 0x0D},
        {0x01, 0x60, 0x24, 0x12, 0x34, 0x05, 0x06, 0x0A, 0x0B, 0x0C, 0x0D}},
   };
@@ -167,8 +181,7 @@ TEST(MultiInterfaceSetRequests, SetRequestsSucceedOnlyOnADecodedAnswerCode) {
     rig->unit->SetReplyCode(c.command, c.code);
     EXPECT_EQ(c.call(*rig->device), c.succeeds);
     EXPECT_EQ(rig->device->LastReplyCode(), c.code);
-    EXPECT_EQ(rig->device->StoredConstantFlow() == (Multi::ConstantFlow{1, 2, 3, 4}),
-              c.succeeds && c.command == 0x24);
+    EXPECT_EQ(rig->device->StoredConstantFlow() == (Multi::ConstantFlow{1, 2, 3, 4}), c.succeeds && c.command == 0x24);
   }
 }
 
@@ -264,8 +277,8 @@ TEST(MultiInterfaceGetters, FlowOfThePhAnswerIsSignedWithADeadBand) {
     float flow;
   };
   const Case cases[] = {
-      {0xFF, 0xF7, 0.0f},    {0xFF, 0xF6, -10.0f}, {0x00, 0x09, 0.0f},      {0x00, 0x0A, 10.0f},
-      {0x00, 0x00, 0.0f},    {0x80, 0x00, -32768}, {0x7F, 0xFF, 32767.0f},
+      {0xFF, 0xF7, 0.0f}, {0xFF, 0xF6, -10.0f}, {0x00, 0x09, 0.0f},     {0x00, 0x0A, 10.0f},
+      {0x00, 0x00, 0.0f}, {0x80, 0x00, -32768}, {0x7F, 0xFF, 32767.0f},
   };
   auto rig = LoadedRig();
   for (const Case& c : cases) {
@@ -316,7 +329,7 @@ TEST(MultiInterfaceGetters, AGetterFailsOnAnyCodeButItsOwnAndKeepsItsOutputs) {
     std::uint16_t code;
   };
   const Case cases[] = {
-      {"another getter's code", 0x6000}, {"no data", 0x6035},     {"four words", 0x6032},
+      {"another getter's code", 0x6000}, {"no data", 0x6035},          {"four words", 0x6032},
       {"echo of a set request", 0x6009}, {"beyond the table", 0x6036}, {"below the table", 0x0008},
   };
   for (const Case& c : cases) {
@@ -333,9 +346,7 @@ TEST(MultiInterfaceGetters, AGetterFailsOnAnyCodeButItsOwnAndKeepsItsOutputs) {
 
 TEST(MultiInterfaceGetters, ReportsQueuedBeforeARequestAreDiscarded) {
   auto rig = LoadedRig();
-  rig->unit->Update([](auto& s) {
-    s.p1 = 61, s.p2 = 41, s.p3 = 1, s.gradient = 5;
-  });
+  rig->unit->Update([](auto& s) { s.p1 = 61, s.p2 = 41, s.p3 = 1, s.gradient = 5; });
   // A late answer to an earlier force request, an answer to this very
   // request with old values, and a report the unit sent on its own.
   rig->unit->InjectAnswer(0x00);

@@ -1,15 +1,15 @@
 // Hot-plug: device events from a source reach the listener as
 // WM_DEVICECHANGE arrival and removal, from the monitor's own thread, and
 // the monitor stops at once.
-#include <gtest/gtest.h>
+#include "platform/os/device_monitor.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <deque>
 #include <mutex>
 
-#include "platform/os/device_monitor.h"
 #include "tests/instruments/manager/recording_target.h"
 
 namespace ORV::Test {

@@ -29,15 +29,17 @@ TEST_F(ManagerTest, LoadCOMPortsAppendsTheListedPortsAndNamesThem) {
   Ports list{"kept"};
   EXPECT_EQ(Manager().LoadCOMPorts(list), 3u);
   EXPECT_EQ(list, (Ports{"kept", "/dev/ttyUSB0", "/dev/ttyS1"}));
-  EXPECT_EQ(TakeEvents(),
-            (std::vector<Event>{{kInfo, "InterfaceManager::LoadCOMPorts - Found COM ports: /dev/ttyUSB0  /dev/ttyS1  "}}));
+  EXPECT_EQ(
+      TakeEvents(),
+      (std::vector<Event>{{kInfo, "InterfaceManager::LoadCOMPorts - Found COM ports: /dev/ttyUSB0  /dev/ttyS1  "}}));
 
   portsFail_ = true;
   Ports none;
   EXPECT_EQ(Manager().LoadCOMPorts(none), 0u);
   EXPECT_TRUE(none.empty());
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{
-                              {kError, "InterfaceManager::LoadCOMPorts - Failed to open registry for enumerating COM ports"}}));
+  EXPECT_EQ(TakeEvents(),
+            (std::vector<Event>{
+                {kError, "InterfaceManager::LoadCOMPorts - Failed to open registry for enumerating COM ports"}}));
 
   ports_ = {"/dev/ttyUSB0"};
   portsFail_ = false;
@@ -143,8 +145,9 @@ TEST_F(ManagerTest, MultiInterfaceOfAModelWithoutPressureIsRefusedAndClosed) {
   EXPECT_EQ(Manager().MultiModelCode(), 0x200u);
   const std::vector<Event> events = TakeEvents();
   EXPECT_NE(std::find(events.begin(), events.end(),
-                      Event{kError, "InterfaceManager::IsPressure - ORV Multi interface type=512 found but it is not "
-                                    "configured for pressure usage"}),
+                      Event{kError,
+                            "InterfaceManager::IsPressure - ORV Multi interface type=512 found but it is not "
+                            "configured for pressure usage"}),
             events.end());
   // Ping and the information block still went out after the load's queries.
   const std::vector<std::uint8_t> commands = unit->ReceivedCommands();

@@ -32,8 +32,12 @@ class ManagerTest : public ::testing::Test {
  protected:
   ManagerTest() {
     Configuration& c = Configuration::Instance();
-    saved_ = {c.Debug, c.LastUsedInterfacePort, c.LastUsedFlowMeterPort, c.MultiInterfaceDevicePath,
-              c.DeviceMicroscopeTimeout, c.DeviceFlowMeterTimeout};
+    saved_ = {c.Debug,
+              c.LastUsedInterfacePort,
+              c.LastUsedFlowMeterPort,
+              c.MultiInterfaceDevicePath,
+              c.DeviceMicroscopeTimeout,
+              c.DeviceFlowMeterTimeout};
     c.Debug = false;
     c.LastUsedInterfacePort.clear();
     c.LastUsedFlowMeterPort.clear();

@@ -1,13 +1,14 @@
 // The shared pressure holder and the inboxes through which the workers hand
 // readings to windows: copies, tickets, limits, and a producer and a slow
 // consumer on two threads.
+#include "instruments/sample_delivery.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
 #include "instruments/data_holder.h"
-#include "instruments/sample_delivery.h"
 #include "tests/instruments/manager/recording_target.h"
 
 namespace ORV::Test {

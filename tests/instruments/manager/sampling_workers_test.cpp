@@ -1,13 +1,14 @@
 // The sampling workers on simulated instruments: what each cycle asks and
 // delivers, when a pressure unit is given up, the pace of the multi
 // interface, and starting and stopping.
+#include "instruments/sampling_workers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "instruments/sampling_workers.h"
 #include "platform/os/tick_source.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
 #include "platform/sim/heat_controller_sim.h"
@@ -137,8 +138,9 @@ TEST_F(WorkerTest, SingleWorkerGivesTheUnitUpAfterFourFailedReadings) {
   EXPECT_FALSE(Manager().SingleInterface().IsConnected());
   EXPECT_EQ(worker.Failures(), 0);
   EXPECT_EQ(Errors(), (std::vector<std::pair<std::uint16_t, std::string>>{
-                          {OS::kEventError, "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has "
-                                            "failed 4 times - closing Multi Interface"}}));
+                          {OS::kEventError,
+                           "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has "
+                           "failed 4 times - closing Multi Interface"}}));
 
   // The loop finds the unit closed and leaves it alone.
   const std::size_t requests = single_.Requests().size();
@@ -205,8 +207,9 @@ TEST_F(WorkerTest, MultiWorkerGivesUpAfter201FailedTicks) {
   EXPECT_EQ(frame.target->Messages(), (std::vector<Posted>{{WM_DEVICE_FAILED, 8, 0}}));
   EXPECT_FALSE(Manager().MultiInterface().IsConnected());
   EXPECT_EQ(Errors(), (std::vector<std::pair<std::uint16_t, std::string>>{
-                          {OS::kEventError, "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed "
-                                            "201 times - closing new Multi Interface"}}));
+                          {OS::kEventError,
+                           "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed "
+                           "201 times - closing new Multi Interface"}}));
 }
 
 TEST_F(WorkerTest, MultiWorkerReadsTheSlowBlockAtMostOnceASecond) {
@@ -224,8 +227,8 @@ TEST_F(WorkerTest, MultiWorkerReadsTheSlowBlockAtMostOnceASecond) {
   };
   std::vector<std::uint8_t> states;  // the heater state in each posted reading
   std::uint8_t heater = 1;
-  for (const Step& step : {Step{0, true}, Step{400, false}, Step{600, false}, Step{1, true}, Step{999, false},
-                           Step{2, true}}) {
+  for (const Step& step :
+       {Step{0, true}, Step{400, false}, Step{600, false}, Step{1, true}, Step{999, false}, Step{2, true}}) {
     ticks.Advance(step.advance);
     unit->Update([&](Sim::MultiInterfaceUnit::State& s) {
       s.digital[0] = heater;
@@ -406,8 +409,8 @@ TEST(MicroscopeReplyTest, ValueLiesBetweenTheFirstAndSecondSeparator) {
     const char* reply;
     const char* field;
   };
-  for (const Case& c : {Case{">41;36.5;\r", "36.5"}, Case{">41;36.5\r", ""}, Case{">41;", ""},
-                        Case{">4i;36.5;", ""}, Case{"", ""}, Case{">41;;\r", ""}, Case{">41;12;34;\r", "12"}}) {
+  for (const Case& c : {Case{">41;36.5;\r", "36.5"}, Case{">41;36.5\r", ""}, Case{">41;", ""}, Case{">4i;36.5;", ""},
+                        Case{"", ""}, Case{">41;;\r", ""}, Case{">41;12;34;\r", "12"}}) {
     EXPECT_EQ(MicroscopeReplyField(c.reply, ">41;", ';'), c.field) << c.reply;
   }
 }

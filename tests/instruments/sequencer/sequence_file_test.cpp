@@ -24,9 +24,7 @@ std::string ReadText(const std::string& path) {
   return text;
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // A task with every field away from its default.
 SequencerTask FullTask() {
@@ -125,8 +123,9 @@ TEST_F(SequenceFileTest, ReaderAppliesVersionAndValueRules) {
       {"a version that is no number is 0", OneTaskFile(" Version=\"abc\"", named + pulsation), {}},
       {"missing elements keep their defaults", OneTaskFile(" Version=\"2\"", named), {}},
       {"flags are exactly yes",
-       OneTaskFile(" Version=\"2\"", "<Name Enabled=\"Yes\">T</Name><Inlet Wait=\"YES\">5</Inlet>"
-                                     "<Marker Show=\"no\">m</Marker>"),
+       OneTaskFile(" Version=\"2\"",
+                   "<Name Enabled=\"Yes\">T</Name><Inlet Wait=\"YES\">5</Inlet>"
+                   "<Marker Show=\"no\">m</Marker>"),
        [](SequencerTask& t) {
          t.enabled = 0;
          t.p1 = 5;
@@ -153,8 +152,8 @@ TEST_F(SequenceFileTest, ReaderAppliesVersionAndValueRules) {
          t.prompt = "ab<d>";
          t.promptUser = 1;
        }},
-      {"deep nesting inside a value", OneTaskFile(" Version=\"2\"", named + "<Marker Show=\"yes\">" + Nested(100000) +
-                                                                  "</Marker>"),
+      {"deep nesting inside a value",
+       OneTaskFile(" Version=\"2\"", named + "<Marker Show=\"yes\">" + Nested(100000) + "</Marker>"),
        [](SequencerTask& t) { t.marker = "deep"; }},
   };
   const std::string path = dir_ / "hand.seq";

@@ -39,12 +39,18 @@ TEST_F(SequencerTest, SingleInterfaceGetsEachCommandWithItsPause) {
   const std::string started = "Pressure started by Sequencer";
   const std::string failed = "Pressure failed to start (Sequencer)";
   const Case cases[] = {
-      {"pressure and heater off", false, false, nullptr,
+      {"pressure and heater off",
+       false,
+       false,
+       nullptr,
        {"=01221", kWait, "=012060", kWait, "=01221", kWait, "=012140", kWait, "=01111", "=011037.0", kWait},
        {started, started}},
       {"pressure and heater on", true, true, nullptr, {"=012060", kWait, "=012140", kWait, "=011037.0", kWait}, {}},
       // The start is logged as failed; the targets still go out.
-      {"pressure start refused", false, true, ">00\r",
+      {"pressure start refused",
+       false,
+       true,
+       ">00\r",
        {"=01221", kWait, "=012060", kWait, "=01221", kWait, "=012140", kWait, "=011037.0", kWait},
        {failed, failed}},
   };
@@ -107,21 +113,23 @@ TEST_F(SequencerTest, SingleInterfaceGetsEachCommandWithItsPause) {
 // (a kept value shows as the one the unit holds).
 std::string Call(const Sim::Report& r) {
   const auto f32 = [&](std::size_t at) {
-    return OS::FormatShortest(std::bit_cast<float>(static_cast<std::uint32_t>(r[at] << 24 | r[at + 1] << 16 |
-                                                                              r[at + 2] << 8 | r[at + 3])));
+    return OS::FormatShortest(
+        std::bit_cast<float>(static_cast<std::uint32_t>(r[at] << 24 | r[at + 1] << 16 | r[at + 2] << 8 | r[at + 3])));
   };
   const auto u16 = [&](std::size_t at) { return std::to_string(r[at] << 8 | r[at + 1]); };
   switch (r.at(2)) {
     case PressureMultiMyographK4x::kSetPressures:
-      return "SetPressures(" + f32(3) + ", " + f32(7) + ", pulse " + u16(15) + ", pulsation " +
-             std::to_string(r[18]) + ")";
-    case PressureMultiMyographK4x::kGetTargets: return "GetTargets";
+      return "SetPressures(" + f32(3) + ", " + f32(7) + ", pulse " + u16(15) + ", pulsation " + std::to_string(r[18]) +
+             ")";
+    case PressureMultiMyographK4x::kGetTargets:
+      return "GetTargets";
     case PressureMultiMyographK4x::kSetDigitalOutputs:
-      return "SetDigitalOutputs(" + std::to_string(r[3]) + ", " + std::to_string(r[4]) + ", " +
-             std::to_string(r[6]) + ", " + std::to_string(r[10]) + ")";
+      return "SetDigitalOutputs(" + std::to_string(r[3]) + ", " + std::to_string(r[4]) + ", " + std::to_string(r[6]) +
+             ", " + std::to_string(r[10]) + ")";
     case PressureMultiMyographK4x::kSetTemperatures:
       return "SetTemperatures(" + OS::FormatShortest((r[3] << 8 | r[4]) / 100.0) + ")";
-    default: return "request " + std::to_string(r[2]);
+    default:
+      return "request " + std::to_string(r[2]);
   }
 }
 
@@ -137,10 +145,16 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
     std::function<void(Configuration&)> limits = {};
   };
   const Case cases[] = {
-      {"pressures and temperature, heater off", {}, true, false,
+      {"pressures and temperature, heater off",
+       {},
+       true,
+       false,
        {"SetPressures(60, 40, pulse 20, pulsation 0)", "GetTargets", "SetDigitalOutputs(1, 255, 255, 0)",
         "SetTemperatures(37)"}},
-      {"pressure off: started before each target", {}, false, true,
+      {"pressure off: started before each target",
+       {},
+       false,
+       true,
        {setPressureOn, setPressureOn, "SetPressures(60, 40, pulse 20, pulsation 0)", "GetTargets",
         "SetTemperatures(37)"},
        {"Pressure started by Sequencer", "Pressure started by Sequencer"}},
@@ -149,18 +163,29 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
          t.p2 = -1;
          t.temperature = -1;
        },
-       true, true, {"SetPressures(60, 7, pulse 20, pulsation 0)", "GetTargets"}},
+       true,
+       true,
+       {"SetPressures(60, 7, pulse 20, pulsation 0)", "GetTargets"}},
       {"values of none or outside the default limits are not sent",
        [](SequencerTask& t) {
          t.p1 = 251;
          t.p2 = -1;
          t.temperature = 46;
        },
-       false, false, {}},
-      {"temperature below the default limit", [](SequencerTask& t) { t.temperature = 19; }, true, true,
+       false,
+       false,
+       {}},
+      {"temperature below the default limit",
+       [](SequencerTask& t) { t.temperature = 19; },
+       true,
+       true,
        {"SetPressures(60, 40, pulse 20, pulsation 0)", "GetTargets"}},
       {"the configured limits hold",
-       {}, true, true, {"SetPressures(60, 7, pulse 20, pulsation 0)", "GetTargets"}, {},
+       {},
+       true,
+       true,
+       {"SetPressures(60, 7, pulse 20, pulsation 0)", "GetTargets"},
+       {},
        [](Configuration& c) {
          c.MinimumPressure = 45;
          c.MinimumTemperature = 38;
@@ -170,21 +195,28 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
          t.p1 = 40;
          t.p2 = 60;
        },
-       false, true, {"SetTemperatures(37)"}, {reversed}},
+       false,
+       true,
+       {"SetTemperatures(37)"},
+       {reversed}},
       {"pulsation",
        [](SequencerTask& t) {
          t.p1 = t.p2 = t.temperature = -1;
          t.pulsation = 1;
          t.pulseRate = 600;
        },
-       true, true, {"SetPressures(11, 7, pulse 600, pulsation 1)"}},
+       true,
+       true,
+       {"SetPressures(11, 7, pulse 600, pulsation 1)"}},
       {"pulse rate outside 40..600",
        [](SequencerTask& t) {
          t.p1 = t.p2 = t.temperature = -1;
          t.pulsation = 1;
          t.pulseRate = 39;
        },
-       true, true, {}},
+       true,
+       true,
+       {}},
   };
   Sim::MultiInterfaceUnit::State state;
   state.targetP1 = 11;

@@ -100,8 +100,7 @@ TEST_F(SequencerTimingTest, AWaitingTaskEndsAtTheFirstTickWithItsTargetsReached)
       {"P1 at the upper edge", 1, 0, 0, {{61.0f, 0, 0}}},
       {"P2 within 1 mmHg of 40", 0, 1, 0, {{0, 41.5f, 0}, {0, 38.9f, 0}, {0, 40.9f, 0}}},
       {"temperature within 0.2 of 37", 0, 0, 1, {{0, 0, 36.7f}, {0, 0, 37.3f}, {0, 0, 36.85f}}},
-      {"every wait", 1, 1, 1,
-       {{60, 40, 36.0f}, {60, 45, 37.0f}, {55, 40, 37.0f}, {60.5f, 39.5f, 37.1f}}},
+      {"every wait", 1, 1, 1, {{60, 40, 36.0f}, {60, 45, 37.0f}, {55, 40, 37.0f}, {60.5f, 39.5f, 37.1f}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -148,7 +147,10 @@ TEST_F(SequencerTimingTest, LoopAndDisabledTasks) {
   const Case cases[] = {
       // The first task starts at the tick that ends the last one.
       {"loop", {1, 1}, true, {1, 0, 1, 0}, {0, 0, 0, 0}},
-      {"loop with the last task disabled: the first starts a tick later", {1, 1, 0}, true, {1, -1, 0, 1, -1},
+      {"loop with the last task disabled: the first starts a tick later",
+       {1, 1, 0},
+       true,
+       {1, -1, 0, 1, -1},
        {0, 1, 1, 1, 2}},
       {"loop with the first task disabled", {0, 1}, true, {1, 1, 1}, {2, 3, 4}},
       {"every task disabled walks the whole list each tick", {0, 0}, true, {-1, -1, -1}, {4, 6, 8}},

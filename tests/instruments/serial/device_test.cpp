@@ -81,14 +81,17 @@ TEST(DeviceTraffic, FailuresAreLoggedWithTheirTexts) {
     Lines expected;
   };
   const std::vector<Case> cases = {
-      {"write and read fail", OS::IoStatus::Failed, SIZE_MAX,
+      {"write and read fail",
+       OS::IoStatus::Failed,
+       SIZE_MAX,
        {"Command write fail - Error: 5", "Device::SendRawData() Command write fail - Error: 5",
         "ReadData() - Read reply failed - Error: 5", "Command write fail - Error: 5"}},
-      {"writes cut short", OS::IoStatus::Ok, 3,
+      {"writes cut short",
+       OS::IoStatus::Ok,
+       3,
        {"Command write fail (not all bytes sent): 3 - cmd size: 6",
         "Device::SendRawData() Command write fail (not all bytes sent): 3 - cmd size: 4",
-        "ReadData() - Read reply '0' bytes - data: ",
-        "Command write fail (not all bytes sent): 3 - cmd size: 4"}},
+        "ReadData() - Read reply '0' bytes - data: ", "Command write fail (not all bytes sent): 3 - cmd size: 4"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -37,7 +37,7 @@ TEST(SerialPortConfigure, TimeoutRules) {
       {19200, 500, {500, 0, 500, 0, 500}, 500},
       {19200, 1250, {1250, 0, 1250, 0, 1250}, 1250},
       {115200, 2000, {2000, 0, 2000, 0, 2000}, 2000},
-      {115200, 0, {500, 0, 500, 0, 500}, 500},   // no time-out means the default, never "wait forever"
+      {115200, 0, {500, 0, 500, 0, 500}, 500},  // no time-out means the default, never "wait forever"
       {9600, -1, {500, 0, 500, 0, 500}, 500},
   };
   SerialResponder sim(Framing::Line);
@@ -154,7 +154,8 @@ TEST(SerialQuery, ReplyInTwoBurstsIsWholeOnlyWhenTheGapIsInsideTheInterval) {
     std::string rest;  // what a following read collects
   };
   // 9600 baud and 1250 ms: 50 ms between bytes, 2750 ms in total for 255 bytes.
-  for (const Case& c : {Case{"10 ms apart", 10ms, kVersionReply, ""}, Case{"400 ms apart", 400ms, ">01,K4", "0Q,V3.30\r"}}) {
+  for (const Case& c :
+       {Case{"10 ms apart", 10ms, kVersionReply, ""}, Case{"400 ms apart", 400ms, ">01,K4", "0Q,V3.30\r"}}) {
     SCOPED_TRACE(c.name);
     SerialResponder sim(Framing::Line);
     ASSERT_TRUE(sim.Start());

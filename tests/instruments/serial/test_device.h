@@ -22,9 +22,7 @@ class TestDevice : public Device {
   std::int32_t timeout = 1250;
 
   // Opens and configures the port without pinging.
-  bool OpenPort(const std::string& path) {
-    return Port().Open(path) && Port().Configure(baud, timeout) == 0;
-  }
+  bool OpenPort(const std::string& path) { return Port().Open(path) && Port().Configure(baud, timeout) == 0; }
 
  protected:
   bool OnLoad(const std::string& path) override {
@@ -49,10 +47,10 @@ class FakeHandle : public OS::PortHandle {
  public:
   OS::IoStatus status = OS::IoStatus::Ok;
   int error = 0;
-  std::string input;                       // what reads deliver
-  std::size_t writeLimit = SIZE_MAX;       // bytes a write accepts
-  std::string written;                     // what writes took
-  int lastWaitLimit = -2;                  // as passed to the last read or write
+  std::string input;                  // what reads deliver
+  std::size_t writeLimit = SIZE_MAX;  // bytes a write accepts
+  std::string written;                // what writes took
+  int lastWaitLimit = -2;             // as passed to the last read or write
   bool lineOk = true, getTimeoutsOk = true, setTimeoutsOk = true;
   OS::PortTimeouts timeouts{1, 2, 3, 7, 77};
 

@@ -24,7 +24,9 @@ constexpr std::uint32_t kDrained = ORV::UI::WM_APP + 42;
 // Holds the process DPI at a value for one test.
 class ScopedDpi {
  public:
-  explicit ScopedDpi(int dpi) { ORV::SetDpiProvider([dpi] { return dpi; }); }
+  explicit ScopedDpi(int dpi) {
+    ORV::SetDpiProvider([dpi] { return dpi; });
+  }
   ~ScopedDpi() { ORV::UI::InstallScreenDpiProvider(); }
 };
 

@@ -49,7 +49,8 @@ TEST(SetDifferencesDialogTest, TheEditsTakeDigitsAndOnePointThatDoesNotLead) {
       {"keypad point", {{Qt::Key_1}, {Qt::Key_Period, Qt::KeypadModifier}}, "1"},
       {"comma", {{Qt::Key_1}, {Qt::Key_Comma}}, "1"},
       {"letters", {{Qt::Key_A}, {Qt::Key_1}, {Qt::Key_Z}}, "1"},
-      {"editing keys", {{Qt::Key_1}, {Qt::Key_2}, {Qt::Key_Left}, {Qt::Key_Backspace}, {Qt::Key_Right}, {Qt::Key_3}},
+      {"editing keys",
+       {{Qt::Key_1}, {Qt::Key_2}, {Qt::Key_Left}, {Qt::Key_Backspace}, {Qt::Key_Right}, {Qt::Key_3}},
        "23"},
       {"delete", {{Qt::Key_1}, {Qt::Key_2}, {Qt::Key_Left}, {Qt::Key_Left}, {Qt::Key_Delete}}, "2"},
   };

@@ -48,9 +48,20 @@ TEST(SetValueDialogTest, TheEditKeepsDigitsAndWithTheDecimalFlagPoints) {
     const char* entered;  // at once, as a paste does
     const char* kept;
   } cases[] = {
-      {1, "2a5", "2"},      {1, "12.5", "12.5"}, {1, "1.2.3", "1.2.3"}, {1, "-3", ""},
-      {1, " 12", ""},       {1, "12 ", "12"},    {1, "37,5", "37"},     {0, "1.5", "1"},
-      {0, "42", "42"},      {2, "4.2", "4"},     {1, "\xC2\xB5" "5", ""},
+      {1, "2a5", "2"},
+      {1, "12.5", "12.5"},
+      {1, "1.2.3", "1.2.3"},
+      {1, "-3", ""},
+      {1, " 12", ""},
+      {1, "12 ", "12"},
+      {1, "37,5", "37"},
+      {0, "1.5", "1"},
+      {0, "42", "42"},
+      {2, "4.2", "4"},
+      {1,
+       "\xC2\xB5"
+       "5",
+       ""},
   };
   for (const auto& c : cases) {
     CSetValueDialog dialog(nullptr);

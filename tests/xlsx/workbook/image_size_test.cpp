@@ -35,9 +35,7 @@ struct Bytes {
   }
 };
 
-Bytes Gif(const char* version, std::uint32_t w, std::uint32_t h) {
-  return Bytes().Text(version).Le(w, 2).Le(h, 2);
-}
+Bytes Gif(const char* version, std::uint32_t w, std::uint32_t h) { return Bytes().Text(version).Le(w, 2).Le(h, 2); }
 
 Bytes Png(std::uint32_t w, std::uint32_t h) {
   return Bytes().Raw({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0x0D}).Text("IHDR").Be(w, 4).Be(h, 4);
@@ -144,20 +142,19 @@ TEST(ImageSize, ReadsTheSizeFromEachKindOfHeader) {
       {"JPEG segment head without 0xFF", &ReadJpegSize, Bytes().Raw({0xFF, 0xD8, 0xFE, 0xC0, 0, 17}).data, false},
       {"JPEG frame header cut short", &ReadJpegSize, Jpeg(0xC0, 8, 8).data.substr(0, 28), false},
 
-      {"little-endian TIFF", &ReadTiffSize, Tiff(true, {{256, kShort, 640}, {257, kLong, 480}}).data, true, 640,
-       480},
+      {"little-endian TIFF", &ReadTiffSize, Tiff(true, {{256, kShort, 640}, {257, kLong, 480}}).data, true, 640, 480},
       {"big-endian TIFF with SHORT sizes", &ReadTiffSize, Tiff(false, {{256, kShort, 640}, {257, kShort, 480}}).data,
        true, 640, 480},
-      {"big-endian TIFF with LONG sizes", &ReadTiffSize, Tiff(false, {{257, kLong, 480}, {256, kLong, 640}}).data,
-       true, 640, 480},
+      {"big-endian TIFF with LONG sizes", &ReadTiffSize, Tiff(false, {{257, kLong, 480}, {256, kLong, 640}}).data, true,
+       640, 480},
       {"TIFF size in the second directory", &ReadTiffSize, secondDirectory.data, true, 20, 30},
       {"TIFF width beyond 65535", &ReadTiffSize, Tiff(true, {{256, kLong, 65536}, {257, kLong, 480}}).data, false},
       {"TIFF without height", &ReadTiffSize, Tiff(true, {{256, kShort, 640}, {256, kShort, 640}}).data, false},
       {"TIFF directory pointing to itself", &ReadTiffSize, Tiff(true, {{254, kLong, 0}}, 8).data, false},
       {"TIFF chain of 300 directories", &ReadTiffSize, longChain.data, false},
       {"TIFF directory past the end", &ReadTiffSize, Bytes().Text("II").Le(42, 2).Le(1000, 4).data, false},
-      {"TIFF entries cut short", &ReadTiffSize,
-       Tiff(true, {{256, kShort, 640}, {257, kShort, 480}}).data.substr(0, 25), false},
+      {"TIFF entries cut short", &ReadTiffSize, Tiff(true, {{256, kShort, 640}, {257, kShort, 480}}).data.substr(0, 25),
+       false},
       {"TIFF byte order mark wrong", &ReadTiffSize, Bytes(Tiff(true, {{256, kShort, 1}})).data.replace(0, 2, "IM"),
        false},
       {"TIFF magic in the other order", &ReadTiffSize, Bytes().Text("II").Be(42, 2).Le(8, 4).data, false},
@@ -185,11 +182,14 @@ TEST(ImageSize, TiffOffsetsCountFromThePictureStart) {
 }
 
 TEST(ImageSize, TypeTablePairsExtensionsWithReaders) {
-  const std::vector<std::pair<std::string, ImageType>> expected = {
-      {".gif", kImageGif}, {".jpg", kImageJpg}, {".jpeg", kImageJpeg},
-      {".png", kImagePng}, {".tif", kImageTif}, {".tiff", kImageTiff}};
-  const std::string samples[] = {Gif("GIF89a", 3, 4).data, Jpeg(0xC0, 3, 4).data, Jpeg(0xC0, 3, 4).data,
-                                 Png(3, 4).data, Tiff(true, {{256, kShort, 3}, {257, kShort, 4}}).data,
+  const std::vector<std::pair<std::string, ImageType>> expected = {{".gif", kImageGif},   {".jpg", kImageJpg},
+                                                                   {".jpeg", kImageJpeg}, {".png", kImagePng},
+                                                                   {".tif", kImageTif},   {".tiff", kImageTiff}};
+  const std::string samples[] = {Gif("GIF89a", 3, 4).data,
+                                 Jpeg(0xC0, 3, 4).data,
+                                 Jpeg(0xC0, 3, 4).data,
+                                 Png(3, 4).data,
+                                 Tiff(true, {{256, kShort, 3}, {257, kShort, 4}}).data,
                                  Tiff(false, {{256, kShort, 3}, {257, kShort, 4}}).data};
   ASSERT_EQ(kImageTypes.size(), expected.size());
   for (std::size_t i = 0; i < kImageTypes.size(); ++i) {

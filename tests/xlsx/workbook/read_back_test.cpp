@@ -52,11 +52,10 @@ TEST_F(WorkbookTest, ReaderFindsValuesStylesAndWidths) {
   ASSERT_NE(source, nullptr);
   // The system's interpreter, for which the distribution installs openpyxl.
   int status = 0;
-  const std::string dump =
-      RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
-                     ShellQuote(std::string(source) + "/tests/xlsx/workbook/read_back.py") + " " + ShellQuote(path) +
-                     " 2>&1",
-                 status);
+  const std::string dump = RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+                                          ShellQuote(std::string(source) + "/tests/xlsx/workbook/read_back.py") + " " +
+                                          ShellQuote(path) + " 2>&1",
+                                      status);
   ASSERT_EQ(status, 0) << dump;
   EXPECT_EQ(dump,
             "sheet Data\n"

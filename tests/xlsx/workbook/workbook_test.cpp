@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "platform/os/folders.h"
-#include "tests/xlsx/workbook/workbook_fixture.h"
 #include "tests/support/test_support.h"
+#include "tests/xlsx/workbook/workbook_fixture.h"
 
 namespace XlsxTest {
 namespace {
@@ -24,8 +24,8 @@ const std::string kOfficeRel = "http://schemas.openxmlformats.org/officeDocument
 const std::string kSpreadsheetMl = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
 
 std::string Rel(int id, const std::string& kind, const std::string& target) {
-  return "<Relationship Id=\"rId" + std::to_string(id) + "\" Type=\"" + kOfficeRel + kind + "\" Target=\"" +
-         target + "\"/>";
+  return "<Relationship Id=\"rId" + std::to_string(id) + "\" Type=\"" + kOfficeRel + kind + "\" Target=\"" + target +
+         "\"/>";
 }
 
 std::string WorkbookRels(const std::string& relationships) {
@@ -33,8 +33,8 @@ std::string WorkbookRels(const std::string& relationships) {
 }
 
 std::string SheetOverride(int n) {
-  return "<Override PartName=\"/xl/worksheets/sheet" + std::to_string(n) + ".xml\" ContentType=\"" +
-         kSpreadsheetMl + "worksheet+xml\"/>";
+  return "<Override PartName=\"/xl/worksheets/sheet" + std::to_string(n) + ".xml\" ContentType=\"" + kSpreadsheetMl +
+         "worksheet+xml\"/>";
 }
 
 // The content-type map around the sheet entries (with what may follow them)
@@ -49,9 +49,9 @@ std::string ContentTypes(const std::string& sheetEntries, bool sharedStrings) {
          "ContentType=\"application/vnd.openxmlformats-officedocument.theme+xml\"/>"
          "<Override PartName=\"/xl/styles.xml\" ContentType=\"" +
          kSpreadsheetMl + "styles+xml\"/>" +
-         (sharedStrings ? "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" + kSpreadsheetMl +
-                              "sharedStrings+xml\"/>"
-                        : std::string()) +
+         (sharedStrings
+              ? "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" + kSpreadsheetMl + "sharedStrings+xml\"/>"
+              : std::string()) +
          "<Override PartName=\"/docProps/core.xml\" "
          "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
          "<Override PartName=\"/docProps/app.xml\" "
@@ -82,10 +82,9 @@ TEST_F(WorkbookTest, OneSheetWithTextCells) {
   EXPECT_EQ(OutputFolderNames(), std::vector<std::string>{"book.xlsx"}) << "no temporary archive is left";
 
   const std::vector<std::string> entries = {
-      "xl/worksheets/sheet1.xml", "docProps/core.xml",   "_rels/.rels",
-      "docProps/app.xml",         "[Content_Types].xml", "xl/theme/theme1.xml",
-      "xl/sharedStrings.xml",     "xl/styles.xml",       "xl/_rels/workbook.xml.rels",
-      "xl/workbook.xml"};
+      "xl/worksheets/sheet1.xml",   "docProps/core.xml",   "_rels/.rels",          "docProps/app.xml",
+      "[Content_Types].xml",        "xl/theme/theme1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
+      "xl/_rels/workbook.xml.rels", "xl/workbook.xml"};
   EXPECT_EQ(EntryNames(path), entries);
 
   const std::string folder = Unpack(path);
@@ -101,12 +100,12 @@ TEST_F(WorkbookTest, OneSheetWithTextCells) {
   EXPECT_EQ(CountOf(Part(folder, "xl/worksheets/sheet1.xml"), "t=\"s\""), 7u);
   EXPECT_EQ(Part(folder, "[Content_Types].xml"), ContentTypes(SheetOverride(1), true));
   EXPECT_EQ(Part(folder, "xl/_rels/workbook.xml.rels"),
-            WorkbookRels(Rel(1, "worksheet", "worksheets/sheet1.xml") +
-                         Rel(2, "sharedStrings", "sharedStrings.xml") + Rel(3, "styles", "styles.xml") +
-                         Rel(4, "theme", "theme/theme1.xml")));
+            WorkbookRels(Rel(1, "worksheet", "worksheets/sheet1.xml") + Rel(2, "sharedStrings", "sharedStrings.xml") +
+                         Rel(3, "styles", "styles.xml") + Rel(4, "theme", "theme/theme1.xml")));
   EXPECT_EQ(Part(folder, "xl/workbook.xml"),
-            kWorkbookHead + "<sheets><sheet name=\"Results\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
-                            "<calcPr calcId=\"124519\"/></workbook>");
+            kWorkbookHead +
+                "<sheets><sheet name=\"Results\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
+                "<calcPr calcId=\"124519\"/></workbook>");
 }
 
 // The relationship ids, the content-type map and the package order follow
@@ -147,8 +146,8 @@ TEST_F(WorkbookTest, RelationshipsFollowTheContent) {
            Rel(5, "theme", "theme/theme1.xml"),
        SheetOverride(1) + SheetOverride(2),
        true,
-       {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "docProps/core.xml", "_rels/.rels",
-        "docProps/app.xml", "[Content_Types].xml", "xl/theme/theme1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
+       {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "docProps/core.xml", "_rels/.rels", "docProps/app.xml",
+        "[Content_Types].xml", "xl/theme/theme1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
         "xl/_rels/workbook.xml.rels", "xl/workbook.xml"},
        ""},
       {"formulas on the second sheet, text on the first",
@@ -164,9 +163,9 @@ TEST_F(WorkbookTest, RelationshipsFollowTheContent) {
        SheetOverride(1) + SheetOverride(2) + "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"" +
            kSpreadsheetMl + "calcChain+xml\"/>",
        true,
-       {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "docProps/core.xml", "_rels/.rels",
-        "docProps/app.xml", "[Content_Types].xml", "xl/calcChain.xml", "xl/theme/theme1.xml",
-        "xl/sharedStrings.xml", "xl/styles.xml", "xl/_rels/workbook.xml.rels", "xl/workbook.xml"},
+       {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "docProps/core.xml", "_rels/.rels", "docProps/app.xml",
+        "[Content_Types].xml", "xl/calcChain.xml", "xl/theme/theme1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
+        "xl/_rels/workbook.xml.rels", "xl/workbook.xml"},
        "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
        "<c r=\"A1\" i=\"2\"/><c r=\"B1\"/></calcChain>"},
   };
@@ -207,11 +206,12 @@ TEST_F(WorkbookTest, DocumentPropertiesOfThreeSheets) {
             "<vt:lpstr>Sheet 2</vt:lpstr><vt:lpstr>&lt;raw&gt;</vt:lpstr></vt:vector></TitlesOfParts>"
             "<Company></Company><LinksUpToDate>false</LinksUpToDate><SharedDoc>false</SharedDoc>"
             "<HyperlinksChanged>false</HyperlinksChanged><AppVersion>14.03</AppVersion></Properties>");
-  EXPECT_EQ(Part(folder, "xl/workbook.xml"),
-            kWorkbookHead +
-                "<sheets><sheet name=\"Data &amp; Results\" sheetId=\"1\" r:id=\"rId1\"/>"
-                "<sheet name=\"Sheet 2\" sheetId=\"2\" r:id=\"rId2\"/>"
-                "<sheet name=\"&lt;raw&gt;\" sheetId=\"3\" r:id=\"rId3\"/></sheets><calcPr calcId=\"124519\"/></workbook>");
+  EXPECT_EQ(
+      Part(folder, "xl/workbook.xml"),
+      kWorkbookHead +
+          "<sheets><sheet name=\"Data &amp; Results\" sheetId=\"1\" r:id=\"rId1\"/>"
+          "<sheet name=\"Sheet 2\" sheetId=\"2\" r:id=\"rId2\"/>"
+          "<sheet name=\"&lt;raw&gt;\" sheetId=\"3\" r:id=\"rId3\"/></sheets><calcPr calcId=\"124519\"/></workbook>");
 
   const std::string core = Part(folder, "docProps/core.xml");
   const std::string created = "<dcterms:created xsi:type=\"dcterms:W3CDTF\">";
@@ -263,19 +263,16 @@ TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
   };
   const std::string sentinel = "the previous workbook";
   const std::vector<Case> cases = {
-      {"folder of the target missing", true,
-       [](CWorkbook& b, const std::string& t) { return b.Save(t); }, "missing/book.xlsx"},
-      {"workbook without sheets", false, [](CWorkbook& b, const std::string& t) { return b.Save(t); },
-       "book.xlsx"},
-      {"a part cannot be written",
-       true,
+      {"folder of the target missing", true, [](CWorkbook& b, const std::string& t) { return b.Save(t); },
+       "missing/book.xlsx"},
+      {"workbook without sheets", false, [](CWorkbook& b, const std::string& t) { return b.Save(t); }, "book.xlsx"},
+      {"a part cannot be written", true,
        [](CWorkbook& b, const std::string& t) {
          ORV::Test::FileSizeLimit limit(1024);
          return b.Save(t);
        },
        "book.xlsx"},
-      {"archive cannot be written completely",
-       true,
+      {"archive cannot be written completely", true,
        [](CWorkbook& b, const std::string& t) {
          // Twenty parts of about 10 kB each: every part fits, the archive
          // of them all does not.
@@ -291,8 +288,7 @@ TEST_F(WorkbookTest, FailedSaveLeavesNothingBehind) {
        },
        "book.xlsx"},
       {"target is a folder", true, [](CWorkbook& b, const std::string& t) { return b.Save(t); }, "folder.xlsx"},
-      {"second save",
-       true,
+      {"second save", true,
        [this](CWorkbook& b, const std::string& t) {
          EXPECT_TRUE(b.Save(out_ / "first.xlsx"));
          return b.Save(t);

@@ -36,15 +36,15 @@ TEST(TempFileRegistry, RecordsTheFoldersItMakesInOrder) {
   EXPECT_EQ(registry.Folders(),
             (std::vector<std::string>{root, root + "/xl", root + "/xl/worksheets", root + "/docProps"}));
   EXPECT_EQ(registry.Files(), (std::vector<std::string>{"/xl/worksheets/sheet1.xml", "/xl/styles.xml",
-                                                         "/docProps\\core.xml", "/[Content_Types].xml"}));
+                                                        "/docProps\\core.xml", "/[Content_Types].xml"}));
   EXPECT_TRUE(IsDirectory(root + "/docProps"));
 }
 
 TEST(TempFileRegistry, RefusesNamesOutsideTheTree) {
   ORV::Test::SandboxedHome home;
   TempFileRegistry registry;
-  for (const char* name : {"", "/", "xl/styles.xml", "/../evil.xml", "/xl/../../evil.xml", "/xl//a.xml", "/xl/./a.xml",
-                           "/xl/"}) {
+  for (const char* name :
+       {"", "/", "xl/styles.xml", "/../evil.xml", "/xl/../../evil.xml", "/xl//a.xml", "/xl/./a.xml", "/xl/"}) {
     EXPECT_EQ(registry.RegisterPartFile(name), "") << name;
   }
   EXPECT_TRUE(registry.Files().empty());

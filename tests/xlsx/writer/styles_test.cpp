@@ -162,8 +162,8 @@ TEST_F(StylesTest, NumberFormatIds) {
 
 TEST(BuildFormatCode, CodesFromFields) {
   const std::string euro = "\xE2\x82\xAC";
-  const auto format = [](std::uint32_t kind, std::uint64_t decimals, bool thousands = false,
-                         std::uint32_t positive = 0, std::uint32_t negative = 0, std::uint32_t zero = 0) {
+  const auto format = [](std::uint32_t kind, std::uint64_t decimals, bool thousands = false, std::uint32_t positive = 0,
+                         std::uint32_t negative = 0, std::uint32_t zero = 0) {
     NumberFormat f;
     f.kind = kind;
     f.decimals = decimals;
@@ -189,10 +189,10 @@ TEST(BuildFormatCode, CodesFromFields) {
       {format(kPercent, 1, false, 0, 5), "0.0%;[Magenta]\\-0.0%"},
       {format(kScientific, 2), "0.00E+00"},
       {format(kCurrency, 2, true, 0, 0, 6), "#,##0.00 " + euro + ";;[Yellow]0 " + euro},
-      {format(kAccounting, 2, true), "_-* #,##0.00" + euro + "_-;\\-* #,##0.00" + euro + "_-;_-* \"-\"??" + euro +
-                                         "_-;_-@_-"},
-      {format(kAccounting, 0, false, 7, 8), "[Cyan]_-* 0" + euro + "_-;[Red]\\-* 0" + euro + "_-;_-* \"-\"??" + euro +
-                                                "_-;_-@_-"},
+      {format(kAccounting, 2, true),
+       "_-* #,##0.00" + euro + "_-;\\-* #,##0.00" + euro + "_-;_-* \"-\"??" + euro + "_-;_-@_-"},
+      {format(kAccounting, 0, false, 7, 8),
+       "[Cyan]_-* 0" + euro + "_-;[Red]\\-* 0" + euro + "_-;_-* \"-\"??" + euro + "_-;_-@_-"},
       {format(kDate, 3, true, 4), "yyyy.mm.dd"},
       {format(kTime, 0), "hh:mm:ss"},
       {format(kDateTime, 0), "yyyy.mm.dd hh:mm:ss"},

@@ -73,8 +73,8 @@ TEST_F(WorksheetTest, EmptySheet) {
 }
 
 TEST_F(WorksheetTest, ColumnWidthsAndRowHeights) {
-  CWorksheet& sheet = AddSheet({{0, 1, 50.0f}, {1, 4, 20.0f}, {5, 5, 8.43f},
-                                {6, 6, std::numeric_limits<float>::quiet_NaN()}});
+  CWorksheet& sheet =
+      AddSheet({{0, 1, 50.0f}, {1, 4, 20.0f}, {5, 5, 8.43f}, {6, 6, std::numeric_limits<float>::quiet_NaN()}});
   sheet.BeginRow(0.0);
   sheet.EndRow();
   sheet.BeginRow(20.5);
@@ -97,9 +97,14 @@ TEST(CellReference, LettersThenRow) {
   const struct {
     std::uint32_t row, column;
     const char* text;
-  } cases[] = {{1, 0, "A1"},       {7, 25, "Z7"},          {10, 26, "AA10"},
-               {1, 701, "ZZ1"},    {1, 702, "AAA1"},       {3, 27, "AB3"},
-               {1048576, 16383, "XFD1048576"}, {4294967295u, 4294967295u, "MWLQKWV4294967295"}};
+  } cases[] = {{1, 0, "A1"},
+               {7, 25, "Z7"},
+               {10, 26, "AA10"},
+               {1, 701, "ZZ1"},
+               {1, 702, "AAA1"},
+               {3, 27, "AB3"},
+               {1048576, 16383, "XFD1048576"},
+               {4294967295u, 4294967295u, "MWLQKWV4294967295"}};
   for (const auto& c : cases) EXPECT_EQ(CellReference(c.row, c.column), c.text);
 }
 
@@ -145,10 +150,8 @@ TEST_F(WorksheetTest, SharedStringsNumberedByFirstUseAcrossSheets) {
   EXPECT_NE(SavedPart(1).find("<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
                               "<c r=\"C1\" t=\"s\"><v>0</v></c>"),
             std::string::npos);
-  EXPECT_NE(SavedPart(2).find("<c r=\"A1\" t=\"s\"><v>1</v></c><c r=\"B1\" t=\"s\"><v>2</v></c>"),
-            std::string::npos);
-  EXPECT_EQ(registry_.Files(),
-            (std::vector<std::string>{"/xl/worksheets/sheet1.xml", "/xl/worksheets/sheet2.xml"}));
+  EXPECT_NE(SavedPart(2).find("<c r=\"A1\" t=\"s\"><v>1</v></c><c r=\"B1\" t=\"s\"><v>2</v></c>"), std::string::npos);
+  EXPECT_EQ(registry_.Files(), (std::vector<std::string>{"/xl/worksheets/sheet1.xml", "/xl/worksheets/sheet2.xml"}));
 }
 
 TEST_F(WorksheetTest, FormulasOnlyWhenAskedFor) {
@@ -198,15 +201,15 @@ TEST_F(WorksheetTest, DrawingAndCommentsAreReferenced) {
             relationships + "<Relationship Id=\"rId1\" " + drawingRel + "1.xml\"/></Relationships>");
 
   EXPECT_EQ(SavedPart(2), kHead + "<sheetData/>" + kTail + "<legacyDrawing r:id=\"rId1\"/></worksheet>");
-  EXPECT_EQ(Part("/xl/worksheets/_rels/sheet2.xml.rels"),
-            relationships + "<Relationship Id=\"rId1\" " + vmlRel + "2.vml\"/><Relationship Id=\"rId2\" " +
-                commentsRel + "2.xml\"/></Relationships>");
+  EXPECT_EQ(Part("/xl/worksheets/_rels/sheet2.xml.rels"), relationships + "<Relationship Id=\"rId1\" " + vmlRel +
+                                                              "2.vml\"/><Relationship Id=\"rId2\" " + commentsRel +
+                                                              "2.xml\"/></Relationships>");
 
   EXPECT_EQ(SavedPart(3),
             kHead + "<sheetData/>" + kTail + "<drawing r:id=\"rId1\"/><legacyDrawing r:id=\"rId2\"/></worksheet>");
   EXPECT_EQ(Part("/xl/worksheets/_rels/sheet3.xml.rels"),
-            relationships + "<Relationship Id=\"rId1\" " + drawingRel + "3.xml\"/><Relationship Id=\"rId2\" " +
-                vmlRel + "3.vml\"/><Relationship Id=\"rId3\" " + commentsRel + "3.xml\"/></Relationships>");
+            relationships + "<Relationship Id=\"rId1\" " + drawingRel + "3.xml\"/><Relationship Id=\"rId2\" " + vmlRel +
+                "3.vml\"/><Relationship Id=\"rId3\" " + commentsRel + "3.xml\"/></Relationships>");
 }
 
 TEST_F(WorksheetTest, SaveEndsAnOpenRowAndCellsNeedNoBeginRow) {

@@ -41,10 +41,33 @@ TEST(XmlWriter, WritesElementsExactly) {
     std::string expected;
   };
   const Case cases[] = {
-      {"empty element", [](XmlWriter& w) { w.Tag("a"); w.End(); }, "<a/>"},
-      {"attribute", [](XmlWriter& w) { w.Tag("a"); w.Attr("x", 1); w.End(); }, "<a x=\"1\"/>"},
-      {"nested", [](XmlWriter& w) { w.Tag("a"); w.Tag("b"); w.End(); w.End(); }, "<a><b/></a>"},
-      {"content child", [](XmlWriter& w) { w.Tag("a"); w.TagOnlyContent("v", std::uint64_t{5}); w.End(); },
+      {"empty element",
+       [](XmlWriter& w) {
+         w.Tag("a");
+         w.End();
+       },
+       "<a/>"},
+      {"attribute",
+       [](XmlWriter& w) {
+         w.Tag("a");
+         w.Attr("x", 1);
+         w.End();
+       },
+       "<a x=\"1\"/>"},
+      {"nested",
+       [](XmlWriter& w) {
+         w.Tag("a");
+         w.Tag("b");
+         w.End();
+         w.End();
+       },
+       "<a><b/></a>"},
+      {"content child",
+       [](XmlWriter& w) {
+         w.Tag("a");
+         w.TagOnlyContent("v", std::uint64_t{5});
+         w.End();
+       },
        "<a><v>5</v></a>"},
       {"leaf",
        [](XmlWriter& w) {
@@ -66,8 +89,19 @@ TEST(XmlWriter, WritesElementsExactly) {
          w.End();
        },
        "<a k=\"v\"><b n=\"1\"/><c>raw</c></a>"},
-      {"text content", [](XmlWriter& w) { w.Tag("a"); w.Content("x<y"); w.End(); }, "<a>x&lt;y</a>"},
-      {"empty text content closes with an end tag", [](XmlWriter& w) { w.Tag("a"); w.Content(""); w.End(); },
+      {"text content",
+       [](XmlWriter& w) {
+         w.Tag("a");
+         w.Content("x<y");
+         w.End();
+       },
+       "<a>x&lt;y</a>"},
+      {"empty text content closes with an end tag",
+       [](XmlWriter& w) {
+         w.Tag("a");
+         w.Content("");
+         w.End();
+       },
        "<a></a>"},
       {"integer attributes",
        [](XmlWriter& w) {
@@ -205,9 +239,23 @@ TEST(XmlWriter, ReportsFilesThatCannotBeWritten) {
 // Random byte strings, with markup characters, controls, surrogates and broken
 // sequences over-represented, always make well-formed XML wherever they go.
 TEST(XmlWriter, AnyBytesMakeWellFormedXml) {
-  static const std::string kPieces[] = {"&",  "<",  ">",     "\"",     "'",        "_x0041_", "_",
-                                        "\t", "\r", "\n",    "]]>",    "\xED\xA0\x80", "\xEF\xBF\xBE",
-                                        "\xC2", "\xF0\x9D\x84\x9E", "\xC0\xAF", std::string(1, '\0')};
+  static const std::string kPieces[] = {"&",
+                                        "<",
+                                        ">",
+                                        "\"",
+                                        "'",
+                                        "_x0041_",
+                                        "_",
+                                        "\t",
+                                        "\r",
+                                        "\n",
+                                        "]]>",
+                                        "\xED\xA0\x80",
+                                        "\xEF\xBF\xBE",
+                                        "\xC2",
+                                        "\xF0\x9D\x84\x9E",
+                                        "\xC0\xAF",
+                                        std::string(1, '\0')};
   std::mt19937 random(20240305);
   ORV::Test::TempDir dir;
   std::vector<std::string> paths;
@@ -235,8 +283,8 @@ TEST(XmlWriter, AnyBytesMakeWellFormedXml) {
 // Valid text without forbidden characters reads back unchanged.
 TEST(XmlWriter, ValidTextReadsBackUnchanged) {
   // No hex digits, so no piece sequence can look like an "_xHHHH_" escape.
-  static const char* kPieces[] = {"q", "&", "<", ">", "\"", "'", "_", "x", " ", "]]>", "\xC2\xB5", "\xE2\x82\xAC",
-                                  "\xF0\x9D\x84\x9E"};
+  static const char* kPieces[] = {
+      "q", "&", "<", ">", "\"", "'", "_", "x", " ", "]]>", "\xC2\xB5", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"};
   std::mt19937 random(7);
   ORV::Test::TempDir dir;
   for (int n = 0; n < 12; ++n) {

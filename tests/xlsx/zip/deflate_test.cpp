@@ -198,7 +198,10 @@ TEST(DeflateEngine, DropsThreeByteMatchesFartherThan4096Bytes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.distance);
     // Position 0 is never a match source, so the repeated text starts at 1.
-    const std::string input = "Z" "abc" + FillerWithoutRepeats(c.distance - 3) + "abc";
+    const std::string input =
+        "Z"
+        "abc" +
+        FillerWithoutRepeats(c.distance - 3) + "abc";
     const Compressed out = Compress(input);
     ExpectRoundTrip(out, input);
     const DecodedStream d = DecodeDeflate(out.bytes);
@@ -238,8 +241,8 @@ std::string SkewedBlockInput(std::uint32_t seed) {
   while (out.size() < 32767) {
     const auto c = static_cast<unsigned char>(gen() % 0x70);
     if (out.size() >= 2) {
-      const std::uint32_t trigram = static_cast<unsigned char>(out[out.size() - 2]) << 16 |
-                                    static_cast<unsigned char>(out.back()) << 8 | c;
+      const std::uint32_t trigram =
+          static_cast<unsigned char>(out[out.size() - 2]) << 16 | static_cast<unsigned char>(out.back()) << 8 | c;
       if (!seen.insert(trigram).second) continue;
     }
     out += static_cast<char>(c);
@@ -296,8 +299,8 @@ TEST(DeflateEngine, LimitsCodeLengthsOfSkewedBlocks) {
 TEST(DeflateEngine, AReusedStateCompressesLikeAFreshOne) {
   // A long entry leaves its window, hash chains and trees behind; the
   // entries after it must not be affected by them.
-  const std::string inputs[] = {fx::Text(200000, 5), fx::Text(50000, 5), "", fx::WorksheetXml(80000),
-                                fx::RandomBytes(70000), fx::Text(3000, 5)};
+  const std::string inputs[] = {fx::Text(200000, 5),     fx::Text(50000, 5),     "",
+                                fx::WorksheetXml(80000), fx::RandomBytes(70000), fx::Text(3000, 5)};
   DeflateStatePtr shared;
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input.size());

@@ -12,12 +12,13 @@ constexpr std::array<unsigned, 29> kLengthBase = {3,  4,  5,  6,  7,  8,  9,  10
                                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<unsigned, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<unsigned, 30> kDistBase = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
-                                                33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
+constexpr std::array<unsigned, 30> kDistBase = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                                33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                                 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr std::array<unsigned, 30> kDistExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                  6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr std::array<unsigned, 19> kCodeLengthOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::array<unsigned, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                       11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 struct Failure {
   std::string what;
@@ -121,7 +122,8 @@ void DecodeDynamic(BitReader& in, DecodedStream& out, DecodedBlock& block) {
   const unsigned hdist = in.Bits(5) + 1;
   const unsigned hclen = in.Bits(4) + 4;
   if (hlit > 286 || hdist > 30) throw Failure{"too many codes"};
-  for (unsigned i = 0; i < hclen; ++i) block.codeLengthLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(in.Bits(3));
+  for (unsigned i = 0; i < hclen; ++i)
+    block.codeLengthLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(in.Bits(3));
   const Code clCode = BuildCode(block.codeLengthLengths.data(), 19, "code-length", true);
 
   std::vector<std::uint8_t> lengths;

@@ -1,11 +1,10 @@
 #include "xlsx/zip_packager.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <csignal>
@@ -231,8 +230,8 @@ TEST_F(ZipWriterTest, StoresOnlyNamesWithAnArchiveExtension) {
     const char* name;
     std::uint32_t method;
   };
-  const Case cases[] = {{"xl/workbook.xml", 8}, {"a.zip", 0}, {"a.Z", 0},   {"a.zoo", 0},    {"a.arc", 0},
-                        {"a.lzh", 0},           {"a.arj", 0}, {"a.gz", 0},  {"a.tgz", 0},    {"a.ZIP", 8},
+  const Case cases[] = {{"xl/workbook.xml", 8}, {"a.zip", 0}, {"a.Z", 0},   {"a.zoo", 0},      {"a.arc", 0},
+                        {"a.lzh", 0},           {"a.arj", 0}, {"a.gz", 0},  {"a.tgz", 0},      {"a.ZIP", 8},
                         {"a.gz2", 8},           {"a.z", 8},   {"noext", 8}, {"d.zip/file", 8}, {"a.zip.xml", 8}};
   const std::string source = Source("src", fx::Text(1000));
   std::vector<std::pair<std::string, std::string>> files;
@@ -252,9 +251,9 @@ TEST_F(ZipWriterTest, ExternalAttributesFollowTheSourceFile) {
     std::uint32_t attributes;
   };
   const Case cases[] = {
-      {"writable.xml", 0644, 0x81800020},   // regular file, owner write; archive
-      {"readonly.xml", 0444, 0x81000021},   // no owner write; read-only, archive
-      {".hidden.xml", 0600, 0x81800022},    // hidden, archive
+      {"writable.xml", 0644, 0x81800020},  // regular file, owner write; archive
+      {"readonly.xml", 0444, 0x81000021},  // no owner write; read-only, archive
+      {".hidden.xml", 0600, 0x81800022},   // hidden, archive
   };
   std::vector<std::pair<std::string, std::string>> files;
   for (const Case& c : cases) files.emplace_back(c.file, Source(c.file, "x", {}, c.mode));
@@ -320,10 +319,12 @@ TEST_F(ZipWriterTest, StandardToolsAcceptTheArchive) {
   EXPECT_EQ(pyOut,
             "None\n"
             "[Content_Types].xml 1500 8\n"
-            "xl/worksheets/sheet1.xml " + std::to_string(sheet.size()) + " 8\n"
-            "docProps/empty.xml 0 8\n"
-            "xl/media/noise.bin 300000 8\n"
-            "xl/embeddings/old.zip 10000 0\n");
+            "xl/worksheets/sheet1.xml " +
+                std::to_string(sheet.size()) +
+                " 8\n"
+                "docProps/empty.xml 0 8\n"
+                "xl/media/noise.bin 300000 8\n"
+                "xl/embeddings/old.zip 10000 0\n");
 }
 
 TEST_F(ZipWriterTest, RejectsBadHandlesAndNames) {
@@ -382,8 +383,8 @@ TEST_F(ZipWriterTest, AnUnreadableSourceFailsItsEntryAndLeavesTheArchiveUsable) 
   ASSERT_EQ(a.entries.size(), 1u);
   EXPECT_EQ(a.entries[0].name, "after.xml");
   EXPECT_EQ(RawInflate(a.entries[0].data), after);
-  const auto [status, out] = RunCommand("python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())' '" +
-                                 Target() + "' 2>&1");
+  const auto [status, out] = RunCommand(
+      "python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).testzip())' '" + Target() + "' 2>&1");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out, "None\n");
 }

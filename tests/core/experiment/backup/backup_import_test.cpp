@@ -115,7 +115,9 @@ TEST_F(BackupImportTest, CameraCountFollowsTheMeasurementsWithoutVideo) {
     std::vector<std::string> files;
     std::size_t cameras;
   } cases[] = {
-      {"zone and microscope of two cameras", {"ZoneData_0.dta", "ZoneData_1.dta", "Microscope_0.dta", "Microscope_1.dta"}, 2},
+      {"zone and microscope of two cameras",
+       {"ZoneData_0.dta", "ZoneData_1.dta", "Microscope_0.dta", "Microscope_1.dta"},
+       2},
       {"microscope of the third camera only", {"Microscope_2.dta"}, 3},
       {"one video, three zone streams", {"Record_0.avi", "ZoneData_0.dta", "ZoneData_1.dta", "ZoneData_2.dta"}, 3},
       {"nothing but the index", {}, 0},

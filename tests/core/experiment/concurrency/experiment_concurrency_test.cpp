@@ -52,7 +52,10 @@ TEST_F(ExperimentConcurrency, AppendsWhileAnotherThreadReads) {
   std::thread sampler([&] {
     for (std::uint32_t i = 1; i <= kRecords; ++i) {
       switch (i % 5) {
-        case 0: d.AddZoneDataBatch(ORV::Test::MakeBatch({ORV::Test::MakeZone(i, 2, static_cast<float>(i))}), static_cast<int>(i % 2)); break;
+        case 0:
+          d.AddZoneDataBatch(ORV::Test::MakeBatch({ORV::Test::MakeZone(i, 2, static_cast<float>(i))}),
+                             static_cast<int>(i % 2));
+          break;
         case 1: {
           PMK4xData3 p;
           p.time = i;
@@ -103,9 +106,12 @@ TEST_F(ExperimentConcurrency, AppendsWhileAnotherThreadReads) {
     ++reads;
     // Counts never shrink, and the newest record of each list is whole.
     const auto [pressureCount, pressureOk, zoneOk, microscopeOk] = d.Read([](const ExperimentContents& c) {
-      const bool p = c.pressureSamples.empty() || c.pressureSamples.back().p1 == static_cast<float>(c.pressureSamples.back().time);
-      const bool z = c.zoneData[0].empty() || c.zoneData[0].back().outerLeft[0] == static_cast<float>(c.zoneData[0].back().time);
-      const bool m = c.microscopeData[1].empty() || c.microscopeData[1].back().ir == static_cast<std::int32_t>(c.microscopeData[1].back().time);
+      const bool p =
+          c.pressureSamples.empty() || c.pressureSamples.back().p1 == static_cast<float>(c.pressureSamples.back().time);
+      const bool z =
+          c.zoneData[0].empty() || c.zoneData[0].back().outerLeft[0] == static_cast<float>(c.zoneData[0].back().time);
+      const bool m = c.microscopeData[1].empty() ||
+                     c.microscopeData[1].back().ir == static_cast<std::int32_t>(c.microscopeData[1].back().time);
       return std::tuple{c.pressureSamples.size(), p, z, m};
     });
     EXPECT_GE(pressureCount, lastPressureCount);

@@ -50,8 +50,13 @@ struct OlderFile {
   enum Block { kActions, kCalculations, kMarkers, kFlow, kPressure, kZones, kMicroscope, kTraces, kVideo, kImages };
 
   explicit OlderFile(std::uint16_t v) : version(v) {
-    blocks = {RecordBlock(0, 16), RecordBlock(0, 80),  RecordBlock(0, 16), RecordBlock(0, 12),
-              RecordBlock(0, 124), RecordBlock(0, 76), RecordBlock(0, v == 3 ? 16 : 12)};
+    blocks = {RecordBlock(0, 16),
+              RecordBlock(0, 80),
+              RecordBlock(0, 16),
+              RecordBlock(0, 12),
+              RecordBlock(0, 124),
+              RecordBlock(0, 76),
+              RecordBlock(0, v == 3 ? 16 : 12)};
     if (v == 3) blocks.insert(blocks.end(), {Bytes{}.u32(0).b, Bytes{}.u32(0).b, Bytes{}.u32(0).b});
   }
 

@@ -64,7 +64,8 @@ TEST_F(ExperimentFileRoundTrip, EveryListComesBack) {
     c.description = "two\nlines";
     c.zoneCount = {3, 2, 0, 0};
     for (int cam = 0; cam < 2; ++cam) {
-      for (std::uint32_t i = 0; i < 5; ++i) c.zoneData[cam].push_back(MakeZone(1000 + i * 66, 3 - cam, 10.0f * cam + i));
+      for (std::uint32_t i = 0; i < 5; ++i)
+        c.zoneData[cam].push_back(MakeZone(1000 + i * 66, 3 - cam, 10.0f * cam + i));
       for (std::uint32_t i = 0; i < 4; ++i) {
         MicroscopeData2 m;
         m.time = 1000 + i;

@@ -23,14 +23,15 @@ TEST_F(ExperimentFileWriter, EmptyExperimentIsTheHeaderAndEmptyBlocks) {
   // Block offsets: header ends at 106; actions, calculations, markers,
   // flow, pressure take 8 bytes each; no cameras (zone, microscope, video
   // blocks empty); open traces, index images, clock segments take 4.
-  for (std::uint32_t offset : {106u, 114u, 122u, 130u, 138u, 146u, 146u, 146u, 150u, 150u, 154u, 158u}) want.u32(offset);
+  for (std::uint32_t offset : {106u, 114u, 122u, 130u, 138u, 146u, 146u, 146u, 150u, 150u, 154u, 158u})
+    want.u32(offset);
   for (int i = 0; i < 8; ++i) want.u32(0);
   want.u32(0x11223344).u32(0x55667788).u32(0);  // ticks, no cameras
-  want.u32(0).u32(0);                            // title, description
+  want.u32(0).u32(0);                           // title, description
   want.u32(0).u32(16).u32(0).u32(80).u32(0).u32(16).u32(0).u32(12).u32(0).u32(124);
-  want.u32(0);                                   // open traces
-  want.u32(0);                                   // index images
-  want.u32(0);                                   // clock segments
+  want.u32(0);  // open traces
+  want.u32(0);  // index images
+  want.u32(0);  // clock segments
   want.u64(20).f32(1.0f).f32(1.0f).f32(1.0f).f32(1.0f).f32(1.0f);
   ASSERT_EQ(want.b.size(), 186u);
   EXPECT_EQ(ReadAll(dir_ / "empty.tvx"), want.b);
@@ -90,9 +91,7 @@ class FaultyFiles : public ExperimentFileSystem {
   std::unique_ptr<std::istream> OpenRead(const std::string& path) override { return real.OpenRead(path); }
   bool Exists(const std::string& path) override { return real.Exists(path); }
   bool Remove(const std::string& path) override { return real.Remove(path); }
-  bool Rename(const std::string& from, const std::string& to) override {
-    return !failRename && real.Rename(from, to);
-  }
+  bool Rename(const std::string& from, const std::string& to) override { return !failRename && real.Rename(from, to); }
   bool SameFile(const std::string& a, const std::string& b) override { return real.SameFile(a, b); }
   bool Copy(const std::string& from, const std::string& to,
             const std::function<void(std::uint64_t, std::uint64_t)>& progress) override {

@@ -1,6 +1,8 @@
 // Trace points of the experiment record: the vessel formulas, the
 // instrument kinds and their data sources, the flow in force at a time, and
 // custom traces evaluated through their scripts.
+#include "core/experiment/trace_values.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include "core/base/configuration.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
-#include "core/experiment/trace_values.h"
 #include "tests/core/experiment/experiment_fixture.h"
 
 namespace ORV::Test {
@@ -30,23 +31,35 @@ class TraceValuesTest : public ExperimentFixture {
   }
 
   void AddZone(int camera, const ZoneData& z) {
-    data().Update([&](ExperimentContents& c) { c.zoneData[static_cast<std::size_t>(camera)].push_back(z); return 0; });
+    data().Update([&](ExperimentContents& c) {
+      c.zoneData[static_cast<std::size_t>(camera)].push_back(z);
+      return 0;
+    });
   }
   void AddFlow(std::uint32_t time, std::int16_t flow) {
     FMASL1600Data f;
     f.time = time;
     f.flow = flow;
-    data().Update([&](ExperimentContents& c) { c.flowSamples.push_back(f); return 0; });
+    data().Update([&](ExperimentContents& c) {
+      c.flowSamples.push_back(f);
+      return 0;
+    });
   }
   void AddPressure(const PMK4xData3& s) {
-    data().Update([&](ExperimentContents& c) { c.pressureSamples.push_back(s); return 0; });
+    data().Update([&](ExperimentContents& c) {
+      c.pressureSamples.push_back(s);
+      return 0;
+    });
   }
   void AddMicroscope(int camera, std::uint32_t time, float temperature, std::int32_t ir) {
     MicroscopeData2 m;
     m.time = time;
     m.temperature = temperature;
     m.ir = ir;
-    data().Update([&](ExperimentContents& c) { c.microscopeData[static_cast<std::size_t>(camera)].push_back(m); return 0; });
+    data().Update([&](ExperimentContents& c) {
+      c.microscopeData[static_cast<std::size_t>(camera)].push_back(m);
+      return 0;
+    });
   }
 
   static PMK4xData3 Pressure(std::uint32_t time, float p1, float p2, float flow = 0.0f) {
@@ -98,14 +111,10 @@ TEST_F(TraceValuesTest, VesselFormulasFromOneZonesWalls) {
     float valueWithoutOL;
   };
   const Case cases[] = {
-      {kTraceLeftWallThickness, 20.0f, false, 0},
-      {kTraceRightWallThickness, 20.0f, true, 20.0f},
-      {kTraceAverageWallThickness, 20.0f, false, 0},
-      {kTraceVesselDiameter, 100.0f, false, 0},
-      {kTraceLumenDiameter, 60.0f, true, 60.0f},
-      {kTraceVesselArea, 5026.5483f, false, 0},
-      {kTraceLumenArea, 2827.4333f, true, 2827.4333f},
-      {kTraceCrossSectionalArea, 5026.5483f, false, 0},
+      {kTraceLeftWallThickness, 20.0f, false, 0},      {kTraceRightWallThickness, 20.0f, true, 20.0f},
+      {kTraceAverageWallThickness, 20.0f, false, 0},   {kTraceVesselDiameter, 100.0f, false, 0},
+      {kTraceLumenDiameter, 60.0f, true, 60.0f},       {kTraceVesselArea, 5026.5483f, false, 0},
+      {kTraceLumenArea, 2827.4333f, true, 2827.4333f}, {kTraceCrossSectionalArea, 5026.5483f, false, 0},
       {kTraceMediaLumenRatio, 0.6666667f, false, 0},
   };
   for (const Case& c : cases) {
@@ -129,10 +138,14 @@ TEST_F(TraceValuesTest, ArgumentsOutsideTheRecordAreRefused) {
     bool ok;
   };
   const Case cases[] = {
-      {kTraceVesselDiameter, -1, 0, false}, {kTraceVesselDiameter, 4, 0, false},
-      {kTraceVesselDiameter, 0, -1, false}, {kTraceVesselDiameter, 0, 4, false},
-      {kTraceShearStress, 0, 4, false},     {kTraceInlet, -1, -1, true},
-      {kTraceInlet, 9, 9, true},            {kFirstCustomTraceId, 4, 0, false},
+      {kTraceVesselDiameter, -1, 0, false},
+      {kTraceVesselDiameter, 4, 0, false},
+      {kTraceVesselDiameter, 0, -1, false},
+      {kTraceVesselDiameter, 0, 4, false},
+      {kTraceShearStress, 0, 4, false},
+      {kTraceInlet, -1, -1, true},
+      {kTraceInlet, 9, 9, true},
+      {kFirstCustomTraceId, 4, 0, false},
       {kFirstCustomTraceId, 0, 4, false},
   };
   for (const Case& c : cases) {
@@ -253,7 +266,10 @@ TEST_F(TraceValuesTest, TemperatureOfTheIncubationChamberComesFromTheMicroscope)
   AddPressure(Pressure(100, 60.0f, 40.0f));
   AddMicroscope(1, 150, 36.5f, 4);
   AddMicroscope(1, 250, 36.75f, 4);
-  data().Update([](ExperimentContents& c) { c.cameraLabels = {"Camera 1", "Camera 2"}; return 0; });
+  data().Update([](ExperimentContents& c) {
+    c.cameraLabels = {"Camera 1", "Camera 2"};
+    return 0;
+  });
 
   Configuration::Instance().ProductType = 1;
   EXPECT_EQ(Count(kTraceTemperature, 1), 1);
@@ -286,7 +302,7 @@ TEST_F(TraceValuesTest, FlowInForceAtATime) {
   AddFlow(200, 23);
   AddFlow(300, 33);
   const Case cases[] = {
-      {0, 100, 11},   {99, 100, 11},  {100, 100, 11}, {150, 100, 11}, {199, 100, 11},
+      {0, 100, 11},   {99, 100, 11},  {100, 100, 11}, {150, 100, 11},         {199, 100, 11},
       {200, 200, 23}, {299, 200, 23}, {300, 300, 33}, {0xFFFFFFFFu, 300, 33},
   };
   for (const Case& c : cases) {
