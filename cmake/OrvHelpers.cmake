@@ -17,7 +17,9 @@ endfunction()
 # orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <label>])
 #   One GoogleTest executable from every *.cpp in <folder>, registered with CTest.
 #   The tests run with QT_QPA_PLATFORM=offscreen, ORV_TEST_SOURCE_DIR (the
-#   source tree) and ORV_TEST_LOCALE_DIR (where test locales are compiled once).
+#   source tree), ORV_TEST_LOCALE_DIR (where test locales are compiled once)
+#   and ORV_DISPATCH_STRICT=1 (a failed dispatch call throws instead of being
+#   logged, so a missing DISPID fails the test).
 #   Suites whose tests should also run under ThreadSanitizer (make tsan) carry
 #   the label "concurrency".
 function(orv_test name)
@@ -34,6 +36,7 @@ function(orv_test name)
   # discovery, and only its first variable would be set.
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
     env QT_QPA_PLATFORM=offscreen
+        ORV_DISPATCH_STRICT=1
         ORV_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}
         ORV_TEST_LOCALE_DIR=${CMAKE_BINARY_DIR}/test-locales)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
