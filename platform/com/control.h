@@ -6,7 +6,8 @@
 //
 //   class GraphControl final : public ControlImpl<GraphControl> {
 //    public:
-//     explicit GraphControl(const CreateParams& p);   // builds its widget under p.parent
+//     explicit GraphControl(const CreateParams& p);   // builds its widget under p.parent,
+//                                                     // keeps p.parentMessages for its posts
 //     static const DispatchTable<GraphControl>& Table();   // see dispatch.h
 //     ...  Fire(kEventCursorPosition, x, y);             // events, on the calling thread
 //   };
@@ -26,10 +27,12 @@
 // Qt side (parent handle, the control's widget) is platform/ui/control_host.h.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "platform/com/dispatch.h"
 #include "platform/com/events.h"
+#include "platform/os/message_target.h"
 
 namespace ORV::Com {
 
@@ -45,6 +48,10 @@ struct CreateParams {
   void* parent = nullptr;
   // The child id the host gives the control's window.
   std::int32_t childId = 0;
+  // Where the control posts its notifications to the host (window messages
+  // such as the graph's axis-wheel message): the host window's message
+  // target, or null when the host takes none. Posts from any thread.
+  std::shared_ptr<OS::MessageTarget> parentMessages;
 };
 
 class Control : public IDispatch {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 #include "platform/com/caller.h"
 #include "platform/os/registry_store.h"
@@ -17,7 +18,15 @@ const std::string kDir = ORV_TEST_CONTROL_DIR;
 const std::string kLibrary = kDir + "/libORVTestControl.so";
 const std::string kStale = kDir + "/libORVStaleControl.so";
 constexpr const char* kProgId = "ORVTESTCONTROL.TestControl.1";
-constexpr DISPID kChildId = 100, kParent = 101, kFire = 102;
+constexpr DISPID kChildId = 100, kParent = 101, kFire = 102, kNotify = 103;
+
+struct RecordingTarget final : OS::MessageTarget {
+  std::vector<std::tuple<std::uint32_t, OS::WPARAM, OS::LPARAM>> posts;
+  bool PostMessage(std::uint32_t m, OS::WPARAM w, OS::LPARAM l) override {
+    posts.emplace_back(m, w, l);
+    return true;
+  }
+};
 
 // A host's handlers of the test control's event 1 (index, value).
 struct Host {
@@ -54,14 +63,21 @@ TEST_F(ControlLoaderTest, RegisteredControlIsCreatedCalledAndDestroyed) {
   EXPECT_EQ(store.GetString(ControlFactory::RegistrationKey("ORVTESTCONTROL.SecondControl.1"), "", ""), kLibrary);
 
   int parentTag = 0;
+  auto messages = std::make_shared<RecordingTarget>();
+  CreateParams params;
+  params.parent = &parentTag;
+  params.childId = 34768;
+  params.parentMessages = messages;
   ControlPtr control;
-  ASSERT_EQ(factory.Create(kProgId, {&parentTag, 34768}, control), S_OK);
+  ASSERT_EQ(factory.Create(kProgId, params, control), S_OK);
   ASSERT_TRUE(control);
   EXPECT_TRUE(IsLibraryLoaded(kLibrary));
 
   Dispatcher d(control.get());
   EXPECT_EQ(d.Get<std::int32_t>(kChildId), 34768);
   EXPECT_EQ(d.Get<std::int64_t>(kParent), reinterpret_cast<std::intptr_t>(&parentTag));
+  EXPECT_TRUE(d.Invoke<bool>(kNotify, 10, std::int64_t{-1}));
+  EXPECT_EQ(messages->posts, (std::vector<std::tuple<std::uint32_t, OS::WPARAM, OS::LPARAM>>{{0x7FC, 10, -1}}));
   EXPECT_EQ(d.Invoke<std::string>(ORV::Test::TestObject::kEcho, std::int16_t{1}, 2, 3.0, "four", false),
             "1|2|3.000000|four|F");
   double lo = 0, hi = 0;

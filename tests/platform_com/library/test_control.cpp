@@ -8,10 +8,11 @@ namespace {
 
 class TestControl final : public Com::ControlBase {
  public:
-  static constexpr Com::DISPID kChildId = 100, kParent = 101, kFire = 102;
+  static constexpr Com::DISPID kChildId = 100, kParent = 101, kFire = 102, kNotify = 103;
   static constexpr Com::DISPID kEventFired = 1;
 
-  explicit TestControl(const Com::CreateParams& p) : childId_(p.childId), parent_(p.parent) {}
+  explicit TestControl(const Com::CreateParams& p)
+      : childId_(p.childId), parent_(p.parent), parentMessages_(p.parentMessages) {}
 
   Com::HRESULT Invoke(Com::DISPID id, unsigned kind, std::span<const Com::Variant> args,
                       Com::Variant* result) override {
@@ -27,12 +28,18 @@ class TestControl final : public Com::ControlBase {
     for (std::int32_t i = 0; i < count; ++i) Fire(kEventFired, i, value);
   }
 
+  // Posts (0x7FC, w, l) to the host; false when it takes no messages.
+  bool Notify(std::int32_t w, std::int64_t l) {
+    return parentMessages_ && parentMessages_->PostMessage(0x7FC, static_cast<OS::WPARAM>(w), l);
+  }
+
   static const Com::DispatchTable<TestControl>& Table() {
     static const Com::DispatchTable<TestControl> table = [] {
       Com::DispatchTable<TestControl> t;
       t.ReadOnlyProperty(kChildId, "ChildId", &TestControl::ChildId);
       t.ReadOnlyProperty(kParent, "Parent", &TestControl::Parent);
       t.Method(kFire, "FireEvents", &TestControl::FireEvents);
+      t.Method(kNotify, "Notify", &TestControl::Notify);
       return t;
     }();
     return table;
@@ -41,6 +48,7 @@ class TestControl final : public Com::ControlBase {
   TestObject object_;
   std::int32_t childId_;
   void* parent_;
+  std::shared_ptr<OS::MessageTarget> parentMessages_;
 };
 
 const Com::ControlClass kClasses[] = {
