@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "platform/com/hresult.h"
@@ -72,6 +73,10 @@ class Variant {
   Variant(std::string* p) : value_(p) {}
   Variant(std::uint8_t* p) : value_(p) {}
   Variant(Clock* p) : value_(p) {}
+  // Any other pointer would silently become a BOOL; refuse it instead.
+  template <class T>
+  requires(!std::is_convertible_v<T*, Clock*>) Variant(T*)
+  = delete;
 
   VARTYPE vt() const;
   bool IsEmpty() const { return value_.index() == 0; }
