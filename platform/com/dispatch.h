@@ -30,7 +30,7 @@
 //
 // (ControlImpl in control.h writes that Invoke for a control.)
 //
-// C++ types map to declared types as VarTypeOf in variant.h says: the
+// C++ types map to declared types as VarTypeFor in variant.h says: the
 // analysis control's "I2 booleans" are std::int16_t results, the graph's
 // BOOL results are bool. A setter may return void or HRESULT (to refuse a
 // value, e.g. E_INVALIDARG); a method's return value is its result. Anything
