@@ -72,9 +72,12 @@ bool FlowMeterSLI2000::Connect() {
   lastValue_ = 0;
   ringIndex_ = 0;
   firstFill_ = true;
-  SetConnected(OnPing());
+  // The measurement setting goes only to a meter that identified itself as
+  // the expected one.
+  if (!OnPing()) return false;
+  SetConnected(true);
   SendFrame(kSettingFrame);
-  return IsConnected();
+  return true;
 }
 
 bool FlowMeterSLI2000::OnPing() {

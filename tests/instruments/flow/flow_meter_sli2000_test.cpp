@@ -139,22 +139,32 @@ TEST_F(FlowMeterSLI2000Test, MeterThatDoesNotAnswerFailsLoad) {
     ReplyMode mode;
     std::size_t partial;
     std::size_t framesSent;
+    std::string identity;  // a scripted identity reply, when not empty
   };
+  // A meter that does not identify itself gets no measurement setting: the
+  // last frame it receives is the identity request.
   const Case cases[] = {
-      {"silent after start", ReplyMode::Silent, 0, 1},
-      {"identity cut before its length byte", ReplyMode::Partial, 4, 3},
+      {"silent after start", ReplyMode::Silent, 0, 1, ""},
+      {"identity cut before its length byte", ReplyMode::Partial, 4, 2, ""},
+      {"identity of another device", ReplyMode::Normal, 0, 2, FlowMeterSLI2000Sim::ReplyFrame(0x30, "\x07\x01")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim_.SetMode(c.mode);
     sim_.SetPartialLength(c.partial);
+    if (!c.identity.empty()) sim_.SetReply(AsText(FlowMeterSLI2000::kIdentityFrame), c.identity);
     const std::size_t before = sim_.Requests().size();
     auto meter = MakeMeter();
     EXPECT_FALSE(meter->Load(""));
     EXPECT_FALSE(meter->Port().IsOpen());
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, Opened()}, {kError, kFailed}}));
     sim_.WaitForRequests(before + c.framesSent, std::chrono::seconds(2));
+    // A frame sent after the failed identity would arrive within this wait.
+    EXPECT_FALSE(sim_.WaitForRequests(before + c.framesSent + 1, std::chrono::milliseconds(300)));
     EXPECT_EQ(sim_.Requests().size(), before + c.framesSent);
+    if (c.framesSent > 1) {
+      EXPECT_EQ(sim_.Requests().back(), AsText(FlowMeterSLI2000::kIdentityFrame));
+    }
   }
 }
 
