@@ -41,6 +41,9 @@ CLEAN_TREE = {
         #include "platform/ui/docking_pane.h"
         """),
     "updater/exports/exports.cpp": '#include "updater/update.h"\n',
+    "platform/sim/vessel_camera.h": '#pragma once\n#include "platform/os/folders.h"\n',
+    "platform/cameras/camera_list.cpp": '#include "platform/sim/vessel_camera.h"\n',
+    "video/camera_window.cpp": '#include "platform/cameras/camera_list.cpp"\n#include <QWidget>\n',
     "updater/update.h": '#pragma once\n#include "core/experiment/experiment_data.h"\n',
     "tests/instruments/device_test.cpp": '#include <QTest>\n#include "instruments/ui/flow_pane.cpp"\n',
     # Not a source: never read.
@@ -73,6 +76,9 @@ WRONG_INCLUDES = [
     ("a leaf includes nothing of the project", "instruments/records/more_records.h",
      '#pragma once\n#include "core/base/configuration.h"\n',
      "instruments/records/more_records.h:2: instruments/records/more_records.h is a leaf and may not include"),
+    ("the simulated lab is known to the platform only", "shell/simulated_start.cpp",
+     '#include "platform/sim/vessel_camera.h"\n',
+     "shell/simulated_start.cpp:1: shell may not include platform/sim/vessel_camera.h (of platform/sim)"),
     ("a folder the table does not know", "gadgets/gadget.cpp", '#include <vector>\n',
      "gadgets/gadget.cpp:1: gadgets has no row in the table of layers"),
 ]
@@ -134,6 +140,7 @@ class CheckLayersTest(unittest.TestCase):
             ("platform/os\ncore/base   platform/os\ninstruments core/nothing\n", "instruments names core/nothing, which has no row"),
             ("core/base\ncore/base platform/os\nplatform/os\n", "core/base has two rows"),
             ("\n   core/base\n", "an indented line continues no row"),
+            ("platform/os\nvideo (platform/simulator)\n", "video names platform/simulator, which has no row"),
         ]
         for text, expected in cases:
             with self.subTest(expected):
