@@ -23,7 +23,13 @@ class RecordingWindow : public OS::MessageTarget {
   bool PostMessage(std::uint32_t message, OS::WPARAM, OS::LPARAM) override {
     std::lock_guard guard(lock_);
     messages_.push_back(message);
+    changed_.notify_all();
     return true;
+  }
+  // Waits (up to 10 s) for n messages.
+  bool WaitForMessages(std::size_t n) {
+    std::unique_lock guard(lock_);
+    return changed_.wait_for(guard, std::chrono::seconds(10), [&] { return messages_.size() >= n; });
   }
   std::vector<std::uint32_t> messages() const {
     std::lock_guard guard(lock_);
@@ -32,6 +38,7 @@ class RecordingWindow : public OS::MessageTarget {
 
  private:
   mutable std::mutex lock_;
+  std::condition_variable changed_;
   std::vector<std::uint32_t> messages_;
 };
 
