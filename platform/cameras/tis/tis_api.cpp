@@ -43,7 +43,7 @@ TisApi TisApi::Unbound() {
 
 namespace {
 ProcessTable<TisApi>& Table() {
-  static ProcessTable<TisApi> table(SimulatedLabEnabled() ? SimulatedTisApi() : TisApi::Unbound());
+  static ProcessTable<TisApi> table(SimulatedLabEnabled() ? SimulatedTisApi(SimulatedLabCameras()) : TisApi::Unbound());
   return table;
 }
 }  // namespace
