@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QSvgRenderer>
@@ -29,6 +32,7 @@ constexpr int kContentHeight = 68;  // a panel's element area at 96 DPI
 constexpr int kRowsPerColumn = 3;   // small elements stacked in a column
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
+constexpr int kMenuIcon = 20;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -51,6 +55,31 @@ QString TwoLines(const QString& text) {
       best = i;
   if (best < 0) return text;
   return simple.left(best) + u'\n' + simple.mid(best + 1);
+}
+
+// Menus show their icons at the size the DPI asks for.
+class MenuStyle : public QProxyStyle {
+ public:
+  explicit MenuStyle(int dpi) : dpi_(dpi) {}
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_SmallIconSize) return Scale(kMenuIcon, dpi_);
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+
+ private:
+  int dpi_;
+};
+
+// One style per DPI, owned by the application object (menus refer to it
+// until they are gone, and they go before the application).
+QStyle* MenuStyleFor(int dpi) {
+  static std::map<int, QPointer<QStyle>> styles;
+  QPointer<QStyle>& style = styles[dpi];
+  if (!style) {
+    style = new MenuStyle(dpi);
+    style->setParent(QCoreApplication::instance());
+  }
+  return style;
 }
 
 QPixmap RenderSvg(const std::string& icon, int size) {
@@ -262,7 +291,18 @@ void RibbonBar::ApplyStyle() {
                      "#RibbonPages QLineEdit:focus, #RibbonPages QComboBox:focus { border-color: %4; }"
                      "#RibbonPages QLineEdit:disabled, #RibbonPages QComboBox:disabled { background: #f1f3f4;"
                      "  color: #9aa5aa; }")
-          .arg(px(4), px(14), px(2), accent, px(18), accent_.darker(115).name(), light, mid, px(18)));
+          .arg(px(4), px(14), px(2), accent, px(18), accent_.darker(115).name(), light, mid, px(18)) +
+      QStringLiteral("#RibbonPages QCheckBox { spacing: %1; }"
+                     "#RibbonPages QCheckBox::indicator { width: %2; height: %2; }")
+          .arg(px(5), px(13)) +
+      QStringLiteral("QMenu { background: white; border: 1px solid #bfc8cc; padding: %1 0px; }"
+                     "QMenu::item { padding: %3 %4 %3 %2; color: #1f2a2e; }"
+                     "QMenu::item:disabled { color: #9aa5aa; }"
+                     "QMenu::item:selected { background: %5; }"
+                     "QMenu::icon { padding-left: %6; }"
+                     "QMenu::separator { height: 1px; background: #dce2e4; margin: %1 %6; }"
+                     "#RibbonMenuTitle { color: #5d6a70; font-weight: 600; padding: %3 %6; }")
+          .arg(px(3), px(kMenuIcon + 16), px(4), px(24), light, px(8)));
 }
 
 void RibbonBar::BuildApplicationMenu() {
@@ -271,7 +311,16 @@ void RibbonBar::BuildApplicationMenu() {
   appButton_->setText(WithMnemonic(Q(app.text), app.keys));
   const auto addRecent = [&] {
     if (app.recentCount == 0) return;
-    appMenu_->addSection(QStringLiteral("Recent files"));
+    auto* title = new QLabel(QStringLiteral("Recent files"));
+    title->setObjectName(QStringLiteral("RibbonMenuTitle"));
+    QFont small = font();
+    small.setPixelSize(Scale(11, dpi_));
+    title->setFont(small);
+    auto* heading = new QWidgetAction(appMenu_);
+    heading->setDefaultWidget(title);
+    heading->setText(title->text());
+    heading->setEnabled(false);
+    appMenu_->addAction(heading);
     const auto& files = model_.RecentFiles();
     for (std::size_t i = 0; i < files.size(); ++i) {
       const CommandId id = app.recentFirst + static_cast<CommandId>(i);
@@ -319,6 +368,7 @@ void RibbonBar::Rebuild() {
   appButton_->setFont(font);
   tabs_->setFont(font);
   appMenu_->setFont(font);
+  appMenu_->setStyle(MenuStyleFor(dpi_));
   ApplyStyle();
   BuildApplicationMenu();
   appButton_->setVisible(!model_.Tabs().empty());
@@ -443,12 +493,14 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
       if (auto* color = dynamic_cast<RibbonColorButton*>(&element)) {
         auto* menu = new QMenu(button);
         menu->setFont(font());
+        menu->setStyle(MenuStyleFor(dpi_));
         button->setMenu(menu);
         button->setPopupMode(QToolButton::InstantPopup);
         connect(menu, &QMenu::aboutToShow, this, [this, color, menu] { FillColorMenu(*color, *menu); });
       } else if (!element.SubItems().empty()) {
         auto* menu = new QMenu(button);
         menu->setFont(font());
+        menu->setStyle(MenuStyleFor(dpi_));
         for (const auto& sub : element.SubItems()) {
           if (sub->Kind() == RibbonKind::Separator) {
             menu->addSeparator();
@@ -599,7 +651,7 @@ void RibbonBar::Sync(RibbonElement& element) {
     view.action->setCheckable(element.IsChecked());
     view.action->setChecked(element.IsChecked());
     view.action->setToolTip(ToolTip(element));
-    if (element.ImageIndex() >= 0) view.action->setIcon(ElementIcon(element, kSmallIcon));
+    if (element.ImageIndex() >= 0) view.action->setIcon(ElementIcon(element, kMenuIcon));
   }
   if (view.label) {
     view.label->setText(WithMnemonic(Q(element.Text()), element.Keys()));

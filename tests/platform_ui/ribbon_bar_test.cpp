@@ -484,6 +484,17 @@ TEST(RibbonBarRenderTest, EachTabRendersAt96And144Dpi) {
           ORV::Test::SaveUiArtifact(bar, "ribbon_" + std::to_string(tab) + "_" + name + "_" + std::to_string(dpi));
       EXPECT_FALSE(image.isNull());
     }
+    bar.Model().SetRecentFiles({"/home/lab/experiments/artery 12.tvx", "/home/lab/experiments/vein 3.tvx"});
+    bar.RecalcLayout();
+    QMenu* menus[] = {bar.ApplicationMenu(), qobject_cast<QToolButton*>(bar.ElementWidget(32811))->menu()};
+    menus[1]->aboutToShow();
+    for (int i = 0; i < 2; ++i) {
+      menus[i]->adjustSize();
+      EXPECT_FALSE(
+          ORV::Test::SaveUiArtifact(
+              *menus[i], std::string(i == 0 ? "ribbon_application_menu_" : "ribbon_color_menu_") + std::to_string(dpi))
+              .isNull());
+    }
   }
 }
 
