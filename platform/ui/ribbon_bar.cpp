@@ -156,7 +156,10 @@ bool RibbonBar::CreateFromXml(CommandRouter& router, std::string_view xml, std::
 
 void RibbonBar::Subscribe() {
   for (RibbonElement* element : model_.AllElements()) {
-    const auto apply = [element](CommandId, const CommandState& state) {
+    // Found again by id: sub-items may be removed while the bar lives.
+    const auto apply = [this](CommandId id, const CommandState& state) {
+      RibbonElement* element = model_.FindByID(id);
+      if (!element) return;
       element->SetEnabled(state.enabled);
       element->SetChecked(state.checked);
       if (state.text) element->SetText(*state.text);
@@ -510,6 +513,7 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
           const CommandId subId = sub->Id();
           connect(action, &QAction::triggered, this, [this, subId] { Run(subId); });
           views_[sub.get()].action = action;
+          Sync(*sub);
         }
         button->setMenu(menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);

@@ -235,6 +235,32 @@ TEST(RibbonModelTest, ApplicationModesShowAndHideElements) {
   EXPECT_TRUE(model.IsShown(*model.FindByID(32819)));
 }
 
+TEST(RibbonModelTest, SubItemsRunTheirCommandsAndCanBeRemovedWhileRouted) {
+  CommandRouter router;
+  RibbonBar bar;
+  std::string error;
+  ASSERT_TRUE(bar.CreateFromXml(router, R"(<ribbon><tab name="T"><panel name="P">
+      <button id="1" text="Style" size="large"><button id="2" text="Blue"/><separator/><button id="3" text="Dark"/>
+      </button></panel></tab></ribbon>)",
+                                &error))
+      << error;
+  int blue = 0;
+  router.OnCommand(2, [&] { ++blue; });
+  router.UpdateIdle();
+  auto* button = qobject_cast<QToolButton*>(bar.ElementWidget(1));
+  ASSERT_TRUE(button && button->menu());
+  const auto actions = button->menu()->actions();
+  ASSERT_EQ(actions.size(), 3);
+  EXPECT_TRUE(actions[0]->isEnabled());
+  EXPECT_FALSE(actions[2]->isEnabled()) << "no handler";
+  actions[0]->trigger();
+  EXPECT_EQ(blue, 1);
+  bar.FindByID(1)->RemoveSubItems();
+  router.UpdateIdle();  // the removed items' commands are still routed
+  bar.RecalcLayout();
+  EXPECT_EQ(qobject_cast<QToolButton*>(bar.ElementWidget(1))->menu(), nullptr);
+}
+
 class RibbonBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
