@@ -4,14 +4,22 @@ if(ORV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-# orv_library(<name> DIR <folder> [DEPS <targets...>])
+# orv_library(<name> DIR <folder> [PUBLIC <targets...>] [PRIVATE <targets...>])
 #   A static library from every .cpp in <folder> (not recursive), so that
-#   adding a source file needs no edit here.
+#   adding a source file needs no edit here. A dependency is PUBLIC only when
+#   the library's own headers include it (its headers, include folders or
+#   definitions are then needed by every user); everything its sources alone
+#   use is PRIVATE. Which folder may use which at all is the table of layers,
+#   scripts/layers.txt.
+#   DEPS is the older spelling of PUBLIC; it still works but warns.
 function(orv_library name)
-  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "DIR" "DEPS;PUBLIC;PRIVATE" ${ARGN})
+  if(A_DEPS)
+    message(AUTHOR_WARNING "orv_library(${name}): say PUBLIC or PRIVATE for each dependency instead of DEPS")
+  endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp ${A_DIR}/*.c)
   add_library(${name} STATIC ${srcs})
-  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  target_link_libraries(${name} PUBLIC ${A_DEPS} ${A_PUBLIC} PRIVATE ${A_PRIVATE})
 endfunction()
 
 # orv_control_library(<name> [DIR <folder>] [SOURCES <files...>] [DEPS <targets...>]
