@@ -296,8 +296,14 @@ void RibbonBar::ApplyStyle() {
                      "  color: #9aa5aa; }")
           .arg(px(4), px(14), px(2), accent, px(18), accent_.darker(115).name(), light, mid, px(18)) +
       QStringLiteral("#RibbonPages QCheckBox { spacing: %1; }"
-                     "#RibbonPages QCheckBox::indicator { width: %2; height: %2; }")
-          .arg(px(5), px(13)) +
+                     "#RibbonPages QCheckBox::indicator { width: %2; height: %2; }"
+                     "#RibbonPages QSlider { min-height: %3; }"
+                     "#RibbonPages QSlider::groove:horizontal { height: %4; background: #cfd6d9; border-radius: 2px; }"
+                     "#RibbonPages QSlider::sub-page:horizontal { background: %5; border-radius: 2px; }"
+                     "#RibbonPages QSlider::handle:horizontal { width: %6; margin: -%7 0px; background: white;"
+                     "  border: 1px solid %8; border-radius: %9; }"
+                     "#RibbonPages QSlider::handle:horizontal:disabled { border-color: #bfc8cc; }")
+          .arg(px(5), px(13), px(18), px(4), mid, px(12), px(5), accent, px(6)) +
       QStringLiteral("QMenu { background: white; border: 1px solid #bfc8cc; padding: %1 0px; }"
                      "QMenu::item { padding: %3 %4 %3 %2; color: #1f2a2e; }"
                      "QMenu::item:disabled { color: #9aa5aa; }"
