@@ -535,6 +535,13 @@ TEST(RibbonBarRenderTest, EachTabRendersAt96And144Dpi) {
           ORV::Test::SaveUiArtifact(bar, "ribbon_" + std::to_string(tab) + "_" + name + "_" + std::to_string(dpi));
       EXPECT_FALSE(image.isNull());
     }
+    // The window's narrowest width: the tab scrolls instead of squeezing its panels.
+    bar.SetActiveTab(0);
+    bar.resize(Scale(800, dpi), bar.sizeHint().height());
+    QApplication::processEvents();
+    EXPECT_FALSE(ORV::Test::SaveUiArtifact(bar, "ribbon_0_home_narrow_" + std::to_string(dpi)).isNull());
+    QWidget* start = bar.ElementWidget(32819);
+    EXPECT_GE(start->width(), start->sizeHint().width());
     bar.Model().SetRecentFiles({"/home/lab/experiments/artery 12.tvx", "/home/lab/experiments/vein 3.tvx"});
     bar.RecalcLayout();
     QMenu* menus[] = {bar.ApplicationMenu(), qobject_cast<QToolButton*>(bar.ElementWidget(32811))->menu()};
