@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cmath>
 
+#include "platform/os/byte_order.h"
+
 namespace ORV::Sim {
 
 namespace {
@@ -18,9 +20,9 @@ class Data {
     bytes_.push_back(v);
     return *this;
   }
-  Data& U16(std::uint16_t v) { return U8(static_cast<std::uint8_t>(v >> 8)).U8(static_cast<std::uint8_t>(v)); }
-  Data& U32(std::uint32_t v) { return U16(static_cast<std::uint16_t>(v >> 16)).U16(static_cast<std::uint16_t>(v)); }
-  Data& F32(float v) { return U32(std::bit_cast<std::uint32_t>(v)); }
+  Data& U16(std::uint16_t v) { return Put(v); }
+  Data& U32(std::uint32_t v) { return Put(v); }
+  Data& F32(float v) { return Put(v); }
   Data& Zeros(std::size_t n) {
     bytes_.insert(bytes_.end(), n, 0);
     return *this;
@@ -28,14 +30,18 @@ class Data {
   Report Take() { return std::move(bytes_); }
 
  private:
+  template <typename T>
+  Data& Put(T v) {
+    Bytes::AppendBE<T>(bytes_, v);
+    return *this;
+  }
+
   Report bytes_;
 };
 
-std::uint16_t GetU16(const Report& r, std::size_t at) { return static_cast<std::uint16_t>((r[at] << 8) | r[at + 1]); }
-std::uint32_t GetU32(const Report& r, std::size_t at) {
-  return (static_cast<std::uint32_t>(GetU16(r, at)) << 16) | GetU16(r, at + 2);
-}
-float GetF32(const Report& r, std::size_t at) { return std::bit_cast<float>(GetU32(r, at)); }
+std::uint16_t GetU16(const Report& r, std::size_t at) { return Bytes::GetBE<std::uint16_t>(r, at); }
+std::uint32_t GetU32(const Report& r, std::size_t at) { return Bytes::GetBE<std::uint32_t>(r, at); }
+float GetF32(const Report& r, std::size_t at) { return Bytes::GetBE<float>(r, at); }
 
 bool IsSetRequest(std::uint8_t command) {
   return command == 0x09 || command == 0x24 || command == 0x29 || command == 0x31;
