@@ -276,8 +276,12 @@ void GraphPainter::DrawTraces(QPainter& painter) {
     }
     if (clip.isValid() && e.LineType != 5) {
       shapes.Clear();
-      WalkLines(pts, begin, end, map, e.LineType, map.Row(e.MinY), xMin, xMax,
-                !fullWalk_ && LineTypeReducible(e.LineType), shapes);
+      const int baseline = map.Row(e.MinY);
+      if (!fullWalk_ && e.SortedX() && LineTypeReducible(e.LineType))
+        WalkLinesSorted(e, begin, visibleBegin, visibleEnd, end, map, e.LineType, baseline, shapes);
+      else
+        WalkLines(pts, begin, end, map, e.LineType, baseline, xMin, xMax, !fullWalk_ && LineTypeReducible(e.LineType),
+                  shapes);
       for (const QRect& r : shapes.bars) painter.fillRect(r, style.line.color());
       painter.setPen(style.line);
       painter.drawLines(shapes.lines.data(), static_cast<int>(shapes.lines.size()));

@@ -164,4 +164,50 @@ void WalkLines(const std::vector<ElementPoint>& points, std::size_t begin, std::
   column.Flush();
 }
 
+void WalkLinesSorted(const GraphElement& e, std::size_t begin, std::size_t visibleBegin, std::size_t visibleEnd,
+                     std::size_t end, const PixelMapper& map, int lineType, int baseline, TraceShapes& out) {
+  // A column with few points is cheaper to walk than to search.
+  constexpr std::size_t kShortRun = 16;
+  const auto& pts = e.Points();
+  LineEmitter emitter(map.Clip(), lineType, baseline, out);
+  ColumnReducer column(emitter);
+  QPoint p;
+  auto walk = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      if (map.Map(pts[i], p)) {
+        column.Add(i, p);
+      } else {
+        column.Flush();
+        emitter.Gap();
+      }
+    }
+  };
+  walk(begin, visibleBegin);
+  for (std::size_t i = visibleBegin; i < visibleEnd;) {
+    const int x = map.Column(pts[i].X);
+    const auto next = std::partition_point(pts.begin() + static_cast<std::ptrdiff_t>(i),
+                                           pts.begin() + static_cast<std::ptrdiff_t>(visibleEnd),
+                                           [&](const ElementPoint& q) { return map.Column(q.X) <= x; });
+    const auto j = static_cast<std::size_t>(next - pts.begin());
+    double lo = 0, hi = 0;
+    if (j - i <= kShortRun || !e.YExtent(i, j, lo, hi)) {
+      walk(i, j);  // few points, or a gap among them
+    } else {
+      // The first, the highest, the lowest and the last point of the column.
+      QPoint top, bottom, last;
+      map.Map(pts[i], p);
+      map.Map({pts[i].X, hi}, top);
+      map.Map({pts[i].X, lo}, bottom);
+      map.Map(pts[j - 1], last);
+      column.Add(i, p);
+      column.Add(i + 1, top);
+      column.Add(i + 2, bottom);
+      column.Add(j - 1, last);
+    }
+    i = j;
+  }
+  walk(visibleEnd, end);
+  column.Flush();
+}
+
 }  // namespace ORV::Graph

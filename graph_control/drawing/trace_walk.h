@@ -34,6 +34,12 @@ class PixelMapper {
   }
   // The pixel row of y clamped into the clip rectangle (its bottom for a gap).
   int Row(double y) const;
+  // The pixel column of a finite x, as Map gives it.
+  int Column(double x) const {
+    double tx = (x - xMin_) * xPerUnit_ + 0.5;
+    tx = tx < txLo_ ? txLo_ : (tx > txHi_ ? txHi_ : tx);
+    return left_ + static_cast<int>(tx);
+  }
   const QRect& Clip() const { return clip_; }
 
  private:
@@ -63,6 +69,15 @@ struct TraceShapes {
 // that holds. Stems are drawn only for points with xLo <= X <= xHi.
 void WalkLines(const std::vector<ElementPoint>& points, std::size_t begin, std::size_t end, const PixelMapper& map,
                int lineType, int baseline, double xLo, double xHi, bool reduce, TraceShapes& out);
+
+// WalkLines with the reduction, for an element whose points are sorted by X
+// and a line type that allows it: the points [visibleBegin, visibleEnd)
+// (whose X lie in the window) are split into pixel columns by binary search
+// and each column's lowest and highest Y come from the element's block
+// extents, so the cost follows the plot's width; the points before and
+// after the window are walked one by one.
+void WalkLinesSorted(const GraphElement& e, std::size_t begin, std::size_t visibleBegin, std::size_t visibleEnd,
+                     std::size_t end, const PixelMapper& map, int lineType, int baseline, TraceShapes& out);
 
 // True when reducing points per column leaves the picture of this line type
 // unchanged.
