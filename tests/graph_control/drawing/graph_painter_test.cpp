@@ -190,7 +190,14 @@ TEST(GraphPainter, LineTypesAndEdges) {
 TEST(GraphPainter, FarAndNonFinitePointsDrawCleanly) {
   Probe t;
   const double inf = std::numeric_limits<double>::infinity();
-  for (auto [x, y] : {std::pair{1.0, 0.2}, {2.0, std::nan("")}, {3.0, 0.8}, {4.0, inf}, {5.0, 0.2}, {1e12, 0.5}})
+  for (auto [x, y] : {std::pair{1.0, 0.2},
+                      {2.0, std::nan("")},
+                      {3.0, 0.8},
+                      {4.0, inf},
+                      {4.5, -inf},
+                      {5.0, 0.2},
+                      {1e12, 0.5},
+                      {inf, 0.5}})
     t.g.PlotXY(x, y, 0);
   QImage image = t.Draw();
   const QRgb red = Rgb(kRed);
@@ -368,7 +375,7 @@ TEST(GraphPainter, RendersForReview) {
   fresh.OnCreate();
   fresh.SetRange(0, 2, 0, 1, false);
   GraphWidget empty(fresh);
-  empty.resize(400, 220);
+  empty.resize(700, 260);
   empty.grab();
   ORV::Test::SaveUiArtifact(empty, "graph_control_new");
 }
