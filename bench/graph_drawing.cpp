@@ -12,7 +12,7 @@
 #include <map>
 #include <memory>
 
-#include "graph_control/drawing/graph_painter.h"
+#include "graph_control/ui/graph_painter.h"
 
 namespace {
 

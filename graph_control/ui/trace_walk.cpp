@@ -1,4 +1,4 @@
-#include "graph_control/drawing/trace_walk.h"
+#include "graph_control/ui/trace_walk.h"
 
 #include <algorithm>
 #include <cmath>

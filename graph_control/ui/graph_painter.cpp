@@ -1,4 +1,4 @@
-#include "graph_control/drawing/graph_painter.h"
+#include "graph_control/ui/graph_painter.h"
 
 #include <QFontMetrics>
 #include <QPaintDevice>
@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "graph_control/axis_text.h"
-#include "graph_control/drawing/trace_walk.h"
+#include "graph_control/ui/trace_walk.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"
 

@@ -1,7 +1,7 @@
 // Drawing the graph: the two-pass layout, pixel probes of the band, cursors,
 // line types and edges (antialiasing off), far and non-finite points, the
 // reduced drawing against drawing every point, and renders for review.
-#include "graph_control/drawing/graph_painter.h"
+#include "graph_control/ui/graph_painter.h"
 
 #include <gtest/gtest.h>
 
