@@ -208,8 +208,8 @@ TEST(GraphPainter, FarAndNonFinitePointsDrawCleanly) {
   EXPECT_GT(CountColour(image, red, QRect(t.Col(9.5), 0, t.g.Plot().right - t.Col(9.5), image.height())), 0);
   EXPECT_EQ(CountColour(image, red, QRect(t.g.Plot().left, 0, t.Col(0.9) - t.g.Plot().left, image.height())), 0);
 
-  // A window of no width, or reversed, or not finite, draws no trace.
-  for (auto [a, b] : {std::pair{5.0, 5.0}, {7.0, 3.0}, {std::nan(""), 3.0}, {-inf, inf}}) {
+  // A window of no width or a reversed one draws no trace.
+  for (auto [a, b] : {std::pair{5.0, 5.0}, {7.0, 3.0}}) {
     t.g.SetRange(a, b, -2, -2, false);
     EXPECT_EQ(CountColour(t.Draw(), red), 0) << a << " " << b;
   }
