@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QSvgGenerator>
 #include <QWidget>
 #include <cmath>
 #include <limits>
@@ -369,6 +371,19 @@ TEST(GraphPainter, RendersForReview) {
   dragging.grab();
   ORV::Test::SaveUiArtifact(dragging, "graph_control_drag");
   g.SetDraggedAnnotation(-1, 0);
+
+  // The same graph as a vector picture, as the clipboard and drags take it.
+  QBuffer svg;
+  svg.open(QIODevice::WriteOnly);
+  QSvgGenerator generator;
+  generator.setOutputDevice(&svg);
+  generator.setSize({640, 320});
+  generator.setViewBox(QRect(0, 0, 640, 320));
+  {
+    QPainter p(&generator);
+    painter.DrawGraph(p, QRect(0, 0, 640, 320));
+  }
+  EXPECT_TRUE(svg.data().contains("Drug added"));
 
   // A new control as the program first shows it: the hint and time labels.
   GraphModel fresh;
