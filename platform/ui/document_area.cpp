@@ -70,6 +70,11 @@ void DocumentArea::ShowWindowsDialog() {
   dialog.exec();
 }
 
+void DocumentArea::EnableWindowsDialog(CommandRouter& router, CommandId id, std::string text) {
+  router.OnCommand(id, [this] { ShowWindowsDialog(); });
+  router.OnUpdate(id, [text = std::move(text)](CmdUI& cmd) { cmd.SetText(text); });
+}
+
 WindowsDialog::WindowsDialog(DocumentArea& area, QWidget* parent)
     : QDialog(parent), area_(area), list_(new QListWidget(this)) {
   setWindowTitle(QStringLiteral("Windows"));

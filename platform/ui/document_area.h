@@ -12,7 +12,10 @@
 #include <QMdiSubWindow>
 #include <QString>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "platform/ui/command_router.h"
 
 class QListWidget;
 
@@ -63,6 +66,8 @@ class DocumentArea : public QMdiArea {
 
   // Shows the "Windows..." dialog.
   void ShowWindowsDialog();
+  // Command `id` shows the dialog; its menu text is `text`.
+  void EnableWindowsDialog(CommandRouter& router, CommandId id, std::string text);
 
  private:
   std::vector<DocTemplate> templates_;

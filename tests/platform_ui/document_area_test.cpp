@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPainter>
+#include <QTimer>
 
 #include "core/base/configuration.h"
 #include "platform/ui/dpi.h"
@@ -114,6 +117,24 @@ TEST(DocumentAreaTest, TheWindowsDialogListsActivatesAndClosesWindows) {
   dialog.ActivateSelected();
   EXPECT_EQ(area.activeSubWindow(), first);
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+  // The frame's command 126 opens the dialog under the text "Windows...".
+  CommandRouter router;
+  area.EnableWindowsDialog(router, 126, "Windows...");
+  QAction action;
+  router.BindAction(action, 126);
+  router.UpdateIdle();
+  EXPECT_EQ(action.text(), QStringLiteral("Windows..."));
+  EXPECT_TRUE(action.isEnabled());
+  int listed = -1;
+  QTimer::singleShot(0, [&] {
+    if (auto* shown = dynamic_cast<WindowsDialog*>(QApplication::activeModalWidget())) {
+      listed = shown->List().count();
+      shown->reject();
+    }
+  });
+  EXPECT_TRUE(router.Execute(126));
+  EXPECT_EQ(listed, 2);
 }
 
 // A pane that paints its caption, standing in for the program's panes.
