@@ -6,6 +6,16 @@
 
 namespace ORV::UI {
 
+QMimeData* DragMimeData::Snapshot(const Com::DragDataObject& data) {
+  auto* mime = new QMimeData;
+  std::string bytes;
+  for (const std::string& f : data.EnumFormats()) {
+    if (data.GetData(f, &bytes) == Com::S_OK)
+      mime->setData(QString::fromStdString(f), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  }
+  return mime;
+}
+
 QStringList DragMimeData::formats() const {
   QStringList list;
   for (const std::string& f : data_->EnumFormats()) list << QString::fromStdString(f);

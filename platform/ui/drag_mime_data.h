@@ -20,6 +20,11 @@ class DragMimeData final : public QMimeData {
   explicit DragMimeData(std::shared_ptr<const Com::DragDataObject> data) : data_(std::move(data)) {}
   const Com::DragDataObject& object() const { return *data_; }
 
+  // A plain QMimeData holding a copy of every format, for the clipboard: the
+  // clipboard keeps its data after the copying control (and the library
+  // whose code a DragMimeData runs) is gone.
+  static QMimeData* Snapshot(const Com::DragDataObject& data);
+
   QStringList formats() const override;
   bool hasFormat(const QString& mimeType) const override;
 

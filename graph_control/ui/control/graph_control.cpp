@@ -267,7 +267,7 @@ std::shared_ptr<Com::DragDataObject> GraphControl::Picture() {
 void GraphControl::CopyToClipboard() {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (!clipboard || !window_) return;
-  clipboard->setMimeData(new UI::DragMimeData(Picture()));
+  clipboard->setMimeData(UI::DragMimeData::Snapshot(*Picture()));
 }
 
 void GraphControl::RunDrag(std::shared_ptr<Com::DragDataObject> data) {
