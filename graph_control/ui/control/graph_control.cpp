@@ -202,9 +202,11 @@ const Com::DispatchTable<GraphControl>& GraphControl::Table() {
 #undef ORV_GRAPH_PROPERTY
 #undef ORV_GRAPH_COLOR
 
-GraphControl::GraphControl(const Com::CreateParams& params) : model_(this) {
+GraphControl::GraphControl(const Com::CreateParams& params) {
   window_ = new GraphWindow(params, *this);
   SetWindow(window_.data());
+  // The model reports to the control only once the window exists.
+  model_.SetHost(this);
   interaction_.SetDpi(UI::SystemDpi());
   model_.OnCreate();
 }
