@@ -149,7 +149,7 @@ const Com::DispatchTable<GraphControl>& GraphControl::Table() {
     ORV_GRAPH_PROPERTY(UseAutoRange, bool);
     ORV_GRAPH_PROPERTY(Appearance, std::int16_t);
     ORV_GRAPH_PROPERTY(Caption, std::string);
-    ORV_GRAPH_PROPERTY(Enabled, bool);
+    t.Property(Dispid::Enabled, "Enabled", &GraphControl::GetEnabled, &GraphControl::SetEnabled);
 
     ModelAccessProperty<&GraphModel::GetTrackMode, &GraphModel::SetTrackMode>(t, Dispid::TrackMode, "TrackMode");
     ModelAccessProperty<&GraphModel::GetAnnoCount, nullptr>(t, Dispid::AnnoCount, "AnnoCount");
@@ -217,6 +217,12 @@ GraphControl::~GraphControl() {
 }
 
 void GraphControl::FireClick() { Fire(EventId::Click); }
+
+void GraphControl::SetEnabled(bool enabled) {
+  model_.SetEnabled(enabled);
+  // A disabled control takes no mouse input.
+  if (window_) window_->setEnabled(enabled);
+}
 
 void GraphControl::Redraw() {
   if (window_) window_->update();

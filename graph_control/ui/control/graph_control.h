@@ -33,6 +33,8 @@ class GraphControl final : public Com::ControlImpl<GraphControl>, public GraphHo
   void CopyToClipboard();
   void AddMarkerAtCurrentTime() { interaction_.AddMarkerAtCurrentTime(); }
   double GetTimeAtPos(std::int32_t position) { return interaction_.GetTimeAtPos(position); }
+  bool GetEnabled() const { return model_.Props().Enabled; }
+  void SetEnabled(bool enabled);
 
   // GraphHost.
   void Redraw() override;

@@ -323,6 +323,15 @@ TEST_F(GraphControlTest, MouseSessionsGiveTheEventsAndTheParentMessages) {
                                             {WM_GRAPH_AXIS_WHEEL, kWheelBottomAxis, -1},
                                             {WM_GRAPH_ANNOTATION_MOVED, 0, ms}}));
   EXPECT_EQ(sink_.Of(EventId::OnSelectTrace).size(), 2u);
+
+  // A disabled control takes no mouse input.
+  d().Put(Dispid::Enabled, false);
+  sink_.events.clear();
+  QTest::mousePress(w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
+  EXPECT_TRUE(sink_.events.empty());
+  d().Put(Dispid::Enabled, true);
+  QTest::mousePress(w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
+  EXPECT_EQ(sink_.Of(EventId::OnSelectTrace).size(), 1u);
 }
 
 TEST_F(GraphControlTest, RendersInItsHostAndCopiesThePictureToTheClipboard) {
