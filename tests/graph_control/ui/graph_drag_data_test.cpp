@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QUrl>
+#include <cmath>
 
 #include "platform/ui/drag_mime_data.h"
 
@@ -26,6 +29,29 @@ TEST(GraphDragData, PictureIsOfferedAsPngAndSvg) {
   EXPECT_EQ(image.size(), QSize(320, 180));
   EXPECT_NE(svg.find("<title>ImageName</title>"), std::string::npos);
   EXPECT_TRUE(GraphPictureData(g, QSize(), 96)->EnumFormats().empty());
+}
+
+TEST(GraphDragData, PictureRendersForReview) {
+  GraphModel g;
+  g.SetDrawNoSaveData(false);
+  g.SetPlotAreaColor(0x202020);
+  g.SetElementLineColor(0x40C0FF);
+  for (int i = 0; i <= 400; ++i) g.PlotXY(i * 0.25, 60 + 25 * std::sin(i / 20.0), 0);
+  g.SetRange(0, 100, 20, 100, false);
+  g.SelectTrace(30, 45);
+  g.AddAnnotation();
+  g.SetAnnoLabelCaption("Washout");
+  g.SetAnnoLabelX(70);
+  g.SetAnnoLabelY(90);
+  for (int dpi : {96, 144}) {
+    const QSize size = QSize(480, 240) * dpi / 96;
+    std::string png;
+    ASSERT_EQ(GraphPictureData(g, size, dpi)->GetData(kPngMime, &png), Com::S_OK);
+    QFile out(QStringLiteral(ORV_UI_ARTIFACT_DIR "/graph_drag_picture_%1dpi.png").arg(dpi));
+    QDir().mkpath(QStringLiteral(ORV_UI_ARTIFACT_DIR));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(png.data(), static_cast<qint64>(png.size()));
+  }
 }
 
 TEST(GraphDragData, FileAndTextDrags) {
