@@ -307,6 +307,7 @@ TEST(CaptureDeviceManager, VerboseSetupSaysWhatItDoes) {
 }
 
 TEST(CaptureDeviceManager, ListsTheSystemsDevices) {
+  EXPECT_EQ(SystemCaptureDevices()->Open("/dev/null"), nullptr);  // not a capture device
   CaptureDeviceManager manager(SystemCaptureDevices());
   const int count = manager.CountDevices();
   if (count == 0) GTEST_SKIP() << "no video-capture device (/dev/video*) on this machine";

@@ -97,7 +97,9 @@ TEST(XIMEAInterface, ACameraWithASingleGainValueDividesByNothing) {
 
 TEST(XIMEAInterface, CopiesEachFrameAndFollowsSizeChanges) {
   FakeXi xi;
-  xi.script = {{4, 2, 1}, {4, 2, 2}, {3, 3, 3}, {}};
+  xi.ints["width"] = 4;
+  xi.ints["height"] = 2;
+  xi.script = {{4, 2, 1}, {3, 3, 3}, {4, 2, 5}, {}};
   XIMEAInterface camera(xi.Table());
   OpenConfigured(camera);
   CopyingCallback callback(&camera);
@@ -107,16 +109,20 @@ TEST(XIMEAInterface, CopiesEachFrameAndFollowsSizeChanges) {
   camera.Stop();
   ASSERT_TRUE(xi.log.WaitFor("StopAcquisition", 1));
   camera.SetFrameCallback(nullptr);
-  // The callback copied inside the notification (the lock is recursive), and
-  // the buffer followed the size change: the last copy is 3 x 3 bytes.
-  EXPECT_TRUE(callback.copied());
-  std::vector<std::uint8_t> copy(9, 0);
+  // The callback copies inside the notification (the lock is recursive). The
+  // 3 x 3 frame replaced the buffer but is not copied into a buffer sized for
+  // the camera's 4 x 2; the next 4 x 2 frame is.
+  EXPECT_EQ(callback.copiedEach(), (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(callback.last(), std::vector<std::uint8_t>(8, 5));
+  std::vector<std::uint8_t> copy(8, 0);
   ASSERT_TRUE(camera.CopyFrame(copy.data()));
-  EXPECT_EQ(copy, std::vector<std::uint8_t>(9, 3));
+  EXPECT_EQ(copy, std::vector<std::uint8_t>(8, 5));
 }
 
 TEST(XIMEAInterface, PostsFramesWithoutACallbackAndDropsThemWithNeither) {
   FakeXi xi;
+  xi.ints["width"] = 2;
+  xi.ints["height"] = 2;
   xi.script = {{2, 2, 5}};
   auto window = std::make_shared<RecordingWindow>();
   {

@@ -69,7 +69,9 @@ class CameraInterface {
   virtual int GetWidth() = 0;
   virtual int GetHeight() = 0;
   virtual int GetFrameRate() = 0;
-  // Copies the newest frame (width x height bytes); false before the first frame.
+  // Copies the newest frame (GetWidth() x GetHeight() bytes); false before
+  // the first frame, and while the newest frame has another size than those
+  // (callers size their buffers from them).
   virtual bool CopyFrame(std::uint8_t* destination) = 0;
   virtual void SetNotifyWindow(NotifyWindow window);
   virtual NotifyWindow GetNotifyWindow();
@@ -93,7 +95,8 @@ class CameraInterface {
    public:
     // Copies a frame of width x height bytes; a new size replaces the buffer.
     void Store(const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height);
-    bool CopyTo(std::uint8_t* destination) const;
+    // Copies the newest frame when it is width x height; false otherwise.
+    bool CopyTo(std::uint8_t* destination, int width, int height) const;
     std::recursive_mutex& lock() const { return lock_; }
 
    private:

@@ -26,7 +26,7 @@ class LumeneraInterface : public CameraInterface {
   int GetWidth() override { return width_; }
   int GetHeight() override { return height_; }
   int GetFrameRate() override { return static_cast<int>(frameRate_); }
-  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination); }
+  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination, GetWidth(), GetHeight()); }
   // Gain and gamma are 1-500 (hundredths of the library's factor), exposure
   // -100 to 100; all refuse outside Open..Stop.
   bool GetGain(int* minimum, int* maximum, int* value) override;

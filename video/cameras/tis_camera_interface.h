@@ -28,7 +28,7 @@ class TISCameraInterface : public CameraInterface {
   int GetWidth() override { return width_; }
   int GetHeight() override { return height_; }
   int GetFrameRate() override { return static_cast<int>(frameRate_); }
-  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination); }
+  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination, GetWidth(), GetHeight()); }
   // The library's own units, unmapped; the ranges are read at Start (0 to 0
   // before). All refuse outside Open..Stop.
   bool GetGain(int* minimum, int* maximum, int* value) override;

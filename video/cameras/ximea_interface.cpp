@@ -82,18 +82,9 @@ void XimeaTask::SetAcquire(bool acquire) {
   acquire_ = acquire;
 }
 
-int XimeaTask::Width() const {
-  std::lock_guard guard(mutex_);
-  return width_;
-}
-int XimeaTask::Height() const {
-  std::lock_guard guard(mutex_);
-  return height_;
-}
-int XimeaTask::FrameRate() const {
-  std::lock_guard guard(mutex_);
-  return frameRate_;
-}
+int XimeaTask::Width() const { return width_; }
+int XimeaTask::Height() const { return height_; }
+int XimeaTask::FrameRate() const { return frameRate_; }
 
 bool XimeaTask::OpenAndConfigure() {
   std::lock_guard guard(mutex_);
