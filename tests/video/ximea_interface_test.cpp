@@ -168,6 +168,24 @@ TEST(XIMEAInterface, ReopensAfterThreeFailedReadsAtMostThreeTimes) {
   EXPECT_EQ(xi.log.calls(), expected);
 }
 
+TEST(XIMEAInterface, StopAndStartOnlyFlipAcquisition) {
+  FakeXi xi;
+  xi.script = {{2, 2, 1}};  // every read succeeds
+  XIMEAInterface camera(xi.Table());
+  OpenConfigured(camera);
+  ASSERT_TRUE(camera.Start());
+  ASSERT_TRUE(xi.log.WaitFor("GetImage", 2));
+  camera.Stop();
+  ASSERT_TRUE(xi.log.WaitFor("StopAcquisition", 1));
+  ASSERT_TRUE(camera.Start());
+  ASSERT_TRUE(xi.log.WaitFor("StartAcquisition", 2));
+  camera.Stop();
+  ASSERT_TRUE(xi.log.WaitFor("StopAcquisition", 2));
+  // The device stayed open throughout: one open, closed only at the end.
+  EXPECT_EQ(xi.log.Count("OpenDevice 0"), 1);
+  EXPECT_EQ(xi.log.Count("CloseDevice"), 0);
+}
+
 TEST(XIMEAInterface, ATaskWithoutADeviceEndsAtOnce) {
   FakeXi xi;
   xi.devices = 0;
