@@ -186,15 +186,28 @@ TEST(XIMEAInterface, StopAndStartOnlyFlipAcquisition) {
   EXPECT_EQ(xi.log.Count("CloseDevice"), 0);
 }
 
-TEST(XIMEAInterface, ATaskWithoutADeviceEndsAtOnce) {
-  FakeXi xi;
-  xi.devices = 0;
-  XIMEAInterface camera(xi.Table());
-  EXPECT_FALSE(camera.IsAvailable());
-  OpenConfigured(camera);  // the ready event is also set when the thread ends
-  EXPECT_TRUE(camera.Start());
-  EXPECT_EQ(camera.GetWidth(), 0);
-  EXPECT_EQ(xi.log.Count("OpenDevice 0"), 1);
+TEST(XIMEAInterface, ATaskWithoutAUsableDeviceEndsAtOnce) {
+  struct Case {
+    const char* what;
+    int devices, width;
+    int closes;
+  };
+  for (const Case& c : {Case{"no device", 0, 640, 0}, Case{"no picture", 1, 0, 1}}) {
+    FakeXi xi;
+    xi.devices = c.devices;
+    xi.ints["width"] = c.width;
+    {
+      XIMEAInterface camera(xi.Table());
+      EXPECT_EQ(camera.IsAvailable(), c.devices > 0) << c.what;
+      OpenConfigured(camera);  // the ready event is also set when the thread ends
+      EXPECT_TRUE(camera.Start());
+      EXPECT_EQ(camera.GetWidth(), 0) << c.what;
+      EXPECT_FALSE(camera.SetGain(10)) << c.what;
+    }
+    EXPECT_EQ(xi.log.Count("OpenDevice 0"), 1) << c.what;
+    EXPECT_EQ(xi.log.Count("CloseDevice"), c.closes) << c.what;
+    EXPECT_EQ(xi.log.Count("StartAcquisition"), 0) << c.what;
+  }
 }
 
 }  // namespace

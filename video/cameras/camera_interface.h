@@ -40,6 +40,12 @@ inline constexpr std::string_view kKnownCameraModels[] = {"DMx 41AU02",  "DFx 41
 // True when `name` begins with one of the known model names.
 bool IsKnownCameraModel(std::string_view name);
 
+// A frame size a camera may report: both sides positive and at most 256 MB a
+// frame. Anything else is a library's nonsense, and no frame is taken at it.
+inline bool IsUsableFrameSize(std::int64_t width, std::int64_t height) {
+  return width > 0 && height > 0 && width * height <= (std::int64_t{1} << 28);
+}
+
 // What a receiver of frames implements; called on the camera library's (or
 // acquisition) thread each time a new frame can be copied.
 class ORVCameraCallback {

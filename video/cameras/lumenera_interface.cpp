@@ -41,6 +41,7 @@ bool LumeneraInterface::Open(std::string) {
   if (!api_.SetFormat(camera_, format_, rate)) return false;
   if (!api_.GetFormat(camera_, &format_, &rate)) return false;
   frameRate_ = rate;
+  if (!IsUsableFrameSize(format_.width / 2, format_.height / 2)) return false;
   width_ = static_cast<int>(format_.width / 2);
   height_ = static_cast<int>(format_.height / 2);
   frameSize_ = width_ * height_;

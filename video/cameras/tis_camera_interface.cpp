@@ -41,9 +41,15 @@ bool TISCameraInterface::Open(std::string name) {
   frameRate_ = api_.GetFrameRate(grabber_);
   api_.GetFormat(grabber_);
   api_.SetFormat(grabber_, kTisFormatY800);
-  width_ = api_.GetVideoFormatWidth(grabber_);
-  height_ = api_.GetVideoFormatHeight(grabber_);
-  frameSize_ = width_ > 0 && height_ > 0 ? bytesPerPixel_ * width_ * height_ : 0;
+  const int width = api_.GetVideoFormatWidth(grabber_);
+  const int height = api_.GetVideoFormatHeight(grabber_);
+  if (!IsUsableFrameSize(width, height)) {
+    api_.CloseVideoCaptureDevice(grabber_);
+    return false;
+  }
+  width_ = width;
+  height_ = height;
+  frameSize_ = bytesPerPixel_ * width_ * height_;
   opened_ = true;
   return true;
 }

@@ -104,6 +104,7 @@ bool XimeaTask::OpenAndConfigure() {
       api_.GetParamFloat(device_, "gain:max", &gainMaximum_) == kXiOk &&
       api_.GetParamFloat(device_, "gammaY:min", &gammaMinimum_) == kXiOk &&
       api_.GetParamFloat(device_, "gammaY:max", &gammaMaximum_) == kXiOk;
+  if (!IsUsableFrameSize(width, height)) return false;
   width_ = width;
   height_ = height;
   frameRate_ = rate;
