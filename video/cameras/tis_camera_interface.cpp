@@ -49,7 +49,6 @@ bool TISCameraInterface::Open(std::string name) {
   }
   width_ = width;
   height_ = height;
-  frameSize_ = bytesPerPixel_ * width_ * height_;
   opened_ = true;
   return true;
 }
@@ -89,12 +88,12 @@ void TISCameraInterface::OnFrame(TisGrabber, const std::uint8_t* buffer, std::ui
 }
 
 void TISCameraInterface::HandleFrame(const std::uint8_t* buffer) {
-  const int size = frameSize_;
-  if (buffer == nullptr || size <= 0) return;
+  const int width = width_, height = height_;
+  if (buffer == nullptr || width <= 0 || height <= 0) return;
   if (ready_.exchange(false) == false) return;
   {
     std::lock_guard guard(frames_.lock());
-    frames_.Store(buffer, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    frames_.Store(buffer, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
     // Frames reach the callback only while someone watches the camera.
     if (GetNotifyWindow() != nullptr) {
       if (ORVCameraCallback* callback = GetFrameCallback()) callback->OnFrameReady();
