@@ -410,9 +410,10 @@ CMicroscopeThread::~CMicroscopeThread() { Stop(); }
 void CMicroscopeThread::Run() {
   bool firstCycle = true;
   Loop(Milliseconds(100), [&] {
-    Microscope* microscope = index_ >= 0 && index_ < manager_.MicroscopeCount()
-                                 ? manager_.MicroscopeAt(static_cast<std::size_t>(index_))
-                                 : nullptr;
+    // Held for the cycle: a reload may replace the slot's microscope meanwhile.
+    const std::shared_ptr<Microscope> microscope = index_ >= 0 && index_ < manager_.MicroscopeCount()
+                                                       ? manager_.HoldMicroscope(static_cast<std::size_t>(index_))
+                                                       : nullptr;
     if (microscope != nullptr && !listeners_.empty() && microscope->IsConnected()) {
       HandleMicroscope(*microscope, firstCycle);
       // The light is checked at the first reading that succeeds.

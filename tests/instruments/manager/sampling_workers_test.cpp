@@ -413,6 +413,45 @@ TEST_F(WorkerTest, FlowWorkerPostsNothingForFailedReadingsAndGivesTheMeterUp) {
   }
 }
 
+// The hot-plug handler reloads devices while their workers run: the flags
+// and microscopes the workers read are replaced under them (run under
+// ThreadSanitizer as well), and the workers go on reading the new devices.
+TEST_F(WorkerTest, DevicesReloadWhileTheirWorkersRun) {
+  Sim::MicroscopeSim microscope;
+  ASSERT_TRUE(microscope.Start());
+  microscope.SetLightLevel(40);
+  Sim::FlowMeterSLI2000Sim meter;
+  ASSERT_TRUE(meter.Start());
+  meter.SetValue(500);
+  usb_->devices = {FtdiDevice(kFtdiSerialConverterProductId, "MIC1", microscope.DevicePath()),
+                   FtdiDevice(kFtdiSerialConverterProductId, "FTF1", meter.DevicePath())};
+  ASSERT_EQ(Manager().LoadDevices(kDeviceMicroscope | kDeviceFlowMeter), 18u);
+
+  Window flowPane, microscopePane;
+  auto flow = std::make_shared<CFlowSampleThread>(Manager(), [] { return 0u; });
+  flow->AddListener(flowPane.inbox);
+  flow->SetPeriodFactor(1);
+  CMicroscopeThread microscopeWorker(0, Manager());
+  microscopeWorker.AddListener(microscopePane.inbox);
+  microscopeWorker.SetPeriodFactor(1);
+  flow->Start(flow);
+  ASSERT_TRUE(microscopeWorker.Start());
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    const std::size_t flows = flowPane.target->Count(), readings = microscopePane.target->Count();
+    EXPECT_EQ(Manager().LoadDevices(kDeviceMicroscope | kDeviceFlowMeter), 18u);
+    EXPECT_TRUE(flowPane.target->WaitFor(flows + 1));
+    EXPECT_TRUE(microscopePane.target->WaitFor(readings + 1));
+  }
+  microscopeWorker.Stop();
+  flow->Stop();
+  for (const Posted& p : flowPane.target->Messages()) {
+    const std::optional<FMASL1600Data> reading = flowPane.inbox->Take<FMASL1600Data>(p.lParam);
+    ASSERT_TRUE(reading);
+    EXPECT_NE(reading->flow, 0);
+  }
+}
+
 TEST_F(WorkerTest, MicroscopeWorkerSetsTheDefaultLightOnlyInItsFirstCycle) {
   Sim::MicroscopeSim sim;
   ASSERT_TRUE(sim.Start());
