@@ -88,48 +88,46 @@ static_assert(offsetof(AnalysisData, zones) == AnalysisData::ZoneOffset(0));
 // ---- inline definitions ----
 
 inline void AnalysisData::Serialize(std::span<std::uint8_t, kSize> out) const {
-  using namespace RecordBytes;
   std::uint8_t* p = out.data();
   std::memset(p, 0, kSize);
-  PutF32(p + 0, scaleFactor);
-  PutU32(p + 4, static_cast<std::uint32_t>(reserved1));
-  PutU16(p + 8, static_cast<std::uint16_t>(reserved2));
-  PutU32(p + 12, static_cast<std::uint32_t>(startTime));
-  PutU32(p + 16, static_cast<std::uint32_t>(frameTime));
-  PutU32(p + 20, static_cast<std::uint32_t>(reserved3));
-  PutU16(p + 24, static_cast<std::uint16_t>(zoneCount));
-  PutU8(p + 26, ignoreLumen);
+  Bytes::PutLE<float>(p + 0, scaleFactor);
+  Bytes::PutLE<std::uint32_t>(p + 4, static_cast<std::uint32_t>(reserved1));
+  Bytes::PutLE<std::uint16_t>(p + 8, static_cast<std::uint16_t>(reserved2));
+  Bytes::PutLE<std::uint32_t>(p + 12, static_cast<std::uint32_t>(startTime));
+  Bytes::PutLE<std::uint32_t>(p + 16, static_cast<std::uint32_t>(frameTime));
+  Bytes::PutLE<std::uint32_t>(p + 20, static_cast<std::uint32_t>(reserved3));
+  Bytes::PutLE<std::uint16_t>(p + 24, static_cast<std::uint16_t>(zoneCount));
+  Bytes::PutLE<std::uint8_t>(p + 26, ignoreLumen);
   for (int z = 0; z < kAnalysisDataZones; ++z) {
     const AnalysisZoneBlock& b = zones[z];
     std::uint8_t* q = p + ZoneOffset(z);
-    PutU8(q + 0, b.valid);
-    PutF32(q + 4, b.angle);
+    Bytes::PutLE<std::uint8_t>(q + 0, b.valid);
+    Bytes::PutLE<float>(q + 4, b.angle);
     const std::int32_t values[] = {b.left,      b.top,        b.right,     b.bottom,
                                    b.outerLeft, b.outerRight, b.lumenLeft, b.lumenRight};
-    for (int i = 0; i < 8; ++i) PutU32(q + 8 + 4 * i, static_cast<std::uint32_t>(values[i]));
+    for (int i = 0; i < 8; ++i) Bytes::PutLE<std::uint32_t>(q + 8 + 4 * i, static_cast<std::uint32_t>(values[i]));
   }
 }
 
 inline AnalysisData AnalysisData::Parse(std::span<const std::uint8_t, kSize> in) {
-  using namespace RecordBytes;
   const std::uint8_t* p = in.data();
   AnalysisData r;
-  r.scaleFactor = GetF32(p + 0);
-  r.reserved1 = static_cast<std::int32_t>(GetU32(p + 4));
-  r.reserved2 = static_cast<std::int16_t>(GetU16(p + 8));
-  r.startTime = static_cast<std::int32_t>(GetU32(p + 12));
-  r.frameTime = static_cast<std::int32_t>(GetU32(p + 16));
-  r.reserved3 = static_cast<std::int32_t>(GetU32(p + 20));
-  r.zoneCount = static_cast<std::int16_t>(GetU16(p + 24));
+  r.scaleFactor = Bytes::GetLE<float>(p + 0);
+  r.reserved1 = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 4));
+  r.reserved2 = static_cast<std::int16_t>(Bytes::GetLE<std::uint16_t>(p + 8));
+  r.startTime = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 12));
+  r.frameTime = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 16));
+  r.reserved3 = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 20));
+  r.zoneCount = static_cast<std::int16_t>(Bytes::GetLE<std::uint16_t>(p + 24));
   r.ignoreLumen = p[26];
   for (int z = 0; z < kAnalysisDataZones; ++z) {
     AnalysisZoneBlock& b = r.zones[z];
     const std::uint8_t* q = p + ZoneOffset(z);
     b.valid = q[0];
-    b.angle = GetF32(q + 4);
+    b.angle = Bytes::GetLE<float>(q + 4);
     std::int32_t* values[] = {&b.left,      &b.top,        &b.right,     &b.bottom,
                               &b.outerLeft, &b.outerRight, &b.lumenLeft, &b.lumenRight};
-    for (int i = 0; i < 8; ++i) *values[i] = static_cast<std::int32_t>(GetU32(q + 8 + 4 * i));
+    for (int i = 0; i < 8; ++i) *values[i] = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(q + 8 + 4 * i));
   }
   return r;
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "analysis_control/file_writes.h"
+#include "platform/os/byte_order.h"
 #include "platform/os/file_io.h"
 
 namespace ORV {
@@ -57,15 +58,6 @@ constexpr std::size_t kHeaderListLength = 200;  // "LIST" at 12 up to the movie 
 constexpr std::uint32_t kAvifHasIndex = 0x10;
 constexpr std::uint32_t kAviIfKeyFrame = 0x10;
 
-void PutU16(unsigned char* p, std::uint16_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void PutU32(unsigned char* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
 // Builds little-endian chunks in memory; list and chunk sizes are patched in
 // once their content is there.
 class ChunkBuilder {
@@ -77,11 +69,11 @@ class ChunkBuilder {
     pos_ += n;
   }
   void U32(std::uint32_t v) {
-    PutU32(out_ + pos_, v);
+    Bytes::PutLE<std::uint32_t>(out_ + pos_, v);
     pos_ += 4;
   }
   void U16(std::uint16_t v) {
-    PutU16(out_ + pos_, v);
+    Bytes::PutLE<std::uint16_t>(out_ + pos_, v);
     pos_ += 2;
   }
   // Writes a placeholder size and returns where it is.
@@ -90,7 +82,7 @@ class ChunkBuilder {
     U32(0);
     return at;
   }
-  void CloseSize(std::size_t at) { PutU32(out_ + at, static_cast<std::uint32_t>(pos_ - at - 4)); }
+  void CloseSize(std::size_t at) { Bytes::PutLE<std::uint32_t>(out_ + at, static_cast<std::uint32_t>(pos_ - at - 4)); }
   std::size_t Position() const { return pos_; }
 
  private:
@@ -157,7 +149,7 @@ void PrintSystemError(const char* what, int error) { std::fprintf(stderr, "%s: %
 
 bool write_int(int fd, std::int64_t position, std::uint32_t v) {
   unsigned char b[4];
-  PutU32(b, v);
+  Bytes::PutLE<std::uint32_t>(b, v);
   return OS::WriteAllAt(fd, b, sizeof b, static_cast<std::uint64_t>(position));
 }
 
@@ -201,14 +193,14 @@ bool write_index(avi_writer& w) {
   }
   unsigned char* p = index.data();
   std::memcpy(p, "idx1", 4);
-  PutU32(p + 4, 16 * w.OffsetsCount);
+  Bytes::PutLE<std::uint32_t>(p + 4, 16 * w.OffsetsCount);
   p += 8;
   std::uint32_t offset = 4;
   for (std::uint32_t i = 0; i < w.OffsetsCount; ++i, p += 16) {
     std::memcpy(p, "00dc", 4);
-    PutU32(p + 4, kAviIfKeyFrame);
-    PutU32(p + 8, offset);
-    PutU32(p + 12, w.Offsets[i]);
+    Bytes::PutLE<std::uint32_t>(p + 4, kAviIfKeyFrame);
+    Bytes::PutLE<std::uint32_t>(p + 8, offset);
+    Bytes::PutLE<std::uint32_t>(p + 12, w.Offsets[i]);
     offset += w.Offsets[i] + 8;
   }
   if (!OS::WriteAllAt(w.File, index.data(), index.size(), static_cast<std::uint64_t>(w.EndPosition))) {
@@ -284,7 +276,7 @@ avi_writer* avi_open(const char* path, int width, int height, const char* fourcc
   // list with size 0 until close.
   unsigned char head[kHeaderListOffset];
   std::memcpy(head, "RIFF", 4);
-  PutU32(head + 4, 0);
+  Bytes::PutLE<std::uint32_t>(head + 4, 0);
   std::memcpy(head + 8, "AVI ", 4);
   bool ok = OS::WriteAllAt(w->File, head, sizeof head, 0);
   if (!ok) PrintSystemError("avi_open: write_chars_bin() failed", errno);
@@ -295,7 +287,7 @@ avi_writer* avi_open(const char* path, int width, int height, const char* fourcc
   if (ok) {
     unsigned char movi[12];
     std::memcpy(movi, "LIST", 4);
-    PutU32(movi + 4, 0);
+    Bytes::PutLE<std::uint32_t>(movi + 4, 0);
     std::memcpy(movi + 8, "movi", 4);
     w->MoviSizePosition = kHeaderListOffset + kHeaderListLength + 4;
     ok = OS::WriteAllAt(w->File, movi, sizeof movi, kHeaderListOffset + kHeaderListLength);
@@ -339,7 +331,7 @@ int avi_add_frame(avi_writer* writer, const unsigned char* data, std::size_t len
   const auto paddedSize = static_cast<std::uint32_t>(padded);
   unsigned char head[8];
   std::memcpy(head, "00dc", 4);
-  PutU32(head + 4, paddedSize);
+  Bytes::PutLE<std::uint32_t>(head + 4, paddedSize);
   unsigned char zeros[4] = {0, 0, 0, 0};
   iovec iov[3] = {{head, sizeof head},
                   {const_cast<unsigned char*>(data), length},

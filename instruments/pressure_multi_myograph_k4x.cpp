@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "core/base/event_log.h"
+#include "platform/os/byte_order.h"
 
 namespace ORV {
 
@@ -52,32 +53,27 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 }
 
 // Big-endian fields of a report.
-std::uint16_t U16(const std::vector<std::uint8_t>& r, std::size_t at) {
-  return static_cast<std::uint16_t>((r[at] << 8) | r[at + 1]);
-}
-std::uint32_t U32(const std::vector<std::uint8_t>& r, std::size_t at) {
-  return (static_cast<std::uint32_t>(r[at]) << 24) | (static_cast<std::uint32_t>(r[at + 1]) << 16) |
-         (static_cast<std::uint32_t>(r[at + 2]) << 8) | r[at + 3];
-}
-float F32(const std::vector<std::uint8_t>& r, std::size_t at) { return std::bit_cast<float>(U32(r, at)); }
+std::uint16_t U16(const std::vector<std::uint8_t>& r, std::size_t at) { return Bytes::GetBE<std::uint16_t>(r, at); }
+std::uint32_t U32(const std::vector<std::uint8_t>& r, std::size_t at) { return Bytes::GetBE<std::uint32_t>(r, at); }
+float F32(const std::vector<std::uint8_t>& r, std::size_t at) { return Bytes::GetBE<float>(r, at); }
 float Hundredths(const std::vector<std::uint8_t>& r, std::size_t at) { return U16(r, at) / 100.0f; }
 
-// Arguments of a request, from report byte 3 on.
+// Arguments of a request, from report byte 3 on, big-endian.
 class Arguments {
  public:
   void U8(std::uint8_t v) { bytes_[size_++] = v; }
-  void U16(std::uint16_t v) {
-    U8(static_cast<std::uint8_t>(v >> 8));
-    U8(static_cast<std::uint8_t>(v));
-  }
-  void U32(std::uint32_t v) {
-    U16(static_cast<std::uint16_t>(v >> 16));
-    U16(static_cast<std::uint16_t>(v));
-  }
-  void F32(float v) { U32(std::bit_cast<std::uint32_t>(v)); }
+  void U16(std::uint16_t v) { Put(v); }
+  void U32(std::uint32_t v) { Put(v); }
+  void F32(float v) { Put(v); }
   std::span<const std::uint8_t> Bytes() const { return {bytes_.data(), size_}; }
 
  private:
+  template <typename T>
+  void Put(T v) {
+    ORV::Bytes::PutBE<T>(bytes_.data() + size_, v);
+    size_ += sizeof(T);
+  }
+
   std::array<std::uint8_t, 16> bytes_{};
   std::size_t size_ = 0;
 };
@@ -210,7 +206,7 @@ bool PressureMultiMyographK4x::DecodeReply(std::uint32_t expected) {
   if (received < in_.size()) return false;
   LogReport("Data received: ", in_);
 
-  const std::uint32_t code = (static_cast<std::uint32_t>(in_[1]) << 8) | in_[2];
+  const std::uint32_t code = Bytes::GetBE<std::uint16_t>(in_, 1);
   lastReplyCode_ = code;
   if (expected != kAnyDecodedCode && code != expected) return false;
   return Decode(code);

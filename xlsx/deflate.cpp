@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/os/byte_order.h"
+
 namespace Xlsx {
 
 namespace {
@@ -294,11 +296,7 @@ inline void PutByte(DeflateState& s, unsigned b) {
 
 inline void PutWord32(DeflateState& s, std::uint32_t v) {
   if (s.outSize - s.outOffset < 4) FlushOutput(s);
-  std::uint8_t* p = s.out + s.outOffset;
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
+  ORV::Bytes::PutLE<std::uint32_t>(s.out + s.outOffset, v);
   s.outOffset += 4;
 }
 
@@ -695,26 +693,13 @@ inline unsigned InsertString(DeflateState& s, unsigned pos) {
   return chainHead;
 }
 
-inline std::uint16_t Load16(const std::uint8_t* p) {
-  std::uint16_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+inline std::uint16_t Load16(const std::uint8_t* p) { return ORV::Bytes::GetLE<std::uint16_t>(p); }
 
-inline std::uint64_t Load64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+inline std::uint64_t Load64(const std::uint8_t* p) { return ORV::Bytes::GetLE<std::uint64_t>(p); }
 
-// Number of equal leading bytes of two 8-byte words that differ.
+// Number of equal leading bytes of two 8-byte little-endian loads that differ.
 inline unsigned EqualLeadingBytes(std::uint64_t a, std::uint64_t b) {
-  const std::uint64_t x = a ^ b;
-  if constexpr (std::endian::native == std::endian::little) {
-    return static_cast<unsigned>(std::countr_zero(x)) / 8;
-  } else {
-    return static_cast<unsigned>(std::countl_zero(x)) / 8;
-  }
+  return static_cast<unsigned>(std::countr_zero(a ^ b)) / 8;
 }
 
 // Length of the common prefix of scan and match, from byte 2 up to

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/os/byte_order.h"
+
 namespace Xlsx {
 
 namespace {
@@ -19,14 +21,8 @@ bool ReadExact(std::istream& in, std::uint8_t* buffer, std::size_t count) {
   return in.gcount() == static_cast<std::streamsize>(count);
 }
 
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[1] << 8 | p[0]); }
-std::uint32_t Be32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-  return std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-}
+using ORV::Bytes::GetBE;
+using ORV::Bytes::GetLE;
 
 }  // namespace
 
@@ -34,8 +30,8 @@ bool ReadGifSize(std::istream& in, std::uint16_t& width, std::uint16_t& height) 
   std::uint8_t head[10] = {};
   width = height = 0;
   if (!ReadExact(in, head, sizeof head)) return false;
-  width = Le16(head + 6);
-  height = Le16(head + 8);
+  width = GetLE<std::uint16_t>(head + 6);
+  height = GetLE<std::uint16_t>(head + 8);
   return head[0] == 'G' && head[1] == 'I' && head[2] == 'F';
 }
 
@@ -50,15 +46,15 @@ bool ReadJpegSize(std::istream& in, std::uint16_t& width, std::uint16_t& height)
     std::uint8_t head[4];
     if (!ReadExact(in, head, sizeof head) || head[0] != 0xFF) return false;
     if (head[1] == 0xC0) break;
-    const std::uint16_t length = Be16(head + 2);
+    const std::uint16_t length = GetBE<std::uint16_t>(head + 2);
     // The length counts its own two bytes; a smaller one is not a segment.
     if (length < 2) return false;
     if (!in.seekg(length - 2, std::ios::cur)) return false;
   }
   std::uint8_t frame[5];  // precision, height, width
   if (!ReadExact(in, frame, sizeof frame)) return false;
-  height = Be16(frame + 1);
-  width = Be16(frame + 3);
+  height = GetBE<std::uint16_t>(frame + 1);
+  width = GetBE<std::uint16_t>(frame + 3);
   return true;
 }
 
@@ -68,8 +64,8 @@ bool ReadPngSize(std::istream& in, std::uint16_t& width, std::uint16_t& height) 
   width = height = 0;
   std::uint8_t head[24];
   if (!ReadExact(in, head, sizeof head) || !std::equal(head, head + 16, kSignatureAndHeader)) return false;
-  const std::uint32_t w = Be32(head + 16);
-  const std::uint32_t h = Be32(head + 20);
+  const std::uint32_t w = GetBE<std::uint32_t>(head + 16);
+  const std::uint32_t h = GetBE<std::uint32_t>(head + 20);
   if (w > kMaxDimension || h > kMaxDimension) return false;
   width = static_cast<std::uint16_t>(w);
   height = static_cast<std::uint16_t>(h);
@@ -91,8 +87,12 @@ bool ReadTiffSize(std::istream& in, std::uint16_t& width, std::uint16_t& height)
   } else {
     return false;
   }
-  const auto u16 = [littleEndian](const std::uint8_t* p) { return littleEndian ? Le16(p) : Be16(p); };
-  const auto u32 = [littleEndian](const std::uint8_t* p) { return littleEndian ? Le32(p) : Be32(p); };
+  const auto u16 = [littleEndian](const std::uint8_t* p) {
+    return littleEndian ? GetLE<std::uint16_t>(p) : GetBE<std::uint16_t>(p);
+  };
+  const auto u32 = [littleEndian](const std::uint8_t* p) {
+    return littleEndian ? GetLE<std::uint32_t>(p) : GetBE<std::uint32_t>(p);
+  };
 
   // Directory offsets count from the start of the picture.
   const std::istream::pos_type afterHead = in.tellg();

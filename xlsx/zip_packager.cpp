@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/byte_order.h"
 #include "platform/os/file_io.h"
 #include "xlsx/deflate.h"
 
@@ -73,38 +74,17 @@ constexpr CrcTables MakeCrcTables() {
 
 constexpr CrcTables kCrcTables = MakeCrcTables();
 
-inline std::uint32_t LoadLe32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
 std::uint32_t Crc32Update(std::uint32_t crc, const std::uint8_t* p, std::size_t n) {
   const auto& t = kCrcTables;
   crc = ~crc;
   for (; n >= 8; p += 8, n -= 8) {
-    const std::uint32_t a = LoadLe32(p) ^ crc;
-    const std::uint32_t b = LoadLe32(p + 4);
+    const std::uint32_t a = ORV::Bytes::GetLE<std::uint32_t>(p) ^ crc;
+    const std::uint32_t b = ORV::Bytes::GetLE<std::uint32_t>(p + 4);
     crc = t[7][a & 0xFF] ^ t[6][(a >> 8) & 0xFF] ^ t[5][(a >> 16) & 0xFF] ^ t[4][a >> 24] ^ t[3][b & 0xFF] ^
           t[2][(b >> 8) & 0xFF] ^ t[1][(b >> 16) & 0xFF] ^ t[0][b >> 24];
   }
   for (; n > 0; ++p, --n) crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
   return ~crc;
-}
-
-// ---- Little-endian fields --------------------------------------------------
-
-void PutU16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  PutU16(out, v & 0xFFFF);
-  PutU16(out, v >> 16);
-}
-
-template <std::size_t N>
-void PutU32At(std::array<std::uint8_t, N>& out, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -260,22 +240,22 @@ std::optional<SourceFileInfo> ReadSourceFileInfo(int fd, const std::string& path
 // The fields the local and the central header share, in their order: from
 // the version needed to the name length.
 void PutSharedFields(std::vector<std::uint8_t>& h, const ZipEntryInfo& e, std::uint16_t flags) {
-  PutU16(h, e.versionNeeded);
-  PutU16(h, flags);
-  PutU16(h, e.method);
-  PutU32(h, e.dosTime);
-  PutU32(h, e.crc);
-  PutU32(h, e.compressedSize);
-  PutU32(h, e.uncompressedSize);
-  PutU16(h, e.nameLength);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.versionNeeded);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, flags);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.method);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, e.dosTime);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, e.crc);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, e.compressedSize);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, e.uncompressedSize);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.nameLength);
 }
 
 std::vector<std::uint8_t> LocalHeader(const ZipEntryInfo& e) {
   std::vector<std::uint8_t> h;
   h.reserve(kLocalHeaderSize + e.name.size() + e.localExtra.size());
-  PutU32(h, 0x04034B50);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, 0x04034B50);
   PutSharedFields(h, e, e.localFlags);
-  PutU16(h, e.localExtraLength);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.localExtraLength);
   h.insert(h.end(), e.name.begin(), e.name.end());
   h.insert(h.end(), e.localExtra.begin(), e.localExtra.end());
   return h;
@@ -284,15 +264,15 @@ std::vector<std::uint8_t> LocalHeader(const ZipEntryInfo& e) {
 std::vector<std::uint8_t> CentralHeader(const ZipEntryInfo& e) {
   std::vector<std::uint8_t> h;
   h.reserve(kCentralHeaderSize + e.name.size() + e.centralExtra.size());
-  PutU32(h, 0x02014B50);
-  PutU16(h, e.versionMadeBy);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, 0x02014B50);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.versionMadeBy);
   PutSharedFields(h, e, e.flags);
-  PutU16(h, e.centralExtraLength);
-  PutU16(h, e.commentLength);
-  PutU16(h, e.diskNumber);
-  PutU16(h, e.internalAttributes);
-  PutU32(h, e.externalAttributes);
-  PutU32(h, e.localHeaderOffset);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.centralExtraLength);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.commentLength);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.diskNumber);
+  ORV::Bytes::AppendLE<std::uint16_t>(h, e.internalAttributes);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, e.externalAttributes);
+  ORV::Bytes::AppendLE<std::uint32_t>(h, e.localHeaderOffset);
   h.insert(h.end(), e.name.begin(), e.name.end());
   h.insert(h.end(), e.centralExtra.begin(), e.centralExtra.end());
   return h;
@@ -302,11 +282,11 @@ std::vector<std::uint8_t> CentralHeader(const ZipEntryInfo& e) {
 // and creation times, the central copy the modification time.
 void FillExtraFields(ZipEntryInfo& e, const SourceFileInfo& info) {
   e.localExtra = {0x55, 0x54, 13, 0, 0x07};
-  PutU32At(e.localExtra, 5, static_cast<std::uint32_t>(info.modificationTime));
-  PutU32At(e.localExtra, 9, static_cast<std::uint32_t>(info.accessTime));
-  PutU32At(e.localExtra, 13, static_cast<std::uint32_t>(info.creationTime));
+  ORV::Bytes::PutLE<std::uint32_t>(e.localExtra.data() + 5, static_cast<std::uint32_t>(info.modificationTime));
+  ORV::Bytes::PutLE<std::uint32_t>(e.localExtra.data() + 9, static_cast<std::uint32_t>(info.accessTime));
+  ORV::Bytes::PutLE<std::uint32_t>(e.localExtra.data() + 13, static_cast<std::uint32_t>(info.creationTime));
   e.centralExtra = {0x55, 0x54, 5, 0, 0x07};
-  PutU32At(e.centralExtra, 5, static_cast<std::uint32_t>(info.modificationTime));
+  ORV::Bytes::PutLE<std::uint32_t>(e.centralExtra.data() + 5, static_cast<std::uint32_t>(info.modificationTime));
 }
 
 class SourceGuard {
@@ -422,14 +402,14 @@ std::uint32_t WriteCentralDirectory(ZipArchiveState& st) {
 
   std::vector<std::uint8_t> end;
   end.reserve(kEndRecordSize);
-  PutU32(end, 0x06054B50);
-  PutU16(end, 0);
-  PutU16(end, 0);
-  PutU16(end, static_cast<std::uint32_t>(count));
-  PutU16(end, static_cast<std::uint32_t>(count));
-  PutU32(end, static_cast<std::uint32_t>(directorySize));
-  PutU32(end, static_cast<std::uint32_t>(directoryOffset));
-  PutU16(end, 0);
+  ORV::Bytes::AppendLE<std::uint32_t>(end, 0x06054B50);
+  ORV::Bytes::AppendLE<std::uint16_t>(end, 0);
+  ORV::Bytes::AppendLE<std::uint16_t>(end, 0);
+  ORV::Bytes::AppendLE<std::uint16_t>(end, static_cast<std::uint32_t>(count));
+  ORV::Bytes::AppendLE<std::uint16_t>(end, static_cast<std::uint32_t>(count));
+  ORV::Bytes::AppendLE<std::uint32_t>(end, static_cast<std::uint32_t>(directorySize));
+  ORV::Bytes::AppendLE<std::uint32_t>(end, static_cast<std::uint32_t>(directoryOffset));
+  ORV::Bytes::AppendLE<std::uint16_t>(end, 0);
   return WriteOut(st, end) ? kZipOk : kZipWriteFailed;
 }
 

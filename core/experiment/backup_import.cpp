@@ -29,23 +29,13 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
-using RecordBytes::GetF32;
-using RecordBytes::GetU32;
-
-bool ReadU32(std::istream& in, std::uint32_t& value) {
-  std::array<std::uint8_t, 4> b{};
-  if (!in.read(reinterpret_cast<char*>(b.data()), 4)) return false;
-  value = GetU32(b.data());
-  return true;
-}
-
 // The marker stream's records (time, text) up to the first one cut short or
 // with a text longer than the longest stored string (logged).
 std::vector<ActionData> ReadMarkerStream(const std::string& path) {
   std::vector<ActionData> records;
   std::ifstream in(path, std::ios::binary);
   ActionData record;
-  while (in && ReadU32(in, record.time) && ReadLengthPrefixedString(in, record.text)) records.push_back(record);
+  while (in && ReadLE(in, record.time) && ReadLengthPrefixedString(in, record.text)) records.push_back(record);
   return records;
 }
 
@@ -103,8 +93,8 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
     std::ifstream in(JoinPath(folder, kBackupIndexName), std::ios::binary);
     if (!in || !in.read(reinterpret_cast<char*>(index.data()), index.size())) return 0;
   }
-  const std::uint32_t indexStart = GetU32(index.data() + 4);
-  const std::uint32_t indexLast = GetU32(index.data() + 8);
+  const std::uint32_t indexStart = Bytes::GetLE<std::uint32_t>(index.data() + 4);
+  const std::uint32_t indexLast = Bytes::GetLE<std::uint32_t>(index.data() + 8);
   startTick = indexStart;
   lastSampleTime = indexLast;
 
@@ -207,8 +197,8 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
 
   // Experiment values: the last whole block wins.
   ForEachRecord<kExtraDataSize>(BackupStreamPath(folder, kExtraDataStreamPrefix, 0), [&](auto r) {
-    configuration->ExperimentValues[4] = GetF32(r.data());
-    for (int k = 0; k < 4; ++k) configuration->ExperimentValues[k] = GetF32(r.data() + 4 + 4 * k);
+    configuration->ExperimentValues[4] = Bytes::GetLE<float>(r.data());
+    for (int k = 0; k < 4; ++k) configuration->ExperimentValues[k] = Bytes::GetLE<float>(r.data() + 4 + 4 * k);
   });
 
   std::vector<ImageIndexRecord> images;

@@ -22,10 +22,13 @@ bool ReadBytes(std::istream& in, void* out, std::size_t size) {
   return static_cast<std::size_t>(in.gcount()) == size;
 }
 
-template <class T>
-bool ReadLe(std::istream& in, T& value) {
-  static_assert(std::endian::native == std::endian::little);
-  return ReadBytes(in, &value, sizeof(T));
+// `values.size()` little-endian values of type T.
+template <class T, std::size_t N>
+bool ReadLeArray(std::istream& in, std::span<T, N> values) {
+  std::vector<std::uint8_t> bytes(values.size_bytes());
+  if (!ReadBytes(in, bytes.data(), bytes.size())) return false;
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = Bytes::GetLE<T>(bytes.data() + i * sizeof(T));
+  return true;
 }
 
 enum class PrefixedText { kRead, kShort, kTooLong };
@@ -35,10 +38,10 @@ enum class PrefixedText { kRead, kShort, kTooLong };
 // the whole string was read.
 PrefixedText ReadPrefixedText(std::istream& in, std::string& text, std::uint32_t& length) {
   length = 0;
-  if (!ReadLe(in, length)) return PrefixedText::kShort;
+  if (!ReadLE(in, length)) return PrefixedText::kShort;
   if (length > kMaxPrefixedStringUnits) return PrefixedText::kTooLong;
   std::u16string units(length, u'\0');
-  if (!ReadBytes(in, units.data(), length * 2)) return PrefixedText::kShort;
+  if (!ReadLeArray(in, std::span(units))) return PrefixedText::kShort;
   units.resize(std::min(units.size(), units.find(u'\0')));
   text = Utf16ToUtf8(units);
   return PrefixedText::kRead;
@@ -72,8 +75,8 @@ class Reader {
   int Open(std::uint16_t version) {
     std::uint32_t product = 0, cameras = 0;
     std::uint32_t startTick = 0, lastSample = 0;
-    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), table_.size() * 4) || !ReadLe(in_, startTick) ||
-        !ReadLe(in_, lastSample) || !ReadLe(in_, cameras)) {
+    if (!ReadLE(in_, product) || !ReadLeArray(in_, std::span(table_)) || !ReadLE(in_, startTick) ||
+        !ReadLE(in_, lastSample) || !ReadLE(in_, cameras)) {
       return HeaderFailed();
     }
     if (cameras > static_cast<std::uint32_t>(kMaxCameras)) {
@@ -84,7 +87,7 @@ class Reader {
     startTick_ = startTick;
     std::array<std::uint32_t, kMaxCameras> zoneCount{};
     for (std::size_t i = 0; i < cameras_; ++i) {
-      if (!ReadLe(in_, zoneCount[i])) return HeaderFailed();
+      if (!ReadLE(in_, zoneCount[i])) return HeaderFailed();
       zoneCount[i] = ZonesOf(zoneCount[i]);
     }
     std::string title, description;
@@ -152,8 +155,8 @@ class Reader {
   // camera; blocks 0..6 only (no trace windows, videos or index images).
   int OpenV1V2() {
     std::uint32_t product = 0, startTick = 0, zoneCount = 0;
-    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), kOlderTableEntries * 4) || !ReadLe(in_, startTick) ||
-        !ReadLe(in_, zoneCount))
+    if (!ReadLE(in_, product) || !ReadLeArray(in_, std::span(table_).first(kOlderTableEntries)) ||
+        !ReadLE(in_, startTick) || !ReadLE(in_, zoneCount))
       return HeaderFailed();
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
     if (const int code = RecordBlocks(); code != 0) return code;
@@ -181,8 +184,8 @@ class Reader {
   // trace windows without a camera field.
   int OpenV3() {
     std::uint32_t product = 0, startTick = 0, lastSample = 0, zoneCount = 0;
-    if (!ReadLe(in_, product) || !ReadBytes(in_, table_.data(), table_.size() * 4) || !ReadLe(in_, startTick) ||
-        !ReadLe(in_, lastSample) || !ReadLe(in_, zoneCount))
+    if (!ReadLE(in_, product) || !ReadLeArray(in_, std::span(table_)) || !ReadLE(in_, startTick) ||
+        !ReadLE(in_, lastSample) || !ReadLE(in_, zoneCount))
       return HeaderFailed();
     table_[10] = table_[11] = 0;
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
@@ -324,7 +327,7 @@ class Reader {
   }
 
   // u32 total and u32 record size.
-  bool BlockHead(std::uint32_t& total, std::uint32_t& size) { return ReadLe(in_, total) && ReadLe(in_, size); }
+  bool BlockHead(std::uint32_t& total, std::uint32_t& size) { return ReadLE(in_, total) && ReadLE(in_, size); }
 
   static bool InvalidSize(const char* block) {
     LogError(std::string("Unable to load '") + block + "' - Invalid struct size");
@@ -340,7 +343,7 @@ class Reader {
     for (std::uint64_t i = 0; i < count; ++i) {
       ActionData action;
       // An action whose text cannot be read ends the block.
-      if (!ReadLe(in_, action.time) || !ReadLengthPrefixedString(in_, action.text)) break;
+      if (!ReadLE(in_, action.time) || !ReadLengthPrefixedString(in_, action.text)) break;
       if (action.time < startTick_) action.time = action.time * 1000 + startTick_;
       actions.push_back(std::move(action));
     }
@@ -392,8 +395,8 @@ class Reader {
     std::vector<MarkerData2> markers;
     for (std::uint64_t i = 0; i < count; ++i) {
       MarkerData2 marker;
-      if (!ReadLe(in_, marker.time) || !ReadLengthPrefixedString(in_, marker.text)) return false;
-      if (withCamera && !ReadLe(in_, marker.camera)) return false;
+      if (!ReadLE(in_, marker.time) || !ReadLengthPrefixedString(in_, marker.text)) return false;
+      if (withCamera && !ReadLE(in_, marker.camera)) return false;
       markers.push_back(std::move(marker));
     }
     return Stored("markers", data_.WithStores([&](MarkerStore& store, ActionStore&) {
@@ -485,12 +488,12 @@ class Reader {
   // of version 3 have no camera field (camera 0).
   bool OpenTraces(bool cameraField) {
     std::uint32_t count = 0;
-    if (!ReadLe(in_, count)) return false;
+    if (!ReadLE(in_, count)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint32_t kind = 0, camera = 0, zone = 0;
       double start = 0.0, end = 0.0;
-      if (!ReadLe(in_, kind) || (cameraField && !ReadLe(in_, camera)) || !ReadLe(in_, zone) || !ReadLe(in_, start) ||
-          !ReadLe(in_, end))
+      if (!ReadLE(in_, kind) || (cameraField && !ReadLE(in_, camera)) || !ReadLE(in_, zone) || !ReadLE(in_, start) ||
+          !ReadLE(in_, end))
         return false;
       const bool knownKind = kind <= static_cast<std::uint32_t>(INT32_MAX) &&
                              (IsBuiltInTraceKind(static_cast<int>(kind)) || IsCustomTraceId(static_cast<int>(kind)));
@@ -519,11 +522,11 @@ class Reader {
 
   bool VideoEntry(std::size_t camera) {
     std::uint32_t present = 0;
-    if (!ReadLe(in_, present)) return false;
+    if (!ReadLE(in_, present)) return false;
     if (present == 0) return true;
     std::string video;
     std::uint32_t total = 0;
-    if (!ReadLengthPrefixedString(in_, video) || !ReadLe(in_, total)) return false;
+    if (!ReadLengthPrefixedString(in_, video) || !ReadLE(in_, total)) return false;
     if (total % AnalysisData::kSize != 0) return false;
     RecordList<AnalysisData> records;
     if (!Records<AnalysisData::kSize>(total, [&](auto raw) { records.push_back(AnalysisData::Parse(raw)); }))
@@ -540,7 +543,7 @@ class Reader {
 
   bool IndexImages() {
     std::uint32_t count = 0;
-    if (!ReadLe(in_, count)) return false;
+    if (!ReadLE(in_, count)) return false;
     std::vector<ImageIndexRecord> images;
     for (std::uint32_t i = 0; i < count; ++i) {
       ImageIndexRecord record;
@@ -553,7 +556,7 @@ class Reader {
 
   void ClockSegments() {
     std::uint32_t count = 0;
-    if (!Seek(table_[10]) || !ReadLe(in_, count)) return;
+    if (!Seek(table_[10]) || !ReadLE(in_, count)) return;
     std::vector<ClockSegment> segments;
     std::array<std::uint8_t, kClockSegmentSize> raw{};
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -570,9 +573,9 @@ class Reader {
 
   void Calibration() {
     std::uint64_t size = 0;
-    if (!Seek(table_[11]) || !ReadLe(in_, size) || size != 20) return;
+    if (!Seek(table_[11]) || !ReadLE(in_, size) || size != 20) return;
     std::array<float, 5> values{};
-    if (!ReadBytes(in_, values.data(), 20)) return;
+    if (!ReadLeArray(in_, std::span(values))) return;
     std::copy(values.begin(), values.end(), data_.configuration->ExperimentValues.begin());
   }
 
@@ -597,7 +600,7 @@ int OpenFile(ExperimentData& data, const std::string& path, const ExperimentFile
     return kOpenCannotOpen;
   }
   std::uint16_t version = 0;
-  if (!ReadLe(*in, version)) return kOpenFailed;
+  if (!ReadLE(*in, version)) return kOpenFailed;
   data.fileVersion = version;
   if (version > kExperimentFileVersion && version <= 0x7FFF) {
     LogError("Unable to open experiment from file '" + path + "' (unsupported version)");

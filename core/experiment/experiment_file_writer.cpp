@@ -40,14 +40,6 @@ class FileSink final : public SerializationStream {
   bool failed_ = false;
 };
 
-template <class T>
-void WriteLe(SerializationStream& out, T value) {
-  static_assert(std::endian::native == std::endian::little);
-  std::uint8_t bytes[sizeof(T)];
-  std::memcpy(bytes, &value, sizeof(T));
-  out.Write(bytes, sizeof(T));
-}
-
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -212,8 +204,8 @@ class Writer {
       const std::int32_t zone = hasZone ? w.zones[static_cast<std::size_t>(camera)] : 0;
       WriteU32(block, static_cast<std::uint32_t>(camera));
       WriteU32(block, zone >= 0 && zone < kMaxZones ? static_cast<std::uint32_t>(zone) : 0);
-      WriteLe<double>(block, w.visibleStart);
-      WriteLe<double>(block, w.visibleEnd);
+      WriteLE<double>(block, w.visibleStart);
+      WriteLE<double>(block, w.visibleEnd);
       if (w.traceCode >= kFirstCustomTraceIdentity) {
         const auto trace = data_.GetCustomTrace(w.traceCode);
         const auto definition = trace ? trace->GetTrace() : nullptr;
@@ -281,12 +273,12 @@ class Writer {
 
   void Calibration() {
     const Configuration& config = *data_.configuration;
-    WriteLe<std::uint64_t>(out_, 20);
+    WriteLE<std::uint64_t>(out_, 20);
     const float magnification = config.ExperimentValues[4] >= 0.0f ? config.ExperimentValues[0] : config.Magnification;
-    WriteLe<float>(out_, magnification);
+    WriteLE<float>(out_, magnification);
     for (std::size_t camera = 1; camera <= 4; ++camera) {
       const float scale = config.ExperimentValues[camera];
-      WriteLe<float>(out_, scale >= 0.0f ? scale : config.Calibration[camera - 1]);
+      WriteLE<float>(out_, scale >= 0.0f ? scale : config.Calibration[camera - 1]);
     }
   }
 
@@ -432,8 +424,7 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
 
   if (sink.Failed()) return fail("save file failed");
   std::array<std::uint8_t, kBlocksUsed * 4> tableBytes{};
-  for (std::size_t k = 0; k < kBlocksUsed; ++k)
-    for (int b = 0; b < 4; ++b) tableBytes[k * 4 + b] = static_cast<std::uint8_t>(table[k] >> (8 * b));
+  for (std::size_t k = 0; k < kBlocksUsed; ++k) Bytes::PutLE<std::uint32_t>(tableBytes.data() + k * 4, table[k]);
   if (!file->WriteAt(6, tableBytes.data(), tableBytes.size()) || !file->Commit()) return fail("save file failed");
   file.reset();
 

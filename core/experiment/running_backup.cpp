@@ -111,9 +111,9 @@ void ExperimentData::StartRunningBackup() {
   }
 
   std::array<std::uint8_t, kBackupIndexSize> index{};
-  RecordBytes::PutU32(index.data(), static_cast<std::uint32_t>(configuration->ProductType));
-  RecordBytes::PutU32(index.data() + 4, startTick);
-  RecordBytes::PutU32(index.data() + 8, lastSampleTime);
+  Bytes::PutLE<std::uint32_t>(index.data(), static_cast<std::uint32_t>(configuration->ProductType));
+  Bytes::PutLE<std::uint32_t>(index.data() + 4, startTick);
+  Bytes::PutLE<std::uint32_t>(index.data() + 8, lastSampleTime);
   if (streams_.index.Open(JoinPath(folder, kBackupIndexName))) {
     streams_.index.Append(index);
     streams_.index.Close();
@@ -134,7 +134,7 @@ void ExperimentData::StartRunningBackup() {
 
   const std::array<float, 5> block = ExperimentValuesBlock(*configuration);
   std::array<std::uint8_t, kExtraDataSize> values{};
-  for (std::size_t k = 0; k < block.size(); ++k) RecordBytes::PutF32(values.data() + 4 * k, block[k]);
+  for (std::size_t k = 0; k < block.size(); ++k) Bytes::PutLE<float>(values.data() + 4 * k, block[k]);
   {
     RecordFileStream extra;
     if (extra.Open(BackupStreamPath(folder, kExtraDataStreamPrefix, 0))) {

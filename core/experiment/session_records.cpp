@@ -9,28 +9,6 @@ namespace ORV {
 
 namespace {
 
-using namespace RecordBytes;
-
-void WriteU8(SerializationStream& out, std::uint8_t value) { out.Write(&value, 1); }
-
-void WriteI32(SerializationStream& out, std::int32_t value) { WriteU32(out, static_cast<std::uint32_t>(value)); }
-
-void WriteF64(SerializationStream& out, double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, 8);
-  std::uint8_t b[8];
-  for (int i = 0; i < 8; ++i) b[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-  out.Write(b, sizeof b);
-}
-
-double GetF64(const std::uint8_t* p) {
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits |= std::uint64_t{p[i]} << (8 * i);
-  double value;
-  std::memcpy(&value, &bits, 8);
-  return value;
-}
-
 // Reads fixed-width little-endian fields. A field that the data end inside
 // holds the bytes that were there, zero-filled, and clears `complete`.
 class FieldReader {
@@ -41,24 +19,24 @@ class FieldReader {
 
   std::uint8_t U8() {
     std::uint8_t b[1];
-    Bytes(b, 1);
+    Fill(b, 1);
     return b[0];
   }
   std::uint16_t U16() {
     std::uint8_t b[2];
-    Bytes(b, 2);
-    return GetU16(b);
+    Fill(b, 2);
+    return Bytes::GetLE<std::uint16_t>(b);
   }
   std::uint32_t U32() {
     std::uint8_t b[4];
-    Bytes(b, 4);
-    return GetU32(b);
+    Fill(b, 4);
+    return Bytes::GetLE<std::uint32_t>(b);
   }
   std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
   double F64() {
     std::uint8_t b[8];
-    Bytes(b, 8);
-    return GetF64(b);
+    Fill(b, 8);
+    return Bytes::GetLE<double>(b);
   }
   // A serialised string; "" when the data end first.
   std::string Text() {
@@ -71,7 +49,7 @@ class FieldReader {
   }
 
  private:
-  void Bytes(std::uint8_t* data, std::size_t size) {
+  void Fill(std::uint8_t* data, std::size_t size) {
     std::memset(data, 0, size);
     if (!complete_) return;
     in_.read(reinterpret_cast<char*>(data), static_cast<std::streamsize>(size));
@@ -83,19 +61,19 @@ class FieldReader {
 };
 
 void PutFloats(std::uint8_t* p, const std::array<float, kMaxZones>& values) {
-  for (std::size_t i = 0; i < values.size(); ++i) PutF32(p + 4 * i, values[i]);
+  for (std::size_t i = 0; i < values.size(); ++i) Bytes::PutLE<float>(p + 4 * i, values[i]);
 }
 
 void GetFloats(const std::uint8_t* p, std::array<float, kMaxZones>& values) {
-  for (std::size_t i = 0; i < values.size(); ++i) values[i] = GetF32(p + 4 * i);
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = Bytes::GetLE<float>(p + 4 * i);
 }
 
 // Bytes 4..75 of a zone record (everything but the factor) from `p`, which
 // points at the record's time.
 ZoneData ParseZoneBody(const std::uint8_t* p) {
   ZoneData r;
-  r.time = GetU32(p);
-  r.zoneCount = static_cast<std::int32_t>(GetU32(p + 4));
+  r.time = Bytes::GetLE<std::uint32_t>(p);
+  r.zoneCount = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 4));
   GetFloats(p + 8, r.outerLeft);
   GetFloats(p + 24, r.outerRight);
   GetFloats(p + 40, r.innerLeft);
@@ -120,7 +98,7 @@ void WriteLengthPrefixedString(SerializationStream& out, std::string_view utf8) 
   }
   WriteU32(out, static_cast<std::uint32_t>(units.size()));
   std::vector<std::uint8_t> bytes(units.size() * 2);
-  for (std::size_t i = 0; i < units.size(); ++i) PutU16(bytes.data() + 2 * i, units[i]);
+  for (std::size_t i = 0; i < units.size(); ++i) Bytes::PutLE<std::uint16_t>(bytes.data() + 2 * i, units[i]);
   out.Write(bytes.data(), bytes.size());
 }
 
@@ -130,9 +108,9 @@ int ZoneData::ZonesHeld() const { return std::clamp(zoneCount, 0, kMaxZones); }
 
 void ZoneData::Serialize(std::span<std::uint8_t, kStoredSize> out) const {
   std::uint8_t* p = out.data();
-  PutF32(p, factor);
-  PutU32(p + 4, time);
-  PutU32(p + 8, static_cast<std::uint32_t>(zoneCount));
+  Bytes::PutLE<float>(p, factor);
+  Bytes::PutLE<std::uint32_t>(p + 4, time);
+  Bytes::PutLE<std::uint32_t>(p + 8, static_cast<std::uint32_t>(zoneCount));
   PutFloats(p + 12, outerLeft);
   PutFloats(p + 28, outerRight);
   PutFloats(p + 44, innerLeft);
@@ -141,7 +119,7 @@ void ZoneData::Serialize(std::span<std::uint8_t, kStoredSize> out) const {
 
 ZoneData ZoneData::Parse(std::span<const std::uint8_t, kStoredSize> in) {
   ZoneData r = ParseZoneBody(in.data() + 4);
-  r.factor = GetF32(in.data());
+  r.factor = Bytes::GetLE<float>(in.data());
   return r;
 }
 
@@ -169,15 +147,15 @@ std::string CutCalculationComment(std::string_view text) {
 void WriteCalculationData(SerializationStream& out, const CalculationData& r) {
   WriteU16(out, static_cast<std::uint16_t>(r.kind));
   WriteSerialString(out, r.comment);
-  WriteI32(out, r.group);
-  WriteF64(out, r.selectionEnd);
-  WriteF64(out, r.selectionStart);
+  WriteLE<std::int32_t>(out, r.group);
+  WriteLE<double>(out, r.selectionEnd);
+  WriteLE<double>(out, r.selectionStart);
   WriteU16(out, static_cast<std::uint16_t>(r.traceKind));
-  WriteF64(out, r.value);
-  WriteI32(out, r.zone);
-  WriteI32(out, r.count);
-  WriteF64(out, r.sd);
-  WriteF64(out, r.standardError);
+  WriteLE<double>(out, r.value);
+  WriteLE<std::int32_t>(out, r.zone);
+  WriteLE<std::int32_t>(out, r.count);
+  WriteLE<double>(out, r.sd);
+  WriteLE<double>(out, r.standardError);
 }
 
 bool ReadCalculationData(std::istream& in, CalculationData& r) {
@@ -199,16 +177,16 @@ bool ReadCalculationData(std::istream& in, CalculationData& r) {
 CalculationData ParseLegacyCalculationData(std::span<const std::uint8_t, CalculationData::kLegacySize> in) {
   const std::uint8_t* p = in.data();
   CalculationData r;
-  r.kind = GetU16(p);
-  r.traceKind = GetU16(p + 4);
-  r.zone = static_cast<std::int32_t>(GetU32(p + 8));
-  r.value = GetF64(p + 16);
-  r.selectionEnd = GetF64(p + 24);
-  r.selectionStart = GetF64(p + 32);
-  r.group = static_cast<std::int32_t>(GetU32(p + 40));
+  r.kind = Bytes::GetLE<std::uint16_t>(p);
+  r.traceKind = Bytes::GetLE<std::uint16_t>(p + 4);
+  r.zone = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 8));
+  r.value = Bytes::GetLE<double>(p + 16);
+  r.selectionEnd = Bytes::GetLE<double>(p + 24);
+  r.selectionStart = Bytes::GetLE<double>(p + 32);
+  r.group = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 40));
   std::u16string comment;
   for (std::size_t i = 0; i < 256; ++i) {
-    const char16_t unit = GetU16(p + 44 + 2 * i);
+    const char16_t unit = Bytes::GetLE<std::uint16_t>(p + 44 + 2 * i);
     if (unit == 0) break;
     comment.push_back(unit);
   }
@@ -219,27 +197,27 @@ CalculationData ParseLegacyCalculationData(std::span<const std::uint8_t, Calcula
 // ---- MicroscopeData2 ----
 
 void MicroscopeData2::SerializeShort(std::span<std::uint8_t, kShortSize> out) const {
-  PutU32(out.data(), time);
-  PutF32(out.data() + 4, temperature);
-  PutU32(out.data() + 8, static_cast<std::uint32_t>(ir));
+  Bytes::PutLE<std::uint32_t>(out.data(), time);
+  Bytes::PutLE<float>(out.data() + 4, temperature);
+  Bytes::PutLE<std::uint32_t>(out.data() + 8, static_cast<std::uint32_t>(ir));
 }
 
 void MicroscopeData2::Serialize(std::span<std::uint8_t, kSize> out) const {
   SerializeShort(out.first<kShortSize>());
-  PutU32(out.data() + 12, index);
+  Bytes::PutLE<std::uint32_t>(out.data() + 12, index);
 }
 
 MicroscopeData2 MicroscopeData2::ParseShort(std::span<const std::uint8_t, kShortSize> in) {
   MicroscopeData2 r;
-  r.time = GetU32(in.data());
-  r.temperature = GetF32(in.data() + 4);
-  r.ir = static_cast<std::int32_t>(GetU32(in.data() + 8));
+  r.time = Bytes::GetLE<std::uint32_t>(in.data());
+  r.temperature = Bytes::GetLE<float>(in.data() + 4);
+  r.ir = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(in.data() + 8));
   return r;
 }
 
 MicroscopeData2 MicroscopeData2::Parse(std::span<const std::uint8_t, kSize> in) {
   MicroscopeData2 r = ParseShort(in.first<kShortSize>());
-  r.index = GetU32(in.data() + 12);
+  r.index = Bytes::GetLE<std::uint32_t>(in.data() + 12);
   return r;
 }
 
@@ -266,7 +244,8 @@ PMK4xData3 ParsePressure56(std::span<const std::uint8_t, kPressureSize56> in) {
   std::copy(p + 20, p + 28, raw.begin() + 20);  // pH, flow
   raw[32] = p[28];
   for (std::size_t i = 0; i < 4; ++i)
-    PutF32(raw.data() + 36 + 4 * i, static_cast<float>(static_cast<std::int32_t>(GetU32(p + 32 + 4 * i))));
+    Bytes::PutLE<float>(raw.data() + 36 + 4 * i,
+                        static_cast<float>(static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 32 + 4 * i))));
   std::copy(p + 48, p + 56, raw.begin() + 52);  // index, time
   return PMK4xData3::Parse(raw);
 }
@@ -306,17 +285,17 @@ bool WriteCustomTraceDefinition(SerializationStream& out, const Traces::CustomTr
   WriteSerialString(out, "");
   WriteSerialString(out, t.Id);
   WriteSerialString(out, t.Name);
-  WriteU8(out, t.Stored ? 1 : 0);
-  WriteU8(out, t.AutoRange ? 1 : 0);
+  WriteLE<std::uint8_t>(out, t.Stored ? 1 : 0);
+  WriteLE<std::uint8_t>(out, t.AutoRange ? 1 : 0);
   WriteSerialString(out, t.CreationDate);
-  WriteI32(out, t.HorizontalLabels);
-  WriteI32(out, t.MaximumLimit);
-  WriteI32(out, t.MinimumLimit);
-  WriteU8(out, t.ShowUnit ? 1 : 0);
-  WriteI32(out, t.ScriptType);
-  WriteI32(out, t.UnitType);
+  WriteLE<std::int32_t>(out, t.HorizontalLabels);
+  WriteLE<std::int32_t>(out, t.MaximumLimit);
+  WriteLE<std::int32_t>(out, t.MinimumLimit);
+  WriteLE<std::uint8_t>(out, t.ShowUnit ? 1 : 0);
+  WriteLE<std::int32_t>(out, t.ScriptType);
+  WriteLE<std::int32_t>(out, t.UnitType);
   WriteSerialString(out, t.UnitTypeString);
-  WriteI32(out, t.VerticalLabels);
+  WriteLE<std::int32_t>(out, t.VerticalLabels);
   WriteSerialString(out, t.Code);
   return true;
 }

@@ -39,20 +39,6 @@ constexpr std::size_t kIvSize = 16;
 constexpr std::size_t kBlockSize = 16;
 constexpr std::size_t kMaxLengthPrefixedBytes = 0x7FFF;
 
-void WriteU64(SerializationStream& out, std::uint64_t v) {
-  std::uint8_t b[8];
-  for (int i = 0; i < 8; ++i) b[i] = static_cast<std::uint8_t>(v >> (8 * i));
-  out.Write(b, sizeof b);
-}
-
-bool ReadU64(std::istream& in, std::uint64_t& v) {
-  unsigned char b[8];
-  if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return false;
-  v = 0;
-  for (int i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(b[i]) << (8 * i);
-  return true;
-}
-
 // Reads past `count` bytes; false when the data ends first.
 bool SkipBytes(std::istream& in, std::uint64_t count) {
   char buf[kGzipPiece];
@@ -124,9 +110,8 @@ bool WriteLengthPrefixedUtf8(SerializationStream& out, std::string_view utf8) {
 
 bool ReadLengthPrefixedUtf8(std::istream& in, std::string& text) {
   text.clear();
-  unsigned char b[2];
-  if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return false;
-  const auto count = static_cast<std::int16_t>(static_cast<std::uint16_t>(b[0] | (b[1] << 8)));
+  std::int16_t count = 0;
+  if (!ReadLE(in, count)) return false;
   if (count < 1) return true;
   std::string bytes(static_cast<std::size_t>(count), '\0');
   if (!in.read(bytes.data(), count)) return false;
@@ -140,7 +125,7 @@ bool WriteSettingsEntryHeader(SerializationStream& out, const SettingsArchiveEnt
   const auto type = static_cast<std::uint8_t>(entry.type);
   header.Write(&type, 1);
   if (!WriteLengthPrefixedUtf8(header, entry.name)) return false;
-  WriteU64(header, size);
+  WriteLE<std::uint64_t>(header, size);
   out.Write(header.Data(), header.Size());
   return true;
 }
@@ -319,7 +304,7 @@ int UnpackSettingsPack(std::istream& in, const std::string& workingFolder, std::
     SettingsArchiveEntry entry;
     entry.type = static_cast<SettingsEntryType>(type);
     if (!ReadLengthPrefixedUtf8(in, entry.name) || entry.name.empty()) break;
-    if (!ReadU64(in, entry.size)) break;
+    if (!ReadLE(in, entry.size)) break;
 
     if (++count > limits.maxEntries) {
       LogUnpack("more entries than allowed; the rest is ignored from", entry.name);

@@ -27,11 +27,10 @@ void LogOpenFailure(const std::string& path, int rc) {
 }  // namespace
 
 bool ReadTimeAndText(std::istream& in, std::uint32_t& time, std::string& text) {
-  unsigned char b[4];
-  if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return false;
+  std::uint32_t value32 = 0;
   std::string value;
-  if (!ReadText(in, value)) return false;
-  time = b[0] | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) | (std::uint32_t{b[3]} << 24);
+  if (!ReadLE(in, value32) || !ReadText(in, value)) return false;
+  time = value32;
   text = std::move(value);
   return true;
 }

@@ -1,5 +1,7 @@
 #include "core/storage/record_stream.h"
 
+#include <cstring>
+
 namespace ORV {
 
 namespace Utils::FileSystem {
@@ -66,33 +68,21 @@ ByteArrayStreamBuf::pos_type ByteArrayStreamBuf::seekpos(pos_type position, std:
   return seekoff(off_type(position), std::ios_base::beg, which);
 }
 
-void WriteU16(SerializationStream& out, std::uint16_t value) {
-  const std::uint8_t b[2] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
-  out.Write(b, sizeof b);
-}
-
-void WriteU32(SerializationStream& out, std::uint32_t value) {
-  const std::uint8_t b[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                             static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-  out.Write(b, sizeof b);
-}
-
 namespace {
 
-std::uint32_t ReadLittleEndian(std::istream& in, int bytes) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < bytes; ++i) {
-    const auto b = static_cast<std::uint32_t>(in.get()) & 0xFFu;
-    value |= b << (8 * i);
-  }
-  return value;
+template <typename T>
+T ReadUnchecked(std::istream& in) {
+  std::uint8_t b[sizeof(T)];
+  std::memset(b, 0xFF, sizeof b);
+  in.read(reinterpret_cast<char*>(b), sizeof b);
+  return Bytes::GetLE<T>(b);
 }
 
 }  // namespace
 
-std::uint16_t ReadU16(std::istream& in) { return static_cast<std::uint16_t>(ReadLittleEndian(in, 2)); }
+std::uint16_t ReadU16(std::istream& in) { return ReadUnchecked<std::uint16_t>(in); }
 
-std::uint32_t ReadU32(std::istream& in) { return ReadLittleEndian(in, 4); }
+std::uint32_t ReadU32(std::istream& in) { return ReadUnchecked<std::uint32_t>(in); }
 
 void WriteText(SerializationStream& out, std::string_view utf8) {
   std::size_t size = utf8.size();
@@ -106,9 +96,8 @@ void WriteText(SerializationStream& out, std::string_view utf8) {
 }
 
 bool ReadText(std::istream& in, std::string& text) {
-  unsigned char count[2];
-  if (!in.read(reinterpret_cast<char*>(count), sizeof count)) return false;
-  const std::size_t size = count[0] | (std::size_t{count[1]} << 8);
+  std::uint16_t size = 0;
+  if (!ReadLE(in, size)) return false;
   std::string value(size, '\0');
   if (size > 0 && !in.read(value.data(), size)) return false;
   text = std::move(value);

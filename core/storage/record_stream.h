@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/byte_order.h"
 #include "platform/os/text.h"
 
 namespace ORV::Utils::FileSystem {
@@ -69,11 +70,28 @@ class ByteArrayStreamBuf : public std::streambuf {
   pos_type MoveTo(char* target);
 };
 
-// Little-endian numbers. A read takes single bytes from the stream; a byte
-// missing at the end reads as 0xFF (the low byte of end-of-file), so callers
-// check a value's size before they read it.
-void WriteU16(SerializationStream& out, std::uint16_t value);
-void WriteU32(SerializationStream& out, std::uint32_t value);
+// Little-endian numbers on a stream.
+template <typename T>
+void WriteLE(SerializationStream& out, T value) {
+  std::uint8_t b[sizeof(T)];
+  Bytes::PutLE<T>(b, value);
+  out.Write(b, sizeof b);
+}
+
+// Reads a little-endian value; false, with `value` untouched, when the
+// stream ends first.
+template <typename T>
+bool ReadLE(std::istream& in, T& value) {
+  std::uint8_t b[sizeof(T)];
+  if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return false;
+  value = Bytes::GetLE<T>(b);
+  return true;
+}
+
+// The unchecked forms: a byte missing at the end reads as 0xFF (the low byte
+// of end-of-file), so callers check a value's size before they read it.
+inline void WriteU16(SerializationStream& out, std::uint16_t value) { WriteLE(out, value); }
+inline void WriteU32(SerializationStream& out, std::uint32_t value) { WriteLE(out, value); }
 std::uint16_t ReadU16(std::istream& in);
 std::uint32_t ReadU32(std::istream& in);
 

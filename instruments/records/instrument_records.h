@@ -12,34 +12,9 @@
 #include <cstring>
 #include <span>
 
-namespace ORV {
+#include "platform/os/byte_order.h"
 
-namespace RecordBytes {
-inline void PutU8(std::uint8_t* p, std::uint8_t v) { p[0] = v; }
-inline void PutU16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void PutF32(std::uint8_t* p, float v) {
-  std::uint32_t u;
-  std::memcpy(&u, &v, 4);
-  PutU32(p, u);
-}
-inline std::uint16_t GetU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t GetU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline float GetF32(const std::uint8_t* p) {
-  const std::uint32_t u = GetU32(p);
-  float v;
-  std::memcpy(&v, &u, 4);
-  return v;
-}
-}  // namespace RecordBytes
+namespace ORV {
 
 // One sample of a pressure interface (single or multi), 124 bytes.
 struct PMK4xData3 {
@@ -156,93 +131,89 @@ static_assert(offsetof(HeatControllerSample, temperatures) == 4);
 // ---- inline definitions ----
 
 inline void PMK4xData3::Serialize(std::span<std::uint8_t, kSize> out) const {
-  using namespace RecordBytes;
   std::uint8_t* p = out.data();
   std::memset(p, 0, kSize);
-  PutU8(p + 0, flowValid);
-  PutU8(p + 1, switch1);
-  PutF32(p + 4, temperature);
-  PutF32(p + 8, temperatureTarget);
-  PutF32(p + 12, force);
-  PutF32(p + 16, pulseRate);
-  PutF32(p + 20, pH);
-  PutF32(p + 24, flow);
-  PutF32(p + 28, gradient);
-  PutU8(p + 32, switch4);
-  PutF32(p + 36, p1);
-  PutF32(p + 40, p2);
-  PutF32(p + 44, targetP1);
-  PutF32(p + 48, targetP2);
-  PutU32(p + 52, static_cast<std::uint32_t>(index));
-  PutU32(p + 56, time);
-  PutU8(p + 60, digital8);
-  PutU8(p + 61, digital6);
-  PutU8(p + 62, digital5);
-  PutU8(p + 63, digital3);
-  PutU8(p + 64, dutyRate);
-  for (std::size_t i = 0; i < extended.size(); ++i) PutU32(p + 68 + 4 * i, extended[i]);
-  PutU32(p + 108, reserved108);
-  PutU32(p + 112, reserved112);
-  PutU32(p + 116, reserved116);
-  PutU16(p + 120, reserved120);
-  PutU8(p + 122, reserved122);
-  PutU8(p + 123, reserved123);
+  Bytes::PutLE<std::uint8_t>(p + 0, flowValid);
+  Bytes::PutLE<std::uint8_t>(p + 1, switch1);
+  Bytes::PutLE<float>(p + 4, temperature);
+  Bytes::PutLE<float>(p + 8, temperatureTarget);
+  Bytes::PutLE<float>(p + 12, force);
+  Bytes::PutLE<float>(p + 16, pulseRate);
+  Bytes::PutLE<float>(p + 20, pH);
+  Bytes::PutLE<float>(p + 24, flow);
+  Bytes::PutLE<float>(p + 28, gradient);
+  Bytes::PutLE<std::uint8_t>(p + 32, switch4);
+  Bytes::PutLE<float>(p + 36, p1);
+  Bytes::PutLE<float>(p + 40, p2);
+  Bytes::PutLE<float>(p + 44, targetP1);
+  Bytes::PutLE<float>(p + 48, targetP2);
+  Bytes::PutLE<std::uint32_t>(p + 52, static_cast<std::uint32_t>(index));
+  Bytes::PutLE<std::uint32_t>(p + 56, time);
+  Bytes::PutLE<std::uint8_t>(p + 60, digital8);
+  Bytes::PutLE<std::uint8_t>(p + 61, digital6);
+  Bytes::PutLE<std::uint8_t>(p + 62, digital5);
+  Bytes::PutLE<std::uint8_t>(p + 63, digital3);
+  Bytes::PutLE<std::uint8_t>(p + 64, dutyRate);
+  for (std::size_t i = 0; i < extended.size(); ++i) Bytes::PutLE<std::uint32_t>(p + 68 + 4 * i, extended[i]);
+  Bytes::PutLE<std::uint32_t>(p + 108, reserved108);
+  Bytes::PutLE<std::uint32_t>(p + 112, reserved112);
+  Bytes::PutLE<std::uint32_t>(p + 116, reserved116);
+  Bytes::PutLE<std::uint16_t>(p + 120, reserved120);
+  Bytes::PutLE<std::uint8_t>(p + 122, reserved122);
+  Bytes::PutLE<std::uint8_t>(p + 123, reserved123);
 }
 
 inline PMK4xData3 PMK4xData3::Parse(std::span<const std::uint8_t, kSize> in) {
-  using namespace RecordBytes;
   const std::uint8_t* p = in.data();
   PMK4xData3 r;
   r.flowValid = p[0];
   r.switch1 = p[1];
-  r.temperature = GetF32(p + 4);
-  r.temperatureTarget = GetF32(p + 8);
-  r.force = GetF32(p + 12);
-  r.pulseRate = GetF32(p + 16);
-  r.pH = GetF32(p + 20);
-  r.flow = GetF32(p + 24);
-  r.gradient = GetF32(p + 28);
+  r.temperature = Bytes::GetLE<float>(p + 4);
+  r.temperatureTarget = Bytes::GetLE<float>(p + 8);
+  r.force = Bytes::GetLE<float>(p + 12);
+  r.pulseRate = Bytes::GetLE<float>(p + 16);
+  r.pH = Bytes::GetLE<float>(p + 20);
+  r.flow = Bytes::GetLE<float>(p + 24);
+  r.gradient = Bytes::GetLE<float>(p + 28);
   r.switch4 = p[32];
-  r.p1 = GetF32(p + 36);
-  r.p2 = GetF32(p + 40);
-  r.targetP1 = GetF32(p + 44);
-  r.targetP2 = GetF32(p + 48);
-  r.index = static_cast<std::int32_t>(GetU32(p + 52));
-  r.time = GetU32(p + 56);
+  r.p1 = Bytes::GetLE<float>(p + 36);
+  r.p2 = Bytes::GetLE<float>(p + 40);
+  r.targetP1 = Bytes::GetLE<float>(p + 44);
+  r.targetP2 = Bytes::GetLE<float>(p + 48);
+  r.index = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 52));
+  r.time = Bytes::GetLE<std::uint32_t>(p + 56);
   r.digital8 = p[60];
   r.digital6 = p[61];
   r.digital5 = p[62];
   r.digital3 = p[63];
   r.dutyRate = p[64];
-  for (std::size_t i = 0; i < r.extended.size(); ++i) r.extended[i] = GetU32(p + 68 + 4 * i);
-  r.reserved108 = GetU32(p + 108);
-  r.reserved112 = GetU32(p + 112);
-  r.reserved116 = GetU32(p + 116);
-  r.reserved120 = GetU16(p + 120);
+  for (std::size_t i = 0; i < r.extended.size(); ++i) r.extended[i] = Bytes::GetLE<std::uint32_t>(p + 68 + 4 * i);
+  r.reserved108 = Bytes::GetLE<std::uint32_t>(p + 108);
+  r.reserved112 = Bytes::GetLE<std::uint32_t>(p + 112);
+  r.reserved116 = Bytes::GetLE<std::uint32_t>(p + 116);
+  r.reserved120 = Bytes::GetLE<std::uint16_t>(p + 120);
   r.reserved122 = p[122];
   r.reserved123 = p[123];
   return r;
 }
 
 inline void FMASL1600Data::Serialize(std::span<std::uint8_t, kSize> out) const {
-  using namespace RecordBytes;
   std::uint8_t* p = out.data();
-  PutU32(p, time);
-  PutU16(p + 4, static_cast<std::uint16_t>(flow));
+  Bytes::PutLE<std::uint32_t>(p, time);
+  Bytes::PutLE<std::uint16_t>(p + 4, static_cast<std::uint16_t>(flow));
   p[6] = pad[0];
   p[7] = pad[1];
-  PutU32(p + 8, static_cast<std::uint32_t>(index));
+  Bytes::PutLE<std::uint32_t>(p + 8, static_cast<std::uint32_t>(index));
 }
 
 inline FMASL1600Data FMASL1600Data::Parse(std::span<const std::uint8_t, kSize> in) {
-  using namespace RecordBytes;
   const std::uint8_t* p = in.data();
   FMASL1600Data r;
-  r.time = GetU32(p);
-  r.flow = static_cast<std::int16_t>(GetU16(p + 4));
+  r.time = Bytes::GetLE<std::uint32_t>(p);
+  r.flow = static_cast<std::int16_t>(Bytes::GetLE<std::uint16_t>(p + 4));
   r.pad[0] = p[6];
   r.pad[1] = p[7];
-  r.index = static_cast<std::int32_t>(GetU32(p + 8));
+  r.index = static_cast<std::int32_t>(Bytes::GetLE<std::uint32_t>(p + 8));
   return r;
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/os/byte_order.h"
 #include "platform/os/folders.h"
 #include "platform/os/text.h"
 
@@ -34,14 +35,18 @@ std::vector<std::string> SplitPath(std::string_view path) {
   return parts;
 }
 
-void PutU32(std::string& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+template <typename T>
+void PutLE(std::string& out, T v) {
+  std::uint8_t b[sizeof(T)];
+  Bytes::PutLE<T>(b, v);
+  out.append(reinterpret_cast<const char*>(b), sizeof b);
 }
-void PutU64(std::string& out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+template <typename T>
+T GetLE(std::string_view d, std::size_t at) {
+  return Bytes::GetLE<T>(reinterpret_cast<const std::uint8_t*>(d.data() + at));
 }
 void PutBytes(std::string& out, std::string_view s) {
-  PutU32(out, static_cast<std::uint32_t>(s.size()));
+  PutLE<std::uint32_t>(out, static_cast<std::uint32_t>(s.size()));
   out.append(s);
 }
 
@@ -50,15 +55,13 @@ class Reader {
   explicit Reader(std::string_view d) : d_(d) {}
   bool U32(std::uint32_t& v) {
     if (d_.size() - pos_ < 4) return false;
-    v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<unsigned char>(d_[pos_ + i])) << (8 * i);
+    v = GetLE<std::uint32_t>(d_, pos_);
     pos_ += 4;
     return true;
   }
   bool U64(std::uint64_t& v) {
     if (d_.size() - pos_ < 8) return false;
-    v = 0;
-    for (int i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(static_cast<unsigned char>(d_[pos_ + i])) << (8 * i);
+    v = GetLE<std::uint64_t>(d_, pos_);
     pos_ += 8;
     return true;
   }
@@ -93,31 +96,31 @@ struct RegistryStore::Key {
 
   void Write(std::string& out) const {
     PutBytes(out, name);
-    PutU32(out, static_cast<std::uint32_t>(values.size()));
+    PutLE<std::uint32_t>(out, static_cast<std::uint32_t>(values.size()));
     for (const auto& [n, v] : values) {
       PutBytes(out, n);
-      PutU32(out, static_cast<std::uint32_t>(v.type));
+      PutLE<std::uint32_t>(out, static_cast<std::uint32_t>(v.type));
       switch (v.type) {
         case RegType::String:
         case RegType::ExpandString:
           PutBytes(out, v.text);
           break;
         case RegType::MultiString:
-          PutU32(out, static_cast<std::uint32_t>(v.texts.size()));
+          PutLE<std::uint32_t>(out, static_cast<std::uint32_t>(v.texts.size()));
           for (const auto& t : v.texts) PutBytes(out, t);
           break;
         case RegType::Dword:
-          PutU32(out, static_cast<std::uint32_t>(v.number));
+          PutLE<std::uint32_t>(out, static_cast<std::uint32_t>(v.number));
           break;
         case RegType::Qword:
-          PutU64(out, v.number);
+          PutLE<std::uint64_t>(out, v.number);
           break;
         case RegType::Binary:
           PutBytes(out, std::string_view(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size()));
           break;
       }
     }
-    PutU32(out, static_cast<std::uint32_t>(subkeys.size()));
+    PutLE<std::uint32_t>(out, static_cast<std::uint32_t>(subkeys.size()));
     for (const auto& [n, k] : subkeys) k->Write(out);
   }
 
@@ -234,9 +237,7 @@ bool RegistryStore::Load() {
   }
   if (ok) {
     const std::size_t body = data.size() - 4;
-    std::uint32_t stored = 0;
-    for (int i = 0; i < 4; ++i)
-      stored |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[body + i])) << (8 * i);
+    const auto stored = GetLE<std::uint32_t>(data, body);
     const auto crc =
         static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(body)));
     ok = crc == stored;
@@ -273,7 +274,7 @@ std::string RegistryStore::Serialize() const {
   root_->Write(out);
   const auto crc =
       static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size())));
-  PutU32(out, crc);
+  PutLE<std::uint32_t>(out, crc);
   return out;
 }
 

@@ -75,7 +75,9 @@ TEST(ZoneAnalysis, HistoryMeanAndAdjustmentsOverFrames) {
   // The record's zone block holds the last reported values.
   std::array<std::uint8_t, AnalysisData::kSize> bytes;
   analysis.GetAnalysisData().Serialize(bytes);
-  const auto at = [&](std::size_t offset) { return static_cast<int>(RecordBytes::GetU32(bytes.data() + offset)); };
+  const auto at = [&](std::size_t offset) {
+    return static_cast<int>(Bytes::GetLE<std::uint32_t>(bytes.data() + offset));
+  };
   EXPECT_EQ(at(28 + 24), 31);
   EXPECT_EQ(at(28 + 28), 46);
   EXPECT_EQ(at(28 + 32), 31);
@@ -98,11 +100,11 @@ TEST(ZoneAnalysis, EachZoneFillsItsOwnBlockOfTheRecord) {
 
   std::array<std::uint8_t, AnalysisData::kSize> bytes;
   analysis.GetAnalysisData().Serialize(bytes);
-  EXPECT_EQ(RecordBytes::GetU16(bytes.data() + 24), 4);
+  EXPECT_EQ(Bytes::GetLE<std::uint16_t>(bytes.data() + 24), 4);
   for (int z = 0; z < 4; ++z) {
     SCOPED_TRACE(z);
     const std::uint8_t* block = bytes.data() + 28 + 40 * z;
-    const auto field = [&](int offset) { return static_cast<int>(RecordBytes::GetU32(block + offset)); };
+    const auto field = [&](int offset) { return static_cast<int>(Bytes::GetLE<std::uint32_t>(block + offset)); };
     EXPECT_EQ(block[0], 1);
     EXPECT_EQ(field(8), lefts[z]);
     EXPECT_EQ(field(12), 1);
