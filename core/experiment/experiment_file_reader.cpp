@@ -574,9 +574,12 @@ class Reader {
   void Calibration() {
     std::uint64_t size = 0;
     if (!Seek(table_[11]) || !ReadLE(in_, size) || size != 20) return;
+    // Magnification, then the scales of cameras 1 to 4.
     std::array<float, 5> values{};
     if (!ReadLeArray(in_, std::span(values))) return;
-    std::copy(values.begin(), values.end(), data_.configuration->ExperimentValues.begin());
+    auto& ev = data_.configuration->ExperimentValues;
+    ev[kExperimentMagnification] = values[0];
+    std::copy(values.begin() + 1, values.end(), ev.begin());
   }
 
   ExperimentData& data_;

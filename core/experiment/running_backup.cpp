@@ -27,10 +27,10 @@ constexpr std::chrono::milliseconds kFlushPeriod{250};
 std::array<float, 5> ExperimentValuesBlock(const Configuration& config) {
   std::array<float, 5> block{-1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
   const auto& ev = config.ExperimentValues;
-  for (int k = 0; k < 4; ++k) {
+  for (std::size_t k = 0; k < 4; ++k) {
     block[1 + k] = ev[k] >= 0.0f ? ev[k] : config.Calibration[k];
   }
-  block[0] = ev[3] >= 0.0f ? ev[4] : config.Magnification;
+  block[0] = ev[kCameraScale4] >= 0.0f ? ev[kExperimentMagnification] : config.Magnification;
   return block;
 }
 
