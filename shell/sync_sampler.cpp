@@ -15,7 +15,11 @@ std::int16_t SaturatedFlow(double flow) {
 }
 
 SyncSampler::SyncSampler(SamplerSink& sink, PressureSource& pressure, std::shared_ptr<ZoneDataHolderQueue> zones)
-    : sink_(sink), pressure_(pressure), zones_(std::move(zones)) {}
+    : sink_(sink), pressure_(pressure), zones_(std::move(zones)) {
+  // A cache that never heard from its microscope still belongs to its own
+  // camera.
+  for (std::size_t c = 0; c < microscopeCache_.size(); ++c) microscopeCache_[c].index = static_cast<std::uint32_t>(c);
+}
 
 SyncSampler::~SyncSampler() { Stop(); }
 
@@ -101,7 +105,11 @@ void SyncSampler::TakeZones(int cameras, std::uint32_t t, TakenZones& out) {
     if (kindZero) {
       batch.entries[0].time = t;
     } else {
-      for (std::size_t i = 0; i < m; ++i) batch.entries[i].time = t - static_cast<std::uint32_t>(m - 1 - i) * period;
+      for (std::size_t i = 0; i < m; ++i) {
+        // Stamps go back from t one period a frame, never below 0.
+        const std::uint32_t back = static_cast<std::uint32_t>(m - 1 - i) * period;
+        batch.entries[i].time = t >= back ? t - back : 0;
+      }
     }
   }
 }
@@ -176,7 +184,7 @@ void SyncSampler::Tick() {
         const std::uint64_t size = queued.size();
         for (std::uint64_t i = 0; i < size; ++i) {
           PMK4xData3& sample = queued[i];
-          sample.time = t - step + static_cast<std::uint32_t>(step * i / size);
+          sample.time = t - step + static_cast<std::uint32_t>(step * i / size);  // t >= step while running
           sink_.AddPressureSample(sample);
         }
       }

@@ -184,7 +184,7 @@ TEST_F(SyncSamplerTick, ModeOneWaitsForCameraZero) {
   Configure({.synchronised = true, .frequencyIndex = 2, .microscopePresent = true});
   sink_.cameras = 2;
   Push(1, 8);
-  PostMicroscope(1, 3);
+  PostMicroscope(0, 3);  // microscope 1 never reports
   sampler_.Tick();
   EXPECT_TRUE(sink_.Take().empty());
 
@@ -194,8 +194,8 @@ TEST_F(SyncSamplerTick, ModeOneWaitsForCameraZero) {
   const std::uint32_t t = 1200;
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Zone, 0, t, 1},
                                                {Stored::Zone, 1, t, 9},
-                                               {Stored::Microscope, 0, t, 0},
-                                               {Stored::Microscope, 1, t, 3}}));
+                                               {Stored::Microscope, 0, t, 3},
+                                               {Stored::Microscope, 1, t, 0}}));
   sampler_.Tick();  // camera 0's flag was cleared
   EXPECT_TRUE(sink_.Take().empty());
 }
