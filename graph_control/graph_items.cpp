@@ -11,6 +11,15 @@ void GraphElement::Append(double x, double y) {
   if (!points_.empty() && !(x >= points_.back().X)) sortedX_ = false;
   if (points_.empty() && std::isnan(x)) sortedX_ = false;
   points_.push_back({x, y});
+  if ((points_.size() - 1) % kBlock == 0)
+    blocks_.push_back({std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), false});
+  YBlock& b = blocks_.back();
+  if (std::isfinite(y)) {
+    b.lo = std::min(b.lo, y);
+    b.hi = std::max(b.hi, y);
+  } else {
+    b.gap = true;
+  }
   if (x < MinX) MinX = x;
   if (x > MaxX) MaxX = x;
   if (y < MinY) MinY = y;
@@ -23,6 +32,45 @@ void GraphElement::SetX(std::size_t index, double x) {
   if (std::isnan(x) || (index > 0 && x < points_[index - 1].X) ||
       (index + 1 < points_.size() && x > points_[index + 1].X))
     sortedX_ = false;
+}
+
+void GraphElement::Summarise(std::size_t block) {
+  const std::size_t first = block * kBlock, last = std::min(points_.size(), first + kBlock);
+  YBlock b{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), false};
+  for (std::size_t i = first; i < last; ++i) {
+    const double y = points_[i].Y;
+    if (!std::isfinite(y)) {
+      b.gap = true;
+      continue;
+    }
+    b.lo = std::min(b.lo, y);
+    b.hi = std::max(b.hi, y);
+  }
+  blocks_[block] = b;
+}
+
+bool GraphElement::YExtent(std::size_t first, std::size_t last, double& lo, double& hi) const {
+  lo = std::numeric_limits<double>::infinity();
+  hi = -lo;
+  auto point = [&](std::size_t i) {
+    const double y = points_[i].Y;
+    if (!std::isfinite(y)) return false;
+    lo = std::min(lo, y);
+    hi = std::max(hi, y);
+    return true;
+  };
+  std::size_t i = first;
+  for (; i < last && i % kBlock != 0; ++i)
+    if (!point(i)) return false;
+  for (; i + kBlock <= last; i += kBlock) {
+    const YBlock& b = blocks_[i / kBlock];
+    if (b.gap) return false;
+    lo = std::min(lo, b.lo);
+    hi = std::max(hi, b.hi);
+  }
+  for (; i < last; ++i)
+    if (!point(i)) return false;
+  return true;
 }
 
 std::size_t GraphElement::LowerBound(double lo, std::size_t from) const {

@@ -59,7 +59,10 @@ class GraphElement {
   void Append(double x, double y);
   // Overwrites one coordinate of an existing point (bounds are not touched).
   void SetX(std::size_t index, double x);
-  void SetY(std::size_t index, double y) { points_[index].Y = y; }
+  void SetY(std::size_t index, double y) {
+    points_[index].Y = y;
+    Summarise(index / kBlock);
+  }
 
   // Indices [first, last) of the points with lo <= X <= hi when the points
   // are sorted by X; for unsorted points the whole list (callers filter).
@@ -67,8 +70,22 @@ class GraphElement {
   // First index at or after `from` whose X is not below lo (sorted points).
   std::size_t LowerBound(double lo, std::size_t from = 0) const;
 
+  // The lowest and highest Y of points [first, last); false when one of
+  // them is not finite. Costs one step per block of points, so drawing a
+  // long trace zoomed out follows the plot's width.
+  bool YExtent(std::size_t first, std::size_t last, double& lo, double& hi) const;
+
  private:
+  // The Y extent of each block of kBlock points, kept on append.
+  static constexpr std::size_t kBlock = 64;
+  struct YBlock {
+    double lo, hi;
+    bool gap;  // a Y that is not finite
+  };
+  void Summarise(std::size_t block);
+
   std::vector<ElementPoint> points_;
+  std::vector<YBlock> blocks_;
   bool sortedX_ = true;
   std::uint64_t id_;
 };

@@ -68,6 +68,8 @@ GraphModel::ScanResult GraphModel::ScanY(double lo, double hi) const {
 }
 
 bool GraphModel::SetRange(double xmin, double xmax, double ymin, double ymax, bool autoFit) {
+  // A bound that is not a number is refused; the ranges stay as they were.
+  if (!std::isfinite(xmin) || !std::isfinite(xmax) || !std::isfinite(ymin) || !std::isfinite(ymax)) return false;
   // -2 for both Y bounds: X only, no repaint.
   if (ymin == -2 && ymax == -2 && xmin != -1 && xmax != -1) {
     xMin_ = xmin;

@@ -159,6 +159,8 @@ PreparationControls Preparation::Controls() const {
 }
 
 void Preparation::SetPressureTargets(double p1, double p2, double gradient) {
+  // A value that is no number would spoil the model for good.
+  if (!std::isfinite(p1) || !std::isfinite(p2) || !std::isfinite(gradient)) return;
   const auto g = LockAtNow();
   controls_.targetP1 = p1;
   controls_.targetP2 = p2;
@@ -171,6 +173,7 @@ void Preparation::SetPressureOn(bool on) {
 }
 
 void Preparation::SetHeaterTarget(double celsius) {
+  if (!std::isfinite(celsius)) return;
   const auto g = LockAtNow();
   controls_.heaterTarget = celsius;
 }
@@ -181,6 +184,7 @@ void Preparation::SetHeaterOn(bool on) {
 }
 
 void Preparation::SetPulsation(bool on, double pulseRate, double dutyRate) {
+  if (!std::isfinite(pulseRate) || !std::isfinite(dutyRate)) return;
   const auto g = LockAtNow();
   if (on && !controls_.pulsationOn) pulseStart_ = time_;
   controls_.pulsationOn = on;
@@ -194,6 +198,7 @@ void Preparation::ZeroForce() {
 }
 
 void Preparation::SetTemperature(double celsius) {
+  if (!std::isfinite(celsius)) return;
   const auto g = LockAtNow();
   temperature_ = celsius;
 }

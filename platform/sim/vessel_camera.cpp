@@ -138,10 +138,12 @@ VesselEdges VesselCamera::EdgesFor(const VesselGeometry& geometry) const {
 
 VesselEdges VesselCamera::EdgesFor(const Settings& s, const VesselGeometry& geometry) {
   const Options& o = s.options;
-  const double axis = o.axis < 0.0 ? o.width / 2.0 : o.axis;
+  const double axis = o.axis >= 0.0 && o.axis <= kMaxSide ? o.axis : o.width / 2.0;
   const double scale = o.micronsPerPixel > 0.0 ? 1.0 / o.micronsPerPixel : 1.0;
-  const double outer = std::max(geometry.outerDiameter, 0.0) * scale / 2.0;
-  const double lumen = std::clamp(geometry.lumenDiameter * scale / 2.0, 0.0, outer);
+  // A geometry that is no number draws no vessel.
+  const auto size = [](double d) { return std::isfinite(d) && d > 0.0 ? d : 0.0; };
+  const double outer = std::min(size(geometry.outerDiameter) * scale / 2.0, 2.0 * kMaxSide);
+  const double lumen = std::min(size(geometry.lumenDiameter) * scale / 2.0, outer);
   const auto onSensor = [&o](double x) { return std::clamp(x, 0.0, static_cast<double>(o.width)); };
   VesselEdges e;
   e.exactOuterLeft = onSensor(axis - outer);

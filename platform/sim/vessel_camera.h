@@ -96,7 +96,9 @@ class VesselCamera {
   void SetFrameRate(double framesPerSecond);
   // The time that frame `index` shows.
   double FrameTime(std::uint64_t index) const;
-  // Frame 0 shows this time.
+  // Frame 0 shows this time (on a preparation's camera, the preparation's
+  // present when the camera was made). A user that numbers its frames from 0
+  // again when it starts streaming sets it to the present then.
   void SetStartTime(double seconds);
 
   // The picture's response: levels are scaled by `gain` and then raised to

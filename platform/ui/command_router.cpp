@@ -1,6 +1,7 @@
 #include "platform/ui/command_router.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QCoreApplication>
 #include <QObject>
 #include <algorithm>
@@ -100,6 +101,19 @@ void CommandRouter::UpdateIdle() {
     const StateSink sink = it->second.sink;
     sink(it->second.id, state);
   }
+}
+
+void CommandRouter::BindAction(QAction& action, CommandId id) {
+  if (!bindings_) bindings_ = std::make_unique<QObject>();
+  QAction* shown = &action;
+  const int token = Subscribe(id, [shown](CommandId, const CommandState& state) {
+    shown->setEnabled(state.enabled);
+    shown->setCheckable(shown->isCheckable() || state.checked);
+    shown->setChecked(state.checked);
+    if (state.text) shown->setText(QString::fromStdString(*state.text));
+  });
+  QObject::connect(shown, &QAction::triggered, bindings_.get(), [this, id] { Execute(id); });
+  QObject::connect(shown, &QObject::destroyed, bindings_.get(), [this, token] { Unsubscribe(token); });
 }
 
 void CommandRouter::StartIdleUpdates() {

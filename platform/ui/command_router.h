@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QObject;
 
 namespace ORV::UI {
@@ -93,6 +94,12 @@ class CommandRouter {
   int Subscribe(CommandId id, StateSink sink);
   void Unsubscribe(int token);
 
+  // Shows command `id` on a menu entry or shortcut: triggering the action
+  // runs the command, and each idle pass gives the action the command's
+  // enabled and checked state and, when the update handler sets one, its
+  // text. The binding ends when the action or the router goes.
+  void BindAction(QAction& action, CommandId id);
+
   // One idle pass: see the top of this file.
   void UpdateIdle();
   // Runs UpdateIdle whenever the GUI event loop is about to wait. Needs the
@@ -119,6 +126,7 @@ class CommandRouter {
   std::map<int, Subscription> subscriptions_;
   int nextToken_ = 1;
   std::unique_ptr<QObject> idleHook_;
+  std::unique_ptr<QObject> bindings_;  // context of the action connections
 };
 
 }  // namespace ORV::UI

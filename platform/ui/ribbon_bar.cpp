@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QSvgRenderer>
@@ -33,6 +35,7 @@ constexpr int kRowsPerColumn = 3;   // small elements stacked in a column
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 constexpr int kMenuIcon = 20;
+constexpr int kScrollBar = 5;  // the thin bar that scrolls a tab too wide for the window
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -296,8 +299,23 @@ void RibbonBar::ApplyStyle() {
                      "  color: #9aa5aa; }")
           .arg(px(4), px(14), px(2), accent, px(18), accent_.darker(115).name(), light, mid, px(18)) +
       QStringLiteral("#RibbonPages QCheckBox { spacing: %1; }"
-                     "#RibbonPages QCheckBox::indicator { width: %2; height: %2; }")
-          .arg(px(5), px(13)) +
+                     "#RibbonPages QCheckBox::indicator { width: %2; height: %2; }"
+                     "#RibbonPages QSlider { min-height: %3; }"
+                     "#RibbonPages QSlider::groove:horizontal { height: %4; background: #cfd6d9; border-radius: 2px; }"
+                     "#RibbonPages QSlider::sub-page:horizontal { background: %5; border-radius: 2px; }"
+                     "#RibbonPages QSlider::handle:horizontal { width: %6; margin: -%7 0px; background: white;"
+                     "  border: 1px solid %8; border-radius: %9; }"
+                     "#RibbonPages QSlider::handle:horizontal:disabled { border-color: #bfc8cc; }")
+          .arg(px(5), px(13), px(18), px(4), mid, px(12), px(5), accent, px(6)) +
+      QStringLiteral("#RibbonPageScroller, #RibbonPageScroller > QWidget > QWidget { background: transparent; }"
+                     "#RibbonPageScroller QScrollBar:horizontal { height: %1; background: transparent; }"
+                     "#RibbonPageScroller QScrollBar::handle:horizontal { background: #c4cdd1; border-radius: 2px;"
+                     "  min-width: %2; }"
+                     "#RibbonPageScroller QScrollBar::add-line, #RibbonPageScroller QScrollBar::sub-line"
+                     "  { width: 0px; }"
+                     "#RibbonPageScroller QScrollBar::add-page, #RibbonPageScroller QScrollBar::sub-page"
+                     "  { background: transparent; }")
+          .arg(px(kScrollBar), px(40)) +
       QStringLiteral("QMenu { background: white; border: 1px solid #bfc8cc; padding: %1 0px; }"
                      "QMenu::item { padding: %3 %4 %3 %2; color: #1f2a2e; }"
                      "QMenu::item:disabled { color: #9aa5aa; }"
@@ -396,10 +414,19 @@ void RibbonBar::Rebuild() {
       first = false;
     }
     row->addStretch(1);
-    pages_->addWidget(page);
+    // A window narrower than the tab scrolls it sideways rather than cutting
+    // panels off.
+    auto* scroller = new QScrollArea;
+    scroller->setObjectName(QStringLiteral("RibbonPageScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(page);
+    pages_->addWidget(scroller);
     tabs_->addTab(WithMnemonic(Q(tab.name), tab.keys));
   }
-  pages_->setFixedHeight(Scale(kContentHeight + 24, dpi_));
+  pages_->setFixedHeight(Scale(kContentHeight + 24 + kScrollBar, dpi_));
   if (tabs_->count() > 0) {
     tabs_->setCurrentIndex(std::min(current, tabs_->count() - 1));
     pages_->setCurrentIndex(tabs_->currentIndex());
@@ -485,9 +512,8 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
       if (large) {
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setIconSize(QSize(Scale(kLargeIcon, dpi_), Scale(kLargeIcon, dpi_)));
-        button->setMinimumWidth(Scale(46, dpi_));
         button->setFixedHeight(Scale(kContentHeight - 2, dpi_));
-        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
       } else {
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setIconSize(QSize(Scale(kSmallIcon, dpi_), Scale(kSmallIcon, dpi_)));
@@ -588,6 +614,9 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
       return line;
     }
   }
+  // Elements keep the width their text needs; a narrow window scrolls the tab.
+  if (shown) shown->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  if (view.widget && view.widget != shown) view.widget->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   if (view.widget) view.widget->setFont(font());
   if (view.label) view.label->setFont(font());
   views_[&element] = view;

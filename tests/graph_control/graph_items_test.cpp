@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <random>
 
 #include "graph_control/graph_model.h"
 
@@ -73,6 +74,33 @@ TEST(GraphItems, PlotYNumbersPointsAndUsesPlainBounds) {
   EXPECT_EQ(g.Bounds().maxY, 7);
   g.PlotY(1, 3);  // no such element: nothing at all
   EXPECT_EQ(g.Bounds().maxX, 3);
+}
+
+TEST(GraphItems, YExtentOverAnyIndexRange) {
+  GraphModel g;
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> unit(-100, 100);
+  for (int i = 0; i < 1000; ++i) g.PlotXY(i, i == 700 ? std::nan("") : unit(rng), 0);
+  GraphElement& e = *g.Elements()[0];
+  // Overwriting a point keeps its block's extent right.
+  g.SetElementYValue(300, 0, 1e6);
+  for (int round = 0; round < 500; ++round) {
+    std::size_t a = rng() % 1001, b = rng() % 1001;
+    if (a > b) std::swap(a, b);
+    double lo = 0, hi = 0, rlo = std::numeric_limits<double>::infinity(), rhi = -rlo;
+    bool finite = true;
+    for (std::size_t i = a; i < b; ++i) {
+      const double y = e.Points()[i].Y;
+      finite = finite && std::isfinite(y);
+      rlo = std::min(rlo, y);
+      rhi = std::max(rhi, y);
+    }
+    ASSERT_EQ(e.YExtent(a, b, lo, hi), finite) << a << ".." << b;
+    if (finite && a < b) {
+      EXPECT_EQ(lo, rlo);
+      EXPECT_EQ(hi, rhi);
+    }
+  }
 }
 
 TEST(GraphItems, ElementsAddDeleteAndCurrentItemPuts) {

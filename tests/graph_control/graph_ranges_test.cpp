@@ -50,6 +50,8 @@ TEST(GraphRanges, SetRangeConventions) {
       {"reversed Y", 0, 10, 5, 0, false, true, 0, 1, 0, 1},
       {"fit", 0, 10, 0, 1, true, true, 0, 10, -2, 12},
       {"no point in the window", 100, 200, 0, 5000, false, true, 100, 200, 0, 5000},
+      {"NaN", std::nan(""), 20, -2, -2, false, false, 0, 1, 0, 1},
+      {"infinite", 0, 10, 0, std::numeric_limits<double>::infinity(), false, false, 0, 1, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

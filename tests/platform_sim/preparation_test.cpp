@@ -118,6 +118,10 @@ TEST(PreparationTest, PressuresRampAtTheGradientAndFallWhenPressureIsOff) {
   EXPECT_NEAR(r.p1, 80.0, 1e-6);
   EXPECT_NEAR(r.p2, 40.0, 1e-6);
 
+  // A target that is no number is refused; the pressures stay.
+  lab.preparation.SetPressureTargets(std::nan(""), 40.0, 5.0);
+  EXPECT_EQ(lab.preparation.Controls().targetP1, 80.0);
+
   lab.preparation.SetPressureOn(false);
   lab.Advance(120.0);
   r = lab.preparation.Read();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -130,6 +131,10 @@ TEST(VesselCameraTest, TruthFollowsTheGeometryOnTheSensor) {
   const VesselEdges wide = camera.EdgesFor({1000.0, 900.0});
   EXPECT_EQ(wide.outerLeft, 0);
   EXPECT_EQ(wide.outerRight, 800);
+  // A geometry that is no number draws no vessel (all edges on the axis).
+  const VesselEdges none = camera.EdgesFor({std::nan(""), std::numeric_limits<double>::infinity()});
+  EXPECT_EQ(none.outerLeft, 403);
+  EXPECT_EQ(none.outerRight, 403);
 }
 
 TEST(VesselCameraTest, PictureHasDarkWallsBlurAndSeededNoise) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QEventLoop>
 #include <QTimer>
 #include <vector>
@@ -85,6 +86,37 @@ TEST(CommandRouterTest, OneIdlePassDisablesChecksAndRetextsAndRepeatsNothing) {
   router.UpdateIdle();
   EXPECT_EQ(a.calls, 3);
   EXPECT_EQ(b.calls, 2);
+}
+
+TEST(CommandRouterTest, ABoundActionShowsTheStateAndRunsTheCommandUntilEitherGoes) {
+  int runs = 0;
+  bool allowed = false;
+  auto action = std::make_unique<QAction>("Windows...");
+  {
+    CommandRouter router;
+    router.OnCommand(126, [&] { ++runs; });
+    router.OnUpdate(126, [&](CmdUI& ui) {
+      ui.Enable(allowed);
+      ui.SetCheck(allowed);
+    });
+    router.BindAction(*action, 126);
+    router.UpdateIdle();
+    EXPECT_FALSE(action->isEnabled());
+    EXPECT_FALSE(action->isChecked());
+    allowed = true;
+    router.UpdateIdle();
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_TRUE(action->isChecked());
+    action->trigger();
+    EXPECT_EQ(runs, 1);
+
+    auto gone = std::make_unique<QAction>("gone");
+    router.BindAction(*gone, 126);
+    gone.reset();
+    router.UpdateIdle();  // the deleted action is not touched
+  }
+  action->trigger();  // the router is gone: nothing runs
+  EXPECT_EQ(runs, 1);
 }
 
 TEST(CommandRouterTest, TheIdlePassRunsWhenTheEventLoopWaits) {

@@ -152,6 +152,31 @@ TEST(RibbonModelTest, TheProgramLayoutHoldsEveryCommandWithItsKind) {
   }
 }
 
+TEST(RibbonModelTest, EveryAccessKeyOfTheProgramLayoutIsInItsTextAndUniqueOnItsTab) {
+  RibbonModel model;
+  std::string error;
+  ASSERT_TRUE(model.LoadProgramRibbon(&error)) << error;
+  const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+  const auto keyIn = [&](const std::string& keys, const std::string& text) {
+    return keys.size() == 1 &&
+           std::any_of(text.begin(), text.end(), [&](char c) { return upper(c) == upper(keys[0]); });
+  };
+  std::set<char> tabKeys = {upper(model.Application().keys.at(0))};
+  for (const auto& tab : model.Tabs()) {
+    ASSERT_TRUE(keyIn(tab.keys, tab.name)) << tab.name;
+    EXPECT_TRUE(tabKeys.insert(upper(tab.keys[0])).second) << tab.name;
+  }
+  for (const auto& tab : model.Tabs()) {
+    std::set<char> used = tabKeys;
+    for (const auto& panel : tab.panels)
+      for (const auto& element : panel.elements) {
+        if (element->Keys().empty()) continue;
+        EXPECT_TRUE(keyIn(element->Keys(), element->Text())) << element->Id();
+        EXPECT_TRUE(used.insert(upper(element->Keys()[0])).second) << tab.name << ": " << element->Id();
+      }
+  }
+}
+
 TEST(RibbonModelTest, AMalformedLayoutIsRefusedWithTheReason) {
   const std::string ok = R"(<panel name="P"><button id="5" text="A"/></panel>)";
   const auto wrap = [](const std::string& body) { return "<ribbon><tab name=\"T\">" + body + "</tab></ribbon>"; };
@@ -510,6 +535,13 @@ TEST(RibbonBarRenderTest, EachTabRendersAt96And144Dpi) {
           ORV::Test::SaveUiArtifact(bar, "ribbon_" + std::to_string(tab) + "_" + name + "_" + std::to_string(dpi));
       EXPECT_FALSE(image.isNull());
     }
+    // The window's narrowest width: the tab scrolls instead of squeezing its panels.
+    bar.SetActiveTab(0);
+    bar.resize(Scale(800, dpi), bar.sizeHint().height());
+    QApplication::processEvents();
+    EXPECT_FALSE(ORV::Test::SaveUiArtifact(bar, "ribbon_0_home_narrow_" + std::to_string(dpi)).isNull());
+    QWidget* start = bar.ElementWidget(32819);
+    EXPECT_GE(start->width(), start->sizeHint().width());
     bar.Model().SetRecentFiles({"/home/lab/experiments/artery 12.tvx", "/home/lab/experiments/vein 3.tvx"});
     bar.RecalcLayout();
     QMenu* menus[] = {bar.ApplicationMenu(), qobject_cast<QToolButton*>(bar.ElementWidget(32811))->menu()};
