@@ -202,21 +202,22 @@ HRESULT ControlFactory::Create(std::string_view progId, const CreateParams& para
 }
 
 HRESULT ControlFactory::RegisterLibrary(const std::string& libraryPath) const {
-  std::shared_ptr<ControlLibrary> library;
-  if (HRESULT hr = ControlLibrary::Load(libraryPath, library); Failed(hr)) return hr;
-  StoreRegistrar registrar(store_, library->path());
-  OS::RegistryStore::Batch batch(store_);
-  const HRESULT hr = library->registerServer(&registrar);
-  Release(library);
-  return hr;
+  return RunRegistration(libraryPath, true);
 }
 
 HRESULT ControlFactory::UnregisterLibrary(const std::string& libraryPath) const {
+  return RunRegistration(libraryPath, false);
+}
+
+HRESULT ControlFactory::RunRegistration(const std::string& libraryPath, bool add) const {
   std::shared_ptr<ControlLibrary> library;
   if (HRESULT hr = ControlLibrary::Load(libraryPath, library); Failed(hr)) return hr;
   StoreRegistrar registrar(store_, library->path());
-  OS::RegistryStore::Batch batch(store_);
-  const HRESULT hr = library->unregisterServer(&registrar);
+  HRESULT hr;
+  {
+    OS::RegistryStore::Batch batch(store_);
+    hr = (add ? library->registerServer : library->unregisterServer)(&registrar);
+  }
   Release(library);
   return hr;
 }

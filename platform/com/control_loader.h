@@ -82,6 +82,8 @@ class ControlFactory {
   static std::string RegistrationKey(std::string_view progId);
 
  private:
+  HRESULT RunRegistration(const std::string& libraryPath, bool add) const;
+
   OS::RegistryStore& store_;
   std::vector<std::string> folders_;
 };

@@ -30,7 +30,7 @@
 //
 // (ControlImpl in control.h writes that Invoke for a control.)
 //
-// C++ types map to declared types as VarTypeOf in variant.h says: the
+// C++ types map to declared types as VarTypeFor in variant.h says: the
 // analysis control's "I2 booleans" are std::int16_t results, the graph's
 // BOOL results are bool. A setter may return void or HRESULT (to refuse a
 // value, e.g. E_INVALIDARG); a method's return value is its result. Anything
@@ -38,6 +38,7 @@
 //
 // Arguments travel in declared order (not reversed as in some dispatch
 // conventions); the value of a put comes last, after the index arguments.
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -83,8 +84,9 @@ struct MemberInfo {
   bool canPut = false;          // properties
 };
 
-// Converts `args` to `types`, into `out`: the first failure's code, else S_OK.
-HRESULT CoerceArguments(std::span<const Variant> args, std::span<const VARTYPE> types, std::vector<Variant>& out);
+// Converts `args` to `types`, into `out` (of the same size): the first
+// failure's code, else S_OK.
+HRESULT CoerceArguments(std::span<const Variant> args, std::span<const VARTYPE> types, std::span<Variant> out);
 
 namespace detail {
 
@@ -105,8 +107,20 @@ template <class Tuple>
 struct ArgTypes;
 template <class... A>
 struct ArgTypes<std::tuple<A...>> {
+  static constexpr std::array<VARTYPE, sizeof...(A)> kList{kVarType<A>...};
   static std::vector<VARTYPE> Get() { return {kVarType<A>...}; }
 };
+
+// True when a setter takes the getter's index parameters and then its value.
+template <class Get, class Set>
+constexpr bool SetterMatchesGetter() {
+  constexpr auto get = ArgTypes<typename MemberFn<Get>::Args>::kList;
+  constexpr auto set = ArgTypes<typename MemberFn<Set>::Args>::kList;
+  if (set.size() != get.size() + 1) return false;
+  for (std::size_t i = 0; i < get.size(); ++i)
+    if (get[i] != set[i]) return false;
+  return set[get.size()] == kVarType<typename MemberFn<Get>::Result>;
+}
 
 // Calls fn(obj, args[0] as A0, args[1] as A1, ...) on coerced arguments.
 template <class C, class Fn, class... A, std::size_t... I>
@@ -188,6 +202,8 @@ class DispatchTable {
     };
     Handler setter;
     if constexpr (!std::is_null_pointer_v<Set>) {
+      static_assert(detail::SetterMatchesGetter<Get, Set>(),
+                    "the setter must take the getter's index parameters, then a value of the getter's type");
       setter = [set](C& obj, std::span<const Variant> args, Variant*) -> HRESULT {
         if constexpr (std::is_void_v<typename detail::MemberFn<Set>::Result>) {
           detail::Call(obj, set, args);
@@ -242,13 +258,13 @@ class DispatchTable {
     if (it == members_.end()) return DISP_E_MEMBERNOTFOUND;
     const Member& m = it->second;
     const Handler* handler = nullptr;
-    std::vector<VARTYPE> types = m.info.params;
+    std::span<const VARTYPE> types = m.info.params;
     if (!m.info.property) {
       if (!(kind & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
       handler = &m.call;
     } else if (kind & DISPATCH_PROPERTYPUT) {
       if (!m.info.canPut) return CTL_E_SETNOTSUPPORTED;
-      types.push_back(m.info.type);
+      types = m.putTypes;
       handler = &m.put;
     } else if (kind & DISPATCH_PROPERTYGET) {
       handler = &m.call;
@@ -256,7 +272,14 @@ class DispatchTable {
       return DISP_E_MEMBERNOTFOUND;
     }
     if (args.size() != types.size()) return DISP_E_BADPARAMCOUNT;
-    std::vector<Variant> converted;
+    // The converted arguments, on the stack for every member the controls have.
+    std::array<Variant, kInlineArguments> inlineArgs;
+    std::vector<Variant> heapArgs;
+    std::span<Variant> converted(inlineArgs.data(), args.size());
+    if (args.size() > kInlineArguments) {
+      heapArgs.resize(args.size());
+      converted = heapArgs;
+    }
     if (HRESULT hr = CoerceArguments(args, types, converted); Failed(hr)) return hr;
     Variant value;
     HRESULT hr = (*handler)(obj, converted, &value);
@@ -265,14 +288,18 @@ class DispatchTable {
   }
 
  private:
+  static constexpr std::size_t kInlineArguments = 10;
   struct Member {
     MemberInfo info;
     Handler call;
     Handler put;
+    std::vector<VARTYPE> putTypes;  // index parameters, then the value
   };
   DispatchTable& Add(MemberInfo info, Handler call, Handler put) {
     const DISPID id = info.dispid;
-    members_[id] = Member{std::move(info), std::move(call), std::move(put)};
+    std::vector<VARTYPE> putTypes = info.params;
+    putTypes.push_back(info.type);
+    members_[id] = Member{std::move(info), std::move(call), std::move(put), std::move(putTypes)};
     return *this;
   }
 

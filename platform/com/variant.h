@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "platform/com/hresult.h"
@@ -72,6 +73,10 @@ class Variant {
   Variant(std::string* p) : value_(p) {}
   Variant(std::uint8_t* p) : value_(p) {}
   Variant(Clock* p) : value_(p) {}
+  // Any other pointer would silently become a BOOL; refuse it instead.
+  template <class T>
+  requires(!std::is_convertible_v<T*, Clock*>) Variant(T*)
+  = delete;
 
   VARTYPE vt() const;
   bool IsEmpty() const { return value_.index() == 0; }
@@ -116,78 +121,46 @@ class Variant {
 // use it: std::int16_t -> VT_I2, double* -> VT_BYREF|VT_R8, void -> VT_EMPTY.
 // Text may be std::string, std::string_view or const std::string&.
 template <class T>
-struct VarTypeOf;
-template <>
-struct VarTypeOf<void> {
-  static constexpr VARTYPE value = VT_EMPTY;
-};
-template <>
-struct VarTypeOf<std::int16_t> {
-  static constexpr VARTYPE value = VT_I2;
-};
-template <>
-struct VarTypeOf<std::int32_t> {
-  static constexpr VARTYPE value = VT_I4;
-};
-template <>
-struct VarTypeOf<std::int64_t> {
-  static constexpr VARTYPE value = VT_I8;
-};
-template <>
-struct VarTypeOf<std::uint8_t> {
-  static constexpr VARTYPE value = VT_UI1;
-};
-template <>
-struct VarTypeOf<std::uint16_t> {
-  static constexpr VARTYPE value = VT_UI2;
-};
-template <>
-struct VarTypeOf<std::uint32_t> {
-  static constexpr VARTYPE value = VT_UI4;
-};
-template <>
-struct VarTypeOf<float> {
-  static constexpr VARTYPE value = VT_R4;
-};
-template <>
-struct VarTypeOf<double> {
-  static constexpr VARTYPE value = VT_R8;
-};
-template <>
-struct VarTypeOf<bool> {
-  static constexpr VARTYPE value = VT_BOOL;
-};
-template <>
-struct VarTypeOf<std::string> {
-  static constexpr VARTYPE value = VT_BSTR;
-};
-template <>
-struct VarTypeOf<std::string_view> {
-  static constexpr VARTYPE value = VT_BSTR;
-};
-template <>
-struct VarTypeOf<std::int32_t*> {
-  static constexpr VARTYPE value = VT_BYREF | VT_I4;
-};
-template <>
-struct VarTypeOf<double*> {
-  static constexpr VARTYPE value = VT_BYREF | VT_R8;
-};
-template <>
-struct VarTypeOf<std::string*> {
-  static constexpr VARTYPE value = VT_BYREF | VT_BSTR;
-};
-template <>
-struct VarTypeOf<std::uint8_t*> {
-  static constexpr VARTYPE value = VT_BYREF | VT_UI1;
-};
-template <>
-struct VarTypeOf<ORV::RelativeTime::Interface*> {
-  static constexpr VARTYPE value = VT_CLOCK;
-};
+constexpr VARTYPE VarTypeFor() {
+  using U = std::remove_cvref_t<T>;
+  if constexpr (std::is_void_v<U>)
+    return VT_EMPTY;
+  else if constexpr (std::is_same_v<U, std::int16_t>)
+    return VT_I2;
+  else if constexpr (std::is_same_v<U, std::int32_t>)
+    return VT_I4;
+  else if constexpr (std::is_same_v<U, std::int64_t>)
+    return VT_I8;
+  else if constexpr (std::is_same_v<U, std::uint8_t>)
+    return VT_UI1;
+  else if constexpr (std::is_same_v<U, std::uint16_t>)
+    return VT_UI2;
+  else if constexpr (std::is_same_v<U, std::uint32_t>)
+    return VT_UI4;
+  else if constexpr (std::is_same_v<U, float>)
+    return VT_R4;
+  else if constexpr (std::is_same_v<U, double>)
+    return VT_R8;
+  else if constexpr (std::is_same_v<U, bool>)
+    return VT_BOOL;
+  else if constexpr (std::is_same_v<U, std::string> || std::is_same_v<U, std::string_view>)
+    return VT_BSTR;
+  else if constexpr (std::is_same_v<U, std::int32_t*>)
+    return VT_BYREF | VT_I4;
+  else if constexpr (std::is_same_v<U, double*>)
+    return VT_BYREF | VT_R8;
+  else if constexpr (std::is_same_v<U, std::string*>)
+    return VT_BYREF | VT_BSTR;
+  else if constexpr (std::is_same_v<U, std::uint8_t*>)
+    return VT_BYREF | VT_UI1;
+  else if constexpr (std::is_same_v<U, Variant::Clock*>)
+    return VT_CLOCK;
+  else
+    static_assert(!sizeof(U*), "this type does not cross a dispatch interface");
+}
 
 template <class T>
-inline constexpr VARTYPE kVarType = VarTypeOf<std::remove_cvref_t<T>>::value;
+inline constexpr VARTYPE kVarType = VarTypeFor<T>();
 
 // The C++ value of a variant that holds exactly kVarType<T> (after
 // ChangeType). std::string_view parameters view the variant's text.

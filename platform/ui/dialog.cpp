@@ -89,6 +89,11 @@ int Dialog::DoModal() {
   return exec();
 }
 
+void Dialog::Create() {
+  Initialise();
+  show();
+}
+
 void Dialog::EndDialog(int result) { done(result); }
 
 void Dialog::accept() { OnOK(); }

@@ -43,6 +43,9 @@ class Dialog : public QDialog, public MessageWindow {
   // Initialises the dialog on the first call, shows it modally and returns
   // the code it was ended with.
   int DoModal();
+  // Initialises the dialog on the first call and shows it without a modal
+  // loop.
+  void Create();
   // Ends the modal loop with `result`.
   void EndDialog(int result);
 

@@ -15,15 +15,6 @@
 namespace ORV::UI {
 namespace {
 
-// Holds the process DPI at a value for one test.
-class ScopedDpi {
- public:
-  explicit ScopedDpi(int dpi) {
-    SetDpiProvider([dpi] { return dpi; });
-  }
-  ~ScopedDpi() { InstallScreenDpiProvider(); }
-};
-
 // A pane laid out like an instrument pane: a painted title, an etched frame
 // with a label inside, and a value field, 230 x 155 at 96 DPI.
 class SamplePane : public DockingPane {
@@ -64,7 +55,7 @@ TEST(DockingPaneTest, FixedSizeAndPlacesAreScaledByTheDpi) {
       {192, {460, 310}, {280, 100, 80, 40}},
   };
   for (const auto& c : cases) {
-    ScopedDpi dpi(c.dpi);
+    ORV::Test::ScopedDpi dpi(c.dpi);
     SamplePane pane;
     ASSERT_EQ(pane.Create(), 0);
     EXPECT_EQ(pane.Dpi(), c.dpi);
@@ -108,7 +99,7 @@ TEST(DockingPaneTest, AFailedOnCreateFailsCreate) {
 }
 
 TEST(DockingPaneTest, PaintsTransparentTextAndAnEtchedFrame) {
-  ScopedDpi dpi(96);
+  ORV::Test::ScopedDpi dpi(96);
   SamplePane pane;
   ASSERT_EQ(pane.Create(), 0);
   pane.Client()->resize(pane.CalcFixedLayout());

@@ -24,14 +24,6 @@
 namespace ORV::UI {
 namespace {
 
-class ScopedDpi {
- public:
-  explicit ScopedDpi(int dpi) {
-    SetDpiProvider([dpi] { return dpi; });
-  }
-  ~ScopedDpi() { InstallScreenDpiProvider(); }
-};
-
 // Every command the main window's ribbon carries, with the kind its
 // handlers need.
 struct Expected {
@@ -500,7 +492,7 @@ TEST_F(RibbonBarTest, TabsAndElementsAnswerTheirAltKeys) {
 
 TEST(RibbonBarRenderTest, EachTabRendersAt96And144Dpi) {
   for (int dpi : {96, 144}) {
-    ScopedDpi scoped(dpi);
+    ORV::Test::ScopedDpi scoped(dpi);
     CommandRouter router;
     // A few commands with handlers so the pictures show enabled and disabled elements.
     for (CommandId id : {32819u, 32784u, 1169u,  32796u, 32783u, 32794u, 32795u, 32786u, 32787u, 32788u, 32789u,

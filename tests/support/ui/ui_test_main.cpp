@@ -5,16 +5,15 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "platform/os/number_text.h"
-#include "platform/ui/dpi.h"
+#include "platform/ui/app_services.h"
 
 int main(int argc, char** argv) {
   // Tests need no display; CTest sets the platform, test discovery does not.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  // As in the program: numbers never follow the user's locale.
-  ORV::OS::PinNumericLocale();
-  ORV::UI::InstallScreenDpiProvider();
+  // As in the program: numbers never follow the user's locale, sizes follow
+  // the screen, and the core's calls for the GUI thread run on this one.
+  ORV::UI::InitApplicationServices();
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

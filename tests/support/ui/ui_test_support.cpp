@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "core/base/helpers.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/dpi.h"
 
 namespace ORV::Test {
 
@@ -35,6 +37,12 @@ int RunModal(UI::Dialog& dialog, const std::function<void()>& script) {
   EXPECT_FALSE(leftOpen) << "the script left the dialog open";
   return result;
 }
+
+ScopedDpi::ScopedDpi(int dpi) {
+  SetDpiProvider([dpi] { return dpi; });
+}
+
+ScopedDpi::~ScopedDpi() { UI::InstallScreenDpiProvider(); }
 
 QImage SaveUiArtifact(QWidget& widget, const std::string& name) {
   const QString dir = QStringLiteral(ORV_UI_ARTIFACT_DIR);

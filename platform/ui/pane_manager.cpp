@@ -1,0 +1,134 @@
+#include "platform/ui/pane_manager.h"
+
+#include <QObject>
+
+#include "platform/ui/dpi.h"
+
+namespace ORV::UI {
+
+Qt::DockWidgetAreas DockAreasOf(std::uint32_t align) {
+  Qt::DockWidgetAreas areas;
+  if (align & CBRS_ALIGN_LEFT) areas |= Qt::LeftDockWidgetArea;
+  if (align & CBRS_ALIGN_TOP) areas |= Qt::TopDockWidgetArea;
+  if (align & CBRS_ALIGN_RIGHT) areas |= Qt::RightDockWidgetArea;
+  if (align & CBRS_ALIGN_BOTTOM) areas |= Qt::BottomDockWidgetArea;
+  return areas;
+}
+
+Qt::DockWidgetArea DockAreaOf(std::uint32_t side) {
+  switch (side) {
+    case CBRS_ALIGN_TOP:
+      return Qt::TopDockWidgetArea;
+    case CBRS_ALIGN_RIGHT:
+      return Qt::RightDockWidgetArea;
+    case CBRS_ALIGN_BOTTOM:
+      return Qt::BottomDockWidgetArea;
+    default:
+      return Qt::LeftDockWidgetArea;
+  }
+}
+
+void PaneManager::Apply(DockingPane& pane, const PaneSpec& spec) {
+  if (!spec.caption.isEmpty()) pane.setWindowTitle(spec.caption);
+  pane.setAllowedAreas(DockAreasOf(spec.allowedSides) | DockAreaOf(spec.homeSide));
+  const int dpi = SystemDpi();
+  const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), dpi);
+  if (!spec.minimumSize96.isEmpty()) {
+    pane.widget()->setMinimumSize(ScaleSize(spec.minimumSize96.width(), spec.minimumSize96.height(), dpi));
+  }
+  // A pane that lays out its own fixed size keeps it; others get the default.
+  if (spec.fixedSize && pane.CalcFixedLayout().isEmpty() && !size.isEmpty()) pane.widget()->setFixedSize(size);
+  // Panes that close are hidden, never destroyed: the frame shows them again.
+  pane.setAttribute(Qt::WA_DeleteOnClose, false);
+  panes_.push_back(&pane);
+  specs_.emplace_back(&pane, spec);
+  QObject::connect(&pane, &QObject::destroyed, &connections_, [this, p = &pane] {
+    std::erase(panes_, p);
+    std::erase_if(specs_, [p](const auto& entry) { return entry.first == p; });
+  });
+  ResizeToDefault(pane, spec);
+}
+
+void PaneManager::ResizeToDefault(DockingPane& pane, const PaneSpec& spec) {
+  const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), SystemDpi());
+  if (size.isEmpty()) return;
+  // Docks on the left and right are sized by width, the others by height.
+  const bool sideways = DockedSide(pane) == CBRS_ALIGN_LEFT || DockedSide(pane) == CBRS_ALIGN_RIGHT;
+  frame_.resizeDocks({&pane}, {sideways ? size.width() : size.height()}, sideways ? Qt::Horizontal : Qt::Vertical);
+}
+
+std::vector<DockingPane*> PaneManager::FindAll(int id) const {
+  std::vector<DockingPane*> found;
+  for (const auto& [pane, spec] : specs_) {
+    if (spec.id == id) found.push_back(pane);
+  }
+  return found;
+}
+
+DockingPane* PaneManager::Find(int id) const {
+  for (const auto& [pane, spec] : specs_) {
+    if (spec.id == id) return pane;
+  }
+  return nullptr;
+}
+
+DockingPane* PaneManager::FindByName(const QString& objectName) const {
+  for (DockingPane* pane : panes_) {
+    if (pane->objectName() == objectName) return pane;
+  }
+  return nullptr;
+}
+
+const PaneSpec* PaneManager::SpecOf(const DockingPane& pane) const {
+  for (const auto& entry : specs_) {
+    if (entry.first == &pane) return &entry.second;
+  }
+  return nullptr;
+}
+
+bool PaneManager::DockToFrameWindow(DockingPane& pane, std::uint32_t side) {
+  const Qt::DockWidgetArea area = DockAreaOf(side);
+  if (!pane.isAreaAllowed(area)) return false;
+  pane.setFloating(false);
+  // Re-adding a dock moves it to the end of the side's docks.
+  frame_.addDockWidget(area, &pane);
+  return true;
+}
+
+std::uint32_t PaneManager::DockedSide(const DockingPane& pane) const {
+  if (pane.isFloating()) return 0;
+  switch (frame_.dockWidgetArea(const_cast<DockingPane*>(&pane))) {
+    case Qt::LeftDockWidgetArea:
+      return CBRS_ALIGN_LEFT;
+    case Qt::TopDockWidgetArea:
+      return CBRS_ALIGN_TOP;
+    case Qt::RightDockWidgetArea:
+      return CBRS_ALIGN_RIGHT;
+    case Qt::BottomDockWidgetArea:
+      return CBRS_ALIGN_BOTTOM;
+    default:
+      return 0;
+  }
+}
+
+void PaneManager::ShowPane(DockingPane& pane, bool show, bool activate) {
+  pane.setVisible(show);
+  if (show && activate) pane.raise();
+}
+
+bool PaneManager::IsPaneVisible(const DockingPane& pane) const { return !pane.isHidden(); }
+
+void PaneManager::UnhideDockingPanes() {
+  for (DockingPane* pane : panes_) {
+    if (IsAutoHideMode(*pane)) SetAutoHideMode(*pane, false, CBRS_ALIGN_ANY);
+  }
+}
+
+void PaneManager::DockAllAtHomeSides() {
+  for (const auto& [pane, spec] : specs_) {
+    DockToFrameWindow(*pane, spec.homeSide);
+    ResizeToDefault(*pane, spec);
+  }
+}
+
+}  // namespace ORV::UI
