@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QSize>
 
+#include "core/base/dpi.h"
+
 namespace ORV::UI {
 
 // Installs the screen's logical DPI as the process's DPI provider and keeps
@@ -15,11 +17,9 @@ namespace ORV::UI {
 // application object exists.
 void InstallScreenDpiProvider();
 
-// The DPI that sizes are scaled with now.
-int SystemDpi();
-
-// value x dpi / 96, for a value given at 96 DPI.
-int Scale(int value, int dpi);
+// The DPI that sizes are scaled with now is QueryDpi(), and one value is
+// scaled with ScaleByDpi (core/base/dpi.h); these scale Qt's sizes and
+// rectangles the same way.
 QSize ScaleSize(int width, int height, int dpi);
 // A rectangle given by its edges at 96 DPI (left, top, right, bottom; right
 // and bottom exclusive).

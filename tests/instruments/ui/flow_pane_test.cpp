@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <thread>
 
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "core/experiment/session.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"
