@@ -4,20 +4,55 @@ if(ORV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-# orv_library(<name> DIR <folder> [DEPS <targets...>])
+# orv_library(<name> DIR <folder> [PUBLIC <targets...>] [PRIVATE <targets...>])
 #   A static library from every .cpp in <folder> (not recursive), so that
-#   adding a source file needs no edit here.
+#   adding a source file needs no edit here. A dependency is PUBLIC only when
+#   the library's own headers include it (its headers, include folders or
+#   definitions are then needed by every user); everything its sources alone
+#   use is PRIVATE. Which folder may use which at all is the table of layers,
+#   scripts/layers.txt.
+#   DEPS is the older spelling of PUBLIC; it still works but warns.
 function(orv_library name)
-  cmake_parse_arguments(A "" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "DIR" "DEPS;PUBLIC;PRIVATE" ${ARGN})
+  if(A_DEPS)
+    message(AUTHOR_WARNING "orv_library(${name}): say PUBLIC or PRIVATE for each dependency instead of DEPS")
+  endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp ${A_DIR}/*.c)
   add_library(${name} STATIC ${srcs})
-  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  target_link_libraries(${name} PUBLIC ${A_DEPS} ${A_PUBLIC} PRIVATE ${A_PRIVATE})
+endfunction()
+
+# orv_control_library(<name> [DIR <folder>] [SOURCES <files...>] [DEPS <targets...>]
+#                     [OUTPUT_DIRECTORY <folder>])
+#   A control library: a shared module lib<name>.so, loaded at run time by
+#   ProgID (platform/com/control_loader.h), from every .cpp in <folder> and the
+#   sources given. Only its entry points are exported. It lands in
+#   <build>/lib/tarvix5 (the program looks there, beside its own folder),
+#   unless OUTPUT_DIRECTORY says otherwise.
+function(orv_control_library name)
+  cmake_parse_arguments(A "" "DIR;OUTPUT_DIRECTORY" "SOURCES;DEPS" ${ARGN})
+  set(srcs ${A_SOURCES})
+  if(A_DIR)
+    file(GLOB dir_srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
+    list(APPEND srcs ${dir_srcs})
+  endif()
+  if(NOT A_OUTPUT_DIRECTORY)
+    set(A_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/tarvix5)
+  endif()
+  add_library(${name} MODULE ${srcs})
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_target_properties(${name} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${A_OUTPUT_DIRECTORY})
 endfunction()
 
 # orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <label>])
 #   One GoogleTest executable from every *.cpp in <folder>, registered with CTest.
 #   The tests run with QT_QPA_PLATFORM=offscreen, ORV_TEST_SOURCE_DIR (the
-#   source tree) and ORV_TEST_LOCALE_DIR (where test locales are compiled once).
+#   source tree), ORV_TEST_LOCALE_DIR (where test locales are compiled once)
+#   and ORV_DISPATCH_STRICT=1 (a failed dispatch call throws instead of being
+#   logged, so a missing DISPID fails the test).
 #   Suites whose tests should also run under ThreadSanitizer (make tsan) carry
 #   the label "concurrency".
 function(orv_test name)
@@ -34,6 +69,7 @@ function(orv_test name)
   # discovery, and only its first variable would be set.
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
     env QT_QPA_PLATFORM=offscreen
+        ORV_DISPATCH_STRICT=1
         ORV_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}
         ORV_TEST_LOCALE_DIR=${CMAKE_BINARY_DIR}/test-locales)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60

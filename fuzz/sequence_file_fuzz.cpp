@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/experiment/session.h"
+#include "core/experiment/experiment_data.h"
+#include "instruments/sequencer.h"
 #include "platform/os/folders.h"
 
 namespace {
@@ -21,7 +22,8 @@ struct Rig {
   }
   ~Rig() { ORV::OS::RemoveTree(folder); }
   std::string folder;
-  ORV::Session session;
+  ORV::ExperimentData experiment;
+  ORV::Sequencer sequencer{experiment};
 };
 
 std::vector<ORV::SequencerTask> WithLineFeeds(std::vector<ORV::SequencerTask> tasks) {
@@ -35,22 +37,22 @@ std::vector<ORV::SequencerTask> WithLineFeeds(std::vector<ORV::SequencerTask> ta
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Rig rig;
-  ORV::Session& session = rig.session;
+  ORV::Sequencer& sequencer = rig.sequencer;
   const std::string input = rig.folder + "/input.seq";
   const std::string output = rig.folder + "/output.seq";
   if (!ORV::OS::AtomicWriteFile(input, std::string_view(reinterpret_cast<const char*>(data), size))) std::abort();
 
   ORV::SequencerTask marker;
   marker.name = "kept";
-  session.tasks = {marker};
-  if (!session.LoadSequence(input)) {
-    if (session.tasks.size() != 1 || !(session.tasks[0] == marker)) std::abort();
+  sequencer.tasks = {marker};
+  if (!sequencer.LoadSequence(input)) {
+    if (sequencer.tasks.size() != 1 || !(sequencer.tasks[0] == marker)) std::abort();
     return 0;
   }
-  const std::vector<ORV::SequencerTask> loaded = session.tasks;
-  if (loaded.empty() || !session.SaveSequence(output)) std::abort();
-  session.ClearTasks();
-  if (!session.LoadSequence(output)) std::abort();
-  if (WithLineFeeds(session.tasks) != WithLineFeeds(loaded)) std::abort();
+  const std::vector<ORV::SequencerTask> loaded = sequencer.tasks;
+  if (loaded.empty() || !sequencer.SaveSequence(output)) std::abort();
+  sequencer.ClearTasks();
+  if (!sequencer.LoadSequence(output)) std::abort();
+  if (WithLineFeeds(sequencer.tasks) != WithLineFeeds(loaded)) std::abort();
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "instruments/device.h"
 
+#include <array>
 #include <chrono>
 #include <thread>
 
@@ -120,8 +121,26 @@ bool Device::ReadData(std::vector<std::uint8_t>& buffer) {
   return true;
 }
 
+void Device::DiscardPendingInput() {
+  OS::PortHandle* handle = port_.Handle();
+  if (handle == nullptr) return;
+  std::array<std::uint8_t, kReadSize> buffer{};
+  std::string discarded;
+  for (int i = 0; i < kMaxDiscardReads; ++i) {
+    std::size_t received = 0;
+    // A wait limit of 0 takes only what is already buffered.
+    if (handle->Read(buffer.data(), buffer.size(), received, nullptr, 0) != OS::IoStatus::Ok || received == 0) break;
+    discarded.append(reinterpret_cast<const char*>(buffer.data()), received);
+  }
+  if (!discarded.empty())
+    WriteLog("Discarded '" + std::to_string(discarded.size()) + "' pending bytes - data: " + discarded);
+}
+
 bool Device::Query(std::string& reply, std::string_view command) {
   Guard g(lock_);
+  // Bytes left from a garbled, late or cut reply would be read as the answer
+  // to this command.
+  DiscardPendingInput();
   if (!Send(command)) return false;
   std::vector<std::uint8_t> data(kReadSize + 1, 0);
   std::uint32_t received = 0;

@@ -39,6 +39,7 @@ class Device {
   static constexpr std::uint32_t kDefaultTimeout = SerialPort::kDefaultTimeout;
   static constexpr std::uint32_t kReadSize = 255;
   static constexpr std::uint8_t kCommandEnd = 0x0D;
+  static constexpr int kMaxDiscardReads = 64;
 
   Device(std::uint32_t typeCode, char separator);
   virtual ~Device();
@@ -68,9 +69,14 @@ class Device {
   bool Send(std::string_view command);
   // Reads one reply of up to kReadSize bytes; true when at least one byte came.
   bool ReadData(std::vector<std::uint8_t>& buffer);
-  // Send, then one read: true unless sending or reading failed, also when
-  // nothing arrived (the reply is then empty). A failed read leaves `reply`.
+  // Discards whatever input is already waiting (stale bytes of an earlier
+  // reply), then Send and one read: true unless sending or reading failed,
+  // also when nothing arrived (the reply is then empty). A failed read leaves
+  // `reply`. Discarded bytes are written to the device's log.
   bool Query(std::string& reply, std::string_view command);
+  // Reads and drops the input already waiting on the port, without waiting
+  // for more (at most kMaxDiscardReads reads).
+  void DiscardPendingInput();
   // Checks that `reply` begins with `prefix` and appends its fields, split on
   // the separator, to `fields`: the text from `start` to the first separator
   // when that separator lies after `start`, the texts between separators, and

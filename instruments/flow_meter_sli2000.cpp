@@ -7,6 +7,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "platform/os/byte_order.h"
 
 namespace ORV {
 
@@ -14,17 +15,41 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
+constexpr std::uint8_t kDelimiter = 0x7E;
 constexpr std::uint8_t kEscape = 0x7D;
-// The shortest replies that hold what is read from them: the length byte
-// (identity) and the two value bytes (read value).
+constexpr std::uint8_t kReadValueCommand = 0x35;
+// The shortest identity reply that holds what is read from it: the length
+// byte.
 constexpr std::size_t kIdentityReplySize = 5;
-constexpr std::size_t kValueReplySize = 7;
+constexpr std::size_t kValueSize = 2;
 constexpr std::uint32_t kStartReplyWaitMs = 500;
 constexpr std::uint32_t kSettleMs = 1000;
 
 bool IsFlowMeterSerial(std::string_view serial) { return serial.starts_with("FT"); }
 
 }  // namespace
+
+std::optional<std::vector<std::uint8_t>> SLI2000ReplyData(std::span<const std::uint8_t> reply, std::uint8_t command) {
+  if (reply.size() < 2 || reply.front() != kDelimiter || reply.back() != kDelimiter) return std::nullopt;
+  // Address, command, state, length, data and checksum, unstuffed.
+  std::vector<std::uint8_t> body;
+  for (std::size_t i = 1; i + 1 < reply.size(); ++i) {
+    if (reply[i] == kDelimiter) return std::nullopt;
+    if (reply[i] != kEscape) {
+      body.push_back(reply[i]);
+    } else {
+      if (i + 2 >= reply.size()) return std::nullopt;
+      body.push_back(static_cast<std::uint8_t>(reply[++i] ^ 0x20));
+    }
+  }
+  if (body.size() < 5) return std::nullopt;
+  const std::uint8_t address = body[0], replyCommand = body[1], state = body[2], length = body[3];
+  if (address != 0 || replyCommand != command || state != 0 || body.size() != 5u + length) return std::nullopt;
+  unsigned sum = 0;
+  for (std::size_t i = 0; i + 1 < body.size(); ++i) sum += body[i];
+  if (static_cast<std::uint8_t>(~sum & 0xFF) != body.back()) return std::nullopt;
+  return std::vector<std::uint8_t>(body.begin() + 4, body.end() - 1);
+}
 
 FlowMeterSLI2000::FlowMeterSLI2000(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
     : Device(kDeviceFlowMeter, ','), ftdi_(std::move(enumerator)) {
@@ -72,9 +97,12 @@ bool FlowMeterSLI2000::Connect() {
   lastValue_ = 0;
   ringIndex_ = 0;
   firstFill_ = true;
-  SetConnected(OnPing());
+  // The measurement setting goes only to a meter that identified itself as
+  // the expected one.
+  if (!OnPing()) return false;
+  SetConnected(true);
   SendFrame(kSettingFrame);
-  return IsConnected();
+  return true;
 }
 
 bool FlowMeterSLI2000::OnPing() {
@@ -83,14 +111,16 @@ bool FlowMeterSLI2000::OnPing() {
   return reply.size() >= kIdentityReplySize && reply[4] == 1;
 }
 
-std::int16_t FlowMeterSLI2000::GetSample() {
+std::optional<std::int16_t> FlowMeterSLI2000::GetSample() {
   Guard g(Lock());
   std::vector<std::uint8_t> reply;
-  if (!SendFrame(kReadValueFrame) || !ReadData(reply)) return 0;
-  // A reply cut short is no reply.
-  if (reply.size() < kValueReplySize) return 0;
-  if (reply[5] != kEscape && reply[6] != kEscape)
-    lastValue_ = static_cast<std::int16_t>(static_cast<std::uint16_t>((reply[5] << 8) | reply[6]));
+  if (!SendFrame(kReadValueFrame) || !ReadData(reply)) return std::nullopt;
+  // Garbage on the line, a reply cut short or one the meter marks as failed
+  // is no reading.
+  const std::optional<std::vector<std::uint8_t>> value = SLI2000ReplyData(reply, kReadValueCommand);
+  if (!value || value->size() != kValueSize) return std::nullopt;
+  // A value byte that went out escaped repeats the value before.
+  if (reply[5] != kEscape && reply[6] != kEscape) lastValue_ = Bytes::GetBE<std::int16_t>(value->data());
 
   if (ringIndex_ >= kRingSize) {
     ringIndex_ = 0;

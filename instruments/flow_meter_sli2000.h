@@ -3,9 +3,11 @@
 // serial number beginning with "FT"; 115200 baud). Requests and replies are
 // frames 7E, address, command, length, data, checksum, 7E, where the
 // checksum is the complement of the low byte of the sum of address to data.
-// A reply carries its length at byte 4 and the value at bytes 5 and 6
-// (signed 16-bit big-endian); the escape byte 7D may stand for a value byte,
-// and such a reply repeats the value before it.
+// Replies are frames 7E, address, command, state, length, data, checksum,
+// 7E (the checksum over address to data), with 7E, 7D, 11 and 13 between the
+// delimiters sent as 7D and the byte xor 20. A value reply carries the value
+// at bytes 5 and 6 (signed 16-bit big-endian); when either of those is the
+// escape byte 7D, the reply repeats the value before it.
 //
 // The meter is found through the FTDI device list, so Load ignores its
 // argument. GetSample smooths over the last ten values.
@@ -13,12 +15,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "instruments/device.h"
 #include "instruments/ftdi_access.h"
 
 namespace ORV {
+
+// The data of a reply frame to `command`, its stuffing undone; nothing
+// unless `reply` is exactly one frame with both delimiters, address 0, that
+// command, state 0, a length byte that matches the data and a good checksum.
+std::optional<std::vector<std::uint8_t>> SLI2000ReplyData(std::span<const std::uint8_t> reply, std::uint8_t command);
 
 class FlowMeterSLI2000 : public Device {
  public:
@@ -37,8 +47,9 @@ class FlowMeterSLI2000 : public Device {
 
   // Asks for one value and returns the smoothed flow: a fifth of the value
   // while the ring fills after Load, then a fifth of the mean of the last
-  // ten. 0 when the request cannot be sent or no complete reply comes.
-  std::int16_t GetSample();
+  // ten. Nothing, and the ring unchanged, when the request cannot be sent or
+  // the reply is not a good value frame.
+  std::optional<std::int16_t> GetSample();
 
   const FtdiAccess& Ftdi() const { return ftdi_; }
 

@@ -1,5 +1,6 @@
 #include "instruments/sampling_workers.h"
 
+#include <optional>
 #include <string>
 
 #include "core/base/event_log.h"
@@ -353,18 +354,21 @@ std::int32_t CFlowSampleThread::Run() {
         const bool binary = manager_.BinaryFlowMeterConnected();
         Device& meter =
             binary ? static_cast<Device&>(manager_.BinaryFlowMeter()) : static_cast<Device&>(manager_.AsciiFlowMeter());
-        std::int16_t flow = 0;
+        std::optional<std::int16_t> flow;
         {
           // The worker's stop aborts a read that waits; the port forgets the
           // event again before the lock is given up.
           DeviceGuard guard(meter.Lock());
           meter.Port().SetStopEvent(&portStop_);
-          flow = binary ? manager_.BinaryFlowMeter().GetSample() : manager_.AsciiFlowMeter().GetSample();
+          flow = binary ? manager_.BinaryFlowMeter().GetSample()
+                        : std::optional<std::int16_t>(manager_.AsciiFlowMeter().GetSample());
           meter.Port().SetStopEvent(nullptr);
         }
-        record_.flow = flow;
-        // A read cut short by the stop is no reading.
-        if (!stopEvent_.IsSet()) PostToAll(listeners_, kDeviceFlowMeter, record_);
+        // A failed read, or one cut short by the stop, is no reading.
+        if (flow && !stopEvent_.IsSet()) {
+          record_.flow = *flow;
+          PostToAll(listeners_, kDeviceFlowMeter, record_);
+        }
       }
     }
     if (stopEvent_.Wait(Milliseconds(periodFactor_.load() * 100))) return 0;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "core/base/configuration.h"
-#include "core/experiment/session.h"
+#include "instruments/sequencer.h"
 #include "platform/os/folders.h"
 #include "platform/os/number_text.h"
 
@@ -137,7 +137,7 @@ class StringWriter final : public pugi::xml_writer {
 
 }  // namespace
 
-bool Session::LoadSequence(const std::string& path) {
+bool Sequencer::LoadSequence(const std::string& path) {
   if (path.empty() || !OS::PathExists(path) || OS::IsDirectory(path)) return false;
   pugi::xml_document document;
   if (!document.load_file(path.c_str(), pugi::parse_default | pugi::parse_ws_pcdata)) return false;
@@ -159,7 +159,7 @@ bool Session::LoadSequence(const std::string& path) {
   return true;
 }
 
-bool Session::SaveSequence(const std::string& path) {
+bool Sequencer::SaveSequence(const std::string& path) {
   if (path.empty()) return false;
   pugi::xml_document document;
   pugi::xml_node declaration = document.append_child(pugi::node_pi);

@@ -1,5 +1,5 @@
-// The sequencer engine: the session's operations that run the task list
-// against the pressure interfaces, once a second from the status timer and
+// The sequencer engine: the operations that run the task list against the
+// pressure interfaces, once a second from the status timer and
 // from the sequencer pane's commands. Everything runs on the user-interface
 // thread; the pauses between commands to the single pressure interface
 // block it, as the unit needs them.
@@ -12,10 +12,11 @@
 #include <thread>
 
 #include "core/base/configuration.h"
-#include "core/experiment/session.h"
+#include "core/experiment/experiment_data.h"
 #include "core/storage/relative_time.h"
 #include "instruments/device.h"
 #include "instruments/interface_manager.h"
+#include "instruments/sequencer.h"
 
 namespace ORV {
 
@@ -46,25 +47,35 @@ bool InRange(std::int32_t value, std::int32_t minimum, std::int32_t maximum) {
 
 }  // namespace
 
-InterfaceManager& Session::Manager() {
+Sequencer::Sequencer(ExperimentData& experiment, InterfaceManager* manager)
+    : experiment_(experiment), interfaceManager_(manager) {}
+
+SequencerTask Sequencer::GetTask(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= tasks.size()) return SequencerTask{};
+  return tasks[static_cast<std::size_t>(index)];
+}
+
+void Sequencer::ClearTasks() { tasks.clear(); }
+
+InterfaceManager& Sequencer::Manager() {
   return interfaceManager_ != nullptr ? *interfaceManager_ : InterfaceManager::Instance();
 }
 
-void Session::Sleep(std::uint32_t ms) {
+void Sequencer::Sleep(std::uint32_t ms) {
   if (sleeper_)
     sleeper_(ms);
   else
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void Session::ShowEnded() {
+void Sequencer::ShowEnded() {
   if (progressBar == nullptr) return;
   progressBar->shown = 0;
   progressBar->statusText = kEndedText;
   progressBar->Redraw();
 }
 
-void Session::EndSequence() {
+void Sequencer::EndSequence() {
   running = 0;
   paused = 0;
   pauseStartTime = 0;
@@ -72,7 +83,7 @@ void Session::EndSequence() {
   ShowEnded();
 }
 
-bool Session::StartPressure() {
+bool Sequencer::StartPressure() {
   InterfaceManager& manager = Manager();
   if (manager.IsConnected(kDeviceMultiInterface)) {
     return manager.MultiInterface().SetDigitalOutputs(Multi::kOutputUnchanged, Multi::kOutputUnchanged, 1, 0);
@@ -84,11 +95,11 @@ bool Session::StartPressure() {
   return false;
 }
 
-void Session::AddSequencerAction(const std::string& text) {
-  if (ApplicationHooks* hooks = Experiment().Hooks()) hooks->AddAction(taskStartTime, text);
+void Sequencer::AddSequencerAction(const std::string& text) {
+  if (ApplicationHooks* hooks = experiment_.Hooks()) hooks->AddAction(taskStartTime, text);
 }
 
-void Session::ApplyTask(const SequencerTask& task) {
+void Sequencer::ApplyTask(const SequencerTask& task) {
   InterfaceManager& manager = Manager();
   const Configuration& configuration = Configuration::Instance();
   const auto single = [&] { return manager.IsConnected(kDeviceSinglePressureInterface); };
@@ -96,7 +107,7 @@ void Session::ApplyTask(const SequencerTask& task) {
 
   // One sample serves the whole task: the pressure is started before each
   // target when this sample says it was off.
-  const PMK4xData3 sample = Experiment().Read([](const ExperimentContents& c) { return c.lastPressure; });
+  const PMK4xData3 sample = experiment_.Read([](const ExperimentContents& c) { return c.lastPressure; });
   const bool pressureOn = sample.switch4 != 0;
   const bool heaterOn = sample.switch1 != 0;
 
@@ -167,14 +178,13 @@ void Session::ApplyTask(const SequencerTask& task) {
   }
 }
 
-bool Session::StartNextTask() {
+bool Sequencer::StartNextTask() {
   InterfaceManager& manager = Manager();
-  ExperimentData& experiment = Experiment();
 
   for (;;) {
     const std::int64_t count = static_cast<std::int64_t>(tasks.size());
     if (currentTask < std::numeric_limits<std::int32_t>::max()) ++currentTask;
-    taskStartTime = experiment.ExperimentClock().Now();
+    taskStartTime = experiment_.ExperimentClock().Now();
     if (currentTask < 0 || currentTask >= count) break;
     const SequencerTask task = tasks[static_cast<std::size_t>(currentTask)];
 
@@ -193,7 +203,7 @@ bool Session::StartNextTask() {
       progressBar->Redraw();
     }
     if (task.enabled == 0) continue;
-    if (task.showMarker != 0) experiment.AddMarkerNow("Task Started: " + task.name, 0);
+    if (task.showMarker != 0) experiment_.AddMarkerNow("Task Started: " + task.name, 0);
     return true;
   }
 
@@ -208,13 +218,12 @@ bool Session::StartNextTask() {
   return false;
 }
 
-void Session::SequencerTick(bool& finished) {
+void Sequencer::SequencerTick(bool& finished) {
   if (paused != 0 || promptOpen != 0) return;
   finished = false;
   if (running == 0 || progressBar == nullptr) return;
 
-  ExperimentData& experiment = Experiment();
-  const std::uint32_t now = experiment.ExperimentClock().Now();
+  const std::uint32_t now = experiment_.ExperimentClock().Now();
   const std::int64_t elapsed = (now - taskStartTime) / 1000u;
   const std::int64_t count = static_cast<std::int64_t>(tasks.size());
   const bool inList = currentTask >= 0 && currentTask < count;
@@ -230,7 +239,7 @@ void Session::SequencerTick(bool& finished) {
   if (elapsed < total) return;
 
   if (inList && (task.waitP1 != 0 || task.waitP2 != 0 || task.waitTemperature != 0)) {
-    const PMK4xData3 sample = experiment.Read([](const ExperimentContents& c) { return c.lastPressure; });
+    const PMK4xData3 sample = experiment_.Read([](const ExperimentContents& c) { return c.lastPressure; });
     const auto near = [](float value, std::int32_t target) {
       return Within(value, static_cast<float>(target) - kPressureTolerance,
                     static_cast<float>(target) + kPressureTolerance);
@@ -254,7 +263,7 @@ void Session::SequencerTick(bool& finished) {
     const std::uint64_t run = runNumber_;
     paused = 1;
     promptOpen = 1;
-    if (ApplicationHooks* hooks = experiment.Hooks()) hooks->ShowInformation(kPromptCaption, task.prompt);
+    if (ApplicationHooks* hooks = experiment_.Hooks()) hooks->ShowInformation(kPromptCaption, task.prompt);
     promptOpen = 0;
     paused = 0;
     if (running == 0 || run != runNumber_) return;
@@ -270,7 +279,7 @@ void Session::SequencerTick(bool& finished) {
   finished = !StartNextTask();
 }
 
-bool Session::StartSequencer() {
+bool Sequencer::StartSequencer() {
   if (running != 0) return false;
   ++runNumber_;
   pulsationAllowed = Manager().MultiModelCode() == Multi::kModelFast ? 1 : 0;
@@ -280,21 +289,21 @@ bool Session::StartSequencer() {
   return StartNextTask();
 }
 
-void Session::StopSequencer() {
+void Sequencer::StopSequencer() {
   if (running == 0) return;
   ++runNumber_;
   EndSequence();
 }
 
-void Session::PauseSequencer() {
+void Sequencer::PauseSequencer() {
   if (paused != 0) return;
   paused = 1;
-  pauseStartTime = Experiment().ExperimentClock().Now();
+  pauseStartTime = experiment_.ExperimentClock().Now();
 }
 
-void Session::ContinueSequencer() {
+void Sequencer::ContinueSequencer() {
   if (pauseStartTime != 0) {
-    const std::uint32_t pausedMs = Experiment().ExperimentClock().Now() - pauseStartTime;
+    const std::uint32_t pausedMs = experiment_.ExperimentClock().Now() - pauseStartTime;
     const auto seconds = static_cast<std::uint32_t>(static_cast<float>(pausedMs) / 1000.0f);
     addedSeconds = seconds > std::numeric_limits<std::uint32_t>::max() - addedSeconds
                        ? std::numeric_limits<std::uint32_t>::max()
@@ -304,8 +313,8 @@ void Session::ContinueSequencer() {
   paused = 0;
 }
 
-void Session::ToggleLoop() { loop = loop != 0 ? 0 : 1; }
+void Sequencer::ToggleLoop() { loop = loop != 0 ? 0 : 1; }
 
-void Session::LoadLastSequence() { LoadSequence(Configuration::Instance().LastOpenedSequenceFile); }
+void Sequencer::LoadLastSequence() { LoadSequence(Configuration::Instance().LastOpenedSequenceFile); }
 
 }  // namespace ORV

@@ -3,13 +3,15 @@
 #include <QLineEdit>
 #include <QPainter>
 
-#include "core/experiment/session.h"
+#include "core/experiment/experiment_data.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/string_table.h"
 
 using namespace ORV::UI;
 
-CFlowPane::CFlowPane(const QString& title, QWidget* parent) : DockingPane(title, parent) {
+CFlowPane::CFlowPane(const ORV::InstrumentPaneContext& context, const QString& title, QWidget* parent)
+    : DockingPane(context.configuration, QString::fromLatin1(kObjectName), title, parent),
+      experiment_(context.experiment) {
   SetHandler(WM_FLOW_PANE_FLOW, [this](WPARAM w, LPARAM l) { return OnFlowArrived(w, l); });
   // Docking or floating the pane leaves traces of it behind in the main
   // window; repaint all of it.
@@ -23,9 +25,8 @@ CFlowPane::~CFlowPane() {
   // calls in (removal waits for a call under way), so nothing posts or
   // queues after this.
   if (registered_) {
-    ORV::ExperimentData& experiment = ORV::Session::Instance().Experiment();
-    experiment.RemoveFlowConsumer(this);
-    experiment.RemovePressureConsumer(this);
+    experiment_.RemoveFlowConsumer(this);
+    experiment_.RemovePressureConsumer(this);
   }
   CloseMessageWindow();
   std::lock_guard guard(lock_);
@@ -33,7 +34,7 @@ CFlowPane::~CFlowPane() {
 }
 
 int CFlowPane::OnCreate() {
-  ORV::Session::Instance().Experiment().AddFlowConsumer(this);
+  experiment_.AddFlowConsumer(this);
   registered_ = true;
   flowEdit_ = new QLineEdit(Client());
   flowEdit_->setObjectName(QStringLiteral("flowEdit"));

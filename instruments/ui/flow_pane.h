@@ -1,8 +1,9 @@
 #pragma once
 // The docking pane that shows the flow meter's current reading.
 //
-// The pane registers as a flow receiver of the current experiment record
-// when it is created. Samples arrive on the sampling thread (OnFlowData): the
+// The pane is made with its context (the experiment record and the
+// configuration) and registers as a flow receiver of that record when it is
+// created. Samples arrive on the sampling thread (OnFlowData): the
 // pane queues a copy and posts WM_FLOW_PANE_FLOW to itself; on the GUI thread
 // the handler takes the newest queued sample, empties the queue and shows the
 // flow as a signed whole number. Samples that arrive faster than the pane
@@ -18,6 +19,7 @@
 #include <mutex>
 
 #include "core/experiment/consumers.h"
+#include "instruments/ui/pane_context.h"
 #include "platform/ui/docking_pane.h"
 #include "platform/ui/enter_key_interface.h"
 
@@ -32,7 +34,10 @@ class CFlowPane : public ORV::UI::DockingPane,
   static constexpr std::uint32_t WM_FLOW_PANE_FLOW = ORV::UI::WM_APP + 1901;
   static constexpr int kFlowEditId = 32968;
 
-  explicit CFlowPane(const QString& title, QWidget* parent = nullptr);
+  // The pane's object name, by which the frame saves and restores its place.
+  static constexpr const char* kObjectName = "FlowPane";
+
+  CFlowPane(const ORV::InstrumentPaneContext& context, const QString& title, QWidget* parent = nullptr);
   ~CFlowPane() override;
 
   // Any thread: queues the sample and posts WM_FLOW_PANE_FLOW.
@@ -53,6 +58,7 @@ class CFlowPane : public ORV::UI::DockingPane,
   void OnPressureData(const ORV::PMK4xData3& sample) override;
   ORV::UI::LRESULT OnFlowArrived(ORV::UI::WPARAM, ORV::UI::LPARAM);
 
+  ORV::ExperimentData& experiment_;
   QLineEdit* flowEdit_ = nullptr;
   bool registered_ = false;  // in the experiment record's receiver lists
   std::mutex lock_;

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <map>
 
+#include "platform/os/simulated_lab.h"
+
 namespace ORV::OS {
 
 // ---- report descriptor ----
@@ -258,7 +260,9 @@ class HidapiTransport final : public HidTransport {
 }  // namespace
 
 HidTransport& SystemHidTransport() {
-  static HidapiTransport transport;
+  static HidapiTransport machine;
+  // The simulated lab's devices, when it runs, are listed after the machine's.
+  static LabAwareHidTransport transport(machine);
   return transport;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "platform/os/simulated_lab.h"
 #include "platform/os/udev_devices.h"
 
 namespace ORV::OS {
@@ -102,7 +103,9 @@ bool FixedUsbSerialEnumerator::List(std::vector<UsbSerialDevice>& out) const {
 }
 
 std::shared_ptr<const UsbSerialEnumerator> SystemUsbSerialEnumerator() {
-  static const auto instance = std::make_shared<const UdevUsbSerialEnumerator>();
+  // The simulated lab's devices, when it runs, are listed after the machine's.
+  static const auto instance =
+      std::make_shared<const LabAwareUsbSerialEnumerator>(std::make_shared<const UdevUsbSerialEnumerator>());
   return instance;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sim/flow_meter_asl1600_sim.h"
 
+#include "platform/os/number_text.h"
+
 namespace ORV::Sim {
 
 FlowMeterASL1600Sim::FlowMeterASL1600Sim() : SerialResponder(Framing::Line) {
@@ -85,6 +87,10 @@ void FlowMeterASL1600Sim::StreamLoop() {
   for (;;) {
     wake_.wait(g, [this] { return ending_ || streaming_; });
     if (ending_) return;
+    if (const std::shared_ptr<Preparation> preparation = Linked()) {
+      const auto factor = OS::ParseDouble(factorText_);
+      raw_ = ToCount(preparation->Read().flow * (factor ? *factor : 1.0));
+    }
     const std::string frame = Frame(raw_);
     const auto period = period_;
     g.unlock();

@@ -10,6 +10,9 @@
 //              (signed 16-bit big-endian), one every stream period.
 // Every reply ends with CR LF. A meter can be made that never stops its
 // stream, and raw bytes can be put on the line as the test needs them.
+//
+// Attached to a preparation, it streams the flow through the vessel (raw
+// value: flow times the factor).
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -19,11 +22,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/sim/preparation_link.h"
 #include "platform/sim/serial_responder.h"
 
 namespace ORV::Sim {
 
-class FlowMeterASL1600Sim : public SerialResponder {
+class FlowMeterASL1600Sim : public SerialResponder, public PreparationLink {
  public:
   FlowMeterASL1600Sim();
   ~FlowMeterASL1600Sim() override;

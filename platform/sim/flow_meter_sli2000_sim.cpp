@@ -73,6 +73,8 @@ std::optional<std::string> FlowMeterSLI2000Sim::Answer(const std::string& reques
       return ReplyFrame(command, std::string(1, '\x01'));
     case 0x35: {
       std::lock_guard<std::mutex> g(stateMutex_);
+      if (const std::shared_ptr<Preparation> preparation = Linked())
+        value_ = ToCount(preparation->Read().flow * kCountsPerFlowUnit);
       const auto v = static_cast<std::uint16_t>(value_);
       return ReplyFrame(command, std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)});
     }

@@ -10,17 +10,23 @@
 //   0x35 read value   -> two data bytes: the value, signed 16-bit big-endian
 //   0x33 measurement setting is taken and not answered.
 // The kit's fault modes (Partial in particular) give short replies.
+//
+// Attached to a preparation, it measures the flow through the vessel
+// (kCountsPerFlowUnit counts per microlitre a minute).
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "platform/sim/preparation_link.h"
 #include "platform/sim/serial_responder.h"
 
 namespace ORV::Sim {
 
-class FlowMeterSLI2000Sim : public SerialResponder {
+class FlowMeterSLI2000Sim : public SerialResponder, public PreparationLink {
  public:
+  static constexpr double kCountsPerFlowUnit = 5.0;
+
   FlowMeterSLI2000Sim();
   ~FlowMeterSLI2000Sim() override;
 

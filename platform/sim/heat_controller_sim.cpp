@@ -52,6 +52,11 @@ void HeatControllerSim::SetState(const State& state) {
 
 std::optional<std::string> HeatControllerSim::Answer(const std::string& request) {
   std::lock_guard<std::mutex> g(stateMutex_);
+  const std::shared_ptr<Preparation> preparation = Linked();
+  if (preparation) {
+    state_.temperatures[0] = static_cast<float>(preparation->Read().temperature);
+    state_.targets[0] = static_cast<float>(preparation->Controls().heaterTarget);
+  }
   if (request == "?2s") return ">2s;" + firmware_ + "\r";
   if (request == "?22") return Reply("22", state_.targets);
   if (request == "?2d") return Reply("2d", state_.differences);
@@ -64,6 +69,7 @@ std::optional<std::string> HeatControllerSim::Answer(const std::string& request)
   }
   if (request.starts_with("=22;") || request.starts_with("=2d;")) {
     if (const auto values = FourValues(request)) (request[2] == '2' ? state_.targets : state_.differences) = *values;
+    if (preparation && request[2] == '2') preparation->SetHeaterTarget(state_.targets[0]);
   }
   return std::nullopt;
 }

@@ -9,16 +9,20 @@
 //       and are not answered.
 // Every reply ends with CR; anything else is not answered. The kit's fault
 // modes give silence, short and garbled replies.
+//
+// Attached to a preparation, channel 1 measures the chamber and its target is
+// the chamber heater's target.
 #include <array>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "platform/sim/preparation_link.h"
 #include "platform/sim/serial_responder.h"
 
 namespace ORV::Sim {
 
-class HeatControllerSim : public SerialResponder {
+class HeatControllerSim : public SerialResponder, public PreparationLink {
  public:
   struct State {
     std::array<float, 4> targets{37.0f, 37.0f, 37.0f, 37.0f};

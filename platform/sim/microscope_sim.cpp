@@ -35,6 +35,8 @@ int MicroscopeSim::LightLevel() const {
 
 std::optional<std::string> MicroscopeSim::Answer(const std::string& request) {
   std::lock_guard<std::mutex> g(stateMutex_);
+  if (const std::shared_ptr<Preparation> preparation = Linked(); preparation && request == "?41")
+    temperature_ = static_cast<float>(preparation->Read().temperature);
   if (request == "?4s") return ">4s;" + firmware_ + "\r";
   if (request == "?41") return ">41;" + OS::FormatFixed(temperature_, 1) + ";\r";
   if (request == "?4i") return ">4i;" + OS::FormatInt(level_) + ";\r";

@@ -6,15 +6,18 @@
 //   "=4i;<n>;" sets the light level and is not answered.
 // Every reply ends with CR; anything else is not answered. The kit's fault
 // modes give silence, short and garbled replies.
+//
+// Attached to a preparation, it measures the chamber's temperature.
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "platform/sim/preparation_link.h"
 #include "platform/sim/serial_responder.h"
 
 namespace ORV::Sim {
 
-class MicroscopeSim : public SerialResponder {
+class MicroscopeSim : public SerialResponder, public PreparationLink {
  public:
   MicroscopeSim();
   ~MicroscopeSim() override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cmath>
 
 #include "platform/os/byte_order.h"
 
@@ -233,7 +234,10 @@ Report MultiInterfaceUnit::Answer(const Report& request) {
   const std::uint8_t command = request[2];
   if (silent_[command]) return {};
   const bool set = IsSetRequest(command);
+  const std::shared_ptr<Preparation> preparation = Linked();
+  if (preparation) Measure(*preparation);
   if (set) Apply(request);
+  if (set && preparation) Command(*preparation, request);
   Report data = set ? Report{} : AnswerData(command);
   if (!set && data.empty()) return {};  // not a request the unit knows
 
@@ -293,6 +297,47 @@ Report MultiInterfaceUnit::AnswerData(std::uint8_t command) const {
       break;
   }
   return d.Take();
+}
+
+void MultiInterfaceUnit::Measure(Preparation& preparation) {
+  const PreparationReading r = preparation.Read();
+  const PreparationControls c = preparation.Controls();
+  State& s = state_;
+  s.p1 = static_cast<float>(r.p1);
+  s.p2 = static_cast<float>(r.p2);
+  s.pH = static_cast<float>(r.pH);
+  s.force = static_cast<float>(r.force);
+  s.flow = ToCount(r.flow);
+  s.temperatures[0] = static_cast<std::uint16_t>(std::clamp(std::lround(r.temperature * 100.0), 0l, 65535l));
+  s.temperatures[3] = static_cast<std::uint16_t>(std::clamp(std::lround(c.heaterTarget * 100.0), 0l, 65535l));
+  s.targetP1 = static_cast<float>(c.targetP1);
+  s.targetP2 = static_cast<float>(c.targetP2);
+  s.gradient = static_cast<float>(c.gradient);
+  s.digital[0] = c.heaterOn ? 1 : 0;
+  s.digital[3] = c.pressureOn ? 1 : 0;
+  s.digital[7] = c.pulsationOn ? 1 : 0;
+  s.pulseRate = static_cast<std::uint16_t>(std::clamp(std::lround(c.pulseRate), 0l, 65535l));
+  s.dutyRate = static_cast<std::uint8_t>(std::clamp(std::lround(c.dutyRate), 0l, 255l));
+}
+
+void MultiInterfaceUnit::Command(Preparation& preparation, const Report& request) {
+  const State& s = state_;
+  switch (request[2]) {
+    case 0x09:
+      preparation.SetPressureTargets(s.targetP1, s.targetP2, s.gradient);
+      preparation.SetPulsation(s.digital[7] != 0, s.pulseRate, s.dutyRate);
+      break;
+    case 0x29:
+      preparation.SetHeaterOn(s.digital[0] != 0);
+      preparation.SetPressureOn(s.digital[3] != 0);
+      if (request.size() >= 11 && request[10] == 1) preparation.ZeroForce();
+      break;
+    case 0x31:
+      preparation.SetHeaterTarget(s.temperatures[3] / 100.0);
+      break;
+    default:
+      break;
+  }
 }
 
 void MultiInterfaceUnit::Apply(const Report& r) {

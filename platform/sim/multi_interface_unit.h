@@ -14,6 +14,10 @@
 // does not accept, a report descriptor that cannot be read, stale and
 // unsolicited reports queued ahead of the next answer, and unplugging.
 //
+// Attached to a preparation, the unit measures it (pressures, flow, force,
+// pH, the chamber's temperature) and its set requests change it (pressure
+// targets and gradient, pulsation, heater, pressure on and off, force zero).
+//
 // Thread-safe: the driver's thread talks to it through SimHidTransport while
 // a test changes its state or injects reports.
 #include <array>
@@ -27,6 +31,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/sim/preparation_link.h"
+
 namespace ORV::Sim {
 
 using Report = std::vector<std::uint8_t>;
@@ -35,7 +41,7 @@ using Report = std::vector<std::uint8_t>;
 // from byte 3 (cut at the length), zeros after it.
 Report MakeReply(std::size_t length, std::uint16_t code, std::initializer_list<std::uint8_t> data = {});
 
-class MultiInterfaceUnit {
+class MultiInterfaceUnit : public PreparationLink {
  public:
   // Everything the unit measures and holds.
   struct State {
@@ -124,6 +130,9 @@ class MultiInterfaceUnit {
   Report Answer(const Report& request);
   Report AnswerData(std::uint8_t command) const;
   void Apply(const Report& request);
+  // The state from the preparation, and a set request on to it; with the lock held.
+  void Measure(Preparation& preparation);
+  void Command(Preparation& preparation, const Report& request);
 
   mutable std::mutex mutex_;
   std::condition_variable queued_;

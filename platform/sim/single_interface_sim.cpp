@@ -1,5 +1,7 @@
 #include "platform/sim/single_interface_sim.h"
 
+#include <cmath>
+
 #include "platform/os/number_text.h"
 
 namespace ORV::Sim {
@@ -45,6 +47,35 @@ void SingleInterfaceSim::SetState(const State& state) {
 
 std::optional<std::string> SingleInterfaceSim::Answer(const std::string& request) {
   std::lock_guard<std::mutex> g(stateMutex_);
+  const std::shared_ptr<Preparation> preparation = Linked();
+  if (!preparation) return AnswerFromState(request);
+
+  // The unit shows the preparation as it is now, and what it is set to.
+  const PreparationReading r = preparation->Read();
+  const PreparationControls c = preparation->Controls();
+  State& s = state_;
+  s.p1 = static_cast<float>(r.p1);
+  s.p2 = static_cast<float>(r.p2);
+  s.force = static_cast<float>(r.force);
+  s.pH = static_cast<float>(r.pH);
+  s.temperature = static_cast<float>(r.temperature);
+  s.temperatureTarget = static_cast<float>(c.heaterTarget);
+  s.targetP1 = static_cast<int>(std::lround(c.targetP1));
+  s.targetP2 = static_cast<int>(std::lround(c.targetP2));
+  s.heaterOn = c.heaterOn;
+  s.pressureOn = c.pressureOn;
+  const State before = s;
+  std::optional<std::string> reply = AnswerFromState(request);
+  if (s.temperatureTarget != before.temperatureTarget) preparation->SetHeaterTarget(s.temperatureTarget);
+  if (s.heaterOn != before.heaterOn) preparation->SetHeaterOn(s.heaterOn);
+  if (s.pressureOn != before.pressureOn) preparation->SetPressureOn(s.pressureOn);
+  if (s.targetP1 != before.targetP1 || s.targetP2 != before.targetP2)
+    preparation->SetPressureTargets(s.targetP1, s.targetP2, c.gradient);
+  if (request == "=0112") preparation->ZeroForce();
+  return reply;
+}
+
+std::optional<std::string> SingleInterfaceSim::AnswerFromState(const std::string& request) {
   State& s = state_;
   if (request == "?0100") return ">01," + type_ + "," + firmware_ + "\r";
   if (request == "?0107") {

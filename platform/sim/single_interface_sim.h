@@ -11,15 +11,19 @@
 // Anything else, or a set command whose value does not read, is not
 // answered. Unit type and firmware are settable (a unit the driver does not
 // support), and the kit's fault modes give silence, short and garbled replies.
+//
+// Attached to a preparation, it measures the preparation and its set commands
+// change the preparation.
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "platform/sim/preparation_link.h"
 #include "platform/sim/serial_responder.h"
 
 namespace ORV::Sim {
 
-class SingleInterfaceSim : public SerialResponder {
+class SingleInterfaceSim : public SerialResponder, public PreparationLink {
  public:
   struct State {
     float p1 = 60.0f, p2 = 40.0f, force = 1.25f, pH = 7.4f, temperature = 36.8f;
@@ -39,6 +43,7 @@ class SingleInterfaceSim : public SerialResponder {
   std::optional<std::string> Answer(const std::string& request) override;
 
  private:
+  std::optional<std::string> AnswerFromState(const std::string& request);
   mutable std::mutex stateMutex_;
   State state_;
   std::string type_ = "K40Q";

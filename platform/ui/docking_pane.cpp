@@ -25,23 +25,29 @@ class DockingPane::ClientArea : public QWidget {
   DockingPane* pane_;
 };
 
-QFont MakePointFont(int tenthsOfPoint) {
-  QFont font(QString::fromStdString(Configuration::Instance().FontName));
+QFont MakePointFont(const std::string& face, int tenthsOfPoint) {
+  QFont font(QString::fromStdString(face));
   font.setPointSizeF(tenthsOfPoint > 0 ? tenthsOfPoint / 10.0 : 8.0);
   return font;
 }
 
-DockingPane::DockingPane(const QString& title, QWidget* parent)
-    : QDockWidget(title, parent), client_(new ClientArea(this)) {
+QFont MakePointFont(int tenthsOfPoint) { return MakePointFont(Configuration::Instance().FontName, tenthsOfPoint); }
+
+DockingPane::DockingPane(const Configuration& configuration, const QString& objectName, const QString& title,
+                         QWidget* parent)
+    : QDockWidget(title, parent), configuration_(configuration), client_(new ClientArea(this)) {
+  setObjectName(objectName);
   setWidget(client_);
 }
+
+DockingPane::DockingPane(const QString& title, QWidget* parent)
+    : DockingPane(Configuration::Instance(), QString(), title, parent) {}
 
 DockingPane::~DockingPane() { CloseMessageWindow(); }
 
 int DockingPane::Create() {
-  const Configuration& config = Configuration::Instance();
-  headerFont_ = MakePointFont(config.HeaderFontSize);
-  panelFont_ = MakePointFont(config.PanelFontSize);
+  headerFont_ = MakePointFont(configuration_.FontName, configuration_.HeaderFontSize);
+  panelFont_ = MakePointFont(configuration_.FontName, configuration_.PanelFontSize);
   setFont(headerFont_);
   if (OnCreate() != 0) return -1;
   const QSize fixed = CalcFixedLayout();

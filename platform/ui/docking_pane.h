@@ -9,6 +9,11 @@
 // two fonts of the configuration: the header font (its own font and that of
 // painted text) and the panel font (for its controls).
 //
+// A pane is given what it uses when it is constructed: the configuration
+// (its fonts) here, the experiment record and the devices in the panes'
+// own constructors. Its object name is stable (the frame saves and restores
+// the layout by it); PaneFactory docks panes into the frame.
+//
 // Create() makes the fonts, gives the pane the header font, calls OnCreate
 // (where a pane creates its controls as children of Client()) and fixes the
 // client size. OnPaint draws on the client area, under the controls. Samples
@@ -17,15 +22,25 @@
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <string>
 
 #include "platform/ui/message_window.h"
 
 class QPainter;
 
+namespace ORV {
+class Configuration;
+}
+
 namespace ORV::UI {
 
 class DockingPane : public QDockWidget, public MessageWindow {
  public:
+  // A pane named `objectName` (stable across runs), with the fonts of
+  // `configuration`.
+  DockingPane(const Configuration& configuration, const QString& objectName, const QString& title,
+              QWidget* parent = nullptr);
+  // A pane with the process's configuration and no object name yet.
   explicit DockingPane(const QString& title, QWidget* parent = nullptr);
   ~DockingPane() override;
 
@@ -40,6 +55,7 @@ class DockingPane : public QDockWidget, public MessageWindow {
   // A rectangle given by its edges at 96 DPI.
   QRect Rect96(int left, int top, int right, int bottom) const;
 
+  const Configuration& Config() const { return configuration_; }
   const QFont& HeaderFont() const { return headerFont_; }
   const QFont& PanelFont() const { return panelFont_; }
   // The parent of the pane's controls and the surface OnPaint draws on.
@@ -55,12 +71,15 @@ class DockingPane : public QDockWidget, public MessageWindow {
 
  private:
   class ClientArea;
+  const Configuration& configuration_;
   ClientArea* client_;
   QFont headerFont_;
   QFont panelFont_;
 };
 
-// A point font of the configured face at a size in tenths of a point.
+// A point font of `face` at a size in tenths of a point (8 points when not
+// above 0); without a face, that of the process's configuration.
+QFont MakePointFont(const std::string& face, int tenthsOfPoint);
 QFont MakePointFont(int tenthsOfPoint);
 
 }  // namespace ORV::UI

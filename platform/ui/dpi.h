@@ -2,7 +2,7 @@
 // DPI scaling. Sizes and positions in the program are given in pixels at 96
 // dots per inch and scaled as value x DPI / 96.
 //
-// The DPI is the process's DPI provider (core/base/helpers.h): the GUI
+// The DPI is the process's DPI provider (core/base/dpi.h): the GUI
 // installs one that answers the primary screen's logical DPI, and tests
 // install a fixed value. Without a provider or a screen it is 96.
 #include <QRect>

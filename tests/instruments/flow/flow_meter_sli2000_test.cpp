@@ -139,22 +139,32 @@ TEST_F(FlowMeterSLI2000Test, MeterThatDoesNotAnswerFailsLoad) {
     ReplyMode mode;
     std::size_t partial;
     std::size_t framesSent;
+    std::string identity;  // a scripted identity reply, when not empty
   };
+  // A meter that does not identify itself gets no measurement setting: the
+  // last frame it receives is the identity request.
   const Case cases[] = {
-      {"silent after start", ReplyMode::Silent, 0, 1},
-      {"identity cut before its length byte", ReplyMode::Partial, 4, 3},
+      {"silent after start", ReplyMode::Silent, 0, 1, ""},
+      {"identity cut before its length byte", ReplyMode::Partial, 4, 2, ""},
+      {"identity of another device", ReplyMode::Normal, 0, 2, FlowMeterSLI2000Sim::ReplyFrame(0x30, "\x07\x01")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim_.SetMode(c.mode);
     sim_.SetPartialLength(c.partial);
+    if (!c.identity.empty()) sim_.SetReply(AsText(FlowMeterSLI2000::kIdentityFrame), c.identity);
     const std::size_t before = sim_.Requests().size();
     auto meter = MakeMeter();
     EXPECT_FALSE(meter->Load(""));
     EXPECT_FALSE(meter->Port().IsOpen());
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, Opened()}, {kError, kFailed}}));
     sim_.WaitForRequests(before + c.framesSent, std::chrono::seconds(2));
+    // A frame sent after the failed identity would arrive within this wait.
+    EXPECT_FALSE(sim_.WaitForRequests(before + c.framesSent + 1, std::chrono::milliseconds(300)));
     EXPECT_EQ(sim_.Requests().size(), before + c.framesSent);
+    if (c.framesSent > 1) {
+      EXPECT_EQ(sim_.Requests().back(), AsText(FlowMeterSLI2000::kIdentityFrame));
+    }
   }
 }
 
@@ -205,27 +215,69 @@ TEST_F(FlowMeterSLI2000Test, StuffedValueByteRepeatsThePreviousValue) {
   EXPECT_EQ(meter->GetSample(), 36);
 }
 
-TEST_F(FlowMeterSLI2000Test, ShortOrMissingRepliesCountAsNoReply) {
+// A frame as the meter sends it, from address to data, with its checksum
+// (or a wrong one) and both delimiters; nothing in it is stuffed.
+std::string HandFrame(std::initializer_list<std::uint8_t> body, bool goodChecksum = true) {
+  unsigned sum = 0;
+  std::string frame(1, '\x7E');
+  for (std::uint8_t b : body) {
+    sum += b;
+    frame.push_back(static_cast<char>(b));
+  }
+  frame.push_back(static_cast<char>((~sum & 0xFF) ^ (goodChecksum ? 0 : 1)));
+  frame.push_back('\x7E');
+  return frame;
+}
+
+TEST_F(FlowMeterSLI2000Test, RepliesThatAreNotAGoodValueFrameGiveNoReading) {
   ASSERT_TRUE(sim_.Start());
   auto meter = Loaded();
   sim_.SetValue(500);
   EXPECT_EQ(meter->GetSample(), 100);
-  sim_.SetValue(-500);
-  const std::pair<ReplyMode, std::size_t> cases[] = {
-      {ReplyMode::Partial, 1}, {ReplyMode::Partial, 5}, {ReplyMode::Partial, 6}, {ReplyMode::Silent, 0}};
-  for (const auto& [mode, bytes] : cases) {
-    SCOPED_TRACE(bytes);
-    sim_.SetMode(mode);
-    sim_.SetPartialLength(bytes);
-    EXPECT_EQ(meter->GetSample(), 0);
+  sim_.SetValue(-500);  // FE 0C
+  const std::string good = HandFrame({0x00, 0x35, 0x00, 0x02, 0xFE, 0x0C});
+  ASSERT_EQ(good, FlowMeterSLI2000Sim::ReplyFrame(0x35, "\xFE\x0C"));
+  struct Case {
+    const char* name;
+    ReplyMode mode;
+    std::size_t partial;
+    std::string reply;  // queued for the next request, when not empty
+  };
+  const Case cases[] = {
+      {"cut after the delimiter", ReplyMode::Partial, 1, ""},
+      {"cut after the length", ReplyMode::Partial, 5, ""},
+      {"cut inside the value", ReplyMode::Partial, 6, ""},
+      {"cut after the value", ReplyMode::Partial, 7, ""},
+      {"cut before the last delimiter", ReplyMode::Partial, 8, ""},
+      {"silence", ReplyMode::Silent, 0, ""},
+      {"garbage", ReplyMode::Garbage, 0, ""},
+      {"another command's reply", ReplyMode::Normal, 0, FlowMeterSLI2000Sim::ReplyFrame(0x30, "\xFE\x0C")},
+      {"a failed state", ReplyMode::Normal, 0, HandFrame({0x00, 0x35, 0x43, 0x02, 0xFE, 0x0C})},
+      {"another address", ReplyMode::Normal, 0, HandFrame({0x01, 0x35, 0x00, 0x02, 0xFE, 0x0C})},
+      {"a length that does not match", ReplyMode::Normal, 0, HandFrame({0x00, 0x35, 0x00, 0x03, 0xFE, 0x0C})},
+      {"one value byte", ReplyMode::Normal, 0, HandFrame({0x00, 0x35, 0x00, 0x01, 0xFE})},
+      {"a wrong checksum", ReplyMode::Normal, 0, HandFrame({0x00, 0x35, 0x00, 0x02, 0xFE, 0x0C}, false)},
+      {"bytes before the frame", ReplyMode::Normal, 0, "\x01" + good},
+      {"no first delimiter", ReplyMode::Normal, 0, good.substr(1)},
+      {"an escape before the last delimiter", ReplyMode::Normal, 0, good.substr(0, 8) + "\x7D\x7E"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_.SetMode(c.mode);
+    sim_.SetPartialLength(c.partial);
+    if (!c.reply.empty()) sim_.QueueReply(c.reply);
+    EXPECT_EQ(meter->GetSample(), std::nullopt);
   }
-  // The value bytes are in the first seven; a reply cut after them counts,
-  // and the ring took nothing from the short ones.
-  sim_.SetMode(ReplyMode::Partial);
-  sim_.SetPartialLength(7);
-  EXPECT_EQ(meter->GetSample(), -100);
+
+  // The ring took nothing from the failed replies: nine good values fill it,
+  // and the eleventh sample sees 500 and nine times -500.
+  sim_.SetMode(ReplyMode::Normal);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(meter->GetSample(), -100);
+  sim_.SetValue(0);
+  EXPECT_EQ(meter->GetSample(), -90);
 
   // Identity replies need their length byte.
+  sim_.SetMode(ReplyMode::Partial);
   sim_.SetPartialLength(4);
   EXPECT_FALSE(meter->Ping());
   sim_.SetPartialLength(5);

@@ -51,20 +51,20 @@ TEST_F(SequenceFileTest, EveryFieldSurvivesSaveAndLoad) {
   SequencerTask plain = Task("  spaced  ", 0);
   plain.p2 = std::numeric_limits<std::int32_t>::min();
   const std::vector<SequencerTask> list = {FullTask(), plain, SequencerTask{}};
-  session().tasks = list;
-  session().sequenceModified = 1;
+  sequencer().tasks = list;
+  sequencer().sequenceModified = 1;
   const std::string path = dir_ / "run.seq";
 
-  ASSERT_TRUE(session().SaveSequence(path));
-  EXPECT_EQ(session().sequenceModified, 0);
+  ASSERT_TRUE(sequencer().SaveSequence(path));
+  EXPECT_EQ(sequencer().sequenceModified, 0);
   EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, path);
 
-  session().ClearTasks();
-  session().sequenceModified = 1;
+  sequencer().ClearTasks();
+  sequencer().sequenceModified = 1;
   Configuration::Instance().LastOpenedSequenceFile = "elsewhere";
-  ASSERT_TRUE(session().LoadSequence(path));
-  EXPECT_EQ(session().tasks, list);
-  EXPECT_EQ(session().sequenceModified, 0);
+  ASSERT_TRUE(sequencer().LoadSequence(path));
+  EXPECT_EQ(sequencer().tasks, list);
+  EXPECT_EQ(sequencer().sequenceModified, 0);
   EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, path);
 }
 
@@ -73,9 +73,9 @@ TEST_F(SequenceFileTest, WriterKeepsTheNamesOrderAndValueForms) {
   t.p1 = 80;
   t.waitTemperature = 1;
   t.temperature = 37;
-  session().tasks = {t};
+  sequencer().tasks = {t};
   const std::string path = dir_ / "one.seq";
-  ASSERT_TRUE(session().SaveSequence(path));
+  ASSERT_TRUE(sequencer().SaveSequence(path));
   EXPECT_EQ(ReadText(path),
             "<?xml version='1.0' encoding='UTF-8'?>"
             "<Sequencer Version=\"2\"><Task>"
@@ -160,11 +160,11 @@ TEST_F(SequenceFileTest, ReaderAppliesVersionAndValueRules) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteText(path, c.file);
-    session().ClearTasks();
-    ASSERT_TRUE(session().LoadSequence(path));
+    sequencer().ClearTasks();
+    ASSERT_TRUE(sequencer().LoadSequence(path));
     SequencerTask expected = Task("T");
     if (c.expected) c.expected(expected);
-    EXPECT_EQ(session().tasks, std::vector<SequencerTask>{expected});
+    EXPECT_EQ(sequencer().tasks, std::vector<SequencerTask>{expected});
   }
 }
 
@@ -199,13 +199,13 @@ TEST_F(SequenceFileTest, RefusedFilesLeaveListFlagAndLastFileAlone) {
     if (c.folder) {
       ASSERT_TRUE(std::filesystem::create_directory(path));
     }
-    session().tasks = current;
-    session().sequenceModified = 1;
+    sequencer().tasks = current;
+    sequencer().sequenceModified = 1;
     Configuration::Instance().LastOpenedSequenceFile = "previous";
 
-    EXPECT_FALSE(session().LoadSequence(path));
-    EXPECT_EQ(session().tasks, current);
-    EXPECT_EQ(session().sequenceModified, 1);
+    EXPECT_FALSE(sequencer().LoadSequence(path));
+    EXPECT_EQ(sequencer().tasks, current);
+    EXPECT_EQ(sequencer().sequenceModified, 1);
     EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, "previous");
   }
 }
@@ -226,43 +226,43 @@ TEST_F(SequenceFileTest, ASequenceSavesAndLoadsUnderA250ByteName) {
 
 TEST_F(SequenceFileTest, AnEmptyListSavesARootThatDoesNotLoad) {
   const std::string path = dir_ / "empty.seq";
-  ASSERT_TRUE(session().SaveSequence(path));
+  ASSERT_TRUE(sequencer().SaveSequence(path));
   EXPECT_EQ(ReadText(path), "<?xml version='1.0' encoding='UTF-8'?><Sequencer Version=\"2\"/>");
-  session().tasks = {FullTask()};
-  EXPECT_FALSE(session().LoadSequence(path));
-  EXPECT_EQ(session().tasks, std::vector<SequencerTask>{FullTask()});
+  sequencer().tasks = {FullTask()};
+  EXPECT_FALSE(sequencer().LoadSequence(path));
+  EXPECT_EQ(sequencer().tasks, std::vector<SequencerTask>{FullTask()});
 }
 
 TEST_F(SequenceFileTest, AFailedSaveKeepsThePreviousFileAndTheChangedFlag) {
   const std::string path = dir_ / "kept.seq";
-  session().tasks = {Task("old")};
-  ASSERT_TRUE(session().SaveSequence(path));
+  sequencer().tasks = {Task("old")};
+  ASSERT_TRUE(sequencer().SaveSequence(path));
   const std::string before = ReadText(path);
 
-  session().tasks = {Task("new")};
-  session().sequenceModified = 1;
+  sequencer().tasks = {Task("new")};
+  sequencer().sequenceModified = 1;
   Configuration::Instance().LastOpenedSequenceFile = "previous";
   // Ended between writing the new file and putting it in place.
   OS::SetAtomicWriteInterruptForTesting(true);
-  EXPECT_FALSE(session().SaveSequence(path));
+  EXPECT_FALSE(sequencer().SaveSequence(path));
   OS::SetAtomicWriteInterruptForTesting(false);
   EXPECT_EQ(ReadText(path), before);
   // A folder that does not exist.
-  EXPECT_FALSE(session().SaveSequence(dir_ / "missing/run.seq"));
-  EXPECT_EQ(session().sequenceModified, 1);
+  EXPECT_FALSE(sequencer().SaveSequence(dir_ / "missing/run.seq"));
+  EXPECT_EQ(sequencer().sequenceModified, 1);
   EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, "previous");
 
-  ASSERT_TRUE(session().LoadSequence(path));
-  EXPECT_EQ(session().tasks, std::vector<SequencerTask>{Task("old")});
+  ASSERT_TRUE(sequencer().LoadSequence(path));
+  EXPECT_EQ(sequencer().tasks, std::vector<SequencerTask>{Task("old")});
 }
 
 TEST_F(SequenceFileTest, LoadLastSequenceReadsTheFileUsedLast) {
   const std::string path = dir_ / "last.seq";
-  session().tasks = {FullTask(), Task("second", 5)};
-  ASSERT_TRUE(session().SaveSequence(path));
-  session().ClearTasks();
-  session().LoadLastSequence();
-  EXPECT_EQ(session().tasks, (std::vector<SequencerTask>{FullTask(), Task("second", 5)}));
+  sequencer().tasks = {FullTask(), Task("second", 5)};
+  ASSERT_TRUE(sequencer().SaveSequence(path));
+  sequencer().ClearTasks();
+  sequencer().LoadLastSequence();
+  EXPECT_EQ(sequencer().tasks, (std::vector<SequencerTask>{FullTask(), Task("second", 5)}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// A session whose sequencer runs on a hand-moved experiment clock, records
+// A sequencer that runs on a hand-moved experiment clock, records
 // its actions, markers, prompts and pauses, and reaches the instruments
 // through an interface manager on the simulators.
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "core/experiment/session.h"
 #include "core/storage/relative_time.h"
 #include "instruments/interface_manager.h"
+#include "instruments/sequencer.h"
 #include "platform/os/tick_source.h"
 #include "platform/os/usb_serial_enum.h"
 #include "platform/sim/hid_transport.h"
@@ -66,14 +67,14 @@ class SequencerTest : public testing::Test {
     sources.usb = std::make_shared<OS::FixedUsbSerialEnumerator>();
     sources.hid = &hid_;
     manager_ = std::make_unique<InterfaceManager>(std::move(sources));
-    session_->SetInterfaceManager(manager_.get());
+    sequencer_ = std::make_unique<Sequencer>(data, manager_.get());
     // The sequencer's pauses pass on the clock, so what follows them is
     // stamped later, as it would be.
-    session_->SetSequencerSleeper([this](std::uint32_t ms) {
+    sequencer_->SetSleeper([this](std::uint32_t ms) {
       pauses_.push_back(ms);
       tick_.Advance(ms);
     });
-    session_->progressBar = &bar_;
+    sequencer_->progressBar = &bar_;
   }
   ~SequencerTest() override {
     session_->Experiment().CloseStores();
@@ -108,7 +109,7 @@ class SequencerTest : public testing::Test {
     return unit;
   }
 
-  Session& session() { return *session_; }
+  Sequencer& sequencer() { return *sequencer_; }
   std::uint32_t Now() { return clock_.Now(); }
   // The newest pressure sample as the sampling would have stored it.
   void SetSample(const std::function<void(PMK4xData3&)>& change) {
@@ -121,7 +122,7 @@ class SequencerTest : public testing::Test {
   bool TickAfter(std::uint32_t ms) {
     tick_.Advance(ms);
     bool finished = false;
-    session_->SequencerTick(finished);
+    sequencer_->SequencerTick(finished);
     return finished;
   }
   std::vector<std::string> ActionTexts() const {
@@ -144,6 +145,7 @@ class SequencerTest : public testing::Test {
   std::unique_ptr<InterfaceManager> manager_;
   std::vector<std::uint32_t> pauses_;
   std::unique_ptr<Session> session_;
+  std::unique_ptr<Sequencer> sequencer_;
 
  private:
   std::array<std::int32_t, 5> saved_{};

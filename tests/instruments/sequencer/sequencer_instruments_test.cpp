@@ -65,7 +65,7 @@ TEST_F(SequencerTest, SingleInterfaceGetsEachCommandWithItsPause) {
       const auto all = sim.Requests();
       for (; seen < all.size(); ++seen) wire.push_back(all[seen]);
     };
-    session().SetSequencerSleeper([&](std::uint32_t ms) {
+    sequencer().SetSleeper([&](std::uint32_t ms) {
       takeRequests();
       wire.push_back("wait " + std::to_string(ms));
       tick_.Advance(ms);
@@ -76,10 +76,10 @@ TEST_F(SequencerTest, SingleInterfaceGetsEachCommandWithItsPause) {
     });
     hooks_.actions.clear();
     consumer_.markers.clear();
-    session().tasks = {DilateTask()};
+    sequencer().tasks = {DilateTask()};
 
     const std::uint32_t start = Now();
-    ASSERT_TRUE(session().StartSequencer());
+    ASSERT_TRUE(sequencer().StartSequencer());
     takeRequests();
     EXPECT_EQ(wire, c.wire);
 
@@ -102,7 +102,7 @@ TEST_F(SequencerTest, SingleInterfaceGetsEachCommandWithItsPause) {
     EXPECT_EQ(bar_.currentTask, 0);
 
     // Stopping sends nothing.
-    session().StopSequencer();
+    sequencer().StopSequencer();
     EXPECT_EQ(sim.Requests().size(), seen);
     EXPECT_EQ(bar_.statusText, "Sequencer ended");
     manager_->SingleInterface().Close();
@@ -232,7 +232,7 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
     if (c.limits) c.limits(configuration);
     SequencerTask task = DilateTask();
     if (c.change) c.change(task);
-    session().tasks = {task};
+    sequencer().tasks = {task};
     SetSample([&](PMK4xData3& s) {
       s.switch4 = c.pressureOn ? 1 : 0;
       s.switch1 = c.heaterOn ? 1 : 0;
@@ -248,8 +248,8 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
     hooks_.actions.clear();
 
     const std::uint32_t start = Now();
-    ASSERT_TRUE(session().StartSequencer());
-    EXPECT_EQ(session().pulsationAllowed, 1);
+    ASSERT_TRUE(sequencer().StartSequencer());
+    EXPECT_EQ(sequencer().pulsationAllowed, 1);
     Lines calls;
     for (const Sim::Report& r : unit->Received()) calls.push_back(Call(r));
     EXPECT_EQ(calls, c.calls);
@@ -260,21 +260,21 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
     EXPECT_EQ(hooks_.actions.front().time, start);
     // The sequencer's own pauses are for the single interface only.
     EXPECT_TRUE(pauses_.empty());
-    session().StopSequencer();
+    sequencer().StopSequencer();
   }
 }
 
 TEST_F(SequencerTest, PromptHoldsTheRunAndAStopWhileItIsOpenEndsIt) {
   struct Case {
     const char* what;
-    std::function<void(Session&)> whileOpen;  // the user, while the prompt is open
+    std::function<void(Sequencer&)> whileOpen;  // the user, while the prompt is open
     bool nextTaskSent;
     bool running;
   };
   const Case cases[] = {
-      {"stop", [](Session& s) { s.StopSequencer(); }, false, false},
+      {"stop", [](Sequencer& s) { s.StopSequencer(); }, false, false},
       {"continue, pause and a tick do not end the prompt",
-       [](Session& s) {
+       [](Sequencer& s) {
          s.ContinueSequencer();
          s.PauseSequencer();
          s.ContinueSequencer();
@@ -283,7 +283,7 @@ TEST_F(SequencerTest, PromptHoldsTheRunAndAStopWhileItIsOpenEndsIt) {
        },
        true, true},
       {"stop and start again",
-       [](Session& s) {
+       [](Sequencer& s) {
          s.StopSequencer();
          s.StartSequencer();
        },
@@ -299,35 +299,35 @@ TEST_F(SequencerTest, PromptHoldsTheRunAndAStopWhileItIsOpenEndsIt) {
     wash.prompt = "Add 10 uL";
     SequencerTask dilate = Task("Dilate", 60);
     dilate.p1 = 60;
-    session().tasks = {wash, dilate};
+    sequencer().tasks = {wash, dilate};
     hooks_.prompts.clear();
     bool acted = false;
     hooks_.whilePromptOpen = [&] {
       // Ticks keep coming while the box is open; the user acts once.
       bool finished = false;
-      session().SequencerTick(finished);
+      sequencer().SequencerTick(finished);
       if (acted) return;
       acted = true;
-      c.whileOpen(session());
+      c.whileOpen(sequencer());
     };
 
-    ASSERT_TRUE(session().StartSequencer());
+    ASSERT_TRUE(sequencer().StartSequencer());
     const std::size_t sent = sim.Requests().size();
     const std::size_t actions = hooks_.actions.size();
     EXPECT_FALSE(TickAfter(1000));
 
     EXPECT_EQ(hooks_.prompts, (std::vector<SequencerHooks::Prompt>{{"Sequencer prompt", "Add 10 uL"}}));
-    EXPECT_EQ(session().promptOpen, 0);
-    EXPECT_EQ(session().paused, 0);
-    EXPECT_EQ(session().running, c.running ? 1 : 0);
+    EXPECT_EQ(sequencer().promptOpen, 0);
+    EXPECT_EQ(sequencer().paused, 0);
+    EXPECT_EQ(sequencer().running, c.running ? 1 : 0);
     const Lines requests = sim.Requests();
     const Lines after(requests.begin() + static_cast<std::ptrdiff_t>(sent), requests.end());
     EXPECT_EQ(after, c.nextTaskSent ? Lines{"=012060"} : Lines{});
-    EXPECT_EQ(session().currentTask, c.nextTaskSent ? 1 : 0);
+    EXPECT_EQ(sequencer().currentTask, c.nextTaskSent ? 1 : 0);
     if (!c.running) {
       EXPECT_EQ(hooks_.actions.size(), actions);
     }
-    session().StopSequencer();
+    sequencer().StopSequencer();
     manager_->SingleInterface().Close();
   }
 }

@@ -39,32 +39,32 @@ TEST_F(SequencerTimingTest, ATaskEndsAfterItsDurationPlusWholeSecondsOfPause) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    session().tasks = {Task("T", c.duration)};
+    sequencer().tasks = {Task("T", c.duration)};
     bar_ = FakeProgressBar{};
-    ASSERT_TRUE(session().StartSequencer());
-    EXPECT_EQ(session().pulsationAllowed, 0);
+    ASSERT_TRUE(sequencer().StartSequencer());
+    EXPECT_EQ(sequencer().pulsationAllowed, 0);
     std::uint32_t endedAt = 0;
     int redrawsAtPause = 0;
     for (std::uint32_t t = kStep; t <= 60000 && endedAt == 0; t += kStep) {
       tick_.Advance(kStep);
       if (c.pauseMs != 0 && t == c.pauseAt) {
-        session().PauseSequencer();
+        sequencer().PauseSequencer();
         redrawsAtPause = bar_.redraws;
       }
       if (c.pauseMs != 0 && t == c.pauseAt + c.pauseMs) {
         EXPECT_EQ(bar_.redraws, redrawsAtPause) << "the bar moved during the pause";
-        session().ContinueSequencer();
+        sequencer().ContinueSequencer();
         // A second pause of the same length in the twice-paused case.
         if (c.pauseMs == 600) {
-          session().PauseSequencer();
+          sequencer().PauseSequencer();
           tick_.Advance(c.pauseMs);
           t += c.pauseMs;
-          session().ContinueSequencer();
+          sequencer().ContinueSequencer();
         }
       }
       if (t % 1000 != 0) continue;
       bool finished = false;
-      session().SequencerTick(finished);
+      sequencer().SequencerTick(finished);
       if (t == 15000) {
         EXPECT_EQ(bar_.position, c.positionAt15);
       }
@@ -74,14 +74,14 @@ TEST_F(SequencerTimingTest, ATaskEndsAfterItsDurationPlusWholeSecondsOfPause) {
     }
     EXPECT_EQ(endedAt, c.endsAt);
     if (c.endsAt == 0) {
-      EXPECT_EQ(session().running, 1);
-      EXPECT_EQ(session().addedSeconds, 10u);
-      session().StopSequencer();
+      EXPECT_EQ(sequencer().running, 1);
+      EXPECT_EQ(sequencer().addedSeconds, 10u);
+      sequencer().StopSequencer();
     }
-    EXPECT_EQ(session().running, 0);
+    EXPECT_EQ(sequencer().running, 0);
     EXPECT_EQ(bar_.shown, 0);
     EXPECT_EQ(bar_.statusText, "Sequencer ended");
-    EXPECT_EQ(session().addedSeconds, 0u);
+    EXPECT_EQ(sequencer().addedSeconds, 0u);
   }
 }
 
@@ -111,8 +111,8 @@ TEST_F(SequencerTimingTest, AWaitingTaskEndsAtTheFirstTickWithItsTargetsReached)
     t.waitP1 = c.waitP1;
     t.waitP2 = c.waitP2;
     t.waitTemperature = c.waitTemperature;
-    session().tasks = {t};
-    ASSERT_TRUE(session().StartSequencer());
+    sequencer().tasks = {t};
+    ASSERT_TRUE(sequencer().StartSequencer());
     // Reached already, but the task's time is not over.
     const Sample& last = c.samples.back();
     SetSample([&](PMK4xData3& s) {
@@ -121,7 +121,7 @@ TEST_F(SequencerTimingTest, AWaitingTaskEndsAtTheFirstTickWithItsTargetsReached)
       s.temperature = last.temperature;
     });
     EXPECT_FALSE(TickAfter(1000));
-    EXPECT_EQ(session().running, 1);
+    EXPECT_EQ(sequencer().running, 1);
     tick_.Advance(1000);
     for (std::size_t i = 0; i < c.samples.size(); ++i) {
       SetSample([&](PMK4xData3& s) {
@@ -132,7 +132,7 @@ TEST_F(SequencerTimingTest, AWaitingTaskEndsAtTheFirstTickWithItsTargetsReached)
       const bool finished = TickAfter(1000);
       EXPECT_EQ(finished, i + 1 == c.samples.size()) << "sample " << i;
     }
-    EXPECT_EQ(session().running, 0);
+    EXPECT_EQ(sequencer().running, 0);
   }
 }
 
@@ -158,22 +158,22 @@ TEST_F(SequencerTimingTest, LoopAndDisabledTasks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    session().tasks.clear();
+    sequencer().tasks.clear();
     for (std::size_t i = 0; i < c.enabled.size(); ++i) {
       SequencerTask t = Task(std::string(1, static_cast<char>('A' + i)), 1);
       t.enabled = c.enabled[i];
-      session().tasks.push_back(t);
+      sequencer().tasks.push_back(t);
     }
-    session().loop = c.loop ? 1 : 0;
+    sequencer().loop = c.loop ? 1 : 0;
     hooks_.actions.clear();
-    session().StartSequencer();
+    sequencer().StartSequencer();
     // The enabled tasks are ignored too with no instrument connected; count
     // only the disabled ones.
     const auto countDisabled = [&] {
       std::size_t n = 0;
       for (const ActionData& a : hooks_.actions) {
         for (std::size_t i = 0; i < c.enabled.size(); ++i) {
-          if (c.enabled[i] == 0 && a.text == "Ignoring disabled Task '" + session().tasks[i].name + "'") ++n;
+          if (c.enabled[i] == 0 && a.text == "Ignoring disabled Task '" + sequencer().tasks[i].name + "'") ++n;
         }
       }
       return n;
@@ -182,15 +182,15 @@ TEST_F(SequencerTimingTest, LoopAndDisabledTasks) {
     std::vector<std::size_t> ignored;
     for (std::size_t i = 0; i < c.current.size(); ++i) {
       const bool finished = TickAfter(1000);
-      current.push_back(session().currentTask);
+      current.push_back(sequencer().currentTask);
       ignored.push_back(countDisabled());
       EXPECT_EQ(finished, !c.loop && i + 1 == c.current.size());
     }
     EXPECT_EQ(current, c.current);
     EXPECT_EQ(ignored, c.ignored);
-    EXPECT_EQ(session().running, c.loop ? 1 : 0);
-    session().StopSequencer();
-    session().loop = 0;
+    EXPECT_EQ(sequencer().running, c.loop ? 1 : 0);
+    sequencer().StopSequencer();
+    sequencer().loop = 0;
   }
 }
 
@@ -198,27 +198,27 @@ TEST_F(SequencerTimingTest, StartWithNothingToRunEndsAtOnce) {
   SequencerTask off = Task("Off", 10);
   off.enabled = 0;
   for (const std::vector<SequencerTask>& list : {std::vector<SequencerTask>{}, std::vector<SequencerTask>{off, off}}) {
-    session().tasks = list;
+    sequencer().tasks = list;
     bar_.shown = 1;
-    EXPECT_FALSE(session().StartSequencer());
-    EXPECT_EQ(session().running, 0);
+    EXPECT_FALSE(sequencer().StartSequencer());
+    EXPECT_EQ(sequencer().running, 0);
     EXPECT_EQ(bar_.shown, 0);
     EXPECT_EQ(bar_.statusText, "Sequencer ended");
-    EXPECT_EQ(session().currentTask, static_cast<std::int32_t>(list.size()));
+    EXPECT_EQ(sequencer().currentTask, static_cast<std::int32_t>(list.size()));
     EXPECT_EQ(hooks_.actions.size(), list.size());
     hooks_.actions.clear();
   }
 }
 
 TEST_F(SequencerTimingTest, WithoutAProgressBarTheSequenceStandsStill) {
-  session().tasks = {Task("A", 1), Task("B", 1)};
-  ASSERT_TRUE(session().StartSequencer());
-  session().progressBar = nullptr;
+  sequencer().tasks = {Task("A", 1), Task("B", 1)};
+  ASSERT_TRUE(sequencer().StartSequencer());
+  sequencer().progressBar = nullptr;
   EXPECT_FALSE(TickAfter(5000));
-  EXPECT_EQ(session().currentTask, 0);
-  session().progressBar = &bar_;
+  EXPECT_EQ(sequencer().currentTask, 0);
+  sequencer().progressBar = &bar_;
   EXPECT_FALSE(TickAfter(1000));
-  EXPECT_EQ(session().currentTask, 1);
+  EXPECT_EQ(sequencer().currentTask, 1);
 }
 
 }  // namespace

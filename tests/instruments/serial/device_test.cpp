@@ -115,6 +115,54 @@ TEST(DeviceTraffic, FailuresAreLoggedWithTheirTexts) {
   }
 }
 
+// A line whose instrument answers each command when it has been written,
+// after whatever input was already waiting.
+class AnsweringHandle : public FakeHandle {
+ public:
+  std::string answer;
+  OS::IoStatus Write(const std::uint8_t* data, std::size_t size, std::size_t& count, const OS::StopEvent* stop,
+                     int waitLimitMs) override {
+    const OS::IoStatus s = FakeHandle::Write(data, size, count, stop, waitLimitMs);
+    input += answer;
+    return s;
+  }
+};
+
+TEST(DeviceTraffic, QueryDropsStaleInputBeforeItsCommandAndLogsIt) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    std::string stale;
+    Lines log;
+  };
+  const std::string big(300, 'x');  // more than one read takes
+  const std::vector<Case> cases = {
+      {"nothing waiting", "", {"Command sent: ?0100\r", "Read reply '15' bytes - data: >01,K40Q,V3.30\r"}},
+      {"the rest of a cut reply",
+       "3.30\r",
+       {"Discarded '5' pending bytes - data: 3.30\r", "Command sent: ?0100\r",
+        "Read reply '15' bytes - data: >01,K40Q,V3.30\r"}},
+      {"a long stretch of garbage",
+       big,
+       {"Discarded '300' pending bytes - data: " + big, "Command sent: ?0100\r",
+        "Read reply '15' bytes - data: >01,K40Q,V3.30\r"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto line = std::make_unique<AnsweringHandle>();
+    line->input = c.stale;
+    line->answer = ">01,K40Q,V3.30\r";
+    TestDevice device;
+    device.Port().Attach(std::move(line), false);
+    ASSERT_TRUE(device.OpenLog(dir / "device.log"));
+    std::string reply;
+    EXPECT_TRUE(device.Query(reply, "?0100"));
+    EXPECT_EQ(reply, ">01,K40Q,V3.30\r");
+    device.OpenLog(dir / "other.log");  // closes the first log
+    EXPECT_EQ(ReadLines(dir / "device.log"), c.log);
+  }
+}
+
 TEST(DeviceLifecycle, DeviceWithoutPortRefusesEverythingAndCloseOnlyClearsState) {
   TempDir dir;
   const std::string log = dir / "device.log";

@@ -4,12 +4,15 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <thread>
 
+#include "core/base/configuration.h"
 #include "core/base/dpi.h"
-#include "core/experiment/session.h"
+#include "core/experiment/experiment_data.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"
+#include "platform/ui/pane_factory.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -34,12 +37,12 @@ class FlowPaneTest : public testing::Test {
  protected:
   // Hands samples to the pane the way the sampler does: through the
   // experiment record, on a thread of their own.
-  static void SampleFromAnotherThread(std::initializer_list<std::int16_t> flows) {
+  void SampleFromAnotherThread(std::initializer_list<std::int16_t> flows) {
     std::thread sampler([&] {
       for (std::int16_t flow : flows) {
         ORV::FMASL1600Data sample;
         sample.flow = flow;
-        ORV::Session::Instance().Experiment().AddFlowSample(sample);
+        experiment_.AddFlowSample(sample);
       }
     });
     sampler.join();
@@ -60,10 +63,14 @@ class FlowPaneTest : public testing::Test {
 
   ORV::Test::SandboxedHome home_;
   ScopedDpi dpi_{96};
+  // The pane's context: a record and a configuration of the test's own.
+  ORV::ExperimentData experiment_;
+  ORV::Configuration configuration_;
+  ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };
 
 TEST_F(FlowPaneTest, StartsEmptyReadOnlyAndRightAligned) {
-  CFlowPane pane(QStringLiteral("Flow Meter"));
+  CFlowPane pane(context_, QStringLiteral("Flow Meter"));
   ASSERT_EQ(pane.Create(), 0);
   QLineEdit* edit = pane.FlowEdit();
   ASSERT_NE(edit, nullptr);
@@ -76,7 +83,7 @@ TEST_F(FlowPaneTest, StartsEmptyReadOnlyAndRightAligned) {
 }
 
 TEST_F(FlowPaneTest, SamplesQueuedBeforeTheHandlerRunsShowOnlyTheNewest) {
-  CFlowPane pane(QStringLiteral("Flow Meter"));
+  CFlowPane pane(context_, QStringLiteral("Flow Meter"));
   ASSERT_EQ(pane.Create(), 0);
   SampleFromAnotherThread({100, 200, 300});
   EXPECT_TRUE(pane.FlowEdit()->text().isEmpty()) << "nothing is shown before the GUI thread runs";
@@ -104,7 +111,7 @@ TEST_F(FlowPaneTest, ShowsTheFlowAsASignedWholeNumber) {
   } cases[] = {
       {-20, "-20"}, {0, "0"}, {1000, "1000"}, {32767, "32767"}, {-32768, "-32768"}, {-1, "-1"},
   };
-  CFlowPane pane(QStringLiteral("Flow Meter"));
+  CFlowPane pane(context_, QStringLiteral("Flow Meter"));
   ASSERT_EQ(pane.Create(), 0);
   for (const auto& c : cases) {
     SampleFromAnotherThread({c.flow});
@@ -114,7 +121,7 @@ TEST_F(FlowPaneTest, ShowsTheFlowAsASignedWholeNumber) {
 }
 
 TEST_F(FlowPaneTest, SetActiveFalseEmptiesTheFieldAndTheNextSampleFillsIt) {
-  CFlowPane pane(QStringLiteral("Flow Meter"));
+  CFlowPane pane(context_, QStringLiteral("Flow Meter"));
   ASSERT_EQ(pane.Create(), 0);
   SampleFromAnotherThread({42});
   Drain(pane);
@@ -134,7 +141,7 @@ TEST_F(FlowPaneTest, SetActiveFalseEmptiesTheFieldAndTheNextSampleFillsIt) {
 
 TEST_F(FlowPaneTest, LeavesTheRecordsReceiversWhenDestroyed) {
   {
-    CFlowPane pane(QStringLiteral("Flow Meter"));
+    CFlowPane pane(context_, QStringLiteral("Flow Meter"));
     ASSERT_EQ(pane.Create(), 0);
     SampleFromAnotherThread({1, 2});
   }
@@ -145,7 +152,7 @@ TEST_F(FlowPaneTest, LeavesTheRecordsReceiversWhenDestroyed) {
 
   // A pane that was never created was never registered; destroying it is
   // harmless.
-  { CFlowPane idle(QStringLiteral("Flow Meter")); }
+  { CFlowPane idle(context_, QStringLiteral("Flow Meter")); }
   SampleFromAnotherThread({4});
 }
 
@@ -160,7 +167,7 @@ TEST_F(FlowPaneTest, FixedSizeAndFieldAreScaledByTheDpi) {
   };
   for (const auto& c : cases) {
     ScopedDpi dpi(c.dpi);
-    CFlowPane pane(QStringLiteral("Flow Meter"));
+    CFlowPane pane(context_, QStringLiteral("Flow Meter"));
     ASSERT_EQ(pane.Create(), 0);
     EXPECT_EQ(pane.CalcFixedLayout(), c.size) << c.dpi;
     EXPECT_EQ(pane.Client()->minimumSize(), c.size) << c.dpi;
@@ -170,7 +177,7 @@ TEST_F(FlowPaneTest, FixedSizeAndFieldAreScaledByTheDpi) {
 }
 
 TEST_F(FlowPaneTest, PaintsTheTitleTheFrameAndTheLabel) {
-  CFlowPane pane(QStringLiteral("Flow Meter"));
+  CFlowPane pane(context_, QStringLiteral("Flow Meter"));
   ASSERT_EQ(pane.Create(), 0);
   SampleFromAnotherThread({-20});
   Drain(pane);
@@ -191,6 +198,68 @@ TEST_F(FlowPaneTest, PaintsTheTitleTheFrameAndTheLabel) {
   // The etched frame 5,30 - 196,80.
   EXPECT_EQ(image.pixel(100, 30), ORV::UI::GetSysColor(ORV::UI::SystemColor::ButtonShadow).rgb());
   EXPECT_EQ(image.pixel(100, 79), ORV::UI::GetSysColor(ORV::UI::SystemColor::ButtonHighlight).rgb());
+}
+
+TEST_F(FlowPaneTest, UsesTheConfigurationOfItsContextAndHasAStableName) {
+  configuration_.FontName = "DejaVu Sans";
+  configuration_.HeaderFontSize = 120;
+  configuration_.PanelFontSize = 95;
+  CFlowPane pane(context_, QStringLiteral("Flow Meter"));
+  ASSERT_EQ(pane.Create(), 0);
+  EXPECT_EQ(pane.objectName(), QStringLiteral("FlowPane"));
+  EXPECT_EQ(pane.HeaderFont().family(), QStringLiteral("DejaVu Sans"));
+  EXPECT_EQ(pane.HeaderFont().pointSizeF(), 12.0);
+  EXPECT_EQ(pane.PanelFont().pointSizeF(), 9.5);
+  EXPECT_EQ(pane.FlowEdit()->font(), pane.PanelFont());
+  EXPECT_NE(ORV::Configuration::Instance().HeaderFontSize, 120) << "the process's configuration is not used";
+}
+
+TEST_F(FlowPaneTest, RestoresItsDockPositionThroughTheFramesSaveAndLoad) {
+  // Each start builds the frame and docks the pane the same way; the layout
+  // the user left is saved on the way out and restored on the next start.
+  const auto startFrame = [&](QMainWindow& frame) {
+    frame.setCentralWidget(new QWidget);
+    frame.resize(640, 400);
+    return ORV::UI::PaneFactory(frame).Dock<CFlowPane>(Qt::RightDockWidgetArea, context_, QStringLiteral("Flow Meter"));
+  };
+  const struct {
+    const char* what;
+    std::function<void(QMainWindow&, CFlowPane&)> move;
+    Qt::DockWidgetArea area;
+    bool floating;
+  } cases[] = {
+      {"docked left", [](QMainWindow& f, CFlowPane& p) { f.addDockWidget(Qt::LeftDockWidgetArea, &p); },
+       Qt::LeftDockWidgetArea, false},
+      {"docked at the bottom", [](QMainWindow& f, CFlowPane& p) { f.addDockWidget(Qt::BottomDockWidgetArea, &p); },
+       Qt::BottomDockWidgetArea, false},
+      {"floating", [](QMainWindow&, CFlowPane& p) { p.setFloating(true); }, Qt::RightDockWidgetArea, true},
+  };
+  for (const auto& c : cases) {
+    QByteArray saved;
+    {
+      QMainWindow frame;
+      CFlowPane* pane = startFrame(frame);
+      ASSERT_NE(pane, nullptr) << c.what;
+      EXPECT_EQ(frame.dockWidgetArea(pane), Qt::RightDockWidgetArea) << c.what;
+      c.move(frame, *pane);
+      saved = frame.saveState();
+    }
+    QMainWindow frame;
+    CFlowPane* pane = startFrame(frame);
+    ASSERT_NE(pane, nullptr) << c.what;
+    ASSERT_TRUE(frame.restoreState(saved)) << c.what;
+    EXPECT_EQ(frame.dockWidgetArea(pane), c.area) << c.what;
+    EXPECT_EQ(pane->isFloating(), c.floating) << c.what;
+    if (!c.floating) {
+      // The restored pane is still the experiment's flow receiver.
+      SampleFromAnotherThread({12});
+      Drain(*pane);
+      EXPECT_EQ(pane->FlowEdit()->text(), QStringLiteral("12")) << c.what;
+      frame.show();
+      ORV::Test::SaveUiArtifact(
+          frame, std::string("flow_pane_frame_") + (c.area == Qt::LeftDockWidgetArea ? "left" : "bottom"));
+    }
+  }
 }
 
 }  // namespace

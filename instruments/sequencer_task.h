@@ -1,8 +1,7 @@
 #pragma once
-// The sequencer's data that the session keeps: one task of the sequence, and
-// what the sequencer needs of the progress element of the main window's
-// status bar. The engine that runs the tasks and the file that stores them
-// live with the instruments; the progress element with the user interface.
+// The sequencer's data: one task of the sequence, and what the sequencer
+// needs of the progress element of the main window's status bar (which the
+// user interface implements).
 #include <cstdint>
 #include <string>
 

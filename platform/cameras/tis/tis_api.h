@@ -1,0 +1,75 @@
+#pragma once
+// The calls The Imaging Source back-end makes into the maker's camera
+// library, as a table of functions. No such library exists on this platform:
+// the process's table is bound to nothing (the library does not initialise
+// and no camera is found) unless a test binds functions of its own, or the
+// simulated lab is switched on (ORV_SIMLAB=1), which binds its simulated
+// vessel cameras.
+//
+// Results follow the library's custom: 1 is success.
+#include <cstdint>
+#include <functional>
+
+namespace ORV::Cameras {
+
+using TisGrabber = void*;
+
+// Called on the library's thread with the newest frame and its number.
+using TisFrameCallback = void (*)(TisGrabber, const std::uint8_t* buffer, std::uint32_t frameNumber, void* context);
+// Called on the library's thread when the device was lost.
+using TisDeviceLostCallback = void (*)(TisGrabber, void* context);
+
+inline constexpr int kTisSuccess = 1;
+// Colour format 0: 8-bit grey.
+inline constexpr int kTisFormatY800 = 0;
+// Video properties the back-end reads and sets (the library's own units).
+inline constexpr int kTisPropertyExposure = 0;
+inline constexpr int kTisPropertyGamma = 5;
+inline constexpr int kTisPropertyGain = 9;
+
+struct TisApi {
+  std::function<int(const char* licence)> InitLibrary;
+  std::function<TisGrabber()> CreateGrabber;
+  std::function<void(TisGrabber*)> ReleaseGrabber;
+  std::function<int(TisGrabber)> IsTriggerAvailable;
+  std::function<int(TisGrabber, int enable)> EnableTrigger;
+  std::function<int(TisGrabber, TisFrameCallback, void* frameContext, TisDeviceLostCallback, void* lostContext)>
+      SetCallbacks;
+  std::function<int(TisGrabber, const char* name)> OpenVideoCaptureDevice;
+  std::function<int(TisGrabber)> IsDevValid;
+  std::function<void(TisGrabber)> CloseVideoCaptureDevice;
+  std::function<int(TisGrabber, double)> SetFrameRate;
+  std::function<double(TisGrabber)> GetFrameRate;
+  std::function<int(TisGrabber)> GetFormat;
+  std::function<int(TisGrabber, int format)> SetFormat;
+  std::function<int(TisGrabber)> GetVideoFormatWidth;
+  std::function<int(TisGrabber)> GetVideoFormatHeight;
+  std::function<int(TisGrabber, int mode)> SetContinuousMode;
+  std::function<int(TisGrabber, int property)> IsVideoPropertyAutoAvailable;
+  std::function<int(TisGrabber, int property, int enable)> EnableAutoVideoProperty;
+  std::function<int(TisGrabber, int property)> IsCameraPropertyAutoAvailable;
+  std::function<int(TisGrabber, int property, int enable)> EnableAutoCameraProperty;
+  std::function<int(TisGrabber, int property)> IsVideoPropertyAvailable;
+  std::function<int(TisGrabber, int property, long* minimum, long* maximum)> VideoPropertyGetRange;
+  std::function<int(TisGrabber, int property, long* value)> GetVideoProperty;
+  std::function<int(TisGrabber, int property, long value)> SetVideoProperty;
+  std::function<int(TisGrabber, int showWindow)> StartLive;
+  std::function<void(TisGrabber)> StopLive;
+  std::function<int()> GetDeviceCount;
+  // Names of the attached devices; null for an index out of range. The texts
+  // stay valid while the table is bound.
+  std::function<const char*(int index)> GetDevice;
+  std::function<const char*(int index)> GetUniqueNamefromList;
+
+  // A table whose library does not initialise: every call fails.
+  static TisApi Unbound();
+};
+
+// The process's table: the simulated lab's when ORV_SIMLAB=1 at first use,
+// else bound to nothing, unless BindTis replaced it.
+TisApi Tis();
+// Replaces the process's table (back-ends built later use it) and returns
+// the table it replaced.
+TisApi BindTis(TisApi api);
+
+}  // namespace ORV::Cameras

@@ -1,0 +1,54 @@
+#include "platform/com/control.h"
+
+#include <cstring>
+#include <new>
+
+namespace ORV::Com {
+
+namespace {
+
+// Each control library links its own copy of this file, so this counts the
+// controls of that library.
+std::atomic<int> g_liveControls{0};
+
+}  // namespace
+
+ControlBase::ControlBase() { g_liveControls.fetch_add(1, std::memory_order_relaxed); }
+ControlBase::~ControlBase() { g_liveControls.fetch_sub(1, std::memory_order_relaxed); }
+
+int ModuleLiveControls() { return g_liveControls.load(std::memory_order_relaxed); }
+
+HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, const CreateParams* params,
+                     Control** out) {
+  if (!out || !progId) return E_POINTER;
+  *out = nullptr;
+  for (const ControlClass& c : classes) {
+    if (std::strcmp(c.progId, progId) != 0) continue;
+    try {
+      *out = c.create(params ? *params : CreateParams{});
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_FAIL;
+    }
+    return *out ? S_OK : E_FAIL;
+  }
+  return REGDB_E_CLASSNOTREG;
+}
+
+HRESULT ModuleRegister(std::span<const ControlClass> classes, Registrar* registrar) {
+  if (!registrar) return E_POINTER;
+  for (const ControlClass& c : classes)
+    if (Failed(registrar->AddClass(c.progId))) return SELFREG_E_CLASS;
+  return S_OK;
+}
+
+HRESULT ModuleUnregister(std::span<const ControlClass> classes, Registrar* registrar) {
+  if (!registrar) return E_POINTER;
+  HRESULT result = S_OK;
+  for (const ControlClass& c : classes)
+    if (Failed(registrar->RemoveClass(c.progId))) result = SELFREG_E_CLASS;
+  return result;
+}
+
+}  // namespace ORV::Com

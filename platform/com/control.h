@@ -1,0 +1,184 @@
+#pragma once
+// Controls: objects in a control library that a host creates by ProgID, as
+// a child window of one of its own, drives by DISPID and listens to.
+//
+// Writing a control (inside its shared library):
+//
+//   class GraphControl final : public ControlImpl<GraphControl> {
+//    public:
+//     explicit GraphControl(const CreateParams& p);   // builds its widget under p.parent,
+//                                                     // keeps p.parentMessages for its posts
+//     static const DispatchTable<GraphControl>& Table();   // see dispatch.h
+//     ...  Fire(kEventCursorPosition, x, y);             // events, on the calling thread
+//   };
+//
+//   // in one source file of the library:
+//   const ORV::Com::ControlClass kClasses[] = {
+//       {"ORVGRAPH3.ORVGraph3Control.1", &ORV::Com::CreateControlOf<GraphControl>},
+//   };
+//   ORV_CONTROL_MODULE(kClasses)
+//
+// and the library is built with orv_control_library() (cmake/OrvHelpers.cmake).
+// ORV_CONTROL_MODULE defines the library's C entry points: its ABI version,
+// the factory, registration, unregistration and "can unload now" (true while
+// no control of the library lives).
+//
+// Using a control (in a host): control_loader.h creates it by ProgID; the
+// Qt side (parent handle, the control's widget) is platform/ui/control_host.h.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "platform/com/dispatch.h"
+#include "platform/com/events.h"
+#include "platform/os/message_target.h"
+
+namespace ORV::Com {
+
+// Raised whenever the layout of anything crossing the library boundary
+// changes (these classes, Variant, the entry points). A library built for
+// another version is refused, so a stale library on the path cannot be called.
+inline constexpr std::int32_t kControlAbiVersion = 1;
+
+// How a host asks for a control.
+struct CreateParams {
+  // The host's window, opaque here: a QWidget* in the Qt program
+  // (platform/ui/control_host.h converts both ways); null for no window.
+  void* parent = nullptr;
+  // The child id the host gives the control's window.
+  std::int32_t childId = 0;
+  // Where the control posts its notifications to the host (window messages
+  // such as the graph's axis-wheel message): the host window's message
+  // target, or null when the host takes none. Posts from any thread.
+  std::shared_ptr<OS::MessageTarget> parentMessages;
+};
+
+class Control : public IDispatch {
+ public:
+  // Destroys the control and its window.
+  ~Control() override = default;
+  // Connects an event sink; a cookie for Unadvise (0 for a null sink).
+  virtual std::uint32_t Advise(IDispatch* sink) = 0;
+  virtual bool Unadvise(std::uint32_t cookie) = 0;
+  // The control's window, opaque (a QWidget*), or null when it has none.
+  virtual void* Window() const = 0;
+};
+
+// The common part of a control: its events and its share in the library's
+// count of live controls.
+class ControlBase : public Control {
+ public:
+  ControlBase();
+  ~ControlBase() override;
+  std::uint32_t Advise(IDispatch* sink) override { return events_.Advise(sink); }
+  bool Unadvise(std::uint32_t cookie) override { return events_.Unadvise(cookie); }
+  void* Window() const override { return window_; }
+
+ protected:
+  template <class... A>
+  void Fire(DISPID dispid, A&&... args) {
+    events_.Fire(dispid, std::forward<A>(args)...);
+  }
+  void SetWindow(void* window) { window_ = window; }
+  ConnectionPoint& Events() { return events_; }
+
+ private:
+  ConnectionPoint events_;
+  void* window_ = nullptr;
+};
+
+// Invoke through the derived class's static Table().
+template <class Derived>
+class ControlImpl : public ControlBase {
+ public:
+  HRESULT Invoke(DISPID dispid, unsigned kind, std::span<const Variant> args, Variant* result) override {
+    return Derived::Table().Invoke(static_cast<Derived&>(*this), dispid, kind, args, result);
+  }
+};
+
+// Connects a sink for the lifetime of this object.
+class SinkConnection {
+ public:
+  SinkConnection() = default;
+  SinkConnection(Control& control, IDispatch* sink) : control_(&control), cookie_(control.Advise(sink)) {}
+  ~SinkConnection() { Reset(); }
+  SinkConnection(SinkConnection&& o) noexcept : control_(o.control_), cookie_(o.cookie_) { o.control_ = nullptr; }
+  SinkConnection& operator=(SinkConnection&& o) noexcept {
+    if (this != &o) {
+      Reset();
+      control_ = o.control_;
+      cookie_ = o.cookie_;
+      o.control_ = nullptr;
+    }
+    return *this;
+  }
+  void Reset() {
+    if (control_ && cookie_) control_->Unadvise(cookie_);
+    control_ = nullptr;
+  }
+
+ private:
+  Control* control_ = nullptr;
+  std::uint32_t cookie_ = 0;
+};
+
+// ---- The library side of loading ----
+
+// Writes and removes the registration of a class; the host implements it
+// (it knows the registry store and the library's path).
+class Registrar {
+ public:
+  virtual ~Registrar() = default;
+  virtual HRESULT AddClass(const char* progId) = 0;
+  virtual HRESULT RemoveClass(const char* progId) = 0;
+};
+
+struct ControlClass {
+  const char* progId;
+  // Creates the control; null on failure (the factory reports E_FAIL).
+  Control* (*create)(const CreateParams& params);
+};
+
+template <class C>
+Control* CreateControlOf(const CreateParams& params) {
+  return new C(params);
+}
+
+// The number of live controls of this library (ControlBase counts them).
+int ModuleLiveControls();
+HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, const CreateParams* params,
+                     Control** out);
+HRESULT ModuleRegister(std::span<const ControlClass> classes, Registrar* registrar);
+HRESULT ModuleUnregister(std::span<const ControlClass> classes, Registrar* registrar);
+
+// The entry points, as the loader looks them up.
+using AbiVersionFn = std::int32_t (*)();
+using CreateControlFn = HRESULT (*)(const char* progId, const CreateParams* params, Control** out);
+using RegisterServerFn = HRESULT (*)(Registrar* registrar);
+using CanUnloadNowFn = std::int32_t (*)();
+inline constexpr const char* kAbiVersionEntry = "orv_abi_version";
+inline constexpr const char* kCreateControlEntry = "orv_create_control";
+inline constexpr const char* kRegisterServerEntry = "orv_register_server";
+inline constexpr const char* kUnregisterServerEntry = "orv_unregister_server";
+inline constexpr const char* kCanUnloadNowEntry = "orv_can_unload_now";
+
+}  // namespace ORV::Com
+
+#define ORV_CONTROL_EXPORT extern "C" __attribute__((visibility("default")))
+
+// Defines the entry points of a control library serving `classes` (an array
+// of ORV::Com::ControlClass).
+#define ORV_CONTROL_MODULE(classes)                                                                                 \
+  ORV_CONTROL_EXPORT std::int32_t orv_abi_version() { return ORV::Com::kControlAbiVersion; }                        \
+  ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_create_control(const char* progId, const ORV::Com::CreateParams* params, \
+                                                          ORV::Com::Control** out) {                                \
+    return ORV::Com::ModuleCreate(classes, progId, params, out);                                                    \
+  }                                                                                                                 \
+  ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_register_server(ORV::Com::Registrar* registrar) {                        \
+    return ORV::Com::ModuleRegister(classes, registrar);                                                            \
+  }                                                                                                                 \
+  ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_unregister_server(ORV::Com::Registrar* registrar) {                      \
+    return ORV::Com::ModuleUnregister(classes, registrar);                                                          \
+  }                                                                                                                 \
+  ORV_CONTROL_EXPORT std::int32_t orv_can_unload_now() { return ORV::Com::ModuleLiveControls() == 0; }

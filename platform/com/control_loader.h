@@ -1,0 +1,92 @@
+#pragma once
+// Registering control libraries and creating their controls by ProgID.
+//
+// Registration: RegisterLibrary loads a control library, checks its ABI
+// version and lets it register its classes; each becomes the entry
+//   HKEY_CLASSES_ROOT\<ProgID>\InprocServer32   (default value) = library path
+// in the registry store. UnregisterLibrary removes the entries that point at
+// that library.
+//
+// Creation: the library of a ProgID is its registered path, else a file
+// "lib<first part of the ProgID>.so" (compared without case, so
+// "ORVGRAPH3.ORVGraph3Control.1" finds "libORVGraph3.so") in the program's
+// library folders. It is loaded (RTLD_NOW | RTLD_LOCAL), its ABI version
+// checked, and its factory called. A library is loaded once however many of
+// its controls live, and is unloaded only when the last of them is destroyed
+// and the library agrees (its "can unload now" entry).
+//
+//   ControlPtr graph;
+//   HRESULT hr = ControlFactory().Create("ORVGRAPH3.ORVGraph3Control.1", {parentHandle, 34768}, graph);
+//   Dispatcher(graph.get()).Invoke(DISPID_ClearGraph);
+//
+// Codes: REGDB_E_CLASSNOTREG (no library for the ProgID, or the library does
+// not serve it), CO_E_DLLNOTFOUND (the library cannot be loaded),
+// CO_E_ERRORINDLL (an entry point is missing or the ABI version differs),
+// E_FAIL / E_OUTOFMEMORY (the factory failed), SELFREG_E_CLASS (a class
+// could not be registered). On failure nothing stays loaded.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/com/control.h"
+
+namespace ORV::OS {
+class RegistryStore;
+}
+
+namespace ORV::Com {
+
+class ControlLibrary;
+
+// Owns one control and keeps its library loaded while it lives.
+class ControlPtr {
+ public:
+  ControlPtr() = default;
+  ~ControlPtr() { reset(); }
+  ControlPtr(ControlPtr&& o) noexcept;
+  ControlPtr& operator=(ControlPtr&& o) noexcept;
+  ControlPtr(const ControlPtr&) = delete;
+  ControlPtr& operator=(const ControlPtr&) = delete;
+
+  Control* get() const { return control_; }
+  Control* operator->() const { return control_; }
+  Control& operator*() const { return *control_; }
+  explicit operator bool() const { return control_ != nullptr; }
+  // Destroys the control, then lets go of its library.
+  void reset();
+
+ private:
+  friend class ControlFactory;
+  Control* control_ = nullptr;
+  std::shared_ptr<ControlLibrary> library_;
+};
+
+class ControlFactory {
+ public:
+  // The user's registry store and the program's library folders.
+  ControlFactory();
+  ControlFactory(OS::RegistryStore& store, std::vector<std::string> libraryFolders);
+
+  HRESULT Create(std::string_view progId, const CreateParams& params, ControlPtr& out) const;
+  HRESULT RegisterLibrary(const std::string& libraryPath) const;
+  HRESULT UnregisterLibrary(const std::string& libraryPath) const;
+
+  // The library that would serve the ProgID (registered, else found in the
+  // folders); empty when there is none.
+  std::string FindLibrary(std::string_view progId) const;
+
+  // "<program folder>/../lib/tarvix5" and the program folder itself.
+  static std::vector<std::string> DefaultLibraryFolders();
+  // "HKEY_CLASSES_ROOT\<progId>\InprocServer32".
+  static std::string RegistrationKey(std::string_view progId);
+
+ private:
+  OS::RegistryStore& store_;
+  std::vector<std::string> folders_;
+};
+
+// True while the library at `path` is loaded in this process.
+bool IsLibraryLoaded(const std::string& path);
+
+}  // namespace ORV::Com

@@ -1,0 +1,68 @@
+#pragma once
+// The simulated lab of a process: one preparation, every simulated
+// instrument attached to it on its own line, and the vessel cameras looking
+// at it. platform/os starts it when ORV_SIMLAB=1 and offers its devices as
+// found devices:
+//   - the heat controller, the binary flow meter and a microscope as FTDI
+//     converters with the product ids and serial numbers their searches look
+//     for, the ASCII flow meter and the single pressure interface as FTDI
+//     converters of another product, each on a pseudo-terminal;
+//   - the multi interface as a HID device of its vendor and product;
+//   - one to four cameras (ORV_SIMLAB_CAMERAS, 2 by default), which the
+//     camera back-ends offer (platform/cameras).
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/os/simulated_lab.h"
+#include "platform/sim/flow_meter_asl1600_sim.h"
+#include "platform/sim/flow_meter_sli2000_sim.h"
+#include "platform/sim/heat_controller_sim.h"
+#include "platform/sim/hid_transport.h"
+#include "platform/sim/microscope_sim.h"
+#include "platform/sim/multi_interface_unit.h"
+#include "platform/sim/preparation.h"
+#include "platform/sim/single_interface_sim.h"
+#include "platform/sim/vessel_camera.h"
+
+namespace ORV::Sim {
+
+inline constexpr int kDefaultLabCameras = 2;
+inline constexpr int kMaxLabCameras = 4;
+
+// The camera count ORV_SIMLAB_CAMERAS asks for: 1 to 4, 2 when unset or not
+// a number in that range.
+int LabCameraCount(const char* setting);
+
+class SimLab final : public OS::StandInDevices {
+ public:
+  // Starts every instrument on `preparation`; an instrument whose line
+  // cannot be made is left out.
+  SimLab(std::shared_ptr<Preparation> preparation, int cameras);
+  ~SimLab() override;
+
+  // The process's lab when one runs (ORV_SIMLAB=1), else nullptr.
+  static SimLab* Running();
+
+  std::vector<OS::UsbSerialDevice> SerialDevices() const override;
+  OS::HidTransport& Hid() override { return hid_; }
+  int CameraCount() const override { return static_cast<int>(cameras_.size()); }
+
+  const std::shared_ptr<Preparation>& GetPreparation() const { return preparation_; }
+  // Camera `index` (0 to CameraCount() - 1); nullptr out of range.
+  std::shared_ptr<VesselCamera> Camera(int index) const;
+
+ private:
+  std::shared_ptr<Preparation> preparation_;
+  SimHidTransport hid_;
+  std::shared_ptr<MultiInterfaceUnit> multi_;
+  HeatControllerSim heat_;
+  FlowMeterSLI2000Sim binaryFlow_;
+  MicroscopeSim microscope_;
+  FlowMeterASL1600Sim asciiFlow_;
+  SingleInterfaceSim single_;
+  std::vector<OS::UsbSerialDevice> serial_;
+  std::vector<std::shared_ptr<VesselCamera>> cameras_;
+};
+
+}  // namespace ORV::Sim

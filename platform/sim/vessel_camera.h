@@ -1,0 +1,152 @@
+#pragma once
+// The simulated vessel camera: 8-bit grey frames of a vessel running
+// vertically through the picture, as a microscope camera sees a mounted
+// artery: a bright background, two dark walls and the slightly brighter lumen
+// between them, at the diameters of a geometry source (normally the
+// simulated preparation).
+//
+// Each frame carries its truth: the edges it was drawn with, in sensor
+// pixels, counted as the wall search counts them (the first column of each
+// wall and the first column after it). In the exact mode the edges lie on
+// whole pixels and the frame has neither blur nor noise, so a search finds
+// them exactly; in the realistic mode the edges lie where the geometry puts
+// them, the picture is blurred (sigma 1 pixel) and carries noise (sigma 8
+// grey levels) from a fixed seed, so every frame index always gives the same
+// frame.
+//
+// Faults on demand: a changed frame size, a lost device and dropped frames.
+//
+// Frames are numbered; frame n shows the vessel at start time + n / frame
+// rate. The camera does no pacing: its user grabs at the rate it wants.
+// Grab may be called from one thread while another changes the settings.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/sim/preparation.h"
+
+namespace ORV::Sim {
+
+// The edges of one frame. Whole pixels: the first column of the left wall,
+// the first lumen column, the first column of the right wall and the first
+// column after it. The exact positions (in pixels from the left side of the
+// sensor) are kept beside them.
+struct VesselEdges {
+  int outerLeft = 0;
+  int lumenLeft = 0;
+  int lumenRight = 0;
+  int outerRight = 0;
+  double exactOuterLeft = 0.0;
+  double exactLumenLeft = 0.0;
+  double exactLumenRight = 0.0;
+  double exactOuterRight = 0.0;
+
+  bool operator==(const VesselEdges&) const = default;
+};
+
+struct VesselFrame {
+  std::uint64_t index = 0;
+  double time = 0.0;  // seconds, on the geometry source's clock
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // width * height bytes, rows top to bottom
+  VesselGeometry geometry;           // micrometres
+  VesselEdges truth;
+};
+
+enum class GrabResult {
+  Frame,    // a frame was made
+  Dropped,  // this frame is lost on the way (a dropped-frame fault)
+  Lost,     // the device is gone
+};
+
+class VesselCamera {
+ public:
+  // The vessel at a time in seconds.
+  using GeometrySource = std::function<VesselGeometry(double)>;
+
+  struct Options {
+    int width = 1280;
+    int height = 960;
+    double frameRate = 15.0;
+    double micronsPerPixel = 0.5;
+    // The vessel's axis, in pixels from the left; below 0: the middle.
+    double axis = -1.0;
+    bool exact = false;       // whole-pixel edges, no blur, no noise
+    double blurSigma = 1.0;   // pixels
+    double noiseSigma = 8.0;  // grey levels
+    std::uint32_t seed = 7;
+    // Grey levels before gain and gamma.
+    double background = 200.0;
+    double wall = 50.0;
+    double lumen = 215.0;
+  };
+
+  VesselCamera(GeometrySource source, Options options);
+  // A camera on the preparation; frame 0 is its present.
+  VesselCamera(std::shared_ptr<Preparation> preparation, Options options);
+  VesselCamera(const VesselCamera&) = delete;
+  VesselCamera& operator=(const VesselCamera&) = delete;
+
+  int Width() const;
+  int Height() const;
+  double FrameRate() const;
+  void SetFrameRate(double framesPerSecond);
+  // The time that frame `index` shows.
+  double FrameTime(std::uint64_t index) const;
+  // Frame 0 shows this time (on a preparation's camera, the preparation's
+  // present when the camera was made). A user that numbers its frames from 0
+  // again when it starts streaming sets it to the present then.
+  void SetStartTime(double seconds);
+
+  // The picture's response: levels are scaled by `gain` and then raised to
+  // 1 / gamma (on the 0..1 scale), as a camera's gain, exposure and gamma
+  // settings change them. Both 1 by default.
+  void SetGain(double gain);
+  void SetGamma(double gamma);
+
+  // Makes frame `index` into `frame` (its buffer is reused). Dropped or Lost
+  // leave `frame` as it was.
+  GrabResult Grab(std::uint64_t index, VesselFrame& frame);
+
+  // ---- faults ----
+
+  // Frames from now on have this size (a camera changing its format).
+  void SetSize(int width, int height);
+  // The device goes away: every later grab is Lost.
+  void Unplug();
+  bool IsPresent() const;
+  // Drops every `n`th frame (indices n-1, 2n-1, ...); 0 drops none.
+  void DropEvery(std::uint64_t n);
+  // Drops the next `count` frames grabbed.
+  void DropNext(std::uint64_t count);
+
+  // The edges of a vessel of `geometry` on this camera's sensor.
+  VesselEdges EdgesFor(const VesselGeometry& geometry) const;
+
+ private:
+  struct Settings {
+    Options options;
+    double startTime = 0.0;
+    double gain = 1.0;
+    double gamma = 1.0;
+    bool present = true;
+    std::uint64_t dropEvery = 0;
+    std::uint64_t dropNext = 0;
+  };
+  static VesselEdges EdgesFor(const Settings& s, const VesselGeometry& geometry);
+  // One row's grey levels before noise.
+  static std::vector<std::int16_t> DrawProfile(const Settings& s, const VesselEdges& edges);
+
+  GeometrySource source_;
+  mutable std::mutex mutex_;
+  Settings settings_;
+  // Gaussian noise of the seed, made once; each row of a frame adds a
+  // window of it that starts at a place drawn from the seed and the frame's
+  // index.
+  std::vector<std::int8_t> noise_;
+};
+
+}  // namespace ORV::Sim

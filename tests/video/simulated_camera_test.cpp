@@ -1,0 +1,129 @@
+// The simulated lab's cameras seen through The Imaging Source back-end, as
+// the program sees them: detection, opening by name, frames at their rate,
+// the properties' effect on the picture, and an unplugged camera.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "platform/cameras/simlab/simulated_tis.h"
+#include "tests/video/camera_fakes.h"
+#include "video/cameras/lumenera_interface.h"
+#include "video/cameras/tis_camera_interface.h"
+#include "video/cameras/ximea_interface.h"
+
+namespace ORV {
+namespace {
+
+using namespace Cameras;
+using Test::CopyingCallback;
+using Test::RecordingWindow;
+
+// A camera whose frame n is filled with n (plus an offset), whose size may
+// change and which may be unplugged after a number of frames.
+class ScriptedFeed : public SimulatedCameraFeed {
+ public:
+  ScriptedFeed(int width, int height, std::uint8_t offset) : width_(width), height_(height), offset_(offset) {}
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  double FrameRate() const override { return rate_; }
+  void SetFrameRate(double rate) override { rate_ = rate; }
+  void SetResponse(double gain, double gamma) override {
+    gain_ = gain;
+    gamma_ = gamma;
+  }
+  Fill FillFrame(std::uint64_t index, std::vector<std::uint8_t>& pixels, int& width, int& height) override {
+    if (index >= lostAfter) return Fill::kLost;
+    if (index % 4 == 3) return Fill::kDropped;
+    width = index == 1 ? width_ + 1 : width_;  // frame 1 comes in another size
+    height = height_;
+    pixels.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(offset_ + index));
+    return Fill::kFrame;
+  }
+
+  std::atomic<double> rate_{30.0};
+  std::atomic<double> gain_{1.0}, gamma_{1.0};
+  std::atomic<std::uint64_t> lostAfter{1000000};
+
+ private:
+  int width_, height_;
+  std::uint8_t offset_;
+};
+
+struct SimulatedCameras : ::testing::Test {
+  std::shared_ptr<ScriptedFeed> first = std::make_shared<ScriptedFeed>(8, 6, 0);
+  std::shared_ptr<ScriptedFeed> second = std::make_shared<ScriptedFeed>(8, 6, 100);
+  TisApi api = SimulatedTisApi({first, second});
+};
+
+TEST_F(SimulatedCameras, AreFoundAsCamerasOfTheFirstModel) {
+  auto create = [&](int type) -> std::unique_ptr<CameraInterface> {
+    if (type == kCameraTypeLumenera) return std::make_unique<LumeneraInterface>(LucamApi::Unbound());
+    if (type == kCameraTypeXimea) return std::make_unique<XIMEAInterface>(XiApi::Unbound());
+    return std::make_unique<TISCameraInterface>(api);
+  };
+  const CameraDetection found = DetectCameras("DMx 41AU02", create);
+  EXPECT_EQ(found.cameraKind, kCameraTypeImagingSource);
+  EXPECT_EQ(found.cameraCount, 2);
+  EXPECT_EQ(found.deviceNames, (std::vector<std::string>{"DMx 41AU02 (1)", "DMx 41AU02 (2)"}));
+  TISCameraInterface camera(api);
+  for (int i = 0; i < 2; ++i) EXPECT_TRUE(IsKnownCameraModel(camera.GetUniqueName(i))) << i;
+  EXPECT_EQ(camera.GetUniqueName(2), nullptr);
+}
+
+TEST_F(SimulatedCameras, DeliverFramesOfTheOpenedCamera) {
+  TISCameraInterface camera(api);
+  ASSERT_TRUE(camera.Open("DMx 41AU02 (2)"));
+  EXPECT_EQ(camera.GetWidth(), 8);
+  EXPECT_EQ(camera.GetHeight(), 6);
+  EXPECT_EQ(camera.GetFrameRate(), 15);  // the back-end asks for 15 frames per second
+  CopyingCallback callback(&camera);
+  camera.SetFrameCallback(&callback);
+  camera.SetNotifyWindow(std::make_shared<RecordingWindow>());
+  ASSERT_TRUE(camera.Start());
+  second->rate_ = 1000.0;  // no need to wait
+  ASSERT_TRUE(callback.WaitForCalls(3));
+  camera.Stop();
+  const int calls = callback.calls();
+  // Frame 0, then 2 (1 has another size, 3 is dropped), 4, ...: all of the second camera.
+  EXPECT_EQ(callback.last().size(), 48u);
+  EXPECT_GE(callback.last()[0], 100);
+  EXPECT_NE(callback.last()[0], 101);
+  EXPECT_NE(callback.last()[0], 103);
+  EXPECT_EQ(callback.calls(), calls);  // nothing after Stop
+}
+
+TEST_F(SimulatedCameras, PropertiesChangeThePicturesResponse) {
+  TISCameraInterface camera(api);
+  ASSERT_TRUE(camera.Open("DMx 41AU02"));  // the model name opens the first camera
+  ASSERT_TRUE(camera.Start());
+  int mn, mx, v;
+  ASSERT_TRUE(camera.GetGain(&mn, &mx, &v));
+  EXPECT_EQ(std::vector<int>({mn, mx, v}), std::vector<int>({0, 100, 50}));
+  ASSERT_TRUE(camera.SetGain(100));
+  EXPECT_DOUBLE_EQ(first->gain_, 2.0);
+  ASSERT_TRUE(camera.SetExposure(50));
+  EXPECT_DOUBLE_EQ(first->gain_, 1.0);
+  ASSERT_TRUE(camera.SetGamma(200));
+  EXPECT_DOUBLE_EQ(first->gamma_, 2.0);
+  EXPECT_FALSE(camera.SetGamma(301));  // outside the range
+  ASSERT_TRUE(camera.GetGamma(&mn, &mx, &v));
+  EXPECT_EQ(std::vector<int>({mn, mx, v}), std::vector<int>({10, 300, 200}));
+  EXPECT_DOUBLE_EQ(second->gain_, 1.0);  // the other camera is untouched
+}
+
+TEST_F(SimulatedCameras, AnUnpluggedCameraIsReportedLost) {
+  first->lostAfter = 2;
+  first->rate_ = 1000.0;
+  TISCameraInterface camera(api);
+  ASSERT_TRUE(camera.Open("DMx 41AU02 (1)"));
+  first->rate_ = 1000.0;
+  auto window = std::make_shared<RecordingWindow>();
+  camera.SetNotifyWindow(window);
+  ASSERT_TRUE(camera.Start());
+  ASSERT_TRUE(window->WaitForMessages(1));
+  EXPECT_EQ(window->messages(), (std::vector<std::uint32_t>{0x819B}));
+  camera.Stop();
+}
+
+}  // namespace
+}  // namespace ORV
