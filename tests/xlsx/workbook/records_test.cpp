@@ -452,3 +452,100 @@ TEST_F(ChartTest, ChartsheetTargetsItsDrawingsNumber) {
 
 }  // namespace
 }  // namespace XlsxTest
+
+namespace XlsxTest {
+namespace {
+
+TEST_F(WorkbookTest, ReaderOpensChartsCommentsAndChartsheets) {
+  const std::string path = out_ / "records.xlsx";
+  {
+    CWorkbook book(XlsxTextRecord("Lab"));
+    Xlsx::CWorksheet& data = book.AddSheet(XlsxTextRecord("Data"), {});
+    data.BeginRow(0.0);
+    data.AddCell("t", 0);
+    data.AddCell("a", 0);
+    data.AddCell("b", 0);
+    for (std::int32_t i = 1; i <= 5; ++i) {
+      data.BeginRow(0.0);
+      data.AddCell(i, 0);
+      data.AddCell(static_cast<float>(i * i), 0);
+      data.AddCell(static_cast<float>(10 - i), 0);
+    }
+    data.EndRow();
+    AddComment(book, data, 1, 1, "squares\nof t");
+
+    Xlsx::CChart& line = AddChart(book);
+    line.title = XlsxTextRecord("Line");
+    line.legend = 6;
+    line.primaryX.kind = 2;
+    line.primaryX.position = 4;
+    line.primaryY.position = 1;
+    line.mainSeries.push_back(Series(data, 1, "a"));
+    line.secondaryDiagram = Xlsx::kLineDiagram;
+    line.secondarySeries.push_back(Series(data, 2, "b"));
+    line.secondaryX.kind = 2;
+    line.secondaryY.position = 2;
+    line.secondaryY.crosses = 2;
+    Xlsx::DrawingItem item;
+    item.chart = &line;
+    item.kind = Xlsx::kChartTwoCell;
+    item.from = {4, 0, 1, 0};
+    item.to = {12, 0, 16, 0};
+    book.Drawings().front()->items.push_back(item);
+
+    Xlsx::CChart& pie = AddChart(book);
+    pie.mainDiagram = Xlsx::kPieDiagram;
+    pie.mainSeries.push_back(Series(data, 1, "a"));
+    AddChartsheet(book, "Pie chart", pie);
+    book.AddSheet(XlsxTextRecord("After"), {}).AddCell(std::int32_t{3}, 0);
+    ASSERT_TRUE(book.Save(path));
+  }
+  const std::vector<std::string> entries = EntryNames(path);
+  const std::vector<std::string> tail(entries.end() - 9, entries.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"xl/worksheets/_rels/sheet1.xml.rels", "xl/chartsheets/_rels/sheet2.xml.rels",
+                                      "xl/chartsheets/sheet2.xml", "xl/charts/chart1.xml", "xl/charts/chart2.xml",
+                                      "xl/drawings/_rels/drawing1.xml.rels", "xl/drawings/drawing1.xml",
+                                      "xl/drawings/_rels/drawing2.xml.rels", "xl/drawings/drawing2.xml"}));
+  const std::string folder = Unpack(path);
+  std::vector<std::string> parts;
+  for (const std::string& entry : entries) parts.push_back(folder + "/" + entry);
+  ExpectWellFormed(parts);
+
+  const std::string types = Part(folder, "[Content_Types].xml");
+  for (const char* name : {"/xl/chartsheets/sheet2.xml", "/xl/drawings/drawing1.xml", "/xl/drawings/drawing2.xml",
+                           "/xl/charts/chart1.xml", "/xl/charts/chart2.xml", "/xl/comments1.xml"})
+    EXPECT_NE(types.find(std::string("PartName=\"") + name + "\""), std::string::npos) << name;
+  EXPECT_EQ(types.find("drawing3.xml"), std::string::npos);  // the last sheet's drawing is empty
+  EXPECT_NE(
+      Part(folder, "xl/workbook.xml")
+          .find("<sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Pie chart\" sheetId=\"2\" "
+                "r:id=\"rId2\"/><sheet name=\"After\" sheetId=\"3\" r:id=\"rId3\"/></sheets>"),
+      std::string::npos);
+  const std::string app = Part(folder, "docProps/app.xml");
+  EXPECT_NE(
+      app.find("<vt:vector size=\"4\" baseType=\"variant\"><vt:variant><vt:lpstr>Worksheets</vt:lpstr></vt:variant>"
+               "<vt:variant><vt:i4>2</vt:i4></vt:variant><vt:variant><vt:lpstr>Diagramms</vt:lpstr></vt:variant>"
+               "<vt:variant><vt:i4>1</vt:i4></vt:variant></vt:vector>"),
+      std::string::npos)
+      << app;
+  EXPECT_NE(app.find("<vt:lpstr>Data</vt:lpstr><vt:lpstr>After</vt:lpstr><vt:lpstr>Pie chart</vt:lpstr>"),
+            std::string::npos);
+
+  const char* source = std::getenv("ORV_TEST_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  int status = 0;
+  const std::string dump = RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+                                          ShellQuote(std::string(source) + "/tests/xlsx/workbook/read_records.py") +
+                                          " " + ShellQuote(path) + " 2>&1",
+                                      status);
+  ASSERT_EQ(status, 0) << dump;
+  EXPECT_EQ(dump,
+            "sheets ['Data', 'Pie chart', 'After']\n"
+            "comment Data B1 'squares\\nof t' Lab\n"
+            "chart Data LineChart 1\n"
+            "chartsheet Pie chart PieChart 1\n");
+}
+
+}  // namespace
+}  // namespace XlsxTest
