@@ -32,6 +32,17 @@ std::string NoteStyle(const CommentRecord& comment) {
 
 }  // namespace
 
+void CWorkbook::MatchCommentFlags() {
+  // The content-type map and the sheets' relationships follow the flags,
+  // the comment parts follow the records: a flag that disagreed would leave
+  // a part unlisted or a reference to a part that is not there.
+  for (const auto& sheet : sheets_) {
+    const std::uint64_t n = sheet->GetNumber();
+    sheet->SetHasComments(
+        std::any_of(comments_.begin(), comments_.end(), [n](const CommentRecord& c) { return c.sheetNumber == n; }));
+  }
+}
+
 bool CWorkbook::SaveCommentParts() {
   if (comments_.empty()) return true;
   // Stable, so that the comments of one sheet keep the order they were added in.
@@ -41,7 +52,11 @@ bool CWorkbook::SaveCommentParts() {
   for (std::size_t i = 0; i < comments_.size(); ++i) {
     group.push_back(std::cref(comments_[i]));
     if (i + 1 == comments_.size() || comments_[i + 1].sheetNumber != comments_[i].sheetNumber) {
-      if (!SaveSheetComments(group)) return false;
+      // Only worksheets have cells to comment on.
+      const std::uint64_t n = comments_[i].sheetNumber;
+      const bool worksheet =
+          std::any_of(sheets_.begin(), sheets_.end(), [n](const auto& sheet) { return sheet->GetNumber() == n; });
+      if (worksheet && !SaveSheetComments(group)) return false;
       group.clear();
     }
   }

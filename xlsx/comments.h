@@ -18,9 +18,8 @@ struct CommentRun {
 };
 
 struct CommentRecord {
-  // The sheet the comment belongs to. Whatever adds a record also sets that
-  // worksheet's has-comments flag: the content-type map and the sheet's
-  // relationships follow the flag, the comment parts follow this list.
+  // The worksheet the comment belongs to (its sheet number). The workbook
+  // sets that worksheet's has-comments flag when it saves.
   std::uint64_t sheetNumber = 1;
   std::vector<CommentRun> runs;  // in display order
   std::uint32_t row = 1;         // 1-based

@@ -68,6 +68,7 @@ bool CWorkbook::Save(const std::string& fileName) {
 }
 
 bool CWorkbook::SaveParts() {
+  MatchCommentFlags();
   if (!SaveCore() || !SaveApp() || !SaveContentTypes() || !SaveTheme(registry_) || !SaveCommentParts() ||
       !SaveSharedStrings() || !SaveStyles(registry_, styles_) || !SaveWorkbook())
     return false;

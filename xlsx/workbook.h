@@ -56,11 +56,12 @@ class CWorkbook {
   // The workbook's records beside its worksheets: cell comments, charts,
   // chartsheets, pictures and the drawings that anchor charts and pictures
   // on sheets. Save writes the parts from them. Whoever fills them keeps
-  // them consistent: a comment's worksheet gets its has-comments flag, a
-  // chart is numbered from 1 in creation order and its axes get distinct
+  // them consistent: a chart is numbered from 1 in creation order and its axes get distinct
   // ids other than 0, a chartsheet takes its number from NewSheetNumber and
   // gets a drawing of its own from CreateDrawing, and a picture's media file
-  // is part of the package.
+  // is part of the package. Save itself sets each worksheet's has-comments
+  // flag from the comment records and writes no comments for a number that
+  // is not a worksheet's.
   std::vector<CommentRecord>& Comments() { return comments_; }
   std::vector<std::unique_ptr<CChart>>& Charts() { return charts_; }
   std::vector<std::unique_ptr<CChartsheet>>& Chartsheets() { return chartsheets_; }
@@ -84,6 +85,8 @@ class CWorkbook {
   bool SaveCalcChain();
   bool SaveSharedStrings();
   bool SaveWorkbook();
+  // Sets each worksheet's has-comments flag from the comment records.
+  void MatchCommentFlags();
   bool SaveCommentParts();
   bool SaveSheetComments(const std::vector<std::reference_wrapper<const CommentRecord>>& group);
   bool HasFormulas() const;

@@ -547,5 +547,55 @@ TEST_F(WorkbookTest, ReaderOpensChartsCommentsAndChartsheets) {
             "chartsheet Pie chart PieChart 1\n");
 }
 
+// Records and flags that disagree, and a drawing whose number is not its
+// sheet's, still give a package whose references all resolve.
+TEST_F(WorkbookTest, ReferencesFollowTheRecordsThatExist) {
+  const std::string path = out_ / "consistent.xlsx";
+  {
+    CWorkbook book(XlsxTextRecord("Lab"));
+    book.CreateDrawing();  // drawing 1 belongs to no sheet
+    Xlsx::CWorksheet& first = book.AddSheet(XlsxTextRecord("First"), {});
+    Xlsx::CWorksheet& second = book.AddSheet(XlsxTextRecord("Second"), {});
+    first.AddCell(std::int32_t{1}, 0);
+    Xlsx::CommentRecord record;
+    record.sheetNumber = first.GetNumber();  // flag not set
+    record.runs.push_back({Xlsx::StyleFont(), XlsxTextRecord("note")});
+    book.Comments().push_back(record);
+    record.sheetNumber = 9;  // no such sheet
+    book.Comments().push_back(record);
+    second.SetHasComments(true);  // no record
+    Xlsx::CChart& chart = AddChart(book);
+    chart.mainSeries.push_back(Series(first, 0, "s"));
+    Xlsx::DrawingItem item;
+    item.chart = &chart;
+    item.kind = Xlsx::kChartTwoCell;
+    item.to = {5, 0, 10, 0};
+    book.Drawings()[1]->items.push_back(item);  // the first sheet's, number 2
+    ASSERT_TRUE(book.Save(path));
+  }
+  const std::vector<std::string> entries = EntryNames(path);
+  for (const char* name : {"xl/comments1.xml", "xl/drawings/vmlDrawing1.vml", "xl/drawings/drawing2.xml"})
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), name), 1) << name;
+  for (const char* name : {"xl/comments2.xml", "xl/comments9.xml", "xl/worksheets/_rels/sheet2.xml.rels"})
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), name), 0) << name;
+  const std::string folder = Unpack(path);
+  const std::string rels = Part(folder, "xl/worksheets/_rels/sheet1.xml.rels");
+  EXPECT_NE(rels.find("Target=\"../drawings/drawing2.xml\""), std::string::npos) << rels;
+  EXPECT_NE(rels.find("Target=\"../comments1.xml\""), std::string::npos) << rels;
+  EXPECT_EQ(Part(folder, "xl/worksheets/sheet2.xml").find("legacyDrawing"), std::string::npos);
+  const std::string types = Part(folder, "[Content_Types].xml");
+  EXPECT_NE(types.find("PartName=\"/xl/comments1.xml\""), std::string::npos);
+  EXPECT_EQ(types.find("PartName=\"/xl/comments2.xml\""), std::string::npos);
+
+  int status = 0;
+  const std::string dump = RunCommand(
+      "/usr/bin/python3 " +
+          ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) + "/tests/xlsx/workbook/read_records.py") + " " +
+          ShellQuote(path) + " 2>&1",
+      status);
+  ASSERT_EQ(status, 0) << dump;
+  EXPECT_EQ(dump, "sheets ['First', 'Second']\ncomment First A1 'note' Lab\nchart First LineChart 1\n");
+}
+
 }  // namespace
 }  // namespace XlsxTest
