@@ -96,6 +96,11 @@ Microscope* InterfaceManager::MicroscopeAt(std::size_t index) {
   return index < microscopes_.size() ? microscopes_[index].get() : nullptr;
 }
 
+std::shared_ptr<Microscope> InterfaceManager::HoldMicroscope(std::size_t index) const {
+  std::lock_guard lock(microscopesMutex_);
+  return index < microscopes_.size() ? microscopes_[index] : nullptr;
+}
+
 bool InterfaceManager::IsPressure() {
   multiModelCode_ = multi_->ModelCode();
   bool accepted = false;
@@ -189,11 +194,15 @@ std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
 // workers, the panes and the destructor only ever see loaded microscopes in
 // slots 0 to count - 1; the slots after them are empty.
 void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
-  for (auto& microscope : microscopes_) {
-    if (microscope) microscope->Close();
-    microscope.reset();
-  }
   microscopeCount_ = 0;
+  for (auto& microscope : microscopes_) {
+    std::shared_ptr<Microscope> old;
+    {
+      std::lock_guard lock(microscopesMutex_);
+      old.swap(microscope);
+    }
+    if (old) old->Close();
+  }
 
   std::vector<std::string> ports, serials;
   Microscope(sources_.usb).FindComPort(ports, serials);
@@ -213,7 +222,10 @@ void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
       break;
     }
     microscope->SetSerialNumber(i < serials.size() ? serials[i] : std::string());
-    microscopes_[i] = std::move(microscope);
+    {
+      std::lock_guard lock(microscopesMutex_);
+      microscopes_[i] = std::move(microscope);
+    }
     microscopeCount_ = static_cast<std::int32_t>(i + 1);
     found |= kDeviceMicroscope;
   }

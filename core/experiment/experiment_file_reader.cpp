@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "core/base/configuration.h"
@@ -350,16 +351,20 @@ class Reader {
     // One transaction for the whole list: a transaction per record syncs
     // the store once per record.
     return Stored("actions", data_.WithStores([&](MarkerStore&, ActionStore& store) {
-      return store.IsOpen() ? store.Append(actions) : 0;
+      return actions.empty() ? 0 : store.IsOpen() ? store.Append(actions) : kStoreNotOpen;
     }));
   }
 
   // Markers and actions live only in their stores: a store that refuses
-  // them (a full disk) fails the block rather than losing them unseen.
+  // them (a full disk) or is not open fails the block rather than losing
+  // them unseen.
+  static constexpr int kStoreNotOpen = std::numeric_limits<int>::min();
   static bool Stored(const char* what, int result) {
     if (result == 0) return true;
-    LogError(std::string("Unable to store the ") + what + " read from the experiment file (store error " +
-             std::to_string(result) + ")");
+    LogError(
+        std::string("Unable to store the ") + what + " read from the experiment file (" +
+        (result == kStoreNotOpen ? std::string("the store is not open") : "store error " + std::to_string(result)) +
+        ")");
     return false;
   }
 
@@ -400,7 +405,7 @@ class Reader {
       markers.push_back(std::move(marker));
     }
     return Stored("markers", data_.WithStores([&](MarkerStore& store, ActionStore&) {
-      return store.IsOpen() ? store.Append(markers) : 0;
+      return markers.empty() ? 0 : store.IsOpen() ? store.Append(markers) : kStoreNotOpen;
     }));
   }
 
@@ -574,9 +579,12 @@ class Reader {
   void Calibration() {
     std::uint64_t size = 0;
     if (!Seek(table_[11]) || !ReadLE(in_, size) || size != 20) return;
+    // Magnification, then the scales of cameras 1 to 4.
     std::array<float, 5> values{};
     if (!ReadLeArray(in_, std::span(values))) return;
-    std::copy(values.begin(), values.end(), data_.configuration->ExperimentValues.begin());
+    auto& ev = data_.configuration->ExperimentValues;
+    ev[kExperimentMagnification] = values[0];
+    std::copy(values.begin() + 1, values.end(), ev.begin());
   }
 
   ExperimentData& data_;

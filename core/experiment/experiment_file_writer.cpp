@@ -271,15 +271,16 @@ class Writer {
     for (std::size_t i = 0; i < store.Count(); ++i) WriteClockSegment(out_, store.Get(i));
   }
 
+  // The block holds the magnification, then the scales of cameras 1 to 4;
+  // the experiment values hold the scales first and the magnification last.
   void Calibration() {
     const Configuration& config = *data_.configuration;
+    const auto& ev = config.ExperimentValues;
     WriteLE<std::uint64_t>(out_, 20);
-    const float magnification = config.ExperimentValues[4] >= 0.0f ? config.ExperimentValues[0] : config.Magnification;
-    WriteLE<float>(out_, magnification);
-    for (std::size_t camera = 1; camera <= 4; ++camera) {
-      const float scale = config.ExperimentValues[camera];
-      WriteLE<float>(out_, scale >= 0.0f ? scale : config.Calibration[camera - 1]);
-    }
+    // The magnification follows the choice made for camera 4's scale.
+    WriteLE<float>(out_, ev[kCameraScale4] >= 0.0f ? ev[kExperimentMagnification] : config.Magnification);
+    for (std::size_t camera = 0; camera < 4; ++camera)
+      WriteLE<float>(out_, ev[camera] >= 0.0f ? ev[camera] : config.Calibration[camera]);
   }
 
  private:

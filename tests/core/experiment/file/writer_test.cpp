@@ -47,9 +47,11 @@ TEST_F(ExperimentFileWriter, CalibrationTakesTheExperimentValuesWhereSet) {
   };
   const Case cases[] = {
       {{-1, -1, -1, -1, -1}, {4.0f, 1.5f, 2.5f, 3.5f, 4.5f}},
-      {{10, 11, -1, 13, 14}, {10.0f, 11.0f, 2.5f, 13.0f, 14.0f}},
+      // Experiment values: scales of cameras 1 to 4, then the magnification;
+      // the block: the magnification, then the scales.
+      {{11, -1, 13, 14, 10}, {10.0f, 11.0f, 2.5f, 13.0f, 14.0f}},
       // The experiment magnification counts only with camera 4's scale set.
-      {{10, 11, 12, 13, -1}, {4.0f, 11.0f, 12.0f, 13.0f, 4.5f}},
+      {{11, 12, 13, -1, 10}, {4.0f, 11.0f, 12.0f, 13.0f, 4.5f}},
   };
   for (const Case& c : cases) {
     config.ExperimentValues = c.experiment;
