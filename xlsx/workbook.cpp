@@ -19,6 +19,8 @@ CWorkbook::CWorkbook(const XlsxTextRecord& author) : author_(author) { styles_.A
 
 CWorkbook::~CWorkbook() {
   sheets_.clear();
+  chartsheets_.clear();
+  charts_.clear();
   drawings_.clear();
   registry_.RemoveAll();
 }
@@ -58,11 +60,21 @@ bool CWorkbook::Save(const std::string& fileName) {
 }
 
 bool CWorkbook::SaveParts() {
-  if (!SaveCore() || !SaveApp() || !SaveContentTypes() || !SaveTheme(registry_) || !SaveSharedStrings() ||
-      !SaveStyles(registry_, styles_) || !SaveWorkbook())
+  MatchCommentFlags();
+  if (!SaveCore() || !SaveApp() || !SaveContentTypes() || !SaveTheme(registry_) || !SaveCommentParts() ||
+      !SaveSharedStrings() || !SaveStyles(registry_, styles_) || !SaveWorkbook())
     return false;
   for (const auto& sheet : sheets_) {
     if (!sheet->Save()) return false;
+  }
+  for (const auto& chartsheet : chartsheets_) {
+    if (!chartsheet->Save()) return false;
+  }
+  for (const auto& chart : charts_) {
+    if (!chart->Save()) return false;
+  }
+  for (const auto& drawing : drawings_) {
+    if (!drawing->Save()) return false;
   }
   return true;
 }
