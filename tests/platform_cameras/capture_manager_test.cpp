@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <optional>
 
 #include "platform/cameras/capture/cv_capture_cam.h"
 
@@ -24,6 +25,7 @@ struct FakeDeviceState {
   FrameFormat current;
   std::vector<CaptureInput> inputs{{0, "Camera 1", InputType::kCamera}};
   std::map<std::uint32_t, std::pair<ControlRange, long>> controls;
+  std::optional<FrameFormat> takes;  // what SetFormat ends with, whatever was asked
 
   std::mutex lock;
   std::condition_variable changed;
@@ -61,6 +63,7 @@ class FakeDevice : public CaptureDevice {
   }
   bool SetFormat(FrameFormat& f) override {
     s_->Log("SetFormat " + std::to_string(f.width) + "x" + std::to_string(f.height) + " " + FourCc(f.fourcc));
+    if (s_->takes) f = *s_->takes;
     s_->current = f;
     return true;
   }
@@ -255,6 +258,16 @@ TEST_F(TwoWebcams, ASizeChangeTakesTheClosestSupportedSize) {
   EXPECT_EQ(second->Log().back(), "StartStreaming");
 }
 
+TEST_F(TwoWebcams, ADeviceThatTakesNoUsableSizeIsNotSetUp) {
+  for (FrameFormat takes : {FrameFormat{V4L2_PIX_FMT_GREY, 0, 576}, FrameFormat{V4L2_PIX_FMT_GREY, 65536, 65536}}) {
+    second->takes = takes;
+    EXPECT_FALSE(manager.StartDevice(1)) << takes.width;
+    EXPECT_FALSE(manager.IsDeviceSetup(1));
+    EXPECT_EQ(manager.GetWidth(1), 0);
+    EXPECT_NE(second->Log().back(), "StartStreaming");
+  }
+}
+
 TEST_F(TwoWebcams, SelectsTheCompositeInputOfAFrameGrabber) {
   second->inputs = {
       {0, "Tuner", InputType::kTuner}, {1, "Composite1", InputType::kCamera}, {2, "S-Video", InputType::kCamera}};
@@ -307,6 +320,7 @@ TEST(CaptureDeviceManager, VerboseSetupSaysWhatItDoes) {
 }
 
 TEST(CaptureDeviceManager, ListsTheSystemsDevices) {
+  EXPECT_EQ(SystemCaptureDevices()->Open("/dev/null"), nullptr);  // not a capture device
   CaptureDeviceManager manager(SystemCaptureDevices());
   const int count = manager.CountDevices();
   if (count == 0) GTEST_SKIP() << "no video-capture device (/dev/video*) on this machine";

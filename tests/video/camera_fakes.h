@@ -52,6 +52,7 @@ class CopyingCallback : public ORVCameraCallback {
     if (camera_ != nullptr) {
       last_.assign(static_cast<std::size_t>(camera_->GetWidth()) * camera_->GetHeight(), 0);
       copied_ = camera_->CopyFrame(last_.data());
+      copiedEach_.push_back(copied_);
     }
     changed_.notify_all();
   }
@@ -71,6 +72,11 @@ class CopyingCallback : public ORVCameraCallback {
     std::lock_guard guard(lock_);
     return copied_;
   }
+  // Whether each notification's copy succeeded.
+  std::vector<bool> copiedEach() const {
+    std::lock_guard guard(lock_);
+    return copiedEach_;
+  }
 
  private:
   CameraInterface* camera_;
@@ -78,6 +84,7 @@ class CopyingCallback : public ORVCameraCallback {
   std::condition_variable changed_;
   int calls_ = 0;
   bool copied_ = false;
+  std::vector<bool> copiedEach_;
   std::vector<std::uint8_t> last_;
 };
 

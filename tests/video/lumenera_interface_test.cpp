@@ -74,6 +74,7 @@ TEST(LumeneraInterface, OpenFailsOnEachFailingStep) {
       {"format refused", [](FakeLucam& f) { f.setFormatFails = true; }, 1},
       {"property 80 unreadable", [](FakeLucam& f) { f.propertyFails = true; }, 1},
       {"property 80 not zero", [](FakeLucam& f) { f.properties[80] = 1.0f; }, 1},
+      {"no picture at half size", [](FakeLucam& f) { f.format.width = 1; }, 1},
   };
   for (const Case& c : cases) {
     FakeLucam lucam;

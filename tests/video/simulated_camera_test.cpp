@@ -3,7 +3,9 @@
 // the properties' effect on the picture, and an unplugged camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 #include "platform/cameras/simlab/simulated_tis.h"
 #include "tests/video/camera_fakes.h"
@@ -31,7 +33,8 @@ class ScriptedFeed : public SimulatedCameraFeed {
     gain_ = gain;
     gamma_ = gamma;
   }
-  Fill FillFrame(std::uint64_t index, std::vector<std::uint8_t>& pixels, int& width, int& height) override {
+  Fill FillNextFrame(std::vector<std::uint8_t>& pixels, int& width, int& height) override {
+    const std::uint64_t index = next_++;
     if (index >= lostAfter) return Fill::kLost;
     if (index % 4 == 3) return Fill::kDropped;
     width = index == 1 ? width_ + 1 : width_;  // frame 1 comes in another size
@@ -47,6 +50,7 @@ class ScriptedFeed : public SimulatedCameraFeed {
  private:
   int width_, height_;
   std::uint8_t offset_;
+  std::uint64_t next_ = 0;
 };
 
 struct SimulatedCameras : ::testing::Test {
@@ -123,6 +127,39 @@ TEST_F(SimulatedCameras, AnUnpluggedCameraIsReportedLost) {
   ASSERT_TRUE(window->WaitForMessages(1));
   EXPECT_EQ(window->messages(), (std::vector<std::uint32_t>{0x819B}));
   camera.Stop();
+}
+
+}  // namespace
+}  // namespace ORV
+
+namespace ORV {
+namespace {
+
+// Detects the cameras with the simulated lab switched on, opens the third and
+// checks two of its frames; 0 when all is well, else the failing step.
+int DetectAndWatchTheLabsCameras() {
+  setenv("ORV_SIMLAB", "1", 1);
+  setenv("ORV_SIMLAB_CAMERAS", "3", 1);
+  const CameraDetection found = DetectCameras();
+  if (found.cameraKind != kCameraTypeImagingSource || found.cameraCount != 3) return 2;
+  TISCameraInterface camera;
+  if (!camera.Open(found.deviceNames[2]) || camera.GetWidth() <= 0 || camera.GetFrameRate() != 15) return 3;
+  CopyingCallback callback(&camera);
+  camera.SetFrameCallback(&callback);
+  camera.SetNotifyWindow(std::make_shared<RecordingWindow>());
+  if (!camera.Start() || !callback.WaitForCalls(2) || !callback.copied()) return 4;
+  camera.Stop();
+  // A vessel: dark walls on a bright background.
+  const std::vector<std::uint8_t> frame = callback.last();
+  const auto [darkest, brightest] = std::minmax_element(frame.begin(), frame.end());
+  return *darkest < 100 && *brightest > 150 ? 0 : 5;
+}
+
+// With ORV_SIMLAB=1 the process's own library table offers the lab's vessel
+// cameras (run in a fresh process: the table is chosen at its first use).
+TEST(SimulatedLab, OffersItsVesselCamerasAsCamerasOfTheFirstModel) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(DetectAndWatchTheLabsCameras()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -54,6 +54,16 @@ TEST(TISCameraInterface, OpensByNameAtTheRateTheLibraryReports) {
     EXPECT_EQ(tis.log.Count("SetFrameRate 15.000000"), 1);
     EXPECT_EQ(tis.log.Count("SetFormat 0"), 1);
   }
+  // A device that reports no usable size is closed again.
+  for (auto [width, height] : {std::pair{0, 960}, std::pair{-1280, 960}, std::pair{1 << 16, 1 << 16}}) {
+    FakeTis tis;
+    tis.width = width;
+    tis.height = height;
+    TISCameraInterface camera(tis.Table());
+    EXPECT_FALSE(camera.Open("DMx 41AU02")) << width << "x" << height;
+    EXPECT_EQ(tis.log.Count("CloseVideoCaptureDevice"), 1);
+    EXPECT_EQ(camera.GetWidth(), 0);
+  }
 }
 
 TEST(TISCameraInterface, StartSwitchesAutomaticControlsOffAndReadsRanges) {

@@ -97,7 +97,9 @@ TEST(XIMEAInterface, ACameraWithASingleGainValueDividesByNothing) {
 
 TEST(XIMEAInterface, CopiesEachFrameAndFollowsSizeChanges) {
   FakeXi xi;
-  xi.script = {{4, 2, 1}, {4, 2, 2}, {3, 3, 3}, {}};
+  xi.ints["width"] = 4;
+  xi.ints["height"] = 2;
+  xi.script = {{4, 2, 1}, {3, 3, 3}, {4, 2, 5}, {}};
   XIMEAInterface camera(xi.Table());
   OpenConfigured(camera);
   CopyingCallback callback(&camera);
@@ -107,16 +109,20 @@ TEST(XIMEAInterface, CopiesEachFrameAndFollowsSizeChanges) {
   camera.Stop();
   ASSERT_TRUE(xi.log.WaitFor("StopAcquisition", 1));
   camera.SetFrameCallback(nullptr);
-  // The callback copied inside the notification (the lock is recursive), and
-  // the buffer followed the size change: the last copy is 3 x 3 bytes.
-  EXPECT_TRUE(callback.copied());
-  std::vector<std::uint8_t> copy(9, 0);
+  // The callback copies inside the notification (the lock is recursive). The
+  // 3 x 3 frame replaced the buffer but is not copied into a buffer sized for
+  // the camera's 4 x 2; the next 4 x 2 frame is.
+  EXPECT_EQ(callback.copiedEach(), (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(callback.last(), std::vector<std::uint8_t>(8, 5));
+  std::vector<std::uint8_t> copy(8, 0);
   ASSERT_TRUE(camera.CopyFrame(copy.data()));
-  EXPECT_EQ(copy, std::vector<std::uint8_t>(9, 3));
+  EXPECT_EQ(copy, std::vector<std::uint8_t>(8, 5));
 }
 
 TEST(XIMEAInterface, PostsFramesWithoutACallbackAndDropsThemWithNeither) {
   FakeXi xi;
+  xi.ints["width"] = 2;
+  xi.ints["height"] = 2;
   xi.script = {{2, 2, 5}};
   auto window = std::make_shared<RecordingWindow>();
   {
@@ -162,15 +168,46 @@ TEST(XIMEAInterface, ReopensAfterThreeFailedReadsAtMostThreeTimes) {
   EXPECT_EQ(xi.log.calls(), expected);
 }
 
-TEST(XIMEAInterface, ATaskWithoutADeviceEndsAtOnce) {
+TEST(XIMEAInterface, StopAndStartOnlyFlipAcquisition) {
   FakeXi xi;
-  xi.devices = 0;
+  xi.script = {{2, 2, 1}};  // every read succeeds
   XIMEAInterface camera(xi.Table());
-  EXPECT_FALSE(camera.IsAvailable());
-  OpenConfigured(camera);  // the ready event is also set when the thread ends
-  EXPECT_TRUE(camera.Start());
-  EXPECT_EQ(camera.GetWidth(), 0);
+  OpenConfigured(camera);
+  ASSERT_TRUE(camera.Start());
+  ASSERT_TRUE(xi.log.WaitFor("GetImage", 2));
+  camera.Stop();
+  ASSERT_TRUE(xi.log.WaitFor("StopAcquisition", 1));
+  ASSERT_TRUE(camera.Start());
+  ASSERT_TRUE(xi.log.WaitFor("StartAcquisition", 2));
+  camera.Stop();
+  ASSERT_TRUE(xi.log.WaitFor("StopAcquisition", 2));
+  // The device stayed open throughout: one open, closed only at the end.
   EXPECT_EQ(xi.log.Count("OpenDevice 0"), 1);
+  EXPECT_EQ(xi.log.Count("CloseDevice"), 0);
+}
+
+TEST(XIMEAInterface, ATaskWithoutAUsableDeviceEndsAtOnce) {
+  struct Case {
+    const char* what;
+    int devices, width;
+    int closes;
+  };
+  for (const Case& c : {Case{"no device", 0, 640, 0}, Case{"no picture", 1, 0, 1}}) {
+    FakeXi xi;
+    xi.devices = c.devices;
+    xi.ints["width"] = c.width;
+    {
+      XIMEAInterface camera(xi.Table());
+      EXPECT_EQ(camera.IsAvailable(), c.devices > 0) << c.what;
+      OpenConfigured(camera);  // the ready event is also set when the thread ends
+      EXPECT_TRUE(camera.Start());
+      EXPECT_EQ(camera.GetWidth(), 0) << c.what;
+      EXPECT_FALSE(camera.SetGain(10)) << c.what;
+    }
+    EXPECT_EQ(xi.log.Count("OpenDevice 0"), 1) << c.what;
+    EXPECT_EQ(xi.log.Count("CloseDevice"), c.closes) << c.what;
+    EXPECT_EQ(xi.log.Count("StartAcquisition"), 0) << c.what;
+  }
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ void CameraInterface::FrameStore::Store(const std::uint8_t* pixels, std::uint32_
   filled_ = true;
 }
 
-bool CameraInterface::FrameStore::CopyTo(std::uint8_t* destination) const {
+bool CameraInterface::FrameStore::CopyTo(std::uint8_t* destination, int width, int height) const {
   std::lock_guard guard(lock_);
-  if (!filled_) return false;
+  if (!filled_ || static_cast<std::int64_t>(width) != width_ || static_cast<std::int64_t>(height) != height_)
+    return false;
   if (!pixels_.empty()) std::memcpy(destination, pixels_.data(), pixels_.size());
   return true;
 }

@@ -40,6 +40,12 @@ inline constexpr std::string_view kKnownCameraModels[] = {"DMx 41AU02",  "DFx 41
 // True when `name` begins with one of the known model names.
 bool IsKnownCameraModel(std::string_view name);
 
+// A frame size a camera may report: both sides positive and at most 256 MB a
+// frame. Anything else is a library's nonsense, and no frame is taken at it.
+inline bool IsUsableFrameSize(std::int64_t width, std::int64_t height) {
+  return width > 0 && height > 0 && width * height <= (std::int64_t{1} << 28);
+}
+
 // What a receiver of frames implements; called on the camera library's (or
 // acquisition) thread each time a new frame can be copied.
 class ORVCameraCallback {
@@ -69,7 +75,9 @@ class CameraInterface {
   virtual int GetWidth() = 0;
   virtual int GetHeight() = 0;
   virtual int GetFrameRate() = 0;
-  // Copies the newest frame (width x height bytes); false before the first frame.
+  // Copies the newest frame (GetWidth() x GetHeight() bytes); false before
+  // the first frame, and while the newest frame has another size than those
+  // (callers size their buffers from them).
   virtual bool CopyFrame(std::uint8_t* destination) = 0;
   virtual void SetNotifyWindow(NotifyWindow window);
   virtual NotifyWindow GetNotifyWindow();
@@ -93,7 +101,8 @@ class CameraInterface {
    public:
     // Copies a frame of width x height bytes; a new size replaces the buffer.
     void Store(const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height);
-    bool CopyTo(std::uint8_t* destination) const;
+    // Copies the newest frame when it is width x height; false otherwise.
+    bool CopyTo(std::uint8_t* destination, int width, int height) const;
     std::recursive_mutex& lock() const { return lock_; }
 
    private:

@@ -41,9 +41,9 @@ bool LumeneraInterface::Open(std::string) {
   if (!api_.SetFormat(camera_, format_, rate)) return false;
   if (!api_.GetFormat(camera_, &format_, &rate)) return false;
   frameRate_ = rate;
+  if (!IsUsableFrameSize(format_.width / 2, format_.height / 2)) return false;
   width_ = static_cast<int>(format_.width / 2);
   height_ = static_cast<int>(format_.height / 2);
-  frameSize_ = width_ * height_;
   float stillMode = -1.0f;
   long flags = 0;
   if (api_.GetProperty(camera_, kLucamPropertyStillMode, &stillMode, &flags) && stillMode == 0.0f) opened_ = true;
@@ -75,9 +75,10 @@ void LumeneraInterface::OnFrame(void* context, const std::uint8_t* data, std::ui
 
 void LumeneraInterface::HandleFrame(const std::uint8_t* data, std::uint32_t length) {
   // A buffer shorter than the format is not a frame of this camera.
-  if (data == nullptr || frameSize_ <= 0 || length < static_cast<std::uint32_t>(frameSize_)) return;
+  const int width = width_, height = height_;
+  if (data == nullptr || width <= 0 || height <= 0 || length < static_cast<std::uint64_t>(width) * height) return;
   if (ready_.exchange(false) == false) return;
-  frames_.Store(data, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+  frames_.Store(data, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
   if (NotifyWindow window = GetNotifyWindow()) window->PostMessage(WM_CAMERA_FRAME_READY, 0, 0);
   ready_ = true;
 }

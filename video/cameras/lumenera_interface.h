@@ -26,7 +26,7 @@ class LumeneraInterface : public CameraInterface {
   int GetWidth() override { return width_; }
   int GetHeight() override { return height_; }
   int GetFrameRate() override { return static_cast<int>(frameRate_); }
-  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination); }
+  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination, GetWidth(), GetHeight()); }
   // Gain and gamma are 1-500 (hundredths of the library's factor), exposure
   // -100 to 100; all refuse outside Open..Stop.
   bool GetGain(int* minimum, int* maximum, int* value) override;
@@ -46,8 +46,9 @@ class LumeneraInterface : public CameraInterface {
   bool available_ = false;
   std::atomic<bool> opened_{false};
   float frameRate_ = 100.0f;
-  int width_ = 0;
-  int height_ = 0;
+  // Read by the frame handler on the library's thread.
+  std::atomic<int> width_{0};
+  std::atomic<int> height_{0};
   Cameras::LucamHandle camera_ = nullptr;
   Cameras::LucamFrameFormat format_;
   long callbackId_ = -1;
@@ -56,7 +57,6 @@ class LumeneraInterface : public CameraInterface {
   const int gammaMin_ = 1, gammaMax_ = 500;
   int deviceCount_ = 0;
   std::atomic<bool> ready_{true};
-  int frameSize_ = 0;
 };
 
 }  // namespace ORV

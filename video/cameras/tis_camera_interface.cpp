@@ -41,9 +41,14 @@ bool TISCameraInterface::Open(std::string name) {
   frameRate_ = api_.GetFrameRate(grabber_);
   api_.GetFormat(grabber_);
   api_.SetFormat(grabber_, kTisFormatY800);
-  width_ = api_.GetVideoFormatWidth(grabber_);
-  height_ = api_.GetVideoFormatHeight(grabber_);
-  frameSize_ = width_ > 0 && height_ > 0 ? bytesPerPixel_ * width_ * height_ : 0;
+  const int width = api_.GetVideoFormatWidth(grabber_);
+  const int height = api_.GetVideoFormatHeight(grabber_);
+  if (!IsUsableFrameSize(width, height)) {
+    api_.CloseVideoCaptureDevice(grabber_);
+    return false;
+  }
+  width_ = width;
+  height_ = height;
   opened_ = true;
   return true;
 }
@@ -83,12 +88,12 @@ void TISCameraInterface::OnFrame(TisGrabber, const std::uint8_t* buffer, std::ui
 }
 
 void TISCameraInterface::HandleFrame(const std::uint8_t* buffer) {
-  const int size = frameSize_;
-  if (buffer == nullptr || size <= 0) return;
+  const int width = width_, height = height_;
+  if (buffer == nullptr || width <= 0 || height <= 0) return;
   if (ready_.exchange(false) == false) return;
   {
     std::lock_guard guard(frames_.lock());
-    frames_.Store(buffer, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    frames_.Store(buffer, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
     // Frames reach the callback only while someone watches the camera.
     if (GetNotifyWindow() != nullptr) {
       if (ORVCameraCallback* callback = GetFrameCallback()) callback->OnFrameReady();

@@ -28,7 +28,7 @@ class TISCameraInterface : public CameraInterface {
   int GetWidth() override { return width_; }
   int GetHeight() override { return height_; }
   int GetFrameRate() override { return static_cast<int>(frameRate_); }
-  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination); }
+  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination, GetWidth(), GetHeight()); }
   // The library's own units, unmapped; the ranges are read at Start (0 to 0
   // before). All refuse outside Open..Stop.
   bool GetGain(int* minimum, int* maximum, int* value) override;
@@ -54,13 +54,12 @@ class TISCameraInterface : public CameraInterface {
   std::atomic<bool> opened_{false};
   bool available_ = false;
   double frameRate_ = 15.0;
-  int width_ = 0;
-  int height_ = 0;
+  // Read by the frame handler on the library's thread.
+  std::atomic<int> width_{0};
+  std::atomic<int> height_{0};
   Cameras::TisGrabber grabber_ = nullptr;
   Range gain_, exposure_, gamma_;
-  const int bytesPerPixel_ = 1;
   std::atomic<bool> ready_{true};
-  std::atomic<int> frameSize_{0};
 };
 
 }  // namespace ORV

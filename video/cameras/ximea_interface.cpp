@@ -3,7 +3,7 @@
 #include <climits>
 #include <cmath>
 
-#include "core/base/helpers.h"
+#include "core/base/sleep.h"
 
 namespace ORV {
 
@@ -82,18 +82,9 @@ void XimeaTask::SetAcquire(bool acquire) {
   acquire_ = acquire;
 }
 
-int XimeaTask::Width() const {
-  std::lock_guard guard(mutex_);
-  return width_;
-}
-int XimeaTask::Height() const {
-  std::lock_guard guard(mutex_);
-  return height_;
-}
-int XimeaTask::FrameRate() const {
-  std::lock_guard guard(mutex_);
-  return frameRate_;
-}
+int XimeaTask::Width() const { return width_; }
+int XimeaTask::Height() const { return height_; }
+int XimeaTask::FrameRate() const { return frameRate_; }
 
 bool XimeaTask::OpenAndConfigure() {
   std::lock_guard guard(mutex_);
@@ -113,6 +104,7 @@ bool XimeaTask::OpenAndConfigure() {
       api_.GetParamFloat(device_, "gain:max", &gainMaximum_) == kXiOk &&
       api_.GetParamFloat(device_, "gammaY:min", &gammaMinimum_) == kXiOk &&
       api_.GetParamFloat(device_, "gammaY:max", &gammaMaximum_) == kXiOk;
+  if (!IsUsableFrameSize(width, height)) return false;
   width_ = width;
   height_ = height;
   frameRate_ = rate;

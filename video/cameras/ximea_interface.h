@@ -7,6 +7,7 @@
 // copies the frame into a buffer of its own and tells the client. Gain,
 // exposure and gamma are shown on a 0-100 scale mapped linearly onto the
 // camera's own ranges.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -92,9 +93,10 @@ class XimeaTask {
   bool stopRequested_ = false;
   bool acquire_ = false;
   mutable std::mutex mutex_;
-  int width_ = 0;
-  int height_ = 0;
-  int frameRate_ = 0;
+  // Read without the task mutex, so a getter never waits for an image read.
+  std::atomic<int> width_{0};
+  std::atomic<int> height_{0};
+  std::atomic<int> frameRate_{0};
   float gainMinimum_ = 0.0f, gainMaximum_ = 0.0f;
   float gammaMinimum_ = 0.0f, gammaMaximum_ = 0.0f;
   const float exposureMinimum_ = 2000.0f, exposureMaximum_ = 5000.0f;
@@ -126,7 +128,7 @@ class XIMEAInterface : public CameraInterface {
   int GetWidth() override { return task_ ? task_->Width() : 0; }
   int GetHeight() override { return task_ ? task_->Height() : 0; }
   int GetFrameRate() override { return task_ ? task_->FrameRate() : 0; }
-  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination); }
+  bool CopyFrame(std::uint8_t* destination) override { return frames_.CopyTo(destination, GetWidth(), GetHeight()); }
   bool GetGain(int* minimum, int* maximum, int* value) override;
   bool SetGain(int value) override;
   bool GetExposure(int* minimum, int* maximum, int* value) override;

@@ -324,7 +324,9 @@ bool CaptureDeviceManager::SetUp(int index, Slot& slot) {
   CaptureDevice& device = *slot.device;
   SelectInput(device, slot);
   FrameFormat format;
-  if (!ChooseFormat(device, slot, format) || !device.SetFormat(format) || format.width <= 0 || format.height <= 0) {
+  // A size no frame can have (none, or past 256 MB of pixels) is refused.
+  if (!ChooseFormat(device, slot, format) || !device.SetFormat(format) || format.width <= 0 || format.height <= 0 ||
+      static_cast<std::int64_t>(format.width) * format.height > (std::int64_t{1} << 28)) {
     Say("ERROR: Couldn't config the stream!\n");
     return false;
   }

@@ -4,7 +4,8 @@
 // a frame size and format, an input and a reader thread that hands frames
 // over one at a time; GetPixels takes the newest frame, waiting up to a
 // second for it. The video-processing properties (gain, brightness, gamma
-// ...) are read and set by their DirectShow-style numbers.
+// ...) are read and set by their numbers (0 brightness, 5 gamma, 9 gain ...),
+// each standing for a V4L2 control.
 //
 // Messages go to the standard output; most of them only when verbose.
 #include <atomic>

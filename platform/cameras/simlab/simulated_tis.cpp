@@ -3,11 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "platform/sim/sim_lab.h"
 
 namespace ORV::Cameras {
 
@@ -91,12 +91,12 @@ class SimulatedGrabber {
   void Deliver() {
     SimulatedCameraFeed& feed = *camera->feed;
     std::vector<std::uint8_t> pixels;
-    std::uint64_t index = 0;
+    std::uint32_t number = 0;
     Clock::time_point next = Clock::now();
     for (;;) {
       int width = 0, height = 0;
-      const SimulatedCameraFeed::Fill fill = feed.FillFrame(index, pixels, width, height);
-      ++index;
+      const SimulatedCameraFeed::Fill fill = feed.FillNextFrame(pixels, width, height);
+      ++number;
       if (fill == SimulatedCameraFeed::Fill::kLost) {
         if (lost != nullptr) lost(this, lostContext);
         return;
@@ -105,7 +105,7 @@ class SimulatedGrabber {
       // receiver reads the opened size from the buffer.
       if (fill == SimulatedCameraFeed::Fill::kFrame && width == width_ && height == height_ && frame != nullptr &&
           pixels.size() >= static_cast<std::size_t>(width) * height)
-        frame(this, pixels.data(), static_cast<std::uint32_t>(index), frameContext);
+        frame(this, pixels.data(), number, frameContext);
       double rate = feed.FrameRate();
       if (!(rate > 0.0 && rate <= 1000.0)) rate = 15.0;
       next += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
@@ -128,12 +128,63 @@ SimulatedGrabber* AsGrabber(TisGrabber g) { return static_cast<SimulatedGrabber*
 
 }  // namespace
 
-bool SimulatedLabEnabled() {
-  const char* value = std::getenv("ORV_SIMLAB");
-  return value != nullptr && std::strcmp(value, "1") == 0;
-}
+namespace {
 
-std::vector<std::shared_ptr<SimulatedCameraFeed>> SimulatedLabCameras() { return {}; }
+// A vessel camera of the lab: each next frame shows the preparation's
+// present (a later frame than the one before).
+class VesselCameraFeed : public SimulatedCameraFeed {
+ public:
+  VesselCameraFeed(std::shared_ptr<Sim::VesselCamera> camera, std::shared_ptr<Sim::Preparation> preparation)
+      : camera_(std::move(camera)), preparation_(std::move(preparation)) {}
+
+  int Width() const override { return camera_->Width(); }
+  int Height() const override { return camera_->Height(); }
+  double FrameRate() const override { return camera_->FrameRate(); }
+  void SetFrameRate(double rate) override { camera_->SetFrameRate(rate); }
+  void SetResponse(double gain, double gamma) override {
+    camera_->SetGain(gain);
+    camera_->SetGamma(gamma);
+  }
+  Fill FillNextFrame(std::vector<std::uint8_t>& pixels, int& width, int& height) override {
+    std::lock_guard guard(lock_);
+    const double elapsed = (preparation_->Now() - camera_->FrameTime(0)) * camera_->FrameRate();
+    std::uint64_t index = elapsed > 0.0 ? static_cast<std::uint64_t>(elapsed) : 0;
+    if (started_ && index <= last_) index = last_ + 1;
+    started_ = true;
+    last_ = index;
+    switch (camera_->Grab(index, frame_)) {
+      case Sim::GrabResult::Lost:
+        return Fill::kLost;
+      case Sim::GrabResult::Dropped:
+        return Fill::kDropped;
+      case Sim::GrabResult::Frame:
+        break;
+    }
+    width = frame_.width;
+    height = frame_.height;
+    pixels.swap(frame_.pixels);
+    return Fill::kFrame;
+  }
+
+ private:
+  std::shared_ptr<Sim::VesselCamera> camera_;
+  std::shared_ptr<Sim::Preparation> preparation_;
+  std::mutex lock_;
+  Sim::VesselFrame frame_;
+  std::uint64_t last_ = 0;
+  bool started_ = false;
+};
+
+}  // namespace
+
+std::vector<std::shared_ptr<SimulatedCameraFeed>> SimulatedLabCameras() {
+  std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds;
+  if (Sim::SimLab* lab = Sim::SimLab::Running()) {
+    for (int i = 0; i < lab->CameraCount(); ++i)
+      feeds.push_back(std::make_shared<VesselCameraFeed>(lab->Camera(i), lab->GetPreparation()));
+  }
+  return feeds;
+}
 
 TisApi SimulatedTisApi(std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds) {
   auto library = std::make_shared<SimulatedLibrary>();

@@ -27,13 +27,11 @@ class SimulatedCameraFeed {
   virtual void SetFrameRate(double framesPerSecond) = 0;
   // The picture's response: levels scaled by `gain`, then raised to 1 / gamma.
   virtual void SetResponse(double gain, double gamma) = 0;
-  // Makes frame `index` into `pixels` (width x height bytes, rows top to
-  // bottom); the frame's size may differ from Width() x Height().
-  virtual Fill FillFrame(std::uint64_t index, std::vector<std::uint8_t>& pixels, int& width, int& height) = 0;
+  // Makes the camera's next frame into `pixels` (width x height bytes, rows
+  // top to bottom); its size may differ from Width() x Height().
+  virtual Fill FillNextFrame(std::vector<std::uint8_t>& pixels, int& width, int& height) = 0;
 };
 
-// True when the environment switches the simulated lab on (ORV_SIMLAB=1).
-bool SimulatedLabEnabled();
 // The cameras of the process's simulated lab (none when it does not run).
 std::vector<std::shared_ptr<SimulatedCameraFeed>> SimulatedLabCameras();
 // A library table over these cameras.

@@ -2,6 +2,7 @@
 
 #include "platform/cameras/process_table.h"
 #include "platform/cameras/simlab/simulated_tis.h"
+#include "platform/os/simulated_lab.h"
 
 namespace ORV::Cameras {
 
@@ -43,7 +44,8 @@ TisApi TisApi::Unbound() {
 
 namespace {
 ProcessTable<TisApi>& Table() {
-  static ProcessTable<TisApi> table(SimulatedLabEnabled() ? SimulatedTisApi(SimulatedLabCameras()) : TisApi::Unbound());
+  static ProcessTable<TisApi> table(OS::SimulatedLabRequested() ? SimulatedTisApi(SimulatedLabCameras())
+                                                                : TisApi::Unbound());
   return table;
 }
 }  // namespace
