@@ -17,10 +17,6 @@ using namespace ORV::UI;
 
 namespace {
 
-constexpr std::uint32_t kOutOfRangeString = 5;     // "Entered value is out of range"
-constexpr std::uint32_t kTargetRangeString = 170;  // "Target temperature must be between 20 and 45 degrees"
-constexpr std::uint32_t kTargetLabelString = 171;  // "Target temperature for chamber"
-
 // Each chamber's row: top and bottom of the edits, 23 pixels apart.
 constexpr int RowTop(int chamber) { return 58 + 23 * chamber; }
 
@@ -94,9 +90,9 @@ void CHeaterPane::ShowState() {
 void CHeaterPane::OnSetTarget(int chamber) {
   if (!logic_->Connected()) return;
   CSetValueDialog dialog(this);
-  dialog.labelText = LoadQString(kTargetLabelString);
-  dialog.balloonTitle = LoadQString(kOutOfRangeString);
-  dialog.balloonText = LoadQString(kTargetRangeString);
+  dialog.labelText = LoadQString(kTargetTemperatureChamberString);
+  dialog.balloonTitle = LoadQString(kEnteredValueOutRangeString);
+  dialog.balloonText = LoadQString(kTargetTemperatureRangeString);
   dialog.minimum = logic_->Minimum();
   dialog.maximum = logic_->Maximum();
   dialog.decimalFlag = 1;
@@ -105,7 +101,8 @@ void CHeaterPane::OnSetTarget(int chamber) {
   bool ok = false;
   const float value = QString(dialog.resultText).replace(QLatin1Char(','), QLatin1Char('.')).toFloat(&ok);
   if (!ok || logic_->SetTarget(chamber, value) == ORV::HeaterPaneLogic::Outcome::OutOfRange)
-    MessageBox(this, LoadQString(kTargetRangeString), LoadQString(kOutOfRangeString), MB_OK | MB_ICONSTOP);
+    MessageBox(this, LoadQString(kTargetTemperatureRangeString), LoadQString(kEnteredValueOutRangeString),
+               MB_OK | MB_ICONSTOP);
 }
 
 void CHeaterPane::OnSetDifferences() {

@@ -17,9 +17,6 @@ using namespace ORV::UI;
 
 namespace {
 
-constexpr std::uint32_t kTemperatureString = 32;          // "Temperature"
-constexpr std::uint32_t kLightString = 167;               // "IR Light"
-constexpr std::uint32_t kChamberTemperatureString = 168;  // "Chamber Temperature"
 constexpr int kIncubationChamber = 2;
 
 }  // namespace
@@ -87,7 +84,7 @@ int CMicroscopePane::OnCreate() {
 
 void CMicroscopePane::OnPaint(QPainter& painter) {
   constexpr int kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-  DrawTransparentText(painter, Rect96(8, 10, 120, 30), LoadQString(kLightString), kLeft);
+  DrawTransparentText(painter, Rect96(8, 10, 120, 30), LoadQString(kIRLightString), kLeft);
   DrawEtchedFrame(painter, Rect96(5, 30, 196, 100));
   if (!logic_->ShowTemperature()) return;
   DrawTransparentText(painter, Rect96(8, 110, 120, 130), LoadQString(kTemperatureString), kLeft);

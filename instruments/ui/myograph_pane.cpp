@@ -19,12 +19,6 @@ using PaneLogic = ORV::MyographPaneLogic;
 
 namespace {
 
-constexpr std::uint32_t kOutOfRangeString = 5;  // "Entered value is out of range"
-constexpr std::uint32_t kTemperatureRangeString = 6;
-constexpr std::uint32_t kFlowEnabledString = 176;  // "Flow enabled"
-constexpr std::uint32_t kNoFlowString = 177;       // "No flow"
-constexpr std::uint32_t kP2AboveP1String = 178;    // "P2 must not be a larger value than P1"
-constexpr std::uint32_t kOldFirmwareString = 179;
 constexpr int kIncubationChamber = 2;
 constexpr int kUpdateMs = 200;  // how often the controls' enabled states are brought up to date
 
@@ -249,16 +243,18 @@ void CMyographWnd::OnCommand(int id) {
 void CMyographWnd::Report(PaneLogic::Outcome outcome) {
   switch (outcome) {
     case PaneLogic::Outcome::OldFirmware:
-      MessageBox(this, LoadQString(kOldFirmwareString), QString(), MB_OK | MB_ICONINFORMATION);
+      MessageBox(this, LoadQString(kORVPressureInterfacesSoftwareString), QString(), MB_OK | MB_ICONINFORMATION);
       break;
     case PaneLogic::Outcome::TemperatureOutOfRange:
-      MessageBox(this, LoadQString(kTemperatureRangeString), LoadQString(kOutOfRangeString), MB_OK | MB_ICONERROR);
+      MessageBox(this, LoadQString(kTemperatureRangeString), LoadQString(kEnteredValueOutRangeString),
+                 MB_OK | MB_ICONERROR);
       break;
     case PaneLogic::Outcome::OutOfRange:
-      MessageBox(this, LoadQString(kOutOfRangeString), LoadQString(kOutOfRangeString), MB_OK | MB_ICONERROR);
+      MessageBox(this, LoadQString(kEnteredValueOutRangeString), LoadQString(kEnteredValueOutRangeString),
+                 MB_OK | MB_ICONERROR);
       break;
     case PaneLogic::Outcome::P2AboveP1:
-      MessageBox(this, LoadQString(kP2AboveP1String), LoadQString(kOutOfRangeString), MB_OK | MB_ICONERROR);
+      MessageBox(this, LoadQString(kP2AboveP1String), LoadQString(kEnteredValueOutRangeString), MB_OK | MB_ICONERROR);
       break;
     default:
       break;

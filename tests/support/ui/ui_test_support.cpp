@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "core/base/helpers.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dpi.h"
 
