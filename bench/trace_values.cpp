@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "bench/bare_lua_loop.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "custom_traces/custom_trace_definition.h"
@@ -90,6 +91,19 @@ void BM_CustomTraceSeries(benchmark::State& state) {
   RunSeries(state, id);
 }
 BENCHMARK(BM_CustomTraceSeries)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The anchor: the same script in a bare Lua loop setting 26 globals per point.
+void BM_BareLuaLoop(benchmark::State& state) {
+  double sum = 0.0;
+  for (auto _ : state)
+    sum += ORV::Bench::BareLuaLoop("return (OuterDiameter - InnerDiameter) * 0.5 + (P1 + P2) / 2", kPoints);
+  benchmark::DoNotOptimize(sum);
+  state.counters["points"] = kPoints;
+  state.counters["ns_per_point"] =
+      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BareLuaLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
