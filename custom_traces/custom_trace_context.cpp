@@ -52,40 +52,40 @@ enum Key : int {
   kKeyCount
 };
 constexpr int kVesselValues = kMeanPressure + 1;
-constexpr const char* kKeyNames[kKeyCount] = {"OuterLeft",
-                                              "OuterRight",
-                                              "OuterDiameter",
-                                              "VesselArea",
-                                              "InnerLeft",
-                                              "InnerRight",
-                                              "InnerDiameter",
-                                              "LumenArea",
-                                              "LeftWallThickness",
-                                              "RightWallThickness",
-                                              "AverageWallThickness",
-                                              "CrossSectionalArea",
-                                              "MediaLumenRatio",
-                                              "VascularResistance",
-                                              "MeanPressure",
-                                              "ShearStress",
-                                              "Temp",
-                                              "P1",
-                                              "P2",
-                                              "P4",
-                                              "Force",
-                                              "PH",
-                                              "Pulse",
-                                              "Flow",
-                                              "current_camera",
-                                              "current_zone",
-                                              "current_time",
-                                              "ORVRunFunc"};
+constexpr std::string_view kKeyNames[kKeyCount] = {"OuterLeft",
+                                                   "OuterRight",
+                                                   "OuterDiameter",
+                                                   "VesselArea",
+                                                   "InnerLeft",
+                                                   "InnerRight",
+                                                   "InnerDiameter",
+                                                   "LumenArea",
+                                                   "LeftWallThickness",
+                                                   "RightWallThickness",
+                                                   "AverageWallThickness",
+                                                   "CrossSectionalArea",
+                                                   "MediaLumenRatio",
+                                                   "VascularResistance",
+                                                   "MeanPressure",
+                                                   "ShearStress",
+                                                   "Temp",
+                                                   "P1",
+                                                   "P2",
+                                                   "P4",
+                                                   "Force",
+                                                   "PH",
+                                                   "Pulse",
+                                                   "Flow",
+                                                   "current_camera",
+                                                   "current_zone",
+                                                   "current_time",
+                                                   "ORVRunFunc"};
 const char kKeysTag = 0;  // registry key (by address) of the table of key strings
 
 void MakeKeys(lua_State* L) {
   lua_createtable(L, kKeyCount, 0);
   for (int k = 0; k < kKeyCount; ++k) {
-    lua_pushstring(L, kKeyNames[k]);
+    lua_pushlstring(L, kKeyNames[k].data(), kKeyNames[k].size());
     lua_rawseti(L, -2, k + 1);
   }
   lua_rawsetp(L, LUA_REGISTRYINDEX, &kKeysTag);
