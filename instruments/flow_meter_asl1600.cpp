@@ -71,8 +71,7 @@ bool FlowMeterASL1600::OnLoad(const std::string& port) {
   LogOpened("FlowMeterASL1600", port, timeout);
 
   if (!SetUp()) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: %s", port.c_str());
+    LogErrorFormat("FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: %s", port.c_str());
     OnClose();
     return false;
   }

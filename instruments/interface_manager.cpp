@@ -6,8 +6,9 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "platform/os/event_log_backend.h"
+#include "platform/os/folders.h"
 #include "platform/os/video_devices.h"
 
 namespace ORV {
@@ -106,10 +107,10 @@ bool InterfaceManager::IsPressure() {
   bool accepted = false;
   for (std::uint32_t model : kPressureModels) accepted = accepted || model == multiModelCode_;
   if (!accepted) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "InterfaceManager::IsPressure - ORV Multi interface type=%d found but it is not "
-                           "configured for pressure usage",
-                           static_cast<int>(multiModelCode_));
+    LogErrorFormat(
+        "InterfaceManager::IsPressure - ORV Multi interface type=%d found but it is not "
+        "configured for pressure usage",
+        static_cast<int>(multiModelCode_));
   }
   // The unit is pinged and asked for its information block either way; the
   // answers only refresh what the driver keeps.
@@ -152,7 +153,7 @@ void InterfaceManager::OpenLog(Device& device, const std::string& fileName) {
 std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
   Configuration& config = Configuration::Instance();
   std::uint32_t found = 0;
-  logFolder_ = sources_.tempFolder.empty() ? GetTempFolderPath() : sources_.tempFolder;
+  logFolder_ = sources_.tempFolder.empty() ? OS::TempDir() : sources_.tempFolder;
   logging_ = config.Debug;
 
   if (mask & kDeviceMicroscope) LoadMicroscopes(found);

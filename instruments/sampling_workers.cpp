@@ -73,10 +73,10 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
     const bool posted =
         failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceSinglePressureInterface, 0);
     unit.Close();
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
-                           "closing Multi Interface",
-                           failures_);
+    LogErrorFormat(
+        "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
+        "closing Multi Interface",
+        failures_);
     failures_ = 0;
     return posted;
   }
@@ -218,10 +218,10 @@ bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit() {
   if (failures_ > kFailureLimit) {
     if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMultiInterface, 0);
     unit.Close();
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
-                           "closing new Multi Interface",
-                           failures_);
+    LogErrorFormat(
+        "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
+        "closing new Multi Interface",
+        failures_);
     failures_ = 0;
     return false;
   }

@@ -222,7 +222,8 @@ bool CWorksheet::SaveRelationships(bool drawing) {
     w.Attr("Target", target);
     w.EndLeaf();
   };
-  if (drawing) relationship(Ns::kRelDrawing, "../drawings/drawing" + n + ".xml");
+  // The drawing's own number: drawings are numbered apart from sheets.
+  if (drawing) relationship(Ns::kRelDrawing, "../drawings/drawing" + std::to_string(drawing_.GetNumber()) + ".xml");
   if (hasComments_) {
     relationship(Ns::kRelVmlDrawing, "../drawings/vmlDrawing" + n + ".vml");
     relationship(Ns::kRelComments, "../comments" + n + ".xml");

@@ -9,7 +9,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "core/experiment/backup_files.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"

@@ -118,7 +118,7 @@ class Reader {
     if (RecordBlocks() != 0) return kOpenFailed;
 
     // Zone records: a refused camera block ends the zone blocks.
-    if (Seek(table_[5])) {
+    if (Seek(table_[kZonesSlot])) {
       for (std::size_t camera = 0; camera < cameras_; ++camera)
         if (!Zones(camera)) {
           Report("(unable to read analysis data) from camera: " + std::to_string(camera));
@@ -134,13 +134,13 @@ class Reader {
         return 0;
       });
     }
-    if (Seek(table_[6]))
+    if (Seek(table_[kMicroscopeSlot]))
       for (std::size_t camera = 0; camera < cameras_; ++camera)
         if (!Microscope(camera)) break;
 
     if (!TracesAndVideo(true)) return kOpenFailed;
-    if (table_[10] != 0) ClockSegments();
-    if (table_[11] != 0) Calibration();
+    if (table_[kClockSegmentsSlot] != 0) ClockSegments();
+    if (table_[kCalibrationSlot] != 0) Calibration();
     if (corrupt_ && !GoOnWithoutVideo()) return kOpenFailed;
     data_.modified = version != kExperimentFileVersion;
     data_.Update([&](ExperimentContents& c) {
@@ -161,11 +161,11 @@ class Reader {
       return HeaderFailed();
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
     if (const int code = RecordBlocks(); code != 0) return code;
-    if (!Seek(table_[5]) || !Zones(0)) {
+    if (!Seek(table_[kZonesSlot]) || !Zones(0)) {
       Report("(unable to read analysis data) from camera: 0");
       return kOpenZoneSizeInvalid;
     }
-    if (!Seek(table_[6]) || !Microscope(0, true)) {
+    if (!Seek(table_[kMicroscopeSlot]) || !Microscope(0, true)) {
       Report("(unable to read microscope data)");
       return kOpenMicroscopeFailed;
     }
@@ -188,15 +188,15 @@ class Reader {
     if (!ReadLE(in_, product) || !ReadLeArray(in_, std::span(table_)) || !ReadLE(in_, startTick) ||
         !ReadLE(in_, lastSample) || !ReadLE(in_, zoneCount))
       return HeaderFailed();
-    table_[10] = table_[11] = 0;
+    table_[kClockSegmentsSlot] = table_[kCalibrationSlot] = 0;
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
     data_.lastSampleTime = lastSample;
     if (const int code = RecordBlocks(); code != 0) return code;
-    if (!Seek(table_[5]) || !Zones(0)) {
+    if (!Seek(table_[kZonesSlot]) || !Zones(0)) {
       Report("(unable to read analysis data) from camera: 0");
       return kOpenZonesFailed;
     }
-    if (!Seek(table_[6]) || !Microscope(0, false)) {
+    if (!Seek(table_[kMicroscopeSlot]) || !Microscope(0, false)) {
       Report("(unable to read microscope data)");
       return kOpenMicroscopeFailed;
     }
@@ -280,13 +280,13 @@ class Reader {
   }
   bool RecordBlock(std::size_t entry) {
     switch (entry) {
-      case 0:
+      case kActionsSlot:
         return Actions();
-      case 1:
+      case kCalculationsSlot:
         return Calculations();
-      case 2:
+      case kMarkersSlot:
         return Markers();
-      case 3:
+      case kFlowSlot:
         return Flow();
       default:
         return Pressure();
@@ -298,18 +298,18 @@ class Reader {
   // images that cannot be read mark the video data corrupt.
   bool TracesAndVideo(bool cameraField) {
     if (context_.progress) context_.progress->Step();
-    if (!Seek(table_[7]) || !OpenTraces(cameraField)) {
+    if (!Seek(table_[kOpenTracesSlot]) || !OpenTraces(cameraField)) {
       Report("(unable to load open trace data)");
       return false;
     }
-    bool videoFailed = !Seek(table_[8]);
+    bool videoFailed = !Seek(table_[kVideosSlot]);
     for (std::size_t camera = 0; camera < cameras_ && !videoFailed; ++camera)
       if (!VideoEntry(camera)) videoFailed = true;
     if (videoFailed) {
       Report("(unable to load video file data)");
       data_.Update([](ExperimentContents& c) { return c.sourceVideoFiles.clear(), 0; });
       corrupt_ = true;
-    } else if (!Seek(table_[9]) || !IndexImages()) {
+    } else if (!Seek(table_[kImageIndexSlot]) || !IndexImages()) {
       Report("(unable to load index video data)");
       data_.Update([](ExperimentContents& c) {
         c.sourceVideoFiles.clear();
@@ -561,7 +561,7 @@ class Reader {
 
   void ClockSegments() {
     std::uint32_t count = 0;
-    if (!Seek(table_[10]) || !ReadLE(in_, count)) return;
+    if (!Seek(table_[kClockSegmentsSlot]) || !ReadLE(in_, count)) return;
     std::vector<ClockSegment> segments;
     std::array<std::uint8_t, kClockSegmentSize> raw{};
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -578,7 +578,7 @@ class Reader {
 
   void Calibration() {
     std::uint64_t size = 0;
-    if (!Seek(table_[11]) || !ReadLE(in_, size) || size != 20) return;
+    if (!Seek(table_[kCalibrationSlot]) || !ReadLE(in_, size) || size != 20) return;
     // Magnification, then the scales of cameras 1 to 4.
     std::array<float, 5> values{};
     if (!ReadLeArray(in_, std::span(values))) return;
