@@ -196,11 +196,14 @@ int ParseUpdates(const pugi::xml_node& parent, std::vector<FreshetUpdate>& list)
   return added;
 }
 
-int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& installedSource) {
+int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& installedSource, bool* queryFailed) {
+  if (queryFailed) *queryFailed = false;
   std::vector<InstalledProduct> installed;
   if (EnumerateInstalledProducts(installedSource, installed) > 0) {
     std::vector<FreshetUpdate> offered;
-    if (QueryAvailableUpdates(settings, offered) >= 0) {
+    const int queried = QueryAvailableUpdates(settings, offered);
+    if (queryFailed) *queryFailed = queried < 0;
+    if (queried >= 0) {
       std::vector<FreshetUpdate> updates;
       for (FreshetUpdate& u : offered) {
         if (u.productId == settings.productId) settings.ownProduct = u;

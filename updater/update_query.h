@@ -74,8 +74,9 @@ int ParseUpdates(const pugi::xml_node& parent, std::vector<FreshetUpdate>& list)
 // The whole check. A query that succeeds replaces the update list with the
 // offered records that are newer than the installed products (and records
 // the product's own record); a failed query leaves the list as it was.
-// Returns 1 when the update list is not empty afterwards, else 0.
-int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& installed);
+// Returns 1 when the update list is not empty afterwards, else 0;
+// `queryFailed`, when given, tells whether the query was made and failed.
+int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& installed, bool* queryFailed = nullptr);
 
 // Base64 with the standard alphabet; stops at the first character outside
 // it ("=" included) and drops bits left over.
