@@ -9,38 +9,14 @@
 #include <string>
 #include <thread>
 
-#include "core/experiment/experiment_data.h"
-#include "core/storage/relative_time.h"
-#include "platform/os/folders.h"
+#include "bench/live_experiment.h"
 
 namespace {
 
-class Sink : public ORV::ImageAnalysisConsumer, public ORV::PressureDataConsumer {
- public:
-  void OnZoneValue(std::uint32_t, int, float ol, float, float, float, int) override { sum += ol; }
-  void OnMarkerAdded(const ORV::MarkerData2&) override {}
-  bool OnMarkerRemoved(std::uint32_t) override { return true; }
-  void OnPressureData(const ORV::PMK4xData3& s) override { sum += s.p1; }
-  double sum = 0;
-};
-
 void SamplerTick(benchmark::State& state) {
-  const std::string folder = ORV::OS::MakePrivateWorkingDir("orv-bench-");
-  setenv("XDG_DATA_HOME", folder.c_str(), 1);
   {
-    ORV::RelativeTime::RelativeTime clock;
-    clock.Start();
-    ORV::ExperimentData data;
-    data.SetClock(&clock);
-    data.mode = ORV::kModeLive;
-    Sink a, b;
-    for (Sink* s : {&a, &b}) {
-      data.AddImageAnalysisConsumer(s);
-      data.AddPressureConsumer(s);
-    }
-    for (int c = 0; c < ORV::kMaxCameras; ++c)
-      data.Streams().zone[c].Open(folder + "/ZoneData_" + std::to_string(c) + ".dta");
-    data.Streams().pressure.Open(folder + "/Pressure_0.dta");
+    ORV::Bench::LiveExperiment live;
+    ORV::ExperimentData& data = live.data;
 
     std::atomic<bool> stop{false};
     std::thread reader;
@@ -76,9 +52,7 @@ void SamplerTick(benchmark::State& state) {
     stop = true;
     if (reader.joinable()) reader.join();
     state.SetItemsProcessed(state.iterations() * ORV::kMaxCameras * ORV::ZoneDataBatch::kMaxEntries);
-    data.Streams().CloseAll();
   }
-  ORV::OS::RemoveTree(folder);
 }
 BENCHMARK(SamplerTick)->Arg(0)->Arg(1)->ArgName("reader")->Unit(benchmark::kMicrosecond);
 

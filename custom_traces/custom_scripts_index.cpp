@@ -4,7 +4,7 @@
 #include <pugixml.hpp>
 
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "platform/os/folders.h"
 #include "platform/os/number_text.h"
 

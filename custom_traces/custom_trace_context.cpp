@@ -6,7 +6,7 @@
 #include <limits>
 #include <lua.hpp>
 
-#include "core/base/helpers.h"
+#include "core/base/shear_stress.h"
 #include "platform/os/number_text.h"
 
 namespace ORV::Traces {

@@ -1,6 +1,7 @@
 #include "custom_traces/lua_sandbox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,17 @@ namespace ORV::Traces {
 
 namespace {
 
-enum class Overrun { None, Instructions, Time, Memory };
+enum class Overrun { None, Instructions, Time, Memory, TotalMemory };
+
+// The memory every sandbox holds, together, and its cap.
+std::atomic<std::size_t> g_totalUsed{0};
+std::atomic<std::size_t> g_totalLimit{LuaSandbox::kDefaultTotalMemoryBytes};
+
+// The allocator reads the clock each time this many bytes more were
+// asked for: work that is all allocation and copying (joining long
+// strings) runs few instructions, so the count hook alone sees the time
+// late.
+constexpr std::size_t kClockEveryBytes = std::size_t{1} << 20;
 
 }  // namespace
 
@@ -25,7 +36,10 @@ struct LuaSandbox::Shared {
   bool refused = false;        // the last attempt to grow memory was turned down because of the cap
   std::uint64_t executed = 0;  // instructions and charged library work in this call
   std::chrono::steady_clock::time_point deadline;
-  bool timing = false;  // the deadline of this call is set
+  bool timing = false;         // the deadline of this call is set
+  bool inCall = false;         // a Call runs
+  std::size_t sinceClock = 0;  // bytes asked for since the allocator last read the clock
+  bool totalRefused = false;   // the last refusal was for the cap across all sandboxes
   Overrun overrun = Overrun::None;
   bool stopped = false;
   std::string stopMessage;
@@ -44,26 +58,70 @@ Shared& SharedOf(lua_State* L) {
   return *static_cast<Shared*>(ud);
 }
 
+// Whether the call's time ran out, read from the allocator (which cannot
+// raise an error: it refuses the block, and the overrun recorded makes the
+// memory error that follows end the call).
+bool TimeRanOut(Shared& s, std::size_t grow) {
+  if (!s.inCall) return false;
+  s.sinceClock += grow;
+  if (s.sinceClock < kClockEveryBytes) return false;
+  s.sinceClock = 0;
+  const auto now = std::chrono::steady_clock::now();
+  if (!s.timing) {
+    s.deadline = now + s.limits.time;
+    s.timing = true;
+    return false;
+  }
+  if (now <= s.deadline) return false;
+  s.overrun = Overrun::Time;
+  return true;
+}
+
+// Takes `grow` bytes from the cap across all sandboxes; false when it has
+// no room for them.
+bool TakeFromTotal(std::size_t grow) {
+  std::size_t total = g_totalUsed.load();
+  do {
+    if (grow > g_totalLimit.load() || total > g_totalLimit.load() - grow) return false;
+  } while (!g_totalUsed.compare_exchange_weak(total, total + grow));
+  return true;
+}
+
 void* Allocate(void* ud, void* ptr, std::size_t osize, std::size_t nsize) {
   auto& s = *static_cast<Shared*>(ud);
   if (ptr == nullptr) osize = 0;  // then osize only tells the kind of object
   if (nsize == 0) {
     std::free(ptr);
     s.used -= osize;
+    g_totalUsed -= osize;
     return nullptr;
   }
-  if (nsize > osize) {
+  const std::size_t grow = nsize > osize ? nsize - osize : 0;
+  if (grow > 0) {
+    // After an overrun nothing more is granted: Lua's emergency collection
+    // retries the block, and the call must end.
+    if (s.overrun != Overrun::None || TimeRanOut(s, grow)) return nullptr;
     const std::size_t room = s.limits.memoryBytes - std::min(s.used, s.limits.memoryBytes);
-    if (nsize - osize > room) {
+    if (grow > room) {
       s.refused = true;
+      s.totalRefused = false;
+      return nullptr;
+    }
+    if (!TakeFromTotal(grow)) {
+      s.refused = true;
+      s.totalRefused = true;
       return nullptr;
     }
   }
   void* block = std::realloc(ptr, nsize);
-  if (block == nullptr) return nullptr;
+  if (block == nullptr) {
+    g_totalUsed -= grow;
+    return nullptr;
+  }
   // Lua retries a refused block after a full collection; once one is granted,
   // an earlier refusal no longer explains a later failure.
-  if (nsize > osize) s.refused = false;
+  if (grow > 0) s.refused = false;
+  if (nsize < osize) g_totalUsed -= osize - nsize;
   s.used = s.used - osize + nsize;
   return block;
 }
@@ -111,7 +169,8 @@ void Charge(lua_State* L, double work) {
 // cap turned the block down.
 bool MustPropagate(lua_State* L, bool outOfMemory) {
   auto& s = SharedOf(L);
-  if (outOfMemory && s.refused && s.overrun == Overrun::None) s.overrun = Overrun::Memory;
+  if (outOfMemory && s.refused && s.overrun == Overrun::None)
+    s.overrun = s.totalRefused ? Overrun::TotalMemory : Overrun::Memory;
   return s.overrun != Overrun::None;
 }
 
@@ -390,6 +449,9 @@ std::string OverrunText(const Shared& s) {
     case Overrun::Memory:
       return "the script used more than its " + ORV::OS::FormatInt(static_cast<long long>(s.limits.memoryBytes >> 20)) +
              " MiB of memory";
+    case Overrun::TotalMemory:
+      return "all custom traces together would use more than their " +
+             ORV::OS::FormatInt(static_cast<long long>(g_totalLimit.load() >> 20)) + " MiB of memory";
     case Overrun::None:
       break;
   }
@@ -397,6 +459,12 @@ std::string OverrunText(const Shared& s) {
 }
 
 }  // namespace
+
+void LuaSandbox::SetTotalMemoryLimit(std::size_t bytes) { g_totalLimit = bytes; }
+
+std::size_t LuaSandbox::TotalMemoryLimit() { return g_totalLimit.load(); }
+
+std::size_t LuaSandbox::TotalMemoryInUse() { return g_totalUsed.load(); }
 
 LuaSandbox::LuaSandbox(const LuaLimits& limits) : shared_(std::make_unique<Shared>()) { shared_->limits = limits; }
 
@@ -449,12 +517,16 @@ bool LuaSandbox::Call(Body body, void* arg, int results, std::string& error) {
   s.executed = 0;
   s.overrun = Overrun::None;
   s.refused = false;
+  s.totalRefused = false;
   s.timing = false;
+  s.sinceClock = 0;
   base_ = lua_gettop(L_);
   Trampoline t{body, arg};
   lua_pushcfunction(L_, RunBody);
   lua_pushlightuserdata(L_, &t);
+  s.inCall = true;
   const int status = lua_pcall(L_, 1, results, 0);
+  s.inCall = false;
   if (status == LUA_OK) return true;
   if (MustPropagate(L_, status == LUA_ERRMEM)) {
     error = OverrunText(s);

@@ -6,11 +6,15 @@
 //    no io, os, package, debug, require, dofile, loadfile, collectgarbage or
 //    string.dump; `load` accepts text chunks only; `print` discards its text;
 //    tables cannot get __gc finalizers (Lua runs those with the hook off);
-//  - the whole state lives under a memory cap;
+//  - the whole state lives under a memory cap, and all sandboxes together
+//    under one more (kDefaultTotalMemoryBytes unless set), so that many
+//    custom traces cannot hold gigabytes between them;
 //  - every protected call gets an instruction budget and a time limit. Library
 //    functions whose work is not made of Lua instructions (pattern matching,
 //    sorting, string.rep, the table loops) charge their work to the same
-//    budget before they start, so no single call can run unbounded;
+//    budget before they start, so no single call can run unbounded; the
+//    allocator reads the clock too (after every MiB asked for), so work that
+//    is mostly allocation and copying cannot run past the time limit;
 //  - a budget, time or memory overrun cannot be caught by the script's own
 //    pcall/xpcall, and after one the sandbox refuses further calls until it is
 //    opened again, so a broken script costs one overrun, not one per sample.
@@ -37,6 +41,13 @@ struct LuaLimits {
 
 class LuaSandbox {
  public:
+  static constexpr std::size_t kDefaultTotalMemoryBytes = std::size_t{256} << 20;
+
+  // The cap on the memory of all sandboxes together (any thread).
+  static void SetTotalMemoryLimit(std::size_t bytes);
+  static std::size_t TotalMemoryLimit();
+  static std::size_t TotalMemoryInUse();
+
   explicit LuaSandbox(const LuaLimits& limits = LuaLimits{});
   ~LuaSandbox();
   LuaSandbox(const LuaSandbox&) = delete;

@@ -22,13 +22,12 @@ namespace {
 class MemoryFiles : public ORV::ExperimentFileSystem {
  public:
   std::string bytes;
-  std::unique_ptr<ORV::OutputFile> Create(const std::string&) override { return nullptr; }
+  std::unique_ptr<ORV::OutputFile> CreateReplacement(const std::string&) override { return nullptr; }
   std::unique_ptr<std::istream> OpenRead(const std::string&) override {
     return std::make_unique<std::istringstream>(bytes, std::ios::binary);
   }
   bool Exists(const std::string&) override { return false; }
   bool Remove(const std::string&) override { return false; }
-  bool Rename(const std::string&, const std::string&) override { return false; }
   bool SameFile(const std::string&, const std::string&) override { return false; }
   bool Copy(const std::string&, const std::string&, const std::function<void(std::uint64_t, std::uint64_t)>&) override {
     return false;

@@ -6,8 +6,9 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "platform/os/event_log_backend.h"
+#include "platform/os/folders.h"
 
 namespace ORV {
 
@@ -58,7 +59,7 @@ bool Device::OpenLog(const std::string& path) {
 
 bool Device::OpenDebugLog(std::string_view fileName) {
   if (!Configuration::Instance().Debug) return false;
-  return OpenLog(GetTempFolderPath() + std::string(fileName));
+  return OpenLog(JoinPath(OS::TempDir(), fileName));
 }
 
 bool Device::IsLogging() const {
@@ -178,13 +179,13 @@ void Device::LogPortOpen(const std::string& name) {
 }
 
 void Device::LogOpenFailed(std::string_view who, const std::string& port) {
-  EventLog().WriteFormat(OS::kEventError, 1, 4, "%.*s::Load() - Unable to connect to COM port: %s - error: %x\n",
-                         static_cast<int>(who.size()), who.data(), port.c_str(), port_.LastError());
+  LogErrorFormat("%.*s::Load() - Unable to connect to COM port: %s - error: %x\n", static_cast<int>(who.size()),
+                 who.data(), port.c_str(), port_.LastError());
 }
 
 void Device::LogOpened(std::string_view who, const std::string& port, std::int32_t timeout) {
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "%.*s::Load() - Opened port: %s - Timeout: %d\n",
-                         static_cast<int>(who.size()), who.data(), port.c_str(), static_cast<int>(timeout));
+  LogInformationFormat("%.*s::Load() - Opened port: %s - Timeout: %d\n", static_cast<int>(who.size()), who.data(),
+                       port.c_str(), static_cast<int>(timeout));
 }
 
 std::string Device::PortName() const {

@@ -21,15 +21,15 @@ constexpr std::uint32_t kStopWaitMs = 50;
 
 }  // namespace
 
-std::int16_t DecodeFlowStream(const std::uint8_t* data, std::size_t size, float factor) {
-  if (size < 4 || !(factor != 0.0f)) return 0;
+std::optional<std::int16_t> DecodeFlowStream(const std::uint8_t* data, std::size_t size, float factor) {
+  if (size < 4 || !(factor != 0.0f)) return std::nullopt;
   for (std::size_t p = size - 4 + 1; p-- > 0;) {
     if (data[p] != kMark || data[p + 1] != kMark || data[p + 2] == kMark) continue;
     const auto raw = static_cast<std::int16_t>(static_cast<std::uint16_t>((data[p + 2] << 8) | data[p + 3]));
     const int flow = static_cast<int>(static_cast<float>(raw) / factor);
-    return (flow >= -9 && flow <= 9) ? 0 : static_cast<std::int16_t>(flow);
+    return static_cast<std::int16_t>((flow >= -9 && flow <= 9) ? 0 : flow);
   }
-  return 0;
+  return std::nullopt;
 }
 
 int ParseFlowFactor(std::string_view info) {
@@ -71,8 +71,7 @@ bool FlowMeterASL1600::OnLoad(const std::string& port) {
   LogOpened("FlowMeterASL1600", port, timeout);
 
   if (!SetUp()) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: %s", port.c_str());
+    LogErrorFormat("FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: %s", port.c_str());
     OnClose();
     return false;
   }
@@ -128,16 +127,16 @@ void FlowMeterASL1600::OnClose() {
   Device::OnClose();
 }
 
-std::int16_t FlowMeterASL1600::GetSample() {
+std::optional<std::int16_t> FlowMeterASL1600::GetSample() {
   Guard g(Lock());
-  if (!Port().IsOpen() || !IsConnected()) return 0;
+  if (!Port().IsOpen() || !IsConnected()) return std::nullopt;
   std::array<std::uint8_t, kSampleBufferSize> buffer{};
   std::size_t total = 0;
   while (total < 4) {
     std::uint32_t received = 0;
     const int rc = Port().Read(buffer.data() + total, static_cast<std::uint32_t>(buffer.size() - total), received);
     // A read that brings nothing is a silent meter, not a reason to wait on.
-    if (rc < 0 || received == 0) return 0;
+    if (rc < 0 || received == 0) return std::nullopt;
     total += received;
   }
   return DecodeFlowStream(buffer.data(), total, factor_);

@@ -6,6 +6,7 @@
 // value divided by the meter's factor (read from its "info" text at Load).
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,9 +17,9 @@ namespace ORV {
 // The newest flow value in a stretch of the meter's stream: searching back
 // from the last complete four-byte window, the first place where two 0x7F
 // bytes are followed by a byte other than 0x7F; the two bytes after the
-// pair, divided by `factor` and truncated toward zero. Values from -9 to 9,
-// and a stream without such a place, give 0.
-std::int16_t DecodeFlowStream(const std::uint8_t* data, std::size_t size, float factor);
+// pair, divided by `factor` and truncated toward zero. Values from -9 to 9
+// give 0; a stream without such a place (or a factor of 0) gives nothing.
+std::optional<std::int16_t> DecodeFlowStream(const std::uint8_t* data, std::size_t size, float factor);
 
 // The factor in the meter's "info" text: the integer after "Factor:" and 13
 // spaces, when it lies from 1 to 99; 0 otherwise.
@@ -38,9 +39,10 @@ class FlowMeterASL1600 : public Device {
   FlowMeterASL1600();
   ~FlowMeterASL1600() override;
 
-  // One flow value from the stream; 0 unless open and connected, and when
-  // the meter sent nothing within the port's time-out or the read failed.
-  std::int16_t GetSample();
+  // One flow value from the stream; nothing unless open and connected, and
+  // when the meter sent no frame within the port's time-out or the read
+  // failed.
+  std::optional<std::int16_t> GetSample();
   float Factor() const;
 
  protected:

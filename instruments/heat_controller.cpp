@@ -54,10 +54,10 @@ bool HeatController::OnLoad(const std::string&) {
       static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceHeaterTimeout)), kMinimumTimeout);
   LogOpened("HeatController", port, timeout);
   if (Port().Configure(kBaud, timeout) != 0) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "HeatController::Load() - Unable to configure speed and timeouts for COM port: %s - "
-                           "Timeout: %d",
-                           port.c_str(), timeout);
+    LogErrorFormat(
+        "HeatController::Load() - Unable to configure speed and timeouts for COM port: %s - "
+        "Timeout: %d",
+        port.c_str(), timeout);
   } else {
     Wait(kSettleMs);
     if (OnPing()) SetConnected(ReadSettingsLocked());

@@ -6,8 +6,9 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "platform/os/event_log_backend.h"
+#include "platform/os/folders.h"
 #include "platform/os/video_devices.h"
 
 namespace ORV {
@@ -96,15 +97,20 @@ Microscope* InterfaceManager::MicroscopeAt(std::size_t index) {
   return index < microscopes_.size() ? microscopes_[index].get() : nullptr;
 }
 
+std::shared_ptr<Microscope> InterfaceManager::HoldMicroscope(std::size_t index) const {
+  std::lock_guard lock(microscopesMutex_);
+  return index < microscopes_.size() ? microscopes_[index] : nullptr;
+}
+
 bool InterfaceManager::IsPressure() {
   multiModelCode_ = multi_->ModelCode();
   bool accepted = false;
   for (std::uint32_t model : kPressureModels) accepted = accepted || model == multiModelCode_;
   if (!accepted) {
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "InterfaceManager::IsPressure - ORV Multi interface type=%d found but it is not "
-                           "configured for pressure usage",
-                           static_cast<int>(multiModelCode_));
+    LogErrorFormat(
+        "InterfaceManager::IsPressure - ORV Multi interface type=%d found but it is not "
+        "configured for pressure usage",
+        static_cast<int>(multiModelCode_));
   }
   // The unit is pinged and asked for its information block either way; the
   // answers only refresh what the driver keeps.
@@ -147,7 +153,7 @@ void InterfaceManager::OpenLog(Device& device, const std::string& fileName) {
 std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
   Configuration& config = Configuration::Instance();
   std::uint32_t found = 0;
-  logFolder_ = sources_.tempFolder.empty() ? GetTempFolderPath() : sources_.tempFolder;
+  logFolder_ = sources_.tempFolder.empty() ? OS::TempDir() : sources_.tempFolder;
   logging_ = config.Debug;
 
   if (mask & kDeviceMicroscope) LoadMicroscopes(found);
@@ -189,11 +195,15 @@ std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
 // workers, the panes and the destructor only ever see loaded microscopes in
 // slots 0 to count - 1; the slots after them are empty.
 void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
-  for (auto& microscope : microscopes_) {
-    if (microscope) microscope->Close();
-    microscope.reset();
-  }
   microscopeCount_ = 0;
+  for (auto& microscope : microscopes_) {
+    std::shared_ptr<Microscope> old;
+    {
+      std::lock_guard lock(microscopesMutex_);
+      old.swap(microscope);
+    }
+    if (old) old->Close();
+  }
 
   std::vector<std::string> ports, serials;
   Microscope(sources_.usb).FindComPort(ports, serials);
@@ -213,7 +223,10 @@ void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
       break;
     }
     microscope->SetSerialNumber(i < serials.size() ? serials[i] : std::string());
-    microscopes_[i] = std::move(microscope);
+    {
+      std::lock_guard lock(microscopesMutex_);
+      microscopes_[i] = std::move(microscope);
+    }
     microscopeCount_ = static_cast<std::int32_t>(i + 1);
     found |= kDeviceMicroscope;
   }

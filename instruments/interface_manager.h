@@ -11,14 +11,19 @@
 //
 // Threads: LoadCOMPorts, LoadDevices and IsConnected run on the user-interface
 // thread. The device objects are shared with the sampling workers
-// (instruments/sampling_workers.h), which must be stopped while LoadDevices
-// replaces microscopes or reloads a device they read; every device operation
-// holds that device's lock. The owner stops and joins every worker before
-// the manager goes away; the destructor only closes the devices.
+// (instruments/sampling_workers.h), which may keep running while LoadDevices
+// reloads devices (as the hot-plug handler does): every device operation
+// holds that device's lock, the flags and counts the workers read are
+// atomic, and a worker holds the microscope it reads (HoldMicroscope), so a
+// microscope replaced meanwhile stays alive, closed, until the worker lets
+// it go. The owner stops and joins every worker before the manager goes
+// away; the destructor only closes the devices.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -70,16 +75,20 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   FlowMeterASL1600& AsciiFlowMeter() { return *asciiFlowMeter_; }
   FlowMeterSLI2000& BinaryFlowMeter() { return *binaryFlowMeter_; }
   // The microscope of a slot; nullptr for an empty slot or index out of range.
+  // For the thread that runs LoadDevices; other threads use HoldMicroscope.
   Microscope* MicroscopeAt(std::size_t index);
+  // The same, kept alive by the pointer returned even when LoadDevices
+  // replaces the slot's microscope meanwhile (the old one is then closed).
+  std::shared_ptr<Microscope> HoldMicroscope(std::size_t index) const;
   // The microscopes that loaded at the last LoadDevices with bit 16 (at most
   // four); they stand in slots 0 to count - 1. The first that fails to load
   // ends the search, so the count is that of the ones before it.
-  std::int32_t MicroscopeCount() const { return microscopeCount_; }
+  std::int32_t MicroscopeCount() const { return microscopeCount_.load(); }
 
   // The model code the multi interface reported when `IsPressure` last ran.
-  std::uint32_t MultiModelCode() const { return multiModelCode_; }
-  bool BinaryFlowMeterConnected() const { return binaryFlowMeterConnected_; }
-  bool InternalFlowMeterInUse() const { return internalFlowMeterInUse_; }
+  std::uint32_t MultiModelCode() const { return multiModelCode_.load(); }
+  bool BinaryFlowMeterConnected() const { return binaryFlowMeterConnected_.load(); }
+  bool InternalFlowMeterInUse() const { return internalFlowMeterInUse_.load(); }
 
   // Keeps the multi interface's model code; true when that model measures
   // pressure.
@@ -125,14 +134,17 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   bool logging_ = false;
   std::unique_ptr<PressureMyographK4x> single_;
   std::unique_ptr<PressureMultiMyographK4x> multi_;
-  std::array<std::unique_ptr<Microscope>, kMicroscopeSlots> microscopes_;
+  // Slots are replaced under microscopesMutex_, and read under it from
+  // threads other than the one that runs LoadDevices.
+  mutable std::mutex microscopesMutex_;
+  std::array<std::shared_ptr<Microscope>, kMicroscopeSlots> microscopes_;
   std::unique_ptr<HeatController> heatController_;
   std::unique_ptr<FlowMeterASL1600> asciiFlowMeter_;
   std::unique_ptr<FlowMeterSLI2000> binaryFlowMeter_;
-  std::int32_t microscopeCount_ = 0;
-  std::uint32_t multiModelCode_ = 0;
-  bool binaryFlowMeterConnected_ = false;
-  bool internalFlowMeterInUse_ = false;
+  std::atomic<std::int32_t> microscopeCount_{0};
+  std::atomic<std::uint32_t> multiModelCode_{0};
+  std::atomic<bool> binaryFlowMeterConnected_{false};
+  std::atomic<bool> internalFlowMeterInUse_{false};
 };
 
 }  // namespace ORV

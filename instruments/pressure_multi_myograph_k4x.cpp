@@ -104,14 +104,14 @@ bool PressureMultiMyographK4x::OnLoad(const std::string& path) {
     std::unique_ptr<OS::HidHandle> handle = transport_.Open(path, error);
     if (!handle) {
       Port().SetLastError(static_cast<std::uint32_t>(error));
-      EventLog().WriteFormat(OS::kEventError, 1, 4, "%sUnable to connect to HID device: %s - error: %x\n", kWho,
-                             path.c_str(), static_cast<unsigned>(error));
+      LogErrorFormat("%sUnable to connect to HID device: %s - error: %x\n", kWho, path.c_str(),
+                     static_cast<unsigned>(error));
       return false;
     }
     Port().Attach(std::move(handle), true);
   }
   SetPortName(path);
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "%sOpened HID device: %s\n", kWho, path.c_str());
+  LogInformationFormat("%sOpened HID device: %s\n", kWho, path.c_str());
 
   auto* hid = dynamic_cast<OS::HidHandle*>(Port().Handle());
   OS::HidCaps caps;
@@ -332,11 +332,8 @@ bool PressureMultiMyographK4x::Decode(std::uint32_t code) {
     case kReplyBase + kGetTemperatures:
       for (std::size_t k = 0; k < temperatures_.size(); ++k) temperatures_[k] = Hundredths(in_, 3 + 2 * k);
       break;
-    case kReplyFourWords:
-      for (std::size_t k = 0; k < values32_.size(); ++k) values32_[k] = U16(in_, 3 + 2 * k);
-      break;
     default:
-      break;  // kReplyNoData
+      break;  // kReplyFourWords (four words nothing reads) and kReplyNoData
   }
   return true;
 }

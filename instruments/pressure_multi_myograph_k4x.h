@@ -199,7 +199,6 @@ class PressureMultiMyographK4x : public Device {
   std::uint16_t pingValue_ = 0;
   std::string firmwareText_;
   InfoBlock info_;
-  std::array<std::uint16_t, 4> values32_{};
   std::uint32_t lastReplyCode_ = 0;
 };
 

@@ -61,7 +61,7 @@ bool PressureMyographK4x::OnLoad(const std::string& port) {
   SetPortName(port);
 
   const std::int32_t timeout = std::max(Configuration::Instance().DevicePressureInterfaceTimeout, kMinimumTimeout);
-  EventLog().WriteFormat(OS::kEventInformation, 1, 4, "PressureMyographK4x::Load() - Opened port: %s\n", port.c_str());
+  LogInformationFormat("PressureMyographK4x::Load() - Opened port: %s\n", port.c_str());
   Port().Configure(kBaud, timeout);
 
   Wait(kSettleMs);

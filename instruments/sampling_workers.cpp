@@ -73,10 +73,10 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
     const bool posted =
         failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceSinglePressureInterface, 0);
     unit.Close();
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
-                           "closing Multi Interface",
-                           failures_);
+    LogErrorFormat(
+        "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
+        "closing Multi Interface",
+        failures_);
     failures_ = 0;
     return posted;
   }
@@ -218,10 +218,10 @@ bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit() {
   if (failures_ > kFailureLimit) {
     if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMultiInterface, 0);
     unit.Close();
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
-                           "closing new Multi Interface",
-                           failures_);
+    LogErrorFormat(
+        "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
+        "closing new Multi Interface",
+        failures_);
     failures_ = 0;
     return false;
   }
@@ -345,34 +345,49 @@ void CFlowSampleThread::Stop() {
   future->Wait();
 }
 
+void CFlowSampleThread::SetFailureTarget(std::shared_ptr<OS::MessageTarget> target) {
+  std::lock_guard lock(lock_);
+  failureTarget_ = std::move(target);
+}
+
 std::int32_t CFlowSampleThread::Run() {
   for (;;) {
     {
       std::lock_guard lock(lock_);
-      if (!listeners_.empty()) {
-        record_.time = clock_();
-        const bool binary = manager_.BinaryFlowMeterConnected();
-        Device& meter =
-            binary ? static_cast<Device&>(manager_.BinaryFlowMeter()) : static_cast<Device&>(manager_.AsciiFlowMeter());
-        std::optional<std::int16_t> flow;
-        {
-          // The worker's stop aborts a read that waits; the port forgets the
-          // event again before the lock is given up.
-          DeviceGuard guard(meter.Lock());
-          meter.Port().SetStopEvent(&portStop_);
-          flow = binary ? manager_.BinaryFlowMeter().GetSample()
-                        : std::optional<std::int16_t>(manager_.AsciiFlowMeter().GetSample());
-          meter.Port().SetStopEvent(nullptr);
-        }
-        // A failed read, or one cut short by the stop, is no reading.
-        if (flow && !stopEvent_.IsSet()) {
-          record_.flow = *flow;
-          PostToAll(listeners_, kDeviceFlowMeter, record_);
-        }
-      }
+      if (!listeners_.empty()) ReadOnce();
     }
     if (stopEvent_.Wait(Milliseconds(periodFactor_.load() * 100))) return 0;
   }
+}
+
+void CFlowSampleThread::ReadOnce() {
+  const bool binary = manager_.BinaryFlowMeterConnected();
+  Device& meter =
+      binary ? static_cast<Device&>(manager_.BinaryFlowMeter()) : static_cast<Device&>(manager_.AsciiFlowMeter());
+  // The worker's stop aborts a read that waits; the port forgets the event
+  // again before the lock is given up.
+  DeviceGuard guard(meter.Lock());
+  if (!meter.IsConnected()) return;
+  record_.time = clock_();
+  meter.Port().SetStopEvent(&portStop_);
+  const std::optional<std::int16_t> flow =
+      binary ? manager_.BinaryFlowMeter().GetSample() : manager_.AsciiFlowMeter().GetSample();
+  meter.Port().SetStopEvent(nullptr);
+  // A read cut short by the stop is no reading, and no failure either.
+  if (stopEvent_.IsSet()) return;
+  if (flow) {
+    failures_ = 0;
+    record_.flow = *flow;
+    PostToAll(listeners_, kDeviceFlowMeter, record_);
+    return;
+  }
+  if (++failures_ < kFailureLimit) return;
+  meter.Close();
+  EventLog().WriteFormat(OS::kEventError, 1, 4,
+                         "CFlowSampleThread::Run() - Reading from device has failed %d times - closing Flow Meter",
+                         failures_);
+  failures_ = 0;
+  if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceFlowMeter, 0);
 }
 
 // ---- the microscopes ----
@@ -395,30 +410,50 @@ CMicroscopeThread::~CMicroscopeThread() { Stop(); }
 void CMicroscopeThread::Run() {
   bool firstCycle = true;
   Loop(Milliseconds(100), [&] {
-    Microscope* microscope = index_ >= 0 && index_ < manager_.MicroscopeCount()
-                                 ? manager_.MicroscopeAt(static_cast<std::size_t>(index_))
-                                 : nullptr;
+    // Held for the cycle: a reload may replace the slot's microscope meanwhile.
+    const std::shared_ptr<Microscope> microscope = index_ >= 0 && index_ < manager_.MicroscopeCount()
+                                                       ? manager_.HoldMicroscope(static_cast<std::size_t>(index_))
+                                                       : nullptr;
     if (microscope != nullptr && !listeners_.empty() && microscope->IsConnected()) {
       HandleMicroscope(*microscope, firstCycle);
-      firstCycle = false;
+      // The light is checked at the first reading that succeeds.
+      if (failures_ == 0) firstCycle = false;
     }
   });
 }
 
 bool CMicroscopeThread::HandleMicroscope(Microscope& microscope, bool firstCycle) {
   DeviceGuard guard(microscope.Lock());
-  std::string reply;
+  // The number between the first two separators of the reply to `command`;
+  // nothing when the query fails or the reply holds no number there.
+  auto read = [&](std::string_view command, std::string_view head) -> std::optional<std::string> {
+    std::string reply;
+    if (!microscope.Port().IsOpen() || !microscope.Query(reply, command)) return std::nullopt;
+    const std::string_view field = MicroscopeReplyField(reply, head, microscope.Separator());
+    if (field.empty()) return std::nullopt;
+    return std::string(field);
+  };
+  std::optional<double> temperature;
   if (readTemperature_) {
-    double temperature = 0.0;
-    if (microscope.Port().IsOpen() && microscope.Query(reply, "?41"))
-      temperature = OS::LeadingDouble(MicroscopeReplyField(reply, ">41;", microscope.Separator()));
-    record_.temperature = static_cast<float>(temperature);
+    if (const auto field = read("?41", ">41;")) temperature = OS::ParseDouble(*field);
   }
-  long long value = 0;
-  reply.clear();
-  if (microscope.Port().IsOpen() && microscope.Query(reply, "?4i"))
-    value = OS::LeadingInt(MicroscopeReplyField(reply, ">4i;", microscope.Separator()));
-  record_.setting = static_cast<std::int32_t>(value);
+  std::optional<long long> setting;
+  if (!readTemperature_ || temperature) {
+    if (const auto field = read("?4i", ">4i;")) setting = OS::ParseInt(*field);
+  }
+  if (!setting) {
+    if (++failures_ < kFailureLimit) return true;
+    microscope.Close();
+    EventLog().WriteFormat(OS::kEventError, 1, 4,
+                           "CMicroscopeThread::HandleMicroscope() - Reading from device has failed %d times - "
+                           "closing Microscope %d",
+                           failures_, index_);
+    failures_ = 0;
+    return failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMicroscope, 0);
+  }
+  failures_ = 0;
+  if (temperature) record_.temperature = static_cast<float>(*temperature);
+  record_.setting = static_cast<std::int32_t>(*setting);
   if (firstCycle && record_.setting == 0) microscope.SetValue(kDefaultSetting);
   return PostToAll(listeners_, kDeviceMicroscope, record_);
 }

@@ -7,9 +7,13 @@
 //   worker                        device                     pause per cycle             gives up
 //   CInterfaceSampleThread        single pressure interface  periodFactor x 10 ms        after 4 failed readings
 //   CMultiInterfaceSampleThread   multi interface            timer: 5 ms (fast model) or 40 ms   after 201
-//   CFlowSampleThread             binary or ASCII flow meter periodFactor x 100 ms       never
-//   CMicroscopeThread             microscope `index`         periodFactor x 100 ms       never
+//   CFlowSampleThread             binary or ASCII flow meter periodFactor x 100 ms       after 4 failed readings
+//   CMicroscopeThread             microscope `index`         periodFactor x 100 ms       after 4 failed readings
 //   CHeatControllerThread         heat controller            periodFactor x 600 ms       never
+//
+// A failed reading is never posted. A worker that gives its device up closes
+// it, logs an error and posts WM_DEVICE_FAILED (device kind, 0) to its
+// failure target, so the frame can load the device again.
 //
 // The owner builds a worker, fills its listener list (and failure target and
 // holder), then starts it; the lists do not change while it runs (the flow
@@ -202,8 +206,11 @@ class CFlowSampleThread : public Threading::AsyncTask {
   explicit CFlowSampleThread(InterfaceManager& manager = InterfaceManager::Instance(), Clock clock = {});
   ~CFlowSampleThread() override;
 
+  static constexpr int kFailureLimit = CInterfaceSampleThread::kFailureLimit;
+
   // Any time, also while running.
   void AddListener(Listener listener);
+  void SetFailureTarget(std::shared_ptr<OS::MessageTarget> target);
   void SetPeriodFactor(int factor) { periodFactor_ = SamplingThread::ClampPeriodFactor(factor); }
 
   // Starts Run on a thread of its own and keeps its future; `self` is this
@@ -212,13 +219,19 @@ class CFlowSampleThread : public Threading::AsyncTask {
   // Ends the loop and waits until Run has returned; a read in progress is
   // aborted. Nothing happens when it was not started.
   void Stop();
-  // The loop: one reading per cycle while there are listeners; returns 0
-  // when stopped.
+  // The loop: one reading per cycle while there are listeners and the meter
+  // in use is connected; returns 0 when stopped.
   std::int32_t Run() override;
 
  private:
+  // One reading of the meter in use, posted when it succeeded; the meter is
+  // given up after kFailureLimit failed readings in a row. With lock_ held.
+  void ReadOnce();
+
   InterfaceManager& manager_;
   Clock clock_;
+  std::shared_ptr<OS::MessageTarget> failureTarget_;
+  int failures_ = 0;
   Utils::Sync::Event stopEvent_;
   OS::StopEvent portStop_;  // aborts the serial read
   std::mutex lock_;
@@ -233,28 +246,36 @@ class CFlowSampleThread : public Threading::AsyncTask {
 class CMicroscopeThread : public SamplingThread {
  public:
   static constexpr std::int32_t kDefaultSetting = 100;
+  static constexpr int kFailureLimit = CInterfaceSampleThread::kFailureLimit;
 
   explicit CMicroscopeThread(int index, InterfaceManager& manager = InterfaceManager::Instance());
   ~CMicroscopeThread() override;
 
   // Set before Start.
   void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+  void SetFailureTarget(std::shared_ptr<OS::MessageTarget> target) { failureTarget_ = std::move(target); }
   void SetReadTemperature(bool read) { readTemperature_ = read; }
 
   // One cycle on the microscope: reads its temperature (when asked to) and
   // its setting, sets the setting to kDefaultSetting when it reads 0 in the
-  // first cycle, and posts the reading. Tests call it directly.
+  // first cycle, and posts the reading. A reply that holds no number is a
+  // failed reading: nothing is sent or posted, and after kFailureLimit in a
+  // row the microscope is given up. Returns whether the last post went
+  // through (true when nothing was posted). Tests call it directly.
   bool HandleMicroscope(Microscope& microscope, bool firstCycle);
+  int Failures() const { return failures_; }
 
  protected:
   void Run() override;
 
  private:
   InterfaceManager& manager_;
+  std::shared_ptr<OS::MessageTarget> failureTarget_;
   std::vector<Listener> listeners_;
   bool readTemperature_ = true;
   MicroscopeSample record_;
   int index_;
+  int failures_ = 0;
 };
 
 // The heat controller's worker.

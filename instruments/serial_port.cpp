@@ -13,13 +13,13 @@ bool SerialPort::Open(const std::string& path) {
     return false;
   }
   handle_ = std::move(handle);
-  overlapped_ = false;
+  wholeReports_ = false;
   return true;
 }
 
-void SerialPort::Attach(std::unique_ptr<OS::PortHandle> handle, bool overlapped) {
+void SerialPort::Attach(std::unique_ptr<OS::PortHandle> handle, bool wholeReports) {
   handle_ = std::move(handle);
-  overlapped_ = overlapped;
+  wholeReports_ = wholeReports;
 }
 
 int SerialPort::Configure(std::uint32_t baud, std::int32_t timeout) {
@@ -39,7 +39,7 @@ int SerialPort::Configure(std::uint32_t baud, std::int32_t timeout) {
     t.readTotalMultiplier = 10;
     t.readTotalConstant = 200;
   } else {
-    const std::uint32_t v = overlapped_ ? 0 : ms;
+    const std::uint32_t v = wholeReports_ ? 0 : ms;
     t.readInterval = v;
     t.readTotalConstant = v;
     t.writeTotalConstant = v;
@@ -53,7 +53,7 @@ int SerialPort::Configure(std::uint32_t baud, std::int32_t timeout) {
 
 int SerialPort::Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& received) {
   if (!handle_) return -1;
-  const int waitLimit = overlapped_ ? static_cast<int>(std::min(timeout_, kOverlappedWaitLimit)) : -1;
+  const int waitLimit = wholeReports_ ? static_cast<int>(std::min(timeout_, kReportWaitLimit)) : -1;
   std::size_t count = 0;
   switch (handle_->Read(buffer, size, count, stop_, waitLimit)) {
     case OS::IoStatus::Stopped:
@@ -64,7 +64,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& re
     case OS::IoStatus::Ok:
       break;
   }
-  if (!overlapped_) {
+  if (!wholeReports_) {
     received = static_cast<std::uint32_t>(count);
     return 0;
   }
@@ -75,7 +75,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& re
 
 int SerialPort::Write(const std::uint8_t* buffer, std::uint32_t size) {
   if (!handle_) return -1;
-  const int waitLimit = overlapped_ ? static_cast<int>(kOverlappedWaitLimit) : -1;
+  const int waitLimit = wholeReports_ ? static_cast<int>(kReportWaitLimit) : -1;
   std::size_t written = 0;
   switch (handle_->Write(buffer, size, written, stop_, waitLimit)) {
     case OS::IoStatus::Stopped:
@@ -86,8 +86,8 @@ int SerialPort::Write(const std::uint8_t* buffer, std::uint32_t size) {
     case OS::IoStatus::Ok:
       break;
   }
-  // An overlapped write either completes or counts as abandoned.
-  if (overlapped_ && written < size) return -4;
+  // A report port's write either completes or counts as abandoned.
+  if (wholeReports_ && written < size) return -4;
   return static_cast<int>(written);
 }
 

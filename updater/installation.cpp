@@ -168,7 +168,12 @@ int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cance
   if (files.empty() || !ReadCounter(status, kDownloadFileAttribute, downloaded)) return 1;
   for (const FreshetUpdateFile& f : files) {
     if (!IsPackageFileName(f.localName)) {
-      std::fprintf(stderr, "the update names the file \"%s\", which is not a plain file name\n", f.localName.c_str());
+      // The list is never going to be installed: it goes, so that the next
+      // check for updates starts clean instead of finding it pending.
+      std::fprintf(stderr,
+                   "the update names the file \"%s\", which is not a plain file name; the update list is removed\n",
+                   f.localName.c_str());
+      CleanInstallationDirectory(settings);
       return 0;
     }
   }

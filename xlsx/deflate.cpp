@@ -79,6 +79,8 @@ constexpr std::array<LevelConfig, 10> kLevelConfig = {{{0, 0, 0, 0},
 constexpr int kLevel = 8;
 // Bit 1 of a ZIP entry's flags: deflated at a maximum-compression level.
 constexpr std::uint16_t kMaximumCompressionFlag = 0x0002;
+// Bit 2: deflated at a fast level (2 or less).
+constexpr std::uint16_t kFastCompressionFlag = 0x0004;
 
 // A tree node: frequency while the tree is built, then its code and length.
 struct TreeNode {
@@ -857,15 +859,56 @@ std::uint64_t DeflateLazy(DeflateState& s) {
   return FlushBlock(s, true);
 }
 
+// ---- The greedy loop (levels 1 to 3) -------------------------------------------
+
+// Each position's best match is taken at once; short matches have every
+// string inserted, longer ones are jumped over.
+std::uint64_t DeflateGreedy(DeflateState& s) {
+  unsigned hashHead = 0;
+  s.prevLength = kMinMatch - 1;
+  while (s.lookahead != 0) {
+    if (s.lookahead >= kMinMatch) hashHead = InsertString(s, s.strstart);
+    s.matchLength = kMinMatch - 1;
+    if (hashHead != 0 && s.strstart - hashHead <= kMaxDist) {
+      if (s.niceMatch > s.lookahead) s.niceMatch = s.lookahead;
+      s.matchLength = std::min(FindMatch(s, hashHead), s.lookahead);
+    }
+    bool flush = false;
+    if (s.matchLength >= kMinMatch) {
+      flush = Tally(s, s.strstart - s.matchStart, s.matchLength - kMinMatch);
+      s.lookahead -= s.matchLength;
+      if (s.matchLength <= s.maxLazy && s.lookahead >= kMinMatch) {
+        for (unsigned n = s.matchLength - 1; n != 0; --n) hashHead = InsertString(s, ++s.strstart);
+        ++s.strstart;
+      } else {
+        s.strstart += s.matchLength;
+        s.insertHash =
+            ((static_cast<unsigned>(s.window[s.strstart]) << kHashShift) ^ s.window[s.strstart + 1]) & kHashMask;
+      }
+    } else {
+      flush = Tally(s, 0, s.window[s.strstart]);
+      --s.lookahead;
+      ++s.strstart;
+    }
+    if (flush) {
+      FlushBlock(s, false);
+      if (s.outputFailed) return s.bytesOut;
+    }
+    if (s.lookahead < kMinLookahead) FillWindow(s);
+  }
+  return FlushBlock(s, true);
+}
+
 }  // namespace
 
 DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, const DeflateFlush& flush,
-                           std::span<std::uint8_t> outputBuffer, std::uint16_t& entryFlags) {
+                           std::span<std::uint8_t> outputBuffer, std::uint16_t& entryFlags, int level) {
   if (outputBuffer.size() < kDeflateMinOutputBuffer)
     return DeflateResult{0, true, "output buffer too small for in-memory compression"};
+  if (level < 1 || level > kLevel) return DeflateResult{0, true, "bad pack level"};
   if (!state) state.reset(new DeflateState());
   DeflateState& s = *state;
-  s.level = kLevel;
+  s.level = level;
   s.read = &read;
   s.flush = &flush;
   s.out = outputBuffer.data();
@@ -882,7 +925,6 @@ DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, co
   s.bitsSent = 0;
   InitBlock(s);
 
-  if (s.level < 1 || s.level > 8) Fail(s, "bad pack level");
   // The chain table is left as it is: only positions reached through the
   // cleared heads are followed, and those are this entry's.
   s.head.fill(0);
@@ -891,7 +933,8 @@ DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, co
   s.maxLazy = config.lazyLimit;
   s.niceMatch = config.niceLength;
   s.maxChain = config.chainLimit;
-  entryFlags |= kMaximumCompressionFlag;
+  if (s.level >= kLevel) entryFlags |= kMaximumCompressionFlag;
+  if (s.level <= 2) entryFlags |= kFastCompressionFlag;
 
   s.strstart = 0;
   s.blockStart = 0;
@@ -909,7 +952,10 @@ DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, co
   }
   s.insertHash = (static_cast<unsigned>(s.window[0]) << kHashShift) ^ s.window[1];
 
-  DeflateLazy(s);
+  if (s.level <= 3)
+    DeflateGreedy(s);
+  else
+    DeflateLazy(s);
   FlushOutput(s);
   s.read = nullptr;
   s.flush = nullptr;

@@ -1,8 +1,9 @@
 #pragma once
 // The deflate engine of the ZIP packager: compresses one archive entry at a
 // time into a raw deflate stream (RFC 1951, no zlib or gzip wrapper) at
-// compression level 8, with lazy match evaluation over a 32 KiB sliding
-// window and hash chains, choosing per block between stored, fixed-code and
+// compression level 8 (the packager's) with lazy match evaluation, or at
+// levels 1 to 3 with greedy matching, over a 32 KiB sliding window and hash
+// chains, choosing per block between stored, fixed-code and
 // dynamic-code blocks.
 //
 // One state serves every entry of an archive: it is made by the first
@@ -44,12 +45,17 @@ struct DeflateResult {
 // The smallest output buffer the engine works with.
 inline constexpr std::size_t kDeflateMinOutputBuffer = 16;
 
-// Compresses the whole input of one entry. `state` is created when empty
-// and reused otherwise. The output goes through `outputBuffer` (at least
-// kDeflateMinOutputBuffer bytes) and `flush`; every byte is flushed when the
-// call returns. Sets bit 1 (0x0002, the compression-level bit of a ZIP
-// entry's flags) in `entryFlags`.
+// The level the packager uses.
+inline constexpr int kDeflateLevel = 8;
+
+// Compresses the whole input of one entry at `level` (1 to 8; levels 1 to 3
+// take each match greedily, the others evaluate matches lazily). `state` is
+// created when empty and reused otherwise. The output goes through
+// `outputBuffer` (at least kDeflateMinOutputBuffer bytes) and `flush`; every
+// byte is flushed when the call returns. Sets the compression-level bits of
+// a ZIP entry's flags in `entryFlags`: bit 1 (0x0002) at level 8, bit 2
+// (0x0004) at levels 1 and 2.
 DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, const DeflateFlush& flush,
-                           std::span<std::uint8_t> outputBuffer, std::uint16_t& entryFlags);
+                           std::span<std::uint8_t> outputBuffer, std::uint16_t& entryFlags, int level = kDeflateLevel);
 
 }  // namespace Xlsx

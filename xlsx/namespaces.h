@@ -13,6 +13,10 @@ inline constexpr std::string_view kSpreadsheetX14 = "http://schemas.microsoft.co
 inline constexpr std::string_view kPackageRelationships =
     "http://schemas.openxmlformats.org/package/2006/relationships";
 inline constexpr std::string_view kDrawingMain = "http://schemas.openxmlformats.org/drawingml/2006/main";
+inline constexpr std::string_view kDrawingChart = "http://schemas.openxmlformats.org/drawingml/2006/chart";
+inline constexpr std::string_view kDrawingChart2007 = "http://schemas.microsoft.com/office/drawing/2007/8/2/chart";
+inline constexpr std::string_view kSpreadsheetDrawing =
+    "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing";
 inline constexpr std::string_view kContentTypes = "http://schemas.openxmlformats.org/package/2006/content-types";
 inline constexpr std::string_view kCoreProperties =
     "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
@@ -32,6 +36,12 @@ inline constexpr std::string_view kRelVmlDrawing =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing";
 inline constexpr std::string_view kRelComments =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
+inline constexpr std::string_view kRelChart =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart";
+inline constexpr std::string_view kRelImage =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+inline constexpr std::string_view kRelChartsheet =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chartsheet";
 inline constexpr std::string_view kRelOfficeDocument =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
 inline constexpr std::string_view kRelExtendedProperties =

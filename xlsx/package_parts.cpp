@@ -1,9 +1,12 @@
 // The parts of the package that the workbook itself writes: the content-type
 // map, the package relationships, the document properties, the workbook part
 // with its relationships, the shared strings and the calculation chain.
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "xlsx/namespaces.h"
@@ -96,22 +99,29 @@ bool CWorkbook::SaveApp() {
   w.TagOnlyContent("DocSecurity", std::uint64_t{0});
   w.TagOnlyContentRaw("ScaleCrop", "false");
 
+  const std::uint64_t worksheets = sheets_.size();
+  const std::uint64_t chartsheets = chartsheets_.size();
   w.Tag("HeadingPairs");
-  OpenTag(w, "vt:vector", {{"size", "2"}, {"baseType", "variant"}});
-  w.Tag("vt:variant");
-  w.TagOnlyContentRaw("vt:lpstr", "Worksheets");
-  w.End();
-  w.Tag("vt:variant");
-  w.TagOnlyContent("vt:i4", std::uint64_t{sheets_.size()});
-  w.End();
+  OpenTag(w, "vt:vector", {{"size", chartsheets != 0 ? "4" : "2"}, {"baseType", "variant"}});
+  const auto pair = [&w](std::string_view heading, std::uint64_t count) {
+    w.Tag("vt:variant");
+    w.TagOnlyContentRaw("vt:lpstr", heading);
+    w.End();
+    w.Tag("vt:variant");
+    w.TagOnlyContent("vt:i4", count);
+    w.End();
+  };
+  pair("Worksheets", worksheets);
+  if (chartsheets != 0) pair("Diagramms", chartsheets);
   w.End();  // vt:vector
   w.End();  // HeadingPairs
 
   w.Tag("TitlesOfParts");
   w.Tag("vt:vector");
-  w.Attr("size", std::uint64_t{sheets_.size()});
+  w.Attr("size", worksheets + chartsheets);
   w.AttrRaw("baseType", "lpstr");
   for (const auto& sheet : sheets_) w.TagOnlyContent("vt:lpstr", sheet->GetTitle().utf8);
+  for (const auto& sheet : chartsheets_) w.TagOnlyContent("vt:lpstr", sheet->GetTitle().utf8);
   w.End();  // vt:vector
   w.End();  // TitlesOfParts
 
@@ -131,6 +141,13 @@ bool CWorkbook::SaveContentTypes() {
   OpenTag(w, "Types", {{"xmlns", Ns::kContentTypes}});
   Default(w, "rels", "application/vnd.openxmlformats-package.relationships+xml");
   Default(w, "xml", "application/xml");
+  static constexpr std::pair<std::string_view, std::string_view> kImageTypes[] = {
+      {"gif", "image/gif"}, {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"},
+      {"png", "image/png"}, {"tif", "image/tiff"}, {"tiff", "image/tiff"}};
+  for (std::uint32_t code = 1; code <= std::size(kImageTypes); ++code) {
+    if (std::any_of(images_.begin(), images_.end(), [code](const auto& image) { return image->typeCode == code; }))
+      Default(w, kImageTypes[code - 1].first, kImageTypes[code - 1].second);
+  }
   Override(w, "/xl/workbook.xml", type("spreadsheetml.sheet.main+xml"));
   for (const auto& sheet : sheets_)
     Override(w, "/xl/worksheets/sheet" + std::to_string(sheet->GetNumber()) + ".xml",
@@ -144,9 +161,26 @@ bool CWorkbook::SaveContentTypes() {
       return false;
     }
   }
+  for (const auto& sheet : chartsheets_)
+    Override(w, "/xl/chartsheets/sheet" + std::to_string(sheet->GetNumber()) + ".xml",
+             type("spreadsheetml.chartsheet+xml"));
   Override(w, "/xl/theme/theme1.xml", type("theme+xml"));
   Override(w, "/xl/styles.xml", type("spreadsheetml.styles+xml"));
   if (!sharedStrings_.empty()) Override(w, "/xl/sharedStrings.xml", type("spreadsheetml.sharedStrings+xml"));
+  // Exactly the parts the drawings, charts and comment writers make.
+  for (const auto& drawing : drawings_) {
+    if (drawing->HasItems())
+      Override(w, "/xl/drawings/drawing" + std::to_string(drawing->GetNumber()) + ".xml", type("drawing+xml"));
+  }
+  for (const auto& chart : charts_)
+    Override(w, "/xl/charts/chart" + std::to_string(chart->GetNumber()) + ".xml", type("drawingml.chart+xml"));
+  if (!comments_.empty()) {
+    Default(w, "vml", type("vmlDrawing"));
+    for (const auto& sheet : sheets_) {
+      if (sheet->HasComments())
+        Override(w, "/xl/comments" + std::to_string(sheet->GetNumber()) + ".xml", type("spreadsheetml.comments+xml"));
+    }
+  }
   Override(w, "/docProps/core.xml", "application/vnd.openxmlformats-package.core-properties+xml");
   Override(w, "/docProps/app.xml", type("extended-properties+xml"));
   return w.Close();
@@ -198,6 +232,10 @@ bool CWorkbook::SaveWorkbook() {
     const std::uint64_t n = sheet->GetNumber();
     Relationship(rels, RelationshipId(n), Ns::kRelWorksheet, "worksheets/sheet" + std::to_string(n) + ".xml");
   }
+  for (const auto& sheet : chartsheets_) {
+    const std::uint64_t n = sheet->GetNumber();
+    Relationship(rels, RelationshipId(n), Ns::kRelChartsheet, "chartsheets/sheet" + std::to_string(n) + ".xml");
+  }
   std::uint64_t k = nextSheetNumber_;
   if (HasFormulas()) Relationship(rels, RelationshipId(k++), Ns::kRelCalcChain, "calcChain.xml");
   if (!sharedStrings_.empty()) Relationship(rels, RelationshipId(k++), Ns::kRelSharedStrings, "sharedStrings.xml");
@@ -217,13 +255,21 @@ bool CWorkbook::SaveWorkbook() {
   w.Attr("activeTab", activeSheet_ < sheets_.size() ? activeSheet_ : std::uint64_t{0});
   w.EndLeaf();
   w.End();  // bookViews
-  if (sheets_.empty()) {
+  if (sheets_.empty() && chartsheets_.empty()) {
     w.Close();
     return false;  // a workbook needs at least one sheet
   }
+  // In number order, worksheets and chartsheets mixed as they were made.
   w.Tag("sheets");
-  for (const auto& sheet : sheets_) {
-    const std::uint64_t n = sheet->GetNumber();
+  for (std::uint64_t n = 1; n < nextSheetNumber_; ++n) {
+    const CSheet* sheet = nullptr;
+    for (const auto& s : sheets_) {
+      if (s->GetNumber() == n) sheet = s.get();
+    }
+    for (const auto& s : chartsheets_) {
+      if (!sheet && s->GetNumber() == n) sheet = s.get();
+    }
+    if (!sheet) continue;
     w.BeginLeaf("sheet");
     w.Attr("name", sheet->GetTitle().utf8);
     w.Attr("sheetId", n);

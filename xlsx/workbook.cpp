@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/os/file_replace.h"
 #include "platform/os/folders.h"
 #include "xlsx/theme.h"
 #include "xlsx/zip_packager.h"
@@ -14,19 +15,12 @@ namespace Xlsx {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The longest part of the target's name that goes into the name of the
-// temporary archive, so the temporary name stays within the file system's
-// limit whenever the target's name does.
-constexpr std::size_t kMaxTempNameStem = 200;
-
-}  // namespace
-
 CWorkbook::CWorkbook(const XlsxTextRecord& author) : author_(author) { styles_.AddWorkbookDefaults(); }
 
 CWorkbook::~CWorkbook() {
   sheets_.clear();
+  chartsheets_.clear();
+  charts_.clear();
   drawings_.clear();
   registry_.RemoveAll();
 }
@@ -66,11 +60,21 @@ bool CWorkbook::Save(const std::string& fileName) {
 }
 
 bool CWorkbook::SaveParts() {
-  if (!SaveCore() || !SaveApp() || !SaveContentTypes() || !SaveTheme(registry_) || !SaveSharedStrings() ||
-      !SaveStyles(registry_, styles_) || !SaveWorkbook())
+  MatchCommentFlags();
+  if (!SaveCore() || !SaveApp() || !SaveContentTypes() || !SaveTheme(registry_) || !SaveCommentParts() ||
+      !SaveSharedStrings() || !SaveStyles(registry_, styles_) || !SaveWorkbook())
     return false;
   for (const auto& sheet : sheets_) {
     if (!sheet->Save()) return false;
+  }
+  for (const auto& chartsheet : chartsheets_) {
+    if (!chartsheet->Save()) return false;
+  }
+  for (const auto& chart : charts_) {
+    if (!chart->Save()) return false;
+  }
+  for (const auto& drawing : drawings_) {
+    if (!drawing->Save()) return false;
   }
   return true;
 }
@@ -93,24 +97,10 @@ bool CWorkbook::AddPartsToZip(const std::string& archivePath) {
 }
 
 bool CWorkbook::ReplaceWithArchive(const std::string& fileName) {
-  const fs::path target(fileName);
-  const std::string folder = target.has_parent_path() ? target.parent_path().string() : std::string(".");
-  const std::string stem = target.filename().string().substr(0, kMaxTempNameStem);
-  std::string name = folder + "/." + stem + ".tmpXXXXXX";
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;  // no such folder, or not writable
-  // The new file keeps the permissions of the one it replaces.
-  struct stat st {};
-  ::fchmod(fd, ::stat(fileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  ::close(fd);
-
-  const bool ok = AddPartsToZip(name) && ORV::OS::SyncPath(name) && ::rename(name.c_str(), fileName.c_str()) == 0;
-  if (!ok) {
-    ::unlink(name.c_str());
-    return false;
-  }
-  ORV::OS::SyncPath(folder);
-  return true;
+  ORV::OS::FileReplacement replacement(fileName);
+  if (!replacement.IsOpen()) return false;  // no such folder, or not writable
+  // The archive is written by name into the temporary file.
+  return AddPartsToZip(replacement.TempPath()) && replacement.Commit();
 }
 
 }  // namespace Xlsx

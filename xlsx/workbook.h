@@ -7,10 +7,14 @@
 // Calling order: constructor; any number of AddStyle and AddSheet calls, with
 // rows written into the sheets; Save, once; destructor.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "xlsx/chart.h"
+#include "xlsx/chartsheet.h"
+#include "xlsx/comments.h"
 #include "xlsx/drawing.h"
 #include "xlsx/part_files.h"
 #include "xlsx/styles.h"
@@ -49,8 +53,28 @@ class CWorkbook {
   // before (the sheets' parts end with the first call).
   bool Save(const std::string& fileName);
 
- private:
+  // The workbook's records beside its worksheets: cell comments, charts,
+  // chartsheets, pictures and the drawings that anchor charts and pictures
+  // on sheets. Save writes the parts from them. Whoever fills them keeps
+  // them consistent: a chart is numbered from 1 in creation order and its axes get distinct
+  // ids other than 0, a chartsheet takes its number from NewSheetNumber and
+  // gets a drawing of its own from CreateDrawing, and a picture's media file
+  // is part of the package. Save itself sets each worksheet's has-comments
+  // flag from the comment records and writes no comments for a number that
+  // is not a worksheet's.
+  std::vector<CommentRecord>& Comments() { return comments_; }
+  std::vector<std::unique_ptr<CChart>>& Charts() { return charts_; }
+  std::vector<std::unique_ptr<CChartsheet>>& Chartsheets() { return chartsheets_; }
+  std::vector<std::unique_ptr<WorkbookImage>>& Images() { return images_; }
+  const std::vector<std::unique_ptr<CDrawing>>& Drawings() const { return drawings_; }
+  // A new drawing, numbered after those already made (one per sheet).
   CDrawing& CreateDrawing();
+  // Takes the next number from the counter that worksheets and chartsheets share.
+  std::uint64_t NewSheetNumber() { return nextSheetNumber_++; }
+  // Where charts and chartsheets register their part files.
+  TempFileRegistry& Registry() { return registry_; }
+
+ private:
   CWorksheet& AppendSheet(std::unique_ptr<CWorksheet> sheet, const XlsxTextRecord& title);
   // The part writers, in the order of the package; each returns false when
   // its part could not be written completely.
@@ -61,6 +85,10 @@ class CWorkbook {
   bool SaveCalcChain();
   bool SaveSharedStrings();
   bool SaveWorkbook();
+  // Sets each worksheet's has-comments flag from the comment records.
+  void MatchCommentFlags();
+  bool SaveCommentParts();
+  bool SaveSheetComments(const std::vector<std::reference_wrapper<const CommentRecord>>& group);
   bool HasFormulas() const;
   // Packs the registered parts into the archive at `archivePath`.
   bool AddPartsToZip(const std::string& archivePath);
@@ -75,9 +103,16 @@ class CWorkbook {
   // 0-based index of the sheet shown first.
   std::uint64_t activeSheet_ = 0;
   bool saveCalled_ = false;
-  // A sheet refers to its drawing, so the sheets go first.
+  // Note shapes are numbered over the whole workbook and all its saves.
+  std::uint64_t noteShapeCounter_ = 0;
+  std::vector<CommentRecord> comments_;
+  std::vector<std::unique_ptr<WorkbookImage>> images_;
+  // Sheets refer to drawings, and drawings to charts and images: the
+  // referring objects are declared later, so they go first.
+  std::vector<std::unique_ptr<CChart>> charts_;
   std::vector<std::unique_ptr<CDrawing>> drawings_;
   std::vector<std::unique_ptr<CWorksheet>> sheets_;
+  std::vector<std::unique_ptr<CChartsheet>> chartsheets_;
 };
 
 }  // namespace Xlsx

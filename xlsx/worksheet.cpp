@@ -1,5 +1,6 @@
 #include "xlsx/worksheet.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "xlsx/drawing.h"
@@ -18,6 +19,15 @@ std::string CellReference(std::uint32_t row, std::uint32_t column) {
   return reference;
 }
 
+namespace {
+
+// The dimension element for a range; the widest range ("A1:XFD1048576")
+// fixes the room reserved for it.
+std::string DimensionElement(std::string_view range) { return "<dimension ref=\"" + std::string(range) + "\"/>"; }
+const std::size_t kDimensionRoom = DimensionElement("A1:XFD1048576").size();
+
+}  // namespace
+
 CWorksheet::CWorksheet(std::uint64_t number, const std::vector<ColumnWidth>& columnWidths, const CDrawing& drawing,
                        TempFileRegistry& registry, SharedStringTable& sharedStrings)
     : number_(number), drawing_(drawing), registry_(registry), sharedStrings_(sharedStrings) {
@@ -32,6 +42,8 @@ void CWorksheet::Init(const std::vector<ColumnWidth>& columnWidths) {
   formulaCells_.clear();
   hasComments_ = false;
   rowNumber_ = 0;
+  lastUsedRow_ = 0;
+  usedColumns_ = 0;
   rowOpen_ = false;
   column_ = 0;
 
@@ -45,7 +57,11 @@ void CWorksheet::Init(const std::vector<ColumnWidth>& columnWidths) {
            {"xmlns:mc", Ns::kMarkupCompatibility},
            {"mc:Ignorable", "x14ac"},
            {"xmlns:x14ac", Ns::kSpreadsheetAc}});
+  // The used range is known only at the end: room for the widest is kept
+  // here with white space after the element, and filled in by Save.
   WriteLeaf(w, "dimension", {{"ref", "A1"}});
+  dimensionEnd_ = w.Position();
+  w.Content(std::string(kDimensionRoom - DimensionElement("A1").size(), ' '));
   OpenTag(w, "sheetViews");
   WriteLeaf(w, "sheetView", {{"tabSelected", "0"}, {"workbookViewId", "0"}});
   w.End();
@@ -98,6 +114,8 @@ bool CWorksheet::NextCell(std::string& reference) {
     return false;
   }
   reference = CellReference(rowNumber_, column_++);
+  lastUsedRow_ = rowNumber_;
+  usedColumns_ = std::max(usedColumns_, column_);
   return true;
 }
 
@@ -180,7 +198,12 @@ bool CWorksheet::Save() {
   if (drawing) WriteLeaf(w, "drawing", {{"r:id", "rId1"}});
   if (hasComments_) WriteLeaf(w, "legacyDrawing", {{"r:id", drawing ? "rId2" : "rId1"}});
   w.End();  // worksheet
-  bool ok = w.Close();
+  const std::string used =
+      lastUsedRow_ == 0 ? std::string("A1") : "A1:" + CellReference(lastUsedRow_, usedColumns_ - 1);
+  std::string dimension = DimensionElement(used);
+  dimension.resize(kDimensionRoom, ' ');
+  bool ok = w.Patch(dimensionEnd_ - DimensionElement("A1").size(), dimension);
+  ok = w.Close() && ok;
   writer_.reset();
   if (drawing || hasComments_) ok = SaveRelationships(drawing) && ok;
   return ok && !beyondLimits_;
@@ -199,7 +222,8 @@ bool CWorksheet::SaveRelationships(bool drawing) {
     w.Attr("Target", target);
     w.EndLeaf();
   };
-  if (drawing) relationship(Ns::kRelDrawing, "../drawings/drawing" + n + ".xml");
+  // The drawing's own number: drawings are numbered apart from sheets.
+  if (drawing) relationship(Ns::kRelDrawing, "../drawings/drawing" + std::to_string(drawing_.GetNumber()) + ".xml");
   if (hasComments_) {
     relationship(Ns::kRelVmlDrawing, "../drawings/vmlDrawing" + n + ".vml");
     relationship(Ns::kRelComments, "../comments" + n + ".xml");

@@ -100,6 +100,12 @@ class CWorksheet : public CSheet {
   bool saved_ = false;
   bool beyondLimits_ = false;
   std::uint32_t rowNumber_ = 0;
+  // The used range: the last row and the number of columns that hold a
+  // cell; the sheet's dimension is written over the place reserved for it
+  // (dimensionEnd_ is where its first form ends) when the sheet is saved.
+  std::uint32_t lastUsedRow_ = 0;
+  std::uint32_t usedColumns_ = 0;
+  std::uint64_t dimensionEnd_ = 0;
   bool rowOpen_ = false;
   std::uint32_t column_ = 0;
 };

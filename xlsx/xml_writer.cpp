@@ -82,7 +82,25 @@ void XmlWriter::Flush() {
   }
   // A short write (disk full, I/O error) leaves the part incomplete.
   if (ORV::OS::WriteAll(fd_, buffer_.data(), buffer_.size()) != buffer_.size()) failed_ = true;
+  written_ += buffer_.size();
   buffer_.clear();
+}
+
+bool XmlWriter::Patch(std::uint64_t offset, std::string_view bytes) {
+  if (fd_ < 0 || failed_ || closed_ || offset + bytes.size() > Position()) return false;
+  Flush();
+  std::size_t done = 0;
+  while (!failed_ && done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      failed_ = true;
+    }
+  }
+  return !failed_;
 }
 
 void XmlWriter::PutEscaped(std::string_view text, bool elementText) {

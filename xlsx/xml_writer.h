@@ -75,6 +75,13 @@ class XmlWriter {
   // same result and write nothing.
   bool Close();
 
+  // The number of bytes written so far, the declaration included.
+  std::uint64_t Position() const { return written_ + buffer_.size(); }
+  // Writes `bytes` over what was written at `offset` (a place reserved
+  // earlier); the part keeps its length. False when the bytes do not lie
+  // within what was written, the file is closed or a write failed.
+  bool Patch(std::uint64_t offset, std::string_view bytes);
+
  private:
   void Put(std::string_view bytes);
   void Put(char c);
@@ -91,6 +98,7 @@ class XmlWriter {
   bool empty_ = true;
   std::vector<std::string> open_;
   std::string buffer_;
+  std::uint64_t written_ = 0;  // bytes that reached the file
 };
 
 // A name and a fixed value of fixed vocabulary, written unescaped.

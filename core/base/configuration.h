@@ -8,6 +8,7 @@
 // HKEY_CURRENT_USER\Software\Orvanta\Tarvix 5 in "Settings" (machine-bound
 // values) and "Version\5" (the rest).
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -41,6 +42,11 @@ struct ZoneColor {
 inline constexpr std::uint32_t MakeColor(unsigned r, unsigned g, unsigned b) {
   return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
+
+// Places in Configuration::ExperimentValues: the scales of cameras 1 to 4
+// come first, the magnification last.
+inline constexpr std::size_t kCameraScale4 = 3;
+inline constexpr std::size_t kExperimentMagnification = 4;
 
 inline constexpr std::uint32_t kBuiltInBorderColor = 0x8B0000;
 inline constexpr std::uint32_t kBuiltInOuterEdgeColor = 0x0000FF;
@@ -113,6 +119,8 @@ class Configuration : public CSingleton<Configuration> {
   std::int32_t ProductType = 0;  // 0 none, 1 pressure chamber, 2 incubation chamber
   float Magnification = 1.0f;
   std::array<float, 4> Calibration{1.0f, 1.0f, 1.0f, 1.0f};
+  // The experiment's scales of cameras 1 to 4 (entries 0 to 3) and its
+  // magnification (entry kExperimentMagnification); -1.0 is "not set".
   std::array<float, 5> ExperimentValues{-1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
   std::vector<CalibrationMap> CalibrationLists;
   bool CameraCalibrated = false;

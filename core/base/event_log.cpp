@@ -52,13 +52,12 @@ int CEventLog::Write(std::uint16_t type, std::uint16_t category, std::uint32_t e
   return backend_->Report(record) ? 1 : 0;
 }
 
-int CEventLog::WriteFormat(std::uint16_t type, std::uint16_t category, std::uint32_t eventId, const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
+namespace {
+
+std::string FormatText(const char* format, va_list ap) {
   va_list ap2;
   va_copy(ap2, ap);
   const int n = std::vsnprintf(nullptr, 0, format, ap);
-  va_end(ap);
   std::string text;
   if (n > 0) {
     std::vector<char> buf(static_cast<std::size_t>(n) + 1);
@@ -66,6 +65,16 @@ int CEventLog::WriteFormat(std::uint16_t type, std::uint16_t category, std::uint
     text.assign(buf.data(), static_cast<std::size_t>(n));
   }
   va_end(ap2);
+  return text;
+}
+
+}  // namespace
+
+int CEventLog::WriteFormat(std::uint16_t type, std::uint16_t category, std::uint32_t eventId, const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  const std::string text = FormatText(format, ap);
+  va_end(ap);
   // An empty text would be the terminator: such an event has no strings.
   return Write(type, category, eventId, {text});
 }
@@ -75,8 +84,26 @@ CEventLog& EventLog() {
   return log;
 }
 
-int LogError(std::string_view text) { return EventLog().Write(OS::kEventError, 1, 4, {text}); }
-int LogWarning(std::string_view text) { return EventLog().Write(OS::kEventWarning, 1, 4, {text}); }
-int LogInformation(std::string_view text) { return EventLog().Write(OS::kEventInformation, 1, 4, {text}); }
+int LogError(std::string_view text) { return EventLog().Write(OS::kEventError, kLogCategory, kLogEventId, {text}); }
+int LogWarning(std::string_view text) { return EventLog().Write(OS::kEventWarning, kLogCategory, kLogEventId, {text}); }
+int LogInformation(std::string_view text) {
+  return EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text});
+}
+
+int LogErrorFormat(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  const std::string text = FormatText(format, ap);
+  va_end(ap);
+  return EventLog().Write(OS::kEventError, kLogCategory, kLogEventId, {text});
+}
+
+int LogInformationFormat(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  const std::string text = FormatText(format, ap);
+  va_end(ap);
+  return EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text});
+}
 
 }  // namespace ORV

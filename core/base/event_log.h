@@ -51,10 +51,18 @@ class CEventLog {
 // The process-wide instance.
 CEventLog& EventLog();
 
-// The common driver and file convention: an error entry with category 1 and
-// event id 4 holding one text.
+// The category and event id of the program's entries: the drivers' and the
+// files' messages all use these.
+inline constexpr std::uint16_t kLogCategory = 1;
+inline constexpr std::uint32_t kLogEventId = 4;
+
+// An error, warning or information entry with kLogCategory and kLogEventId
+// holding one text.
 int LogError(std::string_view text);
 int LogWarning(std::string_view text);
 int LogInformation(std::string_view text);
+// The same with the text made printf-style from the format.
+int LogErrorFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int LogInformationFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace ORV

@@ -9,7 +9,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "core/experiment/backup_files.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
@@ -197,7 +197,7 @@ std::uint32_t ExperimentData::ImportBackup(const std::string& folder) {
 
   // Experiment values: the last whole block wins.
   ForEachRecord<kExtraDataSize>(BackupStreamPath(folder, kExtraDataStreamPrefix, 0), [&](auto r) {
-    configuration->ExperimentValues[4] = Bytes::GetLE<float>(r.data());
+    configuration->ExperimentValues[kExperimentMagnification] = Bytes::GetLE<float>(r.data());
     for (int k = 0; k < 4; ++k) configuration->ExperimentValues[k] = Bytes::GetLE<float>(r.data() + 4 + 4 * k);
   });
 

@@ -4,7 +4,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/tick_source.h"
 

@@ -35,8 +35,10 @@ class RelativeTime;
 
 // ---- the file operations of a save and an open ----
 
-// A file being written. Writes are buffered; Commit writes everything out,
-// flushes it to the disk and closes the file.
+// A file being written in place of a target, through a temporary file
+// beside it. Writes are buffered; Commit writes everything out, flushes it to
+// the disk and closes the file; Replace then puts it in the target's place.
+// Destroyed before Replace succeeded, it leaves the target as it was.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
@@ -44,6 +46,7 @@ class OutputFile {
   // Overwrites bytes at an offset already written (the block table).
   virtual bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
   virtual bool Commit() = 0;
+  virtual bool Replace() = 0;
 };
 
 // The file system as the experiment file sees it; tests replace it to make
@@ -51,14 +54,13 @@ class OutputFile {
 class ExperimentFileSystem {
  public:
   virtual ~ExperimentFileSystem() = default;
-  // Creates or truncates a file for writing; nullptr when it cannot be made.
-  virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
+  // Starts writing a file that replaces `target`; nullptr when it cannot be
+  // made.
+  virtual std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) = 0;
   // Opens a file for binary reading; nullptr when it cannot be opened.
   virtual std::unique_ptr<std::istream> OpenRead(const std::string& path) = 0;
   virtual bool Exists(const std::string& path) = 0;
   virtual bool Remove(const std::string& path) = 0;
-  // Renames `from` to `to`, replacing `to` in one step.
-  virtual bool Rename(const std::string& from, const std::string& to) = 0;
   // True when both paths name the same existing file.
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   // Copies a file, calling `progress(copied, total)` on the way; an existing
@@ -86,6 +88,24 @@ struct ExperimentFileContext {
 inline constexpr std::uint16_t kExperimentFileVersion = 5;
 inline constexpr std::size_t kBlockTableEntries = 20;
 inline constexpr std::size_t kBlocksUsed = 12;
+
+// The slots of the header's block table, each the file offset of one block.
+// The first five are the record blocks, in the order the reader reads them.
+enum BlockSlot : std::size_t {
+  kActionsSlot = 0,
+  kCalculationsSlot = 1,
+  kMarkersSlot = 2,
+  kFlowSlot = 3,
+  kPressureSlot = 4,
+  kZonesSlot = 5,
+  kMicroscopeSlot = 6,
+  kOpenTracesSlot = 7,
+  kVideosSlot = 8,
+  kImageIndexSlot = 9,
+  kClockSegmentsSlot = 10,
+  kCalibrationSlot = 11,
+};
+static_assert(kCalibrationSlot + 1 == kBlocksUsed);
 
 // ---- saving ----
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "core/base/configuration.h"
@@ -117,7 +118,7 @@ class Reader {
     if (RecordBlocks() != 0) return kOpenFailed;
 
     // Zone records: a refused camera block ends the zone blocks.
-    if (Seek(table_[5])) {
+    if (Seek(table_[kZonesSlot])) {
       for (std::size_t camera = 0; camera < cameras_; ++camera)
         if (!Zones(camera)) {
           Report("(unable to read analysis data) from camera: " + std::to_string(camera));
@@ -133,13 +134,13 @@ class Reader {
         return 0;
       });
     }
-    if (Seek(table_[6]))
+    if (Seek(table_[kMicroscopeSlot]))
       for (std::size_t camera = 0; camera < cameras_; ++camera)
         if (!Microscope(camera)) break;
 
     if (!TracesAndVideo(true)) return kOpenFailed;
-    if (table_[10] != 0) ClockSegments();
-    if (table_[11] != 0) Calibration();
+    if (table_[kClockSegmentsSlot] != 0) ClockSegments();
+    if (table_[kCalibrationSlot] != 0) Calibration();
     if (corrupt_ && !GoOnWithoutVideo()) return kOpenFailed;
     data_.modified = version != kExperimentFileVersion;
     data_.Update([&](ExperimentContents& c) {
@@ -160,11 +161,11 @@ class Reader {
       return HeaderFailed();
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
     if (const int code = RecordBlocks(); code != 0) return code;
-    if (!Seek(table_[5]) || !Zones(0)) {
+    if (!Seek(table_[kZonesSlot]) || !Zones(0)) {
       Report("(unable to read analysis data) from camera: 0");
       return kOpenZoneSizeInvalid;
     }
-    if (!Seek(table_[6]) || !Microscope(0, true)) {
+    if (!Seek(table_[kMicroscopeSlot]) || !Microscope(0, true)) {
       Report("(unable to read microscope data)");
       return kOpenMicroscopeFailed;
     }
@@ -187,15 +188,15 @@ class Reader {
     if (!ReadLE(in_, product) || !ReadLeArray(in_, std::span(table_)) || !ReadLE(in_, startTick) ||
         !ReadLE(in_, lastSample) || !ReadLE(in_, zoneCount))
       return HeaderFailed();
-    table_[10] = table_[11] = 0;
+    table_[kClockSegmentsSlot] = table_[kCalibrationSlot] = 0;
     if (const int code = OlderHeaderTexts(startTick, zoneCount); code != 0) return code;
     data_.lastSampleTime = lastSample;
     if (const int code = RecordBlocks(); code != 0) return code;
-    if (!Seek(table_[5]) || !Zones(0)) {
+    if (!Seek(table_[kZonesSlot]) || !Zones(0)) {
       Report("(unable to read analysis data) from camera: 0");
       return kOpenZonesFailed;
     }
-    if (!Seek(table_[6]) || !Microscope(0, false)) {
+    if (!Seek(table_[kMicroscopeSlot]) || !Microscope(0, false)) {
       Report("(unable to read microscope data)");
       return kOpenMicroscopeFailed;
     }
@@ -279,13 +280,13 @@ class Reader {
   }
   bool RecordBlock(std::size_t entry) {
     switch (entry) {
-      case 0:
+      case kActionsSlot:
         return Actions();
-      case 1:
+      case kCalculationsSlot:
         return Calculations();
-      case 2:
+      case kMarkersSlot:
         return Markers();
-      case 3:
+      case kFlowSlot:
         return Flow();
       default:
         return Pressure();
@@ -297,18 +298,18 @@ class Reader {
   // images that cannot be read mark the video data corrupt.
   bool TracesAndVideo(bool cameraField) {
     if (context_.progress) context_.progress->Step();
-    if (!Seek(table_[7]) || !OpenTraces(cameraField)) {
+    if (!Seek(table_[kOpenTracesSlot]) || !OpenTraces(cameraField)) {
       Report("(unable to load open trace data)");
       return false;
     }
-    bool videoFailed = !Seek(table_[8]);
+    bool videoFailed = !Seek(table_[kVideosSlot]);
     for (std::size_t camera = 0; camera < cameras_ && !videoFailed; ++camera)
       if (!VideoEntry(camera)) videoFailed = true;
     if (videoFailed) {
       Report("(unable to load video file data)");
       data_.Update([](ExperimentContents& c) { return c.sourceVideoFiles.clear(), 0; });
       corrupt_ = true;
-    } else if (!Seek(table_[9]) || !IndexImages()) {
+    } else if (!Seek(table_[kImageIndexSlot]) || !IndexImages()) {
       Report("(unable to load index video data)");
       data_.Update([](ExperimentContents& c) {
         c.sourceVideoFiles.clear();
@@ -350,16 +351,20 @@ class Reader {
     // One transaction for the whole list: a transaction per record syncs
     // the store once per record.
     return Stored("actions", data_.WithStores([&](MarkerStore&, ActionStore& store) {
-      return store.IsOpen() ? store.Append(actions) : 0;
+      return actions.empty() ? 0 : store.IsOpen() ? store.Append(actions) : kStoreNotOpen;
     }));
   }
 
   // Markers and actions live only in their stores: a store that refuses
-  // them (a full disk) fails the block rather than losing them unseen.
+  // them (a full disk) or is not open fails the block rather than losing
+  // them unseen.
+  static constexpr int kStoreNotOpen = std::numeric_limits<int>::min();
   static bool Stored(const char* what, int result) {
     if (result == 0) return true;
-    LogError(std::string("Unable to store the ") + what + " read from the experiment file (store error " +
-             std::to_string(result) + ")");
+    LogError(
+        std::string("Unable to store the ") + what + " read from the experiment file (" +
+        (result == kStoreNotOpen ? std::string("the store is not open") : "store error " + std::to_string(result)) +
+        ")");
     return false;
   }
 
@@ -400,7 +405,7 @@ class Reader {
       markers.push_back(std::move(marker));
     }
     return Stored("markers", data_.WithStores([&](MarkerStore& store, ActionStore&) {
-      return store.IsOpen() ? store.Append(markers) : 0;
+      return markers.empty() ? 0 : store.IsOpen() ? store.Append(markers) : kStoreNotOpen;
     }));
   }
 
@@ -556,7 +561,7 @@ class Reader {
 
   void ClockSegments() {
     std::uint32_t count = 0;
-    if (!Seek(table_[10]) || !ReadLE(in_, count)) return;
+    if (!Seek(table_[kClockSegmentsSlot]) || !ReadLE(in_, count)) return;
     std::vector<ClockSegment> segments;
     std::array<std::uint8_t, kClockSegmentSize> raw{};
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -573,10 +578,13 @@ class Reader {
 
   void Calibration() {
     std::uint64_t size = 0;
-    if (!Seek(table_[11]) || !ReadLE(in_, size) || size != 20) return;
+    if (!Seek(table_[kCalibrationSlot]) || !ReadLE(in_, size) || size != 20) return;
+    // Magnification, then the scales of cameras 1 to 4.
     std::array<float, 5> values{};
     if (!ReadLeArray(in_, std::span(values))) return;
-    std::copy(values.begin(), values.end(), data_.configuration->ExperimentValues.begin());
+    auto& ev = data_.configuration->ExperimentValues;
+    ev[kExperimentMagnification] = values[0];
+    std::copy(values.begin() + 1, values.end(), ev.begin());
   }
 
   ExperimentData& data_;

@@ -10,6 +10,7 @@
 
 #include "core/experiment/experiment_file.h"
 #include "platform/os/file_io.h"
+#include "platform/os/file_replace.h"
 
 namespace ORV {
 namespace {
@@ -17,10 +18,11 @@ namespace {
 // Writes through a buffer of its own into a descriptor.
 class PosixOutputFile final : public OutputFile {
  public:
-  explicit PosixOutputFile(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
-  ~PosixOutputFile() override {
-    if (fd_ >= 0) ::close(fd_);
+  explicit PosixOutputFile(const std::string& target) : replacement_(target), fd_(replacement_.Descriptor()) {
+    buffer_.reserve(kBufferSize);
   }
+
+  bool IsOpen() const { return replacement_.IsOpen(); }
 
   bool Write(const void* data, std::size_t size) override {
     if (failed_) return false;
@@ -40,11 +42,14 @@ class PosixOutputFile final : public OutputFile {
   }
 
   bool Commit() override {
-    bool ok = !failed_ && Drain() && ::fsync(fd_) == 0;
-    if (::close(fd_) != 0) ok = false;
-    fd_ = -1;
-    return ok;
+    if (failed_ || !Drain()) {
+      replacement_.Abandon();
+      return false;
+    }
+    return replacement_.Flush();
   }
+
+  bool Replace() override { return replacement_.Commit(); }
 
  private:
   static constexpr std::size_t kBufferSize = 1 << 20;
@@ -56,6 +61,7 @@ class PosixOutputFile final : public OutputFile {
     failed_ = !ok;
     return ok;
   }
+  OS::FileReplacement replacement_;
   int fd_;
   bool failed_ = false;
   std::vector<std::uint8_t> buffer_;
@@ -63,10 +69,10 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixFileSystem final : public ExperimentFileSystem {
  public:
-  std::unique_ptr<OutputFile> Create(const std::string& path) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
-    return std::make_unique<PosixOutputFile>(fd);
+  std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override {
+    auto file = std::make_unique<PosixOutputFile>(target);
+    if (!file->IsOpen()) return nullptr;
+    return file;
   }
 
   std::unique_ptr<std::istream> OpenRead(const std::string& path) override {
@@ -83,10 +89,6 @@ class PosixFileSystem final : public ExperimentFileSystem {
   }
 
   bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
-
-  bool Rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0;
-  }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat sa {
@@ -106,8 +108,7 @@ class PosixFileSystem final : public ExperimentFileSystem {
       return false;
     }
     const std::uint64_t total = static_cast<std::uint64_t>(st.st_size);
-    const std::string temp = to + ".copying";
-    auto out = Create(temp);
+    auto out = CreateReplacement(to);
     if (!out) {
       ::close(in);
       return false;
@@ -128,10 +129,7 @@ class PosixFileSystem final : public ExperimentFileSystem {
       if (progress) progress(copied, total);
     }
     ::close(in);
-    ok = out->Commit() && ok && copied == total;
-    if (ok) ok = Rename(temp, to);
-    if (!ok) Remove(temp);
-    return ok;
+    return ok && copied == total && out->Commit() && out->Replace();
   }
 };
 

@@ -271,15 +271,16 @@ class Writer {
     for (std::size_t i = 0; i < store.Count(); ++i) WriteClockSegment(out_, store.Get(i));
   }
 
+  // The block holds the magnification, then the scales of cameras 1 to 4;
+  // the experiment values hold the scales first and the magnification last.
   void Calibration() {
     const Configuration& config = *data_.configuration;
+    const auto& ev = config.ExperimentValues;
     WriteLE<std::uint64_t>(out_, 20);
-    const float magnification = config.ExperimentValues[4] >= 0.0f ? config.ExperimentValues[0] : config.Magnification;
-    WriteLE<float>(out_, magnification);
-    for (std::size_t camera = 1; camera <= 4; ++camera) {
-      const float scale = config.ExperimentValues[camera];
-      WriteLE<float>(out_, scale >= 0.0f ? scale : config.Calibration[camera - 1]);
-    }
+    // The magnification follows the choice made for camera 4's scale.
+    WriteLE<float>(out_, ev[kCameraScale4] >= 0.0f ? ev[kExperimentMagnification] : config.Magnification);
+    for (std::size_t camera = 0; camera < 4; ++camera)
+      WriteLE<float>(out_, ev[camera] >= 0.0f ? ev[camera] : config.Calibration[camera]);
   }
 
  private:
@@ -343,16 +344,13 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   progress.SetPosition(0);
   progress.BeginStage("Saving experiment...", 16);
 
-  const std::string tempPath = FolderOf(targetPath) + "." + fileName + ".saving";
-  if (files.Exists(tempPath)) files.Remove(tempPath);
-
   if (!CopyVideos(data, targetPath, fileName, withVideo, files, progress)) {
     Report(targetPath, "unable to export video file data");
     return 0;
   }
 
   progress.Step();
-  std::unique_ptr<OutputFile> file = files.Create(tempPath);
+  std::unique_ptr<OutputFile> file = files.CreateReplacement(targetPath);
   if (!file) {
     Report(targetPath, "save file failed");
     return 0;
@@ -371,38 +369,37 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   const auto fail = [&](const char* what) {
     if (what) Report(targetPath, what);
     file.reset();
-    files.Remove(tempPath);
     return 0;
   };
 
   writer.Header(cameras, names);
   progress.Step();
   std::array<std::uint32_t, kBlocksUsed> table{};
-  table[0] = writer.Offset();
+  table[kActionsSlot] = writer.Offset();
   writer.Actions();
   progress.Step();
-  table[1] = writer.Offset();
+  table[kCalculationsSlot] = writer.Offset();
   writer.Calculations();
   progress.Step();
-  table[2] = writer.Offset();
+  table[kMarkersSlot] = writer.Offset();
   writer.Markers();
   progress.Step();
-  table[3] = writer.Offset();
+  table[kFlowSlot] = writer.Offset();
   writer.Flow();
   progress.Step();
-  table[4] = writer.Offset();
+  table[kPressureSlot] = writer.Offset();
   writer.Pressure();
   progress.Step();
-  table[5] = writer.Offset();
+  table[kZonesSlot] = writer.Offset();
   writer.Zones(cameras);
   progress.Step();
-  table[6] = writer.Offset();
+  table[kMicroscopeSlot] = writer.Offset();
   writer.Microscope(cameras);
   progress.Step();
-  table[7] = writer.Offset();
+  table[kOpenTracesSlot] = writer.Offset();
   if (!writer.OpenTraces(windows)) return fail("unable to export open traces data");
   progress.Step();
-  table[8] = writer.Offset();
+  table[kVideosSlot] = writer.Offset();
   // Every camera gets an entry: after a failed one the rest are empty.
   bool videoFailed = false;
   for (std::size_t camera = 0; camera < cameras; ++camera) {
@@ -412,13 +409,13 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
     WriteU32(sink, 0);
   }
   progress.Step();
-  table[9] = writer.Offset();
+  table[kImageIndexSlot] = writer.Offset();
   if (!writer.IndexImages()) return fail("save file failed");
   progress.Step();
-  table[10] = writer.Offset();
+  table[kClockSegmentsSlot] = writer.Offset();
   writer.ClockSegments();
   progress.Step();
-  table[11] = writer.Offset();
+  table[kCalibrationSlot] = writer.Offset();
   writer.Calibration();
   progress.Step();
 
@@ -426,12 +423,8 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   std::array<std::uint8_t, kBlocksUsed * 4> tableBytes{};
   for (std::size_t k = 0; k < kBlocksUsed; ++k) Bytes::PutLE<std::uint32_t>(tableBytes.data() + k * 4, table[k]);
   if (!file->WriteAt(6, tableBytes.data(), tableBytes.size()) || !file->Commit()) return fail("save file failed");
+  if (!file->Replace()) return 0;
   file.reset();
-
-  if (!files.Rename(tempPath, targetPath)) {
-    files.Remove(tempPath);
-    return 0;
-  }
   progress.Step();
   progress.EndStage();
   data.modified = false;

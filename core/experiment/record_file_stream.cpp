@@ -1,5 +1,9 @@
 #include "core/experiment/record_file_stream.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+
 namespace ORV {
 
 RecordFileStream::~RecordFileStream() { Close(); }
@@ -35,6 +39,20 @@ bool RecordFileStream::Flush() {
   return file_ != nullptr && std::fflush(file_) == 0;
 }
 
+bool RecordFileStream::Sync() {
+  int fd = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (file_ == nullptr || std::fflush(file_) != 0) return false;
+    // A descriptor of its own: the stream may close meanwhile.
+    fd = ::dup(::fileno(file_));
+  }
+  if (fd < 0) return false;
+  const bool ok = ::fdatasync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
 void BackupStreams::CloseAll() {
   index.Close();
   for (auto& s : zone) s.Close();
@@ -59,18 +77,39 @@ void BackupStreams::FlushAll() {
   indexImage.Flush();
 }
 
-void PeriodicFlusher::Start(BackupStreams& streams, std::chrono::milliseconds period) {
+void BackupStreams::SyncAll() {
+  index.Sync();
+  for (auto& s : zone) s.Sync();
+  marker.Sync();
+  action.Sync();
+  flow.Sync();
+  pressure.Sync();
+  for (auto& s : microscope) s.Sync();
+  calculation.Sync();
+  indexImage.Sync();
+}
+
+void PeriodicFlusher::Start(BackupStreams& streams, std::chrono::milliseconds period, int syncEvery) {
   Stop();
   {
     std::lock_guard lock(mutex_);
     stop_ = false;
   }
-  thread_ = std::thread([this, &streams, period] {
+  flushes_ = 0;
+  syncs_ = 0;
+  thread_ = std::thread([this, &streams, period, syncEvery] {
     std::unique_lock lock(mutex_);
-    while (!stop_) {
+    for (int round = 1; !stop_; ++round) {
       wake_.wait_for(lock, period, [this] { return stop_; });
+      const bool sync = stop_ || round % std::max(syncEvery, 1) == 0;
       lock.unlock();
-      streams.FlushAll();
+      if (sync) {
+        streams.SyncAll();
+        ++syncs_;
+      } else {
+        streams.FlushAll();
+      }
+      ++flushes_;
       lock.lock();
     }
   });

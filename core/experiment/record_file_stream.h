@@ -6,6 +6,7 @@
 // whole. A stream receives data only while it is open; a stream whose open
 // failed stays closed and every append to it is skipped.
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -37,6 +38,11 @@ class RecordFileStream {
   bool Append(std::span<const std::uint8_t> record);
   bool Append(const SerializationStream& record) { return Append({record.Data(), record.Size()}); }
   bool Flush();
+  // Flush, then asks the disk to keep the file's data (fdatasync), so that
+  // a power cut loses none of it. The append lock is held only for the
+  // flush: appends go on while the disk writes. False when the stream is
+  // closed or either step failed.
+  bool Sync();
 
  private:
   mutable std::mutex mutex_;
@@ -59,10 +65,15 @@ struct BackupStreams {
   // Hands what every open stream has buffered to the system, so that a
   // crash of the program loses none of it.
   void FlushAll();
+  // FlushAll, and each open stream's data is written to the disk.
+  void SyncAll();
 };
 
 // Flushes a set of backup streams at a fixed period on a thread of its own,
-// so that a crash loses at most the records of the last period.
+// so that a crash of the program loses at most the records of the last
+// period, and every `syncEvery`-th time also syncs them to the disk, so
+// that a power cut loses little more (the sampling thread never waits for
+// the disk).
 class PeriodicFlusher {
  public:
   PeriodicFlusher() = default;
@@ -71,16 +82,21 @@ class PeriodicFlusher {
   PeriodicFlusher& operator=(const PeriodicFlusher&) = delete;
 
   // Starts flushing `streams` every `period` (restarts when running).
-  void Start(BackupStreams& streams, std::chrono::milliseconds period);
-  // Stops the thread after one last flush.
+  void Start(BackupStreams& streams, std::chrono::milliseconds period, int syncEvery);
+  // Stops the thread after one last flush and sync.
   void Stop();
   bool IsRunning() const { return thread_.joinable(); }
+  // What the thread has done since it was started.
+  int Flushes() const { return flushes_.load(); }
+  int Syncs() const { return syncs_.load(); }
 
  private:
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
   std::thread thread_;
+  std::atomic<int> flushes_{0};
+  std::atomic<int> syncs_{0};
 };
 
 }  // namespace ORV

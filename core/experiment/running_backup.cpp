@@ -8,7 +8,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/base/helpers.h"
+#include "core/base/paths.h"
 #include "core/experiment/backup_files.h"
 #include "core/experiment/experiment_data.h"
 #include "core/storage/relative_time.h"
@@ -18,8 +18,10 @@ namespace ORV {
 
 namespace {
 
-// How often the running backup's streams reach the disk.
+// How often the running backup's streams are handed to the system, and
+// every how many of those they are synced to the disk (once a second).
 constexpr std::chrono::milliseconds kFlushPeriod{250};
+constexpr int kSyncEveryFlushes = 4;
 
 // The experiment values at the backup's start: per camera the experiment's
 // calibration when one is set (0 or more), else the configured one; the
@@ -27,10 +29,10 @@ constexpr std::chrono::milliseconds kFlushPeriod{250};
 std::array<float, 5> ExperimentValuesBlock(const Configuration& config) {
   std::array<float, 5> block{-1.0f, -1.0f, -1.0f, -1.0f, -1.0f};
   const auto& ev = config.ExperimentValues;
-  for (int k = 0; k < 4; ++k) {
+  for (std::size_t k = 0; k < 4; ++k) {
     block[1 + k] = ev[k] >= 0.0f ? ev[k] : config.Calibration[k];
   }
-  block[0] = ev[3] >= 0.0f ? ev[4] : config.Magnification;
+  block[0] = ev[kCameraScale4] >= 0.0f ? ev[kExperimentMagnification] : config.Magnification;
   return block;
 }
 
@@ -146,7 +148,7 @@ void ExperimentData::StartRunningBackup() {
   OpenStores(base);
   Clock().Stop();
   Clock().OpenStore(JoinPath(base, kClockStoreName));
-  flusher_.Start(streams_, kFlushPeriod);
+  flusher_.Start(streams_, kFlushPeriod, kSyncEveryFlushes);
 }
 
 std::string ExperimentData::AddRecordingFiles(std::uint32_t camera) {

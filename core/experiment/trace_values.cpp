@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "core/base/configuration.h"
-#include "core/base/helpers.h"
+#include "core/base/shear_stress.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "custom_traces/custom_trace_context.h"

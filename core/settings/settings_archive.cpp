@@ -24,6 +24,7 @@
 
 #include "core/base/event_log.h"
 #include "platform/os/file_io.h"
+#include "platform/os/file_replace.h"
 #include "platform/os/folders.h"
 #include "platform/os/text.h"
 
@@ -207,38 +208,19 @@ bool EncryptSettingsFile(const std::string& source, const std::string& archivePa
 }
 
 bool ReplaceFileFrom(const std::string& source, const std::string& destination) {
-  const fs::path target(destination);
-  const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
-  std::string tmpl = dir + "/." + target.filename().string() + ".tmpXXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  const std::string tmp(name.data());
-  struct stat st {};
-  ::fchmod(fd, ::stat(destination.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-
-  bool ok = true;
+  OS::FileReplacement replacement(destination);
+  if (!replacement.IsOpen()) return false;
   std::ifstream in(source, std::ios::binary);
-  if (!in) ok = false;
+  if (!in) return false;
   char buf[1 << 16];
-  while (ok) {
+  for (;;) {
     in.read(buf, sizeof buf);
     const auto n = in.gcount();
     if (n <= 0) break;
     const auto size = static_cast<std::size_t>(n);
-    if (OS::WriteAll(fd, buf, size) != size) ok = false;
+    if (OS::WriteAll(replacement.Descriptor(), buf, size) != size) return false;
   }
-  if (in.bad()) ok = false;
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tmp.c_str(), destination.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  OS::SyncPath(dir);
-  return true;
+  return !in.bad() && replacement.Commit();
 }
 
 int DecryptSettingsFile(const std::string& archivePath, const std::string& gzipPath) {

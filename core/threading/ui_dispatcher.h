@@ -5,7 +5,8 @@
 // user-interface thread is posted through the dispatcher that the
 // application installs (a queued call into its event loop). Until one is
 // installed there is no user-interface thread, and calls meant for it are
-// skipped.
+// skipped. The application's dispatcher carries the calls as the thread
+// message OS::WM_RUN_ON_UI_THREAD (platform/os/message_target.h).
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -13,10 +14,6 @@
 #include "core/threading/event.h"
 
 namespace ORV::Threading {
-
-// The application's thread message that carries a call to run on the
-// user-interface thread (WM_APP + 901).
-inline constexpr unsigned WM_RUN_ON_UI_THREAD = 0x8385;
 
 class UiDispatcher {
  public:

@@ -373,7 +373,7 @@ void GraphPainter::DrawDragFeedback(QPainter& painter, const GraphElement& e) {
   if (!map.Map(pts[i], a) || !map.Map(pts[i + 1], b)) return;
   const int row =
       a.x() == b.x() ? a.y() : a.y() + ToPixel(double(b.y() - a.y()) * (mx - a.x()) / double(b.x() - a.x()));
-  auto px = [&](int v) { return UI::Scale(v, dpi_); };
+  auto px = [&](int v) { return ScaleByDpi(v, dpi_); };
   const int tip = row + px(2);
   painter.setPen(Qt::NoPen);
   painter.setBrush(Qt::black);

@@ -9,13 +9,6 @@
 
 using namespace ORV::UI;
 
-namespace {
-
-constexpr std::uint32_t kTitleString = 116;  // "Flow Meter"
-constexpr std::uint32_t kLabelString = 117;  // "ORV Flow Meter"
-
-}  // namespace
-
 CFlowPane::CFlowPane(const ORV::InstrumentPaneContext& context, const QString& title, QWidget* parent)
     : DockingPane(context.configuration, QString::fromLatin1(kObjectName), title, parent),
       experiment_(context.experiment) {
@@ -56,9 +49,9 @@ int CFlowPane::OnCreate() {
 
 void CFlowPane::OnPaint(QPainter& painter) {
   constexpr int kLeftMiddle = Qt::AlignLeft | Qt::AlignVCenter;
-  DrawTransparentText(painter, Rect96(8, 15, 120, 30), LoadQString(kTitleString), kLeftMiddle);
+  DrawTransparentText(painter, Rect96(8, 15, 120, 30), LoadQString(kFlowMeterTitleString), kLeftMiddle);
   DrawEtchedFrame(painter, Rect96(5, 30, 196, 80));
-  DrawTransparentText(painter, Rect96(8, 50, 120, 70), LoadQString(kLabelString), kLeftMiddle);
+  DrawTransparentText(painter, Rect96(8, 50, 120, 70), LoadQString(kFlowMeterLabelString), kLeftMiddle);
 }
 
 void CFlowPane::OnFlowData(const ORV::FMASL1600Data& sample) {

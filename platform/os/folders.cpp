@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -145,42 +144,6 @@ bool SyncPath(const std::string& path) {
   const bool ok = ::fsync(fd) == 0;
   ::close(fd);
   return ok;
-}
-
-namespace {
-std::atomic<bool> g_interruptAtomicWrite{false};
-}
-
-void SetAtomicWriteInterruptForTesting(bool interrupt) { g_interruptAtomicWrite = interrupt; }
-
-bool AtomicWriteFile(const std::string& path, std::span<const std::uint8_t> data) {
-  const fs::path target(path);
-  const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
-  std::string tmpl = dir + "/." + target.filename().string() + ".tmpXXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  const int fd = ::mkstemp(buf.data());
-  if (fd < 0) return false;
-  const std::string tmp(buf.data());
-  // Keep the target's permissions when it exists; new files are private.
-  struct stat st {};
-  ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600);
-  bool ok = WriteAll(fd, data.data(), data.size()) == data.size();
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && g_interruptAtomicWrite) return false;
-  if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  SyncPath(dir);
-  return true;
-}
-
-bool AtomicWriteFile(const std::string& path, std::string_view data) {
-  return AtomicWriteFile(
-      path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
 }
 
 bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes) {

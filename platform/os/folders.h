@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/os/file_replace.h"  // AtomicWriteFile, FileReplacement
+
 namespace ORV::OS {
 
 std::string HomeDir();
@@ -61,17 +63,6 @@ bool IsBareFileName(std::string_view name);
 
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
-
-// Writes `data` to `path` through a temporary file in the same folder that is
-// flushed to disk and then renamed over the target, so the target is always
-// either the old or the new complete file.
-bool AtomicWriteFile(const std::string& path, std::span<const std::uint8_t> data);
-bool AtomicWriteFile(const std::string& path, std::string_view data);
-
-// Test hook: while set, AtomicWriteFile stops after the temporary file is
-// written and flushed, leaves it behind and returns false, as a crash between
-// the write and the rename would.
-void SetAtomicWriteInterruptForTesting(bool interrupt);
 
 // Reads a whole file; false when it cannot be read or is larger than maxBytes.
 bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes = 1ull << 31);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/os/child_process.h"
+#include "platform/os/text.h"
 
 namespace ORV::OS {
 
@@ -22,12 +23,6 @@ constexpr std::size_t kMaxCommandLine = 4096;
 std::string KeyOf(const std::string& productCode) { return std::string(kInstalledProductsKey) + "\\" + productCode; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
 
 // The command line the package names: the command and its optional argument.
 enum class Named { Ok, CannotRead, NoCommand };

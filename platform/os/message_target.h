@@ -19,6 +19,10 @@ using LRESULT = std::intptr_t;
 inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uint32_t WM_APP = 0x8000;
 
+// The thread message that carries a call to run on the user-interface thread
+// (WM_APP + 901).
+inline constexpr std::uint32_t WM_RUN_ON_UI_THREAD = WM_APP + 0x385;
+
 class MessageTarget {
  public:
   virtual ~MessageTarget() = default;

@@ -9,17 +9,11 @@
 #include <limits>
 #include <string>
 
+#include "platform/os/text.h"
+
 namespace ORV::OS {
 
 namespace {
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 std::string NonFinite(double v) {
   if (std::isnan(v)) return "nan";
   return v < 0 ? "-inf" : "inf";
@@ -81,7 +75,7 @@ std::optional<long long> ParseInt(std::string_view text) {
 }
 
 double LeadingDouble(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsAsciiSpace(text.front())) text.remove_prefix(1);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
     negative = text.front() == '-';
@@ -104,7 +98,7 @@ double LeadingDouble(std::string_view text) {
 }
 
 long long LeadingInt(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsAsciiSpace(text.front())) text.remove_prefix(1);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
     negative = text.front() == '-';

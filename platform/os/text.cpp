@@ -134,6 +134,14 @@ std::string CutToUtf16Units(std::string_view utf8, std::size_t maxUnits) {
   return std::string(utf8.substr(0, i));
 }
 
+bool IsAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsAsciiSpace(s.back())) s.remove_suffix(1);
+  return s;
+}
+
 std::string ToLowerAscii(std::string_view s) {
   std::string out(s);
   for (auto& c : out)

@@ -31,4 +31,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // Orders like a case-insensitive compare: negative, 0 or positive.
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// ASCII white space: space, tab, line feed, carriage return, form feed and
+// vertical tab.
+bool IsAsciiSpace(char c);
+// `s` without the ASCII white space at its start and end.
+std::string_view Trim(std::string_view s);
+
 }  // namespace ORV::OS

@@ -63,9 +63,9 @@ QSize DockingPane::CalcFixedLayout() const {
 
 QWidget* DockingPane::Client() const { return client_; }
 
-int DockingPane::Dpi() const { return SystemDpi(); }
+int DockingPane::Dpi() const { return QueryDpi(); }
 
-int DockingPane::Scale(int value96) const { return UI::Scale(value96, Dpi()); }
+int DockingPane::Scale(int value96) const { return ScaleByDpi(value96, Dpi()); }
 
 QRect DockingPane::Rect96(int left, int top, int right, int bottom) const {
   return ScaleRect(left, top, right, bottom, Dpi());

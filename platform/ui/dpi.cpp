@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cmath>
 
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 
 namespace ORV::UI {
 namespace {
@@ -29,16 +29,12 @@ void InstallScreenDpiProvider() {
   SetDpiProvider([] { return g_screenDpi.load(); });
 }
 
-int SystemDpi() { return QueryDpi(); }
-
-int Scale(int value, int dpi) { return ScaleByDpi(value, dpi); }
-
-QSize ScaleSize(int width, int height, int dpi) { return {Scale(width, dpi), Scale(height, dpi)}; }
+QSize ScaleSize(int width, int height, int dpi) { return {ScaleByDpi(width, dpi), ScaleByDpi(height, dpi)}; }
 
 QRect ScaleRect(int left, int top, int right, int bottom, int dpi) {
-  const int l = Scale(left, dpi);
-  const int t = Scale(top, dpi);
-  return {l, t, Scale(right, dpi) - l, Scale(bottom, dpi) - t};
+  const int l = ScaleByDpi(left, dpi);
+  const int t = ScaleByDpi(top, dpi);
+  return {l, t, ScaleByDpi(right, dpi) - l, ScaleByDpi(bottom, dpi) - t};
 }
 
 }  // namespace ORV::UI

@@ -2,11 +2,13 @@
 // DPI scaling. Sizes and positions in the program are given in pixels at 96
 // dots per inch and scaled as value x DPI / 96.
 //
-// The DPI is the process's DPI provider (core/base/helpers.h): the GUI
+// The DPI is the process's DPI provider (core/base/dpi.h): the GUI
 // installs one that answers the primary screen's logical DPI, and tests
 // install a fixed value. Without a provider or a screen it is 96.
 #include <QRect>
 #include <QSize>
+
+#include "core/base/dpi.h"
 
 namespace ORV::UI {
 
@@ -15,11 +17,9 @@ namespace ORV::UI {
 // application object exists.
 void InstallScreenDpiProvider();
 
-// The DPI that sizes are scaled with now.
-int SystemDpi();
-
-// value x dpi / 96, for a value given at 96 DPI.
-int Scale(int value, int dpi);
+// The DPI that sizes are scaled with now is QueryDpi(), and one value is
+// scaled with ScaleByDpi (core/base/dpi.h); these scale Qt's sizes and
+// rectangles the same way.
 QSize ScaleSize(int width, int height, int dpi);
 // A rectangle given by its edges at 96 DPI (left, top, right, bottom; right
 // and bottom exclusive).

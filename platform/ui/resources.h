@@ -1,6 +1,6 @@
 #pragma once
 // Files of the resources/ folder built into the library (the string table,
-// the icons), found by their path below resources/: "icons/325.svg".
+// the icons), found by their path below resources/: "icons/apply.svg".
 #include <cstddef>
 #include <optional>
 #include <string_view>

@@ -65,7 +65,7 @@ class MenuStyle : public QProxyStyle {
  public:
   explicit MenuStyle(int dpi) : dpi_(dpi) {}
   int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
-    if (metric == PM_SmallIconSize) return Scale(kMenuIcon, dpi_);
+    if (metric == PM_SmallIconSize) return ScaleByDpi(kMenuIcon, dpi_);
     return QProxyStyle::pixelMetric(metric, option, widget);
   }
 
@@ -140,7 +140,7 @@ RibbonBar::~RibbonBar() {
 bool RibbonBar::Create(CommandRouter& router, std::string* error) {
   Unsubscribe();
   router_ = &router;
-  dpi_ = SystemDpi();
+  dpi_ = QueryDpi();
   const bool ok = model_.LoadProgramRibbon(error);
   if (ok) Subscribe();
   Rebuild();
@@ -150,7 +150,7 @@ bool RibbonBar::Create(CommandRouter& router, std::string* error) {
 bool RibbonBar::CreateFromXml(CommandRouter& router, std::string_view xml, std::string* error) {
   Unsubscribe();
   router_ = &router;
-  dpi_ = SystemDpi();
+  dpi_ = QueryDpi();
   const bool ok = model_.LoadXml(xml, error);
   if (ok) Subscribe();
   Rebuild();
@@ -247,7 +247,7 @@ QString RibbonBar::ToolTip(const RibbonElement& element) const {
 QIcon RibbonBar::ElementIcon(const RibbonElement& element, int size) const {
   const std::string icon = model_.ImageIcon(element.ImageIndex());
   if (icon.empty()) return {};
-  const int px = Scale(size, dpi_);
+  const int px = ScaleByDpi(size, dpi_);
   if (const auto* color = dynamic_cast<const RibbonColorButton*>(&element)) {
     // The icon above a bar of the chosen colour.
     QPixmap pixmap(px, px);
@@ -265,7 +265,7 @@ QIcon RibbonBar::ElementIcon(const RibbonElement& element, int size) const {
 }
 
 void RibbonBar::ApplyStyle() {
-  const auto px = [this](int v) { return QString::number(Scale(v, dpi_)) + QStringLiteral("px"); };
+  const auto px = [this](int v) { return QString::number(ScaleByDpi(v, dpi_)) + QStringLiteral("px"); };
   const QString accent = accent_.name();
   const QString light = accent_.lighter(185).name();
   const QString mid = accent_.lighter(150).name();
@@ -335,7 +335,7 @@ void RibbonBar::BuildApplicationMenu() {
     auto* title = new QLabel(QStringLiteral("Recent files"));
     title->setObjectName(QStringLiteral("RibbonMenuTitle"));
     QFont small = font();
-    small.setPixelSize(Scale(11, dpi_));
+    small.setPixelSize(ScaleByDpi(11, dpi_));
     title->setFont(small);
     auto* heading = new QWidgetAction(appMenu_);
     heading->setDefaultWidget(title);
@@ -384,7 +384,7 @@ void RibbonBar::Rebuild() {
     delete page;
   }
   QFont font = this->font();
-  font.setPixelSize(Scale(12, dpi_));
+  font.setPixelSize(ScaleByDpi(12, dpi_));
   setFont(font);
   appButton_->setFont(font);
   tabs_->setFont(font);
@@ -397,8 +397,8 @@ void RibbonBar::Rebuild() {
   for (const auto& tab : model_.Tabs()) {
     auto* page = new QWidget;
     auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(Scale(4, dpi_), Scale(3, dpi_), Scale(4, dpi_), Scale(1, dpi_));
-    row->setSpacing(Scale(3, dpi_));
+    row->setContentsMargins(ScaleByDpi(4, dpi_), ScaleByDpi(3, dpi_), ScaleByDpi(4, dpi_), ScaleByDpi(1, dpi_));
+    row->setSpacing(ScaleByDpi(3, dpi_));
     bool first = true;
     for (const auto& panel : tab.panels) {
       QWidget* built = BuildPanel(panel);
@@ -426,7 +426,7 @@ void RibbonBar::Rebuild() {
     pages_->addWidget(scroller);
     tabs_->addTab(WithMnemonic(Q(tab.name), tab.keys));
   }
-  pages_->setFixedHeight(Scale(kContentHeight + 24 + kScrollBar, dpi_));
+  pages_->setFixedHeight(ScaleByDpi(kContentHeight + 24 + kScrollBar, dpi_));
   if (tabs_->count() > 0) {
     tabs_->setCurrentIndex(std::min(current, tabs_->count() - 1));
     pages_->setCurrentIndex(tabs_->currentIndex());
@@ -436,13 +436,13 @@ void RibbonBar::Rebuild() {
 QWidget* RibbonBar::BuildPanel(const RibbonModel::Panel& panel) {
   auto* box = new QWidget;
   auto* layout = new QVBoxLayout(box);
-  layout->setContentsMargins(Scale(2, dpi_), 0, Scale(2, dpi_), 0);
+  layout->setContentsMargins(ScaleByDpi(2, dpi_), 0, ScaleByDpi(2, dpi_), 0);
   layout->setSpacing(0);
   auto* content = new QWidget;
-  content->setFixedHeight(Scale(kContentHeight, dpi_));
+  content->setFixedHeight(ScaleByDpi(kContentHeight, dpi_));
   auto* columns = new QHBoxLayout(content);
   columns->setContentsMargins(0, 0, 0, 0);
-  columns->setSpacing(Scale(2, dpi_));
+  columns->setSpacing(ScaleByDpi(2, dpi_));
   QVBoxLayout* column = nullptr;
   int rows = 0;
   bool any = false;
@@ -456,8 +456,8 @@ QWidget* RibbonBar::BuildPanel(const RibbonModel::Panel& panel) {
     }
     if (!column || rows == kRowsPerColumn) {
       column = new QVBoxLayout;
-      column->setSpacing(Scale(1, dpi_));
-      column->setContentsMargins(Scale(2, dpi_), Scale(1, dpi_), Scale(2, dpi_), Scale(1, dpi_));
+      column->setSpacing(ScaleByDpi(1, dpi_));
+      column->setContentsMargins(ScaleByDpi(2, dpi_), ScaleByDpi(1, dpi_), ScaleByDpi(2, dpi_), ScaleByDpi(1, dpi_));
       columns->addLayout(column);
       rows = 0;
     }
@@ -478,9 +478,9 @@ QWidget* RibbonBar::BuildPanel(const RibbonModel::Panel& panel) {
   caption->setObjectName(QStringLiteral("RibbonPanelCaption"));
   caption->setAlignment(Qt::AlignCenter);
   QFont small = font();
-  small.setPixelSize(Scale(11, dpi_));
+  small.setPixelSize(ScaleByDpi(11, dpi_));
   caption->setFont(small);
-  caption->setFixedHeight(Scale(18, dpi_));
+  caption->setFixedHeight(ScaleByDpi(18, dpi_));
   layout->addWidget(caption);
   return box;
 }
@@ -488,13 +488,13 @@ QWidget* RibbonBar::BuildPanel(const RibbonModel::Panel& panel) {
 QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
   View view;
   const CommandId id = element.Id();
-  const int rowHeight = Scale(22, dpi_);
+  const int rowHeight = ScaleByDpi(22, dpi_);
   // A caption before a field (edit, combo, slider).
   const auto labelled = [&](QWidget* field) {
     auto* holder = new QWidget;
     auto* row = new QHBoxLayout(holder);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(Scale(6, dpi_));
+    row->setSpacing(ScaleByDpi(6, dpi_));
     view.label = new QLabel;
     view.label->setBuddy(field);
     row->addWidget(view.label);
@@ -511,12 +511,12 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
       button->setFocusPolicy(Qt::TabFocus);
       if (large) {
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        button->setIconSize(QSize(Scale(kLargeIcon, dpi_), Scale(kLargeIcon, dpi_)));
-        button->setFixedHeight(Scale(kContentHeight - 2, dpi_));
+        button->setIconSize(QSize(ScaleByDpi(kLargeIcon, dpi_), ScaleByDpi(kLargeIcon, dpi_)));
+        button->setFixedHeight(ScaleByDpi(kContentHeight - 2, dpi_));
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
       } else {
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        button->setIconSize(QSize(Scale(kSmallIcon, dpi_), Scale(kSmallIcon, dpi_)));
+        button->setIconSize(QSize(ScaleByDpi(kSmallIcon, dpi_), ScaleByDpi(kSmallIcon, dpi_)));
         button->setFixedHeight(rowHeight);
       }
       if (auto* color = dynamic_cast<RibbonColorButton*>(&element)) {
@@ -563,7 +563,7 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
     }
     case RibbonKind::Edit: {
       auto* edit = new QLineEdit;
-      edit->setFixedWidth(Scale(static_cast<RibbonEdit&>(element).Width(), dpi_));
+      edit->setFixedWidth(ScaleByDpi(static_cast<RibbonEdit&>(element).Width(), dpi_));
       auto* model = static_cast<RibbonEdit*>(&element);
       connect(edit, &QLineEdit::returnPressed, this, [this, id, model, edit] {
         model->SetEditText(edit->text().toStdString());
@@ -576,7 +576,7 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
     case RibbonKind::ComboBox: {
       auto* combo = new QComboBox;
       auto* model = static_cast<RibbonComboBox*>(&element);
-      combo->setFixedWidth(Scale(model->Width(), dpi_));
+      combo->setFixedWidth(ScaleByDpi(model->Width(), dpi_));
       combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
       connect(combo, &QComboBox::activated, this, [this, id, model](int index) {
         model->SelectItem(index);
@@ -589,7 +589,7 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
     case RibbonKind::Slider: {
       auto* slider = new QSlider(Qt::Horizontal);
       auto* model = static_cast<RibbonSlider*>(&element);
-      slider->setFixedWidth(Scale(model->Width(), dpi_));
+      slider->setFixedWidth(ScaleByDpi(model->Width(), dpi_));
       slider->setFocusPolicy(Qt::StrongFocus);
       connect(slider, &QSlider::valueChanged, this, [this, id, model](int value) {
         if (syncing_) return;
@@ -610,7 +610,7 @@ QWidget* RibbonBar::BuildElement(RibbonElement& element, bool large) {
       auto* line = new QWidget;
       line->setObjectName(QStringLiteral("RibbonPanelSeparator"));
       line->setAttribute(Qt::WA_StyledBackground);
-      line->setFixedSize(large ? 1 : Scale(40, dpi_), large ? Scale(kContentHeight - 8, dpi_) : 1);
+      line->setFixedSize(large ? 1 : ScaleByDpi(40, dpi_), large ? ScaleByDpi(kContentHeight - 8, dpi_) : 1);
       return line;
     }
   }
@@ -630,10 +630,10 @@ void RibbonBar::FillColorMenu(RibbonColorButton& element, QMenu& menu) {
   subActions_.erase(element.DefaultId());
   auto* grid = new QWidget;
   auto* layout = new QGridLayout(grid);
-  const int gap = Scale(4, dpi_);
+  const int gap = ScaleByDpi(4, dpi_);
   layout->setContentsMargins(gap * 2, gap * 2, gap * 2, gap);
   layout->setSpacing(gap);
-  const int swatch = Scale(22, dpi_);
+  const int swatch = ScaleByDpi(22, dpi_);
   const auto& palette = element.Palette();
   for (std::size_t i = 0; i < palette.size(); ++i) {
     auto* button = new QToolButton;

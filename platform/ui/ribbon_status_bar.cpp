@@ -83,8 +83,8 @@ void StatusBarElement::RunCommand() {
 }
 
 QSize StatusBarElement::SizeHint(const QFontMetrics& metrics, int dpi) const {
-  if (kind_ == Kind::Separator) return {Scale(kSeparatorWidth, dpi), Scale(kElementHeight, dpi)};
-  return {metrics.horizontalAdvance(Shown(text_)) + 2 * Scale(kPadding, dpi), Scale(kElementHeight, dpi)};
+  if (kind_ == Kind::Separator) return {ScaleByDpi(kSeparatorWidth, dpi), ScaleByDpi(kElementHeight, dpi)};
+  return {metrics.horizontalAdvance(Shown(text_)) + 2 * ScaleByDpi(kPadding, dpi), ScaleByDpi(kElementHeight, dpi)};
 }
 
 void StatusBarElement::Draw(QPainter& painter, const QRect& rect) {
@@ -103,7 +103,7 @@ void StatusBarElement::Draw(QPainter& painter, const QRect& rect) {
     painter.setRenderHint(QPainter::Antialiasing, false);
   }
   painter.setPen(enabled_ ? kText : kGrayText);
-  const int pad = bar_ ? Scale(kPadding, bar_->Dpi()) : kPadding;
+  const int pad = bar_ ? ScaleByDpi(kPadding, bar_->Dpi()) : kPadding;
   painter.drawText(rect.adjusted(pad, 0, -pad, 0),
                    (kind_ == Kind::Button ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter, Shown(text_));
 }
@@ -139,7 +139,7 @@ RibbonStatusProgressBar::RibbonStatusProgressBar(CommandId id, int width, int he
     : StatusBarElement(Kind::Custom, id), width_(width), height_(height) {}
 
 QSize RibbonStatusProgressBar::SizeHint(const QFontMetrics&, int dpi) const {
-  return {Scale(width_, dpi), Scale(height_, dpi)};
+  return {ScaleByDpi(width_, dpi), ScaleByDpi(height_, dpi)};
 }
 
 void RibbonStatusProgressBar::SetRange(int minimum, int maximum) {
@@ -175,12 +175,12 @@ void RibbonStatusProgressBar::Draw(QPainter& painter, const QRect& rect) {
 
 // ---- the bar --------------------------------------------------------------
 
-RibbonStatusBar::RibbonStatusBar(QWidget* parent) : QWidget(parent), dpi_(SystemDpi()) {
+RibbonStatusBar::RibbonStatusBar(QWidget* parent) : QWidget(parent), dpi_(QueryDpi()) {
   setMouseTracking(true);
   QFont f = font();
-  f.setPixelSize(Scale(12, dpi_));
+  f.setPixelSize(ScaleByDpi(12, dpi_));
   setFont(f);
-  setFixedHeight(Scale(kBarHeight, dpi_));
+  setFixedHeight(ScaleByDpi(kBarHeight, dpi_));
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -266,11 +266,11 @@ StatusBarElement* RibbonStatusBar::HitTest(const QPoint& point) const {
   return nullptr;
 }
 
-QSize RibbonStatusBar::sizeHint() const { return {Scale(600, dpi_), Scale(kBarHeight, dpi_)}; }
+QSize RibbonStatusBar::sizeHint() const { return {ScaleByDpi(600, dpi_), ScaleByDpi(kBarHeight, dpi_)}; }
 
 void RibbonStatusBar::RecalcLayout() {
   const QFontMetrics metrics(font());
-  const int gap = Scale(2, dpi_);
+  const int gap = ScaleByDpi(2, dpi_);
   const auto place = [&](std::vector<std::unique_ptr<StatusBarElement>>& list, int x) {
     for (auto& element : list) {
       if (!element->IsVisible()) {
@@ -283,12 +283,12 @@ void RibbonStatusBar::RecalcLayout() {
     }
     return x;
   };
-  const int left = Scale(4, dpi_);
+  const int left = ScaleByDpi(4, dpi_);
   place(elements_, left);
   int extendedWidth = 0;
   for (auto& element : extended_)
     if (element->IsVisible()) extendedWidth += element->SizeHint(metrics, dpi_).width() + gap;
-  extendedLeft_ = extendedWidth > 0 ? width() - extendedWidth - Scale(4, dpi_) : width();
+  extendedLeft_ = extendedWidth > 0 ? width() - extendedWidth - ScaleByDpi(4, dpi_) : width();
   place(extended_, extendedLeft_);
   update();
 }
@@ -305,7 +305,7 @@ void RibbonStatusBar::paintEvent(QPaintEvent*) {
   shade.setColorAt(1, kBarBottom);
   painter.fillRect(rect(), shade);
   if (extendedLeft_ < width()) {
-    const int x = extendedLeft_ - Scale(3, dpi_);
+    const int x = extendedLeft_ - ScaleByDpi(3, dpi_);
     painter.fillRect(QRect(x, 0, width() - x, height()), kExtended);
     painter.setPen(kBorder);
     painter.drawLine(x, 0, x, height());

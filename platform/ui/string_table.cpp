@@ -13,7 +13,10 @@ constexpr std::string_view kProgramTable = "strings/tarvix5.txt";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Reads one "id "text"" line from its first character.
+bool IsNameCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Reads one "id name "text"" line (the name may be left out) from its first
+// character.
 bool ParseEntry(std::string_view line, std::uint32_t& id, std::string& text, std::string& why) {
   std::size_t i = 0;
   const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), id);
@@ -27,6 +30,18 @@ bool ParseEntry(std::string_view line, std::uint32_t& id, std::string& text, std
     return false;
   }
   while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i < line.size() && IsNameCharacter(line[i])) {
+    while (i < line.size() && IsNameCharacter(line[i])) ++i;
+    if (i == line.size()) {
+      why = "no opening quote";
+      return false;
+    }
+    if (!IsBlank(line[i])) {
+      why = "no blank after the name";
+      return false;
+    }
+    while (i < line.size() && IsBlank(line[i])) ++i;
+  }
   if (i == line.size() || line[i] != '"') {
     why = "no opening quote";
     return false;

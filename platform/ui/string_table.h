@@ -1,6 +1,6 @@
 #pragma once
 // The string table: the program's texts (captions, messages, labels), each
-// used by its numeric id. The texts live in resources/strings/tarvix5.txt and
+// used by its numeric id, which the code writes by its name. The texts live in resources/strings/tarvix5.txt and
 // are built into the program.
 #include <QString>
 #include <cstdint>
@@ -8,10 +8,11 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace ORV::UI {
+// The ids by their names (kAppTitleString, the application title and caption
+// of the program's message boxes, ...), made from the table by the build.
+#include "platform/ui/string_ids.h"
 
-// The application title, caption of the program's message boxes.
-inline constexpr std::uint32_t kAppTitleString = 57344;
+namespace ORV::UI {
 
 class StringTable {
  public:

@@ -17,7 +17,7 @@
 
 namespace ORV::UI {
 
-inline constexpr std::uint32_t WM_RUN_ON_UI_THREAD = WM_APP + 0x385;
+using OS::WM_RUN_ON_UI_THREAD;
 
 // True on the thread that runs the application's event loop.
 bool IsUiThread();

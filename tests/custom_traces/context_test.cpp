@@ -173,6 +173,11 @@ TEST(CustomTraceContext, OverrunsStopTheScriptUntilItIsCompiledAgain) {
   LuaLimits unlimitedBudget;
   unlimitedBudget.instructions = std::uint64_t{1} << 60;
   unlimitedBudget.time = std::chrono::milliseconds(100);
+  // No time at all: the first reading of the clock starts it, the next ends
+  // the call. Joining long strings runs few instructions, so only the
+  // allocator's reading stops it before the memory cap.
+  LuaLimits noTime = unlimitedBudget;
+  noTime.time = std::chrono::milliseconds(0);
   struct Case {
     const char* code;
     const char* message;
@@ -193,6 +198,7 @@ TEST(CustomTraceContext, OverrunsStopTheScriptUntilItIsCompiledAgain) {
       {"local t, s = {}, string.rep('x', 4096) while true do t[#t + 1] = s .. #t end", "64 MiB of memory"},
       {"local function f() return f() + 1 end return f()", "memory"},
       {"local s = 'x' while true do s = s .. s end", "64 MiB of memory"},
+      {"local s = 'x' while true do s = s .. s end", "ran longer than 0 ms", noTime},
       {"local t, s = {}, string.rep('x', 4096) while true do pcall(function() t[#t + 1] = s .. #t end) end", "memory"},
   };
   for (const Case& c : cases) {
@@ -207,6 +213,29 @@ TEST(CustomTraceContext, OverrunsStopTheScriptUntilItIsCompiledAgain) {
     ASSERT_TRUE(context->Compile());
     EXPECT_EQ(context->Evaluate(0, 0, 1), 1.0);
   }
+}
+
+// Every context has its own cap, and all of them together one more: a
+// context that would go past it is stopped with a message that says so.
+TEST(CustomTraceContext, AllContextsTogetherStayUnderOneCap) {
+  const std::size_t saved = LuaSandbox::TotalMemoryLimit();
+  LuaSandbox::SetTotalMemoryLimit(std::size_t{8} << 20);
+  const char* code = "keep = keep or string.rep('k', 3 << 20) return #keep";
+  auto first = Make(code);
+  auto second = Make(code);
+  ASSERT_TRUE(first->IsCompiled() && second->IsCompiled());
+  EXPECT_EQ(first->Evaluate(0, 0, 0), 3145728.0) << first->LastError();
+  EXPECT_GE(LuaSandbox::TotalMemoryInUse(), std::size_t{3} << 20);
+  EXPECT_FALSE(second->Evaluate(0, 0, 0).has_value());
+  EXPECT_NE(second->LastError().find("all custom traces together would use more than their 8 MiB of memory"),
+            std::string::npos)
+      << second->LastError();
+  // The first keeps what it holds; once it is gone the second has room.
+  EXPECT_EQ(first->Evaluate(0, 0, 1), 3145728.0);
+  first.reset();
+  ASSERT_TRUE(second->Compile());
+  EXPECT_EQ(second->Evaluate(0, 0, 0), 3145728.0) << second->LastError();
+  LuaSandbox::SetTotalMemoryLimit(saved);
 }
 
 TEST(CustomTraceContext, AMemoryRefusalThatCollectionRecoversStopsNothing) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -73,6 +74,17 @@ TEST(CustomTraceDefinition, WriteThenReadGivesTheSameRecord) {
       text.find("<Code>bG9jYWwgYSwgYiA9IFAxLCBQMgpyZXR1cm4gYSA8IGIgYW5kICJ4JnkiIG9yICddXT4nIC0tIEdlZsOkw58K</Code>"),
       std::string::npos)
       << text;
+}
+
+TEST(CustomTraceDefinition, WritesAndReadsUnderA250ByteName) {
+  ORV::Test::TempDir dir;
+  const std::string path = dir / (std::string(246, 't') + ".xml");
+  ASSERT_TRUE(WriteCustomTraceXml(FullRecord(), path));
+  ASSERT_TRUE(WriteCustomTraceXml(FullRecord(), path)) << "replacing the file written before";
+  const auto read = ReadCustomTraceXml(path, nullptr);
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(read->Name, FullRecord().Name);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
 }
 
 TEST(CustomTraceDefinition, HandWrittenFilesReadWithDefaults) {

@@ -66,7 +66,7 @@ TEST(Folders, AtomicWriteReplacesTheFileAndKeepsItsMode) {
   ORV::Test::TempDir dir;
   const std::string file = dir / "settings.dat";
   ASSERT_TRUE(AtomicWriteFile(file, std::string_view("first")));
-  EXPECT_EQ(ORV::Test::FileMode(file), 0600u) << "new files are private";
+  EXPECT_EQ(ORV::Test::FileMode(file), kNewFileMode) << "new files get the one documented mode";
   ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
   ASSERT_TRUE(AtomicWriteFile(file, std::string_view("second, longer")));
   std::string text;

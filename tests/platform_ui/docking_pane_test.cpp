@@ -7,7 +7,7 @@
 #include <QPainter>
 
 #include "core/base/configuration.h"
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"
 #include "tests/support/ui/ui_test_support.h"

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "platform/ui/icons.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/window_styles.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -18,7 +19,7 @@ constexpr std::uint32_t kShown = WS_VISIBLE | WS_TABSTOP;
 
 TEST(IconButtonTest, SetIconLoadsTheDrawnIconsAndDropsAnUnknownOne) {
   CIconButton button;
-  for (int id : {325, 346, 363, 364}) {
+  for (int id : {kIconApply, kIconMenu, kIconRotateLeft, kIconRotateRight}) {
     EXPECT_EQ(button.SetIcon(id), 0) << id;
     EXPECT_EQ(button.IconSize(), QSize(16, 16)) << id;
   }
@@ -121,7 +122,7 @@ class IconButtonPaintTest : public ::testing::Test {
   void SetUp() override {
     window.resize(220, 40);
     button.Create(QStringLiteral("Set"), BS_PUSHBUTTON | kShown, QRect(10, 5, 90, 28), &window, 1);
-    button.SetIcon(325);
+    button.SetIcon(kIconApply);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -175,13 +176,13 @@ TEST_F(IconButtonPaintTest, TheIconSitsLeftOfTheCaptionAndStaysWhenDisabled) {
 
   CIconButton iconOnly;
   iconOnly.Create(QString(), BS_PUSHBUTTON | kShown, QRect(120, 5, 28, 28), &window, 10121);
-  iconOnly.SetIcon(346);
+  iconOnly.SetIcon(kIconMenu);
   ORV::Test::SaveUiArtifact(iconOnly, "icon_button_icon_only");
   CIconButton rotate;
   rotate.Create(QString(), BS_PUSHBUTTON | kShown, QRect(150, 5, 28, 28), &window, 32895);
-  rotate.SetIcon(363);
+  rotate.SetIcon(kIconRotateLeft);
   ORV::Test::SaveUiArtifact(rotate, "icon_button_rotate_left");
-  rotate.SetIcon(364);
+  rotate.SetIcon(kIconRotateRight);
   ORV::Test::SaveUiArtifact(rotate, "icon_button_rotate_right");
 }
 

@@ -16,7 +16,7 @@
 #include <QWidgetAction>
 #include <set>
 
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/resources.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -517,7 +517,7 @@ TEST(RibbonBarRenderTest, EachTabRendersAt96And144Dpi) {
     bar.FindByID<RibbonEdit>(32797)->SetEditText("00:00:00");
     bar.FindByID<RibbonColorButton>(32811)->SetColor(0x0000FF);
     router.UpdateIdle();
-    bar.resize(Scale(1000, dpi), bar.sizeHint().height());
+    bar.resize(ScaleByDpi(1000, dpi), bar.sizeHint().height());
     bar.show();
     for (int tab = 0; tab < bar.TabCount(); ++tab) {
       bar.SetActiveTab(tab);
@@ -529,7 +529,7 @@ TEST(RibbonBarRenderTest, EachTabRendersAt96And144Dpi) {
     }
     // The window's narrowest width: the tab scrolls instead of squeezing its panels.
     bar.SetActiveTab(0);
-    bar.resize(Scale(800, dpi), bar.sizeHint().height());
+    bar.resize(ScaleByDpi(800, dpi), bar.sizeHint().height());
     QApplication::processEvents();
     EXPECT_FALSE(ORV::Test::SaveUiArtifact(bar, "ribbon_0_home_narrow_" + std::to_string(dpi)).isNull());
     QWidget* start = bar.ElementWidget(32819);

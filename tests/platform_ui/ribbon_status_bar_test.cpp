@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "platform/ui/dpi.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -186,7 +186,7 @@ TEST(RibbonStatusBarTest, RendersAt96And144Dpi) {
     router.OnCommand(36791, [] {});
     RibbonStatusBar bar;
     bar.SetRouter(&router);
-    bar.resize(Scale(1000, dpi), bar.height());
+    bar.resize(ScaleByDpi(1000, dpi), bar.height());
     FillLikeTheFrame(bar);
     bar.GetElement(17)->SetText("Thu Dec 10 06:20:11 2026");
     bar.GetElement(19)->SetText("00:12:41");

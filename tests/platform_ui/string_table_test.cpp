@@ -18,7 +18,7 @@ TEST(StringTableTest, ParsesEntriesEscapesAndComments) {
                   "  6\t\"Value must be between 20.0 and 50.0 \"  \r\n"
                   "7 \"a \\\"quote\\\", a \\\\ and\\na line\"\n"
                   "8 \"\"\n"
-                  "57344 \"Tarvix 5\"",
+                  "57344 kAppTitleString\t \"Tarvix 5\"",
                   &error))
       << error;
   EXPECT_EQ(table.Size(), 5u);
@@ -53,6 +53,9 @@ TEST(StringTableTest, RejectsMalformedLinesWithTheirLineNumber) {
       {"5 \"te\\xt\"", "line 1: unknown escape"},
       {"5 \"text\" more", "line 1: text after the closing quote"},
       {"5 \"a\"\n\n5 \"b\"", "line 3: duplicate id"},
+      {"5 kName\"text\"", "line 1: no blank after the name"},
+      {"5 kName text", "line 1: no opening quote"},
+      {"5 k-Name \"text\"", "line 1: no blank after the name"},
   };
   for (const auto& c : cases) {
     StringTable table;
@@ -72,16 +75,19 @@ TEST(StringTableTest, TheProgramTableIsBuiltInAndWhole) {
 
   const std::pair<std::uint32_t, const char*> quoted[] = {
       {5, "Entered value is out of range"},
-      {6, "Value must be between 20.0 and 50.0 "},
+      {kTemperatureRangeString, "Value must be between 20.0 and 50.0 "},
       {27, "Inlet Pressure (P1) "},
-      {44, "\xC2\xB5m"},
-      {116, "Flow Meter"},
-      {117, "ORV Flow Meter"},
+      {kMicrometreUnitString, "\xC2\xB5m"},
+      {kFlowMeterTitleString, "Flow Meter"},
+      {kFlowMeterLabelString, "ORV Flow Meter"},
       {170, "Target temperature must be between 20 and 45 degrees"},
       {171, "Target temperature for chamber"},
       {kAppTitleString, "Tarvix 5"},
   };
   for (const auto& [id, text] : quoted) EXPECT_EQ(LoadString(id), text) << id;
+  // The generated names stand for the ids of the table.
+  static_assert(kTemperatureRangeString == 6 && kMicrometreUnitString == 44 && kFlowMeterTitleString == 116 &&
+                kAppTitleString == 57344);
   EXPECT_EQ(ApplicationTitle(), QStringLiteral("Tarvix 5"));
   EXPECT_EQ(LoadQString(44), QString::fromUtf8("\xC2\xB5m"));
 }

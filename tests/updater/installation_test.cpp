@@ -153,15 +153,33 @@ TEST_F(InstallationTest, FileNamesThatAreNotBareNamesAreRefused) {
     MakeFolder(updates, StatusXml(0, 0));
     EXPECT_EQ(Freshet::InstallStep(settings, nullptr, kNoInstaller), 0) << name;
     EXPECT_TRUE(server.Requests().empty()) << name;
+    EXPECT_FALSE(OS::PathExists(Folder())) << name << ": the refused list is removed";
+    EXPECT_FALSE(Freshet::IsInstallPending(settings)) << name;
 
+    // The installer side refuses the same list on its own.
     FakePackageInstaller installer;
-    WriteText(Folder() + "/" + Freshet::kStatusFile, StatusXml(2, 0));
+    MakeFolder(updates, StatusXml(2, 0));
     EXPECT_EQ(Freshet::HandleInstaller(installer, Folder()), Freshet::kInstallerPackageFailed) << name;
     EXPECT_EQ(installer.calls.size(), 1u) << name << ": only the package before the bad name is installed";
     EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 0) << name;
   }
   EXPECT_FALSE(OS::PathExists(OS::ProductStateDir() + "/Updates/escaped.pkg"));
   EXPECT_TRUE(OS::IsBareFileName("setup-5.6.pkg"));
+}
+
+// A refused list does not block the updates offered after it.
+TEST_F(InstallationTest, AGoodListIsTakenAfterARefusedOne) {
+  server.SetDefault({200, "package", "application/octet-stream"});
+  settings.updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/ok", "ok.pkg"}, {"u/bad", "../escaped.pkg"}})};
+  EXPECT_FALSE(Freshet::PrepareAndInstall(settings, nullptr, kNoInstaller));
+  EXPECT_FALSE(OS::PathExists(Folder()));
+  EXPECT_FALSE(Freshet::IsInstallPending(settings));
+
+  settings.updates = {MakeUpdate("B", 1, 0, 0, 0, {{"u/b", "b.pkg"}})};
+  EXPECT_TRUE(Freshet::PrepareAndInstall(settings, nullptr, kNoInstaller));
+  EXPECT_EQ(RequestedFiles(), std::vector<std::string>{"filename=u%2Fb"});
+  EXPECT_EQ(ReadText(Folder() + "/b.pkg"), "package");
+  EXPECT_TRUE(Freshet::IsInstallPending(settings));
 }
 
 TEST_F(InstallationTest, ProductIdsThatAreNotFolderNamesAreRefused) {

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cmath>
 
-#include "core/base/helpers.h"
+#include "core/base/sleep.h"
 
 namespace ORV {
 

@@ -51,9 +51,11 @@ TEST(EventLog, EntriesCarryTypeCategoryIdAndTextsUpToTheTerminator) {
   EXPECT_EQ(LogWarning("warning text"), 1);
   EXPECT_EQ(LogInformation("information text"), 1);
   EXPECT_EQ(EventLog().WriteFormat(2, 5, 77, "%s failed with %d", "Open", -3), 1);
+  EXPECT_EQ(LogErrorFormat("%s - error: %x", "port", 13), 1);
+  EXPECT_EQ(LogInformationFormat("Opened port: %s", "/dev/ttyUSB0"), 1);
 
   const auto entries = log.backend().Entries();
-  ASSERT_EQ(entries.size(), std::size(cases) + 4);
+  ASSERT_EQ(entries.size(), std::size(cases) + 6);
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(entries[i].source, "Tarvix 5");
@@ -73,6 +75,14 @@ TEST(EventLog, EntriesCarryTypeCategoryIdAndTextsUpToTheTerminator) {
   EXPECT_EQ(at(3).texts, std::vector<std::string>{"Open failed with -3"});
   EXPECT_EQ(at(3).category, 5);
   EXPECT_EQ(at(3).eventId, 77u);
+  EXPECT_EQ(at(4).type, OS::kEventError);
+  EXPECT_EQ(at(4).texts, std::vector<std::string>{"port - error: d"});
+  EXPECT_EQ(at(5).type, OS::kEventInformation);
+  EXPECT_EQ(at(5).texts, std::vector<std::string>{"Opened port: /dev/ttyUSB0"});
+  for (std::size_t k : {4u, 5u}) {
+    EXPECT_EQ(at(k).category, 1);
+    EXPECT_EQ(at(k).eventId, 4u);
+  }
 }
 
 TEST(EventLog, WritesFromManyThreadsAreAllKept) {

@@ -1,5 +1,5 @@
-#include "core/base/helpers.h"
-
+// The small shared functions of core/base: time texts, shear stress, random
+// names, paths and the DPI.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/base/dpi.h"
+#include "core/base/paths.h"
+#include "core/base/random_name.h"
+#include "core/base/shear_stress.h"
+#include "core/base/time_text.h"
 #include "platform/os/folders.h"
 #include "platform/os/tick_source.h"
 #include "tests/support/test_support.h"
@@ -162,8 +167,8 @@ TEST(Paths, JoinBuildAndSplit) {
 
 TEST(Paths, UserFoldersFollowTheEnvironment) {
   ORV::Test::SandboxedHome home;
-  EXPECT_EQ(GetTempFolderPath(), home.root() + "/tmp/");
-  EXPECT_EQ(GetKnownFolderPath(), home.root() + "/home/.local/share");
+  EXPECT_EQ(JoinPath(OS::TempDir(), "x.log"), home.root() + "/tmp/x.log");
+  EXPECT_EQ(OS::DataHome(), home.root() + "/home/.local/share");
 }
 
 TEST(Paths, DeleteFilesInFolderDeletesOnlyItsOwnFiles) {

@@ -150,6 +150,17 @@ TEST_F(SettingsArchive, ExportWithoutScriptsHasTwoEntriesAndEveryExportIsFreshly
   }
 }
 
+TEST_F(SettingsArchive, ExportsUnderA250ByteName) {
+  FillSettings();
+  CCustomSettings settings(&views);
+  const std::string archive = out / (std::string(236, 'x') + ".orvsettings");
+  ASSERT_EQ(settings.ExportSettingsArchive(archive), kSettingsOk);
+  ASSERT_EQ(settings.ExportSettingsArchive(archive), kSettingsOk) << "replacing the archive exported before";
+  const std::vector<std::pair<int, std::string>> expected = {{1, "Workspace.xml"}, {3, "Tarvix.xml"}};
+  EXPECT_EQ(EntryList(ORV::Test::PackOfArchive(archive)), expected);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1) << "no temporary file left";
+}
+
 TEST_F(SettingsArchive, ImportRestoresWhatTheExportCarried) {
   // The exporting installation.
   FillSettings();

@@ -23,7 +23,7 @@ TEST(FlowStreamDecode, TakesTheNewestFrameDividedByTheFactor) {
     const char* name;
     Bytes bytes;
     float factor;
-    std::int16_t flow;
+    std::optional<std::int16_t> flow;
   };
   const Case cases[] = {
       {"plain frame", {0x7F, 0x7F, 0x01, 0xF4}, 5, 100},
@@ -36,10 +36,10 @@ TEST(FlowStreamDecode, TakesTheNewestFrameDividedByTheFactor) {
       {"newest of several", {0x7F, 0x7F, 0x00, 0x64, 0x7F, 0x7F, 0x00, 0xC8}, 1, 200},
       {"incomplete tail ignored", {0x7F, 0x7F, 0x00, 0x64, 0x7F, 0x7F, 0x00}, 1, 100},
       {"lead-in before the frame", {0x12, 0x34, 0x7F, 0x7F, 0x80, 0x00}, 1, -32768},
-      {"no pair", {0x01, 0x7F, 0x02, 0x7F, 0x03}, 1, 0},
-      {"high byte 7F cannot be read", {0x7F, 0x7F, 0x7F, 0x10}, 1, 0},
-      {"too short", {0x7F, 0x7F, 0x01}, 1, 0},
-      {"empty", {}, 1, 0},
+      {"no pair", {0x01, 0x7F, 0x02, 0x7F, 0x03}, 1, std::nullopt},
+      {"high byte 7F cannot be read", {0x7F, 0x7F, 0x7F, 0x10}, 1, std::nullopt},
+      {"too short", {0x7F, 0x7F, 0x01}, 1, std::nullopt},
+      {"empty", {}, 1, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -117,7 +117,7 @@ TEST_F(FlowMeterASL1600Test, LoadSendsTheSetUpInOrderAndStreams) {
   sim_.WaitForRequests(9, std::chrono::seconds(2));
   EXPECT_TRUE(sim_.Received().ends_with("go\rs\rreset\r"));
   EXPECT_FALSE(sim_.IsStreaming());
-  EXPECT_EQ(meter->GetSample(), 0);
+  EXPECT_EQ(meter->GetSample(), std::nullopt);
 }
 
 TEST_F(FlowMeterASL1600Test, FactorOutsideTheRangeFailsLoadAndClosesThePort) {
@@ -158,10 +158,10 @@ TEST_F(FlowMeterASL1600Test, AMeterThatNeverStopsStreamingCannotHoldLoad) {
   EXPECT_EQ(meter->GetSample(), 100);
 }
 
-TEST_F(FlowMeterASL1600Test, SampleJoinsReadsUntilFourBytesAndSilenceGivesZero) {
+TEST_F(FlowMeterASL1600Test, SampleJoinsReadsUntilFourBytesAndSilenceOrGarbageGiveNoValue) {
   ASSERT_TRUE(sim_.Start());
   auto meter = LoadedQuiet("1");
-  EXPECT_EQ(meter->GetSample(), 0);
+  EXPECT_EQ(meter->GetSample(), std::nullopt);
 
   // A frame split across two reads is joined.
   ASSERT_TRUE(sim_.Emit(std::string("\x7F\x7F", 2)));
@@ -174,7 +174,11 @@ TEST_F(FlowMeterASL1600Test, SampleJoinsReadsUntilFourBytesAndSilenceGivesZero) 
 
   // Fewer than four bytes, then silence: no value.
   ASSERT_TRUE(sim_.Emit(std::string("\x7F\x7F\x01", 3)));
-  EXPECT_EQ(meter->GetSample(), 0);
+  EXPECT_EQ(meter->GetSample(), std::nullopt);
+
+  // Garbage without a frame is no value either.
+  ASSERT_TRUE(sim_.Emit(std::string("\x01\x02\x03\x04\x05\x06", 6)));
+  EXPECT_EQ(meter->GetSample(), std::nullopt);
 }
 
 TEST_F(FlowMeterASL1600Test, PingAcceptsBothModels) {

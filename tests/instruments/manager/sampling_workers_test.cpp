@@ -371,6 +371,87 @@ TEST_F(WorkerTest, FlowWorkerPostsStampedReadingsAndStopAbortsASilentRead) {
   flow->Stop();  // a second Stop does nothing
 }
 
+// A meter that goes silent gives no readings; after four failed readings
+// in a row the worker closes it and reports it failed, then leaves it alone.
+TEST_F(WorkerTest, FlowWorkerPostsNothingForFailedReadingsAndGivesTheMeterUp) {
+  Sim::FlowMeterSLI2000Sim meter;
+  ASSERT_TRUE(meter.Start());
+  meter.SetValue(500);
+  usb_->devices = {FtdiDevice(kFtdiSerialConverterProductId, "FTF1", meter.DevicePath())};
+  for (Sim::ReplyMode mode : {Sim::ReplyMode::Silent, Sim::ReplyMode::Garbage}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    meter.SetMode(Sim::ReplyMode::Normal);
+    ASSERT_EQ(Manager().LoadDevices(kDeviceFlowMeter), 2u);
+    TakeEvents();
+    meter.SetMode(mode);
+    Window pane, frame;
+    auto flow = std::make_shared<CFlowSampleThread>(Manager(), [] { return 1u; });
+    flow->AddListener(pane.inbox);
+    flow->SetFailureTarget(frame.target);
+    flow->SetPeriodFactor(1);
+    const std::string read(FlowMeterSLI2000::kReadValueFrame.begin(), FlowMeterSLI2000::kReadValueFrame.end());
+    auto reads = [&] {
+      const Requests all = meter.Requests();
+      return std::count(all.begin(), all.end(), read);
+    };
+    const auto before = reads();
+    flow->Start(flow);
+    ASSERT_TRUE(frame.target->WaitFor(1));
+    // Give the loop time to read a closed meter, were it to.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    flow->Stop();
+
+    EXPECT_EQ(frame.target->Messages(), (std::vector<Posted>{{WM_DEVICE_FAILED, kDeviceFlowMeter, 0}}));
+    EXPECT_TRUE(pane.target->Messages().empty());
+    EXPECT_FALSE(Manager().BinaryFlowMeter().IsConnected());
+    EXPECT_FALSE(Manager().IsConnected(kDeviceFlowMeter));
+    EXPECT_EQ(reads(), before + CFlowSampleThread::kFailureLimit);
+    EXPECT_EQ(Errors(),
+              (std::vector<std::pair<std::uint16_t, std::string>>{
+                  {OS::kEventError,
+                   "CFlowSampleThread::Run() - Reading from device has failed 4 times - closing Flow Meter"}}));
+  }
+}
+
+// The hot-plug handler reloads devices while their workers run: the flags
+// and microscopes the workers read are replaced under them (run under
+// ThreadSanitizer as well), and the workers go on reading the new devices.
+TEST_F(WorkerTest, DevicesReloadWhileTheirWorkersRun) {
+  Sim::MicroscopeSim microscope;
+  ASSERT_TRUE(microscope.Start());
+  microscope.SetLightLevel(40);
+  Sim::FlowMeterSLI2000Sim meter;
+  ASSERT_TRUE(meter.Start());
+  meter.SetValue(500);
+  usb_->devices = {FtdiDevice(kFtdiSerialConverterProductId, "MIC1", microscope.DevicePath()),
+                   FtdiDevice(kFtdiSerialConverterProductId, "FTF1", meter.DevicePath())};
+  ASSERT_EQ(Manager().LoadDevices(kDeviceMicroscope | kDeviceFlowMeter), 18u);
+
+  Window flowPane, microscopePane;
+  auto flow = std::make_shared<CFlowSampleThread>(Manager(), [] { return 0u; });
+  flow->AddListener(flowPane.inbox);
+  flow->SetPeriodFactor(1);
+  CMicroscopeThread microscopeWorker(0, Manager());
+  microscopeWorker.AddListener(microscopePane.inbox);
+  microscopeWorker.SetPeriodFactor(1);
+  flow->Start(flow);
+  ASSERT_TRUE(microscopeWorker.Start());
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    const std::size_t flows = flowPane.target->Count(), readings = microscopePane.target->Count();
+    EXPECT_EQ(Manager().LoadDevices(kDeviceMicroscope | kDeviceFlowMeter), 18u);
+    EXPECT_TRUE(flowPane.target->WaitFor(flows + 1));
+    EXPECT_TRUE(microscopePane.target->WaitFor(readings + 1));
+  }
+  microscopeWorker.Stop();
+  flow->Stop();
+  for (const Posted& p : flowPane.target->Messages()) {
+    const std::optional<FMASL1600Data> reading = flowPane.inbox->Take<FMASL1600Data>(p.lParam);
+    ASSERT_TRUE(reading);
+    EXPECT_NE(reading->flow, 0);
+  }
+}
+
 TEST_F(WorkerTest, MicroscopeWorkerSetsTheDefaultLightOnlyInItsFirstCycle) {
   Sim::MicroscopeSim sim;
   ASSERT_TRUE(sim.Start());
@@ -402,6 +483,57 @@ TEST_F(WorkerTest, MicroscopeWorkerSetsTheDefaultLightOnlyInItsFirstCycle) {
   EXPECT_EQ(reading.setting, 0);
   EXPECT_EQ(reading.time, 0u);
   EXPECT_EQ(posted[0].wParam, 16u);
+}
+
+// A reading that fails (garbage, silence, a reply cut short) sends nothing
+// to the microscope and posts nothing; the fourth failure in a row gives
+// the microscope up with the device-failed message.
+TEST_F(WorkerTest, MicroscopeWorkerSendsAndPostsNothingForAFailedReading) {
+  Sim::MicroscopeSim sim;
+  ASSERT_TRUE(sim.Start());
+  usb_->devices = {FtdiDevice(kFtdiSerialConverterProductId, "MIC1", sim.DevicePath())};
+  struct Case {
+    const char* name;
+    Sim::ReplyMode mode;
+    std::size_t partial;
+  };
+  for (const Case& c : {Case{"garbage", Sim::ReplyMode::Garbage, 0}, Case{"silence", Sim::ReplyMode::Silent, 0},
+                        Case{"cut short", Sim::ReplyMode::Partial, 5}}) {
+    SCOPED_TRACE(c.name);
+    sim.SetMode(Sim::ReplyMode::Normal);
+    sim.SetLightLevel(40);
+    ASSERT_EQ(Manager().LoadDevices(kDeviceMicroscope), 16u);
+    Microscope& microscope = *Manager().MicroscopeAt(0);
+    Window pane, frame;
+    CMicroscopeThread worker(0, Manager());
+    worker.AddListener(pane.inbox);
+    worker.SetFailureTarget(frame.target);
+    TakeEvents();
+    sim.SetMode(c.mode);
+    sim.SetPartialLength(c.partial);
+    const std::size_t before = sim.Requests().size();
+    for (int i = 1; i < CMicroscopeThread::kFailureLimit; ++i) {
+      EXPECT_TRUE(worker.HandleMicroscope(microscope, i == 1));
+      EXPECT_EQ(worker.Failures(), i);
+    }
+    EXPECT_TRUE(pane.target->Messages().empty());
+    EXPECT_TRUE(frame.target->Messages().empty());
+    EXPECT_TRUE(microscope.IsConnected());
+
+    EXPECT_TRUE(worker.HandleMicroscope(microscope, false));
+    EXPECT_EQ(frame.target->Messages(), (std::vector<Posted>{{WM_DEVICE_FAILED, kDeviceMicroscope, 0}}));
+    EXPECT_TRUE(pane.target->Messages().empty());
+    EXPECT_FALSE(microscope.IsConnected());
+    EXPECT_EQ(worker.Failures(), 0);
+    EXPECT_EQ(Errors(), (std::vector<std::pair<std::uint16_t, std::string>>{
+                            {OS::kEventError,
+                             "CMicroscopeThread::HandleMicroscope() - Reading from device has failed 4 times - "
+                             "closing Microscope 0"}}));
+    // Only questions went out: the light was never set.
+    const Requests all = sim.Requests();
+    for (std::size_t i = before; i < all.size(); ++i) EXPECT_TRUE(all[i].starts_with("?")) << all[i];
+    EXPECT_EQ(sim.LightLevel(), 40);
+  }
 }
 
 TEST(MicroscopeReplyTest, ValueLiesBetweenTheFirstAndSecondSeparator) {

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "core/base/configuration.h"
-#include "core/base/helpers.h"
 #include "platform/os/folders.h"
 #include "platform/sim/serial_responder.h"
 #include "tests/instruments/serial/test_device.h"
@@ -25,7 +24,7 @@ TEST(DeviceTraffic, LoadSendsTheExactBytesAndLogsEachStep) {
   ASSERT_TRUE(sim.Start());
   sim.SetReply("?0100", ">01,K40Q,V3.30\r");
   const std::string path = sim.DevicePath();
-  const std::string log = GetTempFolderPath() + "ORVPressureInterface.log";
+  const std::string log = OS::TempDir() + "/ORVPressureInterface.log";
 
   Sim::RecordingSleeper sleeper;
   TestDevice device(',');
@@ -208,7 +207,7 @@ TEST(DeviceLifecycle, LoadOfABusyPortFailsAndLogsTheError) {
 TEST(DeviceLifecycle, DebugLogOnlyWhenDebugIsOnAndTruncatedAtEachOpen) {
   SandboxedHome home;
   const bool saved = Configuration::Instance().Debug;
-  const std::string path = GetTempFolderPath() + "ORVHeatController.log";
+  const std::string path = OS::TempDir() + "/ORVHeatController.log";
   TestDevice device;
 
   Configuration::Instance().Debug = false;

@@ -63,7 +63,7 @@ TEST(SerialPortConfigure, TimeoutRules) {
   }
 }
 
-TEST(SerialPortConfigure, FailuresAndOverlappedPorts) {
+TEST(SerialPortConfigure, FailuresAndReportPorts) {
   SerialPort closed;
   EXPECT_EQ(closed.Configure(9600, 1250), -1);
   EXPECT_EQ(closed.Timeout(), SerialPort::kNotConfigured);
@@ -92,7 +92,7 @@ TEST(SerialPortConfigure, FailuresAndOverlappedPorts) {
     EXPECT_EQ(port.Timeout(), SerialPort::kNotConfigured);
   }
 
-  // Overlapped: no port time-outs outside the special rule; each wait is
+  // A report port: no port time-outs outside the special rule; each wait is
   // bounded by the smaller of the time-out and one second.
   auto fake = std::make_unique<FakeHandle>();
   FakeHandle* h = fake.get();
@@ -111,7 +111,7 @@ TEST(SerialPortConfigure, FailuresAndOverlappedPorts) {
   EXPECT_EQ(received, 3u);
   EXPECT_EQ(h->lastWaitLimit, 300);
   h->writeLimit = 2;
-  EXPECT_EQ(port.Write(buffer, 4), -4);  // an overlapped write that does not complete is abandoned
+  EXPECT_EQ(port.Write(buffer, 4), -4);  // a report port's write that does not complete is abandoned
 }
 
 TEST(DeviceTimeouts, ConfiguredValueOrDefault) {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/base/configuration.h"
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"

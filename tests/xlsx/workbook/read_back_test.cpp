@@ -72,6 +72,26 @@ TEST_F(WorkbookTest, ReaderFindsValuesStylesAndWidths) {
             "col B 2 4 12.5\n"
             "sheet Sheet 2\n"
             "A1 -1 - - -\n");
+
+  // A streaming reader sees each sheet's real used range, not one cell.
+  const std::string streamed = RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+                                              ShellQuote(std::string(source) + "/tests/xlsx/workbook/read_back.py") +
+                                              " --read-only " + ShellQuote(path) + " 2>&1",
+                                          status);
+  ASSERT_EQ(status, 0) << streamed;
+  EXPECT_EQ(streamed,
+            "sheet Data A1:D3\n"
+            "A1 'Name'\n"
+            "B1 'Value'\n"
+            "A2 '  leading'\n"
+            "B2 0.25\n"
+            "C2 7\n"
+            "A3 'Gefäß µm'\n"
+            "B3 -3.5\n"
+            "C3 12345.5\n"
+            "D3 '=SUM(B2:B3)'\n"
+            "sheet Sheet 2 A1:A1\n"
+            "A1 -1\n");
 }
 
 }  // namespace

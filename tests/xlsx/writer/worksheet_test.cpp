@@ -17,13 +17,19 @@ namespace {
 using XlsxTest::kDeclaration;
 using XlsxTest::ReadFile;
 
-const std::string kHead =
-    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
-    "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" mc:Ignorable=\"x14ac\" "
-    "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\">"
-    "<dimension ref=\"A1\"/><sheetViews><sheetView tabSelected=\"0\" workbookViewId=\"0\"/></sheetViews>"
-    "<sheetFormatPr defaultRowHeight=\"15\" x14ac:dyDescent=\"0.25\"/>";
+// The head of a sheet whose used range is `range`: the dimension element
+// stands in the room of the widest range, white space after it.
+std::string Head(const std::string& range = "A1") {
+  std::string dimension = "<dimension ref=\"" + range + "\"/>";
+  dimension.resize(std::string("<dimension ref=\"A1:XFD1048576\"/>").size(), ' ');
+  return "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+         "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" mc:Ignorable=\"x14ac\" "
+         "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\">" +
+         dimension +
+         "<sheetViews><sheetView tabSelected=\"0\" workbookViewId=\"0\"/></sheetViews>"
+         "<sheetFormatPr defaultRowHeight=\"15\" x14ac:dyDescent=\"0.25\"/>";
+}
 const std::string kTail =
     "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
     "<pageSetup paperSize=\"9\" orientation=\"portrait\"/>";
@@ -67,7 +73,7 @@ TEST_F(WorksheetTest, EmptySheet) {
   EXPECT_EQ(sheet.GetTitle().wide, u"Sheet 1");
   EXPECT_EQ(registry_.Files(), std::vector<std::string>{"/xl/worksheets/sheet1.xml"})
       << "the part is registered when the sheet is made";
-  EXPECT_EQ(SavedPart(1), kHead + "<sheetData/>" + kTail + "</worksheet>");
+  EXPECT_EQ(SavedPart(1), Head() + "<sheetData/>" + kTail + "</worksheet>");
   EXPECT_FALSE(sheet.Save()) << "a sheet is saved once";
   EXPECT_EQ(registry_.Files().size(), 1u) << "no relationships part without drawing or comments";
 }
@@ -83,7 +89,7 @@ TEST_F(WorksheetTest, ColumnWidthsAndRowHeights) {
   sheet.BeginRow(std::numeric_limits<double>::infinity());  // ends the open row first
   sheet.EndRow();
   sheet.EndRow();  // no row open: nothing happens
-  EXPECT_EQ(SavedPart(1), kHead +
+  EXPECT_EQ(SavedPart(1), Head() +
                               "<cols><col min=\"1\" max=\"2\" width=\"50\"/><col min=\"2\" max=\"5\" width=\"20\"/>"
                               "<col min=\"6\" max=\"6\" width=\"8.430000305175781\"/></cols>"
                               "<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\"/>"
@@ -123,7 +129,7 @@ TEST_F(WorksheetTest, CellsOfEveryKind) {
   sheet.BeginRow(0);
   sheet.AddCell(1.5f, 0);
   sheet.EndRow();
-  EXPECT_EQ(SavedPart(1), kHead +
+  EXPECT_EQ(SavedPart(1), Head("A1:H2") +
                               "<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\">"
                               "<c r=\"B1\"><v>5</v></c><c r=\"C1\" s=\"2\"><v>-7</v></c>"
                               "<c r=\"D1\"><v>0.1000000014901161</v></c>"
@@ -196,17 +202,17 @@ TEST_F(WorksheetTest, DrawingAndCommentsAreReferenced) {
   drawings_[0]->items.push_back(DrawingItem{});
   drawings_[2]->items.push_back(DrawingItem{});
 
-  EXPECT_EQ(SavedPart(1), kHead + "<sheetData/>" + kTail + "<drawing r:id=\"rId1\"/></worksheet>");
+  EXPECT_EQ(SavedPart(1), Head() + "<sheetData/>" + kTail + "<drawing r:id=\"rId1\"/></worksheet>");
   EXPECT_EQ(Part("/xl/worksheets/_rels/sheet1.xml.rels"),
             relationships + "<Relationship Id=\"rId1\" " + drawingRel + "1.xml\"/></Relationships>");
 
-  EXPECT_EQ(SavedPart(2), kHead + "<sheetData/>" + kTail + "<legacyDrawing r:id=\"rId1\"/></worksheet>");
+  EXPECT_EQ(SavedPart(2), Head() + "<sheetData/>" + kTail + "<legacyDrawing r:id=\"rId1\"/></worksheet>");
   EXPECT_EQ(Part("/xl/worksheets/_rels/sheet2.xml.rels"), relationships + "<Relationship Id=\"rId1\" " + vmlRel +
                                                               "2.vml\"/><Relationship Id=\"rId2\" " + commentsRel +
                                                               "2.xml\"/></Relationships>");
 
   EXPECT_EQ(SavedPart(3),
-            kHead + "<sheetData/>" + kTail + "<drawing r:id=\"rId1\"/><legacyDrawing r:id=\"rId2\"/></worksheet>");
+            Head() + "<sheetData/>" + kTail + "<drawing r:id=\"rId1\"/><legacyDrawing r:id=\"rId2\"/></worksheet>");
   EXPECT_EQ(Part("/xl/worksheets/_rels/sheet3.xml.rels"),
             relationships + "<Relationship Id=\"rId1\" " + drawingRel + "3.xml\"/><Relationship Id=\"rId2\" " + vmlRel +
                 "3.vml\"/><Relationship Id=\"rId3\" " + commentsRel + "3.xml\"/></Relationships>");
@@ -217,7 +223,7 @@ TEST_F(WorksheetTest, SaveEndsAnOpenRowAndCellsNeedNoBeginRow) {
   sheet.AddCell(1, 0);
   sheet.BeginRow(0);
   sheet.AddCell(2, 0);
-  EXPECT_EQ(SavedPart(1), kHead +
+  EXPECT_EQ(SavedPart(1), Head("A1:A2") +
                               "<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\"><c r=\"A1\"><v>1</v></c></row>"
                               "<row r=\"2\" x14ac:dyDescent=\"0.25\"><c r=\"A2\"><v>2</v></c></row></sheetData>" +
                               kTail + "</worksheet>");

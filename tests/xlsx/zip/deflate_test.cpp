@@ -34,7 +34,7 @@ struct Compressed {
 // Compresses input with `state`, handing out at most `chunk` bytes per read,
 // through an output buffer of bufferSize bytes.
 Compressed Compress(DeflateStatePtr& state, std::string_view input, std::size_t chunk = kAll,
-                    std::size_t bufferSize = 16384) {
+                    std::size_t bufferSize = 16384, int level = Xlsx::kDeflateLevel) {
   Compressed c;
   std::size_t pos = 0;
   const DeflateReader read = [&](std::uint8_t* buffer, std::size_t maxBytes) {
@@ -48,7 +48,7 @@ Compressed Compress(DeflateStatePtr& state, std::string_view input, std::size_t 
     count = 0;
   };
   std::vector<std::uint8_t> buffer(bufferSize);
-  c.result = DeflateEntry(state, read, flush, buffer, c.flags);
+  c.result = DeflateEntry(state, read, flush, buffer, c.flags, level);
   return c;
 }
 
@@ -138,6 +138,39 @@ TEST(DeflateEngine, RoundTripsThroughZlib) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ExpectRoundTrip(Compress(c.input, c.chunk, c.bufferSize), c.input);
+  }
+}
+
+// Levels 1 to 3 take each match greedily; zlib inflates what every level
+// writes, and the fast levels mark the entry's flags as such.
+TEST(DeflateEngine, GreedyLevelsRoundTripThroughZlib) {
+  const std::pair<const char*, std::string> inputs[] = {
+      {"one byte", "x"},
+      {"259 equal bytes", std::string(259, 'a')},
+      {"text past several slides", fx::Text(200000)},
+      {"random bytes", fx::RandomBytes(100000)},
+      {"worksheet", fx::WorksheetXml(300000)},
+  };
+  struct Level {
+    int level;
+    std::uint16_t flags;
+  };
+  DeflateStatePtr state;  // shared by all, as the packager shares it
+  for (const Level& l : {Level{1, 0x0004}, Level{2, 0x0004}, Level{3, 0x0000}, Level{8, 0x0002}}) {
+    for (const auto& [name, input] : inputs) {
+      SCOPED_TRACE(std::to_string(l.level) + " " + name);
+      const Compressed c = Compress(state, input, kAll, 16384, l.level);
+      EXPECT_EQ(c.flags, l.flags);
+      ExpectRoundTrip(c, input);
+    }
+  }
+  // The greedy loop takes fewer matches than the lazy one on text.
+  const std::string text = fx::WorksheetXml(300000);
+  EXPECT_GT(Compress(state, text, kAll, 16384, 1).bytes.size(), Compress(state, text, kAll, 16384, 8).bytes.size());
+  for (int level : {0, 9}) {
+    const Compressed c = Compress(state, "x", kAll, 16384, level);
+    EXPECT_TRUE(c.result.failed) << level;
+    EXPECT_TRUE(c.bytes.empty()) << level;
   }
 }
 

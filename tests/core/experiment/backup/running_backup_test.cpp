@@ -1,5 +1,7 @@
 #include <filesystem>
+#include <thread>
 
+#include "core/experiment/record_file_stream.h"
 #include "tests/core/experiment/backup/backup_fixture.h"
 
 namespace ORV::Test {
@@ -54,6 +56,32 @@ TEST_F(RunningBackupTest, StartMakesTheFolderIndexStreamsAndExperimentValues) {
   EXPECT_EQ(F32At(extra, 16), 4.5f);
 
   EXPECT_EQ(fs::file_size(folder + "/Action_0.dta"), 0u);
+}
+
+// The streams reach the disk on the flusher's thread: every fourth flush is
+// a sync, and so is the last one at Stop.
+TEST(BackupStreamSync, EveryFourthFlushAndTheLastAreSyncs) {
+  TempDir dir;
+  BackupStreams streams;
+  EXPECT_FALSE(streams.flow.Sync()) << "a closed stream";
+  ASSERT_TRUE(streams.flow.Open(dir / "Flow_0.dta"));
+  const std::uint8_t record[4] = {1, 2, 3, 4};
+  ASSERT_TRUE(streams.flow.Append(record));
+  EXPECT_TRUE(streams.flow.Sync());
+  EXPECT_EQ(fs::file_size(dir / "Flow_0.dta"), 4u);
+
+  PeriodicFlusher flusher;
+  flusher.Start(streams, std::chrono::milliseconds(1), 4);
+  for (int i = 0; i < 10000 && flusher.Flushes() < 12; ++i) {
+    ASSERT_TRUE(streams.flow.Append(record));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  flusher.Stop();
+  const int flushes = flusher.Flushes(), syncs = flusher.Syncs();
+  EXPECT_GE(flushes, 12);
+  // Rounds 4, 8, 12, ... and the last.
+  EXPECT_EQ(syncs, (flushes - 1) / 4 + 1) << flushes;
+  EXPECT_EQ(fs::file_size(dir / "Flow_0.dta") % 4, 0u);
 }
 
 TEST_F(RunningBackupTest, FolderNumberIsTheDrawModuloTenThousand) {

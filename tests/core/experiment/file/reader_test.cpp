@@ -164,6 +164,46 @@ TEST_F(ExperimentFileReader, MarkersAndActionsTheStoreCannotTakeFailTheOpen) {
   });
 }
 
+// A record whose stores are closed cannot take the file's markers and
+// actions: the open fails and says so instead of succeeding without them.
+TEST_F(ExperimentFileReader, MarkersAndActionsNeedOpenStores) {
+  struct Case {
+    const char* name;
+    bool withAction;
+    const char* what;
+    const char* failure;
+  };
+  const Case cases[] = {
+      {"actions", true, "actions", "(unable to read action data)"},
+      {"markers only", false, "markers", "(unable to read annotation data)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(data().OpenStores(dir_.path()));
+    data().WithStores([](MarkerStore& markers, ActionStore& actions) {
+      markers.Reset();
+      actions.Reset();
+      return 0;
+    });
+    data().WithStores([&](MarkerStore& markers, ActionStore& actions) {
+      EXPECT_EQ(markers.Put(0, {"m", 10, 0, 0}, false), 0);
+      if (c.withAction) EXPECT_EQ(actions.Put(0, {20, "Start"}, false), 0);
+      return 0;
+    });
+    ASSERT_EQ(Save("marked.tvx"), 1);
+    const std::string path = dir_ / "marked.tvx";
+    data().CloseStores();
+    log_.backend().Clear();
+    EXPECT_EQ(OpenExperiment(data(), path, context_), 0);
+    EXPECT_NE(log_.Dump().find(std::string("Unable to store the ") + c.what +
+                               " read from the experiment file (the store is not open)"),
+              std::string::npos)
+        << log_.Dump();
+    EXPECT_NE(log_.Dump().find("Unable to open experiment from file '" + path + "' " + c.failure), std::string::npos)
+        << log_.Dump();
+  }
+}
+
 TEST_F(ExperimentFileReader, AVideoEntryThatCannotBeReadAsksWhetherToGoOn) {
   ASSERT_TRUE(data().AddCamera("cam"));
   data().mode = kModeLive;

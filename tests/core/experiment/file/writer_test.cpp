@@ -47,9 +47,11 @@ TEST_F(ExperimentFileWriter, CalibrationTakesTheExperimentValuesWhereSet) {
   };
   const Case cases[] = {
       {{-1, -1, -1, -1, -1}, {4.0f, 1.5f, 2.5f, 3.5f, 4.5f}},
-      {{10, 11, -1, 13, 14}, {10.0f, 11.0f, 2.5f, 13.0f, 14.0f}},
+      // Experiment values: scales of cameras 1 to 4, then the magnification;
+      // the block: the magnification, then the scales.
+      {{11, -1, 13, 14, 10}, {10.0f, 11.0f, 2.5f, 13.0f, 14.0f}},
       // The experiment magnification counts only with camera 4's scale set.
-      {{10, 11, 12, 13, -1}, {4.0f, 11.0f, 12.0f, 13.0f, 4.5f}},
+      {{11, 12, 13, -1, 10}, {4.0f, 11.0f, 12.0f, 13.0f, 4.5f}},
   };
   for (const Case& c : cases) {
     config.ExperimentValues = c.experiment;
@@ -81,17 +83,43 @@ TEST_F(ExperimentFileWriter, LongTextsAreCutToWhatTheReaderAccepts) {
   });
 }
 
+// A file written completely whose final rename over the target fails.
+class UnrenamedFile : public OutputFile {
+ public:
+  explicit UnrenamedFile(std::unique_ptr<OutputFile> file) : file_(std::move(file)) {}
+  bool Write(const void* data, std::size_t size) override { return file_->Write(data, size); }
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    return file_->WriteAt(offset, data, size);
+  }
+  bool Commit() override { return file_->Commit(); }
+  bool Replace() override { return false; }
+
+ private:
+  std::unique_ptr<OutputFile> file_;
+};
+
+// Names in a folder that a save or copy left behind as temporary files.
+std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename();
+    if (name.find(".tmp") != std::string::npos) names.push_back(name);
+  }
+  return names;
+}
+
 // A file system whose single operations can be made to fail.
 class FaultyFiles : public ExperimentFileSystem {
  public:
-  std::unique_ptr<OutputFile> Create(const std::string& path) override {
+  std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override {
     if (failCreate) return nullptr;
-    return real.Create(path);
+    auto file = real.CreateReplacement(target);
+    if (!file || !failRename) return file;
+    return std::make_unique<UnrenamedFile>(std::move(file));
   }
   std::unique_ptr<std::istream> OpenRead(const std::string& path) override { return real.OpenRead(path); }
   bool Exists(const std::string& path) override { return real.Exists(path); }
   bool Remove(const std::string& path) override { return real.Remove(path); }
-  bool Rename(const std::string& from, const std::string& to) override { return !failRename && real.Rename(from, to); }
   bool SameFile(const std::string& a, const std::string& b) override { return real.SameFile(a, b); }
   bool Copy(const std::string& from, const std::string& to,
             const std::function<void(std::uint64_t, std::uint64_t)>& progress) override {
@@ -157,7 +185,7 @@ TEST_F(ExperimentFileSave, AFailedStepLeavesTheTargetAndTheModifiedFlag) {
     files_.*c.fault = false;
     EXPECT_EQ(ReadAll(dir_ / "exp.tvx"), oldTarget_);
     EXPECT_TRUE(data().modified);
-    EXPECT_FALSE(std::filesystem::exists(dir_ / ".exp.tvx.saving"));
+    EXPECT_EQ(TemporaryFilesIn(dir_.path()), std::vector<std::string>{});
     if (c.logged)
       EXPECT_NE(log_.Dump().find("Unable to save experiment to file '" + (dir_ / "exp.tvx") + "' " + c.logged),
                 std::string::npos)
@@ -174,7 +202,7 @@ TEST_F(ExperimentFileSave, SuccessReplacesTheTargetAndCopiesTheVideoBesideIt) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) names.insert(entry.path().filename());
   EXPECT_EQ(names.count("exp.tvx"), 1u);
-  for (const std::string& n : names) EXPECT_EQ(n.find("saving"), std::string::npos) << n;
+  EXPECT_EQ(TemporaryFilesIn(dir_.path()), std::vector<std::string>{});
 
   // Opened again and saved under the same name: the video lies at its
   // destination already and is neither copied nor cut.
