@@ -31,7 +31,7 @@ Qt::DockWidgetArea DockAreaOf(std::uint32_t side) {
 void PaneManager::Apply(DockingPane& pane, const PaneSpec& spec) {
   if (!spec.caption.isEmpty()) pane.setWindowTitle(spec.caption);
   pane.setAllowedAreas(DockAreasOf(spec.allowedSides) | DockAreaOf(spec.homeSide));
-  const int dpi = SystemDpi();
+  const int dpi = QueryDpi();
   const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), dpi);
   if (!spec.minimumSize96.isEmpty()) {
     pane.widget()->setMinimumSize(ScaleSize(spec.minimumSize96.width(), spec.minimumSize96.height(), dpi));
@@ -50,7 +50,7 @@ void PaneManager::Apply(DockingPane& pane, const PaneSpec& spec) {
 }
 
 void PaneManager::ResizeToDefault(DockingPane& pane, const PaneSpec& spec) {
-  const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), SystemDpi());
+  const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), QueryDpi());
   if (size.isEmpty()) return;
   // Docks on the left and right are sized by width, the others by height.
   const bool sideways = DockedSide(pane) == CBRS_ALIGN_LEFT || DockedSide(pane) == CBRS_ALIGN_RIGHT;

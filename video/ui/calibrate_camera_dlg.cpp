@@ -65,9 +65,9 @@ CCalibrateCameraDlg::CCalibrateCameraDlg(Com::IDispatch* control, Configuration&
       tracker_(this) {
   tracker_.style = CTransformTracker::kDottedPath;
   tracker_.UseCompactFrame();
-  const int dpi = UI::SystemDpi();
+  const int dpi = QueryDpi();
   auto at = [dpi](QWidget* w, int x, int y, int width, int height) {
-    w->setGeometry(UI::Scale(x, dpi), UI::Scale(y, dpi), UI::Scale(width, dpi), UI::Scale(height, dpi));
+    w->setGeometry(ScaleByDpi(x, dpi), ScaleByDpi(y, dpi), ScaleByDpi(width, dpi), ScaleByDpi(height, dpi));
   };
   const int x = 626, width = 150;
   auto* magnificationLabel = new QLabel("Magnification", this);
@@ -83,14 +83,14 @@ CCalibrateCameraDlg::CCalibrateCameraDlg(Com::IDispatch* control, Configuration&
   at(group, x, 104, width, 128);
   width_ = new QRadioButton("Width", group);
   height_ = new QRadioButton("Height", group);
-  width_->setGeometry(UI::Scale(10, dpi), UI::Scale(22, dpi), UI::Scale(120, dpi), UI::Scale(20, dpi));
-  height_->setGeometry(UI::Scale(10, dpi), UI::Scale(44, dpi), UI::Scale(120, dpi), UI::Scale(20, dpi));
+  width_->setGeometry(ScaleByDpi(10, dpi), ScaleByDpi(22, dpi), ScaleByDpi(120, dpi), ScaleByDpi(20, dpi));
+  height_->setGeometry(ScaleByDpi(10, dpi), ScaleByDpi(44, dpi), ScaleByDpi(120, dpi), ScaleByDpi(20, dpi));
   slider_ = new QSlider(Qt::Horizontal, group);
-  slider_->setGeometry(UI::Scale(10, dpi), UI::Scale(70, dpi), UI::Scale(130, dpi), UI::Scale(22, dpi));
+  slider_->setGeometry(ScaleByDpi(10, dpi), ScaleByDpi(70, dpi), ScaleByDpi(130, dpi), ScaleByDpi(22, dpi));
   minus_ = new QPushButton("-", group);
   plus_ = new QPushButton("+", group);
-  minus_->setGeometry(UI::Scale(10, dpi), UI::Scale(96, dpi), UI::Scale(30, dpi), UI::Scale(24, dpi));
-  plus_->setGeometry(UI::Scale(110, dpi), UI::Scale(96, dpi), UI::Scale(30, dpi), UI::Scale(24, dpi));
+  minus_->setGeometry(ScaleByDpi(10, dpi), ScaleByDpi(96, dpi), ScaleByDpi(30, dpi), ScaleByDpi(24, dpi));
+  plus_->setGeometry(ScaleByDpi(110, dpi), ScaleByDpi(96, dpi), ScaleByDpi(30, dpi), ScaleByDpi(24, dpi));
   auto* scaleLabel = new QLabel("\u00B5m/pixels", this);
   at(scaleLabel, x, 244, width, 18);
   scaleField_ = new QLineEdit(this);
@@ -192,7 +192,7 @@ void CCalibrateCameraDlg::Render() {
   screen_.clipBox = QRect(QPoint(0, 0), screenImage_.size());
   screen_.mapping = QTransform::fromScale(ratio, ratio);
   screen_.textMode = ratio == 1.0;
-  const int dpi = UI::SystemDpi();
+  const int dpi = QueryDpi();
   QPainter p(&screenImage_);
   const StillFrame& frame = model_->Frame();
   if (frame.HasPicture()) {
@@ -204,8 +204,8 @@ void CCalibrateCameraDlg::Render() {
     p.drawRect(area.adjusted(-2, -2, 0, 0));
     const FrameLayout layout = model_->Layout();
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRect(UI::Scale(layout.left, dpi), UI::Scale(layout.top, dpi), UI::Scale(layout.width, dpi),
-                      UI::Scale(layout.height, dpi)),
+    p.drawImage(QRect(ScaleByDpi(layout.left, dpi), ScaleByDpi(layout.top, dpi), ScaleByDpi(layout.width, dpi),
+                      ScaleByDpi(layout.height, dpi)),
                 StillImage(frame));
   }
   p.setRenderHint(QPainter::Antialiasing);
@@ -337,7 +337,7 @@ bool CCalibrateCameraDlg::PreTranslateKey(QWidget* target, QKeyEvent* key) {
       default:
         break;
     }
-    const int dpi = UI::SystemDpi();
+    const int dpi = QueryDpi();
     const QRect client = UI::ScaleRect(0, 0, 610, 510, dpi);
     if (arrow && model_->Nudge(*arrow, key->modifiers() & Qt::ShiftModifier, key->modifiers() & Qt::ControlModifier,
                                client.width(), client.height())) {
@@ -372,7 +372,7 @@ void CCalibrateCameraDlg::OnCalibrate() {
   const double microns = answer->trimmed().toDouble(&ok);
   if (!ok || !(microns > 0.0)) return;
   const std::size_t listed = model_->ComboEntries().size();
-  const auto outcome = model_->Calibrate(m, microns, figure_, UI::SystemDpi());
+  const auto outcome = model_->Calibrate(m, microns, figure_, QueryDpi());
   if (outcome == CalibrationModel::Outcome::FigureTooSmall) {
     UI::MessageBox(this, "The marked figure has no width or height to measure. Draw it again.", UI::ApplicationTitle(),
                    UI::MB_ICONSTOP);

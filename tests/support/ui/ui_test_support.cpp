@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dpi.h"
 
