@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStyle>
+#include <algorithm>
 #include <cmath>
 
 #include "core/base/configuration.h"
@@ -159,6 +160,10 @@ bool CCalibrateCameraDlg::OnInitDialog() {
     combo_->setCurrentIndex(-1);
   ShowScale(model_->ResultScale());
   width_->setChecked(true);
+  // The frame area and the control column are laid out in 96-DPI pixels:
+  // the dialog holds them at any DPI.
+  const int dpi = QueryDpi();
+  setFixedSize(std::max(width(), ScaleByDpi(790, dpi)), std::max(height(), ScaleByDpi(530, dpi)));
   Render();
   return true;
 }

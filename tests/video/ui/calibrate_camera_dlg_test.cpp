@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 
@@ -64,6 +67,42 @@ TEST(CalibrateCameraDlgTest, DrawCalibrateAndClose) {
   EXPECT_FLOAT_EQ(f.config.Magnification, 10.0f);
   EXPECT_TRUE(f.config.CameraCalibrated);
   EXPECT_EQ(dlg.MarkerText(), " Calibrated");
+}
+
+TEST(CalibrateCameraDlgTest, TrackerMovesTheFigureAndKeysNudgeIt) {
+  Fixture f;
+  CCalibrateCameraDlg dlg(&f.control, f.config);
+  f.Prepare(dlg);
+  auto post = [&dlg](QEvent::Type type, QPointF at) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QCoreApplication::postEvent(&dlg, new QMouseEvent(type, at, dlg.mapToGlobal(at), Qt::LeftButton, held, {}));
+  };
+  ORV::Test::RunModal(dlg, [&] {
+    dlg.DrawnRectangle({200, 150}, {400, 300});
+    post(QEvent::MouseButtonPress, {300, 225});
+    post(QEvent::MouseMove, {320, 235});
+    post(QEvent::MouseMove, {330, 245});
+    post(QEvent::MouseButtonRelease, {330, 245});
+    EXPECT_TRUE(ORV::Test::ProcessEventsUntil([&] { return dlg.Model().X() == 230; }));
+    EXPECT_EQ(dlg.Model().Y(), 170);
+    EXPECT_EQ(dlg.Figure().IntegerBounds(), (RectI{230, 170, 430, 320}));
+    ORV::Test::SaveUiArtifact(dlg, "calibrate_camera_moved");
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(dlg.focusWidget() ? dlg.focusWidget() : static_cast<QWidget*>(&dlg), &down);
+    EXPECT_EQ(dlg.Model().H(), 151);
+    dlg.reject();
+  });
+}
+
+TEST(CalibrateCameraDlgTest, RenderAt144Dpi) {
+  ORV::Test::ScopedDpi dpi(144);
+  Fixture f;
+  CCalibrateCameraDlg dlg(&f.control, f.config);
+  ORV::Test::RunModal(dlg, [&] {
+    dlg.DrawnRectangle({300, 225}, {600, 450});
+    ORV::Test::SaveUiArtifact(dlg, "calibrate_camera_rectangle_144dpi");
+    dlg.reject();
+  });
 }
 
 TEST(CalibrateCameraDlgTest, CancelKeepsTheStoredCalibration) {
