@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "bench/bare_lua_loop.h"
 #include "custom_traces/custom_trace_context.h"
 
 namespace {
@@ -40,6 +41,19 @@ void BM_CustomTraceSeries(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_CustomTraceSeries)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The anchor: the same script in a bare Lua loop setting 26 globals per point.
+void BM_BareLuaLoop(benchmark::State& state) {
+  double sum = 0.0;
+  for (auto _ : state)
+    sum += ORV::Bench::BareLuaLoop("return (OuterDiameter - InnerDiameter) * 0.5 + (P1 + P2) / 2", kPoints);
+  benchmark::DoNotOptimize(sum);
+  state.counters["points"] = kPoints;
+  state.counters["ns_per_point"] =
+      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BareLuaLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

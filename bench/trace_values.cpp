@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "bench/bare_lua_loop.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "custom_traces/custom_trace_definition.h"
@@ -78,6 +79,33 @@ void RunSeries(benchmark::State& state, int kind) {
 void BM_VascularResistanceSeries(benchmark::State& state) { RunSeries(state, ORV::kTraceVascularResistance); }
 BENCHMARK(BM_VascularResistanceSeries)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The anchor of the built-in trace: the same resistance values computed
+// straight from the record's lists in one pass, under one lock, with a
+// cursor on the flow samples; what a series costs above it is the cost of
+// reading it point by point.
+void BM_ResistanceFromTheListsAnchor(benchmark::State& state) {
+  ORV::ExperimentData& data = Experiment();
+  double sum = 0.0;
+  for (auto _ : state) {
+    sum += data.Read([](const ORV::ExperimentContents& c) {
+      double s = 0.0;
+      std::size_t flow = 0;
+      for (const ORV::PMK4xData3& p : c.pressureSamples) {
+        while (flow + 1 < c.flowSamples.size() && c.flowSamples[flow + 1].time <= p.time) ++flow;
+        const double dp = (static_cast<double>(p.p1) - static_cast<double>(p.p2)) * 1333.2239;
+        s += static_cast<float>(dp / static_cast<double>(c.flowSamples[flow].flow));
+      }
+      return s;
+    });
+  }
+  benchmark::DoNotOptimize(sum);
+  state.counters["points"] = kPoints;
+  state.counters["ns_per_point"] =
+      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ResistanceFromTheListsAnchor)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_CustomTraceSeries(benchmark::State& state) {
   auto definition = std::make_shared<ORV::Traces::CustomTraces>();
   definition->Name = "bench";
@@ -90,6 +118,19 @@ void BM_CustomTraceSeries(benchmark::State& state) {
   RunSeries(state, id);
 }
 BENCHMARK(BM_CustomTraceSeries)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The anchor: the same script in a bare Lua loop setting 26 globals per point.
+void BM_BareLuaLoop(benchmark::State& state) {
+  double sum = 0.0;
+  for (auto _ : state)
+    sum += ORV::Bench::BareLuaLoop("return (OuterDiameter - InnerDiameter) * 0.5 + (P1 + P2) / 2", kPoints);
+  benchmark::DoNotOptimize(sum);
+  state.counters["points"] = kPoints;
+  state.counters["ns_per_point"] =
+      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BareLuaLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "custom_traces/custom_trace_context.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -51,40 +52,40 @@ enum Key : int {
   kKeyCount
 };
 constexpr int kVesselValues = kMeanPressure + 1;
-constexpr const char* kKeyNames[kKeyCount] = {"OuterLeft",
-                                              "OuterRight",
-                                              "OuterDiameter",
-                                              "VesselArea",
-                                              "InnerLeft",
-                                              "InnerRight",
-                                              "InnerDiameter",
-                                              "LumenArea",
-                                              "LeftWallThickness",
-                                              "RightWallThickness",
-                                              "AverageWallThickness",
-                                              "CrossSectionalArea",
-                                              "MediaLumenRatio",
-                                              "VascularResistance",
-                                              "MeanPressure",
-                                              "ShearStress",
-                                              "Temp",
-                                              "P1",
-                                              "P2",
-                                              "P4",
-                                              "Force",
-                                              "PH",
-                                              "Pulse",
-                                              "Flow",
-                                              "current_camera",
-                                              "current_zone",
-                                              "current_time",
-                                              "ORVRunFunc"};
+constexpr std::string_view kKeyNames[kKeyCount] = {"OuterLeft",
+                                                   "OuterRight",
+                                                   "OuterDiameter",
+                                                   "VesselArea",
+                                                   "InnerLeft",
+                                                   "InnerRight",
+                                                   "InnerDiameter",
+                                                   "LumenArea",
+                                                   "LeftWallThickness",
+                                                   "RightWallThickness",
+                                                   "AverageWallThickness",
+                                                   "CrossSectionalArea",
+                                                   "MediaLumenRatio",
+                                                   "VascularResistance",
+                                                   "MeanPressure",
+                                                   "ShearStress",
+                                                   "Temp",
+                                                   "P1",
+                                                   "P2",
+                                                   "P4",
+                                                   "Force",
+                                                   "PH",
+                                                   "Pulse",
+                                                   "Flow",
+                                                   "current_camera",
+                                                   "current_zone",
+                                                   "current_time",
+                                                   "ORVRunFunc"};
 const char kKeysTag = 0;  // registry key (by address) of the table of key strings
 
 void MakeKeys(lua_State* L) {
   lua_createtable(L, kKeyCount, 0);
   for (int k = 0; k < kKeyCount; ++k) {
-    lua_pushstring(L, kKeyNames[k]);
+    lua_pushlstring(L, kKeyNames[k].data(), kKeyNames[k].size());
     lua_rawseti(L, -2, k + 1);
   }
   lua_rawsetp(L, LUA_REGISTRYINDEX, &kKeysTag);
@@ -167,6 +168,13 @@ struct CustomTracesWithLuaContext::PendingGlobals {
   std::array<double, kKeyCount> value{};
   std::array<bool, kKeyCount> set{};
   std::vector<std::pair<std::string, double>> named;  // globals without a slot
+  // Which slots the compiled code can read, and the other names it
+  // mentions; `all` when it can reach the globals table itself.
+  std::array<bool, kKeyCount> used{};
+  std::vector<std::string> words;
+  bool all = true;
+
+  bool Uses(std::string_view name) const { return all || std::find(words.begin(), words.end(), name) != words.end(); }
 
   void Set(std::string_view name, double v) {
     for (int k = 0; k < kKeyCount; ++k) {
@@ -175,6 +183,7 @@ struct CustomTracesWithLuaContext::PendingGlobals {
         return;
       }
     }
+    if (!Uses(name)) return;
     for (auto& [n, old] : named) {
       if (n == name) {
         old = v;
@@ -185,11 +194,41 @@ struct CustomTracesWithLuaContext::PendingGlobals {
   }
   void Set(Key k, double v) {
     value[k] = v;
-    set[k] = true;
+    set[k] = used[k];
   }
   void Clear() {
     set.fill(false);
     named.clear();
+  }
+
+  // Finds the names `code` mentions. A script reads a global only by naming
+  // it, unless it reaches the globals table through _G, _ENV or a chunk it
+  // loads: then every global is given as before. Words in strings and
+  // comments count too, which only gives a few values more.
+  void Scan(std::string_view code) {
+    words.clear();
+    all = false;
+    const auto isStart = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    const auto isPart = [&](char c) { return isStart(c) || (c >= '0' && c <= '9'); };
+    for (std::size_t i = 0; i < code.size();) {
+      if (!isStart(code[i])) {
+        // Skip the rest of a number, so that 1e5 does not name "e5".
+        const bool digit = code[i] >= '0' && code[i] <= '9';
+        ++i;
+        while (digit && i < code.size() && isPart(code[i])) ++i;
+        continue;
+      }
+      std::size_t end = i + 1;
+      while (end < code.size() && isPart(code[end])) ++end;
+      const std::string_view word = code.substr(i, end - i);
+      if (word == "_G" || word == "_ENV" || word == "load") all = true;
+      if (std::find(words.begin(), words.end(), word) == words.end()) words.emplace_back(word);
+      i = end;
+    }
+    for (int k = 0; k < kKeyCount; ++k) used[k] = Uses(kKeyNames[k]);
+    // ShearStress is computed from the script's "Flow".
+    if (used[kShearStress]) used[kFlow] = true;
+    used[kRunFunc] = true;
   }
 };
 
@@ -275,6 +314,7 @@ bool CustomTracesWithLuaContext::Compile() {
     lastError_ = compileError_ = "the custom trace has no definition";
     return false;
   }
+  pending_->Scan(trace_->Code);
   const std::string chunk = BuildWrapperChunk(trace_->Code);
   CompileArgs args{chunk, &trace_->Constants};
   if (sandbox_.Open(lastError_)) compiled_ = Protected(CompileBody, &args, 0);
@@ -306,6 +346,7 @@ int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
   double v[kVesselValues] = {};
   bool haveShear = false;
   double shear = 0.0;
+  const auto& used = a.pending->used;
   if (a.camera != -1 && a.zone != -1) {
     const float ol = a.walls.OuterLeft, orr = a.walls.OuterRight, il = a.walls.InnerLeft, ir = a.walls.InnerRight;
     const double OL = ol, OR = orr, IL = il, IR = ir;
@@ -327,16 +368,20 @@ int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
       v[kCrossSectionalArea] = ((OR - OL) * (OR - OL) - (IR - IL) * (IR - IL)) * 0.7853981625;
     }
     if (OL > 0 && OR > OL && IL > 0 && IR > IL) v[kMediaLumenRatio] = ((OR - OL) - (IR - IL)) / (IR - IL);
-    g.Get(kFlow);
-    int isnum = 0;
-    const double flow = lua_tonumberx(L, -1, &isnum);
-    lua_pop(L, 1);
-    if (isnum) {
-      haveShear = true;
-      shear = ORV::ShearStress(IL, IR, TruncateToInt32(flow));
+    if (used[kShearStress]) {
+      g.Get(kFlow);
+      int isnum = 0;
+      const double flow = lua_tonumberx(L, -1, &isnum);
+      lua_pop(L, 1);
+      if (isnum) {
+        haveShear = true;
+        shear = ORV::ShearStress(IL, IR, TruncateToInt32(flow));
+      }
     }
   }
-  for (int k = 0; k < kVesselValues; ++k) g.Number(static_cast<Key>(k), v[k]);
+  for (int k = 0; k < kVesselValues; ++k) {
+    if (used[k]) g.Number(static_cast<Key>(k), v[k]);
+  }
   if (haveShear) g.Number(kShearStress, shear);
   g.Done();
   return 0;
@@ -388,9 +433,10 @@ int CustomTracesWithLuaContext::RunBody(lua_State* L, void* arg) {
   const auto& a = *static_cast<const VesselArgs*>(arg);
   VesselBody(L, arg);
   Globals g(L);
-  g.Integer(kCurrentCamera, a.camera);
-  g.Integer(kCurrentZone, a.zone);
-  g.Integer(kCurrentTime, static_cast<lua_Integer>(a.time));
+  const auto& used = a.pending->used;
+  if (used[kCurrentCamera]) g.Integer(kCurrentCamera, a.camera);
+  if (used[kCurrentZone]) g.Integer(kCurrentZone, a.zone);
+  if (used[kCurrentTime]) g.Integer(kCurrentTime, static_cast<lua_Integer>(a.time));
   g.Get(kRunFunc);
   lua_call(L, 0, 1);
   lua_replace(L, 1);  // the result in place of the globals table

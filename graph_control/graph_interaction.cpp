@@ -1,6 +1,6 @@
 #include "graph_control/graph_interaction.h"
 
-#include "core/base/helpers.h"
+#include "core/base/dpi.h"
 #include "graph_control/graph_export.h"
 #include "graph_control/graph_interface.h"
 

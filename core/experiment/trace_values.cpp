@@ -49,15 +49,25 @@ std::int16_t FlowLow16(float flow) {
 
 // The sample in force at t: the last whose time is not above t, the first
 // when all are later, none when the list is empty. The lists are in time
-// order, so a binary search finds it.
+// order, so a binary search finds it. A series walks forward in time, so the
+// answer is mostly the last one or the one after it: `hint` keeps the last
+// answer and is checked first (it is only a guess, valid for any list).
 template <class List, class TimeOf>
-std::optional<std::size_t> InForce(const List& list, std::uint32_t t, TimeOf timeOf) {
+std::optional<std::size_t> InForce(const List& list, std::uint32_t t, TimeOf timeOf, std::size_t& hint) {
   if (list.empty()) return std::nullopt;
+  const std::size_t n = list.size();
+  const auto holds = [&](std::size_t i) { return timeOf(list[i]) <= t && (i + 1 == n || t < timeOf(list[i + 1])); };
+  if (hint < n && holds(hint)) return hint;
+  if (hint + 1 < n && holds(hint + 1)) return ++hint;
   const auto later = std::upper_bound(list.begin(), list.end(), t,
                                       [&](std::uint32_t time, const auto& s) { return time < timeOf(s); });
-  if (later == list.begin()) return 0;
-  return static_cast<std::size_t>(later - list.begin()) - 1;
+  hint = later == list.begin() ? 0 : static_cast<std::size_t>(later - list.begin()) - 1;
+  return hint;
 }
+
+// The last answers of InForce on this thread, per list.
+thread_local std::size_t pressureHint = 0;
+thread_local std::size_t flowHint = 0;
 
 FMASL1600Data FlowAt(const ExperimentContents& c, std::uint32_t t, int source) {
   FMASL1600Data result;
@@ -65,13 +75,15 @@ FMASL1600Data FlowAt(const ExperimentContents& c, std::uint32_t t, int source) {
   result.flow = 0;
   result.index = -1;
   if (source == kFlowFromPressureSamples) {
-    const auto at = InForce(c.pressureSamples, t, [](const PMK4xData3& s) { return s.time; });
+    const auto at = InForce(
+        c.pressureSamples, t, [](const PMK4xData3& s) { return s.time; }, pressureHint);
     if (at) {
       result.time = c.pressureSamples[*at].time;
       result.flow = FlowLow16(c.pressureSamples[*at].flow);
     }
   } else {
-    const auto at = InForce(c.flowSamples, t, [](const FMASL1600Data& s) { return s.time; });
+    const auto at = InForce(
+        c.flowSamples, t, [](const FMASL1600Data& s) { return s.time; }, flowHint);
     if (at) result = c.flowSamples[*at];
   }
   return result;

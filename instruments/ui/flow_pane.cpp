@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "core/experiment/experiment_data.h"
+#include "instruments/ui/instrument_pane_parts.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/string_table.h"
 
@@ -13,11 +14,7 @@ CFlowPane::CFlowPane(const ORV::InstrumentPaneContext& context, const QString& t
     : DockingPane(context.configuration, QString::fromLatin1(kObjectName), title, parent),
       experiment_(context.experiment) {
   SetHandler(WM_FLOW_PANE_FLOW, [this](WPARAM w, LPARAM l) { return OnFlowArrived(w, l); });
-  // Docking or floating the pane leaves traces of it behind in the main
-  // window; repaint all of it.
-  QObject::connect(this, &QDockWidget::topLevelChanged, this, [this] {
-    if (QWidget* owner = parentWidget()) owner->window()->update();
-  });
+  RepaintOwnerWhenMoved(*this);
 }
 
 CFlowPane::~CFlowPane() {

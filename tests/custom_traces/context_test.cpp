@@ -256,6 +256,87 @@ TEST(CustomTraceContext, AMemoryRefusalThatCollectionRecoversStopsNothing) {
   EXPECT_EQ(context->Evaluate(0, 0, 0), 400000.0) << context->LastError();
 }
 
+// A script is given only the values its code names, unless it reaches the
+// globals table (through _G or a loaded chunk), when it is given them all.
+// Either way every name reads the same, sample after sample, including the
+// values a sample leaves alone (no flow, no walls).
+TEST(CustomTraceContext, NamedAndReachedGlobalsReadTheSame) {
+  const char* names[] = {"OuterLeft",
+                         "OuterRight",
+                         "OuterDiameter",
+                         "VesselArea",
+                         "InnerLeft",
+                         "InnerRight",
+                         "InnerDiameter",
+                         "LumenArea",
+                         "LeftWallThickness",
+                         "RightWallThickness",
+                         "AverageWallThickness",
+                         "CrossSectionalArea",
+                         "MediaLumenRatio",
+                         "VascularResistance",
+                         "MeanPressure",
+                         "ShearStress",
+                         "Temp",
+                         "P1",
+                         "P2",
+                         "P4",
+                         "Force",
+                         "PH",
+                         "Pulse",
+                         "Flow",
+                         "IR",
+                         "MicroscopeTemp",
+                         "current_camera",
+                         "current_zone",
+                         "current_time"};
+  // The reaching scripts spell each name in two pieces, so that their code
+  // does not name it. Every name at once, weighted by its place, nil
+  // counting as -1.
+  const auto split = [](const std::string& n) { return "'" + n.substr(0, 1) + "' .. '" + n.substr(1) + "'"; };
+  std::string named = "local s = 0\n";
+  std::string reached = "local s = 0\nlocal names = {";
+  int weight = 1;
+  for (const char* n : names) {
+    named += "s = s + " + std::to_string(weight) + " * (" + n + " or -1)\n";
+    reached += split(n) + ", ";
+    ++weight;
+  }
+  named += "return s";
+  reached += "}\nfor i, n in ipairs(names) do s = s + i * (_G[n] or -1) end\nreturn s";
+
+  std::vector<std::string> codes = {named, reached};
+  for (const char* n : names) {
+    codes.push_back(std::string("return ") + n + " or -1");
+    codes.push_back("return load('return ' .. " + split(n) + ")() or -1");
+  }
+  for (std::size_t i = 0; i < codes.size(); i += 2) {
+    SCOPED_TRACE(codes[i]);
+    auto direct = Make(codes[i]);
+    auto indirect = Make(codes[i + 1]);
+    ASSERT_TRUE(direct->IsCompiled()) << direct->LastError();
+    ASSERT_TRUE(indirect->IsCompiled()) << indirect->LastError();
+    for (int sample = 0; sample < 4; ++sample) {
+      std::optional<double> values[2];
+      int k = 0;
+      for (auto* c : {direct.get(), indirect.get()}) {
+        auto lock = c->Lock();
+        ORV::PMK4xData3 s = Sample();
+        s.p1 += static_cast<float>(sample);
+        s.flow += static_cast<float>(sample);
+        s.flowValid = sample == 2 ? 0 : 1;
+        if (sample != 3) c->SetInstrumentGlobals(s);
+        if (sample == 1) c->SetGlobalNumber("IR", 812 + sample);
+        c->walls[1][1] = WallPositions{10.0f + static_cast<float>(sample), 30, 15, 25};
+        values[k++] = c->Evaluate(1, sample == 3 ? 2 : 1, 5000u + static_cast<std::uint32_t>(sample));
+      }
+      ASSERT_TRUE(values[0].has_value()) << direct->LastError();
+      ASSERT_TRUE(values[1].has_value()) << indirect->LastError();
+      EXPECT_EQ(*values[0], *values[1]) << "sample " << sample;
+    }
+  }
+}
+
 TEST(CustomTraceContext, VesselGlobalsFollowTheWallConditions) {
   // Outer left at 0: only the lumen area and the right wall are computed, and
   // without a number in "Flow" there is no shear stress.

@@ -207,7 +207,7 @@ GraphControl::GraphControl(const Com::CreateParams& params) {
   SetWindow(window_.data());
   // The model reports to the control only once the window exists.
   model_.SetHost(this);
-  interaction_.SetDpi(UI::SystemDpi());
+  interaction_.SetDpi(QueryDpi());
   model_.OnCreate();
 }
 

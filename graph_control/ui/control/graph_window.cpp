@@ -35,7 +35,7 @@ void GraphWindow::paintEvent(QPaintEvent*) {
 }
 
 void GraphWindow::mousePressEvent(QMouseEvent* event) {
-  control_.interaction().SetDpi(UI::SystemDpi());
+  control_.interaction().SetDpi(QueryDpi());
   const QPoint pos = event->position().toPoint();
   if (event->button() == Qt::LeftButton)
     control_.interaction().LeftDown(Keys(event), pos.x(), pos.y());

@@ -214,12 +214,12 @@ TEST_F(SequenceFileTest, ASequenceSavesAndLoadsUnderA250ByteName) {
   // The file system takes names up to 255 bytes; the temporary file beside
   // the target must not need more.
   const std::string path = dir_ / (std::string(246, 's') + ".seq");
-  session().tasks = {Task("long")};
-  ASSERT_TRUE(session().SaveSequence(path));
-  ASSERT_TRUE(session().SaveSequence(path)) << "replacing the file saved before";
-  session().ClearTasks();
-  ASSERT_TRUE(session().LoadSequence(path));
-  EXPECT_EQ(session().tasks, std::vector<SequencerTask>{Task("long")});
+  sequencer().tasks = {Task("long")};
+  ASSERT_TRUE(sequencer().SaveSequence(path));
+  ASSERT_TRUE(sequencer().SaveSequence(path)) << "replacing the file saved before";
+  sequencer().ClearTasks();
+  ASSERT_TRUE(sequencer().LoadSequence(path));
+  EXPECT_EQ(sequencer().tasks, std::vector<SequencerTask>{Task("long")});
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << "temporary file left";
 }

@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "core/base/dpi.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dpi.h"
 

@@ -187,7 +187,9 @@ TEST_F(ExperimentFileReader, MarkersAndActionsNeedOpenStores) {
     });
     data().WithStores([&](MarkerStore& markers, ActionStore& actions) {
       EXPECT_EQ(markers.Put(0, {"m", 10, 0, 0}, false), 0);
-      if (c.withAction) EXPECT_EQ(actions.Put(0, {20, "Start"}, false), 0);
+      if (c.withAction) {
+        EXPECT_EQ(actions.Put(0, {20, "Start"}, false), 0);
+      }
       return 0;
     });
     ASSERT_EQ(Save("marked.tvx"), 1);

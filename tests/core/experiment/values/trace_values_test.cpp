@@ -355,6 +355,14 @@ TEST_F(TraceValuesTest, FlowInForceMatchesALinearWalkOnRandomSamples) {
     ASSERT_EQ(got.time, want.time);
     ASSERT_EQ(got.flow, want.flow);
   }
+  // Walks forward and back over every time, as series and replots do.
+  const auto inForce = [&](std::uint32_t at) {
+    const auto later = std::upper_bound(samples.begin(), samples.end(), at,
+                                        [](std::uint32_t x, const FMASL1600Data& s) { return x < s.time; });
+    return later == samples.begin() ? 0 : later - samples.begin() - 1;
+  };
+  for (std::uint32_t at = 0; at < t + 3; ++at) ASSERT_EQ(data().GetFlowAt(at).index, inForce(at)) << "at " << at;
+  for (std::uint32_t at = t + 3; at-- > 0;) ASSERT_EQ(data().GetFlowAt(at).index, inForce(at)) << "at " << at;
 }
 
 TEST_F(TraceValuesTest, CustomTraceRunsItsScriptOnTheSamplesOfTheIndex) {
