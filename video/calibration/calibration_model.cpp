@@ -55,6 +55,7 @@ CalibrationModel::CalibrationModel(Configuration& config, int camera) : config_(
 }
 
 bool CalibrationModel::GrabFrame(Com::IDispatch* control) {
+  if (!control) return false;  // no control: no picture, the old one kept
   const Com::Dispatcher dispatcher(control);
   const std::int32_t size = dispatcher.Invoke<std::int32_t>(kDispidGetFrameDataSize);
   if (size < std::int32_t(StillFrame::kMinimumSize)) return false;
