@@ -39,7 +39,7 @@ fuzz: deps
 	cmake --build build/fuzz -j $(JOBS) --target fuzzers
 	cd build/fuzz && ctest -j $(JOBS) -L fuzz --output-on-failure --no-tests=ignore
 
-# Benchmarks in a release build; run them with scripts/run-benchmarks.
+# Benchmarks in a release build; each is a program build/bench/bench/bench_<name>.
 bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DORV_TESTS=OFF -DORV_BENCH=ON $(CMAKE_COMMON)
 	cmake --build build/bench -j $(JOBS)
