@@ -208,7 +208,8 @@ std::string Variant::Describe() const {
           std::snprintf(buf, sizeof buf, " %.17g", static_cast<double>(v));
           text += buf;
         } else if constexpr (std::is_integral_v<T>) {
-          text += " " + std::to_string(v);
+          text += ' ';
+          text += std::to_string(v);
         }
       },
       value_);
