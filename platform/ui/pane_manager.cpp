@@ -28,29 +28,29 @@ Qt::DockWidgetArea DockAreaOf(std::uint32_t side) {
   }
 }
 
-void PaneManager::Apply(DockingPane& pane, const PaneSpec& spec) {
-  if (!spec.caption.isEmpty()) pane.setWindowTitle(spec.caption);
-  pane.setAllowedAreas(DockAreasOf(spec.allowedSides) | DockAreaOf(spec.homeSide));
+void PaneManager::Apply(DockingPane& pane, const PaneLayout& layout) {
+  if (!layout.caption.isEmpty()) pane.setWindowTitle(layout.caption);
+  pane.setAllowedAreas(DockAreasOf(layout.allowedSides) | DockAreaOf(layout.homeSide));
   const int dpi = QueryDpi();
-  const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), dpi);
-  if (!spec.minimumSize96.isEmpty()) {
-    pane.widget()->setMinimumSize(ScaleSize(spec.minimumSize96.width(), spec.minimumSize96.height(), dpi));
+  const QSize size = ScaleSize(layout.defaultSize96.width(), layout.defaultSize96.height(), dpi);
+  if (!layout.minimumSize96.isEmpty()) {
+    pane.widget()->setMinimumSize(ScaleSize(layout.minimumSize96.width(), layout.minimumSize96.height(), dpi));
   }
   // A pane that lays out its own fixed size keeps it; others get the default.
-  if (spec.fixedSize && pane.CalcFixedLayout().isEmpty() && !size.isEmpty()) pane.widget()->setFixedSize(size);
+  if (layout.fixedSize && pane.CalcFixedLayout().isEmpty() && !size.isEmpty()) pane.widget()->setFixedSize(size);
   // Panes that close are hidden, never destroyed: the frame shows them again.
   pane.setAttribute(Qt::WA_DeleteOnClose, false);
   panes_.push_back(&pane);
-  specs_.emplace_back(&pane, spec);
+  layouts_.emplace_back(&pane, layout);
   QObject::connect(&pane, &QObject::destroyed, &connections_, [this, p = &pane] {
     std::erase(panes_, p);
-    std::erase_if(specs_, [p](const auto& entry) { return entry.first == p; });
+    std::erase_if(layouts_, [p](const auto& entry) { return entry.first == p; });
   });
-  ResizeToDefault(pane, spec);
+  ResizeToDefault(pane, layout);
 }
 
-void PaneManager::ResizeToDefault(DockingPane& pane, const PaneSpec& spec) {
-  const QSize size = ScaleSize(spec.defaultSize96.width(), spec.defaultSize96.height(), QueryDpi());
+void PaneManager::ResizeToDefault(DockingPane& pane, const PaneLayout& layout) {
+  const QSize size = ScaleSize(layout.defaultSize96.width(), layout.defaultSize96.height(), QueryDpi());
   if (size.isEmpty()) return;
   // Docks on the left and right are sized by width, the others by height.
   const bool sideways = DockedSide(pane) == CBRS_ALIGN_LEFT || DockedSide(pane) == CBRS_ALIGN_RIGHT;
@@ -59,15 +59,15 @@ void PaneManager::ResizeToDefault(DockingPane& pane, const PaneSpec& spec) {
 
 std::vector<DockingPane*> PaneManager::FindAll(int id) const {
   std::vector<DockingPane*> found;
-  for (const auto& [pane, spec] : specs_) {
-    if (spec.id == id) found.push_back(pane);
+  for (const auto& [pane, layout] : layouts_) {
+    if (layout.id == id) found.push_back(pane);
   }
   return found;
 }
 
 DockingPane* PaneManager::Find(int id) const {
-  for (const auto& [pane, spec] : specs_) {
-    if (spec.id == id) return pane;
+  for (const auto& [pane, layout] : layouts_) {
+    if (layout.id == id) return pane;
   }
   return nullptr;
 }
@@ -79,8 +79,8 @@ DockingPane* PaneManager::FindByName(const QString& objectName) const {
   return nullptr;
 }
 
-const PaneSpec* PaneManager::SpecOf(const DockingPane& pane) const {
-  for (const auto& entry : specs_) {
+const PaneLayout* PaneManager::SpecOf(const DockingPane& pane) const {
+  for (const auto& entry : layouts_) {
     if (entry.first == &pane) return &entry.second;
   }
   return nullptr;
@@ -125,9 +125,9 @@ void PaneManager::UnhideDockingPanes() {
 }
 
 void PaneManager::DockAllAtHomeSides() {
-  for (const auto& [pane, spec] : specs_) {
-    DockToFrameWindow(*pane, spec.homeSide);
-    ResizeToDefault(*pane, spec);
+  for (const auto& [pane, layout] : layouts_) {
+    DockToFrameWindow(*pane, layout.homeSide);
+    ResizeToDefault(*pane, layout);
   }
 }
 

@@ -34,7 +34,7 @@ Qt::DockWidgetAreas DockAreasOf(std::uint32_t align);
 // The dock area of one side bit; the left side for anything else.
 Qt::DockWidgetArea DockAreaOf(std::uint32_t side);
 
-struct PaneSpec {
+struct PaneLayout {
   int id = 0;
   QString caption;
   QSize defaultSize96;
@@ -48,12 +48,12 @@ class PaneManager {
  public:
   explicit PaneManager(QMainWindow& frame) : frame_(frame), factory_(frame) {}
 
-  // Constructs a `Pane` from `args`, docks it at the spec's home side and
-  // gives it the spec. Null when the factory refuses it.
+  // Constructs a `Pane` from `args`, docks it at the layout's home side and
+  // gives it the layout. Null when the factory refuses it.
   template <class Pane, class... Args>
-  Pane* Create(const PaneSpec& spec, Args&&... args) {
-    Pane* pane = factory_.Dock<Pane>(DockAreaOf(spec.homeSide), std::forward<Args>(args)...);
-    if (pane) Apply(*pane, spec);
+  Pane* Create(const PaneLayout& layout, Args&&... args) {
+    Pane* pane = factory_.Dock<Pane>(DockAreaOf(layout.homeSide), std::forward<Args>(args)...);
+    if (pane) Apply(*pane, layout);
     return pane;
   }
 
@@ -63,7 +63,7 @@ class PaneManager {
   DockingPane* Find(int id) const;
   DockingPane* FindByName(const QString& objectName) const;
   const std::vector<DockingPane*>& Panes() const { return panes_; }
-  const PaneSpec* SpecOf(const DockingPane& pane) const;
+  const PaneLayout* SpecOf(const DockingPane& pane) const;
 
   // Docks the pane at `side` (one side bit), after the panes already there.
   // False when the pane may not dock at that side.
@@ -87,8 +87,8 @@ class PaneManager {
   void DockAllAtHomeSides();
 
  private:
-  void Apply(DockingPane& pane, const PaneSpec& spec);
-  void ResizeToDefault(DockingPane& pane, const PaneSpec& spec);
+  void Apply(DockingPane& pane, const PaneLayout& layout);
+  void ResizeToDefault(DockingPane& pane, const PaneLayout& layout);
 
   QMainWindow& frame_;
   PaneFactory factory_;
@@ -96,7 +96,7 @@ class PaneManager {
   // with the manager.
   QObject connections_;
   std::vector<DockingPane*> panes_;
-  std::vector<std::pair<DockingPane*, PaneSpec>> specs_;
+  std::vector<std::pair<DockingPane*, PaneLayout>> layouts_;
 };
 
 }  // namespace ORV::UI

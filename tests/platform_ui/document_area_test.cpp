@@ -160,7 +160,7 @@ TEST(DocumentAreaTest, AFrameWithDockedPanesAndTabbedDocumentsRenders) {
     PaneManager panes(frame);
     const struct {
       const char* name;
-      PaneSpec spec;
+      PaneLayout layout;
     } rows[] = {
         {"CameraPane", {256, "Camera", {200, 324}, {200, 324}, false, 0x5000, CBRS_ALIGN_LEFT}},
         {"FlowPane", {258, "Flow Meter", {200, 100}, {200, 100}, false, 0x4000, CBRS_ALIGN_RIGHT}},
@@ -168,7 +168,7 @@ TEST(DocumentAreaTest, AFrameWithDockedPanesAndTabbedDocumentsRenders) {
         {"CameraWnd0", {43268, "Image Analysis", {400, 160}, {400, 160}, false, 0xA800, CBRS_ALIGN_BOTTOM}},
     };
     for (const auto& row : rows) {
-      ASSERT_NE(panes.Create<LabelPane>(row.spec, configuration, QString::fromLatin1(row.name)), nullptr);
+      ASSERT_NE(panes.Create<LabelPane>(row.layout, configuration, QString::fromLatin1(row.name)), nullptr);
     }
     Application app(*area);
     area->OpenDocument(0);

@@ -22,7 +22,7 @@ class TestPane : public DockingPane {
 
 struct PaneRow {
   const char* name;
-  PaneSpec spec;
+  PaneLayout layout;
 };
 
 // The frame's panes as the main frame makes them: the camera window, the
@@ -46,7 +46,7 @@ struct Frame {
     window.setCentralWidget(new QWidget);
     window.resize(1000, 700);
     for (const PaneRow& row : FramePanes()) {
-      EXPECT_NE(panes.Create<TestPane>(row.spec, configuration, QString::fromLatin1(row.name)), nullptr) << row.name;
+      EXPECT_NE(panes.Create<TestPane>(row.layout, configuration, QString::fromLatin1(row.name)), nullptr) << row.name;
     }
     window.show();
   }
@@ -136,7 +136,7 @@ TEST_F(PaneManagerTest, TheLayoutIsSavedAndRestoredOnTheNextStartAndCleanedToThe
   Frame frame(configuration_);
   EXPECT_FALSE(workspace.LoadState(frame.window)) << "nothing left to load after a clean";
   for (const PaneRow& row : FramePanes()) {
-    EXPECT_EQ(frame.panes.DockedSide(frame.Pane(row.name)), row.spec.homeSide) << row.name;
+    EXPECT_EQ(frame.panes.DockedSide(frame.Pane(row.name)), row.layout.homeSide) << row.name;
     EXPECT_TRUE(frame.panes.IsPaneVisible(frame.Pane(row.name))) << row.name;
   }
   // Resetting a moved pane docks it at home again.

@@ -370,19 +370,28 @@ bool CaptureDeviceManager::GetPixels(int index, std::uint8_t* destination) {
   return slot->callback.Take(destination, kFrameTimeout);
 }
 
-bool CaptureDeviceManager::GetVideoSettingRange(int index, long property, long& minimum, long& maximum, long& step,
-                                                long& current, long& flags, long& defaultValue) {
+std::shared_ptr<CaptureDeviceManager::Slot> CaptureDeviceManager::SettingSlot(int index, long property,
+                                                                              std::uint32_t& control,
+                                                                              ControlRange& range) const {
   auto slot = SlotOf(index);
   if (!slot || !slot->setupDone) {
     Say("setVideoSetting - getDevice Error\n");
-    return false;
+    return nullptr;
   }
-  const std::uint32_t control = ControlOf(property);
-  ControlRange range;
+  control = ControlOf(property);
   if (control == 0 || !slot->device->QueryControl(control, range)) {
     Say("setVideoSetting - QueryInterface Error\n");
-    return false;
+    return nullptr;
   }
+  return slot;
+}
+
+bool CaptureDeviceManager::GetVideoSettingRange(int index, long property, long& minimum, long& maximum, long& step,
+                                                long& current, long& flags, long& defaultValue) {
+  std::uint32_t control = 0;
+  ControlRange range;
+  auto slot = SettingSlot(index, property, control, range);
+  if (!slot) return false;
   Say("Range for video setting %ld: Min:%ld Max:%ld SteppingDelta:%ld Default:%ld Flags:%ld\n", property, range.minimum,
       range.maximum, range.step, range.defaultValue, kVideoProcFlagsManual);
   long value = 0;
@@ -397,17 +406,10 @@ bool CaptureDeviceManager::GetVideoSettingRange(int index, long property, long& 
 }
 
 bool CaptureDeviceManager::SetVideoSetting(int index, long property, long value) {
-  auto slot = SlotOf(index);
-  if (!slot || !slot->setupDone) {
-    Say("setVideoSetting - getDevice Error\n");
-    return false;
-  }
-  const std::uint32_t control = ControlOf(property);
+  std::uint32_t control = 0;
   ControlRange range;
-  if (control == 0 || !slot->device->QueryControl(control, range)) {
-    Say("setVideoSetting - QueryInterface Error\n");
-    return false;
-  }
+  auto slot = SettingSlot(index, property, control, range);
+  if (!slot) return false;
   long current = 0;
   Say("Setting video setting %ld.\n", property);
   if (slot->device->GetControl(control, current)) Say("Current value: %ld Flags %ld (%s)\n", current, 2L, "Manual");

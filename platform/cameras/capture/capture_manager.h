@@ -99,6 +99,9 @@ class CaptureDeviceManager {
  private:
   struct Slot;
   std::shared_ptr<Slot> SlotOf(int index) const;
+  // The set-up slot of `index` and the device control of `property` with its
+  // range; null (and a message) when either is missing.
+  std::shared_ptr<Slot> SettingSlot(int index, long property, std::uint32_t& control, ControlRange& range) const;
   bool SetUp(int index, Slot& slot);
   bool ChooseFormat(CaptureDevice& device, Slot& slot, FrameFormat& chosen);
   void SelectInput(CaptureDevice& device, const Slot& slot);
