@@ -91,9 +91,7 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
 
 CMainFrame::~CMainFrame() {
   CloseMessageWindow();
-  // The sampling reads the workers' caches: it ends first.
-  services_.sampling.Stop();
-  services_.instruments.DeleteWorkers();
+  StopBackgroundWork();
   if (deviceNotifications_) services_.system.UnregisterDeviceNotifications();
   deviceMessages_.reset();
   idleMonitor_.reset();
@@ -104,6 +102,12 @@ CMainFrame::~CMainFrame() {
   ribbon_ = nullptr;
   statusBar_ = nullptr;
   documents_ = nullptr;
+}
+
+void CMainFrame::StopBackgroundWork() {
+  // The sampling reads the workers' caches: it ends first.
+  services_.sampling.Stop();
+  services_.instruments.DeleteWorkers();
 }
 
 UI::DockingPane* CMainFrame::PaneOf(PaneKind kind, int index) const {

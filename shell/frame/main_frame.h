@@ -82,6 +82,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // happen (the program then stays open).
   bool OnClose();
   bool IsClosed() const { return closed_; }
+  // Stops the sampling and the device workers at once, for a process that
+  // ends without closing the window (the display went away).
+  void StopBackgroundWork();
 
   // Which panes are shown (live work or review of a file) and, with `reset`
   // or `force`, each docked at its home side.

@@ -20,6 +20,13 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+ORV::CMainFrame* runningFrame = nullptr;
+
+// Qt ends the process with exit() when the display connection breaks; the
+// frame's threads must not run on into the singletons' destruction.
+void StopRunningFrame() {
+  if (runningFrame != nullptr) runningFrame->StopBackgroundWork();
+}
 
 void OnTerminate(int) {
   const char byte = 1;
@@ -71,6 +78,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Tarvix 5: the main window could not be made (see the system log).\n");
     return 1;
   }
+  runningFrame = frame.get();
+  std::atexit(StopRunningFrame);
   frame->show();
 
   QSocketNotifier terminate(signalPipe[0], QSocketNotifier::Read);
@@ -84,6 +93,7 @@ int main(int argc, char** argv) {
     }
   });
   const int result = QApplication::exec();
+  runningFrame = nullptr;
   frame.reset();
   return result;
 }
