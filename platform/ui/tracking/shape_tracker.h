@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "video/tracking/geometry.h"
+#include "platform/ui/tracking/geometry.h"
 
 namespace ORV::Video {
 

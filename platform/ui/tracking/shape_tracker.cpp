@@ -1,4 +1,4 @@
-#include "video/tracking/shape_tracker.h"
+#include "platform/ui/tracking/shape_tracker.h"
 
 #include <algorithm>
 #include <cmath>
