@@ -417,4 +417,9 @@ void CTransformTracker::DrawFrame(TrackerCanvas* canvas) const {
   DrawCentreMarker(canvas, savedCentre_, false);
 }
 
+void CRubberBandTracker::DrawTrackerFeedback(TrackerCanvas* canvas, int) {
+  if (!canvas) return;
+  canvas->Polygon({start_, {current_.x, start_.y}, current_, {start_.x, current_.y}}, 0, TrackerCanvas::Pen::Dotted);
+}
+
 }  // namespace ORV::Video

@@ -120,6 +120,12 @@ class CShapeTracker {
   TrackKeys keys_;
 };
 
+// The rubber band of a new rectangle: drawn dotted from the press to the mouse.
+class CRubberBandTracker : public CShapeTracker {
+ public:
+  void DrawTrackerFeedback(TrackerCanvas* canvas, int flags) override;
+};
+
 class CTransformTracker : public CShapeTracker {
  public:
   enum Mode : int { kNone = 0, kMove = 1, kScale = 2, kRotate = 3, kShear = 4, kMoveCentre = 5 };
