@@ -109,6 +109,7 @@ class CaptureEngine : private ORVCameraCallback {
 
   // The experiment clock (not owned; must be set before capture starts).
   void SetRelativeTime(RelativeTime::Interface* clock);
+  bool ClockRunning() const { return ClockRuns(); }
   // The window the back-ends post their messages to.
   void SetNotifyWindow(NotifyWindow window);
   // A back-end message delivered to the control's window.
