@@ -1,4 +1,4 @@
-#include "video/ui/buffer_dc.h"
+#include "platform/ui/buffer_dc.h"
 
 #include <QFontMetricsF>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "video/tracking/geometry.h"
+#include "platform/ui/tracking/geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The trackers on a widget: a drag through the grab and the nested loop, and
 // the inverted feedback on the widget's screen image.
-#include "video/ui/tracker_layer.h"
+#include "platform/ui/tracker_layer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The double-buffered drawing surface: the shared back image, the copied
 // bounds and the inverting combination.
-#include "video/ui/buffer_dc.h"
+#include "platform/ui/buffer_dc.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "video/tracking/geometry.h"
+#include "platform/ui/tracking/geometry.h"
 
 namespace ORV::Video {
 
@@ -118,6 +118,12 @@ class CShapeTracker {
   bool tracking_ = false;
   bool moved_ = false;
   TrackKeys keys_;
+};
+
+// The rubber band of a new rectangle: drawn dotted from the press to the mouse.
+class CRubberBandTracker : public CShapeTracker {
+ public:
+  void DrawTrackerFeedback(TrackerCanvas* canvas, int flags) override;
 };
 
 class CTransformTracker : public CShapeTracker {

@@ -5,8 +5,8 @@
 #include <QObject>
 #include <deque>
 
-#include "video/tracking/shape_tracker.h"
-#include "video/ui/buffer_dc.h"
+#include "platform/ui/buffer_dc.h"
+#include "platform/ui/tracking/shape_tracker.h"
 
 class QEventLoop;
 class QWidget;

@@ -4,7 +4,7 @@
 #include <deque>
 #include <random>
 
-#include "video/tracking/shape_tracker.h"
+#include "platform/ui/tracking/shape_tracker.h"
 
 namespace ORV::Video {
 namespace {

@@ -1,4 +1,4 @@
-#include "video/ui/tracker_layer.h"
+#include "platform/ui/tracker_layer.h"
 
 #include <QApplication>
 #include <QEventLoop>

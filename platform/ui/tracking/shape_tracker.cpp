@@ -1,4 +1,4 @@
-#include "video/tracking/shape_tracker.h"
+#include "platform/ui/tracking/shape_tracker.h"
 
 #include <algorithm>
 #include <cmath>
@@ -415,6 +415,11 @@ void CTransformTracker::DrawFrame(TrackerCanvas* canvas) const {
   canvas->Rectangle(bounds_, handleColour, (style & kDottedFrame) ? Pen::Dotted : Pen::Solid2);
   for (int code = 0; code < 8; ++code) canvas->Rectangle(HandleRect(code), handleOutlineColour, Pen::Solid2);
   DrawCentreMarker(canvas, savedCentre_, false);
+}
+
+void CRubberBandTracker::DrawTrackerFeedback(TrackerCanvas* canvas, int) {
+  if (!canvas) return;
+  canvas->Polygon({start_, {current_.x, start_.y}, current_, {start_.x, current_.y}}, 0, TrackerCanvas::Pen::Dotted);
 }
 
 }  // namespace ORV::Video
