@@ -65,6 +65,12 @@ struct ZoneAnalysis::State {
   std::int64_t taskCounter = 0;
   ThumbnailSize thumbnailSize;
   std::uint32_t nextThumbnail = 0;  // 0: capture has not started
+  // The crop buffers of applied tasks, kept per zone for the next frames,
+  // so that a long run costs what its first frames cost: a large zone's crop
+  // made anew for every frame would be mapped, page-faulted in and returned
+  // to the system each time.
+  static constexpr std::size_t kSpareCropsPerZone = 8;
+  std::array<std::vector<std::vector<std::uint8_t>>, kAnalysisZones> spareCrops;
 
   // Raw profiles: only the newest one is delivered, so one slot holds it.
   std::mutex rawMutex;
@@ -123,6 +129,11 @@ void QueueRawProfile(State& s, int zone, std::vector<std::uint8_t> data) {
 // slot after the one before it however many frames were in flight.
 void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
   if (!s.IsZone(task.zone)) return;
+  // The search has ended with the task's run: its crop serves a later frame.
+  std::vector<std::vector<std::uint8_t>>& spares = s.spareCrops[task.zone];
+  if (spares.size() < State::kSpareCropsPerZone && task.crop.pixels.capacity() > 0) {
+    spares.push_back(std::move(task.crop.pixels));
+  }
   AnalysisZone& zone = s.zones[task.zone];
   const int length = std::clamp(zone.historyLength, 1, kZoneRingSlots);
   zone.historyIndex = (zone.historyIndex + 1 >= length || zone.historyIndex < 0) ? 0 : zone.historyIndex + 1;
@@ -193,10 +204,14 @@ struct ZoneJob {
   GreyImage pixels;
 };
 
-ZoneJob TakeZoneJob(const State& s, int i, const GreyImageView& frame) {
+ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame) {
   const AnalysisZone& zone = s.zones[i];
   ZoneJob job;
   job.zone = i;
+  if (!s.spareCrops[i].empty()) {
+    job.pixels.pixels = std::move(s.spareCrops[i].back());
+    s.spareCrops[i].pop_back();
+  }
   job.crop = ClipCrop(zone.Bounds(), frame.width, frame.height);
   job.outerCutOff = s.outerCutOff[i];
   job.innerCutOff = s.innerCutOff[i];
@@ -208,7 +223,8 @@ ZoneJob TakeZoneJob(const State& s, int i, const GreyImageView& frame) {
   return job;
 }
 
-// Copies the zone's part of the frame; needs no lock.
+// Copies the zone's part of the frame, into the job's buffer when that was
+// kept from an earlier frame; needs no lock.
 void CopyCrop(ZoneJob& job, const GreyImageView& frame) {
   const ZoneRect& r = job.crop;
   if (r.width <= 0 || r.height <= 0) return;
@@ -350,17 +366,18 @@ void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
   // The zones are read under the zone lock, the crops copied outside it so
   // that results are not held up meanwhile, and the tasks then started in
   // zone order.
-  std::vector<ZoneJob> jobs;
+  std::array<ZoneJob, kAnalysisZones> jobs;
+  int count = 0;
   {
     std::lock_guard lock(s.zoneLock);
     if (s.closed) return;
-    for (int i = 0; i < s.zoneCount; ++i) jobs.push_back(TakeZoneJob(s, i, frame));
+    for (; count < std::min(s.zoneCount, kAnalysisZones); ++count) jobs[count] = TakeZoneJob(s, count, frame);
   }
-  for (ZoneJob& job : jobs) CopyCrop(job, frame);
+  for (int i = 0; i < count; ++i) CopyCrop(jobs[i], frame);
   std::lock_guard lock(s.zoneLock);
-  for (ZoneJob& job : jobs) {
+  for (int i = 0; i < count; ++i) {
     if (s.closed) return;
-    StartZoneTask(s, job, time);
+    StartZoneTask(s, jobs[i], time);
   }
 }
 
