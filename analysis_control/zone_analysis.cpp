@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/storage/relative_time.h"
+#include "core/threading/newest_value.h"
 #include "platform/os/tick_source.h"
 
 namespace ORV {
@@ -72,12 +73,12 @@ struct ZoneAnalysis::State {
   static constexpr std::size_t kSpareCropsPerZone = 8;
   std::array<std::vector<std::vector<std::uint8_t>>, kAnalysisZones> spareCrops;
 
-  // Raw profiles: only the newest one is delivered, so one slot holds it.
-  std::mutex rawMutex;
-  std::shared_ptr<RawZoneDataMsg> newestRaw;
-  bool rawClosed = false;
-  // Held while RawZoneData is raised, so closing waits for a delivery.
+  // Raw profiles: only the newest one is delivered.
+  Threading::NewestValue<RawZoneDataMsg> newestRaw;
+  // Held while RawZoneData is raised, so closing waits for a delivery under
+  // way.
   std::mutex deliveryMutex;
+  std::atomic<bool> rawClosed{false};
 
   bool IsZone(int zone) const { return zone >= 0 && zone < kAnalysisZones; }
   bool IsExistingZone(int zone) const { return zone >= 0 && zone < zoneCount; }
@@ -89,39 +90,23 @@ using State = ZoneAnalysis::State;
 
 void DeliverRawZoneData(State& s) {
   std::lock_guard delivery(s.deliveryMutex);
-  std::shared_ptr<RawZoneDataMsg> message;
-  {
-    std::lock_guard lock(s.rawMutex);
-    if (s.rawClosed) return;
-    message = std::move(s.newestRaw);
-    s.newestRaw.reset();
-  }
-  if (!message) return;
-  s.events->RawZoneData(message->zone, message->data.data(), static_cast<int>(message->data.size()));
+  RawZoneDataMsg message;
+  if (s.rawClosed || !s.newestRaw.Take(message)) return;
+  s.events->RawZoneData(message.zone, message.data.data(), static_cast<int>(message.data.size()));
 }
 
 void QueueRawProfile(State& s, int zone, std::vector<std::uint8_t> data) {
-  auto message = std::make_shared<RawZoneDataMsg>(RawZoneDataMsg{zone, std::move(data)});
-  bool post;
-  {
-    std::lock_guard lock(s.rawMutex);
-    if (s.rawClosed) return;
-    // A delivery is already on its way when the slot is full; it will take
-    // the newest profile.
-    post = !s.newestRaw;
-    s.newestRaw = std::move(message);
-  }
-  if (!post) return;
-  std::shared_ptr<Threading::UiDispatcher> ui = s.ui ? s.ui : Threading::GetUiDispatcher();
-  std::weak_ptr<State> weak = s.self;
-  const bool posted = ui && ui->Post([weak] {
-    if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state);
+  if (s.rawClosed) return;
+  // The first profile since the last delivery posts one; the profiles that
+  // follow before it runs only replace the one it will take.
+  s.newestRaw.Put(RawZoneDataMsg{zone, std::move(data)}, [&s] {
+    std::shared_ptr<Threading::UiDispatcher> ui = s.ui ? s.ui : Threading::GetUiDispatcher();
+    std::weak_ptr<State> weak = s.self;
+    // No user-interface thread to deliver to: the profile is dropped.
+    return ui && ui->Post([weak] {
+      if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state);
+    });
   });
-  if (!posted) {
-    // No user-interface thread to deliver to: drop the profile.
-    std::lock_guard lock(s.rawMutex);
-    s.newestRaw.reset();
-  }
 }
 
 // Applies one finished task, under the zone lock. The zone's ring advances
@@ -351,9 +336,8 @@ ZoneAnalysis::~ZoneAnalysis() {
     s.pending.clear();
   }
   std::lock_guard delivery(s.deliveryMutex);
-  std::lock_guard lock(s.rawMutex);
   s.rawClosed = true;
-  s.newestRaw.reset();
+  s.newestRaw.Clear();
 }
 
 void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
