@@ -21,8 +21,8 @@ CFlowPane::~CFlowPane() {
   // Off the receiver lists first: once removed, the sampling thread no longer
   // calls in (removal waits for a call under way), so nothing posts or
   // queues after this.
-  if (registered_) {
-    experiment_.RemoveFlowConsumer(this);
+  if (flowRegistration_) {
+    flowRegistration_.Reset();
     experiment_.RemovePressureConsumer(this);
   }
   CloseMessageWindow();
@@ -30,8 +30,7 @@ CFlowPane::~CFlowPane() {
 }
 
 int CFlowPane::OnCreate() {
-  experiment_.AddFlowConsumer(this);
-  registered_ = true;
+  flowRegistration_ = experiment_.RegisterFlowConsumer(this);
   flowEdit_ = new QLineEdit(Client());
   flowEdit_->setObjectName(QStringLiteral("flowEdit"));
   flowEdit_->setGeometry(Rect96(140, 50, 180, 70));

@@ -16,6 +16,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "core/base/scoped_registration.h"
 #include "core/experiment/consumers.h"
 #include "core/threading/newest_value.h"
 #include "instruments/ui/pane_context.h"
@@ -60,6 +61,6 @@ class CFlowPane : public ORV::UI::DockingPane,
 
   ORV::ExperimentData& experiment_;
   QLineEdit* flowEdit_ = nullptr;
-  bool registered_ = false;  // in the experiment record's receiver lists
+  ORV::ScopedRegistration flowRegistration_;  // in the experiment record's flow receivers
   ORV::Threading::NewestValue<ORV::FMASL1600Data> flow_;
 };
