@@ -40,7 +40,10 @@ std::size_t ExperimentContents::CameraCount(std::uint32_t mode) const {
   return std::min<std::size_t>(n, kMaxCameras);
 }
 
-ExperimentData::ExperimentData() : configuration(&Configuration::Instance()) {
+ExperimentData::ExperimentData()
+    : configuration(&Configuration::Instance()), dataPad_([this](std::int32_t method) {
+        if (hooks_ != nullptr) hooks_->ExportToDataSheet(method);
+      }) {
   const std::uint32_t now = OS::GetTickCount();
   startTick = now;
   lastSampleTime = now;
@@ -153,6 +156,7 @@ void ExperimentData::Clear() {
     actions_.Reset();
     markers_.Reset();
   }
+  dataPad_.Clear();
   videoEnabled = false;
   modified = false;
 }

@@ -41,6 +41,7 @@
 #include "core/experiment/record_file_stream.h"
 #include "core/experiment/session_records.h"
 #include "core/experiment/trace_values.h"
+#include "core/experiment/video_measurements.h"
 #include "core/storage/lmdb_record_store.h"
 #include "instruments/records/instrument_records.h"
 
@@ -155,6 +156,11 @@ class ExperimentData {
     std::unique_lock lock(dataLock_);
     return std::forward<F>(f)(contents_);
   }
+
+  // ---- the video measurements data pad ----
+  // Measurements on recorded videos waiting for the data sheet; each Add
+  // calls the application hooks' data-sheet export. Emptied by Clear.
+  VideoMeasurementsDataPad& DataPad() { return dataPad_; }
 
   // ---- marker and action stores ----
   // Opens the marker store at folder/"MarkerDatabase" and the action store
@@ -383,6 +389,8 @@ class ExperimentData {
   std::vector<PressureDataConsumer*> pressureConsumers_;
   std::vector<MicroscopeDataConsumer*> microscopeConsumers_;
   std::vector<FlowDataConsumer*> flowConsumers_;
+
+  VideoMeasurementsDataPad dataPad_;
 
   mutable std::mutex customTraceLock_;
   std::shared_ptr<CustomTraceMap> customTraces_ = std::make_shared<CustomTraceMap>();
