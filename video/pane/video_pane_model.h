@@ -78,6 +78,8 @@ class VideoPaneModel {
   int CurrentFrame() const { return currentFrame_; }
   bool FrameValid() const { return frameValid_; }
   int Camera() const { return camera_; }
+  // Another camera's pane: takes effect with the next LoadVideo.
+  void SetCamera(int camera) { camera_ = camera; }
   const std::string& VideoPath() const { return videoPath_; }
   // The current frame: packed BGR rows top-down, VideoWidth × VideoHeight.
   const std::vector<std::uint8_t>& FrameBuffer() const { return frame_; }
@@ -146,7 +148,7 @@ class VideoPaneModel {
   ExperimentData& experiment_;
   const Configuration& config_;
   std::unique_ptr<StillImageLoader> loader_;
-  const int camera_;
+  int camera_;
 
   bool loaded_ = false;
   int videoWidth_ = 0;
