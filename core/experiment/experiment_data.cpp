@@ -378,7 +378,7 @@ void ExperimentData::SetCalculationComment(std::int32_t kind, int n, std::string
       if (seen++ != n) continue;
       list[i].comment = comment;
       if (kind != CalculationData::kVideoMeasurement) {
-        for (std::size_t j = i + 1; j < list.size() && !list[j].IsGroupHead(); ++j) list[j].comment = comment;
+        for (std::size_t j = i + 1; j < list.size() && list[j].ContinuesRowOf(kind); ++j) list[j].comment = comment;
       }
       break;
     }

@@ -287,7 +287,8 @@ class ExperimentData {
   void AddCalculationData(const CalculationData& record);
   // Replaces the comment of the n-th (from 0) record of the method that
   // heads a group (for method 4: the n-th record of the method) and, for
-  // methods other than 4, of the records of its group after it. Texts over
+  // methods other than 4, of the records right after it that continue its
+  // row (same method; a video measurement after it keeps its comment). Texts over
   // 252 UTF-16 units are cut to 252 and "..." is appended.
   void SetCalculationComment(std::int32_t kind, int n, std::string_view text);
 
