@@ -212,6 +212,13 @@ bool CPelmoraApp::Restart() {
 
 void CPelmoraApp::CheckForUpdates(bool manual) { Shell::CheckForUpdates(manual); }
 
+bool CPelmoraApp::CheckForUpdatesAtStartup() {
+  if (startupCheckDone_ || !Configuration::Instance().FreshetCheckEnabled) return false;
+  startupCheckDone_ = true;
+  CheckForUpdates(false);
+  return true;
+}
+
 void CPelmoraApp::OnAppAbout() {
   CAboutDlg about(
       ProgramVersionInfo(), [this] { CheckForUpdates(true); }, MainWindow());

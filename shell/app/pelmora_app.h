@@ -99,6 +99,10 @@ class CPelmoraApp : public ApplicationHooks {
 
   // One update check; `manual` when the user asked for it.
   void CheckForUpdates(bool manual);
+  // The automatic check, for the frame's start-up timer: runs when the
+  // user allows it ("FreshetCheckEnabled"), at most once per run. True when
+  // it ran.
+  bool CheckForUpdatesAtStartup();
   // The about box, modal.
   void OnAppAbout();
 
@@ -146,6 +150,7 @@ class CPelmoraApp : public ApplicationHooks {
   ShellCommand command_ = ShellCommand::FileNothing;
   ExperimentData* hooked_ = nullptr;
   bool eventLogRegistered_ = false;
+  bool startupCheckDone_ = false;
 };
 
 }  // namespace ORV::Shell

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "platform/os/registry_store.h"
 #include "platform/ui/document_area.h"
@@ -14,6 +15,7 @@
 #include "shell/app/pelmora_app.h"
 #include "shell/app/splash_screen.h"
 #include "tests/shell/app/app_test_fixture.h"
+#include "tests/shell/app/stub/freshet_recording_stub.h"
 
 using namespace ORV;
 using namespace ORV::Shell;
@@ -215,4 +217,24 @@ TEST(DocumentTemplates, OpenTheirViewsAndForgetClosedSheets) {
   sheet->close();
   EXPECT_EQ(templates.DataSheetDocument(), nullptr);
   EXPECT_EQ(templates.ActionSheetDocument(), actions) << "closing one sheet leaves the other";
+}
+
+TEST_F(AppStartup, TheAutomaticUpdateCheckRunsOnceAndOnlyWhenAllowed) {
+  Configuration& config = Configuration::Instance();
+  const bool saved = config.FreshetCheckEnabled;
+  CPelmoraApp app(Options());
+  ORV::Test::FreshetCalls().clear();
+  config.FreshetCheckEnabled = false;
+  EXPECT_FALSE(app.CheckForUpdatesAtStartup());
+  EXPECT_TRUE(ORV::Test::FreshetCalls().empty());
+  // The about box's button still runs a check.
+  app.CheckForUpdates(true);
+  EXPECT_EQ(ORV::Test::FreshetCalls().at(3), "SetUpdateType(\"M\")");
+
+  ORV::Test::FreshetCalls().clear();
+  config.FreshetCheckEnabled = true;
+  EXPECT_TRUE(app.CheckForUpdatesAtStartup());
+  EXPECT_EQ(ORV::Test::FreshetCalls().at(3), "SetUpdateType(\"A\")");
+  EXPECT_FALSE(app.CheckForUpdatesAtStartup()) << "once per run";
+  config.FreshetCheckEnabled = saved;
 }
