@@ -44,14 +44,8 @@ bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DORV_TESTS=OFF -DORV_BENCH=ON $(CMAKE_COMMON)
 	cmake --build build/bench -j $(JOBS)
 
-# The program on the simulated lab. Until the application's own executable
-# (tarvix5) is built, the main window's runnable entry (tarvix5-frame) is.
 run: build
-	@if [ -x build/release/shell/tarvix5 ]; then \
-		ORV_SIMLAB=1 build/release/shell/tarvix5; \
-	else \
-		ORV_SIMLAB=1 build/release/shell/tarvix5-frame; \
-	fi
+	ORV_SIMLAB=1 build/release/shell/tarvix5
 
 # Formats every source file as .clang-format says (make test checks it).
 format:

@@ -567,17 +567,17 @@ OS::LRESULT CMainFrame::OnDeviceChange(OS::WPARAM event) {
   return deviceMessages_ ? deviceMessages_->OnDeviceChange(event) : 0;
 }
 
-bool CMainFrame::OnClose() {
+bool CMainFrame::OnClose(bool ask) {
   if (closed_) return true;
   const QString caption = UI::ApplicationTitle();
   // The questions come before anything stops: a save that does not happen
   // leaves the program as it was.
-  if (productType_ == kPressureChamber && services_.host.SequenceChanged()) {
+  if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
     if (UI::MessageBox(this, LoadQString(128), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
       services_.host.SaveSequence();
     }
   }
-  if (services_.experiment.modified) {
+  if (ask && services_.experiment.modified) {
     if (UI::MessageBox(this, LoadQString(135), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
         !services_.host.SaveExperiment()) {
       return false;

@@ -79,8 +79,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   int OnCreate();
   bool IsCreated() const { return created_; }
   // The orderly end; false when the user chose to save and the save did not
-  // happen (the program then stays open).
-  bool OnClose();
+  // happen (the program then stays open). Without `ask` nothing is asked
+  // and nothing saved but the configuration (the process was told to end;
+  // the running backup keeps a collection's data).
+  bool OnClose(bool ask = true);
   bool IsClosed() const { return closed_; }
   // Stops the sampling and the device workers at once, for a process that
   // ends without closing the window (the display went away).
