@@ -164,8 +164,7 @@ class ProgramPanes final : public FramePanes {
         return StandIn(panes, layout, QString("VideoPane%1").arg(plan.index),
                        "Recorded frames of this camera while an experiment is reviewed.");
       case PaneKind::Multi:
-        return StandIn(panes, layout, "MultiChamberPane",
-                       "Chamber pressures, flow and heaters of the multi interface.");
+        return panes.Create<CMyographMultiWnd>(layout, context, manager_.MultiInterface(), layout.caption);
       case PaneKind::Sequencer:
         return StandIn(panes, layout, "SequencerPane", "The protocol sequence and its tasks.");
       case PaneKind::CameraWindow:
