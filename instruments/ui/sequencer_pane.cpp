@@ -304,6 +304,7 @@ void SequencerWnd::UpdateButtons() {
   const int running = logic_->RunningTask();
   for (int i = 0; i < list_->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = list_->topLevelItem(i);
+    if (item->font(0).bold() == (i == running)) continue;
     QFont font = PanelFont();
     font.setBold(i == running);
     for (int c = 0; c < item->columnCount(); ++c) item->setFont(c, font);
