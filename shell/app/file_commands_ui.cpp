@@ -1,10 +1,12 @@
 #include "shell/app/file_commands_ui.h"
 
 #include "core/threading/async_task.h"
+#include "platform/os/registry_store.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/progress_dialog.h"
 #include "platform/ui/string_table.h"
+#include "platform/ui/workspace_store.h"
 #include "shell/app/small_dialogs.h"
 
 namespace ORV::Shell {
@@ -88,6 +90,10 @@ void QtFileCommandsHost::ShowClosingProgress(bool on) {
     closing_->Stop();
     closing_.reset();
   }
+}
+
+void QtFileCommandsHost::AddRecentFile(const std::string& path) {
+  UI::WorkspaceStore(OS::RegistryStore::User()).AddToRecentFileList(path);
 }
 
 }  // namespace ORV::Shell

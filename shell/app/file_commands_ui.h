@@ -34,6 +34,8 @@ class QtFileCommandsHost : public FileCommandsHost {
   // by the work's progress, runs modally here; returns the work's result.
   int RunWithProgress(const std::string& caption, const std::function<int(ProgressHook*)>& work) override;
   void ShowClosingProgress(bool on) override;
+  // The recent-file list of the workspace (six entries, newest first).
+  void AddRecentFile(const std::string& path) override;
 
  protected:
   QWidget* MainWindow() const { return mainWindow_ ? mainWindow_() : nullptr; }

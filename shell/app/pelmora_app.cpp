@@ -19,6 +19,7 @@
 #include "platform/ui/string_table.h"
 #include "platform/ui/wait_for_event_dialog.h"
 #include "shell/app/about_dialog.h"
+#include "shell/app/session_experiment.h"
 #include "shell/app/splash_screen.h"
 #include "shell/app/update_check.h"
 
@@ -128,6 +129,11 @@ bool CPelmoraApp::InitInstance() {
   // The main window exists: a second instance finds it from now on.
   marker_.Take();
   if (UI::DocumentArea* area = frame_->Documents()) templates_.RegisterWith(*area);
+  if (FileCommandsHost* host = frame_->FileHost(); host && Experiment()) {
+    experimentAccess_ =
+        std::make_unique<SessionExperiment>(*Experiment(), Configuration::Instance(), frame_->TraceWindows());
+    fileCommands_ = std::make_unique<ExperimentFileCommands>(*experimentAccess_, *host);
+  }
 
   command_ = ParseShellCommand(options_.args);
   switch (command_) {
@@ -189,6 +195,8 @@ int CPelmoraApp::ExitInstance(int exitCode) {
   }
   // The configuration was saved by the frame's close handler; it stays
   // until the process ends.
+  fileCommands_.reset();
+  experimentAccess_.reset();
   frame_.reset();
   marker_.Drop();
   restartLock_.Close();

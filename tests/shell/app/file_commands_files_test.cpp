@@ -13,41 +13,13 @@
 #include "platform/ui/string_table.h"
 #include "shell/app/file_commands_ui.h"
 #include "shell/app/session_experiment.h"
+#include "tests/shell/app/bare_file_host.h"
 #include "tests/support/test_support.h"
 
 using namespace ORV;
 using namespace ORV::Shell;
 
 namespace {
-
-// The frame's part of the host: no views or panes here.
-class BareHost : public QtFileCommandsHost {
- public:
-  explicit BareHost(ExperimentData& data) : QtFileCommandsHost(data, [] { return nullptr; }) {}
-  bool AskExperimentDetails() override { return true; }
-  void OpenTraceWindow() override {}
-  int TraceViewCount() const override { return 0; }
-  void CloseLastTraceView() override {}
-  void ClearDataSheet() override {}
-  void ClearActionSheet() override {}
-  void SetDrawNoSaveDataOnViews(bool) override {}
-  bool IsDataSheetOpen() const override { return false; }
-  void CloseDataSheet() override {}
-  bool IsActionSheetOpen() const override { return true; }
-  void OpenActionSheet() override {}
-  void RefreshActionSheet() override {}
-  void RefreshDataSheet() override {}
-  void StopVideoPlayback() override {}
-  void UpdatePaneLayout() override {}
-  bool LiveTrace() const override { return false; }
-  void SetLiveTrace(bool) override {}
-  void SetTimeSliderForLoaded() override {}
-  void ResetVideoPanes() override {}
-  void ClearVideoPanes() override {}
-  bool VideoRecordingEnabled() const override { return false; }
-  void AddRecentFile(const std::string& path) override { recent.push_back(path); }
-  std::vector<std::string> recent;
-};
 
 // A recorded experiment: pressures over two minutes, a title.
 void Record(ExperimentData& data) {
@@ -86,7 +58,7 @@ TEST(FileCommandsOnFiles, SaveCloseAndReopenGiveTheSameRecord) {
   ExperimentData data;
   Configuration& config = Configuration::Instance();
   SessionExperiment experiment(data, config);
-  BareHost host(data);
+  ORV::Test::BareHost host(data);
   ExperimentFileCommands commands(experiment, host);
   UI::ScriptedMessageBoxes boxes;
   UI::ScriptedFileDialogs files;
@@ -125,7 +97,7 @@ TEST(FileCommandsOnFiles, ASaveThatCannotBeWrittenKeepsTheRunningBackup) {
   Configuration& config = Configuration::Instance();
   config.LastUsedExperimentPath = "/kept/";
   SessionExperiment experiment(data, config);
-  BareHost host(data);
+  ORV::Test::BareHost host(data);
   ExperimentFileCommands commands(experiment, host);
   UI::ScriptedMessageBoxes boxes;
 
