@@ -109,10 +109,7 @@ bool CPelmoraApp::InitInstance() {
 
   // A running instance of this or an earlier version ends the start.
   if (const std::uint32_t found = FindRunningInstance(); found != 0) {
-    const QString text = UI::LoadQString(found);
-    EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text.toStdString()});
-    CloseSplash();
-    UI::MessageBox(nullptr, text, UI::LoadQString(UI::kProductNameString), UI::MB_OK | UI::MB_ICONINFORMATION);
+    ReportRunningInstance(found);
     return false;
   }
 
@@ -126,8 +123,13 @@ bool CPelmoraApp::InitInstance() {
     frame_.reset();
     return false;
   }
-  // The main window exists: a second instance finds it from now on.
-  marker_.Take();
+  // The main window exists: a second instance finds it from now on. Two
+  // instances started together may both have passed the check above; only
+  // the first to mark itself goes on.
+  if (!marker_.Take()) {
+    ReportRunningInstance(UI::kOneInstanceApplicationAlreadyString);
+    return false;
+  }
   if (UI::DocumentArea* area = frame_->Documents()) templates_.RegisterWith(*area);
   if (FileCommandsHost* host = frame_->FileHost(); host && Experiment()) {
     experimentAccess_ =
@@ -249,6 +251,13 @@ void CPelmoraApp::CloseSplash() {
   splash_->allowClose = 1;
   splash_->close();
   splash_.reset();
+}
+
+void CPelmoraApp::ReportRunningInstance(std::uint32_t textId) {
+  const QString text = UI::LoadQString(textId);
+  EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text.toStdString()});
+  CloseSplash();
+  UI::MessageBox(nullptr, text, UI::LoadQString(UI::kProductNameString), UI::MB_OK | UI::MB_ICONINFORMATION);
 }
 
 void CPelmoraApp::WriteStartEvent() {

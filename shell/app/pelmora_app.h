@@ -140,6 +140,8 @@ class CPelmoraApp : public ApplicationHooks {
   bool StartSplash();
   void CloseSplash();
   void WriteStartEvent();
+  // The message, event and box of a running instance found at start-up.
+  void ReportRunningInstance(std::uint32_t textId);
   void CreateMenuFont();
   OS::RegistryStore& SettingsStore() const;
   ExperimentData* Experiment() const;

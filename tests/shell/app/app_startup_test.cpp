@@ -41,6 +41,7 @@ class FakeFrame : public AppFrame {
   ~FakeFrame() override { log_.alive = false; }
   bool Create() override {
     log_.calls.push_back("Create");
+    if (raceMarker) raceMarker->Take();
     log_.splashUpWhenCreated = CPelmoraApp::Instance()->Splash() && CPelmoraApp::Instance()->Splash()->isVisible();
     window_ = std::make_unique<QWidget>();
     area_ = new UI::DocumentArea(window_.get());
@@ -57,6 +58,8 @@ class FakeFrame : public AppFrame {
   FileCommandsHost* FileHost() override { return fileHost; }
 
   FileCommandsHost* fileHost = nullptr;
+  // Taken by "another instance" while this one creates its window.
+  InstanceMarker* raceMarker = nullptr;
 
  private:
   FrameLog& log_;
@@ -263,4 +266,22 @@ TEST_F(AppStartup, TheFramesFileHostGetsTheFileCommands) {
   EXPECT_EQ(host.newWindows, 1);
   app.ExitInstance(0);
   EXPECT_EQ(app.FileCommands(), nullptr);
+}
+
+TEST_F(AppStartup, OfTwoInstancesStartedTogetherOnlyTheFirstToMarkItselfGoesOn) {
+  InstanceMarker other;
+  AppOptions options = Options();
+  options.frameFactory = [this, &other] {
+    auto frame = std::make_unique<FakeFrame>(frame_, true);
+    frame->raceMarker = &other;
+    return frame;
+  };
+  UI::ScriptedMessageBoxes boxes;
+  CPelmoraApp app(std::move(options));
+  EXPECT_FALSE(app.InitInstance());
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].text, UI::LoadQString(UI::kOneInstanceApplicationAlreadyString));
+  EXPECT_FALSE(app.MainWindow()->isVisible());
+  app.ExitInstance(0);
+  EXPECT_FALSE(frame_.alive);
 }
