@@ -28,6 +28,17 @@ namespace {
 
 CPelmoraApp* g_app = nullptr;
 
+// Start-up steps that only the desktop of the program's first platform needs;
+// here each has nothing to do, and they keep their places in the order.
+void EnableDpiAwareness() {}                  // Qt scales by the screen itself
+void InitCommonControls() {}                  // Qt's widgets need no registration
+void StartDrawingLibrary() {}                 // QPainter needs no start
+bool InitComponentRuntime() { return true; }  // the dispatch layer needs no start
+void SwitchOffTaskbarInteraction() {}         // no task-bar tabs to switch off
+void EnableControlContainer() {}              // controls are hosted by the dispatch layer
+void InitMenuKeyboardAndTooltipManagers() {}  // menus, keys and tooltips follow the Qt style and palette
+void InitRichText() {}                        // Qt's rich text needs no start
+
 // The nice value that stands for "above normal" priority.
 constexpr int kAboveNormalNice = -5;
 
@@ -85,18 +96,21 @@ bool CPelmoraApp::InitInstance() {
   WaitForRestartingInstance(options_.args);
 
   eventLogRegistered_ = EventLog().Register(kEventSourceName, options_.eventLog);
-  // DPI awareness: Qt scales by the screen itself.
+  EnableDpiAwareness();
   WriteStartEvent();
   Configuration::Instance();
-  // Common controls, the drawing library and the component runtime need no
-  // start here, so OLE's failure message (string 110) cannot arise. The task
-  // bar needs no switching off, and controls are hosted by the dispatch
-  // layer without a container to enable.
-
+  InitCommonControls();
+  StartDrawingLibrary();
+  if (!InitComponentRuntime()) {
+    UI::MessageBox(nullptr, UI::LoadQString(UI::kOLEInitializationFailedMakeString), QString(), UI::MB_OK);
+    return false;
+  }
+  SwitchOffTaskbarInteraction();
+  EnableControlContainer();
   // The settings live under "Orvanta" in the settings store; the recent-file
-  // list (six entries) is kept there by the file commands.
+  // list (six entries) is the workspace's, read when the file commands use it.
   CreateMenuFont();
-  // Context menus, keyboard and tooltips follow the Qt style and palette.
+  InitMenuKeyboardAndTooltipManagers();
 
   // The templates are ready; the frame's document area takes them once the
   // main window exists.
@@ -172,7 +186,7 @@ bool CPelmoraApp::InitInstance() {
     hooked_ = experiment;
     if (experiment->CheckBackupAtStartup() == 1) frame_->OnBackupImported();
   }
-  // Rich text needs no start either.
+  InitRichText();
   return true;
 }
 
