@@ -1,5 +1,7 @@
 #include "analysis_control/ui/control/analysis_view_control.h"
 
+#include <dlfcn.h>
+
 #include <QImage>
 #include <QMetaObject>
 
@@ -26,6 +28,18 @@ class WindowTimer : public FrameTimer {
  private:
   QPointer<AnalysisViewWindow> window_;
 };
+
+// The analysis workers and the recorder's task pool keep their threads for a
+// while after the last control has gone: the library stays loaded from its
+// first control on, so that no such thread ever runs in unmapped code.
+void KeepLibraryLoaded() {
+  static const bool kept = [] {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&KeepLibraryLoaded), &info) == 0 || info.dli_fname == nullptr) return false;
+    return dlopen(info.dli_fname, RTLD_NOW | RTLD_NODELETE) != nullptr;
+  }();
+  (void)kept;
+}
 
 }  // namespace
 
@@ -108,6 +122,7 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
 }
 
 AnalysisViewControl::AnalysisViewControl(const Com::CreateParams& params) {
+  KeepLibraryLoaded();
   window_ = new AnalysisViewWindow(params, *this);
   SetWindow(window_.data());
   CaptureEngineServices services;
