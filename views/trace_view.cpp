@@ -43,14 +43,15 @@ DevicesPresent DevicesFor(const ExperimentData& experiment, DevicesPresent devic
 
 CPelmoraView::CPelmoraView(Params p)
     : experiment_(*p.experiment),
-      doc_(*p.registry, p.settingsVersion, std::move(p.texts)),
+      doc_(*p.registry, p.settingsVersion, p.texts),
       self_(std::move(p.self)),
       host_(p.host),
       steadyMs_(p.steadyMs ? std::move(p.steadyMs) : std::function<std::int64_t()>(SteadyNowMs)),
       devices_(DevicesFor(*p.experiment, p.devices)),
       windowLength_(p.traceTimeSpan),
       xMax_(p.traceTimeSpan),
-      live_(p.live) {
+      live_(p.live),
+      texts_(std::move(p.texts)) {
   for (auto& zone : selectedZone_) zone.store(-1);
   cameraCount_ = static_cast<int>(experiment_.CameraCount());
   experiment_.Read([&](const ExperimentContents& c) {

@@ -25,7 +25,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "core/experiment/consumers.h"
 #include "core/experiment/trace_window_host.h"
@@ -86,6 +88,68 @@ class TraceViewHost {
   // buttons may have changed).
   virtual void Invalidate() = 0;
 };
+
+// The commands of a trace view (ribbon, context menu, zone and settings
+// buttons).
+inline constexpr int kCmdTraceSettings = 1024;
+inline constexpr int kCmdAutoRangeNow = 32977;
+inline constexpr int kCmdShowVideoFrame = 32978;
+inline constexpr int kCmdFirstTraceKind = 32979;  // + kind 0-19
+inline constexpr int kCmdLastTraceKind = 32998;
+inline constexpr int kCmdFirstCamera = 32999;  // + camera 0-3
+inline constexpr int kCmdLastCamera = 33002;
+inline constexpr int kCmdFirstCustomTrace = 33003;  // + n, the custom trace 220 + n
+inline constexpr int kCmdLastCustomTrace = 33053;
+inline constexpr int kCmdFirstZone = 52768;  // + zone 1-4 less one
+inline constexpr int kCmdLastZone = 52771;
+inline constexpr int kCmdFirstZoneButton = 52778;
+inline constexpr int kCmdLastZoneButton = 52781;
+
+// Navigation: posted to a view (and by it to the main window) with a code
+// in wParam: 0 scroll by lParam seconds, 1 go to lParam seconds (0: the
+// start), 2 go to the end, 3 / 4 shift the Y axis up / down, 10 zoom the Y
+// axis (lParam the direction), 11 zoom the X axis (lParam below 1: in).
+inline constexpr std::uint32_t WM_TRACE_NAVIGATE = 0x7FC;
+// Re-time a marker: wParam the dragged annotation's index, lParam its new
+// time in ms from the experiment's start (posted by the graph).
+inline constexpr std::uint32_t WM_TRACE_MOVE_MARKER = 0x7FD;
+// To the main window: the time window's new length in ms (lParam).
+inline constexpr std::uint32_t WM_TRACE_WINDOW_LENGTH = 0x7FE;
+
+// What a trace view needs of the main frame and the application.
+class TraceViewFrame {
+ public:
+  virtual ~TraceViewFrame() = default;
+  // A message for the main window (navigation, the window length).
+  virtual void PostToMainWindow(std::uint32_t message, OS::WPARAM wParam, OS::LPARAM lParam) = 0;
+  // The status bar's cursor read-out.
+  virtual void SetCursorReadout(const std::string& text) = 0;
+  // Selects the range (seconds) in every trace view.
+  virtual void SelectTraceRange(double start, double stop) = 0;
+  // Asks for a marker's text and adds it at `time` (seconds from the start).
+  virtual void EnterMarker(double time) = 0;
+  // Opens the action sheet's document when it is not open, filled.
+  virtual void EnsureActionSheetOpen() = 0;
+  // The recorded video of a camera: frame rate and frame count while one is
+  // loaded (nothing otherwise), and showing one of its frames.
+  struct Video {
+    float frameRate = 0.0f;
+    int frameCount = 0;
+  };
+  virtual std::optional<Video> RecordedVideo(int camera) const = 0;
+  virtual void ShowVideoFrame(int camera, int frame) = 0;
+};
+
+// One item of a view's context menu.
+struct MenuItem {
+  std::string text;  // empty: a separator
+  int command = 0;
+  bool checked = false;
+  bool enabled = true;
+};
+
+// Keys of the keyboard navigation (with Ctrl held).
+enum class NavigationKey { End, Home, Left, Up, Right, Down };
 
 class CPelmoraView final : public ImageAnalysisConsumer,
                            public PressureDataConsumer,
@@ -196,6 +260,55 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   // Whether the band with the settings and zone buttons fits a frame of
   // this client size (pixels at 96 dpi).
   bool ControlBandFits(int width, int height) const;
+
+  // ---- commands, navigation and graph events ----
+  // The frame the view reports to (none: those reports are dropped).
+  void SetFrame(TraceViewFrame* frame) { frame_ = frame; }
+  // The interface type word of the connected pressure interface (the trace
+  // settings leave kinds out by it).
+  void SetInterfaceType(std::uint32_t type) { interfaceType_ = type; }
+  std::uint32_t InterfaceType() const { return interfaceType_; }
+  // Runs a command; false for a command the view does not handle. The trace
+  // settings command (1024) is the window's: it opens the dialog and then
+  // calls TraceSettingsAccepted.
+  bool OnCommand(int command);
+  void OnShowTraceKind(int kind);
+  void OnShowCustomTrace(int command);
+  void OnSelectCamera(int camera);
+  void OnSelectZone(int zone);
+  void OnAutoRangeNow();
+  void OnShowVideoFrame();
+  // After the trace settings dialog ended with OK.
+  void TraceSettingsAccepted();
+
+  void ZoomY(int direction);
+  void ShiftY(int direction);
+  // The X axis 1.25 times longer (out) or 0.8 times (in).
+  void ZoomX(bool out);
+  struct WheelKeys {
+    bool shift = false;
+    bool control = false;
+    bool alt = false;
+  };
+  void OnMouseWheel(WheelKeys keys, int delta);
+  // Ctrl with a navigation key: posts the navigation to the view itself.
+  void OnNavigationKey(NavigationKey key);
+  void OnNavigate(OS::WPARAM code, OS::LPARAM n);
+  // The graph's annotation `annotation` was dragged to `ms` from the start:
+  // its marker is stored at the new time. False when no marker moved.
+  bool OnMoveMarker(OS::WPARAM annotation, OS::LPARAM ms);
+  // Handles the navigation and marker messages; false for others.
+  bool HandleFrameMessage(std::uint32_t message, OS::WPARAM wParam, OS::LPARAM lParam);
+
+  // The graph's events (by their DISPIDs), on the user-interface thread.
+  void OnGraphCursorPosition(double x, double y);
+  void OnGraphSelectTrace(double start, double stop);
+  void OnGraphDoubleClick(double time);
+  // Calls the handler of a graph event.
+  void OnGraphEvent(Com::DISPID id, std::span<const Com::Variant> args);
+
+  // The context menu at a click whose time (seconds) the graph gives.
+  std::vector<MenuItem> ContextMenu(double clickTime) const;
 
   // ---- the channels (user-interface thread) ----
   // Runs the handler of a channel message; false for any other message.
@@ -315,6 +428,10 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   ChannelQueue<FMASL1600Data> flowQueue_{WM_FLOW_ARRIVED};
 
   std::map<std::uint32_t, std::int16_t> annotations_;
+
+  TraceViewFrame* frame_ = nullptr;
+  std::uint32_t interfaceType_ = 0;
+  TraceTexts texts_;
 };
 
 }  // namespace ORV::Views

@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,10 @@ class RecordingGraph final : public Com::IDispatch {
         ++clears;
         break;
       case Graph::Dispid::SetRange:
-        out = Variant(true);
+        out = Variant(setRangeResult);
+        break;
+      case Graph::Dispid::GetTimeAtPos:
+        out = Variant(timeAtPos);
         break;
       case Graph::Dispid::AddAnnotation:
         ++annotations;
@@ -89,6 +93,8 @@ class RecordingGraph final : public Com::IDispatch {
   int clears = 0;
   double rangeMin = 2.0;
   double rangeMax = 8.0;
+  bool setRangeResult = true;
+  double timeAtPos = 0.0;
 
  private:
   static double Number(const Variant& v) {
@@ -136,6 +142,34 @@ class FakeHost final : public TraceViewHost {
   int invalidations = 0;
 };
 
+// The frame: records what the view reports.
+class FakeFrame final : public TraceViewFrame {
+ public:
+  struct Post {
+    std::uint32_t message;
+    OS::WPARAM wParam;
+    OS::LPARAM lParam;
+    bool operator==(const Post&) const = default;
+  };
+  void PostToMainWindow(std::uint32_t message, OS::WPARAM wParam, OS::LPARAM lParam) override {
+    posts.push_back({message, wParam, lParam});
+  }
+  void SetCursorReadout(const std::string& text) override { readout = text; }
+  void SelectTraceRange(double start, double stop) override { selected = {start, stop}; }
+  void EnterMarker(double time) override { markerTimes.push_back(time); }
+  void EnsureActionSheetOpen() override { ++actionSheetOpened; }
+  std::optional<Video> RecordedVideo(int) const override { return video; }
+  void ShowVideoFrame(int camera, int frame) override { shownFrames.push_back({camera, frame}); }
+
+  std::vector<Post> posts;
+  std::string readout;
+  std::pair<double, double> selected{-1, -1};
+  std::vector<double> markerTimes;
+  int actionSheetOpened = 0;
+  std::optional<Video> video;
+  std::vector<std::pair<int, int>> shownFrames;
+};
+
 // The texts of the program's string table that the views use.
 inline std::string ProgramText(std::uint32_t id) {
   static const std::map<std::uint32_t, std::string> texts = {{16, "None"},
@@ -169,7 +203,13 @@ inline std::string ProgramText(std::uint32_t id) {
                                                              {49, "dyne/cm²"},
                                                              {50, "mN"},
                                                              {51, "µL/min"},
-                                                             {52, "dyne * s/cm³"}};
+                                                             {52, "dyne * s/cm³"},
+                                                             {142, "Zone 1"},
+                                                             {143, "Zone 2"},
+                                                             {144, "Zone 3"},
+                                                             {145, "Zone 4"},
+                                                             {247, "Enable auto range"},
+                                                             {253, "Show frame at time %s"}};
   const auto it = texts.find(id);
   return it == texts.end() ? std::string() : it->second;
 }
