@@ -40,7 +40,10 @@ std::size_t ExperimentContents::CameraCount(std::uint32_t mode) const {
   return std::min<std::size_t>(n, kMaxCameras);
 }
 
-ExperimentData::ExperimentData() : configuration(&Configuration::Instance()) {
+ExperimentData::ExperimentData()
+    : configuration(&Configuration::Instance()), dataPad_([this](std::int32_t method) {
+        if (hooks_ != nullptr) hooks_->ExportToDataSheet(method);
+      }) {
   const std::uint32_t now = OS::GetTickCount();
   startTick = now;
   lastSampleTime = now;
@@ -121,6 +124,15 @@ void ExperimentData::RemoveFlowConsumer(FlowDataConsumer* c) { ChangeList(flowCo
 void ExperimentData::AddMicroscopeConsumer(MicroscopeDataConsumer* c) { ChangeList(microscopeConsumers_, c, true); }
 void ExperimentData::RemoveMicroscopeConsumer(MicroscopeDataConsumer* c) { ChangeList(microscopeConsumers_, c, false); }
 
+ScopedRegistration ExperimentData::RegisterPressureConsumer(PressureDataConsumer* c) {
+  AddPressureConsumer(c);
+  return ScopedRegistration([this, c] { RemovePressureConsumer(c); });
+}
+ScopedRegistration ExperimentData::RegisterFlowConsumer(FlowDataConsumer* c) {
+  AddFlowConsumer(c);
+  return ScopedRegistration([this, c] { RemoveFlowConsumer(c); });
+}
+
 void ExperimentData::ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f) {
   Notify(imageAnalysisConsumers_, f);
 }
@@ -153,6 +165,7 @@ void ExperimentData::Clear() {
     actions_.Reset();
     markers_.Reset();
   }
+  dataPad_.Clear();
   videoEnabled = false;
   modified = false;
 }
@@ -374,7 +387,7 @@ void ExperimentData::SetCalculationComment(std::int32_t kind, int n, std::string
       if (seen++ != n) continue;
       list[i].comment = comment;
       if (kind != CalculationData::kVideoMeasurement) {
-        for (std::size_t j = i + 1; j < list.size() && !list[j].IsGroupHead(); ++j) list[j].comment = comment;
+        for (std::size_t j = i + 1; j < list.size() && list[j].ContinuesRowOf(kind); ++j) list[j].comment = comment;
       }
       break;
     }

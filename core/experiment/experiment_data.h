@@ -36,11 +36,13 @@
 
 #include "analysis_control/analysis_data.h"
 #include "core/base/record_list.h"
+#include "core/base/scoped_registration.h"
 #include "core/experiment/app_hooks.h"
 #include "core/experiment/consumers.h"
 #include "core/experiment/record_file_stream.h"
 #include "core/experiment/session_records.h"
 #include "core/experiment/trace_values.h"
+#include "core/experiment/video_measurements.h"
 #include "core/storage/lmdb_record_store.h"
 #include "instruments/records/instrument_records.h"
 
@@ -156,6 +158,11 @@ class ExperimentData {
     return std::forward<F>(f)(contents_);
   }
 
+  // ---- the video measurements data pad ----
+  // Measurements on recorded videos waiting for the data sheet; each Add
+  // calls the application hooks' data-sheet export. Emptied by Clear.
+  VideoMeasurementsDataPad& DataPad() { return dataPad_; }
+
   // ---- marker and action stores ----
   // Opens the marker store at folder/"MarkerDatabase" and the action store
   // at folder/"ActionData". False when either cannot be opened.
@@ -235,6 +242,10 @@ class ExperimentData {
   void RemoveFlowConsumer(FlowDataConsumer* consumer);
   void AddMicroscopeConsumer(MicroscopeDataConsumer* consumer);
   void RemoveMicroscopeConsumer(MicroscopeDataConsumer* consumer);
+  // The same, ended by the handle they return (reset or destroyed), which
+  // must not outlive the record.
+  [[nodiscard]] ScopedRegistration RegisterPressureConsumer(PressureDataConsumer* consumer);
+  [[nodiscard]] ScopedRegistration RegisterFlowConsumer(FlowDataConsumer* consumer);
   // Calls `f` for every image-analysis receiver in registration order.
   void ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f);
 
@@ -281,7 +292,8 @@ class ExperimentData {
   void AddCalculationData(const CalculationData& record);
   // Replaces the comment of the n-th (from 0) record of the method that
   // heads a group (for method 4: the n-th record of the method) and, for
-  // methods other than 4, of the records of its group after it. Texts over
+  // methods other than 4, of the records right after it that continue its
+  // row (same method; a video measurement after it keeps its comment). Texts over
   // 252 UTF-16 units are cut to 252 and "..." is appended.
   void SetCalculationComment(std::int32_t kind, int n, std::string_view text);
 
@@ -383,6 +395,8 @@ class ExperimentData {
   std::vector<PressureDataConsumer*> pressureConsumers_;
   std::vector<MicroscopeDataConsumer*> microscopeConsumers_;
   std::vector<FlowDataConsumer*> flowConsumers_;
+
+  VideoMeasurementsDataPad dataPad_;
 
   mutable std::mutex customTraceLock_;
   std::shared_ptr<CustomTraceMap> customTraces_ = std::make_shared<CustomTraceMap>();

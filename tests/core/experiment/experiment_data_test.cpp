@@ -341,6 +341,30 @@ TEST_F(Additions, ReceiversAreCalledOnceEachAndNotAfterRemoval) {
   EXPECT_EQ(told, std::vector<ImageAnalysisConsumer*>{&consumer_});
 }
 
+TEST_F(Additions, ARegistrationHandleRemovesItsReceiverOnceWhenResetOrDestroyed) {
+  RecordingConsumer pane;
+  PMK4xData3 s;
+  {
+    ScopedRegistration outer;
+    {
+      ScopedRegistration pressure = data().RegisterPressureConsumer(&pane);
+      ScopedRegistration flow = data().RegisterFlowConsumer(&pane);
+      EXPECT_TRUE(pressure && flow);
+      data().AddPressureSample(s);
+      EXPECT_EQ(pane.pressure.size(), 1u);
+      flow.Reset();
+      EXPECT_FALSE(flow);
+      outer = std::move(pressure);  // the registration moves with its handle
+      EXPECT_FALSE(pressure);
+    }
+    data().AddPressureSample(s);
+    EXPECT_EQ(pane.pressure.size(), 2u);
+  }
+  data().AddPressureSample(s);
+  EXPECT_EQ(pane.pressure.size(), 2u);
+  EXPECT_EQ(consumer_.pressure.size(), 3u) << "other receivers stay";
+}
+
 TEST_F(Additions, HasDataLastSampleTimeAndClear) {
   data().startTick = 500;
   EXPECT_FALSE(data().HasData());
@@ -515,10 +539,11 @@ TEST(CalculationComments, GroupRule) {
     int n;
     std::vector<int> changed;  // positions whose comment becomes the new text
   } cases[] = {
-      {0, 0, {0, 1, 2}},                                  // the head and its group, whatever their methods
-      {0, 1, {3, 4, 5, 6}}, {0, 2, {}},                   // no third head of method 0
-      {0, -1, {}},          {4, 0, {5}},                  // video measurements: that record alone
-      {4, 1, {6}},          {4, 2, {}},  {1, 0, {7, 8}},  // heads only: the member at position 2 does not count
+      // The head and the records right after it that continue its row: same
+      // method, never a video measurement (its row field holds a camera).
+      {0, 0, {0, 1}}, {0, 1, {3, 4}}, {0, 2, {}},   // no third head of method 0
+      {0, -1, {}},    {4, 0, {5}},                  // video measurements: that record alone
+      {4, 1, {6}},    {4, 2, {}},     {1, 0, {7}},  // heads only: the member at position 2 does not count
       {3, 0, {}},
   };
   for (const Case& c : cases) {
