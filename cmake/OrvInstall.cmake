@@ -17,6 +17,8 @@
 set(ORV_INSTALL_LIBRARY_DIR lib/tarvix5)
 
 if(TARGET tarvix5)
+  # The program links the update library, which lies in the library folder.
+  set_target_properties(tarvix5 PROPERTIES INSTALL_RPATH "$ORIGIN/../${ORV_INSTALL_LIBRARY_DIR}")
   install(TARGETS tarvix5 RUNTIME DESTINATION bin)
 endif()
 foreach(library ORVGraph3 ORVAnalysisView3)
