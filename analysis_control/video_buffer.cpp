@@ -68,29 +68,124 @@ class ThreadCompressor {
 
 }  // namespace
 
-cv::Mat FrameImagePool::Take(cv::Size size, int type) {
-  {
-    std::lock_guard lock(mutex_);
-    while (!free_.empty()) {
-      cv::Mat image = std::move(free_.back());
-      free_.pop_back();
-      if (image.size() == size && image.type() == type) return image;
+// The memory of pooled images. OpenCV calls it for every image whose memory
+// it made, from whichever thread lets go of the image last.
+class FramePool::Allocator final : public cv::MatAllocator {
+ public:
+  cv::UMatData* allocate(int dims, const int* sizes, int type, void* data0, std::size_t* step, cv::AccessFlag,
+                         cv::UMatUsageFlags) const override {
+    std::size_t total = CV_ELEM_SIZE(type);
+    for (int i = dims - 1; i >= 0; --i) {
+      if (step) {
+        if (data0 && step[i] != cv::Mat::AUTO_STEP) {
+          CV_Assert(total <= step[i]);
+          total = step[i];
+        } else {
+          step[i] = total;
+        }
+      }
+      total *= static_cast<std::size_t>(sizes[i]);
     }
+    auto* data = static_cast<uchar*>(data0);
+    if (!data) data = TakeKept(total);
+    if (!data) data = static_cast<uchar*>(cv::fastMalloc(total));
+    auto* u = new cv::UMatData(this);
+    u->data = u->origdata = data;
+    u->size = total;
+    if (data0) u->flags |= cv::UMatData::USER_ALLOCATED;
+    std::lock_guard lock(mutex_);
+    ++outstanding_;
+    return u;
   }
-  return cv::Mat(size, type);
+
+  bool allocate(cv::UMatData* u, cv::AccessFlag, cv::UMatUsageFlags) const override { return u != nullptr; }
+
+  void deallocate(cv::UMatData* u) const override {
+    if (!u) return;
+    bool last = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (!(u->flags & cv::UMatData::USER_ALLOCATED)) {
+        if (!closed_ && kept_.size() < kMaxKept) {
+          kept_.push_back({u->origdata, u->size});
+        } else {
+          cv::fastFree(u->origdata);
+        }
+      }
+      --outstanding_;
+      last = closed_ && outstanding_ == 0;
+    }
+    delete u;
+    if (last) delete this;
+  }
+
+  std::size_t Kept() const {
+    std::lock_guard lock(mutex_);
+    return kept_.size();
+  }
+
+  void Clear() const {
+    std::vector<Buffer> kept;
+    {
+      std::lock_guard lock(mutex_);
+      kept.swap(kept_);
+    }
+    for (const Buffer& b : kept) cv::fastFree(b.data);
+  }
+
+  // The pool has gone: frees the kept memory, and this allocator too once no
+  // image from it is left.
+  void Close() {
+    bool last;
+    {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+      last = outstanding_ == 0;
+    }
+    Clear();
+    if (last) delete this;
+  }
+
+ private:
+  struct Buffer {
+    uchar* data;
+    std::size_t size;
+  };
+
+  uchar* TakeKept(std::size_t size) const {
+    std::lock_guard lock(mutex_);
+    for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+      if (it->size != size) continue;
+      uchar* data = it->data;
+      kept_.erase(it);
+      return data;
+    }
+    return nullptr;
+  }
+
+  mutable std::mutex mutex_;
+  mutable std::vector<Buffer> kept_;
+  mutable std::size_t outstanding_ = 0;  // images of this allocator not yet let go
+  bool closed_ = false;
+};
+
+FramePool::FramePool() : allocator_(new Allocator) {}
+
+FramePool::~FramePool() { allocator_->Close(); }
+
+cv::Mat FramePool::Take(cv::Size size, int type) {
+  cv::Mat image;
+  image.allocator = allocator_;
+  image.create(size, type);
+  return image;
 }
 
-void FrameImagePool::Give(cv::Mat& image) {
-  cv::Mat kept = std::move(image);
-  image.release();
-  if (kept.empty() || !kept.isContinuous()) return;
-  std::lock_guard lock(mutex_);
-  if (free_.size() < kMaxKept) free_.push_back(std::move(kept));
-}
+void FramePool::Clear() { allocator_->Clear(); }
 
-void FrameImagePool::Clear() {
-  std::lock_guard lock(mutex_);
-  free_.clear();
+std::size_t FramePool::Kept() const { return allocator_->Kept(); }
+
+bool FramePool::IsPooled(const cv::Mat& image) {
+  return image.u && dynamic_cast<const Allocator*>(image.u->currAllocator) != nullptr;
 }
 
 CVideoBuffer::~CVideoBuffer() { Stop(); }
@@ -143,7 +238,7 @@ int CVideoBuffer::GetHeight() const {
 
 void CVideoBuffer::SetSize(int cameraWidth, int cameraHeight, int factor, int frameRate) {
   std::lock_guard control(controlMutex_);
-  StopLocked();
+  StopLocked(0, false);
   const cv::Size size = RecordingSize(cameraWidth, cameraHeight, factor);
   std::lock_guard lock(mutex_);
   ScaleFactor = factor;
@@ -154,7 +249,7 @@ void CVideoBuffer::SetSize(int cameraWidth, int cameraHeight, int factor, int fr
 
 bool CVideoBuffer::Start(const std::string& fileName) {
   std::lock_guard control(controlMutex_);
-  StopLocked();
+  StopLocked(0, false);
 
   int width, height, rate, factor;
   {
@@ -205,11 +300,14 @@ void CVideoBuffer::AddFrame(const AnalysisData& record, const cv::Mat& image) {
   if (!recording_.load()) return;
   auto frame = std::make_shared<VIDEOBUFFER_DATA>();
   frame->Record = record;
-  if (!image.empty()) {
-    frame->Image = images_->Take(image.size(), image.type());
+  if (FramePool::IsPooled(image)) {
+    frame->Image = image;
+  } else if (!image.empty()) {
+    frame->Image = images_.Take(image.size(), image.type());
     image.copyTo(frame->Image);
   }
   bool startWriter = false;
+  bool startCompressor = false;
   {
     std::lock_guard lock(mutex_);
     if (!recording_.load() || Stopped.IsSet()) return;
@@ -221,26 +319,54 @@ void CVideoBuffer::AddFrame(const AnalysisData& record, const cv::Mat& image) {
       ++writersStarting_;
       startWriter = true;
     }
+    if (!runner_) {
+      toCompress_.push_back(frame);
+      if (compressors_ < maxCompressors_) {
+        ++compressors_;
+        startCompressor = true;
+      }
+    }
     NewFrame.Set();
   }
 
-  auto job = [frame, images = images_] {
-    Compress(*frame);
-    try {
-      images->Give(frame->Image);
-    } catch (...) {
-      frame->Image.release();
-    }
-    frame->Ready.Set();
-  };
   if (runner_) {
-    runner_(std::move(job));
-  } else {
-    auto future = Threading::StartAsyncTask([job] { return job(), 0; }, 0);
-    // No worker took the job: compress here rather than lose the frame.
-    if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) job();
+    runner_([frame] { CompressAndRelease(*frame); });
+  } else if (startCompressor) {
+    auto future = Threading::StartAsyncTask([this] { return CompressQueued(), 0; }, 0);
+    // No worker took the task: compress here rather than lose the frame.
+    if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) CompressQueued();
   }
   if (startWriter) StartWriter();
+}
+
+void CVideoBuffer::CompressAndRelease(VIDEOBUFFER_DATA& frame) {
+  Compress(frame);
+  // Gives the image's memory back to its pool.
+  frame.Image.release();
+  frame.Ready.Set();
+}
+
+void CVideoBuffer::CompressQueued() {
+  for (;;) {
+    std::shared_ptr<VIDEOBUFFER_DATA> frame;
+    {
+      std::lock_guard lock(mutex_);
+      if (toCompress_.empty()) {
+        // The last touch of this object: Stop may end it once told.
+        --compressors_;
+        compressorsIdle_.notify_all();
+        return;
+      }
+      frame = std::move(toCompress_.front());
+      toCompress_.pop_front();
+    }
+    CompressAndRelease(*frame);
+  }
+}
+
+void CVideoBuffer::WaitForCompressors() {
+  std::unique_lock lock(mutex_);
+  compressorsIdle_.wait(lock, [this] { return compressors_ == 0; });
 }
 
 void CVideoBuffer::StartWriter() {
@@ -397,6 +523,8 @@ void CVideoBuffer::EndRecording(const std::string& why, bool error) {
     Stopped.Set();
     dropped = Queue.size();
     Queue.clear();
+    for (const auto& frame : toCompress_) frame->Ready.Set();
+    toCompress_.clear();
   }
   std::string text = "Video recording into " + Quoted(AviPath) + " stopped after " +
                      std::to_string(FramesWritten.load()) + " frames: " + why;
@@ -426,10 +554,21 @@ void CVideoBuffer::CloseFiles() {
 
 void CVideoBuffer::Stop() {
   std::lock_guard control(controlMutex_);
-  StopLocked();
+  StopLocked(0, false);
 }
 
-void CVideoBuffer::StopLocked() {
+void CVideoBuffer::Stop(std::uint32_t elapsedMs) {
+  std::lock_guard control(controlMutex_);
+  StopLocked(elapsedMs, true);
+}
+
+std::uint32_t CVideoBuffer::MeasuredFrameRate(std::uint64_t frames, std::uint32_t elapsedMs) {
+  if (elapsedMs < 1000) return 0;
+  const std::uint64_t rate = frames * 1000 / elapsedMs;
+  return rate > 0xFFFFFFFFull ? 0 : static_cast<std::uint32_t>(rate);
+}
+
+void CVideoBuffer::StopLocked(std::uint32_t elapsedMs, bool measure) {
   {
     std::lock_guard lock(mutex_);
     Stopped.Set();
@@ -437,8 +576,10 @@ void CVideoBuffer::StopLocked() {
   }
   WaitForWriter();
   Drain();
+  WaitForCompressors();
+  if (measure && Avi) avi_set_frame_rate(Avi, MeasuredFrameRate(FramesWritten.load(), elapsedMs));
   CloseFiles();
-  images_->Clear();
+  images_.Clear();
 }
 
 }  // namespace ORV

@@ -4,7 +4,8 @@
 // While recording, every frame handed over becomes one JPEG frame of a
 // "Record_" AVI file, and its analysis record is appended to the "Analysis_"
 // ".dta" file beside it: the n-th record belongs to the n-th video frame.
-// The capture thread only copies the frame and its record; shrinking to the
+// The capture thread only queues the frame (a frame from a FramePool is
+// shared, any other is copied) and its record; shrinking to the
 // recording size and JPEG compression run on the task pool, in any order, and
 // one writer task appends the finished frames in hand-over order.
 //
@@ -14,6 +15,7 @@
 // both files closed at the same frame count, and the event log says why.
 // While recording, the AVI file's sizes and frame count are brought up to
 // date every few seconds, so a file cut short by a crash still plays.
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -23,6 +25,7 @@
 #include <mutex>
 #include <opencv2/core.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis_control/analysis_data.h"
@@ -36,7 +39,7 @@ namespace ORV {
 // writer.
 struct VIDEOBUFFER_DATA {
   AnalysisData Record;  // copied at hand-over
-  cv::Mat Image;        // own copy of the camera image; released once compressed
+  cv::Mat Image;        // the camera image (pooled, or a pooled copy); released once compressed
   int Width = 0;        // the recording size when the frame was handed over
   int Height = 0;
   Utils::Sync::Event Ready;  // set when compression has ended, successfully or not
@@ -44,21 +47,39 @@ struct VIDEOBUFFER_DATA {
   std::uint64_t JpegSize = 0;  // 0 when compression failed
 };
 
-// Image buffers of frames already compressed, handed out again for the next
-// frames: copying into memory that is already mapped saves the capture thread
-// the page faults of a fresh buffer for every frame.
-class FrameImagePool {
+// Image memory that comes back for reuse. An image taken from the pool is an
+// ordinary cv::Mat; when its last copy lets go, its memory goes back to the
+// pool (up to kMaxKept buffers) instead of to the system, so a steady stream
+// of frames of one size allocates and page-faults only for its first frames.
+//
+// A pooled image is a frame passed along, not a scratch buffer: whoever takes
+// it fills it once, and once it is handed on (to the recorder, to the zone
+// analysis) it is only read. The recorder relies on that: it keeps a pooled
+// image by reference and copies any other image.
+class FramePool {
  public:
   static constexpr std::size_t kMaxKept = 32;
-  // An image of this size and type, reused when one is free.
+
+  FramePool();
+  // Images still in use stay valid; their memory goes back to the system.
+  ~FramePool();
+  FramePool(const FramePool&) = delete;
+  FramePool& operator=(const FramePool&) = delete;
+
+  // A continuous image of this size and type, in kept memory when a buffer
+  // of its byte size is free.
   cv::Mat Take(cv::Size size, int type);
-  // Keeps the image's buffer for reuse (the image is left empty).
-  void Give(cv::Mat& image);
+  // Frees the memory kept for reuse.
   void Clear();
+  // The number of buffers kept for reuse.
+  std::size_t Kept() const;
+  // True when the image's memory comes from a frame pool.
+  static bool IsPooled(const cv::Mat& image);
 
  private:
-  std::mutex mutex_;
-  std::vector<cv::Mat> free_;
+  class Allocator;
+  // Deletes itself once the pool and every image taken from it have gone.
+  Allocator* allocator_;
 };
 
 class CVideoBuffer : public Threading::AsyncTask {
@@ -84,10 +105,16 @@ class CVideoBuffer : public Threading::AsyncTask {
   // frame rate is 0.
   bool Start(const std::string& fileName);
   // Hands a frame and its analysis record over; dropped unless recording.
+  // An image from a FramePool is kept by reference, not copied: the caller
+  // does not write into it again. Any other image is copied.
   void AddFrame(const AnalysisData& record, const cv::Mat& image);
   // Writes every frame handed over so far, then completes and closes both
   // files.
   void Stop();
+  // Stop, with the AVI file stamped with the frame rate measured over the
+  // recording's `elapsedMs` (see MeasuredFrameRate) in place of the one it
+  // was opened with.
+  void Stop(std::uint32_t elapsedMs);
 
   // True from a successful Start until Stop, or until the recording ended on
   // its own (a file that cannot be written, the size limit).
@@ -101,6 +128,11 @@ class CVideoBuffer : public Threading::AsyncTask {
   // size), every other camera size is divided by the factor. A factor below 1
   // gives 0 x 0: nothing can be recorded.
   static cv::Size RecordingSize(int cameraWidth, int cameraHeight, int factor);
+  // The frame rate of `frames` written in `elapsedMs`: frames x 1000 /
+  // elapsed ms in integer division. 0 (keep the opening rate) for a
+  // recording shorter than a second or one that gives less than a frame a
+  // second.
+  static std::uint32_t MeasuredFrameRate(std::uint64_t frames, std::uint32_t elapsedMs);
   // The ".dta" file beside a recording: in the file name, "Record_" becomes
   // "Analysis_" and ".avi" becomes ".dta"; the folders stay as they are.
   static std::string DtaPathFor(const std::string& aviPath);
@@ -120,7 +152,7 @@ class CVideoBuffer : public Threading::AsyncTask {
   void SetWriterIdleHookForTesting(std::function<void()> hook) { idleHook_ = std::move(hook); }
 
  private:
-  void StopLocked();
+  void StopLocked(std::uint32_t elapsedMs, bool measure);
   void WaitForWriter();
   void StartWriter();
   void WriteFrame(VIDEOBUFFER_DATA& frame);
@@ -132,6 +164,11 @@ class CVideoBuffer : public Threading::AsyncTask {
   // Shrinks the frame to its recording size and compresses it; JpegSize
   // stays 0 when that fails. The caller sets Ready.
   static void Compress(VIDEOBUFFER_DATA& frame);
+  // Compresses the frame, lets go of its image and sets Ready.
+  static void CompressAndRelease(VIDEOBUFFER_DATA& frame);
+  // A compression task: compresses waiting frames until none is left.
+  void CompressQueued();
+  void WaitForCompressors();
 
   // Recording size, factor and rate; guarded by mutex_.
   int Width = 0;
@@ -154,6 +191,14 @@ class CVideoBuffer : public Threading::AsyncTask {
   mutable std::mutex mutex_;
   std::condition_variable writerIdle_;
   std::deque<std::shared_ptr<VIDEOBUFFER_DATA>> Queue;
+  // Frames waiting for compression, in hand-over order. At most one
+  // compression task per processor takes them, so that compression never
+  // runs on more threads than there are processors and crowds out the
+  // capture thread.
+  std::deque<std::shared_ptr<VIDEOBUFFER_DATA>> toCompress_;
+  unsigned compressors_ = 0;
+  const unsigned maxCompressors_ = std::max(1u, std::thread::hardware_concurrency());
+  std::condition_variable compressorsIdle_;
   bool writerRunning_ = false;  // a writer was started and has not yet decided to end
   int writersStarting_ = 0;     // writers whose futures are not yet in Writers
   // The futures of the writers that may not have returned yet; a writer
@@ -167,7 +212,7 @@ class CVideoBuffer : public Threading::AsyncTask {
   // Start and Stop, one at a time.
   std::mutex controlMutex_;
 
-  std::shared_ptr<FrameImagePool> images_ = std::make_shared<FrameImagePool>();
+  FramePool images_;
   std::function<void(std::function<void()>)> runner_;
   std::function<void()> idleHook_;
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/storage/relative_time.h"
+#include "core/threading/newest_value.h"
 #include "platform/os/tick_source.h"
 
 namespace ORV {
@@ -65,13 +66,19 @@ struct ZoneAnalysis::State {
   std::int64_t taskCounter = 0;
   ThumbnailSize thumbnailSize;
   std::uint32_t nextThumbnail = 0;  // 0: capture has not started
+  // The crop buffers of applied tasks, kept per zone for the next frames,
+  // so that a long run costs what its first frames cost: a large zone's crop
+  // made anew for every frame would be mapped, page-faulted in and returned
+  // to the system each time.
+  static constexpr std::size_t kSpareCropsPerZone = 8;
+  std::array<std::vector<std::vector<std::uint8_t>>, kAnalysisZones> spareCrops;
 
-  // Raw profiles: only the newest one is delivered, so one slot holds it.
-  std::mutex rawMutex;
-  std::shared_ptr<RawZoneDataMsg> newestRaw;
-  bool rawClosed = false;
-  // Held while RawZoneData is raised, so closing waits for a delivery.
+  // Raw profiles: only the newest one is delivered.
+  Threading::NewestValue<RawZoneDataMsg> newestRaw;
+  // Held while RawZoneData is raised, so closing waits for a delivery under
+  // way.
   std::mutex deliveryMutex;
+  std::atomic<bool> rawClosed{false};
 
   bool IsZone(int zone) const { return zone >= 0 && zone < kAnalysisZones; }
   bool IsExistingZone(int zone) const { return zone >= 0 && zone < zoneCount; }
@@ -83,39 +90,23 @@ using State = ZoneAnalysis::State;
 
 void DeliverRawZoneData(State& s) {
   std::lock_guard delivery(s.deliveryMutex);
-  std::shared_ptr<RawZoneDataMsg> message;
-  {
-    std::lock_guard lock(s.rawMutex);
-    if (s.rawClosed) return;
-    message = std::move(s.newestRaw);
-    s.newestRaw.reset();
-  }
-  if (!message) return;
-  s.events->RawZoneData(message->zone, message->data.data(), static_cast<int>(message->data.size()));
+  RawZoneDataMsg message;
+  if (s.rawClosed || !s.newestRaw.Take(message)) return;
+  s.events->RawZoneData(message.zone, message.data.data(), static_cast<int>(message.data.size()));
 }
 
 void QueueRawProfile(State& s, int zone, std::vector<std::uint8_t> data) {
-  auto message = std::make_shared<RawZoneDataMsg>(RawZoneDataMsg{zone, std::move(data)});
-  bool post;
-  {
-    std::lock_guard lock(s.rawMutex);
-    if (s.rawClosed) return;
-    // A delivery is already on its way when the slot is full; it will take
-    // the newest profile.
-    post = !s.newestRaw;
-    s.newestRaw = std::move(message);
-  }
-  if (!post) return;
-  std::shared_ptr<Threading::UiDispatcher> ui = s.ui ? s.ui : Threading::GetUiDispatcher();
-  std::weak_ptr<State> weak = s.self;
-  const bool posted = ui && ui->Post([weak] {
-    if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state);
+  if (s.rawClosed) return;
+  // The first profile since the last delivery posts one; the profiles that
+  // follow before it runs only replace the one it will take.
+  s.newestRaw.Put(RawZoneDataMsg{zone, std::move(data)}, [&s] {
+    std::shared_ptr<Threading::UiDispatcher> ui = s.ui ? s.ui : Threading::GetUiDispatcher();
+    std::weak_ptr<State> weak = s.self;
+    // No user-interface thread to deliver to: the profile is dropped.
+    return ui && ui->Post([weak] {
+      if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state);
+    });
   });
-  if (!posted) {
-    // No user-interface thread to deliver to: drop the profile.
-    std::lock_guard lock(s.rawMutex);
-    s.newestRaw.reset();
-  }
 }
 
 // Applies one finished task, under the zone lock. The zone's ring advances
@@ -123,6 +114,11 @@ void QueueRawProfile(State& s, int zone, std::vector<std::uint8_t> data) {
 // slot after the one before it however many frames were in flight.
 void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
   if (!s.IsZone(task.zone)) return;
+  // The search has ended with the task's run: its crop serves a later frame.
+  std::vector<std::vector<std::uint8_t>>& spares = s.spareCrops[task.zone];
+  if (spares.size() < State::kSpareCropsPerZone && task.crop.pixels.capacity() > 0) {
+    spares.push_back(std::move(task.crop.pixels));
+  }
   AnalysisZone& zone = s.zones[task.zone];
   const int length = std::clamp(zone.historyLength, 1, kZoneRingSlots);
   zone.historyIndex = (zone.historyIndex + 1 >= length || zone.historyIndex < 0) ? 0 : zone.historyIndex + 1;
@@ -193,10 +189,14 @@ struct ZoneJob {
   GreyImage pixels;
 };
 
-ZoneJob TakeZoneJob(const State& s, int i, const GreyImageView& frame) {
+ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame) {
   const AnalysisZone& zone = s.zones[i];
   ZoneJob job;
   job.zone = i;
+  if (!s.spareCrops[i].empty()) {
+    job.pixels.pixels = std::move(s.spareCrops[i].back());
+    s.spareCrops[i].pop_back();
+  }
   job.crop = ClipCrop(zone.Bounds(), frame.width, frame.height);
   job.outerCutOff = s.outerCutOff[i];
   job.innerCutOff = s.innerCutOff[i];
@@ -208,7 +208,8 @@ ZoneJob TakeZoneJob(const State& s, int i, const GreyImageView& frame) {
   return job;
 }
 
-// Copies the zone's part of the frame; needs no lock.
+// Copies the zone's part of the frame, into the job's buffer when that was
+// kept from an earlier frame; needs no lock.
 void CopyCrop(ZoneJob& job, const GreyImageView& frame) {
   const ZoneRect& r = job.crop;
   if (r.width <= 0 || r.height <= 0) return;
@@ -335,9 +336,8 @@ ZoneAnalysis::~ZoneAnalysis() {
     s.pending.clear();
   }
   std::lock_guard delivery(s.deliveryMutex);
-  std::lock_guard lock(s.rawMutex);
   s.rawClosed = true;
-  s.newestRaw.reset();
+  s.newestRaw.Clear();
 }
 
 void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
@@ -350,17 +350,18 @@ void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
   // The zones are read under the zone lock, the crops copied outside it so
   // that results are not held up meanwhile, and the tasks then started in
   // zone order.
-  std::vector<ZoneJob> jobs;
+  std::array<ZoneJob, kAnalysisZones> jobs;
+  int count = 0;
   {
     std::lock_guard lock(s.zoneLock);
     if (s.closed) return;
-    for (int i = 0; i < s.zoneCount; ++i) jobs.push_back(TakeZoneJob(s, i, frame));
+    for (; count < std::min(s.zoneCount, kAnalysisZones); ++count) jobs[count] = TakeZoneJob(s, count, frame);
   }
-  for (ZoneJob& job : jobs) CopyCrop(job, frame);
+  for (int i = 0; i < count; ++i) CopyCrop(jobs[i], frame);
   std::lock_guard lock(s.zoneLock);
-  for (ZoneJob& job : jobs) {
+  for (int i = 0; i < count; ++i) {
     if (s.closed) return;
-    StartZoneTask(s, job, time);
+    StartZoneTask(s, jobs[i], time);
   }
 }
 
@@ -447,6 +448,34 @@ void ZoneAnalysis::SetSelectedEdge(int zone, std::int32_t edge) {
   std::lock_guard lock(state_->zoneLock);
   if (!state_->IsZone(zone) || edge < kEdgeNone || edge > kEdgeOuterRight) return;
   state_->zones[zone].selectedEdge = edge;
+}
+
+void ZoneAnalysis::SetZoneOutline(int zone, const std::array<ZonePointF, 4>& outline) {
+  State& s = *state_;
+  std::lock_guard lock(s.zoneLock);
+  if (!s.IsExistingZone(zone)) return;
+  for (const ZonePointF& p : outline) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+  }
+  AnalysisZone& z = s.zones[zone];
+  AnalysisZoneBlock& block = s.record.zones[zone];
+  const std::int32_t oldLeft = block.left;
+  z.outline = outline;
+  const ZoneRect bounds = z.Bounds();
+  block.left = bounds.x;
+  block.top = bounds.y;
+  block.right = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{bounds.x} + bounds.width, INT_MAX));
+  block.bottom = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{bounds.y} + bounds.height, INT_MAX));
+  if (block.left != oldLeft) {
+    const auto shift = static_cast<float>(std::int64_t{oldLeft} - block.left);
+    for (auto& ring : z.rings) {
+      for (float& value : ring) {
+        if (value != 0.0f) value += shift;
+      }
+    }
+  }
+  block.angle =
+      static_cast<float>(std::atan2(outline[1].y - outline[0].y, outline[1].x - outline[0].x) * 57.29577951308232);
 }
 
 // ---- settings ----

@@ -2,12 +2,23 @@
 // a drawn vessel with four zones of 400 x 300 pixels, once with every zone
 // searched on the calling thread (one core) and once on the analysis
 // workers. Four cameras at 200 frames per second need 800 frames per second.
+//
+// Then long runs on one core, with these zones and with zones of 640 x 480
+// (crops above the size the C library maps afresh for each allocation): the
+// first and the last 5,000 frames of each, with time and page faults per
+// frame, so that what a long run costs is read against its first frames.
+//
+//   bench_zone_analysis [long-run frames]     (default 40000)
 #include "analysis_control/zone_analysis.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -58,9 +69,9 @@ class InlineExecutor : public ORV::AnalysisTaskExecutor {
   void Queue(std::shared_ptr<ORV::Threading::AsyncTask> task) override { task->OnFinished(task->Run()); }
 };
 
-void AddZones(ORV::ZoneAnalysis& analysis) {
+void AddZones(ORV::ZoneAnalysis& analysis, int width = 400, int height = 300) {
   analysis.SetMaxZones(4);
-  for (int z = 0; z < 4; ++z) analysis.AddZone({430 + 10 * z, 220 * z, 400, 300});
+  for (int z = 0; z < 4; ++z) analysis.AddZone({430 + 10 * z, 220 * z, width, height});
 }
 
 double Run(const char* name, const std::shared_ptr<ORV::AnalysisTaskExecutor>& executor, int frames) {
@@ -95,12 +106,53 @@ double Run(const char* name, const std::shared_ptr<ORV::AnalysisTaskExecutor>& e
   return fps;
 }
 
+long MinorFaults() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_minflt;
+}
+
+// A long run on the calling thread, from the first frame on; prints the
+// first and the last `window` frames.
+void LongRun(int frames, int window, int zoneWidth, int zoneHeight) {
+  const GreyImage frame = DrawVessel();
+  CountingEvents events;
+  ORV::ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>());
+  AddZones(analysis, zoneWidth, zoneHeight);
+  struct Window {
+    double seconds = 0;
+    long faults = 0;
+  } first, last;
+  const auto measure = [&](int count) {
+    const long faults = MinorFaults();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) analysis.PrepareZones(frame.View());
+    return Window{std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                  MinorFaults() - faults};
+  };
+  first = measure(window);
+  measure(frames - 2 * window);
+  last = measure(window);
+  const auto print = [&](const char* name, const Window& w) {
+    std::printf("  %-22s %7.1f us/frame  %6.2f page faults/frame\n", name, 1e6 * w.seconds / window,
+                double(w.faults) / window);
+  };
+  std::printf("long run on one core, %d frames, four zones of %d x %d:\n", frames, zoneWidth, zoneHeight);
+  print("first 5,000 frames", first);
+  print("last 5,000 frames", last);
+  std::printf("  ratio last / first: %.2f\n", last.seconds / first.seconds);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  constexpr int kWindow = 5000;
+  const int longRun = argc > 1 ? std::max(2 * kWindow, std::atoi(argv[1])) : 40000;
   std::printf("1280 x 960 grey frame, four zones of 400 x 300 pixels\n");
   const double oneCore = Run("one core (inline)", std::make_shared<InlineExecutor>(), 5000);
   Run("analysis workers (4)", ORV::AnalyseImagesThreads::Create(), 20000);
   std::printf("target on one core: 800 frames/s -> %s\n", oneCore >= 800.0 ? "met" : "NOT met");
+  LongRun(longRun, kWindow, 400, 300);
+  LongRun(longRun, kWindow, 640, 480);
   return 0;
 }

@@ -3,10 +3,10 @@
 // consumer last emptied the queue, shared by the pressure sampling workers
 // (producers) and the synchronised sampler (consumer).
 //
-// One mutex guards all of it, `current` included: the producer replaces the
-// newest reading and the consumer copies it under the lock, so a reading is
-// never seen half written. Make it with std::make_shared; the owner hands
-// the same holder to both pressure workers.
+// The newest reading is a NewestValue, so a reading is never seen half
+// written; the queue has a lock of its own, and a reading joins the queue
+// before it becomes the newest. Make it with std::make_shared; the owner
+// hands the same holder to both pressure workers.
 //
 // The queue keeps at most kQueueLimit readings (a minute of the fastest
 // unit); when nobody empties it, the oldest readings go first, so it cannot
@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+
+#include "core/threading/newest_value.h"
 
 namespace ORV {
 
@@ -29,31 +31,20 @@ class DataHolder {
   // The producer: `sample` becomes the newest reading, a copy joins the
   // queue and the new-data flag is set.
   void Put(const T& sample) {
-    std::lock_guard lock(mutex_);
-    current_ = sample;
-    queue_.push_back(sample);
-    if (queue_.size() > kQueueLimit) queue_.pop_front();
-    newData_ = true;
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(sample);
+      if (queue_.size() > kQueueLimit) queue_.pop_front();
+    }
+    newest_.Put(sample);
   }
 
   // A copy of the newest reading (the record's defaults before the first).
-  T Current() const {
-    std::lock_guard lock(mutex_);
-    return current_;
-  }
-  bool HasNewData() const {
-    std::lock_guard lock(mutex_);
-    return newData_;
-  }
+  T Current() const { return newest_.Current(); }
+  bool HasNewData() const { return newest_.HasNew(); }
   // The consumer: when a reading came since the last call, copies the newest
   // into `out`, clears the flag and returns true; otherwise false.
-  bool TakeNewest(T& out) {
-    std::lock_guard lock(mutex_);
-    if (!newData_) return false;
-    out = current_;
-    newData_ = false;
-    return true;
-  }
+  bool TakeNewest(T& out) { return newest_.Take(out); }
   // Every queued reading, oldest first; the queue is empty afterwards.
   std::deque<T> TakeQueue() {
     std::lock_guard lock(mutex_);
@@ -71,9 +62,8 @@ class DataHolder {
   }
 
  private:
-  mutable std::mutex mutex_;
-  bool newData_ = false;
-  T current_{};
+  Threading::NewestValue<T> newest_;
+  mutable std::mutex mutex_;  // guards the queue
   std::deque<T> queue_;
 };
 

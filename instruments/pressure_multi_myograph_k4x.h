@@ -5,10 +5,7 @@
 //
 // It talks USB HID, 64-byte or 19-byte reports in both directions. Every
 // request is one output report [1, 0x60, sub-command, arguments, zeros];
-// every answer one input report [report id, 0x60, sub-command, data], whose
-// reply code is 0x6000 + sub-command. Four-byte measurements are IEEE
-// floats sent most significant byte first; other multi-byte values are
-// big-endian unsigned unless a field says otherwise.
+// every answer one input report, decoded as multi_interface_answers.h says.
 //
 // Each request first discards input reports that are already queued (late
 // answers, reports the unit sent on its own), so an answer always belongs to
@@ -26,6 +23,7 @@
 #include <vector>
 
 #include "instruments/device.h"
+#include "instruments/multi_interface_answers.h"
 #include "platform/os/hid_transport.h"
 
 namespace ORV {
@@ -33,28 +31,12 @@ namespace ORV {
 class PressureMultiMyographK4x : public Device {
  public:
   // The unit with the fast block, the extended channel values and pulsation.
-  static constexpr std::uint32_t kModelFast = 0x100001;
-  static constexpr std::size_t kExtendedCount = 10;
+  static constexpr std::uint32_t kModelFast = MultiAnswers::kModelFast;
+  static constexpr std::size_t kExtendedCount = MultiAnswers::kExtendedCount;
 
   // Sub-commands.
-  enum Command : std::uint8_t {
-    kGetForce = 0x00,
-    kPing = 0x02,
-    kGetFastBlock = 0x04,
-    kGetSlowBlock = 0x06,
-    kGetPressures = 0x08,
-    kSetPressures = 0x09,
-    kGetTargets = 0x0A,
-    kGetPhAndFlow = 0x10,
-    kGetInfoBlock = 0x12,
-    kGetStatusBytes = 0x20,
-    kSetConstantFlow = 0x24,
-    kGetConstantFlow = 0x25,
-    kGetDigitalStates = 0x28,
-    kSetDigitalOutputs = 0x29,
-    kGetTemperatures = 0x30,
-    kSetTemperatures = 0x31,
-  };
+  using Command = MultiAnswers::Command;
+  using enum MultiAnswers::Command;
   // An output of SetDigitalOutputs left as it is.
   static constexpr std::uint8_t kOutputUnchanged = 0xFF;
   // The "keep the stored value" argument of SetPressures and SetTemperatures.
@@ -78,24 +60,11 @@ class PressureMultiMyographK4x : public Device {
     std::uint8_t dutyRate = 0;
     std::array<bool, 8> states{};  // states 1 to 8; state 6 is always true
   };
-  struct InfoBlock {
-    std::uint32_t first = 0;
-    std::uint16_t second = 0;
-    std::uint32_t third = 0;
-    std::uint16_t fourth = 0;
-    std::uint16_t fifth = 0;
-    bool operator==(const InfoBlock&) const = default;
-  };
-  struct ConstantFlow {
-    std::uint16_t value = 0;
-    std::uint8_t first = 0;
-    std::uint8_t second = 0;
-    std::uint32_t word = 0;
-    bool operator==(const ConstantFlow&) const = default;
-  };
+  using InfoBlock = MultiAnswers::InfoBlock;
+  using ConstantFlow = MultiAnswers::ConstantFlow;
   using DigitalStates = std::array<bool, 7>;  // states 1 to 7
-  using Temperatures = std::array<float, 6>;
-  using StatusBytes = std::array<std::uint8_t, 3>;
+  using Temperatures = MultiAnswers::Temperatures;
+  using StatusBytes = MultiAnswers::StatusBytes;
 
   // The transport that finds and opens the device (the system's by default;
   // the simulated lab's in tests). It must outlive the device.
@@ -163,13 +132,9 @@ class PressureMultiMyographK4x : public Device {
   // One request cycle: discard queued input, send the report, wait after a
   // set request, decode the answer.
   bool Request(Command command, std::span<const std::uint8_t> arguments, RequestLog log);
-  // Reads one input report and decodes it; `expected` is the only code that
-  // succeeds, or kAnyDecodedCode.
+  // Reads one input report and decodes it into `unit_`; `expected` is the
+  // only code that succeeds, or kAnyDecodedCode.
   bool DecodeReply(std::uint32_t expected);
-  // Stores the fields of the answer in `in_` with this code; false for a code
-  // the driver does not decode or an answer longer than the report.
-  bool Decode(std::uint32_t code);
-  void LearnFirmware();
   void DiscardQueuedInput();
   // Logs `what` followed by the bytes in hex; the text is only made when
   // logging is on, as requests run every few milliseconds.
@@ -181,24 +146,7 @@ class PressureMultiMyographK4x : public Device {
   std::vector<std::uint8_t> out_;  // output report
   bool reports64_ = false;
 
-  std::array<std::uint32_t, kExtendedCount> extended_{};
-  bool extendedPresent_ = false;
-  std::array<bool, 8> digital_{false, false, false, false, false, true, false, false};
-  bool internalFlowCapable_ = false;
-  float targetP1_ = 0, targetP2_ = 0, gradient_ = 0;
-  float flow_ = 0;
-  float p1_ = 0, p2_ = 0, p3_ = 0;
-  float pH_ = 0, force_ = 0, force2_ = 0;
-  Temperatures temperatures_{};
-  StatusBytes status_{};
-  std::uint8_t firmwareMajor_ = 0, firmwareMinor_ = 0;
-  std::uint32_t modelCode_ = 0;
-  std::uint16_t pulseRate_ = 20;
-  std::uint8_t dutyRate_ = 10;
-  ConstantFlow constantFlow_;
-  std::uint16_t pingValue_ = 0;
-  std::string firmwareText_;
-  InfoBlock info_;
+  MultiAnswers::UnitValues unit_;
   std::uint32_t lastReplyCode_ = 0;
 };
 

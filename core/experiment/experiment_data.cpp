@@ -124,6 +124,15 @@ void ExperimentData::RemoveFlowConsumer(FlowDataConsumer* c) { ChangeList(flowCo
 void ExperimentData::AddMicroscopeConsumer(MicroscopeDataConsumer* c) { ChangeList(microscopeConsumers_, c, true); }
 void ExperimentData::RemoveMicroscopeConsumer(MicroscopeDataConsumer* c) { ChangeList(microscopeConsumers_, c, false); }
 
+ScopedRegistration ExperimentData::RegisterPressureConsumer(PressureDataConsumer* c) {
+  AddPressureConsumer(c);
+  return ScopedRegistration([this, c] { RemovePressureConsumer(c); });
+}
+ScopedRegistration ExperimentData::RegisterFlowConsumer(FlowDataConsumer* c) {
+  AddFlowConsumer(c);
+  return ScopedRegistration([this, c] { RemoveFlowConsumer(c); });
+}
+
 void ExperimentData::ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f) {
   Notify(imageAnalysisConsumers_, f);
 }

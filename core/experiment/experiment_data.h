@@ -36,6 +36,7 @@
 
 #include "analysis_control/analysis_data.h"
 #include "core/base/record_list.h"
+#include "core/base/scoped_registration.h"
 #include "core/experiment/app_hooks.h"
 #include "core/experiment/consumers.h"
 #include "core/experiment/record_file_stream.h"
@@ -241,6 +242,10 @@ class ExperimentData {
   void RemoveFlowConsumer(FlowDataConsumer* consumer);
   void AddMicroscopeConsumer(MicroscopeDataConsumer* consumer);
   void RemoveMicroscopeConsumer(MicroscopeDataConsumer* consumer);
+  // The same, ended by the handle they return (reset or destroyed), which
+  // must not outlive the record.
+  [[nodiscard]] ScopedRegistration RegisterPressureConsumer(PressureDataConsumer* consumer);
+  [[nodiscard]] ScopedRegistration RegisterFlowConsumer(FlowDataConsumer* consumer);
   // Calls `f` for every image-analysis receiver in registration order.
   void ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f);
 

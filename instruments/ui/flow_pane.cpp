@@ -21,18 +21,16 @@ CFlowPane::~CFlowPane() {
   // Off the receiver lists first: once removed, the sampling thread no longer
   // calls in (removal waits for a call under way), so nothing posts or
   // queues after this.
-  if (registered_) {
-    experiment_.RemoveFlowConsumer(this);
+  if (flowRegistration_) {
+    flowRegistration_.Reset();
     experiment_.RemovePressureConsumer(this);
   }
   CloseMessageWindow();
-  std::lock_guard guard(lock_);
-  flowQueue_.clear();
+  flow_.Clear();
 }
 
 int CFlowPane::OnCreate() {
-  experiment_.AddFlowConsumer(this);
-  registered_ = true;
+  flowRegistration_ = experiment_.RegisterFlowConsumer(this);
   flowEdit_ = new QLineEdit(Client());
   flowEdit_->setObjectName(QStringLiteral("flowEdit"));
   flowEdit_->setGeometry(Rect96(140, 50, 180, 70));
@@ -52,22 +50,13 @@ void CFlowPane::OnPaint(QPainter& painter) {
 }
 
 void CFlowPane::OnFlowData(const ORV::FMASL1600Data& sample) {
-  {
-    std::lock_guard guard(lock_);
-    flowQueue_.push_back(sample);
-  }
-  PostMessage(WM_FLOW_PANE_FLOW);
+  flow_.Put(sample, [this] { return PostMessage(WM_FLOW_PANE_FLOW); });
 }
 
 LRESULT CFlowPane::OnFlowArrived(WPARAM, LPARAM) {
-  std::int16_t flow = 0;
-  {
-    std::lock_guard guard(lock_);
-    if (flowQueue_.empty()) return 0;
-    flow = flowQueue_.back().flow;
-    flowQueue_.clear();
-  }
-  if (flowEdit_ != nullptr) flowEdit_->setText(QString::number(flow));
+  ORV::FMASL1600Data sample;
+  if (!flow_.Take(sample)) return 0;
+  if (flowEdit_ != nullptr) flowEdit_->setText(QString::number(sample.flow));
   return 0;
 }
 

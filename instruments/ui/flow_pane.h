@@ -4,21 +4,21 @@
 // The pane is made with its context (the experiment record and the
 // configuration) and registers as a flow receiver of that record when it is
 // created. Samples arrive on the sampling thread (OnFlowData): the
-// pane queues a copy and posts WM_FLOW_PANE_FLOW to itself; on the GUI thread
-// the handler takes the newest queued sample, empties the queue and shows the
-// flow as a signed whole number. Samples that arrive faster than the pane
-// handles its messages collapse into one, and the messages that follow find
-// the queue empty and change nothing.
+// pane keeps the newest one and, unless a message is already on its way,
+// posts WM_FLOW_PANE_FLOW to itself; on the GUI thread the handler takes the
+// newest sample and shows the flow as a signed whole number. Samples that
+// arrive faster than the pane handles its messages collapse into one; a
+// message that finds no new sample changes nothing.
 //
 // The pane shows no pressure: it keeps the pressure receiver slot only so that
 // whoever registers it there is removed again when the pane goes; the samples
 // it gets there are dropped.
 #include <QString>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 
+#include "core/base/scoped_registration.h"
 #include "core/experiment/consumers.h"
+#include "core/threading/newest_value.h"
 #include "instruments/ui/pane_context.h"
 #include "platform/ui/docking_pane.h"
 #include "platform/ui/enter_key_interface.h"
@@ -40,7 +40,8 @@ class CFlowPane : public ORV::UI::DockingPane,
   CFlowPane(const ORV::InstrumentPaneContext& context, const QString& title, QWidget* parent = nullptr);
   ~CFlowPane() override;
 
-  // Any thread: queues the sample and posts WM_FLOW_PANE_FLOW.
+  // Any thread: keeps the sample and posts WM_FLOW_PANE_FLOW when none is on
+  // its way.
   void OnFlowData(const ORV::FMASL1600Data& sample) override;
   // Off empties the flow field; on does nothing (the next sample fills it).
   void SetActive(bool on) override;
@@ -60,7 +61,6 @@ class CFlowPane : public ORV::UI::DockingPane,
 
   ORV::ExperimentData& experiment_;
   QLineEdit* flowEdit_ = nullptr;
-  bool registered_ = false;  // in the experiment record's receiver lists
-  std::mutex lock_;
-  std::deque<ORV::FMASL1600Data> flowQueue_;  // guarded by lock_
+  ORV::ScopedRegistration flowRegistration_;  // in the experiment record's flow receivers
+  ORV::Threading::NewestValue<ORV::FMASL1600Data> flow_;
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,58 @@ TEST(ZoneAnalysis, ResultsAreAppliedInStartOrderWhateverOrderTasksFinish) {
   // The same on the analysis workers, four threads at once.
   const TwoZoneRun pooled = RunTwoZones(AnalyseImagesThreads::Create(), [] {});
   EXPECT_EQ(pooled.events, sequential.events);
+}
+
+// Notes where each zone task's crop lives, then holds the task or runs it at
+// once.
+class CropAddressExecutor : public HeldExecutor {
+ public:
+  void Queue(std::shared_ptr<Threading::AsyncTask> task) override {
+    addresses.push_back(dynamic_cast<AnalyseImageAsyncTask&>(*task).crop.pixels.data());
+    if (hold) {
+      HeldExecutor::Queue(std::move(task));
+    } else {
+      task->OnFinished(task->Run());
+    }
+  }
+  bool hold = false;
+  std::vector<const std::uint8_t*> addresses;
+};
+
+TEST(ZoneAnalysis, ALongRunSearchesEveryFrameInCropBuffersKeptFromItsFirstFrames) {
+  RecordingEvents events;
+  auto executor = std::make_shared<CropAddressExecutor>();
+  ZoneAnalysis analysis(events, executor);
+  ASSERT_EQ(analysis.AddZone({20, 0, 60, kFrameHeight}), 0);
+
+  // One frame at a time: every frame is searched in the first frame's
+  // buffer, and each finds its own walls (as in the first test).
+  for (int round = 0; round < 3; ++round) {
+    for (int left : {25, -1, 28, 26, 30}) analysis.PrepareZones(OneZoneFrame(left).View());
+  }
+  ASSERT_EQ(executor->addresses.size(), 15u);
+  for (const std::uint8_t* at : executor->addresses) EXPECT_EQ(at, executor->addresses[0]);
+  const std::vector<ZoneEvent> all = events.Zones();
+  ASSERT_EQ(all.size(), 15u);
+  EXPECT_EQ(
+      std::vector<ZoneEvent>(all.begin(), all.begin() + 5),
+      (std::vector<ZoneEvent>{
+          {0, 25, 46, 27, 44}, {0, 25, 46, 27, 44}, {0, 27, 46, 29, 44}, {0, 27, 46, 29, 44}, {0, 28, 46, 30, 44}}));
+  EXPECT_EQ(all.back(), (ZoneEvent{0, 28, 46, 30, 44}));
+
+  // Frames in flight each have a buffer of their own; once applied, their
+  // buffers serve the next frames.
+  executor->hold = true;
+  executor->addresses.clear();
+  for (int i = 0; i < 3; ++i) analysis.PrepareZones(OneZoneFrame(25).View());
+  const std::set<const std::uint8_t*> inFlight(executor->addresses.begin(), executor->addresses.end());
+  EXPECT_EQ(inFlight.size(), 3u);
+  executor->RunInOrder();
+  executor->addresses.clear();
+  for (int i = 0; i < 3; ++i) analysis.PrepareZones(OneZoneFrame(25).View());
+  executor->RunInOrder();
+  EXPECT_EQ(std::set<const std::uint8_t*>(executor->addresses.begin(), executor->addresses.end()), inFlight);
+  EXPECT_EQ(events.Zones().back(), (ZoneEvent{0, 25, 46, 27, 44}));
 }
 
 TEST(ZoneAnalysis, ZonesThatCannotBeSearchedGiveNoResultAndHoldNothingBack) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -183,6 +184,76 @@ TEST(VideoBuffer, FramesCompressedInReverseOrderAreWrittenInHandOverOrder) {
   ASSERT_EQ(v.levels.size(), std::size_t(kFrames));
   for (int n = 0; n < kFrames; ++n) EXPECT_NEAR(v.levels[n], 5 * n, 2) << "frame " << n;
   EXPECT_EQ(HeaderFrames(avi), std::uint32_t(kFrames));
+}
+
+TEST(FramePool, AnImagesMemoryComesBackWhenItsLastCopyLetsGo) {
+  FramePool pool;
+  cv::Mat first = pool.Take({640, 480}, CV_8UC1);
+  ASSERT_TRUE(FramePool::IsPooled(first));
+  ASSERT_TRUE(first.isContinuous());
+  const uchar* memory = first.data;
+  cv::Mat copy = first;
+  first.release();
+  EXPECT_EQ(pool.Kept(), 0u) << "a copy still holds the memory";
+  copy.release();
+  EXPECT_EQ(pool.Kept(), 1u);
+
+  cv::Mat otherSize = pool.Take({320, 240}, CV_8UC1);
+  EXPECT_NE(otherSize.data, memory);
+  cv::Mat again = pool.Take({480, 640}, CV_8UC1);  // the same byte size
+  EXPECT_EQ(again.data, memory);
+  EXPECT_EQ(again.size(), cv::Size(480, 640));
+  EXPECT_EQ(pool.Kept(), 0u);
+
+  EXPECT_FALSE(FramePool::IsPooled(cv::Mat(10, 10, CV_8UC1)));
+  EXPECT_FALSE(FramePool::IsPooled(cv::Mat()));
+
+  // Images may outlive their pool; their memory then goes to the system.
+  std::optional<FramePool> shortLived(std::in_place);
+  cv::Mat survivor = shortLived->Take({64, 48}, CV_8UC3);
+  survivor.setTo(cv::Scalar(1, 2, 3));
+  shortLived.reset();
+  EXPECT_EQ(survivor.at<cv::Vec3b>(47, 63), cv::Vec3b(1, 2, 3));
+  survivor.release();
+
+  for (int i = 0; i < 2 * static_cast<int>(FramePool::kMaxKept); ++i) pool.Take({8, 8}, CV_8UC1);
+  EXPECT_EQ(pool.Kept(), 1u) << "one buffer serves every image taken one after another";
+  std::vector<cv::Mat> many;
+  for (std::size_t i = 0; i < 2 * FramePool::kMaxKept; ++i) many.push_back(pool.Take({8, 8}, CV_8UC1));
+  many.clear();
+  EXPECT_EQ(pool.Kept(), FramePool::kMaxKept);
+  pool.Clear();
+  EXPECT_EQ(pool.Kept(), 0u);
+}
+
+TEST(VideoBuffer, APooledFrameIsRecordedWithoutACopyAndAnyOtherIsCopied) {
+  TempDir dir;
+  const std::string avi = dir / "Record_0.avi";
+  HeldJobs jobs;
+  CVideoBuffer buffer;
+  buffer.SetCompressionRunnerForTesting(jobs.Runner());
+  buffer.SetSize(320, 240, 2, 15);
+  ASSERT_TRUE(buffer.Start(avi));
+
+  FramePool pool;
+  cv::Mat pooled = pool.Take({320, 240}, CV_8UC1);
+  pooled.setTo(cv::Scalar(60));
+  cv::Mat plain = Frame(320, 240, 180);
+  buffer.AddFrame(Record(0), pooled);
+  buffer.AddFrame(Record(1), plain);
+  EXPECT_EQ(pooled.u->refcount, 2) << "the recorder shares the pooled frame";
+  EXPECT_EQ(plain.u->refcount, 1) << "the recorder copied the frame";
+  // The caller may reuse its own image at once.
+  plain.setTo(cv::Scalar(0));
+
+  ASSERT_EQ(jobs.Count(), 2u);
+  jobs.Run(0);
+  jobs.Run(1);
+  EXPECT_EQ(pooled.u->refcount, 1) << "a compressed frame is let go";
+  buffer.Stop();
+
+  const Video v = ReadVideo(avi);
+  EXPECT_EQ(v.levels, (std::vector<int>{60, 180}));
 }
 
 // A recorder of a 320 x 240 camera at factor 2 (160 x 120 frames, 10 frames

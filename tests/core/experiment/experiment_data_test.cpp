@@ -341,6 +341,30 @@ TEST_F(Additions, ReceiversAreCalledOnceEachAndNotAfterRemoval) {
   EXPECT_EQ(told, std::vector<ImageAnalysisConsumer*>{&consumer_});
 }
 
+TEST_F(Additions, ARegistrationHandleRemovesItsReceiverOnceWhenResetOrDestroyed) {
+  RecordingConsumer pane;
+  PMK4xData3 s;
+  {
+    ScopedRegistration outer;
+    {
+      ScopedRegistration pressure = data().RegisterPressureConsumer(&pane);
+      ScopedRegistration flow = data().RegisterFlowConsumer(&pane);
+      EXPECT_TRUE(pressure && flow);
+      data().AddPressureSample(s);
+      EXPECT_EQ(pane.pressure.size(), 1u);
+      flow.Reset();
+      EXPECT_FALSE(flow);
+      outer = std::move(pressure);  // the registration moves with its handle
+      EXPECT_FALSE(pressure);
+    }
+    data().AddPressureSample(s);
+    EXPECT_EQ(pane.pressure.size(), 2u);
+  }
+  data().AddPressureSample(s);
+  EXPECT_EQ(pane.pressure.size(), 2u);
+  EXPECT_EQ(consumer_.pressure.size(), 3u) << "other receivers stay";
+}
+
 TEST_F(Additions, HasDataLastSampleTimeAndClear) {
   data().startTick = 500;
   EXPECT_FALSE(data().HasData());
