@@ -1,8 +1,7 @@
 #pragma once
-// The base of every instrument: its port, the connected state, its type code
-// and reply separator, a per-device text log, and the command layer the
-// serial instruments share (send a CR-terminated command, read one reply,
-// check its prefix and split it into fields).
+// The base of every instrument: its port, the connected state, its type code,
+// a per-device text log, and raw writes and reads on the port. The ASCII
+// command layer of the serial instruments is AsciiCommands, beside it.
 //
 // Threads: a device is used by the user interface and by its sampling
 // thread. Each operation here, and Load, Ping and Close, holds the device's
@@ -38,10 +37,8 @@ class Device {
 
   static constexpr std::uint32_t kDefaultTimeout = SerialPort::kDefaultTimeout;
   static constexpr std::uint32_t kReadSize = 255;
-  static constexpr std::uint8_t kCommandEnd = 0x0D;
-  static constexpr int kMaxDiscardReads = 64;
 
-  Device(std::uint32_t typeCode, char separator);
+  explicit Device(std::uint32_t typeCode);
   virtual ~Device();
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
@@ -62,29 +59,11 @@ class Device {
   bool OpenDebugLog(std::string_view fileName);
   bool IsLogging() const;
 
-  // The command layer. Each returns false when the port has no handle.
+  // Raw port access. Each returns false when the port has no handle.
   // Writes exactly the given bytes.
   bool SendRawData(const std::uint8_t* data, std::size_t count);
-  // Writes the command followed by one carriage return.
-  bool Send(std::string_view command);
   // Reads one reply of up to kReadSize bytes; true when at least one byte came.
   bool ReadData(std::vector<std::uint8_t>& buffer);
-  // Discards whatever input is already waiting (stale bytes of an earlier
-  // reply), then Send and one read: true unless sending or reading failed,
-  // also when nothing arrived (the reply is then empty). A failed read leaves
-  // `reply`. Discarded bytes are written to the device's log.
-  bool Query(std::string& reply, std::string_view command);
-  // Reads and drops the input already waiting on the port, without waiting
-  // for more (at most kMaxDiscardReads reads).
-  void DiscardPendingInput();
-  // Checks that `reply` begins with `prefix` and appends its fields, split on
-  // the separator, to `fields`: the text from `start` to the first separator
-  // when that separator lies after `start`, the texts between separators, and
-  // the text after the last one without the CR (or CR LF) that ends a reply.
-  // False when the prefix differs, there is no separator or the first one is
-  // the last character; else true when `fields` holds at least `minimum`.
-  bool SplitReply(std::string_view reply, std::string_view prefix, std::vector<std::string>& fields,
-                  std::size_t minimum, std::size_t start) const;
   // Logs whether the port at `name` is open.
   void LogPortOpen(const std::string& name);
   // The event-log entries of a driver's Load, led by "<who>::Load() - ":
@@ -96,7 +75,6 @@ class Device {
   std::recursive_mutex& Lock() const { return lock_; }
   SerialPort& Port() { return port_; }
   std::uint32_t TypeCode() const { return typeCode_; }
-  char Separator() const { return separator_; }
   std::string PortName() const;
   void SetPortName(const std::string& name);
 
@@ -122,6 +100,8 @@ class Device {
   void Wait(std::uint32_t ms);
 
  private:
+  friend class AsciiCommands;
+
   // Writes all `count` bytes (the lock held, the port open); a failed or
   // short write is logged, the text led by `logLead`.
   bool WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead);
@@ -131,7 +111,6 @@ class Device {
   SerialPort port_;
   std::string portName_;
   const std::uint32_t typeCode_;
-  const char separator_;
   std::ofstream log_;
   Sleeper sleeper_;
 };

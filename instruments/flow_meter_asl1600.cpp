@@ -51,7 +51,7 @@ int ParseFlowFactor(std::string_view info) {
   return value;
 }
 
-FlowMeterASL1600::FlowMeterASL1600() : Device(kDeviceFlowMeter, ',') {}
+FlowMeterASL1600::FlowMeterASL1600() : Device(kDeviceFlowMeter), AsciiCommands(*this, ',') {}
 
 FlowMeterASL1600::~FlowMeterASL1600() { Close(); }
 

@@ -52,7 +52,7 @@ std::optional<std::vector<std::uint8_t>> SLI2000ReplyData(std::span<const std::u
 }
 
 FlowMeterSLI2000::FlowMeterSLI2000(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : Device(kDeviceFlowMeter, ','), ftdi_(std::move(enumerator)) {
+    : Device(kDeviceFlowMeter), ftdi_(std::move(enumerator)) {
   if (!ftdi_.IsAvailable()) LogError("FlowMeterSLI2000::FlowMeterSLI2000() - Driver DLL not found");
 }
 

@@ -27,7 +27,7 @@ constexpr std::uint32_t kSettleMs = 1000;
 }  // namespace
 
 HeatController::HeatController(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : Device(kDeviceHeatController, ';'), ftdi_(std::move(enumerator)) {
+    : Device(kDeviceHeatController), AsciiCommands(*this, ';'), ftdi_(std::move(enumerator)) {
   if (!ftdi_.IsAvailable()) LogError("HeatController::HeatController() - Driver DLL not found");
 }
 

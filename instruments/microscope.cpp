@@ -20,7 +20,7 @@ constexpr std::uint32_t kSettleMs = 500;
 }  // namespace
 
 Microscope::Microscope(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : Device(kDeviceMicroscope, ';'), ftdi_(std::move(enumerator)) {}
+    : Device(kDeviceMicroscope), AsciiCommands(*this, ';'), ftdi_(std::move(enumerator)) {}
 
 Microscope::~Microscope() { Close(); }
 

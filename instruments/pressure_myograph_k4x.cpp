@@ -37,7 +37,7 @@ constexpr std::uint32_t kSettleMs = 1500;
 
 }  // namespace
 
-PressureMyographK4x::PressureMyographK4x() : Device(kDeviceSinglePressureInterface, ',') {}
+PressureMyographK4x::PressureMyographK4x() : Device(kDeviceSinglePressureInterface), AsciiCommands(*this, ',') {}
 
 PressureMyographK4x::~PressureMyographK4x() { Close(); }
 
