@@ -139,6 +139,47 @@ void Device::SetPortName(const std::string& name) {
   portName_ = name;
 }
 
+void Device::SetTimeout(std::int32_t ms) { timeout_.store(ms); }
+
+std::int32_t Device::Timeout() const { return timeout_.load(); }
+
+bool Device::OpenSerial(const std::string& port, const SerialOpening& row) {
+  Guard g(lock_);
+  SetConnected(false);
+  // The same terminal cannot be opened twice, and a new one may have come.
+  if (row.reopen) port_.Close();
+  for (int attempt = 0; !port_.IsOpen() && attempt < row.openAttempts; ++attempt) {
+    if (attempt > 0) Wait(row.openRetryMs);
+    port_.Open(port);
+  }
+  if (row.logPortOpen) LogPortOpen(port);
+  if (!port_.IsOpen()) {
+    LogOpenFailed(row.who, port);
+    return false;
+  }
+  SetPortName(port);
+  const int who = static_cast<int>(row.who.size());
+  if (row.logTimeout) {
+    LogOpened(row.who, port, row.timeout);
+  } else {
+    LogInformationFormat("%.*s::Load() - Opened port: %s\n", who, row.who.data(), port.c_str());
+  }
+  if (port_.Configure(row.baud, row.timeout) != 0) {
+    if (row.logConfigureFailure) {
+      LogErrorFormat("%.*s::Load() - Unable to configure speed and timeouts for COM port: %s - Timeout: %d", who,
+                     row.who.data(), port.c_str(), static_cast<int>(row.timeout));
+    }
+  } else {
+    Wait(row.settleMs);
+    SetConnected(row.check && row.check());
+  }
+  if (port_.IsOpen() && !IsConnected()) {
+    if (!row.failed.empty()) LogError(std::string(row.failed));
+    OnClose();
+  }
+  return IsConnected();
+}
+
 std::uint32_t Device::ResolveTimeout(std::int32_t configured) const {
   return configured > 0 ? static_cast<std::uint32_t>(configured) : kDefaultTimeout;
 }

@@ -78,8 +78,12 @@ class Device {
   std::string PortName() const;
   void SetPortName(const std::string& name);
 
-  // A time-out taken from the configuration: above 0 as it is, else the
-  // device's default (500 ms).
+  // The port time-out in milliseconds that the caller (the interface
+  // manager, from the configuration) gives before Load; 0 or below leaves
+  // the driver's default.
+  void SetTimeout(std::int32_t ms);
+  std::int32_t Timeout() const;
+  // A given time-out: above 0 as it is, else the device's default (500 ms).
   std::uint32_t ResolveTimeout(std::int32_t configured) const;
 
   // Replaces the real sleep of the fixed waits (tests record them instead).
@@ -92,6 +96,36 @@ class Device {
   // The base close; an instrument that must say goodbye first overrides it
   // and calls Device::OnClose at the end.
   virtual void OnClose();
+
+  // What a serial driver's Load does, written once; each driver gives its
+  // row. The texts of the event log are led by "<who>::Load() - ".
+  struct SerialOpening {
+    std::string_view who;
+    std::uint32_t baud = 9600;
+    std::int32_t timeout = 0;  // as the driver resolved it
+    // A port an earlier load left open is closed and opened again (else it
+    // is kept).
+    bool reopen = false;
+    int openAttempts = 1;
+    std::uint32_t openRetryMs = 0;  // the pause between two attempts
+    // The device's own log says whether the port opened.
+    bool logPortOpen = false;
+    // The "Opened port" entry names the time-out.
+    bool logTimeout = true;
+    // An event-log error when the port cannot be configured.
+    bool logConfigureFailure = false;
+    std::uint32_t settleMs = 0;  // the pause between configuring and the check
+    // True when the instrument answered as itself (a ping, and what else
+    // the driver reads at once).
+    std::function<bool()> check;
+    // The event-log error when the port opened but the instrument did not
+    // answer ("" for none).
+    std::string_view failed;
+  };
+  // Opens (or keeps) the port, logs, configures it with the row's time-out,
+  // settles, checks, and closes the port again when the check fails; returns
+  // whether the instrument is connected.
+  bool OpenSerial(const std::string& port, const SerialOpening& row);
 
   void SetConnected(bool connected) { connected_.store(connected); }
   // Writes one line (a line feed is added) and flushes it, when logging is on.
@@ -113,6 +147,7 @@ class Device {
   const std::uint32_t typeCode_;
   std::ofstream log_;
   Sleeper sleeper_;
+  std::atomic<std::int32_t> timeout_{0};
 };
 
 }  // namespace ORV
