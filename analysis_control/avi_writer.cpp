@@ -360,6 +360,17 @@ int avi_update_header(avi_writer* writer) {
   return PatchSizes(*writer, writer->EndPosition, "avi_update_header") ? 0 : -1;
 }
 
+int avi_set_frame_rate(avi_writer* writer, std::uint32_t frameRate) {
+  if (!writer) {
+    std::fputs("avi_writer argument cannot be NULL", stderr);
+    return -1;
+  }
+  if (frameRate == 0) return 0;
+  writer->StreamHeader.rate = frameRate;
+  writer->MainHeader.microSecPerFrame = 1000000u / frameRate;
+  return 0;
+}
+
 int avi_close(avi_writer* writer) {
   if (!writer) {
     std::fputs("avi_writer argument cannot be NULL", stderr);

@@ -107,6 +107,12 @@ int avi_add_frame(avi_writer* writer, const unsigned char* data, std::size_t len
 // written only by avi_close. 0 on success, -1 on failure.
 int avi_update_header(avi_writer* writer);
 
+// Replaces the frame rate written at avi_open (stream rate and the main
+// header's microseconds per frame) by one measured while recording; written
+// into the file by the next avi_update_header or avi_close. A rate of 0
+// changes nothing. -1 for a null writer.
+int avi_set_frame_rate(avi_writer* writer, std::uint32_t frameRate);
+
 // Writes the index and the final sizes and counts, closes the file and frees
 // the writer (also when a write fails). 0 on success, -1 on failure.
 int avi_close(avi_writer* writer);

@@ -238,7 +238,7 @@ int CVideoBuffer::GetHeight() const {
 
 void CVideoBuffer::SetSize(int cameraWidth, int cameraHeight, int factor, int frameRate) {
   std::lock_guard control(controlMutex_);
-  StopLocked();
+  StopLocked(0, false);
   const cv::Size size = RecordingSize(cameraWidth, cameraHeight, factor);
   std::lock_guard lock(mutex_);
   ScaleFactor = factor;
@@ -249,7 +249,7 @@ void CVideoBuffer::SetSize(int cameraWidth, int cameraHeight, int factor, int fr
 
 bool CVideoBuffer::Start(const std::string& fileName) {
   std::lock_guard control(controlMutex_);
-  StopLocked();
+  StopLocked(0, false);
 
   int width, height, rate, factor;
   {
@@ -554,10 +554,21 @@ void CVideoBuffer::CloseFiles() {
 
 void CVideoBuffer::Stop() {
   std::lock_guard control(controlMutex_);
-  StopLocked();
+  StopLocked(0, false);
 }
 
-void CVideoBuffer::StopLocked() {
+void CVideoBuffer::Stop(std::uint32_t elapsedMs) {
+  std::lock_guard control(controlMutex_);
+  StopLocked(elapsedMs, true);
+}
+
+std::uint32_t CVideoBuffer::MeasuredFrameRate(std::uint64_t frames, std::uint32_t elapsedMs) {
+  if (elapsedMs < 1000) return 0;
+  const std::uint64_t rate = frames * 1000 / elapsedMs;
+  return rate > 0xFFFFFFFFull ? 0 : static_cast<std::uint32_t>(rate);
+}
+
+void CVideoBuffer::StopLocked(std::uint32_t elapsedMs, bool measure) {
   {
     std::lock_guard lock(mutex_);
     Stopped.Set();
@@ -566,6 +577,7 @@ void CVideoBuffer::StopLocked() {
   WaitForWriter();
   Drain();
   WaitForCompressors();
+  if (measure && Avi) avi_set_frame_rate(Avi, MeasuredFrameRate(FramesWritten.load(), elapsedMs));
   CloseFiles();
   images_.Clear();
 }

@@ -111,6 +111,10 @@ class CVideoBuffer : public Threading::AsyncTask {
   // Writes every frame handed over so far, then completes and closes both
   // files.
   void Stop();
+  // Stop, with the AVI file stamped with the frame rate measured over the
+  // recording's `elapsedMs` (see MeasuredFrameRate) in place of the one it
+  // was opened with.
+  void Stop(std::uint32_t elapsedMs);
 
   // True from a successful Start until Stop, or until the recording ended on
   // its own (a file that cannot be written, the size limit).
@@ -124,6 +128,11 @@ class CVideoBuffer : public Threading::AsyncTask {
   // size), every other camera size is divided by the factor. A factor below 1
   // gives 0 x 0: nothing can be recorded.
   static cv::Size RecordingSize(int cameraWidth, int cameraHeight, int factor);
+  // The frame rate of `frames` written in `elapsedMs`: frames x 1000 /
+  // elapsed ms in integer division. 0 (keep the opening rate) for a
+  // recording shorter than a second or one that gives less than a frame a
+  // second.
+  static std::uint32_t MeasuredFrameRate(std::uint64_t frames, std::uint32_t elapsedMs);
   // The ".dta" file beside a recording: in the file name, "Record_" becomes
   // "Analysis_" and ".avi" becomes ".dta"; the folders stay as they are.
   static std::string DtaPathFor(const std::string& aviPath);
@@ -143,7 +152,7 @@ class CVideoBuffer : public Threading::AsyncTask {
   void SetWriterIdleHookForTesting(std::function<void()> hook) { idleHook_ = std::move(hook); }
 
  private:
-  void StopLocked();
+  void StopLocked(std::uint32_t elapsedMs, bool measure);
   void WaitForWriter();
   void StartWriter();
   void WriteFrame(VIDEOBUFFER_DATA& frame);

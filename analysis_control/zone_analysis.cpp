@@ -450,6 +450,34 @@ void ZoneAnalysis::SetSelectedEdge(int zone, std::int32_t edge) {
   state_->zones[zone].selectedEdge = edge;
 }
 
+void ZoneAnalysis::SetZoneOutline(int zone, const std::array<ZonePointF, 4>& outline) {
+  State& s = *state_;
+  std::lock_guard lock(s.zoneLock);
+  if (!s.IsExistingZone(zone)) return;
+  for (const ZonePointF& p : outline) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+  }
+  AnalysisZone& z = s.zones[zone];
+  AnalysisZoneBlock& block = s.record.zones[zone];
+  const std::int32_t oldLeft = block.left;
+  z.outline = outline;
+  const ZoneRect bounds = z.Bounds();
+  block.left = bounds.x;
+  block.top = bounds.y;
+  block.right = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{bounds.x} + bounds.width, INT_MAX));
+  block.bottom = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{bounds.y} + bounds.height, INT_MAX));
+  if (block.left != oldLeft) {
+    const auto shift = static_cast<float>(std::int64_t{oldLeft} - block.left);
+    for (auto& ring : z.rings) {
+      for (float& value : ring) {
+        if (value != 0.0f) value += shift;
+      }
+    }
+  }
+  block.angle =
+      static_cast<float>(std::atan2(outline[1].y - outline[0].y, outline[1].x - outline[0].x) * 57.29577951308232);
+}
+
 // ---- settings ----
 
 namespace {

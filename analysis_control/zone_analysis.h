@@ -179,6 +179,12 @@ class ZoneAnalysis {
   AnalysisZone GetZone(int zone) const;
   // Which edge of the zone ChangeSelectedAutoTracking moves (0 to 4).
   void SetSelectedEdge(int zone, std::int32_t edge);
+  // The user moved, turned or resized an existing zone: its outline becomes
+  // `outline` (picture pixels), its bounds and its angle (from the first two
+  // corners, in degrees) go into the zone block of the current record, and
+  // when the bounds' left side moved, every history value moves the other
+  // way, so the found edges stay where they are in the picture.
+  void SetZoneOutline(int zone, const std::array<ZonePointF, 4>& outline);
 
   // ---- settings (zone indices outside their range are ignored) ----
 

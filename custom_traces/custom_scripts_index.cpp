@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <pugixml.hpp>
+#include <sstream>
 
 #include "core/base/event_log.h"
 #include "core/base/paths.h"
+#include "platform/os/file_replace.h"
 #include "platform/os/folders.h"
 #include "platform/os/number_text.h"
 
@@ -12,8 +14,8 @@ namespace ORV::Traces {
 
 std::string CustomScriptsFolder() { return OS::ProductDataDir() + "/Custom Scripts"; }
 
-CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceList& list) {
-  if (!OS::IsDirectory(folder) && !OS::EnsureDir(folder)) return list;
+CustomTraceList& LoadCustomScriptsIndex(const std::string& folder, CustomTraceList& list, bool createFolder) {
+  if (!OS::IsDirectory(folder) && (!createFolder || !OS::EnsureDir(folder))) return list;
   const std::string indexPath = JoinPath(folder, kCustomScriptsIndexName);
   std::error_code ec;
   std::string text;
@@ -54,6 +56,25 @@ CustomTraceList LoadCustomScriptsIndex(const std::string& folder) {
   CustomTraceList list;
   LoadCustomScriptsIndex(folder, list);
   return list;
+}
+
+std::string FormatCustomScriptsIndex(const CustomTraceList& list, IndexIds ids) {
+  pugi::xml_document doc;
+  pugi::xml_node root = doc.append_child("Scripts");
+  for (const auto& context : list) {
+    const auto trace = context ? context->GetTrace() : nullptr;
+    if (trace == nullptr || trace->FileName.empty()) continue;
+    pugi::xml_node entry = root.append_child("Script");
+    entry.append_attribute("name") = GetFileNamePart(trace->FileName).c_str();
+    if (ids == IndexIds::Written) entry.append_attribute("id") = trace->Id.c_str();
+  }
+  std::ostringstream out;
+  doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
+  return std::move(out).str();
+}
+
+bool WriteCustomScriptsIndex(const std::string& folder, const CustomTraceList& list, IndexIds ids) {
+  return OS::AtomicWriteFile(JoinPath(folder, kCustomScriptsIndexName), FormatCustomScriptsIndex(list, ids));
 }
 
 }  // namespace ORV::Traces

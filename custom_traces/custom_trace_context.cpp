@@ -251,6 +251,22 @@ std::string BuildWrapperChunk(std::string_view code) {
   return chunk;
 }
 
+namespace {
+int LoadOnlyBody(lua_State* L, void* arg) {
+  LuaSandbox::LoadText(L, *static_cast<const std::string*>(arg), "=script");
+  return 0;
+}
+}  // namespace
+
+bool CheckScriptSyntax(std::string_view code, std::string& error) {
+  LuaSandbox sandbox;
+  if (!sandbox.Open(error)) return false;
+  const std::string chunk = BuildWrapperChunk(code);
+  if (!sandbox.Call(LoadOnlyBody, const_cast<std::string*>(&chunk), 0, error)) return false;
+  error.clear();
+  return true;
+}
+
 CustomTracesWithLuaContext::CustomTracesWithLuaContext(const LuaLimits& limits)
     : sandbox_(limits), pending_(std::make_unique<PendingGlobals>()) {}
 

@@ -129,4 +129,9 @@ class CustomTracesWithLuaContext {
 // 0.001. Messages in LastError() count lines from the code's first line.
 std::string BuildWrapperChunk(std::string_view code);
 
+// Whether `code` compiles as a custom trace: it is loaded inside the wrapper
+// chunk, as Compile loads it, without running anything. False with the Lua
+// message in `error` when it does not.
+bool CheckScriptSyntax(std::string_view code, std::string& error);
+
 }  // namespace ORV::Traces

@@ -6,10 +6,12 @@
 #include <botan/hex.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <pugixml.hpp>
+#include <random>
 
 #include "platform/os/folders.h"
 #include "platform/os/number_text.h"
@@ -184,6 +186,29 @@ std::shared_ptr<CustomTraces> ReadCustomTraceXml(const std::string& path, std::s
   }
   if (error != nullptr) *error = why;
   return trace;
+}
+
+std::string NewCustomTraceId() {
+  std::random_device device;
+  std::uint8_t b[16];
+  for (std::size_t i = 0; i < sizeof b; i += 4) {
+    const std::uint32_t r = device();
+    std::memcpy(b + i, &r, 4);
+  }
+  b[6] = static_cast<std::uint8_t>((b[6] & 0x0F) | 0x40);  // version 4: random
+  b[8] = static_cast<std::uint8_t>((b[8] & 0x3F) | 0x80);  // the standard variant
+  char text[37];
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0], b[1],
+                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  return text;
+}
+
+std::string FormatCreationDate(std::time_t time) {
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) return {};
+  char text[64];
+  const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+  return std::string(text, n);
 }
 
 std::string FormatCustomTraceXml(const CustomTraces& trace) {

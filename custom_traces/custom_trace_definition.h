@@ -8,6 +8,7 @@
 // not fit, or too many constants, is refused with a message.
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,6 +65,14 @@ inline constexpr std::size_t kMaxConstants = 1000;
 // SHA-256 of the bytes of Id followed by the bytes of Code, as 64 upper-case
 // hexadecimal digits; with ".xml" it names the definition's file.
 std::string ScriptSha256Hex(const CustomTraces& trace);
+
+// A new trace id: a random GUID as 36 upper-case hexadecimal digits and
+// dashes, without braces.
+std::string NewCustomTraceId();
+
+// The creation date of a trace made at `time`: local time as
+// "%Y-%m-%dT%H:%M:%S%z".
+std::string FormatCreationDate(std::time_t time);
 
 // Fills `trace` (every field but FileName, Stored set) from the text of a
 // definition file. On failure `trace` is left unchanged and `error` says why.

@@ -139,8 +139,12 @@ class StringWriter final : public pugi::xml_writer {
 
 bool Sequencer::LoadSequence(const std::string& path) {
   if (path.empty() || !OS::PathExists(path) || OS::IsDirectory(path)) return false;
+  // A sequence is a few kilobytes; anything beyond the cap is not one, and
+  // is not read into memory.
+  std::string text;
+  if (!OS::ReadFile(path, text, kMaxFileBytes)) return false;
   pugi::xml_document document;
-  if (!document.load_file(path.c_str(), pugi::parse_default | pugi::parse_ws_pcdata)) return false;
+  if (!document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata)) return false;
   const pugi::xml_attribute versionAttribute = document.document_element().attribute(kVersionAttribute);
   if (!versionAttribute) return false;
   const int version = ReadInt(versionAttribute.value());

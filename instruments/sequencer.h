@@ -65,8 +65,11 @@ class Sequencer {
   void ContinueSequencer();
   void ToggleLoop();
 
+  // The largest sequence file that is read.
+  static constexpr std::uint64_t kMaxFileBytes = 4u << 20;
+
   // The sequence file (".seq"). Load replaces the task list only when the
-  // whole file was read; save replaces the file only when it was written
+  // whole file was read, and refuses files larger than kMaxFileBytes; save replaces the file only when it was written
   // whole. Both remember the path as the last opened sequence.
   void LoadLastSequence();
   bool LoadSequence(const std::string& path);

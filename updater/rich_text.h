@@ -1,25 +1,15 @@
 #pragma once
-// The formatted texts of the update dialogs: the services's descriptions come
-// as RTF, which is turned into the HTML subset the dialogs' text views show.
-//
-// Understood: groups; \par and \line; \b, \i, \ul and \ulnone (with a 0 to
-// switch off); \pard, \ql, \qc, \qr and \qj; \'hh (Windows-1252); \uN with
-// the \ucN replacement count; the escapes \\ \{ \}. The font and colour
-// tables, the style sheet, the document information, pictures and every \*
-// destination are skipped; other control words are ignored. Text that does
-// not start with "{\rtf" is shown as plain text. The work is linear in the
-// input and nesting deeper than kMaxRtfDepth is read as flat text.
+// The formatted header of the "update available" question. The services's
+// descriptions, RTF too, go through the same converter (core/base/rich_text.h).
 #include <string>
 #include <string_view>
 
+#include "core/base/rich_text.h"
+
 namespace ORV::Freshet {
 
-inline constexpr int kMaxRtfDepth = 100;
-
-std::string RtfToHtml(std::string_view rtf);
-
-// Escapes '\', '{' and '}' so that text can be put into an RTF document.
-std::string RtfEscape(std::string_view text);
+using ORV::RtfEscape;
+using ORV::RtfToHtml;
 
 // The question's header, with the product name put in bold:
 // "There is an update to <name>" and "Do you want to update now ?", centred.

@@ -208,15 +208,21 @@ void HeadlessPresenter::ShowMessage(const std::string& text) { ShowInformation(t
 
 namespace {
 std::atomic<FlowPresenter*> g_presenter{nullptr};
-}
+std::atomic<PresenterProvider> g_provider{nullptr};
+}  // namespace
 
 FlowPresenter& CurrentPresenter() {
   static HeadlessPresenter headless;
-  FlowPresenter* p = g_presenter.load();
-  return p ? *p : headless;
+  if (FlowPresenter* p = g_presenter.load()) return *p;
+  if (const PresenterProvider provider = g_provider.load()) {
+    if (FlowPresenter* p = provider()) return *p;
+  }
+  return headless;
 }
 
 void SetPresenter(FlowPresenter* presenter) { g_presenter.store(presenter); }
+
+void SetPresenterProvider(PresenterProvider provider) { g_provider.store(provider); }
 
 void UpdateCheckFlow(FreshetSettings& settings, std::shared_ptr<const OS::InstalledProducts> installed,
                      FlowPresenter& presenter, bool manual, bool afterCheck) {

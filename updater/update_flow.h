@@ -126,10 +126,17 @@ class HeadlessPresenter : public FlowPresenter {
   void ShowMessage(const std::string& text) override;
 };
 
-// The presenter the exports use; the headless one until one is installed.
-// Installing null restores it.
+// The presenter the exports use: the one installed, else the provider's
+// answer, else the headless one. Installing null restores that order.
 FlowPresenter& CurrentPresenter();
 void SetPresenter(FlowPresenter* presenter);
+
+// Offers a presenter, asked each time the exports need one while none is
+// installed; it answers null when it cannot show windows on the calling
+// thread. The shared library's dialogs register one that answers while a Qt
+// application runs on that thread.
+using PresenterProvider = FlowPresenter* (*)();
+void SetPresenterProvider(PresenterProvider provider);
 
 // The dialog flow: after-check runs the check first and only opens the
 // dialog when something is to be done. In a manual check, "No" leads to the

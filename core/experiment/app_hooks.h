@@ -1,5 +1,6 @@
 #pragma once
-// What the experiment record needs of the application: the action sheet, to
+// What the experiment record needs of the application: the data sheet, which
+// takes the video measurements of the data pad; the action sheet, to
 // which every marker adds an action and from which a removed marker takes
 // its action row again, and the program's title. The application shell
 // implements it; tests use a fake. The record calls it on the thread that
@@ -35,6 +36,11 @@ class ApplicationHooks {
   virtual ActionViewRows* ActionView() = 0;
   // The program's title, the caption of its questions and error boxes.
   virtual std::string AppTitle() const = 0;
+
+  // Moves new calculations of a method into the data sheet (opening the
+  // sheet when it is not open); for the video-measurement method, the rows
+  // of the experiment's data pad.
+  virtual void ExportToDataSheet(std::int32_t method) { (void)method; }
 
   // The user's answer to a question; None when no one could be asked.
   enum class Answer { Yes, No, None };

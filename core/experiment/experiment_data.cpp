@@ -40,7 +40,10 @@ std::size_t ExperimentContents::CameraCount(std::uint32_t mode) const {
   return std::min<std::size_t>(n, kMaxCameras);
 }
 
-ExperimentData::ExperimentData() : configuration(&Configuration::Instance()) {
+ExperimentData::ExperimentData()
+    : configuration(&Configuration::Instance()), dataPad_([this](std::int32_t method) {
+        if (hooks_ != nullptr) hooks_->ExportToDataSheet(method);
+      }) {
   const std::uint32_t now = OS::GetTickCount();
   startTick = now;
   lastSampleTime = now;
@@ -162,6 +165,7 @@ void ExperimentData::Clear() {
     actions_.Reset();
     markers_.Reset();
   }
+  dataPad_.Clear();
   videoEnabled = false;
   modified = false;
 }
@@ -383,7 +387,7 @@ void ExperimentData::SetCalculationComment(std::int32_t kind, int n, std::string
       if (seen++ != n) continue;
       list[i].comment = comment;
       if (kind != CalculationData::kVideoMeasurement) {
-        for (std::size_t j = i + 1; j < list.size() && !list[j].IsGroupHead(); ++j) list[j].comment = comment;
+        for (std::size_t j = i + 1; j < list.size() && list[j].ContinuesRowOf(kind); ++j) list[j].comment = comment;
       }
       break;
     }

@@ -42,6 +42,7 @@
 #include "core/experiment/record_file_stream.h"
 #include "core/experiment/session_records.h"
 #include "core/experiment/trace_values.h"
+#include "core/experiment/video_measurements.h"
 #include "core/storage/lmdb_record_store.h"
 #include "instruments/records/instrument_records.h"
 
@@ -156,6 +157,11 @@ class ExperimentData {
     std::unique_lock lock(dataLock_);
     return std::forward<F>(f)(contents_);
   }
+
+  // ---- the video measurements data pad ----
+  // Measurements on recorded videos waiting for the data sheet; each Add
+  // calls the application hooks' data-sheet export. Emptied by Clear.
+  VideoMeasurementsDataPad& DataPad() { return dataPad_; }
 
   // ---- marker and action stores ----
   // Opens the marker store at folder/"MarkerDatabase" and the action store
@@ -286,7 +292,8 @@ class ExperimentData {
   void AddCalculationData(const CalculationData& record);
   // Replaces the comment of the n-th (from 0) record of the method that
   // heads a group (for method 4: the n-th record of the method) and, for
-  // methods other than 4, of the records of its group after it. Texts over
+  // methods other than 4, of the records right after it that continue its
+  // row (same method; a video measurement after it keeps its comment). Texts over
   // 252 UTF-16 units are cut to 252 and "..." is appended.
   void SetCalculationComment(std::int32_t kind, int n, std::string_view text);
 
@@ -388,6 +395,8 @@ class ExperimentData {
   std::vector<PressureDataConsumer*> pressureConsumers_;
   std::vector<MicroscopeDataConsumer*> microscopeConsumers_;
   std::vector<FlowDataConsumer*> flowConsumers_;
+
+  VideoMeasurementsDataPad dataPad_;
 
   mutable std::mutex customTraceLock_;
   std::shared_ptr<CustomTraceMap> customTraces_ = std::make_shared<CustomTraceMap>();

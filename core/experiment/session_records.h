@@ -154,6 +154,12 @@ struct CalculationData {
   double standardError = -1.0;  // -1 for none
 
   bool IsGroupHead() const { return group == kGroupHead; }
+  // True when this record is a further cell of a row that a head of method
+  // `kind` opened: a record of the same method (not a video measurement,
+  // whose row field holds a camera) that opens no row itself.
+  bool ContinuesRowOf(std::int32_t headKind) const {
+    return kind == headKind && kind != kVideoMeasurement && !IsGroupHead();
+  }
   bool operator==(const CalculationData&) const = default;
 };
 

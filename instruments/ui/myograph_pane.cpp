@@ -70,20 +70,6 @@ bool IsTarget(int id) {
 
 }  // namespace
 
-// A target focus edit as the logic sees it.
-class CMyographWnd::Entry final : public ORV::TargetEntry {
- public:
-  CFocusEdit* edit = nullptr;
-  QString Text() const override { return edit != nullptr ? edit->text() : QString(); }
-  bool Editing() const override { return edit != nullptr && !edit->isReadOnly(); }
-  void SetText(const QString& text) override {
-    if (edit != nullptr) edit->setText(text);
-  }
-  void EndEditing() override {
-    if (edit != nullptr) edit->setReadOnly(true);
-  }
-};
-
 CMyographWnd::CMyographWnd(const ORV::InstrumentPaneContext& context, ORV::PressureMyographK4x& device,
                            const QString& title, QWidget* parent)
     : DockingPane(context.configuration, QString::fromLatin1(kObjectName), title, parent),
@@ -94,9 +80,9 @@ CMyographWnd::CMyographWnd(const ORV::InstrumentPaneContext& context, ORV::Press
               static_cast<float>(context.configuration.MaximumTemperature), context.configuration.MinimumPressure,
               context.configuration.MaximumPressure},
       runner_(std::make_unique<WorkerCommandRunner>(this)),
-      temperatureEntry_(std::make_unique<Entry>()),
-      p1Entry_(std::make_unique<Entry>()),
-      p2Entry_(std::make_unique<Entry>()),
+      temperatureEntry_(std::make_unique<FocusEditEntry>()),
+      p1Entry_(std::make_unique<FocusEditEntry>()),
+      p2Entry_(std::make_unique<FocusEditEntry>()),
       logic_(std::make_unique<PaneLogic>(device, *runner_, pressureOnly_, limits_, temperatureEntry_.get(), *p1Entry_,
                                          *p2Entry_)) {
   SetHandler(WM_MYOGRAPH_PANE_SAMPLE, [this](WPARAM w, LPARAM l) { return OnSamples(w, l); });
@@ -246,8 +232,8 @@ void CMyographWnd::Report(PaneLogic::Outcome outcome) {
       MessageBox(this, LoadQString(kORVPressureInterfacesSoftwareString), QString(), MB_OK | MB_ICONINFORMATION);
       break;
     case PaneLogic::Outcome::TemperatureOutOfRange:
-      MessageBox(this, LoadQString(kTemperatureRangeString), LoadQString(kEnteredValueOutRangeString),
-                 MB_OK | MB_ICONERROR);
+      MessageBox(this, TemperatureRangeText(limits_.minimumTemperature, limits_.maximumTemperature),
+                 LoadQString(kEnteredValueOutRangeString), MB_OK | MB_ICONERROR);
       break;
     case PaneLogic::Outcome::OutOfRange:
       MessageBox(this, LoadQString(kEnteredValueOutRangeString), LoadQString(kEnteredValueOutRangeString),

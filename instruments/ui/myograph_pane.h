@@ -18,6 +18,7 @@
 
 #include "core/experiment/consumers.h"
 #include "instruments/ui/command_runner.h"
+#include "instruments/ui/instrument_pane_parts.h"
 #include "instruments/ui/myograph_pane_logic.h"
 #include "instruments/ui/pane_context.h"
 #include "platform/ui/docking_pane.h"
@@ -59,7 +60,6 @@ class CMyographWnd : public ORV::UI::DockingPane, private ORV::PressureDataConsu
   void OnPaint(QPainter& painter) override;
 
  private:
-  class Entry;
   void OnEnterKey(QKeyEvent* key) override;
   ORV::UI::LRESULT OnSamples(ORV::UI::WPARAM, ORV::UI::LPARAM);
   void ShowState();
@@ -70,7 +70,7 @@ class CMyographWnd : public ORV::UI::DockingPane, private ORV::PressureDataConsu
   const bool pressureOnly_;
   const ORV::MyographPaneLogic::Limits limits_;
   std::unique_ptr<ORV::UI::WorkerCommandRunner> runner_;
-  std::unique_ptr<Entry> temperatureEntry_, p1Entry_, p2Entry_;
+  std::unique_ptr<ORV::UI::FocusEditEntry> temperatureEntry_, p1Entry_, p2Entry_;
   std::unique_ptr<ORV::MyographPaneLogic> logic_;
   std::map<int, QWidget*> controls_;
   QTimer* updateTimer_ = nullptr;

@@ -15,19 +15,11 @@
 
 #include "instruments/records/instrument_records.h"
 #include "instruments/ui/command_runner.h"
+#include "instruments/ui/target_entry.h"
 
 namespace ORV {
 
 class PressureMyographK4x;
-
-class TargetEntry {
- public:
-  virtual ~TargetEntry() = default;
-  virtual QString Text() const = 0;
-  virtual bool Editing() const = 0;
-  virtual void SetText(const QString& text) = 0;
-  virtual void EndEditing() = 0;
-};
 
 class MyographPaneLogic {
  public:

@@ -8,6 +8,7 @@
 namespace ORV {
 
 class Configuration;
+class DeviceClockDisplay;
 class ExperimentData;
 class InterfaceManager;
 class Sequencer;
@@ -17,6 +18,8 @@ struct InstrumentPaneContext {
   Configuration& configuration;
   InterfaceManager* devices = nullptr;
   Sequencer* sequencer = nullptr;
+  // Where the multi interface's own clock is shown (the main frame).
+  DeviceClockDisplay* deviceClock = nullptr;
 };
 
 }  // namespace ORV

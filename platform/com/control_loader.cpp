@@ -173,6 +173,10 @@ std::string ControlFactory::FindLibrary(std::string_view progId) const {
   if (!ValidProgId(progId)) return {};
   std::string registered = store_.GetString(RegistrationKey(progId), "", "");
   if (!registered.empty()) return registered;
+  return FindInFolders(progId);
+}
+
+std::string ControlFactory::FindInFolders(std::string_view progId) const {
   const std::string wanted = "lib" + std::string(progId.substr(0, progId.find('.'))) + ".so";
   for (const std::string& folder : folders_) {
     std::error_code ec;
@@ -181,6 +185,25 @@ std::string ControlFactory::FindLibrary(std::string_view progId) const {
     }
   }
   return {};
+}
+
+HRESULT ControlFactory::RegisterMissing(std::span<const std::string_view> progIds) const {
+  HRESULT first = S_OK;
+  for (const std::string_view progId : progIds) {
+    if (!ValidProgId(progId)) {
+      if (first == S_OK) first = E_INVALIDARG;
+      continue;
+    }
+    const std::string registered = store_.GetString(RegistrationKey(progId), "", "");
+    std::error_code ec;
+    if (!registered.empty() && fs::is_regular_file(registered, ec)) continue;
+    const std::string library = FindInFolders(progId);
+    HRESULT hr = library.empty() ? REGDB_E_CLASSNOTREG : RegisterLibrary(library);
+    // The library must also have registered this ProgID.
+    if (Succeeded(hr) && store_.GetString(RegistrationKey(progId), "", "").empty()) hr = REGDB_E_CLASSNOTREG;
+    if (Failed(hr) && first == S_OK) first = hr;
+  }
+  return first;
 }
 
 HRESULT ControlFactory::Create(std::string_view progId, const CreateParams& params, ControlPtr& out) const {

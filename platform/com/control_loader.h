@@ -25,6 +25,7 @@
 // E_FAIL / E_OUTOFMEMORY (the factory failed), SELFREG_E_CLASS (a class
 // could not be registered). On failure nothing stays loaded.
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,13 @@ class ControlFactory {
   HRESULT Create(std::string_view progId, const CreateParams& params, ControlPtr& out) const;
   HRESULT RegisterLibrary(const std::string& libraryPath) const;
   HRESULT UnregisterLibrary(const std::string& libraryPath) const;
+  // Registers each ProgID that has no registration, or whose registered
+  // library file is gone, from its library in the folders (a program's
+  // first start after its installation, or after it moved). S_OK when every
+  // ProgID is registered afterwards, else the first failure's code (one with
+  // no library in the folders: REGDB_E_CLASSNOTREG); the others are still
+  // registered.
+  HRESULT RegisterMissing(std::span<const std::string_view> progIds) const;
 
   // The library that would serve the ProgID (registered, else found in the
   // folders); empty when there is none.
@@ -83,6 +91,7 @@ class ControlFactory {
 
  private:
   HRESULT RunRegistration(const std::string& libraryPath, bool add) const;
+  std::string FindInFolders(std::string_view progId) const;
 
   OS::RegistryStore& store_;
   std::vector<std::string> folders_;

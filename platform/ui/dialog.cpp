@@ -10,16 +10,18 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"
 
 namespace ORV::UI {
 namespace {
 
-// The templates' dialog font: the desktop's sans-serif face at 8 points.
+// The templates' dialog font: the desktop's sans-serif face at 8 points, at
+// the DPI that sizes are scaled with.
 QFont TemplateFont() {
   QFont font = QApplication::font();
   font.setPointSizeF(8.0);
-  return font;
+  return ScaleFontToDpi(font);
 }
 
 // round(a * b / c), as dialog-unit conversion rounds.

@@ -29,6 +29,19 @@ void InstallScreenDpiProvider() {
   SetDpiProvider([] { return g_screenDpi.load(); });
 }
 
+QFont ScaleFontToDpi(QFont font) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double screenDpi = screen ? screen->logicalDotsPerInch() : 0.0;
+  const int dpi = QueryDpi();
+  if (screenDpi <= 0.0 || dpi <= 0 || std::lround(screenDpi) == dpi) return font;
+  if (font.pointSizeF() > 0) {
+    font.setPointSizeF(font.pointSizeF() * dpi / screenDpi);
+  } else if (font.pixelSize() > 0) {
+    font.setPixelSize(static_cast<int>(std::lround(font.pixelSize() * dpi / screenDpi)));
+  }
+  return font;
+}
+
 QSize ScaleSize(int width, int height, int dpi) { return {ScaleByDpi(width, dpi), ScaleByDpi(height, dpi)}; }
 
 QRect ScaleRect(int left, int top, int right, int bottom, int dpi) {

@@ -65,6 +65,11 @@ int CIconButton::SetIcon(int resourceId) {
   return result;
 }
 
+void CIconButton::SetIconAlign(IconAlign align) {
+  align_ = align;
+  update();
+}
+
 void CIconButton::SetTooltipText(const QString& text) {
   if (text.isNull()) return;
   setToolTip(text);

@@ -30,6 +30,8 @@ class CIconButton : public QPushButton {
   // there is no such icon (the button then shows none).
   int SetIcon(int resourceId);
   QSize IconSize() const { return iconSize_; }
+  // Where the icon stands beside a caption (beside it on the left at first).
+  void SetIconAlign(IconAlign align);
   // A null text is ignored.
   void SetTooltipText(const QString& text);
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "video/tracking/geometry.h"
+#include "platform/ui/tracking/geometry.h"
 
 namespace ORV {
 class Configuration;

@@ -45,10 +45,14 @@ NotifyWindow CameraInterface::GetNotifyWindow() {
 }
 
 void CameraInterface::SetFrameCallback(ORVCameraCallback* callback) {
-  callback_.store(callback);
+  ORVCameraCallback* previous = callback_.exchange(callback);
   // Back-ends call the callback under the frame lock: taking it here waits
-  // for a call that is still running.
-  std::lock_guard guard(frames_.lock());
+  // for a call to the earlier receiver that is still running. Attaching a
+  // receiver waits for nothing, so it may be done under the receiver's own
+  // locks.
+  if (previous != nullptr && previous != callback) {
+    std::lock_guard guard(frames_.lock());
+  }
 }
 
 std::unique_ptr<CameraInterface> CreateCameraInterface(int cameraType) {

@@ -30,15 +30,6 @@ constexpr std::uint32_t kStringEnterMicrons = 14;
 constexpr std::uint32_t kStringOutOfRangeTitle = 5;
 constexpr std::uint32_t kStringOutOfRangeText = 15;
 
-// The rubber band of a new rectangle: drawn from the press to the mouse.
-class RubberBand : public CShapeTracker {
- public:
-  void DrawTrackerFeedback(TrackerCanvas* canvas, int) override {
-    if (!canvas) return;
-    canvas->Polygon({start_, {current_.x, start_.y}, current_, {start_.x, current_.y}}, 0, TrackerCanvas::Pen::Dotted);
-  }
-};
-
 QImage StillImage(const StillFrame& frame) {
   if (!frame.HasPicture()) return {};
   const int width = frame.Width(), height = std::abs(frame.Height());
@@ -291,7 +282,7 @@ void CCalibrateCameraDlg::mousePressEvent(QMouseEvent* e) {
     } else {
       showTracker_ = false;
       Render();
-      RubberBand band;
+      CRubberBandTracker band;
       WidgetTrackSource source(this, &screen_);
       band.Track(source, kMouseLeft, {e->position().x(), e->position().y()});
       const PointF end = band.CurrentPoint();

@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "platform/ui/dialog.h"
+#include "platform/ui/tracker_layer.h"
 #include "video/calibration/calibration_model.h"
-#include "video/ui/tracker_layer.h"
 
 class QButtonGroup;
 class QComboBox;

@@ -539,10 +539,11 @@ TEST(CalculationComments, GroupRule) {
     int n;
     std::vector<int> changed;  // positions whose comment becomes the new text
   } cases[] = {
-      {0, 0, {0, 1, 2}},                                  // the head and its group, whatever their methods
-      {0, 1, {3, 4, 5, 6}}, {0, 2, {}},                   // no third head of method 0
-      {0, -1, {}},          {4, 0, {5}},                  // video measurements: that record alone
-      {4, 1, {6}},          {4, 2, {}},  {1, 0, {7, 8}},  // heads only: the member at position 2 does not count
+      // The head and the records right after it that continue its row: same
+      // method, never a video measurement (its row field holds a camera).
+      {0, 0, {0, 1}}, {0, 1, {3, 4}}, {0, 2, {}},   // no third head of method 0
+      {0, -1, {}},    {4, 0, {5}},                  // video measurements: that record alone
+      {4, 1, {6}},    {4, 2, {}},     {1, 0, {7}},  // heads only: the member at position 2 does not count
       {3, 0, {}},
   };
   for (const Case& c : cases) {

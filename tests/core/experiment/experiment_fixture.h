@@ -22,14 +22,16 @@ class FakeHooks : public ApplicationHooks, public ActionViewRows {
   void AddAction(std::uint32_t time, const std::string& text) override { actions.push_back({time, text}); }
   ActionViewRows* ActionView() override { return sheetOpen ? this : nullptr; }
   std::string AppTitle() const override { return "Tarvix 5"; }
+  void ExportToDataSheet(std::int32_t method) override { sheetExports.push_back(method); }
 
   std::size_t RowCount() const override { return rows.size(); }
   std::uint32_t RowTime(std::size_t row) const override { return rows.at(row).time; }
   std::string RowText(std::size_t row) const override { return rows.at(row).text; }
   void DeleteRow(std::size_t row) override { rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row)); }
 
-  std::vector<ActionData> actions;  // every AddAction
-  std::vector<ActionData> rows;     // the open sheet's rows
+  std::vector<ActionData> actions;         // every AddAction
+  std::vector<ActionData> rows;            // the open sheet's rows
+  std::vector<std::int32_t> sheetExports;  // every ExportToDataSheet
   bool sheetOpen = true;
 };
 

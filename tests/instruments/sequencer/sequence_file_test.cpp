@@ -189,6 +189,9 @@ TEST_F(SequenceFileTest, RefusedFilesLeaveListFlagAndLastFileAlone) {
       {"pulsation without its flag", OneTaskFile(" Version=\"2\"", named + "<Pulsation>200</Pulsation>")},
       {"a good task, then a bad one",
        "<Sequencer Version=\"2\"><Task>" + named + "</Task><Task><Inlet>5</Inlet></Task></Sequencer>"},
+      {"larger than the cap",
+       OneTaskFile(" Version=\"2\"",
+                   named + "<Marker Show=\"no\">" + std::string(Sequencer::kMaxFileBytes, 'm') + "</Marker>")},
   };
   const std::vector<SequencerTask> current = {FullTask()};
   int n = 0;
@@ -208,6 +211,15 @@ TEST_F(SequenceFileTest, RefusedFilesLeaveListFlagAndLastFileAlone) {
     EXPECT_EQ(sequencer().sequenceModified, 1);
     EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, "previous");
   }
+}
+
+TEST_F(SequenceFileTest, AFileUpToTheSizeCapLoads) {
+  const std::string head = "<Sequencer Version=\"2\"><Task><Name Enabled=\"yes\">T</Name><Marker Show=\"no\">";
+  const std::string tail = "</Marker></Task></Sequencer>";
+  const std::string path = dir_ / "large.seq";
+  WriteText(path, head + std::string(Sequencer::kMaxFileBytes - head.size() - tail.size(), 'm') + tail);
+  ASSERT_TRUE(sequencer().LoadSequence(path));
+  EXPECT_EQ(sequencer().tasks.at(0).marker.size(), Sequencer::kMaxFileBytes - head.size() - tail.size());
 }
 
 TEST_F(SequenceFileTest, ASequenceSavesAndLoadsUnderA250ByteName) {

@@ -15,6 +15,7 @@
 #include "platform/sim/single_interface_sim.h"
 #include "platform/ui/focus_edit.h"
 #include "platform/ui/message_box.h"
+#include "tests/instruments/ui/fake_entry.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -23,19 +24,7 @@ namespace {
 using ORV::MyographPaneLogic;
 using Outcome = MyographPaneLogic::Outcome;
 
-// A target entry the test types into.
-struct FakeEntry : ORV::TargetEntry {
-  QString text = QStringLiteral("0");
-  bool editing = false;
-  QString Text() const override { return text; }
-  bool Editing() const override { return editing; }
-  void SetText(const QString& t) override { text = t; }
-  void EndEditing() override { editing = false; }
-  void Type(const char* t) {
-    text = QString::fromLatin1(t);
-    editing = true;
-  }
-};
+using ORV::Test::FakeEntry;
 
 ORV::PMK4xData3 Sample(float p1, float p2, bool pressureOn = true) {
   ORV::PMK4xData3 s;
@@ -328,7 +317,8 @@ TEST_F(MyographPaneTest, CommandsGoOutOnTheWorkerAndRefusalsShowTheirMessages) {
   t->setText(QStringLiteral("19.9"));
   pane.OnCommand(L::kChangeTemperature);
   ASSERT_EQ(boxes.Shown().size(), 2u);
-  EXPECT_EQ(boxes.Shown()[1].text, QStringLiteral("Value must be between 20.0 and 50.0 "));
+  // The message names the configured range (45 is the default maximum).
+  EXPECT_EQ(boxes.Shown()[1].text, QStringLiteral("Value must be between 20.0 and 45.0 "));
   EXPECT_EQ(Sent(), "");
   pane.OnCommand(L::kHeaterOn);
   Settle(pane);

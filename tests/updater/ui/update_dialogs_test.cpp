@@ -2,14 +2,21 @@
 // a check through the dialogs against the loopback update service.
 #include "updater/ui/update_dialogs.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "platform/os/folders.h"
+#include "platform/os/installer_backend.h"
+#include "platform/os/registry_store.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "updater/rich_text.h"
@@ -34,6 +41,7 @@ class StillTasks : public UpdateTasks {
 };
 
 TEST(UpdateDialogs, RendersOfTheThreeDialogs) {
+  std::map<std::string, QSize> sizes;
   for (const int dpi : {96, 144}) {
     ScopedDpi scoped(dpi);
     const std::string suffix = "_" + std::to_string(dpi);
@@ -41,7 +49,7 @@ TEST(UpdateDialogs, RendersOfTheThreeDialogs) {
     UpdateCheckDialog check(tasks, false, [] { return false; });
     EXPECT_EQ(RunModal(check,
                        [&] {
-                         SaveUiArtifact(check, "update_check" + suffix);
+                         sizes["update_check" + suffix] = SaveUiArtifact(check, "update_check" + suffix).size();
                          check.CancelButton()->click();
                        }),
               UI::IDCANCEL);
@@ -50,7 +58,8 @@ TEST(UpdateDialogs, RendersOfTheThreeDialogs) {
     EXPECT_EQ(RunModal(available,
                        [&] {
                          EXPECT_TRUE(available.Header()->toPlainText().contains("There is an update to Tarvix 5"));
-                         SaveUiArtifact(available, "update_available" + suffix);
+                         sizes["update_available" + suffix] =
+                             SaveUiArtifact(available, "update_available" + suffix).size();
                          available.NoButton()->click();
                        }),
               UI::IDNO);
@@ -66,10 +75,19 @@ TEST(UpdateDialogs, RendersOfTheThreeDialogs) {
                          EXPECT_EQ(list.Description()->toPlainText(), "New drivers");
                          list.ShowDescription(5);
                          EXPECT_EQ(list.Shown(), 1);
-                         SaveUiArtifact(list, "update_list" + suffix);
+                         sizes["update_list" + suffix] = SaveUiArtifact(list, "update_list" + suffix).size();
                          list.EndDialog(UI::IDOK);
                        }),
               UI::IDOK);
+  }
+  // At 144 DPI each dialog is drawn half as large again as at 96 DPI.
+  for (const char* name : {"update_check", "update_available", "update_list"}) {
+    const QSize small = sizes[std::string(name) + "_96"];
+    const QSize large = sizes[std::string(name) + "_144"];
+    EXPECT_GE(large.width() * 100, small.width() * 135) << name;
+    EXPECT_LE(large.width() * 100, small.width() * 165) << name;
+    EXPECT_GE(large.height() * 100, small.height() * 135) << name;
+    EXPECT_LE(large.height() * 100, small.height() * 165) << name;
   }
 }
 
@@ -116,6 +134,116 @@ TEST_F(UpdaterTest, ManualCheckThroughTheDialogs) {
   EXPECT_EQ(boxes.Shown()[0].text.toStdString(), kCheckFailedText);
   JoinOutstandingTasks();
   process = FreshetSettings{};
+}
+
+// A host's view of the shared library: loaded at run time into a program that
+// runs a Qt application, it shows its own dialogs. A manual check offers the
+// service's update; the list shows it, "Yes" downloads it and the installer
+// program installs it.
+TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogs) {
+  TempDir marks;
+  {
+    OS::RegistryStore store(OS::ConfigHome() + "/Orvanta/registry.dat");
+    ASSERT_TRUE(OS::RegisterInstalledProduct(store, "{TX5}", "Tarvix 5", "5.5.7"));
+  }
+  FreshetUpdate own = MakeUpdate("Tarvix 5", 5, 6, 0, 1, {{"u/core", "core.pkg"}});
+  own.productId = kProductId;
+  server.Queue({200, SoapReply(UpdateElement(own))});
+  server.Queue({200, "#!/bin/sh\necho \"$*\" > '" + marks / "installed" + "'\n", "application/octet-stream"});
+
+  void* library = ::dlopen(ORV_TEST_FRESHET_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << ::dlerror();
+  const auto call = [library](const char* name) {
+    void* f = ::dlsym(library, name);
+    EXPECT_NE(f, nullptr) << name;
+    return f;
+  };
+  using SetText = void (*)(const char*);
+  using Flow = void (*)(void*, int);
+  using Plain = void (*)();
+  reinterpret_cast<SetText>(call("Freshets_SetProduct"))(kProductId);
+  reinterpret_cast<SetText>(call("Freshets_SetExtra"))("extra");
+  reinterpret_cast<SetText>(call("Freshets_SetUpdateType"))("M");
+  reinterpret_cast<SetText>(call("Freshets_SetServerUrl"))(server.Url("/svc").c_str());
+
+  // The user's side, polled on the GUI thread while the library's dialogs run.
+  enum class Step { ShowList, CloseList, Answer, Done } step = Step::ShowList;
+  bool progressShown = false;
+  QString header;
+  QStringList listed;
+  QStringList messages;
+  const auto visibleDialog = [](const QString& button) -> QDialog* {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* d = qobject_cast<QDialog*>(w);
+      if (d == nullptr || !d->isVisible()) continue;
+      for (QPushButton* b : d->findChildren<QPushButton*>()) {
+        if (b->text() == button) return d;
+      }
+    }
+    return nullptr;
+  };
+  std::function<void()> poll = [&] {
+    if (step == Step::Done) return;
+    QTimer::singleShot(10, poll);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        messages << box->text();
+        box->done(QMessageBox::Ok);
+        return;
+      }
+    }
+    if (step == Step::CloseList) {
+      if (QDialog* list = visibleDialog("Close")) {
+        for (QTreeWidget* tree : list->findChildren<QTreeWidget*>()) {
+          for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            listed << tree->topLevelItem(i)->text(0) + " " + tree->topLevelItem(i)->text(1);
+          }
+        }
+        step = Step::Answer;
+        for (QPushButton* b : list->findChildren<QPushButton*>()) {
+          if (b->text() == "Close") b->click();
+        }
+      }
+      return;
+    }
+    QDialog* question = visibleDialog("Yes");
+    if (question == nullptr) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->isVisible() && !w->findChildren<QProgressBar*>().isEmpty()) progressShown = true;
+    }
+    if (auto* text = question->findChild<QTextBrowser*>()) header = text->toPlainText();
+    if (step == Step::ShowList) {
+      step = Step::CloseList;
+      for (QPushButton* b : question->findChildren<QPushButton*>()) {
+        if (b->text().isEmpty()) b->click();  // the list button: opens the list modally
+      }
+    } else if (step == Step::Answer) {
+      step = Step::Done;
+      for (QPushButton* b : question->findChildren<QPushButton*>()) {
+        if (b->text() == "Yes") b->click();
+      }
+    }
+  };
+  QTimer::singleShot(10, poll);
+  reinterpret_cast<Flow>(call("Freshets_DoUpdateCheckAndInstallationWithDialog"))(nullptr, 1);
+  const Step reached = step;
+  step = Step::Done;
+  // The installer program runs on by itself after the dialog and records
+  // each installed update; the host cleans the working folder up.
+  EXPECT_TRUE(ProcessEventsUntil([&] { return StatusCounter(Folder(), "InstallFile") == 1; }, 30000));
+  EXPECT_EQ(reinterpret_cast<int (*)()>(call("Freshets_CleanInstallationDirectory"))(), 1);
+  reinterpret_cast<Plain>(call("Freshets_Clear"))();
+  ::dlclose(library);
+
+  EXPECT_EQ(reached, Step::Done);
+  EXPECT_TRUE(progressShown) << "the update-check dialog stood behind the question";
+  EXPECT_TRUE(header.contains("There is an update to Tarvix 5")) << header.toStdString();
+  EXPECT_EQ(listed, QStringList{"Tarvix 5 5.6.0.1"});
+  EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+  EXPECT_EQ(ReadText(marks / "installed"), "STARTAUTO=1\n") << "the installer program ran the package";
+  EXPECT_FALSE(OS::PathExists(Folder()));
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests()[1].requestLine, "POST /svc/Download HTTP/1.1");
 }
 
 }  // namespace

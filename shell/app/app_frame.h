@@ -1,0 +1,50 @@
+#pragma once
+// What the application object needs of the program's main frame. The frame
+// is made by a factory the program sets before the application runs, so the
+// application does not depend on the frame's own code.
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "platform/ui/command_router.h"
+
+class QWidget;
+
+namespace ORV::UI {
+class DocumentArea;
+}
+
+namespace ORV::Shell {
+
+class AppFrame {
+ public:
+  virtual ~AppFrame() = default;
+
+  // Creates the main window: instruments, cameras, ribbon, panes. False when
+  // the creation did not complete; the application then ends.
+  virtual bool Create() = 0;
+  // The main window, once created.
+  virtual QWidget* Window() = 0;
+  // Where documents open (trace windows and sheets); null when the frame
+  // has no document area.
+  virtual UI::DocumentArea* Documents() = 0;
+  // Sets the text of a ribbon button; false when there is no such button.
+  virtual bool SetCommandText(UI::CommandId id, const QString& text) = 0;
+  // The frame's close handler: stops what the frame started, asks the save
+  // questions, saves the settings and closes the window, which ends the
+  // application's event loop.
+  virtual void OnClose() = 0;
+  // A running backup was imported at start-up: live trace off, the action
+  // sheet opened and filled, the video panes at their first frame, the panes
+  // laid out, the time slider, time window and navigation bar set for the
+  // imported data.
+  virtual void OnBackupImported() = 0;
+};
+
+using AppFrameFactory = std::function<std::unique_ptr<AppFrame>()>;
+
+// The frame used when the program has none set: a plain main window with
+// the document area.
+std::unique_ptr<AppFrame> MakePlaceholderFrame();
+
+}  // namespace ORV::Shell

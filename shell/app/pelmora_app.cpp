@@ -1,0 +1,285 @@
+#include "shell/app/pelmora_app.h"
+
+#include <pwd.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "core/base/configuration.h"
+#include "core/base/event_log.h"
+#include "core/experiment/session.h"
+#include "core/threading/worker_pool.h"
+#include "platform/os/registry_store.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/string_table.h"
+#include "platform/ui/wait_for_event_dialog.h"
+#include "shell/app/about_dialog.h"
+#include "shell/app/splash_screen.h"
+#include "shell/app/update_check.h"
+
+namespace ORV::Shell {
+namespace {
+
+CPelmoraApp* g_app = nullptr;
+
+// The nice value that stands for "above normal" priority.
+constexpr int kAboveNormalNice = -5;
+
+std::string UserName() {
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return pw->pw_name;
+  if (const char* user = std::getenv("USER")) return user;
+  return {};
+}
+
+}  // namespace
+
+// Construction: the priority, the AppID, the looks. The GUI thread's identity
+// was fixed when the application services were set up on it.
+CPelmoraApp::CPelmoraApp(AppOptions options) : options_(std::move(options)) {
+  g_app = this;
+  if (::setpriority(PRIO_PROCESS, 0, kAboveNormalNice) != 0) {
+    std::cerr << "Error setting ABOVE_NORMAL_PRIORITY_CLASS: " << errno << std::endl;
+  }
+  // The AppID is kAppIdName; it is written only on a register request.
+  themes_.RegisterProgramThemes();
+  // The program's theme; Fusion lets the palette reach every dialog and
+  // control, which is all the presentation options are for.
+  themes_.SetVisualTheme(kCustomThemeValue, std::make_unique<CORVCustomTheme>());
+}
+
+CPelmoraApp::~CPelmoraApp() {
+  if (hooked_ && hooked_->Hooks() == this) hooked_->SetApplicationHooks(nullptr);
+  // The source registered at start-up goes with the application.
+  if (eventLogRegistered_) EventLog().Deregister();
+  if (g_app == this) g_app = nullptr;
+}
+
+CPelmoraApp* CPelmoraApp::Instance() { return g_app; }
+
+QWidget* CPelmoraApp::MainWindow() const { return frame_ ? frame_->Window() : nullptr; }
+
+OS::RegistryStore& CPelmoraApp::SettingsStore() const {
+  return options_.settingsStore ? *options_.settingsStore : OS::RegistryStore::User();
+}
+
+ExperimentData* CPelmoraApp::Experiment() const {
+  if (options_.experiment) return options_.experiment;
+  return options_.useSession ? &Session::Instance().Experiment() : nullptr;
+}
+
+int CPelmoraApp::Run() {
+  int code = 0;
+  if (InitInstance()) code = QApplication::exec();
+  return ExitInstance(code);
+}
+
+bool CPelmoraApp::InitInstance() {
+  // Restart handshake: a copy started by Restart waits until the old
+  // instance has ended.
+  WaitForRestartingInstance(options_.args);
+
+  eventLogRegistered_ = EventLog().Register(kEventSourceName, options_.eventLog);
+  // DPI awareness: Qt scales by the screen itself.
+  WriteStartEvent();
+  Configuration::Instance();
+  // Common controls, the drawing library and the component runtime need no
+  // start here, so OLE's failure message (string 110) cannot arise. The task
+  // bar needs no switching off, and controls are hosted by the dispatch
+  // layer without a container to enable.
+
+  // The settings live under "Orvanta" in the settings store; the recent-file
+  // list (six entries) is kept there by the file commands.
+  CreateMenuFont();
+  // Context menus, keyboard and tooltips follow the Qt style and palette.
+
+  // The templates are ready; the frame's document area takes them once the
+  // main window exists.
+  if (!StartSplash()) {
+    UI::MessageBox(nullptr, QStringLiteral("Failed to create splash screen"), QString(), UI::MB_OK | UI::MB_ICONERROR);
+    return false;
+  }
+
+  frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
+
+  // A running instance of this or an earlier version ends the start.
+  if (const std::uint32_t found = FindRunningInstance(); found != 0) {
+    const QString text = UI::LoadQString(found);
+    EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text.toStdString()});
+    CloseSplash();
+    UI::MessageBox(nullptr, text, UI::LoadQString(UI::kProductNameString), UI::MB_OK | UI::MB_ICONINFORMATION);
+    return false;
+  }
+
+  if (options_.loadConfiguration) {
+    options_.loadConfiguration();
+  } else {
+    Configuration::Instance().Load(SettingsStore());
+  }
+
+  if (!frame_ || !frame_->Create()) {
+    frame_.reset();
+    return false;
+  }
+  // The main window exists: a second instance finds it from now on.
+  marker_.Take();
+  if (UI::DocumentArea* area = frame_->Documents()) templates_.RegisterWith(*area);
+
+  command_ = ParseShellCommand(options_.args);
+  switch (command_) {
+    case ShellCommand::Embedded:
+    case ShellCommand::Automation:
+      return true;  // the window stays hidden
+    case ShellCommand::AppUnregister:
+      CPelmoraModule::UnregisterAppId(SettingsStore());
+      CPelmoraModule::UnregisterTypeLib(SettingsStore());
+      return false;
+    case ShellCommand::AppRegister:
+      CPelmoraModule::RegisterAppId(SettingsStore());
+      CPelmoraModule::RegisterTypeLib(SettingsStore());
+      return false;
+    case ShellCommand::FileNothing:
+    case ShellCommand::FileOpen:
+      break;  // a file named on the command line is not opened
+  }
+
+  QWidget* window = frame_->Window();
+  window->show();
+  window->update();
+
+  frame_->SetCommandText(ID_FILE_SAVE, UI::LoadQString(UI::kSaveExperimentString));
+  frame_->SetCommandText(ID_FILE_OPEN, UI::LoadQString(UI::kOpenExperimentString));
+  frame_->SetCommandText(ID_FILE_NEW, UI::LoadQString(UI::kOpenNewTraceWindowString));
+  frame_->SetCommandText(ID_FILE_CLOSE, UI::LoadQString(UI::kCloseExperimentString));
+  // The cursor-position label stays with the frame, which the views ask.
+
+  CloseSplash();
+
+  if (ExperimentData* experiment = Experiment()) {
+    experiment->SetApplicationHooks(this);
+    hooked_ = experiment;
+    if (experiment->CheckBackupAtStartup() == 1) frame_->OnBackupImported();
+  }
+  // Rich text needs no start either.
+  return true;
+}
+
+int CPelmoraApp::ExitInstance(int exitCode) {
+  CloseSplash();
+  const bool drained = Threading::ExitSharedWorkerPool(Threading::kPoolExitWait);
+  if (!drained) {
+    // A task still runs and may reach the frame, the settings and the
+    // session: nothing of them is destroyed. What the user set is written,
+    // this instance stops being found, a restarting copy may go on, and the
+    // process ends here.
+    LogWarning("Tasks were still running at exit; the program ended without waiting for them.");
+    SettingsStore().Flush();
+    marker_.Drop();
+    restartLock_.Close();
+    std::fflush(nullptr);
+    if (options_.endProcess) {
+      options_.endProcess(exitCode);
+      return exitCode;
+    }
+    std::quick_exit(exitCode);
+  }
+  // The configuration was saved by the frame's close handler; it stays
+  // until the process ends.
+  frame_.reset();
+  marker_.Drop();
+  restartLock_.Close();
+  return exitCode;
+}
+
+bool CPelmoraApp::Restart() {
+  std::string error;
+  if (restartLock_.TakeForRestart()) {
+    if (RestartLock::StartSuccessor(&error)) {
+      if (frame_) frame_->OnClose();
+      return true;
+    }
+    restartLock_.Close();
+    LogErrorFormat("The program could not start itself again: %s", error.c_str());
+  }
+  UI::MessageBox(MainWindow(), UI::LoadQString(UI::kFailedRestartApplicationPleaseString), UI::ApplicationTitle(),
+                 UI::MB_OK | UI::MB_ICONERROR);
+  return false;
+}
+
+void CPelmoraApp::CheckForUpdates(bool manual) { Shell::CheckForUpdates(manual); }
+
+bool CPelmoraApp::CheckForUpdatesAtStartup() {
+  if (startupCheckDone_ || !Configuration::Instance().FreshetCheckEnabled) return false;
+  startupCheckDone_ = true;
+  CheckForUpdates(false);
+  return true;
+}
+
+void CPelmoraApp::OnAppAbout() {
+  CAboutDlg about(
+      ProgramVersionInfo(), [this] { CheckForUpdates(true); }, MainWindow());
+  about.DoModal();
+}
+
+bool CPelmoraApp::StartSplash() {
+  splash_ = std::make_unique<CSplashWnd>();
+  splash_->loadFromFile = 0;
+  splash_->bitmapId = kSplashBitmapId;
+  splash_->bitmapIdHighDpi = kSplashBitmapIdHighDpi;
+  splash_->Create();
+  // Paint it now: the frame's creation keeps the GUI thread busy next.
+  QApplication::processEvents();
+  return true;
+}
+
+void CPelmoraApp::CloseSplash() {
+  if (!splash_) return;
+  splash_->allowClose = 1;
+  splash_->close();
+  splash_.reset();
+}
+
+void CPelmoraApp::WriteStartEvent() {
+  EventLog().Write(OS::kEventInformation, kLogCategory, kStartEventId,
+                   {UI::ApplicationTitle().toStdString(), UserName()});
+}
+
+void CPelmoraApp::CreateMenuFont() {
+  const Configuration& config = Configuration::Instance();
+  menuFont_ = QFont(QString::fromStdString(config.FontName));
+  menuFont_.setPointSizeF(config.HeaderFontSize / 10.0);
+  QApplication::setFont(menuFont_, "QMenu");
+}
+
+void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
+  if (addAction) addAction(time, text);
+}
+
+ActionViewRows* CPelmoraApp::ActionView() { return actionView ? actionView() : nullptr; }
+
+std::string CPelmoraApp::AppTitle() const { return UI::ApplicationTitle().toStdString(); }
+
+ApplicationHooks::Answer CPelmoraApp::AskYesNo(const std::string& caption, const std::string& text) {
+  const int answer = UI::MessageBox(MainWindow(), QString::fromStdString(text), QString::fromStdString(caption),
+                                    UI::MB_YESNO | UI::MB_ICONQUESTION);
+  return answer == UI::IDYES ? Answer::Yes : Answer::No;
+}
+
+void CPelmoraApp::ShowInformation(const std::string& caption, const std::string& text) {
+  UI::MessageBox(MainWindow(), QString::fromStdString(text), QString::fromStdString(caption),
+                 UI::MB_OK | UI::MB_ICONINFORMATION);
+}
+
+void CPelmoraApp::WaitForEvent(const Utils::Sync::Event& event, const std::string& text) {
+  if (event.IsSet()) return;
+  UI::CWaitForEvent wait(MainWindow());
+  wait.State().waitHandle = [&event] { return event.IsSet(); };
+  wait.SetMessage(text);
+  wait.DoModal();
+}
+
+}  // namespace ORV::Shell

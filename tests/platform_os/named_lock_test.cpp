@@ -1,0 +1,76 @@
+// Named locks in the user's runtime folder.
+#include "platform/os/named_lock.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "tests/support/test_support.h"
+
+using namespace ORV::OS;
+
+namespace {
+
+// Points XDG_RUNTIME_DIR (and TMPDIR) somewhere for the test's lifetime.
+class RuntimeDirScope {
+ public:
+  explicit RuntimeDirScope(const char* runtime) {
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) {
+      saved_ = old;
+      had_ = true;
+    }
+    if (runtime) {
+      setenv("XDG_RUNTIME_DIR", runtime, 1);
+    } else {
+      unsetenv("XDG_RUNTIME_DIR");
+    }
+  }
+  ~RuntimeDirScope() {
+    if (had_) {
+      setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+    } else {
+      unsetenv("XDG_RUNTIME_DIR");
+    }
+  }
+
+ private:
+  std::string saved_;
+  bool had_ = false;
+};
+
+}  // namespace
+
+TEST(NamedLock, OneHolderAtATimeAndTheNextAfterRelease) {
+  ORV::Test::TempDir runtime;
+  RuntimeDirScope scope(runtime.path().c_str());
+  NamedLock first("restart");
+  NamedLock second("restart");
+  EXPECT_EQ(first.Path(), runtime / "restart.lock");
+  EXPECT_FALSE(NamedLock::IsHeldElsewhere("restart"));
+
+  ASSERT_EQ(first.TryAcquire(), NamedLock::TryResult::Acquired);
+  EXPECT_EQ(first.TryAcquire(), NamedLock::TryResult::Acquired) << "taking it again is no conflict";
+  EXPECT_EQ(second.TryAcquire(), NamedLock::TryResult::HeldElsewhere);
+  EXPECT_TRUE(NamedLock::IsHeldElsewhere("restart"));
+  EXPECT_FALSE(NamedLock::IsHeldElsewhere("other")) << "names do not meet";
+
+  first.Release();
+  EXPECT_FALSE(first.Held());
+  EXPECT_TRUE(second.Acquire());
+  EXPECT_TRUE(second.Held());
+  EXPECT_EQ(ORV::Test::FileMode(second.Path()) & 0777, 0600u);
+}
+
+TEST(NamedLock, RuntimeFolderFallsBackToAPrivateTemporaryFolder) {
+  ORV::Test::SandboxedHome home;  // TMPDIR inside the sandbox
+  const std::string own = std::string(std::getenv("TMPDIR")) + "/orvanta-" + std::to_string(::getuid());
+  for (const char* runtime : {static_cast<const char*>(nullptr), "", "/nonexistent/runtime"}) {
+    RuntimeDirScope scope(runtime);
+    EXPECT_EQ(UserRuntimeDir(), own) << (runtime ? runtime : "unset");
+    EXPECT_EQ(ORV::Test::FileMode(own) & 0777, 0700u);
+    NamedLock lock("x");
+    EXPECT_EQ(lock.TryAcquire(), NamedLock::TryResult::Acquired);
+  }
+}

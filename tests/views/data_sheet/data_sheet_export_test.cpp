@@ -1,0 +1,152 @@
+#include "views/data_sheet/data_sheet_export.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/views/data_sheet/data_sheet_fixture.h"
+#include "tests/xlsx/writer/xlsx_test_util.h"
+
+namespace ORV::Views {
+namespace {
+
+using DataSheetExportTest = Test::DataSheetFixture;
+using Test::Stat;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(CsvField, QuotesOnlyWhatWouldShiftTheColumns) {
+  struct Case {
+    const char* text;
+    const char* field;
+  } cases[] = {
+      {"", ""},
+      {"plain text, with a comma", "plain text, with a comma"},
+      {"a;b", "\"a;b\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"cr\r", "\"cr\r\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"=x", "=x"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CsvField(c.text), c.field) << c.text;
+}
+
+TEST_F(DataSheetExportTest, OneTableToSemicolonCsv) {
+  DataSheetModel sheet(*experiment_);
+  sheet.AddCalculation({Stat(0, 4, 1, 12.3456, ""), Stat(0, 5, 2, 7.0, "")});
+  sheet.AddCalculation({Stat(0, 4, 1, 1.0, "a;b\r\nc", 3725.25, 3730.0, -1, -1.0, -1.0)});
+  const std::string path = dir_ / "mean.csv";
+  std::string error;
+  ASSERT_TRUE(ExportToCsv(sheet, path, 0, error)) << error;
+  EXPECT_EQ(ReadAll(path),
+            "Comment;Start;End;Duration;Count;SD;SE;Outer Diameter ( 1 );Inner Diameter ( 2 );\r\n"
+            ";05.25;01:05.25;60.0;120;0.5000;0.1250;12.346;7.000;\r\n"
+            "\"a;b\r\nc\";1:02:05.25;1:02:10.00;4.8;;;;1.000;;\r\n");
+
+  // A table that is not there, a folder that is not there: told, nothing written.
+  EXPECT_FALSE(ExportToCsv(sheet, dir_ / "slope.csv", 3, error));
+  EXPECT_NE(error.find("Average Slope"), std::string::npos);
+  EXPECT_FALSE(ExportToCsv(sheet, dir_ / "missing/mean.csv", 0, error));
+  EXPECT_EQ(error, "Unable to save analysis data to CSV file '" + (dir_ / "missing/mean.csv") + "'.");
+  EXPECT_NE(log_.Dump().find("(save file failed)"), std::string::npos);
+}
+
+TEST(WorkbookPath, KeepsAnXlsxNameAndCompletesOthers) {
+  EXPECT_EQ(WorkbookPath("/d/sheet.XLSX"), "/d/sheet.XLSX");
+  EXPECT_EQ(WorkbookPath("/d/sheet.xlsx"), "/d/sheet.xlsx");
+  EXPECT_EQ(WorkbookPath("/d/sheet"), "/d/sheet.xlsx");
+  EXPECT_EQ(WorkbookPath("/d/sheet.xls"), "/d/sheet.xls.xlsx");
+  EXPECT_EQ(SheetName("Orvanta"), "Orvanta");
+  EXPECT_EQ(SheetName("a*b/c:d?e[f\\g]h"), "a_b_c_d_e_f_g_h");
+  EXPECT_EQ(SheetName(std::string(40, 'n')), std::string(31, 'n'));
+}
+
+TEST_F(DataSheetExportTest, TheWholeSheetToAWorkbookThatASpreadsheetReaderOpens) {
+  DataSheetModel sheet(*experiment_);
+  sheet.AddCalculation({Stat(0, 4, 1, 0.1, "=x"), Stat(0, 4, 2, 7.0, "=x")});
+  sheet.AddCalculation({Stat(0, 4, 2, 2.5, "", 30.0, 40.0, -1, -1.0, -1.0)});
+  CalculationData video = Stat(4, 0, 0, 12.3456, "lumen", 65.25, 65.25, -1, -1.0, -1.0);
+  video.group = 2;
+  sheet.AddCalculation({video});
+
+  const std::string path = dir_ / "sheet.xlsx";
+  std::string error;
+  ASSERT_TRUE(ExportToExcel(sheet, path, error)) << error;
+  int status = 0;
+  const std::string dump =
+      XlsxTest::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+                               XlsxTest::ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
+                                                    "/tests/views/data_sheet/read_sheet.py") +
+                               " " + XlsxTest::ShellQuote(path) + " 2>&1",
+                           status);
+  ASSERT_EQ(status, 0) << dump;
+  EXPECT_EQ(dump,
+            "sheet Orvanta\n"
+            // Row 1 is empty; the caption in bold.
+            "A2 'Mean Value' s b-- -\n"
+            // Column headings italic, underlined, centred.
+            "A3 'Comment' s -iu center\n"
+            "B3 'Start' s -iu center\n"
+            "C3 'End' s -iu center\n"
+            "D3 'Duration' s -iu center\n"
+            "E3 'Count' s -iu center\n"
+            "F3 'SD' s -iu center\n"
+            "G3 'SE' s -iu center\n"
+            "H3 'Outer Diameter ( 1 )' s -iu center\n"
+            "I3 'Outer Diameter ( 2 )' s -iu center\n"
+            // "=x" is text, not a formula; times are right-aligned text.
+            "A4 '=x' s --- -\n"
+            "B4 '05.25' s --- right\n"
+            "C4 '01:05.25' s --- right\n"
+            "D4 60 n --- -\n"
+            "E4 120 n --- -\n"
+            "F4 0.5 n --- -\n"
+            "G4 0.125 n --- -\n"
+            "H4 0.1000000014901161 n --- -\n"
+            "I4 7 n --- -\n"
+            // An empty comment, count, SD, SE and cell write no cell.
+            "B5 '30.00' s --- right\n"
+            "C5 '40.00' s --- right\n"
+            "D5 10 n --- -\n"
+            "I5 2.5 n --- -\n"
+            "A8 'Video Measurement' s b-- -\n"
+            "A9 'Comment' s -iu center\n"
+            "B9 'Time' s -iu center\n"
+            "C9 'Measurement' s -iu center\n"
+            "D9 'Camera' s -iu center\n"
+            "A10 'lumen' s --- -\n"
+            "B10 '01:05.25' s --- right\n"
+            "C10 12.35000038146973 n --- -\n"
+            "D10 2 n --- -\n"
+            "col A 1 1 50.0\n"
+            "col B 2 5 20.0\n"
+            "col F 6 10 30.0\n");
+}
+
+TEST_F(DataSheetExportTest, AWorkbookThatCannotBeSavedIsReportedAndAnOldFileStays) {
+  DataSheetModel sheet(*experiment_);
+  sheet.AddCalculation({Stat(1, 4, 1, 1.0, "x")});
+  std::string error;
+  EXPECT_FALSE(ExportToExcel(sheet, dir_ / "no/such/folder/sheet.xlsx", error));
+  EXPECT_NE(error.find("Unable to save the data sheet"), std::string::npos);
+
+  const std::string path = dir_ / "old.xlsx";
+  { std::ofstream(path) << "old"; }
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0500), 0);
+  const bool saved = ExportToExcel(sheet, path, error);
+  ::chmod(dir_.path().c_str(), 0700);
+  if (::geteuid() != 0) {  // root writes anywhere
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadAll(path), "old");
+  }
+}
+
+}  // namespace
+}  // namespace ORV::Views
