@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/experiment/trace_values.h"
+#include "views/trace_texts.h"
 
 namespace ORV {
 class ExperimentData;
@@ -30,6 +31,42 @@ struct AdvancedExportEntry {
   std::int32_t kind = 0;     // 1-19 built-in, 220 + n custom trace n
   std::string label;
   std::vector<TracePoint> samples;
+};
+
+// The choosing of the traces: the traces offered, the experiment's cameras
+// and their zones, and the list of chosen entries.
+class AdvancedExportChooser {
+ public:
+  struct Row {
+    std::int32_t kind = 0;  // 1-19 built-in, 220 + n custom
+    std::string name;
+  };
+  // The built-in kinds 1-19 but those a connected interface of the type
+  // lacks (none for an experiment read from a file), then the experiment's
+  // custom traces.
+  AdvancedExportChooser(ExperimentData& experiment, std::uint32_t interfaceType, TraceTexts texts);
+
+  const std::vector<Row>& Rows() const { return rows_; }
+  const std::vector<std::string>& Cameras() const { return cameras_; }
+  // "Zone 1" up to the camera's zone count.
+  std::vector<std::string> Zones(int camera) const;
+  bool CameraBoxEnabled() const { return cameras_.size() > 1; }
+  bool ZoneBoxEnabled(int camera) const { return Zones(camera).size() > 1; }
+
+  // Adds row `row` for a camera and zone (used by the video analysis'
+  // kinds 1-9 only, which need both); false when nothing was added.
+  bool Add(int row, int camera, int zone);
+  void Remove(std::size_t entry);
+  void RemoveAll() { entries_.clear(); }
+  std::vector<AdvancedExportEntry>& Entries() { return entries_; }
+
+ private:
+  ExperimentData& experiment_;
+  TraceTexts texts_;
+  std::vector<Row> rows_;
+  std::vector<std::string> cameras_;
+  std::vector<int> zoneCounts_;
+  std::vector<AdvancedExportEntry> entries_;
 };
 
 // Called after each step: the step done and the steps in all.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/views/view_fixture.h"
+#include "views/trace_settings.h"
 
 namespace ORV::Views::Test {
 namespace {
@@ -61,6 +62,46 @@ TEST_F(AdvancedExportTest, TheFileIsWrittenWithAPointUnderAnyLocale) {
   EXPECT_EQ(ReadFile(dir_ / "out.csv"), "P1 (Time);P1 (Value);\n1.500;2.250;\n");
   EXPECT_FALSE(RunAdvancedExport(data(), entries, dir_ / "missing/out.csv", error));
   EXPECT_NE(error.find("could not be written"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ORV::Views::Test
+
+namespace ORV::Views::Test {
+namespace {
+
+TEST_F(AdvancedExportTest, ChoosingTraces) {
+  data().AddCamera("cam1");
+  Record();
+  AddZones(100, 2);
+  AdvancedExportChooser chooser(data(), kInterfaceWithoutOutletFlowForce, ProgramText);
+  std::vector<std::int32_t> kinds;
+  for (const auto& r : chooser.Rows()) kinds.push_back(r.kind);
+  EXPECT_EQ(kinds.size(), 16u);  // 1-19 without 12, 14 and 17
+  EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 17), 0);
+  EXPECT_EQ(chooser.Cameras(), (std::vector<std::string>{"cam0", "cam1"}));
+  EXPECT_EQ(chooser.Zones(0), (std::vector<std::string>{"Zone 1", "Zone 2"}));
+  EXPECT_TRUE(chooser.ZoneBoxEnabled(0));
+  EXPECT_FALSE(chooser.ZoneBoxEnabled(1));
+
+  ASSERT_TRUE(chooser.Add(3, 0, 1));   // Outer Diameter
+  EXPECT_FALSE(chooser.Add(3, 1, 0));  // camera 2 has no zone
+  ASSERT_TRUE(chooser.Add(10, -1, -1));
+  ASSERT_TRUE(chooser.Add(10, -1, -1));
+  ASSERT_EQ(chooser.Entries().size(), 3u);
+  EXPECT_EQ(chooser.Entries()[0].label, "cam0:Zone 2:Outer Diameter");
+  EXPECT_EQ(chooser.Entries()[0].zone, 1);
+  EXPECT_EQ(chooser.Entries()[1].label, "Inlet Pressure (P1) ");
+  EXPECT_EQ(chooser.Entries()[1].camera, -1);
+  chooser.Remove(0);
+  EXPECT_EQ(chooser.Entries().size(), 2u);
+  chooser.RemoveAll();
+  EXPECT_TRUE(chooser.Entries().empty());
+
+  // A file's experiment is shown whole.
+  data().mode = kModeFile;
+  AdvancedExportChooser file(data(), kInterfaceWithoutOutletFlowForce, ProgramText);
+  EXPECT_EQ(file.Rows().size(), 19u);
 }
 
 }  // namespace
