@@ -211,6 +211,10 @@ class CameraWindowModel {
   void SetIgnoreLumen(bool on) { ignoreLumen_ = on; }
   void SetCameraCaption(std::string caption) { caption_ = std::move(caption); }
   const std::string& CameraCaption() const { return caption_; }
+  // Asks the window to repaint.
+  void Repaint() {
+    if (hooks_.repaint) hooks_.repaint();
+  }
   std::array<std::uint32_t, 3> ZoneColors() const { return colors_; }
 
   // ---- the control's events ----
