@@ -464,17 +464,16 @@ void CameraWnd::DrawPanels(QPainter& painter, const CameraWindowLayout& l) {
   for (int z = 0; z < static_cast<int>(l.panels.size()) && z < model_->ZoneCount(); ++z) {
     const QRect target = Px(l.panels[static_cast<std::size_t>(z)]);
     const int w = target.width(), h = target.height();
+    const ZonePanelDrawing d = model_->PanelDrawing(z, w, h, m);
+    if (d.profile.empty()) continue;  // too small, or no profile yet
     QImage panel(w, h, QImage::Format_RGB32);
     panel.fill(Qt::white);
     QPainter p(&panel);
     p.setRenderHint(QPainter::Antialiasing, false);
-    const ZonePanelDrawing d = model_->PanelDrawing(z, w, h, m);
-    if (!d.profile.empty()) {
-      p.setPen(QColor(0x78, 0x78, 0x78));
-      QPolygon line;
-      for (const auto& [x, y] : d.profile) line << QPoint(x, y);
-      p.drawPolyline(line);
-    }
+    p.setPen(QColor(0x78, 0x78, 0x78));
+    QPolygon line;
+    for (const auto& [x, y] : d.profile) line << QPoint(x, y);
+    p.drawPolyline(line);
     auto span = [&](double left, double right, double y, int microns, QColor color, bool dotted) {
       if (dotted) {
         p.setPen(QPen(Qt::black, 1, Qt::DotLine));
