@@ -349,67 +349,42 @@ void CaptureEngine::TransformCameraView(std::int32_t degrees, float scale) {
   scale_ = scale;
 }
 
+bool CaptureEngine::GetVideoValues(CameraGetter get, long property, int* minimum, int* maximum, int* value) {
+  std::lock_guard lock(lock_);
+  if (sourceType_ == kSourceCamera) return (camera_.get()->*get)(minimum, maximum, value);
+  if (sourceType_ != kSourceCaptureDevice) return false;
+  long lo, hi, step, current, flags, def;
+  if (!CaptureDevices().GetVideoSettingRange(captureDeviceNumber_, property, lo, hi, step, current, flags, def))
+    return false;
+  *minimum = static_cast<int>(lo);
+  *maximum = static_cast<int>(hi);
+  *value = static_cast<int>(current);
+  return true;
+}
+
+bool CaptureEngine::SetVideoValue(CameraSetter set, long property, int value) {
+  std::lock_guard lock(lock_);
+  if (sourceType_ == kSourceCamera) return (camera_.get()->*set)(value);
+  return sourceType_ == kSourceCaptureDevice && CaptureDevices().SetVideoSetting(captureDeviceNumber_, property, value);
+}
+
 bool CaptureEngine::GetGainValues(int* minimum, int* maximum, int* value) {
-  std::lock_guard lock(lock_);
-  if (sourceType_ == kSourceCamera) return camera_->GetGain(minimum, maximum, value);
-  if (sourceType_ != kSourceCaptureDevice) return false;
-  long lo, hi, step, current, flags, def;
-  if (!CaptureDevices().GetVideoSettingRange(captureDeviceNumber_, Cameras::kVideoProcGain, lo, hi, step, current,
-                                             flags, def))
-    return false;
-  *minimum = static_cast<int>(lo);
-  *maximum = static_cast<int>(hi);
-  *value = static_cast<int>(current);
-  return true;
+  return GetVideoValues(&CameraInterface::GetGain, Cameras::kVideoProcGain, minimum, maximum, value);
 }
-
 bool CaptureEngine::GetBrightnessValues(int* minimum, int* maximum, int* value) {
-  std::lock_guard lock(lock_);
-  if (sourceType_ == kSourceCamera) return camera_->GetExposure(minimum, maximum, value);
-  if (sourceType_ != kSourceCaptureDevice) return false;
-  long lo, hi, step, current, flags, def;
-  if (!CaptureDevices().GetVideoSettingRange(captureDeviceNumber_, Cameras::kVideoProcBrightness, lo, hi, step, current,
-                                             flags, def))
-    return false;
-  *minimum = static_cast<int>(lo);
-  *maximum = static_cast<int>(hi);
-  *value = static_cast<int>(current);
-  return true;
+  return GetVideoValues(&CameraInterface::GetExposure, Cameras::kVideoProcBrightness, minimum, maximum, value);
 }
-
 bool CaptureEngine::GetGammaValues(int* minimum, int* maximum, int* value) {
-  std::lock_guard lock(lock_);
-  if (sourceType_ == kSourceCamera) return camera_->GetGamma(minimum, maximum, value);
-  if (sourceType_ != kSourceCaptureDevice) return false;
-  long lo, hi, step, current, flags, def;
-  if (!CaptureDevices().GetVideoSettingRange(captureDeviceNumber_, Cameras::kVideoProcGamma, lo, hi, step, current,
-                                             flags, def))
-    return false;
-  *minimum = static_cast<int>(lo);
-  *maximum = static_cast<int>(hi);
-  *value = static_cast<int>(current);
-  return true;
+  return GetVideoValues(&CameraInterface::GetGamma, Cameras::kVideoProcGamma, minimum, maximum, value);
 }
-
 bool CaptureEngine::SetGainValue(int value) {
-  std::lock_guard lock(lock_);
-  if (sourceType_ == kSourceCamera) return camera_->SetGain(value);
-  return sourceType_ == kSourceCaptureDevice &&
-         CaptureDevices().SetVideoSetting(captureDeviceNumber_, Cameras::kVideoProcGain, value);
+  return SetVideoValue(&CameraInterface::SetGain, Cameras::kVideoProcGain, value);
 }
-
 bool CaptureEngine::SetBrightnessValue(int value) {
-  std::lock_guard lock(lock_);
-  if (sourceType_ == kSourceCamera) return camera_->SetExposure(value);
-  return sourceType_ == kSourceCaptureDevice &&
-         CaptureDevices().SetVideoSetting(captureDeviceNumber_, Cameras::kVideoProcBrightness, value);
+  return SetVideoValue(&CameraInterface::SetExposure, Cameras::kVideoProcBrightness, value);
 }
-
 bool CaptureEngine::SetGammaValue(int value) {
-  std::lock_guard lock(lock_);
-  if (sourceType_ == kSourceCamera) return camera_->SetGamma(value);
-  return sourceType_ == kSourceCaptureDevice &&
-         CaptureDevices().SetVideoSetting(captureDeviceNumber_, Cameras::kVideoProcGamma, value);
+  return SetVideoValue(&CameraInterface::SetGamma, Cameras::kVideoProcGamma, value);
 }
 
 void CaptureEngine::SetRepaintDivisor(int divisor) {

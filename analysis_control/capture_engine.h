@@ -222,6 +222,12 @@ class CaptureEngine : private ORVCameraCallback {
   std::uint32_t Now() const;
   bool ClockRuns() const;
   Cameras::CaptureDeviceManager& CaptureDevices();
+  // A video property of the source: the maker's back-end's own call, or the
+  // other video device's property of that number.
+  using CameraGetter = bool (CameraInterface::*)(int*, int*, int*);
+  using CameraSetter = bool (CameraInterface::*)(int);
+  bool GetVideoValues(CameraGetter get, long property, int* minimum, int* maximum, int* value);
+  bool SetVideoValue(CameraSetter set, long property, int value);
 
   CaptureEvents& events_;
   CaptureEngineServices services_;

@@ -1,0 +1,275 @@
+// The analysis control as its hosts meet it: created by ProgID in a host
+// window, its dispatch interface by member number with its declared types
+// and fixed answers, a recorded vessel played in it with zones drawn by the
+// mouse and the events that come of it, renders with and without the
+// recording label, destruction while capturing, and registration.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWidget>
+#include <mutex>
+
+#include "../capture/engine_fixtures.h"
+#include "analysis_control/analysis_interface.h"
+#include "platform/com/control_loader.h"
+#include "platform/os/registry_store.h"
+#include "platform/ui/control_host.h"
+#include "tests/support/test_support.h"
+#include "tests/support/ui/ui_test_support.h"
+
+namespace ORV::AnalysisView {
+namespace {
+
+using Com::DISPID;
+using Com::HRESULT;
+using Com::Variant;
+
+const std::string kDir = ORV_ANALYSIS_CONTROL_DIR;
+
+// Events arrive on the user-interface thread and on the analysis workers.
+struct Sink final : Com::IDispatch {
+  HRESULT Invoke(DISPID id, unsigned, std::span<const Variant> args, Variant*) override {
+    std::lock_guard lock(mutex);
+    events.push_back({id, {args.begin(), args.end()}});
+    return Com::S_OK;
+  }
+  int Count(DISPID id) const {
+    std::lock_guard lock(mutex);
+    return static_cast<int>(std::count_if(events.begin(), events.end(), [id](const auto& e) { return e.first == id; }));
+  }
+  std::vector<Variant> Last(DISPID id) const {
+    std::lock_guard lock(mutex);
+    for (auto it = events.rbegin(); it != events.rend(); ++it)
+      if (it->first == id) return it->second;
+    return {};
+  }
+  mutable std::mutex mutex;
+  std::vector<std::pair<DISPID, std::vector<Variant>>> events;
+};
+
+// Records a simulated vessel, 640 x 480 at 25 frames a second for two
+// seconds, through the engine alone.
+std::string RecordVessel(const ORV::Test::TempDir& dir) {
+  using namespace CaptureTest;
+  Sim::VesselCamera vessel(SlowPulse, VesselOptions(640, 480, 25, false));
+  EngineEvents events;
+  FakeClock clock;
+  CaptureEngineServices services;
+  FakeCamera* camera = nullptr;
+  services.createCamera = [&](int) {
+    auto c = std::make_unique<FakeCamera>(FakeCamera::Setup{{"DMx 41AU02 1"}, 640, 480, 25, true, true});
+    camera = c.get();
+    return c;
+  };
+  CaptureEngine engine(events, services);
+  engine.SetRelativeTime(&clock);
+  engine.SetNotifyWindow(std::make_shared<NullWindow>());
+  engine.LoadCamera(0);
+  engine.SetVideoScaleFactor(1);
+  const std::string file = dir / "Record_1.avi";
+  engine.StartRecording(file);
+  EXPECT_TRUE(engine.StartCapture("DMx 41AU02"));
+  Sim::VesselFrame frame;
+  for (int i = 0; i < 50; ++i) {
+    clock.now = 40 * i;
+    vessel.Grab(i, frame);
+    camera->Deliver(frame.pixels);
+  }
+  clock.now = 2000;
+  engine.StopCapture();
+  return file;
+}
+
+class AnalysisControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_.resize(640, 480);
+    host_.show();
+    ASSERT_EQ(site_.Create(&host_, kProgId, 100, nullptr, factory_), Com::S_OK);
+    connection_ = Com::SinkConnection(*site_.control(), &sink_);
+    w_ = site_.widget();
+    ASSERT_NE(w_, nullptr);
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w_->size() == host_.size(); }));
+  }
+  void TearDown() override {
+    connection_.Reset();
+    site_.Destroy();
+  }
+
+  HRESULT Try(DISPID id, std::vector<Variant> args, Variant* result = nullptr) const {
+    return site_.dispatch().Try(id, Com::DISPATCH_METHOD, args, result);
+  }
+  Variant Call(DISPID id, std::vector<Variant> args = {}) const {
+    Variant r;
+    EXPECT_EQ(Try(id, std::move(args), &r), Com::S_OK) << "DISPID " << id;
+    return r;
+  }
+  void Post(QEvent::Type type, QPointF at) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QCoreApplication::postEvent(w_, new QMouseEvent(type, at, w_->mapToGlobal(at), Qt::LeftButton, held, {}));
+  }
+  // Presses the left button at `at` with the rest of the drag queued: the
+  // press comes from a timer, so the drag's own event loop takes the queued
+  // events. Waits until the press is over.
+  void Drag(QPointF at, std::vector<std::pair<QEvent::Type, QPointF>> rest) {
+    const int before = sink_.Count(EventId::ZoneSelected);
+    QTimer::singleShot(0, w_, [this, at, rest] {
+      for (const auto& [type, point] : rest) Post(type, point);
+      QMouseEvent press(QEvent::MouseButtonPress, at, w_->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+      QApplication::sendEvent(w_, &press);
+    });
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return sink_.Count(EventId::ZoneSelected) > before; }));
+  }
+  // Draws a zone with the mouse from a to b (window points).
+  void DrawZone(QPointF a, QPointF b) {
+    Drag(a, {{QEvent::MouseMove, (a + b) / 2}, {QEvent::MouseMove, b}, {QEvent::MouseButtonRelease, b}});
+  }
+
+  OS::RegistryStore store_;
+  Com::ControlFactory factory_{store_, {kDir}};
+  QWidget host_;
+  UI::ControlSite site_;
+  Sink sink_;
+  Com::SinkConnection connection_;
+  QWidget* w_ = nullptr;
+};
+
+TEST_F(AnalysisControlTest, EveryMemberAnswersAndNoOther) {
+  for (DISPID id = 1; id <= 71; ++id) {
+    const HRESULT hr = Try(id, {});
+    if (id == 49 || id == 71) {
+      EXPECT_EQ(hr, Com::DISP_E_MEMBERNOTFOUND) << id;
+    } else {
+      EXPECT_TRUE(hr == Com::S_OK || hr == Com::DISP_E_BADPARAMCOUNT) << "DISPID " << id << ": " << hr;
+    }
+  }
+  // Declared result types.
+  const struct {
+    DISPID id;
+    std::vector<Variant> args;
+    Com::VARTYPE type;
+  } typed[] = {
+      {Dispid::IsCapturing, {}, Com::VT_I2},
+      {Dispid::GetFrameRate, {}, Com::VT_UI4},
+      {Dispid::GetFrameDataSize, {}, Com::VT_I4},
+      {Dispid::GetCameraCount, {}, Com::VT_UI4},
+      {Dispid::GetUpdateViewFrequency, {}, Com::VT_I4},
+      {Dispid::GetAutoTrackingEnabled, {Variant(0)}, Com::VT_BOOL},
+      {Dispid::GetAnalysisCutOff, {Variant(0)}, Com::VT_R8},
+      {Dispid::SelectedZone, {}, Com::VT_I4},
+      {Dispid::TransformCameraView, {Variant(10), Variant(1.5f)}, Com::VT_I2},
+  };
+  for (const auto& t : typed) EXPECT_EQ(Call(t.id, t.args).vt(), t.type) << t.id;
+  EXPECT_EQ(Try(Dispid::SetFrameRate, {Variant("fast")}), Com::DISP_E_TYPEMISMATCH);
+}
+
+TEST_F(AnalysisControlTest, FixedAnswersAndRefusedValues) {
+  EXPECT_EQ(Call(Dispid::GetUpdateViewFrequency).Get<std::int32_t>(), 3);
+  for (int bad : {0, 6}) Call(Dispid::SetUpdateViewFrequency, {Variant(bad)});
+  EXPECT_EQ(Call(Dispid::GetUpdateViewFrequency).Get<std::int32_t>(), 3);
+  Call(Dispid::SetUpdateViewFrequency, {Variant(5)});
+  EXPECT_EQ(Call(Dispid::GetUpdateViewFrequency).Get<std::int32_t>(), 5);
+  Call(Dispid::SetSampleFrequency, {Variant(std::uint16_t{2})});
+  EXPECT_EQ(Call(Dispid::GetUpdateViewFrequency).Get<std::int32_t>(), 2);
+  EXPECT_EQ(Call(Dispid::GetThresholdValue, {Variant(-1)}).Get<std::int32_t>(), 128);
+  EXPECT_EQ(Call(Dispid::GetOuterLeftAdjustment, {Variant(7)}).Get<std::int32_t>(), 0);
+  EXPECT_EQ(Call(Dispid::GetFrameRate).Get<std::uint32_t>(), 200u);
+  std::int32_t lo = 11, hi = 12, v = 13;
+  EXPECT_EQ(Call(Dispid::GetSaturationValues, {Variant(&lo), Variant(&hi), Variant(&v)}).Get<std::int16_t>(), 0);
+  EXPECT_EQ((std::vector<int>{lo, hi, v}), (std::vector<int>{11, 12, 13}));
+  EXPECT_EQ(Call(Dispid::GetGainValues, {Variant(&lo), Variant(&hi), Variant(&v)}).Get<std::int16_t>(), 0);
+  EXPECT_EQ(Call(Dispid::SetOffsetValue, {Variant(4)}).Get<std::int16_t>(), 1);
+  EXPECT_EQ(Call(Dispid::TransformCameraView, {Variant(5), Variant(1.0f)}).Get<std::int16_t>(), 0);
+  EXPECT_EQ(Call(Dispid::GetFrameDataSize).Get<std::int32_t>(), 44);
+  std::vector<std::uint8_t> buffer(64);
+  EXPECT_EQ(Call(Dispid::GrabFrameData, {Variant(buffer.data()), Variant(64)}).Get<std::int32_t>(), -1);
+  std::string name = "x";
+  Call(Dispid::GetCameraName, {Variant(0), Variant(&name)});
+  EXPECT_EQ(name, "");
+  Call(Dispid::SetAnalysisCutOff, {Variant(1), Variant(0.95)});
+  EXPECT_EQ(Call(Dispid::GetAnalysisCutOff, {Variant(1)}).Get<double>(), 3.0);
+  Call(Dispid::SetAnalysisCutOff, {Variant(1), Variant(6.0)});
+  EXPECT_EQ(Call(Dispid::GetAnalysisCutOff, {Variant(1)}).Get<double>(), 6.0);
+  // Nothing starts without the host's clock.
+  EXPECT_EQ(Call(Dispid::PlayVideoFile, {Variant("/nonexistent.avi")}).Get<std::int16_t>(), 0);
+  ORV::Test::SaveUiArtifact(host_, "analysis_control_idle");
+}
+
+TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
+  ORV::Test::TempDir dir;
+  const std::string file = RecordVessel(dir);
+  AnalysisTest::FakeClock clock;
+  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
+  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  EXPECT_EQ(Call(Dispid::IsCapturing).Get<std::int16_t>(), 1);
+  EXPECT_EQ(Call(Dispid::IsVideoPlaying).Get<std::int16_t>(), 1);
+  const std::vector<Variant> dims = sink_.Last(EventId::DimensionsChanged);
+  ASSERT_EQ(dims.size(), 2u);
+  EXPECT_EQ(dims[0].Get<std::int32_t>(), 640);
+  EXPECT_EQ(dims[1].Get<std::int32_t>(), 480);
+  EXPECT_EQ(sink_.Count(EventId::ZonesReset), 2);
+  EXPECT_EQ(Call(Dispid::GetFrameDataSize).Get<std::int32_t>(), 44 + 640 * 3 * 480);
+  std::vector<std::uint8_t> still(44 + 640 * 3 * 480);
+  EXPECT_EQ(Call(Dispid::GrabFrameData, {Variant(still.data()), Variant(static_cast<std::int32_t>(still.size()))})
+                .Get<std::int32_t>(),
+            static_cast<std::int32_t>(still.size()));
+
+  // The window shows the picture at one window pixel a picture pixel.
+  DrawZone({40, 100}, {600, 180});
+  DrawZone({40, 300}, {600, 380});
+  ASSERT_EQ(sink_.Count(EventId::ZoneCreated), 2);
+  const std::vector<Variant> created = sink_.Last(EventId::ZoneCreated);
+  ASSERT_EQ(created.size(), 9u);
+  EXPECT_EQ(created[0].Get<std::int32_t>(), 40);
+  EXPECT_EQ(created[1].Get<std::int32_t>(), 300);
+  EXPECT_EQ(created[6].Get<std::int32_t>(), 600);
+  EXPECT_EQ(created[7].Get<std::int32_t>(), 380);
+  // A click in the first zone selects it.
+  Drag({300, 140}, {{QEvent::MouseButtonRelease, {300, 140}}});
+  EXPECT_EQ(sink_.Last(EventId::ZoneSelected).at(0).Get<std::int32_t>(), 0);
+  EXPECT_EQ(Call(Dispid::SelectedZone).Get<std::int32_t>(), 0);
+
+  // Frames come on the frame timer and are analysed in both zones.
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return sink_.Count(EventId::ZoneAnalysisData) >= 12; }));
+  const std::vector<Variant> result = sink_.Last(EventId::ZoneAnalysisData);
+  ASSERT_EQ(result.size(), 5u);
+  EXPECT_GT(result[2].Get<std::int32_t>(), result[1].Get<std::int32_t>());
+  Call(Dispid::PauseCapture);
+  EXPECT_EQ(Call(Dispid::IsVideoPause).Get<std::int16_t>(), 1);
+  ORV::Test::ProcessEventsUntil([] { return false; }, 100);
+  ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_two_zones");
+  Call(Dispid::StartRecording, {Variant(dir / "Record_2.avi")});
+  EXPECT_EQ(Call(Dispid::IsRecording).Get<std::int16_t>(), 1);
+  EXPECT_EQ(Call(Dispid::SeekFramesFromCurrentPosition, {Variant(1)}).Get<std::int16_t>(), 0);
+  Call(Dispid::SeekFramesFromCurrentPosition, {Variant(0)});
+  w_->update();
+  ORV::Test::ProcessEventsUntil([] { return false; }, 100);
+  ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_recording");
+  Call(Dispid::StopRecording);
+
+  // Destroying the control while it captures stops the capture first (a
+  // sink of its own, which the destroyed control needs no longer to drop).
+  Sink last;
+  site_.control()->Advise(&last);
+  connection_.Reset();
+  site_.Destroy();
+  EXPECT_EQ(last.Count(EventId::CaptureStopped), 1);
+}
+
+TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {
+  OS::RegistryStore store;
+  const Com::ControlFactory finder(store, {kDir});
+  const std::string library = finder.FindLibrary(kProgId);
+  ASSERT_FALSE(library.empty());
+  const Com::ControlFactory registered(store, {});
+  ASSERT_EQ(registered.RegisterLibrary(library), Com::S_OK);
+  EXPECT_EQ(registered.FindLibrary(kProgId), library);
+  EXPECT_EQ(registered.FindLibrary(kPropPageProgId), library);
+  ASSERT_EQ(registered.UnregisterLibrary(library), Com::S_OK);
+  EXPECT_EQ(registered.FindLibrary(kProgId), "");
+}
+
+}  // namespace
+}  // namespace ORV::AnalysisView
