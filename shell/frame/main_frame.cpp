@@ -22,6 +22,7 @@
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
 #include "shell/device_messages.h"
+#include "shell/frame/frame_command_host.h"
 
 namespace ORV {
 
@@ -209,6 +210,10 @@ int CMainFrame::OnCreate() {
   if (auto* outer = ribbon_->FindByID<UI::RibbonColorButton>(ID_ZONE_OUTER_COLOR_BUTTON))
     outer->SetColor(config.ZoneOuterEdgeColor);
   if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) exportCombo->SetEditable(false);
+
+  commands_ = std::make_unique<FrameCommands>(
+      *this, config, experiment,
+      FrameCommands::Links{[this] { services_.sampling.Restart(CurrentSamplerSettings()); }, {}, nullptr});
 
   RunStartupChain();
   router_.StartIdleUpdates();

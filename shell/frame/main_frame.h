@@ -32,6 +32,7 @@ class QCloseEvent;
 
 namespace ORV {
 class DeviceMessageHandler;
+class FrameCommands;
 class IdleMonitor;
 class SamplerDevices;
 namespace UI {
@@ -110,6 +111,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool StartupChainDone() const { return startupChainDone_; }
 
   UI::CommandRouter& Router() { return router_; }
+  // The ribbon commands; null before OnCreate.
+  FrameCommands* Commands() const { return commands_.get(); }
   UI::RibbonBar* Ribbon() const { return ribbon_; }
   UI::RibbonStatusBar* StatusBar() const { return statusBar_; }
   UI::PaneManager& Panes() { return *panes_; }
@@ -157,6 +160,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
+  std::unique_ptr<FrameCommands> commands_;
 
   std::int32_t productType_ = kPressureChamber;
   int cameraCount_ = 0;

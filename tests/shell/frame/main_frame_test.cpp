@@ -15,6 +15,7 @@
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/ribbon_status_bar.h"
+#include "shell/frame/frame_command_host.h"
 #include "shell/frame/stand_in_panes.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -401,6 +402,22 @@ TEST_F(MainFrameTest, APlayingVideoIsStoppedAtClose) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "camera 0 stop capture"), 1);
   frame.reset();
   EXPECT_EQ(log.back(), "delete workers");
+}
+
+TEST_F(MainFrameTest, RibbonCommandsReachTheCameraWindowsAndTheSampling) {
+  instruments.loaded = 32;  // incubation chamber: both cameras are the record's
+  cameras = Cameras(0, 2);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  ASSERT_NE(frame->Commands(), nullptr);
+  log.clear();
+  config.InvertImage = false;
+  EXPECT_TRUE(frame->Router().Execute(FrameCommand::kInvertImage));
+  EXPECT_TRUE(frame->Router().QueryState(FrameCommand::kInvertImage).checked);
+  EXPECT_TRUE(frame->Router().Execute(FrameCommand::kSyncData));
+  EXPECT_EQ(log, (Log{"camera 0 invert 1", "camera 1 invert 1", "sampling start"}));
+  EXPECT_FALSE(frame->Router().QueryState(FrameCommand::kFileClose).enabled);
+  EXPECT_EQ(frame->SendMessage(WM_CUSTOM_TRACES_CHANGED), 0);
 }
 
 }  // namespace
