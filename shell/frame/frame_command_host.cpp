@@ -3,7 +3,6 @@
 #include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QMimeData>
 #include <QStringList>
 #include <QUrl>
@@ -11,6 +10,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/settings/custom_settings.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/pane_manager.h"
@@ -20,18 +20,6 @@
 #include "shell/frame/main_frame.h"
 
 namespace ORV {
-
-std::string QtFileFilter(const std::string& filter) {
-  const QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
-  QStringList entries;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    const QString& text = parts[i];
-    // The text names its patterns already ("AVI Files (*.avi)"); add them
-    // when it does not.
-    entries << (text.contains('(') ? text : text + " (" + QString(parts[i + 1]).replace(';', ' ') + ")");
-  }
-  return entries.join(";;").toStdString();
-}
 
 namespace {
 
@@ -177,17 +165,11 @@ class FrameCommands::Host final : public FrameCommandHost {
   bool RecordVideoEnabled() const override { return config_.VideoRecordingEnabled; }
   void SetRecordVideoEnabled(bool on) override { config_.VideoRecordingEnabled = on; }
 
-  std::optional<std::string> AskOpenFile(const std::string&, const std::string& filter) override {
-    const QString path = QFileDialog::getOpenFileName(&frame_, {}, {}, QString::fromStdString(QtFileFilter(filter)));
-    if (path.isEmpty()) return std::nullopt;
-    return path.toStdString();
+  std::optional<std::string> AskOpenFile(const std::string& extension, const std::string& filter) override {
+    return UI::AskForFile(&frame_, UI::FileDialogRequest{false, {}, filter, extension, {}, {}});
   }
   std::optional<std::string> AskSaveFile(const std::string& extension, const std::string& filter) override {
-    QFileDialog dialog(&frame_, {}, {}, QString::fromStdString(QtFileFilter(filter)));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QString::fromStdString(extension).remove(0, 1));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    return UI::AskForFile(&frame_, UI::FileDialogRequest{true, {}, filter, extension, {}, {}});
   }
   std::optional<std::uint32_t> AskColor(std::uint32_t initial) override {
     const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
@@ -301,7 +283,10 @@ class FrameCommands::Host final : public FrameCommandHost {
     if (links_.markSettingsImported) links_.markSettingsImported();
   }
   void RestartProgram() override {
-    if (auto* app = links_.application) app->RestartProgram();
+    if (auto* app = links_.application)
+      app->RestartProgram();
+    else
+      ShowError("The settings were imported. They take effect when Tarvix 5 is started again.");
   }
   void WriteWorkspaceName(const std::string& name) override {
     config_.SetSettingsString("CustomUserWorkSpaceName", name);

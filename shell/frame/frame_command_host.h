@@ -45,10 +45,6 @@ class FrameApplication {
   virtual void ReconfigureViewsShowing(int kind) = 0;
 };
 
-// Converts "Text (*.a)|*.a|All Files (*.*)|*.*||" into a Qt file-dialog
-// filter ("Text (*.a);;All Files (*.*)").
-std::string QtFileFilter(const std::string& filter);
-
 class FrameCommands {
  public:
   struct Links {

@@ -221,7 +221,8 @@ int CMainFrame::OnCreate() {
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   commands_ = std::make_unique<FrameCommands>(
       *this, config, experiment,
-      FrameCommands::Links{[this] { services_.sampling.Restart(CurrentSamplerSettings()); }, {}, nullptr});
+      FrameCommands::Links{[this] { services_.sampling.Restart(CurrentSamplerSettings()); },
+                           [this] { settingsImported_ = true; }, nullptr});
 
   RunStartupChain();
   router_.StartIdleUpdates();
@@ -651,7 +652,7 @@ bool CMainFrame::OnClose(bool ask) {
     if (window->IsCapturing() || window->IsVideoPlaying()) window->StopCapture();
   }
   for (int k = 0; k < kFunctionKeys; ++k) services_.system.UnregisterHotKey(IDHOT_F1 + k);
-  if (!services_.host.SettingsImported()) services_.host.SaveConfiguration();
+  if (!settingsImported_ && !services_.host.SettingsImported()) services_.host.SaveConfiguration();
   closed_ = true;
   return true;
 }

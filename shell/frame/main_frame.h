@@ -198,6 +198,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool created_ = false;
   bool closed_ = false;
   bool startupChainDone_ = false;
+  // A settings archive was imported from the ribbon: the close keeps the
+  // running configuration from overwriting it.
+  bool settingsImported_ = false;
 };
 
 }  // namespace ORV

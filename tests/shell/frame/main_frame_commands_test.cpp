@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/base/configuration.h"
-#include "shell/frame/frame_command_host.h"
 
 namespace ORV {
 namespace {
@@ -513,12 +512,6 @@ TEST_F(FrameCommandsTest, MessagesAndSheets) {
                       "action sheet", "autorange 11", "autorange 10", "live 0"}));
   EXPECT_TRUE(config.DataViewShown);
   EXPECT_TRUE(config.ActionViewShown);
-}
-
-TEST(FrameCommandFilter, FileDialogFilterInQtForm) {
-  EXPECT_EQ(QtFileFilter("AVI Files (*.avi)|*.avi|All Files (*.*)|*.*||"), "AVI Files (*.avi);;All Files (*.*)");
-  EXPECT_EQ(QtFileFilter("Tables|*.csv;*.txt||"), "Tables (*.csv *.txt)");
-  EXPECT_EQ(QtFileFilter(""), "");
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
+#include "core/settings/custom_settings.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/pane_manager.h"
@@ -243,6 +245,30 @@ TEST_F(MainFrameTest, RibbonCommandsReachTheCameraWindowsAndTheSampling) {
   EXPECT_EQ(log, (Log{"camera 0 invert 1", "camera 1 invert 1", "sampling start"}));
   EXPECT_FALSE(frame->Router().QueryState(FrameCommand::kFileClose).enabled);
   EXPECT_EQ(frame->SendMessage(WM_CUSTOM_TRACES_CHANGED), 0);
+}
+
+// An archive imported from the ribbon is not overwritten by the running
+// configuration when the frame closes; a failed import changes nothing.
+TEST_F(MainFrameTest, ImportedSettingsSurviveTheClose) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  const std::string archive = home.root() + "/bench.orvsettings";
+  ASSERT_EQ(CCustomSettings().ExportSettingsArchive(archive), 0);
+
+  UI::ScriptedFileDialogs files;
+  UI::ScriptedMessageBoxes boxes;
+  files.Answer(archive + ".missing");
+  files.Answer(archive);
+  ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
+  EXPECT_TRUE(boxes.Shown().empty());
+  ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
+  ASSERT_EQ(boxes.Shown().size(), 1u);  // without the application: restart by hand
+  ASSERT_EQ(files.Asked().size(), 2u);
+  EXPECT_EQ(files.Asked()[0].defaultExtension, ".orvsettings");
+
+  log.clear();
+  ASSERT_TRUE(frame->OnClose(false));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "save configuration"), 0);
 }
 
 }  // namespace
