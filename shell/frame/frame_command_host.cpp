@@ -18,6 +18,7 @@
 #include "platform/ui/string_table.h"
 #include "shell/app/small_dialogs.h"
 #include "shell/frame/main_frame.h"
+#include "video/ui/video_pane.h"
 
 namespace ORV {
 
@@ -234,8 +235,17 @@ class FrameCommands::Host final : public FrameCommandHost {
     const auto& captions = frame_.CameraCaptions();
     return captions.empty() ? std::string() : captions.front();
   }
-  void RefreshVideoPaneColors(int) override {}
-  void ResetVideoPane(int) override {}
+  void RefreshVideoPaneColors(int camera) override {
+    if (auto* pane = VideoPane(camera)) pane->Images().ApplyZoneColors();
+  }
+  void ResetVideoPane(int index) override {
+    auto* pane = VideoPane(index);
+    if (pane == nullptr) return;
+    pane->SetCameraIndex(index);
+    pane->ResizeImageWindow();
+    pane->Images().ShowFrameAt(0, true);
+    pane->update();
+  }
 
   void SetVideoEnabled(bool on) override { experiment_.SetVideoEnabled(on); }
   void PrepareCameras() override {}
@@ -307,6 +317,9 @@ class FrameCommands::Host final : public FrameCommandHost {
     std::vector<CommandCamera*> cameras;
     for (std::size_t i = 0; i < windows.size(); ++i) cameras.push_back(adapters_[i].get());
     return cameras;
+  }
+  Video::CVideoPane* VideoPane(int index) {
+    return dynamic_cast<Video::CVideoPane*>(frame_.PaneOf(PaneKind::Video, index));
   }
   UI::RibbonColorButton* ColorButton(ZoneEdge edge) {
     static constexpr UI::CommandId kIds[] = {ID_ZONE_BORDER_COLOR_BUTTON, ID_ZONE_OUTER_COLOR_BUTTON,
