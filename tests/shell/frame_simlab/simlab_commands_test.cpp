@@ -64,10 +64,12 @@ TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
   // The sampling restarts with the new setting and keeps the program live.
   ASSERT_TRUE(router.Execute(kSyncData));
   EXPECT_EQ(configuration.SynchroniseDataCollection, !sync);
+  EXPECT_EQ(router.QueryState(kSyncData).checked, !sync) << "was " << sync;
   ASSERT_TRUE(router.Execute(kZoneBorderDefault));
   EXPECT_EQ(configuration.ZoneBorderColor, configuration.DefaultZoneColors[0]);
   EXPECT_EQ(frame->SendMessage(WM_CUSTOM_TRACES_CHANGED), 0);
   ORV::Test::ProcessEventsUntil([] { return false; }, 500);
+  router.UpdateIdle();
   ORV::Test::SaveUiArtifact(*frame, "commands_3_after");
 
   EXPECT_TRUE(frame->close());
