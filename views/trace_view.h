@@ -211,6 +211,8 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   void SetupGraphForTrace(std::int32_t code);
   // The caption of annotation `index` (a marker's text was edited).
   void SetAnnotationCaption(std::int16_t index, const std::string& text);
+  // The caption of the marker's annotation, when the view shows it.
+  void SetMarkerCaption(std::uint32_t markerId, const std::string& text);
 
   // ---- state ----
   std::int32_t TraceCode() const { return code_; }
@@ -230,6 +232,10 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   double YMax() const { return yMax_; }
   void SetYRange(double yMin, double yMax) { yMin_ = yMin, yMax_ = yMax; }
   void SetXRange(double xMin, double xMax) { xMin_ = xMin, xMax_ = xMax; }
+  // For the frame: shows a time range (seconds), and selects one (the
+  // selection made in another view).
+  void SetVisibleRange(double start, double end);
+  void SelectRange(double start, double stop);
   int WindowLength() const { return windowLength_; }
   void SetWindowLength(int seconds) { windowLength_ = seconds; }
   double CurrentTime() const { return currentTime_; }
