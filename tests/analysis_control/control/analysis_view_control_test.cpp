@@ -93,10 +93,8 @@ class AnalysisControlTest : public ::testing::Test {
     ASSERT_NE(w_, nullptr);
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w_->size() == host_.size(); }));
   }
-  void TearDown() override {
-    connection_.Reset();
-    site_.Destroy();
-  }
+  // The connections outlive the control, as a host's may.
+  void TearDown() override { site_.Destroy(); }
 
   HRESULT Try(DISPID id, std::vector<Variant> args, Variant* result = nullptr) const {
     return site_.dispatch().Try(id, Com::DISPATCH_METHOD, args, result);
@@ -249,13 +247,13 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
   ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_recording");
   Call(Dispid::StopRecording);
 
-  // Destroying the control while it captures stops the capture first (a
-  // sink of its own, which the destroyed control needs no longer to drop).
+  // Destroying the control while it captures stops the capture first, and
+  // tells the sinks still connected.
   Sink last;
-  site_.control()->Advise(&last);
-  connection_.Reset();
+  const Com::SinkConnection lastConnection(*site_.control(), &last);
   site_.Destroy();
   EXPECT_EQ(last.Count(EventId::CaptureStopped), 1);
+  EXPECT_FALSE(lastConnection.Connected());
 }
 
 TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {
