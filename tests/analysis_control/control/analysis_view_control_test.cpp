@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <mutex>
+#include <optional>
 
 #include "../capture/engine_fixtures.h"
 #include "analysis_control/analysis_interface.h"
@@ -120,6 +121,26 @@ class AnalysisControlTest : public ::testing::Test {
     });
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return sink_.Count(EventId::ZoneSelected) > before; }));
   }
+  // Renders the host at 96 and 144 DPI (the window half as large again at
+  // 144, as a host lays it out there), then back at its size. A resize
+  // drops the selection; a click at `select` (a point at 96 DPI) takes it
+  // up again.
+  void SaveAtBothDpis(const std::string& name, std::optional<QPointF> select = std::nullopt) {
+    const QSize size = host_.size();
+    const auto resize = [&](QSize to, double scale) {
+      host_.resize(to);
+      ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w_->size() == to; }));
+      if (select) Drag(*select * scale, {{QEvent::MouseButtonRelease, *select * scale}});
+    };
+    for (const int dpi : {96, 144}) {
+      ORV::Test::ScopedDpi scoped(dpi);
+      resize(size * dpi / 96, dpi / 96.0);
+      w_->update();
+      ORV::Test::ProcessEventsUntil([] { return false; }, 100);
+      ORV::Test::SaveUiArtifact(host_, name + "_" + std::to_string(dpi));
+    }
+    resize(size, 1.0);
+  }
   // Draws a zone with the mouse from a to b (window points).
   void DrawZone(QPointF a, QPointF b) {
     Drag(a, {{QEvent::MouseMove, (a + b) / 2}, {QEvent::MouseMove, b}, {QEvent::MouseButtonRelease, b}});
@@ -192,7 +213,7 @@ TEST_F(AnalysisControlTest, FixedAnswersAndRefusedValues) {
   EXPECT_EQ(Call(Dispid::GetAnalysisCutOff, {Variant(1)}).Get<double>(), 6.0);
   // Nothing starts without the host's clock.
   EXPECT_EQ(Call(Dispid::PlayVideoFile, {Variant("/nonexistent.avi")}).Get<std::int16_t>(), 0);
-  ORV::Test::SaveUiArtifact(host_, "analysis_control_idle");
+  SaveAtBothDpis("analysis_control_idle");
 }
 
 TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
@@ -236,15 +257,12 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
   EXPECT_GT(result[2].Get<std::int32_t>(), result[1].Get<std::int32_t>());
   Call(Dispid::PauseCapture);
   EXPECT_EQ(Call(Dispid::IsVideoPause).Get<std::int16_t>(), 1);
-  ORV::Test::ProcessEventsUntil([] { return false; }, 100);
-  ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_two_zones");
+  SaveAtBothDpis("analysis_control_vessel_two_zones", QPointF(300, 140));
   Call(Dispid::StartRecording, {Variant(dir / "Record_2.avi")});
   EXPECT_EQ(Call(Dispid::IsRecording).Get<std::int16_t>(), 1);
   EXPECT_EQ(Call(Dispid::SeekFramesFromCurrentPosition, {Variant(1)}).Get<std::int16_t>(), 0);
   Call(Dispid::SeekFramesFromCurrentPosition, {Variant(0)});
-  w_->update();
-  ORV::Test::ProcessEventsUntil([] { return false; }, 100);
-  ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_recording");
+  SaveAtBothDpis("analysis_control_vessel_recording", QPointF(300, 140));
   Call(Dispid::StopRecording);
 
   // Destroying the control while it captures stops the capture first, and
