@@ -1,0 +1,32 @@
+#include "shell/glue/trace_view_link.h"
+
+#include <algorithm>
+
+#include "views/trace_view.h"
+
+namespace ORV::Shell {
+
+TraceViewLink::TraceViewLink(TraceGlue& glue, Views::CPelmoraView& view, bool selectAll)
+    : glue_(glue), view_(view), selectAll_(selectAll) {
+  view_.SetLive(glue_.LiveTrace());
+  glue_.RegisterView(*this);
+}
+
+TraceViewLink::~TraceViewLink() { glue_.UnregisterView(*this); }
+
+Com::IDispatch* TraceViewLink::GraphControl() { return view_.Graph().target(); }
+std::int32_t TraceViewLink::TraceKind() const { return view_.TraceCode(); }
+int TraceViewLink::CameraIndex() const { return view_.CurrentCamera(); }
+int TraceViewLink::ZoneOfCamera(int camera) const { return std::max(0, view_.SelectedZone(camera)); }
+int TraceViewLink::TimeSpan() const { return view_.WindowLength(); }
+void TraceViewLink::SetTimeSpan(int seconds) { view_.SetWindowLength(seconds); }
+double TraceViewLink::XStart() const { return view_.XMin(); }
+double TraceViewLink::XEnd() const { return view_.XMax(); }
+void TraceViewLink::SetXRange(double start, double end) { view_.SetXRange(start, end); }
+double TraceViewLink::YMin() const { return view_.YMin(); }
+double TraceViewLink::YMax() const { return view_.YMax(); }
+void TraceViewLink::SetYRange(double min, double max) { view_.SetYRange(min, max); }
+bool TraceViewLink::AutoRange() const { return view_.AutoRangeNow(); }
+void TraceViewLink::SetFollowLive(bool on) { view_.SetLive(on); }
+
+}  // namespace ORV::Shell
