@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 
@@ -272,6 +274,47 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
   site_.Destroy();
   EXPECT_EQ(last.Count(EventId::CaptureStopped), 1);
   EXPECT_FALSE(lastConnection.Connected());
+}
+
+// With auto-tracking off a click near a lumen edge picks it; the mouse drags
+// it and the arrow keys step it, as the window shows.
+TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKeys) {
+  ORV::Test::TempDir dir;
+  const std::string file = RecordVessel(dir);
+  AnalysisTest::FakeClock clock;
+  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
+  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  Call(Dispid::PauseCapture);
+  Call(Dispid::SetZoneInnerEdgeColor, {Variant(0xFF00FF)});  // magenta, drawn nowhere else
+  DrawZone({40, 100}, {600, 180});
+  Call(Dispid::SetAutoTrackingEnabled, {Variant(0), Variant(false)});
+  // Where row 130 (between the marks of a picked edge) shows a lumen edge:
+  // the first column of each run of magenta-tinted pixels.
+  const auto lumenColumns = [&] {
+    Call(Dispid::SeekFramesFromCurrentPosition, {Variant(0)});  // paints the paused frame again
+    ORV::Test::ProcessEventsUntil([] { return false; }, 50);
+    const QImage image = w_->grab().toImage();
+    std::vector<int> columns;
+    bool inRun = false;
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, 130);
+      const bool tinted = std::min(c.red(), c.blue()) - c.green() > 40;
+      if (tinted && !inRun) columns.push_back(x);
+      inRun = tinted;
+    }
+    return columns;
+  };
+  const std::vector<int> before = lumenColumns();
+  ASSERT_EQ(before.size(), 2u);
+  const double left = before[0] + 1;  // the edge; its line's first column is the one before
+  Drag({left + 3, 130}, {{QEvent::MouseMove, {left + 10, 130}},
+                         {QEvent::MouseMove, {left + 20, 130}},
+                         {QEvent::MouseButtonRelease, {left + 20, 130}}});
+  EXPECT_EQ(lumenColumns(), (std::vector<int>{before[0] + 20, before[1]}));
+  QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+  QApplication::sendEvent(w_, &right);
+  EXPECT_EQ(lumenColumns(), (std::vector<int>{before[0] + 21, before[1]}));
+  site_.Destroy();  // while the clock it was given lives
 }
 
 TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {
