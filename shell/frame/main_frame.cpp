@@ -169,6 +169,12 @@ int CMainFrame::OnCreate() {
   statusBar_->setObjectName("StatusBar");
   statusBar_->SetRouter(&router_);
   setDockNestingEnabled(true);
+  // The instrument columns run the full height; the camera windows sit
+  // between them at the bottom.
+  setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
+  setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+  setCorner(Qt::TopLeftCorner, Qt::LeftDockWidgetArea);
+  setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
   if (!CreatePanes()) return -1;
   CreateStatusBar();
 

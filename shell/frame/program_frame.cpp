@@ -23,6 +23,7 @@
 #include "platform/ui/pane_manager.h"
 #include "shell/frame/stand_in_panes.h"
 #include "shell/sampler_adapters.h"
+#include "video/ui/video_pane.h"
 
 namespace ORV {
 
@@ -161,11 +162,9 @@ class ProgramPanes final : public FramePanes {
       case PaneKind::CameraPane:
         return StandIn(panes, layout, "CameraPane", "Camera settings of the selected camera.");
       case PaneKind::Video:
-        return StandIn(panes, layout, QString("VideoPane%1").arg(plan.index),
-                       "Recorded frames of this camera while an experiment is reviewed.");
+        return panes.Create<Video::CVideoPane>(layout, experiment_, configuration_, plan.index);
       case PaneKind::Multi:
-        return StandIn(panes, layout, "MultiChamberPane",
-                       "Chamber pressures, flow and heaters of the multi interface.");
+        return panes.Create<CMyographMultiWnd>(layout, context, manager_.MultiInterface(), layout.caption);
       case PaneKind::Sequencer:
         return StandIn(panes, layout, "SequencerPane", "The protocol sequence and its tasks.");
       case PaneKind::CameraWindow:

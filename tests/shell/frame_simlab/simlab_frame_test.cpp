@@ -32,7 +32,7 @@ TEST(MainFrameOnTheSimulatedLab, ShowsLiveValuesAndCamerasThenClosesCleanly) {
 
   std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
   ASSERT_EQ(frame->OnCreate(), 0);
-  frame->resize(1500, 940);
+  frame->resize(1600, 1000);
   frame->show();
 
   // The lab's heat controller makes it an incubation chamber system with
