@@ -148,19 +148,26 @@ void CAdvancedExportDialog::Export() {
   std::string error;
   // The dialog's modal loop runs until the worker is done, so everything it
   // refers to here outlives it; the entries are the worker's meanwhile.
-  const auto future =
-      ::Utils::Threading::AsyncTask<int>([&, poster] {
-        if (workerGate_) workerGate_();
-        poster->Post(UI::kProgressPos, 0);
-        poster->Post(UI::kProgressRange, kCollectingSteps);
-        poster->PostText("Exporting trace data");
-        poster->BeginStage("Collecting data to export..", count);
-        const auto step = [&poster](std::size_t, std::size_t) { poster->Post(UI::kProgressAdvance, 1); };
-        const bool written = RunAdvancedExport(experiment_, entries, *path, error, step, UserLocale(), &cancel);
-        poster->Post(UI::kProgressPop);
-        poster->Post(UI::kProgressPos, kCollectingSteps);
-        return written ? 1 : 0;
-      }).Start();
+  const auto future = ::Utils::Threading::AsyncTask<int>([&, poster] {
+                        if (workerGate_) workerGate_();
+                        poster->Post(UI::kProgressPos, 0);
+                        poster->Post(UI::kProgressRange, kCollectingSteps);
+                        poster->PostText("Exporting trace data");
+                        poster->BeginStage("Collecting data to export..", count);
+                        // A step per trace collected; then the file's stage.
+                        const auto step = [&poster](std::size_t done, std::size_t total) {
+                          poster->Post(UI::kProgressAdvance, 1);
+                          if (done != total) return;
+                          poster->Post(UI::kProgressPop);
+                          poster->Post(UI::kProgressAdvance, 1);
+                          poster->BeginStage("Exporting data to file..", 1);
+                        };
+                        const bool written =
+                            RunAdvancedExport(experiment_, entries, *path, error, step, UserLocale(), &cancel);
+                        poster->Post(UI::kProgressPop);
+                        poster->Post(UI::kProgressPos, kCollectingSteps);
+                        return written ? 1 : 0;
+                      }).Start();
   progress.SetDoneQuery([future] { return future->IsFinished(); });
   progress.DoModal();
   if (future->Wait() == 1) {
