@@ -7,6 +7,7 @@
 #include "core/experiment/experiment_data.h"
 #include "platform/os/file_replace.h"
 #include "platform/os/number_text.h"
+#include "views/csv_field.h"
 #include "views/trace_settings.h"
 
 namespace ORV::Views {
@@ -107,7 +108,8 @@ std::string FormatAdvancedExport(const std::vector<AdvancedExportEntry>& entries
                                  const std::locale& numbers) {
   const char point = std::use_facet<std::numpunct<char>>(numbers).decimal_point();
   std::string out;
-  for (const AdvancedExportEntry& e : entries) out += e.label + " (Time);" + e.label + " (Value);";
+  for (const AdvancedExportEntry& e : entries)
+    out += CsvField(e.label + " (Time)") + ";" + CsvField(e.label + " (Value)") + ";";
   out += '\n';
   std::size_t rows = 0;
   for (const AdvancedExportEntry& e : entries) rows = std::max(rows, e.samples.size());

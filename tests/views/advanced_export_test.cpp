@@ -83,6 +83,10 @@ TEST_F(AdvancedExportTest, UserDecimalPointLongExperimentsAndCancel) {
   const std::locale comma(std::locale::classic(), new CommaPoint);
   EXPECT_EQ(FormatAdvancedExport(entries, 0, comma), "P1 (Time);P1 (Value);\n1,500;2,250;\n18000,001;1234,500;\n");
   EXPECT_EQ(FormatAdvancedExport(entries, 0), "P1 (Time);P1 (Value);\n1.500;2.250;\n18000.001;1234.500;\n");
+  // A label holding the separator (a camera or custom trace named so) is
+  // quoted, so the columns after it stay in place.
+  entries[0].label = "Cam;1";
+  EXPECT_EQ(FormatAdvancedExport(entries, 0).substr(0, 32), "\"Cam;1 (Time)\";\"Cam;1 (Value)\";\n");
 
   // A user locale this system cannot build gives the classic one. In a
   // child process: the C library keeps a little memory of the failed try.
