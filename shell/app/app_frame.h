@@ -12,6 +12,9 @@ class QWidget;
 
 namespace ORV {
 class TraceWindowHost;
+namespace OS {
+class RegistryStore;
+}
 namespace UI {
 class DocumentArea;
 }
@@ -25,6 +28,9 @@ class AppFrame {
  public:
   virtual ~AppFrame() = default;
 
+  // The settings store the application loads the configuration from; the
+  // frame saves the configuration there. Called before Create.
+  virtual void UseSettingsStore(OS::RegistryStore& store) { (void)store; }
   // Creates the main window: instruments, cameras, ribbon, panes. False when
   // the creation did not complete; the application then ends.
   virtual bool Create() = 0;

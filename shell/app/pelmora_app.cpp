@@ -125,6 +125,8 @@ bool CPelmoraApp::InitInstance() {
   }
 
   frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
+  // Load and save go through one store, else what the user changes is lost.
+  if (frame_) frame_->UseSettingsStore(SettingsStore());
 
   // A running instance of this or an earlier version ends the start.
   if (const std::uint32_t found = FindRunningInstance(); found != 0) {

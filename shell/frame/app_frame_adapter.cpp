@@ -12,8 +12,12 @@ namespace {
 
 class MainAppFrame final : public Shell::AppFrame {
  public:
+  void UseSettingsStore(OS::RegistryStore& store) override { settingsStore_ = &store; }
   bool Create() override {
-    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance());
+    ProgramFrameOptions options;
+    options.settingsStore = settingsStore_;
+    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance(),
+                             std::move(options));
     if (frame_->OnCreate() != 0) {
       frame_.reset();
       return false;
@@ -40,6 +44,7 @@ class MainAppFrame final : public Shell::AppFrame {
   // Declared after the frame: goes before it.
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<TerminationWatch> termination_;
+  OS::RegistryStore* settingsStore_ = nullptr;
 };
 
 }  // namespace

@@ -276,7 +276,13 @@ class ProgramHost final : public FrameHost {
   bool SequenceChanged() override { return false; }
   bool SaveSequence() override { return false; }
   bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }
-  void SaveConfiguration() override { configuration_.Save(); }
+  void SaveConfiguration() override {
+    if (options_.settingsStore) {
+      configuration_.Save(*options_.settingsStore);
+    } else {
+      configuration_.Save();
+    }
+  }
 
  private:
   Configuration& configuration_;

@@ -30,6 +30,8 @@ struct FrameLog {
   bool alive = false;
   bool splashUpWhenMade = false;
   bool splashUpWhenCreated = false;
+  // The store the frame was told to save the settings to.
+  OS::RegistryStore* settingsStore = nullptr;
 };
 
 class FakeFrame : public AppFrame {
@@ -39,6 +41,7 @@ class FakeFrame : public AppFrame {
     log_.splashUpWhenMade = CPelmoraApp::Instance() && CPelmoraApp::Instance()->Splash();
   }
   ~FakeFrame() override { log_.alive = false; }
+  void UseSettingsStore(OS::RegistryStore& store) override { log_.settingsStore = &store; }
   bool Create() override {
     log_.calls.push_back("Create");
     if (raceMarker) raceMarker->Take();
@@ -113,6 +116,8 @@ TEST_F(AppStartup, ComesUpInOrderAndGoesDownCleanly) {
   EXPECT_TRUE(frame_.splashUpWhenMade);
   EXPECT_TRUE(frame_.splashUpWhenCreated);
   EXPECT_EQ(configurationLoads_, 1);
+  // The frame saves the settings to the store they were loaded from.
+  EXPECT_EQ(frame_.settingsStore, &store_);
   EXPECT_EQ(app.Splash(), nullptr);
   ASSERT_NE(app.MainWindow(), nullptr);
   EXPECT_TRUE(app.MainWindow()->isVisible());
