@@ -57,8 +57,13 @@ struct Experiment {
   ExperimentData data;
 };
 
-void Replot(benchmark::State& state, std::int32_t code) {
+Experiment& SharedExperiment() {
   static Experiment experiment;
+  return experiment;
+}
+
+void Replot(benchmark::State& state, std::int32_t code) {
+  Experiment& experiment = SharedExperiment();
   OS::RegistryStore store;
   AppRegistry registry(store);
   Views::CPelmoraView::Params p;
@@ -87,7 +92,33 @@ void Replot(benchmark::State& state, std::int32_t code) {
 
 void BM_ReplotOuterDiameter8h(benchmark::State& state) { Replot(state, 4); }
 void BM_ReplotInletPressure8h(benchmark::State& state) { Replot(state, 11); }
+// The view's own share: the same replot into a graph that only counts.
+void BM_ReplotOuterDiameter8hViewOnly(benchmark::State& state) {
+  Experiment& experiment = SharedExperiment();
+  struct Counting final : Com::IDispatch {
+    std::int64_t points = 0;
+    Com::HRESULT Invoke(Com::DISPID id, unsigned, std::span<const Com::Variant>, Com::Variant* r) override {
+      if (id == Graph::Dispid::PlotXY) ++points;
+      if (r && id == Graph::Dispid::SetRange) *r = Com::Variant(true);
+      return Com::S_OK;
+    }
+  } graph;
+  OS::RegistryStore store;
+  AppRegistry registry(store);
+  Views::CPelmoraView::Params p;
+  p.experiment = &experiment.data;
+  p.registry = &registry;
+  p.texts = [](std::uint32_t) { return std::string("x"); };
+  Views::CPelmoraView view(std::move(p));
+  view.AttachGraph(&graph, 0xF0F0F0, false);
+  view.SetSelectedZone(0, 1);
+  for (auto _ : state) view.SetupGraphForTrace(4);
+  view.DetachGraph();
+  state.SetItemsProcessed(graph.points);
+}
+
 BENCHMARK(BM_ReplotOuterDiameter8h)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplotOuterDiameter8hViewOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReplotInletPressure8h)->Unit(benchmark::kMillisecond);
 
 }  // namespace

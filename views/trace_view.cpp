@@ -230,6 +230,10 @@ void CPelmoraView::SetAnnotationCaption(std::int16_t index, const std::string& t
   graph_.Put(Dispid::AnnoLabelCaption, text);
 }
 
+void CPelmoraView::SetMarkerCaption(std::uint32_t markerId, const std::string& text) {
+  if (const auto it = annotations_.find(markerId); it != annotations_.end()) SetAnnotationCaption(it->second, text);
+}
+
 // ---- cameras and zones ----
 
 void CPelmoraView::SetCurrentCamera(int camera) {

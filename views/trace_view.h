@@ -211,6 +211,8 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   void SetupGraphForTrace(std::int32_t code);
   // The caption of annotation `index` (a marker's text was edited).
   void SetAnnotationCaption(std::int16_t index, const std::string& text);
+  // The caption of the marker's annotation, when the view shows it.
+  void SetMarkerCaption(std::uint32_t markerId, const std::string& text);
 
   // ---- state ----
   std::int32_t TraceCode() const { return code_; }

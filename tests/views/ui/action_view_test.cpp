@@ -1,0 +1,75 @@
+// The action sheet's view: rows in time order, a double click that moves
+// the trace views, Delete and clear after asking; a render.
+#include "views/ui/action_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+
+#include "platform/ui/dialog.h"
+#include "platform/ui/message_box.h"
+#include "tests/support/ui/ui_test_support.h"
+#include "tests/views/view_fixture.h"
+
+namespace ORV::Views::Test {
+namespace {
+
+using ActionViewTest = ViewFixture;
+
+TEST_F(ActionViewTest, ListGoToDeleteAndClear) {
+  Record();
+  data().startTick = 1000;
+  auto trace = MakeView();
+  trace->ShowTrace(11);
+  data().AddMarker("Drug added", 1000 + 90600, 0);
+  data().WithStores([](MarkerStore&, ActionStore& a) {
+    return a.Put(0, ActionData{1000 + 90600, "Drug added"}, false);
+  });
+  CActionView view(data(), 20, posts_, [&] { return std::vector<CPelmoraView*>{trace.get()}; });
+  view.InsertAction({1000 + 3725250, "Washout"});
+  view.InsertAction({1000 + 90600, "Drug added"});
+  view.InsertAction({1000 + 65250, "Step to 60 mmHg"});
+  data().Update([](ExperimentContents& c) {
+    c.title = "Mesenteric artery";
+    c.description = "Myogenic response, 20-80 mmHg";
+    return 0;
+  });
+  view.OnInitialUpdate();
+  view.resize(560, 320);
+  view.show();
+  ASSERT_EQ(view.List()->rowCount(), 3);
+  EXPECT_EQ(view.List()->item(0, 0)->text(), QStringLiteral("Step to 60 mmHg"));
+  EXPECT_EQ(view.List()->item(0, 1)->text(), QStringLiteral("01:05.25"));
+  EXPECT_EQ(view.List()->item(2, 1)->text(), QStringLiteral("1:02:05.25"));
+  EXPECT_EQ(view.TitleBox()->text(), QStringLiteral("Mesenteric artery"));
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    ORV::Test::SaveUiArtifact(view, "action_view_" + std::to_string(dpi));
+  }
+
+  posts_->Take();
+  view.GoTo(1);
+  EXPECT_EQ(posts_->Take(), (std::vector<std::uint32_t>{WM_TRACE_NAVIGATE}));
+
+  // Delete, answered No then Yes.
+  UI::ScriptedMessageBoxes boxes({UI::IDNO, UI::IDYES, UI::IDYES});
+  view.List()->selectRow(1);
+  view.DeleteSelected();
+  EXPECT_EQ(view.List()->rowCount(), 3);
+  view.DeleteSelected();
+  EXPECT_EQ(view.List()->rowCount(), 2);
+  EXPECT_TRUE(trace->Annotations().empty());
+  EXPECT_TRUE(data().MarkerIds().empty());
+  EXPECT_TRUE(view.OnCommand(CActionView::kClearCommand));
+  EXPECT_EQ(view.List()->rowCount(), 0);
+  EXPECT_EQ(boxes.Shown().size(), 3u);
+  EXPECT_EQ(boxes.Shown()[2].text, QStringLiteral("All collected actions will be deleted - Continue?"));
+  // An empty sheet asks nothing.
+  EXPECT_TRUE(view.OnCommand(CActionView::kClearCommand));
+  EXPECT_EQ(boxes.Shown().size(), 3u);
+}
+
+}  // namespace
+}  // namespace ORV::Views::Test
