@@ -23,6 +23,7 @@ class DocumentArea;
 namespace ORV::Shell {
 
 class FileCommandsHost;
+class TraceGlue;
 
 class AppFrame {
  public:
@@ -31,6 +32,9 @@ class AppFrame {
   // The settings store the application loads the configuration from; the
   // frame saves the configuration there. Called before Create.
   virtual void UseSettingsStore(OS::RegistryStore& store) { (void)store; }
+  // The application's trace glue, which the frame's time window drives the
+  // trace views through. Called before Create when the application has one.
+  virtual void UseTraceGlue(TraceGlue& glue) { (void)glue; }
   // Creates the main window: instruments, cameras, ribbon, panes. False when
   // the creation did not complete; the application then ends.
   virtual bool Create() = 0;

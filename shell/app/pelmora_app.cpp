@@ -127,6 +127,12 @@ bool CPelmoraApp::InitInstance() {
   frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
   // Load and save go through one store, else what the user changes is lost.
   if (frame_) frame_->UseSettingsStore(SettingsStore());
+  if (frame_ && options_.glueHost && Experiment()) {
+    glueHost_ = options_.glueHost(templates_, *frame_);
+    glue_ = std::make_unique<TraceGlue>(*Experiment(), *glueHost_,
+                                        [](std::uint32_t id) { return UI::LoadQString(id).toStdString(); });
+    frame_->UseTraceGlue(*glue_);
+  }
 
   // A running instance of this or an earlier version ends the start.
   if (const std::uint32_t found = FindRunningInstance(); found != 0) {
@@ -221,6 +227,8 @@ int CPelmoraApp::ExitInstance(int exitCode) {
   fileCommands_.reset();
   experimentAccess_.reset();
   frame_.reset();
+  glue_.reset();
+  glueHost_.reset();
   marker_.Drop();
   restartLock_.Close();
   return exitCode;

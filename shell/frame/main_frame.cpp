@@ -22,6 +22,7 @@
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
 #include "shell/device_messages.h"
+#include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
 
 namespace ORV {
@@ -80,6 +81,12 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
   SetHandler(WM_DEVICE_FAILED, [this](OS::WPARAM w, OS::LPARAM) {
     return deviceMessages_ ? deviceMessages_->OnDeviceFailed(static_cast<std::uint32_t>(w)) : 1;
   });
+  for (const std::uint32_t message : {Shell::WM_TIME_POSITION, Shell::WM_TIME_SPAN}) {
+    SetHandler(message, [this, message](OS::WPARAM w, OS::LPARAM l) -> OS::LRESULT {
+      if (timeWindow_) timeWindow_->HandleMessage(message, w, l);
+      return 0;
+    });
+  }
   SetHandler(IdleMonitor::WM_PRESSURE_NOT_CONNECTED, [this](OS::WPARAM, OS::LPARAM) -> OS::LRESULT {
     std::string text;
     if (LoadString(248, text)) {
@@ -224,6 +231,10 @@ int CMainFrame::OnCreate() {
 
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
+  if (services_.glue) {
+    timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
+    timeWindow_->ResetSlider();
+  }
   RunStartupChain();
   router_.StartIdleUpdates();
   return 0;
@@ -369,13 +380,27 @@ void CMainFrame::OnResetLayout() {
 }
 
 void CMainFrame::NavigateTo(std::int32_t position) {
-  // The ribbon's position slider and edit follow; the views and video panes
-  // take the position from there.
+  // The time window moves the views, the video panes and the slider.
+  if (timeWindow_) {
+    timeWindow_->NavigateTo(position);
+    return;
+  }
+  // Without it only the ribbon's position slider and edit follow.
   if (!ribbon_) return;
   if (auto* slider = ribbon_->FindByID<UI::RibbonSlider>(ID_TIMESPAN_SLIDER)) {
     slider->SetPos(std::clamp(position, slider->GetRangeMin(), slider->GetRangeMax()));
     if (auto* edit = ribbon_->FindByID<UI::RibbonEdit>(ID_TIMESPAN_EDIT))
       edit->SetEditText(FormatTimeSeconds(static_cast<std::uint32_t>(std::max(slider->GetPos(), 0))));
+  }
+}
+
+void CMainFrame::ResetTimeSlider() {
+  if (timeWindow_) timeWindow_->ResetSlider();
+}
+
+void CMainFrame::ShowVideoAt(double seconds) {
+  for (const auto& [plan, pane] : paneList_) {
+    if (plan.kind == PaneKind::Video && pane) services_.panes.ShowVideoAt(*pane, seconds);
   }
 }
 

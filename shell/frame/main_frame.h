@@ -73,6 +73,7 @@ class CORVStatusbar;
 class CORVRibbonProgressBar;
 class CORVRibbonHeatControllerBar;
 class CNavigationControllerBar;
+class FrameTimeWindow;
 
 class CMainFrame : public QMainWindow, public UI::MessageWindow {
  public:
@@ -129,6 +130,13 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   CORVRibbonHeatControllerBar* HeatControllerBar() const { return heatBar_; }
   // Moves the shown time window to a position (the navigation bar).
   void NavigateTo(std::int32_t position);
+  // The time window over the trace views; null without the trace glue.
+  FrameTimeWindow* TimeWindow() const { return timeWindow_.get(); }
+  // The time slider over the whole recording and the views at its start
+  // (start-up, after an open, after dropped files).
+  void ResetTimeSlider();
+  // Every video pane shows its frame at `seconds`.
+  void ShowVideoAt(double seconds);
   UI::PaneManager& Panes() { return *panes_; }
   UI::DocumentArea* Documents() const { return documents_; }
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
@@ -177,6 +185,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
+  std::unique_ptr<FrameTimeWindow> timeWindow_;
 
   std::int32_t productType_ = kPressureChamber;
   int cameraCount_ = 0;

@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QShortcut>
 #include <QWidget>
+#include <algorithm>
 #include <map>
 
 #include "core/base/configuration.h"
@@ -186,6 +187,12 @@ class ProgramPanes final : public FramePanes {
     return nullptr;
   }
 
+  void ShowVideoAt(UI::DockingPane& pane, double seconds) override {
+    auto* video = dynamic_cast<Video::CVideoPane*>(&pane);
+    if (video && video->Images().VideoLoaded())
+      video->Images().ShowFrameAt(static_cast<std::uint32_t>(std::max(seconds, 0.0)), true);
+  }
+
  private:
   UI::DockingPane* StandIn(UI::PaneManager& panes, const UI::PaneLayout& layout, const QString& name,
                            const QString& note) {
@@ -311,9 +318,11 @@ struct ProgramServices {
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
                                             InterfaceManager& instruments, ProgramFrameOptions options) {
+  Shell::TraceGlue* glue = options.glue;
   auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, std::move(options));
   MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
                            services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
+  wiring.glue = glue;
   auto frame = std::make_unique<CMainFrame>(wiring, services);
   services->system.SetFrameWidget(frame.get());
   services->host.SetFrameWidget(frame.get());

@@ -15,6 +15,9 @@
 
 namespace ORV {
 class InterfaceManager;
+namespace Shell {
+class TraceGlue;
+}
 namespace OS {
 class RegistryStore;
 }
@@ -28,6 +31,8 @@ struct ProgramFrameOptions {
   // Where the settings are written at close: the store the application
   // loaded them from. The user's store when null.
   OS::RegistryStore* settingsStore = nullptr;
+  // The application's trace glue, for the frame's time window.
+  Shell::TraceGlue* glue = nullptr;
 };
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,

@@ -32,6 +32,8 @@ struct FrameLog {
   bool splashUpWhenCreated = false;
   // The store the frame was told to save the settings to.
   OS::RegistryStore* settingsStore = nullptr;
+  // The trace glue the frame was given.
+  TraceGlue* glue = nullptr;
 };
 
 class FakeFrame : public AppFrame {
@@ -42,6 +44,7 @@ class FakeFrame : public AppFrame {
   }
   ~FakeFrame() override { log_.alive = false; }
   void UseSettingsStore(OS::RegistryStore& store) override { log_.settingsStore = &store; }
+  void UseTraceGlue(TraceGlue& glue) override { log_.glue = &glue; }
   bool Create() override {
     log_.calls.push_back("Create");
     if (raceMarker) raceMarker->Take();
@@ -271,6 +274,33 @@ TEST_F(AppStartup, TheFramesFileHostGetsTheFileCommands) {
   EXPECT_EQ(host.newWindows, 1);
   app.ExitInstance(0);
   EXPECT_EQ(app.FileCommands(), nullptr);
+}
+
+// A glue host that has no data sheet.
+class NoSheetGlueHost final : public TraceGlueHost {
+ public:
+  DataSheetRows* DataSheet() override { return nullptr; }
+  DataSheetRows* OpenDataSheet() override { return nullptr; }
+  bool SetCommandText(std::uint32_t, const std::string&) override { return true; }
+};
+
+TEST_F(AppStartup, TheOneTraceGlueGoesToTheFrameBeforeItIsCreated) {
+  ExperimentData experiment;
+  AppOptions options = Options();
+  options.experiment = &experiment;
+  AppFrame* hostFrame = nullptr;
+  options.glueHost = [&hostFrame](DocumentTemplates&, AppFrame& frame) {
+    hostFrame = &frame;
+    return std::make_unique<NoSheetGlueHost>();
+  };
+  UI::ScriptedMessageBoxes boxes;
+  CPelmoraApp app(std::move(options));
+  ASSERT_TRUE(app.InitInstance());
+  ASSERT_NE(app.Glue(), nullptr);
+  EXPECT_EQ(frame_.glue, app.Glue());
+  EXPECT_EQ(hostFrame, app.Frame());
+  app.ExitInstance(0);
+  EXPECT_EQ(app.Glue(), nullptr);
 }
 
 TEST_F(AppStartup, OfTwoInstancesStartedTogetherOnlyTheFirstToMarkItselfGoesOn) {
