@@ -179,7 +179,7 @@ bool CPelmoraApp::InitInstance() {
       return false;
     case ShellCommand::FileNothing:
     case ShellCommand::FileOpen:
-      break;  // a file named on the command line is not opened
+      break;  // the file is opened once the window shows
   }
 
   QWidget* window = frame_->Window();
@@ -199,8 +199,24 @@ bool CPelmoraApp::InitInstance() {
     hooked_ = experiment;
     if (experiment->CheckBackupAtStartup() == 1) frame_->OnBackupImported();
   }
+  OpenCommandLineFile();
   InitRichText();
   return true;
+}
+
+void CPelmoraApp::OpenCommandLineFile() {
+  if (command_ != ShellCommand::FileOpen) return;
+  const std::vector<std::string> files = ShellFiles(options_.args);
+  if (files.empty()) return;
+  if (!fileCommands_) {
+    LogWarning("The file named on the command line was not opened: the program has no file commands.");
+    return;
+  }
+  // One experiment is shown at a time: the first file named. The file
+  // commands refuse while a collection runs and ask to save a changed
+  // experiment first, as for any open.
+  if (files.size() > 1) LogWarning("Several files were named on the command line; only the first is opened.");
+  fileCommands_->OpenExperimentCommand(files.front());
 }
 
 int CPelmoraApp::ExitInstance(int exitCode) {

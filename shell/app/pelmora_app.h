@@ -149,6 +149,8 @@ class CPelmoraApp : public ApplicationHooks {
   // The message, event and box of a running instance found at start-up.
   void ReportRunningInstance(std::uint32_t textId);
   void CreateMenuFont();
+  // Opens the file the command line names through the file commands.
+  void OpenCommandLineFile();
   OS::RegistryStore& SettingsStore() const;
   ExperimentData* Experiment() const;
 
