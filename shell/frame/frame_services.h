@@ -44,6 +44,7 @@ struct WorkerListeners {
   std::shared_ptr<OS::MessageTarget> failureTarget;       // WM_DEVICE_FAILED
   std::vector<std::shared_ptr<SampleInbox>> microscopes;  // one per microscope pane
   std::shared_ptr<SampleInbox> heater;                    // the heater pane (may be null)
+  std::shared_ptr<SampleInbox> heatBar;                   // the status bar's heat-controller bar (may be null)
 };
 
 class FrameInstruments {

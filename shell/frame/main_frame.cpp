@@ -414,6 +414,9 @@ void CMainFrame::StartWorkers() {
     if (plan.kind == PaneKind::Microscope) listeners.microscopes.push_back(services_.panes.InboxOf(*pane, plan));
     if (plan.kind == PaneKind::Heater) listeners.heater = services_.panes.InboxOf(*pane, plan);
   }
+  // The status bar's heat-controller bar shows the same readings as the
+  // heater pane; they come to the frame's own inbox.
+  if (heatBar_) listeners.heatBar = inbox_;
   flowPresent_ = services_.instruments.StartWorkers(listeners);
 }
 
@@ -619,6 +622,11 @@ void CMainFrame::FitFixedPanes() {
 
 OS::LRESULT CMainFrame::OnNewSample(OS::WPARAM kind, OS::LPARAM ticket) {
   std::optional<SampleRecord> record = inbox_->TakeRecord(ticket);
+  if (kind == kDeviceHeatController) {
+    const auto* sample = record ? std::get_if<HeatControllerSample>(&*record) : nullptr;
+    if (sample && heatBar_) heatBar_->SetState(HeatBarStateOf(*sample));
+    return 0;
+  }
   services_.sampling.OnNewSample(static_cast<std::uint32_t>(kind), record ? &*record : nullptr);
   return 0;
 }

@@ -88,10 +88,11 @@ class ManagerInstruments final : public FrameInstruments {
       worker->Start();
       microscopes_.push_back(std::move(worker));
     }
-    if (HeatControllerLoaded() && listeners.heater) {
+    if (HeatControllerLoaded() && (listeners.heater || listeners.heatBar)) {
       heater_ = std::make_unique<CHeatControllerThread>(manager_);
       if (step >= 1) heater_->SetPeriodFactor(step);
       heater_->SetTarget(listeners.heater);
+      if (listeners.heatBar) heater_->AddListener(listeners.heatBar);
       heater_->Start();
     }
     return flowPresent;
