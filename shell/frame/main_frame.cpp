@@ -29,6 +29,14 @@
 namespace ORV {
 
 namespace {
+
+// "F1" to "F12", appended in two steps (the release build's restrict check
+// misreads a literal plus a temporary string).
+std::string FunctionKeyName(int k) {
+  std::string name = "F";
+  name += std::to_string(k + 1);
+  return name;
+}
 using UI::LoadQString;
 using UI::LoadString;
 
@@ -341,7 +349,7 @@ void CMainFrame::CreateStatusBar() {
   }
   const Configuration& config = services_.configuration;
   for (int k = 0; k < kFunctionKeys; ++k) {
-    auto button = std::make_unique<UI::StatusBarButton>(kFunctionKeyButtons[k], "F" + std::to_string(k + 1));
+    auto button = std::make_unique<UI::StatusBarButton>(kFunctionKeyButtons[k], FunctionKeyName(k));
     bar.AddElement(std::move(button), config.HotKeys[k]);
   }
   auto start = std::make_unique<UI::StatusBarButton>(ID_STATUS_START_BUTTON, ribbonTexts_[2]);
@@ -475,7 +483,7 @@ void CMainFrame::UpdateMarkerButtons() {
   for (int k = 0; k < kFunctionKeys; ++k) {
     if (ribbon_) {
       if (UI::RibbonElement* button = ribbon_->FindByID(kFunctionKeyButtons[k])) {
-        button->SetText(config.HotKeys[k].empty() ? "F" + std::to_string(k + 1) : config.HotKeys[k]);
+        button->SetText(config.HotKeys[k].empty() ? FunctionKeyName(k) : config.HotKeys[k]);
         button->SetDescription(command);
       }
     }
