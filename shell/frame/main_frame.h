@@ -32,6 +32,7 @@ class QCloseEvent;
 
 namespace ORV {
 class DeviceMessageHandler;
+class FrameCommands;
 class IdleMonitor;
 class SamplerDevices;
 namespace UI {
@@ -74,6 +75,7 @@ class CORVRibbonProgressBar;
 class CORVRibbonHeatControllerBar;
 class CNavigationControllerBar;
 class FrameCollection;
+class FrameTimeWindow;
 
 class CMainFrame : public QMainWindow, public UI::MessageWindow {
  public:
@@ -122,6 +124,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool StartupChainDone() const { return startupChainDone_; }
 
   UI::CommandRouter& Router() { return router_; }
+  // The ribbon commands; null before OnCreate.
+  FrameCommands* Commands() const { return commands_.get(); }
   UI::RibbonBar* Ribbon() const { return ribbon_; }
   UI::RibbonStatusBar* StatusBar() const;
   CORVStatusbar* OrvStatusBar() const { return statusBar_; }
@@ -130,6 +134,13 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   CORVRibbonHeatControllerBar* HeatControllerBar() const { return heatBar_; }
   // Moves the shown time window to a position (the navigation bar).
   void NavigateTo(std::int32_t position);
+  // The time window over the trace views; null without the trace glue.
+  FrameTimeWindow* TimeWindow() const { return timeWindow_.get(); }
+  // The time slider over the whole recording and the views at its start
+  // (start-up, after an open, after dropped files).
+  void ResetTimeSlider();
+  // Every video pane shows its frame at `seconds`.
+  void ShowVideoAt(double seconds);
   UI::PaneManager& Panes() { return *panes_; }
   UI::DocumentArea* Documents() const { return documents_; }
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
@@ -184,6 +195,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
   std::unique_ptr<FrameCollection> collection_;
+  std::unique_ptr<FrameTimeWindow> timeWindow_;
+  std::unique_ptr<FrameCommands> commands_;
 
   std::int32_t productType_ = kPressureChamber;
   int cameraCount_ = 0;
@@ -201,6 +214,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool created_ = false;
   bool closed_ = false;
   bool startupChainDone_ = false;
+  // A settings archive was imported from the ribbon: the close keeps the
+  // running configuration from overwriting it.
+  bool settingsImported_ = false;
 };
 
 }  // namespace ORV

@@ -33,7 +33,6 @@ bool IsAdjustment(SliderId id) {
          id == SliderId::OuterRight;
 }
 bool IsThreshold(SliderId id) { return id == SliderId::OuterThreshold || id == SliderId::InnerThreshold; }
-bool IsCutOff(SliderId id) { return id == SliderId::OuterCutOff || id == SliderId::InnerCutOff; }
 
 Box At(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QSlider>
 
 #include "analysis_control/analysis_interface.h"
@@ -16,8 +17,10 @@
 #include "platform/os/registry_store.h"
 #include "platform/ui/icon_button.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/string_table.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
+#include "video/ui/camera_pane.h"
 
 namespace ORV::Video {
 namespace {
@@ -132,6 +135,37 @@ TEST_F(CameraWndTest, RendersWithZonesAndProfilePanels) {
     }
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w->isVisible(); }));
     ORV::Test::SaveUiArtifact(*w, "camera_wnd_" + std::to_string(dpi));
+  }
+}
+
+TEST_F(CameraWndTest, CameraPaneStartsTheAttachedWindowsCapture) {
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    auto w = Make(factory);
+    w->resize(w->Scale(900), w->Scale(330));
+    ASSERT_EQ(w->Create(), 0);
+    CameraPaneHooks hooks;
+    hooks.deviceName = [](int) { return std::string("DMx 41AU02 SIM-1"); };
+    CCameraPane pane(&experiment, false, hooks);
+    ASSERT_EQ(pane.Create(), 0);
+    {
+      // The stand-in already captures: switching to this camera asks first.
+      UI::ScriptedMessageBoxes boxes({UI::IDYES});
+      ASSERT_TRUE(pane.SetCameraWindow("Camera 1", w.get(), 0));
+      ASSERT_EQ(boxes.Shown().size(), 1u);
+      EXPECT_EQ(boxes.Shown()[0].text.toStdString(), UI::LoadString(180));
+    }
+    EXPECT_NE(Record(*w).find(" 2()"), std::string::npos) << "the running capture is stopped";
+    experiment.mode = kModeLive;
+    pane.UpdateCommands();
+    EXPECT_FALSE(pane.CaptureButton()->isEnabled());  // collecting, and not this pane's capture
+    experiment.mode = kModeNone;
+    pane.UpdateCommands();
+    EXPECT_TRUE(pane.CaptureButton()->isEnabled());
+    EXPECT_EQ(pane.MagnificationField()->text(), "1.0");
+    pane.show();
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return pane.isVisible(); }));
+    ORV::Test::SaveUiArtifact(pane, "camera_pane_" + std::to_string(dpi));
   }
 }
 
