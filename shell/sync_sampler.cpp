@@ -63,6 +63,20 @@ bool SyncSampler::Restart(const SamplerSettings& settings) {
 
 void SyncSampler::Stop() { metronome_.Stop(); }
 
+bool SyncSampler::ResetForCollection(const SamplerSettings& settings) {
+  // With the metronome stopped no tick touches what is reset here.
+  Stop();
+  accumulator_ = 0;
+  tickCount_ = 0;
+  zoneNew_ = {};
+  pressure_.ClearQueue();
+  {
+    std::lock_guard lock(cacheMutex_);
+    microscopeNew_ = {};
+  }
+  return Restart(settings);
+}
+
 void SyncSampler::TickTrampoline(void* self) {
   if (self) static_cast<SyncSampler*>(self)->Tick();
 }

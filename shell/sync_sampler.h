@@ -129,6 +129,10 @@ class SyncSampler {
   bool Restart(const SamplerSettings& settings);
   // Stops the metronome; the caches stay.
   void Stop();
+  // A data collection starts: the metronome stops, the accumulated time,
+  // the tick count and the cameras' new flags go back to zero, the queued
+  // pressure readings are dropped, and the metronome starts again.
+  bool ResetForCollection(const SamplerSettings& settings);
   bool IsRunning() const { return metronome_.IsRunning(); }
 
   // Takes the settings and chooses mode and period without starting the

@@ -91,6 +91,12 @@ class CameraWindow {
   virtual bool IsCapturing() = 0;
   virtual bool IsVideoPlaying() = 0;
   virtual void StopCapture() = 0;
+  // A data collection: the start tick the analysis stamps its data with,
+  // and the recording of the camera's video and analysis (the window
+  // decides from its own setting whether video is written).
+  virtual void SetExperimentStartTime(std::uint32_t tick) { (void)tick; }
+  virtual void StartRecording() {}
+  virtual void StopRecording() {}
 };
 
 // The pane of a camera window and what it shows.
@@ -125,6 +131,9 @@ class FrameSampling {
   virtual bool Restart(const SamplerSettings& settings) = 0;
   virtual void Stop() = 0;
   virtual bool IsRunning() const = 0;
+  // A collection starts: the running state from zero, the queued zone and
+  // pressure data gone, then running again with `settings`.
+  virtual bool ResetForCollection(const SamplerSettings& settings) { return Restart(settings); }
   virtual void OnNewSample(std::uint32_t kind, const SampleRecord* record) = 0;
 };
 
@@ -153,6 +162,18 @@ class FrameHost {
   virtual void SaveConfiguration() = 0;
   // Forgets the saved pane layout (the reset-layout command).
   virtual void CleanWorkspaceState() {}
+  // The application's sheets and trace views at a collection's start and
+  // stop: both sheets emptied, the views' unsaved marking, live trace.
+  virtual void ClearSheets() {}
+  virtual void SetDrawNoSaveData(bool on) { (void)on; }
+  virtual bool LiveTrace() { return false; }
+  virtual void SetLiveTrace(bool on) { (void)on; }
+  // The camera pane attaches camera window `index` under `name` and
+  // connects its camera.
+  virtual void ConnectCamera(int index, const std::string& name) {
+    (void)index;
+    (void)name;
+  }
 };
 
 struct MainFrameServices {

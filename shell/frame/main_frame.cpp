@@ -22,6 +22,7 @@
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
 #include "shell/device_messages.h"
+#include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
 #include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
@@ -87,6 +88,7 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
   SetHandler(WM_NEW_SAMPLE, [this](OS::WPARAM w, OS::LPARAM l) { return OnNewSample(w, l); });
   SetHandler(UI::WM_TIMER, [this](OS::WPARAM w, OS::LPARAM) { return OnTimer(w); });
   SetHandler(OS::WM_DEVICECHANGE, [this](OS::WPARAM w, OS::LPARAM) { return OnDeviceChange(w); });
+  SetHandler(WM_HOTKEY, [this](OS::WPARAM w, OS::LPARAM) { return OnHotKey(w); });
   SetHandler(WM_DEVICE_FAILED, [this](OS::WPARAM w, OS::LPARAM) {
     return deviceMessages_ ? deviceMessages_->OnDeviceFailed(static_cast<std::uint32_t>(w)) : 1;
   });
@@ -240,6 +242,7 @@ int CMainFrame::OnCreate() {
 
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
+  CreateCollectionCommands();
   if (services_.glue) {
     timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
     timeWindow_->ResetSlider();
@@ -652,12 +655,46 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
       if (deviceMessages_) deviceMessages_->Flush();
       if (idleMonitor_) idleMonitor_->OnTimer();
       break;
+    case IDT_CLOCK:
+      if (collection_) collection_->OnClockTimer();
+      break;
     case IDT_STARTUP_CHECK:
       KillTimer(IDT_STARTUP_CHECK);
       break;
     default:
       break;
   }
+  return 0;
+}
+
+void CMainFrame::CreateCollectionCommands() {
+  collection_ = std::make_unique<FrameCollection>(
+      *this, services_,
+      [this] {
+        recordVideo_ = true;
+        services_.configuration.VideoRecordingEnabled = true;
+      },
+      [this] {
+        SamplerSettings settings = CurrentSamplerSettings();
+        settings.synchronised = services_.configuration.SynchroniseDataCollection && cameraKind_ == 0;
+        return settings;
+      });
+  CollectionControl& control = collection_->Control();
+  for (UI::CommandId id : {ID_START_STOP_BUTTON, ID_STATUS_START_BUTTON}) {
+    router_.OnCommand(id, [&control] { control.OnStartStop(); });
+    router_.OnUpdate(id, [&control](UI::CmdUI& cmd) { cmd.Enable(control.StartStopEnabled()); });
+  }
+  router_.OnCommand(ID_PAUSE_BUTTON, [&control] { control.OnPause(); });
+  router_.OnUpdate(ID_PAUSE_BUTTON, [&control](UI::CmdUI& cmd) { cmd.Enable(control.PauseEnabled()); });
+  for (int k = 0; k < kFunctionKeys; ++k) {
+    router_.OnCommand(kFunctionKeyButtons[k],
+                      [this, k, &control] { control.OnMarkerKey(services_.configuration.HotKeys[k]); });
+  }
+}
+
+OS::LRESULT CMainFrame::OnHotKey(OS::WPARAM id) {
+  const auto key = static_cast<std::int64_t>(id) - IDHOT_F1;
+  if (key >= 0 && key < kFunctionKeys) router_.Execute(kFunctionKeyButtons[key]);
   return 0;
 }
 

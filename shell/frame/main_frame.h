@@ -74,6 +74,7 @@ class CORVStatusbar;
 class CORVRibbonProgressBar;
 class CORVRibbonHeatControllerBar;
 class CNavigationControllerBar;
+class FrameCollection;
 class FrameTimeWindow;
 
 class CMainFrame : public QMainWindow, public UI::MessageWindow {
@@ -143,6 +144,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   UI::PaneManager& Panes() { return *panes_; }
   UI::DocumentArea* Documents() const { return documents_; }
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
+  // Start, stop and pause of a data collection and the marker keys; null
+  // before OnCreate.
+  FrameCollection* Collection() const { return collection_.get(); }
   // The pane of a kind (and index); null when it was not made.
   UI::DockingPane* PaneOf(PaneKind kind, int index = 0) const;
 
@@ -169,6 +173,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   OS::LRESULT OnNewSample(OS::WPARAM kind, OS::LPARAM ticket);
   OS::LRESULT OnTimer(OS::WPARAM id);
   OS::LRESULT OnDeviceChange(OS::WPARAM event);
+  OS::LRESULT OnHotKey(OS::WPARAM id);
+  void CreateCollectionCommands();
 
   // Declared first: destroyed after everything below.
   std::shared_ptr<void> keepAlive_;
@@ -188,6 +194,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
+  std::unique_ptr<FrameCollection> collection_;
   std::unique_ptr<FrameTimeWindow> timeWindow_;
   std::unique_ptr<FrameCommands> commands_;
 

@@ -214,6 +214,7 @@ class ExperimentSampling final : public FrameSampling {
         sampler_(sink_, pressure_, std::make_shared<ZoneDataHolderQueue>()) {}
   bool Restart(const SamplerSettings& settings) override { return sampler_.Restart(settings); }
   void Stop() override { sampler_.Stop(); }
+  bool ResetForCollection(const SamplerSettings& settings) override { return sampler_.ResetForCollection(settings); }
   bool IsRunning() const override { return sampler_.IsRunning(); }
   void OnNewSample(std::uint32_t kind, const SampleRecord* record) override { sampler_.OnNewSample(kind, record); }
 
