@@ -39,7 +39,7 @@ namespace ORV::Com {
 // Raised whenever the layout of anything crossing the library boundary
 // changes (these classes, Variant, the entry points). A library built for
 // another version is refused, so a stale library on the path cannot be called.
-inline constexpr std::int32_t kControlAbiVersion = 1;
+inline constexpr std::int32_t kControlAbiVersion = 2;
 
 // How a host asks for a control.
 struct CreateParams {
@@ -58,8 +58,10 @@ class Control : public IDispatch {
  public:
   // Destroys the control and its window.
   ~Control() override = default;
-  // Connects an event sink; a cookie for Unadvise (0 for a null sink).
-  virtual std::uint32_t Advise(IDispatch* sink) = 0;
+  // Connects an event sink; a cookie for Unadvise (0 for a null sink). The
+  // link, when given, lets the host disconnect safely after the control is
+  // destroyed (events.h).
+  virtual std::uint32_t Advise(IDispatch* sink, std::shared_ptr<ConnectionLink> link = nullptr) = 0;
   virtual bool Unadvise(std::uint32_t cookie) = 0;
   // The control's window, opaque (a QWidget*), or null when it has none.
   virtual void* Window() const = 0;
@@ -71,7 +73,9 @@ class ControlBase : public Control {
  public:
   ControlBase();
   ~ControlBase() override;
-  std::uint32_t Advise(IDispatch* sink) override { return events_.Advise(sink); }
+  std::uint32_t Advise(IDispatch* sink, std::shared_ptr<ConnectionLink> link = nullptr) override {
+    return events_.Advise(sink, std::move(link));
+  }
   bool Unadvise(std::uint32_t cookie) override { return events_.Unadvise(cookie); }
   void* Window() const override { return window_; }
 
@@ -97,30 +101,33 @@ class ControlImpl : public ControlBase {
   }
 };
 
-// Connects a sink for the lifetime of this object.
+// Connects a sink for the lifetime of this object. The control may be
+// destroyed first: the connection then ends with it, and this object's own
+// end does nothing.
 class SinkConnection {
  public:
   SinkConnection() = default;
-  SinkConnection(Control& control, IDispatch* sink) : control_(&control), cookie_(control.Advise(sink)) {}
+  SinkConnection(Control& control, IDispatch* sink) : link_(std::make_shared<ConnectionLink>()) {
+    control.Advise(sink, link_);
+  }
   ~SinkConnection() { Reset(); }
-  SinkConnection(SinkConnection&& o) noexcept : control_(o.control_), cookie_(o.cookie_) { o.control_ = nullptr; }
+  SinkConnection(SinkConnection&& o) noexcept = default;
   SinkConnection& operator=(SinkConnection&& o) noexcept {
     if (this != &o) {
       Reset();
-      control_ = o.control_;
-      cookie_ = o.cookie_;
-      o.control_ = nullptr;
+      link_ = std::move(o.link_);
     }
     return *this;
   }
   void Reset() {
-    if (control_ && cookie_) control_->Unadvise(cookie_);
-    control_ = nullptr;
+    if (link_) link_->Disconnect();
+    link_.reset();
   }
+  // True while the sink is connected (false once the control is destroyed).
+  bool Connected() const { return link_ && link_->Connected(); }
 
  private:
-  Control* control_ = nullptr;
-  std::uint32_t cookie_ = 0;
+  std::shared_ptr<ConnectionLink> link_;
 };
 
 // ---- The library side of loading ----

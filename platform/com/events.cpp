@@ -10,32 +10,67 @@ ConnectionPoint::~ConnectionPoint() {
     std::lock_guard lock(mutex_);
     all.swap(connections_);
   }
-  for (auto& c : all) Disconnect(*c);
+  for (auto& c : all) {
+    Unlink(*c);
+    Disconnect(*c);
+  }
 }
 
-ConnectionPoint::Cookie ConnectionPoint::Advise(IDispatch* sink) {
+ConnectionPoint::Cookie ConnectionPoint::Advise(IDispatch* sink, std::shared_ptr<ConnectionLink> link) {
   if (!sink) return 0;
   auto c = std::make_shared<Connection>();
   c->sink = sink;
+  // A link's mutex is always taken before the list's (as its Disconnect does).
+  std::unique_lock<std::mutex> linkLock;
+  if (link) linkLock = std::unique_lock(link->mutex_);
   std::lock_guard lock(mutex_);
   c->cookie = nextCookie_++;
   if (nextCookie_ == 0) nextCookie_ = 1;
+  if (link) {
+    link->point_ = this;
+    link->cookie_ = c->cookie;
+    c->link = std::move(link);
+  }
   connections_.push_back(c);
   return c->cookie;
 }
 
 bool ConnectionPoint::Unadvise(Cookie cookie) {
-  std::shared_ptr<Connection> found;
-  {
-    std::lock_guard lock(mutex_);
-    auto it =
-        std::find_if(connections_.begin(), connections_.end(), [cookie](const auto& c) { return c->cookie == cookie; });
-    if (it == connections_.end()) return false;
-    found = *it;
-    connections_.erase(it);
-  }
+  const auto found = Remove(cookie);
+  if (!found) return false;
+  Unlink(*found);
   Disconnect(*found);
   return true;
+}
+
+std::shared_ptr<ConnectionPoint::Connection> ConnectionPoint::Remove(Cookie cookie) {
+  std::lock_guard lock(mutex_);
+  auto it =
+      std::find_if(connections_.begin(), connections_.end(), [cookie](const auto& c) { return c->cookie == cookie; });
+  if (it == connections_.end()) return nullptr;
+  auto found = *it;
+  connections_.erase(it);
+  return found;
+}
+
+void ConnectionPoint::Unlink(Connection& c) {
+  if (!c.link) return;
+  std::lock_guard lock(c.link->mutex_);
+  c.link->point_ = nullptr;
+}
+
+void ConnectionLink::Disconnect() {
+  // Held through the disconnection: the point's destructor waits here, so
+  // the point stays alive while this thread uses it.
+  std::lock_guard lock(mutex_);
+  if (!point_) return;
+  if (const auto found = point_->Remove(cookie_)) ConnectionPoint::Disconnect(*found);
+  point_ = nullptr;
+}
+
+bool ConnectionLink::Connected() const {
+  std::lock_guard lock(mutex_);
+  return point_ != nullptr;
 }
 
 void ConnectionPoint::Disconnect(Connection& c) {

@@ -24,6 +24,11 @@
 // the disconnecting thread itself (a handler that disconnects its own sink
 // finishes normally). A handler must therefore not wait for a thread that
 // is disconnecting its sink.
+//
+// A host that may outlive the control connects with a ConnectionLink (as
+// SinkConnection in control.h does): the connection point clears the link
+// when it goes, so disconnecting after the control was destroyed does
+// nothing instead of calling into a freed object.
 #include <array>
 #include <condition_variable>
 #include <cstdint>
@@ -52,6 +57,25 @@ class EventSink final : public IDispatch {
   const DispatchTable<C>& table_;
 };
 
+class ConnectionPoint;
+
+// The host's handle on one connection, shared with the connection point.
+// The host allocates it, so it never depends on code of a control library
+// that may be unloaded once its controls are gone.
+class ConnectionLink {
+ public:
+  // Disconnects the sink, or does nothing when the connection point is gone
+  // or the sink was disconnected already. Waits as Unadvise does.
+  void Disconnect();
+  bool Connected() const;
+
+ private:
+  friend class ConnectionPoint;
+  mutable std::mutex mutex_;
+  ConnectionPoint* point_ = nullptr;  // null once disconnected or gone
+  std::uint32_t cookie_ = 0;
+};
+
 class ConnectionPoint {
  public:
   using Cookie = std::uint32_t;
@@ -62,8 +86,9 @@ class ConnectionPoint {
   ConnectionPoint(const ConnectionPoint&) = delete;
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
-  // Connects a sink; its cookie (never 0), or 0 for a null sink.
-  Cookie Advise(IDispatch* sink);
+  // Connects a sink; its cookie (never 0), or 0 for a null sink. A link,
+  // when given, follows the connection (see ConnectionLink).
+  Cookie Advise(IDispatch* sink, std::shared_ptr<ConnectionLink> link = nullptr);
   // Disconnects; false for an unknown cookie.
   bool Unadvise(Cookie cookie);
   std::size_t SinkCount() const;
@@ -77,15 +102,21 @@ class ConnectionPoint {
   void FireArgs(DISPID dispid, std::span<const Variant> args);
 
  private:
+  friend class ConnectionLink;
   struct Connection {
     Cookie cookie = 0;
     IDispatch* sink = nullptr;
+    std::shared_ptr<ConnectionLink> link;
     std::mutex mutex;
     std::condition_variable idle;
     bool connected = true;
     std::vector<std::thread::id> callers;  // threads inside the sink now
   };
   static void Disconnect(Connection& c);
+  // Takes the connection out of the list; null for an unknown cookie.
+  std::shared_ptr<Connection> Remove(Cookie cookie);
+  // Clears the connection's link, so its host no longer reaches this point.
+  static void Unlink(Connection& c);
 
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<Connection>> connections_;

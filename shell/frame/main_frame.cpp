@@ -22,6 +22,7 @@
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
 #include "shell/device_messages.h"
+#include "shell/frame/frame_command_host.h"
 #include "shell/frame/status_elements.h"
 
 namespace ORV {
@@ -224,6 +225,12 @@ int CMainFrame::OnCreate() {
 
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
+  commands_ = std::make_unique<FrameCommands>(
+      *this, config, experiment,
+      FrameCommands::Links{[this] { services_.sampling.Restart(CurrentSamplerSettings()); },
+                           [this] { settingsImported_ = true; }, nullptr});
+  commands_->Commands().ResetVideoPanes();
+
   RunStartupChain();
   router_.StartIdleUpdates();
   return 0;
@@ -657,7 +664,7 @@ bool CMainFrame::OnClose(bool ask) {
     if (window->IsCapturing() || window->IsVideoPlaying()) window->StopCapture();
   }
   for (int k = 0; k < kFunctionKeys; ++k) services_.system.UnregisterHotKey(IDHOT_F1 + k);
-  if (!services_.host.SettingsImported()) services_.host.SaveConfiguration();
+  if (!settingsImported_ && !services_.host.SettingsImported()) services_.host.SaveConfiguration();
   closed_ = true;
   return true;
 }

@@ -32,6 +32,7 @@ class QCloseEvent;
 
 namespace ORV {
 class DeviceMessageHandler;
+class FrameCommands;
 class IdleMonitor;
 class SamplerDevices;
 namespace UI {
@@ -121,6 +122,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool StartupChainDone() const { return startupChainDone_; }
 
   UI::CommandRouter& Router() { return router_; }
+  // The ribbon commands; null before OnCreate.
+  FrameCommands* Commands() const { return commands_.get(); }
   UI::RibbonBar* Ribbon() const { return ribbon_; }
   UI::RibbonStatusBar* StatusBar() const;
   CORVStatusbar* OrvStatusBar() const { return statusBar_; }
@@ -177,6 +180,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
+  std::unique_ptr<FrameCommands> commands_;
 
   std::int32_t productType_ = kPressureChamber;
   int cameraCount_ = 0;
@@ -194,6 +198,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool created_ = false;
   bool closed_ = false;
   bool startupChainDone_ = false;
+  // A settings archive was imported from the ribbon: the close keeps the
+  // running configuration from overwriting it.
+  bool settingsImported_ = false;
 };
 
 }  // namespace ORV

@@ -108,6 +108,32 @@ TEST_F(ControlLoaderTest, RegisteredControlIsCreatedCalledAndDestroyed) {
   EXPECT_FALSE(IsLibraryLoaded(kLibrary));
 }
 
+// A host whose connection outlives the control (destroyed, its library
+// unloaded) ends the connection without reaching into the gone control.
+TEST_F(ControlLoaderTest, ConnectionOutlivingItsControlEndsQuietly) {
+  const ControlFactory finder(store, {kDir});
+  Host host;
+  EventSink<Host> sink(host, Host::Events());
+  SinkConnection kept, moved;
+  {
+    ControlPtr control;
+    ASSERT_EQ(finder.Create(kProgId, {}, control), S_OK);
+    kept = SinkConnection(*control, &sink);
+    SinkConnection other(*control, &sink);
+    moved = std::move(other);
+    Dispatcher(control.get()).Invoke(kFire, 1, 2.0);
+    EXPECT_TRUE(kept.Connected());
+    moved.Reset();
+    EXPECT_FALSE(moved.Connected());
+    Dispatcher(control.get()).Invoke(kFire, 1, 3.0);
+    moved = SinkConnection(*control, &sink);
+  }
+  EXPECT_FALSE(IsLibraryLoaded(kLibrary));
+  EXPECT_FALSE(kept.Connected());
+  kept.Reset();
+  EXPECT_EQ(host.events, (std::vector<std::pair<std::int32_t, double>>{{0, 2.0}, {0, 2.0}, {0, 3.0}}));
+}
+
 TEST_F(ControlLoaderTest, UnknownProgIdGivesClassNotRegistered) {
   ControlPtr control;
   for (const char* progId : {"NOSUCH.Control.1", "", "ORVTESTCONTROL\\TestControl.1"}) {

@@ -118,6 +118,26 @@ TEST_F(View, AClickNearAFixedEdgePicksItElseTheTrackerTakesTheZone) {
   EXPECT_EQ(engine->Analysis().GetZone(0).fixedLumenLeft, 125.0f);
 }
 
+// Shift with the left button takes the picture out: it neither selects nor
+// draws, also over a zone; without a capture the press does nothing.
+TEST_F(View, AShiftPressTakesThePictureOutAndLeavesTheZonesAlone) {
+  ASSERT_EQ(engine->Analysis().AddZone({100, 100, 250, 100}), 0);
+  engine->Analysis().SetAutoTrackingEnabled(0, false);
+  ASSERT_EQ(view->LeftDown({101.5f, 75}, false), AnalysisViewModel::Press::kEdgeSelected);
+  view->FinishPress();
+  const auto selectedBefore = viewEvents.selected;
+  for (const ViewPoint at : {ViewPoint{101.5f, 75}, ViewPoint{300, 200}}) {
+    EXPECT_EQ(view->LeftDown(at, true), AnalysisViewModel::Press::kDragOut);
+    EXPECT_EQ(view->SelectedZone(), 0);
+    EXPECT_EQ(engine->Analysis().GetZone(0).selectedEdge, kEdgeLumenLeft);
+  }
+  EXPECT_EQ(viewEvents.selected, selectedBefore);
+  EXPECT_EQ(engine->Analysis().GetZoneCount(), 1);
+  engine->StopCapture();
+  EXPECT_EQ(view->LeftDown({101.5f, 75}, true), AnalysisViewModel::Press::kNothing);
+  EXPECT_EQ(view->LeftDown({300, 200}, false), AnalysisViewModel::Press::kNothing);
+}
+
 TEST_F(View, MovingAZoneKeepsItsEdgesInThePicture) {
   ASSERT_EQ(engine->Analysis().AddZone({100, 100, 200, 100}), 0);
   const std::vector<std::uint8_t> vessel = [] {

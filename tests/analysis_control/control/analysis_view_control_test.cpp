@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <mutex>
+#include <optional>
 
 #include "../capture/engine_fixtures.h"
 #include "analysis_control/analysis_interface.h"
@@ -93,10 +96,8 @@ class AnalysisControlTest : public ::testing::Test {
     ASSERT_NE(w_, nullptr);
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w_->size() == host_.size(); }));
   }
-  void TearDown() override {
-    connection_.Reset();
-    site_.Destroy();
-  }
+  // The connections outlive the control, as a host's may.
+  void TearDown() override { site_.Destroy(); }
 
   HRESULT Try(DISPID id, std::vector<Variant> args, Variant* result = nullptr) const {
     return site_.dispatch().Try(id, Com::DISPATCH_METHOD, args, result);
@@ -121,6 +122,26 @@ class AnalysisControlTest : public ::testing::Test {
       QApplication::sendEvent(w_, &press);
     });
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return sink_.Count(EventId::ZoneSelected) > before; }));
+  }
+  // Renders the host at 96 and 144 DPI (the window half as large again at
+  // 144, as a host lays it out there), then back at its size. A resize
+  // drops the selection; a click at `select` (a point at 96 DPI) takes it
+  // up again.
+  void SaveAtBothDpis(const std::string& name, std::optional<QPointF> select = std::nullopt) {
+    const QSize size = host_.size();
+    const auto resize = [&](QSize to, double scale) {
+      host_.resize(to);
+      ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w_->size() == to; }));
+      if (select) Drag(*select * scale, {{QEvent::MouseButtonRelease, *select * scale}});
+    };
+    for (const int dpi : {96, 144}) {
+      ORV::Test::ScopedDpi scoped(dpi);
+      resize(size * dpi / 96, dpi / 96.0);
+      w_->update();
+      ORV::Test::ProcessEventsUntil([] { return false; }, 100);
+      ORV::Test::SaveUiArtifact(host_, name + "_" + std::to_string(dpi));
+    }
+    resize(size, 1.0);
   }
   // Draws a zone with the mouse from a to b (window points).
   void DrawZone(QPointF a, QPointF b) {
@@ -194,7 +215,7 @@ TEST_F(AnalysisControlTest, FixedAnswersAndRefusedValues) {
   EXPECT_EQ(Call(Dispid::GetAnalysisCutOff, {Variant(1)}).Get<double>(), 6.0);
   // Nothing starts without the host's clock.
   EXPECT_EQ(Call(Dispid::PlayVideoFile, {Variant("/nonexistent.avi")}).Get<std::int16_t>(), 0);
-  ORV::Test::SaveUiArtifact(host_, "analysis_control_idle");
+  SaveAtBothDpis("analysis_control_idle");
 }
 
 TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
@@ -238,24 +259,62 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
   EXPECT_GT(result[2].Get<std::int32_t>(), result[1].Get<std::int32_t>());
   Call(Dispid::PauseCapture);
   EXPECT_EQ(Call(Dispid::IsVideoPause).Get<std::int16_t>(), 1);
-  ORV::Test::ProcessEventsUntil([] { return false; }, 100);
-  ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_two_zones");
+  SaveAtBothDpis("analysis_control_vessel_two_zones", QPointF(300, 140));
   Call(Dispid::StartRecording, {Variant(dir / "Record_2.avi")});
   EXPECT_EQ(Call(Dispid::IsRecording).Get<std::int16_t>(), 1);
   EXPECT_EQ(Call(Dispid::SeekFramesFromCurrentPosition, {Variant(1)}).Get<std::int16_t>(), 0);
   Call(Dispid::SeekFramesFromCurrentPosition, {Variant(0)});
-  w_->update();
-  ORV::Test::ProcessEventsUntil([] { return false; }, 100);
-  ORV::Test::SaveUiArtifact(host_, "analysis_control_vessel_recording");
+  SaveAtBothDpis("analysis_control_vessel_recording", QPointF(300, 140));
   Call(Dispid::StopRecording);
 
-  // Destroying the control while it captures stops the capture first (a
-  // sink of its own, which the destroyed control needs no longer to drop).
+  // Destroying the control while it captures stops the capture first, and
+  // tells the sinks still connected.
   Sink last;
-  site_.control()->Advise(&last);
-  connection_.Reset();
+  const Com::SinkConnection lastConnection(*site_.control(), &last);
   site_.Destroy();
   EXPECT_EQ(last.Count(EventId::CaptureStopped), 1);
+  EXPECT_FALSE(lastConnection.Connected());
+}
+
+// With auto-tracking off a click near a lumen edge picks it; the mouse drags
+// it and the arrow keys step it, as the window shows.
+TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKeys) {
+  ORV::Test::TempDir dir;
+  const std::string file = RecordVessel(dir);
+  AnalysisTest::FakeClock clock;
+  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
+  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  Call(Dispid::PauseCapture);
+  Call(Dispid::SetZoneInnerEdgeColor, {Variant(0xFF00FF)});  // magenta, drawn nowhere else
+  DrawZone({40, 100}, {600, 180});
+  Call(Dispid::SetAutoTrackingEnabled, {Variant(0), Variant(false)});
+  // Where row 130 (between the marks of a picked edge) shows a lumen edge:
+  // the first column of each run of magenta-tinted pixels.
+  const auto lumenColumns = [&] {
+    Call(Dispid::SeekFramesFromCurrentPosition, {Variant(0)});  // paints the paused frame again
+    ORV::Test::ProcessEventsUntil([] { return false; }, 50);
+    const QImage image = w_->grab().toImage();
+    std::vector<int> columns;
+    bool inRun = false;
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, 130);
+      const bool tinted = std::min(c.red(), c.blue()) - c.green() > 40;
+      if (tinted && !inRun) columns.push_back(x);
+      inRun = tinted;
+    }
+    return columns;
+  };
+  const std::vector<int> before = lumenColumns();
+  ASSERT_EQ(before.size(), 2u);
+  const double left = before[0] + 1;  // the edge; its line's first column is the one before
+  Drag({left + 3, 130}, {{QEvent::MouseMove, {left + 10, 130}},
+                         {QEvent::MouseMove, {left + 20, 130}},
+                         {QEvent::MouseButtonRelease, {left + 20, 130}}});
+  EXPECT_EQ(lumenColumns(), (std::vector<int>{before[0] + 20, before[1]}));
+  QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+  QApplication::sendEvent(w_, &right);
+  EXPECT_EQ(lumenColumns(), (std::vector<int>{before[0] + 21, before[1]}));
+  site_.Destroy();  // while the clock it was given lives
 }
 
 TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {

@@ -82,5 +82,32 @@ TEST(EventThreadsTest, ASinkRemovedWhileEventsAreFiredIsNeverCalledAgain) {
   EXPECT_EQ(point.SinkCount(), 1u);
 }
 
+// A host disconnecting through its link while the control's connection
+// point is destroyed on another thread: either side may win, neither
+// touches what the other freed, and the sink is never called afterwards.
+TEST(EventThreadsTest, LinkDisconnectRacesTheConnectionPointsEnd) {
+  Recording sink;
+  for (int round = 0; round < 300; ++round) {
+    auto point = std::make_unique<ConnectionPoint>();
+    auto link = std::make_shared<ConnectionLink>();
+    point->Advise(&sink, link);
+    std::atomic<bool> go{false};
+    std::thread host([&] {
+      while (!go.load()) std::this_thread::yield();
+      link->Disconnect();
+    });
+    std::thread worker([&] {
+      while (!go.load()) std::this_thread::yield();
+      point->Fire(1, round);
+      point.reset();
+    });
+    go.store(true);
+    host.join();
+    worker.join();
+    EXPECT_FALSE(link->Connected());
+    link->Disconnect();
+  }
+}
+
 }  // namespace
 }  // namespace ORV::Com

@@ -10,11 +10,14 @@
 
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
+#include "core/settings/custom_settings.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/ribbon_status_bar.h"
+#include "shell/frame/frame_command_host.h"
 #include "shell/frame/stand_in_panes.h"
 #include "tests/shell/frame/frame_fakes.h"
 #include "tests/support/test_support.h"
@@ -226,6 +229,46 @@ TEST_F(MainFrameTest, APlayingVideoIsStoppedAtClose) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "camera 0 stop capture"), 1);
   frame.reset();
   EXPECT_EQ(log.back(), "delete workers");
+}
+
+TEST_F(MainFrameTest, RibbonCommandsReachTheCameraWindowsAndTheSampling) {
+  instruments.loaded = 32;  // incubation chamber: both cameras are the record's
+  cameras = Cameras(0, 2);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  ASSERT_NE(frame->Commands(), nullptr);
+  log.clear();
+  config.InvertImage = false;
+  EXPECT_TRUE(frame->Router().Execute(FrameCommand::kInvertImage));
+  EXPECT_TRUE(frame->Router().QueryState(FrameCommand::kInvertImage).checked);
+  EXPECT_TRUE(frame->Router().Execute(FrameCommand::kSyncData));
+  EXPECT_EQ(log, (Log{"camera 0 invert 1", "camera 1 invert 1", "sampling start"}));
+  EXPECT_FALSE(frame->Router().QueryState(FrameCommand::kFileClose).enabled);
+  EXPECT_EQ(frame->SendMessage(WM_CUSTOM_TRACES_CHANGED), 0);
+}
+
+// An archive imported from the ribbon is not overwritten by the running
+// configuration when the frame closes; a failed import changes nothing.
+TEST_F(MainFrameTest, ImportedSettingsSurviveTheClose) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  const std::string archive = home.root() + "/bench.orvsettings";
+  ASSERT_EQ(CCustomSettings().ExportSettingsArchive(archive), 0);
+
+  UI::ScriptedFileDialogs files;
+  UI::ScriptedMessageBoxes boxes;
+  files.Answer(archive + ".missing");
+  files.Answer(archive);
+  ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
+  EXPECT_TRUE(boxes.Shown().empty());
+  ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
+  ASSERT_EQ(boxes.Shown().size(), 1u);  // without the application: restart by hand
+  ASSERT_EQ(files.Asked().size(), 2u);
+  EXPECT_EQ(files.Asked()[0].defaultExtension, ".orvsettings");
+
+  log.clear();
+  ASSERT_TRUE(frame->OnClose(false));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "save configuration"), 0);
 }
 
 }  // namespace
