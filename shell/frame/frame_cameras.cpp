@@ -1,6 +1,7 @@
 #include "shell/frame/frame_cameras.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 
 #include "analysis_control/analysis_interface.h"
 #include "core/experiment/zone_data_queue.h"
@@ -36,6 +37,25 @@ void FrameCameraWnd::StopCapture() {
   if (HasControl()) Control().Invoke(D::StopCapture);
 }
 
+void FrameCameraWnd::SetVideoScaleFactor(int factor) {
+  if (HasControl()) Control().Invoke(D::SetVideoScaleFactor, static_cast<std::uint16_t>(factor));
+}
+
+int FrameCameraWnd::PlayVideoFile(const std::string& path) {
+  return HasControl() ? Control().Invoke<std::int16_t>(D::PlayVideoFile, path) : 0;
+}
+
+bool FrameCameraWnd::IsVideoPause() { return HasControl() && Control().Invoke<std::int16_t>(D::IsVideoPause) != 0; }
+
+void FrameCameraWnd::SeekFramesFromCurrentPosition(int frames) {
+  if (HasControl()) Control().Invoke<std::int16_t>(D::SeekFramesFromCurrentPosition, static_cast<std::int32_t>(frames));
+}
+
+void FrameCameraWnd::SetCurrentVideoTimeInSeconds(std::int64_t seconds) {
+  if (HasControl())
+    Control().Invoke(D::SetCurrentVideoTimeInSeconds, static_cast<std::uint32_t>(std::max<std::int64_t>(seconds, 0)));
+}
+
 CameraWindow* FrameCameras::CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
                                          const CameraWindowSpec& spec) {
   Video::CameraWndSetup setup;
@@ -55,7 +75,7 @@ CameraWindow* FrameCameras::CreateWindow(UI::PaneManager& panes, const UI::PaneL
   hooks.stopRecordingEverywhere = [this] { FrameStopRecordingEverywhere(); };
   hooks.resetStartStopButton = [this] { FrameResetStartStopButton(); };
   hooks.openTraceViewIfNone = [this] { FrameOpenTraceViewIfNone(); };
-  return panes.Create<FrameCameraWnd>(layout, std::move(setup));
+  return panes.Create<FrameCameraWnd>(layout, std::move(setup), panes);
 }
 
 UI::DockingPane* FrameCameras::CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, bool multipleCameras) {

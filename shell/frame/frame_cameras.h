@@ -9,7 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "analysis_control/analysis_interface.h"
+#include "platform/ui/pane_manager.h"
 #include "shell/frame/frame_services.h"
+#include "shell/frame/main_frame_commands.h"
 #include "video/ui/camera_wnd.h"
 
 namespace ORV {
@@ -20,10 +23,10 @@ namespace Video {
 class CCameraPane;
 }
 
-// A camera window as the frame sees it.
-class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow {
+// A camera window as the frame and its commands see it.
+class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, public CommandCamera {
  public:
-  explicit FrameCameraWnd(Video::CameraWndSetup setup) : CameraWnd(std::move(setup)) {}
+  FrameCameraWnd(Video::CameraWndSetup setup, UI::PaneManager& panes) : CameraWnd(std::move(setup)), panes_(panes) {}
 
   UI::DockingPane& Pane() override { return *this; }
   bool HasControl() const override { return static_cast<bool>(Control()); }
@@ -34,6 +37,26 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow {
   bool IsCapturing() override;
   bool IsVideoPlaying() override;
   void StopCapture() override;
+
+  // The video calls of the frame's commands.
+  void SetVideoScaleFactor(int factor) override;
+  int PlayVideoFile(const std::string& path) override;
+  bool IsVideoPause() override;
+  void PauseCapture() override { Call(AnalysisView::Dispid::PauseCapture); }
+  void ResumeCapture() override { Call(AnalysisView::Dispid::ResumeCapture); }
+  void VideoBackward() override { Call(AnalysisView::Dispid::VideoBackward); }
+  void VideoForward() override { Call(AnalysisView::Dispid::VideoForward); }
+  void SeekFramesFromCurrentPosition(int frames) override;
+  void SetCurrentVideoTimeInSeconds(std::int64_t seconds) override;
+  void ApplyZoneColors() override { CameraWnd::ApplyZoneColors(); }
+  void ClosePane() override { panes_.OnPressCloseButton(*this); }
+
+ private:
+  void Call(int dispid) {
+    if (HasControl()) Control().Invoke(dispid);
+  }
+
+  UI::PaneManager& panes_;
 };
 
 class FrameCameras {
