@@ -6,14 +6,21 @@
 #include "platform/ui/ribbon_bar.h"
 #include "shell/frame/program_frame.h"
 #include "shell/frame/termination.h"
+#include "shell/glue/ui/document_glue_host.h"
 
 namespace ORV {
 namespace {
 
 class MainAppFrame final : public Shell::AppFrame {
  public:
+  void UseSettingsStore(OS::RegistryStore& store) override { settingsStore_ = &store; }
+  void UseTraceGlue(Shell::TraceGlue& glue) override { glue_ = &glue; }
   bool Create() override {
-    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance());
+    ProgramFrameOptions options;
+    options.settingsStore = settingsStore_;
+    options.glue = glue_;
+    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance(),
+                             std::move(options));
     if (frame_->OnCreate() != 0) {
       frame_.reset();
       return false;
@@ -40,10 +47,18 @@ class MainAppFrame final : public Shell::AppFrame {
   // Declared after the frame: goes before it.
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<TerminationWatch> termination_;
+  OS::RegistryStore* settingsStore_ = nullptr;
+  Shell::TraceGlue* glue_ = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<Shell::AppFrame> MakeMainAppFrame() { return std::make_unique<MainAppFrame>(); }
+
+std::unique_ptr<Shell::TraceGlueHost> MakeProgramGlueHost(Shell::DocumentTemplates& templates, Shell::AppFrame& frame) {
+  return std::make_unique<Shell::DocumentGlueHost>(templates, [&frame](std::uint32_t id, const std::string& text) {
+    return frame.SetCommandText(id, QString::fromStdString(text));
+  });
+}
 
 }  // namespace ORV
