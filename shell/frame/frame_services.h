@@ -115,6 +115,9 @@ class FramePanes {
                                       bool multipleCameras) = 0;
   virtual CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
                                            const CameraWindowSpec& spec) = 0;
+  // Binds the camera pane to a camera window, named `caption` in the pane.
+  virtual void AttachCameraPane(UI::DockingPane& /*cameraPane*/, CameraWindow& /*window*/,
+                                const std::string& /*caption*/, int /*index*/) {}
   // A pane's sample inbox for the workers (microscope and heater panes);
   // null for the others.
   virtual std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) = 0;

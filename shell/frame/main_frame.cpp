@@ -444,6 +444,11 @@ void CMainFrame::FillCombos() {
     for (const std::string& caption : captions_) cameras->AddItem(caption);
     cameras->SelectItem(0);
   }
+  // The camera pane starts on the first camera window.
+  UI::DockingPane* cameraPane = PaneOf(PaneKind::CameraPane);
+  if (cameraPane && !cameraWindows_.empty())
+    services_.panes.AttachCameraPane(*cameraPane, *cameraWindows_[0], captions_.empty() ? std::string() : captions_[0],
+                                     0);
   FillVideoQualityCombo();
   if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) {
     exportCombo->RemoveAllItems();

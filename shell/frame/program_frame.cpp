@@ -22,6 +22,7 @@
 #include "platform/os/device_monitor.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/pane_manager.h"
+#include "shell/frame/frame_cameras.h"
 #include "shell/frame/stand_in_panes.h"
 #include "shell/sampler_adapters.h"
 #include "video/ui/video_pane.h"
@@ -135,12 +136,15 @@ class ManagerInstruments final : public FrameInstruments {
   std::unique_ptr<CHeatControllerThread> heater_;
 };
 
-// The instrument panes of instruments/ui, the camera preview and the
-// stand-ins of the panes still to come.
+// The instrument panes of instruments/ui, the camera windows and camera
+// pane of video/ui, and the stand-ins of the panes still to come.
 class ProgramPanes final : public FramePanes {
  public:
-  ProgramPanes(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager)
-      : configuration_(configuration), experiment_(experiment), manager_(manager) {}
+  ProgramPanes(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
+               std::shared_ptr<ZoneDataHolderQueue> zoneQueue)
+      : configuration_(configuration), experiment_(experiment), manager_(manager), cameras_(experiment, zoneQueue) {}
+
+  void SetFrame(CMainFrame* frame) { cameras_.SetFrame(frame); }
 
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
                               bool multipleCameras) override {
@@ -162,7 +166,7 @@ class ProgramPanes final : public FramePanes {
                                              layout.caption);
       }
       case PaneKind::CameraPane:
-        return StandIn(panes, layout, "CameraPane", "Camera settings of the selected camera.");
+        return cameras_.CreatePane(panes, layout, multipleCameras);
       case PaneKind::Video:
         return panes.Create<Video::CVideoPane>(layout, experiment_, configuration_, plan.index);
       case PaneKind::Multi:
@@ -177,9 +181,10 @@ class ProgramPanes final : public FramePanes {
 
   CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
                                    const CameraWindowSpec& spec) override {
-    std::unique_ptr<CameraInterface> camera;
-    if (!spec.deviceName.empty()) camera = CreateCameraInterface(spec.cameraKind);
-    return panes.Create<CameraPreviewWindow>(layout, configuration_, spec, std::move(camera), layout.caption);
+    return cameras_.CreateWindow(panes, layout, spec);
+  }
+  void AttachCameraPane(UI::DockingPane&, CameraWindow& window, const std::string& caption, int index) override {
+    cameras_.AttachPane(window, caption, index);
   }
 
   std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) override {
@@ -203,15 +208,15 @@ class ProgramPanes final : public FramePanes {
   Configuration& configuration_;
   ExperimentData& experiment_;
   InterfaceManager& manager_;
+  FrameCameras cameras_;
 };
 
 // The synchronised sampler over the experiment record.
 class ExperimentSampling final : public FrameSampling {
  public:
-  ExperimentSampling(ExperimentData& experiment, std::shared_ptr<PressureHolder> holder)
-      : sink_(experiment),
-        pressure_(std::move(holder)),
-        sampler_(sink_, pressure_, std::make_shared<ZoneDataHolderQueue>()) {}
+  ExperimentSampling(ExperimentData& experiment, std::shared_ptr<PressureHolder> holder,
+                     std::shared_ptr<ZoneDataHolderQueue> zoneQueue)
+      : sink_(experiment), pressure_(std::move(holder)), sampler_(sink_, pressure_, std::move(zoneQueue)) {}
   bool Restart(const SamplerSettings& settings) override { return sampler_.Restart(settings); }
   void Stop() override { sampler_.Stop(); }
   bool ResetForCollection(const SamplerSettings& settings) override { return sampler_.ResetForCollection(settings); }
@@ -305,10 +310,12 @@ struct ProgramServices {
   ProgramServices(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
                   ProgramFrameOptions options)
       : instruments(manager),
-        panes(configuration, experiment, manager),
-        sampling(experiment, instruments.Holder()),
+        panes(configuration, experiment, manager, zoneQueue),
+        sampling(experiment, instruments.Holder(), zoneQueue),
         host(configuration, experiment, std::move(options)) {}
 
+  // The camera windows' zone records, drained by the sampler.
+  std::shared_ptr<ZoneDataHolderQueue> zoneQueue = std::make_shared<ZoneDataHolderQueue>();
   ManagerInstruments instruments;
   ProgramPanes panes;
   ExperimentSampling sampling;
@@ -328,6 +335,7 @@ std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, Experi
   auto frame = std::make_unique<CMainFrame>(wiring, services);
   services->system.SetFrameWidget(frame.get());
   services->host.SetFrameWidget(frame.get());
+  services->panes.SetFrame(frame.get());
   return frame;
 }
 

@@ -6,9 +6,12 @@
 
 #include <cstdlib>
 
+#include "analysis_control/analysis_interface.h"
 #include "core/base/configuration.h"
 #include "core/experiment/session.h"
 #include "instruments/interface_manager.h"
+#include "platform/com/control_loader.h"
+#include "platform/os/registry_store.h"
 #include "platform/ui/ribbon_bar.h"
 #include "shell/frame/frame_command_host.h"
 #include "shell/frame/program_frame.h"
@@ -26,6 +29,10 @@ TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
   setenv("ORV_SIMLAB_CAMERAS", "2", 1);
   Configuration& configuration = Configuration::Instance();
   configuration.Load();
+  // The camera windows' analysis control, registered as at the program's first start.
+  const std::string_view progIds[] = {AnalysisView::kProgId};
+  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
+            Com::S_OK);
   ExperimentData& experiment = Session::Instance().Experiment();
 
   std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());

@@ -6,16 +6,21 @@
 #include <QLineEdit>
 #include <cstdlib>
 
+#include "analysis_control/analysis_interface.h"
 #include "core/base/configuration.h"
 #include "core/experiment/session.h"
 #include "instruments/interface_manager.h"
 #include "instruments/ui/flow_pane.h"
 #include "instruments/ui/heater_pane.h"
 #include "instruments/ui/microscope_pane.h"
+#include "platform/com/control_loader.h"
+#include "platform/os/registry_store.h"
+#include "platform/ui/icon_button.h"
+#include "shell/frame/frame_cameras.h"
 #include "shell/frame/program_frame.h"
-#include "shell/frame/stand_in_panes.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
+#include "video/ui/camera_pane.h"
 
 namespace ORV {
 namespace {
@@ -28,6 +33,10 @@ TEST(MainFrameOnTheSimulatedLab, ShowsLiveValuesAndCamerasThenClosesCleanly) {
   setenv("ORV_SIMLAB_CAMERAS", "2", 1);
   Configuration& configuration = Configuration::Instance();
   configuration.Load();
+  // The analysis control registered as the program's first start does.
+  const std::string_view progIds[] = {AnalysisView::kProgId};
+  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
+            Com::S_OK);
   ExperimentData& experiment = Session::Instance().Experiment();
 
   std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
@@ -48,11 +57,27 @@ TEST(MainFrameOnTheSimulatedLab, ShowsLiveValuesAndCamerasThenClosesCleanly) {
   ASSERT_NE(microscope, nullptr);
   EXPECT_NE(frame->PaneOf(PaneKind::Multi), nullptr);
 
+  // The camera windows host the analysis control; the camera pane is bound
+  // to the first and starts each camera's capture in turn.
+  std::vector<FrameCameraWnd*> windows;
+  for (CameraWindow* window : frame->CameraWindows()) {
+    auto* wnd = dynamic_cast<FrameCameraWnd*>(window);
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(wnd->HasControl());
+    windows.push_back(wnd);
+  }
+  auto* pane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
+  ASSERT_NE(pane, nullptr);
+  EXPECT_EQ(pane->Model().CameraIndex(), 0);
+  for (int i : {1, 0}) {
+    ASSERT_TRUE(pane->SetCameraWindow(frame->CameraCaptions()[i], windows[i], i));
+    pane->ConnectCamera();
+    EXPECT_TRUE(windows[i]->IsCapturing()) << i;
+  }
+  EXPECT_EQ(pane->CaptureButton()->text(), QStringLiteral("Stop"));
   auto camerasLive = [&] {
-    for (CameraWindow* window : frame->CameraWindows()) {
-      auto* preview = dynamic_cast<CameraPreviewWindow*>(window);
-      if (preview == nullptr || preview->FramesShown() < 3) return false;
-    }
+    for (FrameCameraWnd* wnd : windows)
+      if (wnd->Model().VideoWidth() <= 0) return false;
     return true;
   };
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil(
