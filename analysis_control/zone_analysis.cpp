@@ -33,12 +33,6 @@ std::int32_t AddWrapping(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
-// The newest raw profile waiting for the user-interface thread.
-struct RawZoneDataMsg {
-  std::int32_t zone = 0;
-  std::vector<std::uint8_t> data;
-};
-
 }  // namespace
 
 struct ZoneAnalysis::State {
@@ -73,8 +67,9 @@ struct ZoneAnalysis::State {
   static constexpr std::size_t kSpareCropsPerZone = 8;
   std::array<std::vector<std::vector<std::uint8_t>>, kAnalysisZones> spareCrops;
 
-  // Raw profiles: only the newest one is delivered.
-  Threading::NewestValue<RawZoneDataMsg> newestRaw;
+  // Raw profiles: the newest of each zone is delivered, so a zone whose
+  // profiles come often does not hide the others'.
+  std::array<Threading::NewestValue<std::vector<std::uint8_t>>, kAnalysisZones> newestRaw;
   // Held while RawZoneData is raised, so closing waits for a delivery under
   // way.
   std::mutex deliveryMutex;
@@ -88,23 +83,23 @@ namespace {
 
 using State = ZoneAnalysis::State;
 
-void DeliverRawZoneData(State& s) {
+void DeliverRawZoneData(State& s, int zone) {
   std::lock_guard delivery(s.deliveryMutex);
-  RawZoneDataMsg message;
-  if (s.rawClosed || !s.newestRaw.Take(message)) return;
-  s.events->RawZoneData(message.zone, message.data.data(), static_cast<int>(message.data.size()));
+  std::vector<std::uint8_t> data;
+  if (s.rawClosed || !s.newestRaw[zone].Take(data)) return;
+  s.events->RawZoneData(zone, data.data(), static_cast<int>(data.size()));
 }
 
 void QueueRawProfile(State& s, int zone, std::vector<std::uint8_t> data) {
   if (s.rawClosed) return;
-  // The first profile since the last delivery posts one; the profiles that
-  // follow before it runs only replace the one it will take.
-  s.newestRaw.Put(RawZoneDataMsg{zone, std::move(data)}, [&s] {
+  // The zone's first profile since its last delivery posts one; the
+  // profiles that follow before it runs only replace the one it will take.
+  s.newestRaw[zone].Put(std::move(data), [&s, zone] {
     std::shared_ptr<Threading::UiDispatcher> ui = s.ui ? s.ui : Threading::GetUiDispatcher();
     std::weak_ptr<State> weak = s.self;
     // No user-interface thread to deliver to: the profile is dropped.
-    return ui && ui->Post([weak] {
-      if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state);
+    return ui && ui->Post([weak, zone] {
+      if (std::shared_ptr<State> state = weak.lock()) DeliverRawZoneData(*state, zone);
     });
   });
 }
@@ -337,7 +332,7 @@ ZoneAnalysis::~ZoneAnalysis() {
   }
   std::lock_guard delivery(s.deliveryMutex);
   s.rawClosed = true;
-  s.newestRaw.Clear();
+  for (auto& raw : s.newestRaw) raw.Clear();
 }
 
 void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
@@ -365,7 +360,9 @@ void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
   }
 }
 
-void ZoneAnalysis::OnRawZoneDataMessage() { DeliverRawZoneData(*state_); }
+void ZoneAnalysis::OnRawZoneDataMessage() {
+  for (int zone = 0; zone < kAnalysisZones; ++zone) DeliverRawZoneData(*state_, zone);
+}
 
 std::size_t ZoneAnalysis::PendingTasks() const {
   std::lock_guard lock(state_->zoneLock);

@@ -9,8 +9,9 @@
 // zone's three-frame history, the history mean plus the user's adjustments is
 // written into the current per-frame record and raised as ZoneAnalysisData.
 // The zone's column profile reaches the user-interface thread as RawZoneData
-// (only the newest one per turn of its loop), and every ten seconds of a
-// running experiment clock a thumbnail of the frame is raised as IndexImage.
+// (only the newest one of each zone per turn of its loop), and every ten
+// seconds of a running experiment clock a thumbnail of the frame is raised
+// as IndexImage.
 //
 // Threads: PrepareZones runs on the thread that grabbed the frame and raises
 // IndexImage there; ZoneAnalysisData is raised on the worker that finished
@@ -143,7 +144,7 @@ class ZoneAnalysis {
   // bottom edge is clipped there.
   void PrepareZones(const GreyImageView& frame);
   // The user-interface side of the raw profiles: raises RawZoneData for the
-  // newest profile and drops the older ones. Runs through the dispatcher by
+  // newest profile of each zone and drops the older ones. Runs through the dispatcher by
   // itself; callable directly on the user-interface thread.
   void OnRawZoneDataMessage();
   // Tasks started whose results have not been applied yet.

@@ -8,39 +8,20 @@
 #include <memory>
 
 #include "bench/bare_lua_loop.h"
+#include "bench/eight_hour_record.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "custom_traces/custom_trace_definition.h"
 
 namespace {
 
-constexpr int kPoints = 8 * 3600 * 15;
+constexpr int kPoints = ORV::Bench::kEightHourPoints;
 
 ORV::ExperimentData& Experiment() {
   static ORV::ExperimentData* data = [] {
     auto* d = new ORV::ExperimentData();
     d->Update([](ORV::ExperimentContents& c) {
-      for (int i = 0; i < kPoints; ++i) {
-        const auto t = static_cast<std::uint32_t>(i) * 1000u / 15u;
-        const float f = static_cast<float>(i % 1000);
-        ORV::ZoneData z;
-        z.time = t;
-        z.zoneCount = 1;
-        z.outerLeft[0] = 100.0f + f;
-        z.outerRight[0] = 300.0f + f;
-        z.innerLeft[0] = 150.0f + f;
-        z.innerRight[0] = 250.0f + f;
-        c.zoneData[0].push_back(z);
-        ORV::PMK4xData3 p;
-        p.time = t;
-        p.p1 = 60.0f + f * 0.01f;
-        p.p2 = 40.0f + f * 0.01f;
-        c.pressureSamples.push_back(p);
-        ORV::MicroscopeData2 m;
-        m.time = t;
-        m.temperature = 37.0f;
-        c.microscopeData[0].push_back(m);
-      }
+      ORV::Bench::FillEightHours(c);
       for (std::uint32_t t = 0; t < 8u * 3600u * 1000u; t += 300) {
         ORV::FMASL1600Data s;
         s.time = t;

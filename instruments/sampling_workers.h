@@ -286,6 +286,9 @@ class CHeatControllerThread : public SamplingThread {
 
   // The heater pane; set before Start.
   void SetTarget(Listener target) { target_ = std::move(target); }
+  // A further receiver of the readings (the frame's heat-controller bar);
+  // added before Start.
+  void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
 
  protected:
   void Run() override;
@@ -293,6 +296,7 @@ class CHeatControllerThread : public SamplingThread {
  private:
   InterfaceManager& manager_;
   Listener target_;
+  std::vector<Listener> listeners_;
   HeatControllerSample record_;
 };
 

@@ -4,7 +4,17 @@
 #include <cmath>
 #include <cstdio>
 
+#include "instruments/records/instrument_records.h"
+
 namespace ORV {
+
+HeatBarState HeatBarStateOf(const HeatControllerSample& sample) {
+  HeatBarState state;
+  state.connected = true;
+  state.temperatures = sample.temperatures;
+  for (std::size_t i = 0; i < state.active.size(); ++i) state.active[i] = sample.channelFlags[i] == 1;
+  return state;
+}
 
 std::array<std::string, 4> HeatBarTexts(const HeatBarState& state, const std::string& offText) {
   std::array<std::string, 4> texts;

@@ -13,12 +13,16 @@
 
 namespace ORV {
 
+struct HeatControllerSample;
 // The heat controller's four chambers.
 struct HeatBarState {
   bool connected = false;
   std::array<float, 4> temperatures{};
   std::array<bool, 4> active{};
 };
+// The bar's state from a reading of the heat controller: a chamber is
+// active while its channel is switched on.
+HeatBarState HeatBarStateOf(const HeatControllerSample& sample);
 // The text of each cell: the temperature with one decimal and the degree
 // sign while the chamber is active, else `offText`.
 std::array<std::string, 4> HeatBarTexts(const HeatBarState& state, const std::string& offText);

@@ -85,10 +85,9 @@ void ActionSheetModel::Clear() {
     actions.Reset();
     return 0;
   });
-  const bool zones = experiment_.Read([](const ExperimentContents& c) {
-    return std::any_of(c.zoneCount.begin(), c.zoneCount.end(), [](std::uint32_t n) { return n >= 1; });
-  });
-  if (zones) experiment_.modified = true;
+  // Also for an experiment without zones: else the cleared actions come
+  // back when it is read again.
+  experiment_.modified = true;
 }
 
 }  // namespace ORV::Views

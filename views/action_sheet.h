@@ -56,7 +56,7 @@ class ActionSheetModel final : public ActionViewRows {
   void DeleteRows(std::vector<std::size_t> rows, const std::vector<CPelmoraView*>& views);
 
   // Empties the sheet and the experiment's action store; the experiment is
-  // marked modified when any camera has zones.
+  // marked modified.
   void Clear();
 
  private:

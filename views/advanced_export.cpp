@@ -1,11 +1,13 @@
 #include "views/advanced_export.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "platform/os/file_replace.h"
 #include "platform/os/number_text.h"
+#include "views/csv_field.h"
 #include "views/trace_settings.h"
 
 namespace ORV::Views {
@@ -68,16 +70,30 @@ void AdvancedExportChooser::Remove(std::size_t entry) {
   if (entry < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(entry));
 }
 
+namespace {
+bool Cancelled(const ExportCancel* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
+
+// Like printf("%.3f") with the locale's decimal point (no grouping).
+void AppendNumber(std::string& out, double v, char point) {
+  std::string text = OS::FormatFixed(v, 3);
+  if (point != '.')
+    if (const auto dot = text.find('.'); dot != std::string::npos) text[dot] = point;
+  out += text;
+  out += ';';
+}
+}  // namespace
+
 std::size_t CollectAdvancedExport(ExperimentData& experiment, std::vector<AdvancedExportEntry>& entries,
-                                  const ExportProgress& progress) {
+                                  const ExportProgress& progress, const ExportCancel* cancel) {
   std::size_t longest = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
+  for (std::size_t i = 0; i < entries.size() && !Cancelled(cancel); ++i) {
     AdvancedExportEntry& e = entries[i];
     e.samples.clear();
     int count = 0;
     if (experiment.GetSampleCount(e.kind, e.camera, e.zone, count) && count > 0) {
       e.samples.reserve(static_cast<std::size_t>(count));
       for (int n = 0; n < count; ++n) {
+        if ((n & 0xFFFF) == 0 && Cancelled(cancel)) break;
         TracePoint p;
         if (experiment.GetTraceValue(n, e.kind, e.camera, e.zone, p)) e.samples.push_back(p);
       }
@@ -88,9 +104,12 @@ std::size_t CollectAdvancedExport(ExperimentData& experiment, std::vector<Advanc
   return longest;
 }
 
-std::string FormatAdvancedExport(const std::vector<AdvancedExportEntry>& entries, std::uint32_t startTime) {
+std::string FormatAdvancedExport(const std::vector<AdvancedExportEntry>& entries, std::uint32_t startTime,
+                                 const std::locale& numbers) {
+  const char point = std::use_facet<std::numpunct<char>>(numbers).decimal_point();
   std::string out;
-  for (const AdvancedExportEntry& e : entries) out += e.label + " (Time);" + e.label + " (Value);";
+  for (const AdvancedExportEntry& e : entries)
+    out += CsvField(e.label + " (Time)") + ";" + CsvField(e.label + " (Value)") + ";";
   out += '\n';
   std::size_t rows = 0;
   for (const AdvancedExportEntry& e : entries) rows = std::max(rows, e.samples.size());
@@ -101,19 +120,33 @@ std::string FormatAdvancedExport(const std::vector<AdvancedExportEntry>& entries
         continue;
       }
       const TracePoint& p = e.samples[r];
-      // The offset in single precision, as the time column always had it.
-      const float seconds = static_cast<float>(p.time - startTime) / 1000.0f;
-      out += OS::FormatFixed(seconds, 3) + ';' + OS::FormatFixed(p.value, 3) + ';';
+      // In double: a float has lost milliseconds after 4.66 hours.
+      AppendNumber(out, static_cast<double>(p.time - startTime) / 1000.0, point);
+      AppendNumber(out, p.value, point);
     }
     out += '\n';
   }
   return out;
 }
 
+std::locale UserLocale() {
+  try {
+    return std::locale("");
+  } catch (const std::runtime_error&) {
+    // LANG or LC_* names a locale that was never generated here.
+    return std::locale::classic();
+  }
+}
+
 bool RunAdvancedExport(ExperimentData& experiment, std::vector<AdvancedExportEntry>& entries, const std::string& path,
-                       std::string& error, const ExportProgress& progress) {
-  CollectAdvancedExport(experiment, entries, progress);
-  if (!OS::AtomicWriteFile(path, FormatAdvancedExport(entries, experiment.startTick))) {
+                       std::string& error, const ExportProgress& progress, const std::locale& numbers,
+                       const ExportCancel* cancel) {
+  error.clear();
+  CollectAdvancedExport(experiment, entries, progress, cancel);
+  if (Cancelled(cancel)) return false;
+  std::string text = FormatAdvancedExport(entries, experiment.startTick, numbers);
+  if (Cancelled(cancel)) return false;
+  if (!OS::AtomicWriteFile(path, text)) {
     error = "The file " + path + " could not be written.";
     return false;
   }

@@ -7,11 +7,13 @@
 //
 // File: line 1 holds "<label> (Time);<label> (Value);" per entry; then as
 // many lines as the longest entry has samples, each "<t>;<v>;" per entry
-// (three decimals, "." as decimal point), or ";;" where an entry has no
-// sample of that line. Lines end with a line feed. The file is replaced
-// only once it is complete.
+// (three decimals with the decimal point of the locale given, the user's
+// for the dialog), or ";;" where an entry has no sample of that line. Lines
+// end with a line feed. The file is replaced only once it is complete.
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <locale>
 #include <string>
 #include <vector>
 
@@ -72,18 +74,29 @@ class AdvancedExportChooser {
 // Called after each step: the step done and the steps in all.
 using ExportProgress = std::function<void(std::size_t done, std::size_t total)>;
 
+// Set from another thread to stop an export early; nothing is written then.
+using ExportCancel = std::atomic<bool>;
+
 // Fills every entry's samples from the experiment (an entry whose series
 // the experiment lacks gets none; a sample that cannot be had is left out).
 // Returns the largest sample count.
 std::size_t CollectAdvancedExport(ExperimentData& experiment, std::vector<AdvancedExportEntry>& entries,
-                                  const ExportProgress& progress = {});
+                                  const ExportProgress& progress = {}, const ExportCancel* cancel = nullptr);
 
-// The file's text for the entries; times relative to `startTime` (ms).
-std::string FormatAdvancedExport(const std::vector<AdvancedExportEntry>& entries, std::uint32_t startTime);
+// The file's text for the entries; times relative to `startTime` (ms),
+// numbers with the decimal point of `numbers`.
+std::string FormatAdvancedExport(const std::vector<AdvancedExportEntry>& entries, std::uint32_t startTime,
+                                 const std::locale& numbers = std::locale::classic());
+
+// The user's locale as the environment names it; the classic one when the
+// name is one this system cannot build.
+std::locale UserLocale();
 
 // Collects and writes the file. False, with the reason in `error`, when
-// the file cannot be written (the previous file then stays as it was).
+// the file cannot be written (the previous file then stays as it was);
+// false with `error` empty when cancelled (nothing is written).
 bool RunAdvancedExport(ExperimentData& experiment, std::vector<AdvancedExportEntry>& entries, const std::string& path,
-                       std::string& error, const ExportProgress& progress = {});
+                       std::string& error, const ExportProgress& progress = {},
+                       const std::locale& numbers = std::locale::classic(), const ExportCancel* cancel = nullptr);
 
 }  // namespace ORV::Views

@@ -235,7 +235,12 @@ void CPelmoraView::OnGraphCursorPosition(double x, double y) {
   const double whole = std::max(0.0, std::floor(x + 0.5));
   char value[64];
   std::snprintf(value, sizeof value, "%.1f", y);
-  frame_->SetCursorReadout("(" + FormatTimeSeconds(static_cast<std::uint32_t>(whole)) + " , " + value + ")");
+  std::string readout = "(";
+  readout += FormatTimeSeconds(static_cast<std::uint32_t>(whole));
+  readout += " , ";
+  readout += value;
+  readout += ")";
+  frame_->SetCursorReadout(readout);
 }
 
 void CPelmoraView::OnGraphSelectTrace(double start, double stop) {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/base/event_log.h"
+
 namespace ORV::Com {
 
 namespace {
@@ -10,6 +12,23 @@ namespace {
 // Each control library links its own copy of this file, so this counts the
 // controls of that library.
 std::atomic<int> g_liveControls{0};
+
+// A control library's copy of the event log is one the application never
+// registers, so its errors (a recording that cannot be written, a failed
+// call) would be refused: on its first control it writes to the program's
+// system log connection instead.
+void RegisterLibraryEventLog() {
+  struct LibraryLog {
+    OS::SyslogEventLogBackend backend{OS::SyslogEventLogBackend::Shared{}};
+    bool registered = false;
+    // The log is made before this, so it is still there when this goes.
+    LibraryLog() { registered = !EventLog().IsRegistered() && EventLog().Register(kEventSourceName, &backend); }
+    ~LibraryLog() {
+      if (registered) EventLog().Deregister();
+    }
+  };
+  static LibraryLog log;
+}
 
 }  // namespace
 
@@ -22,6 +41,7 @@ HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, 
                      Control** out) {
   if (!out || !progId) return E_POINTER;
   *out = nullptr;
+  RegisterLibraryEventLog();
   for (const ControlClass& c : classes) {
     if (std::strcmp(c.progId, progId) != 0) continue;
     try {

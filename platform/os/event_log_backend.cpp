@@ -5,9 +5,10 @@
 namespace ORV::OS {
 
 bool SyslogEventLogBackend::Open(std::string_view source) {
+  open_ = true;
+  if (shared_) return true;
   ident_ = std::string(source);
   openlog(ident_.c_str(), LOG_PID, LOG_USER);
-  open_ = true;
   return true;
 }
 
@@ -38,7 +39,7 @@ bool SyslogEventLogBackend::Report(const EventRecord& record) {
 }
 
 void SyslogEventLogBackend::Close() {
-  if (open_) closelog();
+  if (open_ && !shared_) closelog();
   open_ = false;
 }
 

@@ -36,8 +36,16 @@ class EventLogBackend {
 // syslog(3) with the source as ident; error, warning and information map to
 // LOG_ERR, LOG_WARNING and LOG_INFO. Each line reads
 // "[category 1, event 4] text1 | text2".
+//
+// A shared backend writes to the connection the process has opened (or to
+// syslog's default one) and neither opens nor closes it: the program's
+// control libraries carry their own copy of the event log, and must not
+// replace or close the program's connection.
 class SyslogEventLogBackend final : public EventLogBackend {
  public:
+  SyslogEventLogBackend() = default;
+  struct Shared {};
+  explicit SyslogEventLogBackend(Shared) : shared_(true) {}
   bool Open(std::string_view source) override;
   bool Report(const EventRecord& record) override;
   void Close() override;
@@ -47,6 +55,7 @@ class SyslogEventLogBackend final : public EventLogBackend {
  private:
   std::string ident_;  // openlog keeps the pointer
   bool open_ = false;
+  bool shared_ = false;
 };
 
 class MemoryEventLogBackend final : public EventLogBackend {

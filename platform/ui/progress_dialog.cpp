@@ -1,5 +1,7 @@
 #include "platform/ui/progress_dialog.h"
 
+#include <QPushButton>
+
 #include "platform/ui/ui_thread.h"
 #include "platform/ui/window_styles.h"
 
@@ -9,6 +11,8 @@ namespace {
 // Private messages of a dialog started by StartThread.
 constexpr std::uint32_t WM_PROGRESS_STOP = WM_APP + 0x390;
 constexpr std::uint32_t WM_PROGRESS_TOGGLE = WM_APP + 0x391;
+// The height with the Cancel button under the bar (dialog units).
+constexpr int kCancelHeightDlu = 56;
 
 DialogFrame ProgressFrame() {
   DialogFrame frame;
@@ -135,6 +139,13 @@ bool CProgressDialog::OnInitDialog() {
   bar_->SetRange32(0, 100);
   bar_->SetPos(0);
   if (marquee_) bar_->SetMarquee(true, 4);
+  if (cancel_) {
+    auto* button = new QPushButton(QStringLiteral("Cancel"), this);
+    button->setGeometry(MapDialogRect(153, 35, 50, 14));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this] { RequestCancel(); });
+    cancelButton_ = button;
+  }
   if (doneQuery_) SetTimer(kDoneTimer, kDonePollMs);
   {
     std::lock_guard lock(readyMutex_);
@@ -154,10 +165,27 @@ bool CProgressDialog::IsReady() const {
   return ready_;
 }
 
-// Neither Escape nor the close box ends the dialog: it is minimised and the
-// work it shows goes on.
-void CProgressDialog::OnCancel() { showMinimized(); }
-void CProgressDialog::OnClose() { showMinimized(); }
+void CProgressDialog::SetCancel(std::function<void()> cancel) {
+  cancel_ = std::move(cancel);
+  setFixedSize(MapDialogRect(0, 0, ProgressFrame().widthDlu, kCancelHeightDlu).size());
+}
+
+void CProgressDialog::RequestCancel() {
+  if (!cancel_ || cancelRequested_) return;
+  cancelRequested_ = true;
+  if (cancelButton_) cancelButton_->setEnabled(false);
+  cancel_();
+}
+
+// Neither Escape nor the close box ends the dialog: work that can stop is
+// asked to; other work goes on while the dialog is minimised.
+void CProgressDialog::OnCancel() {
+  if (cancel_)
+    RequestCancel();
+  else
+    showMinimized();
+}
+void CProgressDialog::OnClose() { OnCancel(); }
 
 LRESULT CProgressDialog::OnProgressUpdate(WPARAM code, LPARAM value) {
   if (code != kProgressText) {

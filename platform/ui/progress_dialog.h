@@ -19,7 +19,10 @@
 // ends when the query answers true. Modeless use: StartThread shows a
 // marquee dialog whose position creeps forward every 100 ms until its
 // handle's Stop(). The user cannot close it: the close box, Alt+F4 and
-// Escape only minimise it, and the work goes on.
+// Escape only minimise it, and the work goes on. Work that can stop early
+// gives the dialog a Cancel button (SetCancel): the button, Escape and the
+// close box then ask the work to stop, and the dialog still ends when the
+// done query says so.
 #include <QString>
 #include <condition_variable>
 #include <cstdint>
@@ -136,6 +139,10 @@ class CProgressDialog : public Dialog {
 
   // Before the window is made (DoModal or Create).
   void SetDoneQuery(DoneQuery doneQuery) { doneQuery_ = std::move(doneQuery); }
+  // Before the window is made: adds the Cancel button; `cancel` is called
+  // once, on the GUI thread, when the user cancels.
+  void SetCancel(std::function<void()> cancel);
+  bool CancelRequested() const { return cancelRequested_; }
   // Where workers report to; shared with them.
   std::shared_ptr<ProgressPoster> Poster() const { return poster_; }
   // Blocks until the dialog is initialised. Any thread but the GUI thread.
@@ -160,8 +167,13 @@ class CProgressDialog : public Dialog {
   LRESULT OnProgressUpdate(WPARAM code, LPARAM value);
   LRESULT OnTimer(WPARAM id, LPARAM);
 
+  void RequestCancel();
+
   bool marquee_;
   DoneQuery doneQuery_;
+  std::function<void()> cancel_;
+  bool cancelRequested_ = false;
+  QWidget* cancelButton_ = nullptr;
   CCaptionProgressCtrl* bar_;
   std::unique_ptr<BarAccess> access_;
   ProgressStages stages_;

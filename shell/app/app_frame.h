@@ -12,6 +12,9 @@ class QWidget;
 
 namespace ORV {
 class TraceWindowHost;
+namespace OS {
+class RegistryStore;
+}
 namespace UI {
 class DocumentArea;
 }
@@ -20,11 +23,18 @@ class DocumentArea;
 namespace ORV::Shell {
 
 class FileCommandsHost;
+class TraceGlue;
 
 class AppFrame {
  public:
   virtual ~AppFrame() = default;
 
+  // The settings store the application loads the configuration from; the
+  // frame saves the configuration there. Called before Create.
+  virtual void UseSettingsStore(OS::RegistryStore& store) { (void)store; }
+  // The application's trace glue, which the frame's time window drives the
+  // trace views through. Called before Create when the application has one.
+  virtual void UseTraceGlue(TraceGlue& glue) { (void)glue; }
   // Creates the main window: instruments, cameras, ribbon, panes. False when
   // the creation did not complete; the application then ends.
   virtual bool Create() = 0;

@@ -125,6 +125,14 @@ bool CPelmoraApp::InitInstance() {
   }
 
   frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
+  // Load and save go through one store, else what the user changes is lost.
+  if (frame_) frame_->UseSettingsStore(SettingsStore());
+  if (frame_ && options_.glueHost && Experiment()) {
+    glueHost_ = options_.glueHost(templates_, *frame_);
+    glue_ = std::make_unique<TraceGlue>(*Experiment(), *glueHost_,
+                                        [](std::uint32_t id) { return UI::LoadQString(id).toStdString(); });
+    frame_->UseTraceGlue(*glue_);
+  }
 
   // A running instance of this or an earlier version ends the start.
   if (const std::uint32_t found = FindRunningInstance(); found != 0) {
@@ -171,7 +179,7 @@ bool CPelmoraApp::InitInstance() {
       return false;
     case ShellCommand::FileNothing:
     case ShellCommand::FileOpen:
-      break;  // a file named on the command line is not opened
+      break;  // the file is opened once the window shows
   }
 
   QWidget* window = frame_->Window();
@@ -191,8 +199,24 @@ bool CPelmoraApp::InitInstance() {
     hooked_ = experiment;
     if (experiment->CheckBackupAtStartup() == 1) frame_->OnBackupImported();
   }
+  OpenCommandLineFile();
   InitRichText();
   return true;
+}
+
+void CPelmoraApp::OpenCommandLineFile() {
+  if (command_ != ShellCommand::FileOpen) return;
+  const std::vector<std::string> files = ShellFiles(options_.args);
+  if (files.empty()) return;
+  if (!fileCommands_) {
+    LogWarning("The file named on the command line was not opened: the program has no file commands.");
+    return;
+  }
+  // One experiment is shown at a time: the first file named. The file
+  // commands refuse while a collection runs and ask to save a changed
+  // experiment first, as for any open.
+  if (files.size() > 1) LogWarning("Several files were named on the command line; only the first is opened.");
+  fileCommands_->OpenExperimentCommand(files.front());
 }
 
 int CPelmoraApp::ExitInstance(int exitCode) {
@@ -219,6 +243,8 @@ int CPelmoraApp::ExitInstance(int exitCode) {
   fileCommands_.reset();
   experimentAccess_.reset();
   frame_.reset();
+  glue_.reset();
+  glueHost_.reset();
   marker_.Drop();
   restartLock_.Close();
   return exitCode;

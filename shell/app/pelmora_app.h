@@ -32,6 +32,7 @@
 #include "shell/app/pelmora_module.h"
 #include "shell/app/restart.h"
 #include "shell/app/visual_theme.h"
+#include "shell/glue/trace_glue.h"
 
 namespace ORV {
 class ExperimentData;
@@ -73,6 +74,9 @@ struct AppOptions {
   // when null and `useSession` is set.
   ExperimentData* experiment = nullptr;
   bool useSession = true;
+  // Makes the trace glue's host (the data sheet among the documents, the
+  // frame's ribbon texts); without it the application has no trace glue.
+  std::function<std::unique_ptr<TraceGlueHost>(DocumentTemplates&, AppFrame&)> glueHost;
   // Ends the process when tasks outlive the exit's wait; std::quick_exit
   // when empty.
   std::function<void(int)> endProcess;
@@ -113,6 +117,8 @@ class CPelmoraApp : public ApplicationHooks {
   ExperimentFileCommands* FileCommands() const { return fileCommands_.get(); }
 
   AppFrame* Frame() const { return frame_.get(); }
+  // The one trace glue of the program; null without a glue host.
+  TraceGlue* Glue() const { return glue_.get(); }
   QWidget* MainWindow() const;
   DocumentTemplates& Templates() { return templates_; }
   VisualThemes& Themes() { return themes_; }
@@ -143,6 +149,8 @@ class CPelmoraApp : public ApplicationHooks {
   // The message, event and box of a running instance found at start-up.
   void ReportRunningInstance(std::uint32_t textId);
   void CreateMenuFont();
+  // Opens the file the command line names through the file commands.
+  void OpenCommandLineFile();
   OS::RegistryStore& SettingsStore() const;
   ExperimentData* Experiment() const;
 
@@ -154,6 +162,9 @@ class CPelmoraApp : public ApplicationHooks {
   InstanceMarker marker_;
   QFont menuFont_;
   std::unique_ptr<CSplashWnd> splash_;
+  // Declared before the frame, which uses them: they go after it.
+  std::unique_ptr<TraceGlueHost> glueHost_;
+  std::unique_ptr<TraceGlue> glue_;
   std::unique_ptr<AppFrame> frame_;
   ShellCommand command_ = ShellCommand::FileNothing;
   ExperimentData* hooked_ = nullptr;

@@ -42,11 +42,29 @@ bool CPelmoraModule::RegisterTypeLib(OS::RegistryStore& store) {
 
 bool CPelmoraModule::UnregisterTypeLib(OS::RegistryStore& store) { return store.DeleteTree(kTypeLibKey); }
 
+namespace {
+
+bool IsFileArgument(const std::string& arg) {
+  if (arg.empty() || arg.find(kRestartSwitch) != std::string::npos) return false;
+  if (arg[0] == '-') return false;
+  return arg[0] != '/' || arg.find('/', 1) != std::string::npos;
+}
+
+}  // namespace
+
+std::vector<std::string> ShellFiles(const std::vector<std::string>& args) {
+  std::vector<std::string> files;
+  for (const std::string& arg : args) {
+    if (IsFileArgument(arg)) files.push_back(arg);
+  }
+  return files;
+}
+
 ShellCommand ParseShellCommand(const std::vector<std::string>& args) {
   ShellCommand command = ShellCommand::FileNothing;
   for (const std::string& arg : args) {
     if (arg.empty() || arg.find(kRestartSwitch) != std::string::npos) continue;
-    if (arg[0] != '/' && arg[0] != '-') {
+    if (IsFileArgument(arg)) {
       if (command == ShellCommand::FileNothing) command = ShellCommand::FileOpen;
       continue;
     }

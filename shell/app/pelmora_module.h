@@ -45,8 +45,11 @@ enum class ShellCommand { FileNothing, FileOpen, AppRegister, AppUnregister, Emb
 
 // Switches start with "/" or "-" and compare case-insensitively: "RegServer"
 // and "Register" register, "UnregServer" and "Unregister" unregister,
-// "Embedding" and "Automation" are the embedded starts. A plain argument
-// names a file (which start-up does not open). "--Restart" is no request.
+// "Embedding" and "Automation" are the embedded starts. A plain argument, or
+// an absolute path ("/" and at least one more "/", as the desktop passes
+// files), names a file. "--Restart" is no request.
 ShellCommand ParseShellCommand(const std::vector<std::string>& args);
+// The files the command line names, in their order.
+std::vector<std::string> ShellFiles(const std::vector<std::string>& args);
 
 }  // namespace ORV::Shell

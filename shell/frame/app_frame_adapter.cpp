@@ -8,6 +8,7 @@
 #include "shell/frame/frame_application.h"
 #include "shell/frame/program_frame.h"
 #include "shell/frame/termination.h"
+#include "shell/glue/ui/document_glue_host.h"
 
 namespace ORV {
 namespace {
@@ -17,8 +18,14 @@ class MainAppFrame final : public Shell::AppFrame {
   ~MainAppFrame() override {
     if (frame_ && frame_->Commands()) frame_->Commands()->SetApplication(nullptr);
   }
+  void UseSettingsStore(OS::RegistryStore& store) override { settingsStore_ = &store; }
+  void UseTraceGlue(Shell::TraceGlue& glue) override { glue_ = &glue; }
   bool Create() override {
-    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance());
+    ProgramFrameOptions options;
+    options.settingsStore = settingsStore_;
+    options.glue = glue_;
+    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance(),
+                             std::move(options));
     if (frame_->OnCreate() != 0) {
       frame_.reset();
       return false;
@@ -60,10 +67,18 @@ class MainAppFrame final : public Shell::AppFrame {
   std::unique_ptr<TerminationWatch> termination_;
   std::unique_ptr<FrameFileHost> fileHost_;
   std::unique_ptr<FrameApplicationLink> application_;
+  OS::RegistryStore* settingsStore_ = nullptr;
+  Shell::TraceGlue* glue_ = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<Shell::AppFrame> MakeMainAppFrame() { return std::make_unique<MainAppFrame>(); }
+
+std::unique_ptr<Shell::TraceGlueHost> MakeProgramGlueHost(Shell::DocumentTemplates& templates, Shell::AppFrame& frame) {
+  return std::make_unique<Shell::DocumentGlueHost>(templates, [&frame](std::uint32_t id, const std::string& text) {
+    return frame.SetCommandText(id, QString::fromStdString(text));
+  });
+}
 
 }  // namespace ORV

@@ -289,7 +289,7 @@ class FrameCommands::Host final : public FrameCommandHost {
   void SaveDocument(bool askName) override {
     if (auto* app = links_.application) app->SaveDocument(askName);
   }
-  void ResetTimeSlider() override {}
+  void ResetTimeSlider() override { frame_.ResetTimeSlider(); }
   int ImportSettingsArchive(const std::string& path) override { return CCustomSettings().ImportSettingsArchive(path); }
   void MarkSettingsImported() override {
     if (links_.markSettingsImported) links_.markSettingsImported();

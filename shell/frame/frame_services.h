@@ -27,6 +27,9 @@
 namespace ORV {
 class Configuration;
 class ExperimentData;
+namespace Shell {
+class TraceGlue;
+}
 namespace UI {
 class DockingPane;
 class PaneManager;
@@ -41,6 +44,7 @@ struct WorkerListeners {
   std::shared_ptr<OS::MessageTarget> failureTarget;       // WM_DEVICE_FAILED
   std::vector<std::shared_ptr<SampleInbox>> microscopes;  // one per microscope pane
   std::shared_ptr<SampleInbox> heater;                    // the heater pane (may be null)
+  std::shared_ptr<SampleInbox> heatBar;                   // the status bar's heat-controller bar (may be null)
 };
 
 class FrameInstruments {
@@ -108,6 +112,11 @@ class FramePanes {
   // A pane's sample inbox for the workers (microscope and heater panes);
   // null for the others.
   virtual std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) = 0;
+  // A video pane shows its frame at `seconds` of the experiment.
+  virtual void ShowVideoAt(UI::DockingPane& pane, double seconds) {
+    (void)pane;
+    (void)seconds;
+  }
 };
 
 class FrameSampling {
@@ -155,6 +164,9 @@ struct MainFrameServices {
   FrameSystem& system;
   FrameHost& host;
   std::function<CameraDetection()> detectCameras;
+  // The application's trace glue: the frame's time window drives the trace
+  // views through it. Null leaves the time window out.
+  Shell::TraceGlue* glue = nullptr;
 };
 
 }  // namespace ORV

@@ -23,11 +23,20 @@
 #include "platform/ui/string_table.h"
 #include "shell/device_messages.h"
 #include "shell/frame/frame_command_host.h"
+#include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
 
 namespace ORV {
 
 namespace {
+
+// "F1" to "F12", appended in two steps (the release build's restrict check
+// misreads a literal plus a temporary string).
+std::string FunctionKeyName(int k) {
+  std::string name = "F";
+  name += std::to_string(k + 1);
+  return name;
+}
 using UI::LoadQString;
 using UI::LoadString;
 
@@ -81,6 +90,12 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
   SetHandler(WM_DEVICE_FAILED, [this](OS::WPARAM w, OS::LPARAM) {
     return deviceMessages_ ? deviceMessages_->OnDeviceFailed(static_cast<std::uint32_t>(w)) : 1;
   });
+  for (const std::uint32_t message : {Shell::WM_TIME_POSITION, Shell::WM_TIME_SPAN}) {
+    SetHandler(message, [this, message](OS::WPARAM w, OS::LPARAM l) -> OS::LRESULT {
+      if (timeWindow_) timeWindow_->HandleMessage(message, w, l);
+      return 0;
+    });
+  }
   SetHandler(IdleMonitor::WM_PRESSURE_NOT_CONNECTED, [this](OS::WPARAM, OS::LPARAM) -> OS::LRESULT {
     std::string text;
     if (LoadString(248, text)) {
@@ -225,6 +240,10 @@ int CMainFrame::OnCreate() {
 
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
+  if (services_.glue) {
+    timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
+    timeWindow_->ResetSlider();
+  }
   commands_ = std::make_unique<FrameCommands>(
       *this, config, experiment,
       FrameCommands::Links{[this] { services_.sampling.Restart(CurrentSamplerSettings()); },
@@ -330,7 +349,7 @@ void CMainFrame::CreateStatusBar() {
   }
   const Configuration& config = services_.configuration;
   for (int k = 0; k < kFunctionKeys; ++k) {
-    auto button = std::make_unique<UI::StatusBarButton>(kFunctionKeyButtons[k], "F" + std::to_string(k + 1));
+    auto button = std::make_unique<UI::StatusBarButton>(kFunctionKeyButtons[k], FunctionKeyName(k));
     bar.AddElement(std::move(button), config.HotKeys[k]);
   }
   auto start = std::make_unique<UI::StatusBarButton>(ID_STATUS_START_BUTTON, ribbonTexts_[2]);
@@ -376,13 +395,27 @@ void CMainFrame::OnResetLayout() {
 }
 
 void CMainFrame::NavigateTo(std::int32_t position) {
-  // The ribbon's position slider and edit follow; the views and video panes
-  // take the position from there.
+  // The time window moves the views, the video panes and the slider.
+  if (timeWindow_) {
+    timeWindow_->NavigateTo(position);
+    return;
+  }
+  // Without it only the ribbon's position slider and edit follow.
   if (!ribbon_) return;
   if (auto* slider = ribbon_->FindByID<UI::RibbonSlider>(ID_TIMESPAN_SLIDER)) {
     slider->SetPos(std::clamp(position, slider->GetRangeMin(), slider->GetRangeMax()));
     if (auto* edit = ribbon_->FindByID<UI::RibbonEdit>(ID_TIMESPAN_EDIT))
       edit->SetEditText(FormatTimeSeconds(static_cast<std::uint32_t>(std::max(slider->GetPos(), 0))));
+  }
+}
+
+void CMainFrame::ResetTimeSlider() {
+  if (timeWindow_) timeWindow_->ResetSlider();
+}
+
+void CMainFrame::ShowVideoAt(double seconds) {
+  for (const auto& [plan, pane] : paneList_) {
+    if (plan.kind == PaneKind::Video && pane) services_.panes.ShowVideoAt(*pane, seconds);
   }
 }
 
@@ -396,6 +429,9 @@ void CMainFrame::StartWorkers() {
     if (plan.kind == PaneKind::Microscope) listeners.microscopes.push_back(services_.panes.InboxOf(*pane, plan));
     if (plan.kind == PaneKind::Heater) listeners.heater = services_.panes.InboxOf(*pane, plan);
   }
+  // The status bar's heat-controller bar shows the same readings as the
+  // heater pane; they come to the frame's own inbox.
+  if (heatBar_) listeners.heatBar = inbox_;
   flowPresent_ = services_.instruments.StartWorkers(listeners);
 }
 
@@ -447,7 +483,7 @@ void CMainFrame::UpdateMarkerButtons() {
   for (int k = 0; k < kFunctionKeys; ++k) {
     if (ribbon_) {
       if (UI::RibbonElement* button = ribbon_->FindByID(kFunctionKeyButtons[k])) {
-        button->SetText(config.HotKeys[k].empty() ? "F" + std::to_string(k + 1) : config.HotKeys[k]);
+        button->SetText(config.HotKeys[k].empty() ? FunctionKeyName(k) : config.HotKeys[k]);
         button->SetDescription(command);
       }
     }
@@ -601,6 +637,11 @@ void CMainFrame::FitFixedPanes() {
 
 OS::LRESULT CMainFrame::OnNewSample(OS::WPARAM kind, OS::LPARAM ticket) {
   std::optional<SampleRecord> record = inbox_->TakeRecord(ticket);
+  if (kind == kDeviceHeatController) {
+    const auto* sample = record ? std::get_if<HeatControllerSample>(&*record) : nullptr;
+    if (sample && heatBar_) heatBar_->SetState(HeatBarStateOf(*sample));
+    return 0;
+  }
   services_.sampling.OnNewSample(static_cast<std::uint32_t>(kind), record ? &*record : nullptr);
   return 0;
 }

@@ -74,6 +74,7 @@ class CORVStatusbar;
 class CORVRibbonProgressBar;
 class CORVRibbonHeatControllerBar;
 class CNavigationControllerBar;
+class FrameTimeWindow;
 
 class CMainFrame : public QMainWindow, public UI::MessageWindow {
  public:
@@ -132,6 +133,13 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   CORVRibbonHeatControllerBar* HeatControllerBar() const { return heatBar_; }
   // Moves the shown time window to a position (the navigation bar).
   void NavigateTo(std::int32_t position);
+  // The time window over the trace views; null without the trace glue.
+  FrameTimeWindow* TimeWindow() const { return timeWindow_.get(); }
+  // The time slider over the whole recording and the views at its start
+  // (start-up, after an open, after dropped files).
+  void ResetTimeSlider();
+  // Every video pane shows its frame at `seconds`.
+  void ShowVideoAt(double seconds);
   UI::PaneManager& Panes() { return *panes_; }
   UI::DocumentArea* Documents() const { return documents_; }
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
@@ -180,6 +188,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
+  std::unique_ptr<FrameTimeWindow> timeWindow_;
   std::unique_ptr<FrameCommands> commands_;
 
   std::int32_t productType_ = kPressureChamber;

@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QShortcut>
 #include <QWidget>
+#include <algorithm>
 #include <map>
 
 #include "core/base/configuration.h"
@@ -87,10 +88,11 @@ class ManagerInstruments final : public FrameInstruments {
       worker->Start();
       microscopes_.push_back(std::move(worker));
     }
-    if (HeatControllerLoaded() && listeners.heater) {
+    if (HeatControllerLoaded() && (listeners.heater || listeners.heatBar)) {
       heater_ = std::make_unique<CHeatControllerThread>(manager_);
       if (step >= 1) heater_->SetPeriodFactor(step);
       heater_->SetTarget(listeners.heater);
+      if (listeners.heatBar) heater_->AddListener(listeners.heatBar);
       heater_->Start();
     }
     return flowPresent;
@@ -186,6 +188,12 @@ class ProgramPanes final : public FramePanes {
     return nullptr;
   }
 
+  void ShowVideoAt(UI::DockingPane& pane, double seconds) override {
+    auto* video = dynamic_cast<Video::CVideoPane*>(&pane);
+    if (video && video->Images().VideoLoaded())
+      video->Images().ShowFrameAt(static_cast<std::uint32_t>(std::max(seconds, 0.0)), true);
+  }
+
  private:
   UI::DockingPane* StandIn(UI::PaneManager& panes, const UI::PaneLayout& layout, const QString& name,
                            const QString& note) {
@@ -276,7 +284,13 @@ class ProgramHost final : public FrameHost {
   bool SequenceChanged() override { return false; }
   bool SaveSequence() override { return false; }
   bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }
-  void SaveConfiguration() override { configuration_.Save(); }
+  void SaveConfiguration() override {
+    if (options_.settingsStore) {
+      configuration_.Save(*options_.settingsStore);
+    } else {
+      configuration_.Save();
+    }
+  }
 
  private:
   Configuration& configuration_;
@@ -305,9 +319,11 @@ struct ProgramServices {
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
                                             InterfaceManager& instruments, ProgramFrameOptions options) {
+  Shell::TraceGlue* glue = options.glue;
   auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, std::move(options));
   MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
                            services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
+  wiring.glue = glue;
   auto frame = std::make_unique<CMainFrame>(wiring, services);
   services->system.SetFrameWidget(frame.get());
   services->host.SetFrameWidget(frame.get());

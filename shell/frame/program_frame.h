@@ -15,6 +15,12 @@
 
 namespace ORV {
 class InterfaceManager;
+namespace Shell {
+class TraceGlue;
+}
+namespace OS {
+class RegistryStore;
+}
 
 struct ProgramFrameOptions {
   // Saves the experiment (asking for a file when it has none); true when it
@@ -22,6 +28,11 @@ struct ProgramFrameOptions {
   std::function<bool()> saveExperiment;
   // Whether a settings archive was imported during this run.
   std::function<bool()> settingsImported;
+  // Where the settings are written at close: the store the application
+  // loaded them from. The user's store when null.
+  OS::RegistryStore* settingsStore = nullptr;
+  // The application's trace glue, for the frame's time window.
+  Shell::TraceGlue* glue = nullptr;
 };
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,

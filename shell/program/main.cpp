@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   ORV::Shell::AppOptions options;
   options.args.assign(argv + 1, argv + argc);
   options.frameFactory = ORV::MakeMainAppFrame;
+  options.glueHost = ORV::MakeProgramGlueHost;
   ORV::Shell::CPelmoraApp app(std::move(options));
   return app.Run();
 }

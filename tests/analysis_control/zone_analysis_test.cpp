@@ -290,7 +290,7 @@ TEST(ZoneAnalysis, ClosingWithTasksInFlightRaisesNothing) {
   EXPECT_TRUE(events.Raws().empty());
 }
 
-TEST(ZoneAnalysis, OnlyTheNewestRawProfileReachesTheUserInterface) {
+TEST(ZoneAnalysis, TheNewestRawProfileOfEachZoneReachesTheUserInterface) {
   auto dispatcher = std::make_shared<ThreadTest::StalledDispatcher>();
   RecordingEvents events;
   ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>(), dispatcher);
@@ -301,18 +301,23 @@ TEST(ZoneAnalysis, OnlyTheNewestRawProfileReachesTheUserInterface) {
   analysis.PrepareZones(FrameWith(100, kFrameHeight, {{0, Vessel(30)}, {80, small}}).View());
   EXPECT_TRUE(events.Raws().empty()) << "raw profiles are raised on the user-interface thread only";
 
+  // One delivery a zone, each with that zone's newest profile: the profiles
+  // of zone 1 do not replace those of zone 0.
   dispatcher->RunHeld();
   const std::vector<RawEvent> raws = events.Raws();
-  ASSERT_EQ(raws.size(), 1u);
-  EXPECT_EQ(raws[0].zone, 1);
-  EXPECT_EQ(std::vector<int>(raws[0].data.begin(), raws[0].data.end()), small);
+  ASSERT_EQ(raws.size(), 2u);
+  EXPECT_EQ(raws[0].zone, 0);
+  EXPECT_EQ(std::vector<int>(raws[0].data.begin(), raws[0].data.end()), Vessel(30));
+  EXPECT_EQ(raws[1].zone, 1);
+  EXPECT_EQ(std::vector<int>(raws[1].data.begin(), raws[1].data.end()), small);
 
   analysis.PrepareZones(FrameWith(100, kFrameHeight, {{0, Vessel(26)}}).View());
   dispatcher->RunHeld();
-  ASSERT_EQ(events.Raws().size(), 2u);
-  EXPECT_EQ(events.Raws()[1].zone, 1);
+  ASSERT_EQ(events.Raws().size(), 4u);
+  EXPECT_EQ(events.Raws()[2].zone, 0);
+  EXPECT_EQ(events.Raws()[3].zone, 1);
   analysis.OnRawZoneDataMessage();  // nothing new
-  EXPECT_EQ(events.Raws().size(), 2u);
+  EXPECT_EQ(events.Raws().size(), 4u);
 
   // Without a user-interface thread nothing is delivered or kept.
   RecordingEvents quiet;

@@ -32,6 +32,14 @@ TEST(SyslogEventLogBackend, TypesMapToPrioritiesAndLinesCarryCategoryAndId) {
 TEST(SyslogEventLogBackend, RefusesReportsWhenNotOpen) {
   SyslogEventLogBackend backend;
   EXPECT_FALSE(backend.Report(EventRecord{}));
+  // A shared backend (a control library's) writes between its Open and
+  // Close like any other, on the process's connection.
+  SyslogEventLogBackend shared(SyslogEventLogBackend::Shared{});
+  EXPECT_FALSE(shared.Report(EventRecord{}));
+  ASSERT_TRUE(shared.Open("Tarvix 5"));
+  EXPECT_TRUE(shared.Report(EventRecord{"", kEventInformation, 1, 4, {"shared connection"}}));
+  shared.Close();
+  EXPECT_FALSE(shared.Report(EventRecord{}));
 }
 
 }  // namespace

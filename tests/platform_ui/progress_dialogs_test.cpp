@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -127,6 +128,31 @@ TEST(ProgressDialogTest, TheModalDialogEndsWhenItsWorkerFinishesAndCannotBeClose
   });
   worker.join();
   EXPECT_EQ(result, 0);
+}
+
+TEST(ProgressDialogTest, WorkThatCanStopIsAskedToByCancelEscapeOrTheCloseBox) {
+  std::atomic<bool> stop{false};
+  int asked = 0;
+  CProgressDialog dialog(nullptr, false);
+  dialog.SetDoneQuery([&] { return stop.load(); });
+  dialog.SetCancel([&] {
+    ++asked;
+    stop = true;
+  });
+  const int result = ORV::Test::RunModal(dialog, [&] {
+    // Escape, the close box and the button ask once; the dialog ends with
+    // the work.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.close();
+    auto* button = dialog.findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_FALSE(dialog.isMinimized());
+    EXPECT_TRUE(ORV::Test::ProcessEventsUntil([&] { return !dialog.isVisible(); }));
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(dialog.CancelRequested());
 }
 
 TEST(ProgressDialogTest, AStartedDialogIsShownFromAWorkerTogglesAndStops) {

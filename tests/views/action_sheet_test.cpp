@@ -46,6 +46,23 @@ TEST_F(ActionSheetTest, EditingADescriptionReachesTheStoresAndTheViews) {
   EXPECT_TRUE(data().modified);
 }
 
+TEST_F(ActionSheetTest, AnEditRenamesTheAnnotationOfTheMarkerNotTheOneAtItsStoreIndex) {
+  data().AddCamera("cam1");
+  Record();
+  auto view = MakeView();  // camera 0's view annotates camera 0's markers only
+  view->ShowTrace(11);
+  data().AddMarker("other camera", 1000, 1);
+  data().AddMarker("old", 2000, 0);
+  data().WithStores([](MarkerStore&, ActionStore& actions) { return actions.Put(0, ActionData{2000, "old"}, false); });
+  ActionSheetModel sheet(data());
+  sheet.InsertAction({2000, "old"});
+  graph_.calls.clear();
+  sheet.EditDescription(0, "new", {view.get()});
+  EXPECT_EQ(data().GetMarker(1).text, "new");
+  EXPECT_EQ(data().GetMarker(0).text, "other camera");
+  EXPECT_EQ(graph_.calls, (std::vector<std::string>{"put 26 I2 0", "put 21 BSTR \"new\""}));
+}
+
 TEST_F(ActionSheetTest, DeletingAndClearing) {
   Record();
   auto view = MakeView();
@@ -69,7 +86,10 @@ TEST_F(ActionSheetTest, DeletingAndClearing) {
   EXPECT_EQ(data().MarkerIds(), (std::vector<std::uint32_t>{2000}));
   EXPECT_TRUE(data().modified);
 
+  // An experiment without zones is marked too, so the clear is saved.
+  data().modified = false;
   sheet.Clear();
+  EXPECT_TRUE(data().modified);
   EXPECT_EQ(sheet.RowCount(), 0u);
   EXPECT_EQ(data().WithStores([](MarkerStore&, ActionStore& a) { return a.Count(); }), 0u);
 }

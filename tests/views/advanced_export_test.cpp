@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <locale>
 #include <sstream>
 
 #include "tests/views/view_fixture.h"
@@ -62,6 +64,46 @@ TEST_F(AdvancedExportTest, TheFileIsWrittenWithAPointUnderAnyLocale) {
   EXPECT_EQ(ReadFile(dir_ / "out.csv"), "P1 (Time);P1 (Value);\n1.500;2.250;\n");
   EXPECT_FALSE(RunAdvancedExport(data(), entries, dir_ / "missing/out.csv", error));
   EXPECT_NE(error.find("could not be written"), std::string::npos);
+}
+
+// A locale with a decimal comma of its own, whatever this system has built.
+struct CommaPoint : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+TEST_F(AdvancedExportTest, UserDecimalPointLongExperimentsAndCancel) {
+  data().startTick = 0;
+  Record();
+  AddPressure(1500, 2.25f);
+  AddPressure(5 * 3600 * 1000 + 1, 1234.5f);  // beyond what a float holds to the millisecond
+  std::vector<AdvancedExportEntry> entries = {{-1, -1, 11, "P1", {}}};
+  CollectAdvancedExport(data(), entries);
+  const std::locale comma(std::locale::classic(), new CommaPoint);
+  EXPECT_EQ(FormatAdvancedExport(entries, 0, comma), "P1 (Time);P1 (Value);\n1,500;2,250;\n18000,001;1234,500;\n");
+  EXPECT_EQ(FormatAdvancedExport(entries, 0), "P1 (Time);P1 (Value);\n1.500;2.250;\n18000.001;1234.500;\n");
+  // A label holding the separator (a camera or custom trace named so) is
+  // quoted, so the columns after it stay in place.
+  entries[0].label = "Cam;1";
+  EXPECT_EQ(FormatAdvancedExport(entries, 0).substr(0, 32), "\"Cam;1 (Time)\";\"Cam;1 (Value)\";\n");
+
+  // A user locale this system cannot build gives the classic one. In a
+  // child process: the C library keeps a little memory of the failed try.
+  EXPECT_EXIT(
+      {
+        setenv("LC_ALL", "xx_XX.NOT-THERE", 1);
+        std::_Exit(UserLocale() == std::locale::classic() ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+
+  // A cancelled export leaves the file as it was.
+  { std::ofstream(dir_ / "kept.csv") << "old"; }
+  ExportCancel cancel{true};
+  std::string error = "stale";
+  EXPECT_FALSE(RunAdvancedExport(data(), entries, dir_ / "kept.csv", error, {}, std::locale::classic(), &cancel));
+  EXPECT_TRUE(error.empty());
+  EXPECT_EQ(ReadFile(dir_ / "kept.csv"), "old");
 }
 
 }  // namespace

@@ -34,17 +34,6 @@ void AddInteger(Xlsx::CWorksheet& sheet, const std::string& text) {
 
 }  // namespace
 
-std::string CsvField(std::string_view text) {
-  if (text.find_first_of(";\"\r\n") == std::string_view::npos) return std::string(text);
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
-}
-
 std::string CsvText(const DataSheetTable& table) {
   std::string out;
   auto line = [&out](const std::vector<std::string>& fields) {

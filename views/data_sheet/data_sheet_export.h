@@ -6,13 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "views/csv_field.h"
 #include "views/data_sheet/data_sheet_model.h"
 
 namespace ORV::Views {
 
-// One CSV field: the text as it is, or, when it holds ';', '"', a carriage
-// return or a line feed, in double quotes with each quote doubled.
-std::string CsvField(std::string_view text);
 // A table as CSV: a line of the column captions, then one line per row;
 // every field followed by ";", every line ended by CR LF; UTF-8 without a
 // byte-order mark.

@@ -9,6 +9,7 @@
 #include "analysis_control/frame_data.h"
 #include "analysis_control/ui/analysis_painter.h"
 #include "analysis_control/ui/control/analysis_view_window.h"
+#include "platform/ui/object_dispatcher.h"
 
 namespace ORV::AnalysisView {
 
@@ -127,6 +128,9 @@ AnalysisViewControl::AnalysisViewControl(const Com::CreateParams& params) {
   SetWindow(window_.data());
   CaptureEngineServices services;
   services.timer = std::make_shared<WindowTimer>(window_.data());
+  // The library's own copy of the process's dispatcher is never set: the
+  // raw profiles come to this window's thread through a dispatcher of its own.
+  services.ui = std::make_shared<UI::ObjectDispatcher>(window_.data());
   engine_ = std::make_unique<CaptureEngine>(*this, services);
   engine_->SetNotifyWindow(window_->Target());
   view_ = std::make_unique<AnalysisViewModel>(*engine_, *this);

@@ -8,11 +8,14 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "../capture/engine_fixtures.h"
 #include "analysis_control/analysis_interface.h"
@@ -35,12 +38,27 @@ const std::string kDir = ORV_ANALYSIS_CONTROL_DIR;
 struct Sink final : Com::IDispatch {
   HRESULT Invoke(DISPID id, unsigned, std::span<const Variant> args, Variant*) override {
     std::lock_guard lock(mutex);
+    if (id == EventId::RawZoneData && QThread::currentThread() != QCoreApplication::instance()->thread()) {
+      ++rawOffUiThread;
+    }
     events.push_back({id, {args.begin(), args.end()}});
     return Com::S_OK;
   }
   int Count(DISPID id) const {
     std::lock_guard lock(mutex);
     return static_cast<int>(std::count_if(events.begin(), events.end(), [id](const auto& e) { return e.first == id; }));
+  }
+  // The zones that RawZoneData has come for, and whether each came with a
+  // profile as wide as the zone.
+  std::set<std::int32_t> RawZones(std::int32_t zoneWidth) const {
+    std::lock_guard lock(mutex);
+    std::set<std::int32_t> zones;
+    for (const auto& [id, args] : events) {
+      if (id == EventId::RawZoneData && args.size() == 3 && args[2].Get<std::int32_t>() == zoneWidth) {
+        zones.insert(args[0].Get<std::int32_t>());
+      }
+    }
+    return zones;
   }
   std::vector<Variant> Last(DISPID id) const {
     std::lock_guard lock(mutex);
@@ -50,6 +68,7 @@ struct Sink final : Com::IDispatch {
   }
   mutable std::mutex mutex;
   std::vector<std::pair<DISPID, std::vector<Variant>>> events;
+  std::atomic<int> rawOffUiThread{0};
 };
 
 // Records a simulated vessel, 640 x 480 at 25 frames a second for two
@@ -257,6 +276,11 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
   const std::vector<Variant> result = sink_.Last(EventId::ZoneAnalysisData);
   ASSERT_EQ(result.size(), 5u);
   EXPECT_GT(result[2].Get<std::int32_t>(), result[1].Get<std::int32_t>());
+  // Each zone's column profile reaches the host, on the control's own thread.
+  const std::set<std::int32_t> bothZones{0, 1};
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return sink_.RawZones(560) == bothZones; }))
+      << sink_.Count(EventId::RawZoneData) << " RawZoneData events";
+  EXPECT_EQ(sink_.rawOffUiThread, 0);
   Call(Dispid::PauseCapture);
   EXPECT_EQ(Call(Dispid::IsVideoPause).Get<std::int16_t>(), 1);
   SaveAtBothDpis("analysis_control_vessel_two_zones", QPointF(300, 140));

@@ -14,6 +14,7 @@
 #include "platform/ui/string_table.h"
 #include "shell/app/instance_markers.h"
 #include "shell/app/pelmora_app.h"
+#include "shell/app/session_experiment.h"
 #include "shell/app/splash_screen.h"
 #include "tests/shell/app/app_test_fixture.h"
 #include "tests/shell/app/bare_file_host.h"
@@ -30,6 +31,10 @@ struct FrameLog {
   bool alive = false;
   bool splashUpWhenMade = false;
   bool splashUpWhenCreated = false;
+  // The store the frame was told to save the settings to.
+  OS::RegistryStore* settingsStore = nullptr;
+  // The trace glue the frame was given.
+  TraceGlue* glue = nullptr;
 };
 
 class FakeFrame : public AppFrame {
@@ -39,6 +44,8 @@ class FakeFrame : public AppFrame {
     log_.splashUpWhenMade = CPelmoraApp::Instance() && CPelmoraApp::Instance()->Splash();
   }
   ~FakeFrame() override { log_.alive = false; }
+  void UseSettingsStore(OS::RegistryStore& store) override { log_.settingsStore = &store; }
+  void UseTraceGlue(TraceGlue& glue) override { log_.glue = &glue; }
   bool Create() override {
     log_.calls.push_back("Create");
     if (raceMarker) raceMarker->Take();
@@ -113,6 +120,8 @@ TEST_F(AppStartup, ComesUpInOrderAndGoesDownCleanly) {
   EXPECT_TRUE(frame_.splashUpWhenMade);
   EXPECT_TRUE(frame_.splashUpWhenCreated);
   EXPECT_EQ(configurationLoads_, 1);
+  // The frame saves the settings to the store they were loaded from.
+  EXPECT_EQ(frame_.settingsStore, &store_);
   EXPECT_EQ(app.Splash(), nullptr);
   ASSERT_NE(app.MainWindow(), nullptr);
   EXPECT_TRUE(app.MainWindow()->isVisible());
@@ -123,7 +132,8 @@ TEST_F(AppStartup, ComesUpInOrderAndGoesDownCleanly) {
                               "Text 57600 Open a new trace window",
                               "Text 57602 Close experiment",
                           }));
-  // A file on the command line is not opened: no document, no question.
+  // Without file commands a file on the command line is not opened: no
+  // document, no question.
   EXPECT_EQ(app.Command(), ShellCommand::FileOpen);
   EXPECT_TRUE(app.Frame()->Documents()->Frames().empty());
   EXPECT_TRUE(boxes.Shown().empty());
@@ -266,6 +276,84 @@ TEST_F(AppStartup, TheFramesFileHostGetsTheFileCommands) {
   EXPECT_EQ(host.newWindows, 1);
   app.ExitInstance(0);
   EXPECT_EQ(app.FileCommands(), nullptr);
+}
+
+// A glue host that has no data sheet.
+class NoSheetGlueHost final : public TraceGlueHost {
+ public:
+  DataSheetRows* DataSheet() override { return nullptr; }
+  DataSheetRows* OpenDataSheet() override { return nullptr; }
+  bool SetCommandText(std::uint32_t, const std::string&) override { return true; }
+};
+
+TEST_F(AppStartup, TheOneTraceGlueGoesToTheFrameBeforeItIsCreated) {
+  ExperimentData experiment;
+  AppOptions options = Options();
+  options.experiment = &experiment;
+  AppFrame* hostFrame = nullptr;
+  options.glueHost = [&hostFrame](DocumentTemplates&, AppFrame& frame) {
+    hostFrame = &frame;
+    return std::make_unique<NoSheetGlueHost>();
+  };
+  UI::ScriptedMessageBoxes boxes;
+  CPelmoraApp app(std::move(options));
+  ASSERT_TRUE(app.InitInstance());
+  ASSERT_NE(app.Glue(), nullptr);
+  EXPECT_EQ(frame_.glue, app.Glue());
+  EXPECT_EQ(hostFrame, app.Frame());
+  app.ExitInstance(0);
+  EXPECT_EQ(app.Glue(), nullptr);
+}
+
+TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
+  // A saved experiment, as the desktop passes it: an absolute path.
+  ORV::Test::TempDir folder;
+  const std::string saved = folder / "vessel.tvx";
+  {
+    ExperimentData recorded;
+    recorded.mode = kModeLive;
+    recorded.startTick = 500;
+    recorded.Update([](ExperimentContents& c) {
+      for (std::uint32_t i = 0; i < 50; ++i) {
+        PMK4xData3 s;
+        s.time = 500 + i * 200;
+        s.p1 = 60.0f;
+        s.index = static_cast<std::int32_t>(i);
+        c.pressureSamples.push_back(s);
+      }
+      return 0;
+    });
+    SessionExperiment access(recorded, Configuration::Instance());
+    ORV::Test::BareHost host(recorded);
+    ExperimentFileCommands commands(access, host);
+    ASSERT_TRUE(commands.SaveExperimentToFile(saved, "vessel.tvx"));
+  }
+
+  const struct {
+    std::uint32_t mode;
+    bool opened;  // false: refused while a collection runs
+  } cases[] = {{kModeNone, true}, {kModeLive, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    ExperimentData experiment;
+    experiment.mode = c.mode;
+    ORV::Test::BareHost host(experiment);
+    AppOptions options = Options({saved, "--Restart"});
+    options.experiment = &experiment;
+    options.frameFactory = [this, &host] {
+      auto frame = std::make_unique<FakeFrame>(frame_, true);
+      frame->fileHost = &host;
+      return frame;
+    };
+    UI::ScriptedMessageBoxes boxes;
+    CPelmoraApp app(std::move(options));
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(app.Command(), ShellCommand::FileOpen);
+    EXPECT_EQ(experiment.mode.load(), c.opened ? kModeFile : kModeLive);
+    EXPECT_EQ(host.recent, c.opened ? std::vector<std::string>{saved} : std::vector<std::string>{});
+    EXPECT_TRUE(boxes.Shown().empty());
+    app.ExitInstance(0);
+  }
 }
 
 TEST_F(AppStartup, OfTwoInstancesStartedTogetherOnlyTheFirstToMarkItselfGoesOn) {

@@ -48,10 +48,15 @@ TEST(ShellCommandLine, RegisterSwitchesAndFiles) {
       {{"/Automation"}, ShellCommand::Automation},
       {{"a.tvx", "/Unregister"}, ShellCommand::AppUnregister},
       {{"/unknown"}, ShellCommand::FileNothing},
+      {{"/home/lab/vessel.tvx"}, ShellCommand::FileOpen},
+      {{"/home/lab/vessel.tvx", "-Embedding"}, ShellCommand::Embedded},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseShellCommand(c.args), c.command) << ::testing::PrintToString(c.args);
   }
+  // The files, in their order; switches and the restart switch are none.
+  EXPECT_EQ(ShellFiles({"--Restart", "a.tvx", "/Register", "/home/lab/b.tvx", "-x"}),
+            (std::vector<std::string>{"a.tvx", "/home/lab/b.tvx"}));
 }
 
 TEST(DisplayCheck, NamesWhatIsMissing) {

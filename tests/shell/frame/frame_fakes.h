@@ -96,6 +96,9 @@ class FakePanes final : public FramePanes {
                                           at < playing.size() && playing[at]);
   }
   std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane&, const PanePlan&) override { return nullptr; }
+  void ShowVideoAt(UI::DockingPane& pane, double seconds) override {
+    log_.push_back(pane.objectName().toStdString() + " at " + std::to_string(static_cast<int>(seconds)));
+  }
 
  private:
   const Configuration& config_;
@@ -179,9 +182,10 @@ struct MainFrameTest : ::testing::Test {
   FakeHost host{log};
   CameraDetection cameras;
 
-  std::unique_ptr<CMainFrame> Make() {
+  std::unique_ptr<CMainFrame> Make(Shell::TraceGlue* glue = nullptr) {
     MainFrameServices services{config,   experiment, instruments, panes,
                                sampling, system,     host,        [this] { return cameras; }};
+    services.glue = glue;
     return std::make_unique<CMainFrame>(services);
   }
   static CameraDetection Cameras(int kind, int count) {

@@ -106,6 +106,9 @@ TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
       b.count = 1;
       b.pending.clear();
     }
+    // Both zones' column profiles reach the window's profile panels.
+    ASSERT_TRUE(
+        ORV::Test::ProcessEventsUntil([&] { return !w.Model().Profile(0).empty() && !w.Model().Profile(1).empty(); }));
     const ZoneData& r = records.back();
     EXPECT_EQ(r.zoneCount, 2);
     EXPECT_EQ(r.valid, 1u);

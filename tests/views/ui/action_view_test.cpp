@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
 
@@ -69,6 +72,60 @@ TEST_F(ActionViewTest, ListGoToDeleteAndClear) {
   // An empty sheet asks nothing.
   EXPECT_TRUE(view.OnCommand(CActionView::kClearCommand));
   EXPECT_EQ(boxes.Shown().size(), 3u);
+}
+
+// Keeps every posted message with its parameters.
+class MessageLog final : public OS::MessageTarget {
+ public:
+  struct Posted {
+    std::uint32_t message;
+    OS::WPARAM w;
+    OS::LPARAM l;
+    bool operator==(const Posted&) const = default;
+  };
+  bool PostMessage(std::uint32_t message, OS::WPARAM w, OS::LPARAM l) override {
+    posted.push_back({message, w, l});
+    return true;
+  }
+  std::vector<Posted> posted;
+};
+
+TEST_F(ActionViewTest, DoubleClickTitleDescriptionAndListEdits) {
+  Record();
+  data().startTick = 1000;
+  auto log = std::make_shared<MessageLog>();
+  // The time window's length decides whether the views stop a second early.
+  for (const auto& [span, seconds] : {std::pair{20, 89}, std::pair{2, 90}}) {
+    CActionView view(data(), span, log, [] { return std::vector<CPelmoraView*>{}; });
+    view.InsertAction({1000 + 90600, "Drug added"});
+    view.resize(560, 320);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QRect cell = view.List()->visualItemRect(view.List()->item(0, 0));
+    // A double click is a press and a double-click press on the same cell.
+    QTest::mousePress(view.List()->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view.List()->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_FALSE(log->posted.empty());
+    EXPECT_EQ(log->posted.back(), (MessageLog::Posted{WM_TRACE_NAVIGATE, 1, seconds}));
+  }
+
+  // The title and the description are stored when their box loses the
+  // focus.
+  CActionView view(data(), 20, log, [] { return std::vector<CPelmoraView*>{}; });
+  view.OnInitialUpdate();
+  view.TitleBox()->setText(QStringLiteral("Tail artery"));
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(view.TitleBox(), &out);
+  view.DescriptionBox()->setPlainText(QStringLiteral("Second run"));
+  QApplication::sendEvent(view.DescriptionBox(), &out);
+  EXPECT_EQ(data().Read([](const ExperimentContents& c) { return c.title; }), "Tail artery");
+  EXPECT_EQ(data().Read([](const ExperimentContents& c) { return c.description; }), "Second run");
+
+  // An edit in the list reaches the model; the time column is not editable.
+  view.InsertAction({1000 + 5000, "typo"});
+  view.List()->item(0, 0)->setText(QStringLiteral("Fixed"));
+  EXPECT_EQ(view.Model().RowText(0), "Fixed");
+  EXPECT_FALSE(view.List()->item(0, 1)->flags() & Qt::ItemIsEditable);
 }
 
 }  // namespace
