@@ -124,6 +124,8 @@ class FrameCommands::Host final : public FrameCommandHost {
   Host(CMainFrame& frame, Configuration& config, ExperimentData& experiment, Links links)
       : frame_(frame), config_(config), experiment_(experiment), links_(std::move(links)) {}
 
+  void SetApplication(FrameApplication* application) { links_.application = application; }
+
   FrameCommandState Snapshot() override {
     FrameCommandState s;
     FrameApplication* app = links_.application;
@@ -362,5 +364,7 @@ FrameCommands::~FrameCommands() {
 }
 
 MainFrameCommands& FrameCommands::Commands() { return *commands_; }
+
+void FrameCommands::SetApplication(FrameApplication* application) { host_->SetApplication(application); }
 
 }  // namespace ORV

@@ -56,6 +56,9 @@ class FrameCommands {
   ~FrameCommands();
 
   MainFrameCommands& Commands();
+  // Supplies the application's operations once the application has them
+  // (null takes them away again).
+  void SetApplication(FrameApplication* application);
 
  private:
   class Host;
