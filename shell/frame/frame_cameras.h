@@ -37,6 +37,13 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, publi
   bool IsCapturing() override;
   bool IsVideoPlaying() override;
   void StopCapture() override;
+  // A data collection: the analysis stamps its data from the start tick on;
+  // recording follows the window's own video setting.
+  void SetExperimentStartTime(std::uint32_t tick) override {
+    if (HasControl()) Control().Invoke(AnalysisView::Dispid::SetExperimentStartTime, tick);
+  }
+  void StartRecording() override { CameraWnd::StartRecording(); }
+  void StopRecording() override { CameraWnd::StopRecording(); }
 
   // The video calls of the frame's commands.
   void SetVideoScaleFactor(int factor) override;
