@@ -57,10 +57,10 @@ void FrameCameraWnd::SetCurrentVideoTimeInSeconds(std::int64_t seconds) {
 }
 
 CameraWindow* FrameCameras::CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
-                                         const CameraWindowSpec& spec) {
+                                         const CameraWindowInfo& info) {
   Video::CameraWndSetup setup;
-  setup.cameraIndex = spec.index;
-  setup.cameraType = static_cast<std::int16_t>(spec.cameraKind);
+  setup.cameraIndex = info.index;
+  setup.cameraType = static_cast<std::int16_t>(info.cameraKind);
   setup.experiment = &experiment_;
   setup.queue = queue_;
   Video::CameraWindowHooks& hooks = setup.hooks;

@@ -74,7 +74,7 @@ class FrameCameras {
   // The frame the hooks call into; set once the frame is made.
   void SetFrame(CMainFrame* frame) { frame_ = frame; }
 
-  CameraWindow* CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout, const CameraWindowSpec& spec);
+  CameraWindow* CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout, const CameraWindowInfo& info);
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, bool multipleCameras);
   void AttachPane(CameraWindow& window, const std::string& caption, int index);
 

@@ -164,7 +164,7 @@ class FrameCommands::Host final : public FrameCommandHost {
   }
   int RecordCameraCount() override { return static_cast<int>(experiment_.CameraCount()); }
   std::vector<CommandCamera*> CameraWindows() override { return Cameras(); }
-  int CurrentCamera() override { return 0; }
+  int CurrentCamera() override { return frame_.CurrentCamera(); }
   bool RecordVideoEnabled() const override { return config_.VideoRecordingEnabled; }
   void SetRecordVideoEnabled(bool on) override { config_.VideoRecordingEnabled = on; }
 
@@ -232,10 +232,11 @@ class FrameCommands::Host final : public FrameCommandHost {
   void ReloadRibbonBackground() override {
     if (frame_.Ribbon()) frame_.Ribbon()->update();
   }
-  bool AttachCameraWindow(int index, const std::string&) override { return index == 0; }
+  bool AttachCameraWindow(int index, const std::string& name) override { return frame_.AttachCameraPane(index, name); }
   std::string CurrentCameraName() override {
     const auto& captions = frame_.CameraCaptions();
-    return captions.empty() ? std::string() : captions.front();
+    const auto at = static_cast<std::size_t>(frame_.CurrentCamera());
+    return at < captions.size() ? captions[at] : std::string();
   }
   void RefreshVideoPaneColors(int camera) override {
     if (auto* pane = VideoPane(camera)) pane->Images().ApplyZoneColors();

@@ -100,7 +100,7 @@ class CameraWindow {
 };
 
 // The pane of a camera window and what it shows.
-struct CameraWindowSpec {
+struct CameraWindowInfo {
   int index = 0;
   int cameraKind = kCameraTypeImagingSource;
   std::string deviceName;  // empty when there is no camera
@@ -114,7 +114,7 @@ class FramePanes {
   virtual UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
                                       bool multipleCameras) = 0;
   virtual CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
-                                           const CameraWindowSpec& spec) = 0;
+                                           const CameraWindowInfo& info) = 0;
   // Binds the camera pane to a camera window, named `caption` in the pane.
   virtual void AttachCameraPane(UI::DockingPane& /*cameraPane*/, CameraWindow& /*window*/,
                                 const std::string& /*caption*/, int /*index*/) {}

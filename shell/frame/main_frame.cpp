@@ -310,9 +310,9 @@ bool CMainFrame::CreatePanes() {
     const UI::PaneLayout layout = LayoutOf(plan);
     UI::DockingPane* pane = nullptr;
     if (plan.kind == PaneKind::CameraWindow) {
-      CameraWindowSpec spec{plan.index, cameraKind_,
+      CameraWindowInfo info{plan.index, cameraKind_,
                             plan.index < static_cast<int>(deviceNames_.size()) ? deviceNames_[plan.index] : ""};
-      CameraWindow* window = services_.panes.CreateCameraWindow(*panes_, layout, spec);
+      CameraWindow* window = services_.panes.CreateCameraWindow(*panes_, layout, info);
       if (window) {
         cameraWindows_.push_back(window);
         pane = &window->Pane();
@@ -438,6 +438,18 @@ void CMainFrame::StartWorkers() {
   flowPresent_ = services_.instruments.StartWorkers(listeners);
 }
 
+bool CMainFrame::AttachCameraPane(int index, const std::string& caption) {
+  UI::DockingPane* cameraPane = PaneOf(PaneKind::CameraPane);
+  if (!cameraPane || index < 0 || index >= static_cast<int>(cameraWindows_.size()) ||
+      !cameraWindows_[static_cast<std::size_t>(index)])
+    return false;
+  const auto at = static_cast<std::size_t>(index);
+  const std::string name = !caption.empty() ? caption : at < captions_.size() ? captions_[at] : std::string();
+  services_.panes.AttachCameraPane(*cameraPane, *cameraWindows_[at], name, index);
+  currentCamera_ = index;
+  return true;
+}
+
 void CMainFrame::FillCombos() {
   if (auto* cameras = ribbon_->FindByID<UI::RibbonComboBox>(ID_RIBBON_CAMERA_COMBO)) {
     cameras->RemoveAllItems();
@@ -445,10 +457,7 @@ void CMainFrame::FillCombos() {
     cameras->SelectItem(0);
   }
   // The camera pane starts on the first camera window.
-  UI::DockingPane* cameraPane = PaneOf(PaneKind::CameraPane);
-  if (cameraPane && !cameraWindows_.empty())
-    services_.panes.AttachCameraPane(*cameraPane, *cameraWindows_[0], captions_.empty() ? std::string() : captions_[0],
-                                     0);
+  AttachCameraPane(0);
   FillVideoQualityCombo();
   if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) {
     exportCombo->RemoveAllItems();

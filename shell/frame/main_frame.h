@@ -144,6 +144,11 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   UI::PaneManager& Panes() { return *panes_; }
   UI::DocumentArea* Documents() const { return documents_; }
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
+  // Binds the camera pane to camera window `index`, shown as `caption` (the
+  // window's own caption when empty); false when there is no camera pane or
+  // no such window. The camera the commands act on follows it.
+  bool AttachCameraPane(int index, const std::string& caption = {});
+  int CurrentCamera() const { return currentCamera_; }
   // Start, stop and pause of a data collection and the marker keys; null
   // before OnCreate.
   FrameCollection* Collection() const { return collection_.get(); }
@@ -190,6 +195,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<UI::PaneManager> panes_;
   std::vector<std::pair<PanePlan, UI::DockingPane*>> paneList_;
   std::vector<CameraWindow*> cameraWindows_;
+  int currentCamera_ = 0;
   std::shared_ptr<SampleInbox> inbox_;
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;

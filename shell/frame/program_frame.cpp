@@ -180,8 +180,8 @@ class ProgramPanes final : public FramePanes {
   }
 
   CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
-                                   const CameraWindowSpec& spec) override {
-    return cameras_.CreateWindow(panes, layout, spec);
+                                   const CameraWindowInfo& info) override {
+    return cameras_.CreateWindow(panes, layout, info);
   }
   void AttachCameraPane(UI::DockingPane&, CameraWindow& window, const std::string& caption, int index) override {
     cameras_.AttachPane(window, caption, index);

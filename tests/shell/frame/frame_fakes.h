@@ -90,10 +90,15 @@ class FakePanes final : public FramePanes {
                                      "fake");
   }
   CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
-                                   const CameraWindowSpec& spec) override {
-    const auto at = static_cast<std::size_t>(spec.index);
-    return panes.Create<FakeCameraWindow>(layout, config_, spec.index, log_, at < capturing.size() && capturing[at],
+                                   const CameraWindowInfo& info) override {
+    const auto at = static_cast<std::size_t>(info.index);
+    return panes.Create<FakeCameraWindow>(layout, config_, info.index, log_, at < capturing.size() && capturing[at],
                                           at < playing.size() && playing[at]);
+  }
+  // Each binding of the camera pane: window index and caption.
+  std::vector<std::pair<int, std::string>> attached;
+  void AttachCameraPane(UI::DockingPane&, CameraWindow&, const std::string& caption, int index) override {
+    attached.emplace_back(index, caption);
   }
   std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane&, const PanePlan&) override { return nullptr; }
   void ShowVideoAt(UI::DockingPane& pane, double seconds) override {

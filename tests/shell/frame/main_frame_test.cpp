@@ -247,6 +247,31 @@ TEST_F(MainFrameTest, RibbonCommandsReachTheCameraWindowsAndTheSampling) {
   EXPECT_EQ(frame->SendMessage(WM_CUSTOM_TRACES_CHANGED), 0);
 }
 
+// The camera pane starts on the first camera window and follows the ribbon's
+// camera choice; the commands then act on that camera.
+TEST_F(MainFrameTest, TheCameraPaneFollowsTheChosenCamera) {
+  cameras = Cameras(0, 2);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  ASSERT_EQ(panes.attached.size(), 1u);
+  EXPECT_EQ(panes.attached[0].first, 0);
+  EXPECT_EQ(frame->CurrentCamera(), 0);
+
+  auto* combo = frame->Ribbon()->FindByID<UI::RibbonComboBox>(ID_RIBBON_CAMERA_COMBO);
+  ASSERT_NE(combo, nullptr);
+  combo->SelectItem(1);
+  EXPECT_TRUE(frame->Router().Execute(ID_RIBBON_CAMERA_COMBO));
+  ASSERT_EQ(panes.attached.size(), 2u);
+  EXPECT_EQ(panes.attached[1].first, 1);
+  EXPECT_EQ(frame->CurrentCamera(), 1);
+
+  // No such window: nothing is bound and the current camera stays.
+  EXPECT_FALSE(frame->AttachCameraPane(4));
+  EXPECT_FALSE(frame->AttachCameraPane(-1));
+  EXPECT_EQ(panes.attached.size(), 2u);
+  EXPECT_EQ(frame->CurrentCamera(), 1);
+}
+
 // An archive imported from the ribbon is not overwritten by the running
 // configuration when the frame closes; a failed import changes nothing.
 TEST_F(MainFrameTest, ImportedSettingsSurviveTheClose) {
