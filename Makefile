@@ -4,7 +4,7 @@ JOBS  ?= $(shell nproc)
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
 	$(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps test build run tsan fuzz bench format clean
+.PHONY: all deps test build run install package tsan fuzz bench format clean
 
 all: build
 
@@ -45,11 +45,18 @@ bench: deps
 	cmake --build build/bench -j $(JOBS)
 
 run: build
-	@if [ -x build/release/shell/tarvix5 ]; then \
-		ORV_SIMLAB=1 build/release/shell/tarvix5; \
-	else \
-		echo "The main window is not built yet: 'make run' starts it once it exists."; \
-	fi
+	ORV_SIMLAB=1 build/release/shell/tarvix5
+
+# Installs the release build under PREFIX (default /usr/local; needs the
+# rights to write there).
+PREFIX ?= /usr/local
+install: build
+	cmake --install build/release --prefix "$(PREFIX)"
+
+# The Debian package of the release build: build/release/tarvix5_<version>_<arch>.deb.
+package: build
+	cd build/release && cpack -G DEB
+	@ls build/release/*.deb
 
 # Formats every source file as .clang-format says (make test checks it).
 format:

@@ -8,12 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "instruments/ascii_commands.h"
 #include "instruments/device.h"
 
 namespace {
-class ReplyDevice : public ORV::Device {
+class ReplyDevice : public ORV::Device, public ORV::AsciiCommands {
  public:
-  explicit ReplyDevice(char separator) : Device(ORV::kDeviceHeatController, separator) {}
+  explicit ReplyDevice(char separator) : Device(ORV::kDeviceHeatController), AsciiCommands(*this, separator) {}
 
  protected:
   bool OnLoad(const std::string&) override { return false; }

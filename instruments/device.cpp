@@ -14,7 +14,7 @@ namespace ORV {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-Device::Device(std::uint32_t typeCode, char separator) : typeCode_(typeCode), separator_(separator) {}
+Device::Device(std::uint32_t typeCode) : typeCode_(typeCode) {}
 
 Device::~Device() {
   Guard g(lock_);
@@ -81,16 +81,6 @@ bool Device::SendRawData(const std::uint8_t* data, std::size_t count) {
   return WriteAll(data, count, "Device::SendRawData() ");
 }
 
-bool Device::Send(std::string_view command) {
-  Guard g(lock_);
-  if (!port_.IsOpen()) return false;
-  std::string bytes(command);
-  bytes.push_back(static_cast<char>(kCommandEnd));
-  if (!WriteAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), "")) return false;
-  WriteLog("Command sent: " + bytes);
-  return true;
-}
-
 bool Device::WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead) {
   const int written = port_.Write(data, static_cast<std::uint32_t>(count));
   if (written < 0) {
@@ -121,55 +111,6 @@ bool Device::ReadData(std::vector<std::uint8_t>& buffer) {
   return true;
 }
 
-void Device::DiscardPendingInput() {
-  OS::PortHandle* handle = port_.Handle();
-  if (handle == nullptr) return;
-  std::array<std::uint8_t, kReadSize> buffer{};
-  std::string discarded;
-  for (int i = 0; i < kMaxDiscardReads; ++i) {
-    std::size_t received = 0;
-    // A wait limit of 0 takes only what is already buffered.
-    if (handle->Read(buffer.data(), buffer.size(), received, nullptr, 0) != OS::IoStatus::Ok || received == 0) break;
-    discarded.append(reinterpret_cast<const char*>(buffer.data()), received);
-  }
-  if (!discarded.empty())
-    WriteLog("Discarded '" + std::to_string(discarded.size()) + "' pending bytes - data: " + discarded);
-}
-
-bool Device::Query(std::string& reply, std::string_view command) {
-  Guard g(lock_);
-  // Bytes left from a garbled, late or cut reply would be read as the answer
-  // to this command.
-  DiscardPendingInput();
-  if (!Send(command)) return false;
-  std::vector<std::uint8_t> data(kReadSize + 1, 0);
-  std::uint32_t received = 0;
-  if (port_.Read(data.data(), kReadSize, received) < 0) return false;
-  reply.assign(reinterpret_cast<const char*>(data.data()), received);
-  WriteLog("Read reply '" + std::to_string(received) + "' bytes - data: " + reply);
-  return true;
-}
-
-bool Device::SplitReply(std::string_view reply, std::string_view prefix, std::vector<std::string>& fields,
-                        std::size_t minimum, std::size_t start) const {
-  if (!reply.starts_with(prefix)) return false;
-  const std::size_t first = reply.find(separator_);
-  if (first == std::string_view::npos || first + 1 == reply.size()) return false;
-
-  if (first > start) fields.emplace_back(reply.substr(start, first - start));
-  std::size_t from = first + 1;
-  for (std::size_t next; (next = reply.find(separator_, from)) != std::string_view::npos; from = next + 1)
-    fields.emplace_back(reply.substr(from, next - from));
-
-  // The text after the last separator, without the line end. A reply cut
-  // short has no line end, and then its last character is data.
-  std::string_view rest = reply.substr(from);
-  if (rest.ends_with('\n')) rest.remove_suffix(1);
-  if (rest.ends_with('\r')) rest.remove_suffix(1);
-  if (!rest.empty()) fields.emplace_back(rest);
-  return fields.size() >= minimum;
-}
-
 void Device::LogPortOpen(const std::string& name) {
   Guard g(lock_);
   if (port_.IsOpen())
@@ -196,6 +137,47 @@ std::string Device::PortName() const {
 void Device::SetPortName(const std::string& name) {
   Guard g(lock_);
   portName_ = name;
+}
+
+void Device::SetTimeout(std::int32_t ms) { timeout_.store(ms); }
+
+std::int32_t Device::Timeout() const { return timeout_.load(); }
+
+bool Device::OpenSerial(const std::string& port, const SerialOpening& row) {
+  Guard g(lock_);
+  SetConnected(false);
+  // The same terminal cannot be opened twice, and a new one may have come.
+  if (row.reopen) port_.Close();
+  for (int attempt = 0; !port_.IsOpen() && attempt < row.openAttempts; ++attempt) {
+    if (attempt > 0) Wait(row.openRetryMs);
+    port_.Open(port);
+  }
+  if (row.logPortOpen) LogPortOpen(port);
+  if (!port_.IsOpen()) {
+    LogOpenFailed(row.who, port);
+    return false;
+  }
+  SetPortName(port);
+  const int who = static_cast<int>(row.who.size());
+  if (row.logTimeout) {
+    LogOpened(row.who, port, row.timeout);
+  } else {
+    LogInformationFormat("%.*s::Load() - Opened port: %s\n", who, row.who.data(), port.c_str());
+  }
+  if (port_.Configure(row.baud, row.timeout) != 0) {
+    if (row.logConfigureFailure) {
+      LogErrorFormat("%.*s::Load() - Unable to configure speed and timeouts for COM port: %s - Timeout: %d", who,
+                     row.who.data(), port.c_str(), static_cast<int>(row.timeout));
+    }
+  } else {
+    Wait(row.settleMs);
+    SetConnected(row.check && row.check());
+  }
+  if (port_.IsOpen() && !IsConnected()) {
+    if (!row.failed.empty()) LogError(std::string(row.failed));
+    OnClose();
+  }
+  return IsConnected();
 }
 
 std::uint32_t Device::ResolveTimeout(std::int32_t configured) const {

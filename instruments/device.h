@@ -1,8 +1,7 @@
 #pragma once
-// The base of every instrument: its port, the connected state, its type code
-// and reply separator, a per-device text log, and the command layer the
-// serial instruments share (send a CR-terminated command, read one reply,
-// check its prefix and split it into fields).
+// The base of every instrument: its port, the connected state, its type code,
+// a per-device text log, and raw writes and reads on the port. The ASCII
+// command layer of the serial instruments is AsciiCommands, beside it.
 //
 // Threads: a device is used by the user interface and by its sampling
 // thread. Each operation here, and Load, Ping and Close, holds the device's
@@ -38,10 +37,8 @@ class Device {
 
   static constexpr std::uint32_t kDefaultTimeout = SerialPort::kDefaultTimeout;
   static constexpr std::uint32_t kReadSize = 255;
-  static constexpr std::uint8_t kCommandEnd = 0x0D;
-  static constexpr int kMaxDiscardReads = 64;
 
-  Device(std::uint32_t typeCode, char separator);
+  explicit Device(std::uint32_t typeCode);
   virtual ~Device();
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
@@ -62,29 +59,11 @@ class Device {
   bool OpenDebugLog(std::string_view fileName);
   bool IsLogging() const;
 
-  // The command layer. Each returns false when the port has no handle.
+  // Raw port access. Each returns false when the port has no handle.
   // Writes exactly the given bytes.
   bool SendRawData(const std::uint8_t* data, std::size_t count);
-  // Writes the command followed by one carriage return.
-  bool Send(std::string_view command);
   // Reads one reply of up to kReadSize bytes; true when at least one byte came.
   bool ReadData(std::vector<std::uint8_t>& buffer);
-  // Discards whatever input is already waiting (stale bytes of an earlier
-  // reply), then Send and one read: true unless sending or reading failed,
-  // also when nothing arrived (the reply is then empty). A failed read leaves
-  // `reply`. Discarded bytes are written to the device's log.
-  bool Query(std::string& reply, std::string_view command);
-  // Reads and drops the input already waiting on the port, without waiting
-  // for more (at most kMaxDiscardReads reads).
-  void DiscardPendingInput();
-  // Checks that `reply` begins with `prefix` and appends its fields, split on
-  // the separator, to `fields`: the text from `start` to the first separator
-  // when that separator lies after `start`, the texts between separators, and
-  // the text after the last one without the CR (or CR LF) that ends a reply.
-  // False when the prefix differs, there is no separator or the first one is
-  // the last character; else true when `fields` holds at least `minimum`.
-  bool SplitReply(std::string_view reply, std::string_view prefix, std::vector<std::string>& fields,
-                  std::size_t minimum, std::size_t start) const;
   // Logs whether the port at `name` is open.
   void LogPortOpen(const std::string& name);
   // The event-log entries of a driver's Load, led by "<who>::Load() - ":
@@ -96,12 +75,15 @@ class Device {
   std::recursive_mutex& Lock() const { return lock_; }
   SerialPort& Port() { return port_; }
   std::uint32_t TypeCode() const { return typeCode_; }
-  char Separator() const { return separator_; }
   std::string PortName() const;
   void SetPortName(const std::string& name);
 
-  // A time-out taken from the configuration: above 0 as it is, else the
-  // device's default (500 ms).
+  // The port time-out in milliseconds that the caller (the interface
+  // manager, from the configuration) gives before Load; 0 or below leaves
+  // the driver's default.
+  void SetTimeout(std::int32_t ms);
+  std::int32_t Timeout() const;
+  // A given time-out: above 0 as it is, else the device's default (500 ms).
   std::uint32_t ResolveTimeout(std::int32_t configured) const;
 
   // Replaces the real sleep of the fixed waits (tests record them instead).
@@ -115,6 +97,36 @@ class Device {
   // and calls Device::OnClose at the end.
   virtual void OnClose();
 
+  // What a serial driver's Load does, written once; each driver gives its
+  // row. The texts of the event log are led by "<who>::Load() - ".
+  struct SerialOpening {
+    std::string_view who;
+    std::uint32_t baud = 9600;
+    std::int32_t timeout = 0;  // as the driver resolved it
+    // A port an earlier load left open is closed and opened again (else it
+    // is kept).
+    bool reopen = false;
+    int openAttempts = 1;
+    std::uint32_t openRetryMs = 0;  // the pause between two attempts
+    // The device's own log says whether the port opened.
+    bool logPortOpen = false;
+    // The "Opened port" entry names the time-out.
+    bool logTimeout = true;
+    // An event-log error when the port cannot be configured.
+    bool logConfigureFailure = false;
+    std::uint32_t settleMs = 0;  // the pause between configuring and the check
+    // True when the instrument answered as itself (a ping, and what else
+    // the driver reads at once).
+    std::function<bool()> check;
+    // The event-log error when the port opened but the instrument did not
+    // answer ("" for none).
+    std::string_view failed;
+  };
+  // Opens (or keeps) the port, logs, configures it with the row's time-out,
+  // settles, checks, and closes the port again when the check fails; returns
+  // whether the instrument is connected.
+  bool OpenSerial(const std::string& port, const SerialOpening& row);
+
   void SetConnected(bool connected) { connected_.store(connected); }
   // Writes one line (a line feed is added) and flushes it, when logging is on.
   void WriteLog(std::string_view line);
@@ -122,6 +134,8 @@ class Device {
   void Wait(std::uint32_t ms);
 
  private:
+  friend class AsciiCommands;
+
   // Writes all `count` bytes (the lock held, the port open); a failed or
   // short write is logged, the text led by `logLead`.
   bool WriteAll(const std::uint8_t* data, std::size_t count, std::string_view logLead);
@@ -131,9 +145,9 @@ class Device {
   SerialPort port_;
   std::string portName_;
   const std::uint32_t typeCode_;
-  const char separator_;
   std::ofstream log_;
   Sleeper sleeper_;
+  std::atomic<std::int32_t> timeout_{0};
 };
 
 }  // namespace ORV

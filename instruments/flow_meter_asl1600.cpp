@@ -4,7 +4,6 @@
 #include <mutex>
 #include <vector>
 
-#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "platform/os/tick_source.h"
 
@@ -51,7 +50,7 @@ int ParseFlowFactor(std::string_view info) {
   return value;
 }
 
-FlowMeterASL1600::FlowMeterASL1600() : Device(kDeviceFlowMeter, ',') {}
+FlowMeterASL1600::FlowMeterASL1600() : Device(kDeviceFlowMeter), AsciiCommands(*this, ',') {}
 
 FlowMeterASL1600::~FlowMeterASL1600() { Close(); }
 
@@ -67,7 +66,7 @@ bool FlowMeterASL1600::OnLoad(const std::string& port) {
     return false;
   }
   SetPortName(port);
-  const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceFlowMeterTimeout));
+  const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout()));
   LogOpened("FlowMeterASL1600", port, timeout);
 
   if (!SetUp()) {
@@ -79,7 +78,6 @@ bool FlowMeterASL1600::OnLoad(const std::string& port) {
   // The stream is read with the meter's own time-out from here on.
   Port().Close();
   if (Port().Open(port)) Port().Configure(kBaud, timeout);
-  Configuration::Instance().LastUsedFlowMeterPort = port;
   SetConnected(true);
   return true;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "instruments/ascii_commands.h"
 #include "instruments/device.h"
 
 namespace ORV {
@@ -25,7 +26,7 @@ std::optional<std::int16_t> DecodeFlowStream(const std::uint8_t* data, std::size
 // spaces, when it lies from 1 to 99; 0 otherwise.
 int ParseFlowFactor(std::string_view info);
 
-class FlowMeterASL1600 : public Device {
+class FlowMeterASL1600 : public Device, public AsciiCommands {
  public:
   static constexpr std::uint32_t kBaud = 19200;
   // The time-out of the set-up exchanges at Load.

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "platform/os/byte_order.h"
 
@@ -52,7 +51,7 @@ std::optional<std::vector<std::uint8_t>> SLI2000ReplyData(std::span<const std::u
 }
 
 FlowMeterSLI2000::FlowMeterSLI2000(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : Device(kDeviceFlowMeter, ','), ftdi_(std::move(enumerator)) {
+    : Device(kDeviceFlowMeter), ftdi_(std::move(enumerator)) {
   if (!ftdi_.IsAvailable()) LogError("FlowMeterSLI2000::FlowMeterSLI2000() - Driver DLL not found");
 }
 
@@ -86,7 +85,7 @@ bool FlowMeterSLI2000::Connect() {
   }
   LogPortOpen(port);
   SetPortName(port);
-  const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceMicroscopeTimeout));
+  const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout()));
   LogOpened("FlowMeterSLI2000", port, timeout);
   if (Port().Configure(kBaud, timeout) != 0 || !SendFrame(kStartFrame)) return false;
   Wait(kStartReplyWaitMs);

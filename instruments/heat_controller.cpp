@@ -4,7 +4,6 @@
 #include <cmath>
 #include <mutex>
 
-#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "instruments/ascii_reply.h"
 
@@ -27,7 +26,7 @@ constexpr std::uint32_t kSettleMs = 1000;
 }  // namespace
 
 HeatController::HeatController(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : Device(kDeviceHeatController, ';'), ftdi_(std::move(enumerator)) {
+    : Device(kDeviceHeatController), AsciiCommands(*this, ';'), ftdi_(std::move(enumerator)) {
   if (!ftdi_.IsAvailable()) LogError("HeatController::HeatController() - Driver DLL not found");
 }
 
@@ -44,29 +43,14 @@ bool HeatController::OnLoad(const std::string&) {
 
   // A port left open by an earlier load is given up first: the new one may
   // be another terminal, and the same one cannot be opened twice.
-  Port().Close();
-  if (!Port().Open(port)) {
-    LogOpenFailed("HeatController", port);
-    return false;
-  }
-  SetPortName(port);
-  const std::int32_t timeout = std::max(
-      static_cast<std::int32_t>(ResolveTimeout(Configuration::Instance().DeviceHeaterTimeout)), kMinimumTimeout);
-  LogOpened("HeatController", port, timeout);
-  if (Port().Configure(kBaud, timeout) != 0) {
-    LogErrorFormat(
-        "HeatController::Load() - Unable to configure speed and timeouts for COM port: %s - "
-        "Timeout: %d",
-        port.c_str(), timeout);
-  } else {
-    Wait(kSettleMs);
-    if (OnPing()) SetConnected(ReadSettingsLocked());
-  }
-  if (Port().IsOpen() && !IsConnected()) {
-    LogError("HeatController::Load() - Failed connecting to HeatController");
-    OnClose();
-  }
-  return IsConnected();
+  return OpenSerial(port, {.who = "HeatController",
+                           .baud = kBaud,
+                           .timeout = std::max(static_cast<std::int32_t>(ResolveTimeout(Timeout())), kMinimumTimeout),
+                           .reopen = true,
+                           .logConfigureFailure = true,
+                           .settleMs = kSettleMs,
+                           .check = [this] { return OnPing() && ReadSettingsLocked(); },
+                           .failed = "HeatController::Load() - Failed connecting to HeatController"});
 }
 
 bool HeatController::OnPing() {

@@ -14,13 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "instruments/ascii_commands.h"
 #include "instruments/device.h"
 #include "instruments/ftdi_access.h"
 #include "instruments/records/instrument_records.h"
 
 namespace ORV {
 
-class HeatController : public Device {
+class HeatController : public Device, public AsciiCommands {
  public:
   static constexpr const char* kLogFileName = "ORVHeatController.log";
   static constexpr std::size_t kChannels = 4;

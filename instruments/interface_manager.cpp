@@ -161,6 +161,7 @@ std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
   if (mask & kDeviceHeatController) {
     if (heatController_->IsConnected()) heatController_->Close();
     OpenLog(*heatController_, HeatController::kLogFileName);
+    heatController_->SetTimeout(config.DeviceHeaterTimeout);
     if (heatController_->Load(config.HeatControllerDevicePath))
       found |= kDeviceHeatController;
     else
@@ -170,6 +171,8 @@ std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
   if (mask & kDeviceFlowMeter) {
     if (binaryFlowMeter_->IsConnected()) binaryFlowMeter_->Close();
     OpenLog(*binaryFlowMeter_, kBinaryFlowLogFileName);
+    // This meter has always used the microscope's time-out setting.
+    binaryFlowMeter_->SetTimeout(config.DeviceMicroscopeTimeout);
     binaryFlowMeterConnected_ = binaryFlowMeter_->Load(std::string());
     if (binaryFlowMeterConnected_)
       found |= kDeviceFlowMeter;
@@ -211,6 +214,7 @@ void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
   for (std::size_t i = 0; i < count; ++i) {
     auto microscope = std::make_unique<Microscope>(sources_.usb);
     if (sources_.sleeper) microscope->SetSleeper(sources_.sleeper);
+    microscope->SetTimeout(Configuration::Instance().DeviceMicroscopeTimeout);
     if (count == 1) {
       OpenLog(*microscope, Microscope::kLogFileName);
     } else {
@@ -255,22 +259,28 @@ void InterfaceManager::LoadMultiInterface(std::uint32_t& found) {
 }
 
 void InterfaceManager::LoadSingleInterface(std::uint32_t& found, int& takenIndex) {
-  const std::string lastUsed = Configuration::Instance().LastUsedInterfacePort;
+  Configuration& config = Configuration::Instance();
   OpenLog(*single_, PressureMyographK4x::kLogFileName);
-  if (TryPorts(*single_, comPorts_, lastUsed, -1, takenIndex))
+  single_->SetTimeout(config.DevicePressureInterfaceTimeout);
+  if (TryPorts(*single_, comPorts_, config.LastUsedInterfacePort, -1, takenIndex)) {
+    config.LastUsedInterfacePort = single_->PortName();
     found |= kDeviceSinglePressureInterface;
-  else
+  } else {
     single_->Close();
+  }
 }
 
 void InterfaceManager::LoadAsciiFlowMeter(int takenIndex, std::uint32_t& found) {
-  const std::string lastUsed = Configuration::Instance().LastUsedFlowMeterPort;
+  Configuration& config = Configuration::Instance();
   OpenLog(*asciiFlowMeter_, kAsciiFlowLogFileName);
+  asciiFlowMeter_->SetTimeout(config.DeviceFlowMeterTimeout);
   int index = -1;
-  if (TryPorts(*asciiFlowMeter_, comPorts_, lastUsed, takenIndex, index))
+  if (TryPorts(*asciiFlowMeter_, comPorts_, config.LastUsedFlowMeterPort, takenIndex, index)) {
+    config.LastUsedFlowMeterPort = asciiFlowMeter_->PortName();
     found |= kDeviceFlowMeter;
-  else
+  } else {
     asciiFlowMeter_->Close();
+  }
 }
 
 bool InterfaceManager::IsConnected(std::uint32_t type, bool verify) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <mutex>
 
-#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "platform/os/number_text.h"
 
@@ -20,7 +19,7 @@ constexpr std::uint32_t kSettleMs = 500;
 }  // namespace
 
 Microscope::Microscope(std::shared_ptr<const OS::UsbSerialEnumerator> enumerator)
-    : Device(kDeviceMicroscope, ';'), ftdi_(std::move(enumerator)) {}
+    : Device(kDeviceMicroscope), AsciiCommands(*this, ';'), ftdi_(std::move(enumerator)) {}
 
 Microscope::~Microscope() { Close(); }
 
@@ -57,24 +56,13 @@ void Microscope::FindComPort(std::vector<std::string>& ports, std::vector<std::s
 }
 
 bool Microscope::OnLoad(const std::string& port) {
-  SetConnected(false);
-  if (!Port().IsOpen() && !Port().Open(port)) {
-    LogOpenFailed("Microscope", port);
-    return false;
-  }
-  LogPortOpen(port);
-  SetPortName(port);
-  const std::uint32_t timeout = ResolveTimeout(Configuration::Instance().DeviceMicroscopeTimeout);
-  LogOpened("Microscope", port, static_cast<int>(timeout));
-  if (Port().Configure(kBaud, static_cast<std::int32_t>(timeout)) == 0) {
-    Wait(kSettleMs);
-    SetConnected(OnPing());
-  }
-  if (Port().IsOpen() && !IsConnected()) {
-    LogError("Microscope::Load() - Failed connecting to ORV Microscope");
-    OnClose();
-  }
-  return IsConnected();
+  return OpenSerial(port, {.who = "Microscope",
+                           .baud = kBaud,
+                           .timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout())),
+                           .logPortOpen = true,
+                           .settleMs = kSettleMs,
+                           .check = [this] { return OnPing(); },
+                           .failed = "Microscope::Load() - Failed connecting to ORV Microscope"});
 }
 
 bool Microscope::OnPing() {

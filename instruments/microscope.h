@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "instruments/ascii_commands.h"
 #include "instruments/device.h"
 #include "instruments/ftdi_access.h"
 
 namespace ORV {
 
-class Microscope : public Device {
+class Microscope : public Device, public AsciiCommands {
  public:
   static constexpr const char* kLogFileName = "ORVMicroscope.log";
   // With several microscopes each writes its own log, named by

@@ -73,7 +73,7 @@ bool ToHundredths(float value, std::uint16_t& out) {
 }  // namespace
 
 PressureMultiMyographK4x::PressureMultiMyographK4x(OS::HidTransport& transport)
-    : Device(kDeviceMultiInterface, ';'), transport_(transport) {}
+    : Device(kDeviceMultiInterface), transport_(transport) {}
 
 PressureMultiMyographK4x::~PressureMultiMyographK4x() { Close(); }
 

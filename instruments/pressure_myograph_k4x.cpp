@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "instruments/ascii_reply.h"
 #include "platform/os/number_text.h"
@@ -37,7 +36,7 @@ constexpr std::uint32_t kSettleMs = 1500;
 
 }  // namespace
 
-PressureMyographK4x::PressureMyographK4x() : Device(kDeviceSinglePressureInterface, ',') {}
+PressureMyographK4x::PressureMyographK4x() : Device(kDeviceSinglePressureInterface), AsciiCommands(*this, ',') {}
 
 PressureMyographK4x::~PressureMyographK4x() { Close(); }
 
@@ -47,30 +46,18 @@ std::uint32_t PressureMyographK4x::FirmwareIndex() const {
 }
 
 bool PressureMyographK4x::OnLoad(const std::string& port) {
-  SetConnected(false);
   // The port name is the terminal's path.
-  if (!Port().IsOpen()) {
-    for (int attempt = 0; attempt < kOpenAttempts && !Port().Open(port); ++attempt)
-      if (attempt + 1 < kOpenAttempts) Wait(kOpenRetryMs);
-  }
-  LogPortOpen(port);
-  if (!Port().IsOpen()) {
-    LogOpenFailed("PressureMyographK4x", port);
-    return false;
-  }
-  SetPortName(port);
-
-  const std::int32_t timeout = std::max(Configuration::Instance().DevicePressureInterfaceTimeout, kMinimumTimeout);
-  LogInformationFormat("PressureMyographK4x::Load() - Opened port: %s\n", port.c_str());
-  Port().Configure(kBaud, timeout);
-
-  Wait(kSettleMs);
-  if (OnPing()) {
-    SetConnected(true);
-    Configuration::Instance().LastUsedInterfacePort = port;
-  }
-  if (Port().IsOpen() && !IsConnected()) OnClose();
-  return IsConnected();
+  return OpenSerial(port, {.who = "PressureMyographK4x",
+                           .baud = kBaud,
+                           .timeout = std::max(Timeout(), kMinimumTimeout),
+                           .openAttempts = kOpenAttempts,
+                           .openRetryMs = kOpenRetryMs,
+                           .logPortOpen = true,
+                           .logTimeout = false,
+                           .settleMs = kSettleMs,
+                           .check = [this] { return OnPing(); },
+                           // No entry: the interface manager goes on to the next port.
+                           .failed = {}});
 }
 
 bool PressureMyographK4x::OnPing() {

@@ -10,11 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "instruments/ascii_commands.h"
 #include "instruments/device.h"
 
 namespace ORV {
 
-class PressureMyographK4x : public Device {
+class PressureMyographK4x : public Device, public AsciiCommands {
  public:
   static constexpr const char* kLogFileName = "ORVPressureInterface.log";
   // The time-out the unit needs at least; with 9600 baud it selects the

@@ -55,6 +55,7 @@ void Configuration::Load(OS::RegistryStore& store) {
   AutoBackup = reg.GetInt("AutoBackup", 1) != 0;
   Debug = reg.GetInt("Debug", 0) != 0;
   SynchroniseDataCollection = reg.GetInt("SynchroniseDataCollection", 0) != 0;
+  SampleFrequency = reg.GetInt("SampleFrequency", 3);
   DeviceMicroscopeTimeout = reg.GetInt("DeviceMicroscopeTimeout", 500);
   DeviceFlowMeterTimeout = reg.GetInt("DeviceFlowMeterTimeout", 500);
   DeviceHeaterTimeout = reg.GetInt("DeviceHeaterTimeout", 500);
@@ -178,6 +179,7 @@ void Configuration::Save(OS::RegistryStore& store) {
   reg.WriteString("RunningBackupDirectory", RunningBackupDirectory);
   reg.WriteInt("AutoBackup", b(AutoBackup));
   reg.WriteInt("SynchroniseDataCollection", b(SynchroniseDataCollection));
+  reg.WriteInt("SampleFrequency", SampleFrequency);
 
   reg.SetBase(VersionSection(SettingsVersion));
   reg.WriteInt("PanelFontSize", PanelFontSize);

@@ -162,6 +162,9 @@ class Configuration : public CSingleton<Configuration> {
   std::string RunningBackupDirectory;
   bool AutoBackup = true;
   bool SynchroniseDataCollection = false;
+  // The sample frequency of the synchronised sampling, an index 1-5 into its
+  // table (the main frame puts 3 in place of anything else).
+  std::int32_t SampleFrequency = 3;
   bool FreshetCheckEnabled = true;
   std::int32_t MinimumTemperature = 20;
   std::int32_t MaximumTemperature = 45;

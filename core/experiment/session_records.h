@@ -18,14 +18,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/camera_limit.h"
 #include "core/storage/record_stream.h"
 #include "custom_traces/custom_trace_definition.h"
 #include "instruments/records/instrument_records.h"
 
 namespace ORV {
 
-// At most four cameras take part in an experiment; camera indexes are 0..3.
-inline constexpr int kMaxCameras = 4;
 // Zones measured per camera.
 inline constexpr int kMaxZones = 4;
 

@@ -22,7 +22,7 @@ namespace {
 
 std::atomic<int> flowSource{kFlowFromFlowMeter};
 
-constexpr double kPi = 3.14159265;
+constexpr double kAreaPi = 3.14159265;  // pi as the area formulas use it
 constexpr double kQuarterPi = 0.7853981625;
 constexpr double kMmHgToDyn = 1333.2239;  // dyn/cm² per mmHg
 
@@ -94,8 +94,8 @@ std::size_t FlowSourceCount(const ExperimentContents& c, int source) {
   return source == kFlowFromPressureSamples ? c.pressureSamples.size() : c.flowSamples.size();
 }
 
-// The value of vessel kind 1..9 from one zone's positions; nothing when the
-// positions do not allow it.
+}  // namespace
+
 std::optional<float> VesselValue(int kind, float ol, float orr, float il, float ir) {
   const float wallL = il - ol, wallR = orr - ir, outer = orr - ol, inner = ir - il;
   const bool lumen = il > 0 && ir > il;
@@ -119,13 +119,13 @@ std::optional<float> VesselValue(int kind, float ol, float orr, float il, float 
     case kTraceVesselArea:
       if (both) {
         const double ro = static_cast<double>(outer) * 0.5, ri = static_cast<double>(inner) * 0.5;
-        return static_cast<float>(ro * ro * kPi - ri * ri * kPi);
+        return static_cast<float>(ro * ro * kAreaPi - ri * ri * kAreaPi);
       }
       break;
     case kTraceLumenArea:
       if (lumen) {
         const double ri = static_cast<double>(inner) * 0.5;
-        return static_cast<float>(ri * ri * kPi);
+        return static_cast<float>(ri * ri * kAreaPi);
       }
       break;
     case kTraceCrossSectionalArea:
@@ -145,6 +145,8 @@ std::optional<float> VesselValue(int kind, float ol, float orr, float il, float 
   }
   return std::nullopt;
 }
+
+namespace {
 
 // (P1 - P2) converted to dyn/cm² over the flow; infinite (or NaN for equal
 // pressures) when the flow is 0.

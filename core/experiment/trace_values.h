@@ -2,6 +2,7 @@
 // What the plots and exports of the experiment record read: one point of a
 // trace, and where the record takes flow values from.
 #include <cstdint>
+#include <optional>
 
 namespace ORV {
 
@@ -22,5 +23,11 @@ enum FlowSource : int {
 };
 void SetFlowSource(int flag);
 int GetFlowSource();
+
+// The value of vessel kind 1..9 (wall thicknesses, diameters, areas, media
+// to lumen ratio) from one zone's outer-left, outer-right, inner-left and
+// inner-right wall positions; nothing when the positions do not allow it
+// (a wall not found, or the lumen's right edge not right of its left).
+std::optional<float> VesselValue(int kind, float outerLeft, float outerRight, float innerLeft, float innerRight);
 
 }  // namespace ORV

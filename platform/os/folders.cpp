@@ -77,7 +77,15 @@ std::string ProgramDir() {
   return p.parent_path().string();
 }
 
-std::string InstalledDataDir() { return ORV_INSTALLED_DATA_DIR; }
+std::string InstalledDataDirOf(const std::string& programDir) {
+  const fs::path program(programDir);
+  if (program.filename() == "bin" && program.has_parent_path()) {
+    return (program.parent_path() / "share" / "tarvix5").string();
+  }
+  return ORV_INSTALLED_DATA_DIR;
+}
+
+std::string InstalledDataDir() { return InstalledDataDirOf(ProgramDir()); }
 
 bool EnsureDir(const std::string& path, unsigned mode) {
   if (path.empty()) return false;

@@ -33,8 +33,12 @@ std::string ProductStateDir();
 
 // Folder of the running program (dirname of /proc/self/exe); empty when unknown.
 std::string ProgramDir();
-// The installed data folder (resources), set at build time.
+// The installed data folder (resources): "<prefix>/share/tarvix5" beside a
+// program installed in "<prefix>/bin", so an installation may be moved (the
+// package installs into another prefix than the build was set up for); the
+// build-time folder for a program elsewhere (the build tree).
 std::string InstalledDataDir();
+std::string InstalledDataDirOf(const std::string& programDir);
 
 // Creates the folder and its missing parents, each new one with `mode`.
 // An existing folder is success.

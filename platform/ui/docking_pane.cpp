@@ -28,7 +28,9 @@ class DockingPane::ClientArea : public QWidget {
 QFont MakePointFont(const std::string& face, int tenthsOfPoint) {
   QFont font(QString::fromStdString(face));
   font.setPointSizeF(tenthsOfPoint > 0 ? tenthsOfPoint / 10.0 : 8.0);
-  return font;
+  // At the DPI the pane's sizes are scaled with, so text grows with the
+  // controls on a high-DPI screen (and in renders held at 144 DPI).
+  return ScaleFontToDpi(font);
 }
 
 QFont MakePointFont(int tenthsOfPoint) { return MakePointFont(Configuration::Instance().FontName, tenthsOfPoint); }

@@ -14,6 +14,7 @@ constexpr std::pair<int, std::string_view> kIconFiles[] = {
     {kIconMenu, "icons/menu.svg"},
     {kIconRotateLeft, "icons/rotate_left.svg"},
     {kIconRotateRight, "icons/rotate_right.svg"},
+    {kIconSettings, "icons/settings.svg"},
 };
 
 }  // namespace

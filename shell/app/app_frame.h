@@ -10,11 +10,16 @@
 
 class QWidget;
 
-namespace ORV::UI {
+namespace ORV {
+class TraceWindowHost;
+namespace UI {
 class DocumentArea;
 }
+}  // namespace ORV
 
 namespace ORV::Shell {
+
+class FileCommandsHost;
 
 class AppFrame {
  public:
@@ -39,6 +44,13 @@ class AppFrame {
   // laid out, the time slider, time window and navigation bar set for the
   // imported data.
   virtual void OnBackupImported() = 0;
+  // What the experiment file commands need of the frame and its views
+  // (usually a QtFileCommandsHost); null while the frame has none, and
+  // then the application has no file commands.
+  virtual FileCommandsHost* FileHost() { return nullptr; }
+  // The open trace windows that a save records and an open restores; null
+  // when there are none to keep.
+  virtual TraceWindowHost* TraceWindows() { return nullptr; }
 };
 
 using AppFrameFactory = std::function<std::unique_ptr<AppFrame>()>;

@@ -19,6 +19,7 @@
 #include "platform/ui/string_table.h"
 #include "platform/ui/wait_for_event_dialog.h"
 #include "shell/app/about_dialog.h"
+#include "shell/app/session_experiment.h"
 #include "shell/app/splash_screen.h"
 #include "shell/app/update_check.h"
 
@@ -26,6 +27,17 @@ namespace ORV::Shell {
 namespace {
 
 CPelmoraApp* g_app = nullptr;
+
+// Start-up steps that only the desktop of the program's first platform needs;
+// here each has nothing to do, and they keep their places in the order.
+void EnableDpiAwareness() {}                  // Qt scales by the screen itself
+void InitCommonControls() {}                  // Qt's widgets need no registration
+void StartDrawingLibrary() {}                 // QPainter needs no start
+bool InitComponentRuntime() { return true; }  // the dispatch layer needs no start
+void SwitchOffTaskbarInteraction() {}         // no task-bar tabs to switch off
+void EnableControlContainer() {}              // controls are hosted by the dispatch layer
+void InitMenuKeyboardAndTooltipManagers() {}  // menus, keys and tooltips follow the Qt style and palette
+void InitRichText() {}                        // Qt's rich text needs no start
 
 // The nice value that stands for "above normal" priority.
 constexpr int kAboveNormalNice = -5;
@@ -84,18 +96,21 @@ bool CPelmoraApp::InitInstance() {
   WaitForRestartingInstance(options_.args);
 
   eventLogRegistered_ = EventLog().Register(kEventSourceName, options_.eventLog);
-  // DPI awareness: Qt scales by the screen itself.
+  EnableDpiAwareness();
   WriteStartEvent();
   Configuration::Instance();
-  // Common controls, the drawing library and the component runtime need no
-  // start here, so OLE's failure message (string 110) cannot arise. The task
-  // bar needs no switching off, and controls are hosted by the dispatch
-  // layer without a container to enable.
-
+  InitCommonControls();
+  StartDrawingLibrary();
+  if (!InitComponentRuntime()) {
+    UI::MessageBox(nullptr, UI::LoadQString(UI::kOLEInitializationFailedMakeString), QString(), UI::MB_OK);
+    return false;
+  }
+  SwitchOffTaskbarInteraction();
+  EnableControlContainer();
   // The settings live under "Orvanta" in the settings store; the recent-file
-  // list (six entries) is kept there by the file commands.
+  // list (six entries) is the workspace's, read when the file commands use it.
   CreateMenuFont();
-  // Context menus, keyboard and tooltips follow the Qt style and palette.
+  InitMenuKeyboardAndTooltipManagers();
 
   // The templates are ready; the frame's document area takes them once the
   // main window exists.
@@ -108,10 +123,7 @@ bool CPelmoraApp::InitInstance() {
 
   // A running instance of this or an earlier version ends the start.
   if (const std::uint32_t found = FindRunningInstance(); found != 0) {
-    const QString text = UI::LoadQString(found);
-    EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text.toStdString()});
-    CloseSplash();
-    UI::MessageBox(nullptr, text, UI::LoadQString(UI::kProductNameString), UI::MB_OK | UI::MB_ICONINFORMATION);
+    ReportRunningInstance(found);
     return false;
   }
 
@@ -125,9 +137,19 @@ bool CPelmoraApp::InitInstance() {
     frame_.reset();
     return false;
   }
-  // The main window exists: a second instance finds it from now on.
-  marker_.Take();
+  // The main window exists: a second instance finds it from now on. Two
+  // instances started together may both have passed the check above; only
+  // the first to mark itself goes on.
+  if (!marker_.Take()) {
+    ReportRunningInstance(UI::kOneInstanceApplicationAlreadyString);
+    return false;
+  }
   if (UI::DocumentArea* area = frame_->Documents()) templates_.RegisterWith(*area);
+  if (FileCommandsHost* host = frame_->FileHost(); host && Experiment()) {
+    experimentAccess_ =
+        std::make_unique<SessionExperiment>(*Experiment(), Configuration::Instance(), frame_->TraceWindows());
+    fileCommands_ = std::make_unique<ExperimentFileCommands>(*experimentAccess_, *host);
+  }
 
   command_ = ParseShellCommand(options_.args);
   switch (command_) {
@@ -164,7 +186,7 @@ bool CPelmoraApp::InitInstance() {
     hooked_ = experiment;
     if (experiment->CheckBackupAtStartup() == 1) frame_->OnBackupImported();
   }
-  // Rich text needs no start either.
+  InitRichText();
   return true;
 }
 
@@ -189,6 +211,8 @@ int CPelmoraApp::ExitInstance(int exitCode) {
   }
   // The configuration was saved by the frame's close handler; it stays
   // until the process ends.
+  fileCommands_.reset();
+  experimentAccess_.reset();
   frame_.reset();
   marker_.Drop();
   restartLock_.Close();
@@ -241,6 +265,13 @@ void CPelmoraApp::CloseSplash() {
   splash_->allowClose = 1;
   splash_->close();
   splash_.reset();
+}
+
+void CPelmoraApp::ReportRunningInstance(std::uint32_t textId) {
+  const QString text = UI::LoadQString(textId);
+  EventLog().Write(OS::kEventInformation, kLogCategory, kLogEventId, {text.toStdString()});
+  CloseSplash();
+  UI::MessageBox(nullptr, text, UI::LoadQString(UI::kProductNameString), UI::MB_OK | UI::MB_ICONINFORMATION);
 }
 
 void CPelmoraApp::WriteStartEvent() {

@@ -27,6 +27,7 @@
 #include "core/experiment/app_hooks.h"
 #include "shell/app/app_frame.h"
 #include "shell/app/document_templates.h"
+#include "shell/app/file_commands.h"
 #include "shell/app/instance_markers.h"
 #include "shell/app/pelmora_module.h"
 #include "shell/app/restart.h"
@@ -106,6 +107,11 @@ class CPelmoraApp : public ApplicationHooks {
   // The about box, modal.
   void OnAppAbout();
 
+  // The experiment file commands, once the frame gave them a host; null
+  // before. The frame routes ID_FILE_NEW, ID_FILE_OPEN (also recent and
+  // dropped files), ID_FILE_SAVE, ID_FILE_SAVE_AS and ID_FILE_CLOSE here.
+  ExperimentFileCommands* FileCommands() const { return fileCommands_.get(); }
+
   AppFrame* Frame() const { return frame_.get(); }
   QWidget* MainWindow() const;
   DocumentTemplates& Templates() { return templates_; }
@@ -134,6 +140,8 @@ class CPelmoraApp : public ApplicationHooks {
   bool StartSplash();
   void CloseSplash();
   void WriteStartEvent();
+  // The message, event and box of a running instance found at start-up.
+  void ReportRunningInstance(std::uint32_t textId);
   void CreateMenuFont();
   OS::RegistryStore& SettingsStore() const;
   ExperimentData* Experiment() const;
@@ -149,6 +157,8 @@ class CPelmoraApp : public ApplicationHooks {
   std::unique_ptr<AppFrame> frame_;
   ShellCommand command_ = ShellCommand::FileNothing;
   ExperimentData* hooked_ = nullptr;
+  std::unique_ptr<ExperimentAccess> experimentAccess_;
+  std::unique_ptr<ExperimentFileCommands> fileCommands_;
   bool eventLogRegistered_ = false;
   bool startupCheckDone_ = false;
 };

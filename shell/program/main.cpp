@@ -7,6 +7,7 @@
 #include "platform/ui/app_services.h"
 #include "shell/app/display_check.h"
 #include "shell/app/pelmora_app.h"
+#include "shell/frame/app_frame_adapter.h"
 
 int main(int argc, char** argv) {
   if (const std::string problem = ORV::Shell::DisplayProblem(); !problem.empty()) {
@@ -20,8 +21,7 @@ int main(int argc, char** argv) {
 
   ORV::Shell::AppOptions options;
   options.args.assign(argv + 1, argv + argc);
-  // The main frame plugs in here through options.frameFactory; without one
-  // the application shows its placeholder window.
+  options.frameFactory = ORV::MakeMainAppFrame;
   ORV::Shell::CPelmoraApp app(std::move(options));
   return app.Run();
 }

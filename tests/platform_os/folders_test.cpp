@@ -26,6 +26,14 @@ TEST(Folders, ProductFoldersFollowTheXdgVariables) {
   EXPECT_EQ(StateHome(), r + "/home/.local/state");
 }
 
+TEST(Folders, InstalledDataLiesBesideAnInstalledProgram) {
+  EXPECT_EQ(InstalledDataDirOf("/opt/lab/bin"), "/opt/lab/share/tarvix5");
+  EXPECT_EQ(InstalledDataDirOf("/usr/bin"), "/usr/share/tarvix5");
+  const std::string buildTime = InstalledDataDirOf("/home/u/tarvix/build/release/shell");
+  EXPECT_TRUE(buildTime.ends_with("/share/tarvix5")) << buildTime;
+  EXPECT_EQ(InstalledDataDirOf(""), buildTime);
+}
+
 TEST(Folders, WorkingFoldersArePrivateAndNew) {
   ORV::Test::SandboxedHome home;
   const std::string a = MakePrivateWorkingDir("orv-work-");

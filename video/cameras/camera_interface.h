@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/camera_limit.h"
 #include "platform/os/message_target.h"
 
 namespace ORV {
@@ -151,7 +152,6 @@ struct CameraDetection {
   std::vector<std::string> deviceNames;
 };
 
-inline constexpr int kMaxCameras = 4;
 // The model detection opens first, and the one it falls back to.
 inline constexpr std::string_view kDefaultCameraModel = "DMx 41AU02";
 inline constexpr std::string_view kFallbackCameraModel = "DMK 42AUC03";

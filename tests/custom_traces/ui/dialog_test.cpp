@@ -3,11 +3,14 @@
 // the help window, and renders of the dialog and the help.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTextBrowser>
 
 #include "custom_traces/ui/custom_script_editor.h"
@@ -92,6 +95,11 @@ TEST(CustomTraceDialog, SavesWhatTheFieldsHoldAndShowsATypedUnitAgain) {
       dialog.SaveButton()->click();
       EXPECT_FALSE(dialog.SaveButton()->isEnabled()) << "back in browse mode";
       EXPECT_EQ(Text(dialog.List()->item(0)->text()), "Wall ratio");
+      // A double click on a line edits it.
+      emit dialog.List()->itemDoubleClicked(dialog.List()->item(0));
+      EXPECT_TRUE(dialog.SaveButton()->isEnabled());
+      EXPECT_FALSE(dialog.List()->isEnabled());
+      dialog.CancelButton()->click();
       dialog.EndDialog(UI::IDOK);
     });
   }
@@ -156,6 +164,17 @@ TEST(CustomTraceDialog, InsertListHoldsTheNamesAndInsertsAtTheCaret) {
     dialog.InsertList()->setCurrentIndex(24);
     dialog.InsertButton()->click();
     EXPECT_EQ(Text(dialog.Editor()->text()), "return OuterDiametermath.abs") << "the caret follows the insert";
+
+    // The editor's clipboard keys: Ctrl+Insert copies, Shift+Delete cuts,
+    // Shift+Insert pastes (as Ctrl+C, Ctrl+X and Ctrl+V do).
+    dialog.Editor()->setSelection(0, 7, 0, 20);  // "OuterDiameter"
+    QTest::keyClick(dialog.Editor(), Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(Text(QApplication::clipboard()->text()), "OuterDiameter");
+    QTest::keyClick(dialog.Editor(), Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(Text(dialog.Editor()->text()), "return math.abs");
+    QTest::keyClick(dialog.Editor(), Qt::Key_End);
+    QTest::keyClick(dialog.Editor(), Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(Text(dialog.Editor()->text()), "return math.absOuterDiameter");
     dialog.EndDialog(UI::IDOK);
   });
 }

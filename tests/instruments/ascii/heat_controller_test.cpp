@@ -24,13 +24,12 @@ const std::string kFailed = "HeatController::Load() - Failed connecting to HeatC
 
 class HeatControllerTest : public DriverTest {
  protected:
-  HeatControllerTest() { Configuration::Instance().DeviceHeaterTimeout = 500; }
-
   // The simulator listed as the only heat controller.
   void ListSimulator() { devices_->devices = {FtdiDevice(kHeater, "HC0001", sim_.DevicePath())}; }
   std::unique_ptr<HeatController> MakeController() {
     auto c = std::make_unique<HeatController>(devices_);
     c->SetSleeper(sleeper_.AsSleeper());
+    c->SetTimeout(timeout_);
     return c;
   }
   // A controller whose port is open on the simulator without a load.
@@ -47,6 +46,7 @@ class HeatControllerTest : public DriverTest {
   }
 
   std::shared_ptr<OS::FixedUsbSerialEnumerator> devices_ = std::make_shared<OS::FixedUsbSerialEnumerator>();
+  std::int32_t timeout_ = 500;  // as the interface manager gives it
   HeatControllerSim sim_;
 };
 
@@ -126,7 +126,7 @@ TEST_F(HeatControllerTest, TimeOutIsTheConfiguredOneButAtLeast500) {
   const std::pair<int, int> cases[] = {{-1, 500}, {0, 500}, {100, 500}, {800, 800}};
   for (const auto& [configured, used] : cases) {
     SCOPED_TRACE(configured);
-    Configuration::Instance().DeviceHeaterTimeout = configured;
+    timeout_ = configured;
     auto controller = MakeController();
     EXPECT_FALSE(controller->Load(""));
     EXPECT_EQ(controller->Port().Timeout(), static_cast<std::uint32_t>(used));

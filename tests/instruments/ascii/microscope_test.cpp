@@ -21,11 +21,10 @@ constexpr std::uint16_t kConverter = kFtdiSerialConverterProductId;
 
 class MicroscopeTest : public DriverTest {
  protected:
-  MicroscopeTest() { Configuration::Instance().DeviceMicroscopeTimeout = 500; }
-
   std::unique_ptr<Microscope> MakeMicroscope() {
     auto m = std::make_unique<Microscope>(devices_);
     m->SetSleeper(sleeper_.AsSleeper());
+    m->SetTimeout(timeout_);
     return m;
   }
   // Runs the port search with output lists that hold something beforehand.
@@ -39,6 +38,7 @@ class MicroscopeTest : public DriverTest {
   }
 
   std::shared_ptr<OS::FixedUsbSerialEnumerator> devices_ = std::make_shared<OS::FixedUsbSerialEnumerator>();
+  std::int32_t timeout_ = 500;  // as the interface manager gives it
   MicroscopeSim sim_;
 };
 
@@ -97,7 +97,7 @@ TEST_F(MicroscopeTest, LoadOpensTheTerminalWithTheConfiguredTimeOutAndPings) {
   const std::pair<int, int> cases[] = {{800, 800}, {-1, 500}, {0, 500}};
   for (const auto& [configured, used] : cases) {
     SCOPED_TRACE(configured);
-    Configuration::Instance().DeviceMicroscopeTimeout = configured;
+    timeout_ = configured;
     auto microscope = MakeMicroscope();
     ASSERT_TRUE(microscope->OpenLog(dir / "ORVMicroscope.log"));
     EXPECT_TRUE(microscope->Load(path));

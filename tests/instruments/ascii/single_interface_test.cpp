@@ -24,19 +24,18 @@ constexpr std::uint16_t kError = OS::kEventError;
 
 class SingleInterfaceTest : public DriverTest {
  protected:
-  SingleInterfaceTest() {
-    Configuration::Instance().DevicePressureInterfaceTimeout = 1250;
-    Configuration::Instance().LastUsedInterfacePort = "previous";
-  }
+  SingleInterfaceTest() { Configuration::Instance().LastUsedInterfacePort = "previous"; }
 
   std::unique_ptr<PressureMyographK4x> MakeUnit() {
     auto unit = std::make_unique<PressureMyographK4x>();
     unit->SetSleeper(sleeper_.AsSleeper());
+    unit->SetTimeout(timeout_);
     return unit;
   }
   static std::string Opened(const std::string& path) {
     return "PressureMyographK4x::Load() - Opened port: " + path + "\n";
   }
+  std::int32_t timeout_ = 1250;  // as the interface manager gives it
 };
 
 TEST_F(SingleInterfaceTest, LoadTakesSupportedUnitsOnlyAndSaysWhich) {
@@ -65,8 +64,7 @@ TEST_F(SingleInterfaceTest, LoadTakesSupportedUnitsOnlyAndSaysWhich) {
     EXPECT_EQ(unit->IsConnected(), accepted);
     EXPECT_EQ(unit->Port().IsOpen(), accepted);
     EXPECT_EQ(unit->FirmwareIndex(), c.index);
-    EXPECT_EQ(Configuration::Instance().LastUsedInterfacePort, accepted ? path : "previous");
-    Configuration::Instance().LastUsedInterfacePort = "previous";
+    EXPECT_EQ(Configuration::Instance().LastUsedInterfacePort, "previous") << "the interface manager keeps it";
 
     const std::string reply = std::string(">01,") + c.type + "," + c.firmware + "\r";
     const std::string verdict =
@@ -101,7 +99,7 @@ TEST_F(SingleInterfaceTest, TimeOutIsAtLeast1250AndChoosesTheReadRule) {
   ASSERT_TRUE(sim.Start());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.configured);
-    Configuration::Instance().DevicePressureInterfaceTimeout = c.configured;
+    timeout_ = c.configured;
     auto unit = MakeUnit();
     ASSERT_TRUE(unit->Load(sim.DevicePath()));
     EXPECT_EQ(unit->Port().Timeout(), c.used);

@@ -71,11 +71,10 @@ TEST(FlowStreamDecode, FactorTextMustHoldAnIntegerFrom1To99) {
 
 class FlowMeterASL1600Test : public FlowMeterTest {
  protected:
-  FlowMeterASL1600Test() { Configuration::Instance().DeviceFlowMeterTimeout = 500; }
-
   std::unique_ptr<FlowMeterASL1600> MakeMeter() {
     auto m = std::make_unique<FlowMeterASL1600>();
     m->SetSleeper(sleeper_.AsSleeper());
+    m->SetTimeout(500);  // as the interface manager gives it
     return m;
   }
   // A meter loaded on the simulator, the stream then stopped so the test
@@ -103,7 +102,6 @@ TEST_F(FlowMeterASL1600Test, LoadSendsTheSetUpInOrderAndStreams) {
   EXPECT_EQ(meter->Factor(), 5.0f);
   EXPECT_EQ(meter->PortName(), sim_.DevicePath());
   EXPECT_EQ(meter->Port().Timeout(), 500u);
-  EXPECT_EQ(Configuration::Instance().LastUsedFlowMeterPort, sim_.DevicePath());
   EXPECT_EQ(sim_.Received(), "\rsmod=F\rinfo\rres=7\rgo\r");
   EXPECT_EQ(sleeper_.Waits(), std::vector<std::uint32_t>{50});
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{kInfo, "FlowMeterASL1600::Load() - Opened port: " + sim_.DevicePath() +

@@ -27,11 +27,10 @@ std::string AsText(const std::array<std::uint8_t, N>& frame) {
 
 class FlowMeterSLI2000Test : public FlowMeterTest {
  protected:
-  FlowMeterSLI2000Test() { Configuration::Instance().DeviceMicroscopeTimeout = 50; }
-
   std::unique_ptr<FlowMeterSLI2000> MakeMeter() {
     auto m = std::make_unique<FlowMeterSLI2000>(devices_);
     m->SetSleeper(sleeper_.AsSleeper());
+    m->SetTimeout(50);  // as the interface manager gives it
     return m;
   }
   std::unique_ptr<FlowMeterSLI2000> Loaded() {

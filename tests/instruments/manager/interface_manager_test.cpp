@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "platform/sim/flow_meter_asl1600_sim.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
 #include "platform/sim/microscope_sim.h"
 #include "platform/sim/single_interface_sim.h"
@@ -119,6 +120,26 @@ TEST_F(ManagerTest, AsciiFlowMeterSearchSkipsThePortTheSingleInterfaceTook) {
   const std::vector<Event> events = TakeEvents();
   EXPECT_EQ(Trials(events, {kSingleTried, kSingleOpened}), Ports{});
   EXPECT_EQ(Trials(events, {kFlowTried, kFlowOpened}), (Ports{sim.DevicePath(), AbsentPort(1), AbsentPort(0)}));
+}
+
+TEST_F(ManagerTest, EachSerialDriverGetsItsConfiguredTimeOutAndTheManagerKeepsTheLastUsedPorts) {
+  Sim::SingleInterfaceSim unit;
+  Sim::FlowMeterASL1600Sim meter;
+  ASSERT_TRUE(unit.Start());
+  ASSERT_TRUE(meter.Start());
+  ports_ = {meter.DevicePath(), unit.DevicePath()};
+  ListPorts();
+  Configuration& config = Configuration::Instance();
+  const std::int32_t pressureTimeout = config.DevicePressureInterfaceTimeout;
+  config.DevicePressureInterfaceTimeout = 2000;
+
+  EXPECT_EQ(Manager().LoadDevices(kDeviceSinglePressureInterface | kDeviceFlowMeter), 3u);
+  EXPECT_EQ(Manager().SingleInterface().Port().Timeout(), 2000u);
+  EXPECT_EQ(Manager().AsciiFlowMeter().Port().Timeout(), 300u);
+  EXPECT_EQ(config.LastUsedInterfacePort, unit.DevicePath());
+  EXPECT_EQ(config.LastUsedFlowMeterPort, meter.DevicePath());
+  manager_.reset();
+  config.DevicePressureInterfaceTimeout = pressureTimeout;
 }
 
 TEST_F(ManagerTest, StepsOutsideTheMaskDoNothing) {

@@ -4,15 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "instruments/ascii_commands.h"
 #include "instruments/device.h"
 #include "platform/os/serial_port.h"
 
 namespace ORV::Test {
 
 // Opens, configures, pauses and pings as the serial drivers do.
-class TestDevice : public Device {
+class TestDevice : public Device, public AsciiCommands {
  public:
-  explicit TestDevice(char separator = ';') : Device(kDeviceHeatController, separator) {}
+  explicit TestDevice(char separator = ';') : Device(kDeviceHeatController), AsciiCommands(*this, separator) {}
   ~TestDevice() override { Close(); }
 
   using Device::SetConnected;

@@ -7,6 +7,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "core/experiment/experiment_data.h"
 #include "platform/os/registry_store.h"
 #include "platform/ui/document_area.h"
 #include "platform/ui/message_box.h"
@@ -15,6 +16,7 @@
 #include "shell/app/pelmora_app.h"
 #include "shell/app/splash_screen.h"
 #include "tests/shell/app/app_test_fixture.h"
+#include "tests/shell/app/bare_file_host.h"
 #include "tests/shell/app/stub/freshet_recording_stub.h"
 
 using namespace ORV;
@@ -39,6 +41,7 @@ class FakeFrame : public AppFrame {
   ~FakeFrame() override { log_.alive = false; }
   bool Create() override {
     log_.calls.push_back("Create");
+    if (raceMarker) raceMarker->Take();
     log_.splashUpWhenCreated = CPelmoraApp::Instance()->Splash() && CPelmoraApp::Instance()->Splash()->isVisible();
     window_ = std::make_unique<QWidget>();
     area_ = new UI::DocumentArea(window_.get());
@@ -52,6 +55,11 @@ class FakeFrame : public AppFrame {
   }
   void OnClose() override { log_.calls.push_back("OnClose"); }
   void OnBackupImported() override { log_.calls.push_back("OnBackupImported"); }
+  FileCommandsHost* FileHost() override { return fileHost; }
+
+  FileCommandsHost* fileHost = nullptr;
+  // Taken by "another instance" while this one creates its window.
+  InstanceMarker* raceMarker = nullptr;
 
  private:
   FrameLog& log_;
@@ -237,4 +245,43 @@ TEST_F(AppStartup, TheAutomaticUpdateCheckRunsOnceAndOnlyWhenAllowed) {
   EXPECT_EQ(ORV::Test::FreshetCalls().at(3), "SetUpdateType(\"A\")");
   EXPECT_FALSE(app.CheckForUpdatesAtStartup()) << "once per run";
   config.FreshetCheckEnabled = saved;
+}
+
+TEST_F(AppStartup, TheFramesFileHostGetsTheFileCommands) {
+  ExperimentData experiment;
+  ORV::Test::BareHost host(experiment);
+  AppOptions options = Options();
+  options.experiment = &experiment;
+  options.frameFactory = [this, &host] {
+    auto frame = std::make_unique<FakeFrame>(frame_, true);
+    frame->fileHost = &host;
+    return frame;
+  };
+  UI::ScriptedMessageBoxes boxes;
+  CPelmoraApp app(std::move(options));
+  ASSERT_TRUE(app.InitInstance());
+  EXPECT_EQ(experiment.Hooks(), &app) << "the record asks its questions through the application";
+  ASSERT_NE(app.FileCommands(), nullptr);
+  app.FileCommands()->OnFileNew();
+  EXPECT_EQ(host.newWindows, 1);
+  app.ExitInstance(0);
+  EXPECT_EQ(app.FileCommands(), nullptr);
+}
+
+TEST_F(AppStartup, OfTwoInstancesStartedTogetherOnlyTheFirstToMarkItselfGoesOn) {
+  InstanceMarker other;
+  AppOptions options = Options();
+  options.frameFactory = [this, &other] {
+    auto frame = std::make_unique<FakeFrame>(frame_, true);
+    frame->raceMarker = &other;
+    return frame;
+  };
+  UI::ScriptedMessageBoxes boxes;
+  CPelmoraApp app(std::move(options));
+  EXPECT_FALSE(app.InitInstance());
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].text, UI::LoadQString(UI::kOneInstanceApplicationAlreadyString));
+  EXPECT_FALSE(app.MainWindow()->isVisible());
+  app.ExitInstance(0);
+  EXPECT_FALSE(frame_.alive);
 }

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "tests/views/data_sheet/data_sheet_fixture.h"
 #include "tests/xlsx/writer/xlsx_test_util.h"
@@ -15,12 +14,7 @@ namespace {
 using DataSheetExportTest = Test::DataSheetFixture;
 using Test::Stat;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using XlsxTest::ReadFile;
 
 TEST(CsvField, QuotesOnlyWhatWouldShiftTheColumns) {
   struct Case {
@@ -45,7 +39,7 @@ TEST_F(DataSheetExportTest, OneTableToSemicolonCsv) {
   const std::string path = dir_ / "mean.csv";
   std::string error;
   ASSERT_TRUE(ExportToCsv(sheet, path, 0, error)) << error;
-  EXPECT_EQ(ReadAll(path),
+  EXPECT_EQ(ReadFile(path),
             "Comment;Start;End;Duration;Count;SD;SE;Outer Diameter ( 1 );Inner Diameter ( 2 );\r\n"
             ";05.25;01:05.25;60.0;120;0.5000;0.1250;12.346;7.000;\r\n"
             "\"a;b\r\nc\";1:02:05.25;1:02:10.00;4.8;;;;1.000;;\r\n");
@@ -144,7 +138,7 @@ TEST_F(DataSheetExportTest, AWorkbookThatCannotBeSavedIsReportedAndAnOldFileStay
   ::chmod(dir_.path().c_str(), 0700);
   if (::geteuid() != 0) {  // root writes anywhere
     EXPECT_FALSE(saved);
-    EXPECT_EQ(ReadAll(path), "old");
+    EXPECT_EQ(ReadFile(path), "old");
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/dpi.h"
+#include "platform/ui/command_router.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/views/data_sheet/data_sheet_fixture.h"
@@ -148,6 +149,26 @@ TEST_F(DataViewTest, TheWorkbookIsAlwaysSavedAndOpenedWhereTheDesktopHasASpreads
     view->chooseWorkbookPath = [] { return std::optional<std::string>(); };
     EXPECT_FALSE(view->ExportToExcel());  // cancelled
   }
+}
+
+TEST_F(DataViewTest, TheSheetsCommandsAreEnabledByWhatItHolds) {
+  auto view = MakeView();
+  UI::CommandRouter router;
+  int csvDialogs = 0;
+  view->RegisterCommands(router, [&] { ++csvDialogs; });
+  for (const UI::CommandId id : {32804u, 32805u, 32806u}) EXPECT_FALSE(router.QueryState(id).enabled) << id;
+  Fill(*view);
+  for (const UI::CommandId id : {32804u, 32805u, 32806u}) EXPECT_TRUE(router.QueryState(id).enabled) << id;
+  EXPECT_TRUE(router.Execute(32805));
+  EXPECT_EQ(csvDialogs, 1);
+  {
+    UI::ScriptedMessageBoxes boxes({UI::IDYES});
+    EXPECT_TRUE(router.Execute(32806));
+    EXPECT_TRUE(Records().empty());
+  }
+  EXPECT_FALSE(router.QueryState(32806).enabled);
+  CDataView::UnregisterCommands(router);
+  EXPECT_FALSE(router.HasCommandHandler(32804));
 }
 
 TEST_F(DataViewTest, AFailedExportIsShownToTheUser) {

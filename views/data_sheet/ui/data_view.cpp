@@ -16,6 +16,7 @@
 
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
+#include "platform/ui/command_router.h"
 #include "platform/ui/docking_pane.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/message_box.h"
@@ -110,6 +111,22 @@ int CDataView::AddCalculation(std::vector<CalculationData> records) {
 void CDataView::AddVideoMeasurements() {
   model_.AddVideoMeasurements();
   Sync();
+}
+
+void CDataView::RegisterCommands(UI::CommandRouter& router, std::function<void()> openCsvDialog) {
+  router.OnCommand(kExportExcelCommand, [this] { ExportToExcel(); });
+  router.OnUpdate(kExportExcelCommand, [this](UI::CmdUI& ui) { ui.Enable(CanExportToExcel()); });
+  router.OnCommand(kExportCsvCommand, std::move(openCsvDialog));
+  router.OnUpdate(kExportCsvCommand, [this](UI::CmdUI& ui) { ui.Enable(CanExportToCsv()); });
+  router.OnCommand(kClearCommand, [this] { ClearSheet(); });
+  router.OnUpdate(kClearCommand, [this](UI::CmdUI& ui) { ui.Enable(CanClear()); });
+}
+
+void CDataView::UnregisterCommands(UI::CommandRouter& router) {
+  for (const UI::CommandId id : {kExportExcelCommand, kExportCsvCommand, kClearCommand}) {
+    router.OnCommand(id, {});
+    router.OnUpdate(id, {});
+  }
 }
 
 bool CDataView::CanExportToCsv() const {

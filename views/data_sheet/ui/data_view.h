@@ -21,6 +21,10 @@ class Configuration;
 class ExperimentData;
 }  // namespace ORV
 
+namespace ORV::UI {
+class CommandRouter;
+}
+
 namespace ORV::Views {
 
 // True when the desktop has an application for workbooks (xdg-mime knows a
@@ -69,6 +73,12 @@ class CDataView : public QScrollArea {
   // Asks, then deletes the selected rows of the last table (in the sheet's
   // order) that has a selection. False when no row is selected.
   bool DeleteSelectedRows();
+  // Routes the sheet's three commands to this view: the workbook export and
+  // clearing, and the CSV export, which runs `openCsvDialog` (the shell's
+  // dialog that picks the method and the file and calls ExportToCsv); each
+  // enabled as its Can* says. UnregisterCommands takes them back.
+  void RegisterCommands(UI::CommandRouter& router, std::function<void()> openCsvDialog);
+  static void UnregisterCommands(UI::CommandRouter& router);
   bool CanExportToExcel() const { return model_.HasTables(); }
   bool CanExportToCsv() const;
   bool CanClear() const { return model_.HasTables(); }

@@ -1,0 +1,172 @@
+#include "shell/app/file_commands.h"
+
+#include <filesystem>
+
+namespace ORV::Shell {
+
+std::string ExperimentFileCommands::WithExtension(const std::string& path) {
+  return path.find(kExperimentExtension) == std::string::npos ? path + kExperimentExtension : path;
+}
+
+std::string ExperimentFileCommands::ParentFolder(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void ExperimentFileCommands::OnFileNew() { host_.OpenTraceWindow(); }
+
+bool ExperimentFileCommands::SaveFirstIfChanged() {
+  if (!experiment_.Modified()) return true;
+  if (!host_.AskYesNo(UI::kCurrentExperimentHasChangedString)) return true;
+  return SaveExperiment();
+}
+
+bool ExperimentFileCommands::OpenExperimentCommand(std::optional<std::string> path) {
+  // Opening replaces the record under a running collection: never.
+  if (experiment_.Mode() == 0) return false;
+  if (!SaveFirstIfChanged()) return false;
+  if (!path) {
+    const std::string folder = experiment_.LastUsedFolder();
+    path = host_.AskOpenPath(experiment_.FileExists(folder) ? folder : std::string());
+    if (!path) return false;
+  }
+  return OpenDocumentFile(*path);
+}
+
+bool ExperimentFileCommands::OpenDocumentFile(const std::string& path) {
+  if (!OpenExperimentFile(path)) return false;
+  if (experiment_.Mode() == 1) {
+    if (!host_.LiveTrace()) host_.SetTimeSliderForLoaded();
+    host_.ResetVideoPanes();
+  }
+  return true;
+}
+
+bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
+  CloseAllTraceViews();
+  host_.StopVideoPlayback();
+  const int result = host_.RunWithProgress(
+      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.Open(path, progress); });
+  switch (result) {
+    case kOpenProductTypeMismatch:
+      host_.ShowMessage(UI::kSelectedFileMadeDifferentString, FileCommandsHost::Icon::Error);
+      return false;
+    case -2:
+      host_.ShowMessage(UI::kUnableOpenSelectedFileString, FileCommandsHost::Icon::Error);
+      return false;
+    case -3:
+      host_.ShowMessage(UI::kBadFileVersionString, FileCommandsHost::Icon::Error);
+      return false;
+    case 2:
+      host_.ShowMessage(UI::kSelectedExperimentFileMadeString, FileCommandsHost::Icon::Warning);
+      break;
+    default:
+      if (result < 1) {
+        host_.ShowMessage(UI::kFailedOpenExperimentFileString, FileCommandsHost::Icon::Error);
+        return false;
+      }
+  }
+  host_.SetLiveTrace(false);
+  SetDrawNoSaveData(false);
+  host_.UpdatePaneLayout();
+  if (!host_.IsActionSheetOpen()) host_.OpenActionSheet();
+  host_.RefreshActionSheet();
+  if (host_.IsDataSheetOpen()) host_.RefreshDataSheet();
+  host_.AddRecentFile(path);
+  return true;
+}
+
+bool ExperimentFileCommands::SaveExperiment() {
+  const std::string name = experiment_.FileName();
+  const std::string path = experiment_.FilePath();
+  if (!name.empty() && experiment_.FileExists(path) && experiment_.FileVersion() == experiment_.CurrentVersion()) {
+    return SaveExperimentToFile(path, name);
+  }
+  return SaveExperimentAs();
+}
+
+bool ExperimentFileCommands::SaveExperimentToFile(const std::string& path, const std::string& name,
+                                                  std::string* savedPath) {
+  if (path.empty()) return false;
+  const std::string target = WithExtension(path);
+  if (savedPath) *savedPath = target;
+  // A recorded or new experiment takes its videos along when recording is
+  // on; a loaded one when it has analysis records of its videos.
+  const bool withVideo = experiment_.Mode() != 1 ? host_.VideoRecordingEnabled() : experiment_.HasAnalysisRecords();
+  const int saved = host_.RunWithProgress("Saving experiment...", [&](ProgressHook* progress) {
+    return experiment_.Save(target, name, withVideo, progress) ? 1 : 0;
+  });
+  if (saved != 1) {
+    // The running backup stays: it is all that holds the data now.
+    host_.ShowMessage(UI::kFailedSaveExperimentFileString, FileCommandsHost::Icon::Error);
+    return false;
+  }
+  DiscardBackupBuffer();
+  experiment_.SetLastUsedFolder(ParentFolder(target));
+  return true;
+}
+
+bool ExperimentFileCommands::SaveExperimentAs() {
+  if (!host_.AskExperimentDetails()) return false;
+  const std::string folder = experiment_.LastUsedFolder();
+  const std::optional<std::string> path = host_.AskSavePath(experiment_.FileExists(folder) ? folder : std::string());
+  if (!path) return false;
+  const std::string name = std::filesystem::path(*path).filename().string();
+  std::string written;
+  const bool saved = SaveExperimentToFile(*path, name, &written);
+  // The record names the file it was saved to, so the next save goes there.
+  experiment_.SetFileName(std::filesystem::path(written).filename().string());
+  experiment_.SetFilePath(written);
+  return saved;
+}
+
+bool ExperimentFileCommands::CloseExperiment() {
+  // The question comes first, so "Yes" and a save that did not happen leave
+  // everything as it was.
+  bool discard = false;
+  if (experiment_.Modified()) {
+    if (host_.AskYesNo(UI::kCurrentExperimentHasChangedString)) {
+      if (!SaveExperiment()) return false;
+    } else {
+      discard = true;
+    }
+  }
+  closing_ = true;
+  host_.ShowClosingProgress(true);
+  experiment_.Clear();
+  experiment_.PauseClock();
+  experiment_.ResetStores();
+  experiment_.SetMode(2);
+  CloseAllTraceViews();
+  host_.UpdatePaneLayout();
+  SetDrawNoSaveData(true);
+  if (host_.IsDataSheetOpen()) host_.CloseDataSheet();
+  if (!host_.IsActionSheetOpen()) host_.OpenActionSheet();
+  host_.RefreshActionSheet();
+  host_.ClearVideoPanes();
+  host_.SetLiveTrace(false);
+  host_.ShowClosingProgress(false);
+  closing_ = false;
+  if (discard) DiscardBackupBuffer();
+  return true;
+}
+
+void ExperimentFileCommands::CloseAllTraceViews() {
+  // A closing view leaves the list; a view that does not close ends the loop.
+  for (int n = host_.TraceViewCount(); n > 0 && host_.TraceViewCount() > 0; --n) host_.CloseLastTraceView();
+  ClearSheets();
+}
+
+void ExperimentFileCommands::ClearSheets() {
+  if (host_.IsDataSheetOpen()) host_.ClearDataSheet();
+  if (host_.IsActionSheetOpen()) host_.ClearActionSheet();
+}
+
+void ExperimentFileCommands::SetDrawNoSaveData(bool value) {
+  drawNoSaveData_ = value;
+  host_.SetDrawNoSaveDataOnViews(value);
+}
+
+void ExperimentFileCommands::DiscardBackupBuffer() { experiment_.DiscardBackupBuffer(); }
+
+}  // namespace ORV::Shell

@@ -1,0 +1,56 @@
+#pragma once
+// The experiment record of the session as the file commands see it: opening
+// and saving through the experiment file, the clock, the stores and the
+// running backup, the last used folder in the settings.
+//
+// Open and Save may run on a worker: the trace windows are then reached
+// through the user-interface thread, which keeps its event loop running
+// under the progress dialog.
+#include "core/experiment/trace_window_host.h"
+#include "shell/app/file_commands.h"
+
+namespace ORV {
+class ExperimentData;
+class Configuration;
+namespace RelativeTime {
+class RelativeTime;
+}
+}  // namespace ORV
+
+namespace ORV::Shell {
+
+class SessionExperiment : public ExperimentAccess {
+ public:
+  // `windows` may be null (no trace windows to save or reopen); `clock` is
+  // the process's experiment clock when null.
+  SessionExperiment(ExperimentData& data, Configuration& configuration, TraceWindowHost* windows = nullptr,
+                    RelativeTime::RelativeTime* clock = nullptr);
+
+  std::string FileName() const override;
+  std::string FilePath() const override;
+  void SetFileName(const std::string& name) override;
+  void SetFilePath(const std::string& path) override;
+  bool Modified() const override;
+  std::uint16_t FileVersion() const override;
+  std::uint16_t CurrentVersion() const override;
+  std::uint32_t Mode() const override;
+  void SetMode(std::uint32_t mode) override;
+  bool HasAnalysisRecords() const override;
+  bool FileExists(const std::string& path) const override;
+  int Open(const std::string& path, ProgressHook* progress) override;
+  bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) override;
+  void Clear() override;
+  void PauseClock() override;
+  void ResetStores() override;
+  void DiscardBackupBuffer() override;
+  std::string LastUsedFolder() const override;
+  void SetLastUsedFolder(const std::string& folder) override;
+
+ private:
+  ExperimentData& data_;
+  Configuration& configuration_;
+  TraceWindowHost* windows_;
+  RelativeTime::RelativeTime* clock_;
+};
+
+}  // namespace ORV::Shell

@@ -1,0 +1,158 @@
+#pragma once
+// What the main frame works with, each behind a narrow interface so that the
+// frame runs on the real instruments and cameras, on the simulated lab, or on
+// a test's fakes:
+//   - FrameInstruments: opens the instruments and starts and stops their
+//     sampling workers;
+//   - FramePanes: makes the docking panes and the camera windows;
+//   - CameraWindow: what the frame asks of a camera window and the analysis
+//     control it hosts;
+//   - FrameSampling: the synchronised sampling;
+//   - FrameSystem: hot-plug notices and function-key hot keys;
+//   - FrameHost: the application's side (saving, the settings-import flag).
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "instruments/sample_delivery.h"
+#include "platform/os/message_target.h"
+#include "shell/device_messages.h"
+#include "shell/frame_plan.h"
+#include "shell/sync_sampler.h"
+#include "video/cameras/camera_interface.h"
+
+namespace ORV {
+class Configuration;
+class ExperimentData;
+namespace UI {
+class DockingPane;
+class PaneManager;
+struct PaneLayout;
+}  // namespace UI
+
+// Who hears the samples of the workers the frame starts.
+struct WorkerListeners {
+  int periodStep = 3;  // 1-5 given to the workers; 0 leaves their own
+  std::int32_t productType = kPressureChamber;
+  std::shared_ptr<SampleInbox> frame;                     // single unit, multi interface, flow
+  std::shared_ptr<OS::MessageTarget> failureTarget;       // WM_DEVICE_FAILED
+  std::vector<std::shared_ptr<SampleInbox>> microscopes;  // one per microscope pane
+  std::shared_ptr<SampleInbox> heater;                    // the heater pane (may be null)
+};
+
+class FrameInstruments {
+ public:
+  virtual ~FrameInstruments() = default;
+  // Empties the COM-port list and fills it again.
+  virtual void ReloadPorts() = 0;
+  // Opens the devices of the mask; the mask of those that loaded.
+  virtual std::uint32_t LoadDevices(std::uint32_t mask) = 0;
+  virtual bool SingleLoaded() = 0;
+  virtual bool MultiLoaded() = 0;
+  virtual bool HeatControllerLoaded() = 0;
+  virtual int MicroscopeCount() = 0;
+  virtual bool MicroscopeConnected(int index) = 0;
+  // Flow is measured by the multi interface.
+  virtual bool FlowFromMulti() = 0;
+  // Starts the workers of the loaded devices; whether a flow meter (or the
+  // multi interface's flow) is present.
+  virtual bool StartWorkers(const WorkerListeners& listeners) = 0;
+  // The steps of the frame's close, in its order.
+  virtual void StopMultiTimer() = 0;
+  virtual void StopFlow() = 0;
+  virtual void StopSingle() = 0;
+  virtual void StopMulti() = 0;
+  virtual void StopMicroscopes() = 0;
+  // The destructor's: stops and deletes every worker.
+  virtual void DeleteWorkers() = 0;
+  // The instruments as the hot-plug handling and the inactivity monitor
+  // see them; null leaves both out.
+  virtual SamplerDevices* Devices() { return nullptr; }
+};
+
+class CameraWindow {
+ public:
+  virtual ~CameraWindow() = default;
+  virtual UI::DockingPane& Pane() = 0;
+  // A window whose analysis control could not be made is skipped by the
+  // calls below.
+  virtual bool HasControl() const = 0;
+  virtual void SetMaxZones(int zones) = 0;
+  virtual void SetAutoThreshold(bool on) = 0;
+  virtual void InvertThreshold(bool on) = 0;
+  virtual void IgnoreLumen(bool on) = 0;
+  virtual bool IsCapturing() = 0;
+  virtual bool IsVideoPlaying() = 0;
+  virtual void StopCapture() = 0;
+};
+
+// The pane of a camera window and what it shows.
+struct CameraWindowSpec {
+  int index = 0;
+  int cameraKind = kCameraTypeImagingSource;
+  std::string deviceName;  // empty when there is no camera
+};
+
+class FramePanes {
+ public:
+  virtual ~FramePanes() = default;
+  // Makes the pane `plan` describes through `panes` with `layout`; null when
+  // it cannot be made.
+  virtual UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
+                                      bool multipleCameras) = 0;
+  virtual CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
+                                           const CameraWindowSpec& spec) = 0;
+  // A pane's sample inbox for the workers (microscope and heater panes);
+  // null for the others.
+  virtual std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) = 0;
+};
+
+class FrameSampling {
+ public:
+  virtual ~FrameSampling() = default;
+  virtual bool Restart(const SamplerSettings& settings) = 0;
+  virtual void Stop() = 0;
+  virtual bool IsRunning() const = 0;
+  virtual void OnNewSample(std::uint32_t kind, const SampleRecord* record) = 0;
+};
+
+class FrameSystem {
+ public:
+  virtual ~FrameSystem() = default;
+  // Hot-plug notices go to `frame` as WM_DEVICECHANGE; false when refused.
+  virtual bool RegisterDeviceNotifications(std::shared_ptr<OS::MessageTarget> frame) = 0;
+  virtual void UnregisterDeviceNotifications() = 0;
+  // Key k (0-11) is F(k + 1); pressing it posts WM_HOTKEY (id) to `frame`.
+  virtual bool RegisterHotKey(std::shared_ptr<OS::MessageTarget> frame, int id, int functionKey) = 0;
+  virtual void UnregisterHotKey(int id) = 0;
+};
+
+class FrameHost {
+ public:
+  virtual ~FrameHost() = default;
+  // Saves the experiment (asking for a name when it has none); false when
+  // it failed or the user cancelled.
+  virtual bool SaveExperiment() = 0;
+  virtual bool SequenceChanged() = 0;
+  virtual bool SaveSequence() = 0;
+  // A settings archive was imported in this run: the running configuration
+  // must not overwrite it.
+  virtual bool SettingsImported() = 0;
+  virtual void SaveConfiguration() = 0;
+};
+
+struct MainFrameServices {
+  Configuration& configuration;
+  ExperimentData& experiment;
+  FrameInstruments& instruments;
+  FramePanes& panes;
+  FrameSampling& sampling;
+  FrameSystem& system;
+  FrameHost& host;
+  std::function<CameraDetection()> detectCameras;
+};
+
+}  // namespace ORV

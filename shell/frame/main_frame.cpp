@@ -1,0 +1,618 @@
+#include "shell/frame/main_frame.h"
+
+#include <QCloseEvent>
+#include <QColor>
+#include <QStatusBar>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "core/base/configuration.h"
+#include "core/base/dpi.h"
+#include "core/base/event_log.h"
+#include "core/base/time_text.h"
+#include "core/experiment/experiment_data.h"
+#include "platform/os/device_monitor.h"
+#include "platform/ui/docking_pane.h"
+#include "platform/ui/document_area.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/pane_manager.h"
+#include "platform/ui/ribbon_bar.h"
+#include "platform/ui/ribbon_status_bar.h"
+#include "platform/ui/string_table.h"
+#include "shell/device_messages.h"
+
+namespace ORV {
+
+namespace {
+using UI::LoadQString;
+using UI::LoadString;
+
+std::uint64_t SteadyMs() {
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The pane's layout as the pane manager takes it.
+UI::PaneLayout LayoutOf(const PanePlan& plan) {
+  UI::PaneLayout layout;
+  layout.id = plan.id;
+  layout.caption = plan.captionStringId != 0 ? LoadQString(plan.captionStringId) : QString::fromStdString(plan.caption);
+  layout.defaultSize96 = QSize(plan.width, plan.height);
+  layout.minimumSize96 = QSize(plan.minWidth, plan.minHeight);
+  layout.fixedSize = plan.fixedSize;
+  layout.allowedSides = plan.allowedSides;
+  layout.homeSide = plan.homeSide;
+  return layout;
+}
+}  // namespace
+
+// The panes the device-message handling opens and closes.
+class CMainFrame::DevicePanesOfFrame final : public DevicePanes {
+ public:
+  explicit DevicePanesOfFrame(CMainFrame& frame) : frame_(frame) {}
+  void ShowSingleUnitPane(bool delayedAndInactive) override {
+    if (UI::DockingPane* pane = frame_.PaneOf(PaneKind::Single))
+      frame_.Panes().ShowPane(*pane, true, !delayedAndInactive);
+  }
+  void CloseDevicePane(std::uint32_t kind) override {
+    const PaneKind paneKind = kind == kDeviceSinglePressureInterface ? PaneKind::Single
+                              : kind == kDeviceMultiInterface        ? PaneKind::Multi
+                                                                     : PaneKind::Flow;
+    if (UI::DockingPane* pane = frame_.PaneOf(paneKind)) frame_.Panes().OnPressCloseButton(*pane);
+  }
+
+ private:
+  CMainFrame& frame_;
+};
+
+CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAlive)
+    : keepAlive_(std::move(keepAlive)), services_(std::move(services)) {
+  setObjectName("MainFrame");
+  panes_ = std::make_unique<UI::PaneManager>(*this);
+  inbox_ = std::make_shared<SampleInbox>(Target());
+  devicePanes_ = std::make_unique<DevicePanesOfFrame>(*this);
+  SetHandler(WM_NEW_SAMPLE, [this](OS::WPARAM w, OS::LPARAM l) { return OnNewSample(w, l); });
+  SetHandler(UI::WM_TIMER, [this](OS::WPARAM w, OS::LPARAM) { return OnTimer(w); });
+  SetHandler(OS::WM_DEVICECHANGE, [this](OS::WPARAM w, OS::LPARAM) { return OnDeviceChange(w); });
+  SetHandler(WM_DEVICE_FAILED, [this](OS::WPARAM w, OS::LPARAM) {
+    return deviceMessages_ ? deviceMessages_->OnDeviceFailed(static_cast<std::uint32_t>(w)) : 1;
+  });
+  SetHandler(IdleMonitor::WM_PRESSURE_NOT_CONNECTED, [this](OS::WPARAM, OS::LPARAM) -> OS::LRESULT {
+    std::string text;
+    if (LoadString(248, text)) {
+      UI::MessageBox(this, QString::fromStdString(text), UI::ApplicationTitle(), UI::MB_OK | UI::MB_ICONEXCLAMATION);
+    }
+    return 0;
+  });
+  setMinimumSize(kMinimumFrameWidth, kMinimumFrameHeight);
+}
+
+CMainFrame::~CMainFrame() {
+  CloseMessageWindow();
+  StopBackgroundWork();
+  if (deviceNotifications_) services_.system.UnregisterDeviceNotifications();
+  deviceMessages_.reset();
+  idleMonitor_.reset();
+  // The ribbon, the status bar, the document area and the panes use the
+  // router and the services, which are members: they go first.
+  const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  for (QWidget* child : children) delete child;
+  ribbon_ = nullptr;
+  statusBar_ = nullptr;
+  documents_ = nullptr;
+}
+
+void CMainFrame::StopBackgroundWork() {
+  // The sampling reads the workers' caches: it ends first.
+  services_.sampling.Stop();
+  services_.instruments.DeleteWorkers();
+}
+
+UI::DockingPane* CMainFrame::PaneOf(PaneKind kind, int index) const {
+  for (const auto& [plan, pane] : paneList_) {
+    if (plan.kind == kind && plan.index == index) return pane;
+  }
+  return nullptr;
+}
+
+int CMainFrame::OnCreate() {
+  Configuration& config = services_.configuration;
+  ExperimentData& experiment = services_.experiment;
+  FrameInstruments& instruments = services_.instruments;
+
+  // Instruments, then cameras.
+  instruments.ReloadPorts();
+  productType_ = config.ProductType == kIncubationChamber ? kIncubationChamber : kPressureChamber;
+  const std::uint32_t loaded = instruments.LoadDevices(kAllDevices);
+  productType_ = ProductTypeAfterLoad(productType_, loaded);
+
+  const CameraDetection detection = services_.detectCameras ? services_.detectCameras() : CameraDetection{};
+  cameraKind_ = detection.cameraKind;
+  cameraCount_ = std::clamp(detection.cameraCount, 0, kMaxCameras);
+  std::vector<std::string> names(
+      detection.deviceNames.begin(),
+      detection.deviceNames.begin() + std::min<std::size_t>(detection.deviceNames.size(), cameraCount_));
+  names.resize(cameraCount_);
+
+  static constexpr std::array<std::uint32_t, 6> kRibbonTextIds{233, 234, 220, 222, 221, 223};
+  for (std::size_t i = 0; i < kRibbonTextIds.size(); ++i) ribbonTexts_[i] = LoadString(kRibbonTextIds[i]);
+
+  const CameraPlan cameras = PlanCameras(productType_, names);
+  multipleCameras_ = cameras.multipleCameras;
+  captions_ = cameras.captions;
+  deviceNames_ = cameras.deviceNames;
+  for (const std::string& name : cameras.registeredNames) experiment.AddCamera(name);
+  setWindowTitle(LoadQString(cameras.titleStringId));
+  flowFromMulti_ = instruments.FlowFromMulti();
+
+  deviceNotifications_ = services_.system.RegisterDeviceNotifications(Target());
+
+  documents_ = new UI::DocumentArea(this);
+  documents_->setViewMode(QMdiArea::TabbedView);
+  documents_->setTabsClosable(true);
+  documents_->setTabsMovable(true);
+  documents_->setDocumentMode(true);
+  setCentralWidget(documents_);
+
+  if (!CreateRibbon()) return -1;
+  LoadZoneColors();
+
+  statusBar_ = new UI::RibbonStatusBar(this);
+  statusBar_->setObjectName("StatusBar");
+  statusBar_->SetRouter(&router_);
+  setDockNestingEnabled(true);
+  if (!CreatePanes()) return -1;
+  CreateStatusBar();
+
+  const SamplingPlan sampling = PlanSampling(config.SampleFrequency, cameraKind_, config.SynchroniseDataCollection);
+  synchronised_ = sampling.synchronised;
+  if (sampling.storeBack) config.SampleFrequency = sampling.configuredIndex;
+  frequencyIndex_ = sampling.frequencyIndex;
+  documents_->EnableWindowsDialog(router_, ID_WINDOWS_DIALOG, "Windows...");
+
+  StartWorkers();
+  if (SamplerDevices* devices = instruments.Devices()) {
+    deviceMessages_ = std::make_unique<DeviceMessageHandler>(*devices, *devicePanes_, SteadyMs);
+    IdleMonitor::Experiment watch{
+        [&experiment] { return experiment.mode == kModeFile; },
+        [&experiment] { return experiment.mode == kModeLive; },
+        [&experiment] { return experiment.videoEnabled.load(); },
+        [&config] { return config.LiveTrace; },
+    };
+    idleMonitor_ = std::make_unique<IdleMonitor>(*devices, watch, Target(), SteadyMs);
+  }
+
+  UpdatePaneLayout(true, false);
+  FillCombos();
+  PassCameraSettings();
+
+  SetTimer(IDT_IDLE_MONITOR, kIdleMonitorMs);
+  SetTimer(IDT_CLOCK, kClockMs);
+  SetTimer(IDT_STARTUP_CHECK, kStartupCheckMs);
+  for (int k = 0; k < kFunctionKeys; ++k) services_.system.RegisterHotKey(Target(), IDHOT_F1 + k, k);
+
+  UpdateMarkerButtons();
+  recordVideo_ = config.VideoRecordingEnabled && cameraCount_ > 0;
+  SetTimespanText(config.TraceTimeSpan);
+
+  if (!services_.sampling.Restart(CurrentSamplerSettings())) {
+    LogError("CMainFrame::OnCreate() - the synchronised sampling did not start");
+  }
+  created_ = true;
+
+  if (auto* border = ribbon_->FindByID<UI::RibbonColorButton>(ID_ZONE_BORDER_COLOR_BUTTON))
+    border->SetColor(config.ZoneBorderColor);
+  if (auto* inner = ribbon_->FindByID<UI::RibbonColorButton>(ID_ZONE_INNER_COLOR_BUTTON))
+    inner->SetColor(config.ZoneInnerEdgeColor);
+  if (auto* outer = ribbon_->FindByID<UI::RibbonColorButton>(ID_ZONE_OUTER_COLOR_BUTTON))
+    outer->SetColor(config.ZoneOuterEdgeColor);
+  if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) exportCombo->SetEditable(false);
+
+  RunStartupChain();
+  router_.StartIdleUpdates();
+  return 0;
+}
+
+bool CMainFrame::CreateRibbon() {
+  auto* ribbon = new UI::RibbonBar(this);
+  ribbon->setObjectName("Ribbon");
+  std::string error;
+  if (!ribbon->Create(router_, &error)) {
+    LogError("CMainFrame::OnCreate() - the ribbon could not be made: " + error);
+    delete ribbon;
+    return false;
+  }
+  ribbon_ = ribbon;
+  setMenuWidget(ribbon_);
+  ribbon_->SetApplicationModes(5);  // "Show" and "Video Module"
+  if (UI::RibbonElement* style = ribbon_->FindByID(ID_SET_STYLE)) {
+    style->SetText(std::string());
+    style->RemoveSubItems();
+    style->SetVisible(false);
+  }
+  ribbon_->SetAccentColor(QColor(84, 107, 115));
+  return true;
+}
+
+void CMainFrame::LoadZoneColors() {
+  for (const std::string& path : services_.configuration.ColorsXmlCandidates()) {
+    std::vector<ZoneColor> border, outer, inner;
+    if (Configuration::LoadZoneColors(path, border, outer, inner) < 0) continue;
+    const std::pair<UI::CommandId, const std::vector<ZoneColor>*> buttons[] = {{ID_ZONE_BORDER_COLOR_BUTTON, &border},
+                                                                               {ID_ZONE_OUTER_COLOR_BUTTON, &outer},
+                                                                               {ID_ZONE_INNER_COLOR_BUTTON, &inner}};
+    for (const auto& [id, colors] : buttons) {
+      auto* button = ribbon_->FindByID<UI::RibbonColorButton>(id);
+      if (!button) continue;
+      std::vector<UI::RibbonColorButton::Swatch> palette;
+      for (const ZoneColor& c : *colors) palette.push_back({c.color, c.description});
+      button->SetPalette(std::move(palette));
+    }
+    return;
+  }
+}
+
+bool CMainFrame::CreatePanes() {
+  PaneFacts facts;
+  facts.productType = productType_;
+  facts.cameraCount = cameraCount_;
+  facts.multipleCameras = multipleCameras_;
+  facts.multiLoaded = services_.instruments.MultiLoaded();
+  facts.singleLoaded = services_.instruments.SingleLoaded();
+  facts.microscopeCount = services_.instruments.MicroscopeCount();
+  facts.heatControllerLoaded = services_.instruments.HeatControllerLoaded();
+  for (const PanePlan& plan : PlanPanes(facts)) {
+    const UI::PaneLayout layout = LayoutOf(plan);
+    UI::DockingPane* pane = nullptr;
+    if (plan.kind == PaneKind::CameraWindow) {
+      CameraWindowSpec spec{plan.index, cameraKind_,
+                            plan.index < static_cast<int>(deviceNames_.size()) ? deviceNames_[plan.index] : ""};
+      CameraWindow* window = services_.panes.CreateCameraWindow(*panes_, layout, spec);
+      if (window) {
+        cameraWindows_.push_back(window);
+        pane = &window->Pane();
+        if (cameraCount_ == 1 && cameraKind_ == kCameraTypeImagingSource && window->HasControl())
+          window->SetMaxZones(4);
+      }
+    } else {
+      pane = services_.panes.CreatePane(*panes_, layout, plan, multipleCameras_);
+    }
+    if (!pane) {
+      LogError("CMainFrame::OnCreate() - the pane \"" + layout.caption.toStdString() + "\" could not be made");
+      return false;
+    }
+    paneList_.emplace_back(plan, pane);
+  }
+  return true;
+}
+
+void CMainFrame::CreateStatusBar() {
+  UI::RibbonStatusBar& bar = *statusBar_;
+  auto navigation = std::make_unique<UI::RibbonStatusProgressBar>(ID_NAVIGATION_BAR, 300, 22);
+  bar.AddElement(std::move(navigation), "Navigation", false);
+  if (productType_ == kPressureChamber) {
+    auto progress = std::make_unique<UI::RibbonStatusProgressBar>(ID_SEQUENCER_PROGRESS, 200, 22);
+    progress->SetText(LoadString(309));
+    bar.AddElement(std::move(progress), "Sequencer");
+    bar.AddSeparator();
+  }
+  if (productType_ == kIncubationChamber) {
+    auto heat = std::make_unique<UI::RibbonStatusProgressBar>(ID_HEAT_CONTROLLER_BAR, 200, 22);
+    heat->SetText(LoadString(172));
+    bar.AddElement(std::move(heat), "Heat controller");
+    bar.AddSeparator();
+  }
+  const Configuration& config = services_.configuration;
+  for (int k = 0; k < kFunctionKeys; ++k) {
+    auto button = std::make_unique<UI::StatusBarButton>(kFunctionKeyButtons[k], "F" + std::to_string(k + 1));
+    bar.AddElement(std::move(button), config.HotKeys[k]);
+  }
+  auto start = std::make_unique<UI::StatusBarButton>(ID_STATUS_START_BUTTON, ribbonTexts_[2]);
+  start->SetToolTipText(ribbonTexts_[3]);
+  bar.AddExtendedElement(std::move(start), "Start");
+  bar.AddExtendedSeparator();
+  bar.AddExtendedElement(std::make_unique<UI::StatusBarLabel>("\t\t\t\t\t\t\t"), "Start/Stop data collection", false);
+  bar.AddExtendedSeparator();
+  bar.AddExtendedElement(std::make_unique<UI::StatusBarLabel>(std::string(25, ' ')), "Clock");
+  bar.AddExtendedSeparator();
+  bar.AddExtendedElement(std::make_unique<UI::StatusBarLabel>(std::string(14, ' ')), "Elapsed time");
+  bar.AddExtendedSeparator();
+  bar.AddExtendedElement(std::make_unique<UI::StatusBarLabel>("------------"), "Instrument time");
+  bar.AddExtendedSeparator();
+  setStatusBar(nullptr);
+  // The bar sits under the docks, across the whole window.
+  auto* holder = new QStatusBar(this);
+  holder->setSizeGripEnabled(true);
+  holder->addWidget(statusBar_, 1);
+  setStatusBar(holder);
+}
+
+void CMainFrame::StartWorkers() {
+  WorkerListeners listeners;
+  listeners.periodStep = frequencyIndex_ >= 1 && frequencyIndex_ <= 5 ? frequencyIndex_ : 0;
+  listeners.productType = productType_;
+  listeners.frame = inbox_;
+  listeners.failureTarget = Target();
+  for (const auto& [plan, pane] : paneList_) {
+    if (plan.kind == PaneKind::Microscope) listeners.microscopes.push_back(services_.panes.InboxOf(*pane, plan));
+    if (plan.kind == PaneKind::Heater) listeners.heater = services_.panes.InboxOf(*pane, plan);
+  }
+  flowPresent_ = services_.instruments.StartWorkers(listeners);
+}
+
+void CMainFrame::FillCombos() {
+  if (auto* cameras = ribbon_->FindByID<UI::RibbonComboBox>(ID_RIBBON_CAMERA_COMBO)) {
+    cameras->RemoveAllItems();
+    for (const std::string& caption : captions_) cameras->AddItem(caption);
+    cameras->SelectItem(0);
+  }
+  FillVideoQualityCombo();
+  if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) {
+    exportCombo->RemoveAllItems();
+    for (std::uint32_t id = 53; id <= 56; ++id) exportCombo->AddItem(LoadString(id));
+    exportCombo->SelectItem(std::clamp(services_.configuration.LastUsedAnalysisExportType, 0, 3));
+  }
+}
+
+void CMainFrame::FillVideoQualityCombo() {
+  auto* quality = ribbon_ ? ribbon_->FindByID<UI::RibbonComboBox>(ID_RECORD_QUALITY_COMBO) : nullptr;
+  if (!quality) return;
+  const Configuration& config = services_.configuration;
+  quality->RemoveAllItems();
+  quality->AddItem(LoadString(213));
+  quality->AddItem(LoadString(214));
+  quality->AddItem(LoadString(215));
+  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(235));
+  if (config.VideoRecordFactor == config.VideoRecordLowFactor) {
+    quality->SelectItem(0);
+  } else if (config.VideoRecordFactor == config.VideoRecordHighFactor) {
+    quality->SelectItem(2);
+  } else {
+    quality->SelectItem(1);
+  }
+}
+
+void CMainFrame::PassCameraSettings() {
+  const Configuration& config = services_.configuration;
+  for (CameraWindow* window : cameraWindows_) {
+    window->SetAutoThreshold(config.AutoThreshold);
+    if (!window->HasControl()) continue;
+    window->InvertThreshold(config.InvertImage);
+    window->IgnoreLumen(config.IgnoreLumen);
+  }
+}
+
+void CMainFrame::UpdateMarkerButtons() {
+  const Configuration& config = services_.configuration;
+  const std::string command = LoadString(37);
+  for (int k = 0; k < kFunctionKeys; ++k) {
+    if (ribbon_) {
+      if (UI::RibbonElement* button = ribbon_->FindByID(kFunctionKeyButtons[k])) {
+        button->SetText(config.HotKeys[k].empty() ? "F" + std::to_string(k + 1) : config.HotKeys[k]);
+        button->SetDescription(command);
+      }
+    }
+    if (statusBar_) {
+      if (UI::StatusBarElement* element = statusBar_->FindElement(kFunctionKeyButtons[k])) {
+        element->SetLabel(config.HotKeys[k]);
+        element->SetToolTipText(config.HotKeys[k]);
+      }
+    }
+  }
+}
+
+void CMainFrame::SetTimespanText(int seconds) {
+  if (!ribbon_) return;
+  if (auto* edit = ribbon_->FindByID<UI::RibbonEdit>(ID_SCALETIME_EDIT_TIME))
+    edit->SetEditText(FormatTimeSeconds(static_cast<std::uint32_t>(std::max(seconds, 0))));
+}
+
+SamplerSettings CMainFrame::CurrentSamplerSettings() const {
+  SamplerSettings settings;
+  settings.synchronised = synchronised_;
+  settings.frequencyIndex = frequencyIndex_;
+  settings.cameraKind = cameraKind_;
+  settings.multiPresent = services_.instruments.MultiLoaded();
+  settings.multiConnected = settings.multiPresent;
+  settings.flowPresent = flowPresent_;
+  settings.microscopePresent = services_.instruments.MicroscopeCount() > 0;
+  settings.flowFromMulti = flowFromMulti_;
+  return settings;
+}
+
+void CMainFrame::RunStartupChain() {
+  // The wait runs outside the handlers of the GUI thread; the three steps
+  // then run on it one after the other.
+  QTimer::singleShot(150, this, [this] {
+    UnhideDockingPanes();
+    // The open views of the last run are reopened by the views' own part of
+    // the program once it is there.
+    UpdatePaneLayout(false, false);
+    FitFixedPanes();
+    startupChainDone_ = true;
+  });
+}
+
+bool CMainFrame::InReview() const { return services_.experiment.mode == kModeFile; }
+
+void CMainFrame::UnhideDockingPanes() {
+  for (UI::DockingPane* pane : panes_->Panes()) {
+    if (panes_->IsAutoHideMode(*pane)) panes_->SetAutoHideMode(*pane, false, UI::CBRS_ALIGN_ANY);
+  }
+}
+
+void CMainFrame::DockAndUnhide(UI::DockingPane& pane, std::uint32_t side, bool dock) {
+  if (!dock) return;
+  panes_->DockToFrameWindow(pane, side);
+  panes_->SetAutoHideMode(pane, false, UI::CBRS_ALIGN_ANY);
+}
+
+void CMainFrame::ShowOrHide(UI::DockingPane* pane, bool show) {
+  if (!pane) return;
+  if (!show) {
+    panes_->ShowPane(*pane, false, false);
+  } else if (!panes_->IsPaneVisible(*pane)) {
+    panes_->ShowPane(*pane, true, true);
+  }
+}
+
+void CMainFrame::UpdatePaneLayout(bool reset, bool force) {
+  const bool m = reset || force;
+  const bool review = InReview();
+  ExperimentData& experiment = services_.experiment;
+
+  if (statusBar_) {
+    if (UI::StatusBarElement* progress = statusBar_->FindElement(ID_SEQUENCER_PROGRESS)) progress->SetVisible(!review);
+    if (UI::StatusBarElement* navigation = statusBar_->FindElement(ID_NAVIGATION_BAR)) navigation->SetVisible(review);
+    statusBar_->update();
+  }
+  if (ribbon_) {
+    if (UI::RibbonElement* button = ribbon_->FindByID(ID_VIEW_CAMERA_BUTTON))
+      button->SetText(review ? ribbonTexts_[1] : ribbonTexts_[0]);
+  }
+
+  const std::size_t recordCameras =
+      experiment.Read([](const ExperimentContents& c) { return c.CameraCount(kModeFile); });
+  for (int k = 0; k < 4; ++k) {
+    UI::DockingPane* video = PaneOf(PaneKind::Video, k);
+    if (!video) continue;
+    DockAndUnhide(*video, UI::CBRS_ALIGN_BOTTOM, m);
+    const bool hasRecords = review && static_cast<std::size_t>(k) < recordCameras &&
+                            experiment.Read([k](const ExperimentContents& c) { return c.analysisData[k].size() > 0; });
+    if (hasRecords) {
+      if (!panes_->IsPaneVisible(*video)) panes_->ShowPane(*video, true, false);
+    } else {
+      panes_->ShowPane(*video, false, false);
+    }
+  }
+  for (int i = 0; i < static_cast<int>(cameraWindows_.size()); ++i) {
+    UI::DockingPane& pane = cameraWindows_[i]->Pane();
+    DockAndUnhide(pane, UI::CBRS_ALIGN_BOTTOM, m);
+    ShowOrHide(&pane, !review);
+  }
+  if (!cameraWindows_.empty() && cameraWindows_[0]->HasControl() && cameraWindows_[0]->IsVideoPlaying()) {
+    UI::DockingPane& pane = cameraWindows_[0]->Pane();
+    panes_->DockToFrameWindow(pane, UI::CBRS_ALIGN_BOTTOM);
+    ShowOrHide(&pane, true);
+  }
+  for (int m2 = 0; m2 < 4; ++m2) {
+    UI::DockingPane* microscope = PaneOf(PaneKind::Microscope, m2);
+    if (!microscope) continue;
+    DockAndUnhide(*microscope, UI::CBRS_ALIGN_LEFT, m);
+    ShowOrHide(microscope, !review && services_.instruments.MicroscopeConnected(m2));
+  }
+  if (UI::DockingPane* heater = PaneOf(PaneKind::Heater)) {
+    if (m) panes_->DockToFrameWindow(*heater, UI::CBRS_ALIGN_RIGHT);
+    ShowOrHide(heater, !review);
+  }
+  if (UI::DockingPane* cameraPane = PaneOf(PaneKind::CameraPane)) {
+    if (m) panes_->DockToFrameWindow(*cameraPane, UI::CBRS_ALIGN_LEFT);
+    const int counted = cameraCount_ - (experiment.videoEnabled ? 1 : 0);
+    ShowOrHide(cameraPane, !review && counted >= 1);
+  }
+  const std::pair<PaneKind, bool> instrumentPanes[] = {
+      {PaneKind::Flow, flowPresent_ || flowFromMulti_},
+      {PaneKind::Single, services_.instruments.SingleLoaded()},
+      {PaneKind::Multi, services_.instruments.MultiLoaded()},
+      {PaneKind::Sequencer, true},
+  };
+  for (const auto& [kind, present] : instrumentPanes) {
+    UI::DockingPane* pane = PaneOf(kind);
+    if (!pane) continue;
+    if (m) panes_->DockToFrameWindow(*pane, UI::CBRS_ALIGN_RIGHT);
+    ShowOrHide(pane, !review && present);
+  }
+  if (m) FitFixedPanes();
+}
+
+void CMainFrame::FitFixedPanes() {
+  // A pane that lays out a fixed size gets the height it needs in its
+  // column, title included.
+  QList<QDockWidget*> docks;
+  QList<int> heights;
+  for (const auto& [plan, pane] : paneList_) {
+    if (pane->CalcFixedLayout().isEmpty()) continue;
+    const std::uint32_t side = panes_->DockedSide(*pane);
+    if (side != UI::CBRS_ALIGN_LEFT && side != UI::CBRS_ALIGN_RIGHT) continue;
+    docks.push_back(pane);
+    heights.push_back(pane->minimumSizeHint().height());
+  }
+  if (!docks.isEmpty()) resizeDocks(docks, heights, Qt::Vertical);
+}
+
+OS::LRESULT CMainFrame::OnNewSample(OS::WPARAM kind, OS::LPARAM ticket) {
+  std::optional<SampleRecord> record = inbox_->TakeRecord(ticket);
+  services_.sampling.OnNewSample(static_cast<std::uint32_t>(kind), record ? &*record : nullptr);
+  return 0;
+}
+
+OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
+  switch (id) {
+    case IDT_IDLE_MONITOR:
+      if (deviceMessages_) deviceMessages_->Flush();
+      if (idleMonitor_) idleMonitor_->OnTimer();
+      break;
+    case IDT_STARTUP_CHECK:
+      KillTimer(IDT_STARTUP_CHECK);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+OS::LRESULT CMainFrame::OnDeviceChange(OS::WPARAM event) {
+  return deviceMessages_ ? deviceMessages_->OnDeviceChange(event) : 0;
+}
+
+bool CMainFrame::OnClose(bool ask) {
+  if (closed_) return true;
+  const QString caption = UI::ApplicationTitle();
+  // The questions come before anything stops: a save that does not happen
+  // leaves the program as it was.
+  if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
+    if (UI::MessageBox(this, LoadQString(128), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
+      services_.host.SaveSequence();
+    }
+  }
+  if (ask && services_.experiment.modified) {
+    if (UI::MessageBox(this, LoadQString(135), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
+        !services_.host.SaveExperiment()) {
+      return false;
+    }
+  }
+
+  KillTimer(IDT_CLOCK);
+  services_.sampling.Stop();
+  if (deviceNotifications_) {
+    services_.system.UnregisterDeviceNotifications();
+    deviceNotifications_ = false;
+  }
+  FrameInstruments& instruments = services_.instruments;
+  instruments.StopMultiTimer();
+  instruments.StopFlow();
+  instruments.StopSingle();
+  instruments.StopMulti();
+  instruments.StopMicroscopes();
+  // Capture and playback end here, on the GUI thread that owns the controls.
+  for (CameraWindow* window : cameraWindows_) {
+    if (!window->HasControl()) continue;
+    if (window->IsCapturing() || window->IsVideoPlaying()) window->StopCapture();
+  }
+  for (int k = 0; k < kFunctionKeys; ++k) services_.system.UnregisterHotKey(IDHOT_F1 + k);
+  if (!services_.host.SettingsImported()) services_.host.SaveConfiguration();
+  closed_ = true;
+  return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (OnClose()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace ORV

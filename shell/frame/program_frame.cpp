@@ -1,0 +1,317 @@
+#include "shell/frame/program_frame.h"
+
+#include <QKeySequence>
+#include <QShortcut>
+#include <QWidget>
+#include <map>
+
+#include "core/base/configuration.h"
+#include "core/base/event_log.h"
+#include "core/experiment/experiment_data.h"
+#include "core/experiment/experiment_file.h"
+#include "core/experiment/zone_data_queue.h"
+#include "instruments/interface_manager.h"
+#include "instruments/sampling_workers.h"
+#include "instruments/ui/flow_pane.h"
+#include "instruments/ui/heater_pane.h"
+#include "instruments/ui/microscope_pane.h"
+#include "instruments/ui/myograph_pane.h"
+#include "instruments/ui/pane_context.h"
+#include "platform/os/device_monitor.h"
+#include "platform/ui/app_services.h"
+#include "platform/ui/pane_manager.h"
+#include "shell/frame/stand_in_panes.h"
+#include "shell/sampler_adapters.h"
+
+namespace ORV {
+
+namespace {
+
+// The interface manager's devices and the workers that read them.
+class ManagerInstruments final : public FrameInstruments {
+ public:
+  explicit ManagerInstruments(InterfaceManager& manager) : manager_(manager), devices_(manager) {}
+  ~ManagerInstruments() override { DeleteWorkers(); }
+
+  void ReloadPorts() override { devices_.ReloadPorts(); }
+  std::uint32_t LoadDevices(std::uint32_t mask) override { return manager_.LoadDevices(mask); }
+  bool SingleLoaded() override { return manager_.SingleInterface().IsConnected(); }
+  bool MultiLoaded() override { return manager_.MultiInterface().IsConnected(); }
+  bool HeatControllerLoaded() override { return manager_.HeatControllerDevice().IsConnected(); }
+  int MicroscopeCount() override { return manager_.MicroscopeCount(); }
+  bool MicroscopeConnected(int index) override {
+    Microscope* microscope = manager_.MicroscopeAt(static_cast<std::size_t>(index));
+    return microscope != nullptr && microscope->IsConnected();
+  }
+  bool FlowFromMulti() override { return manager_.InternalFlowMeterInUse(); }
+  SamplerDevices* Devices() override { return &devices_; }
+
+  bool StartWorkers(const WorkerListeners& listeners) override {
+    const int step = listeners.periodStep;
+    if (SingleLoaded()) {
+      single_ = std::make_unique<CInterfaceSampleThread>(manager_);
+      if (step >= 1) single_->SetPeriodFactor(step);
+      single_->AddListener(listeners.frame);
+      single_->SetFailureTarget(listeners.failureTarget);
+      single_->SetHolder(holder_);
+      single_->Start();
+    }
+    if (MultiLoaded()) {
+      multi_ = std::make_unique<CMultiInterfaceSampleThread>(manager_);
+      multi_->AddListener(listeners.frame);
+      multi_->SetFailureTarget(listeners.failureTarget);
+      multi_->SetHolder(holder_);
+      multi_->Start();
+    }
+    const bool flowMeter = manager_.BinaryFlowMeterConnected() ? manager_.BinaryFlowMeter().IsConnected()
+                                                               : manager_.AsciiFlowMeter().IsConnected();
+    const bool flowPresent = FlowFromMulti() || flowMeter;
+    if (flowMeter) {
+      flow_ = std::make_shared<CFlowSampleThread>(manager_);
+      if (step >= 1) flow_->SetPeriodFactor(step);
+      flow_->AddListener(listeners.frame);
+      flow_->SetFailureTarget(listeners.failureTarget);
+      flow_->Start(flow_);
+    }
+    for (int m = 0; m < MicroscopeCount() && m < static_cast<int>(listeners.microscopes.size()); ++m) {
+      auto worker = std::make_unique<CMicroscopeThread>(m, manager_);
+      worker->SetPeriodFactor(step >= 1 ? step : 3);
+      if (listeners.microscopes[m]) worker->AddListener(listeners.microscopes[m]);
+      worker->SetFailureTarget(listeners.failureTarget);
+      // With the pressure chamber the pressure interface measures the
+      // temperature.
+      if (listeners.productType == kPressureChamber && (SingleLoaded() || MultiLoaded()))
+        worker->SetReadTemperature(false);
+      worker->Start();
+      microscopes_.push_back(std::move(worker));
+    }
+    if (HeatControllerLoaded() && listeners.heater) {
+      heater_ = std::make_unique<CHeatControllerThread>(manager_);
+      if (step >= 1) heater_->SetPeriodFactor(step);
+      heater_->SetTarget(listeners.heater);
+      heater_->Start();
+    }
+    return flowPresent;
+  }
+
+  void StopMultiTimer() override {
+    if (multi_) multi_->Stop();
+  }
+  void StopFlow() override {
+    if (flow_) flow_->Stop();
+  }
+  void StopSingle() override {
+    if (single_) single_->Stop();
+  }
+  void StopMulti() override {
+    if (multi_) multi_->Stop();
+  }
+  void StopMicroscopes() override {
+    for (auto& worker : microscopes_) worker->Stop();
+  }
+  void DeleteWorkers() override {
+    StopFlow();
+    flow_.reset();
+    multi_.reset();
+    single_.reset();
+    microscopes_.clear();
+    heater_.reset();
+  }
+
+  const std::shared_ptr<PressureHolder>& Holder() const { return holder_; }
+
+ private:
+  InterfaceManager& manager_;
+  InterfaceManagerDevices devices_;
+  std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
+  std::unique_ptr<CInterfaceSampleThread> single_;
+  std::unique_ptr<CMultiInterfaceSampleThread> multi_;
+  std::shared_ptr<CFlowSampleThread> flow_;
+  std::vector<std::unique_ptr<CMicroscopeThread>> microscopes_;
+  std::unique_ptr<CHeatControllerThread> heater_;
+};
+
+// The instrument panes of instruments/ui, the camera preview and the
+// stand-ins of the panes still to come.
+class ProgramPanes final : public FramePanes {
+ public:
+  ProgramPanes(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager)
+      : configuration_(configuration), experiment_(experiment), manager_(manager) {}
+
+  UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
+                              bool multipleCameras) override {
+    const InstrumentPaneContext context{experiment_, configuration_, &manager_, nullptr};
+    switch (plan.kind) {
+      case PaneKind::Flow:
+        return panes.Create<CFlowPane>(layout, context, layout.caption);
+      case PaneKind::Single:
+        return panes.Create<CMyographWnd>(layout, context, manager_.SingleInterface(), layout.caption);
+      case PaneKind::Heater:
+        return panes.Create<CHeaterPane>(layout, context, manager_.HeatControllerDevice(), layout.caption);
+      case PaneKind::Microscope: {
+        CMicroscopePane::Options options;
+        options.index = plan.index;
+        options.showCameraChoice = multipleCameras;
+        std::vector<std::string> names = experiment_.Read([](const ExperimentContents& c) { return c.cameraLabels; });
+        if (plan.index < static_cast<int>(names.size())) options.cameraName = names[plan.index];
+        return panes.Create<CMicroscopePane>(layout, context, manager_.MicroscopeAt(plan.index), options,
+                                             layout.caption);
+      }
+      case PaneKind::CameraPane:
+        return StandIn(panes, layout, "CameraPane", "Camera settings of the selected camera.");
+      case PaneKind::Video:
+        return StandIn(panes, layout, QString("VideoPane%1").arg(plan.index),
+                       "Recorded frames of this camera while an experiment is reviewed.");
+      case PaneKind::Multi:
+        return StandIn(panes, layout, "MultiChamberPane",
+                       "Chamber pressures, flow and heaters of the multi interface.");
+      case PaneKind::Sequencer:
+        return StandIn(panes, layout, "SequencerPane", "The protocol sequence and its tasks.");
+      case PaneKind::CameraWindow:
+        break;
+    }
+    return nullptr;
+  }
+
+  CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
+                                   const CameraWindowSpec& spec) override {
+    std::unique_ptr<CameraInterface> camera;
+    if (!spec.deviceName.empty()) camera = CreateCameraInterface(spec.cameraKind);
+    return panes.Create<CameraPreviewWindow>(layout, configuration_, spec, std::move(camera), layout.caption);
+  }
+
+  std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) override {
+    if (plan.kind == PaneKind::Microscope) return static_cast<CMicroscopePane&>(pane).Inbox();
+    if (plan.kind == PaneKind::Heater) return static_cast<CHeaterPane&>(pane).Inbox();
+    return nullptr;
+  }
+
+ private:
+  UI::DockingPane* StandIn(UI::PaneManager& panes, const UI::PaneLayout& layout, const QString& name,
+                           const QString& note) {
+    return panes.Create<StandInPane>(layout, configuration_, name, layout.caption, note);
+  }
+
+  Configuration& configuration_;
+  ExperimentData& experiment_;
+  InterfaceManager& manager_;
+};
+
+// The synchronised sampler over the experiment record.
+class ExperimentSampling final : public FrameSampling {
+ public:
+  ExperimentSampling(ExperimentData& experiment, std::shared_ptr<PressureHolder> holder)
+      : sink_(experiment),
+        pressure_(std::move(holder)),
+        sampler_(sink_, pressure_, std::make_shared<ZoneDataHolderQueue>()) {}
+  bool Restart(const SamplerSettings& settings) override { return sampler_.Restart(settings); }
+  void Stop() override { sampler_.Stop(); }
+  bool IsRunning() const override { return sampler_.IsRunning(); }
+  void OnNewSample(std::uint32_t kind, const SampleRecord* record) override { sampler_.OnNewSample(kind, record); }
+
+ private:
+  ExperimentSamplerSink sink_;
+  HolderPressureSource<PressureHolder> pressure_;
+  SyncSampler sampler_;
+};
+
+// Hot-plug through udev, and F1 .. F12 as application-wide shortcuts.
+class ProgramSystem final : public FrameSystem {
+ public:
+  void SetFrameWidget(QWidget* frame) { frame_ = frame; }
+
+  bool RegisterDeviceNotifications(std::shared_ptr<OS::MessageTarget> frame) override {
+    std::unique_ptr<OS::DeviceEventSource> source = OS::MakeUdevDeviceEventSource();
+    if (!source) return false;
+    monitor_ = std::make_unique<OS::DeviceMonitor>(std::move(source), std::move(frame),
+                                                   [](const std::string& text) { LogError(text); });
+    return true;
+  }
+  void UnregisterDeviceNotifications() override { monitor_.reset(); }
+
+  bool RegisterHotKey(std::shared_ptr<OS::MessageTarget> frame, int id, int functionKey) override {
+    if (!frame_ || functionKey < 0 || functionKey >= kFunctionKeys) return false;
+    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_F1 + functionKey), frame_);
+    shortcut->setContext(Qt::ApplicationShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, shortcut,
+                     [frame, id] { frame->PostMessage(WM_HOTKEY, static_cast<OS::WPARAM>(id), 0); });
+    delete shortcuts_[id];
+    shortcuts_[id] = shortcut;
+    return true;
+  }
+  void UnregisterHotKey(int id) override {
+    auto it = shortcuts_.find(id);
+    if (it == shortcuts_.end()) return;
+    delete it->second;
+    shortcuts_.erase(it);
+  }
+
+ private:
+  QWidget* frame_ = nullptr;
+  std::unique_ptr<OS::DeviceMonitor> monitor_;
+  std::map<int, QShortcut*> shortcuts_;
+};
+
+class ProgramHost final : public FrameHost {
+ public:
+  ProgramHost(Configuration& configuration, ExperimentData& experiment, ProgramFrameOptions options)
+      : configuration_(configuration), experiment_(experiment), options_(std::move(options)) {}
+
+  void SetFrameWidget(QWidget* frame) { frame_ = frame; }
+
+  bool SaveExperiment() override {
+    if (options_.saveExperiment) return options_.saveExperiment();
+    UI::FileDialogRequest request;
+    request.save = true;
+    request.filter = "Tarvix Files (*.tvx)|*.tvx||";
+    request.defaultExtension = "tvx";
+    const std::optional<std::string> path = UI::AskForFile(frame_, request);
+    if (!path) return false;
+    const std::size_t slash = path->find_last_of('/');
+    const std::string name = slash == std::string::npos ? *path : path->substr(slash + 1);
+    ExperimentFileContext context;
+    context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
+    return SaveExperimentWithProgress(experiment_, *path, name, true, context);
+  }
+  bool SequenceChanged() override { return false; }
+  bool SaveSequence() override { return false; }
+  bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }
+  void SaveConfiguration() override { configuration_.Save(); }
+
+ private:
+  Configuration& configuration_;
+  ExperimentData& experiment_;
+  ProgramFrameOptions options_;
+  QWidget* frame_ = nullptr;
+};
+
+// Everything the frame's services refer to, kept alive by the frame.
+struct ProgramServices {
+  ProgramServices(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
+                  ProgramFrameOptions options)
+      : instruments(manager),
+        panes(configuration, experiment, manager),
+        sampling(experiment, instruments.Holder()),
+        host(configuration, experiment, std::move(options)) {}
+
+  ManagerInstruments instruments;
+  ProgramPanes panes;
+  ExperimentSampling sampling;
+  ProgramSystem system;
+  ProgramHost host;
+};
+
+}  // namespace
+
+std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
+                                            InterfaceManager& instruments, ProgramFrameOptions options) {
+  auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, std::move(options));
+  MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
+                           services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
+  auto frame = std::make_unique<CMainFrame>(wiring, services);
+  services->system.SetFrameWidget(frame.get());
+  services->host.SetFrameWidget(frame.get());
+  return frame;
+}
+
+}  // namespace ORV

@@ -1,0 +1,30 @@
+#pragma once
+// The main frame on the program's own services: the interface manager and
+// its sampling workers, the instrument panes, the camera back-ends, the
+// synchronised sampler over the experiment record, the udev hot-plug monitor
+// and application-wide function keys.
+//
+// The application object makes the frame with CreateMainFrame, then calls
+// OnCreate (a -1 ends its start-up) and shows it. With ORV_SIMLAB=1 the
+// platform layers offer the simulated lab's devices, and the frame finds
+// them as it finds hardware.
+#include <functional>
+#include <memory>
+
+#include "shell/frame/main_frame.h"
+
+namespace ORV {
+class InterfaceManager;
+
+struct ProgramFrameOptions {
+  // Saves the experiment (asking for a file when it has none); true when it
+  // saved. When empty, the frame asks for a file itself and saves there.
+  std::function<bool()> saveExperiment;
+  // Whether a settings archive was imported during this run.
+  std::function<bool()> settingsImported;
+};
+
+std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
+                                            InterfaceManager& instruments, ProgramFrameOptions options = {});
+
+}  // namespace ORV

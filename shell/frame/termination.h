@@ -1,0 +1,27 @@
+#pragma once
+// Ends the main window in order when the process is told to end: SIGTERM
+// and SIGINT close the frame without questions (its close handler stops the
+// sampling, the workers and the cameras and saves the configuration), and a
+// process that Qt ends on its own with exit() (the display went away) stops
+// the frame's threads before the process's singletons are destroyed.
+// One watch at a time; GUI thread.
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace ORV {
+class CMainFrame;
+
+class TerminationWatch {
+ public:
+  explicit TerminationWatch(CMainFrame& frame);
+  ~TerminationWatch();
+  TerminationWatch(const TerminationWatch&) = delete;
+  TerminationWatch& operator=(const TerminationWatch&) = delete;
+
+ private:
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace ORV

@@ -1,0 +1,407 @@
+// The main frame's creation and close against fakes that record what the
+// frame asks of them, in order.
+#include "shell/frame/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <QDockWidget>
+#include <string>
+#include <vector>
+
+#include "core/base/configuration.h"
+#include "core/experiment/experiment_data.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/pane_manager.h"
+#include "platform/ui/ribbon_bar.h"
+#include "platform/ui/ribbon_status_bar.h"
+#include "shell/frame/stand_in_panes.h"
+#include "tests/support/test_support.h"
+#include "tests/support/ui/ui_test_support.h"
+
+namespace ORV {
+namespace {
+
+using Log = std::vector<std::string>;
+
+class FakeInstruments final : public FrameInstruments {
+ public:
+  explicit FakeInstruments(Log& log) : log_(log) {}
+  std::uint32_t loaded = 0;
+  int microscopes = 0;
+  WorkerListeners listeners;
+
+  void ReloadPorts() override { log_.push_back("ports"); }
+  std::uint32_t LoadDevices(std::uint32_t mask) override {
+    log_.push_back("load " + std::to_string(mask));
+    return loaded;
+  }
+  bool SingleLoaded() override { return loaded & 1; }
+  bool MultiLoaded() override { return loaded & 8; }
+  bool HeatControllerLoaded() override { return loaded & 32; }
+  int MicroscopeCount() override { return microscopes; }
+  bool MicroscopeConnected(int) override { return true; }
+  bool FlowFromMulti() override { return false; }
+  bool StartWorkers(const WorkerListeners& l) override {
+    listeners = l;
+    log_.push_back("workers step " + std::to_string(l.periodStep));
+    return (loaded & 2) != 0;
+  }
+  void StopMultiTimer() override { log_.push_back("stop multi timer"); }
+  void StopFlow() override { log_.push_back("stop flow"); }
+  void StopSingle() override { log_.push_back("stop single"); }
+  void StopMulti() override { log_.push_back("stop multi"); }
+  void StopMicroscopes() override { log_.push_back("stop microscopes"); }
+  void DeleteWorkers() override { log_.push_back("delete workers"); }
+
+ private:
+  Log& log_;
+};
+
+class FakeCameraWindow final : public StandInPane, public CameraWindow {
+ public:
+  FakeCameraWindow(const Configuration& c, int index, Log& log, bool capturing, bool playing)
+      : StandInPane(c, QString("CameraWindow%1").arg(index), "Image Analysis", "camera"),
+        index_(index),
+        log_(log),
+        capturing_(capturing),
+        playing_(playing) {}
+  UI::DockingPane& Pane() override { return *this; }
+  bool HasControl() const override { return true; }
+  void SetMaxZones(int z) override { Note("zones " + std::to_string(z)); }
+  void SetAutoThreshold(bool on) override { Note("auto " + std::to_string(on)); }
+  void InvertThreshold(bool on) override { Note("invert " + std::to_string(on)); }
+  void IgnoreLumen(bool on) override { Note("lumen " + std::to_string(on)); }
+  bool IsCapturing() override { return capturing_; }
+  bool IsVideoPlaying() override { return playing_; }
+  void StopCapture() override { Note("stop capture"); }
+
+ private:
+  void Note(const std::string& what) { log_.push_back("camera " + std::to_string(index_) + " " + what); }
+  int index_;
+  Log& log_;
+  bool capturing_, playing_;
+};
+
+class FakePanes final : public FramePanes {
+ public:
+  FakePanes(const Configuration& c, Log& log) : config_(c), log_(log) {}
+  std::vector<bool> capturing, playing;
+  bool failKind = false;
+  PaneKind failing = PaneKind::Heater;
+
+  UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
+                              bool) override {
+    if (failKind && plan.kind == failing) return nullptr;
+    return panes.Create<StandInPane>(layout, config_, QString("Pane%1_%2").arg(plan.id).arg(plan.index), layout.caption,
+                                     "fake");
+  }
+  CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
+                                   const CameraWindowSpec& spec) override {
+    const auto at = static_cast<std::size_t>(spec.index);
+    return panes.Create<FakeCameraWindow>(layout, config_, spec.index, log_, at < capturing.size() && capturing[at],
+                                          at < playing.size() && playing[at]);
+  }
+  std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane&, const PanePlan&) override { return nullptr; }
+
+ private:
+  const Configuration& config_;
+  Log& log_;
+};
+
+class FakeSampling final : public FrameSampling {
+ public:
+  explicit FakeSampling(Log& log) : log_(log) {}
+  SamplerSettings settings;
+  bool Restart(const SamplerSettings& s) override {
+    settings = s;
+    running_ = true;
+    log_.push_back("sampling start");
+    return true;
+  }
+  void Stop() override {
+    if (running_) log_.push_back("sampling stop");
+    running_ = false;
+  }
+  bool IsRunning() const override { return running_; }
+  void OnNewSample(std::uint32_t, const SampleRecord*) override {}
+
+ private:
+  Log& log_;
+  bool running_ = false;
+};
+
+class FakeSystem final : public FrameSystem {
+ public:
+  explicit FakeSystem(Log& log) : log_(log) {}
+  std::vector<std::pair<int, int>> hotKeys;
+  bool RegisterDeviceNotifications(std::shared_ptr<OS::MessageTarget>) override {
+    log_.push_back("hot-plug on");
+    return true;
+  }
+  void UnregisterDeviceNotifications() override { log_.push_back("hot-plug off"); }
+  bool RegisterHotKey(std::shared_ptr<OS::MessageTarget>, int id, int key) override {
+    hotKeys.emplace_back(id, key);
+    return true;
+  }
+  void UnregisterHotKey(int id) override {
+    if (id == IDHOT_F1) log_.push_back("hot keys off");
+  }
+
+ private:
+  Log& log_;
+};
+
+class FakeHost final : public FrameHost {
+ public:
+  explicit FakeHost(Log& log) : log_(log) {}
+  bool saveResult = true;
+  bool sequenceChanged = false;
+  bool settingsImported = false;
+  bool SaveExperiment() override {
+    log_.push_back("save experiment");
+    return saveResult;
+  }
+  bool SequenceChanged() override { return sequenceChanged; }
+  bool SaveSequence() override {
+    log_.push_back("save sequence");
+    return true;
+  }
+  bool SettingsImported() override { return settingsImported; }
+  void SaveConfiguration() override { log_.push_back("save configuration"); }
+
+ private:
+  Log& log_;
+};
+
+struct MainFrameTest : ::testing::Test {
+  ORV::Test::SandboxedHome home;
+  Configuration config;
+  ExperimentData experiment;
+  Log log;
+  FakeInstruments instruments{log};
+  FakePanes panes{config, log};
+  FakeSampling sampling{log};
+  FakeSystem system{log};
+  FakeHost host{log};
+  CameraDetection cameras;
+
+  std::unique_ptr<CMainFrame> Make() {
+    MainFrameServices services{config,   experiment, instruments, panes,
+                               sampling, system,     host,        [this] { return cameras; }};
+    return std::make_unique<CMainFrame>(services);
+  }
+  static CameraDetection Cameras(int kind, int count) {
+    CameraDetection d;
+    d.cameraKind = kind;
+    d.cameraCount = count;
+    for (int i = 0; i < count; ++i) d.deviceNames.push_back("cam " + std::to_string(i));
+    return d;
+  }
+};
+
+TEST_F(MainFrameTest, CreationOpensEverythingOnceInOrder) {
+  config.ProductType = kPressureChamber;
+  config.SampleFrequency = 6;
+  config.InvertImage = true;
+  instruments.loaded = 1 | 2 | 32;  // the heat controller answers
+  cameras = Cameras(0, 1);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  EXPECT_TRUE(frame->IsCreated());
+
+  EXPECT_EQ(frame->ProductType(), kIncubationChamber);
+  EXPECT_EQ(frame->windowTitle(), "Tarvix for Advanced Incubation Chamber Systems");
+  EXPECT_EQ(config.SampleFrequency, 3);  // stored back
+  EXPECT_EQ(frame->FrequencyIndex(), 2);
+  EXPECT_TRUE(frame->FlowPresent());
+  EXPECT_EQ(log, (Log{"ports", "load 63", "hot-plug on", "camera 0 zones 4", "workers step 2", "camera 0 auto 0",
+                      "camera 0 invert 1", "camera 0 lumen 0", "sampling start"}));
+  EXPECT_EQ(experiment.Read([](const ExperimentContents& c) { return c.cameraNames; }).front(), "cam 0");
+
+  EXPECT_TRUE(frame->HasTimer(IDT_IDLE_MONITOR));
+  EXPECT_TRUE(frame->HasTimer(IDT_CLOCK));
+  EXPECT_TRUE(frame->HasTimer(IDT_STARTUP_CHECK));
+  ASSERT_EQ(system.hotKeys.size(), 12u);
+  for (int k = 0; k < 12; ++k) EXPECT_EQ(system.hotKeys[k], std::make_pair(36769 + k, k));
+  EXPECT_EQ(frame->minimumSize(), QSize(800, 600));
+
+  // The status bar of the incubation chamber: heat-controller bar, no
+  // sequencer progress, the twelve marker buttons and the start button.
+  UI::RibbonStatusBar* bar = frame->StatusBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_NE(bar->FindElement(ID_HEAT_CONTROLLER_BAR), nullptr);
+  EXPECT_EQ(bar->FindElement(ID_SEQUENCER_PROGRESS), nullptr);
+  EXPECT_FALSE(bar->FindElement(ID_NAVIGATION_BAR)->IsVisible());
+  for (UI::CommandId id : kFunctionKeyButtons) EXPECT_NE(bar->FindElement(id), nullptr) << id;
+  EXPECT_EQ(bar->FindElement(ID_STATUS_START_BUTTON)->Text(), "Start");
+
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }));
+}
+
+TEST_F(MainFrameTest, CameraWindowsFollowTheDetectedCameras) {
+  struct Case {
+    CameraDetection found;
+    std::size_t windows;
+    int count, step;
+    bool maxZones;
+  };
+  const Case cases[] = {
+      {Cameras(0, 0), 1, 0, 2, false},  // no camera: still one window
+      {Cameras(0, 5), 4, 4, 2, false},  // at most four
+      {Cameras(1, 2), 2, 2, 5, false},  // Lumenera: period step 5
+      {Cameras(2, 1), 1, 1, 5, false},  // XIMEA
+      {Cameras(0, 1), 1, 1, 2, true},   // one camera of kind 0 gets four zones
+  };
+  for (const Case& c : cases) {
+    log.clear();
+    cameras = c.found;
+    auto frame = Make();
+    ASSERT_EQ(frame->OnCreate(), 0);
+    EXPECT_EQ(frame->CameraWindows().size(), c.windows) << c.found.cameraCount;
+    EXPECT_EQ(frame->CameraCount(), c.count);
+    EXPECT_EQ(frame->FrequencyIndex(), c.step);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "camera 0 zones 4"), c.maxZones ? 1 : 0);
+    EXPECT_EQ(frame->CameraCaptions().size(), static_cast<std::size_t>(c.count));
+  }
+}
+
+TEST_F(MainFrameTest, CameraWindowSizesScaleWithTheDpi) {
+  ORV::Test::ScopedDpi dpi(144);
+  cameras = Cameras(0, 1);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  UI::DockingPane& window = frame->CameraWindows().front()->Pane();
+  EXPECT_EQ(window.widget()->minimumSize(), QSize(600, 240));
+}
+
+TEST_F(MainFrameTest, APaneThatCannotBeMadeFailsTheCreation) {
+  instruments.loaded = 32;
+  panes.failKind = true;
+  auto frame = Make();
+  EXPECT_EQ(frame->OnCreate(), -1);
+  EXPECT_FALSE(frame->IsCreated());
+}
+
+TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
+  const Log stops{"sampling stop", "hot-plug off", "stop multi timer", "stop flow",
+                  "stop single",   "stop multi",   "stop microscopes"};
+  struct Case {
+    const char* name;
+    int productType;
+    bool sequenceChanged, modified, saves, imported;
+    std::vector<int> answers;
+    int questions;
+    Log before;  // what comes before the stops
+    bool closes;
+    Log after;
+  };
+  const int yes = UI::IDYES, no = UI::IDNO;
+  const Case cases[] = {
+      {"nothing changed",
+       kPressureChamber,
+       false,
+       false,
+       true,
+       false,
+       {},
+       0,
+       {},
+       true,
+       {"camera 0 stop capture", "hot keys off", "save configuration"}},
+      {"sequence and experiment saved",
+       kPressureChamber,
+       true,
+       true,
+       true,
+       false,
+       {yes, yes},
+       2,
+       {"save sequence", "save experiment"},
+       true,
+       {"camera 0 stop capture", "hot keys off", "save configuration"}},
+      {"No goes on without saving",
+       kPressureChamber,
+       true,
+       true,
+       true,
+       false,
+       {no, no},
+       2,
+       {},
+       true,
+       {"camera 0 stop capture", "hot keys off", "save configuration"}},
+      {"a failed save keeps the program open",
+       kPressureChamber,
+       false,
+       true,
+       false,
+       false,
+       {yes},
+       1,
+       {"save experiment"},
+       false,
+       {}},
+      {"no sequence question for the incubation chamber",
+       kIncubationChamber,
+       true,
+       false,
+       true,
+       false,
+       {},
+       0,
+       {},
+       true,
+       {"camera 0 stop capture", "hot keys off", "save configuration"}},
+      {"imported settings are not overwritten",
+       kPressureChamber,
+       false,
+       false,
+       true,
+       true,
+       {},
+       0,
+       {},
+       true,
+       {"camera 0 stop capture", "hot keys off"}},
+  };
+  for (const Case& c : cases) {
+    config.ProductType = c.productType;
+    cameras = Cameras(0, 2);
+    panes.capturing = {true, false};  // camera 1 neither captures nor plays
+    host.sequenceChanged = c.sequenceChanged;
+    host.saveResult = c.saves;
+    host.settingsImported = c.imported;
+    experiment.modified = c.modified;
+    auto frame = Make();
+    ASSERT_EQ(frame->OnCreate(), 0) << c.name;
+    log.clear();
+    UI::ScriptedMessageBoxes boxes;
+    for (int a : c.answers) boxes.Answer(a);
+    EXPECT_EQ(frame->OnClose(), c.closes) << c.name;
+    EXPECT_EQ(static_cast<int>(boxes.Shown().size()), c.questions) << c.name;
+    Log expected = c.before;
+    if (c.closes) {
+      expected.insert(expected.end(), stops.begin(), stops.end());
+      expected.insert(expected.end(), c.after.begin(), c.after.end());
+    }
+    EXPECT_EQ(log, expected) << c.name;
+    EXPECT_EQ(frame->HasTimer(IDT_CLOCK), !c.closes) << c.name;
+    EXPECT_EQ(sampling.IsRunning(), !c.closes) << c.name;
+  }
+}
+
+TEST_F(MainFrameTest, APlayingVideoIsStoppedAtClose) {
+  cameras = Cameras(0, 1);
+  panes.playing = {true};
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  log.clear();
+  EXPECT_TRUE(frame->OnClose());
+  EXPECT_EQ(std::count(log.begin(), log.end(), "camera 0 stop capture"), 1);
+  frame.reset();
+  EXPECT_EQ(log.back(), "delete workers");
+}
+
+}  // namespace
+}  // namespace ORV

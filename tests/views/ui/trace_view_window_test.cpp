@@ -1,0 +1,141 @@
+// The trace view's window with the real graph control, fed by the simulated
+// preparation: a stored stretch replotted at the set-up, then live samples
+// through the channel messages; renders of a pressure view and a diameter
+// view. Also the window whose graph control cannot be created.
+#include "views/ui/trace_view_window.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/com/control_loader.h"
+#include "platform/sim/preparation.h"
+#include "platform/ui/message_box.h"
+#include "tests/support/ui/ui_test_support.h"
+#include "tests/views/view_fixture.h"
+
+namespace ORV::Views::Test {
+namespace {
+
+class TraceViewWindowTest : public ViewFixture {
+ protected:
+  TraceViewWindowTest() {
+    Record();
+    prep_.SetPressureTargets(20.0, 20.0, 10.0);
+  }
+
+  std::unique_ptr<TraceViewWindow> MakeWindow() {
+    TraceViewWindow::Params p;
+    p.experiment = &data();
+    p.registry = &registry_;
+    p.devices = devices_;
+    p.live = true;
+    p.factory = &factory_;
+    auto w = std::make_unique<TraceViewWindow>(p);
+    w->resize(640, 360);
+    w->show();
+    return w;
+  }
+
+  // The preparation's readings from now to `until` seconds: the camera at
+  // 15 frames a second, the pressure interface and the flow meter at 10
+  // samples a second, all stored by the experiment and handed to its views.
+  void Run(double until) {
+    for (; t_ < until; t_ += 1.0 / 30.0) {
+      ++tick_;
+      now_ = t_;
+      const auto ms = static_cast<std::uint32_t>(t_ * 1000.0);
+      if (t_ >= 100 && !stepped_[0]) prep_.SetPressureTargets(50.0, 50.0, 10.0), stepped_[0] = true;
+      if (t_ >= 170 && !stepped_[1]) prep_.SetPressureTargets(80.0, 80.0, 10.0), stepped_[1] = true;
+      const Sim::PreparationReading r = prep_.Read();
+      if (tick_ % 2 == 0) {
+        ZoneData z;
+        z.time = ms;
+        z.zoneCount = 1;
+        const double c = 320.0;
+        z.outerLeft[0] = static_cast<float>(c - r.vessel.outerDiameter / 2);
+        z.outerRight[0] = static_cast<float>(c + r.vessel.outerDiameter / 2);
+        z.innerLeft[0] = static_cast<float>(c - r.vessel.lumenDiameter / 2);
+        z.innerRight[0] = static_cast<float>(c + r.vessel.lumenDiameter / 2);
+        z.valid = 1;
+        data().AddZoneDataBatch(ORV::Test::MakeBatch({z}), 0);
+      }
+      if (tick_ % 3 == 0) {
+        PMK4xData3 s;
+        s.time = ms;
+        s.p1 = static_cast<float>(r.p1);
+        s.p2 = static_cast<float>(r.p2);
+        s.temperature = static_cast<float>(r.temperature);
+        data().AddPressureSample(s);
+        FMASL1600Data f;
+        f.time = ms;
+        f.flow = static_cast<std::int16_t>(r.flow);
+        data().AddFlowSample(f);
+      }
+    }
+  }
+
+  void Settle(TraceViewWindow& w) {
+    EXPECT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.View().QueuedRecords() == 0; }));
+  }
+
+  double now_ = 0.0;
+  double t_ = 0.0;
+  std::uint64_t tick_ = 0;
+  bool stepped_[2] = {false, false};
+  Sim::Preparation prep_{[this] { return now_; }};
+  Com::ControlFactory factory_{store_, {ORV_GRAPH_CONTROL_DIR}};
+};
+
+TEST_F(TraceViewWindowTest, PressureAndDiameterViewsFedByTheSimulatedLab) {
+  Run(150.0);
+  auto pressure = MakeWindow();
+  auto diameter = MakeWindow();
+  ASSERT_NE(pressure->GraphWidget(), nullptr);
+  pressure->View().ShowTrace(11);
+  diameter->View().ShowTrace(4);
+  diameter->View().ApplyTraceSettings();
+  EXPECT_EQ(diameter->View().SelectedZone(0), 1);
+  EXPECT_EQ(pressure->windowTitle(), QStringLiteral("Inlet Pressure (P1) "));
+  EXPECT_EQ(diameter->windowTitle(), QStringLiteral("Zone 1:Outer Diameter"));
+
+  Run(200.0);
+  Settle(*pressure);
+  Settle(*diameter);
+  EXPECT_NEAR(pressure->View().XMax(), 200.0, 0.2);
+  EXPECT_NEAR(pressure->View().XMin(), 140.0, 0.2);
+  // The whole stored stretch and the live one: 10 pressure samples a second.
+  auto& graph = pressure->View().Graph();
+  EXPECT_EQ(graph.Get<std::int32_t>(Graph::Dispid::ElementCount), 1);
+  const auto last = graph.Invoke<std::int32_t>(Graph::Dispid::NearestIndexFromValue, 1000.0, std::int16_t{0});
+  EXPECT_NEAR(last, 200 * 10 - 1, 2);
+
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    pressure->resize(640 * dpi / 96, 360 * dpi / 96);
+    diameter->resize(640 * dpi / 96, 360 * dpi / 96);
+    const std::string suffix = "_" + std::to_string(dpi);
+    ORV::Test::SaveUiArtifact(*pressure, "trace_view_pressure" + suffix);
+    ORV::Test::SaveUiArtifact(*diameter, "trace_view_diameter" + suffix);
+  }
+}
+
+TEST_F(TraceViewWindowTest, WithoutItsGraphControlTheWindowSaysSoAndStaysQuiet) {
+  UI::ScriptedMessageBoxes boxes;
+  TraceViewWindow::Params p;
+  p.experiment = &data();
+  p.registry = &registry_;
+  p.devices = devices_;
+  const Com::ControlFactory nowhere{store_, {}};
+  p.factory = &nowhere;
+  auto w = std::make_unique<TraceViewWindow>(p);
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].text, QStringLiteral("Unable to locate ORVGraph Control"));
+  EXPECT_EQ(boxes.Shown()[0].caption, QStringLiteral("Error"));
+  EXPECT_FALSE(w->View().HasGraph());
+  w->View().ShowTrace(11);
+  Run(5.0);
+  Settle(*w);
+  EXPECT_EQ(w->GraphWidget(), nullptr);
+}
+
+}  // namespace
+}  // namespace ORV::Views::Test

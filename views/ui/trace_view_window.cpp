@@ -1,0 +1,161 @@
+#include "views/ui/trace_view_window.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSvgRenderer>
+#include <QToolButton>
+
+#include "core/base/configuration.h"
+#include "core/base/event_log.h"
+#include "graph_control/graph_interface.h"
+#include "platform/ui/app_services.h"
+#include "platform/ui/dpi.h"
+#include "platform/ui/icons.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/string_table.h"
+
+namespace ORV::Views {
+
+namespace {
+
+// The band above the graph, and the buttons in it, at 96 dpi.
+constexpr int kBandHeight = 28;
+constexpr int kButtonSize = 24;
+constexpr int kFirstZoneButtonX = 36;
+constexpr int kZoneButtonStep = 26;
+
+int Scaled(int value) { return ScaleByDpi(value, QueryDpi()); }
+
+// A Qt color as the graph takes it (0x00BBGGRR).
+std::int32_t ColorRef(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+
+QIcon SvgIcon(int id, int size) {
+  QSvgRenderer renderer(UI::LoadIconResource(id));
+  if (!renderer.isValid()) return {};
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  renderer.render(&painter);
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+TraceViewWindow::TraceViewWindow(Params p, QWidget* parent) : QWidget(parent) {
+  CPelmoraView::Params vp;
+  vp.experiment = p.experiment;
+  vp.registry = p.registry;
+  if (p.configuration) {
+    vp.settingsVersion = p.configuration->SettingsVersion;
+    vp.traceTimeSpan = p.configuration->TraceTimeSpan;
+  }
+  vp.texts = [](std::uint32_t id) { return UI::LoadString(id); };
+  vp.devices = p.devices;
+  vp.self = Target();
+  vp.host = this;
+  vp.live = p.live;
+  view_ = std::make_unique<CPelmoraView>(std::move(vp));
+  view_->Document().SetTitleListener(
+      [this](const std::string& title) { setWindowTitle(QString::fromStdString(title)); });
+
+  for (std::uint32_t m : {WM_IMAGE_ANALYSIS_ARRIVED, WM_PRESSURE_ARRIVED, WM_MICROSCOPE_ARRIVED, WM_FLOW_ARRIVED})
+    SetHandler(m, [this, m](UI::WPARAM, UI::LPARAM) {
+      view_->HandleMessage(m);
+      return 0;
+    });
+
+  setAutoFillBackground(true);
+  band_ = new QWidget(this);
+  settings_ = new QToolButton(band_);
+  settings_->setAutoRaise(true);
+  settings_->setIcon(SvgIcon(UI::kIconSettings, Scaled(kButtonSize)));
+  settings_->setIconSize(QSize(Scaled(20), Scaled(20)));
+  settings_->setToolTip(QStringLiteral("Trace settings"));
+  connect(settings_, &QToolButton::clicked, this, [this] {
+    if (onSettings_) onSettings_();
+  });
+  for (int i = 0; i < 4; ++i) {
+    auto* button = new QPushButton(QString::number(i + 1), band_);
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(button, &QPushButton::clicked, this, [this, i] { OnZoneButton(i); });
+    zoneButtons_[static_cast<std::size_t>(i)] = button;
+  }
+  graphHost_ = new QWidget(this);
+  CreateGraph(p.factory, p.noSaveData);
+  Invalidate();
+}
+
+TraceViewWindow::~TraceViewWindow() {
+  // Later posts fail and queued channel messages are dropped; the view then
+  // leaves the experiment's receivers before the graph goes.
+  CloseMessageWindow();
+  view_->DetachGraph();
+  graph_.Destroy();
+  view_.reset();
+}
+
+void TraceViewWindow::CreateGraph(const Com::ControlFactory* factory, bool noSaveData) {
+  const Com::HRESULT hr = factory ? graph_.Create(graphHost_, Graph::kGraphProgId, kGraphControlId, Target(), *factory)
+                                  : graph_.Create(graphHost_, Graph::kGraphProgId, kGraphControlId, Target());
+  if (Com::Failed(hr) || !graph_) {
+    LogError("CPelmoraView::OnInitialUpdate() - Unable to locate ORVGraph Control - Bad installation");
+    UI::MessageBox(this, QStringLiteral("Unable to locate ORVGraph Control"), QStringLiteral("Error"),
+                   UI::MB_OK | UI::MB_ICONERROR);
+    view_->AttachGraph(nullptr, 0, noSaveData);
+    return;
+  }
+  view_->AttachGraph(graph_.control(), ColorRef(palette().color(QPalette::Window)), noSaveData);
+}
+
+void TraceViewWindow::SetBusy(bool busy) {
+  if (busy && !wait_)
+    wait_ = std::make_unique<UI::CWaitCursor>();
+  else if (!busy)
+    wait_.reset();
+}
+
+void TraceViewWindow::Invalidate() {
+  const CPelmoraView::ZoneButtons state = view_->ZoneButtonState();
+  QFont normal = font();
+  QFont bold = normal;
+  bold.setBold(true);
+  for (int i = 0; i < 4; ++i) {
+    QPushButton* button = zoneButtons_[static_cast<std::size_t>(i)];
+    button->setVisible(i < state.shown);
+    button->setFont(i == state.bold ? bold : normal);
+  }
+  Layout();
+  if (QWidget* g = graph_.widget()) g->update();
+  update();
+}
+
+void TraceViewWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Layout();
+}
+
+void TraceViewWindow::Layout() {
+  const int dpi = QueryDpi();
+  const QSize size96(width() * 96 / dpi, height() * 96 / dpi);
+  const bool band = view_->HasGraph() && view_->ControlBandFits(size96.width(), size96.height());
+  const int bandHeight = band ? Scaled(kBandHeight) : 0;
+  band_->setVisible(band);
+  band_->setGeometry(0, 0, width(), bandHeight);
+  const int top = (Scaled(kBandHeight) - Scaled(kButtonSize)) / 2;
+  settings_->setGeometry(Scaled(4), top, Scaled(kButtonSize), Scaled(kButtonSize));
+  for (int i = 0; i < 4; ++i)
+    zoneButtons_[static_cast<std::size_t>(i)]->setGeometry(Scaled(kFirstZoneButtonX + i * kZoneButtonStep), top,
+                                                           Scaled(kButtonSize), Scaled(kButtonSize));
+  graphHost_->setGeometry(0, bandHeight, width(), height() - bandHeight);
+}
+
+void TraceViewWindow::OnZoneButton(int index) {
+  const int camera = view_->CurrentCamera();
+  view_->SetSelectedZone(camera, index + 1);
+  view_->ConfigureGraphForTrace(view_->TraceCode());
+}
+
+}  // namespace ORV::Views
