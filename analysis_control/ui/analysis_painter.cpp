@@ -53,8 +53,10 @@ void PaintAnalysisView(QPainter& p, const QRect& client, const cv::Mat* frame, c
     PaintIdle(p, client);
     return;
   }
-  p.setRenderHint(QPainter::SmoothPixmapTransform);
-  p.drawImage(client, FrameImage(*frame));
+  // Stretched smoothly; at one window pixel a picture pixel it is a copy.
+  const QImage picture = FrameImage(*frame);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, picture.size() != client.size());
+  p.drawImage(client, picture);
   p.setRenderHint(QPainter::Antialiasing);
 
   auto pen = [&](OverlayPen which) { return QPen(ColorOf(model.ColorOf(which)), which == OverlayPen::kWall ? 2 : 1); };
