@@ -16,7 +16,7 @@ SharedCameraFrame::Image SharedCameraFrame::Get() const {
 
 void SharedCameraFrame::CopyFrom(const cv::Mat& source) {
   if (source.empty() || source.depth() != CV_8U) return;
-  auto image = std::make_shared<cv::Mat>(source.rows, source.cols, CV_8UC1);
+  auto image = std::make_shared<cv::Mat>(pool_.Take({source.cols, source.rows}, CV_8UC1));
   switch (source.channels()) {
     case 1:
       source.copyTo(*image);

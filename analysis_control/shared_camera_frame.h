@@ -8,6 +8,8 @@
 #include <mutex>
 #include <opencv2/core.hpp>
 
+#include "analysis_control/frame_pool.h"
+
 namespace ORV {
 
 class SharedCameraFrame {
@@ -29,6 +31,9 @@ class SharedCameraFrame {
  private:
   mutable std::mutex mutex_;
   Image image_;
+  // The pictures' memory: a steady stream reuses it, and the recorder keeps
+  // a pooled picture without copying it.
+  FramePool pool_;
 };
 
 }  // namespace ORV

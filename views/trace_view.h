@@ -230,6 +230,10 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   double YMax() const { return yMax_; }
   void SetYRange(double yMin, double yMax) { yMin_ = yMin, yMax_ = yMax; }
   void SetXRange(double xMin, double xMax) { xMin_ = xMin, xMax_ = xMax; }
+  // For the frame: shows a time range (seconds), and selects one (the
+  // selection made in another view).
+  void SetVisibleRange(double start, double end);
+  void SelectRange(double start, double stop);
   int WindowLength() const { return windowLength_; }
   void SetWindowLength(int seconds) { windowLength_ = seconds; }
   double CurrentTime() const { return currentTime_; }

@@ -128,6 +128,16 @@ void CPelmoraView::ZoomX(bool out) {
   if (frame_) frame_->PostToMainWindow(WM_TRACE_WINDOW_LENGTH, 0, static_cast<OS::LPARAM>((xMax_ - xMin_) * 1000.0));
 }
 
+void CPelmoraView::SetVisibleRange(double start, double end) {
+  xMin_ = start;
+  xMax_ = end;
+  ApplyRange();
+}
+
+void CPelmoraView::SelectRange(double start, double stop) {
+  if (graph_) graph_.Invoke(Dispid::SelectTrace, start, stop);
+}
+
 // ---- wheel, keys and navigation ----
 
 void CPelmoraView::OnMouseWheel(WheelKeys keys, int delta) {

@@ -187,7 +187,7 @@ std::string ControlFactory::FindInFolders(std::string_view progId) const {
   return {};
 }
 
-HRESULT ControlFactory::RegisterMissing(std::span<const std::string_view> progIds) const {
+HRESULT ControlFactory::RegisterFromFolders(std::span<const std::string_view> progIds) const {
   HRESULT first = S_OK;
   for (const std::string_view progId : progIds) {
     if (!ValidProgId(progId)) {
@@ -195,9 +195,12 @@ HRESULT ControlFactory::RegisterMissing(std::span<const std::string_view> progId
       continue;
     }
     const std::string registered = store_.GetString(RegistrationKey(progId), "", "");
-    std::error_code ec;
-    if (!registered.empty() && fs::is_regular_file(registered, ec)) continue;
     const std::string library = FindInFolders(progId);
+    std::error_code ec;
+    if (!registered.empty() && fs::is_regular_file(registered, ec) &&
+        (library.empty() || Canonical(library) == Canonical(registered))) {
+      continue;
+    }
     HRESULT hr = library.empty() ? REGDB_E_CLASSNOTREG : RegisterLibrary(library);
     // The library must also have registered this ProgID.
     if (Succeeded(hr) && store_.GetString(RegistrationKey(progId), "", "").empty()) hr = REGDB_E_CLASSNOTREG;

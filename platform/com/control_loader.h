@@ -72,13 +72,15 @@ class ControlFactory {
   HRESULT Create(std::string_view progId, const CreateParams& params, ControlPtr& out) const;
   HRESULT RegisterLibrary(const std::string& libraryPath) const;
   HRESULT UnregisterLibrary(const std::string& libraryPath) const;
-  // Registers each ProgID that has no registration, or whose registered
-  // library file is gone, from its library in the folders (a program's
-  // first start after its installation, or after it moved). S_OK when every
-  // ProgID is registered afterwards, else the first failure's code (one with
-  // no library in the folders: REGDB_E_CLASSNOTREG); the others are still
-  // registered.
-  HRESULT RegisterMissing(std::span<const std::string_view> progIds) const;
+  // Registers each ProgID from its library in the folders when it has no
+  // registration, when its registered library file is gone, or when it is
+  // registered to another library than the folders hold (a program's first
+  // start after its installation, or after it moved; the installation's own
+  // libraries win over an older one's). A registration whose file exists is
+  // kept when the folders hold no library for it. S_OK when every ProgID is
+  // registered afterwards, else the first failure's code (one with no
+  // library anywhere: REGDB_E_CLASSNOTREG); the others are still registered.
+  HRESULT RegisterFromFolders(std::span<const std::string_view> progIds) const;
 
   // The library that would serve the ProgID (registered, else found in the
   // folders); empty when there is none.

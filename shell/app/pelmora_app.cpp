@@ -22,6 +22,7 @@
 #include "shell/app/session_experiment.h"
 #include "shell/app/splash_screen.h"
 #include "shell/app/update_check.h"
+#include "shell/program_controls.h"
 
 namespace ORV::Shell {
 namespace {
@@ -35,7 +36,11 @@ void InitCommonControls() {}                  // Qt's widgets need no registrati
 void StartDrawingLibrary() {}                 // QPainter needs no start
 bool InitComponentRuntime() { return true; }  // the dispatch layer needs no start
 void SwitchOffTaskbarInteraction() {}         // no task-bar tabs to switch off
-void EnableControlContainer() {}              // controls are hosted by the dispatch layer
+// Controls are hosted by the dispatch layer; the program's own control
+// libraries are registered where their registration is missing or stale.
+void EnableControlContainer(OS::RegistryStore& store) {
+  RegisterProgramControls(Com::ControlFactory(store, Com::ControlFactory::DefaultLibraryFolders()));
+}
 void InitMenuKeyboardAndTooltipManagers() {}  // menus, keys and tooltips follow the Qt style and palette
 void InitRichText() {}                        // Qt's rich text needs no start
 
@@ -106,7 +111,7 @@ bool CPelmoraApp::InitInstance() {
     return false;
   }
   SwitchOffTaskbarInteraction();
-  EnableControlContainer();
+  EnableControlContainer(SettingsStore());
   // The settings live under "Orvanta" in the settings store; the recent-file
   // list (six entries) is the workspace's, read when the file commands use it.
   CreateMenuFont();

@@ -142,6 +142,8 @@ class FrameHost {
   // must not overwrite it.
   virtual bool SettingsImported() = 0;
   virtual void SaveConfiguration() = 0;
+  // Forgets the saved pane layout (the reset-layout command).
+  virtual void CleanWorkspaceState() {}
 };
 
 struct MainFrameServices {

@@ -22,6 +22,7 @@
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
 #include "shell/device_messages.h"
+#include "shell/frame/status_elements.h"
 
 namespace ORV {
 
@@ -101,8 +102,13 @@ CMainFrame::~CMainFrame() {
   for (QWidget* child : children) delete child;
   ribbon_ = nullptr;
   statusBar_ = nullptr;
+  navigation_ = nullptr;
+  sequencerProgress_ = nullptr;
+  heatBar_ = nullptr;
   documents_ = nullptr;
 }
+
+UI::RibbonStatusBar* CMainFrame::StatusBar() const { return statusBar_; }
 
 void CMainFrame::StopBackgroundWork() {
   // The sampling reads the workers' caches: it ends first.
@@ -159,7 +165,7 @@ int CMainFrame::OnCreate() {
   if (!CreateRibbon()) return -1;
   LoadZoneColors();
 
-  statusBar_ = new UI::RibbonStatusBar(this);
+  statusBar_ = new CORVStatusbar(this);
   statusBar_->setObjectName("StatusBar");
   statusBar_->SetRouter(&router_);
   setDockNestingEnabled(true);
@@ -210,6 +216,8 @@ int CMainFrame::OnCreate() {
     outer->SetColor(config.ZoneOuterEdgeColor);
   if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) exportCombo->SetEditable(false);
 
+  router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
+  router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   RunStartupChain();
   router_.StartIdleUpdates();
   return 0;
@@ -290,17 +298,20 @@ bool CMainFrame::CreatePanes() {
 
 void CMainFrame::CreateStatusBar() {
   UI::RibbonStatusBar& bar = *statusBar_;
-  auto navigation = std::make_unique<UI::RibbonStatusProgressBar>(ID_NAVIGATION_BAR, 300, 22);
+  auto navigation = std::make_unique<CNavigationControllerBar>();
+  navigation->SetNavigate([this](std::int32_t position) { NavigateTo(position); });
+  navigation_ = navigation.get();
   bar.AddElement(std::move(navigation), "Navigation", false);
+  statusBar_->SetNavigationBar(navigation_);
   if (productType_ == kPressureChamber) {
-    auto progress = std::make_unique<UI::RibbonStatusProgressBar>(ID_SEQUENCER_PROGRESS, 200, 22);
-    progress->SetText(LoadString(309));
+    auto progress = std::make_unique<CORVRibbonProgressBar>(LoadString(309));
+    sequencerProgress_ = progress.get();
     bar.AddElement(std::move(progress), "Sequencer");
     bar.AddSeparator();
   }
   if (productType_ == kIncubationChamber) {
-    auto heat = std::make_unique<UI::RibbonStatusProgressBar>(ID_HEAT_CONTROLLER_BAR, 200, 22);
-    heat->SetText(LoadString(172));
+    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(172));
+    heatBar_ = heat.get();
     bar.AddElement(std::move(heat), "Heat controller");
     bar.AddSeparator();
   }
@@ -327,6 +338,39 @@ void CMainFrame::CreateStatusBar() {
   holder->setSizeGripEnabled(true);
   holder->addWidget(statusBar_, 1);
   setStatusBar(holder);
+}
+
+void CMainFrame::OnViewCamera() {
+  const bool review = InReview();
+  const int cameras = static_cast<int>(services_.experiment.Read(
+      [review](const ExperimentContents& c) { return c.CameraCount(review ? kModeFile : kModeLive); }));
+  const int count = std::max(std::min(cameras, 4), review ? 0 : 1);
+  for (int i = 0; i < count; ++i) {
+    UI::DockingPane* pane = review
+                                ? PaneOf(PaneKind::Video, i)
+                                : (i < static_cast<int>(cameraWindows_.size()) ? &cameraWindows_[i]->Pane() : nullptr);
+    if (!pane) continue;
+    panes_->SetAutoHideMode(*pane, false, UI::CBRS_ALIGN_BOTTOM);
+    panes_->ShowPane(*pane, true, false);
+  }
+}
+
+void CMainFrame::OnResetLayout() {
+  UnhideDockingPanes();
+  services_.host.CleanWorkspaceState();
+  UpdatePaneLayout(false, true);
+  update();
+}
+
+void CMainFrame::NavigateTo(std::int32_t position) {
+  // The ribbon's position slider and edit follow; the views and video panes
+  // take the position from there.
+  if (!ribbon_) return;
+  if (auto* slider = ribbon_->FindByID<UI::RibbonSlider>(ID_TIMESPAN_SLIDER)) {
+    slider->SetPos(std::clamp(position, slider->GetRangeMin(), slider->GetRangeMax()));
+    if (auto* edit = ribbon_->FindByID<UI::RibbonEdit>(ID_TIMESPAN_EDIT))
+      edit->SetEditText(FormatTimeSeconds(static_cast<std::uint32_t>(std::max(slider->GetPos(), 0))));
+  }
 }
 
 void CMainFrame::StartWorkers() {

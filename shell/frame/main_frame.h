@@ -58,6 +58,8 @@ inline constexpr UI::CommandId ID_RECORD_QUALITY_COMBO = 32816;
 inline constexpr UI::CommandId ID_START_STOP_BUTTON = 32819;
 inline constexpr UI::CommandId ID_SCALETIME_EDIT_TIME = 32824;
 inline constexpr UI::CommandId ID_SET_STYLE = 32837;
+inline constexpr UI::CommandId ID_TIMESPAN_EDIT = 32797;
+inline constexpr UI::CommandId ID_TIMESPAN_SLIDER = 32798;
 inline constexpr UI::CommandId ID_WINDOWS_DIALOG = 126;
 inline constexpr UI::CommandId ID_SEQUENCER_PROGRESS = 36788;
 inline constexpr UI::CommandId ID_HEAT_CONTROLLER_BAR = 36789;
@@ -66,6 +68,11 @@ inline constexpr UI::CommandId ID_STATUS_START_BUTTON = 36791;
 // The function-key marker buttons F1 .. F12 (ribbon and status bar).
 inline constexpr std::array<UI::CommandId, 12> kFunctionKeyButtons{32796, 32783, 32794, 32795, 32786, 32787,
                                                                    32788, 32789, 32790, 32791, 32792, 32793};
+
+class CORVStatusbar;
+class CORVRibbonProgressBar;
+class CORVRibbonHeatControllerBar;
+class CNavigationControllerBar;
 
 class CMainFrame : public QMainWindow, public UI::MessageWindow {
  public:
@@ -92,6 +99,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // or `force`, each docked at its home side.
   void UpdatePaneLayout(bool reset, bool force);
   void UnhideDockingPanes();
+  // "Show Analysis Window" (the camera windows; the video panes in review)
+  // and "Reset window layout".
+  void OnViewCamera();
+  void OnResetLayout();
   void UpdateMarkerButtons();
   void SetTimespanText(int seconds);
   void FillVideoQualityCombo();
@@ -111,7 +122,13 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
 
   UI::CommandRouter& Router() { return router_; }
   UI::RibbonBar* Ribbon() const { return ribbon_; }
-  UI::RibbonStatusBar* StatusBar() const { return statusBar_; }
+  UI::RibbonStatusBar* StatusBar() const;
+  CORVStatusbar* OrvStatusBar() const { return statusBar_; }
+  CNavigationControllerBar* NavigationBar() const { return navigation_; }
+  CORVRibbonProgressBar* SequencerProgress() const { return sequencerProgress_; }
+  CORVRibbonHeatControllerBar* HeatControllerBar() const { return heatBar_; }
+  // Moves the shown time window to a position (the navigation bar).
+  void NavigateTo(std::int32_t position);
   UI::PaneManager& Panes() { return *panes_; }
   UI::DocumentArea* Documents() const { return documents_; }
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
@@ -148,7 +165,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
 
   UI::CommandRouter router_;
   UI::RibbonBar* ribbon_ = nullptr;
-  UI::RibbonStatusBar* statusBar_ = nullptr;
+  CORVStatusbar* statusBar_ = nullptr;
+  CNavigationControllerBar* navigation_ = nullptr;
+  CORVRibbonProgressBar* sequencerProgress_ = nullptr;
+  CORVRibbonHeatControllerBar* heatBar_ = nullptr;
   UI::DocumentArea* documents_ = nullptr;
   std::unique_ptr<UI::PaneManager> panes_;
   std::vector<std::pair<PanePlan, UI::DockingPane*>> paneList_;

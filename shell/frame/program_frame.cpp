@@ -15,6 +15,7 @@
 #include "instruments/ui/flow_pane.h"
 #include "instruments/ui/heater_pane.h"
 #include "instruments/ui/microscope_pane.h"
+#include "instruments/ui/multi_myograph_pane.h"
 #include "instruments/ui/myograph_pane.h"
 #include "instruments/ui/pane_context.h"
 #include "platform/os/device_monitor.h"

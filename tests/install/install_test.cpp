@@ -216,7 +216,8 @@ TEST_F(InstallTest, TheInstalledUpdateLibraryLoadsWithItsInstallerBesideIt) {
 }
 
 // The installed program, with the simulated lab, off-screen in a sandboxed
-// home: it comes up and stays up until it is asked to end.
+// home: it comes up, registers its controls, and stays up until it is asked
+// to end.
 TEST_F(InstallTest, TheInstalledProgramStartsWithTheSimulatedLabAndCloses) {
   if (!ORV_TEST_HAS_PROGRAM) GTEST_SKIP() << "the program is not part of this build";
   SandboxedHome home;
@@ -236,6 +237,14 @@ TEST_F(InstallTest, TheInstalledProgramStartsWithTheSimulatedLabAndCloses) {
     ASSERT_TRUE(program.WaitFor(std::chrono::seconds(30)));
     EXPECT_TRUE(program.ExitStatus() == 0 || program.TermSignal() == SIGTERM)
         << "status " << program.ExitStatus().value_or(-1) << ", signal " << program.TermSignal();
+  }
+  // Its first start registered its controls from the installed libraries.
+  const OS::RegistryStore registry(OS::ConfigHome() + "/Orvanta/registry.dat");
+  EXPECT_EQ(registry.GetString(Com::ControlFactory::RegistrationKey(kGraphControlProgId), "", ""),
+            LibraryDir() + "/libORVGraph3.so");
+  if (ORV_TEST_HAS_ANALYSIS_CONTROL) {
+    EXPECT_EQ(registry.GetString(Com::ControlFactory::RegistrationKey(kAnalysisControlProgId), "", ""),
+              LibraryDir() + "/libORVAnalysisView3.so");
   }
 }
 

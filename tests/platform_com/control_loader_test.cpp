@@ -156,28 +156,32 @@ TEST_F(ControlLoaderTest, RegisteredLibraryThatIsGoneCannotBeLoaded) {
   EXPECT_FALSE(control);
 }
 
-// A first start registers what is missing or gone, and leaves alone what is
-// registered and present.
-TEST_F(ControlLoaderTest, RegisterMissingFillsInMissingAndStaleRegistrations) {
+// A start registers the controls from the program's own library folder
+// when their registration is missing, gone or names another library.
+TEST_F(ControlLoaderTest, RegisterFromFoldersFillsInMissingAndStaleRegistrations) {
   ControlFactory installed(store, {"/nonexistent", kDir});
   const std::string key = ControlFactory::RegistrationKey(kProgId);
   const std::string_view ids[] = {kProgId};
-  EXPECT_EQ(installed.RegisterMissing(ids), S_OK);
+  EXPECT_EQ(installed.RegisterFromFolders(ids), S_OK);
   EXPECT_EQ(store.GetString(key, "", ""), kLibrary);
 
   store.SetValue(key, "", OS::RegValue::MakeString(kDir + "/libGone.so"));
-  EXPECT_EQ(installed.RegisterMissing(ids), S_OK);
+  EXPECT_EQ(installed.RegisterFromFolders(ids), S_OK);
   EXPECT_EQ(store.GetString(key, "", ""), kLibrary) << "a registration whose file is gone is renewed";
 
-  // One already registered and present is not touched, even from elsewhere.
+  // One registered to another library that exists gives way to the one in
+  // the folders, and is kept by a factory whose folders hold none.
   store.SetValue(key, "", OS::RegValue::MakeString(kStale));
-  EXPECT_EQ(installed.RegisterMissing(ids), S_OK);
+  const ControlFactory elsewhere(store, {"/nonexistent"});
+  EXPECT_EQ(elsewhere.RegisterFromFolders(ids), S_OK);
   EXPECT_EQ(store.GetString(key, "", ""), kStale);
+  EXPECT_EQ(installed.RegisterFromFolders(ids), S_OK);
+  EXPECT_EQ(store.GetString(key, "", ""), kLibrary);
 
   // A ProgID that no library serves fails; the others are still registered.
   store.DeleteTree(key);
   const std::string_view both[] = {"ORVNOWHERE.Control.1", kProgId};
-  EXPECT_EQ(installed.RegisterMissing(both), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(installed.RegisterFromFolders(both), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(store.GetString(key, "", ""), kLibrary);
   ControlPtr control;
   EXPECT_EQ(installed.Create(kProgId, {}, control), S_OK);

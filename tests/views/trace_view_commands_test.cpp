@@ -79,6 +79,17 @@ TEST_F(TraceViewCommandsTest, ZoomXTellsTheMainWindowTheNewLength) {
   EXPECT_EQ(frame_.posts[1].lParam, 60000);
 }
 
+TEST_F(TraceViewCommandsTest, TheFrameSetsTheVisibleAndTheSelectedRange) {
+  auto view = MakeFramedView();
+  view->ShowTrace(11);
+  graph_.calls.clear();
+  view->SetVisibleRange(30.0, 90.0);
+  view->SelectRange(40.0, 50.0);
+  EXPECT_EQ(graph_.calls, (std::vector<std::string>{"44 R8 30 R8 90 R8 0 R8 100 I4 0", "61 R8 40 R8 50"}));
+  EXPECT_DOUBLE_EQ(view->State().visibleStart, 30.0);
+  EXPECT_DOUBLE_EQ(view->State().visibleEnd, 90.0);
+}
+
 TEST_F(TraceViewCommandsTest, KeysAndWheel) {
   auto view = MakeFramedView();
   view->ShowTrace(11);

@@ -1,21 +1,27 @@
 #include "views/ui/trace_view_window.h"
 
+#include <QContextMenuEvent>
 #include <QFont>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSvgRenderer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "core/experiment/experiment_data.h"
 #include "graph_control/graph_interface.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/dpi.h"
 #include "platform/ui/icons.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/string_table.h"
+#include "views/ui/trace_settings_dialog.h"
 
 namespace ORV::Views {
 
@@ -61,11 +67,18 @@ TraceViewWindow::TraceViewWindow(Params p, QWidget* parent) : QWidget(parent) {
   view_->Document().SetTitleListener(
       [this](const std::string& title) { setWindowTitle(QString::fromStdString(title)); });
 
+  view_->SetInterfaceType(p.interfaceType);
   for (std::uint32_t m : {WM_IMAGE_ANALYSIS_ARRIVED, WM_PRESSURE_ARRIVED, WM_MICROSCOPE_ARRIVED, WM_FLOW_ARRIVED})
     SetHandler(m, [this, m](UI::WPARAM, UI::LPARAM) {
       view_->HandleMessage(m);
       return 0;
     });
+  for (std::uint32_t m : {WM_TRACE_NAVIGATE, WM_TRACE_MOVE_MARKER})
+    SetHandler(m, [this, m](UI::WPARAM w, UI::LPARAM l) {
+      view_->HandleFrameMessage(m, w, l);
+      return 0;
+    });
+  setFocusPolicy(Qt::StrongFocus);
 
   setAutoFillBackground(true);
   band_ = new QWidget(this);
@@ -74,13 +87,11 @@ TraceViewWindow::TraceViewWindow(Params p, QWidget* parent) : QWidget(parent) {
   settings_->setIcon(SvgIcon(UI::kIconSettings, Scaled(kButtonSize)));
   settings_->setIconSize(QSize(Scaled(20), Scaled(20)));
   settings_->setToolTip(QStringLiteral("Trace settings"));
-  connect(settings_, &QToolButton::clicked, this, [this] {
-    if (onSettings_) onSettings_();
-  });
+  connect(settings_, &QToolButton::clicked, this, [this] { OnCommand(kCmdTraceSettings); });
   for (int i = 0; i < 4; ++i) {
     auto* button = new QPushButton(QString::number(i + 1), band_);
     button->setFocusPolicy(Qt::NoFocus);
-    connect(button, &QPushButton::clicked, this, [this, i] { OnZoneButton(i); });
+    connect(button, &QPushButton::clicked, this, [this, i] { OnCommand(kCmdFirstZoneButton + i); });
     zoneButtons_[static_cast<std::size_t>(i)] = button;
   }
   graphHost_ = new QWidget(this);
@@ -92,6 +103,7 @@ TraceViewWindow::~TraceViewWindow() {
   // Later posts fail and queued channel messages are dropped; the view then
   // leaves the experiment's receivers before the graph goes.
   CloseMessageWindow();
+  events_.Reset();
   view_->DetachGraph();
   graph_.Destroy();
   view_.reset();
@@ -108,6 +120,8 @@ void TraceViewWindow::CreateGraph(const Com::ControlFactory* factory, bool noSav
     return;
   }
   view_->AttachGraph(graph_.control(), ColorRef(palette().color(QPalette::Window)), noSaveData);
+  sink_.view = view_.get();
+  events_ = Com::SinkConnection(*graph_.control(), &sink_);
 }
 
 void TraceViewWindow::SetBusy(bool busy) {
@@ -152,10 +166,72 @@ void TraceViewWindow::Layout() {
   graphHost_->setGeometry(0, bandHeight, width(), height() - bandHeight);
 }
 
-void TraceViewWindow::OnZoneButton(int index) {
-  const int camera = view_->CurrentCamera();
-  view_->SetSelectedZone(camera, index + 1);
-  view_->ConfigureGraphForTrace(view_->TraceCode());
+bool TraceViewWindow::OnCommand(int command) {
+  if (command == kCmdTraceSettings) {
+    OnTraceSettings();
+    return true;
+  }
+  return view_->OnCommand(command);
+}
+
+void TraceViewWindow::OnTraceSettings() {
+  ExperimentData& experiment = view_->Experiment();
+  CustomTraceList custom;
+  for (const auto& [identity, name] : experiment.GetCustomTraces())
+    custom.emplace_back(identity, experiment.GetCustomTrace(identity));
+  CTraceSettingsDialog dialog(view_->Document(), std::move(custom), view_->InterfaceType(), this);
+  if (dialog.DoModal() == UI::IDOK) view_->TraceSettingsAccepted();
+}
+
+void TraceViewWindow::wheelEvent(QWheelEvent* event) {
+  const Qt::KeyboardModifiers m = event->modifiers();
+  CPelmoraView::WheelKeys keys;
+  keys.shift = m & Qt::ShiftModifier;
+  keys.control = m & Qt::ControlModifier;
+  keys.alt = m & Qt::AltModifier;
+  // Qt turns the vertical wheel sideways while Alt is held.
+  const QPoint angle = event->angleDelta();
+  view_->OnMouseWheel(keys, angle.y() != 0 ? angle.y() : angle.x());
+  event->accept();
+}
+
+void TraceViewWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->modifiers() & Qt::ControlModifier) {
+    static constexpr std::pair<int, NavigationKey> kKeys[] = {
+        {Qt::Key_End, NavigationKey::End}, {Qt::Key_Home, NavigationKey::Home},   {Qt::Key_Left, NavigationKey::Left},
+        {Qt::Key_Up, NavigationKey::Up},   {Qt::Key_Right, NavigationKey::Right}, {Qt::Key_Down, NavigationKey::Down}};
+    for (const auto& [key, navigation] : kKeys) {
+      if (event->key() == key) {
+        view_->OnNavigationKey(navigation);
+        event->accept();
+        return;
+      }
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TraceViewWindow::contextMenuEvent(QContextMenuEvent* event) {
+  const double time =
+      view_->HasGraph() ? view_->Graph().Invoke<double>(Graph::Dispid::GetTimeAtPos, std::int32_t{0}) : 0.0;
+  ShowContextMenu(event->globalPos(), time);
+}
+
+void TraceViewWindow::ShowContextMenu(const QPoint& globalPos, double time) {
+  QMenu menu(this);
+  for (const MenuItem& item : view_->ContextMenu(time)) {
+    if (item.text.empty()) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* action = menu.addAction(QString::fromStdString(item.text));
+    action->setCheckable(item.checked);
+    action->setChecked(item.checked);
+    action->setEnabled(item.enabled);
+    const int command = item.command;
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+  }
+  menu.exec(globalPos);
 }
 
 }  // namespace ORV::Views

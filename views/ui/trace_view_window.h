@@ -36,6 +36,9 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
     bool noSaveData = false;  // the graph's DrawNoSaveData
     // Creates the graph control; the program's control libraries when empty.
     const Com::ControlFactory* factory = nullptr;
+    // The pressure interface's type word (the trace settings leave kinds out
+    // by it).
+    std::uint32_t interfaceType = 0;
   };
 
   explicit TraceViewWindow(Params params, QWidget* parent = nullptr);
@@ -45,11 +48,20 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
   // The graph control's window; null when it could not be created.
   QWidget* GraphWidget() const { return graph_.widget(); }
 
-  // The settings button was clicked (the frame opens the trace settings).
-  void SetSettingsHandler(std::function<void()> handler) { onSettings_ = std::move(handler); }
+  // The main frame the view reports to (navigation, read-out, markers).
+  void SetFrame(TraceViewFrame* frame) { view_->SetFrame(frame); }
+  // Runs a command of the view (ribbon, context menu, buttons).
+  bool OnCommand(int command);
+  // Opens the trace settings dialog and applies what it stores.
+  void OnTraceSettings();
+  // The context menu for a click at `time` (seconds).
+  void ShowContextMenu(const QPoint& globalPos, double time);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   // TraceViewHost.
@@ -58,7 +70,6 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
 
   void CreateGraph(const Com::ControlFactory* factory, bool noSaveData);
   void Layout();
-  void OnZoneButton(int index);
 
   std::unique_ptr<CPelmoraView> view_;
   QWidget* band_ = nullptr;
@@ -66,8 +77,16 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
   std::array<QPushButton*, 4> zoneButtons_{};
   QWidget* graphHost_ = nullptr;
   UI::ControlSite graph_;
+  // The graph's events go to the view.
+  struct EventSink final : Com::IDispatch {
+    CPelmoraView* view = nullptr;
+    Com::HRESULT Invoke(Com::DISPID id, unsigned, std::span<const Com::Variant> args, Com::Variant*) override {
+      if (view) view->OnGraphEvent(id, args);
+      return Com::S_OK;
+    }
+  } sink_;
+  Com::SinkConnection events_;
   std::unique_ptr<UI::CWaitCursor> wait_;
-  std::function<void()> onSettings_;
 };
 
 }  // namespace ORV::Views

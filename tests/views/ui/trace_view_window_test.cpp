@@ -6,11 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
 #include "platform/com/control_loader.h"
 #include "platform/sim/preparation.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/views/view_fixture.h"
+#include "views/ui/trace_settings_dialog.h"
 
 namespace ORV::Views::Test {
 namespace {
@@ -135,6 +143,56 @@ TEST_F(TraceViewWindowTest, WithoutItsGraphControlTheWindowSaysSoAndStaysQuiet) 
   Run(5.0);
   Settle(*w);
   EXPECT_EQ(w->GraphWidget(), nullptr);
+}
+
+QPushButton* Button(QWidget& dialog, const QString& text) {
+  for (QPushButton* b : dialog.findChildren<QPushButton*>())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+TEST_F(TraceViewWindowTest, TraceSettingsDialog) {
+  UI::ScriptedMessageBoxes boxes;
+  auto w = MakeWindow();
+  w->View().ShowTrace(11);
+  CTraceSettingsDialog dialog(w->View().Document(), {}, kInterfaceWithoutOutletFlowForce, w.get());
+  const int result = ORV::Test::RunModal(dialog, [&] {
+    EXPECT_EQ(dialog.KindBox()->currentText(), QStringLiteral("Inlet Pressure (P1) "));
+    EXPECT_EQ(dialog.KindBox()->findText(QStringLiteral("Force")), -1);
+    EXPECT_EQ(dialog.UnitText()->text(), QStringLiteral("mmHg"));
+    for (int dpi : {96, 144}) {
+      ORV::Test::ScopedDpi scoped(dpi);
+      ORV::Test::SaveUiArtifact(dialog, "trace_settings_dialog_" + std::to_string(dpi));
+    }
+    // Letters are swallowed, the minus sign goes in.
+    dialog.MinimumBox()->clear();
+    dialog.MinimumBox()->setFocus();
+    QTest::keyClicks(dialog.MinimumBox(), "a-1b1");
+    EXPECT_EQ(dialog.MinimumBox()->text(), QStringLiteral("-11"));
+    dialog.MinimumBox()->setText(QStringLiteral("11"));
+    dialog.MaximumBox()->setText(QStringLiteral("10"));
+    Button(dialog, QStringLiteral("OK"))->click();
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text, QStringLiteral("Maximum vertical limit must be larger than minimum"));
+    EXPECT_TRUE(dialog.isVisible());
+    // "None" empties and locks the boxes.
+    dialog.KindBox()->setCurrentIndex(0);
+    EXPECT_TRUE(dialog.MinimumBox()->isReadOnly());
+    EXPECT_EQ(dialog.MinimumBox()->text(), QString());
+    dialog.KindBox()->setCurrentIndex(dialog.KindBox()->findText(QStringLiteral("Mean Pressure")));
+    EXPECT_FALSE(dialog.MinimumBox()->isReadOnly());
+    dialog.MinimumBox()->setText(QStringLiteral("10"));
+    dialog.MaximumBox()->setText(QStringLiteral("10"));
+    dialog.AutoRangeBox()->setChecked(true);
+    Button(dialog, QStringLiteral("OK"))->click();
+  });
+  EXPECT_EQ(result, UI::IDOK);
+  std::string unit;
+  EXPECT_EQ(w->View().Document().ReadTraceSettings(13, unit), (TraceSettings{10, 10, 10, 5, true, true}));
+  EXPECT_EQ(w->View().Document().TraceCode(), 13);
+  w->View().TraceSettingsAccepted();
+  EXPECT_EQ(w->View().TraceCode(), 13);
+  EXPECT_TRUE(w->View().UseAutoRange());
 }
 
 }  // namespace

@@ -1,0 +1,139 @@
+// The camera window with a recording stand-in for the analysis control
+// registered under the control's ProgID: its creation, the failure when the
+// control is missing, its widgets following the control's events, and its
+// renders.
+#include "video/ui/camera_wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QSlider>
+
+#include "analysis_control/analysis_interface.h"
+#include "core/base/configuration.h"
+#include "core/experiment/experiment_data.h"
+#include "core/experiment/zone_data_queue.h"
+#include "platform/os/registry_store.h"
+#include "platform/ui/icon_button.h"
+#include "platform/ui/message_box.h"
+#include "tests/support/test_support.h"
+#include "tests/support/ui/ui_test_support.h"
+
+namespace ORV::Video {
+namespace {
+
+namespace E = AnalysisView::EventId;
+
+class CameraWndTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(factory.RegisterLibrary(ORV_RECORDING_CONTROL), Com::S_OK); }
+
+  std::unique_ptr<CameraWnd> Make(const Com::ControlFactory& f) {
+    CameraWndSetup setup;
+    setup.cameraIndex = 0;
+    setup.cameraType = 3;
+    setup.experiment = &experiment;
+    setup.queue = queue;
+    setup.factory = &f;
+    return std::make_unique<CameraWnd>(std::move(setup));
+  }
+  std::string Record(CameraWnd& w) { return w.Control().Invoke<std::string>(1000); }
+  void Fire(CameraWnd& w, Com::DISPID id, std::vector<Com::Variant> args) {
+    ASSERT_EQ(w.EventSink().Invoke(id, Com::DISPATCH_METHOD, args, nullptr), Com::S_OK);
+  }
+
+  ORV::Test::SandboxedHome home;
+  OS::RegistryStore store;
+  Com::ControlFactory factory{store, {}};
+  ExperimentData experiment;
+  std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
+};
+
+TEST_F(CameraWndTest, CreatesTheControlAndCallsItInOrder) {
+  experiment.configuration->ZoneBorderColor = 0x8B0000;
+  experiment.configuration->ZoneOuterEdgeColor = 0x0000FF;
+  experiment.configuration->ZoneInnerEdgeColor = 0x2FFFAD;
+  auto w = Make(factory);
+  w->resize(900, 360);
+  ASSERT_EQ(w->Create(), 0);
+  ASSERT_NE(w->ControlWidget(), nullptr);
+  const std::string record = Record(*w);
+  const std::string expected = "65(clock) 55(3) 40(" + std::to_string(0x8B0000) + ") 41(" + std::to_string(0x0000FF) +
+                               ") 42(" + std::to_string(0x2FFFAD) + ") 67(0) 69(0)";
+  EXPECT_TRUE(record.starts_with(expected)) << record;
+  EXPECT_EQ(w->Slider(SliderId::OuterCutOff)->value(), 300);
+}
+
+TEST_F(CameraWndTest, MissingControlIsLoggedAsABadInstallation) {
+  ORV::Test::MemoryEventLog log;
+  UI::ScriptedMessageBoxes boxes;
+  OS::RegistryStore empty;
+  const Com::ControlFactory nowhere(empty, {});
+  auto w = Make(nowhere);
+  EXPECT_EQ(w->Create(), -1);
+  EXPECT_NE(log.Dump().find("CameraWnd::OnCreate() - Unable to create ORVAnalysisView Control Interface - Bad "
+                            "installation"),
+            std::string::npos)
+      << log.Dump();
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].text, "Unable to locate ORVCameraView Control");
+  EXPECT_EQ(boxes.Shown()[0].caption, "Error");
+  EXPECT_EQ(w->ControlWidget(), nullptr);
+}
+
+TEST_F(CameraWndTest, WidgetsFollowZoneSelectionAndButtons) {
+  auto w = Make(factory);
+  w->resize(900, 360);
+  ASSERT_EQ(w->Create(), 0);
+  EXPECT_FALSE(w->Slider(SliderId::OuterLeft)->isEnabled());
+  EXPECT_FALSE(w->ManualTrackingBox()->isEnabled());
+  EXPECT_FALSE(w->StepButton(SliderId::OuterCutOff, +1)->isEnabled());
+  Fire(*w, E::ZoneSelected, {Com::Variant(std::int32_t{0})});
+  EXPECT_TRUE(w->Slider(SliderId::OuterLeft)->isEnabled());
+  EXPECT_TRUE(w->ManualTrackingBox()->isEnabled());
+  EXPECT_TRUE(w->ManualTrackingBox()->isChecked());  // the stand-in answers "auto tracking off"
+  w->StepButton(SliderId::OuterCutOff, -1)->click();
+  EXPECT_EQ(w->Slider(SliderId::OuterCutOff)->value(), 295);
+  EXPECT_NE(Record(*w).find(" 68(0,"), std::string::npos) << Record(*w);
+}
+
+TEST_F(CameraWndTest, RendersWithZonesAndProfilePanels) {
+  experiment.configuration->Calibration[0] = 0.5f;
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    auto w = Make(factory);
+    w->resize(w->Scale(1000), w->Scale(330));
+    ASSERT_EQ(w->Create(), 0);
+    w->SetCameraCaption("DMx 41AU02 SIM-1");
+    w->show();
+    Fire(*w, E::DimensionsChanged, {Com::Variant(std::int32_t{640}), Com::Variant(std::int32_t{480})});
+    std::vector<Com::Variant> outline(8, Com::Variant(std::int32_t{10}));
+    outline.emplace_back(0.0f);
+    Fire(*w, E::ZoneCreated, outline);
+    Fire(*w, E::ZoneCreated, outline);
+    Fire(*w, E::ZoneSelected, {Com::Variant(std::int32_t{0})});
+    std::vector<std::uint8_t> profile(200, 10);
+    for (int x = 60; x < 72; ++x) profile[std::size_t(x)] = 200;
+    for (int x = 128; x < 140; ++x) profile[std::size_t(x)] = 200;
+    for (std::int32_t zone : {0, 1}) {
+      Fire(*w, E::RawZoneData, {Com::Variant(zone), Com::Variant(profile.data()), Com::Variant(std::int32_t{200})});
+    }
+    {
+      std::lock_guard lock(queue->mutex);
+      ZoneDataBatch& b = queue->batches[0];
+      b.count = 1;
+      b.entries[0].zoneCount = 2;
+      for (std::size_t z = 0; z < 2; ++z) {
+        b.entries[0].outerLeft[z] = 30.0f;   // 60 px
+        b.entries[0].outerRight[z] = 70.0f;  // 140 px
+        b.entries[0].innerLeft[z] = 36.0f;
+        b.entries[0].innerRight[z] = 64.0f;
+      }
+    }
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w->isVisible(); }));
+    ORV::Test::SaveUiArtifact(*w, "camera_wnd_" + std::to_string(dpi));
+  }
+}
+
+}  // namespace
+}  // namespace ORV::Video
