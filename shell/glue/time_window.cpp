@@ -64,7 +64,9 @@ void TraceTimeWindow::OnTimePosition() {
   }
 }
 
-void TraceTimeWindow::MoveSlider(OS::WPARAM origin, OS::LPARAM delta) {
+void TraceTimeWindow::MoveSlider(OS::WPARAM origin, OS::LPARAM lParam) {
+  // Any posted value is taken, but no sum may overflow.
+  const std::int64_t delta = ToInt(lParam);
   std::int64_t position = 0;
   switch (origin) {
     case 0:
@@ -182,7 +184,7 @@ bool TraceTimeWindow::HandleMessage(std::uint32_t message, OS::WPARAM wParam, OS
   }
   if (message == WM_TIME_SPAN) {
     // To the nearest whole second.
-    ShowSpan((std::int64_t{lParam} + 500) / 1000);
+    ShowSpan((std::int64_t{ToInt(lParam)} + 500) / 1000);
     OnSpan();
     return true;
   }

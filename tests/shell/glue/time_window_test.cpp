@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/base/time_text.h"
 #include "core/experiment/experiment_data.h"
 #include "tests/core/experiment/experiment_fixture.h"
@@ -162,8 +164,16 @@ TEST_F(TimeWindowTest, PositionMessageMovesFromTheOriginItNames) {
     OS::WPARAM origin;
     OS::LPARAM delta;
     int position;
-  } cases[] = {{1, 50, 50}, {0, 10, 60},    {0, -15, 45}, {2, -5, 95},
-               {1, -5, 0},  {0, 1000, 100}, {7, 30, 0},   {2, 0, 100}};
+  } cases[] = {{1, 50, 50},
+               {0, 10, 60},
+               {0, -15, 45},
+               {2, -5, 95},
+               {1, -5, 0},
+               {0, 1000, 100},
+               {7, 30, 0},
+               {2, 0, 100},
+               {0, std::numeric_limits<OS::LPARAM>::min(), 0},
+               {2, std::numeric_limits<OS::LPARAM>::max(), 100}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.origin) + " " + std::to_string(c.delta));
     EXPECT_TRUE(window_.HandleMessage(WM_TIME_POSITION, c.origin, c.delta));
@@ -183,7 +193,8 @@ TEST_F(TimeWindowTest, SpanMessageRoundsToWholeSecondsAndRunsTheSpanCommand) {
     OS::LPARAM ms;
     int span;
     bool refused;
-  } cases[] = {{29600, 30, false}, {30499, 30, false}, {1500, 2, false}, {400, 20, true}, {-3000, 20, true}};
+  } cases[] = {{29600, 30, false}, {30499, 30, false}, {1500, 2, false},
+               {400, 20, true},    {-3000, 20, true},  {std::numeric_limits<OS::LPARAM>::min(), 20, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ms);
     span_ = 20;
