@@ -42,35 +42,51 @@ constexpr int kPrefetchRows = 8;
   }
 }
 
-// Where a shrink by a whole factor reads along one axis: the source pixel at
-// `factor` x i + offset, and its right (lower) neighbour too when `pair`.
-// For an odd factor the destination pixel's centre falls on a source pixel;
-// for an even one it falls between two.
-struct Axis {
-  explicit Axis(int factor) : offset((factor - 1) / 2), pair(factor % 2 == 0) {}
-  int offset;
-  bool pair;
-};
+// One destination row at other whole factors: the rounded mean of the one,
+// two or four source pixels nearest each pixel's centre, from row `a` (and
+// the row below it, `b`, when PairY), at `factor` x i (and the pixel to its
+// right when PairX).
+template <bool PairX, bool PairY>
+void ShrinkRow(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, std::uint8_t* __restrict out,
+               int width, int factor) {
+  constexpr unsigned kCount = (PairX ? 2 : 1) * (PairY ? 2 : 1);
+  constexpr unsigned kShift = kCount == 4 ? 2 : kCount == 2 ? 1 : 0;
+  for (int x = 0; x < width; ++x) {
+    const std::size_t at = static_cast<std::size_t>(factor) * static_cast<std::size_t>(x);
+    unsigned sum = a[at];
+    if constexpr (PairX) sum += a[at + 1];
+    if constexpr (PairY) sum += b[at];
+    if constexpr (PairX && PairY) sum += b[at + 1];
+    out[x] = static_cast<std::uint8_t>((sum + kCount / 2) >> kShift);
+  }
+}
 
-// Any other whole factors: rounded mean of the one, two or four source
-// pixels nearest each destination pixel's centre.
+template <bool PairX, bool PairY>
 void ShrinkByFactors(const cv::Mat& grey, int fx, int fy, cv::Mat& out) {
-  const Axis ax(fx);
-  const Axis ay(fy);
-  const int count = (ax.pair ? 2 : 1) * (ay.pair ? 2 : 1);
-  const int shift = count == 4 ? 2 : count == 2 ? 1 : 0;
-  const int half = count / 2;
+  const int offsetX = (fx - 1) / 2;
+  const int offsetY = (fy - 1) / 2;
   for (int y = 0; y < out.rows; ++y) {
-    Prefetch(grey, fy * (y + 1) + ay.offset, ay.pair ? 2 : 1);
-    const std::uint8_t* a = grey.ptr<std::uint8_t>(fy * y + ay.offset);
-    const std::uint8_t* b = ay.pair ? a + grey.step[0] : nullptr;
-    std::uint8_t* row = out.ptr<std::uint8_t>(y);
-    for (int x = 0; x < out.cols; ++x) {
-      const int at = fx * x + ax.offset;
-      int sum = a[at] + (ax.pair ? a[at + 1] : 0);
-      if (b) sum += b[at] + (ax.pair ? b[at + 1] : 0);
-      row[x] = static_cast<std::uint8_t>((sum + half) >> shift);
-    }
+    Prefetch(grey, fy * (y + 1) + offsetY, PairY ? 2 : 1);
+    const std::uint8_t* a = grey.ptr<std::uint8_t>(fy * y + offsetY);
+    const std::uint8_t* b = PairY ? a + grey.step[0] : a;
+    ShrinkRow<PairX, PairY>(a + offsetX, b + offsetX, out.ptr<std::uint8_t>(y), out.cols, fx);
+  }
+}
+
+// Any other whole factors. Along an axis with an odd factor the destination
+// pixel's centre falls on a source pixel; with an even one it falls between
+// two.
+void ShrinkByFactors(const cv::Mat& grey, int fx, int fy, cv::Mat& out) {
+  const bool pairX = fx % 2 == 0;
+  const bool pairY = fy % 2 == 0;
+  if (pairX && pairY) {
+    ShrinkByFactors<true, true>(grey, fx, fy, out);
+  } else if (pairX) {
+    ShrinkByFactors<true, false>(grey, fx, fy, out);
+  } else if (pairY) {
+    ShrinkByFactors<false, true>(grey, fx, fy, out);
+  } else {
+    ShrinkByFactors<false, false>(grey, fx, fy, out);
   }
 }
 
