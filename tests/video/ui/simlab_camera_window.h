@@ -1,7 +1,7 @@
 #pragma once
 // Pieces shared by the tests that run the real analysis control on a camera
-// of the simulated lab inside a camera window: an experiment clock, and zones drawn with the mouse on the control's
-// widget.
+// of the simulated lab inside a camera window: an experiment clock, and
+// zones drawn with the mouse on the control's widget.
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
