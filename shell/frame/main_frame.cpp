@@ -100,7 +100,7 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
   }
   SetHandler(IdleMonitor::WM_PRESSURE_NOT_CONNECTED, [this](OS::WPARAM, OS::LPARAM) -> OS::LRESULT {
     std::string text;
-    if (LoadString(248, text)) {
+    if (LoadString(UI::kPressureInterfaceConnectedString, text)) {
       UI::MessageBox(this, QString::fromStdString(text), UI::ApplicationTitle(), UI::MB_OK | UI::MB_ICONEXCLAMATION);
     }
     return 0;
@@ -345,7 +345,7 @@ void CMainFrame::CreateStatusBar() {
     bar.AddSeparator();
   }
   if (productType_ == kIncubationChamber) {
-    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(172));
+    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(UI::kFlowOffString));
     heatBar_ = heat.get();
     bar.AddElement(std::move(heat), "Heat controller");
     bar.AddSeparator();
@@ -471,10 +471,10 @@ void CMainFrame::FillVideoQualityCombo() {
   if (!quality) return;
   const Configuration& config = services_.configuration;
   quality->RemoveAllItems();
-  quality->AddItem(LoadString(213));
-  quality->AddItem(LoadString(214));
-  quality->AddItem(LoadString(215));
-  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(235));
+  quality->AddItem(LoadString(UI::kLowString));
+  quality->AddItem(LoadString(UI::kMediumString));
+  quality->AddItem(LoadString(UI::kHighString));
+  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(UI::kSameSourceString));
   if (config.VideoRecordFactor == config.VideoRecordLowFactor) {
     quality->SelectItem(0);
   } else if (config.VideoRecordFactor == config.VideoRecordHighFactor) {
@@ -496,7 +496,7 @@ void CMainFrame::PassCameraSettings() {
 
 void CMainFrame::UpdateMarkerButtons() {
   const Configuration& config = services_.configuration;
-  const std::string command = LoadString(37);
+  const std::string command = LoadString(UI::kCommandString);
   for (int k = 0; k < kFunctionKeys; ++k) {
     if (ribbon_) {
       if (UI::RibbonElement* button = ribbon_->FindByID(kFunctionKeyButtons[k])) {
@@ -722,12 +722,14 @@ bool CMainFrame::OnClose(bool ask) {
   // The questions come before anything stops: a save that does not happen
   // leaves the program as it was.
   if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
-    if (UI::MessageBox(this, LoadQString(128), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
+    if (UI::MessageBox(this, LoadQString(UI::kCurrentSequenceHasBeenString), caption,
+                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
       services_.host.SaveSequence();
     }
   }
   if (ask && services_.experiment.modified) {
-    if (UI::MessageBox(this, LoadQString(135), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
+    if (UI::MessageBox(this, LoadQString(UI::kCurrentExperimentHasBeenString), caption,
+                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
         !services_.host.SaveExperiment()) {
       return false;
     }
