@@ -13,8 +13,8 @@
 // writing. The three run in turn, round after round, so that a machine
 // busy with other work slows each of them alike; every round prints its
 // figures and ratios, and the end the median and range of the ratios.
-// Processor time per frame is printed too: it hardly changes with the load
-// of the machine.
+// Processor time per frame is printed too: it changes much less with the
+// load of the machine, which each round prints (the load average).
 //
 // Also reported: the time AddFrame takes on the capture thread, and the
 // shrink of one frame on one thread, against OpenCV's resize that made the
@@ -180,6 +180,15 @@ double ShrinkSeconds(const std::vector<cv::Mat>& source, int frames, bool opencv
   return Seconds(start) / frames;
 }
 
+// The system's load average over the last minute: the number of threads of
+// every program that wanted a processor. Beyond the number of processors the
+// three runs of a round share them with other work, and their times say
+// less than their processor times.
+double LoadAverage() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : 0;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const std::size_t n = v.size();
@@ -238,7 +247,8 @@ int main(int argc, char** argv) {
               1000 * one.cpuSeconds / count);
   std::printf("shrink of one frame, 1 thread: %.3f ms (OpenCV resize %.3f ms)\n", 1000 * shrink, 1000 * resize);
   std::printf("frames/s and processor ms per frame on %u threads:\n", threads);
-  std::printf("round  TurboJPEG alone    shrink + TurboJPEG  recorder           hand-over  ratio time  ratio cpu\n");
+  std::printf(
+      "round  TurboJPEG alone    shrink + TurboJPEG  recorder           hand-over  ratio time  ratio cpu  load\n");
 
   std::vector<double> time, cpu, timeShrunk, cpuShrunk;
   std::uint64_t fileBytes = 0;
@@ -251,10 +261,10 @@ int main(int argc, char** argv) {
     cpu.push_back(rec.cpuSeconds / all.cpuSeconds);
     timeShrunk.push_back(rec.seconds / both.seconds);
     cpuShrunk.push_back(rec.cpuSeconds / both.cpuSeconds);
-    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f\n", r + 1,
+    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f  %4.1f\n", r + 1,
                 count / all.seconds, 1000 * all.cpuSeconds / count, count / both.seconds,
                 1000 * both.cpuSeconds / count, count / rec.seconds, 1000 * rec.cpuSeconds / count,
-                1000 * rec.handOverSeconds / count, time.back(), cpu.back());
+                1000 * rec.handOverSeconds / count, time.back(), cpu.back(), LoadAverage());
   }
   std::filesystem::remove_all(folder);
 
