@@ -20,9 +20,8 @@
 // prints (the load average).
 //
 // The 32 camera frames (39 MB) take turns, so each frame has left the caches
-// by the time it is shrunk: the shrink reads it from memory, at the least
-// cost of a whole frame's reading. The anchor's pictures are a quarter of
-// that.
+// by the time it is shrunk: the shrink waits at least as long as the memory
+// takes to deliver 1.2 MB. The anchor's pictures are a quarter of that.
 //
 // Also reported: the time AddFrame takes on the capture thread, and the
 // shrink of one frame on one thread, against OpenCV's resize that made the
