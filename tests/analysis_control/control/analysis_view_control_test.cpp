@@ -299,6 +299,7 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
 
   // Destroying the control while it captures stops the capture first, and
   // tells the sinks still connected.
+  ASSERT_EQ(Call(Dispid::IsCapturing).Get<std::int16_t>(), 1);
   Sink last;
   const Com::SinkConnection lastConnection(*site_.control(), &last);
   site_.Destroy();
