@@ -54,20 +54,18 @@ QImage StretchedPicture(const cv::Mat& frame, QSize size) {
 }
 
 // Draws the picture over `client`: where the painter only scales and moves,
-// stretched to the device pixels it covers and copied 1:1.
+// stretched to the device pixels it covers, so that drawing it maps it 1:1.
 void DrawPicture(QPainter& p, const QRect& client, const cv::Mat& frame) {
   const QTransform& toDevice = p.deviceTransform();
   const bool channelsKnown = frame.depth() == CV_8U && (frame.channels() == 1 || frame.channels() == 3);
-  if (toDevice.type() <= QTransform::TxScale && channelsKnown) {
+  if (toDevice.type() <= QTransform::TxScale && toDevice.m11() > 0 && toDevice.m22() > 0 && channelsKnown) {
     const QRect device = toDevice.mapRect(QRectF(client)).toAlignedRect();
     if (device.isEmpty()) return;
-    p.save();
-    p.resetTransform();
-    p.drawImage(device.topLeft(), StretchedPicture(frame, device.size()));
-    p.restore();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(QRectF(client), StretchedPicture(frame, device.size()));
     return;
   }
-  // Rotated or sheared painters (none of the program's): Qt stretches.
+  // Rotated, sheared or mirrored painters (none of the program's): Qt stretches.
   const QImage picture = FrameImage(frame);
   p.setRenderHint(QPainter::SmoothPixmapTransform, picture.size() != client.size());
   p.drawImage(client, picture);
