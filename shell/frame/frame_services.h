@@ -9,7 +9,8 @@
 //     control it hosts;
 //   - FrameSampling: the synchronised sampling;
 //   - FrameSystem: hot-plug notices and function-key hot keys;
-//   - FrameHost: the application's side (saving, the settings-import flag).
+//   - FrameHost: the application's side (saving, the settings-import flag);
+//   - FrameSequencer: the protocol sequencer of a pressure-chamber system.
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,7 @@
 namespace ORV {
 class Configuration;
 class ExperimentData;
+class SequencerProgressBar;
 namespace Shell {
 class TraceGlue;
 }
@@ -179,6 +181,16 @@ class FrameHost {
   }
 };
 
+// The protocol sequencer: the frame hands it the status bar's progress
+// element once the bar is built (null takes it back before the bar goes) and
+// runs one step of the sequence every second.
+class FrameSequencer {
+ public:
+  virtual ~FrameSequencer() = default;
+  virtual void SetProgressBar(SequencerProgressBar* bar) = 0;
+  virtual void OnClockTick() = 0;
+};
+
 struct MainFrameServices {
   Configuration& configuration;
   ExperimentData& experiment;
@@ -191,6 +203,8 @@ struct MainFrameServices {
   // The application's trace glue: the frame's time window drives the trace
   // views through it. Null leaves the time window out.
   Shell::TraceGlue* glue = nullptr;
+  // The sequencer; null leaves it out.
+  FrameSequencer* sequencer = nullptr;
 };
 
 }  // namespace ORV
