@@ -25,6 +25,8 @@
 #include "shell/sync_sampler.h"
 #include "video/cameras/camera_interface.h"
 
+class QMainWindow;
+
 namespace ORV {
 class Configuration;
 class ExperimentData;
@@ -165,7 +167,14 @@ class FrameHost {
   // must not overwrite it.
   virtual bool SettingsImported() = 0;
   virtual void SaveConfiguration() = 0;
-  // Forgets the saved pane layout (the reset-layout command).
+  // The layout of the frame's panes kept between runs: given back at the
+  // start (false when none is kept), stored at the close, forgotten by the
+  // reset-layout command.
+  virtual bool LoadWorkspaceState(QMainWindow& frame) {
+    (void)frame;
+    return false;
+  }
+  virtual void SaveWorkspaceState(const QMainWindow& frame) { (void)frame; }
   virtual void CleanWorkspaceState() {}
   // The application's sheets and trace views at a collection's start and
   // stop: both sheets emptied, the views' unsaved marking, live trace.

@@ -217,6 +217,8 @@ int CMainFrame::OnCreate() {
   }
 
   UpdatePaneLayout(true, false);
+  // The layout the user left at the last close, where one is kept.
+  services_.host.LoadWorkspaceState(*this);
   FillCombos();
   PassCameraSettings();
 
@@ -755,7 +757,10 @@ bool CMainFrame::OnClose(bool ask) {
     if (window->IsCapturing() || window->IsVideoPlaying()) window->StopCapture();
   }
   for (int k = 0; k < kFunctionKeys; ++k) services_.system.UnregisterHotKey(IDHOT_F1 + k);
-  if (!settingsImported_ && !services_.host.SettingsImported()) services_.host.SaveConfiguration();
+  if (!settingsImported_ && !services_.host.SettingsImported()) {
+    services_.host.SaveWorkspaceState(*this);
+    services_.host.SaveConfiguration();
+  }
   closed_ = true;
   return true;
 }

@@ -319,6 +319,11 @@ class ProgramHost final : public FrameHost {
     }
   }
   // The layout kept in the same store as the settings.
+  bool LoadWorkspaceState(QMainWindow& frame) override { return UI::WorkspaceStore(Store()).LoadState(frame); }
+  void SaveWorkspaceState(const QMainWindow& frame) override {
+    if (!UI::WorkspaceStore(Store()).SaveState(frame))
+      LogError("CMainFrame::OnClose() - the window layout was not saved");
+  }
   void CleanWorkspaceState() override { UI::WorkspaceStore(Store()).CleanState(); }
 
  private:

@@ -29,6 +29,7 @@
 #include "platform/ui/icon_button.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/message_window.h"
+#include "platform/ui/pane_manager.h"
 #include "platform/ui/workspace_store.h"
 #include "shell/frame/status_elements.h"
 #include "tests/core/experiment/experiment_fixture.h"
@@ -169,13 +170,24 @@ TEST_F(ProgramFrameTest, ASequenceStartedFromThePaneRunsOnTheClockAndTheStatusBa
   EXPECT_TRUE(std::filesystem::exists(home.root() + "/protocol.seq"));
 }
 
-TEST_F(ProgramFrameTest, ResetLayoutForgetsTheSavedLayout) {
-  std::unique_ptr<CMainFrame> frame = Make();
-  UI::WorkspaceStore workspace(store);
-  ASSERT_TRUE(workspace.SaveState(*frame));
+TEST_F(ProgramFrameTest, TheLayoutIsKeptBetweenRunsUntilTheResetForgetsIt) {
+  const auto secondCameraSide = [](CMainFrame& frame) {
+    return frame.Panes().DockedSide(frame.CameraWindows().at(1)->Pane());
+  };
+  {
+    std::unique_ptr<CMainFrame> frame = Make();
+    ASSERT_EQ(secondCameraSide(*frame), UI::CBRS_ALIGN_BOTTOM);
+    frame->Panes().DockToFrameWindow(frame->CameraWindows()[1]->Pane(), UI::CBRS_ALIGN_TOP);
+    ASSERT_EQ(secondCameraSide(*frame), UI::CBRS_ALIGN_TOP);
+    ASSERT_TRUE(frame->OnClose(false));
+  }
   ASSERT_TRUE(UI::WorkspaceStore(store).HasState());
+  std::unique_ptr<CMainFrame> frame = Make();
+  EXPECT_EQ(secondCameraSide(*frame), UI::CBRS_ALIGN_TOP) << "where the user left it";
+
   ASSERT_TRUE(frame->Router().Execute(ID_RESET_BUTTON));
-  EXPECT_FALSE(UI::WorkspaceStore(store).HasState());
+  EXPECT_EQ(secondCameraSide(*frame), UI::CBRS_ALIGN_BOTTOM);
+  EXPECT_FALSE(UI::WorkspaceStore(store).HasState()) << "the next start docks every pane at home";
 }
 
 }  // namespace
