@@ -119,6 +119,7 @@ TEST_F(ProgramFrameTest, ASequenceStartedFromThePaneRunsOnTheClockAndTheStatusBa
   EXPECT_FALSE(progress.State().running);
   EXPECT_EQ(progress.State().text, "Sequencer not started");
 
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
   pane->Logic().AddTask(Task("Rest", 4, 60));
   pane->Logic().AddTask(Task("Dilate", 2, 80));
   pane->FillList();
@@ -148,7 +149,10 @@ TEST_F(ProgramFrameTest, ASequenceStartedFromThePaneRunsOnTheClockAndTheStatusBa
     EXPECT_EQ(state.taskIndex, step.task) << step.text;
     EXPECT_EQ(state.percent, step.percent) << step.text;
     EXPECT_EQ(state.text, step.text);
-    if (step.task == 0 && step.percent == 50) ORV::Test::SaveUiArtifact(*frame->StatusBar(), "status_bar_sequencer");
+    if (step.task == 0 && step.percent == 50) {
+      ORV::Test::SaveUiArtifact(*frame->StatusBar(), "status_bar_sequencer");
+      ORV::Test::SaveUiArtifact(*frame, "main_window_sequencer");
+    }
   }
   // The pane follows the end at once, and the instruments were set.
   EXPECT_FALSE(pane->Logic().Running());
