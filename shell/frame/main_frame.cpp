@@ -114,6 +114,7 @@ CMainFrame::~CMainFrame() {
   if (deviceNotifications_) services_.system.UnregisterDeviceNotifications();
   deviceMessages_.reset();
   idleMonitor_.reset();
+  if (services_.sequencer) services_.sequencer->SetProgressBar(nullptr);
   // The ribbon, the status bar, the document area and the panes use the
   // router and the services, which are members: they go first.
   const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -195,6 +196,7 @@ int CMainFrame::OnCreate() {
   setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
   if (!CreatePanes()) return -1;
   CreateStatusBar();
+  if (services_.sequencer) services_.sequencer->SetProgressBar(sequencerProgress_);
 
   const SamplingPlan sampling = PlanSampling(config.SampleFrequency, cameraKind_, config.SynchroniseDataCollection);
   synchronised_ = sampling.synchronised;
@@ -215,6 +217,8 @@ int CMainFrame::OnCreate() {
   }
 
   UpdatePaneLayout(true, false);
+  // The layout the user left at the last close, where one is kept.
+  services_.host.LoadWorkspaceState(*this);
   FillCombos();
   PassCameraSettings();
 
@@ -338,6 +342,7 @@ void CMainFrame::CreateStatusBar() {
   navigation_ = navigation.get();
   bar.AddElement(std::move(navigation), "Navigation", false);
   statusBar_->SetNavigationBar(navigation_);
+  statusBar_->Popup().SetPictureSource(IndexImagePictures(services_.experiment));
   if (productType_ == kPressureChamber) {
     auto progress = std::make_unique<CORVRibbonProgressBar>(LoadString(309));
     sequencerProgress_ = progress.get();
@@ -671,6 +676,7 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
       break;
     case IDT_CLOCK:
       if (collection_) collection_->OnClockTimer();
+      if (productType_ == kPressureChamber && services_.sequencer) services_.sequencer->OnClockTick();
       break;
     case IDT_STARTUP_CHECK:
       KillTimer(IDT_STARTUP_CHECK);
@@ -753,7 +759,10 @@ bool CMainFrame::OnClose(bool ask) {
     if (window->IsCapturing() || window->IsVideoPlaying()) window->StopCapture();
   }
   for (int k = 0; k < kFunctionKeys; ++k) services_.system.UnregisterHotKey(IDHOT_F1 + k);
-  if (!settingsImported_ && !services_.host.SettingsImported()) services_.host.SaveConfiguration();
+  if (!settingsImported_ && !services_.host.SettingsImported()) {
+    services_.host.SaveWorkspaceState(*this);
+    services_.host.SaveConfiguration();
+  }
   closed_ = true;
   return true;
 }
