@@ -24,6 +24,10 @@ class MainAppFrame final : public Shell::AppFrame {
     ProgramFrameOptions options;
     options.settingsStore = settingsStore_;
     options.glue = glue_;
+    options.checkForUpdates = [] {
+      Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance();
+      return app != nullptr && app->CheckForUpdatesAtStartup();
+    };
     frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance(),
                              std::move(options));
     if (frame_->OnCreate() != 0) {

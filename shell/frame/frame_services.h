@@ -163,6 +163,9 @@ class FrameHost {
   // must not overwrite it.
   virtual bool SettingsImported() = 0;
   virtual void SaveConfiguration() = 0;
+  // The automatic update check, once a few seconds after start-up (the
+  // application decides whether it runs); true when it ran.
+  virtual bool CheckForUpdatesAtStartup() { return false; }
   // Forgets the saved pane layout (the reset-layout command).
   virtual void CleanWorkspaceState() {}
   // The application's sheets and trace views at a collection's start and

@@ -676,6 +676,7 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
       break;
     case IDT_STARTUP_CHECK:
       KillTimer(IDT_STARTUP_CHECK);
+      services_.host.CheckForUpdatesAtStartup();
       break;
     default:
       break;

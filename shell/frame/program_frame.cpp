@@ -289,6 +289,7 @@ class ProgramHost final : public FrameHost {
     context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
     return SaveExperimentWithProgress(experiment_, *path, name, true, context);
   }
+  bool CheckForUpdatesAtStartup() override { return options_.checkForUpdates && options_.checkForUpdates(); }
   bool SequenceChanged() override { return false; }
   bool SaveSequence() override { return false; }
   bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }
