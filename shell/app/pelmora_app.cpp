@@ -127,6 +127,7 @@ bool CPelmoraApp::InitInstance() {
   frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
   // Load and save go through one store, else what the user changes is lost.
   if (frame_) frame_->UseSettingsStore(SettingsStore());
+  if (frame_) frame_->UseDocumentTemplates(templates_);
   if (frame_ && options_.glueHost && Experiment()) {
     glueHost_ = options_.glueHost(templates_, *frame_);
     glue_ = std::make_unique<TraceGlue>(*Experiment(), *glueHost_,
@@ -332,6 +333,10 @@ void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
 }
 
 ActionViewRows* CPelmoraApp::ActionView() { return actionView ? actionView() : nullptr; }
+
+void CPelmoraApp::ExportToDataSheet(std::int32_t method) {
+  if (glue_) glue_->ExportToDataSheet(method);
+}
 
 std::string CPelmoraApp::AppTitle() const { return UI::ApplicationTitle().toStdString(); }
 
