@@ -167,6 +167,9 @@ class FrameHost {
   // must not overwrite it.
   virtual bool SettingsImported() = 0;
   virtual void SaveConfiguration() = 0;
+  // The automatic update check, once a few seconds after start-up (the
+  // application decides whether it runs); true when it ran.
+  virtual bool CheckForUpdatesAtStartup() { return false; }
   // The layout of the frame's panes kept between runs: given back at the
   // start (false when none is kept), stored at the close, forgotten by the
   // reset-layout command.

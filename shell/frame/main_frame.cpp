@@ -24,6 +24,7 @@
 #include "shell/device_messages.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
+#include "shell/frame/frame_markers.h"
 #include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
 
@@ -247,6 +248,7 @@ int CMainFrame::OnCreate() {
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   CreateCollectionCommands();
+  AddMarkerCommands(router_, this, services_.configuration, services_.glue, [this] { UpdateMarkerButtons(); });
   if (services_.glue) {
     timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
     timeWindow_->ResetSlider();
@@ -680,6 +682,7 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
       break;
     case IDT_STARTUP_CHECK:
       KillTimer(IDT_STARTUP_CHECK);
+      services_.host.CheckForUpdatesAtStartup();
       break;
     default:
       break;

@@ -187,6 +187,11 @@ class FakeHost final : public FrameHost {
   }
   bool SettingsImported() override { return settingsImported; }
   void SaveConfiguration() override { log_.push_back("save configuration"); }
+  bool CheckForUpdatesAtStartup() override {
+    ++updateChecks;
+    return true;
+  }
+  int updateChecks = 0;
 
  private:
   Log& log_;
