@@ -138,7 +138,10 @@ class FrameCommands::Host final : public FrameCommandHost {
       if (camera == nullptr || !camera->HasControl()) continue;
       const bool playing = camera->IsVideoPlaying();
       const bool capturing = frame_.CameraWindows()[i]->IsCapturing();
-      if (i == 0) s.camera0PlaysFile = playing;
+      if (i == 0) {
+        s.camera0PlaysFile = playing;
+        s.camera0Recording = frame_.CameraWindows()[i]->IsRecording();
+      }
       s.anyCapturing = s.anyCapturing || capturing;
       s.anyIdlePlaysFile = s.anyIdlePlaysFile || (!capturing && playing);
       if (static_cast<int>(i) == CurrentCamera()) {

@@ -237,6 +237,23 @@ TEST_F(FrameApplicationTest, DocumentsOpenThroughTheTemplatesAndSheetsOnce) {
   EXPECT_EQ(restarts, 1);
 }
 
+TEST_F(FrameApplicationTest, SaveWaitsForCameraZerosRecording) {
+  Reset();
+  cameras = Cameras(kCameraTypeImagingSource, 1);
+  Build();
+  Record(5);
+  experiment.fileVersion = experiment.currentVersion;
+  UI::CommandRouter& router = frame->Router();
+  router.UpdateIdle();
+  EXPECT_TRUE(router.QueryState(kFileSave).enabled) << "a fresh recording can be saved";
+  auto* camera = dynamic_cast<FakeCameraWindow*>(frame->CameraWindows().at(0));
+  ASSERT_NE(camera, nullptr);
+  camera->recording = true;
+  router.UpdateIdle();
+  EXPECT_FALSE(router.QueryState(kFileSave).enabled);
+  EXPECT_FALSE(router.QueryState(kFileSaveAs).enabled);
+}
+
 TEST_F(FrameApplicationTest, TraceViewsShowTheDataAndFollowTheRibbon) {
   Record(30);
   UI::CommandRouter& router = frame->Router();
@@ -377,6 +394,9 @@ TEST_F(FrameApplicationTest, MainWindowWithTraceViewAndDataSheetRenders) {
     frame->grab();
     SaveUiArtifact(*frame, "main_frame_data_sheet_" + std::to_string(dpi));
     frame->Documents()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(pressure->parentWidget()));
+    QApplication::processEvents();
+    // The trace commands' tab.
+    frame->Ribbon()->SetActiveTab(2);
     QApplication::processEvents();
     SaveUiArtifact(*frame, "main_frame_trace_view_" + std::to_string(dpi));
   }
