@@ -82,6 +82,8 @@ class ManagerInstruments final : public FrameInstruments {
       auto worker = std::make_unique<CMicroscopeThread>(m, manager_);
       worker->SetPeriodFactor(step >= 1 ? step : 3);
       if (listeners.microscopes[m]) worker->AddListener(listeners.microscopes[m]);
+      // The frame hands the readings to the sampling, which records them.
+      if (listeners.frame) worker->AddListener(listeners.frame);
       worker->SetFailureTarget(listeners.failureTarget);
       // With the pressure chamber the pressure interface measures the
       // temperature.
