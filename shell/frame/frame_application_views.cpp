@@ -298,11 +298,7 @@ void FrameViews::AddAction(std::uint32_t time, const std::string& text) {
   Views::CActionView* sheet = ActionSheet();
   if (!sheet) sheet = ShowActionSheet();
   if (!sheet) return;
-  const ActionData action{time, text};
-  sheet->InsertAction(action);
-  if (setup_.experiment.mode.load() == kModeLive)
-    setup_.experiment.WithStores(
-        [&](MarkerStore&, ActionStore& store) { return store.Put(store.Count(), action, false); });
+  sheet->InsertAction(ActionData{time, text});
 }
 
 bool FrameViews::LiveTrace() const { return setup_.glue.LiveTrace(); }

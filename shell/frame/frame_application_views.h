@@ -130,9 +130,9 @@ class FrameViews final : public TraceWindowHost {
   // records).
   void ClearSheet(SheetKind sheet);
   void ClearSheets();
-  // One action from the experiment (a marker, the sequencer): the action
-  // sheet opens when it is not open; while a collection records, the action
-  // is stored.
+  // One action from the experiment (a marker, the sequencer) shown: the
+  // action sheet opens when it is not open. (The application keeps it in
+  // the experiment while a collection records.)
   void AddAction(std::uint32_t time, const std::string& text);
 
   // ---- live trace, the views' flags and the selection ----

@@ -353,19 +353,21 @@ TEST_F(FrameApplicationTest, CameraZoneOpensTheMainViewAndActionsFillTheSheet) {
   EXPECT_FALSE(added->View().Live()) << "a new view takes the live flag";
   EXPECT_FALSE(added->View().Graph().Get<bool>(Graph::Dispid::DrawNoSaveData));
 
-  // An action while recording: the sheet opens with it and it is stored.
-  experiment.mode = kModeLive;
+  // An action: the sheet opens with it.
   views.AddAction(2500, "Drug added");
   Views::CActionView* sheet = views.ActionSheet();
   ASSERT_NE(sheet, nullptr);
   ASSERT_EQ(sheet->Model().RowCount(), 1u);
   EXPECT_EQ(sheet->Model().RowText(0), "Drug added");
-  EXPECT_EQ(experiment.WithStores([](MarkerStore&, ActionStore& actions) { return actions.Count(); }), 1u);
   views.ClearSheets();
   EXPECT_EQ(sheet->Model().RowCount(), 0u);
   EXPECT_EQ(sheet->List()->rowCount(), 0);
+  experiment.WithStores([](MarkerStore&, ActionStore& actions) {
+    return actions.Put(0, ActionData{1500, "Stored"}, false);
+  });
   views.RefreshActionSheet();
-  EXPECT_EQ(sheet->List()->rowCount(), 1) << "refilled from the store";
+  ASSERT_EQ(sheet->List()->rowCount(), 1) << "refilled from the store";
+  EXPECT_EQ(sheet->Model().RowText(0), "Stored");
   experiment.CloseStores();
 }
 
