@@ -56,6 +56,10 @@ Views::CPelmoraView& TraceDocument::View() { return window_->View(); }
 
 void TraceDocument::Unregister() { link_.reset(); }
 
+void TraceDocument::CopyToClipboard() {
+  if (View().HasGraph()) View().Graph().Invoke(Graph::Dispid::CopyToClipboard);
+}
+
 void TraceDocument::PostToMainWindow(std::uint32_t message, OS::WPARAM wParam, OS::LPARAM lParam) {
   if (CMainFrame* frame = owner_.Frame()) frame->PostMessage(message, wParam, lParam);
 }
@@ -218,6 +222,37 @@ void FrameViews::CloseLastTraceView() {
   const std::vector<TraceDocument*> views = TraceViews();
   if (views.empty()) return;
   if (QWidget* child = views.back()->parentWidget()) child->close();
+}
+
+TraceDocument* FrameViews::ActiveTraceView() const {
+  UI::DocumentArea* area = frame_ ? frame_->Documents() : nullptr;
+  QMdiSubWindow* active = area ? area->currentSubWindow() : nullptr;
+  return active ? dynamic_cast<TraceDocument*>(active->widget()) : nullptr;
+}
+
+TraceDocument* FrameViews::MainDocument() const {
+  const Shell::GlueTraceView* main = setup_.glue.MainView();
+  if (!main) return nullptr;
+  for (TraceDocument* document : TraceViews())
+    if (document->Link() == main) return document;
+  return nullptr;
+}
+
+bool FrameViews::MainAutoRange(bool& enabled, bool& active) const {
+  TraceDocument* main = MainDocument();
+  if (!main) return false;
+  enabled = main->View().UseAutoRange();
+  active = main->View().AutoRangeNow();
+  return true;
+}
+
+void FrameViews::SetMainAutoRange(bool enabled, bool active) {
+  TraceDocument* main = MainDocument();
+  if (!main || !enabled) return;
+  if (active)
+    main->View().OnAutoRangeNow();
+  else
+    main->View().SetAutoRangeNow(false);
 }
 
 Views::CDataView* FrameViews::DataSheet() const {

@@ -57,6 +57,8 @@ class TraceDocument final : public QWidget, public Views::TraceViewFrame {
 
   Views::TraceViewWindow& Window() { return *window_; }
   Views::CPelmoraView& View();
+  // The graph onto the clipboard.
+  void CopyToClipboard();
   // The glue's handle of the view; null once the document closed.
   Shell::TraceViewLink* Link() const { return link_.get(); }
   // The document closed: it leaves the glue now (it is deleted later).
@@ -114,6 +116,16 @@ class FrameViews final : public TraceWindowHost {
   std::vector<Views::CPelmoraView*> OpenViews() const;
   void CloseLastTraceView();
 
+  // The active document's trace view; null when the active document is
+  // none or a sheet.
+  TraceDocument* ActiveTraceView() const;
+  // The main view (the first registered): false without one, else its
+  // automatic range, switched on (`enabled`) and applied now (`active`).
+  bool MainAutoRange(bool& enabled, bool& active) const;
+  // Applied now: the view's own operation (which switches it on first when
+  // it is off); not applied: the flag cleared.
+  void SetMainAutoRange(bool enabled, bool active);
+
   // ---- sheets ----
   Views::CDataView* DataSheet() const;
   Views::CActionView* ActionSheet() const;
@@ -167,6 +179,7 @@ class FrameViews final : public TraceWindowHost {
   QWidget* MakeActionSheet(UI::CChildFrame& frame);
   Views::DevicesPresent Devices() const;
   TraceDocument* At(int window) const;
+  TraceDocument* MainDocument() const;
   void Activate(UI::CChildFrame* child);
 
   Setup setup_;

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMdiArea>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -330,6 +333,29 @@ TEST_F(FrameApplicationTest, TraceViewsShowTheDataAndFollowTheRibbon) {
   EXPECT_NEAR(calculations.front().value, 55.0, 0.1) << "the mean of 10 s to 20 s";
   ASSERT_NE(sheet->Model().Table(calculations.front().kind), nullptr);
   EXPECT_FALSE(sheet->Model().Table(calculations.front().kind)->rows.empty());
+
+  // Auto range on the main view: switched on and applied, then held.
+  router.UpdateIdle();
+  ASSERT_TRUE(router.QueryState(kAutoRange).enabled);
+  const bool wasOn = pressure->View().UseAutoRange() && pressure->View().AutoRangeNow();
+  ASSERT_TRUE(router.Execute(kAutoRange));
+  EXPECT_EQ(pressure->View().UseAutoRange() && pressure->View().AutoRangeNow(), !wasOn);
+  ASSERT_TRUE(router.Execute(kAutoRange));
+  EXPECT_EQ(pressure->View().UseAutoRange() && pressure->View().AutoRangeNow(), wasOn);
+  EXPECT_FALSE(outlet->View().AutoRangeNow()) << "only the main view";
+
+  // Copy to clipboard: only while a trace view is the active document; it
+  // copies that view's graph.
+  router.UpdateIdle();
+  EXPECT_FALSE(router.QueryState(kCopyClipboard).enabled) << "the data sheet is in front";
+  frame->Documents()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(pressure->parentWidget()));
+  router.UpdateIdle();
+  ASSERT_TRUE(router.QueryState(kCopyClipboard).enabled);
+  QGuiApplication::clipboard()->clear();
+  ASSERT_TRUE(router.Execute(kCopyClipboard));
+  const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(copied, nullptr);
+  EXPECT_FALSE(copied->formats().isEmpty());
 
   // Closing a view takes it out of the glue; the other becomes the main
   // view.
