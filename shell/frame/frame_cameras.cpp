@@ -34,6 +34,8 @@ bool FrameCameraWnd::IsCapturing() { return HasControl() && Control().Invoke<std
 
 bool FrameCameraWnd::IsVideoPlaying() { return HasControl() && Model().IsVideoPlaying(); }
 
+bool FrameCameraWnd::IsRecording() { return HasControl() && Control().Invoke<std::int16_t>(D::IsRecording) != 0; }
+
 void FrameCameraWnd::StopCapture() {
   if (HasControl()) Control().Invoke(D::StopCapture);
 }

@@ -94,6 +94,8 @@ class CameraWindow {
   virtual void IgnoreLumen(bool on) = 0;
   virtual bool IsCapturing() = 0;
   virtual bool IsVideoPlaying() = 0;
+  // The control writes the camera's video (Save waits for it to end).
+  virtual bool IsRecording() { return false; }
   virtual void StopCapture() = 0;
   // A data collection: the start tick the analysis stamps its data with,
   // and the recording of the camera's video and analysis (the window
