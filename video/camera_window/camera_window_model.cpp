@@ -322,7 +322,7 @@ void CameraWindowModel::StartRecording() {
     return;
   }
   control_.Invoke(D::SetVideoScaleFactor, std::int16_t(config ? config->VideoRecordFactor : 4));
-  control_.Invoke<std::int16_t>(D::StartRecording, path);
+  control_.Invoke(D::StartRecording, path);
 }
 
 void CameraWindowModel::StopRecording() {
