@@ -159,10 +159,12 @@ void CCameraPane::OnPaint(QPainter& p) {
                                         Rect96(8, 15, 120, 30).width()));
   etched(Rect96(5, 30, 196, 190));
   const auto labels = model_->Labels();
-  const int tops[] = {40, 90, 140};
+  // The labels end where their slider's groove begins: a Qt slider draws its groove and handle in the
+  // upper half of its rectangle, so a label reaching into that rectangle is hidden by the handle.
+  const int tops[] = {32, 82, 132};
   p.setPen(palette().color(QPalette::WindowText));
   for (int i = 0; i < 3; ++i)
-    p.drawText(Rect96(30, tops[i], 170, tops[i] + 20), Qt::AlignHCenter | Qt::AlignBottom,
+    p.drawText(Rect96(30, tops[i], 170, tops[i] + 18), Qt::AlignHCenter | Qt::AlignBottom,
                QString::fromStdString(labels[static_cast<std::size_t>(i)]));
   p.drawText(Rect96(8, 200, 120, 215), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Calibration"));
   etched(Rect96(5, 215, 196, 280));
