@@ -8,6 +8,9 @@ namespace ORV::AnalysisView {
 
 inline constexpr const char* kProgId = "ORVANALYSISVIEW3.ORVAnalysisView3Ctrl.1";
 inline constexpr const char* kPropPageProgId = "ORVANALYSISVIE.ORVAnalysisViePropPage.1";
+// The identifier of the control's type information (version 1.0), as its
+// library registers it.
+inline constexpr const char* kTypeLibraryId = "{6B1F3C52-8E4A-4D2B-9C71-0A5E2F8D4B31}";
 
 namespace Dispid {
 enum : std::int32_t {

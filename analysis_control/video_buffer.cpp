@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "analysis_control/frame_shrink.h"
 #include "analysis_control/task_launcher.h"
 #include "core/base/event_log.h"
 #include "platform/os/file_io.h"
@@ -33,9 +34,9 @@ void CutBack(int fd, off_t length) {
   if (ftruncate(fd, length) != 0) return;
 }
 
-// One JPEG compressor and output buffer per thread, kept for the thread's
-// life: making them anew for every frame costs more than compressing a
-// small frame.
+// One JPEG compressor, output buffer and shrunk frame per thread, kept for
+// the thread's life: making them anew for every frame costs more than
+// compressing a small frame.
 class ThreadCompressor {
  public:
   ThreadCompressor() : handle_(tjInitCompress()) {}
@@ -45,9 +46,35 @@ class ThreadCompressor {
   ThreadCompressor(const ThreadCompressor&) = delete;
   ThreadCompressor& operator=(const ThreadCompressor&) = delete;
 
-  // Grey, grey subsampling, fast DCT. False when the library fails.
-  bool Compress(const cv::Mat& grey, std::vector<unsigned char>& out) {
-    if (!handle_) return false;
+  // Brings an 8-bit grey or colour image to grey at `size` and compresses it
+  // (grey subsampling, fast DCT) into `out`. False for any other image and
+  // when the library fails.
+  bool Compress(const cv::Mat& image, cv::Size size, std::vector<unsigned char>& out) {
+    if (!handle_ || image.empty() || image.depth() != CV_8U || size.width <= 0 || size.height <= 0) return false;
+    const cv::Mat* grey = &image;
+    switch (image.channels()) {
+      case 1:
+        break;
+      case 3:
+        cv::cvtColor(image, grey_, cv::COLOR_BGR2GRAY);
+        grey = &grey_;
+        break;
+      case 4:
+        cv::cvtColor(image, grey_, cv::COLOR_BGRA2GRAY);
+        grey = &grey_;
+        break;
+      default:
+        return false;
+    }
+    if (grey->size() != size) {
+      ShrinkGrey(*grey, size, small_);
+      grey = &small_;
+    }
+    return Encode(*grey, out);
+  }
+
+ private:
+  bool Encode(const cv::Mat& grey, std::vector<unsigned char>& out) {
     const unsigned long bound = tjBufSize(grey.cols, grey.rows, TJSAMP_GRAY);
     if (bound == static_cast<unsigned long>(-1)) return false;
     if (buffer_.size() < bound) buffer_.resize(bound);
@@ -61,9 +88,10 @@ class ThreadCompressor {
     return true;
   }
 
- private:
   tjhandle handle_;
   std::vector<unsigned char> buffer_;
+  cv::Mat grey_;   // a colour frame brought to grey
+  cv::Mat small_;  // the frame at its recording size
 };
 
 }  // namespace
@@ -311,29 +339,8 @@ std::int32_t CVideoBuffer::Run() {
 void CVideoBuffer::Compress(VIDEOBUFFER_DATA& frame) {
   thread_local ThreadCompressor compressor;
   try {
-    cv::Mat grey;
-    switch (frame.Image.channels()) {
-      case 1:
-        grey = frame.Image;
-        break;
-      case 3:
-        cv::cvtColor(frame.Image, grey, cv::COLOR_BGR2GRAY);
-        break;
-      case 4:
-        cv::cvtColor(frame.Image, grey, cv::COLOR_BGRA2GRAY);
-        break;
-      default:
-        break;
-    }
-    if (!grey.empty() && grey.depth() == CV_8U && frame.Width > 0 && frame.Height > 0) {
-      cv::Mat small;
-      if (grey.cols != frame.Width || grey.rows != frame.Height) {
-        cv::resize(grey, small, cv::Size(frame.Width, frame.Height), 0, 0, cv::INTER_LINEAR);
-      } else {
-        small = grey;
-      }
-      if (compressor.Compress(small, frame.JpegData)) frame.JpegSize = frame.JpegData.size();
-    }
+    if (!compressor.Compress(frame.Image, cv::Size(frame.Width, frame.Height), frame.JpegData)) return;
+    frame.JpegSize = frame.JpegData.size();
   } catch (...) {
     frame.JpegData.clear();
     frame.JpegSize = 0;

@@ -2,19 +2,33 @@
 //
 // A 1280 x 960 camera recorded with factor 2. The camera frames sit in pooled
 // memory, as the capture thread fills them, so the recorder keeps each frame
-// by reference and shrinks it to 640 x 480, compresses it (grey, quality 75, fast DCT) on the
-// task pool and writes it with its analysis record. The same frames, shrunk
-// beforehand, are also compressed with TurboJPEG alone: on one thread, and on
-// one thread per processor. Reported: frames per second of each, and the
-// recorder's time and processor time per frame divided by those of the bare
-// compression on every processor.
+// by reference and shrinks it to 640 x 480, compresses it (grey, quality 75,
+// fast DCT) on the task pool and writes it with its analysis record.
 //
-// Also reported: the time AddFrame takes on the capture thread.
+// The anchor is TurboJPEG alone compressing the very frames the recorder
+// writes (the same 640 x 480 pictures, shrunk beforehand) on one thread per
+// processor, the recorder's own number of compression tasks. A second
+// reference adds the shrink to it (the recorder's shrink, on the same
+// threads), so the difference to the recorder is the hand-over and the
+// writing. The three run in turn, round after round, so that a machine
+// busy with other work slows each of them alike; every round prints its
+// figures and ratios, and the end the median and range of the ratios.
+// Processor time per frame is printed too: it hardly changes with the load
+// of the machine.
+//
+// Also reported: the time AddFrame takes on the capture thread, and the
+// shrink of one frame on one thread, against OpenCV's resize that made the
+// same pictures before.
 //
 // The frame source hands frames over as fast as the recorder takes them,
-// keeping at most 64 frames in flight (a camera faster than the recorder).
+// keeping at most kInFlight frames in flight (a camera faster than the
+// recorder). The recorder itself sets no such limit. The frames are written
+// in order, so a compression task that the system holds back for a moment
+// holds the writer too; the limit leaves room for some tens of milliseconds
+// of that at full speed, so that the figure measures the recorder rather
+// than the scheduling of a busy machine.
 //
-//   bench_video_recorder [frames]     (default 3000)
+//   bench_video_recorder [frames per run] [rounds]     (default 2000, 5)
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <turbojpeg.h>
@@ -31,11 +45,14 @@
 #include <thread>
 #include <vector>
 
+#include "analysis_control/frame_shrink.h"
 #include "analysis_control/video_buffer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr int kInFlight = 256;
 
 double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
@@ -107,7 +124,7 @@ Result CompressAlone(const std::vector<cv::Mat>& source, int frames, unsigned th
       cv::Mat small;
       for (int i = next++; i < frames; i = next++) {
         const cv::Mat& frame = source[static_cast<std::size_t>(i) % source.size()];
-        if (shrink) cv::resize(frame, small, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+        if (shrink) ORV::ShrinkGrey(frame, cv::Size(640, 480), small);
         mine += c.Compress(shrink ? small : frame);
       }
       total += mine;
@@ -131,7 +148,7 @@ Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& 
   const double cpu = ProcessCpuSeconds();
   const auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
-    while (static_cast<int>(buffer.GetFramesWritten()) < i - 64)
+    while (static_cast<int>(buffer.GetFramesWritten()) < i - kInFlight)
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     record.frameTime = i * 5;
     const auto before = Clock::now();
@@ -147,10 +164,39 @@ Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& 
   return r;
 }
 
+// Seconds per frame of shrinking `frames` frames taken round-robin from
+// `source` on one thread, with ORV::ShrinkGrey or with OpenCV's resize.
+double ShrinkSeconds(const std::vector<cv::Mat>& source, int frames, bool opencv) {
+  cv::Mat small;
+  const auto start = Clock::now();
+  for (int i = 0; i < frames; ++i) {
+    const cv::Mat& frame = source[static_cast<std::size_t>(i) % source.size()];
+    if (opencv) {
+      cv::resize(frame, small, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+    } else {
+      ORV::ShrinkGrey(frame, cv::Size(640, 480), small);
+    }
+  }
+  return Seconds(start) / frames;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void PrintRatios(const char* what, const std::vector<double>& time, const std::vector<double>& cpu) {
+  std::printf("%s: time %.2f (%.2f-%.2f), processor time %.2f (%.2f-%.2f)\n", what, Median(time),
+              *std::min_element(time.begin(), time.end()), *std::max_element(time.begin(), time.end()), Median(cpu),
+              *std::min_element(cpu.begin(), cpu.end()), *std::max_element(cpu.begin(), cpu.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int count = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
+  const int count = argc > 1 ? std::max(100, std::atoi(argv[1])) : 2000;
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   const std::vector<cv::Mat> frames = MakeFrames(32);
   // The camera's frames, as the capture thread hands them over: in pooled
@@ -161,10 +207,11 @@ int main(int argc, char** argv) {
     captured.push_back(pool.Take(f.size(), f.type()));
     f.copyTo(captured.back());
   }
+  // The pictures the recorder writes.
   std::vector<cv::Mat> small;
   for (const cv::Mat& f : frames) {
     cv::Mat s;
-    cv::resize(f, s, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+    ORV::ShrinkGrey(f, cv::Size(640, 480), s);
     small.push_back(s);
   }
 
@@ -178,29 +225,42 @@ int main(int argc, char** argv) {
   // Warm up the pool, the compressors and the file system once.
   Record(captured, 200, file);
   CompressAlone(small, 200, threads, nullptr);
+  CompressAlone(frames, 200, threads, nullptr, true);
 
   std::uint64_t bytes = 0;
   const Result one = CompressAlone(small, count, 1, &bytes);
-  const Result all = CompressAlone(small, count, threads, nullptr);
-  const Result both = CompressAlone(frames, count, threads, nullptr, true);
-  const Result rec = Record(captured, count, file);
-  const auto fileBytes = std::filesystem::file_size(file);
+  const double shrink = ShrinkSeconds(frames, 1000, false);
+  const double resize = ShrinkSeconds(frames, 1000, true);
+  std::printf("frames: %d per run of 1280 x 960 recorded at 640 x 480 (factor 2), %u processors, %d rounds\n", count,
+              threads, rounds);
+  std::printf("mean JPEG size: %.0f bytes\n", double(bytes) / count);
+  std::printf("TurboJPEG alone, 1 thread: %.0f frames/s (%.3f ms processor time per frame)\n", count / one.seconds,
+              1000 * one.cpuSeconds / count);
+  std::printf("shrink of one frame, 1 thread: %.3f ms (OpenCV resize %.3f ms)\n", 1000 * shrink, 1000 * resize);
+  std::printf("frames/s and processor ms per frame on %u threads:\n", threads);
+  std::printf("round  TurboJPEG alone    shrink + TurboJPEG  recorder           hand-over  ratio time  ratio cpu\n");
+
+  std::vector<double> time, cpu, timeShrunk, cpuShrunk;
+  std::uint64_t fileBytes = 0;
+  for (int r = 0; r < rounds; ++r) {
+    const Result all = CompressAlone(small, count, threads, nullptr);
+    const Result both = CompressAlone(frames, count, threads, nullptr, true);
+    const Result rec = Record(captured, count, file);
+    fileBytes = std::filesystem::file_size(file);
+    time.push_back(rec.seconds / all.seconds);
+    cpu.push_back(rec.cpuSeconds / all.cpuSeconds);
+    timeShrunk.push_back(rec.seconds / both.seconds);
+    cpuShrunk.push_back(rec.cpuSeconds / both.cpuSeconds);
+    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f\n", r + 1,
+                count / all.seconds, 1000 * all.cpuSeconds / count, count / both.seconds,
+                1000 * both.cpuSeconds / count, count / rec.seconds, 1000 * rec.cpuSeconds / count,
+                1000 * rec.handOverSeconds / count, time.back(), cpu.back());
+  }
   std::filesystem::remove_all(folder);
 
-  std::printf("frames: %d of 1280 x 960 recorded at 640 x 480 (factor 2), %u processors\n", count, threads);
-  std::printf("mean JPEG size: %.0f bytes; AVI file %.1f MB\n", double(bytes) / count, double(fileBytes) / 1e6);
-  std::printf("TurboJPEG alone, 1 thread:       %8.0f frames/s  (%.3f ms processor time per frame)\n",
-              count / one.seconds, 1000 * one.cpuSeconds / count);
-  std::printf("TurboJPEG alone, %2u threads:     %8.0f frames/s  (%.3f ms processor time per frame)\n", threads,
-              count / all.seconds, 1000 * all.cpuSeconds / count);
-  std::printf("shrink + TurboJPEG, %2u threads:   %8.0f frames/s  (%.3f ms processor time per frame)\n", threads,
-              count / both.seconds, 1000 * both.cpuSeconds / count);
-  std::printf("recorder:                        %8.0f frames/s  (%.3f ms processor time per frame)\n",
-              count / rec.seconds, 1000 * rec.cpuSeconds / count);
-  std::printf("hand-over on the capture thread: %.3f ms per frame\n", 1000 * rec.handOverSeconds / count);
-  std::printf("ratio recorder / TurboJPEG alone on %u threads: time %.2f, processor time %.2f\n", threads,
-              rec.seconds / all.seconds, rec.cpuSeconds / all.cpuSeconds);
-  std::printf("ratio recorder / shrink + TurboJPEG on %u threads: time %.2f, processor time %.2f\n", threads,
-              rec.seconds / both.seconds, rec.cpuSeconds / both.cpuSeconds);
+  std::printf("AVI file of a run: %.1f MB\n", double(fileBytes) / 1e6);
+  std::printf("median (range) over %d rounds\n", rounds);
+  PrintRatios("ratio recorder / TurboJPEG alone", time, cpu);
+  PrintRatios("ratio recorder / shrink + TurboJPEG", timeShrunk, cpuShrunk);
   return 0;
 }

@@ -9,6 +9,9 @@ namespace ORV::Graph {
 
 inline constexpr const char* kGraphProgId = "ORVGRAPH3.ORVGraph3Control.1";
 inline constexpr const char* kGraphPropPageProgId = "ORVGRAPHV2.ORVGraphV2PropPage.1";
+// The identifier of the control's type information (version 1.0), as its
+// library registers it.
+inline constexpr const char* kGraphTypeLibraryId = "{3D7A9E14-52C6-4F08-B1A3-7E9C0D2F6A58}";
 
 // Posted to the parent window: the wheel turned over an axis zone (wParam
 // kWheelLeftAxis or kWheelBottomAxis, lParam +1 forward, -1 backward), and an

@@ -164,18 +164,30 @@ bool Device::OpenSerial(const std::string& port, const SerialOpening& row) {
   } else {
     LogInformationFormat("%.*s::Load() - Opened port: %s\n", who, row.who.data(), port.c_str());
   }
-  if (port_.Configure(row.baud, row.timeout) != 0) {
+  const std::int32_t checkTimeout = row.checkTimeout != 0 ? row.checkTimeout : row.timeout;
+  if (port_.Configure(row.baud, checkTimeout) != 0) {
     if (row.logConfigureFailure) {
       LogErrorFormat("%.*s::Load() - Unable to configure speed and timeouts for COM port: %s - Timeout: %d", who,
-                     row.who.data(), port.c_str(), static_cast<int>(row.timeout));
+                     row.who.data(), port.c_str(), static_cast<int>(checkTimeout));
     }
   } else {
-    Wait(row.settleMs);
+    if (row.settleMs > 0) Wait(row.settleMs);
     SetConnected(row.check && row.check());
   }
   if (port_.IsOpen() && !IsConnected()) {
     if (!row.failed.empty()) LogError(std::string(row.failed));
     OnClose();
+    return false;
+  }
+  if (IsConnected() && row.checkTimeout != 0) {
+    port_.Close();
+    if (!port_.Open(port)) {
+      // Connected no longer: nothing can reach the instrument now.
+      LogOpenFailed(row.who, port);
+      OnClose();
+      return false;
+    }
+    port_.Configure(row.baud, row.timeout);
   }
   return IsConnected();
 }

@@ -102,7 +102,12 @@ class Device {
   struct SerialOpening {
     std::string_view who;
     std::uint32_t baud = 9600;
-    std::int32_t timeout = 0;  // as the driver resolved it
+    std::int32_t timeout = 0;  // as the driver resolved it; the port keeps it
+    // The port's time-out while the check talks to the instrument, when that
+    // differs from `timeout` (0: `timeout`). Once the instrument answered,
+    // the port is then closed and opened afresh with `timeout`, which also
+    // drops whatever the instrument sent meanwhile.
+    std::int32_t checkTimeout = 0;
     // A port an earlier load left open is closed and opened again (else it
     // is kept).
     bool reopen = false;
@@ -123,7 +128,8 @@ class Device {
     std::string_view failed;
   };
   // Opens (or keeps) the port, logs, configures it with the row's time-out,
-  // settles, checks, and closes the port again when the check fails; returns
+  // settles, checks, and closes the port again when the check fails (or
+  // when the port opened afresh after the check does not open); returns
   // whether the instrument is connected.
   bool OpenSerial(const std::string& port, const SerialOpening& row);
 

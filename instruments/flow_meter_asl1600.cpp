@@ -60,30 +60,18 @@ float FlowMeterASL1600::Factor() const {
 }
 
 bool FlowMeterASL1600::OnLoad(const std::string& port) {
-  SetConnected(false);
-  if (!Port().IsOpen() && !Port().Open(port)) {
-    LogOpenFailed("FlowMeterASL1600", port);
-    return false;
-  }
-  SetPortName(port);
-  const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout()));
-  LogOpened("FlowMeterASL1600", port, timeout);
-
-  if (!SetUp()) {
-    LogErrorFormat("FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: %s", port.c_str());
-    OnClose();
-    return false;
-  }
-
-  // The stream is read with the meter's own time-out from here on.
-  Port().Close();
-  if (Port().Open(port)) Port().Configure(kBaud, timeout);
-  SetConnected(true);
-  return true;
+  const std::string failed = "FlowMeterASL1600::Load() - Failed connecting to ORV Flowmeter at port: " + port;
+  // The set-up exchanges wait up to a second each; the stream is read with
+  // the meter's own time-out once it runs.
+  return OpenSerial(port, {.who = "FlowMeterASL1600",
+                           .baud = kBaud,
+                           .timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout())),
+                           .checkTimeout = kSetupTimeout,
+                           .check = [this] { return SetUp(); },
+                           .failed = failed});
 }
 
 bool FlowMeterASL1600::SetUp() {
-  if (Port().Configure(kBaud, kSetupTimeout) != 0) return false;
   const std::uint8_t cr = kCommandEnd, stop = 's';
   if (!SendRawData(&cr, 1)) return false;
   Wait(kStopWaitMs);

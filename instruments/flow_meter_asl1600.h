@@ -54,7 +54,8 @@ class FlowMeterASL1600 : public Device, public AsciiCommands {
   void OnClose() override;
 
  private:
-  // The set-up of Load steps after the port is open; false on any failure.
+  // The set-up of Load once the port is configured: stop a stream still
+  // running, read the factor, start the stream; false on any failure.
   bool SetUp();
   void Drain();
 

@@ -59,7 +59,19 @@ FlowMeterSLI2000::~FlowMeterSLI2000() { Close(); }
 
 bool FlowMeterSLI2000::OnLoad(const std::string&) {
   SetConnected(false);
-  Connect();
+  const std::string port = FindPort();
+  // A port left open by an earlier load is given up first: the new one may
+  // be another terminal, and the same one cannot be opened twice.
+  if (!port.empty()) {
+    OpenSerial(port, {.who = "FlowMeterSLI2000",
+                      .baud = kBaud,
+                      .timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout())),
+                      .reopen = true,
+                      .logPortOpen = true,
+                      .check = [this] { return Connect(); },
+                      .failed = {}});
+  }
+  // Every failure, a meter not found included, ends in the same entry.
   if (!IsConnected()) {
     LogError("FlowMeterSLI2000::Load() - Failed connecting to FlowMeterSLI2000");
     OnClose();
@@ -67,27 +79,16 @@ bool FlowMeterSLI2000::OnLoad(const std::string&) {
   return IsConnected();
 }
 
-bool FlowMeterSLI2000::Connect() {
+std::string FlowMeterSLI2000::FindPort() const {
   if (!ftdi_.IsAvailable()) {
     LogError("FlowMeterSLI2000::FindComPort() - Unable to search for FlowMeterSLI2000 port (no FTDI driver found)\n");
-    return false;
+    return {};
   }
-  const std::string port =
-      ftdi_.FindPort(FtdiDeviceId(kFtdiVendorId, kFtdiSerialConverterProductId), IsFlowMeterSerial);
-  if (port.empty()) return false;
+  return ftdi_.FindPort(FtdiDeviceId(kFtdiVendorId, kFtdiSerialConverterProductId), IsFlowMeterSerial);
+}
 
-  // A port left open by an earlier load is given up first: the new one may
-  // be another terminal, and the same one cannot be opened twice.
-  Port().Close();
-  if (!Port().Open(port)) {
-    LogOpenFailed("FlowMeterSLI2000", port);
-    return false;
-  }
-  LogPortOpen(port);
-  SetPortName(port);
-  const auto timeout = static_cast<std::int32_t>(ResolveTimeout(Timeout()));
-  LogOpened("FlowMeterSLI2000", port, timeout);
-  if (Port().Configure(kBaud, timeout) != 0 || !SendFrame(kStartFrame)) return false;
+bool FlowMeterSLI2000::Connect() {
+  if (!SendFrame(kStartFrame)) return false;
   Wait(kStartReplyWaitMs);
   std::vector<std::uint8_t> reply;
   if (!ReadData(reply)) return false;
@@ -99,7 +100,6 @@ bool FlowMeterSLI2000::Connect() {
   // The measurement setting goes only to a meter that identified itself as
   // the expected one.
   if (!OnPing()) return false;
-  SetConnected(true);
   SendFrame(kSettingFrame);
   return true;
 }

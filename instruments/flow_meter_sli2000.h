@@ -63,6 +63,11 @@ class FlowMeterSLI2000 : public Device {
   bool SendFrame(const std::array<std::uint8_t, N>& frame) {
     return SendRawData(frame.data(), frame.size());
   }
+  // The port of the last FTDI device that is a flow meter; empty when
+  // there is none (or no way to list them, which is logged).
+  std::string FindPort() const;
+  // What Load asks of the meter once the port is configured: start it, take
+  // its identity, give it the measurement setting; false on any failure.
   bool Connect();
 
   FtdiAccess ftdi_;

@@ -44,9 +44,12 @@ bool CollectionControl::Start() {
   host_.ClockStop();
   const std::uint32_t start = host_.ClockNow();
   host_.SetStartTick(start);
-  host_.SetCollectionState(kCollecting);
+  // The record takes samples from the moment it says "collecting" (a
+  // stopped clock counts as running), so the running backup is open by
+  // then: every sample stored is also backed up.
   host_.ClearRecord();
   if (host_.BackupEnabled()) host_.StartRunningBackup();
+  host_.SetCollectionState(kCollecting);
   host_.NotifyStarted(start);
   host_.ClockStart();
   for (int i = 0; i < cameras; ++i) host_.SetExperimentStartTime(i, start);
@@ -73,8 +76,11 @@ bool CollectionControl::Stop() {
     // this collection keep their times.
     host.ClockPause();
     host.SetStopTick(host.ClockNow());
-    host.ResetStores();
+    // A paused clock still counts as running for a short grace, so the
+    // record stops taking samples before the backup's streams close: no
+    // sample is stored that the backup does not hold.
     host.SetCollectionState(kLiveIdle);
+    host.ResetStores();
     // The camera windows and their recorders belong to the user-interface
     // thread, which services this call from the wait dialog's loop.
     host.RunOnUiThread([&host, cameras] {

@@ -59,19 +59,16 @@ CPelmoraView::CPelmoraView(Params p)
     return 0;
   });
   startTime_ = experiment_.startTick;
-  experiment_.AddImageAnalysisConsumer(this);
-  experiment_.AddPressureConsumer(this);
-  experiment_.AddFlowConsumer(this);
-  if (devices_.microscope) experiment_.AddMicroscopeConsumer(this);
+  registrations_.push_back(experiment_.RegisterImageAnalysisConsumer(this));
+  registrations_.push_back(experiment_.RegisterPressureConsumer(this));
+  registrations_.push_back(experiment_.RegisterFlowConsumer(this));
+  if (devices_.microscope) registrations_.push_back(experiment_.RegisterMicroscopeConsumer(this));
 }
 
 CPelmoraView::~CPelmoraView() {
   // Removing waits for a producer inside a receiver to leave it; after this
   // nothing calls the view or posts for it.
-  experiment_.RemoveImageAnalysisConsumer(this);
-  experiment_.RemovePressureConsumer(this);
-  experiment_.RemoveFlowConsumer(this);
-  experiment_.RemoveMicroscopeConsumer(this);
+  registrations_.clear();
 }
 
 void CPelmoraView::AttachGraph(Com::IDispatch* graph, std::int32_t frameColor, bool noSaveData) {

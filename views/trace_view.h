@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/scoped_registration.h"
 #include "core/experiment/consumers.h"
 #include "core/experiment/trace_window_host.h"
 #include "platform/com/caller.h"
@@ -438,6 +439,11 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   TraceViewFrame* frame_ = nullptr;
   std::uint32_t interfaceType_ = 0;
   TraceTexts texts_;
+
+  // The view on the experiment record's receiver lists. Declared last, so
+  // that even without the destructor's reset the view leaves the lists
+  // before any other member goes.
+  std::vector<ScopedRegistration> registrations_;
 };
 
 }  // namespace ORV::Views

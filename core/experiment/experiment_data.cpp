@@ -124,13 +124,21 @@ void ExperimentData::RemoveFlowConsumer(FlowDataConsumer* c) { ChangeList(flowCo
 void ExperimentData::AddMicroscopeConsumer(MicroscopeDataConsumer* c) { ChangeList(microscopeConsumers_, c, true); }
 void ExperimentData::RemoveMicroscopeConsumer(MicroscopeDataConsumer* c) { ChangeList(microscopeConsumers_, c, false); }
 
-ScopedRegistration ExperimentData::RegisterPressureConsumer(PressureDataConsumer* c) {
-  AddPressureConsumer(c);
-  return ScopedRegistration([this, c] { RemovePressureConsumer(c); });
+template <class Consumer>
+ScopedRegistration ExperimentData::Register(std::vector<Consumer*>& list, Consumer* consumer) {
+  ChangeList(list, consumer, true);
+  return ScopedRegistration([this, &list, consumer] { ChangeList(list, consumer, false); });
 }
-ScopedRegistration ExperimentData::RegisterFlowConsumer(FlowDataConsumer* c) {
-  AddFlowConsumer(c);
-  return ScopedRegistration([this, c] { RemoveFlowConsumer(c); });
+
+ScopedRegistration ExperimentData::RegisterImageAnalysisConsumer(ImageAnalysisConsumer* c) {
+  return Register(imageAnalysisConsumers_, c);
+}
+ScopedRegistration ExperimentData::RegisterPressureConsumer(PressureDataConsumer* c) {
+  return Register(pressureConsumers_, c);
+}
+ScopedRegistration ExperimentData::RegisterFlowConsumer(FlowDataConsumer* c) { return Register(flowConsumers_, c); }
+ScopedRegistration ExperimentData::RegisterMicroscopeConsumer(MicroscopeDataConsumer* c) {
+  return Register(microscopeConsumers_, c);
 }
 
 void ExperimentData::ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f) {

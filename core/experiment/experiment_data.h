@@ -243,9 +243,13 @@ class ExperimentData {
   void AddMicroscopeConsumer(MicroscopeDataConsumer* consumer);
   void RemoveMicroscopeConsumer(MicroscopeDataConsumer* consumer);
   // The same, ended by the handle they return (reset or destroyed), which
-  // must not outlive the record.
+  // must not outlive the record. A receiver that keeps its handle as a
+  // member cannot stay on a list after it is gone. A list holds a receiver
+  // once, so a receiver keeps one handle for each list it is on.
+  [[nodiscard]] ScopedRegistration RegisterImageAnalysisConsumer(ImageAnalysisConsumer* consumer);
   [[nodiscard]] ScopedRegistration RegisterPressureConsumer(PressureDataConsumer* consumer);
   [[nodiscard]] ScopedRegistration RegisterFlowConsumer(FlowDataConsumer* consumer);
+  [[nodiscard]] ScopedRegistration RegisterMicroscopeConsumer(MicroscopeDataConsumer* consumer);
   // Calls `f` for every image-analysis receiver in registration order.
   void ForEachImageAnalysisConsumer(const std::function<void(ImageAnalysisConsumer&)>& f);
 
@@ -374,6 +378,8 @@ class ExperimentData {
   void Notify(const std::vector<Consumer*>& list, Call&& call);
   template <class Consumer>
   void ChangeList(std::vector<Consumer*>& list, Consumer* consumer, bool add);
+  template <class Consumer>
+  ScopedRegistration Register(std::vector<Consumer*>& list, Consumer* consumer);
 
   RelativeTime::Interface* clock_ = nullptr;
   ApplicationHooks* hooks_ = nullptr;

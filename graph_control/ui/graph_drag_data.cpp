@@ -1,13 +1,12 @@
 #include "graph_control/ui/graph_drag_data.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QPainter>
-#include <QSvgGenerator>
 #include <QUrl>
 #include <cmath>
 
 #include "graph_control/ui/graph_painter.h"
+#include "platform/ui/picture_drag_data.h"
 
 namespace ORV::Graph {
 
@@ -18,39 +17,19 @@ std::string Bytes(const QByteArray& a) { return std::string(a.constData(), stati
 }  // namespace
 
 std::shared_ptr<Com::DragDataObject> GraphPictureData(GraphModel& model, QSize size, int dpi) {
-  auto data = std::make_shared<Com::DragDataObject>();
-  if (size.isEmpty()) return data;
+  if (size.isEmpty()) return std::make_shared<Com::DragDataObject>();
   GraphPainter painter(model);
-  QImage image(size, QImage::Format_RGB32);
-  const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
-  image.setDotsPerMeterX(dpm);
-  image.setDotsPerMeterY(dpm);
   // The layout of a paint follows whether the previous one showed labels,
-  // so the picture is painted twice, as the window is.
-  for (int i = 0; i < 2; ++i) {
-    QPainter p(&image);
-    painter.DrawGraph(p, image.rect());
-  }
-  QByteArray png;
-  QBuffer pngBuffer(&png);
-  pngBuffer.open(QIODevice::WriteOnly);
-  image.save(&pngBuffer, "PNG");
-  data->SetData(kPngMime, Bytes(png));
-
-  QByteArray svg;
-  QBuffer svgBuffer(&svg);
-  QSvgGenerator generator;
-  generator.setOutputDevice(&svgBuffer);
-  generator.setSize(size);
-  generator.setViewBox(QRect(QPoint(0, 0), size));
-  generator.setResolution(dpi);
-  generator.setTitle(QStringLiteral("ImageName"));
+  // so the picture is laid out once first, as the window's first paint is.
   {
-    QPainter p(&generator);
-    painter.DrawGraph(p, QRect(QPoint(0, 0), size));
+    QImage scratch(size, QImage::Format_RGB32);
+    const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
+    scratch.setDotsPerMeterX(dpm);
+    scratch.setDotsPerMeterY(dpm);
+    QPainter p(&scratch);
+    painter.DrawGraph(p, scratch.rect());
   }
-  data->SetData(kSvgMime, Bytes(svg));
-  return data;
+  return UI::PictureDragData(size, dpi, [&](QPainter& p, const QRect& r) { painter.DrawGraph(p, r); });
 }
 
 std::shared_ptr<Com::DragDataObject> TextDragData(const std::string& text) {

@@ -8,11 +8,12 @@
 
 #include "graph_control/graph_model.h"
 #include "platform/com/drag_data.h"
+#include "platform/ui/picture_drag_data.h"
 
 namespace ORV::Graph {
 
-inline constexpr const char* kPngMime = "image/png";
-inline constexpr const char* kSvgMime = "image/svg+xml";
+inline constexpr const char* kPngMime = UI::kPngMime;
+inline constexpr const char* kSvgMime = UI::kSvgMime;
 inline constexpr const char* kTextMime = "text/plain";
 inline constexpr const char* kUriListMime = "text/uri-list";
 

@@ -20,9 +20,11 @@ namespace {
 
 QColor Color(ColorRef c) { return UI::FromColorRef(c); }
 
-QFont MakeFont(const FontDesc& d) {
+// `scale`: the painting's DPI over the paint device's, by which point sizes
+// grow when a window is painted at its host's DPI.
+QFont MakeFont(const FontDesc& d, double scale) {
   QFont f(QString::fromStdString(d.face));
-  f.setPointSizeF(d.points > 0 ? d.points : 8.0);
+  f.setPointSizeF((d.points > 0 ? d.points : 8.0) * scale);
   f.setWeight(static_cast<QFont::Weight>(std::clamp(d.weight, 1, 1000)));
   f.setItalic(d.italic);
   f.setUnderline(d.underline);
@@ -53,10 +55,20 @@ void TextAt(QPainter& p, int x, int y, const QString& text, int alignment) {
 
 int GraphPainter::Dpi(QPainter& painter) const {
   const QPaintDevice* d = painter.device();
+  // A window is painted at the DPI its host scales sizes with; an image or a
+  // vector picture at its own.
+  if (d && d->devType() == QInternal::Widget) return QueryDpi();
   return d && d->logicalDpiX() > 0 ? d->logicalDpiX() : 96;
 }
 
-void GraphPainter::RefreshCache() {
+int GraphPainter::Px(int value96) const { return ScaleByDpi(value96, dpi_); }
+
+void GraphPainter::RefreshCache(QPainter& painter) {
+  const QPaintDevice* d = painter.device();
+  const double fontScale = d && d->logicalDpiY() > 0 ? static_cast<double>(dpi_) / d->logicalDpiY() : 1.0;
+  const bool rescaled = cached_ && (cachedDpi_ != dpi_ || cachedFontScale_ != fontScale);
+  cachedDpi_ = dpi_;
+  cachedFontScale_ = fontScale;
   auto stale = [&](CachedObject which) {
     const auto gen = m_.CacheGeneration(which);
     const bool s = !cached_ || generations_[static_cast<int>(which)] != gen;
@@ -70,10 +82,10 @@ void GraphPainter::RefreshCache() {
   }
   if (stale(CachedObject::FrameBrush)) frameColor_ = Color(p.ControlFrameColor);
   if (stale(CachedObject::PlotAreaBrush)) plotColor_ = Color(p.PlotAreaColor);
-  if (stale(CachedObject::ElementPens)) elementStyles_.clear();
-  if (stale(CachedObject::Fonts)) {
-    fonts_ = {MakeFont(p.TickFont), MakeFont(p.TitleFont), MakeFont(p.LabelFont), MakeFont(p.IdentFont),
-              MakeFont(p.NoSaveFont)};
+  if (stale(CachedObject::ElementPens) || rescaled) elementStyles_.clear();
+  if (stale(CachedObject::Fonts) || rescaled) {
+    fonts_ = {MakeFont(p.TickFont, fontScale), MakeFont(p.TitleFont, fontScale), MakeFont(p.LabelFont, fontScale),
+              MakeFont(p.IdentFont, fontScale), MakeFont(p.NoSaveFont, fontScale)};
   }
   stale(CachedObject::AxisPen);  // the plot outline is not drawn with frame style 1
   cached_ = true;
@@ -86,7 +98,7 @@ const GraphPainter::ElementStyle& GraphPainter::StyleOf(const GraphElement& e) {
                                          Qt::DashDotLine, Qt::DashDotDotLine, Qt::NoPen};
   const Qt::PenStyle style = e.LineType >= 0 && e.LineType <= 5 ? kStyles[e.LineType] : Qt::SolidLine;
   ElementStyle s;
-  s.line = QPen(Color(e.LineColor), std::max(0, e.Width), style, Qt::RoundCap, Qt::RoundJoin);
+  s.line = QPen(Color(e.LineColor), Px(std::max(0, e.Width)), style, Qt::RoundCap, Qt::RoundJoin);
   s.point = QPen(Color(e.PointColor), 0, Qt::SolidLine);
   s.fill = Color(e.PointColor);
   return elementStyles_.emplace(e.Id(), s).first->second;
@@ -98,8 +110,8 @@ bool GraphPainter::ScalesUsable() const {
 }
 
 void GraphPainter::DrawGraph(QPainter& painter, const QRect& bounds) {
-  RefreshCache();
   dpi_ = Dpi(painter);
+  RefreshCache(painter);
   painter.save();
   painter.setClipRect(bounds);
   painter.setRenderHint(QPainter::Antialiasing, false);
@@ -136,10 +148,10 @@ void GraphPainter::Layout(QPainter& painter, const QRect& bounds) {
     const int hX = tick.height();
     const int cX = tick.horizontalAdvance(xMaxText);
     const int h = QFontMetrics(fonts_.title, painter.device()).height();
-    plot.left = b.left + h + w + 20;
-    plot.right = b.right - cX / 2 - 5;
-    plot.top = b.top + 10;
-    plot.bottom = b.bottom - hX - h - 10;
+    plot.left = b.left + h + w + Px(20);
+    plot.right = b.right - cX / 2 - Px(5);
+    plot.top = b.top + Px(10);
+    plot.bottom = b.bottom - hX - h - Px(10);
   }
   m_.SetLayout(b, plot);
 }
@@ -203,11 +215,11 @@ void GraphPainter::DrawGrid(QPainter& painter) {
   painter.setPen(tickPen_);
   for (int i = 1; i < 3 * xDiv; ++i) {
     const int x = column(i, 3 * xDiv);
-    painter.drawLine(x, p.bottom, x, p.bottom + (i % 3 == 0 ? 6 : 4) - 1);
+    painter.drawLine(x, p.bottom, x, p.bottom + Px(i % 3 == 0 ? 6 : 4) - 1);
   }
   for (int i = 1; i < 3 * yDiv; ++i) {
     const int y = row(i, 3 * yDiv);
-    painter.drawLine(p.left - 1, y, p.left - (i % 3 == 0 ? 6 : 4), y);
+    painter.drawLine(p.left - 1, y, p.left - Px(i % 3 == 0 ? 6 : 4), y);
   }
 }
 
@@ -221,14 +233,14 @@ void GraphPainter::DrawLabels(QPainter& painter) {
   for (int i = 0; i <= yDiv; ++i) {
     const double v = m_.YMin() + (m_.YMax() - m_.YMin()) / yDiv * i;
     const int y = p.bottom - ToPixel(std::floor(double(i) * p.Height() / yDiv + 0.5));
-    TextAt(painter, p.left - 5, y, Text(YLabelText(v, prop.YTime, prop.FormatAxisLeft)),
+    TextAt(painter, p.left - Px(5), y, Text(YLabelText(v, prop.YTime, prop.FormatAxisLeft)),
            Qt::AlignRight | Qt::AlignVCenter);
   }
   const double division = (m_.XMax() - m_.XMin()) / xDiv;
   for (int i = 0; i <= xDiv; ++i) {
     const double t = m_.XMin() + (m_.XMax() - m_.XMin()) / xDiv * i;
     const int x = p.left + ToPixel(std::floor(double(i) * p.Width() / xDiv + 0.5));
-    TextAt(painter, x, p.bottom + 5, Text(XLabelText(t, division, prop.XTime, prop.FormatAxisBottom)),
+    TextAt(painter, x, p.bottom + Px(5), Text(XLabelText(t, division, prop.XTime, prop.FormatAxisBottom)),
            Qt::AlignHCenter | Qt::AlignTop);
   }
   painter.setFont(fonts_.label);
@@ -240,7 +252,7 @@ void GraphPainter::DrawLabels(QPainter& painter) {
     // Rotated a quarter turn: the text reads upward, centred on the plot's
     // height, in the strip left of the widest Y label.
     const QString text = Text(prop.YLabel);
-    const int strip = QFontMetrics(fonts_.title, painter.device()).height() + 15;
+    const int strip = QFontMetrics(fonts_.title, painter.device()).height() + Px(15);
     const int x = b.left + (strip - label.height()) / 2;
     const int y = p.top + p.Height() / 2 + label.horizontalAdvance(text) / 2;
     painter.save();
@@ -373,17 +385,16 @@ void GraphPainter::DrawDragFeedback(QPainter& painter, const GraphElement& e) {
   if (!map.Map(pts[i], a) || !map.Map(pts[i + 1], b)) return;
   const int row =
       a.x() == b.x() ? a.y() : a.y() + ToPixel(double(b.y() - a.y()) * (mx - a.x()) / double(b.x() - a.x()));
-  auto px = [&](int v) { return ScaleByDpi(v, dpi_); };
-  const int tip = row + px(2);
+  const int tip = row + Px(2);
   painter.setPen(Qt::NoPen);
   painter.setBrush(Qt::black);
-  painter.drawPolygon(QPolygon({QPoint(mx, tip), QPoint(mx - px(4), tip + px(8)), QPoint(mx + px(4), tip + px(8))}));
+  painter.drawPolygon(QPolygon({QPoint(mx, tip), QPoint(mx - Px(4), tip + Px(8)), QPoint(mx + Px(4), tip + Px(8))}));
   painter.setBrush(Qt::NoBrush);
-  int from = tip + px(8) + px(8);
-  if (from < p.top + px(2) || tip < p.top + px(2)) from = p.top + px(2);
-  QPen dash(Color(e.PointColor), px(2), Qt::DashLine, Qt::FlatCap, Qt::BevelJoin);
+  int from = tip + Px(8) + Px(8);
+  if (from < p.top + Px(2) || tip < p.top + Px(2)) from = p.top + Px(2);
+  QPen dash(Color(e.PointColor), Px(2), Qt::DashLine, Qt::FlatCap, Qt::BevelJoin);
   painter.setPen(dash);
-  painter.drawLine(mx, from, mx, p.bottom - px(2));
+  painter.drawLine(mx, from, mx, p.bottom - Px(2));
   painter.setFont(fonts_.tick);
   painter.setPen(Color(m_.Props().LabelColor));
   TextAt(painter, mx, p.bottom, Text(TimeText(t)), Qt::AlignHCenter | Qt::AlignTop);

@@ -45,7 +45,7 @@ class GraphPainter {
     QColor fill;
   };
   const ElementStyle& StyleOf(const GraphElement& e);
-  void RefreshCache();
+  void RefreshCache(QPainter& painter);
   void Layout(QPainter& painter, const QRect& bounds);
   void DrawFrame(QPainter& painter);
   void DrawCaption(QPainter& painter);
@@ -59,10 +59,15 @@ class GraphPainter {
   // True when the ranges and the plot give a usable pixel scale.
   bool ScalesUsable() const;
   int Dpi(QPainter& painter) const;
+  // A size given at 96 DPI, at the painting's DPI.
+  int Px(int value96) const;
 
   GraphModel& m_;
   bool fullWalk_ = false;
   int dpi_ = 96;
+  // The DPI and font scale the cached fonts and pens were made for.
+  int cachedDpi_ = 96;
+  double cachedFontScale_ = 1.0;
 
   // Cached drawing objects with the model's generation they were made for.
   std::uint32_t generations_[static_cast<int>(CachedObject::Count)];

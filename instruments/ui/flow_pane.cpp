@@ -21,10 +21,7 @@ CFlowPane::~CFlowPane() {
   // Off the receiver lists first: once removed, the sampling thread no longer
   // calls in (removal waits for a call under way), so nothing posts or
   // queues after this.
-  if (flowRegistration_) {
-    flowRegistration_.Reset();
-    experiment_.RemovePressureConsumer(this);
-  }
+  flowRegistration_.Reset();
   CloseMessageWindow();
   flow_.Clear();
 }

@@ -61,6 +61,8 @@ class CFlowPane : public ORV::UI::DockingPane,
 
   ORV::ExperimentData& experiment_;
   QLineEdit* flowEdit_ = nullptr;
-  ORV::ScopedRegistration flowRegistration_;  // in the experiment record's flow receivers
   ORV::Threading::NewestValue<ORV::FMASL1600Data> flow_;
+  // In the experiment record's flow receivers; declared last, so the pane
+  // leaves the list before the value it fills goes.
+  ORV::ScopedRegistration flowRegistration_;
 };

@@ -170,7 +170,7 @@ CMyographMultiWnd::CMyographMultiWnd(const ORV::InstrumentPaneContext& context, 
 
 CMyographMultiWnd::~CMyographMultiWnd() {
   // Off the receiver list first: removal waits for a call under way.
-  if (registered_) experiment_.RemovePressureConsumer(this);
+  pressureRegistration_.Reset();
   runner_.reset();
   CloseMessageWindow();
 }
@@ -203,8 +203,7 @@ int CMyographMultiWnd::OnCreate() {
     tabOrder[i]->previousWindow = tabOrder[(i + tabOrder.size() - 1) % tabOrder.size()];
   }
   if (logic_->Start()) {
-    experiment_.AddPressureConsumer(this);
-    registered_ = true;
+    pressureRegistration_ = experiment_.RegisterPressureConsumer(this);
   }
   auto* timer = new QTimer(this);
   QObject::connect(timer, &QTimer::timeout, this, [this] { UpdateControls(); });

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+#include "core/base/scoped_registration.h"
 #include "core/experiment/consumers.h"
 #include "instruments/ui/command_runner.h"
 #include "instruments/ui/instrument_pane_parts.h"
@@ -73,7 +74,10 @@ class CMyographMultiWnd : public ORV::UI::DockingPane, private ORV::PressureData
   std::map<int, std::unique_ptr<ORV::UI::FocusEditEntry>> entries_;
   std::unique_ptr<ORV::MultiMyographPaneLogic> logic_;
   std::map<int, QWidget*> controls_;
-  bool registered_ = false;
   std::mutex lock_;
   std::deque<ORV::PMK4xData3> queue_;  // guarded by lock_
+  // In the experiment record's pressure receivers while the interface is
+  // connected. Declared last: the pane leaves the list before the queue and
+  // its lock go, even where the destructor did not reset it.
+  ORV::ScopedRegistration pressureRegistration_;
 };

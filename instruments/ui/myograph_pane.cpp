@@ -96,7 +96,7 @@ CMyographWnd::CMyographWnd(const ORV::InstrumentPaneContext& context, ORV::Press
 
 CMyographWnd::~CMyographWnd() {
   // Off the receiver list first: removal waits for a call under way.
-  if (registered_) experiment_.RemovePressureConsumer(this);
+  pressureRegistration_.Reset();
   runner_.reset();
   CloseMessageWindow();
 }
@@ -141,8 +141,7 @@ int CMyographWnd::OnCreate() {
     }
   }
   if (device_.IsConnected()) {
-    experiment_.AddPressureConsumer(this);
-    registered_ = true;
+    pressureRegistration_ = experiment_.RegisterPressureConsumer(this);
     logic_->Start();
   }
   updateTimer_ = new QTimer(this);

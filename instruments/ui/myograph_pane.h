@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "core/base/scoped_registration.h"
 #include "core/experiment/consumers.h"
 #include "instruments/ui/command_runner.h"
 #include "instruments/ui/instrument_pane_parts.h"
@@ -74,7 +75,10 @@ class CMyographWnd : public ORV::UI::DockingPane, private ORV::PressureDataConsu
   std::unique_ptr<ORV::MyographPaneLogic> logic_;
   std::map<int, QWidget*> controls_;
   QTimer* updateTimer_ = nullptr;
-  bool registered_ = false;
   std::mutex lock_;
   std::deque<ORV::PMK4xData3> queue_;  // guarded by lock_
+  // In the experiment record's pressure receivers while the interface is
+  // connected. Declared last: the pane leaves the list before the queue and
+  // its lock go, even where the destructor did not reset it.
+  ORV::ScopedRegistration pressureRegistration_;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/base/dpi.h"
 #include "core/base/event_log.h"
 
 namespace ORV::Com {
@@ -42,6 +43,10 @@ HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, 
   if (!out || !progId) return E_POINTER;
   *out = nullptr;
   RegisterLibraryEventLog();
+  // Sizes in this library scale with the host's DPI, not with the default
+  // its own copy of the provider would answer (unless host and library
+  // share one copy).
+  if (params && params->hostDpi && params->hostDpi != &QueryDpi) SetDpiProvider(params->hostDpi);
   for (const ControlClass& c : classes) {
     if (std::strcmp(c.progId, progId) != 0) continue;
     try {
@@ -56,15 +61,17 @@ HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, 
   return REGDB_E_CLASSNOTREG;
 }
 
-HRESULT ModuleRegister(std::span<const ControlClass> classes, Registrar* registrar) {
+HRESULT ModuleRegister(const TypeLibrary* typeLibrary, std::span<const ControlClass> classes, Registrar* registrar) {
   if (!registrar) return E_POINTER;
+  if (typeLibrary && Failed(registrar->AddTypeLibrary(*typeLibrary))) return SELFREG_E_TYPELIB;
   for (const ControlClass& c : classes)
     if (Failed(registrar->AddClass(c.progId))) return SELFREG_E_CLASS;
   return S_OK;
 }
 
-HRESULT ModuleUnregister(std::span<const ControlClass> classes, Registrar* registrar) {
+HRESULT ModuleUnregister(const TypeLibrary* typeLibrary, std::span<const ControlClass> classes, Registrar* registrar) {
   if (!registrar) return E_POINTER;
+  if (typeLibrary && Failed(registrar->RemoveTypeLibrary(*typeLibrary))) return SELFREG_E_TYPELIB;
   HRESULT result = S_OK;
   for (const ControlClass& c : classes)
     if (Failed(registrar->RemoveClass(c.progId))) result = SELFREG_E_CLASS;

@@ -16,12 +16,18 @@
 //   const ORV::Com::ControlClass kClasses[] = {
 //       {"ORVGRAPH3.ORVGraph3Control.1", &ORV::Com::CreateControlOf<GraphControl>},
 //   };
-//   ORV_CONTROL_MODULE(kClasses)
+//   const ORV::Com::TypeLibrary kTypeLibrary{"{...the library's fixed id...}", 1, 0};
+//   ORV_CONTROL_MODULE_WITH_TYPES(kClasses, kTypeLibrary)   // or ORV_CONTROL_MODULE(kClasses)
 //
 // and the library is built with orv_control_library() (cmake/OrvHelpers.cmake).
 // ORV_CONTROL_MODULE defines the library's C entry points: its ABI version,
 // the factory, registration, unregistration and "can unload now" (true while
 // no control of the library lives).
+//
+// Registration writes the library's type information first, then its
+// classes, and answers S_OK, SELFREG_E_TYPELIB when the type information
+// could not be written, or SELFREG_E_CLASS when a class could not;
+// unregistration removes them in the same order with the same codes.
 //
 // Using a control (in a host): control_loader.h creates it by ProgID; the
 // Qt side (parent handle, the control's widget) is platform/ui/control_host.h.
@@ -39,7 +45,7 @@ namespace ORV::Com {
 // Raised whenever the layout of anything crossing the library boundary
 // changes (these classes, Variant, the entry points). A library built for
 // another version is refused, so a stale library on the path cannot be called.
-inline constexpr std::int32_t kControlAbiVersion = 2;
+inline constexpr std::int32_t kControlAbiVersion = 3;
 
 // How a host asks for a control.
 struct CreateParams {
@@ -52,6 +58,10 @@ struct CreateParams {
   // such as the graph's axis-wheel message): the host window's message
   // target, or null when the host takes none. Posts from any thread.
   std::shared_ptr<OS::MessageTarget> parentMessages;
+  // The host's DPI (the DPI its sizes are scaled with), or null for the
+  // screen's. A library has its own copy of the process's DPI provider,
+  // which nothing else sets: creating a control installs this there.
+  int (*hostDpi)() = nullptr;
 };
 
 class Control : public IDispatch {
@@ -132,11 +142,22 @@ class SinkConnection {
 
 // ---- The library side of loading ----
 
-// Writes and removes the registration of a class; the host implements it
-// (it knows the registry store and the library's path).
+// The type information of a library's controls: its fixed identifier and
+// its version.
+struct TypeLibrary {
+  const char* libId;
+  std::uint16_t major;
+  std::uint16_t minor;
+};
+
+// Writes and removes the registration of a library's type information and
+// of its classes; the host implements it (it knows the registry store and
+// the library's path). Removing what is not registered succeeds.
 class Registrar {
  public:
   virtual ~Registrar() = default;
+  virtual HRESULT AddTypeLibrary(const TypeLibrary& typeLibrary) = 0;
+  virtual HRESULT RemoveTypeLibrary(const TypeLibrary& typeLibrary) = 0;
   virtual HRESULT AddClass(const char* progId) = 0;
   virtual HRESULT RemoveClass(const char* progId) = 0;
 };
@@ -156,8 +177,9 @@ Control* CreateControlOf(const CreateParams& params) {
 int ModuleLiveControls();
 HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, const CreateParams* params,
                      Control** out);
-HRESULT ModuleRegister(std::span<const ControlClass> classes, Registrar* registrar);
-HRESULT ModuleUnregister(std::span<const ControlClass> classes, Registrar* registrar);
+// The type library (null for none), then every class.
+HRESULT ModuleRegister(const TypeLibrary* typeLibrary, std::span<const ControlClass> classes, Registrar* registrar);
+HRESULT ModuleUnregister(const TypeLibrary* typeLibrary, std::span<const ControlClass> classes, Registrar* registrar);
 
 // The entry points, as the loader looks them up.
 using AbiVersionFn = std::int32_t (*)();
@@ -175,17 +197,22 @@ inline constexpr const char* kCanUnloadNowEntry = "orv_can_unload_now";
 #define ORV_CONTROL_EXPORT extern "C" __attribute__((visibility("default")))
 
 // Defines the entry points of a control library serving `classes` (an array
-// of ORV::Com::ControlClass).
-#define ORV_CONTROL_MODULE(classes)                                                                                 \
+// of ORV::Com::ControlClass) with no type information of its own.
+#define ORV_CONTROL_MODULE(classes) ORV_CONTROL_MODULE_IMPL(classes, nullptr)
+// The same for a library whose type information `typeLibrary` (an
+// ORV::Com::TypeLibrary) is registered before its classes.
+#define ORV_CONTROL_MODULE_WITH_TYPES(classes, typeLibrary) ORV_CONTROL_MODULE_IMPL(classes, &(typeLibrary))
+
+#define ORV_CONTROL_MODULE_IMPL(classes, typeLibrary)                                                               \
   ORV_CONTROL_EXPORT std::int32_t orv_abi_version() { return ORV::Com::kControlAbiVersion; }                        \
   ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_create_control(const char* progId, const ORV::Com::CreateParams* params, \
                                                           ORV::Com::Control** out) {                                \
     return ORV::Com::ModuleCreate(classes, progId, params, out);                                                    \
   }                                                                                                                 \
   ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_register_server(ORV::Com::Registrar* registrar) {                        \
-    return ORV::Com::ModuleRegister(classes, registrar);                                                            \
+    return ORV::Com::ModuleRegister(typeLibrary, classes, registrar);                                               \
   }                                                                                                                 \
   ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_unregister_server(ORV::Com::Registrar* registrar) {                      \
-    return ORV::Com::ModuleUnregister(classes, registrar);                                                          \
+    return ORV::Com::ModuleUnregister(typeLibrary, classes, registrar);                                             \
   }                                                                                                                 \
   ORV_CONTROL_EXPORT std::int32_t orv_can_unload_now() { return ORV::Com::ModuleLiveControls() == 0; }

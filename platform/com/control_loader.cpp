@@ -78,9 +78,24 @@ bool ValidProgId(std::string_view progId) {
   return !progId.empty() && progId.find('\\') == std::string_view::npos && progId.find('\0') == std::string_view::npos;
 }
 
+// Each change is written to the store's file at once, so that a store that
+// cannot be written fails the step that wrote to it.
 class StoreRegistrar final : public Registrar {
  public:
   StoreRegistrar(OS::RegistryStore& store, std::string path) : store_(store), path_(std::move(path)) {}
+  HRESULT AddTypeLibrary(const TypeLibrary& typeLibrary) override {
+    if (!ValidTypeLibrary(typeLibrary)) return E_INVALIDARG;
+    return store_.SetValue(PathKey(typeLibrary), "", OS::RegValue::MakeString(path_)) ? S_OK : E_FAIL;
+  }
+  HRESULT RemoveTypeLibrary(const TypeLibrary& typeLibrary) override {
+    if (!ValidTypeLibrary(typeLibrary)) return E_INVALIDARG;
+    const std::string registered = store_.GetString(PathKey(typeLibrary), "", "");
+    if (registered.empty() || Canonical(registered) != path_) return S_OK;
+    if (!store_.DeleteTree(VersionKey(typeLibrary))) return E_FAIL;
+    const std::string libKey = LibKey(typeLibrary);
+    if (store_.SubKeyNames(libKey).empty() && !store_.DeleteTree(libKey)) return E_FAIL;
+    return S_OK;
+  }
   HRESULT AddClass(const char* progId) override {
     if (!progId || !ValidProgId(progId)) return E_INVALIDARG;
     return store_.SetValue(ControlFactory::RegistrationKey(progId), "", OS::RegValue::MakeString(path_)) ? S_OK
@@ -95,6 +110,14 @@ class StoreRegistrar final : public Registrar {
   }
 
  private:
+  static bool ValidTypeLibrary(const TypeLibrary& t) { return t.libId && ValidProgId(t.libId); }
+  static std::string LibKey(const TypeLibrary& t) { return ControlFactory::TypeLibraryKey(t.libId); }
+  static std::string VersionKey(const TypeLibrary& t) {
+    return LibKey(t) + "\\" + std::to_string(t.major) + "." + std::to_string(t.minor);
+  }
+  // The library's file, for the neutral locale.
+  static std::string PathKey(const TypeLibrary& t) { return VersionKey(t) + "\\0\\linux"; }
+
   OS::RegistryStore& store_;
   std::string path_;
 };
@@ -169,6 +192,10 @@ std::string ControlFactory::RegistrationKey(std::string_view progId) {
   return std::string(OS::kClassesRoot) + "\\" + std::string(progId) + "\\InprocServer32";
 }
 
+std::string ControlFactory::TypeLibraryKey(std::string_view libId) {
+  return std::string(OS::kClassesRoot) + "\\TypeLib\\" + std::string(libId);
+}
+
 std::string ControlFactory::FindLibrary(std::string_view progId) const {
   if (!ValidProgId(progId)) return {};
   std::string registered = store_.GetString(RegistrationKey(progId), "", "");
@@ -239,11 +266,7 @@ HRESULT ControlFactory::RunRegistration(const std::string& libraryPath, bool add
   std::shared_ptr<ControlLibrary> library;
   if (HRESULT hr = ControlLibrary::Load(libraryPath, library); Failed(hr)) return hr;
   StoreRegistrar registrar(store_, library->path());
-  HRESULT hr;
-  {
-    OS::RegistryStore::Batch batch(store_);
-    hr = (add ? library->registerServer : library->unregisterServer)(&registrar);
-  }
+  const HRESULT hr = (add ? library->registerServer : library->unregisterServer)(&registrar);
   Release(library);
   return hr;
 }

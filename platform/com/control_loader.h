@@ -2,10 +2,13 @@
 // Registering control libraries and creating their controls by ProgID.
 //
 // Registration: RegisterLibrary loads a control library, checks its ABI
-// version and lets it register its classes; each becomes the entry
-//   HKEY_CLASSES_ROOT\<ProgID>\InprocServer32   (default value) = library path
-// in the registry store. UnregisterLibrary removes the entries that point at
-// that library.
+// version and lets it register its type information and its classes, as
+//   HKEY_CLASSES_ROOT\TypeLib\<library id>\<major>.<minor>\0\linux   (default value) = library path
+//   HKEY_CLASSES_ROOT\<ProgID>\InprocServer32                      (default value) = library path
+// in the registry store, each written to the store's file as it is made.
+// UnregisterLibrary removes the entries that point at that library. Both
+// answer the library's codes (control.h): S_OK, SELFREG_E_TYPELIB,
+// SELFREG_E_CLASS.
 //
 // Creation: the library of a ProgID is its registered path, else a file
 // "lib<first part of the ProgID>.so" (compared without case, so
@@ -22,8 +25,9 @@
 // Codes: REGDB_E_CLASSNOTREG (no library for the ProgID, or the library does
 // not serve it), CO_E_DLLNOTFOUND (the library cannot be loaded),
 // CO_E_ERRORINDLL (an entry point is missing or the ABI version differs),
-// E_FAIL / E_OUTOFMEMORY (the factory failed), SELFREG_E_CLASS (a class
-// could not be registered). On failure nothing stays loaded.
+// E_FAIL / E_OUTOFMEMORY (the factory failed), SELFREG_E_TYPELIB (the type
+// information could not be registered), SELFREG_E_CLASS (a class could
+// not). On failure nothing stays loaded.
 #include <memory>
 #include <span>
 #include <string>
@@ -90,6 +94,8 @@ class ControlFactory {
   static std::vector<std::string> DefaultLibraryFolders();
   // "HKEY_CLASSES_ROOT\<progId>\InprocServer32".
   static std::string RegistrationKey(std::string_view progId);
+  // "HKEY_CLASSES_ROOT\TypeLib\<libId>".
+  static std::string TypeLibraryKey(std::string_view libId);
 
  private:
   HRESULT RunRegistration(const std::string& libraryPath, bool add) const;

@@ -1,6 +1,7 @@
 #include "platform/sim/sim_lab.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/os/number_text.h"
 
@@ -20,7 +21,26 @@ int LabCameraCount(const char* setting) {
   return count && *count >= 1 && *count <= kMaxLabCameras ? static_cast<int>(*count) : kDefaultLabCameras;
 }
 
-SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras)
+LabVessel LabVesselSetting(const char* setting) {
+  if (setting == nullptr) return LabVessel::kLive;
+  const std::string_view value(setting);
+  if (value == "exact") return LabVessel::kExact;
+  if (value == "still") return LabVessel::kStill;
+  return LabVessel::kLive;
+}
+
+Preparation::Model LabPreparationModel(LabVessel vessel) {
+  return vessel == LabVessel::kLive ? Preparation::Model{} : Preparation::QuietModel();
+}
+
+VesselCamera::Options LabCameraOptions(LabVessel vessel, int camera) {
+  VesselCamera::Options options;
+  options.seed = 7 + static_cast<std::uint32_t>(camera);
+  options.exact = vessel == LabVessel::kExact;
+  return options;
+}
+
+SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel)
     : preparation_(std::move(preparation)), multi_(std::make_shared<MultiInterfaceUnit>()) {
   multi_->Attach(preparation_);
   hid_.AddDevice(multi_);
@@ -58,11 +78,8 @@ SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras)
     serial_.push_back(std::move(device));
   }
 
-  for (int i = 0; i < cameras; ++i) {
-    VesselCamera::Options options;
-    options.seed = 7 + static_cast<std::uint32_t>(i);
-    cameras_.push_back(std::make_shared<VesselCamera>(preparation_, options));
-  }
+  for (int i = 0; i < cameras; ++i)
+    cameras_.push_back(std::make_shared<VesselCamera>(preparation_, LabCameraOptions(vessel, i)));
 }
 
 SimLab::~SimLab() = default;
@@ -80,8 +97,10 @@ std::shared_ptr<VesselCamera> SimLab::Camera(int index) const {
 namespace ORV::OS {
 
 std::unique_ptr<StandInDevices> StartSimulatedLab() {
-  return std::make_unique<Sim::SimLab>(std::make_shared<Sim::Preparation>(),
-                                       Sim::LabCameraCount(std::getenv("ORV_SIMLAB_CAMERAS")));
+  const Sim::LabVessel vessel = Sim::LabVesselSetting(std::getenv("ORV_SIMLAB_VESSEL"));
+  return std::make_unique<Sim::SimLab>(
+      std::make_shared<Sim::Preparation>(Sim::Preparation::SteadyClock(), Sim::LabPreparationModel(vessel)),
+      Sim::LabCameraCount(std::getenv("ORV_SIMLAB_CAMERAS")), vessel);
 }
 
 }  // namespace ORV::OS

@@ -10,6 +10,7 @@
 //   - the multi interface as a HID device of its vendor and product;
 //   - one to four cameras (ORV_SIMLAB_CAMERAS, 2 by default), which the
 //     camera back-ends offer (platform/cameras).
+// ORV_SIMLAB_VESSEL chooses the vessel they show (see LabVessel).
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,11 +35,23 @@ inline constexpr int kMaxLabCameras = 4;
 // a number in that range.
 int LabCameraCount(const char* setting);
 
+// The vessel the lab's cameras show, as ORV_SIMLAB_VESSEL asks for it.
+enum class LabVessel {
+  kLive,   // unset or anything else: a living preparation (drift and noise) in realistic pictures
+  kStill,  // "still": a still preparation (neither drift nor noise) in realistic pictures
+  kExact,  // "exact": a still preparation in exact pictures (whole-pixel edges, no blur, no noise)
+};
+LabVessel LabVesselSetting(const char* setting);
+// The preparation's model for that vessel.
+Preparation::Model LabPreparationModel(LabVessel vessel);
+// The options of the lab's camera `camera` (0 to 3) for that vessel.
+VesselCamera::Options LabCameraOptions(LabVessel vessel, int camera);
+
 class SimLab final : public OS::StandInDevices {
  public:
   // Starts every instrument on `preparation`; an instrument whose line
-  // cannot be made is left out.
-  SimLab(std::shared_ptr<Preparation> preparation, int cameras);
+  // cannot be made is left out. The cameras take the options of `vessel`.
+  SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel = LabVessel::kLive);
   ~SimLab() override;
 
   // The process's lab when one runs (ORV_SIMLAB=1), else nullptr.

@@ -2,6 +2,8 @@
 
 #include <QVBoxLayout>
 
+#include "core/base/dpi.h"
+
 namespace ORV::UI {
 
 Com::CreateParams ControlCreateParams(QWidget* host, std::int32_t childId,
@@ -10,6 +12,7 @@ Com::CreateParams ControlCreateParams(QWidget* host, std::int32_t childId,
   params.parent = host;
   params.childId = childId;
   params.parentMessages = std::move(parentMessages);
+  params.hostDpi = &QueryDpi;
   return params;
 }
 

@@ -22,6 +22,7 @@ class DocumentArea;
 
 namespace ORV::Shell {
 
+class DocumentTemplates;
 class FileCommandsHost;
 class TraceGlue;
 
@@ -35,6 +36,9 @@ class AppFrame {
   // The application's trace glue, which the frame's time window drives the
   // trace views through. Called before Create when the application has one.
   virtual void UseTraceGlue(TraceGlue& glue) { (void)glue; }
+  // The application's document templates, whose views the frame makes.
+  // Called before Create.
+  virtual void UseDocumentTemplates(DocumentTemplates& templates) { (void)templates; }
   // Creates the main window: instruments, cameras, ribbon, panes. False when
   // the creation did not complete; the application then ends.
   virtual bool Create() = 0;

@@ -127,6 +127,7 @@ bool CPelmoraApp::InitInstance() {
   frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
   // Load and save go through one store, else what the user changes is lost.
   if (frame_) frame_->UseSettingsStore(SettingsStore());
+  if (frame_) frame_->UseDocumentTemplates(templates_);
   if (frame_ && options_.glueHost && Experiment()) {
     glueHost_ = options_.glueHost(templates_, *frame_);
     glue_ = std::make_unique<TraceGlue>(*Experiment(), *glueHost_,
@@ -319,9 +320,23 @@ void CPelmoraApp::CreateMenuFont() {
 
 void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
   if (addAction) addAction(time, text);
+  // While a collection records, the action is part of the experiment: it is
+  // kept in the action store, which lives beside the running backup.
+  ExperimentData* experiment = Experiment();
+  if (experiment && experiment->mode == kModeLive) {
+    const int rc = experiment->WithStores([&](MarkerStore&, ActionStore& actions) {
+      return actions.Put(actions.Count(), ActionData{time, text}, false);
+    });
+    if (rc != 0)
+      LogError("CPelmoraApp::AddAction() - unable to store action '" + text + "' (error " + std::to_string(rc) + ")");
+  }
 }
 
 ActionViewRows* CPelmoraApp::ActionView() { return actionView ? actionView() : nullptr; }
+
+void CPelmoraApp::ExportToDataSheet(std::int32_t method) {
+  if (glue_) glue_->ExportToDataSheet(method);
+}
 
 std::string CPelmoraApp::AppTitle() const { return UI::ApplicationTitle().toStdString(); }
 

@@ -133,6 +133,8 @@ class CPelmoraApp : public ApplicationHooks {
   // The action sheet is reached through the provider the views set.
   void AddAction(std::uint32_t time, const std::string& text) override;
   ActionViewRows* ActionView() override;
+  // The data pad's measurements (method 4) into the data sheet.
+  void ExportToDataSheet(std::int32_t method) override;
   std::string AppTitle() const override;
   Answer AskYesNo(const std::string& caption, const std::string& text) override;
   void ShowInformation(const std::string& caption, const std::string& text) override;

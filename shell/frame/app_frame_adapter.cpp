@@ -6,9 +6,11 @@
 #include "platform/ui/ribbon_bar.h"
 #include "shell/app/pelmora_app.h"
 #include "shell/frame/frame_application.h"
+#include "shell/frame/frame_application_views.h"
 #include "shell/frame/program_frame.h"
 #include "shell/frame/termination.h"
 #include "shell/glue/ui/document_glue_host.h"
+#include "views/ui/action_view.h"
 
 namespace ORV {
 namespace {
@@ -17,21 +19,34 @@ class MainAppFrame final : public Shell::AppFrame {
  public:
   ~MainAppFrame() override {
     if (frame_ && frame_->Commands()) frame_->Commands()->SetApplication(nullptr);
+    if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance(); app && views_) {
+      app->actionView = nullptr;
+      app->addAction = nullptr;
+    }
   }
   void UseSettingsStore(OS::RegistryStore& store) override { settingsStore_ = &store; }
   void UseTraceGlue(Shell::TraceGlue& glue) override { glue_ = &glue; }
+  void UseDocumentTemplates(Shell::DocumentTemplates& templates) override { templates_ = &templates; }
   bool Create() override {
+    Configuration& config = Configuration::Instance();
+    ExperimentData& experiment = Session::Instance().Experiment();
+    if (glue_ && templates_) {
+      views_ = std::make_unique<FrameViews>(FrameViews::Setup{
+          config, experiment, *glue_, *templates_, settingsStore_ ? *settingsStore_ : OS::RegistryStore::User()});
+    }
     ProgramFrameOptions options;
     options.settingsStore = settingsStore_;
     options.glue = glue_;
-    frame_ = CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance(),
-                             std::move(options));
+    options.views = views_.get();
+    frame_ = CreateMainFrame(config, experiment, InterfaceManager::Instance(), std::move(options));
+    if (views_) views_->SetFrame(frame_.get());
     if (frame_->OnCreate() != 0) {
+      if (views_) views_->SetFrame(nullptr);
       frame_.reset();
       return false;
     }
     termination_ = std::make_unique<TerminationWatch>(*frame_);
-    fileHost_ = std::make_unique<FrameFileHost>(*frame_, Configuration::Instance(), Session::Instance().Experiment());
+    fileHost_ = std::make_unique<FrameFileHost>(*frame_, config, experiment, views_.get());
     application_ = std::make_unique<FrameApplicationLink>(
         *fileHost_,
         [] {
@@ -43,8 +58,17 @@ class MainAppFrame final : public Shell::AppFrame {
         });
     if (FrameCommands* commands = frame_->Commands()) commands->SetApplication(application_.get());
     frame_->Router().OnCommand(Shell::ID_FILE_NEW, [this] { application_->NewTraceView(); });
+    if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance(); app && views_) {
+      FrameViews* views = views_.get();
+      app->actionView = [views]() -> ActionViewRows* {
+        Views::CActionView* sheet = views->ActionSheet();
+        return sheet ? &sheet->Model() : nullptr;
+      };
+      app->addAction = [views](std::uint32_t time, const std::string& text) { views->AddAction(time, text); };
+    }
     return true;
   }
+  TraceWindowHost* TraceWindows() override { return views_.get(); }
   Shell::FileCommandsHost* FileHost() override { return fileHost_.get(); }
   QWidget* Window() override { return frame_.get(); }
   UI::DocumentArea* Documents() override { return frame_ ? frame_->Documents() : nullptr; }
@@ -58,10 +82,19 @@ class MainAppFrame final : public Shell::AppFrame {
     if (frame_) frame_->close();
   }
   void OnBackupImported() override {
-    if (frame_) frame_->UpdatePaneLayout(false, false);
+    if (!frame_) return;
+    if (views_) {
+      views_->SetLiveTrace(false);
+      views_->ShowActionSheet();
+    }
+    if (FrameCommands* commands = frame_->Commands()) commands->Commands().ResetVideoPanes();
+    frame_->UpdatePaneLayout(false, false);
+    frame_->ResetTimeSlider();
   }
 
  private:
+  // The documents outlive the frame, whose services use them.
+  std::unique_ptr<FrameViews> views_;
   // Declared after the frame: go before it.
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<TerminationWatch> termination_;
@@ -69,6 +102,7 @@ class MainAppFrame final : public Shell::AppFrame {
   std::unique_ptr<FrameApplicationLink> application_;
   OS::RegistryStore* settingsStore_ = nullptr;
   Shell::TraceGlue* glue_ = nullptr;
+  Shell::DocumentTemplates* templates_ = nullptr;
 };
 
 }  // namespace

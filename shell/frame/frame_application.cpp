@@ -1,78 +1,77 @@
 #include "shell/frame/frame_application.h"
 
 #include "core/base/configuration.h"
-#include "platform/ui/document_area.h"
+#include "shell/frame/frame_application_views.h"
 #include "shell/frame/main_frame.h"
+#include "shell/glue/trace_glue.h"
 
 namespace ORV {
-namespace {
 
-unsigned ChildKind(FrameDocument kind) {
-  switch (kind) {
-    case FrameDocument::Trace:
-      return UI::CChildFrame::kTraceView;
-    case FrameDocument::DataSheet:
-      return UI::CChildFrame::kDataSheet;
-    case FrameDocument::ActionSheet:
-      return UI::CChildFrame::kActionSheet;
-  }
-  return UI::CChildFrame::kTraceView;
-}
-
-int CountOf(UI::DocumentArea* area, FrameDocument kind) {
-  if (area == nullptr) return 0;
-  int count = 0;
-  for (UI::CChildFrame* child : area->Frames())
-    if (child->frameKind == ChildKind(kind)) ++count;
-  return count;
-}
-
-}  // namespace
-
-FrameFileHost::FrameFileHost(CMainFrame& frame, Configuration& configuration, ExperimentData& experiment)
+FrameFileHost::FrameFileHost(CMainFrame& frame, Configuration& configuration, ExperimentData& experiment,
+                             FrameViews* views)
     : QtFileCommandsHost(experiment, [&frame]() -> QWidget* { return &frame; }),
       frame_(frame),
-      configuration_(configuration) {}
+      configuration_(configuration),
+      views_(views) {}
 
-UI::CChildFrame* FrameFileHost::Open(FrameDocument kind) {
-  UI::DocumentArea* area = frame_.Documents();
-  return area ? area->OpenDocument(static_cast<int>(kind)) : nullptr;
+void FrameFileHost::OpenTraceWindow() {
+  if (views_) views_->OpenTraceView();
 }
 
-UI::CChildFrame* FrameFileHost::Last(FrameDocument kind) const {
-  UI::DocumentArea* area = frame_.Documents();
-  if (area == nullptr) return nullptr;
-  UI::CChildFrame* last = nullptr;
-  for (UI::CChildFrame* child : area->Frames())
-    if (child->frameKind == ChildKind(kind)) last = child;
-  return last;
-}
-
-void FrameFileHost::OpenTraceWindow() { Open(FrameDocument::Trace); }
-
-int FrameFileHost::TraceViewCount() const { return CountOf(frame_.Documents(), FrameDocument::Trace); }
+int FrameFileHost::TraceViewCount() const { return views_ ? static_cast<int>(views_->TraceViews().size()) : 0; }
 
 void FrameFileHost::CloseLastTraceView() {
-  if (UI::CChildFrame* last = Last(FrameDocument::Trace)) last->close();
+  if (views_) views_->CloseLastTraceView();
 }
 
-bool FrameFileHost::IsDataSheetOpen() const { return Last(FrameDocument::DataSheet) != nullptr; }
+void FrameFileHost::ClearDataSheet() {
+  if (views_) views_->ClearSheet(SheetKind::Data);
+}
+
+void FrameFileHost::ClearActionSheet() {
+  if (views_) views_->ClearSheet(SheetKind::Action);
+}
+
+void FrameFileHost::SetDrawNoSaveDataOnViews(bool on) {
+  if (views_) views_->SetDrawNoSaveData(on);
+}
+
+bool FrameFileHost::IsDataSheetOpen() const { return views_ && views_->DataSheet() != nullptr; }
 
 void FrameFileHost::CloseDataSheet() {
-  if (UI::CChildFrame* sheet = Last(FrameDocument::DataSheet)) sheet->close();
+  if (views_) views_->CloseDataSheet();
 }
 
-bool FrameFileHost::IsActionSheetOpen() const { return Last(FrameDocument::ActionSheet) != nullptr; }
+bool FrameFileHost::IsActionSheetOpen() const { return views_ && views_->ActionSheet() != nullptr; }
 
 void FrameFileHost::OpenActionSheet() {
-  if (!IsActionSheetOpen()) Open(FrameDocument::ActionSheet);
+  if (views_) views_->ShowActionSheet();
+}
+
+void FrameFileHost::RefreshActionSheet() {
+  if (views_) views_->RefreshActionSheet();
+}
+
+void FrameFileHost::RefreshDataSheet() {
+  if (views_) views_->RefreshDataSheet();
+}
+
+void FrameFileHost::StopVideoPlayback() {
+  if (FrameCommands* commands = frame_.Commands()) commands->Commands().StopFilePlayback();
 }
 
 void FrameFileHost::UpdatePaneLayout() { frame_.UpdatePaneLayout(false, false); }
 
-bool FrameFileHost::LiveTrace() const { return configuration_.LiveTrace; }
+bool FrameFileHost::LiveTrace() const { return views_ ? views_->LiveTrace() : configuration_.LiveTrace; }
 
-void FrameFileHost::SetLiveTrace(bool on) { configuration_.LiveTrace = on; }
+void FrameFileHost::SetLiveTrace(bool on) {
+  if (views_)
+    views_->SetLiveTrace(on);
+  else
+    configuration_.LiveTrace = on;
+}
+
+void FrameFileHost::SetTimeSliderForLoaded() { frame_.ResetTimeSlider(); }
 
 void FrameFileHost::ResetVideoPanes() {
   if (FrameCommands* commands = frame_.Commands()) commands->Commands().ResetVideoPanes();
@@ -84,17 +83,35 @@ FrameApplicationLink::FrameApplicationLink(FrameFileHost& host, std::function<Sh
                                            std::function<void()> restart)
     : host_(host), files_(std::move(files)), restart_(std::move(restart)) {}
 
-void FrameApplicationLink::Show(FrameDocument kind) {
-  UI::CChildFrame* child = host_.Last(kind);
-  if (child == nullptr) child = host_.Open(kind);
-  if (child == nullptr) return;
-  child->show();
-  if (auto* area = child->mdiArea()) area->setActiveSubWindow(child);
+int FrameApplicationLink::TraceViewCount() {
+  FrameViews* views = host_.Views();
+  return views ? static_cast<int>(views->Glue().Views().size()) : 0;
 }
 
-void FrameApplicationLink::ShowDataSheet() { Show(FrameDocument::DataSheet); }
+double FrameApplicationLink::SelectionStop() {
+  FrameViews* views = host_.Views();
+  return views ? views->SelectionStop() : 0.0;
+}
 
-void FrameApplicationLink::ShowActionSheet() { Show(FrameDocument::ActionSheet); }
+void FrameApplicationLink::SetViewsSelectAll(bool on) {
+  if (FrameViews* views = host_.Views()) views->SetSelectAll(on);
+}
+
+void FrameApplicationLink::ExportToDataSheet(int method) {
+  if (FrameViews* views = host_.Views()) views->ExportToDataSheet(method);
+}
+
+void FrameApplicationLink::ShowDataSheet() {
+  if (FrameViews* views = host_.Views()) views->ShowDataSheet();
+}
+
+void FrameApplicationLink::ShowActionSheet() {
+  if (FrameViews* views = host_.Views()) views->ShowActionSheet();
+}
+
+void FrameApplicationLink::ReconfigureViewsShowing(int kind) {
+  if (FrameViews* views = host_.Views()) views->ReconfigureViewsShowing(kind);
+}
 
 bool FrameApplicationLink::SaveExperiment() {
   Shell::ExperimentFileCommands* files = files_ ? files_() : nullptr;

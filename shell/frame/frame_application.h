@@ -1,9 +1,9 @@
 #pragma once
 // The frame's side of the application object: the experiment file commands'
-// host on the main window and its document area (FrameFileHost), and the
+// host on the main window and its documents (FrameFileHost), and the
 // operations the ribbon commands reach through FrameApplication, done with
-// the application's file commands and document templates
-// (FrameApplicationLink). GUI thread.
+// the application's file commands and the frame's documents, trace views and
+// trace glue (FrameApplicationLink, FrameViews). GUI thread.
 #include <functional>
 
 #include "shell/app/file_commands_ui.h"
@@ -12,42 +12,32 @@
 namespace ORV {
 class CMainFrame;
 class Configuration;
-namespace UI {
-class CChildFrame;
-}
-
-// Documents are opened through the templates the application registered on
-// the frame's document area, in their order: trace window, data sheet,
-// action sheet.
-enum class FrameDocument : int { Trace = 0, DataSheet = 1, ActionSheet = 2 };
+class FrameViews;
 
 class FrameFileHost final : public Shell::QtFileCommandsHost {
  public:
-  FrameFileHost(CMainFrame& frame, Configuration& configuration, ExperimentData& experiment);
+  // The documents are `views`' (may be null: then there are none).
+  FrameFileHost(CMainFrame& frame, Configuration& configuration, ExperimentData& experiment, FrameViews* views);
 
-  // Opens a document of `kind` through its template; null when the area
-  // has no such template or its view could not be made.
-  UI::CChildFrame* Open(FrameDocument kind);
-  // The open child frame of `kind` made last; null when there is none.
-  UI::CChildFrame* Last(FrameDocument kind) const;
+  FrameViews* Views() const { return views_; }
 
   void OpenTraceWindow() override;
   int TraceViewCount() const override;
   void CloseLastTraceView() override;
-  void ClearDataSheet() override {}
-  void ClearActionSheet() override {}
-  void SetDrawNoSaveDataOnViews(bool) override {}
+  void ClearDataSheet() override;
+  void ClearActionSheet() override;
+  void SetDrawNoSaveDataOnViews(bool on) override;
   bool IsDataSheetOpen() const override;
   void CloseDataSheet() override;
   bool IsActionSheetOpen() const override;
   void OpenActionSheet() override;
-  void RefreshActionSheet() override {}
-  void RefreshDataSheet() override {}
-  void StopVideoPlayback() override {}
+  void RefreshActionSheet() override;
+  void RefreshDataSheet() override;
+  void StopVideoPlayback() override;
   void UpdatePaneLayout() override;
   bool LiveTrace() const override;
   void SetLiveTrace(bool on) override;
-  void SetTimeSliderForLoaded() override {}
+  void SetTimeSliderForLoaded() override;
   void ResetVideoPanes() override;
   void ClearVideoPanes() override {}
   bool VideoRecordingEnabled() const override;
@@ -55,6 +45,7 @@ class FrameFileHost final : public Shell::QtFileCommandsHost {
  private:
   CMainFrame& frame_;
   Configuration& configuration_;
+  FrameViews* views_;
 };
 
 class FrameApplicationLink final : public FrameApplication {
@@ -64,12 +55,13 @@ class FrameApplicationLink final : public FrameApplication {
   FrameApplicationLink(FrameFileHost& host, std::function<Shell::ExperimentFileCommands*()> files,
                        std::function<void()> restart);
 
-  int TraceViewCount() override { return host_.TraceViewCount(); }
+  // The trace views registered with the glue.
+  int TraceViewCount() override;
   bool LiveTrace() override { return host_.LiveTrace(); }
   void SetLiveTrace(bool on) override { host_.SetLiveTrace(on); }
-  double SelectionStop() override { return 0.0; }
-  void SetViewsSelectAll(bool) override {}
-  void ExportToDataSheet(int) override {}
+  double SelectionStop() override;
+  void SetViewsSelectAll(bool on) override;
+  void ExportToDataSheet(int method) override;
   bool DataSheetOpen() override { return host_.IsDataSheetOpen(); }
   bool ActionSheetOpen() override { return host_.IsActionSheetOpen(); }
   void ShowDataSheet() override;
@@ -79,12 +71,11 @@ class FrameApplicationLink final : public FrameApplication {
   void CloseDocument() override;
   void SaveDocument(bool askName) override;
   void RestartProgram() override;
-  void ReconfigureViewsShowing(int) override {}
+  void ReconfigureViewsShowing(int kind) override;
   // ID_FILE_NEW: a new trace window.
   void NewTraceView();
 
  private:
-  void Show(FrameDocument kind);
   FrameFileHost& host_;
   std::function<Shell::ExperimentFileCommands*()> files_;
   std::function<void()> restart_;

@@ -8,6 +8,7 @@
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
+#include "shell/frame/frame_application_views.h"
 #include "shell/frame/main_frame.h"
 #include "video/ui/camera_pane.h"
 
@@ -117,12 +118,15 @@ void FrameCameras::FrameResetStartStopButton() {
   }
 }
 
-// Opening a trace view belongs to the frame's view commands; until the frame
-// offers one, a camera starting a collection leaves the views as they are.
-void FrameCameras::FrameOpenTraceViewIfNone() {}
+// A camera's first zone: without a registered trace view, the main view
+// opens.
+void FrameCameras::FrameOpenTraceViewIfNone() {
+  if (views_) views_->OpenTraceViewIfNone();
+}
 
-// The live trace belongs to the frame's trace glue; until the frame holds
-// one, starting or stopping a camera leaves the traces as they are.
-void FrameCameras::FrameSetLiveTrace(bool) {}
+// A capture started (the views follow the newest data) or stopped.
+void FrameCameras::FrameSetLiveTrace(bool on) {
+  if (views_) views_->SetLiveTrace(on);
+}
 
 }  // namespace ORV

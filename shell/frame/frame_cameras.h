@@ -18,6 +18,7 @@
 namespace ORV {
 
 class CMainFrame;
+class FrameViews;
 struct ZoneDataHolderQueue;
 namespace Video {
 class CCameraPane;
@@ -73,6 +74,10 @@ class FrameCameras {
 
   // The frame the hooks call into; set once the frame is made.
   void SetFrame(CMainFrame* frame) { frame_ = frame; }
+  // The application's trace views: a camera's first zone opens the main
+  // view, and starting or stopping a capture switches live trace. Null
+  // leaves the views as they are.
+  void SetViews(FrameViews* views) { views_ = views; }
 
   CameraWindow* CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout, const CameraWindowInfo& info);
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, bool multipleCameras);
@@ -90,6 +95,7 @@ class FrameCameras {
   ExperimentData& experiment_;
   std::shared_ptr<ZoneDataHolderQueue> queue_;
   CMainFrame* frame_ = nullptr;
+  FrameViews* views_ = nullptr;
   Video::CCameraPane* pane_ = nullptr;
 };
 

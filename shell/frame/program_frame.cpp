@@ -22,6 +22,7 @@
 #include "platform/os/device_monitor.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/pane_manager.h"
+#include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/stand_in_panes.h"
 #include "shell/sampler_adapters.h"
@@ -81,6 +82,8 @@ class ManagerInstruments final : public FrameInstruments {
       auto worker = std::make_unique<CMicroscopeThread>(m, manager_);
       worker->SetPeriodFactor(step >= 1 ? step : 3);
       if (listeners.microscopes[m]) worker->AddListener(listeners.microscopes[m]);
+      // The frame hands the readings to the sampling, which records them.
+      if (listeners.frame) worker->AddListener(listeners.frame);
       worker->SetFailureTarget(listeners.failureTarget);
       // With the pressure chamber the pressure interface measures the
       // temperature.
@@ -144,7 +147,10 @@ class ProgramPanes final : public FramePanes {
                std::shared_ptr<ZoneDataHolderQueue> zoneQueue)
       : configuration_(configuration), experiment_(experiment), manager_(manager), cameras_(experiment, zoneQueue) {}
 
-  void SetFrame(CMainFrame* frame) { cameras_.SetFrame(frame); }
+  void SetFrame(CMainFrame* frame, FrameViews* views) {
+    cameras_.SetFrame(frame);
+    cameras_.SetViews(views);
+  }
 
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
                               bool multipleCameras) override {
@@ -290,6 +296,16 @@ class ProgramHost final : public FrameHost {
   bool SequenceChanged() override { return false; }
   bool SaveSequence() override { return false; }
   bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }
+  void ClearSheets() override {
+    if (options_.views) options_.views->ClearSheets();
+  }
+  void SetDrawNoSaveData(bool on) override {
+    if (options_.views) options_.views->SetDrawNoSaveData(on);
+  }
+  bool LiveTrace() override { return options_.views ? options_.views->LiveTrace() : configuration_.LiveTrace; }
+  void SetLiveTrace(bool on) override {
+    if (options_.views) options_.views->SetLiveTrace(on);
+  }
   void SaveConfiguration() override {
     if (options_.settingsStore) {
       configuration_.Save(*options_.settingsStore);
@@ -328,6 +344,7 @@ struct ProgramServices {
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
                                             InterfaceManager& instruments, ProgramFrameOptions options) {
   Shell::TraceGlue* glue = options.glue;
+  FrameViews* views = options.views;
   auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, std::move(options));
   MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
                            services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
@@ -335,7 +352,7 @@ std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, Experi
   auto frame = std::make_unique<CMainFrame>(wiring, services);
   services->system.SetFrameWidget(frame.get());
   services->host.SetFrameWidget(frame.get());
-  services->panes.SetFrame(frame.get());
+  services->panes.SetFrame(frame.get(), views);
   return frame;
 }
 

@@ -14,6 +14,7 @@
 #include "shell/frame/main_frame.h"
 
 namespace ORV {
+class FrameViews;
 class InterfaceManager;
 namespace Shell {
 class TraceGlue;
@@ -33,6 +34,10 @@ struct ProgramFrameOptions {
   OS::RegistryStore* settingsStore = nullptr;
   // The application's trace glue, for the frame's time window.
   Shell::TraceGlue* glue = nullptr;
+  // The application's documents: the cameras open the main trace view and
+  // switch live trace; a collection empties the sheets, marks the views and
+  // switches live trace.
+  FrameViews* views = nullptr;
 };
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,

@@ -27,6 +27,18 @@ double TraceViewLink::YMin() const { return view_.YMin(); }
 double TraceViewLink::YMax() const { return view_.YMax(); }
 void TraceViewLink::SetYRange(double min, double max) { view_.SetYRange(min, max); }
 bool TraceViewLink::AutoRange() const { return view_.AutoRangeNow(); }
-void TraceViewLink::SetFollowLive(bool on) { view_.SetLive(on); }
+void TraceViewLink::SetFollowLive(bool on) {
+  const bool was = view_.Live();
+  view_.SetLive(on);
+  // Switched on, a view that has live data shows the newest window at once
+  // rather than with the next sample.
+  const double now = view_.CurrentTime();
+  if (!on || was || now <= 0.0) return;
+  const double span = view_.WindowLength();
+  if (now < span)
+    view_.SetVisibleRange(0.0, span);
+  else
+    view_.SetVisibleRange(now - span, now);
+}
 
 }  // namespace ORV::Shell

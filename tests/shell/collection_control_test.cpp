@@ -195,9 +195,9 @@ TEST(CollectionStart, RunsEveryStepInOrder) {
                            "connect 1 cam1",
                            "clockStop",
                            "startTick 5000",
-                           "state 0",
                            "clear",
                            "backup",
+                           "state 0",
                            "notify 5000",
                            "clockStart",
                            "startTime 0 5000",
@@ -298,7 +298,7 @@ TEST(CollectionStop, StopsBehindTheWaitDialogAndStopsRecordingOnTheUiThread) {
   CollectionControl control(host);
   control.OnStartStop();
   EXPECT_EQ(host.log,
-            (Log{"askStop #249", "marker #227 -1", "wait", "clockPause", "stopTick 9000", "resetStores", "state 2",
+            (Log{"askStop #249", "marker #227 -1", "wait", "clockPause", "stopTick 9000", "state 2", "resetStores",
                  "stopRecording 0", "stopRecording 1", "waitEnd", "status #220 #222", "mark on now", "mark off",
                  "noSave on", "relayout -1", "startButton #137 28", "pauseButton #237 29"}));
   ASSERT_EQ(host.stopRecordingThreads.size(), 2u);

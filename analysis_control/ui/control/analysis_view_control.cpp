@@ -267,9 +267,10 @@ const Com::ControlClass kClasses[] = {
     {kProgId, &Com::CreateControlOf<AnalysisViewControl>},
     {kPropPageProgId, &CreatePropertyPage},
 };
+const Com::TypeLibrary kTypeLibrary{kTypeLibraryId, 1, 0};
 
 }  // namespace
 
 }  // namespace ORV::AnalysisView
 
-ORV_CONTROL_MODULE(ORV::AnalysisView::kClasses)
+ORV_CONTROL_MODULE_WITH_TYPES(ORV::AnalysisView::kClasses, ORV::AnalysisView::kTypeLibrary)

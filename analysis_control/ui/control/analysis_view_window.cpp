@@ -2,12 +2,14 @@
 
 #include <QDrag>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "analysis_control/ui/analysis_painter.h"
 #include "analysis_control/ui/control/analysis_view_control.h"
+#include "core/base/dpi.h"
+#include "platform/ui/drag_mime_data.h"
+#include "platform/ui/picture_drag_data.h"
 
 namespace ORV::AnalysisView {
 
@@ -210,11 +212,14 @@ void AnalysisViewWindow::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void AnalysisViewWindow::DragOut() {
-  auto* data = new QMimeData;
-  data->setImageData(screenImage_);
-  data->setText("ImageName");
+  AnalysisViewModel& view = control_.view();
+  const SharedCameraFrame::Image frame = control_.engine().ShownFrame();
+  const Overlay overlay = view.BuildOverlay();
+  auto data = UI::PictureDragData(size(), QueryDpi(), [&](QPainter& p, const QRect& client) {
+    PaintAnalysisView(p, client, frame.get(), overlay, view);
+  });
   auto* drag = new QDrag(this);
-  drag->setMimeData(data);
+  drag->setMimeData(new UI::DragMimeData(std::move(data)));
   drag->exec(Qt::CopyAction | Qt::MoveAction);
 }
 

@@ -269,7 +269,7 @@ void GraphControl::SetMouseCursor(MouseCursor cursor) {
 
 std::shared_ptr<Com::DragDataObject> GraphControl::Picture() {
   const QSize size = window_ ? window_->size() : QSize();
-  return GraphPictureData(model_, size, window_ ? window_->logicalDpiX() : 96);
+  return GraphPictureData(model_, size, QueryDpi());
 }
 
 void GraphControl::CopyToClipboard() {
@@ -301,9 +301,10 @@ const Com::ControlClass kClasses[] = {
     {kGraphProgId, &Com::CreateControlOf<GraphControl>},
     {kGraphPropPageProgId, &CreatePropertyPage},
 };
+const Com::TypeLibrary kTypeLibrary{kGraphTypeLibraryId, 1, 0};
 
 }  // namespace
 
 }  // namespace ORV::Graph
 
-ORV_CONTROL_MODULE(ORV::Graph::kClasses)
+ORV_CONTROL_MODULE_WITH_TYPES(ORV::Graph::kClasses, ORV::Graph::kTypeLibrary)

@@ -2,17 +2,23 @@
 // window, its dispatch interface by member number with its declared types
 // and fixed answers, a recorded vessel played in it with zones drawn by the
 // mouse and the events that come of it, renders with and without the
-// recording label, destruction while capturing, and registration.
+// recording label, destruction while capturing, and registration with
+// its result codes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDrag>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -341,6 +347,55 @@ TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKe
   site_.Destroy();  // while the clock it was given lives
 }
 
+// Shift with the left button takes the picture out of the window as a drag
+// of the view as it shows (PNG, and SVG titled "ImageName"); nothing is
+// selected or drawn.
+TEST_F(AnalysisControlTest, ShiftDragTakesThePictureOut) {
+  ORV::Test::TempDir dir;
+  const std::string file = RecordVessel(dir);
+  AnalysisTest::FakeClock clock;
+  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
+  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  Call(Dispid::PauseCapture);
+  Call(Dispid::SetZoneBorderColor, {Variant(0xFF00FF)});  // magenta outlines, drawn nowhere else
+  DrawZone({40, 100}, {600, 180});
+  const int selections = sink_.Count(EventId::ZoneSelected);
+
+  // The drag is run from the window's own press handler; the offscreen
+  // platform ends it at once and the drag object stays a child of the
+  // window until the event loop deletes it.
+  QTest::mousePress(w_, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 300));
+  QDrag* drag = w_->findChild<QDrag*>();
+  ASSERT_NE(drag, nullptr) << "no drag started";
+  EXPECT_EQ(drag->supportedActions(), Qt::CopyAction | Qt::MoveAction);
+  const QMimeData* data = drag->mimeData();
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->formats(), (QStringList{"image/png", "image/svg+xml"}));
+  QImage picture;
+  ASSERT_TRUE(picture.loadFromData(data->data("image/png"), "PNG"));
+  EXPECT_EQ(picture.size(), w_->size());
+  // The zone's outline is in the picture where the window shows it.
+  const auto tinted = [&](int y) {
+    const QColor c = picture.pixelColor(300, y);
+    return std::min(c.red(), c.blue()) - c.green() > 40;
+  };
+  EXPECT_TRUE(tinted(99) || tinted(100) || tinted(101));
+  EXPECT_FALSE(tinted(140));
+  const QByteArray svg = data->data("image/svg+xml");
+  EXPECT_TRUE(svg.contains("<title>ImageName</title>"));
+  EXPECT_TRUE(svg.contains("<image")) << "the camera picture is in the vector picture";
+  QTest::mouseRelease(w_, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 300));
+  EXPECT_EQ(sink_.Count(EventId::ZoneSelected), selections);
+  EXPECT_EQ(sink_.Count(EventId::ZoneCreated), 1);
+  delete drag;
+
+  // Without capture the press does nothing at all.
+  Call(Dispid::StopCapture);
+  QTest::mousePress(w_, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 300));
+  EXPECT_EQ(w_->findChild<QDrag*>(), nullptr);
+  site_.Destroy();  // while the clock it was given lives
+}
+
 TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {
   OS::RegistryStore store;
   const Com::ControlFactory finder(store, {kDir});
@@ -352,6 +407,68 @@ TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {
   EXPECT_EQ(registered.FindLibrary(kPropPageProgId), library);
   ASSERT_EQ(registered.UnregisterLibrary(library), Com::S_OK);
   EXPECT_EQ(registered.FindLibrary(kProgId), "");
+}
+
+// Registration writes the type information, then the classes, to the
+// store's file; a step that cannot write gives its own code, and success is
+// only reported for what the file holds.
+TEST(AnalysisControlLibrary, RegistrationGivesTheCodeOfTheStepThatFailed) {
+  namespace fs = std::filesystem;
+  OS::RegistryStore finderStore;
+  const std::string library = Com::ControlFactory(finderStore, {kDir}).FindLibrary(kProgId);
+  ASSERT_FALSE(library.empty());
+  const std::string typeLibrary = Com::ControlFactory::TypeLibraryKey(kTypeLibraryId);
+  const std::string typeLibraryPath = typeLibrary + "\\1.0\\0\\linux";
+  const struct {
+    const char* name;
+    bool registering;
+    bool typesBefore;    // the type information is registered before the call
+    bool classesBefore;  // the classes are
+    bool writable;       // the store's file can be written
+    HRESULT expected;
+  } cases[] = {
+      {"register", true, false, false, true, Com::S_OK},
+      {"register again", true, true, true, true, Com::S_OK},
+      {"register into an unwritable store", true, false, false, false, Com::SELFREG_E_TYPELIB},
+      {"register the classes into an unwritable store", true, true, false, false, Com::SELFREG_E_CLASS},
+      {"unregister", false, true, true, true, Com::S_OK},
+      {"unregister what is not registered", false, false, false, true, Com::S_OK},
+      {"unregister from an unwritable store", false, true, true, false, Com::SELFREG_E_TYPELIB},
+      {"unregister the classes from an unwritable store", false, false, true, false, Com::SELFREG_E_CLASS},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ORV::Test::TempDir dir;
+    const std::string folder = dir / "store";
+    const std::string file = folder + "/registry.dat";
+    fs::create_directory(folder);
+    OS::RegistryStore store(file);
+    const Com::ControlFactory factory(store, {});
+    ASSERT_EQ(factory.RegisterLibrary(library), Com::S_OK);
+    if (!c.typesBefore) {
+      ASSERT_TRUE(store.DeleteTree(typeLibrary));
+    }
+    if (!c.classesBefore) {
+      for (const char* progId : {kProgId, kPropPageProgId})
+        ASSERT_TRUE(store.DeleteTree(std::string(OS::kClassesRoot) + "\\" + progId));
+    }
+    if (!c.writable) {
+      // The store's folder becomes a file: no write can succeed, even as root.
+      fs::remove_all(folder);
+      std::ofstream(folder) << "not a folder";
+    }
+    const HRESULT hr = c.registering ? factory.RegisterLibrary(library) : factory.UnregisterLibrary(library);
+    EXPECT_EQ(hr, c.expected) << Com::HResultText(hr);
+    if (!c.writable) continue;
+    const OS::RegistryStore reread(file);
+    const std::string expected = c.registering ? library : "";
+    EXPECT_EQ(reread.GetString(typeLibraryPath, "", ""), expected);
+    EXPECT_EQ(reread.GetString(Com::ControlFactory::RegistrationKey(kProgId), "", ""), expected);
+    EXPECT_EQ(reread.GetString(Com::ControlFactory::RegistrationKey(kPropPageProgId), "", ""), expected);
+    if (!c.registering) {
+      EXPECT_FALSE(reread.KeyExists(typeLibrary));
+    }
+  }
 }
 
 }  // namespace

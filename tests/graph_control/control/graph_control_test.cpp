@@ -2,7 +2,7 @@
 // window, every member of its dispatch interface with its declared types,
 // the quirks the interface keeps, mouse sessions on its window giving the
 // events and the parent messages, the clipboard copy, registration, and
-// renders of the control in its host.
+// renders of the control in its host at 96 and 144 DPI.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -371,6 +371,51 @@ TEST_F(GraphControlTest, RendersInItsHostAndCopiesThePictureToTheClipboard) {
   EXPECT_TRUE(clip->data("image/svg+xml").contains("<title>ImageName</title>"));
 }
 
+// The window is painted at its host's DPI (the control library's own copy
+// of it is never set by anything else): at 144 DPI, in a window half as
+// large again, the margins that hold the labels and the traces' lines are
+// half as large again too.
+TEST_F(GraphControlTest, PaintsAtTheHostsDpi) {
+  d().Put(Dispid::DrawNoSaveData, false);
+  d().Put(Dispid::ShowGrid, false);
+  d().Put(Dispid::YLabel, "um");
+  d().Put(Dispid::ControlFrameColor, std::int32_t{0xF0F0F0});
+  d().Put(Dispid::PlotAreaColor, std::int32_t{0xFFFFFF});
+  d().Put(Dispid::ElementLineColor, std::int32_t{0x0000C0});
+  d().Put(Dispid::ElementWidth, std::int32_t{2});
+  for (int t = 0; t <= 60; ++t) d().Invoke(Dispid::PlotXY, double(t), 50.0, std::int16_t{0});
+  d().Invoke<bool>(Dispid::SetRange, 0.0, 60.0, 0.0, 100.0, false);
+  struct Measures {
+    int left = 0, bottom = 0, line = 0;  // left and bottom margins of the plot, the trace's thickness
+  };
+  const auto measure = [&](int dpi) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    const QSize size = QSize(600, 300) * dpi / 96;
+    host_.resize(size);
+    EXPECT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w_->size() == size; }));
+    Settle();
+    Settle();  // the second paint lays out with the labels shown
+    const QImage shot = ORV::Test::SaveUiArtifact(host_, "graph_control_in_host_" + std::to_string(dpi) + "dpi");
+    const auto white = [&](int x, int y) { return shot.pixel(x, y) == qRgb(255, 255, 255); };
+    Measures m;
+    const int midY = shot.height() / 3, midX = shot.width() / 2;
+    while (m.left < shot.width() && !white(m.left, midY)) ++m.left;
+    while (m.bottom < shot.height() && !white(midX, shot.height() - 1 - m.bottom)) ++m.bottom;
+    for (int y = 0; y < shot.height(); ++y) {
+      const QColor c = shot.pixelColor(midX, y);
+      if (c.red() > 150 && c.green() < 100 && c.blue() < 100) ++m.line;
+    }
+    return m;
+  };
+  const Measures at96 = measure(96), at144 = measure(144);
+  EXPECT_EQ(at96.line, 2);
+  EXPECT_EQ(at144.line, 3);
+  // Text does not scale exactly (hinting): a few pixels either way.
+  EXPECT_NEAR(at144.left, at96.left * 1.5, 4) << at96.left;
+  EXPECT_NEAR(at144.bottom, at96.bottom * 1.5, 4) << at96.bottom;
+  host_.resize(600, 300);
+}
+
 TEST(GraphControlLibrary, RegistersTheControlAndItsPropertyPage) {
   OS::RegistryStore store;
   const Com::ControlFactory finder(store, {kDir});
@@ -380,7 +425,11 @@ TEST(GraphControlLibrary, RegistersTheControlAndItsPropertyPage) {
   ASSERT_EQ(registered.RegisterLibrary(library), Com::S_OK);
   EXPECT_EQ(registered.FindLibrary(kGraphProgId), library);
   EXPECT_EQ(registered.FindLibrary(kGraphPropPageProgId), library);
+  // The type information goes with the classes.
+  EXPECT_EQ(store.GetString(Com::ControlFactory::TypeLibraryKey(kGraphTypeLibraryId) + "\\1.0\\0\\linux", "", ""),
+            library);
   ASSERT_EQ(registered.UnregisterLibrary(library), Com::S_OK);
+  EXPECT_FALSE(store.KeyExists(Com::ControlFactory::TypeLibraryKey(kGraphTypeLibraryId)));
   EXPECT_EQ(registered.FindLibrary(kGraphProgId), "");
   EXPECT_EQ(registered.FindLibrary(kGraphPropPageProgId), "");
 }

@@ -3,8 +3,10 @@
 #include "instruments/flow_meter_asl1600.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -145,6 +147,25 @@ TEST_F(FlowMeterASL1600Test, UnopenablePortIsReported) {
       TakeEvents(),
       (std::vector<Event>{
           {kError, "FlowMeterASL1600::Load() - Unable to connect to COM port: /nonexistent/ttyS9 - error: 2\n"}}));
+}
+
+TEST_F(FlowMeterASL1600Test, APortThatWillNotOpenAgainAfterTheSetUpFailsLoad) {
+  ASSERT_TRUE(sim_.Start());
+  // The meter is reached through a link that goes away during the set-up,
+  // so the port cannot be opened afresh for the stream.
+  TempDir dir;
+  const std::string link = dir / "ttyFlow";
+  ASSERT_EQ(::symlink(sim_.DevicePath().c_str(), link.c_str()), 0);
+  auto meter = MakeMeter();
+  meter->SetSleeper([&](std::uint32_t) { std::filesystem::remove(link); });
+  EXPECT_FALSE(meter->Load(link));
+  EXPECT_FALSE(meter->IsConnected());
+  EXPECT_FALSE(meter->Port().IsOpen());
+  EXPECT_EQ(meter->GetSample(), std::nullopt);
+  EXPECT_EQ(TakeEvents(),
+            (std::vector<Event>{
+                {kInfo, "FlowMeterASL1600::Load() - Opened port: " + link + " - Timeout: 500\n"},
+                {kError, "FlowMeterASL1600::Load() - Unable to connect to COM port: " + link + " - error: 2\n"}}));
 }
 
 TEST_F(FlowMeterASL1600Test, AMeterThatNeverStopsStreamingCannotHoldLoad) {

@@ -92,5 +92,25 @@ TEST(SimulatedLabCameras, CountComesFromTheSettingWithinOneToFour) {
   for (const char* wrong : {"0", "5", "-1", "two", ""}) EXPECT_EQ(Sim::LabCameraCount(wrong), 2) << wrong;
 }
 
+TEST(SimulatedLabCameras, VesselSettingChoosesTheDriftAndThePictures) {
+  struct Case {
+    const char* setting;
+    Sim::LabVessel vessel;
+    bool drifts;
+    bool exactPictures;
+  };
+  for (const Case& c :
+       {Case{nullptr, Sim::LabVessel::kLive, true, false}, Case{"", Sim::LabVessel::kLive, true, false},
+        Case{"Exact", Sim::LabVessel::kLive, true, false}, Case{"still", Sim::LabVessel::kStill, false, false},
+        Case{"exact", Sim::LabVessel::kExact, false, true}}) {
+    const Sim::LabVessel vessel = Sim::LabVesselSetting(c.setting);
+    EXPECT_EQ(vessel, c.vessel) << (c.setting ? c.setting : "unset");
+    const Sim::Preparation::Model model = Sim::LabPreparationModel(vessel);
+    EXPECT_EQ(model.driftAmplitude > 0.0 && model.diameterNoise > 0.0, c.drifts);
+    EXPECT_EQ(Sim::LabCameraOptions(vessel, 1).exact, c.exactPictures);
+    EXPECT_EQ(Sim::LabCameraOptions(vessel, 1).seed, 8u);
+  }
+}
+
 }  // namespace
 }  // namespace ORV::Test

@@ -29,6 +29,7 @@ TEST_F(TraceViewLinkTest, TheGlueMovesAndSelectsRealViews) {
   EXPECT_EQ(glue_.MainView(), firstLink.get());
   glue_.SetLiveTrace(true);
   EXPECT_TRUE(first->Live() && second->Live());
+  EXPECT_EQ(graph_.Count("44 "), 0u) << "without live data the window stays";
 
   firstLink->SelectedInView(3.0, 7.0);
   EXPECT_EQ(graph_.Count("61 "), 0u) << "the source keeps its own selection";

@@ -3,54 +3,22 @@
 // camera's queue, the profile panels, and renders of it all.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QMouseEvent>
-#include <QTimer>
 #include <cstdlib>
 
 #include "analysis_control/analysis_interface.h"
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/zone_data_queue.h"
-#include "core/storage/relative_time.h"
 #include "platform/os/registry_store.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
+#include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_wnd.h"
 
 namespace ORV::Video {
 namespace {
 
 namespace D = AnalysisView::Dispid;
-
-class Clock final : public RelativeTime::Interface {
- public:
-  void Start() override {}
-  void Pause() override {}
-  void Stop() override {}
-  void CloseStore() override {}
-  void OpenStore(const std::optional<std::string>&) override {}
-  std::uint32_t Now() override { return now.load(); }
-  std::uint32_t Elapsed() override { return now.load(); }
-  bool IsRunning() override { return false; }
-  void Subscribe(const std::shared_ptr<RelativeTime::SubscriberEvent>&) override {}
-  std::atomic<std::uint32_t> now{0};
-};
-
-// Presses at `from`, moves to `to` and releases there, on the control's own
-// widget; the press comes from a timer so the control's drag loop takes the
-// queued moves.
-void Drag(QWidget* w, QPointF from, QPointF to) {
-  QTimer::singleShot(0, w, [w, from, to] {
-    for (QPointF at : {(from + to) / 2, to})
-      QCoreApplication::postEvent(
-          w, new QMouseEvent(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
-    QCoreApplication::postEvent(
-        w, new QMouseEvent(QEvent::MouseButtonRelease, to, w->mapToGlobal(to), Qt::LeftButton, Qt::NoButton, {}));
-    QMouseEvent press(QEvent::MouseButtonPress, from, w->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton, {});
-    QApplication::sendEvent(w, &press);
-  });
-}
 
 TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
   setenv("ORV_SIMLAB", "1", 1);
@@ -59,7 +27,7 @@ TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
   OS::RegistryStore store;
   const Com::ControlFactory factory(store, {ORV_ANALYSIS_CONTROL_DIR});
   ExperimentData experiment;
-  Clock clock;
+  ORV::Test::TestClock clock;
   experiment.SetClock(&clock);
   experiment.configuration->Calibration[0] = 0.5f;
   auto queue = std::make_shared<ZoneDataHolderQueue>();
@@ -88,7 +56,7 @@ TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
     const double vw = video->width(), vh = video->height();
     for (double top : {0.2, 0.6}) {
       const int before = w.Model().ZoneCount();
-      Drag(video, {vw * 0.06, vh * top}, {vw * 0.94, vh * (top + 0.15)});
+      ORV::Test::DragOnControl(video, {vw * 0.06, vh * top}, {vw * 0.94, vh * (top + 0.15)});
       ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().ZoneCount() > before; }));
     }
     // Records come once both zones of a frame are analysed.

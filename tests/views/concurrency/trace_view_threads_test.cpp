@@ -72,16 +72,35 @@ TEST_F(TraceViewThreadsTest, FourProducersEverySamplePlottedOnce) {
   EXPECT_EQ(posts_->Size(), 0u);
 }
 
-// The producers go through the experiment record, as the sampling threads
-// do (with a pause between samples, as a sampling thread has: back-to-back
-// readers would keep a view from ever registering); views come and go
-// meanwhile. A view removed from the record is never
-// called again (AddressSanitizer reports a call into a freed view).
+// The producers of all four receiver lists go through the experiment
+// record, as the sampling threads and the camera windows do (with a pause
+// between samples, as a sampling thread has: back-to-back readers would
+// keep a view from ever registering); views come and go meanwhile. A view
+// removed from the record is never called again (AddressSanitizer reports a
+// call into a freed view).
 TEST_F(TraceViewThreadsTest, ViewsDestroyedWhileProducersRun) {
+  data().RemoveImageAnalysisConsumer(&consumer_);
   data().RemovePressureConsumer(&consumer_);
   data().RemoveFlowConsumer(&consumer_);
+  data().RemoveMicroscopeConsumer(&consumer_);
+  StartClock();  // microscope samples reach the receivers only while it runs
   std::atomic<bool> stop{false};
   std::vector<std::thread> producers;
+  producers.emplace_back([&] {
+    for (std::uint32_t i = 1; !stop; ++i) {
+      data().ForEachImageAnalysisConsumer(
+          [&](ImageAnalysisConsumer& consumer) { consumer.OnZoneValue(i, 0, 10, 50, 20, 40, 0); });
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+  });
+  producers.emplace_back([&] {
+    MicroscopeData2 record;
+    for (std::uint32_t i = 1; !stop; ++i) {
+      record.time = i;
+      data().AddMicroscopeSample(record, 0);
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+  });
   producers.emplace_back([&] {
     PMK4xData3 s;
     for (std::uint32_t i = 1; !stop; ++i) {

@@ -1,0 +1,281 @@
+// A data collection on the simulated lab through the whole main frame: it is
+// started from the ribbon, runs, gets three markers from function keys and is
+// stopped. The experiment then holds samples of every stream, the markers
+// with their texts at their times and the matching actions, and the running
+// backup, rebuilt as the next start would after a crash, holds the same.
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "analysis_control/analysis_interface.h"
+#include "core/base/configuration.h"
+#include "core/experiment/backup_files.h"
+#include "core/experiment/session.h"
+#include "core/storage/relative_time.h"
+#include "instruments/interface_manager.h"
+#include "platform/com/control_loader.h"
+#include "platform/os/registry_store.h"
+#include "platform/ui/message_box.h"
+#include "shell/app/pelmora_app.h"
+#include "shell/collection_control.h"
+#include "shell/frame/frame_cameras.h"
+#include "shell/frame/program_frame.h"
+#include "tests/support/test_support.h"
+#include "tests/support/ui/ui_test_support.h"
+#include "video/ui/camera_pane.h"
+
+namespace ORV {
+namespace {
+
+// What a comparison needs of an experiment: every record's time, and the
+// markers and actions as (time, text).
+struct Snapshot {
+  std::vector<std::uint32_t> pressure;
+  std::vector<float> pressureP1;
+  std::vector<std::uint32_t> flow;
+  std::array<std::vector<std::uint32_t>, 2> zones;
+  std::array<std::vector<std::uint32_t>, 2> microscope;
+  std::vector<std::pair<std::uint32_t, std::string>> markers;
+  std::vector<std::pair<std::uint32_t, std::string>> actions;
+};
+
+Snapshot Take(ExperimentData& experiment) {
+  Snapshot s;
+  experiment.Read([&](const ExperimentContents& c) {
+    for (const PMK4xData3& p : c.pressureSamples) {
+      s.pressure.push_back(p.time);
+      s.pressureP1.push_back(p.p1);
+    }
+    for (const FMASL1600Data& f : c.flowSamples) s.flow.push_back(f.time);
+    for (std::size_t camera = 0; camera < 2; ++camera) {
+      for (const ZoneData& z : c.zoneData[camera]) s.zones[camera].push_back(z.time);
+      for (const MicroscopeData2& m : c.microscopeData[camera]) s.microscope[camera].push_back(m.time);
+    }
+    return 0;
+  });
+  experiment.WithStores([&](MarkerStore& markers, ActionStore& actions) {
+    for (std::size_t i = 0; i < markers.Count(); ++i) {
+      const MarkerData2 m = markers.Get(i);
+      s.markers.emplace_back(m.time, m.text);
+    }
+    for (std::size_t i = 0; i < actions.Count(); ++i) {
+      const ActionData a = actions.Get(i);
+      s.actions.emplace_back(a.time, a.text);
+    }
+    return 0;
+  });
+  return s;
+}
+
+// Draws a zone on a camera window's analysis control as the user does: a
+// press, a drag and a release across the middle of the picture.
+void DrawZone(QWidget* control) {
+  const QPoint from(control->width() * 3 / 10, control->height() * 3 / 10);
+  const QPoint to(control->width() * 7 / 10, control->height() * 7 / 10);
+  // The control follows the drag in a loop of its own, entered by the press.
+  QTimer::singleShot(0, control, [control, from, to] {
+    const QPoint half = (from + to) / 2;
+    for (const QPoint& at : {half, to}) {
+      QMouseEvent move(QEvent::MouseMove, at, control->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(control, &move);
+    }
+    QMouseEvent up(QEvent::MouseButtonRelease, to, control->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                   Qt::NoModifier);
+    QApplication::sendEvent(control, &up);
+  });
+  QMouseEvent down(QEvent::MouseButtonPress, from, control->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(control, &down);
+}
+
+std::size_t PressureCount(ExperimentData& experiment) {
+  return experiment.Read([](const ExperimentContents& c) { return c.pressureSamples.size(); });
+}
+
+TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBackupHoldsTheSame) {
+  ORV::Test::SandboxedHome home;
+  setenv("ORV_SIMLAB", "1", 1);
+  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  Configuration& configuration = Configuration::Instance();
+  configuration.Load();
+  configuration.AutoBackup = true;
+  configuration.VideoRecordingEnabled = false;
+  configuration.HotKeys[0] = "Drug added";
+  configuration.HotKeys[4] = "Washout";
+  configuration.HotKeys[11] = "";
+  const std::string_view progIds[] = {AnalysisView::kProgId};
+  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
+            Com::S_OK);
+  ExperimentData& experiment = Session::Instance().Experiment();
+
+  // The application's part at start-up: it hears the record's actions and
+  // looks for a backup of an earlier run (there is none).
+  Shell::AppOptions appOptions;
+  appOptions.experiment = &experiment;
+  Shell::CPelmoraApp app(std::move(appOptions));
+  experiment.SetApplicationHooks(&app);
+  ASSERT_EQ(experiment.CheckBackupAtStartup(), 0);
+
+  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->resize(1500, 940);
+  frame->show();
+  ASSERT_EQ(frame->CameraWindows().size(), 2u);
+  std::vector<FrameCameraWnd*> windows;
+  for (CameraWindow* window : frame->CameraWindows()) windows.push_back(dynamic_cast<FrameCameraWnd*>(window));
+  auto* pane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
+  ASSERT_NE(pane, nullptr);
+  for (int i : {1, 0}) {
+    ASSERT_NE(windows[i], nullptr);
+    ASSERT_TRUE(pane->SetCameraWindow(frame->CameraCaptions()[i], windows[i], i));
+    pane->ConnectCamera();
+  }
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil(
+      [&] {
+        return frame->StartupChainDone() && windows[0]->Model().VideoWidth() > 0 &&
+               windows[1]->Model().VideoWidth() > 0;
+      },
+      60000));
+
+  for (FrameCameraWnd* window : windows) {
+    ASSERT_NE(window->ControlWidget(), nullptr);
+    DrawZone(window->ControlWidget());
+  }
+
+  // Start: nothing to save, and video recording stays off (No).
+  UI::CommandRouter& router = frame->Router();
+  {
+    UI::ScriptedMessageBoxes boxes{UI::IDNO};
+    ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
+    EXPECT_EQ(boxes.Unscripted(), 0);
+  }
+  ASSERT_EQ(experiment.mode, kModeLive);
+  const std::string backup = experiment.BackupFolder();
+  ASSERT_FALSE(backup.empty());
+  ASSERT_TRUE(std::filesystem::exists(backup + "/" + kBackupIndexName));
+
+  // Every stream delivers.
+  auto everyStream = [&](std::size_t pressure) {
+    return experiment.Read([pressure](const ExperimentContents& c) {
+      return c.pressureSamples.size() >= pressure && !c.flowSamples.empty() && !c.zoneData[0].empty() &&
+             !c.zoneData[1].empty() && !c.microscopeData[0].empty();
+    });
+  };
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return everyStream(5); }, 60000))
+      << experiment.Read([](const ExperimentContents& c) {
+           return std::to_string(c.pressureSamples.size()) + " pressure, " + std::to_string(c.flowSamples.size()) +
+                  " flow, " + std::to_string(c.zoneData[0].size()) + "/" + std::to_string(c.zoneData[1].size()) +
+                  " zones, " + std::to_string(c.microscopeData[0].size()) + "/" +
+                  std::to_string(c.microscopeData[1].size()) + " microscope";
+         });
+
+  // Three markers by function key, each once the record has grown, so that
+  // they lie at distinct times.
+  frame->activateWindow();
+  QApplication::setActiveWindow(frame.get());
+  const std::pair<Qt::Key, std::string> keys[] = {
+      {Qt::Key_F1, "Drug added"}, {Qt::Key_F5, "Washout"}, {Qt::Key_F12, ""}};
+  std::vector<std::uint32_t> keyTimes;
+  for (const auto& [key, text] : keys) {
+    const std::size_t before = PressureCount(experiment);
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return PressureCount(experiment) > before + 2; }, 30000));
+    const std::uint32_t low = experiment.ExperimentClock().Now();
+    QTest::keyClick(frame.get(), key);
+    ASSERT_TRUE(
+        ORV::Test::ProcessEventsUntil([&] { return experiment.MarkerCount() == 2 * (keyTimes.size() + 1); }, 10000))
+        << text;
+    const MarkerData2 marker = experiment.GetMarker(experiment.MarkerCount() - 1);
+    EXPECT_GE(marker.time, low) << text;
+    EXPECT_LE(marker.time, experiment.ExperimentClock().Now()) << text;
+    keyTimes.push_back(marker.time);
+  }
+
+  // Stop: Yes to the question; the record stops taking samples.
+  {
+    UI::ScriptedMessageBoxes boxes{UI::IDYES};
+    ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
+    EXPECT_EQ(boxes.Unscripted(), 0);
+  }
+  ASSERT_EQ(experiment.mode, kModeNone);
+  const std::uint32_t stopTick = experiment.stopTick;
+  const Snapshot record = Take(experiment);
+  ORV::Test::ProcessEventsUntil([] { return false; }, 300);
+  EXPECT_EQ(PressureCount(experiment), record.pressure.size()) << "samples stored after the stop";
+
+  // Samples of every stream, all within the collection.
+  EXPECT_GE(record.pressure.size(), 10u);
+  EXPECT_FALSE(record.flow.empty());
+  for (std::size_t camera = 0; camera < 2; ++camera) {
+    EXPECT_FALSE(record.zones[camera].empty()) << camera;
+  }
+  EXPECT_FALSE(record.microscope[0].empty());
+  EXPECT_TRUE(std::is_sorted(record.pressure.begin(), record.pressure.end()));
+  EXPECT_GE(record.pressure.front(), experiment.startTick.load());
+
+  // The markers: each key's text on both cameras at the key's time, then
+  // "Data collection stopped" on both; one action each.
+  std::vector<std::pair<std::uint32_t, std::string>> markers;
+  std::vector<std::pair<std::uint32_t, std::string>> actions;
+  for (std::size_t k = 0; k < keyTimes.size(); ++k) {
+    for (int camera = 0; camera < 2; ++camera) markers.emplace_back(keyTimes[k], keys[k].second);
+    actions.emplace_back(keyTimes[k], keys[k].second);
+  }
+  ASSERT_EQ(record.markers.size(), 8u);
+  const std::uint32_t stopMarker = record.markers.back().first;
+  for (int camera = 0; camera < 2; ++camera) markers.emplace_back(stopMarker, "Data collection stopped");
+  actions.emplace_back(stopMarker, "Data collection stopped");
+  EXPECT_EQ(record.markers, markers);
+  EXPECT_EQ(record.actions, actions);
+  EXPECT_GE(stopMarker, keyTimes.back());
+  EXPECT_LE(stopMarker, stopTick);
+
+  // The backup is kept after the stop and, rebuilt as the next start does
+  // after a crash (the stores beside it survive), holds the same.
+  ASSERT_TRUE(std::filesystem::exists(backup + "/" + kBackupIndexName));
+  experiment.CloseStores();
+  {
+    ExperimentData rebuilt;
+    ASSERT_TRUE(rebuilt.OpenStores(configuration.GetTempWorkingDirectory()));
+    ASSERT_EQ(rebuilt.ImportBackup(backup + "/"), 1u);
+    const Snapshot copy = Take(rebuilt);
+    EXPECT_EQ(copy.pressure, record.pressure);
+    EXPECT_EQ(copy.pressureP1, record.pressureP1);
+    EXPECT_EQ(copy.flow, record.flow);
+    EXPECT_EQ(copy.zones, record.zones);
+    EXPECT_EQ(copy.microscope, record.microscope);
+    EXPECT_EQ(copy.markers, record.markers);
+    EXPECT_EQ(copy.actions, record.actions);
+    EXPECT_EQ(rebuilt.startTick, experiment.startTick);
+    rebuilt.CloseStores();
+  }
+  ASSERT_TRUE(experiment.OpenStores(configuration.GetTempWorkingDirectory()));
+
+  // The next collection discards it.
+  {
+    UI::ScriptedMessageBoxes boxes{UI::IDNO, UI::IDNO};
+    ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
+  }
+  EXPECT_EQ(experiment.mode, kModeLive);
+  EXPECT_FALSE(std::filesystem::exists(backup + "/" + kBackupIndexName));
+  {
+    UI::ScriptedMessageBoxes boxes{UI::IDYES};
+    ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
+  }
+  EXPECT_EQ(experiment.mode, kModeNone);
+
+  // The session's record is left empty for the next test of this program.
+  experiment.Clear();
+  EXPECT_TRUE(frame->close());
+  frame.reset();
+  experiment.SetApplicationHooks(nullptr);
+}
+
+}  // namespace
+}  // namespace ORV
