@@ -193,6 +193,15 @@ std::vector<MarkerData2> Markers(ExperimentData& experiment) {
   return markers;
 }
 
+// The first widget of type T inside `parent` (the views have no meta-object
+// of their own, so Qt's own search cannot tell them apart).
+template <class T>
+T* FindWidget(QWidget& parent) {
+  for (QWidget* widget : parent.findChildren<QWidget*>())
+    if (auto* found = dynamic_cast<T*>(widget)) return found;
+  return nullptr;
+}
+
 std::vector<UI::CChildFrame*> Documents(CMainFrame& frame, unsigned kind) {
   std::vector<UI::CChildFrame*> found;
   if (frame.Documents() == nullptr) return found;
@@ -203,12 +212,12 @@ std::vector<UI::CChildFrame*> Documents(CMainFrame& frame, unsigned kind) {
 std::vector<Views::TraceViewWindow*> TraceWindows(CMainFrame& frame) {
   std::vector<Views::TraceViewWindow*> windows;
   for (UI::CChildFrame* child : Documents(frame, UI::CChildFrame::kTraceView))
-    if (auto* window = child->findChild<Views::TraceViewWindow*>()) windows.push_back(window);
+    if (auto* window = FindWidget<Views::TraceViewWindow>(*child)) windows.push_back(window);
   return windows;
 }
 Views::CDataView* DataSheet(CMainFrame& frame) {
   for (UI::CChildFrame* child : Documents(frame, UI::CChildFrame::kDataSheet))
-    if (auto* view = child->findChild<Views::CDataView*>()) return view;
+    if (auto* view = FindWidget<Views::CDataView>(*child)) return view;
   return nullptr;
 }
 
