@@ -251,6 +251,8 @@ class FrameCommands::Host final : public FrameCommandHost {
     auto* pane = VideoPane(index);
     if (pane == nullptr) return;
     pane->SetCameraIndex(index);
+    // An opened experiment's video is read here; otherwise nothing loads.
+    pane->LoadVideo();
     pane->ResizeImageWindow();
     pane->Images().ShowFrameAt(0, true);
     pane->update();
