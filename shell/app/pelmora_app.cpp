@@ -319,9 +319,17 @@ void CPelmoraApp::CreateMenuFont() {
 }
 
 void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
-  // The action sheet's owner shows the action and, while a collection
-  // records, keeps it in the experiment.
   if (addAction) addAction(time, text);
+  // While a collection records, the action is part of the experiment: it is
+  // kept in the action store, which lives beside the running backup.
+  ExperimentData* experiment = Experiment();
+  if (experiment && experiment->mode == kModeLive) {
+    const int rc = experiment->WithStores([&](MarkerStore&, ActionStore& actions) {
+      return actions.Put(actions.Count(), ActionData{time, text}, false);
+    });
+    if (rc != 0)
+      LogError("CPelmoraApp::AddAction() - unable to store action '" + text + "' (error " + std::to_string(rc) + ")");
+  }
 }
 
 ActionViewRows* CPelmoraApp::ActionView() { return actionView ? actionView() : nullptr; }
