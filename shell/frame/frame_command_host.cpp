@@ -10,12 +10,14 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/settings/custom_settings.h"
+#include "platform/os/registry_store.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/string_table.h"
+#include "platform/ui/workspace_store.h"
 #include "shell/app/small_dialogs.h"
 #include "shell/frame/main_frame.h"
 #include "video/ui/video_pane.h"
@@ -138,7 +140,10 @@ class FrameCommands::Host final : public FrameCommandHost {
       if (camera == nullptr || !camera->HasControl()) continue;
       const bool playing = camera->IsVideoPlaying();
       const bool capturing = frame_.CameraWindows()[i]->IsCapturing();
-      if (i == 0) s.camera0PlaysFile = playing;
+      if (i == 0) {
+        s.camera0PlaysFile = playing;
+        s.camera0Recording = frame_.CameraWindows()[i]->IsRecording();
+      }
       s.anyCapturing = s.anyCapturing || capturing;
       s.anyIdlePlaysFile = s.anyIdlePlaysFile || (!capturing && playing);
       if (static_cast<int>(i) == CurrentCamera()) {
@@ -156,7 +161,8 @@ class FrameCommands::Host final : public FrameCommandHost {
       s.selectionStop = app->SelectionStop();
       s.dataSheetOpen = app->DataSheetOpen();
       s.actionSheetOpen = app->ActionSheetOpen();
-      s.activeIsTraceView = s.views > 0;
+      s.activeIsTraceView = app->ActiveIsTraceView();
+      s.hasMainView = app->MainAutoRange(s.mainAutoRangeEnabled, s.mainAutoRangeActive);
     } else {
       s.liveTrace = config_.LiveTrace;
     }
@@ -245,6 +251,8 @@ class FrameCommands::Host final : public FrameCommandHost {
     auto* pane = VideoPane(index);
     if (pane == nullptr) return;
     pane->SetCameraIndex(index);
+    // An opened experiment's video is read here; otherwise nothing loads.
+    pane->LoadVideo();
     pane->ResizeImageWindow();
     pane->Images().ShowFrameAt(0, true);
     pane->update();
@@ -272,9 +280,13 @@ class FrameCommands::Host final : public FrameCommandHost {
     if (auto* app = links_.application) app->ShowActionSheet();
   }
   void RunAdvancedExport() override {}
-  void CopyActiveViewToClipboard() override {}
+  void CopyActiveViewToClipboard() override {
+    if (auto* app = links_.application) app->CopyActiveViewToClipboard();
+  }
   void RunCustomTraceDialog() override {}
-  void SetMainAutoRange(bool, bool) override {}
+  void SetMainAutoRange(bool enabled, bool active) override {
+    if (auto* app = links_.application) app->SetMainAutoRange(enabled, active);
+  }
   void ReloadCustomTraces() override { experiment_.LoadCustomTraces({}); }
   void ReconfigureViewsShowing(int kind) override {
     if (auto* app = links_.application) app->ReconfigureViewsShowing(kind);
@@ -304,7 +316,7 @@ class FrameCommands::Host final : public FrameCommandHost {
   void WriteWorkspaceName(const std::string& name) override {
     config_.SetSettingsString("CustomUserWorkSpaceName", name);
   }
-  void SaveWorkspaceState() override {}
+  void SaveWorkspaceState() override { UI::WorkspaceStore(OS::RegistryStore::User()).SaveState(frame_); }
   void SaveConfiguration() override { config_.Save(); }
   bool ExportSettingsArchive(const std::string& path) override {
     return CCustomSettings().ExportSettingsArchive(path) == 0;
