@@ -113,6 +113,25 @@ void FrameApplicationLink::ReconfigureViewsShowing(int kind) {
   if (FrameViews* views = host_.Views()) views->ReconfigureViewsShowing(kind);
 }
 
+bool FrameApplicationLink::MainAutoRange(bool& enabled, bool& active) {
+  FrameViews* views = host_.Views();
+  return views && views->MainAutoRange(enabled, active);
+}
+
+void FrameApplicationLink::SetMainAutoRange(bool enabled, bool active) {
+  if (FrameViews* views = host_.Views()) views->SetMainAutoRange(enabled, active);
+}
+
+bool FrameApplicationLink::ActiveIsTraceView() {
+  FrameViews* views = host_.Views();
+  return views && views->ActiveTraceView() != nullptr;
+}
+
+void FrameApplicationLink::CopyActiveViewToClipboard() {
+  FrameViews* views = host_.Views();
+  if (TraceDocument* active = views ? views->ActiveTraceView() : nullptr) active->CopyToClipboard();
+}
+
 bool FrameApplicationLink::SaveExperiment() {
   Shell::ExperimentFileCommands* files = files_ ? files_() : nullptr;
   return files != nullptr && files->SaveExperiment();

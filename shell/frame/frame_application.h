@@ -72,6 +72,10 @@ class FrameApplicationLink final : public FrameApplication {
   void SaveDocument(bool askName) override;
   void RestartProgram() override;
   void ReconfigureViewsShowing(int kind) override;
+  bool MainAutoRange(bool& enabled, bool& active) override;
+  void SetMainAutoRange(bool enabled, bool active) override;
+  bool ActiveIsTraceView() override;
+  void CopyActiveViewToClipboard() override;
   // ID_FILE_NEW: a new trace window.
   void NewTraceView();
 

@@ -56,6 +56,10 @@ Views::CPelmoraView& TraceDocument::View() { return window_->View(); }
 
 void TraceDocument::Unregister() { link_.reset(); }
 
+void TraceDocument::CopyToClipboard() {
+  if (View().HasGraph()) View().Graph().Invoke(Graph::Dispid::CopyToClipboard);
+}
+
 void TraceDocument::PostToMainWindow(std::uint32_t message, OS::WPARAM wParam, OS::LPARAM lParam) {
   if (CMainFrame* frame = owner_.Frame()) frame->PostMessage(message, wParam, lParam);
 }
@@ -220,6 +224,37 @@ void FrameViews::CloseLastTraceView() {
   if (QWidget* child = views.back()->parentWidget()) child->close();
 }
 
+TraceDocument* FrameViews::ActiveTraceView() const {
+  UI::DocumentArea* area = frame_ ? frame_->Documents() : nullptr;
+  QMdiSubWindow* active = area ? area->currentSubWindow() : nullptr;
+  return active ? dynamic_cast<TraceDocument*>(active->widget()) : nullptr;
+}
+
+TraceDocument* FrameViews::MainDocument() const {
+  const Shell::GlueTraceView* main = setup_.glue.MainView();
+  if (!main) return nullptr;
+  for (TraceDocument* document : TraceViews())
+    if (document->Link() == main) return document;
+  return nullptr;
+}
+
+bool FrameViews::MainAutoRange(bool& enabled, bool& active) const {
+  TraceDocument* main = MainDocument();
+  if (!main) return false;
+  enabled = main->View().UseAutoRange();
+  active = main->View().AutoRangeNow();
+  return true;
+}
+
+void FrameViews::SetMainAutoRange(bool enabled, bool active) {
+  TraceDocument* main = MainDocument();
+  if (!main || !enabled) return;
+  if (active)
+    main->View().OnAutoRangeNow();
+  else
+    main->View().SetAutoRangeNow(false);
+}
+
 Views::CDataView* FrameViews::DataSheet() const {
   UI::CChildFrame* child = setup_.templates.DataSheetDocument();
   return child ? dynamic_cast<Views::CDataView*>(child->widget()) : nullptr;
@@ -298,11 +333,7 @@ void FrameViews::AddAction(std::uint32_t time, const std::string& text) {
   Views::CActionView* sheet = ActionSheet();
   if (!sheet) sheet = ShowActionSheet();
   if (!sheet) return;
-  const ActionData action{time, text};
-  sheet->InsertAction(action);
-  if (setup_.experiment.mode.load() == kModeLive)
-    setup_.experiment.WithStores(
-        [&](MarkerStore&, ActionStore& store) { return store.Put(store.Count(), action, false); });
+  sheet->InsertAction(ActionData{time, text});
 }
 
 bool FrameViews::LiveTrace() const { return setup_.glue.LiveTrace(); }

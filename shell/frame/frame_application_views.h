@@ -57,6 +57,8 @@ class TraceDocument final : public QWidget, public Views::TraceViewFrame {
 
   Views::TraceViewWindow& Window() { return *window_; }
   Views::CPelmoraView& View();
+  // The graph onto the clipboard.
+  void CopyToClipboard();
   // The glue's handle of the view; null once the document closed.
   Shell::TraceViewLink* Link() const { return link_.get(); }
   // The document closed: it leaves the glue now (it is deleted later).
@@ -114,6 +116,16 @@ class FrameViews final : public TraceWindowHost {
   std::vector<Views::CPelmoraView*> OpenViews() const;
   void CloseLastTraceView();
 
+  // The active document's trace view; null when the active document is
+  // none or a sheet.
+  TraceDocument* ActiveTraceView() const;
+  // The main view (the first registered): false without one, else its
+  // automatic range, switched on (`enabled`) and applied now (`active`).
+  bool MainAutoRange(bool& enabled, bool& active) const;
+  // Applied now: the view's own operation (which switches it on first when
+  // it is off); not applied: the flag cleared.
+  void SetMainAutoRange(bool enabled, bool active);
+
   // ---- sheets ----
   Views::CDataView* DataSheet() const;
   Views::CActionView* ActionSheet() const;
@@ -130,9 +142,9 @@ class FrameViews final : public TraceWindowHost {
   // records).
   void ClearSheet(SheetKind sheet);
   void ClearSheets();
-  // One action from the experiment (a marker, the sequencer): the action
-  // sheet opens when it is not open; while a collection records, the action
-  // is stored.
+  // One action from the experiment (a marker, the sequencer) shown: the
+  // action sheet opens when it is not open. (The application keeps it in
+  // the experiment while a collection records.)
   void AddAction(std::uint32_t time, const std::string& text);
 
   // ---- live trace, the views' flags and the selection ----
@@ -167,6 +179,7 @@ class FrameViews final : public TraceWindowHost {
   QWidget* MakeActionSheet(UI::CChildFrame& frame);
   Views::DevicesPresent Devices() const;
   TraceDocument* At(int window) const;
+  TraceDocument* MainDocument() const;
   void Activate(UI::CChildFrame* child);
 
   Setup setup_;

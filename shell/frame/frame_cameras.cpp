@@ -34,6 +34,8 @@ bool FrameCameraWnd::IsCapturing() { return HasControl() && Control().Invoke<std
 
 bool FrameCameraWnd::IsVideoPlaying() { return HasControl() && Model().IsVideoPlaying(); }
 
+bool FrameCameraWnd::IsRecording() { return HasControl() && Control().Invoke<std::int16_t>(D::IsRecording) != 0; }
+
 void FrameCameraWnd::StopCapture() {
   if (HasControl()) Control().Invoke(D::StopCapture);
 }
@@ -113,8 +115,8 @@ void FrameCameras::FrameStopRecordingEverywhere() {
 void FrameCameras::FrameResetStartStopButton() {
   if (!frame_ || !frame_->StatusBar()) return;
   if (UI::StatusBarElement* start = frame_->StatusBar()->FindElement(ID_STATUS_START_BUTTON)) {
-    start->SetText(UI::LoadString(220));
-    start->SetToolTipText(UI::LoadString(222));
+    start->SetText(UI::LoadString(UI::kStartString));
+    start->SetToolTipText(UI::LoadString(UI::kStartDataCollectionTipString));
   }
 }
 

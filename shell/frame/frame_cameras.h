@@ -37,6 +37,7 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, publi
   void IgnoreLumen(bool on) override;
   bool IsCapturing() override;
   bool IsVideoPlaying() override;
+  bool IsRecording() override;
   void StopCapture() override;
   // A data collection: the analysis stamps its data from the start tick on;
   // recording follows the window's own video setting.

@@ -140,7 +140,10 @@ class FrameCommands::Host final : public FrameCommandHost {
       if (camera == nullptr || !camera->HasControl()) continue;
       const bool playing = camera->IsVideoPlaying();
       const bool capturing = frame_.CameraWindows()[i]->IsCapturing();
-      if (i == 0) s.camera0PlaysFile = playing;
+      if (i == 0) {
+        s.camera0PlaysFile = playing;
+        s.camera0Recording = frame_.CameraWindows()[i]->IsRecording();
+      }
       s.anyCapturing = s.anyCapturing || capturing;
       s.anyIdlePlaysFile = s.anyIdlePlaysFile || (!capturing && playing);
       if (static_cast<int>(i) == CurrentCamera()) {
@@ -158,7 +161,8 @@ class FrameCommands::Host final : public FrameCommandHost {
       s.selectionStop = app->SelectionStop();
       s.dataSheetOpen = app->DataSheetOpen();
       s.actionSheetOpen = app->ActionSheetOpen();
-      s.activeIsTraceView = s.views > 0;
+      s.activeIsTraceView = app->ActiveIsTraceView();
+      s.hasMainView = app->MainAutoRange(s.mainAutoRangeEnabled, s.mainAutoRangeActive);
     } else {
       s.liveTrace = config_.LiveTrace;
     }
@@ -247,6 +251,8 @@ class FrameCommands::Host final : public FrameCommandHost {
     auto* pane = VideoPane(index);
     if (pane == nullptr) return;
     pane->SetCameraIndex(index);
+    // An opened experiment's video is read here; otherwise nothing loads.
+    pane->LoadVideo();
     pane->ResizeImageWindow();
     pane->Images().ShowFrameAt(0, true);
     pane->update();
@@ -274,9 +280,13 @@ class FrameCommands::Host final : public FrameCommandHost {
     if (auto* app = links_.application) app->ShowActionSheet();
   }
   void RunAdvancedExport() override {}
-  void CopyActiveViewToClipboard() override {}
+  void CopyActiveViewToClipboard() override {
+    if (auto* app = links_.application) app->CopyActiveViewToClipboard();
+  }
   void RunCustomTraceDialog() override {}
-  void SetMainAutoRange(bool, bool) override {}
+  void SetMainAutoRange(bool enabled, bool active) override {
+    if (auto* app = links_.application) app->SetMainAutoRange(enabled, active);
+  }
   void ReloadCustomTraces() override { experiment_.LoadCustomTraces({}); }
   void ReconfigureViewsShowing(int kind) override {
     if (auto* app = links_.application) app->ReconfigureViewsShowing(kind);

@@ -43,6 +43,20 @@ class FrameApplication {
   virtual void SaveDocument(bool askName) = 0;
   virtual void RestartProgram() = 0;
   virtual void ReconfigureViewsShowing(int kind) = 0;
+  // The main trace view's automatic range: false when there is no main
+  // view; else its two flags (switched on, applied now).
+  virtual bool MainAutoRange(bool& enabled, bool& active) {
+    (void)enabled;
+    (void)active;
+    return false;
+  }
+  virtual void SetMainAutoRange(bool enabled, bool active) {
+    (void)enabled;
+    (void)active;
+  }
+  // Whether the active document is a trace view, and its graph copied.
+  virtual bool ActiveIsTraceView() { return TraceViewCount() > 0; }
+  virtual void CopyActiveViewToClipboard() {}
 };
 
 class FrameCommands {

@@ -94,6 +94,8 @@ class CameraWindow {
   virtual void IgnoreLumen(bool on) = 0;
   virtual bool IsCapturing() = 0;
   virtual bool IsVideoPlaying() = 0;
+  // The control writes the camera's video (Save waits for it to end).
+  virtual bool IsRecording() { return false; }
   virtual void StopCapture() = 0;
   // A data collection: the start tick the analysis stamps its data with,
   // and the recording of the camera's video and analysis (the window
@@ -167,6 +169,9 @@ class FrameHost {
   // must not overwrite it.
   virtual bool SettingsImported() = 0;
   virtual void SaveConfiguration() = 0;
+  // The automatic update check, once a few seconds after start-up (the
+  // application decides whether it runs); true when it ran.
+  virtual bool CheckForUpdatesAtStartup() { return false; }
   // The layout of the frame's panes kept between runs: given back at the
   // start (false when none is kept), stored at the close, forgotten by the
   // reset-layout command.

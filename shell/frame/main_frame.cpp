@@ -24,6 +24,7 @@
 #include "shell/device_messages.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
+#include "shell/frame/frame_markers.h"
 #include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
 
@@ -100,7 +101,7 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
   }
   SetHandler(IdleMonitor::WM_PRESSURE_NOT_CONNECTED, [this](OS::WPARAM, OS::LPARAM) -> OS::LRESULT {
     std::string text;
-    if (LoadString(248, text)) {
+    if (LoadString(UI::kPressureInterfaceConnectedString, text)) {
       UI::MessageBox(this, QString::fromStdString(text), UI::ApplicationTitle(), UI::MB_OK | UI::MB_ICONEXCLAMATION);
     }
     return 0;
@@ -247,6 +248,7 @@ int CMainFrame::OnCreate() {
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   CreateCollectionCommands();
+  AddMarkerCommands(router_, this, services_.configuration, services_.glue, [this] { UpdateMarkerButtons(); });
   if (services_.glue) {
     timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
     timeWindow_->ResetSlider();
@@ -350,7 +352,7 @@ void CMainFrame::CreateStatusBar() {
     bar.AddSeparator();
   }
   if (productType_ == kIncubationChamber) {
-    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(172));
+    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(UI::kFlowOffString));
     heatBar_ = heat.get();
     bar.AddElement(std::move(heat), "Heat controller");
     bar.AddSeparator();
@@ -476,10 +478,10 @@ void CMainFrame::FillVideoQualityCombo() {
   if (!quality) return;
   const Configuration& config = services_.configuration;
   quality->RemoveAllItems();
-  quality->AddItem(LoadString(213));
-  quality->AddItem(LoadString(214));
-  quality->AddItem(LoadString(215));
-  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(235));
+  quality->AddItem(LoadString(UI::kLowString));
+  quality->AddItem(LoadString(UI::kMediumString));
+  quality->AddItem(LoadString(UI::kHighString));
+  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(UI::kSameSourceString));
   if (config.VideoRecordFactor == config.VideoRecordLowFactor) {
     quality->SelectItem(0);
   } else if (config.VideoRecordFactor == config.VideoRecordHighFactor) {
@@ -501,7 +503,7 @@ void CMainFrame::PassCameraSettings() {
 
 void CMainFrame::UpdateMarkerButtons() {
   const Configuration& config = services_.configuration;
-  const std::string command = LoadString(37);
+  const std::string command = LoadString(UI::kCommandString);
   for (int k = 0; k < kFunctionKeys; ++k) {
     if (ribbon_) {
       if (UI::RibbonElement* button = ribbon_->FindByID(kFunctionKeyButtons[k])) {
@@ -680,6 +682,7 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
       break;
     case IDT_STARTUP_CHECK:
       KillTimer(IDT_STARTUP_CHECK);
+      services_.host.CheckForUpdatesAtStartup();
       break;
     default:
       break;
@@ -728,12 +731,14 @@ bool CMainFrame::OnClose(bool ask) {
   // The questions come before anything stops: a save that does not happen
   // leaves the program as it was.
   if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
-    if (UI::MessageBox(this, LoadQString(128), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
+    if (UI::MessageBox(this, LoadQString(UI::kCurrentSequenceHasBeenString), caption,
+                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
       services_.host.SaveSequence();
     }
   }
   if (ask && services_.experiment.modified) {
-    if (UI::MessageBox(this, LoadQString(135), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
+    if (UI::MessageBox(this, LoadQString(UI::kCurrentExperimentHasBeenString), caption,
+                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
         !services_.host.SaveExperiment()) {
       return false;
     }

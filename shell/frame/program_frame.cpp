@@ -1,10 +1,7 @@
 #include "shell/frame/program_frame.h"
 
-#include <QKeySequence>
-#include <QShortcut>
 #include <QWidget>
 #include <algorithm>
-#include <map>
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
@@ -27,6 +24,7 @@
 #include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/frame_sequencer.h"
+#include "shell/frame/function_keys.h"
 #include "shell/sampler_adapters.h"
 #include "video/ui/video_pane.h"
 
@@ -239,7 +237,8 @@ class ExperimentSampling final : public FrameSampling {
   SyncSampler sampler_;
 };
 
-// Hot-plug through udev, and F1 .. F12 as application-wide shortcuts.
+// Hot-plug through udev, and F1 .. F12 as application-wide and, where the
+// display server allows it, system-wide keys.
 class ProgramSystem final : public FrameSystem {
  public:
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
@@ -254,26 +253,14 @@ class ProgramSystem final : public FrameSystem {
   void UnregisterDeviceNotifications() override { monitor_.reset(); }
 
   bool RegisterHotKey(std::shared_ptr<OS::MessageTarget> frame, int id, int functionKey) override {
-    if (!frame_ || functionKey < 0 || functionKey >= kFunctionKeys) return false;
-    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_F1 + functionKey), frame_);
-    shortcut->setContext(Qt::ApplicationShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, shortcut,
-                     [frame, id] { frame->PostMessage(WM_HOTKEY, static_cast<OS::WPARAM>(id), 0); });
-    delete shortcuts_[id];
-    shortcuts_[id] = shortcut;
-    return true;
+    return keys_.Register(frame_, std::move(frame), id, functionKey);
   }
-  void UnregisterHotKey(int id) override {
-    auto it = shortcuts_.find(id);
-    if (it == shortcuts_.end()) return;
-    delete it->second;
-    shortcuts_.erase(it);
-  }
+  void UnregisterHotKey(int id) override { keys_.Unregister(id); }
 
  private:
   QWidget* frame_ = nullptr;
   std::unique_ptr<OS::DeviceMonitor> monitor_;
-  std::map<int, QShortcut*> shortcuts_;
+  FunctionKeys keys_;
 };
 
 class ProgramHost final : public FrameHost {
@@ -298,6 +285,7 @@ class ProgramHost final : public FrameHost {
     context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
     return SaveExperimentWithProgress(experiment_, *path, name, true, context);
   }
+  bool CheckForUpdatesAtStartup() override { return options_.checkForUpdates && options_.checkForUpdates(); }
   bool SequenceChanged() override { return sequencer_.SequenceChanged(); }
   bool SaveSequence() override { return sequencer_.SaveSequence(); }
   bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMdiArea>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -237,6 +240,23 @@ TEST_F(FrameApplicationTest, DocumentsOpenThroughTheTemplatesAndSheetsOnce) {
   EXPECT_EQ(restarts, 1);
 }
 
+TEST_F(FrameApplicationTest, SaveWaitsForCameraZerosRecording) {
+  Reset();
+  cameras = Cameras(kCameraTypeImagingSource, 1);
+  Build();
+  Record(5);
+  experiment.fileVersion = experiment.currentVersion;
+  UI::CommandRouter& router = frame->Router();
+  router.UpdateIdle();
+  EXPECT_TRUE(router.QueryState(kFileSave).enabled) << "a fresh recording can be saved";
+  auto* camera = dynamic_cast<FakeCameraWindow*>(frame->CameraWindows().at(0));
+  ASSERT_NE(camera, nullptr);
+  camera->recording = true;
+  router.UpdateIdle();
+  EXPECT_FALSE(router.QueryState(kFileSave).enabled);
+  EXPECT_FALSE(router.QueryState(kFileSaveAs).enabled);
+}
+
 TEST_F(FrameApplicationTest, TraceViewsShowTheDataAndFollowTheRibbon) {
   Record(30);
   UI::CommandRouter& router = frame->Router();
@@ -314,6 +334,29 @@ TEST_F(FrameApplicationTest, TraceViewsShowTheDataAndFollowTheRibbon) {
   ASSERT_NE(sheet->Model().Table(calculations.front().kind), nullptr);
   EXPECT_FALSE(sheet->Model().Table(calculations.front().kind)->rows.empty());
 
+  // Auto range on the main view: switched on and applied, then held.
+  router.UpdateIdle();
+  ASSERT_TRUE(router.QueryState(kAutoRange).enabled);
+  const bool wasOn = pressure->View().UseAutoRange() && pressure->View().AutoRangeNow();
+  ASSERT_TRUE(router.Execute(kAutoRange));
+  EXPECT_EQ(pressure->View().UseAutoRange() && pressure->View().AutoRangeNow(), !wasOn);
+  ASSERT_TRUE(router.Execute(kAutoRange));
+  EXPECT_EQ(pressure->View().UseAutoRange() && pressure->View().AutoRangeNow(), wasOn);
+  EXPECT_FALSE(outlet->View().AutoRangeNow()) << "only the main view";
+
+  // Copy to clipboard: only while a trace view is the active document; it
+  // copies that view's graph.
+  router.UpdateIdle();
+  EXPECT_FALSE(router.QueryState(kCopyClipboard).enabled) << "the data sheet is in front";
+  frame->Documents()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(pressure->parentWidget()));
+  router.UpdateIdle();
+  ASSERT_TRUE(router.QueryState(kCopyClipboard).enabled);
+  QGuiApplication::clipboard()->clear();
+  ASSERT_TRUE(router.Execute(kCopyClipboard));
+  const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(copied, nullptr);
+  EXPECT_FALSE(copied->formats().isEmpty());
+
   // Closing a view takes it out of the glue; the other becomes the main
   // view.
   pressure->parentWidget()->close();
@@ -336,19 +379,21 @@ TEST_F(FrameApplicationTest, CameraZoneOpensTheMainViewAndActionsFillTheSheet) {
   EXPECT_FALSE(added->View().Live()) << "a new view takes the live flag";
   EXPECT_FALSE(added->View().Graph().Get<bool>(Graph::Dispid::DrawNoSaveData));
 
-  // An action while recording: the sheet opens with it and it is stored.
-  experiment.mode = kModeLive;
+  // An action: the sheet opens with it.
   views.AddAction(2500, "Drug added");
   Views::CActionView* sheet = views.ActionSheet();
   ASSERT_NE(sheet, nullptr);
   ASSERT_EQ(sheet->Model().RowCount(), 1u);
   EXPECT_EQ(sheet->Model().RowText(0), "Drug added");
-  EXPECT_EQ(experiment.WithStores([](MarkerStore&, ActionStore& actions) { return actions.Count(); }), 1u);
   views.ClearSheets();
   EXPECT_EQ(sheet->Model().RowCount(), 0u);
   EXPECT_EQ(sheet->List()->rowCount(), 0);
+  experiment.WithStores([](MarkerStore&, ActionStore& actions) {
+    return actions.Put(0, ActionData{1500, "Stored"}, false);
+  });
   views.RefreshActionSheet();
-  EXPECT_EQ(sheet->List()->rowCount(), 1) << "refilled from the store";
+  ASSERT_EQ(sheet->List()->rowCount(), 1) << "refilled from the store";
+  EXPECT_EQ(sheet->Model().RowText(0), "Stored");
   experiment.CloseStores();
 }
 
@@ -377,6 +422,9 @@ TEST_F(FrameApplicationTest, MainWindowWithTraceViewAndDataSheetRenders) {
     frame->grab();
     SaveUiArtifact(*frame, "main_frame_data_sheet_" + std::to_string(dpi));
     frame->Documents()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(pressure->parentWidget()));
+    QApplication::processEvents();
+    // The trace commands' tab.
+    frame->Ribbon()->SetActiveTab(2);
     QApplication::processEvents();
     SaveUiArtifact(*frame, "main_frame_trace_view_" + std::to_string(dpi));
   }

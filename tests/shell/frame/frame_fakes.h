@@ -84,7 +84,9 @@ class FakeCameraWindow final : public StandInPane, public CameraWindow {
   void IgnoreLumen(bool on) override { Note("lumen " + std::to_string(on)); }
   bool IsCapturing() override { return capturing_; }
   bool IsVideoPlaying() override { return playing_; }
+  bool IsRecording() override { return recording; }
   void StopCapture() override { Note("stop capture"); }
+  bool recording = false;
 
  private:
   void Note(const std::string& what) { log_.push_back("camera " + std::to_string(index_) + " " + what); }
@@ -187,6 +189,11 @@ class FakeHost final : public FrameHost {
   }
   bool SettingsImported() override { return settingsImported; }
   void SaveConfiguration() override { log_.push_back("save configuration"); }
+  bool CheckForUpdatesAtStartup() override {
+    ++updateChecks;
+    return true;
+  }
+  int updateChecks = 0;
 
  private:
   Log& log_;
