@@ -23,19 +23,24 @@
 #include "platform/com/control_loader.h"
 #include "platform/os/registry_store.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/string_table.h"
+#include "shell/app/document_templates.h"
 #include "shell/app/pelmora_app.h"
 #include "shell/collection_control.h"
+#include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/program_frame.h"
+#include "shell/glue/ui/document_glue_host.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "video/ui/camera_pane.h"
+#include "views/ui/action_view.h"
 
 namespace ORV {
 namespace {
 
 // What a comparison needs of an experiment: every record's time, and the
-// markers as (time, text).
+// markers and actions as (time, text).
 struct Snapshot {
   std::vector<std::uint32_t> pressure;
   std::vector<float> pressureP1;
@@ -43,6 +48,7 @@ struct Snapshot {
   std::array<std::vector<std::uint32_t>, 2> zones;
   std::array<std::vector<std::uint32_t>, 2> microscope;
   std::vector<std::pair<std::uint32_t, std::string>> markers;
+  std::vector<std::pair<std::uint32_t, std::string>> actions;
 };
 
 Snapshot Take(ExperimentData& experiment) {
@@ -59,10 +65,14 @@ Snapshot Take(ExperimentData& experiment) {
     }
     return 0;
   });
-  experiment.WithStores([&](MarkerStore& markers, ActionStore&) {
+  experiment.WithStores([&](MarkerStore& markers, ActionStore& actions) {
     for (std::size_t i = 0; i < markers.Count(); ++i) {
       const MarkerData2 m = markers.Get(i);
       s.markers.emplace_back(m.time, m.text);
+    }
+    for (std::size_t i = 0; i < actions.Count(); ++i) {
+      const ActionData a = actions.Get(i);
+      s.actions.emplace_back(a.time, a.text);
     }
     return 0;
   });
@@ -110,19 +120,30 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
             Com::S_OK);
   ExperimentData& experiment = Session::Instance().Experiment();
 
-  // The application's part at start-up: it hears the record's actions and
-  // looks for a backup of an earlier run (there is none).
+  // The application as it starts the program: the record's actions go to
+  // the frame's action sheet, which keeps them in the experiment, and a
+  // backup of an earlier run is looked for (there is none).
   Shell::AppOptions appOptions;
   appOptions.experiment = &experiment;
   Shell::CPelmoraApp app(std::move(appOptions));
-  // The action sheet's rows as the application gets them.
-  std::vector<std::pair<std::uint32_t, std::string>> sheet;
-  app.addAction = [&sheet](std::uint32_t time, const std::string& text) { sheet.emplace_back(time, text); };
+  OS::RegistryStore settings;
+  Shell::DocumentTemplates templates;
+  Shell::DocumentGlueHost glueHost{templates, [](std::uint32_t, const std::string&) { return false; }};
+  Shell::TraceGlue glue{experiment, glueHost, [](std::uint32_t id) { return UI::LoadString(id); }};
+  const Com::ControlFactory graphs(settings, {ORV_GRAPH_CONTROL_DIR});
+  FrameViews views{FrameViews::Setup{configuration, experiment, glue, templates, settings, &graphs}};
+  app.addAction = [&views](std::uint32_t time, const std::string& text) { views.AddAction(time, text); };
   experiment.SetApplicationHooks(&app);
   ASSERT_EQ(experiment.CheckBackupAtStartup(), 0);
 
-  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
+  ProgramFrameOptions frameOptions;
+  frameOptions.glue = &glue;
+  frameOptions.views = &views;
+  std::unique_ptr<CMainFrame> frame =
+      CreateMainFrame(configuration, experiment, InterfaceManager::Instance(), std::move(frameOptions));
+  views.SetFrame(frame.get());
   ASSERT_EQ(frame->OnCreate(), 0);
+  templates.RegisterWith(*frame->Documents());
   frame->resize(1500, 940);
   frame->show();
   ASSERT_EQ(frame->CameraWindows().size(), 2u);
@@ -230,7 +251,9 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   for (int camera = 0; camera < 2; ++camera) markers.emplace_back(stopMarker, "Data collection stopped");
   actions.emplace_back(stopMarker, "Data collection stopped");
   EXPECT_EQ(record.markers, markers);
-  EXPECT_EQ(sheet, actions);
+  EXPECT_EQ(record.actions, actions);
+  ASSERT_NE(views.ActionSheet(), nullptr);
+  EXPECT_EQ(views.ActionSheet()->Model().RowCount(), actions.size());
   EXPECT_GE(stopMarker, keyTimes.back());
   EXPECT_LE(stopMarker, stopTick);
 
@@ -249,6 +272,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
     EXPECT_EQ(copy.zones, record.zones);
     EXPECT_EQ(copy.microscope, record.microscope);
     EXPECT_EQ(copy.markers, record.markers);
+    EXPECT_EQ(copy.actions, record.actions);
     EXPECT_EQ(rebuilt.startTick, experiment.startTick);
     rebuilt.CloseStores();
   }
@@ -271,6 +295,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   experiment.Clear();
   EXPECT_TRUE(frame->close());
   frame.reset();
+  views.SetFrame(nullptr);
   experiment.SetApplicationHooks(nullptr);
 }
 
