@@ -5,6 +5,7 @@
 
 #include "core/base/dpi.h"
 #include "core/base/event_log.h"
+#include "platform/os/simulated_lab.h"
 
 namespace ORV::Com {
 
@@ -58,6 +59,7 @@ HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, 
   // its own copy of the provider would answer (unless host and library
   // share one copy).
   if (params && params->hostDpi && params->hostDpi != &QueryDpi) SetDpiProvider(params->hostDpi);
+  if (params && params->simulatedLab) OS::UseSimulatedLab(params->simulatedLab);
   for (const ControlClass& c : classes) {
     if (std::strcmp(c.progId, progId) != 0) continue;
     try {

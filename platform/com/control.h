@@ -40,12 +40,16 @@
 #include "platform/com/events.h"
 #include "platform/os/message_target.h"
 
+namespace ORV::OS {
+class StandInDevices;
+}  // namespace ORV::OS
+
 namespace ORV::Com {
 
 // Raised whenever the layout of anything crossing the library boundary
 // changes (these classes, Variant, the entry points). A library built for
 // another version is refused, so a stale library on the path cannot be called.
-inline constexpr std::int32_t kControlAbiVersion = 3;
+inline constexpr std::int32_t kControlAbiVersion = 4;
 
 // How a host asks for a control.
 struct CreateParams {
@@ -62,6 +66,10 @@ struct CreateParams {
   // screen's. A library has its own copy of the process's DPI provider,
   // which nothing else sets: creating a control installs this there.
   int (*hostDpi)() = nullptr;
+  // The host's simulated lab (OS::SimulatedLab()), or null: creating a
+  // control hands it to the library's own copy of the lab's device lists, so
+  // the library's cameras watch the preparation the host's instruments drive.
+  OS::StandInDevices* simulatedLab = nullptr;
 };
 
 class Control : public IDispatch {

@@ -1,5 +1,6 @@
 #include "platform/os/simulated_lab.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <string_view>
 
@@ -10,7 +11,14 @@ bool SimulatedLabRequested() {
   return value != nullptr && std::string_view(value) == "1";
 }
 
+namespace {
+std::atomic<StandInDevices*> g_handedOver{nullptr};
+}  // namespace
+
+void UseSimulatedLab(StandInDevices* lab) { g_handedOver.store(lab); }
+
 StandInDevices* SimulatedLab() {
+  if (StandInDevices* lab = g_handedOver.load()) return lab;
   // Started once, kept to the end of the process: its instruments must stay
   // on their lines while any driver may hold them open.
   static const std::unique_ptr<StandInDevices> lab = SimulatedLabRequested() ? StartSimulatedLab() : nullptr;

@@ -30,9 +30,17 @@ class StandInDevices {
 // Whether ORV_SIMLAB is "1".
 bool SimulatedLabRequested();
 
-// The process's simulated lab: started at the first call when requested,
-// nullptr when not requested or when it could not start.
+// The process's simulated lab: the one handed over by UseSimulatedLab, else
+// started at the first call when requested; nullptr when not requested or
+// when it could not start.
 StandInDevices* SimulatedLab();
+
+// A library loaded by the program (a control library) carries its own copy
+// of this folder and would start a lab of its own, whose cameras watch a
+// vessel the program's instruments never reach. The program hands its lab to
+// the library, so both see one preparation. The lab must outlive the
+// library's use of it (the program's lab lives to the end of the process).
+void UseSimulatedLab(StandInDevices* lab);
 
 // Starts a lab (platform/sim); nullptr when it cannot.
 std::unique_ptr<StandInDevices> StartSimulatedLab();

@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "core/base/dpi.h"
+#include "platform/os/simulated_lab.h"
 
 namespace ORV::UI {
 
@@ -13,6 +14,7 @@ Com::CreateParams ControlCreateParams(QWidget* host, std::int32_t childId,
   params.childId = childId;
   params.parentMessages = std::move(parentMessages);
   params.hostDpi = &QueryDpi;
+  params.simulatedLab = OS::SimulatedLab();
   return params;
 }
 

@@ -64,10 +64,6 @@ namespace {
 using namespace FrameCommand;
 namespace fs = std::filesystem;
 
-// Whether the camera windows' analysis control sees the vessel of the
-// preparation the instruments act on (one simulated lab per process).
-constexpr bool kCamerasSeeTheInstrumentsPreparation = false;
-
 // Generous bound of every wait: the test machine may be loaded.
 constexpr int kLimitMs = 90000;
 
@@ -396,10 +392,9 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
   const std::uint32_t reached = lastTime();
   // The vessel follows with a lag of seconds: its diameter falls by more
   // than a tenth of the resting value. The analysis control is a library of
-  // its own and starts a simulated lab of its own, whose preparation the
-  // program's instruments do not reach: until the two share one lab, the
-  // camera's vessel keeps its resting size and this check is left out.
-  if (kCamerasSeeTheInstrumentsPreparation) {
+  // its own; it sees the program's simulated lab, so its cameras watch the
+  // vessel the instruments act on.
+  {
     double diameterAfter = 0.0;
     ASSERT_TRUE(WaitFor([&] {
       const std::uint32_t now = lastTime();
@@ -408,9 +403,6 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
       return diameterAfter > 0.0 && diameterAfter < diameterBefore * 0.9;
     })) << "diameter "
         << diameterBefore << " before, " << diameterAfter << " after";
-  } else {
-    std::cout << "[ PENDING  ] the diameter's answer to the pressure: the analysis control's simulated lab is not "
-                 "the instruments' one; step left out\n";
   }
 
   // ---- markers from the function keys, on every camera ----
