@@ -245,7 +245,6 @@ TEST_F(FrameApplicationTest, SaveWaitsForCameraZerosRecording) {
   cameras = Cameras(kCameraTypeImagingSource, 1);
   Build();
   Record(5);
-  experiment.fileVersion = experiment.currentVersion;
   UI::CommandRouter& router = frame->Router();
   router.UpdateIdle();
   EXPECT_TRUE(router.QueryState(kFileSave).enabled) << "a fresh recording can be saved";
