@@ -1,5 +1,6 @@
 #include "analysis_control/frame_shrink.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,31 +10,55 @@ namespace ORV {
 
 namespace {
 
-// One recorded row at factor 2: each pixel is the rounded mean of a 2 x 2
-// block of rows `a` and `b`. A block's two pixels of a row are read as one
-// 16-bit word, so the loop walks both rows in order with no shuffles, sums in
-// 16 bits and divides by a shift; the compiler turns it into vector code.
-void HalveRow(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, std::uint8_t* __restrict out,
-              int width) {
+// Factor 2. Each destination row comes from two source rows, read one after
+// the other, each from start to end: the memory then sees one stream of
+// reads and delivers it ahead of use, where two rows read side by side would
+// leave the loop waiting for memory (a frame handed to the recorder has often
+// left the caches). A block's two pixels of a row are read as one 16-bit
+// word, so both loops walk their rows in order with no shuffles, sum in 16
+// bits and divide by a shift; the compiler turns them into vector code.
+//
+// The first pass: the sums of the pixel pairs of the upper row, plus 2 for
+// rounding.
+void PairSums(const std::uint8_t* __restrict row, std::uint16_t* __restrict sums, int width) {
   for (int x = 0; x < width; ++x) {
-    std::uint16_t top;
-    std::uint16_t bottom;
-    std::memcpy(&top, a + 2 * x, sizeof top);
-    std::memcpy(&bottom, b + 2 * x, sizeof bottom);
-    const auto sum = static_cast<std::uint16_t>((top & 0xFF) + (top >> 8) + (bottom & 0xFF) + (bottom >> 8) + 2);
-    out[x] = static_cast<std::uint8_t>(sum >> 2);
+    std::uint16_t pair;
+    std::memcpy(&pair, row + 2 * x, sizeof pair);
+    sums[x] = static_cast<std::uint16_t>((pair & 0xFF) + (pair >> 8) + 2);
   }
 }
 
-// A camera frame handed to the recorder has often left the caches by the time
-// it is shrunk, and the shrink does so little per byte that it would mostly
-// wait for memory; asking for the rows a few rows ahead lets the memory
-// deliver them while the rows before are being summed.
-constexpr int kPrefetchRows = 8;
+// The second pass: adds the lower row's pairs and divides by 4.
+void FinishHalves(const std::uint8_t* __restrict row, const std::uint16_t* __restrict sums,
+                  std::uint8_t* __restrict out, int width) {
+  for (int x = 0; x < width; ++x) {
+    std::uint16_t pair;
+    std::memcpy(&pair, row + 2 * x, sizeof pair);
+    out[x] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(sums[x] + (pair & 0xFF) + (pair >> 8)) >> 2);
+  }
+}
 
-// Asks for `count` rows from row `first` on (those that exist) to be brought
-// into the cache. Inlined always: the compiler drops a call to a function that
-// only prefetches, since it changes nothing it can see.
+void Halve(const cv::Mat& source, cv::Mat& out) {
+  // Rows up to 4096 destination pixels in one piece; wider ones in pieces.
+  constexpr int kPiece = 4096;
+  std::uint16_t sums[kPiece];
+  for (int y = 0; y < out.rows; ++y) {
+    const std::uint8_t* upper = source.ptr<std::uint8_t>(2 * y);
+    const std::uint8_t* lower = source.ptr<std::uint8_t>(2 * y + 1);
+    std::uint8_t* row = out.ptr<std::uint8_t>(y);
+    for (int x = 0; x < out.cols; x += kPiece) {
+      const int width = std::min(kPiece, out.cols - x);
+      PairSums(upper + 2 * x, sums, width);
+      FinishHalves(lower + 2 * x, sums, row + x, width);
+    }
+  }
+}
+
+// Other whole factors read one or two rows out of several, which the memory
+// does not foresee: Prefetch asks for `count` rows from row `first` on (those
+// that exist) while the rows before are being computed. Inlined always: the
+// compiler drops a call to a function that only prefetches, since it changes
+// nothing it can see.
 [[gnu::always_inline]] inline void Prefetch(const cv::Mat& image, int first, int count) {
   const std::size_t bytes = static_cast<std::size_t>(image.cols) * image.elemSize();
   for (int y = first; y < first + count && y < image.rows; ++y) {
@@ -110,14 +135,10 @@ void ShrinkGrey(const cv::Mat& grey, cv::Size size, cv::Mat& out) {
   const int fx = source.cols / size.width;
   const int fy = source.rows / size.height;
   if (fx == 2 && fy == 2) {
-    for (int y = 0; y < out.rows; ++y) {
-      Prefetch(source, 2 * y + kPrefetchRows, 2);
-      HalveRow(source.ptr<std::uint8_t>(2 * y), source.ptr<std::uint8_t>(2 * y + 1), out.ptr<std::uint8_t>(y),
-               out.cols);
-    }
-    return;
+    Halve(source, out);
+  } else {
+    ShrinkByFactors(source, fx, fy, out);
   }
-  ShrinkByFactors(source, fx, fy, out);
 }
 
 }  // namespace ORV

@@ -6,8 +6,9 @@
 // by whole factors, each recorded pixel is the rounded mean of the one or two
 // source pixels nearest its centre along each axis (factor 2: the rounded
 // mean of each 2 x 2 block). That case is computed here, on the calling
-// thread, in plain loops over rows (factor 2 in one the compiler vectorises),
-// reading the source rows ahead of use. Any other size goes through OpenCV.
+// thread, in plain loops over rows; at factor 2 they read each source row
+// from start to end and the compiler vectorises them. Any other size goes
+// through OpenCV.
 #include <opencv2/core.hpp>
 
 namespace ORV {

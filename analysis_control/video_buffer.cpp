@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <opencv2/imgproc.hpp>
 #include <span>
 #include <vector>
@@ -78,10 +79,17 @@ class ThreadCompressor {
     const unsigned long bound = tjBufSize(grey.cols, grey.rows, TJSAMP_GRAY);
     if (bound == static_cast<unsigned long>(-1)) return false;
     if (buffer_.size() < bound) buffer_.resize(bound);
+    if (grey.step[0] > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+    // The grey image is handed over as the JPEG's one plane: the library
+    // compresses it as it stands, where a grey pixel format would first be
+    // copied pixel by pixel into the library's own buffer. The JPEG is the
+    // same byte for byte.
+    const unsigned char* planes[1] = {grey.data};
+    const int strides[1] = {static_cast<int>(grey.step[0])};
     unsigned char* data = buffer_.data();
     unsigned long size = bound;
-    if (tjCompress2(handle_, grey.data, grey.cols, static_cast<int>(grey.step), grey.rows, TJPF_GRAY, &data, &size,
-                    TJSAMP_GRAY, kJpegQuality, TJFLAG_FASTDCT | TJFLAG_NOREALLOC) != 0) {
+    if (tjCompressFromYUVPlanes(handle_, planes, grey.cols, strides, grey.rows, TJSAMP_GRAY, &data, &size, kJpegQuality,
+                                TJFLAG_FASTDCT | TJFLAG_NOREALLOC) != 0) {
       return false;
     }
     out.assign(buffer_.data(), buffer_.data() + size);

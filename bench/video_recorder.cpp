@@ -7,14 +7,21 @@
 //
 // The anchor is TurboJPEG alone compressing the very frames the recorder
 // writes (the same 640 x 480 pictures, shrunk beforehand) on one thread per
-// processor, the recorder's own number of compression tasks. A second
-// reference adds the shrink to it (the recorder's shrink, on the same
-// threads), so the difference to the recorder is the hand-over and the
-// writing. The three run in turn, round after round, so that a machine
-// busy with other work slows each of them alike; every round prints its
-// figures and ratios, and the end the median and range of the ratios.
-// Processor time per frame is printed too: it hardly changes with the load
-// of the machine.
+// processor, the recorder's own number of compression tasks, through the
+// same entry point of TurboJPEG as the recorder (the fastest for a grey
+// picture; the one-thread figure of the grey pixel format, which the
+// recorder used before, is printed beside it). A second reference adds the
+// shrink to it (the recorder's shrink, on the same threads), so the
+// difference to the recorder is the hand-over and the writing. The three run
+// in turn, round after round, so that a machine busy with other work slows
+// each of them alike; every round prints its figures and ratios, and the end
+// the median and range of the ratios. Processor time per frame is printed
+// too: it changes much less with the load of the machine, which each round
+// prints (the load average).
+//
+// The 32 camera frames (39 MB) take turns, so each frame has left the caches
+// by the time it is shrunk: the shrink waits at least as long as the memory
+// takes to deliver 1.2 MB. The anchor's pictures are a quarter of that.
 //
 // Also reported: the time AddFrame takes on the capture thread, and the
 // shrink of one frame on one thread, against OpenCV's resize that made the
@@ -86,15 +93,24 @@ std::vector<cv::Mat> MakeFrames(int count) {
   return frames;
 }
 
+// TurboJPEG compressing a grey picture handed over as the JPEG's one plane,
+// as the recorder does, or (`packed`) in the grey pixel format, which the
+// library first copies pixel by pixel into a buffer of its own. The JPEG is
+// the same.
 struct Compressor {
   tjhandle handle = tjInitCompress();
   std::vector<unsigned char> buffer = std::vector<unsigned char>(tjBufSize(640, 480, TJSAMP_GRAY));
   ~Compressor() { tjDestroy(handle); }
-  unsigned long Compress(const cv::Mat& m) {
+  unsigned long Compress(const cv::Mat& m, bool packed) {
     unsigned char* out = buffer.data();
     unsigned long size = buffer.size();
-    if (tjCompress2(handle, m.data, m.cols, static_cast<int>(m.step), m.rows, TJPF_GRAY, &out, &size, TJSAMP_GRAY, 75,
-                    TJFLAG_FASTDCT | TJFLAG_NOREALLOC) != 0) {
+    const unsigned char* planes[1] = {m.data};
+    const int strides[1] = {static_cast<int>(m.step)};
+    const int failed = packed ? tjCompress2(handle, m.data, m.cols, strides[0], m.rows, TJPF_GRAY, &out, &size,
+                                            TJSAMP_GRAY, 75, TJFLAG_FASTDCT | TJFLAG_NOREALLOC)
+                              : tjCompressFromYUVPlanes(handle, planes, m.cols, strides, m.rows, TJSAMP_GRAY, &out,
+                                                        &size, 75, TJFLAG_FASTDCT | TJFLAG_NOREALLOC);
+    if (failed) {
       std::fprintf(stderr, "compression failed: %s\n", tjGetErrorStr2(handle));
       std::exit(1);
     }
@@ -109,9 +125,10 @@ struct Result {
 };
 
 // Compresses `frames` frames taken round-robin from `source` on `threads`
-// threads; with `shrink` each is first shrunk to 640 x 480.
+// threads; with `shrink` each is first shrunk to 640 x 480; `packed` as in
+// Compressor.
 Result CompressAlone(const std::vector<cv::Mat>& source, int frames, unsigned threads, std::uint64_t* bytes,
-                     bool shrink = false) {
+                     bool shrink = false, bool packed = false) {
   std::atomic<int> next{0};
   std::atomic<std::uint64_t> total{0};
   const double cpu = ProcessCpuSeconds();
@@ -125,7 +142,7 @@ Result CompressAlone(const std::vector<cv::Mat>& source, int frames, unsigned th
       for (int i = next++; i < frames; i = next++) {
         const cv::Mat& frame = source[static_cast<std::size_t>(i) % source.size()];
         if (shrink) ORV::ShrinkGrey(frame, cv::Size(640, 480), small);
-        mine += c.Compress(shrink ? small : frame);
+        mine += c.Compress(shrink ? small : frame, packed);
       }
       total += mine;
     });
@@ -180,6 +197,15 @@ double ShrinkSeconds(const std::vector<cv::Mat>& source, int frames, bool opencv
   return Seconds(start) / frames;
 }
 
+// The system's load average over the last minute: the number of threads of
+// every program that wanted a processor. Beyond the number of processors the
+// three runs of a round share them with other work, and their times say
+// less than their processor times.
+double LoadAverage() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : 0;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const std::size_t n = v.size();
@@ -229,6 +255,7 @@ int main(int argc, char** argv) {
 
   std::uint64_t bytes = 0;
   const Result one = CompressAlone(small, count, 1, &bytes);
+  const Result onePacked = CompressAlone(small, count, 1, nullptr, false, true);
   const double shrink = ShrinkSeconds(frames, 1000, false);
   const double resize = ShrinkSeconds(frames, 1000, true);
   std::printf("frames: %d per run of 1280 x 960 recorded at 640 x 480 (factor 2), %u processors, %d rounds\n", count,
@@ -236,9 +263,12 @@ int main(int argc, char** argv) {
   std::printf("mean JPEG size: %.0f bytes\n", double(bytes) / count);
   std::printf("TurboJPEG alone, 1 thread: %.0f frames/s (%.3f ms processor time per frame)\n", count / one.seconds,
               1000 * one.cpuSeconds / count);
+  std::printf("  from the grey pixel format:  %.0f frames/s (%.3f ms processor time per frame)\n",
+              count / onePacked.seconds, 1000 * onePacked.cpuSeconds / count);
   std::printf("shrink of one frame, 1 thread: %.3f ms (OpenCV resize %.3f ms)\n", 1000 * shrink, 1000 * resize);
   std::printf("frames/s and processor ms per frame on %u threads:\n", threads);
-  std::printf("round  TurboJPEG alone    shrink + TurboJPEG  recorder           hand-over  ratio time  ratio cpu\n");
+  std::printf(
+      "round  TurboJPEG alone    shrink + TurboJPEG  recorder           hand-over  ratio time  ratio cpu  load\n");
 
   std::vector<double> time, cpu, timeShrunk, cpuShrunk;
   std::uint64_t fileBytes = 0;
@@ -251,10 +281,10 @@ int main(int argc, char** argv) {
     cpu.push_back(rec.cpuSeconds / all.cpuSeconds);
     timeShrunk.push_back(rec.seconds / both.seconds);
     cpuShrunk.push_back(rec.cpuSeconds / both.cpuSeconds);
-    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f\n", r + 1,
+    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f  %4.1f\n", r + 1,
                 count / all.seconds, 1000 * all.cpuSeconds / count, count / both.seconds,
                 1000 * both.cpuSeconds / count, count / rec.seconds, 1000 * rec.cpuSeconds / count,
-                1000 * rec.handOverSeconds / count, time.back(), cpu.back());
+                1000 * rec.handOverSeconds / count, time.back(), cpu.back(), LoadAverage());
   }
   std::filesystem::remove_all(folder);
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/base/event_log.h"
+#include "platform/os/byte_order.h"
 #include "platform/os/tick_source.h"
 
 namespace ORV {
@@ -24,7 +25,7 @@ std::optional<std::int16_t> DecodeFlowStream(const std::uint8_t* data, std::size
   if (size < 4 || !(factor != 0.0f)) return std::nullopt;
   for (std::size_t p = size - 4 + 1; p-- > 0;) {
     if (data[p] != kMark || data[p + 1] != kMark || data[p + 2] == kMark) continue;
-    const auto raw = static_cast<std::int16_t>(static_cast<std::uint16_t>((data[p + 2] << 8) | data[p + 3]));
+    const auto raw = Bytes::GetBE<std::int16_t>(data + p + 2);
     const int flow = static_cast<int>(static_cast<float>(raw) / factor);
     return static_cast<std::int16_t>((flow >= -9 && flow <= 9) ? 0 : flow);
   }

@@ -383,9 +383,7 @@ void CFlowSampleThread::ReadOnce() {
   }
   if (++failures_ < kFailureLimit) return;
   meter.Close();
-  EventLog().WriteFormat(OS::kEventError, 1, 4,
-                         "CFlowSampleThread::Run() - Reading from device has failed %d times - closing Flow Meter",
-                         failures_);
+  LogErrorFormat("CFlowSampleThread::Run() - Reading from device has failed %d times - closing Flow Meter", failures_);
   failures_ = 0;
   if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceFlowMeter, 0);
 }
@@ -444,10 +442,10 @@ bool CMicroscopeThread::HandleMicroscope(Microscope& microscope, bool firstCycle
   if (!setting) {
     if (++failures_ < kFailureLimit) return true;
     microscope.Close();
-    EventLog().WriteFormat(OS::kEventError, 1, 4,
-                           "CMicroscopeThread::HandleMicroscope() - Reading from device has failed %d times - "
-                           "closing Microscope %d",
-                           failures_, index_);
+    LogErrorFormat(
+        "CMicroscopeThread::HandleMicroscope() - Reading from device has failed %d times - "
+        "closing Microscope %d",
+        failures_, index_);
     failures_ = 0;
     return failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMicroscope, 0);
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/experiment/session_records.h"
 #include "instruments/records/instrument_records.h"
 
 namespace ORV {
@@ -79,6 +80,27 @@ std::optional<std::int32_t> NavigationPositionAt(const NavigationRange& range, c
   const double position = range.start + (x - 2) / geometry.scale;
   if (position < range.start || position > range.end) return std::nullopt;
   return static_cast<std::int32_t>(std::lround(position));
+}
+
+std::optional<std::size_t> IndexImageAt(const std::vector<ImageIndexRecord>& images, std::int32_t seconds) {
+  if (images.empty()) return std::nullopt;
+  const std::int64_t ms = static_cast<std::int64_t>(seconds) * 1000;
+  const auto later = std::lower_bound(images.begin(), images.end(), ms, [](const ImageIndexRecord& r, std::int64_t t) {
+    return static_cast<std::int64_t>(r.time) < t;
+  });
+  if (later == images.begin()) return 0;
+  if (later == images.end()) return images.size() - 1;
+  const auto earlier = later - 1;
+  const bool nearerEarlier =
+      ms - static_cast<std::int64_t>(earlier->time) <= static_cast<std::int64_t>(later->time) - ms;
+  return static_cast<std::size_t>((nearerEarlier ? earlier : later) - images.begin());
+}
+
+std::optional<std::size_t> IndexImageStride(const ImageIndexRecord& record) {
+  if (record.width == 0 || record.height == 0) return std::nullopt;
+  const std::uint64_t stride = (static_cast<std::uint64_t>(record.width) + 3) / 4 * 4;
+  if (stride * record.height > record.image.size()) return std::nullopt;
+  return static_cast<std::size_t>(stride);
 }
 
 }  // namespace ORV

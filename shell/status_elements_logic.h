@@ -4,16 +4,19 @@
 //   - the sequencer's progress bar: the filled width and the text;
 //   - the experiment navigation bar: its span, scale and thumb, and the
 //     position under a point;
-//   - the navigation pop-up's hide deadline.
+//   - the navigation pop-up's hide deadline and the recorded picture it
+//     shows.
 // Coordinates are the element's own, 0 at its left edge.
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ORV {
 
 struct HeatControllerSample;
+struct ImageIndexRecord;
 // The heat controller's four chambers.
 struct HeatBarState {
   bool connected = false;
@@ -81,5 +84,12 @@ class NavigationPopupTimer {
  private:
   std::uint64_t deadline_ = 0;
 };
+
+// The recorded picture nearest to `seconds` of the experiment among the
+// index images (in time order); nothing when there are none.
+std::optional<std::size_t> IndexImageAt(const std::vector<ImageIndexRecord>& images, std::int32_t seconds);
+// The bytes of one row of an index image (rows are padded to 4 bytes);
+// nothing when the record holds no whole picture of its stated size.
+std::optional<std::size_t> IndexImageStride(const ImageIndexRecord& record);
 
 }  // namespace ORV

@@ -99,9 +99,12 @@ void PeriodicFlusher::Start(BackupStreams& streams, std::chrono::milliseconds pe
   syncs_ = 0;
   thread_ = std::thread([this, &streams, period, syncEvery] {
     std::unique_lock lock(mutex_);
-    for (int round = 1; !stop_; ++round) {
+    // The round that sees the stop is always a sync, even when the stop arrives while an ordinary
+    // flush runs unlocked: the loop ends only after a round that began with stop_ set.
+    for (int round = 1;; ++round) {
       wake_.wait_for(lock, period, [this] { return stop_; });
-      const bool sync = stop_ || round % std::max(syncEvery, 1) == 0;
+      const bool stopping = stop_;
+      const bool sync = stopping || round % std::max(syncEvery, 1) == 0;
       lock.unlock();
       if (sync) {
         streams.SyncAll();
@@ -111,6 +114,7 @@ void PeriodicFlusher::Start(BackupStreams& streams, std::chrono::milliseconds pe
       }
       ++flushes_;
       lock.lock();
+      if (stopping) break;
     }
   });
 }

@@ -1,5 +1,6 @@
 #include "core/threading/task.h"
 
+#include <atomic>
 #include <cerrno>
 #include <system_error>
 #include <utility>
@@ -45,10 +46,17 @@ std::uint32_t AsyncTaskFuture::ErrorCode() const {
 
 namespace {
 
-// Stands in for the system's thread pool. Never destroyed: like the
-// system's, it lives until the process ends.
+// The process's task pool once it is made.
+std::atomic<WorkerPool*> g_processPool{nullptr};
+
+// Stands in for the system's thread pool. Made on first use and never
+// destroyed: like the system's, it lives until the process ends.
 WorkerPool& ProcessTaskPool() {
-  static WorkerPool* const pool = new WorkerPool();
+  static WorkerPool* const pool = [] {
+    auto* made = new WorkerPool();
+    g_processPool.store(made);
+    return made;
+  }();
   return *pool;
 }
 
@@ -95,6 +103,12 @@ std::shared_ptr<TaskFuture> QueueAsyncTask(WorkerPool& pool, TaskRoutine routine
   }
   return Queue(
       pool, [routine, argument] { return routine ? routine(argument) : kTaskThrew; }, std::move(onDone), flags);
+}
+
+int ProcessTaskThreads() {
+  // Asking makes no pool.
+  const WorkerPool* pool = g_processPool.load();
+  return pool != nullptr ? pool->Workers() : 0;
 }
 
 std::shared_ptr<TaskFuture> QueueAsyncTask(TaskRoutine routine, void* argument, unsigned flags,

@@ -73,6 +73,10 @@ std::shared_ptr<TaskFuture> QueueAsyncTask(TaskRoutine routine, void* argument, 
 std::shared_ptr<TaskFuture> QueueAsyncTask(WorkerPool& pool, TaskRoutine routine, void* argument, unsigned flags,
                                            TaskCompletion completion = nullptr, void* completionArgument = nullptr);
 
+// Threads of the process's task pool alive now: its workers (idle ones end
+// after a while) and the threads of their own it started.
+int ProcessTaskThreads();
+
 // Takes the callable over (it is empty afterwards) and runs it as a task.
 std::shared_ptr<TaskFuture> StartAsyncTask(TaskCallable&& callable, unsigned flags);
 // Runs the callable, then the continuation when there is one, on the same

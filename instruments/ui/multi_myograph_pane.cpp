@@ -348,23 +348,14 @@ void CMyographMultiWnd::OnEnterKey(QKeyEvent*) {
 
 void CMyographMultiWnd::OnPressureData(const ORV::PMK4xData3& sample) {
   if (!logic_->AcceptSample()) return;
-  {
-    std::lock_guard guard(lock_);
-    queue_.push_back(sample);
-  }
-  PostMessage(WM_MULTI_PANE_SAMPLE);
+  sample_.Put(sample, [this] { return PostMessage(WM_MULTI_PANE_SAMPLE); });
 }
 
 void CMyographMultiWnd::SetActive(bool on) { PostMessage(WM_MULTI_PANE_ACTIVE, on ? 1 : 0); }
 
 LRESULT CMyographMultiWnd::OnSamples(WPARAM, LPARAM) {
   ORV::PMK4xData3 newest;
-  {
-    std::lock_guard guard(lock_);
-    if (queue_.empty()) return 0;
-    newest = queue_.back();
-    queue_.clear();
-  }
+  if (!sample_.Take(newest)) return 0;
   logic_->ShowSample(newest);
   return 0;
 }

@@ -12,13 +12,12 @@
 // the GUI thread shows only the newest of those queued. Commands run on the
 // pane's own worker.
 #include <QString>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "core/base/scoped_registration.h"
 #include "core/experiment/consumers.h"
+#include "core/threading/newest_value.h"
 #include "instruments/ui/command_runner.h"
 #include "instruments/ui/instrument_pane_parts.h"
 #include "instruments/ui/multi_myograph_pane_logic.h"
@@ -74,10 +73,10 @@ class CMyographMultiWnd : public ORV::UI::DockingPane, private ORV::PressureData
   std::map<int, std::unique_ptr<ORV::UI::FocusEditEntry>> entries_;
   std::unique_ptr<ORV::MultiMyographPaneLogic> logic_;
   std::map<int, QWidget*> controls_;
-  std::mutex lock_;
-  std::deque<ORV::PMK4xData3> queue_;  // guarded by lock_
+  // The newest sample the sampler handed over; the GUI thread shows only it.
+  ORV::Threading::NewestValue<ORV::PMK4xData3> sample_;
   // In the experiment record's pressure receivers while the interface is
-  // connected. Declared last: the pane leaves the list before the queue and
-  // its lock go, even where the destructor did not reset it.
+  // connected. Declared last: the pane leaves the list before the sample it
+  // fills goes, even where the destructor did not reset it.
   ORV::ScopedRegistration pressureRegistration_;
 };

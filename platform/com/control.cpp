@@ -38,6 +38,17 @@ ControlBase::~ControlBase() { g_liveControls.fetch_sub(1, std::memory_order_rela
 
 int ModuleLiveControls() { return g_liveControls.load(std::memory_order_relaxed); }
 
+namespace {
+std::atomic<bool (*)()> g_busyCheck{nullptr};
+}  // namespace
+
+void SetModuleBusyCheck(bool (*busy)()) { g_busyCheck.store(busy); }
+
+bool ModuleBusy() {
+  bool (*busy)() = g_busyCheck.load();
+  return busy != nullptr && busy();
+}
+
 HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, const CreateParams* params,
                      Control** out) {
   if (!out || !progId) return E_POINTER;

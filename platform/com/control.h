@@ -175,6 +175,11 @@ Control* CreateControlOf(const CreateParams& params) {
 
 // The number of live controls of this library (ControlBase counts them).
 int ModuleLiveControls();
+// A module whose code may still run on threads of its own once its last
+// control has gone (a worker pool's lingering workers) says how to tell;
+// the loader keeps it loaded while the check answers true.
+void SetModuleBusyCheck(bool (*busy)());
+bool ModuleBusy();
 HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, const CreateParams* params,
                      Control** out);
 // The type library (null for none), then every class.
@@ -215,4 +220,6 @@ inline constexpr const char* kCanUnloadNowEntry = "orv_can_unload_now";
   ORV_CONTROL_EXPORT ORV::Com::HRESULT orv_unregister_server(ORV::Com::Registrar* registrar) {                      \
     return ORV::Com::ModuleUnregister(typeLibrary, classes, registrar);                                             \
   }                                                                                                                 \
-  ORV_CONTROL_EXPORT std::int32_t orv_can_unload_now() { return ORV::Com::ModuleLiveControls() == 0; }
+  ORV_CONTROL_EXPORT std::int32_t orv_can_unload_now() {                                                            \
+    return ORV::Com::ModuleLiveControls() == 0 && !ORV::Com::ModuleBusy();                                          \
+  }

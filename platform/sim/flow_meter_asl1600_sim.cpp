@@ -1,5 +1,6 @@
 #include "platform/sim/flow_meter_asl1600_sim.h"
 
+#include "platform/os/byte_order.h"
 #include "platform/os/number_text.h"
 
 namespace ORV::Sim {
@@ -52,8 +53,9 @@ bool FlowMeterASL1600Sim::IsStreaming() const {
 }
 
 std::string FlowMeterASL1600Sim::Frame(std::int16_t raw) {
-  const auto v = static_cast<std::uint16_t>(raw);
-  return std::string{'\x7F', '\x7F', static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
+  std::uint8_t frame[4] = {0x7F, 0x7F};
+  Bytes::PutBE(frame + 2, raw);
+  return std::string(std::begin(frame), std::end(frame));
 }
 
 std::optional<std::string> FlowMeterASL1600Sim::NextRequest(std::string& pending) {

@@ -1,5 +1,7 @@
 #include "platform/sim/flow_meter_sli2000_sim.h"
 
+#include "platform/os/byte_order.h"
+
 namespace ORV::Sim {
 
 namespace {
@@ -75,8 +77,9 @@ std::optional<std::string> FlowMeterSLI2000Sim::Answer(const std::string& reques
       std::lock_guard<std::mutex> g(stateMutex_);
       if (const std::shared_ptr<Preparation> preparation = Linked())
         value_ = ToCount(preparation->Read().flow * kCountsPerFlowUnit);
-      const auto v = static_cast<std::uint16_t>(value_);
-      return ReplyFrame(command, std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)});
+      std::uint8_t value[2];
+      Bytes::PutBE(value, value_);
+      return ReplyFrame(command, std::string(std::begin(value), std::end(value)));
     }
     default:
       return std::nullopt;

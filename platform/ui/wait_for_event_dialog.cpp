@@ -40,7 +40,7 @@ std::optional<int> WaitForEventState::OnTimer(std::uintptr_t id) {
 }
 
 QString WaitForEventState::PleaseWaitText() const {
-  QString text = LoadQString(308);
+  QString text = LoadQString(kPleaseWaitSString);
   text.replace(QStringLiteral("%s"), QString(dots_, u'.'));
   return text;
 }

@@ -37,6 +37,10 @@ class MainAppFrame final : public Shell::AppFrame {
     ProgramFrameOptions options;
     options.settingsStore = settingsStore_;
     options.glue = glue_;
+    options.checkForUpdates = [] {
+      Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance();
+      return app != nullptr && app->CheckForUpdatesAtStartup();
+    };
     options.views = views_.get();
     frame_ = CreateMainFrame(config, experiment, InterfaceManager::Instance(), std::move(options));
     if (views_) views_->SetFrame(frame_.get());

@@ -115,8 +115,8 @@ void FrameCameras::FrameStopRecordingEverywhere() {
 void FrameCameras::FrameResetStartStopButton() {
   if (!frame_ || !frame_->StatusBar()) return;
   if (UI::StatusBarElement* start = frame_->StatusBar()->FindElement(ID_STATUS_START_BUTTON)) {
-    start->SetText(UI::LoadString(220));
-    start->SetToolTipText(UI::LoadString(222));
+    start->SetText(UI::LoadString(UI::kStartString));
+    start->SetToolTipText(UI::LoadString(UI::kStartDataCollectionTipString));
   }
 }
 

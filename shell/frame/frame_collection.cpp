@@ -35,9 +35,9 @@ void FrameCollection::OnClockTimer() {
     label->SetText(formatted ? clock : "");
     label->Redraw();
   }
-  // No instrument reports its own time to the frame yet.
   if (UI::StatusBarElement* label = Label("Instrument time")) {
-    label->SetText(InstrumentTimeText(false, 0, 0, 0));
+    label->SetText(
+        InstrumentTimeText(instrumentTimeShown_, instrumentTime_[0], instrumentTime_[1], instrumentTime_[2]));
     label->Redraw();
   }
   if (CollectionState() == kCollecting) {
@@ -46,6 +46,13 @@ void FrameCollection::OnClockTimer() {
       label->Redraw();
     }
   }
+}
+
+void FrameCollection::SetInstrumentTime(bool shown, int hours, int minutes, int seconds) {
+  instrumentTimeShown_ = shown;
+  instrumentTime_[0] = hours;
+  instrumentTime_[1] = minutes;
+  instrumentTime_[2] = seconds;
 }
 
 std::string FrameCollection::Text(std::uint32_t id) { return UI::LoadString(id); }

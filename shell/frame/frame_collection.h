@@ -27,9 +27,12 @@ class FrameCollection final : public CollectionHost {
                   std::function<SamplerSettings()> samplerSettings);
 
   CollectionControl& Control() { return control_; }
-  // The clock timer's status texts: wall clock, instrument time (none is
-  // reported yet: empty) and, while collecting, the elapsed time.
+  // The clock timer's status texts: wall clock, instrument time and, while
+  // collecting, the elapsed time.
   void OnClockTimer();
+  // The instrument's own clock as the multi-interface pane reads it with
+  // each sample; `shown` false when the instrument does not show it.
+  void SetInstrumentTime(bool shown, int hours, int minutes, int seconds);
 
   std::string Text(std::uint32_t id) override;
   bool AskYesNo(const std::string& text) override;
@@ -86,6 +89,8 @@ class FrameCollection final : public CollectionHost {
   std::function<void()> enableRecording_;
   std::function<SamplerSettings()> samplerSettings_;
   CollectionControl control_;
+  bool instrumentTimeShown_ = false;
+  int instrumentTime_[3] = {0, 0, 0};
 };
 
 }  // namespace ORV

@@ -9,7 +9,8 @@
 //     control it hosts;
 //   - FrameSampling: the synchronised sampling;
 //   - FrameSystem: hot-plug notices and function-key hot keys;
-//   - FrameHost: the application's side (saving, the settings-import flag).
+//   - FrameHost: the application's side (saving, the settings-import flag);
+//   - FrameSequencer: the protocol sequencer of a pressure-chamber system.
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -24,9 +25,12 @@
 #include "shell/sync_sampler.h"
 #include "video/cameras/camera_interface.h"
 
+class QMainWindow;
+
 namespace ORV {
 class Configuration;
 class ExperimentData;
+class SequencerProgressBar;
 namespace Shell {
 class TraceGlue;
 }
@@ -165,7 +169,17 @@ class FrameHost {
   // must not overwrite it.
   virtual bool SettingsImported() = 0;
   virtual void SaveConfiguration() = 0;
-  // Forgets the saved pane layout (the reset-layout command).
+  // The automatic update check, once a few seconds after start-up (the
+  // application decides whether it runs); true when it ran.
+  virtual bool CheckForUpdatesAtStartup() { return false; }
+  // The layout of the frame's panes kept between runs: given back at the
+  // start (false when none is kept), stored at the close, forgotten by the
+  // reset-layout command.
+  virtual bool LoadWorkspaceState(QMainWindow& frame) {
+    (void)frame;
+    return false;
+  }
+  virtual void SaveWorkspaceState(const QMainWindow& frame) { (void)frame; }
   virtual void CleanWorkspaceState() {}
   // The application's sheets and trace views at a collection's start and
   // stop: both sheets emptied, the views' unsaved marking, live trace.
@@ -181,6 +195,16 @@ class FrameHost {
   }
 };
 
+// The protocol sequencer: the frame hands it the status bar's progress
+// element once the bar is built (null takes it back before the bar goes) and
+// runs one step of the sequence every second.
+class FrameSequencer {
+ public:
+  virtual ~FrameSequencer() = default;
+  virtual void SetProgressBar(SequencerProgressBar* bar) = 0;
+  virtual void OnClockTick() = 0;
+};
+
 struct MainFrameServices {
   Configuration& configuration;
   ExperimentData& experiment;
@@ -193,6 +217,8 @@ struct MainFrameServices {
   // The application's trace glue: the frame's time window drives the trace
   // views through it. Null leaves the time window out.
   Shell::TraceGlue* glue = nullptr;
+  // The sequencer; null leaves it out.
+  FrameSequencer* sequencer = nullptr;
 };
 
 }  // namespace ORV

@@ -24,6 +24,7 @@
 #include "shell/device_messages.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
+#include "shell/frame/frame_markers.h"
 #include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
 
@@ -100,7 +101,7 @@ CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAli
   }
   SetHandler(IdleMonitor::WM_PRESSURE_NOT_CONNECTED, [this](OS::WPARAM, OS::LPARAM) -> OS::LRESULT {
     std::string text;
-    if (LoadString(248, text)) {
+    if (LoadString(UI::kPressureInterfaceConnectedString, text)) {
       UI::MessageBox(this, QString::fromStdString(text), UI::ApplicationTitle(), UI::MB_OK | UI::MB_ICONEXCLAMATION);
     }
     return 0;
@@ -114,6 +115,7 @@ CMainFrame::~CMainFrame() {
   if (deviceNotifications_) services_.system.UnregisterDeviceNotifications();
   deviceMessages_.reset();
   idleMonitor_.reset();
+  if (services_.sequencer) services_.sequencer->SetProgressBar(nullptr);
   // The ribbon, the status bar, the document area and the panes use the
   // router and the services, which are members: they go first.
   const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -195,6 +197,7 @@ int CMainFrame::OnCreate() {
   setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
   if (!CreatePanes()) return -1;
   CreateStatusBar();
+  if (services_.sequencer) services_.sequencer->SetProgressBar(sequencerProgress_);
 
   const SamplingPlan sampling = PlanSampling(config.SampleFrequency, cameraKind_, config.SynchroniseDataCollection);
   synchronised_ = sampling.synchronised;
@@ -215,6 +218,8 @@ int CMainFrame::OnCreate() {
   }
 
   UpdatePaneLayout(true, false);
+  // The layout the user left at the last close, where one is kept.
+  services_.host.LoadWorkspaceState(*this);
   FillCombos();
   PassCameraSettings();
 
@@ -243,6 +248,7 @@ int CMainFrame::OnCreate() {
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   CreateCollectionCommands();
+  AddMarkerCommands(router_, this, services_.configuration, services_.glue, [this] { UpdateMarkerButtons(); });
   if (services_.glue) {
     timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
     timeWindow_->ResetSlider();
@@ -338,6 +344,7 @@ void CMainFrame::CreateStatusBar() {
   navigation_ = navigation.get();
   bar.AddElement(std::move(navigation), "Navigation", false);
   statusBar_->SetNavigationBar(navigation_);
+  statusBar_->Popup().SetPictureSource(IndexImagePictures(services_.experiment));
   if (productType_ == kPressureChamber) {
     auto progress = std::make_unique<CORVRibbonProgressBar>(LoadString(309));
     sequencerProgress_ = progress.get();
@@ -345,7 +352,7 @@ void CMainFrame::CreateStatusBar() {
     bar.AddSeparator();
   }
   if (productType_ == kIncubationChamber) {
-    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(172));
+    auto heat = std::make_unique<CORVRibbonHeatControllerBar>(LoadString(UI::kFlowOffString));
     heatBar_ = heat.get();
     bar.AddElement(std::move(heat), "Heat controller");
     bar.AddSeparator();
@@ -471,10 +478,10 @@ void CMainFrame::FillVideoQualityCombo() {
   if (!quality) return;
   const Configuration& config = services_.configuration;
   quality->RemoveAllItems();
-  quality->AddItem(LoadString(213));
-  quality->AddItem(LoadString(214));
-  quality->AddItem(LoadString(215));
-  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(235));
+  quality->AddItem(LoadString(UI::kLowString));
+  quality->AddItem(LoadString(UI::kMediumString));
+  quality->AddItem(LoadString(UI::kHighString));
+  if (cameraKind_ == kCameraTypeImagingSource) quality->AddItem(LoadString(UI::kSameSourceString));
   if (config.VideoRecordFactor == config.VideoRecordLowFactor) {
     quality->SelectItem(0);
   } else if (config.VideoRecordFactor == config.VideoRecordHighFactor) {
@@ -496,7 +503,7 @@ void CMainFrame::PassCameraSettings() {
 
 void CMainFrame::UpdateMarkerButtons() {
   const Configuration& config = services_.configuration;
-  const std::string command = LoadString(37);
+  const std::string command = LoadString(UI::kCommandString);
   for (int k = 0; k < kFunctionKeys; ++k) {
     if (ribbon_) {
       if (UI::RibbonElement* button = ribbon_->FindByID(kFunctionKeyButtons[k])) {
@@ -671,9 +678,11 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
       break;
     case IDT_CLOCK:
       if (collection_) collection_->OnClockTimer();
+      if (productType_ == kPressureChamber && services_.sequencer) services_.sequencer->OnClockTick();
       break;
     case IDT_STARTUP_CHECK:
       KillTimer(IDT_STARTUP_CHECK);
+      services_.host.CheckForUpdatesAtStartup();
       break;
     default:
       break;
@@ -722,12 +731,14 @@ bool CMainFrame::OnClose(bool ask) {
   // The questions come before anything stops: a save that does not happen
   // leaves the program as it was.
   if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
-    if (UI::MessageBox(this, LoadQString(128), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
+    if (UI::MessageBox(this, LoadQString(UI::kCurrentSequenceHasBeenString), caption,
+                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
       services_.host.SaveSequence();
     }
   }
   if (ask && services_.experiment.modified) {
-    if (UI::MessageBox(this, LoadQString(135), caption, UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
+    if (UI::MessageBox(this, LoadQString(UI::kCurrentExperimentHasBeenString), caption,
+                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
         !services_.host.SaveExperiment()) {
       return false;
     }
@@ -751,7 +762,10 @@ bool CMainFrame::OnClose(bool ask) {
     if (window->IsCapturing() || window->IsVideoPlaying()) window->StopCapture();
   }
   for (int k = 0; k < kFunctionKeys; ++k) services_.system.UnregisterHotKey(IDHOT_F1 + k);
-  if (!settingsImported_ && !services_.host.SettingsImported()) services_.host.SaveConfiguration();
+  if (!settingsImported_ && !services_.host.SettingsImported()) {
+    services_.host.SaveWorkspaceState(*this);
+    services_.host.SaveConfiguration();
+  }
   closed_ = true;
   return true;
 }

@@ -1,10 +1,7 @@
 #include "shell/frame/program_frame.h"
 
-#include <QKeySequence>
-#include <QShortcut>
 #include <QWidget>
 #include <algorithm>
-#include <map>
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
@@ -20,11 +17,14 @@
 #include "instruments/ui/myograph_pane.h"
 #include "instruments/ui/pane_context.h"
 #include "platform/os/device_monitor.h"
+#include "platform/os/registry_store.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/pane_manager.h"
+#include "platform/ui/workspace_store.h"
 #include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_cameras.h"
-#include "shell/frame/stand_in_panes.h"
+#include "shell/frame/frame_sequencer.h"
+#include "shell/frame/function_keys.h"
 #include "shell/sampler_adapters.h"
 #include "video/ui/video_pane.h"
 
@@ -139,13 +139,17 @@ class ManagerInstruments final : public FrameInstruments {
   std::unique_ptr<CHeatControllerThread> heater_;
 };
 
-// The instrument panes of instruments/ui, the camera windows and camera
-// pane of video/ui, and the stand-ins of the panes still to come.
+// The instrument panes and the sequencer pane of instruments/ui, and the
+// camera windows and camera pane of video/ui.
 class ProgramPanes final : public FramePanes {
  public:
   ProgramPanes(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
-               std::shared_ptr<ZoneDataHolderQueue> zoneQueue)
-      : configuration_(configuration), experiment_(experiment), manager_(manager), cameras_(experiment, zoneQueue) {}
+               ProgramSequencer& sequencer, std::shared_ptr<ZoneDataHolderQueue> zoneQueue)
+      : configuration_(configuration),
+        experiment_(experiment),
+        manager_(manager),
+        sequencer_(sequencer),
+        cameras_(experiment, zoneQueue) {}
 
   void SetFrame(CMainFrame* frame, FrameViews* views) {
     cameras_.SetFrame(frame);
@@ -178,7 +182,7 @@ class ProgramPanes final : public FramePanes {
       case PaneKind::Multi:
         return panes.Create<CMyographMultiWnd>(layout, context, manager_.MultiInterface(), layout.caption);
       case PaneKind::Sequencer:
-        return StandIn(panes, layout, "SequencerPane", "The protocol sequence and its tasks.");
+        return sequencer_.CreatePane(panes, layout, context);
       case PaneKind::CameraWindow:
         break;
     }
@@ -187,7 +191,9 @@ class ProgramPanes final : public FramePanes {
 
   CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
                                    const CameraWindowInfo& info) override {
-    return cameras_.CreateWindow(panes, layout, info);
+    CameraWindow* window = cameras_.CreateWindow(panes, layout, info);
+    if (info.index == 0) sequencer_.SetCameraWindow(dynamic_cast<FrameCameraWnd*>(window));
+    return window;
   }
   void AttachCameraPane(UI::DockingPane&, CameraWindow& window, const std::string& caption, int index) override {
     cameras_.AttachPane(window, caption, index);
@@ -206,14 +212,10 @@ class ProgramPanes final : public FramePanes {
   }
 
  private:
-  UI::DockingPane* StandIn(UI::PaneManager& panes, const UI::PaneLayout& layout, const QString& name,
-                           const QString& note) {
-    return panes.Create<StandInPane>(layout, configuration_, name, layout.caption, note);
-  }
-
   Configuration& configuration_;
   ExperimentData& experiment_;
   InterfaceManager& manager_;
+  ProgramSequencer& sequencer_;
   FrameCameras cameras_;
 };
 
@@ -235,7 +237,8 @@ class ExperimentSampling final : public FrameSampling {
   SyncSampler sampler_;
 };
 
-// Hot-plug through udev, and F1 .. F12 as application-wide shortcuts.
+// Hot-plug through udev, and F1 .. F12 as application-wide and, where the
+// display server allows it, system-wide keys.
 class ProgramSystem final : public FrameSystem {
  public:
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
@@ -250,32 +253,21 @@ class ProgramSystem final : public FrameSystem {
   void UnregisterDeviceNotifications() override { monitor_.reset(); }
 
   bool RegisterHotKey(std::shared_ptr<OS::MessageTarget> frame, int id, int functionKey) override {
-    if (!frame_ || functionKey < 0 || functionKey >= kFunctionKeys) return false;
-    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_F1 + functionKey), frame_);
-    shortcut->setContext(Qt::ApplicationShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, shortcut,
-                     [frame, id] { frame->PostMessage(WM_HOTKEY, static_cast<OS::WPARAM>(id), 0); });
-    delete shortcuts_[id];
-    shortcuts_[id] = shortcut;
-    return true;
+    return keys_.Register(frame_, std::move(frame), id, functionKey);
   }
-  void UnregisterHotKey(int id) override {
-    auto it = shortcuts_.find(id);
-    if (it == shortcuts_.end()) return;
-    delete it->second;
-    shortcuts_.erase(it);
-  }
+  void UnregisterHotKey(int id) override { keys_.Unregister(id); }
 
  private:
   QWidget* frame_ = nullptr;
   std::unique_ptr<OS::DeviceMonitor> monitor_;
-  std::map<int, QShortcut*> shortcuts_;
+  FunctionKeys keys_;
 };
 
 class ProgramHost final : public FrameHost {
  public:
-  ProgramHost(Configuration& configuration, ExperimentData& experiment, ProgramFrameOptions options)
-      : configuration_(configuration), experiment_(experiment), options_(std::move(options)) {}
+  ProgramHost(Configuration& configuration, ExperimentData& experiment, ProgramSequencer& sequencer,
+              ProgramFrameOptions options)
+      : configuration_(configuration), experiment_(experiment), sequencer_(sequencer), options_(std::move(options)) {}
 
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
 
@@ -293,8 +285,9 @@ class ProgramHost final : public FrameHost {
     context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
     return SaveExperimentWithProgress(experiment_, *path, name, true, context);
   }
-  bool SequenceChanged() override { return false; }
-  bool SaveSequence() override { return false; }
+  bool CheckForUpdatesAtStartup() override { return options_.checkForUpdates && options_.checkForUpdates(); }
+  bool SequenceChanged() override { return sequencer_.SequenceChanged(); }
+  bool SaveSequence() override { return sequencer_.SaveSequence(); }
   bool SettingsImported() override { return options_.settingsImported && options_.settingsImported(); }
   void ClearSheets() override {
     if (options_.views) options_.views->ClearSheets();
@@ -313,10 +306,22 @@ class ProgramHost final : public FrameHost {
       configuration_.Save();
     }
   }
+  // The layout kept in the same store as the settings.
+  bool LoadWorkspaceState(QMainWindow& frame) override { return UI::WorkspaceStore(Store()).LoadState(frame); }
+  void SaveWorkspaceState(const QMainWindow& frame) override {
+    if (!UI::WorkspaceStore(Store()).SaveState(frame))
+      LogError("CMainFrame::OnClose() - the window layout was not saved");
+  }
+  void CleanWorkspaceState() override { UI::WorkspaceStore(Store()).CleanState(); }
 
  private:
+  OS::RegistryStore& Store() const {
+    return options_.settingsStore ? *options_.settingsStore : OS::RegistryStore::User();
+  }
+
   Configuration& configuration_;
   ExperimentData& experiment_;
+  ProgramSequencer& sequencer_;
   ProgramFrameOptions options_;
   QWidget* frame_ = nullptr;
 };
@@ -326,13 +331,15 @@ struct ProgramServices {
   ProgramServices(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
                   ProgramFrameOptions options)
       : instruments(manager),
-        panes(configuration, experiment, manager, zoneQueue),
+        sequencer(experiment, manager),
+        panes(configuration, experiment, manager, sequencer, zoneQueue),
         sampling(experiment, instruments.Holder(), zoneQueue),
-        host(configuration, experiment, std::move(options)) {}
+        host(configuration, experiment, sequencer, std::move(options)) {}
 
   // The camera windows' zone records, drained by the sampler.
   std::shared_ptr<ZoneDataHolderQueue> zoneQueue = std::make_shared<ZoneDataHolderQueue>();
   ManagerInstruments instruments;
+  ProgramSequencer sequencer;
   ProgramPanes panes;
   ExperimentSampling sampling;
   ProgramSystem system;
@@ -349,6 +356,7 @@ std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, Experi
   MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
                            services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
   wiring.glue = glue;
+  wiring.sequencer = &services->sequencer;
   auto frame = std::make_unique<CMainFrame>(wiring, services);
   services->system.SetFrameWidget(frame.get());
   services->host.SetFrameWidget(frame.get());

@@ -32,6 +32,8 @@ struct ProgramFrameOptions {
   // Where the settings are written at close: the store the application
   // loaded them from. The user's store when null.
   OS::RegistryStore* settingsStore = nullptr;
+  // The application's automatic update check at start-up; true when it ran.
+  std::function<bool()> checkForUpdates;
   // The application's trace glue, for the frame's time window.
   Shell::TraceGlue* glue = nullptr;
   // The application's documents: the cameras open the main trace view and

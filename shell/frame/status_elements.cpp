@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <chrono>
 
+#include "core/experiment/experiment_data.h"
 #include "platform/ui/painting.h"
 
 namespace ORV {
@@ -47,6 +48,7 @@ CORVRibbonProgressBar::CORVRibbonProgressBar(std::string idleText)
   SetRange(0, 100);
   SetPos(0);
   statusText = idleText_;
+  state_.text = idleText_;
 }
 
 void CORVRibbonProgressBar::Redraw() {
@@ -56,7 +58,9 @@ void CORVRibbonProgressBar::Redraw() {
     state_.taskCount = taskCount;
     state_.taskIndex = currentTask;
     state_.percent = position;
-    state_.text = statusText;
+    // The running task's name over the cells; the status ("Sequencer
+    // ended") once the run is over.
+    state_.text = shown != 0 ? taskName : statusText;
   }
   if (UI::RibbonStatusBar* bar = Bar()) {
     QMetaObject::invokeMethod(
@@ -71,7 +75,9 @@ SequencerProgressState CORVRibbonProgressBar::State() const {
 
 void CORVRibbonProgressBar::Draw(QPainter& painter, const QRect& rect) {
   const QRect frame = EtchedFrame(painter, rect);
-  const SequencerProgressView view = SequencerProgressLayout(State(), frame.width(), idleText_);
+  const SequencerProgressState state = State();
+  const SequencerProgressView view =
+      SequencerProgressLayout(state, frame.width(), state.running ? idleText_ : state.text);
   painter.fillRect(frame.adjusted(2, 2, -2, -2), kBackground);
   if (view.showsTasks) {
     if (view.fillRight > view.fillLeft) {
@@ -79,12 +85,15 @@ void CORVRibbonProgressBar::Draw(QPainter& painter, const QRect& rect) {
                              QPoint(frame.left() + view.fillRight, frame.bottom() - 3)),
                        kFill);
     }
-    const SequencerProgressState state = State();
     for (int i = 1; i < state.taskCount && view.cellWidth > 0; ++i)
       EtchedSeparator(painter, frame.left() + 2 + i * view.cellWidth, frame.top() + 3, frame.bottom() - 3);
   }
+  // White, over a dark shadow so that it reads on the light fill too.
+  const QString text = QString::fromStdString(view.text);
+  painter.setPen(QColor(64, 64, 64));
+  painter.drawText(frame.translated(1, 1), Qt::AlignCenter, text);
   painter.setPen(Qt::white);
-  painter.drawText(frame, Qt::AlignCenter, QString::fromStdString(view.text));
+  painter.drawText(frame, Qt::AlignCenter, text);
 }
 
 // ---- heat controller -------------------------------------------------------
@@ -179,6 +188,22 @@ void CNavigationControllerDialog::hideEvent(QHideEvent* event) {
 void CNavigationControllerDialog::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   hide_.Touch(clock_());
+}
+
+CNavigationControllerDialog::PictureSource IndexImagePictures(const ExperimentData& experiment) {
+  return [&experiment](std::int32_t position) {
+    return experiment.Read([position](const ExperimentContents& c) -> std::optional<QImage> {
+      const std::optional<std::size_t> at = IndexImageAt(c.indexImages, position);
+      if (!at) return std::nullopt;
+      const ImageIndexRecord& record = c.indexImages[*at];
+      const std::optional<std::size_t> stride = IndexImageStride(record);
+      if (!stride) return std::nullopt;
+      QImage picture(static_cast<int>(record.width), static_cast<int>(record.height), QImage::Format_Grayscale8);
+      for (std::uint32_t y = 0; y < record.height; ++y)
+        std::copy_n(record.image.data() + y * *stride, record.width, picture.scanLine(static_cast<int>(y)));
+      return picture;
+    });
+  };
 }
 
 // ---- navigation bar --------------------------------------------------------

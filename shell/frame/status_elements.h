@@ -89,6 +89,11 @@ class CNavigationControllerDialog final : public QWidget {
   QTimer timer_;
 };
 
+class ExperimentData;
+// The pop-up's pictures: the experiment's index image nearest to the
+// position (seconds), in grey.
+CNavigationControllerDialog::PictureSource IndexImagePictures(const ExperimentData& experiment);
+
 class CNavigationControllerBar final : public UI::RibbonStatusProgressBar {
  public:
   static constexpr UI::CommandId kId = 36790;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/experiment/session_records.h"
+
 namespace ORV {
 namespace {
 
@@ -73,6 +75,30 @@ TEST(NavigationPopup, HidesHalfASecondAfterTheLastMove) {
   EXPECT_FALSE(timer.ShouldHide(1800, true));
   EXPECT_TRUE(timer.ShouldHide(1900, true));
   EXPECT_FALSE(timer.ShouldHide(5000, false));  // hidden already
+}
+
+TEST(NavigationPopup, PicturesAreTheNearestWholeIndexImage) {
+  std::vector<ImageIndexRecord> images(3);
+  for (std::size_t i = 0; i < images.size(); ++i) images[i].time = static_cast<std::uint32_t>(10000 * (i + 1));
+  const struct {
+    std::int32_t seconds;
+    std::optional<std::size_t> index;
+  } cases[] = {{-5, 0}, {0, 0}, {15, 0}, {16, 1}, {30, 2}, {2000000000, 2}};
+  for (const auto& c : cases) EXPECT_EQ(IndexImageAt(images, c.seconds), c.index) << c.seconds;
+  EXPECT_EQ(IndexImageAt({}, 10), std::nullopt);
+
+  ImageIndexRecord record;
+  record.width = 5;
+  record.height = 3;
+  record.image.resize(24);
+  EXPECT_EQ(IndexImageStride(record), 8u);
+  record.image.resize(23);
+  EXPECT_EQ(IndexImageStride(record), std::nullopt);
+  record.width = 0;
+  EXPECT_EQ(IndexImageStride(record), std::nullopt);
+  record.width = 0xFFFFFFFF;  // no overflow into a small size
+  record.height = 0xFFFFFFFF;
+  EXPECT_EQ(IndexImageStride(record), std::nullopt);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/icon_button.h"
+#include "platform/ui/icons.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/string_table.h"
 #include "platform/ui/window_styles.h"
@@ -28,8 +29,8 @@ const Configuration& ConfigOf(ExperimentData* e) {
 }  // namespace
 
 CCameraPane::CCameraPane(ExperimentData* experiment, bool multipleCameras, CameraPaneHooks hooks, QWidget* parent)
-    : UI::DockingPane(ConfigOf(experiment), QStringLiteral("CameraPane"), QString::fromStdString(UI::LoadString(13)),
-                      parent),
+    : UI::DockingPane(ConfigOf(experiment), QStringLiteral("CameraPane"),
+                      QString::fromStdString(UI::LoadString(UI::kCameraString)), parent),
       experiment_(experiment) {
   if (!hooks.text) hooks.text = [](std::uint32_t id) { return UI::LoadString(id); };
   if (!hooks.showError)
@@ -63,9 +64,9 @@ int CCameraPane::OnCreate() {
   };
   capture_ = button(QString::fromStdString(model_->ButtonText()), Rect96(136, 5, 196, 25), kCaptureId, PanelFont());
   connect(capture_, &QPushButton::clicked, this, [this] { ConnectCamera(); });
-  calibrate_ =
-      button(QString::fromStdString(UI::LoadString(190)), Rect96(100, 250, 180, 270), kCalibrateId, PanelFont());
-  calibrate_->SetIcon(325);
+  calibrate_ = button(QString::fromStdString(UI::LoadString(UI::kCalibrateString)), Rect96(100, 250, 180, 270),
+                      kCalibrateId, PanelFont());
+  calibrate_->SetIcon(UI::kIconApply);
   connect(calibrate_, &QPushButton::clicked, this, [this] { Calibrate(); });
   const struct {
     PS slider;

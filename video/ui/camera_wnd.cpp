@@ -15,6 +15,7 @@
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/icon_button.h"
+#include "platform/ui/icons.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/string_table.h"
 #include "platform/ui/window_styles.h"
@@ -181,12 +182,12 @@ int CameraWnd::OnCreate() {
     return b;
   };
   menuButton_ = button(QString(), kMenuButtonId);
-  menuButton_->SetIcon(346);
+  menuButton_->SetIcon(UI::kIconMenu);
   rotateLeft_ = button(QString(), kRotateLeftId);
-  rotateLeft_->SetIcon(363);
+  rotateLeft_->SetIcon(UI::kIconRotateLeft);
   rotateLeft_->SetTooltipText(QStringLiteral("Rotate camera left"));
   rotateRight_ = button(QString(), kRotateRightId);
-  rotateRight_->SetIcon(364);
+  rotateRight_->SetIcon(UI::kIconRotateRight);
   rotateRight_->SetTooltipText(QStringLiteral("Rotate camera right"));
 
   // Sliders with their "-" and "+".

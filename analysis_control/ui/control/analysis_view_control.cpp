@@ -9,6 +9,7 @@
 #include "analysis_control/frame_data.h"
 #include "analysis_control/ui/analysis_painter.h"
 #include "analysis_control/ui/control/analysis_view_window.h"
+#include "core/threading/task.h"
 #include "platform/ui/object_dispatcher.h"
 
 namespace ORV::AnalysisView {
@@ -262,6 +263,11 @@ namespace {
 
 // The property page has no controls; only its name is registered.
 Com::Control* CreatePropertyPage(const Com::CreateParams&) { return nullptr; }
+
+// The recorder and the analysis run tasks on this library's task pool, whose
+// idle workers linger a while after the last control has gone: the library
+// stays loaded while any of them runs.
+const bool kBusyCheckSet = (Com::SetModuleBusyCheck([] { return Threading::ProcessTaskThreads() > 0; }), true);
 
 const Com::ControlClass kClasses[] = {
     {kProgId, &Com::CreateControlOf<AnalysisViewControl>},

@@ -61,6 +61,7 @@ TEST(FrameShrink, GivesTheBytesOfTheBilinearResizeInEverySize) {
       {{46, 14}, {23, 7}, true},        {{45, 27}, {15, 9}, true},        {{42, 27}, {14, 9}, true},
       {{30, 20}, {10, 5}, true},        {{36, 30}, {6, 5}, true},         {{24, 24}, {12, 8}, true},
       {{25, 19}, {12, 9}, false},       {{33, 17}, {33, 17}, true},       {{7, 5}, {7, 5}, true},
+      {{8194, 4}, {4097, 2}, true},  // a row longer than the piece worked at once
   };
   for (const ShrinkCase& c : cases) {
     const std::string name = std::to_string(c.from.width) + "x" + std::to_string(c.from.height) + " to " +

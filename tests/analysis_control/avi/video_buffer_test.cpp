@@ -1,6 +1,7 @@
 #include "analysis_control/video_buffer.h"
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <mutex>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 #include <optional>
 #include <span>
@@ -184,6 +186,65 @@ TEST(VideoBuffer, FramesCompressedInReverseOrderAreWrittenInHandOverOrder) {
   ASSERT_EQ(v.levels.size(), std::size_t(kFrames));
   for (int n = 0; n < kFrames; ++n) EXPECT_NEAR(v.levels[n], 5 * n, 2) << "frame " << n;
   EXPECT_EQ(HeaderFrames(avi), std::uint32_t(kFrames));
+}
+
+// The JPEG of the plain way: the frame brought to grey and resized by
+// OpenCV, compressed from TurboJPEG's grey pixel format; zeros up to the AVI
+// chunk's 4-byte boundary.
+std::vector<unsigned char> PlainJpeg(const cv::Mat& frame, cv::Size size) {
+  cv::Mat grey = frame;
+  if (frame.channels() == 3) cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+  cv::Mat small;
+  cv::resize(grey, small, size, 0, 0, cv::INTER_LINEAR);
+  tjhandle handle = tjInitCompress();
+  std::vector<unsigned char> jpeg(tjBufSize(size.width, size.height, TJSAMP_GRAY));
+  unsigned char* data = jpeg.data();
+  unsigned long length = jpeg.size();
+  EXPECT_EQ(tjCompress2(handle, small.data, small.cols, static_cast<int>(small.step), small.rows, TJPF_GRAY, &data,
+                        &length, TJSAMP_GRAY, 75, TJFLAG_FASTDCT | TJFLAG_NOREALLOC),
+            0);
+  tjDestroy(handle);
+  jpeg.resize((length + 3) & ~3ul);
+  std::fill(jpeg.begin() + static_cast<long>(length), jpeg.end(), 0);
+  return jpeg;
+}
+
+// Each camera size and factor with a noisy picture (the sizes of the JPEG
+// depend on every pixel), a grey frame with rows further apart than its width
+// and a colour frame: the recorded frame is byte for byte the plain way's.
+TEST(VideoBuffer, ARecordedFrameIsTheJpegOfTheFrameResizedByOpenCV) {
+  struct Case {
+    int width, height, factor;
+    int type;
+  };
+  const Case cases[] = {{1280, 960, 2, CV_8UC1}, {1032, 772, 2, CV_8UC1}, {1280, 960, 4, CV_8UC1},
+                        {1032, 772, 6, CV_8UC1}, {330, 250, 3, CV_8UC1},  {640, 480, 2, CV_8UC3}};
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + " factor " +
+                             std::to_string(c.factor) + (c.type == CV_8UC3 ? " colour" : "");
+    cv::RNG rng(static_cast<std::uint64_t>(c.width * c.factor));
+    cv::Mat wide(c.height, c.width + 24, c.type);
+    rng.fill(wide, cv::RNG::NORMAL, 120, 40);
+    const cv::Mat frames[] = {wide.colRange(0, c.width).clone(), wide.colRange(8, 8 + c.width)};
+
+    TempDir dir;
+    const std::string avi = dir / "Record_0.avi";
+    CVideoBuffer buffer;
+    buffer.SetSize(c.width, c.height, c.factor, 15);
+    ASSERT_TRUE(buffer.Start(avi)) << name;
+    for (int n = 0; n < 2; ++n) buffer.AddFrame(Record(n), frames[n]);
+    buffer.Stop();
+
+    const auto bytes = ReadBytes(avi);
+    const auto chunks = ORV::Test::MovieChunks(bytes);
+    ASSERT_EQ(chunks.size(), 2u) << name;
+    const cv::Size size = CVideoBuffer::RecordingSize(c.width, c.height, c.factor);
+    for (int n = 0; n < 2; ++n) {
+      const auto begin = bytes.begin() + static_cast<long>(chunks[n].at + 8);
+      const std::vector<unsigned char> recorded(begin, begin + chunks[n].size);
+      EXPECT_TRUE(recorded == PlainJpeg(frames[n], size)) << name << ", frame " << n;
+    }
+  }
 }
 
 TEST(FramePool, AnImagesMemoryComesBackWhenItsLastCopyLetsGo) {

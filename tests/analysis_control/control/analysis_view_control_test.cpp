@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -25,6 +26,7 @@
 
 #include "../capture/engine_fixtures.h"
 #include "analysis_control/analysis_interface.h"
+#include "analysis_control/ui/analysis_painter.h"
 #include "platform/com/control_loader.h"
 #include "platform/os/registry_store.h"
 #include "platform/ui/control_host.h"
@@ -299,6 +301,7 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
 
   // Destroying the control while it captures stops the capture first, and
   // tells the sinks still connected.
+  ASSERT_EQ(Call(Dispid::IsCapturing).Get<std::int16_t>(), 1);
   Sink last;
   const Com::SinkConnection lastConnection(*site_.control(), &last);
   site_.Destroy();
@@ -394,6 +397,38 @@ TEST_F(AnalysisControlTest, ShiftDragTakesThePictureOut) {
   QTest::mousePress(w_, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 300));
   EXPECT_EQ(w_->findChild<QDrag*>(), nullptr);
   site_.Destroy();  // while the clock it was given lives
+}
+
+// The camera picture covers the window in device pixels whatever the
+// window's pixel ratio: black left half, white right half, to the last
+// pixel, with no background showing.
+TEST(AnalysisPainter, ThePictureFillsTheWindowAtEveryPixelRatio) {
+  struct NoViewEvents final : ViewEvents {
+    void ZoneCreated(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t, float) override {}
+    void ZoneSelected(std::int32_t) override {}
+  } viewEvents;
+  CaptureTest::EngineEvents events;
+  CaptureEngine engine(events, CaptureEngineServices{});
+  const AnalysisViewModel view(engine, viewEvents);
+  cv::Mat frame(48, 64, CV_8UC1, cv::Scalar(0));
+  frame.colRange(32, 64).setTo(255);
+  for (const double ratio : {1.0, 1.5, 2.0}) {
+    SCOPED_TRACE(ratio);
+    const QSize client(100, 75);
+    QImage window(client * ratio, QImage::Format_RGB32);
+    window.setDevicePixelRatio(ratio);
+    window.fill(Qt::red);
+    {
+      QPainter p(&window);
+      PaintAnalysisView(p, QRect(QPoint(0, 0), client), &frame, Overlay{}, view);
+    }
+    const int w = window.width(), h = window.height();
+    for (const QPoint at : {QPoint(0, 0), QPoint(w / 2 - 6, h - 1), QPoint(0, h - 1)})
+      EXPECT_EQ(window.pixel(at), qRgb(0, 0, 0)) << at.x() << "," << at.y();
+    for (const QPoint at : {QPoint(w - 1, 0), QPoint(w / 2 + 6, h / 2), QPoint(w - 1, h - 1)})
+      EXPECT_EQ(window.pixel(at), qRgb(255, 255, 255)) << at.x() << "," << at.y();
+  }
 }
 
 TEST(AnalysisControlLibrary, RegistersTheControlAndItsPropertyPage) {

@@ -153,7 +153,7 @@ TEST_F(SettingsArchive, ExportWithoutScriptsHasTwoEntriesAndEveryExportIsFreshly
 TEST_F(SettingsArchive, ExportsUnderA250ByteName) {
   FillSettings();
   CCustomSettings settings(&views);
-  const std::string archive = out / (std::string(236, 'x') + ".orvsettings");
+  const std::string archive = out / (std::string(238, 'x') + ".orvsettings");
   ASSERT_EQ(settings.ExportSettingsArchive(archive), kSettingsOk);
   ASSERT_EQ(settings.ExportSettingsArchive(archive), kSettingsOk) << "replacing the archive exported before";
   const std::vector<std::pair<int, std::string>> expected = {{1, "Workspace.xml"}, {3, "Tarvix.xml"}};

@@ -92,6 +92,22 @@ TEST(TaskFuture, RunningTaskLooksSuccessfulButUnfinished) {
   EXPECT_FALSE(future->Succeeded());
 }
 
+TEST(TaskFuture, ProcessTaskThreadsCountsTheWorkersUntilTheyEnd) {
+  Event gate;
+  auto future = StartAsyncTask(
+      [&] {
+        gate.Wait();
+        return 1;
+      },
+      0);
+  EXPECT_GE(ProcessTaskThreads(), 1);
+  gate.Set();
+  EXPECT_EQ(future->Wait(), 1);
+  // Idle workers end after their time-out; a library serving them must stay
+  // loaded until then.
+  EXPECT_TRUE(ThreadTest::Eventually([] { return ProcessTaskThreads() == 0; }));
+}
+
 TEST(TaskFuture, ContinuationRunsAfterTaskOnItsWorkerBeforeTheFutureFinishes) {
   for (bool taskThrows : {false, true}) {
     SCOPED_TRACE(taskThrows ? "task throws" : "task returns");

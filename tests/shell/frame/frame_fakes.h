@@ -3,6 +3,7 @@
 // asks of them, and a fixture that makes a frame on them.
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <string>
 #include <vector>
 
@@ -10,12 +11,28 @@
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/pane_manager.h"
 #include "shell/frame/main_frame.h"
-#include "shell/frame/stand_in_panes.h"
 #include "tests/support/test_support.h"
 
 namespace ORV::Test {
 
 using Log = std::vector<std::string>;
+
+// A plain docking pane that shows a line of text, in place of a real pane.
+class StandInPane : public UI::DockingPane {
+ public:
+  StandInPane(const Configuration& configuration, const QString& objectName, const QString& title, QString note)
+      : DockingPane(configuration, objectName, title), note_(std::move(note)) {}
+
+ protected:
+  void OnPaint(QPainter& painter) override {
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.setFont(PanelFont());
+    painter.drawText(Client()->rect(), Qt::AlignCenter | Qt::TextWordWrap, note_);
+  }
+
+ private:
+  QString note_;
+};
 
 class FakeInstruments final : public FrameInstruments {
  public:
@@ -172,6 +189,11 @@ class FakeHost final : public FrameHost {
   }
   bool SettingsImported() override { return settingsImported; }
   void SaveConfiguration() override { log_.push_back("save configuration"); }
+  bool CheckForUpdatesAtStartup() override {
+    ++updateChecks;
+    return true;
+  }
+  int updateChecks = 0;
 
  private:
   Log& log_;

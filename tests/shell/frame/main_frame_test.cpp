@@ -18,7 +18,6 @@
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/ribbon_status_bar.h"
 #include "shell/frame/frame_command_host.h"
-#include "shell/frame/stand_in_panes.h"
 #include "tests/shell/frame/frame_fakes.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"

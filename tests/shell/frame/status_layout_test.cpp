@@ -88,6 +88,31 @@ TEST_F(MainFrameTest, ResetDocksEveryPaneAtItsHomeSide) {
     EXPECT_EQ(panes.DockedSide(*frame->PaneOf(kind)), UI::CBRS_ALIGN_RIGHT) << static_cast<int>(kind);
 }
 
+TEST_F(MainFrameTest, ShowCameraBringsBackTheCameraWindowsLiveAndTheVideoPanesInReview) {
+  instruments.loaded = 32;  // an incubation chamber system: both cameras are the experiment's
+  cameras = Cameras(0, 2);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  UI::PaneManager& panes = frame->Panes();
+  for (CameraWindow* window : frame->CameraWindows()) panes.ShowPane(window->Pane(), false, false);
+  ASSERT_TRUE(frame->Router().Execute(ID_VIEW_CAMERA_BUTTON));
+  for (CameraWindow* window : frame->CameraWindows()) EXPECT_TRUE(Visible(*frame, &window->Pane()));
+
+  experiment.Update([](ExperimentContents& c) {
+    c.fileCameraNames = {"a", "b"};
+    return 0;
+  });
+  experiment.mode = kModeFile;
+  frame->UpdatePaneLayout(false, false);
+  ASSERT_FALSE(Visible(*frame, frame->PaneOf(PaneKind::Video, 0)));  // no records yet
+  ASSERT_TRUE(frame->Router().Execute(ID_VIEW_CAMERA_BUTTON));
+  EXPECT_TRUE(Visible(*frame, frame->PaneOf(PaneKind::Video, 0)));
+  EXPECT_TRUE(Visible(*frame, frame->PaneOf(PaneKind::Video, 1)));
+  EXPECT_FALSE(Visible(*frame, frame->PaneOf(PaneKind::Video, 2)));
+  for (CameraWindow* window : frame->CameraWindows()) EXPECT_FALSE(Visible(*frame, &window->Pane()));
+}
+
 TEST_F(MainFrameTest, TheNavigationBarTakesTheMouseAndShowsThePopup) {
   cameras = Cameras(0, 1);
   experiment.mode = kModeFile;

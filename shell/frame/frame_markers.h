@@ -1,0 +1,63 @@
+#pragma once
+// The marker commands of the main frame besides the function keys: "Markers"
+// edits the texts of F1 to F12 in the "Marker strings" dialog (CMarkerDlg),
+// "Add" puts a marker with a typed text at the current time through the
+// first trace view. GUI thread.
+#include <functional>
+#include <vector>
+
+#include "platform/ui/command_router.h"
+#include "platform/ui/dialog.h"
+#include "shell/marker_strings.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace ORV {
+class Configuration;
+namespace Shell {
+class GlueTraceView;
+class TraceGlue;
+}  // namespace Shell
+
+inline constexpr UI::CommandId ID_MARKER_SETTINGS_BUTTON = 32784;
+inline constexpr UI::CommandId IDC_ADD_MARKER_BUTTON = 1169;
+
+// The "Marker strings" dialog over the configuration's twelve texts; OK
+// stores them, Cancel (the default button) leaves them.
+class CMarkerDlg : public UI::Dialog {
+ public:
+  static constexpr int kIdKey = 1019;
+  static constexpr int kIdText = 1005;
+
+  explicit CMarkerDlg(Configuration& configuration, QWidget* owner = nullptr);
+  QComboBox* Key() const { return key_; }
+  QLineEdit* Text() const { return text_; }
+
+ protected:
+  bool OnInitDialog() override;
+  void OnOK() override;
+
+ private:
+  void OnSelChangeKey(int index);
+
+  Configuration& configuration_;
+  MarkerStrings strings_;
+  QComboBox* key_;
+  QLineEdit* text_;
+  QPushButton* ok_;
+  QPushButton* cancel_;
+};
+
+// "Add": the first trace view's graph control adds a marker at the current
+// time; the view then asks for its text. False when there is no view or it
+// has no graph.
+bool AddMarkerOnFirstView(const std::vector<Shell::GlueTraceView*>& views);
+
+// Registers "Markers" (always enabled; `updateButtons` runs after OK) and
+// "Add" (enabled while a trace view is open) on the router.
+void AddMarkerCommands(UI::CommandRouter& router, QWidget* owner, Configuration& configuration, Shell::TraceGlue* glue,
+                       std::function<void()> updateButtons);
+
+}  // namespace ORV

@@ -1,0 +1,91 @@
+// The frame's timers on fakes: the start-up update check runs once and stops
+// its timer; the clock timer writes the instrument's time and, on an
+// experiment clock of the test's, the elapsed time of a collection.
+#include <gtest/gtest.h>
+
+#include "core/storage/relative_time.h"
+#include "platform/ui/ribbon_status_bar.h"
+#include "shell/frame/frame_collection.h"
+#include "tests/shell/frame/frame_fakes.h"
+
+using namespace ORV;
+using namespace ORV::Test;
+
+namespace {
+
+class VirtualClock final : public RelativeTime::Interface {
+ public:
+  void Start() override {}
+  void Pause() override {}
+  void Stop() override {}
+  void CloseStore() override {}
+  void OpenStore(const std::optional<std::string>&) override {}
+  std::uint32_t Now() override { return now; }
+  std::uint32_t Elapsed() override { return now; }
+  bool IsRunning() override { return true; }
+  void Subscribe(const std::shared_ptr<RelativeTime::SubscriberEvent>&) override {}
+  std::uint32_t now = 0;
+};
+
+std::string LabelText(CMainFrame& frame, const std::string& name) {
+  UI::RibbonStatusBar* bar = frame.StatusBar();
+  for (int i = 0; bar && i < bar->GetExCount(); ++i) {
+    UI::StatusBarElement* element = bar->GetExElement(i);
+    if (element && element->Label() == name) return element->Text();
+  }
+  ADD_FAILURE() << "no label " << name;
+  return {};
+}
+
+}  // namespace
+
+TEST_F(MainFrameTest, StartupCheckRunsOnceAndStopsItsTimer) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  ASSERT_TRUE(frame->HasTimer(IDT_STARTUP_CHECK));
+  frame->SendMessage(UI::WM_TIMER, IDT_STARTUP_CHECK, 0);
+  EXPECT_EQ(host.updateChecks, 1);
+  EXPECT_FALSE(frame->HasTimer(IDT_STARTUP_CHECK));
+  // The other timers do not check.
+  frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
+  frame->SendMessage(UI::WM_TIMER, IDT_IDLE_MONITOR, 0);
+  EXPECT_EQ(host.updateChecks, 1);
+}
+
+TEST_F(MainFrameTest, ClockTimerShowsInstrumentAndElapsedTime) {
+  VirtualClock clock;
+  experiment.SetClock(&clock);
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  FrameCollection* collection = frame->Collection();
+  ASSERT_NE(collection, nullptr);
+
+  // Without a multi interface the instrument time is empty every second.
+  frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
+  EXPECT_EQ(LabelText(*frame, "Instrument time"), "");
+  collection->SetInstrumentTime(true, 1, 2, 3);
+  frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
+  EXPECT_EQ(LabelText(*frame, "Instrument time"), "1:2:3  |");
+  collection->SetInstrumentTime(false, 1, 2, 3);
+  frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
+  EXPECT_EQ(LabelText(*frame, "Instrument time"), "");
+  EXPECT_EQ(LabelText(*frame, "Clock").size(), 8u) << "hh:mm:ss";
+
+  // The elapsed time while collecting; it stays when the collection ends.
+  experiment.startTick = 1000;
+  experiment.mode = kModeLive;
+  const struct {
+    std::uint32_t now;
+    const char* text;
+  } ticks[] = {{10000, "| 9 |"}, {60600, "| 1:00 |"}, {3600400, "| 59:59 |"}, {3601000, "| 1:00:00 |"}};
+  for (const auto& t : ticks) {
+    clock.now = t.now;
+    frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
+    EXPECT_EQ(LabelText(*frame, "Elapsed time"), t.text) << t.now;
+  }
+  experiment.mode = kModeNone;
+  clock.now = 9000000;
+  frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
+  EXPECT_EQ(LabelText(*frame, "Elapsed time"), "| 1:00:00 |");
+  experiment.SetClock(nullptr);
+}
