@@ -232,8 +232,10 @@ TEST_F(FrameApplicationTest, DocumentsOpenThroughTheTemplatesAndSheetsOnce) {
   EXPECT_TRUE(config.DataViewShown && config.ActionViewShown);
   // The data sheet's own commands reach it while it is open.
   EXPECT_FALSE(frame->Router().QueryState(Views::CDataView::kClearCommand).enabled) << "an empty sheet";
+  EXPECT_NE(frame->Ribbon()->FindByID(Views::CDataView::kExportCsvCommand), nullptr) << "on the ribbon";
   fileHost->CloseDataSheet();
   EXPECT_FALSE(link->DataSheetOpen());
+  EXPECT_FALSE(frame->Router().QueryState(Views::CDataView::kExportExcelCommand).enabled);
   EXPECT_FALSE(frame->Router().Execute(Views::CDataView::kClearCommand));
 
   link->RestartProgram();
