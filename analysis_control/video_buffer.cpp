@@ -275,6 +275,10 @@ void CVideoBuffer::CompressQueued() {
       }
       frame = std::move(toCompress_.front());
       toCompress_.pop_front();
+      if (!spareJpegs_.empty()) {
+        frame->JpegData = std::move(spareJpegs_.back());
+        spareJpegs_.pop_back();
+      }
     }
     CompressAndRelease(*frame);
   }
@@ -311,10 +315,17 @@ void CVideoBuffer::WaitForWriter() {
 }
 
 std::int32_t CVideoBuffer::Run() {
+  // The memory of the JPEG written last, handed back for the next frames.
+  std::vector<unsigned char> written;
   for (;;) {
     std::shared_ptr<VIDEOBUFFER_DATA> frame;
     {
       std::lock_guard lock(mutex_);
+      if (written.capacity() > 0 && spareJpegs_.size() < kSpareJpegs) {
+        written.clear();
+        spareJpegs_.push_back(std::move(written));
+        written = {};
+      }
       if (!Queue.empty()) {
         frame = std::move(Queue.front());
         Queue.pop_front();
@@ -322,6 +333,7 @@ std::int32_t CVideoBuffer::Run() {
     }
     if (frame) {
       WriteFrame(*frame);
+      written = std::move(frame->JpegData);
       continue;
     }
     const bool arrived = !Stopped.IsSet() && NewFrame.Wait(std::chrono::milliseconds(kWriterIdleMs));
@@ -475,6 +487,8 @@ void CVideoBuffer::StopLocked(std::uint32_t elapsedMs, bool measure) {
   if (measure && Avi) avi_set_frame_rate(Avi, MeasuredFrameRate(FramesWritten.load(), elapsedMs));
   CloseFiles();
   images_.Clear();
+  std::lock_guard lock(mutex_);
+  spareJpegs_.clear();
 }
 
 }  // namespace ORV

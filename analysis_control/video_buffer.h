@@ -179,6 +179,12 @@ class CVideoBuffer : public Threading::AsyncTask {
   std::mutex controlMutex_;
 
   FramePool images_;
+  // The memory of JPEGs written, handed from the writer back to the
+  // compression tasks: a new frame's JPEG is copied into memory already in
+  // use instead of into memory taken from (and soon given back to) the
+  // system for every frame.
+  static constexpr std::size_t kSpareJpegs = 32;
+  std::vector<std::vector<unsigned char>> spareJpegs_;  // guarded by mutex_
   std::function<void(std::function<void()>)> runner_;
   std::function<void()> idleHook_;
 };

@@ -346,7 +346,7 @@ void CMainFrame::CreateStatusBar() {
   statusBar_->SetNavigationBar(navigation_);
   statusBar_->Popup().SetPictureSource(IndexImagePictures(services_.experiment));
   if (productType_ == kPressureChamber) {
-    auto progress = std::make_unique<CORVRibbonProgressBar>(LoadString(309));
+    auto progress = std::make_unique<CORVRibbonProgressBar>(LoadString(UI::kSequencerStartedString));
     sequencerProgress_ = progress.get();
     bar.AddElement(std::move(progress), "Sequencer");
     bar.AddSeparator();

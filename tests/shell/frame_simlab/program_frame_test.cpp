@@ -157,10 +157,12 @@ TEST_F(ProgramFrameTest, ASequenceStartedFromThePaneRunsOnTheClockAndTheStatusBa
   // The pane follows the end at once, and the instruments were set.
   EXPECT_FALSE(pane->Logic().Running());
   EXPECT_EQ(pane->Button(SequencerWnd::kStartStopButton)->text(), QStringLiteral("Start"));
-  std::vector<std::string> actions;
-  for (const ActionData& action : hooks.actions) actions.push_back(action.text);
-  EXPECT_EQ(actions, (std::vector<std::string>{"Pressure started by Sequencer", "Task started: Rest",
-                                               "Pressure started by Sequencer", "Task started: Dilate"}));
+  // (Whether the pressure had to be switched on first depends on the
+  // unit's sample the sampling stored last; those actions are left out.)
+  std::vector<std::string> tasks;
+  for (const ActionData& action : hooks.actions)
+    if (action.text.starts_with("Task")) tasks.push_back(action.text);
+  EXPECT_EQ(tasks, (std::vector<std::string>{"Task started: Rest", "Task started: Dilate"}));
   EXPECT_EQ(unit->GetState().targetP1, 80.0f);
 
   // The close asks about the changed sequence and saves it where the user
