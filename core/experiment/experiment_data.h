@@ -130,7 +130,8 @@ class ExperimentData {
   std::atomic<bool> videoEnabled{false};
   std::atomic<bool> opened{false};                       // an open attempt ended
   const std::uint16_t currentVersion = kCurrentVersion;  // the file version written
-  std::atomic<std::uint16_t> fileVersion{0};             // the version of the file last opened
+  // The version of the file last opened; a new record is of the current one.
+  std::atomic<std::uint16_t> fileVersion{kCurrentVersion};
   // ms of the experiment clock: the collection's start; the newest sample;
   // the newest index image; the collection's stop.
   std::atomic<std::uint32_t> startTick{0};

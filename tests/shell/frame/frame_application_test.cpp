@@ -232,8 +232,10 @@ TEST_F(FrameApplicationTest, DocumentsOpenThroughTheTemplatesAndSheetsOnce) {
   EXPECT_TRUE(config.DataViewShown && config.ActionViewShown);
   // The data sheet's own commands reach it while it is open.
   EXPECT_FALSE(frame->Router().QueryState(Views::CDataView::kClearCommand).enabled) << "an empty sheet";
+  EXPECT_NE(frame->Ribbon()->FindByID(Views::CDataView::kExportCsvCommand), nullptr) << "on the ribbon";
   fileHost->CloseDataSheet();
   EXPECT_FALSE(link->DataSheetOpen());
+  EXPECT_FALSE(frame->Router().QueryState(Views::CDataView::kExportExcelCommand).enabled);
   EXPECT_FALSE(frame->Router().Execute(Views::CDataView::kClearCommand));
 
   link->RestartProgram();
@@ -245,7 +247,6 @@ TEST_F(FrameApplicationTest, SaveWaitsForCameraZerosRecording) {
   cameras = Cameras(kCameraTypeImagingSource, 1);
   Build();
   Record(5);
-  experiment.fileVersion = experiment.currentVersion;
   UI::CommandRouter& router = frame->Router();
   router.UpdateIdle();
   EXPECT_TRUE(router.QueryState(kFileSave).enabled) << "a fresh recording can be saved";
