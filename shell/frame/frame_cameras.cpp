@@ -98,6 +98,10 @@ void FrameCameras::AttachPane(CameraWindow& window, const std::string& caption, 
   if (pane_) pane_->SetCameraWindow(caption, dynamic_cast<Video::CameraWnd*>(&window), index);
 }
 
+void FrameCameras::ConnectPane() {
+  if (pane_) pane_->ConnectCamera();
+}
+
 bool FrameCameras::FrameRecordsVideo() const { return frame_ && frame_->RecordVideo(); }
 
 // The frame's start/stop data collection command (the status bar's Start).

@@ -83,6 +83,8 @@ class FrameCameras {
   CameraWindow* CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout, const CameraWindowInfo& info);
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, bool multipleCameras);
   void AttachPane(CameraWindow& window, const std::string& caption, int index);
+  // The pane's Capture/Stop on the window it is bound to.
+  void ConnectPane();
 
  private:
   // The frame's own operations the camera windows call.

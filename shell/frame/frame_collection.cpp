@@ -124,7 +124,7 @@ bool FrameCollection::IsCapturing(int window) {
   return !w || w->IsCapturing();
 }
 
-void FrameCollection::ConnectCamera(int index, const std::string& name) { services_.host.ConnectCamera(index, name); }
+void FrameCollection::ConnectCamera(int index, const std::string& name) { frame_.ConnectCamera(index, name); }
 
 void FrameCollection::SetExperimentStartTime(int window, std::uint32_t tick) {
   if (CameraWindow* w = Window(window)) w->SetExperimentStartTime(tick);

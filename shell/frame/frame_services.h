@@ -124,6 +124,8 @@ class FramePanes {
   // Binds the camera pane to a camera window, named `caption` in the pane.
   virtual void AttachCameraPane(UI::DockingPane& /*cameraPane*/, CameraWindow& /*window*/,
                                 const std::string& /*caption*/, int /*index*/) {}
+  // The camera pane's Capture/Stop command on the window it is bound to.
+  virtual void ConnectCameraPane(UI::DockingPane& /*cameraPane*/) {}
   // A pane's sample inbox for the workers (microscope and heater panes);
   // null for the others.
   virtual std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) = 0;
@@ -187,12 +189,6 @@ class FrameHost {
   virtual void SetDrawNoSaveData(bool on) { (void)on; }
   virtual bool LiveTrace() { return false; }
   virtual void SetLiveTrace(bool on) { (void)on; }
-  // The camera pane attaches camera window `index` under `name` and
-  // connects its camera.
-  virtual void ConnectCamera(int index, const std::string& name) {
-    (void)index;
-    (void)name;
-  }
 };
 
 // The protocol sequencer: the frame hands it the status bar's progress

@@ -229,7 +229,6 @@ int CMainFrame::OnCreate() {
   for (int k = 0; k < kFunctionKeys; ++k) services_.system.RegisterHotKey(Target(), IDHOT_F1 + k, k);
 
   UpdateMarkerButtons();
-  recordVideo_ = config.VideoRecordingEnabled && cameraCount_ > 0;
   SetTimespanText(config.TraceTimeSpan);
 
   if (!services_.sampling.Restart(CurrentSamplerSettings())) {
@@ -455,6 +454,13 @@ bool CMainFrame::AttachCameraPane(int index, const std::string& caption) {
   services_.panes.AttachCameraPane(*cameraPane, *cameraWindows_[at], name, index);
   currentCamera_ = index;
   return true;
+}
+
+bool CMainFrame::RecordVideo() const { return cameraCount_ > 0 && services_.configuration.VideoRecordingEnabled; }
+
+void CMainFrame::ConnectCamera(int index, const std::string& caption) {
+  if (!AttachCameraPane(index, caption)) return;
+  if (UI::DockingPane* cameraPane = PaneOf(PaneKind::CameraPane)) services_.panes.ConnectCameraPane(*cameraPane);
 }
 
 void CMainFrame::FillCombos() {
@@ -692,11 +698,7 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
 
 void CMainFrame::CreateCollectionCommands() {
   collection_ = std::make_unique<FrameCollection>(
-      *this, services_,
-      [this] {
-        recordVideo_ = true;
-        services_.configuration.VideoRecordingEnabled = true;
-      },
+      *this, services_, [this] { services_.configuration.VideoRecordingEnabled = true; },
       [this] {
         SamplerSettings settings = CurrentSamplerSettings();
         settings.synchronised = services_.configuration.SynchroniseDataCollection && cameraKind_ == 0;

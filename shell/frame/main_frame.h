@@ -120,7 +120,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::int32_t FrequencyIndex() const { return frequencyIndex_; }
   bool Synchronised() const { return synchronised_; }
   bool FlowPresent() const { return flowPresent_; }
-  bool RecordVideo() const { return recordVideo_; }
+  // Video is recorded when the setting (the ribbon's Record Video) is on and
+  // there are cameras.
+  bool RecordVideo() const;
   bool StartupChainDone() const { return startupChainDone_; }
 
   UI::CommandRouter& Router() { return router_; }
@@ -148,6 +150,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // window's own caption when empty); false when there is no camera pane or
   // no such window. The camera the commands act on follows it.
   bool AttachCameraPane(int index, const std::string& caption = {});
+  // Binds the camera pane to camera window `index` and starts its camera
+  // as the pane's Capture command does.
+  void ConnectCamera(int index, const std::string& caption);
   int CurrentCamera() const { return currentCamera_; }
   // Start, stop and pause of a data collection and the marker keys; null
   // before OnCreate.
@@ -216,7 +221,6 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool deviceNotifications_ = false;
   bool synchronised_ = false;
   std::int32_t frequencyIndex_ = 2;
-  bool recordVideo_ = false;
   bool created_ = false;
   bool closed_ = false;
   bool startupChainDone_ = false;

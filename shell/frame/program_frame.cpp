@@ -14,6 +14,7 @@
 #include "instruments/ui/heater_pane.h"
 #include "instruments/ui/microscope_pane.h"
 #include "instruments/ui/multi_myograph_pane.h"
+#include "instruments/ui/multi_myograph_pane_logic.h"
 #include "instruments/ui/myograph_pane.h"
 #include "instruments/ui/pane_context.h"
 #include "platform/os/device_monitor.h"
@@ -23,6 +24,7 @@
 #include "platform/ui/workspace_store.h"
 #include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_cameras.h"
+#include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_sequencer.h"
 #include "shell/frame/function_keys.h"
 #include "shell/sampler_adapters.h"
@@ -139,6 +141,29 @@ class ManagerInstruments final : public FrameInstruments {
   std::unique_ptr<CHeatControllerThread> heater_;
 };
 
+// The multi interface's own clock, as its pane reads it, for the status
+// bar's instrument time (shown by the frame's clock timer).
+class FrameInstrumentClock final : public DeviceClockDisplay {
+ public:
+  void SetFrame(CMainFrame* frame) { frame_ = frame; }
+  void SetDeviceClockAvailable(bool available) override {
+    available_ = available;
+    if (!available) Show(false, 0, 0, 0);
+  }
+  void SetDeviceClock(int hours, int minutes, int seconds) override {
+    if (available_) Show(true, hours, minutes, seconds);
+  }
+
+ private:
+  void Show(bool shown, int hours, int minutes, int seconds) {
+    if (FrameCollection* collection = frame_ ? frame_->Collection() : nullptr)
+      collection->SetInstrumentTime(shown, hours, minutes, seconds);
+  }
+
+  CMainFrame* frame_ = nullptr;
+  bool available_ = false;
+};
+
 // The instrument panes and the sequencer pane of instruments/ui, and the
 // camera windows and camera pane of video/ui.
 class ProgramPanes final : public FramePanes {
@@ -152,13 +177,14 @@ class ProgramPanes final : public FramePanes {
         cameras_(experiment, zoneQueue) {}
 
   void SetFrame(CMainFrame* frame, FrameViews* views) {
+    instrumentClock_.SetFrame(frame);
     cameras_.SetFrame(frame);
     cameras_.SetViews(views);
   }
 
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, const PanePlan& plan,
                               bool multipleCameras) override {
-    const InstrumentPaneContext context{experiment_, configuration_, &manager_, nullptr};
+    const InstrumentPaneContext context{experiment_, configuration_, &manager_, nullptr, &instrumentClock_};
     switch (plan.kind) {
       case PaneKind::Flow:
         return panes.Create<CFlowPane>(layout, context, layout.caption);
@@ -198,6 +224,7 @@ class ProgramPanes final : public FramePanes {
   void AttachCameraPane(UI::DockingPane&, CameraWindow& window, const std::string& caption, int index) override {
     cameras_.AttachPane(window, caption, index);
   }
+  void ConnectCameraPane(UI::DockingPane&) override { cameras_.ConnectPane(); }
 
   std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane& pane, const PanePlan& plan) override {
     if (plan.kind == PaneKind::Microscope) return static_cast<CMicroscopePane&>(pane).Inbox();
@@ -217,6 +244,7 @@ class ProgramPanes final : public FramePanes {
   InterfaceManager& manager_;
   ProgramSequencer& sequencer_;
   FrameCameras cameras_;
+  FrameInstrumentClock instrumentClock_;
 };
 
 // The synchronised sampler over the experiment record.

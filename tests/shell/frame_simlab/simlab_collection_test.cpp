@@ -151,30 +151,34 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   for (CameraWindow* window : frame->CameraWindows()) windows.push_back(dynamic_cast<FrameCameraWnd*>(window));
   auto* pane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
   ASSERT_NE(pane, nullptr);
+  // The first camera captures; the second is chosen in the camera pane but
+  // not started, so the start offers to start it.
   for (int i : {1, 0}) {
     ASSERT_NE(windows[i], nullptr);
     ASSERT_TRUE(pane->SetCameraWindow(frame->CameraCaptions()[i], windows[i], i));
-    pane->ConnectCamera();
   }
+  pane->ConnectCamera();
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil(
-      [&] {
-        return frame->StartupChainDone() && windows[0]->Model().VideoWidth() > 0 &&
-               windows[1]->Model().VideoWidth() > 0;
-      },
-      60000));
+      [&] { return frame->StartupChainDone() && windows[0]->Model().VideoWidth() > 0; }, 60000));
+  ASSERT_FALSE(windows[1]->IsCapturing());
+  ASSERT_NE(windows[0]->ControlWidget(), nullptr);
+  DrawZone(windows[0]->ControlWidget());
 
-  for (FrameCameraWnd* window : windows) {
-    ASSERT_NE(window->ControlWidget(), nullptr);
-    DrawZone(window->ControlWidget());
-  }
-
-  // Start: nothing to save, and video recording stays off (No).
+  // Start: nothing to save, video recording stays off (No), and the camera
+  // that is not capturing is started (Yes).
   UI::CommandRouter& router = frame->Router();
   {
-    UI::ScriptedMessageBoxes boxes{UI::IDNO};
+    UI::ScriptedMessageBoxes boxes{UI::IDNO, UI::IDYES};
     ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
     EXPECT_EQ(boxes.Unscripted(), 0);
+    ASSERT_EQ(boxes.Shown().size(), 2u);
   }
+  EXPECT_TRUE(windows[1]->IsCapturing());
+  EXPECT_EQ(pane->Model().CameraIndex(), 1);
+  EXPECT_EQ(pane->Model().ButtonText(), "Stop");
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return windows[1]->Model().VideoWidth() > 0; }, 60000));
+  ASSERT_NE(windows[1]->ControlWidget(), nullptr);
+  DrawZone(windows[1]->ControlWidget());
   ASSERT_EQ(experiment.mode, kModeLive);
   const std::string backup = experiment.BackupFolder();
   ASSERT_FALSE(backup.empty());
