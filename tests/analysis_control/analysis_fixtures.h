@@ -16,6 +16,7 @@
 
 #include "analysis_control/zone_analysis.h"
 #include "core/storage/relative_time.h"
+#include "tests/support/hand_clock.h"
 
 namespace ORV::AnalysisTest {
 
@@ -162,21 +163,6 @@ class RefusingExecutor : public AnalysisTaskExecutor {
   }
 };
 
-// An experiment clock the test sets by hand.
-class FakeClock : public RelativeTime::Interface {
- public:
-  void Start() override {}
-  void Pause() override {}
-  void Stop() override {}
-  void CloseStore() override {}
-  void OpenStore(const std::optional<std::string>&) override {}
-  std::uint32_t Now() override { return now; }
-  std::uint32_t Elapsed() override { return now; }
-  bool IsRunning() override { return running; }
-  void Subscribe(const std::shared_ptr<RelativeTime::SubscriberEvent>&) override {}
-
-  std::uint32_t now = 0;
-  bool running = true;
-};
+using FakeClock = Test::HandClock;
 
 }  // namespace ORV::AnalysisTest

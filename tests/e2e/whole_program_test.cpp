@@ -53,6 +53,7 @@
 #include "shell/program_controls.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
+#include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
 #include "video/ui/video_pane.h"
 #include "views/data_sheet/ui/data_view.h"
@@ -133,21 +134,6 @@ class DialogAnswers {
   std::string workspaceName_;
   QTimer timer_;
 };
-
-// Presses at `from`, moves to `to` and releases there, on the analysis
-// control's own widget; the press comes from a timer so that the control's
-// drag loop takes the queued moves.
-void Drag(QWidget* w, QPointF from, QPointF to) {
-  QTimer::singleShot(0, w, [w, from, to] {
-    for (QPointF at : {(from + to) / 2, to})
-      QCoreApplication::postEvent(
-          w, new QMouseEvent(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
-    QCoreApplication::postEvent(
-        w, new QMouseEvent(QEvent::MouseButtonRelease, to, w->mapToGlobal(to), Qt::LeftButton, Qt::NoButton, {}));
-    QMouseEvent press(QEvent::MouseButtonPress, from, w->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton, {});
-    QApplication::sendEvent(w, &press);
-  });
-}
 
 std::vector<TracePoint> Trace(ExperimentData& experiment, int kind, int camera, int zone = 0) {
   std::vector<TracePoint> points;
@@ -321,7 +307,7 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
     ASSERT_TRUE(WaitFor([&] { return wnd->Model().VideoWidth() > 0 && wnd->ControlWidget()->width() > 100; }));
     QWidget* video = wnd->ControlWidget();
     const double w = video->width(), h = video->height();
-    Drag(video, {w * 0.06, h * 0.4}, {w * 0.94, h * 0.55});
+    ORV::Test::DragOnControl(video, {w * 0.06, h * 0.4}, {w * 0.94, h * 0.55});
     ASSERT_TRUE(WaitFor([&] { return wnd->Model().ZoneCount() > 0; }));
   }
   // Recording is on from the ribbon and every camera captures: the start

@@ -7,25 +7,14 @@
 #include "platform/ui/ribbon_status_bar.h"
 #include "shell/frame/frame_collection.h"
 #include "tests/shell/frame/frame_fakes.h"
+#include "tests/support/hand_clock.h"
 
 using namespace ORV;
 using namespace ORV::Test;
 
 namespace {
 
-class VirtualClock final : public RelativeTime::Interface {
- public:
-  void Start() override {}
-  void Pause() override {}
-  void Stop() override {}
-  void CloseStore() override {}
-  void OpenStore(const std::optional<std::string>&) override {}
-  std::uint32_t Now() override { return now; }
-  std::uint32_t Elapsed() override { return now; }
-  bool IsRunning() override { return true; }
-  void Subscribe(const std::shared_ptr<RelativeTime::SubscriberEvent>&) override {}
-  std::uint32_t now = 0;
-};
+using VirtualClock = HandClock;
 
 std::string LabelText(CMainFrame& frame, const std::string& name) {
   UI::RibbonStatusBar* bar = frame.StatusBar();

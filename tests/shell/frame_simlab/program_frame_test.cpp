@@ -33,26 +33,14 @@
 #include "platform/ui/workspace_store.h"
 #include "shell/frame/status_elements.h"
 #include "tests/core/experiment/experiment_fixture.h"
+#include "tests/support/hand_clock.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace ORV {
 namespace {
 
-// The experiment clock, moved by hand.
-class HandClock final : public RelativeTime::Interface {
- public:
-  void Start() override {}
-  void Pause() override {}
-  void Stop() override {}
-  void CloseStore() override {}
-  void OpenStore(const std::optional<std::string>&) override {}
-  std::uint32_t Now() override { return now; }
-  std::uint32_t Elapsed() override { return now; }
-  bool IsRunning() override { return true; }
-  void Subscribe(const std::shared_ptr<RelativeTime::SubscriberEvent>&) override {}
-  std::uint32_t now = 50000;
-};
+using Test::HandClock;
 
 class ProgramFrameTest : public ::testing::Test {
  protected:
@@ -92,7 +80,7 @@ class ProgramFrameTest : public ::testing::Test {
   ORV::Test::SandboxedHome home;
   OS::RegistryStore store{home.root() + "/settings.dat"};
   Configuration configuration;
-  HandClock clock;
+  HandClock clock{50000};
   ORV::Test::FakeHooks hooks;
   ExperimentData experiment;
   Sim::SimHidTransport hid;

@@ -13,6 +13,7 @@
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/zone_data_queue.h"
 #include "core/storage/relative_time.h"
+#include "tests/support/hand_clock.h"
 #include "tests/support/test_support.h"
 #include "tests/video/camera_window/recording_control.h"
 
@@ -22,22 +23,14 @@ namespace {
 using Calls = std::vector<std::string>;
 namespace D = AnalysisView::Dispid;
 
-class TestClock : public RelativeTime::Interface {
+// A hand clock that Start and Pause switch, counting the pauses.
+class TestClock : public Test::HandClock {
  public:
   void Start() override { running = true; }
   void Pause() override {
     running = false;
     ++pauses;
   }
-  void Stop() override {}
-  void CloseStore() override {}
-  void OpenStore(const std::optional<std::string>&) override {}
-  std::uint32_t Now() override { return now; }
-  std::uint32_t Elapsed() override { return now; }
-  bool IsRunning() override { return running; }
-  void Subscribe(const std::shared_ptr<RelativeTime::SubscriberEvent>&) override {}
-  std::uint32_t now = 0;
-  bool running = true;
   int pauses = 0;
 };
 
