@@ -249,6 +249,13 @@ StatusBarElement* RibbonStatusBar::FindElement(CommandId id) const {
   return nullptr;
 }
 
+StatusBarElement* RibbonStatusBar::FindLabelled(const std::string& label) const {
+  for (const auto* list : {&elements_, &extended_})
+    for (const auto& element : *list)
+      if (element->Label() == label) return element.get();
+  return nullptr;
+}
+
 StatusBarElement* RibbonStatusBar::GetElement(int index) const {
   return index >= 0 && index < GetCount() ? elements_[static_cast<std::size_t>(index)].get() : nullptr;
 }

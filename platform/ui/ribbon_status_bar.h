@@ -167,6 +167,9 @@ class RibbonStatusBar : public QWidget {
 
   // The first element with that id (left row, then extended); null if none.
   StatusBarElement* FindElement(CommandId id) const;
+  // The first element the frame named `label` (left row, then extended);
+  // null if none.
+  StatusBarElement* FindLabelled(const std::string& label) const;
   int GetCount() const { return static_cast<int>(elements_.size()); }
   StatusBarElement* GetElement(int index) const;
   int GetExCount() const { return static_cast<int>(extended_.size()); }

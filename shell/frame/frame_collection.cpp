@@ -18,13 +18,9 @@
 
 namespace ORV {
 
-FrameCollection::FrameCollection(CMainFrame& frame, MainFrameServices& services, std::function<void()> enableRecording,
+FrameCollection::FrameCollection(CMainFrame& frame, MainFrameServices& services,
                                  std::function<SamplerSettings()> samplerSettings)
-    : frame_(frame),
-      services_(services),
-      enableRecording_(std::move(enableRecording)),
-      samplerSettings_(std::move(samplerSettings)),
-      control_(*this) {}
+    : frame_(frame), services_(services), samplerSettings_(std::move(samplerSettings)), control_(*this) {}
 
 void FrameCollection::OnClockTimer() {
   char clock[128];
@@ -103,9 +99,8 @@ bool FrameCollection::ClockRunning() { return services_.experiment.ExperimentClo
 
 int FrameCollection::DetectedCameraCount() { return frame_.CameraCount(); }
 bool FrameCollection::VideoRecordingEnabled() { return frame_.RecordVideo(); }
-void FrameCollection::EnableVideoRecording() {
-  if (enableRecording_) enableRecording_();
-}
+// As the ribbon's Record Video does: the setting the frame reads.
+void FrameCollection::EnableVideoRecording() { services_.configuration.VideoRecordingEnabled = true; }
 
 CameraWindow* FrameCollection::Window(int index) {
   const std::vector<CameraWindow*>& windows = frame_.CameraWindows();
@@ -185,12 +180,7 @@ void FrameCollection::SetStatusStart(const std::string& text, const std::string&
 
 UI::StatusBarElement* FrameCollection::Label(const std::string& name) {
   UI::RibbonStatusBar* bar = frame_.StatusBar();
-  if (!bar) return nullptr;
-  for (int i = 0; i < bar->GetExCount(); ++i) {
-    UI::StatusBarElement* element = bar->GetExElement(i);
-    if (element && element->Label() == name) return element;
-  }
-  return nullptr;
+  return bar ? bar->FindLabelled(name) : nullptr;
 }
 
 void FrameCollection::MarkElapsedLabel(bool marked, bool redrawNow) {

@@ -21,10 +21,8 @@ inline constexpr UI::CommandId ID_PAUSE_BUTTON = 41000;
 
 class FrameCollection final : public CollectionHost {
  public:
-  // `enableRecording` turns video recording on as the record-video command
-  // does; `samplerSettings` gives the sampling's settings of the moment.
-  FrameCollection(CMainFrame& frame, MainFrameServices& services, std::function<void()> enableRecording,
-                  std::function<SamplerSettings()> samplerSettings);
+  // `samplerSettings` gives the sampling's settings of the moment.
+  FrameCollection(CMainFrame& frame, MainFrameServices& services, std::function<SamplerSettings()> samplerSettings);
 
   CollectionControl& Control() { return control_; }
   // The clock timer's status texts: wall clock, instrument time and, while
@@ -86,7 +84,6 @@ class FrameCollection final : public CollectionHost {
 
   CMainFrame& frame_;
   MainFrameServices& services_;
-  std::function<void()> enableRecording_;
   std::function<SamplerSettings()> samplerSettings_;
   CollectionControl control_;
   bool instrumentTimeShown_ = false;

@@ -10,14 +10,12 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/settings/custom_settings.h"
-#include "platform/os/registry_store.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/string_table.h"
-#include "platform/ui/workspace_store.h"
 #include "shell/app/small_dialogs.h"
 #include "shell/frame/main_frame.h"
 #include "video/ui/video_pane.h"
@@ -316,8 +314,8 @@ class FrameCommands::Host final : public FrameCommandHost {
   void WriteWorkspaceName(const std::string& name) override {
     config_.SetSettingsString("CustomUserWorkSpaceName", name);
   }
-  void SaveWorkspaceState() override { UI::WorkspaceStore(OS::RegistryStore::User()).SaveState(frame_); }
-  void SaveConfiguration() override { config_.Save(); }
+  void SaveWorkspaceState() override { links_.host.SaveWorkspaceState(frame_); }
+  void SaveConfiguration() override { links_.host.SaveConfiguration(); }
   bool ExportSettingsArchive(const std::string& path) override {
     return CCustomSettings().ExportSettingsArchive(path) == 0;
   }

@@ -20,6 +20,7 @@
 
 namespace ORV {
 class CMainFrame;
+class FrameHost;
 class CameraWindow;
 class ExperimentData;
 
@@ -64,6 +65,8 @@ class FrameCommands {
   struct Links {
     std::function<void()> restartSampling;
     std::function<void()> markSettingsImported;
+    // Where the layout and the settings are saved (the frame's host).
+    FrameHost& host;
     FrameApplication* application = nullptr;
   };
   FrameCommands(CMainFrame& frame, Configuration& configuration, ExperimentData& experiment, Links links);

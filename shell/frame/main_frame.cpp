@@ -255,7 +255,7 @@ int CMainFrame::OnCreate() {
   commands_ = std::make_unique<FrameCommands>(
       *this, config, experiment,
       FrameCommands::Links{[this] { services_.sampling.Restart(CurrentSamplerSettings()); },
-                           [this] { settingsImported_ = true; }, nullptr});
+                           [this] { settingsImported_ = true; }, services_.host, nullptr});
   commands_->Commands().ResetVideoPanes();
 
   RunStartupChain();
@@ -697,13 +697,11 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
 }
 
 void CMainFrame::CreateCollectionCommands() {
-  collection_ = std::make_unique<FrameCollection>(
-      *this, services_, [this] { services_.configuration.VideoRecordingEnabled = true; },
-      [this] {
-        SamplerSettings settings = CurrentSamplerSettings();
-        settings.synchronised = services_.configuration.SynchroniseDataCollection && cameraKind_ == 0;
-        return settings;
-      });
+  collection_ = std::make_unique<FrameCollection>(*this, services_, [this] {
+    SamplerSettings settings = CurrentSamplerSettings();
+    settings.synchronised = services_.configuration.SynchroniseDataCollection && cameraKind_ == 0;
+    return settings;
+  });
   CollectionControl& control = collection_->Control();
   for (UI::CommandId id : {ID_START_STOP_BUTTON, ID_STATUS_START_BUTTON}) {
     router_.OnCommand(id, [&control] { control.OnStartStop(); });

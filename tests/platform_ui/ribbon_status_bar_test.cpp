@@ -84,6 +84,9 @@ TEST(RibbonStatusBarTest, TheFramesElementsAreListedInOrder) {
   EXPECT_EQ(bar.FindElement(32796)->Label(), "Drug A");
   EXPECT_FALSE(bar.FindElement(36790)->IsVisible());
   EXPECT_EQ(bar.FindElement(4242), nullptr);
+  EXPECT_EQ(bar.FindLabelled("Drug A"), bar.FindElement(32796));
+  EXPECT_EQ(bar.FindLabelled("Start/Stop data collection"), bar.GetExElement(1));
+  EXPECT_EQ(bar.FindLabelled("no such label"), nullptr);
   EXPECT_EQ(bar.FindElement(0), nullptr);
 }
 

@@ -17,11 +17,8 @@ namespace {
 using VirtualClock = HandClock;
 
 std::string LabelText(CMainFrame& frame, const std::string& name) {
-  UI::RibbonStatusBar* bar = frame.StatusBar();
-  for (int i = 0; bar && i < bar->GetExCount(); ++i) {
-    UI::StatusBarElement* element = bar->GetExElement(i);
-    if (element && element->Label() == name) return element->Text();
-  }
+  UI::StatusBarElement* element = frame.StatusBar() ? frame.StatusBar()->FindLabelled(name) : nullptr;
+  if (element) return element->Text();
   ADD_FAILURE() << "no label " << name;
   return {};
 }
