@@ -42,6 +42,10 @@ class MainAppFrame final : public Shell::AppFrame {
       return app != nullptr && app->CheckForUpdatesAtStartup();
     };
     options.views = views_.get();
+    // The frame's own saves (at a collection's start and at the close) are
+    // the file commands' save: the opened file in place, the details asked,
+    // the backup discarded.
+    options.saveExperiment = [this] { return application_ && application_->SaveExperiment(); };
     frame_ = CreateMainFrame(config, experiment, InterfaceManager::Instance(), std::move(options));
     if (views_) views_->SetFrame(frame_.get());
     if (frame_->OnCreate() != 0) {
@@ -64,10 +68,7 @@ class MainAppFrame final : public Shell::AppFrame {
     frame_->Router().OnCommand(Shell::ID_FILE_NEW, [this] { application_->NewTraceView(); });
     if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance(); app && views_) {
       FrameViews* views = views_.get();
-      app->actionView = [views]() -> ActionViewRows* {
-        Views::CActionView* sheet = views->ActionSheet();
-        return sheet ? &sheet->Model() : nullptr;
-      };
+      app->actionView = [views]() -> ActionViewRows* { return views->ActionSheet(); };
       app->addAction = [views](std::uint32_t time, const std::string& text) { views->AddAction(time, text); };
     }
     return true;

@@ -293,20 +293,10 @@ void FrameViews::RefreshDataSheet() {
   if (Views::CDataView* sheet = DataSheet()) sheet->Refresh();
 }
 
-namespace {
-
-// Empties an action sheet's rows; the experiment's actions stay.
-void EmptyActionRows(Views::CActionView& sheet) {
-  while (sheet.Model().RowCount() > 0) sheet.Model().DeleteRow(sheet.Model().RowCount() - 1);
-  sheet.List()->setRowCount(0);
-}
-
-}  // namespace
-
 void FrameViews::RefreshActionSheet() {
   Views::CActionView* sheet = ActionSheet();
   if (!sheet) return;
-  EmptyActionRows(*sheet);
+  sheet->ClearRows();
   const std::vector<ActionData> actions = setup_.experiment.WithStores([](MarkerStore&, ActionStore& store) {
     std::vector<ActionData> all;
     for (std::size_t i = 0; i < store.Count(); ++i) all.push_back(store.Get(i));
@@ -320,7 +310,7 @@ void FrameViews::ClearSheet(SheetKind sheet) {
   if (sheet == SheetKind::Data) {
     if (Views::CDataView* data = DataSheet()) data->DestroyCameraTables();
   } else if (Views::CActionView* actions = ActionSheet()) {
-    EmptyActionRows(*actions);
+    actions->ClearRows();
   }
 }
 

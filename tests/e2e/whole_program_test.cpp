@@ -549,13 +549,20 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
   EXPECT_EQ(restarts, 1);
   ORV::Test::SaveUiArtifact(*frame, "e2e_3_after_exports");
 
-  // ---- the program closes; a record changed since its save is asked
-  // about, and No leaves the file as it was ----
+  // ---- the program closes; the record, changed since its save, is
+  // asked about, and Yes saves it to its own file without asking for one
+  // ----
+  experiment.AddMarker("Checked after the review", experiment.startTick.load() + 1000, 0);
+  ASSERT_TRUE(experiment.modified.load());
   const std::size_t shownBeforeClose = boxes.Shown().size();
-  const bool changed = experiment.modified.load();
-  if (changed) boxes.Answer(UI::IDNO);
+  const std::size_t fileDialogsBeforeClose = dialogs.Asked().size();
+  const auto savedAt = fs::last_write_time(saved);
+  boxes.Answer(UI::IDYES);
   EXPECT_TRUE(frame->close());
-  EXPECT_EQ(boxes.Shown().size(), shownBeforeClose + (changed ? 1u : 0u));
+  EXPECT_EQ(boxes.Shown().size(), shownBeforeClose + 1u);
+  EXPECT_EQ(dialogs.Asked().size(), fileDialogsBeforeClose) << "the opened file is saved where it is";
+  EXPECT_GT(fs::last_write_time(saved), savedAt);
+  EXPECT_FALSE(experiment.modified.load());
   frame->Commands()->SetApplication(nullptr);
   EXPECT_EQ(app.ExitInstance(0), 0);
 

@@ -114,6 +114,17 @@ void CActionView::DeleteSelected() {
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) list_->removeRow(static_cast<int>(*it));
 }
 
+void CActionView::DeleteRow(std::size_t row) {
+  if (row >= model_.RowCount()) return;
+  model_.DeleteRow(row);
+  list_->removeRow(static_cast<int>(row));
+}
+
+void CActionView::ClearRows() {
+  while (model_.RowCount() > 0) model_.DeleteRow(model_.RowCount() - 1);
+  list_->setRowCount(0);
+}
+
 bool CActionView::OnCommand(int command) {
   if (command != kClearCommand) return false;
   if (!CanClear()) return true;

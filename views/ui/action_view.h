@@ -18,7 +18,9 @@ class QTableWidget;
 
 namespace ORV::Views {
 
-class CActionView final : public QWidget {
+// The experiment reaches the sheet's rows through ActionViewRows: a row it
+// deletes leaves the list and the model together.
+class CActionView final : public QWidget, public ActionViewRows {
  public:
   static constexpr int kClearCommand = 32808;
 
@@ -39,6 +41,14 @@ class CActionView final : public QWidget {
   // Runs a command; false for one the view does not handle.
   bool OnCommand(int command);
   bool CanClear() const { return model_.RowCount() > 0; }
+  // ActionViewRows.
+  std::size_t RowCount() const override { return model_.RowCount(); }
+  std::uint32_t RowTime(std::size_t row) const override { return model_.RowTime(row); }
+  std::string RowText(std::size_t row) const override { return model_.RowText(row); }
+  void DeleteRow(std::size_t row) override;
+  // Empties the list; the experiment's actions stay.
+  void ClearRows();
+
   // Deletes the selected rows after asking (the Delete key).
   void DeleteSelected();
   // A double click on a row.

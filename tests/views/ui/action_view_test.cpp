@@ -13,6 +13,7 @@
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
+#include "tests/core/experiment/experiment_fixture.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/views/view_fixture.h"
 
@@ -72,6 +73,37 @@ TEST_F(ActionViewTest, ListGoToDeleteAndClear) {
   // An empty sheet asks nothing.
   EXPECT_TRUE(view.OnCommand(CActionView::kClearCommand));
   EXPECT_EQ(boxes.Shown().size(), 3u);
+}
+
+// The application whose action sheet is the view under test.
+class SheetHooks final : public ORV::Test::FakeHooks {
+ public:
+  ActionViewRows* ActionView() override { return sheet; }
+  CActionView* sheet = nullptr;
+};
+
+// A marker the experiment removes (as a moved marker's old place is) takes
+// its row out of the list as well as the model, so the rows after it keep
+// their actions.
+TEST_F(ActionViewTest, ARowTheExperimentRemovesLeavesTheList) {
+  Record();
+  data().startTick = 1000;
+  CActionView view(data(), 20, posts_, [] { return std::vector<CPelmoraView*>{}; });
+  SheetHooks hooks;
+  hooks.sheet = &view;
+  data().SetApplicationHooks(&hooks);
+  data().AddMarker("Drug added", 1000 + 90600, 0);
+  view.InsertAction({1000 + 65250, "Step to 60 mmHg"});
+  view.InsertAction({1000 + 90600, "Drug added"});
+  view.InsertAction({1000 + 3725250, "Washout"});
+  ASSERT_EQ(data().MarkerIds().size(), 1u);
+
+  data().RemoveMarkerFromViews(data().MarkerIds().front());
+  ASSERT_EQ(view.List()->rowCount(), 2);
+  ASSERT_EQ(view.Model().RowCount(), 2u);
+  EXPECT_EQ(view.List()->item(1, 0)->text(), QStringLiteral("Washout"));
+  EXPECT_EQ(view.Model().RowText(1), "Washout");
+  data().SetApplicationHooks(nullptr);
 }
 
 // Keeps every posted message with its parameters.
