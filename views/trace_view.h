@@ -236,6 +236,9 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   // For the frame: shows a time range (seconds), and selects one (the
   // selection made in another view).
   void SetVisibleRange(double start, double end);
+  // The window ending at the newest sample's time (from 0 while the data
+  // is shorter than the window).
+  void ShowNewestWindow();
   void SelectRange(double start, double stop);
   int WindowLength() const { return windowLength_; }
   void SetWindowLength(int seconds) { windowLength_ = seconds; }

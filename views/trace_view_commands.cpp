@@ -134,6 +134,11 @@ void CPelmoraView::SetVisibleRange(double start, double end) {
   ApplyRange();
 }
 
+void CPelmoraView::ShowNewestWindow() {
+  AdvanceWindow(currentTime_);
+  ApplyRange();
+}
+
 void CPelmoraView::SelectRange(double start, double stop) {
   if (graph_) graph_.Invoke(Dispid::SelectTrace, start, stop);
 }

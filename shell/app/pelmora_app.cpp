@@ -130,8 +130,7 @@ bool CPelmoraApp::InitInstance() {
   if (frame_) frame_->UseDocumentTemplates(templates_);
   if (frame_ && options_.glueHost && Experiment()) {
     glueHost_ = options_.glueHost(templates_, *frame_);
-    glue_ = std::make_unique<TraceGlue>(*Experiment(), *glueHost_,
-                                        [](std::uint32_t id) { return UI::LoadQString(id).toStdString(); });
+    glue_ = std::make_unique<TraceGlue>(*Experiment(), *glueHost_, [](std::uint32_t id) { return UI::LoadString(id); });
     frame_->UseTraceGlue(*glue_);
   }
 

@@ -166,7 +166,7 @@ QWidget* FrameViews::MakeDataSheet(UI::CChildFrame& child) {
   if (!frame_) return nullptr;
   auto* view = new Views::CDataView(setup_.experiment, setup_.configuration);
   view->setWindowTitle(QStringLiteral("Data Sheet"));
-  view->Refresh();
+  // Filled by whoever opens it (showing it, or an export to it).
   UI::CommandRouter& router = frame_->Router();
   ExperimentData& experiment = setup_.experiment;
   CMainFrame* frame = frame_;

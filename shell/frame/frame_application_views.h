@@ -154,7 +154,6 @@ class FrameViews final : public TraceWindowHost {
   void SetLiveTrace(bool on);
   // The graphs mark data that is not saved yet.
   void SetDrawNoSaveData(bool on);
-  bool DrawNoSaveData() const { return drawNoSaveData_; }
   double SelectionStop() const;
   void SetSelectAll(bool on);
   void ExportToDataSheet(int method);

@@ -32,13 +32,7 @@ void TraceViewLink::SetFollowLive(bool on) {
   view_.SetLive(on);
   // Switched on, a view that has live data shows the newest window at once
   // rather than with the next sample.
-  const double now = view_.CurrentTime();
-  if (!on || was || now <= 0.0) return;
-  const double span = view_.WindowLength();
-  if (now < span)
-    view_.SetVisibleRange(0.0, span);
-  else
-    view_.SetVisibleRange(now - span, now);
+  if (on && !was && view_.CurrentTime() > 0.0) view_.ShowNewestWindow();
 }
 
 }  // namespace ORV::Shell

@@ -84,8 +84,19 @@ TEST_F(FrameTimeWindowTest, WithoutTheGlueTheSliderAloneFollowsTheNavigation) {
   std::unique_ptr<CMainFrame> frame = Make();
   ASSERT_EQ(frame->OnCreate(), 0);
   EXPECT_EQ(frame->TimeWindow(), nullptr);
-  frame->SendMessage(Shell::WM_TIME_POSITION, 1, 30);  // no window: ignored
-  frame->NavigateTo(0);
+  auto* slider = frame->Ribbon()->FindByID<UI::RibbonSlider>(ID_TIMESPAN_SLIDER);
+  ASSERT_NE(slider, nullptr);
+  slider->SetRange(0, 600);
+  // The slider and its edit follow the navigation, clamped to the range.
+  frame->NavigateTo(120);
+  EXPECT_EQ(SliderPos(*frame), 120);
+  EXPECT_EQ(frame->Ribbon()->FindByID<UI::RibbonEdit>(ID_TIMESPAN_EDIT)->GetEditText(), "2:00");
+  frame->NavigateTo(5000);
+  EXPECT_EQ(SliderPos(*frame), 600);
+  // The views' position message has no time window to move: ignored.
+  frame->SendMessage(Shell::WM_TIME_POSITION, 1, 30);
+  EXPECT_EQ(SliderPos(*frame), 600);
+  // The views are not the frame's to move without the glue.
   EXPECT_DOUBLE_EQ(view.xStart, 0.0);
 }
 
