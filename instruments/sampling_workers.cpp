@@ -465,10 +465,9 @@ CHeatControllerThread::~CHeatControllerThread() { Stop(); }
 void CHeatControllerThread::Run() {
   HeatController& controller = manager_.HeatControllerDevice();
   Loop(Milliseconds(600), [&] {
-    if (!target_ && listeners_.empty()) return;
+    if (listeners_.empty()) return;
     if (!controller.IsConnected() || !controller.ReadCurrent(record_)) return;
-    if (target_) target_->PostSample(kDeviceHeatController, record_);
-    for (const Listener& listener : listeners_) listener->PostSample(kDeviceHeatController, record_);
+    PostToAll(listeners_, kDeviceHeatController, record_);
   });
 }
 

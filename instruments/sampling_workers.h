@@ -284,10 +284,8 @@ class CHeatControllerThread : public SamplingThread {
   explicit CHeatControllerThread(InterfaceManager& manager = InterfaceManager::Instance());
   ~CHeatControllerThread() override;
 
-  // The heater pane; set before Start.
-  void SetTarget(Listener target) { target_ = std::move(target); }
-  // A further receiver of the readings (the frame's heat-controller bar);
-  // added before Start.
+  // A receiver of the readings (the heater pane, the frame's heat-controller
+  // bar); added before Start.
   void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
 
  protected:
@@ -295,7 +293,6 @@ class CHeatControllerThread : public SamplingThread {
 
  private:
   InterfaceManager& manager_;
-  Listener target_;
   std::vector<Listener> listeners_;
   HeatControllerSample record_;
 };

@@ -1,9 +1,7 @@
 #include "graph_control/ui/graph_drag_data.h"
 
-#include <QImage>
 #include <QPainter>
 #include <QUrl>
-#include <cmath>
 
 #include "graph_control/ui/graph_painter.h"
 #include "platform/ui/picture_drag_data.h"
@@ -20,16 +18,16 @@ std::shared_ptr<Com::DragDataObject> GraphPictureData(GraphModel& model, QSize s
   if (size.isEmpty()) return std::make_shared<Com::DragDataObject>();
   GraphPainter painter(model);
   // The layout of a paint follows whether the previous one showed labels,
-  // so the picture is laid out once first, as the window's first paint is.
-  {
-    QImage scratch(size, QImage::Format_RGB32);
-    const int dpm = static_cast<int>(std::lround(dpi / 0.0254));
-    scratch.setDotsPerMeterX(dpm);
-    scratch.setDotsPerMeterY(dpm);
-    QPainter p(&scratch);
-    painter.DrawGraph(p, scratch.rect());
-  }
-  return UI::PictureDragData(size, dpi, [&](QPainter& p, const QRect& r) { painter.DrawGraph(p, r); });
+  // so the first picture is painted twice, as the window's first paint lays
+  // the graph out; each paint covers the whole picture.
+  bool laidOut = false;
+  return UI::PictureDragData(size, dpi, [&](QPainter& p, const QRect& r) {
+    if (!laidOut) {
+      painter.DrawGraph(p, r);
+      laidOut = true;
+    }
+    painter.DrawGraph(p, r);
+  });
 }
 
 std::shared_ptr<Com::DragDataObject> TextDragData(const std::string& text) {

@@ -97,8 +97,8 @@ class ManagerInstruments final : public FrameInstruments {
     if (HeatControllerLoaded() && (listeners.heater || listeners.heatBar)) {
       heater_ = std::make_unique<CHeatControllerThread>(manager_);
       if (step >= 1) heater_->SetPeriodFactor(step);
-      heater_->SetTarget(listeners.heater);
-      if (listeners.heatBar) heater_->AddListener(listeners.heatBar);
+      for (const auto& listener : {listeners.heater, listeners.heatBar})
+        if (listener) heater_->AddListener(listener);
       heater_->Start();
     }
     return flowPresent;

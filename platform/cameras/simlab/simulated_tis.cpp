@@ -1,15 +1,15 @@
 #include "platform/cameras/simlab/simulated_tis.h"
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "platform/os/number_text.h"
 #include "platform/sim/sim_lab.h"
 
 namespace ORV::Cameras {
@@ -24,10 +24,8 @@ using Clock = std::chrono::steady_clock;
 double FrameRateAsked(double rate) {
   const char* forced = std::getenv("ORV_SIMLAB_FPS");
   if (forced == nullptr) return rate;
-  double value = 0.0;
-  const char* end = forced + std::strlen(forced);
-  const auto [at, error] = std::from_chars(forced, end, value);
-  return error == std::errc() && at == end && value >= 1.0 && value <= 1000.0 ? value : rate;
+  const std::optional<double> value = OS::ParseDouble(forced);
+  return value && *value >= 1.0 && *value <= 1000.0 ? *value : rate;
 }
 
 struct SimulatedCamera {

@@ -170,6 +170,15 @@ class AnalysisControlTest : public ::testing::Test {
     }
     resize(size, 1.0);
   }
+  // Records the vessel into `dir`, gives the control the hand clock and
+  // plays the recording; false when it does not play.
+  bool PlayVessel(const ORV::Test::TempDir& dir) {
+    const std::string file = RecordVessel(dir);
+    Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock_))});
+    return Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>() == 1;
+  }
+  // The magenta the tests draw their probes in, and nothing else is.
+  static bool Magenta(const QColor& c) { return std::min(c.red(), c.blue()) - c.green() > 40; }
   // Draws a zone with the mouse from a to b (window points).
   void DrawZone(QPointF a, QPointF b) {
     Drag(a, {{QEvent::MouseMove, (a + b) / 2}, {QEvent::MouseMove, b}, {QEvent::MouseButtonRelease, b}});
@@ -177,6 +186,8 @@ class AnalysisControlTest : public ::testing::Test {
 
   OS::RegistryStore store_;
   Com::ControlFactory factory_{store_, {kDir}};
+  // Declared before the control's site, so it outlives the control.
+  AnalysisTest::FakeClock clock_;
   QWidget host_;
   UI::ControlSite site_;
   Sink sink_;
@@ -247,10 +258,7 @@ TEST_F(AnalysisControlTest, FixedAnswersAndRefusedValues) {
 
 TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
   ORV::Test::TempDir dir;
-  const std::string file = RecordVessel(dir);
-  AnalysisTest::FakeClock clock;
-  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
-  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  ASSERT_TRUE(PlayVessel(dir));
   EXPECT_EQ(Call(Dispid::IsCapturing).Get<std::int16_t>(), 1);
   EXPECT_EQ(Call(Dispid::IsVideoPlaying).Get<std::int16_t>(), 1);
   const std::vector<Variant> dims = sink_.Last(EventId::DimensionsChanged);
@@ -313,10 +321,7 @@ TEST_F(AnalysisControlTest, PlaysARecordedVesselWithTwoZonesDrawnByTheMouse) {
 // it and the arrow keys step it, as the window shows.
 TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKeys) {
   ORV::Test::TempDir dir;
-  const std::string file = RecordVessel(dir);
-  AnalysisTest::FakeClock clock;
-  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
-  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  ASSERT_TRUE(PlayVessel(dir));
   Call(Dispid::PauseCapture);
   Call(Dispid::SetZoneInnerEdgeColor, {Variant(0xFF00FF)});  // magenta, drawn nowhere else
   DrawZone({40, 100}, {600, 180});
@@ -330,8 +335,7 @@ TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKe
     std::vector<int> columns;
     bool inRun = false;
     for (int x = 0; x < image.width(); ++x) {
-      const QColor c = image.pixelColor(x, 130);
-      const bool tinted = std::min(c.red(), c.blue()) - c.green() > 40;
+      const bool tinted = Magenta(image.pixelColor(x, 130));
       if (tinted && !inRun) columns.push_back(x);
       inRun = tinted;
     }
@@ -347,7 +351,6 @@ TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKe
   QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
   QApplication::sendEvent(w_, &right);
   EXPECT_EQ(lumenColumns(), (std::vector<int>{before[0] + 21, before[1]}));
-  site_.Destroy();  // while the clock it was given lives
 }
 
 // Shift with the left button takes the picture out of the window as a drag
@@ -355,10 +358,7 @@ TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKe
 // selected or drawn.
 TEST_F(AnalysisControlTest, ShiftDragTakesThePictureOut) {
   ORV::Test::TempDir dir;
-  const std::string file = RecordVessel(dir);
-  AnalysisTest::FakeClock clock;
-  Call(Dispid::SetRelativeTime, {Variant(static_cast<RelativeTime::Interface*>(&clock))});
-  ASSERT_EQ(Call(Dispid::PlayVideoFile, {Variant(file)}).Get<std::int16_t>(), 1);
+  ASSERT_TRUE(PlayVessel(dir));
   Call(Dispid::PauseCapture);
   Call(Dispid::SetZoneBorderColor, {Variant(0xFF00FF)});  // magenta outlines, drawn nowhere else
   DrawZone({40, 100}, {600, 180});
@@ -378,10 +378,7 @@ TEST_F(AnalysisControlTest, ShiftDragTakesThePictureOut) {
   ASSERT_TRUE(picture.loadFromData(data->data("image/png"), "PNG"));
   EXPECT_EQ(picture.size(), w_->size());
   // The zone's outline is in the picture where the window shows it.
-  const auto tinted = [&](int y) {
-    const QColor c = picture.pixelColor(300, y);
-    return std::min(c.red(), c.blue()) - c.green() > 40;
-  };
+  const auto tinted = [&](int y) { return Magenta(picture.pixelColor(300, y)); };
   EXPECT_TRUE(tinted(99) || tinted(100) || tinted(101));
   EXPECT_FALSE(tinted(140));
   const QByteArray svg = data->data("image/svg+xml");
@@ -396,7 +393,6 @@ TEST_F(AnalysisControlTest, ShiftDragTakesThePictureOut) {
   Call(Dispid::StopCapture);
   QTest::mousePress(w_, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 300));
   EXPECT_EQ(w_->findChild<QDrag*>(), nullptr);
-  site_.Destroy();  // while the clock it was given lives
 }
 
 // The camera picture covers the window in device pixels whatever the

@@ -562,7 +562,7 @@ TEST_F(WorkerTest, MicroscopeAndHeatControllerLoopsDeliverUntilStopped) {
   microscopeWorker.AddListener(frame.inbox);
   microscopeWorker.SetPeriodFactor(1);
   CHeatControllerThread heaterWorker(Manager());
-  heaterWorker.SetTarget(heaterPane.inbox);
+  heaterWorker.AddListener(heaterPane.inbox);
   heaterWorker.SetPeriodFactor(1);
   ASSERT_TRUE(microscopeWorker.Start());
   ASSERT_TRUE(heaterWorker.Start());
