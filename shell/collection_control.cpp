@@ -3,10 +3,9 @@
 #include <cstdio>
 
 #include "core/base/time_text.h"
+#include "platform/ui/string_ids.h"
 
 namespace ORV {
-
-using namespace CollectionText;
 
 void CollectionControl::OnStartStop() {
   const std::uint32_t state = host_.CollectionState();
@@ -24,10 +23,11 @@ bool CollectionControl::PauseEnabled() { return host_.CollectionState() == kColl
 bool CollectionControl::Start() {
   // A "Yes" to saving keeps the data the user chose to keep: when the save
   // does not happen, the start does not clear them.
-  if (host_.Modified() && host_.AskYesNo(host_.Text(kSaveBeforeStart)) && !host_.SaveExperiment()) return false;
+  if (host_.Modified() && host_.AskYesNo(host_.Text(UI::kExistingExperimentDataWillString)) && !host_.SaveExperiment())
+    return false;
 
   if (host_.DetectedCameraCount() > 0 && !host_.VideoRecordingEnabled() && !host_.IsVideoPlaying(0) &&
-      host_.AskYesNo(host_.Text(kEnableRecording))) {
+      host_.AskYesNo(host_.Text(UI::kVideoRecordingEnabledWouldString))) {
     host_.EnableVideoRecording();
   }
 
@@ -36,7 +36,7 @@ bool CollectionControl::Start() {
 
   const int cameras = host_.RecordCameraCount();
   for (int i = 0; i < cameras; ++i) {
-    if (!host_.IsCapturing(i) && host_.AskYesNo(host_.Text(kCameraNotCapturing))) {
+    if (!host_.IsCapturing(i) && host_.AskYesNo(host_.Text(UI::kAttachedCameraCapturingStartString))) {
       host_.ConnectCamera(i, host_.RecordCameraName(i));
     }
   }
@@ -58,16 +58,16 @@ bool CollectionControl::Start() {
   host_.SetDrawNoSaveData(false);
   if (!host_.LiveTrace()) host_.SetLiveTrace(true);
 
-  host_.SetStatusStart(host_.Text(kStop), host_.Text(kStopTip));
+  host_.SetStatusStart(host_.Text(UI::kStopString), host_.Text(UI::kStopDataCollectionString));
   host_.MarkElapsedLabel(true, false);
   host_.Relayout(1);
-  UpdateRibbon(kStopButton, kImageStop);
+  UpdateRibbon(UI::kStopTipString, kImageStop);
   return true;
 }
 
 bool CollectionControl::Stop() {
-  if (!host_.AskStop(host_.Text(kStopQuestion))) return false;
-  host_.AddMarkerNow(host_.Text(kCollectionStopped), -1);
+  if (!host_.AskStop(host_.Text(UI::kDoYouWantStopString))) return false;
+  host_.AddMarkerNow(host_.Text(UI::kDataCollectionStoppedString), -1);
 
   const int cameras = host_.RecordCameraCount();
   CollectionHost& host = host_;
@@ -89,30 +89,30 @@ bool CollectionControl::Stop() {
     return 1;
   });
 
-  host_.SetStatusStart(host_.Text(kStart), host_.Text(kStartTip));
+  host_.SetStatusStart(host_.Text(UI::kStartString), host_.Text(UI::kStartDataCollectionTipString));
   host_.MarkElapsedLabel(true, true);
   host_.MarkElapsedLabel(false, false);
   host_.SetDrawNoSaveData(true);
   host_.Relayout(-1);
-  UpdateRibbon(kStartDataCollection, kImageStart);
+  UpdateRibbon(UI::kStartDataCollectionString, kImageStart);
   return true;
 }
 
 void CollectionControl::UpdateRibbon(std::uint32_t textId, int image) {
   host_.SetStartStopButton(host_.Text(textId), image);
-  host_.SetPauseButton(host_.Text(kPause), kImagePause);
+  host_.SetPauseButton(host_.Text(UI::kPauseTipString), kImagePause);
 }
 
 void CollectionControl::OnPause() {
   if (host_.CollectionState() != kCollecting) return;
   const bool running = host_.ClockRunning();
   if (running) {
-    host_.AddMarkerNow(host_.Text(kPauseMarker), 0);
+    host_.AddMarkerNow(host_.Text(UI::kPauseString), 0);
     host_.ClockPause();
-    host_.SetPauseButton(host_.Text(kResume), kImageResume);
+    host_.SetPauseButton(host_.Text(UI::kResumeString), kImageResume);
   } else {
     host_.ClockStart();
-    host_.SetPauseButton(host_.Text(kPause), kImagePause);
+    host_.SetPauseButton(host_.Text(UI::kPauseTipString), kImagePause);
   }
 }
 

@@ -19,24 +19,6 @@
 
 namespace ORV {
 
-// String ids of the texts used here.
-namespace CollectionText {
-inline constexpr std::uint32_t kStartDataCollection = 137;
-inline constexpr std::uint32_t kSaveBeforeStart = 189;
-inline constexpr std::uint32_t kStart = 220;
-inline constexpr std::uint32_t kStop = 221;
-inline constexpr std::uint32_t kStartTip = 222;
-inline constexpr std::uint32_t kStopTip = 223;
-inline constexpr std::uint32_t kCameraNotCapturing = 224;
-inline constexpr std::uint32_t kCollectionStopped = 227;
-inline constexpr std::uint32_t kStopButton = 231;
-inline constexpr std::uint32_t kEnableRecording = 232;
-inline constexpr std::uint32_t kPauseMarker = 236;
-inline constexpr std::uint32_t kPause = 237;
-inline constexpr std::uint32_t kResume = 238;
-inline constexpr std::uint32_t kStopQuestion = 249;
-}  // namespace CollectionText
-
 // Ribbon image indices of the two buttons.
 inline constexpr int kImageStart = 28;
 inline constexpr int kImagePause = 29;
