@@ -10,7 +10,6 @@
 // ORV_BENCH_SECONDS changes the minute (for a quick look).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -36,6 +35,7 @@
 #include "core/experiment/session.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/event_log_backend.h"
+#include "platform/os/folders.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/document_area.h"
 #include "platform/ui/icon_button.h"
@@ -84,23 +84,26 @@ bool RunUntil(const std::function<bool()>& done, int limitMs) {
 }
 
 // Private settings, data and runtime folders, so the benchmark never meets
-// the user's own program.
-void Sandbox() {
-  char pattern[] = "/tmp/orv-bench-XXXXXX";
-  const char* root = ::mkdtemp(pattern);
-  if (root == nullptr) return;
-  const std::string base = root;
-  const std::pair<const char*, const char*> folders[] = {{"HOME", "/home"},
-                                                         {"XDG_CONFIG_HOME", "/config"},
-                                                         {"XDG_DATA_HOME", "/data"},
-                                                         {"XDG_STATE_HOME", "/state"},
-                                                         {"XDG_RUNTIME_DIR", "/runtime"}};
-  for (const auto& [variable, folder] : folders) {
-    const std::string path = base + folder;
-    ::mkdir(path.c_str(), 0700);
-    setenv(variable, path.c_str(), 1);
+// the user's own program; the folder and all it holds are removed at the end.
+struct Sandbox {
+  Sandbox() : root(OS::MakePrivateWorkingDir("orv-bench-")) {
+    if (root.empty()) return;
+    const std::pair<const char*, const char*> folders[] = {{"HOME", "/home"},
+                                                           {"XDG_CONFIG_HOME", "/config"},
+                                                           {"XDG_DATA_HOME", "/data"},
+                                                           {"XDG_STATE_HOME", "/state"},
+                                                           {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto& [variable, folder] : folders) {
+      const std::string path = root + folder;
+      OS::EnsureDir(path, 0700);
+      setenv(variable, path.c_str(), 1);
+    }
   }
-}
+  ~Sandbox() { OS::RemoveTree(root); }
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+  const std::string root;
+};
 
 // A press at `from`, moves to `to` and a release there on the analysis
 // control's widget: a measuring zone across the vessel.
@@ -299,7 +302,8 @@ BENCHMARK(BM_WholeProgramFourCamerasFourTraces)->Iterations(1)->UseManualTime()-
 }  // namespace
 
 int main(int argc, char** argv) {
-  Sandbox();
+  // Made before the application and removed after it is gone.
+  const Sandbox sandbox;
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "4", 1);
