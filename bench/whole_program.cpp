@@ -210,8 +210,16 @@ void BM_WholeProgramFourCamerasFourTraces(benchmark::State& state) {
     app.ExitInstance(0);
     return;
   }
+  // A step that does not come about ends the run as a failed start-up does.
+  const auto giveUp = [&](const char* why) {
+    state.SkipWithError(why);
+    app.ExitInstance(0);
+  };
   frame->resize(1600, 1000);
-  RunUntil([&] { return frame->StartupChainDone(); }, 60000);
+  if (!RunUntil([&] { return frame->StartupChainDone(); }, 60000)) {
+    giveUp("the program's start-up did not finish");
+    return;
+  }
 
   // Every camera captures and measures one zone.
   auto* cameraPane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
@@ -222,10 +230,16 @@ void BM_WholeProgramFourCamerasFourTraces(benchmark::State& state) {
   for (CameraWindow* window : frame->CameraWindows()) {
     auto* wnd = dynamic_cast<FrameCameraWnd*>(window);
     if (wnd == nullptr) continue;
-    RunUntil([&] { return wnd->Model().VideoWidth() > 0 && wnd->ControlWidget()->width() > 100; }, 60000);
+    if (!RunUntil([&] { return wnd->Model().VideoWidth() > 0 && wnd->ControlWidget()->width() > 100; }, 60000)) {
+      giveUp("a camera showed no picture");
+      return;
+    }
     QWidget* video = wnd->ControlWidget();
     Drag(video, {video->width() * 0.06, video->height() * 0.4}, {video->width() * 0.94, video->height() * 0.55});
-    RunUntil([&] { return wnd->Model().ZoneCount() > 0; }, 10000);
+    if (!RunUntil([&] { return wnd->Model().ZoneCount() > 0; }, 10000)) {
+      giveUp("a camera's measuring zone was not drawn");
+      return;
+    }
   }
 
   // A collection without video recording, and four live traces.
