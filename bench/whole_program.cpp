@@ -300,7 +300,7 @@ void BM_WholeProgramFourCamerasFourTraces(benchmark::State& state) {
   int paints = 0;
   for (auto& watch : watches) paints += watch->paints;
   state.counters["graph_paints"] = paints;
-  if (!windows.empty()) state.counters["view0_time"] = windows.back()->View().CurrentTime();
+  if (!windows.empty()) state.counters["view0_time"] = windows.front()->View().CurrentTime();
   state.counters["zone_records_cam0"] =
       static_cast<double>(experiment.Read([](const ExperimentContents& c) { return c.zoneData[0].size(); }));
 
