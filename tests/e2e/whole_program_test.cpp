@@ -19,7 +19,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,9 +50,11 @@
 #include "shell/frame/program_frame.h"
 #include "shell/frame_plan.h"
 #include "shell/program_controls.h"
+#include "tests/shell/app/app_test_fixture.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
+#include "tests/xlsx/writer/xlsx_test_util.h"
 #include "video/ui/camera_pane.h"
 #include "video/ui/video_pane.h"
 #include "views/data_sheet/ui/data_view.h"
@@ -84,29 +85,6 @@ bool DocumentsReady(bool ready, const char* step) {
   EXPECT_TRUE(ready) << step << ": the main frame did not open the document";
   return ready;
 }
-
-// Private settings, data and runtime folders.
-class Sandbox {
- public:
-  Sandbox() {
-    const char* old = std::getenv("XDG_RUNTIME_DIR");
-    if (old) saved_ = old;
-    had_ = old != nullptr;
-    setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-  }
-  ~Sandbox() {
-    if (had_)
-      setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
-    else
-      unsetenv("XDG_RUNTIME_DIR");
-  }
-
- private:
-  ORV::Test::TempDir runtime_;
-  ORV::Test::SandboxedHome home_;
-  std::string saved_;
-  bool had_ = false;
-};
 
 // Answers the program's own modal dialogs while it runs: the "Save
 // Experiment" details keep what they show, the workspace name is typed in.
@@ -203,20 +181,6 @@ Views::CDataView* DataSheet(CMainFrame& frame) {
   return nullptr;
 }
 
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    status = -1;
-    return out;
-  }
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  status = ::pclose(pipe);
-  return out;
-}
-
 // What the record holds of one recording, to compare before the save and
 // after the open.
 struct RecordFacts {
@@ -251,7 +215,7 @@ void ExpectSameTrace(const std::vector<TracePoint>& a, const std::vector<TracePo
 }
 
 TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
-  Sandbox sandbox;
+  ORV::Test::AppSandbox sandbox;
   ORV::Test::TempDir work;
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "2", 1);
@@ -511,11 +475,14 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
     router.UpdateIdle();
     ASSERT_TRUE(router.Execute(Views::CDataView::kExportExcelCommand)) << "the ribbon's workbook export";
     ASSERT_TRUE(fs::exists(workbook));
+    const char* sourceDir = std::getenv("ORV_TEST_SOURCE_DIR");
+    ASSERT_NE(sourceDir, nullptr) << "ORV_TEST_SOURCE_DIR names the source tree";
     int status = 0;
-    const std::string dump =
-        RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 '" + std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
-                       "/tests/views/data_sheet/read_sheet.py' '" + workbook + "' 2>&1",
-                   status);
+    const std::string dump = XlsxTest::RunCommand(
+        "PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+            XlsxTest::ShellQuote(std::string(sourceDir) + "/tests/views/data_sheet/read_sheet.py") + " " +
+            XlsxTest::ShellQuote(workbook) + " 2>&1",
+        status);
     ASSERT_EQ(status, 0) << dump;
     EXPECT_NE(dump.find("sheet "), std::string::npos) << dump;
     const std::string csv = work / "sheet.csv";

@@ -273,7 +273,8 @@ TEST(CollectionStart, WithoutRunningBackupStartsNone) {
   host.backup = false;
   host.liveTrace = true;
   CollectionControl control(host);
-  control.Start();
+  EXPECT_TRUE(control.Start());
+  EXPECT_EQ(host.state, kCollecting) << "the collection runs without the backup";
   for (const std::string& entry : host.log) {
     EXPECT_NE(entry, "backup");
     EXPECT_NE(entry, "live on");

@@ -18,6 +18,7 @@
 
 #include "shell/frame/main_frame.h"
 #include "shell/frame/x11_key_grab.h"
+#include "shell/frame_plan.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -50,8 +51,6 @@ class FakeGrab final : public GlobalKeyGrab {
   std::set<int> refused_;
 };
 
-constexpr int kIdF1 = 36769;
-
 TEST(FunctionKeys, ShortcutsEverywhereAndTheSystemWideGrabPostsTheKeysId) {
   ORV::Test::MemoryEventLog log;
   QWidget window;
@@ -67,7 +66,7 @@ TEST(FunctionKeys, ShortcutsEverywhereAndTheSystemWideGrabPostsTheKeysId) {
       grab = made.get();
       return made;
     });
-    for (int k = 0; k < 12; ++k) ASSERT_TRUE(keys.Register(&window, target, kIdF1 + k, k));
+    for (int k = 0; k < 12; ++k) ASSERT_TRUE(keys.Register(&window, target, IDHOT_F1 + k, k));
     EXPECT_FALSE(keys.Register(&window, target, 1, 12));
     EXPECT_FALSE(keys.Register(nullptr, target, 2, 0));
     EXPECT_EQ(grabsMade, 1);
@@ -79,13 +78,13 @@ TEST(FunctionKeys, ShortcutsEverywhereAndTheSystemWideGrabPostsTheKeysId) {
 
     // F5 pressed while another program has the focus.
     press(4);
-    EXPECT_EQ(target->ids, std::vector<int>{kIdF1 + 4});
+    EXPECT_EQ(target->ids, std::vector<int>{IDHOT_F1 + 4});
     // F5's shortcut inside the program.
     window.findChildren<QShortcut*>()[4]->activated();
-    EXPECT_EQ(target->ids.back(), kIdF1 + 4);
+    EXPECT_EQ(target->ids.back(), IDHOT_F1 + 4);
 
-    keys.Unregister(kIdF1 + 4);
-    EXPECT_FALSE(keys.Registered(kIdF1 + 4));
+    keys.Unregister(IDHOT_F1 + 4);
+    EXPECT_FALSE(keys.Registered(IDHOT_F1 + 4));
     EXPECT_EQ(grab->grabbed.count(4), 0u);
     press(4);
     EXPECT_EQ(target->ids.size(), 2u);
@@ -98,7 +97,7 @@ TEST(FunctionKeys, WithoutASystemWideGrabSaysSoOnce) {
   QWidget window;
   auto target = std::make_shared<Target>();
   FunctionKeys keys([](std::function<void(int)>) { return std::unique_ptr<GlobalKeyGrab>(); });
-  for (int k = 0; k < 12; ++k) ASSERT_TRUE(keys.Register(&window, target, kIdF1 + k, k));
+  for (int k = 0; k < 12; ++k) ASSERT_TRUE(keys.Register(&window, target, IDHOT_F1 + k, k));
   ASSERT_EQ(log.backend().Entries().size(), 1u) << log.Dump();
   EXPECT_NE(log.Dump().find("allows no system-wide keys"), std::string::npos) << log.Dump();
   // The off-screen test platform is such a display server.

@@ -5,9 +5,7 @@
 // backup, rebuilt as the next start would after a crash, holds the same.
 #include <gtest/gtest.h>
 
-#include <QMouseEvent>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -33,6 +31,7 @@
 #include "shell/glue/ui/document_glue_host.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
+#include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
 #include "views/ui/action_view.h"
 
@@ -79,25 +78,15 @@ Snapshot Take(ExperimentData& experiment) {
   return s;
 }
 
-// Draws a zone on a camera window's analysis control as the user does: a
-// press, a drag and a release across the middle of the picture.
-void DrawZone(QWidget* control) {
-  const QPoint from(control->width() * 3 / 10, control->height() * 3 / 10);
-  const QPoint to(control->width() * 7 / 10, control->height() * 7 / 10);
-  // The control follows the drag in a loop of its own, entered by the press.
-  QTimer::singleShot(0, control, [control, from, to] {
-    const QPoint half = (from + to) / 2;
-    for (const QPoint& at : {half, to}) {
-      QMouseEvent move(QEvent::MouseMove, at, control->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(control, &move);
-    }
-    QMouseEvent up(QEvent::MouseButtonRelease, to, control->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
-                   Qt::NoModifier);
-    QApplication::sendEvent(control, &up);
-  });
-  QMouseEvent down(QEvent::MouseButtonPress, from, control->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
-                   Qt::NoModifier);
-  QApplication::sendEvent(control, &down);
+// Draws a zone on a camera window's analysis control as the user does, with
+// a drag across the middle of the picture, and waits for the window to count
+// it.
+bool DrawZone(FrameCameraWnd& window) {
+  QWidget* control = window.ControlWidget();
+  const QPointF from(control->width() * 0.3, control->height() * 0.3);
+  const QPointF to(control->width() * 0.7, control->height() * 0.7);
+  ORV::Test::DragOnControl(control, from, to);
+  return ORV::Test::ProcessEventsUntil([&window] { return window.Model().ZoneCount() > 0; }, 60000);
 }
 
 std::size_t PressureCount(ExperimentData& experiment) {
@@ -162,7 +151,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
       [&] { return frame->StartupChainDone() && windows[0]->Model().VideoWidth() > 0; }, 60000));
   ASSERT_FALSE(windows[1]->IsCapturing());
   ASSERT_NE(windows[0]->ControlWidget(), nullptr);
-  DrawZone(windows[0]->ControlWidget());
+  ASSERT_TRUE(DrawZone(*windows[0])) << "the zone drawn on camera 0";
 
   // Start: nothing to save, video recording stays off (No), and the camera
   // that is not capturing is started (Yes).
@@ -178,7 +167,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   EXPECT_EQ(pane->Model().ButtonText(), "Stop");
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return windows[1]->Model().VideoWidth() > 0; }, 60000));
   ASSERT_NE(windows[1]->ControlWidget(), nullptr);
-  DrawZone(windows[1]->ControlWidget());
+  ASSERT_TRUE(DrawZone(*windows[1])) << "the zone drawn on camera 1";
   ASSERT_EQ(experiment.mode, kModeLive);
   const std::string backup = experiment.BackupFolder();
   ASSERT_FALSE(backup.empty());
