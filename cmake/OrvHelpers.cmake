@@ -54,14 +54,18 @@ endfunction()
 #   and ORV_DISPATCH_STRICT=1 (a failed dispatch call throws instead of being
 #   logged, so a missing DISPID fails the test).
 #   Suites whose tests should also run under ThreadSanitizer (make tsan) carry
-#   the label "concurrency".
+#   the label "concurrency"; the other suites built on the GUI test support
+#   carry the label "gui": make test runs those a second time with the
+#   machine's own fonts and a scale factor of 1.5 (scripts/test-gui-variant).
 function(orv_test name)
   cmake_parse_arguments(A "" "DIR" "DEPS;LABELS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   include(GoogleTest)
-  if(NOT A_LABELS)
+  if(NOT A_LABELS AND "orv_ui_test_support" IN_LIST A_DEPS)
+    set(A_LABELS gui)
+  elseif(NOT A_LABELS)
     set(A_LABELS unit)
   endif()
   # The environment goes through `env` as the tests' launcher: a list in the
