@@ -39,20 +39,38 @@ class SharedLibrary {
   std::string path_;
 };
 
-// Resolves a library's exports into function pointers by their C names,
-// collecting the names the library lacks.
-class ExportResolver {
+// Fills the functions of a maker's table from a loaded library, each bound
+// to the export of its C name; every function bound owns the library. The
+// names the library lacks are collected (a table with one of them must not
+// be bound: its function would call nothing).
+class ExportBinder {
  public:
-  explicit ExportResolver(const SharedLibrary& library) : library_(library) {}
+  explicit ExportBinder(std::shared_ptr<SharedLibrary> library) : library_(std::move(library)) {}
+
+  // The export `name` as a function of type `Function` (a pointer to a C
+  // function); null when the library lacks it.
   template <class Function>
-  void operator()(Function& slot, const char* name) {
-    slot = reinterpret_cast<Function>(library_.Find(name));
-    if (slot == nullptr) missing_.emplace_back(name);
+  Function Resolve(const char* name) {
+    auto function = reinterpret_cast<Function>(library_->Find(name));
+    if (function == nullptr) missing_.emplace_back(name);
+    return function;
   }
+  // Makes `slot` call the export `name` with the arguments it is given (a
+  // non-zero result reads as true where the slot returns bool).
+  template <class Function, class Slot>
+  void Bind(Slot& slot, const char* name) {
+    slot = [library = library_, function = Resolve<Function>(name)](auto... arguments) {
+      return function(arguments...);
+    };
+  }
+
+  // For a function that adapts its arguments itself: it keeps this in its
+  // capture, to own the library.
+  const std::shared_ptr<SharedLibrary>& library() const { return library_; }
   const std::vector<std::string>& missing() const { return missing_; }
 
  private:
-  const SharedLibrary& library_;
+  std::shared_ptr<SharedLibrary> library_;
   std::vector<std::string> missing_;
 };
 
