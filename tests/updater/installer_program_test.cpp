@@ -48,18 +48,22 @@ class InstallerProgramTest : public UpdaterTest {
     return "#!/bin/sh\ntouch '" + marks / "started" + "'\ni=0\nwhile [ ! -e '" + marks / "release" +
            "' ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\ntouch '" + marks / "done" + "'\n";
   }
-  // A working folder whose packages are all downloaded.
+  // A working folder whose packages are all downloaded, signed.
   void MakeDownloadedFolder(const std::vector<FreshetUpdate>& updates, const std::vector<std::string>& packages) {
     ASSERT_TRUE(OS::EnsurePrivateDir(Folder()));
     ASSERT_TRUE(Freshet::WriteUpdateList(Folder() + "/" + Freshet::kUpdateListFile, updates));
     std::size_t files = 0;
     for (const auto& u : updates) {
-      for (const auto& f : u.files) WriteText(Folder() + "/" + f.localName, packages.at(files++));
+      for (const auto& f : u.files)
+        WriteText(Folder() + "/" + f.localName, Signed(u, f.localName, packages.at(files++)));
     }
     WriteText(Folder() + "/" + Freshet::kStatusFile,
               "<Status DownloadFile=\"" + std::to_string(files) + "\" InstallFile=\"0\"/>");
   }
-  std::string RealFolder() const { return fs::canonical(fs::path(Folder()).parent_path()).string() + "/" + kProductId; }
+  // Where the installer runs the packages: the folder of their verified contents.
+  std::string RealFolder() const {
+    return fs::canonical(fs::path(Folder()).parent_path()).string() + "/" + kProductId + "/" + Freshet::kVerifiedFolder;
+  }
 
   TempDir marks;
   Utils::Sync::Event cancel;
@@ -74,9 +78,9 @@ TEST_F(InstallerProgramTest, CheckDownloadAndInstallEndToEnd) {
   server.Queue({200, SoapReply(UpdateElement(own) + UpdateElement(drivers))});
   // The first package asks for a restart, which ends its update: the second
   // file of that update is not run.
-  server.Queue({200, LoggingPackage(3010), "application/octet-stream"});
-  server.Queue({200, LoggingPackage(0), "application/octet-stream"});
-  server.Queue({200, LoggingPackage(0), "application/octet-stream"});
+  server.Queue(SignedReply(own, "core.pkg", LoggingPackage(3010)));
+  server.Queue(SignedReply(own, "extra.pkg", LoggingPackage(0)));
+  server.Queue(SignedReply(drivers, "drv.pkg", LoggingPackage(0)));
 
   ASSERT_EQ(Freshet::CheckForUpdates(settings, installed), 1);
   ASSERT_TRUE(Freshet::PrepareAndInstall(settings, &cancel, kRealInstaller));
@@ -103,7 +107,7 @@ TEST_F(InstallerProgramTest, AFailedInstallKeepsTheFolderAndTheNextStepResumes) 
   EXPECT_TRUE(OS::PathExists(Folder() + "/" + Freshet::kLibraryFile));
   EXPECT_TRUE(OS::PathExists(Folder() + "/" + Freshet::kInstallerProgram));
 
-  WriteText(Folder() + "/b.pkg", LoggingPackage(0));
+  WriteText(Folder() + "/b.pkg", Signed(updates[1], "b.pkg", LoggingPackage(0)));
   EXPECT_EQ(Freshet::InstallStep(settings, &cancel, kRealInstaller), 1);
   EXPECT_FALSE(OS::PathExists(Folder()));
   const std::string real = RealFolder();
@@ -149,31 +153,40 @@ TEST_F(InstallerProgramTest, InstallerExitCodes) {
     const char* list;
     int exitCode;
   };
-  const std::string list =
-      "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"
-      "</Updates></ArrayOfUpdates>";
+  const auto listOf = [](const char* file) {
+    return std::string("<ArrayOfUpdates><Updates><productName>A</productName><url><File><localName>") + file +
+           "</localName></File></url></Updates></ArrayOfUpdates>";
+  };
+  const std::string list = listOf("a.pkg");
+  const std::string failing = listOf("bad.pkg");
+  const std::string unsigned_ = listOf("plain.pkg");
   const Case cases[] = {
       {"installed", true, "<Status InstallFile=\"0\"/>", list.c_str(), 0},
       {"status file not XML", true, "<Status", list.c_str(), 1},
       {"update list not XML", true, "<Status InstallFile=\"0\"/>", "<ArrayOfUpdates>", 2},
       {"no InstallFile", true, "<Status/>", list.c_str(), 4},
-      {"package failed", true, "<Status InstallFile=\"0\"/>",
-       "<ArrayOfUpdates><Updates><url><File><localName>bad.pkg</localName></File></url></Updates></ArrayOfUpdates>", 5},
+      {"package failed", true, "<Status InstallFile=\"0\"/>", failing.c_str(), 5},
+      {"package not signed", true, "<Status InstallFile=\"0\"/>", unsigned_.c_str(), 7},
       {"library missing", false, "<Status InstallFile=\"0\"/>", list.c_str(), 100},
   };
+  const FreshetUpdate a = MakeUpdate("A", 0, 0, 0, 0);
   for (const Case& c : cases) {
     TempDir dir;
     fs::copy_file(kRealInstaller.installer, dir / Freshet::kInstallerProgram);
     if (c.copyLibrary) fs::copy_file(kRealInstaller.library, dir / Freshet::kLibraryFile);
     WriteText(dir / Freshet::kStatusFile, c.status);
     WriteText(dir / Freshet::kUpdateListFile, c.list);
-    WriteText(dir / "a.pkg", LoggingPackage(0));
-    WriteText(dir / "bad.pkg", LoggingPackage(2));
+    WriteText(dir / "a.pkg", Signed(a, "a.pkg", LoggingPackage(0)));
+    WriteText(dir / "bad.pkg", Signed(a, "bad.pkg", LoggingPackage(2)));
+    WriteText(dir / "plain.pkg", LoggingPackage(0));
     OS::ChildProcess installer;
     ASSERT_TRUE(installer.Start(dir / Freshet::kInstallerProgram, {}, dir.path()));
     ASSERT_TRUE(installer.WaitFor(std::chrono::seconds(30))) << c.what;
     EXPECT_EQ(installer.ExitStatus(), c.exitCode) << c.what;
   }
+  const std::string log = ReadText(marks / "log");
+  EXPECT_NE(log.find("./a.pkg"), std::string::npos) << log;
+  EXPECT_EQ(log.find("plain.pkg"), std::string::npos) << "the unsigned package never ran: " << log;
 }
 
 }  // namespace
