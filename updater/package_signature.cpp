@@ -188,6 +188,8 @@ PackageVerifier::PackageVerifier(std::vector<PublicKey> keys, std::shared_ptr<co
 
 bool PackageVerifier::Verify(const std::string& path, const FreshetUpdate& update, const FreshetUpdateFile& file,
                              const std::string& extractTo, std::string* reason) const {
+  // Whatever an earlier run left there goes first, so a refusal leaves nothing to run.
+  if (!extractTo.empty()) ::unlink(extractTo.c_str());
   Fd in;
   in.fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (in.fd < 0) return Fail(reason, std::string("it cannot be opened: ") + std::strerror(errno));
@@ -222,14 +224,13 @@ bool PackageVerifier::Verify(const std::string& path, const FreshetUpdate& updat
       return Fail(reason, "its version is not newer than the installed " + update.productName);
   }
 
-  // The head was read whole, so the file holds at least the head and the signature.
-  const std::uint64_t stored = static_cast<std::uint64_t>(st.st_size) - head.PayloadOffset();
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  const std::uint64_t stored = size > head.PayloadOffset() ? size - head.PayloadOffset() : 0;
   if (stored != info.payloadSize)
     return Fail(reason, stored < info.payloadSize ? "it is cut short" : "it has bytes beyond its signed end");
 
   Fd out;
   if (!extractTo.empty()) {
-    ::unlink(extractTo.c_str());
     out.fd = ::open(extractTo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (out.fd < 0) return Fail(reason, "its contents cannot be written to " + extractTo + ": " + std::strerror(errno));
   }
@@ -245,9 +246,9 @@ bool PackageVerifier::Verify(const std::string& path, const FreshetUpdate& updat
     left -= n;
     return out.fd < 0 || OS::WriteAll(out.fd, data, n) == n;
   };
-  // The payload's first bytes came in with the head.
-  const std::size_t early = static_cast<std::size_t>(
-      std::min<std::uint64_t>(left, start.size() - std::min<std::size_t>(start.size(), head.PayloadOffset())));
+  // The payload's first bytes came in with the head (which the parse found whole).
+  const std::size_t early =
+      static_cast<std::size_t>(std::min<std::uint64_t>(left, start.size() - head.PayloadOffset()));
   std::vector<std::uint8_t> block(kReadBlock);
   bool written = early == 0 || take(start.data() + head.PayloadOffset(), early);
   while (written && left > 0) {
