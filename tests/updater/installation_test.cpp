@@ -396,6 +396,43 @@ TEST(HandleInstaller, InstallsEachUpdateInTurnAndRecordsProgress) {
   }
 }
 
+TEST(HandleInstaller, NothingRunsUnlessEveryPackageLeftVerifiesInAPrivateFolder) {
+  const std::vector<FreshetUpdate> updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}}),
+                                              MakeUpdate("B", 2, 0, 0, 0, {{"u/b", "b.pkg"}})};
+  auto installed = std::make_shared<FakeInstalledProducts>();
+  installed->Add("B", "2.0.0");
+  struct Case {
+    const char* what;
+    std::shared_ptr<const OS::InstalledProducts> installed;
+    std::string b;
+    unsigned mode;
+    bool bRemoved;
+  };
+  std::string altered = Signed(updates[1], "b.pkg", "#!/bin/sh\nexit 0\n");
+  altered.back() = 'X';
+  const Case cases[] = {
+      {"the second package altered", nullptr, altered, 0700, true},
+      {"the second update already installed", installed, Signed(updates[1], "b.pkg", "#!/bin/sh\n"), 0700, true},
+      {"a folder others may enter", nullptr, Signed(updates[1], "b.pkg", "#!/bin/sh\n"), 0755, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(Freshet::WriteUpdateList(dir / Freshet::kUpdateListFile, updates));
+    WriteText(dir / Freshet::kStatusFile, StatusXml(2, 0));
+    WriteText(dir / "a.pkg", Signed(updates[0], "a.pkg", "#!/bin/sh\n"));
+    WriteText(dir / "b.pkg", c.b);
+    ::chmod(dir.path().c_str(), c.mode);
+    FakePackageInstaller installer;
+    EXPECT_EQ(Freshet::HandleInstaller(installer, TestVerifier(c.installed), dir.path()), Freshet::kInstallerUnverified)
+        << c.what;
+    EXPECT_TRUE(installer.calls.empty()) << c.what;
+    EXPECT_EQ(OS::PathExists(dir / "b.pkg"), !c.bRemoved) << c.what;
+    EXPECT_FALSE(OS::PathExists(dir / Freshet::kVerifiedFolder + "/a.pkg")) << c.what;
+    EXPECT_EQ(StatusCounter(dir.path(), "InstallFile"), 0) << c.what;
+    ::chmod(dir.path().c_str(), 0700);
+  }
+}
+
 TEST(HandleInstaller, StateFilesThatCannotBeReadGiveTheirResults) {
   const std::string list =
       "<ArrayOfUpdates><Updates><url><File><localName>a.pkg</localName></File></url>"

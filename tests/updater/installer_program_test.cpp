@@ -13,6 +13,7 @@
 #include "core/threading/event.h"
 #include "platform/os/child_process.h"
 #include "platform/os/folders.h"
+#include "tests/support/test_support.h"
 #include "updater/installation.h"
 #include "updater/update_files.h"
 #include "updater/update_query.h"
@@ -94,6 +95,96 @@ TEST_F(InstallerProgramTest, CheckDownloadAndInstallEndToEnd) {
                                               "POST /svc/Download HTTP/1.1 filename=u%2Fcore",
                                               "POST /svc/Download HTTP/1.1 filename=u%2Fextra",
                                               "POST /svc/Download HTTP/1.1 filename=u%2Fdrv"}));
+}
+
+// Offers whose package is not the maker's are refused with nothing run; the
+// user is told which update, the event log says why, the downloads go, and a
+// good offer after them installs.
+TEST_F(InstallerProgramTest, PackagesThatAreNotTheMakersAreRefusedAndAGoodOneInstallsAfterThem) {
+  MemoryEventLog log;
+  FakeInstalledProducts installed;
+  installed.Add("Tarvix 5", "5.5.7");
+  FreshetUpdate own = MakeUpdate("Tarvix 5", 5, 6, 0, 0, {{"u/core", "core.pkg"}});
+  own.productId = kProductId;
+  const std::string marker = marks / "installed";
+  const std::string package = "#!/bin/sh\ntouch '" + marker + "'\n";
+  const std::string good = Signed(own, "core.pkg", package);
+  const Freshet::SigningKeyPair other = Freshet::GenerateSigningKeyPair();
+  FreshetUpdate escaping = own;
+  escaping.files = {{"u/core", "../core.pkg"}};
+  struct Case {
+    const char* what;
+    FreshetUpdate offered;
+    std::string body;  // empty: nothing is downloaded
+    bool unverified;
+  };
+  const Case cases[] = {
+      {"a list naming a file outside the folder", escaping, "", false},
+      {"not signed", own, package, true},
+      {"signed with another key", own, Signed(own, "core.pkg", package, other.privateKeyPem), true},
+      {"cut short", own, good.substr(0, good.size() - 1), true},
+      {"one byte altered", own, good.substr(0, good.size() - 3) + "X" + good.substr(good.size() - 2), true},
+      {"an older package replayed", own, Signed(MakeUpdate("Tarvix 5", 5, 0, 0, 0), "core.pkg", package), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    log.backend().Clear();
+    server.Queue({200, SoapReply(UpdateElement(c.offered))});
+    if (!c.body.empty()) server.Queue({200, c.body, "application/octet-stream"});
+    ASSERT_EQ(Freshet::CheckForUpdates(settings, installed), 1);
+    Freshet::Notices notices;
+    EXPECT_FALSE(Freshet::PrepareAndInstall(settings, &cancel, kRealInstaller, &notices));
+    EXPECT_FALSE(OS::PathExists(marker)) << "the package ran";
+    EXPECT_FALSE(OS::PathExists(Folder())) << "the downloads are removed";
+    EXPECT_FALSE(Freshet::IsInstallPending(settings));
+    if (c.unverified) {
+      EXPECT_EQ(notices, std::vector<std::string>{
+                             "The update \"Tarvix 5\" 5.6.0.0 could not be verified and was not installed."});
+      EXPECT_NE(log.Dump().find("could not be verified"), std::string::npos) << log.Dump();
+      EXPECT_NE(log.Dump().find("core.pkg"), std::string::npos) << log.Dump();
+    } else {
+      EXPECT_TRUE(notices.empty());
+    }
+  }
+
+  server.Queue({200, SoapReply(UpdateElement(own))});
+  server.Queue({200, good, "application/octet-stream"});
+  ASSERT_EQ(Freshet::CheckForUpdates(settings, installed), 1);
+  Freshet::Notices notices;
+  EXPECT_TRUE(Freshet::PrepareAndInstall(settings, &cancel, kRealInstaller, &notices));
+  EXPECT_TRUE(notices.empty());
+  EXPECT_TRUE(OS::PathExists(marker)) << "the good package installed";
+  EXPECT_FALSE(OS::PathExists(Folder()));
+}
+
+// Started on its own, the installer checks every package left to install
+// before it runs any: a package altered after the download stops the run
+// with nothing installed, also of the updates before it, and is deleted.
+TEST_F(InstallerProgramTest, TheInstallerChecksEveryPackageItselfBeforeItRunsAny) {
+  const std::vector<FreshetUpdate> updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}}),
+                                              MakeUpdate("B", 1, 0, 0, 0, {{"u/b", "b.pkg"}})};
+  const auto run = [this] {
+    OS::ChildProcess installer;
+    EXPECT_TRUE(installer.Start(Folder() + "/" + Freshet::kInstallerProgram, {}, Folder()));
+    EXPECT_TRUE(installer.WaitFor(std::chrono::seconds(30)));
+    return installer.ExitStatus().value_or(-1);
+  };
+  MakeDownloadedFolder(updates, {LoggingPackage(0), LoggingPackage(0)});
+  fs::copy_file(kRealInstaller.installer, Folder() + "/" + Freshet::kInstallerProgram);
+  fs::copy_file(kRealInstaller.library, Folder() + "/" + Freshet::kLibraryFile);
+  const std::string b = ReadText(Folder() + "/b.pkg");
+  WriteText(Folder() + "/b.pkg", b.substr(0, b.size() - 2) + "1\n");  // "exit 1" in place of "exit 0"
+
+  EXPECT_EQ(run(), -Freshet::kInstallerUnverified);
+  EXPECT_EQ(ReadText(marks / "log"), "") << "nothing ran";
+  EXPECT_FALSE(OS::PathExists(Folder() + "/b.pkg")) << "the refused package is deleted";
+  EXPECT_TRUE(OS::PathExists(Folder() + "/a.pkg"));
+  EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 0);
+
+  WriteText(Folder() + "/b.pkg", b);
+  EXPECT_EQ(run(), 0);
+  const std::string real = RealFolder();
+  EXPECT_EQ(ReadText(marks / "log"), real + "|./a.pkg STARTAUTO=1\n" + real + "|./b.pkg STARTAUTO=1\n");
 }
 
 TEST_F(InstallerProgramTest, AFailedInstallKeepsTheFolderAndTheNextStepResumes) {
