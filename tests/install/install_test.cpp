@@ -76,6 +76,7 @@ TEST_F(InstallTest, FilesLandInTheirPlaces) {
       {"lib/tarvix5/libFreshet.so", false, true},
       {"lib/tarvix5/orv-installer", true, true},
       {"share/tarvix5/colors.xml", false, true},
+      {"share/tarvix5/update-signing.pub", false, true},
       {"share/applications/tarvix5.desktop", false, true},
       {"share/icons/hicolor/scalable/apps/tarvix5.svg", false, true},
       {"share/mime/packages/tarvix5.xml", false, true},
