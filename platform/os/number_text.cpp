@@ -38,6 +38,14 @@ std::string FormatShortest(double v) {
   return std::string(buf, r.ptr);
 }
 
+std::string FormatShortestFloat(float v) {
+  if (!std::isfinite(v)) return NonFinite(v);
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
+
 std::string FormatGeneral(double v, int precision) {
   if (!std::isfinite(v)) return NonFinite(v);
   if (precision < 1) precision = 1;
