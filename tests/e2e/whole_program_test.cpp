@@ -339,8 +339,7 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
     ASSERT_TRUE(router.Execute(kShowDataSheet));
     Views::CDataView* sheet = DataSheet(*frame);
     ASSERT_NE(sheet, nullptr);
-    // A range of the opened record goes to the sheet as well (ranges of a
-    // live record that is not collecting are not kept in the record).
+    // A range of the opened record goes to the sheet as well.
     Views::TraceViewWindow* review = TraceWindows(*frame).back();
     review->View().SelectRange(2.0, 5.0);
     review->View().OnGraphSelectTrace(2.0, 5.0);
