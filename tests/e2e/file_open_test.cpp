@@ -65,23 +65,22 @@ TEST(WholeProgramOpen, ARefusedFileLeavesTheExperimentShownExactlyAsItWas) {
   ASSERT_TRUE(lab.Start());
   CMainFrame& frame = *lab.frame;
   ExperimentData& experiment = lab.experiment();
-  UI::CommandRouter& router = lab.router();
   ASSERT_TRUE(WaitFor([&] { return frame.StartupChainDone(); }));
-  router.Execute(Shell::ID_FILE_NEW);
+  lab.router().Execute(Shell::ID_FILE_NEW);
   ASSERT_FALSE(TraceWindows(frame).empty());
   TraceWindows(frame).back()->View().OnShowTraceKind(kTraceInlet);
 
   // A short collection (no recording, the camera left as it is), saved.
   lab.boxes.Answer(UI::IDNO);
   lab.boxes.Answer(UI::IDNO);
-  ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
+  ASSERT_TRUE(lab.router().Execute(ID_START_STOP_BUTTON));
   ASSERT_TRUE(WaitFor([&] { return PressureSamples(experiment) >= 50; }));
   lab.boxes.Answer(UI::IDYES);
-  ASSERT_TRUE(router.Execute(ID_START_STOP_BUTTON));
+  ASSERT_TRUE(lab.router().Execute(ID_START_STOP_BUTTON));
   ASSERT_EQ(frame.Collection()->CollectionState(), kLiveIdle);
   const std::string good = work / "good.tvx";
   lab.dialogs.Answer(work / "good");
-  ASSERT_TRUE(router.Execute(kFileSaveAs));
+  ASSERT_TRUE(lab.router().Execute(kFileSaveAs));
   ASSERT_TRUE(fs::exists(good));
 
   // A copy cut in half: its header reads, its blocks do not.
@@ -102,7 +101,7 @@ TEST(WholeProgramOpen, ARefusedFileLeavesTheExperimentShownExactlyAsItWas) {
   const std::size_t boxesBefore = lab.boxes.Shown().size();
   lab.boxes.Answer(UI::IDNO);
   lab.dialogs.Answer(cut);
-  router.Execute(kFileOpen);
+  lab.router().Execute(kFileOpen);
   ASSERT_EQ(lab.boxes.Shown().size(), boxesBefore + 2) << "the save question and the refusal";
   EXPECT_EQ(lab.boxes.Shown().back().text.toStdString(), UI::LoadString(UI::kFailedOpenExperimentFileString));
   EXPECT_EQ(WhatIsShown(frame, experiment), before) << "the refused file changed the experiment shown";
@@ -110,7 +109,7 @@ TEST(WholeProgramOpen, ARefusedFileLeavesTheExperimentShownExactlyAsItWas) {
   // The good file opens.
   lab.boxes.Answer(UI::IDNO);
   lab.dialogs.Answer(good);
-  ASSERT_TRUE(router.Execute(kFileOpen));
+  ASSERT_TRUE(lab.router().Execute(kFileOpen));
   EXPECT_EQ(experiment.mode.load(), kModeFile);
   EXPECT_EQ(PressureSamples(experiment), before.pressures);
 }

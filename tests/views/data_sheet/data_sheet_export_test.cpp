@@ -18,6 +18,16 @@ using Test::Stat;
 
 using XlsxTest::ReadFile;
 
+// The cells of a workbook as the test reader prints them; `status` is the
+// reader's exit status.
+std::string DumpWorkbook(const std::string& path, int& status) {
+  return XlsxTest::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+                                  XlsxTest::ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
+                                                       "/tests/views/data_sheet/read_sheet.py") +
+                                  " " + XlsxTest::ShellQuote(path) + " 2>&1",
+                              status);
+}
+
 TEST(CsvField, QuotesOnlyWhatWouldShiftTheColumns) {
   struct Case {
     const char* text;
@@ -76,12 +86,7 @@ TEST_F(DataSheetExportTest, TheWholeSheetToAWorkbookThatASpreadsheetReaderOpens)
   std::string error;
   ASSERT_TRUE(ExportToExcel(sheet, path, error)) << error;
   int status = 0;
-  const std::string dump =
-      XlsxTest::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
-                               XlsxTest::ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
-                                                    "/tests/views/data_sheet/read_sheet.py") +
-                               " " + XlsxTest::ShellQuote(path) + " 2>&1",
-                           status);
+  const std::string dump = DumpWorkbook(path, status);
   ASSERT_EQ(status, 0) << dump;
   EXPECT_EQ(dump,
             "sheet Orvanta\n"
@@ -146,12 +151,7 @@ TEST_F(DataSheetExportTest, NumbersReachTheTextFileAndTheWorkbookWithoutSinglePr
   ASSERT_TRUE(ExportToCsv(sheet, csv, 0, error)) << error;
   ASSERT_TRUE(ExportToExcel(sheet, workbook, error)) << error;
   int status = 0;
-  const std::string dump =
-      XlsxTest::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
-                               XlsxTest::ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
-                                                    "/tests/views/data_sheet/read_sheet.py") +
-                               " " + XlsxTest::ShellQuote(workbook) + " 2>&1",
-                           status);
+  const std::string dump = DumpWorkbook(workbook, status);
   ASSERT_EQ(status, 0) << dump;
   std::ifstream lines(csv);
   std::string line;
