@@ -219,6 +219,7 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
   ORV::Test::TempDir work;
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  setenv("ORV_SIMLAB_VESSEL", "live", 1);  // the plain picture, which the default cut-offs measure
   // The program's two controls, registered from the build's library folder
   // as the installed program registers them from its own.
   ASSERT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
