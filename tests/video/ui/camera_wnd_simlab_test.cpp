@@ -36,38 +36,57 @@ bool UseLab(const char* vessel) {
   return true;
 }
 
-TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
-  if (!UseLab("live")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
-  ORV::Test::SandboxedHome home;
-  OS::RegistryStore store;
-  const Com::ControlFactory factory(store, {ORV_ANALYSIS_CONTROL_DIR});
-  ExperimentData experiment;
-  ORV::Test::TestClock clock;
-  experiment.SetClock(&clock);
-  experiment.configuration->Calibration[0] = 0.5f;
-  auto queue = std::make_shared<ZoneDataHolderQueue>();
-
-  for (int dpi : {96, 144}) {
-    ORV::Test::ScopedDpi scoped(dpi);
+// What a camera window on the simulated lab needs: a sandboxed home, the
+// control's registry, an experiment with its clock (the camera calibrated
+// to `micronsPerPixel`) and the zone queue.
+struct LabWindowSetting {
+  explicit LabWindowSetting(float micronsPerPixel) {
+    experiment.SetClock(&clock);
+    experiment.configuration->Calibration[0] = micronsPerPixel;
+  }
+  CameraWndSetup Setup() {
     CameraWndSetup setup;
     setup.experiment = &experiment;
     setup.queue = queue;
     setup.factory = &factory;
-    CameraWnd w(std::move(setup));
+    return setup;
+  }
+  ORV::Test::SandboxedHome home;
+  OS::RegistryStore store;
+  const Com::ControlFactory factory{store, {ORV_ANALYSIS_CONTROL_DIR}};
+  ExperimentData experiment;
+  ORV::Test::TestClock clock;
+  std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
+};
+
+// Starts the window's capture of the lab's first camera; true once its
+// picture has come and the control's widget has its size.
+bool StartCapture(CameraWnd& w) {
+  const Com::Dispatcher control = w.Control();
+  std::string name;
+  control.Invoke(D::GetCameraName, std::int32_t{0}, &name);
+  if (control.Invoke<std::int16_t>(D::StartCapture, name) != 1) return false;
+  w.SetCameraCaption(QString::fromStdString(name));
+  return ORV::Test::ProcessEventsUntil([&] { return w.Model().VideoWidth() > 0 && w.ControlWidget()->width() > 100; });
+}
+
+TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
+  if (!UseLab("live")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
+  LabWindowSetting lab(0.5f);
+  const std::shared_ptr<ZoneDataHolderQueue>& queue = lab.queue;
+
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    CameraWnd w(lab.Setup());
     w.resize(w.Scale(1000), w.Scale(330));
     ASSERT_EQ(w.Create(), 0);
     w.show();
     const Com::Dispatcher control = w.Control();
     control.Invoke(D::SetMaxZones, std::int16_t{4});
     ASSERT_GE(control.Invoke<std::uint32_t>(D::GetCameraCount), 1u);
-    std::string name;
-    control.Invoke(D::GetCameraName, std::int32_t{0}, &name);
-    ASSERT_EQ(control.Invoke<std::int16_t>(D::StartCapture, name), 1) << name;
-    w.SetCameraCaption(QString::fromStdString(name));
-    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().VideoWidth() > 0; }));
+    ASSERT_TRUE(StartCapture(w));
 
     QWidget* video = w.ControlWidget();
-    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return video->width() > 100; }));
     const double vw = video->width(), vh = video->height();
     for (double top : {0.2, 0.6}) {
       const int before = w.Model().ZoneCount();
@@ -109,30 +128,16 @@ TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
 
 TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSlidersShowItsCutOffs) {
   if (!UseLab("brightfield")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
-  ORV::Test::SandboxedHome home;
-  OS::RegistryStore store;
-  const Com::ControlFactory factory(store, {ORV_ANALYSIS_CONTROL_DIR});
-  ExperimentData experiment;
-  ORV::Test::TestClock clock;
-  experiment.SetClock(&clock);
-  experiment.configuration->Calibration[0] = 1.0f;  // the lab's brightfield camera: 1 um per pixel
-  auto queue = std::make_shared<ZoneDataHolderQueue>();
-  CameraWndSetup setup;
-  setup.experiment = &experiment;
-  setup.queue = queue;
-  setup.factory = &factory;
-  CameraWnd w(std::move(setup));
+  LabWindowSetting lab(1.0f);  // the lab's brightfield camera: 1 um per pixel
+  const std::shared_ptr<ZoneDataHolderQueue>& queue = lab.queue;
+  CameraWnd w(lab.Setup());
   w.resize(1000, 330);
   ASSERT_EQ(w.Create(), 0);
   w.show();
   w.EnableAutoThreshold(true);
   const Com::Dispatcher control = w.Control();
-  std::string name;
-  control.Invoke(D::GetCameraName, std::int32_t{0}, &name);
-  ASSERT_EQ(control.Invoke<std::int16_t>(D::StartCapture, name), 1) << name;
-  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().VideoWidth() > 0; }));
+  ASSERT_TRUE(StartCapture(w));
   QWidget* video = w.ControlWidget();
-  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return video->width() > 100; }));
   // A zone across the vessel, which runs down the middle of the picture.
   const double vw = video->width(), vh = video->height();
   ORV::Test::DragOnControl(video, {vw * 0.33, vh * 0.3}, {vw * 0.67, vh * 0.6});
@@ -147,9 +152,9 @@ TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSliders
     r = queue->batches[0].pending.back();
   }
   // Walls and lumen, at the diameters the lab's camera draws now.
-  Sim::SimLab* lab = Sim::SimLab::Running();
-  ASSERT_NE(lab, nullptr);
-  const Sim::VesselGeometry now = lab->GetPreparation()->Read().vessel;
+  Sim::SimLab* running = Sim::SimLab::Running();
+  ASSERT_NE(running, nullptr);
+  const Sim::VesselGeometry now = running->GetPreparation()->Read().vessel;
   EXPECT_NEAR(r.outerRight[0] - r.outerLeft[0], now.outerDiameter, 3.0);
   EXPECT_NEAR(r.innerRight[0] - r.innerLeft[0], now.lumenDiameter, 3.0);
   EXPECT_GT(r.innerLeft[0], r.outerLeft[0]);
