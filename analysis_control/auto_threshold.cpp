@@ -200,16 +200,19 @@ class Columns {
   static bool WallsAlike(int a, int b) { return std::min(a, b) + kEdgeTolerance >= kWallRatio * std::max(a, b); }
 
   // The lumen of the inner pass at `level` within the walls: the end of the
-  // first marked band and the start of the last, when both lie inside the
-  // walls and leave walls of about one thickness.
+  // first marked band and the start of the last, when the level marks
+  // nothing outside the walls (but their edges' blur) and leaves walls of
+  // about one thickness.
   std::optional<Lumen> LumenAt(int level, const Walls& walls) const {
     if (level < 0 || level >= kLevels) return std::nullopt;
     int left = first_[static_cast<std::size_t>(level)];
-    if (left >= width_) return std::nullopt;
-    while (left < width_ && At(left) >= level) ++left;
     int right = end_[static_cast<std::size_t>(level)];
-    while (right > 0 && At(right - 1) >= level) --right;
-    if (left >= right || left <= walls.left || right >= walls.right) return std::nullopt;
+    if (left < walls.left - kStepWidth || right > walls.right + kStepWidth || left >= right) return std::nullopt;
+    // Each wall is thinner than half the vessel.
+    const int middle = (walls.left + walls.right) / 2;
+    while (left < middle && At(left) >= level) ++left;
+    while (right > middle && At(right - 1) >= level) --right;
+    if (left >= middle || right <= middle || left <= walls.left || right >= walls.right) return std::nullopt;
     if (!WallsAlike(left - walls.left, walls.right - right)) return std::nullopt;
     return Lumen{left, right};
   }
@@ -346,6 +349,36 @@ bool InnerHolds(const Columns& k, int level, const Walls& walls) {
   return true;
 }
 
+// The lowest and the highest of one edge's positions over a range of
+// levels that moves up: the levels whose positions may still be the
+// extremes, in order (monotonic queues).
+class Extremes {
+ public:
+  void Clear() { lowFrom_ = lowTo_ = highFrom_ = highTo_ = 0; }
+  void Push(int level, int position) {
+    at_[static_cast<std::size_t>(level)] = position;
+    while (lowTo_ > lowFrom_ && At(low_[static_cast<std::size_t>(lowTo_ - 1)]) >= position) --lowTo_;
+    low_[static_cast<std::size_t>(lowTo_++)] = level;
+    while (highTo_ > highFrom_ && At(high_[static_cast<std::size_t>(highTo_ - 1)]) <= position) --highTo_;
+    high_[static_cast<std::size_t>(highTo_++)] = level;
+  }
+  // Forgets the levels below `from`.
+  void DropBefore(int from) {
+    while (lowFrom_ < lowTo_ && low_[static_cast<std::size_t>(lowFrom_)] < from) ++lowFrom_;
+    while (highFrom_ < highTo_ && high_[static_cast<std::size_t>(highFrom_)] < from) ++highFrom_;
+  }
+  // How far the positions spread; 0 for none.
+  int Spread() const {
+    if (lowFrom_ == lowTo_) return 0;
+    return At(high_[static_cast<std::size_t>(highFrom_)]) - At(low_[static_cast<std::size_t>(lowFrom_)]);
+  }
+
+ private:
+  int At(int level) const { return at_[static_cast<std::size_t>(level)]; }
+  std::array<int, kLevels> at_{}, low_{}, high_{};
+  int lowFrom_ = 0, lowTo_ = 0, highFrom_ = 0, highTo_ = 0;
+};
+
 // The level to search at, or nothing. `at` gives the edges at a level.
 // A level is steady when it lies a check step (and a level for the
 // cut-off's rounding) inside a range of levels at least the stable depth
@@ -357,37 +390,39 @@ bool InnerHolds(const Columns& k, int level, const Walls& walls) {
 // level still counts.
 template <typename Edges, typename At, typename StepsOf, typename Accept>
 std::optional<int> ChooseLevel(const Columns& k, At at, StepsOf steps, Accept accept) {
-  constexpr int kTop = kLevels - 1;  // levels 1 to 255
+  // A range a stable depth deep around a level a cut-off reaches lies
+  // within these levels.
+  const int margin = CheckStep(k) + 1;
+  const int first = std::max(1, k.Lowest() - k.StableDepth() - margin);
+  const int last = std::min(kLevels - 2, k.Highest() + k.StableDepth() + margin);
   std::array<std::optional<Edges>, kLevels> edges{};
-  for (int level = 1; level < kTop; ++level) edges[static_cast<std::size_t>(level)] = at(level);
-  const auto steady = [&edges](int from, int to) {
-    int leftLow = INT_MAX, leftHigh = INT_MIN, rightLow = INT_MAX, rightHigh = INT_MIN;
-    for (int level = from; level <= to; ++level) {
-      const Edges& e = *edges[static_cast<std::size_t>(level)];
-      leftLow = std::min(leftLow, e.left);
-      leftHigh = std::max(leftHigh, e.left);
-      rightLow = std::min(rightLow, e.right);
-      rightHigh = std::max(rightHigh, e.right);
-    }
-    return leftHigh - leftLow <= kEdgeTolerance && rightHigh - rightLow <= kEdgeTolerance;
-  };
+  for (int level = first; level <= last; ++level) edges[static_cast<std::size_t>(level)] = at(level);
   // Each level's longest steady range ending there marks the levels a
   // margin inside it as steady (counted through the differences).
-  const int margin = CheckStep(k) + 1;
   std::array<int, kLevels + 1> marks{};
-  for (int from = 1, to = 1; to < kTop; ++to) {
-    if (!edges[static_cast<std::size_t>(to)]) {
+  Extremes left, right;
+  for (int from = first, to = first; to <= last; ++to) {
+    const std::optional<Edges>& e = edges[static_cast<std::size_t>(to)];
+    if (!e) {
       from = to + 1;
+      left.Clear();
+      right.Clear();
       continue;
     }
-    while (!steady(from, to)) ++from;
+    left.Push(to, e->left);
+    right.Push(to, e->right);
+    while (left.Spread() > kEdgeTolerance || right.Spread() > kEdgeTolerance) {
+      ++from;
+      left.DropBefore(from);
+      right.DropBefore(from);
+    }
     if (to - from + 1 >= k.StableDepth() && from + margin <= to - margin) {
       ++marks[static_cast<std::size_t>(from + margin)];
       --marks[static_cast<std::size_t>(to - margin + 1)];
     }
   }
   int count = 0;
-  for (int level = 1; level <= k.Highest(); ++level) {
+  for (int level = first; level <= k.Highest(); ++level) {
     count += marks[static_cast<std::size_t>(level)];
     marks[static_cast<std::size_t>(level)] = count;
   }
@@ -396,12 +431,12 @@ std::optional<int> ChooseLevel(const Columns& k, At at, StepsOf steps, Accept ac
       ++level;
       continue;
     }
-    int last = level;
-    while (last + 1 <= k.Highest() && marks[static_cast<std::size_t>(last + 1)] > 0) ++last;
-    const int middle = level + (last - level) / 2;
-    const int chosen = std::clamp(steps(*edges[static_cast<std::size_t>(middle)]).Middle(), level, last);
+    int top = level;
+    while (top + 1 <= k.Highest() && marks[static_cast<std::size_t>(top + 1)] > 0) ++top;
+    const int middle = level + (top - level) / 2;
+    const int chosen = std::clamp(steps(*edges[static_cast<std::size_t>(middle)]).Middle(), level, top);
     if (accept(chosen)) return chosen;
-    level = last + 1;
+    level = top + 1;
   }
   return std::nullopt;
 }

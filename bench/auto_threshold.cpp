@@ -5,7 +5,7 @@
 // on the calling thread. Then the rule's own time per zone: a frame whose
 // cut-offs are kept and one on which they are chosen anew.
 //
-//   bench_auto_threshold [passes]     (default 3: each frame analysed that often)
+//   bench_auto_threshold [passes]     (default 5 of each)
 #include "analysis_control/auto_threshold.h"
 
 #include <algorithm>
@@ -59,66 +59,77 @@ std::vector<ORV::Sim::VesselFrame> Frames() {
   return frames;
 }
 
-struct Run {
+// One pass over the frames with auto threshold off or on: microseconds per
+// frame, and the frames after which zone 0's cut-offs had changed.
+struct Pass {
   double usPerFrame = 0;
-  int changes = 0;  // frames after which a zone's cut-offs had changed
+  int changes = 0;
 };
 
-Run Analyse(const std::vector<ORV::Sim::VesselFrame>& frames, bool autoThreshold, int passes) {
+Pass Analyse(const std::vector<ORV::Sim::VesselFrame>& frames, bool autoThreshold) {
   CountingEvents events;
   ORV::ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>());
   analysis.SetMaxZones(2);
   for (const ORV::ZoneRect& z : kZones) analysis.AddZone(z);
   analysis.EnableAutoThreshold(autoThreshold);
-  for (int i = 0; i < 50; ++i) {
-    const auto& f = frames[static_cast<std::size_t>(i)];
-    analysis.PrepareZones({f.pixels.data(), f.width, f.height, f.width});  // warm up
-  }
-  Run run;
+  Pass pass;
   double seconds = 0;
-  double cutOff = analysis.GetAnalysisCutOff(0) + analysis.GetInnerAnalysisCutOff(0);
-  for (int pass = 0; pass < passes; ++pass) {
-    for (const auto& f : frames) {
-      const auto start = Clock::now();
-      analysis.PrepareZones({f.pixels.data(), f.width, f.height, f.width});
-      seconds += std::chrono::duration<double>(Clock::now() - start).count();
-      const double now = analysis.GetAnalysisCutOff(0) + analysis.GetInnerAnalysisCutOff(0);
-      if (now != cutOff) ++run.changes;
-      cutOff = now;
-    }
+  double cutOffs = analysis.GetAnalysisCutOff(0) + analysis.GetInnerAnalysisCutOff(0);
+  for (const auto& f : frames) {
+    const auto start = Clock::now();
+    analysis.PrepareZones({f.pixels.data(), f.width, f.height, f.width});
+    seconds += std::chrono::duration<double>(Clock::now() - start).count();
+    const double now = analysis.GetAnalysisCutOff(0) + analysis.GetInnerAnalysisCutOff(0);
+    if (now != cutOffs) ++pass.changes;
+    cutOffs = now;
   }
-  run.usPerFrame = 1e6 * seconds / (static_cast<double>(passes) * static_cast<double>(frames.size()));
-  return run;
+  pass.usPerFrame = 1e6 * seconds / static_cast<double>(frames.size());
+  return pass;
 }
 
-// The rule alone on one zone's columns, in microseconds per call.
-double RuleTime(const ORV::ColumnProfile& columns, double outer, double inner, int calls) {
-  const auto start = Clock::now();
-  int found = 0;
-  for (int i = 0; i < calls; ++i) found += ORV::SearchWithAutoThreshold(columns, outer, inner, false).found ? 1 : 0;
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  if (found != calls) std::printf("  (the vessel was not found in %d of %d calls)\n", calls - found, calls);
-  return 1e6 * seconds / calls;
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Microseconds per call of `work`, the median of several rounds.
+template <typename Work>
+double Time(int calls, Work work) {
+  std::vector<double> rounds;
+  for (int round = 0; round < 7; ++round) {
+    const auto start = Clock::now();
+    for (int i = 0; i < calls; ++i) work();
+    rounds.push_back(1e6 * std::chrono::duration<double>(Clock::now() - start).count() / calls);
+  }
+  return Median(rounds);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::printf("brightfield frames 1280 x 960, %d frames (a two-minute constriction), two zones of 400 x 300\n",
               kFrames);
   const std::vector<ORV::Sim::VesselFrame> frames = Frames();
 
-  const Run off = Analyse(frames, false, passes);
-  const Run on = Analyse(frames, true, passes);
-  std::printf("%-22s %12s %12s\n", "", "auto off", "auto on");
-  std::printf("%-22s %9.1f us %9.1f us\n", "per frame (two zones)", off.usPerFrame, on.usPerFrame);
-  std::printf("%-22s %12d %12d\n", "cut-off changes", off.changes, on.changes);
-  std::printf("auto threshold adds %.1f us per frame, %.1f%% of the analysis with it off\n",
-              on.usPerFrame - off.usPerFrame, 100.0 * (on.usPerFrame - off.usPerFrame) / off.usPerFrame);
+  // Passes with auto threshold off and on alternate, so that both see the
+  // same load; the median pass of each counts.
+  std::vector<double> off, on;
+  int changes = 0;
+  for (int pass = 0; pass < passes; ++pass) {
+    off.push_back(Analyse(frames, false).usPerFrame);
+    const Pass p = Analyse(frames, true);
+    on.push_back(p.usPerFrame);
+    changes = p.changes;
+  }
+  const double offUs = Median(off), onUs = Median(on);
+  std::printf("%-34s %10s %10s\n", "zone analysis (median of passes)", "auto off", "auto on");
+  std::printf("%-34s %7.1f us %7.1f us   (%+.1f%%)\n", "per frame, both zones", offUs, onUs,
+              100.0 * (onUs - offUs) / offUs);
+  std::printf("zone 0's cut-offs changed after %d of %d frames with auto threshold on\n", changes, kFrames);
 
-  // The rule alone on zone 0 of the first frame.
-  const ORV::Sim::VesselFrame& f = frames.front();
+  // One zone's parts, on zone 0 of a frame mid-way through.
+  const ORV::Sim::VesselFrame& f = frames[frames.size() / 2];
   const ORV::ZoneRect& z = kZones[0];
   ORV::GreyImage crop{z.width, z.height, {}};
   for (int y = z.y; y < z.y + z.height; ++y) {
@@ -127,13 +138,20 @@ int main(int argc, char** argv) {
   }
   const ORV::ColumnProfile columns = *ORV::MeasureColumns(crop.View());
   const ORV::AutoThresholdResult chosen = ORV::SearchWithAutoThreshold(columns, 3.0, 3.0, false);
-  const auto measureStart = Clock::now();
-  for (int i = 0; i < 2000; ++i) {
-    const auto c = ORV::MeasureColumns(crop.View());
-    if (!c) return 1;
-  }
-  const double measure = 1e6 * std::chrono::duration<double>(Clock::now() - measureStart).count() / 2000;
-  std::printf("one zone: column sums %.1f us; rule keeping its cut-offs %.2f us; choosing anew %.2f us\n", measure,
-              RuleTime(columns, chosen.outerCutOff, chosen.innerCutOff, 20000), RuleTime(columns, 3.0, 3.0, 2000));
+  if (!chosen.found || !chosen.lumenFound) std::printf("(zone 0 of that frame: the vessel was not found)\n");
+  const double sums = Time(2000, [&] { return ORV::MeasureColumns(crop.View()).has_value(); });
+  const double plain = Time(20000, [&] {
+    std::int32_t l = 0, r = 0;
+    ORV::TakeOuterEdges(ORV::FindChanges(ORV::ThresholdColumns(columns, chosen.outerCutOff)), l, r);
+    return ORV::TakeLumenEdges(ORV::FindChanges(ORV::ThresholdColumns(columns, chosen.innerCutOff)), l, r);
+  });
+  const double kept = Time(20000, [&] {
+    return ORV::SearchWithAutoThreshold(columns, chosen.outerCutOff, chosen.innerCutOff, false).found;
+  });
+  const double anew = Time(500, [&] { return ORV::SearchWithAutoThreshold(columns, 3.0, 3.0, false).found; });
+  std::printf(
+      "one zone of 400 x 300: column sums %.2f us, plain search %.2f us, auto search keeping its\n"
+      "cut-offs %.2f us, choosing anew %.2f us\n",
+      sums, plain, kept, anew);
   return 0;
 }
