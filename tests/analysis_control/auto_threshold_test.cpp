@@ -30,7 +30,10 @@ struct Vessel {
   int outerLeft = 80, lumenLeft = 98, lumenRight = 182, outerRight = 200;
   int background = 60, lumen = 85, body = 115, line = 165;
   int lines = 3;
-  int gradient = 0;  // darkness added from the left side to the right side
+  int gradient = 0;    // darkness added from the left side to the right side
+  int halo = 0;        // darkness taken off the 5 columns just outside each wall (a bright fringe)
+  int lensCentre = 0;  // darkness taken off the lumen's middle, falling off to its edges (the vessel as a lens)
+  int blurPasses = 2;  // more for a vessel that lies at a slant to the zone
 };
 
 std::vector<int> Draw(const Vessel& v) {
@@ -46,13 +49,17 @@ std::vector<int> Draw(const Vessel& v) {
   };
   for (int x = 0; x < v.width; ++x) {
     double d = v.background;
+    if ((x >= v.outerLeft - 5 && x < v.outerLeft) || (x >= v.outerRight && x < v.outerRight + 5)) d -= v.halo;
     if (x >= v.outerLeft && x < v.lumenLeft) d = wall(v.outerLeft, v.lumenLeft, x);
-    if (x >= v.lumenLeft && x < v.lumenRight) d = v.lumen;
+    if (x >= v.lumenLeft && x < v.lumenRight) {
+      const double c = (x - 0.5 * (v.lumenLeft + v.lumenRight)) / (0.5 * (v.lumenRight - v.lumenLeft));
+      d = v.lumen - v.lensCentre * (1.0 - c * c);
+    }
     if (x >= v.lumenRight && x < v.outerRight) d = wall(v.outerRight, v.lumenRight, x);
     p[static_cast<std::size_t>(x)] = d + static_cast<double>(v.gradient) * x / v.width;
   }
-  // The microscope's blur: [1 2 1] / 4 twice.
-  for (int pass = 0; pass < 2; ++pass) {
+  // The microscope's blur: [1 2 1] / 4, twice unless asked otherwise.
+  for (int pass = 0; pass < v.blurPasses; ++pass) {
     const std::vector<double> in = p;
     for (std::size_t x = 1; x + 1 < p.size(); ++x) p[x] = (in[x - 1] + 2 * in[x] + in[x + 1]) / 4;
   }
@@ -183,6 +190,51 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
     }
     if (!r.lumenFound) {
       EXPECT_EQ(r.innerCutOff, 3.0);
+    }
+  }
+}
+
+TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
+  // Each a feature of real pictures; all are measured within a pixel, but
+  // a lumen that no single cut-off can tell from the walls is not found.
+  const auto with = [](auto change) {
+    Vessel v;
+    change(v);
+    return v;
+  };
+  struct Case {
+    const char* name;
+    Vessel v;
+    bool lumen;
+  };
+  const std::vector<Case> cases = {
+      {"a bright fringe outside the walls", with([](Vessel& v) { v.halo = 15; }), true},
+      {"a lumen brighter in its middle", with([](Vessel& v) { v.lensCentre = 15; }), true},
+      {"a lumen darker in its middle", with([](Vessel& v) { v.lensCentre = -12; }), true},
+      {"a vessel at a slant (edges four times as soft)", with([](Vessel& v) { v.blurPasses = 8; }), true},
+      {"five lines to a wall", with([](Vessel& v) { v.lines = 5; }), true},
+      {"one line to a wall", with([](Vessel& v) { v.lines = 1; }), true},
+      {"walls of 18 and 12 px", with([](Vessel& v) { v.lumenLeft = 98, v.lumenRight = 188; }), true},
+      {"a lumen as bright as the background", with([](Vessel& v) { v.lumen = 62; }), true},
+      {"a bright picture with faint walls",
+       with([](Vessel& v) { v.background = 40, v.lumen = 55, v.body = 90, v.line = 130; }), true},
+      {"all of these at once", with([](Vessel& v) { v.halo = 10, v.lensCentre = 10, v.blurPasses = 5, v.lines = 4; }),
+       true},
+      // Between the lines the wall is as bright as the background, so every
+      // cut-off that keeps the lumen clear splits the walls into lines.
+      {"walls of lines alone", with([](Vessel& v) { v.body = 70; }), false},
+      {"a lumen darker than the walls' body", with([](Vessel& v) { v.lumen = 120; }), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const AutoThresholdResult r = SearchWithAutoThreshold(Columns(Draw(c.v)), 3.0, 3.0, false);
+    ASSERT_TRUE(r.found);
+    EXPECT_NEAR(r.outerLeft, c.v.outerLeft, 1);
+    EXPECT_NEAR(r.outerRight, c.v.outerRight, 1);
+    EXPECT_EQ(r.lumenFound, c.lumen);
+    if (r.lumenFound) {
+      EXPECT_NEAR(r.lumenLeft, c.v.lumenLeft, 1);
+      EXPECT_NEAR(r.lumenRight, c.v.lumenRight, 1);
     }
   }
 }
