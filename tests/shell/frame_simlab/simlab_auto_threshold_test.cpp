@@ -7,15 +7,9 @@
 #include <QSlider>
 #include <cstdlib>
 
-#include "analysis_control/analysis_interface.h"
-#include "core/base/configuration.h"
-#include "core/experiment/session.h"
-#include "instruments/interface_manager.h"
-#include "platform/com/control_loader.h"
-#include "platform/os/registry_store.h"
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/frame_command_host.h"
-#include "shell/frame/program_frame.h"
+#include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
@@ -29,20 +23,12 @@ using Video::SliderId;
 
 TEST(AutoThresholdOnTheSimulatedLab, TheRibbonSwitchHasTheCameraZoneChooseItsCutOffs) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "1", 1);
   unsetenv("ORV_SIMLAB_VESSEL");  // the lab's default picture
+  ASSERT_TRUE(ORV::Test::PrepareLab("1"));
   Configuration& configuration = Configuration::Instance();
-  configuration.Load();
   ASSERT_FALSE(configuration.AutoThreshold);
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
-  ExperimentData& experiment = Session::Instance().Experiment();
-  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
-  ASSERT_EQ(frame->OnCreate(), 0);
-  frame->resize(1500, 940);
-  frame->show();
+  std::unique_ptr<CMainFrame> frame = ORV::Test::ShowFrameOnLab(1500, 940);
+  ASSERT_NE(frame, nullptr);
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
   ASSERT_EQ(frame->CameraWindows().size(), 1u);
   auto* window = dynamic_cast<FrameCameraWnd*>(frame->CameraWindows()[0]);
