@@ -4,6 +4,10 @@
 // rendered before, between and after the commands.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
 #include <cstdlib>
 
 #include "analysis_control/analysis_interface.h"
@@ -12,11 +16,15 @@
 #include "instruments/interface_manager.h"
 #include "platform/com/control_loader.h"
 #include "platform/os/registry_store.h"
+#include "platform/ui/icon_button.h"
 #include "platform/ui/ribbon_bar.h"
+#include "shell/app/small_dialogs.h"
 #include "shell/frame/frame_command_host.h"
 #include "shell/frame/program_frame.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
+#include "video/ui/camera_pane.h"
+#include "video/ui/camera_wnd.h"
 
 namespace ORV {
 namespace {
@@ -81,6 +89,93 @@ TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
 
   EXPECT_TRUE(frame->close());
   frame.reset();
+}
+
+// Capture with Ctrl held on a frame grabber's source asks for its channel:
+// the channel picked is the one the capture starts on and the one kept.
+// The lab has no frame grabber; the camera pane is given a source of that
+// name.
+TEST(CameraPaneOnTheSimulatedLab, CtrlCaptureOnAFrameGrabberAsksForTheChannelAndKeepsIt) {
+  ORV::Test::SandboxedHome home;
+  setenv("ORV_SIMLAB", "1", 1);
+  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  Configuration& configuration = Configuration::Instance();
+  configuration.Load();
+  const std::string_view progIds[] = {AnalysisView::kProgId};
+  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
+            Com::S_OK);
+  std::unique_ptr<CMainFrame> frame =
+      CreateMainFrame(configuration, Session::Instance().Experiment(), InterfaceManager::Instance());
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
+  auto* pane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
+  auto* window = dynamic_cast<Video::CameraWnd*>(frame->CameraWindows().at(0));
+  ASSERT_NE(pane, nullptr);
+  ASSERT_NE(window, nullptr);
+
+  struct Case {
+    bool ctrl;
+    int stored, picked, kept;
+  };
+  for (const Case& c : {Case{true, 1, 3, 3}, Case{false, 2, 4, 2}}) {
+    SCOPED_TRACE(c.ctrl ? "with Ctrl" : "without Ctrl");
+    configuration.PicoloChannel = c.stored;
+    ASSERT_TRUE(pane->SetCameraWindow("Picolo Camera 1", window, 0));
+    int asked = -1;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      if (auto* dialog = dynamic_cast<Shell::CPicoloChannelDialog*>(QApplication::activeModalWidget())) {
+        asked = dialog->List()->currentIndex();
+        dialog->List()->setCurrentIndex(c.picked);
+        emit dialog->List()->activated(c.picked);
+      }
+    });
+    answer.start(20);
+    if (c.ctrl) QTest::keyPress(frame->windowHandle(), Qt::Key_Control, Qt::ControlModifier);
+    ORV::Test::ProcessEventsUntil([] { return false; }, 50);
+    pane->CaptureButton()->click();
+    if (c.ctrl) QTest::keyRelease(frame->windowHandle(), Qt::Key_Control, Qt::NoModifier);
+    EXPECT_EQ(asked, c.ctrl ? c.stored : -1) << "the dialog opens on the stored channel";
+    EXPECT_TRUE(frame->CameraWindows()[0]->IsCapturing());
+    EXPECT_EQ(configuration.PicoloChannel, c.kept);
+    pane->CaptureButton()->click();  // stops
+    ASSERT_FALSE(frame->CameraWindows()[0]->IsCapturing());
+  }
+  EXPECT_TRUE(frame->close());
+}
+
+// A camera window's own Start and Stop capture (its context menu) act on
+// its camera, whichever camera the camera pane drives.
+TEST(CameraPaneOnTheSimulatedLab, ACameraWindowsStartAndStopCaptureActOnItsOwnCamera) {
+  ORV::Test::SandboxedHome home;
+  setenv("ORV_SIMLAB", "1", 1);
+  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  Configuration& configuration = Configuration::Instance();
+  configuration.Load();
+  const std::string_view progIds[] = {AnalysisView::kProgId};
+  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
+            Com::S_OK);
+  std::unique_ptr<CMainFrame> frame =
+      CreateMainFrame(configuration, Session::Instance().Experiment(), InterfaceManager::Instance());
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
+  const auto window = [&](int i) { return dynamic_cast<Video::CameraWnd*>(frame->CameraWindows().at(i)); };
+  const auto capturing = [&](int i) { return frame->CameraWindows().at(i)->IsCapturing(); };
+  frame->ConnectCamera(0, {});
+  ASSERT_TRUE(capturing(0));
+  ASSERT_EQ(frame->CurrentCamera(), 0);
+
+  window(1)->Model().StartCaptureCommand();
+  EXPECT_TRUE(capturing(1));
+  EXPECT_TRUE(capturing(0)) << "the other camera goes on";
+  EXPECT_EQ(frame->CurrentCamera(), 1) << "the pane drives the camera started";
+  window(0)->Model().StopCaptureCommand();
+  EXPECT_FALSE(capturing(0));
+  EXPECT_TRUE(capturing(1));
+  EXPECT_EQ(frame->CurrentCamera(), 0);
+  EXPECT_TRUE(frame->close());
 }
 
 }  // namespace
