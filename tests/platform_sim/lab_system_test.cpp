@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/sim/sim_lab.h"
+#include "tests/platform_sim/unit_exchange.h"
 
 namespace ORV::Sim {
 namespace {
@@ -20,16 +21,8 @@ TEST(LabSystem, TheSettingChoosesThePressureChamberSystemByItsExactName) {
     EXPECT_EQ(LabSystemSetting(other), LabSystem::kIncubation) << other;
 }
 
-// One request to the unit and its answer.
-Report Exchange(MultiInterfaceUnit& unit, std::uint8_t command) {
-  Report request{1, 0x60, command};
-  request.resize(64, 0);
-  int error = 0;
-  EXPECT_TRUE(unit.Write(request.data(), request.size(), error)) << error;
-  Report answer;
-  EXPECT_EQ(unit.Read(answer, 1000, error), 1);
-  return answer;
-}
+// The unit's answer to a request without arguments.
+Report Ask(MultiInterfaceUnit& unit, std::uint8_t command) { return Exchange(unit, {1, 0x60, command}); }
 
 int Seconds(const Report& status) { return (status[3] * 60 + status[4]) * 60 + status[5]; }
 
@@ -42,7 +35,7 @@ TEST(LabSystem, ThePressureChamberSystemHasNoHeatControllerAndItsMultiInterfaceK
   const auto preparation = [] { return std::make_shared<Preparation>(Preparation::SteadyClock()); };
   SimLab incubation(preparation(), 1, LabVessel::kStill);
   EXPECT_TRUE(hasHeatController(incubation));
-  EXPECT_EQ(Exchange(incubation.MultiInterface(), 0x28)[7], 0) << "no clock";
+  EXPECT_EQ(Ask(incubation.MultiInterface(), 0x28)[7], 0) << "no clock";
 
   SimLab pressure(preparation(), 1, LabVessel::kStill, LabSystem::kPressure);
   EXPECT_EQ(pressure.System(), LabSystem::kPressure);
@@ -51,15 +44,15 @@ TEST(LabSystem, ThePressureChamberSystemHasNoHeatControllerAndItsMultiInterfaceK
   // Digital state 5 says the unit has a clock; its status bytes tell the
   // time, which runs on.
   MultiInterfaceUnit& unit = pressure.MultiInterface();
-  EXPECT_EQ(Exchange(unit, 0x28)[7], 1);
-  const Report first = Exchange(unit, 0x20);
+  EXPECT_EQ(Ask(unit, 0x28)[7], 1);
+  const Report first = Ask(unit, 0x20);
   EXPECT_LT(first[3], 24);
   EXPECT_LT(first[4], 60);
   EXPECT_LT(first[5], 60);
   Report later = first;
   for (int i = 0; i < 50 && Seconds(later) == Seconds(first); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    later = Exchange(unit, 0x20);
+    later = Ask(unit, 0x20);
   }
   EXPECT_NE(Seconds(later), Seconds(first)) << "the clock stands still";
 }
@@ -67,11 +60,11 @@ TEST(LabSystem, ThePressureChamberSystemHasNoHeatControllerAndItsMultiInterfaceK
 TEST(LabSystem, AStartedClockRunsOnFromTheTimeGivenAndStartsAgainAfterMidnight) {
   MultiInterfaceUnit unit;
   unit.StartClock(23, 59, 59);
-  Report status = Exchange(unit, 0x20);
+  Report status = Ask(unit, 0x20);
   EXPECT_TRUE(Seconds(status) == 23 * 3600 + 59 * 60 + 59 || Seconds(status) < 10) << Seconds(status);
   for (int i = 0; i < 50 && Seconds(status) > 10; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    status = Exchange(unit, 0x20);
+    status = Ask(unit, 0x20);
   }
   EXPECT_LT(Seconds(status), 10) << "00:00:00 follows 23:59:59";
 }

@@ -73,7 +73,7 @@
 #include "shell/frame/status_elements.h"
 #include "shell/glue/time_window.h"
 #include "shell/program_controls.h"
-#include "tests/shell/app/app_test_fixture.h"
+#include "tests/e2e/program_on_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/recorded_video.h"
@@ -92,19 +92,17 @@ using namespace FrameCommand;
 namespace fs = std::filesystem;
 namespace D = AnalysisView::Dispid;
 
-constexpr int kLimitMs = 90000;
-
-bool WaitFor(const std::function<bool()>& done, int limitMs = kLimitMs) {
-  return ORV::Test::ProcessEventsUntil(done, limitMs);
-}
-void RunFor(int ms) {
-  ORV::Test::ProcessEventsUntil([] { return false; }, ms);
-}
+using E2E::FindWidget;
+using E2E::PressureSamples;
+using E2E::RunFor;
+using E2E::WaitFor;
+using E2E::ZoneRecords;
 
 // Answers the modal windows the commands open. Each expected window is
-// answered once, in order, by a script for its class; the "Save Experiment"
-// details are always answered. A window of another class (a progress or
-// wait dialog) is left to end itself; one that stays is closed and counted.
+// answered once, in order, by a script for its class. A window of another
+// class (a progress or wait dialog, or one the program's standing answers
+// take: the experiment's details, the workspace name, a marker's text) is
+// left to end; one that stays is closed and counted.
 class ModalScript {
  public:
   ModalScript() {
@@ -132,7 +130,6 @@ class ModalScript {
     answered_.clear();
   }
   int closedUnexpected = 0;
-  int experimentDetails = 0;
 
  private:
   struct Pending {
@@ -147,11 +144,7 @@ class ModalScript {
       return;
     }
     busy_ = true;
-    if (auto* details = dynamic_cast<Shell::CExperimentDialog*>(modal)) {
-      ++experimentDetails;
-      if (details->Title()->text().isEmpty()) details->Title()->setText(QStringLiteral("Every command"));
-      details->SaveButton()->click();
-    } else if (!pending_.empty() && pending_.front().answer(modal)) {
+    if (!pending_.empty() && pending_.front().answer(modal)) {
       answered_.push_back(pending_.front().type);
       pending_.erase(pending_.begin());
       stayed_ = 0;
@@ -170,19 +163,6 @@ class ModalScript {
   int stayed_ = 0;
 };
 
-template <class T>
-T* FindWidget(QWidget& parent) {
-  for (QWidget* widget : parent.findChildren<QWidget*>())
-    if (auto* found = dynamic_cast<T*>(widget)) return found;
-  return nullptr;
-}
-
-std::size_t PressureSamples(ExperimentData& experiment) {
-  return experiment.Read([](const ExperimentContents& c) { return c.pressureSamples.size(); });
-}
-std::size_t ZoneRecords(ExperimentData& experiment, int camera) {
-  return experiment.Read([camera](const ExperimentContents& c) { return c.zoneData[camera].size(); });
-}
 std::string FirstLine(const std::string& path) {
   std::ifstream in(path);
   std::string line;
@@ -212,23 +192,12 @@ bool WriteCountingRecording(const std::string& path) {
 // The program on the lab, and what the rows share.
 class Program {
  public:
-  Program() {
-    setenv("ORV_SIMLAB", "1", 1);
-    setenv("ORV_SIMLAB_CAMERAS", "2", 1);
-    EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
-    Shell::AppOptions options;
-    options.eventLog = &log;
-    options.frameFactory = MakeMainAppFrame;
-    options.glueHost = MakeProgramGlueHost;
-    app = std::make_unique<Shell::CPelmoraApp>(std::move(options));
-    started = app->InitInstance();
-    frame = dynamic_cast<CMainFrame*>(app->MainWindow());
-    if (frame != nullptr) frame->resize(1600, 1000);
-  }
+  Program() : started(lab.Start()), frame(lab.frame), app(lab.app.get()) {}
   ~Program() {
-    if (frame != nullptr && frame->Commands() != nullptr) frame->Commands()->SetApplication(nullptr);
-    if (frame != nullptr && !frame->IsClosed()) frame->OnClose(false);
-    if (started) app->ExitInstance(0);
+    if (frame == nullptr) return;
+    if (frame->Commands() != nullptr) frame->Commands()->SetApplication(nullptr);
+    if (!frame->IsClosed()) frame->OnClose(false);
+    app->ExitInstance(0);
   }
 
   UI::CommandRouter& Router() { return frame->Router(); }
@@ -293,15 +262,16 @@ class Program {
     return -1;
   }
 
-  ORV::Test::AppSandbox sandbox;
   ORV::Test::TempDir work;
-  OS::MemoryEventLogBackend log;
-  UI::ScriptedMessageBoxes boxes;
-  UI::ScriptedFileDialogs dialogs;
   ModalScript modals;
-  std::unique_ptr<Shell::CPelmoraApp> app;
-  bool started = false;
-  CMainFrame* frame = nullptr;
+  // Its message boxes, file dialogs and standing answers outlive the
+  // program, which asks them to the end.
+  E2E::ProgramOnLab lab{2, "Bench"};
+  UI::ScriptedMessageBoxes& boxes = lab.boxes;
+  UI::ScriptedFileDialogs& dialogs = lab.dialogs;
+  bool started;
+  CMainFrame* frame;
+  Shell::CPelmoraApp* app;
   Configuration& config = Configuration::Instance();
   ExperimentData& experiment = Session::Instance().Experiment();
 
@@ -586,15 +556,13 @@ std::vector<Row> Rows() {
                     }});
   }
   rows.push_back({IDC_ADD_MARKER_BUTTON, "the comment dialog opens; its text is a marker", [](Program& p) {
-                    p.modals.Expect<Shell::CEnterMessageDialog>([](Shell::CEnterMessageDialog& dialog) {
-                      dialog.Edit()->setText(QStringLiteral("Added by hand"));
-                      dialog.SaveButton()->click();
-                    });
+                    // The program's standing answers type "Added".
+                    const int asked = p.lab.answers.markerTexts;
                     const std::size_t before = p.experiment.MarkerCount();
                     ASSERT_TRUE(p.Run(IDC_ADD_MARKER_BUTTON));
-                    ASSERT_TRUE(WaitFor([&] { return p.modals.AllAnswered(); }));
+                    ASSERT_TRUE(WaitFor([&] { return p.lab.answers.markerTexts == asked + 1; }));
                     ASSERT_GT(p.experiment.MarkerCount(), before);
-                    EXPECT_EQ(p.experiment.GetMarker(p.experiment.MarkerCount() - 1).text, "Added by hand");
+                    EXPECT_EQ(p.experiment.GetMarker(p.experiment.MarkerCount() - 1).text, "Added");
                   }});
   rows.push_back({ID_PAUSE_BUTTON, "the collection pauses and resumes", [](Program& p) {
                     ASSERT_TRUE(p.Run(ID_PAUSE_BUTTON));
@@ -685,9 +653,9 @@ std::vector<Row> Rows() {
   rows.push_back({kFileSaveAs, "the details are asked and the experiment is written to the file named", [](Program& p) {
                     p.saved = p.work / "vessel.tvx";
                     p.dialogs.Answer(p.work / "vessel");
-                    const int details = p.modals.experimentDetails;
+                    const int details = p.lab.answers.experimentDetails;
                     ASSERT_TRUE(p.Run(kFileSaveAs));
-                    EXPECT_EQ(p.modals.experimentDetails, details + 1);
+                    EXPECT_EQ(p.lab.answers.experimentDetails, details + 1);
                     ASSERT_TRUE(fs::exists(p.saved));
                     EXPECT_FALSE(p.experiment.modified.load());
                   }});
@@ -730,13 +698,10 @@ std::vector<Row> Rows() {
                   }});
   rows.push_back({kSaveSettings, "the workspace name is asked and the settings archive is written", [](Program& p) {
                     const std::string archive = p.work / "bench.orvsettings";
-                    p.modals.Expect<Shell::CustomUserWorkspaceDialog>([](Shell::CustomUserWorkspaceDialog& dialog) {
-                      dialog.Edit()->setText(QStringLiteral("Bench"));
-                      dialog.SaveButton()->click();
-                    });
+                    const int asked = p.lab.answers.workspaceNames;
                     p.dialogs.Answer(archive);
                     ASSERT_TRUE(p.Run(kSaveSettings));
-                    ASSERT_TRUE(p.modals.AllAnswered());
+                    EXPECT_EQ(p.lab.answers.workspaceNames, asked + 1);
                     EXPECT_TRUE(fs::exists(archive));
                     EXPECT_EQ(p.config.CustomUserWorkSpaceName, "Bench");
                   }});
@@ -914,7 +879,7 @@ std::vector<Row> Rows() {
                     // reading the settings again.
                     auto* fileHost = dynamic_cast<FrameFileHost*>(p.app->Frame()->FileHost());
                     ASSERT_NE(fileHost, nullptr);
-                    Shell::CPelmoraApp* app = p.app.get();
+                    Shell::CPelmoraApp* app = p.app;
                     FrameApplicationLink link(
                         *fileHost, [app] { return app->FileCommands(); }, [&p] { ++p.restarts; });
                     p.frame->Commands()->SetApplication(&link);
@@ -943,7 +908,6 @@ std::vector<Row> Rows() {
 TEST(EveryCommand, DoesWhatItSaysOnTheWholeProgram) {
   Program p;
   ASSERT_TRUE(p.started);
-  ASSERT_NE(p.frame, nullptr);
   ASSERT_EQ(p.frame->CameraCount(), 2);
   ASSERT_TRUE(WaitFor([&] { return p.frame->StartupChainDone(); }));
 

@@ -21,32 +21,22 @@
 #include "core/experiment/session.h"
 #include "instruments/ui/sequencer_pane.h"
 #include "instruments/ui/task_dialog.h"
-#include "platform/com/control_loader.h"
-#include "platform/os/event_log_backend.h"
-#include "platform/os/registry_store.h"
 #include "platform/sim/sim_lab.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/icon_button.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
-#include "shell/app/pelmora_app.h"
-#include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/main_frame.h"
 #include "shell/frame/status_elements.h"
-#include "shell/program_controls.h"
-#include "tests/shell/app/app_test_fixture.h"
+#include "tests/e2e/program_on_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace ORV {
 namespace {
 
-constexpr int kLimitMs = 90000;
-
-bool WaitFor(const std::function<bool()>& done, int limitMs = kLimitMs) {
-  return ORV::Test::ProcessEventsUntil(done, limitMs);
-}
+using E2E::WaitFor;
 
 // "h:m:s  |", as the status bar shows a clock's time.
 bool IsClockText(const std::string& text) {
@@ -68,35 +58,25 @@ bool IsClockText(const std::string& text) {
 // The program on the pressure chamber lab with one camera.
 class PressureLab {
  public:
-  PressureLab() {
-    setenv("ORV_SIMLAB", "1", 1);
+  explicit PressureLab(QSize size = QSize(1500, 940)) {
     setenv("ORV_SIMLAB_LAB", "pressure", 1);
-    setenv("ORV_SIMLAB_CAMERAS", "1", 1);
-    EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
-    Shell::AppOptions options;
-    options.eventLog = &log_;
-    options.frameFactory = MakeMainAppFrame;
-    options.glueHost = MakeProgramGlueHost;
-    app_ = std::make_unique<Shell::CPelmoraApp>(std::move(options));
-    started_ = app_->InitInstance();
-    frame_ = dynamic_cast<CMainFrame*>(app_->MainWindow());
-    if (frame_) frame_->resize(1500, 940);
+    started_ = lab.Start();
+    if (started_) lab.frame->resize(size);
   }
   ~PressureLab() {
-    if (frame_ && !frame_->IsClosed()) frame_->OnClose(false);
-    if (started_) app_->ExitInstance(0);
+    if (!started_) return;
+    if (!lab.frame->IsClosed()) lab.frame->OnClose(false);
+    lab.app->ExitInstance(0);
   }
-  bool Started() const { return started_ && frame_ != nullptr; }
-  CMainFrame& Frame() { return *frame_; }
-  SequencerWnd* Pane() { return dynamic_cast<SequencerWnd*>(frame_->PaneOf(PaneKind::Sequencer)); }
+  bool Started() const { return started_; }
+  CMainFrame& Frame() { return *lab.frame; }
+  SequencerWnd* Pane() { return dynamic_cast<SequencerWnd*>(Frame().PaneOf(PaneKind::Sequencer)); }
   static Sim::SimLab& Lab() { return *Sim::SimLab::Running(); }
 
+  E2E::ProgramOnLab lab{1};
+
  private:
-  ORV::Test::AppSandbox sandbox_;
-  OS::MemoryEventLogBackend log_;
-  std::unique_ptr<Shell::CPelmoraApp> app_;
   bool started_ = false;
-  CMainFrame* frame_ = nullptr;
 };
 
 void SetText(CTaskDialog& dialog, int id, const QString& text) {
@@ -106,8 +86,8 @@ void SetText(CTaskDialog& dialog, int id, const QString& text) {
 }
 
 TEST(PressureLab, RunsATwoTaskSequenceWhosePressuresTheLabFollowsAndAsksToSaveItAtTheClose) {
-  UI::ScriptedMessageBoxes boxes;
   PressureLab program;
+  UI::ScriptedMessageBoxes& boxes = program.lab.boxes;
   ASSERT_TRUE(program.Started());
   CMainFrame& frame = program.Frame();
   ASSERT_EQ(Sim::SimLab::Running()->System(), Sim::LabSystem::kPressure);
@@ -208,10 +188,9 @@ TEST(PressureLab, RunsATwoTaskSequenceWhosePressuresTheLabFollowsAndAsksToSaveIt
 // and its status bar, rendered for a look.
 TEST(PressureLab, ShowsTheSequencerPaneAndItsProgressAt144Dpi) {
   ORV::Test::ScopedDpi dpi(144);
-  PressureLab program;
+  PressureLab program(QSize(2200, 1400));
   ASSERT_TRUE(program.Started());
   CMainFrame& frame = program.Frame();
-  frame.resize(2200, 1400);
   ASSERT_TRUE(WaitFor([&] { return frame.StartupChainDone(); }));
   SequencerWnd* pane = program.Pane();
   ASSERT_NE(pane, nullptr);

@@ -21,6 +21,7 @@
 #include "shell/app/small_dialogs.h"
 #include "shell/frame/frame_command_host.h"
 #include "shell/frame/program_frame.h"
+#include "tests/shell/frame_simlab/lab_setup.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "video/ui/camera_pane.h"
@@ -31,23 +32,32 @@ namespace {
 
 using namespace FrameCommand;
 
-TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
-  ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
-  Configuration& configuration = Configuration::Instance();
+// The main frame on the lab with the settings of the sandbox, shown at
+// 1500 x 940 once its start-up chain has run; null (and a failure) when it
+// did not come up.
+std::unique_ptr<CMainFrame> StartedFrame(Configuration& configuration) {
+  if (const ::testing::AssertionResult lab = ORV::Test::UseTheLab(); !lab) {
+    ADD_FAILURE() << lab.message();
+    return nullptr;
+  }
   configuration.Load();
-  // The camera windows' analysis control, registered as at the program's first start.
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
-  ExperimentData& experiment = Session::Instance().Experiment();
-
-  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
-  ASSERT_EQ(frame->OnCreate(), 0);
+  std::unique_ptr<CMainFrame> frame =
+      CreateMainFrame(configuration, Session::Instance().Experiment(), InterfaceManager::Instance());
+  if (frame->OnCreate() != 0) {
+    ADD_FAILURE() << "the frame was not created";
+    return nullptr;
+  }
   frame->resize(1500, 940);
   frame->show();
-  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
+  EXPECT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
+  return frame;
+}
+
+TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
+  ORV::Test::SandboxedHome home;
+  Configuration& configuration = Configuration::Instance();
+  std::unique_ptr<CMainFrame> frame = StartedFrame(configuration);
+  ASSERT_NE(frame, nullptr);
   ORV::Test::SaveUiArtifact(*frame, "commands_1_started");
 
   UI::CommandRouter& router = frame->Router();
@@ -97,18 +107,9 @@ TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
 // name.
 TEST(CameraPaneOnTheSimulatedLab, CtrlCaptureOnAFrameGrabberAsksForTheChannelAndKeepsIt) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
   Configuration& configuration = Configuration::Instance();
-  configuration.Load();
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
-  std::unique_ptr<CMainFrame> frame =
-      CreateMainFrame(configuration, Session::Instance().Experiment(), InterfaceManager::Instance());
-  ASSERT_EQ(frame->OnCreate(), 0);
-  frame->show();
-  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
+  std::unique_ptr<CMainFrame> frame = StartedFrame(configuration);
+  ASSERT_NE(frame, nullptr);
   auto* pane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
   auto* window = dynamic_cast<Video::CameraWnd*>(frame->CameraWindows().at(0));
   ASSERT_NE(pane, nullptr);
@@ -149,18 +150,9 @@ TEST(CameraPaneOnTheSimulatedLab, CtrlCaptureOnAFrameGrabberAsksForTheChannelAnd
 // its camera, whichever camera the camera pane drives.
 TEST(CameraPaneOnTheSimulatedLab, ACameraWindowsStartAndStopCaptureActOnItsOwnCamera) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
   Configuration& configuration = Configuration::Instance();
-  configuration.Load();
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
-  std::unique_ptr<CMainFrame> frame =
-      CreateMainFrame(configuration, Session::Instance().Experiment(), InterfaceManager::Instance());
-  ASSERT_EQ(frame->OnCreate(), 0);
-  frame->show();
-  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
+  std::unique_ptr<CMainFrame> frame = StartedFrame(configuration);
+  ASSERT_NE(frame, nullptr);
   const auto window = [&](int i) { return dynamic_cast<Video::CameraWnd*>(frame->CameraWindows().at(i)); };
   const auto capturing = [&](int i) { return frame->CameraWindows().at(i)->IsCapturing(); };
   frame->ConnectCamera(0, {});

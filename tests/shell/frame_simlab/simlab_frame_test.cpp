@@ -18,6 +18,7 @@
 #include "platform/ui/icon_button.h"
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/program_frame.h"
+#include "tests/shell/frame_simlab/lab_setup.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "video/ui/camera_pane.h"
@@ -29,14 +30,9 @@ bool Filled(QLineEdit* edit) { return edit != nullptr && !edit->text().trimmed()
 
 TEST(MainFrameOnTheSimulatedLab, ShowsLiveValuesAndCamerasThenClosesCleanly) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  ASSERT_TRUE(ORV::Test::UseTheLab());
   Configuration& configuration = Configuration::Instance();
   configuration.Load();
-  // The analysis control registered as the program's first start does.
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
   ExperimentData& experiment = Session::Instance().Experiment();
 
   std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
