@@ -169,7 +169,9 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
     router.UpdateIdle();
     ASSERT_TRUE(router.QueryState(Views::CDataView::kExportCsvCommand).enabled) << "Export to CSV";
     lab.dialogs.Answer(csv);
+    const int exportsBefore = lab.answers.csvExports;
     EXPECT_TRUE(router.Execute(Views::CDataView::kExportCsvCommand));
+    EXPECT_EQ(lab.answers.csvExports, exportsBefore + 1) << "the CSV export's dialog was shown";
     std::ifstream in(csv);
     std::string header, row;
     EXPECT_TRUE(std::getline(in, header)) << csv;
