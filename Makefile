@@ -46,8 +46,10 @@ bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DORV_TESTS=OFF -DORV_BENCH=ON $(CMAKE_COMMON)
 	cmake --build build/bench -j $(JOBS)
 
+# LAB=pressure runs the simulated lab as a pressure chamber system (see the
+# README's "The simulated lab").
 run: build
-	ORV_SIMLAB=1 build/release/shell/tarvix5
+	ORV_SIMLAB=1 $(if $(LAB),ORV_SIMLAB_LAB=$(LAB) )build/release/shell/tarvix5
 
 # Installs the release build under PREFIX (default /usr/local; needs the
 # rights to write there).

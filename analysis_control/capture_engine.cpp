@@ -517,7 +517,7 @@ void CaptureEngine::SetCurrentVideoTimeInSeconds(std::uint32_t seconds) {
 bool CaptureEngine::SeekFramesFromCurrentPosition(std::int32_t frames) {
   std::lock_guard lock(lock_);
   if (sourceType_ != kSourceVideoFile || !capturing_ || recordingRequested_) return false;
-  const std::int64_t target = static_cast<std::int64_t>(videoFrameIndex_) + frames;
+  const std::int64_t target = static_cast<std::int64_t>(videoFrameIndex_) - 1 + frames;
   if (target < 0 || target >= videoFrameCount_) return false;
   MoveVideoTo(static_cast<int>(target), false);
   stepOnce_ = true;

@@ -185,8 +185,14 @@ class CaptureEngine : private ORVCameraCallback {
   bool IsVideoPlaying() const;
   void VideoBackward();
   void VideoForward();
-  // Moves by `frames` (capturing, not recording, target within the file)
-  // and shows that frame even while paused; true when it moved.
+  // Moves by `frames` from the frame last shown (capturing, not recording,
+  // target within the file) and shows that frame even while paused; true
+  // when it moved. After a move in the file the position lies just before
+  // the frame moved to, so a step of 1 shows that frame.
+  //
+  // The video frame index counts the frame to be read next, one past the
+  // frame shown: the step is taken from the frame before it, else a step of
+  // 1 would pass over a frame.
   bool SeekFramesFromCurrentPosition(std::int32_t frames);
   void SetCurrentVideoTimeInSeconds(std::uint32_t seconds);
   int GetVideoFrameIndex() const;

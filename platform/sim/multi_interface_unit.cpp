@@ -149,6 +149,15 @@ void MultiInterfaceUnit::Unplug() {
   queued_.notify_all();
 }
 
+void MultiInterfaceUnit::StartClock(int hours, int minutes, int seconds) {
+  std::lock_guard<std::mutex> g(mutex_);
+  state_.digital[4] = 1;
+  clockRunning_ = true;
+  constexpr int kDay = 24 * 3600;
+  clockStartSeconds_ = (((hours * 60 + minutes) * 60 + seconds) % kDay + kDay) % kDay;
+  clockStartedAt_ = std::chrono::steady_clock::now();
+}
+
 void MultiInterfaceUnit::InjectReport(const Report& report) {
   {
     std::lock_guard<std::mutex> g(mutex_);
@@ -281,7 +290,16 @@ Report MultiInterfaceUnit::AnswerData(std::uint8_t command) const {
       d.U32(s.info1).U16(s.info2).U32(s.info3).U16(s.info4).U16(s.info5);
       break;
     case 0x20:
-      d.U8(s.status[0]).U8(s.status[1]).U8(s.status[2]);
+      if (clockRunning_) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - clockStartedAt_);
+        const long long day = 24 * 3600;
+        const auto now = static_cast<int>((clockStartSeconds_ + elapsed.count()) % day);
+        d.U8(static_cast<std::uint8_t>(now / 3600)).U8(static_cast<std::uint8_t>(now / 60 % 60));
+        d.U8(static_cast<std::uint8_t>(now % 60));
+      } else {
+        d.U8(s.status[0]).U8(s.status[1]).U8(s.status[2]);
+      }
       break;
     case 0x25:
       d.U16(s.constantFlowValue).U8(s.constantFlowFirst).U8(s.constantFlowSecond).U32(s.constantFlowWord);

@@ -112,6 +112,12 @@ class MultiInterfaceUnit : public PreparationLink {
   void InjectAnswer(std::uint8_t command);
   std::size_t QueuedReports() const;
 
+  // The unit keeps a clock of its own from now on: it reports having one
+  // (digital state 5) and its status bytes give the hours, minutes and
+  // seconds of a clock that runs on from the time given (at 24 hours it
+  // starts again from 0).
+  void StartClock(int hours, int minutes, int seconds);
+
   // Every output report received, in order.
   std::vector<Report> Received() const;
   // The sub-commands received, in order.
@@ -149,6 +155,10 @@ class MultiInterfaceUnit : public PreparationLink {
   bool unplugged_ = false;
   std::deque<Report> input_;
   std::vector<Report> received_;
+  // The clock started by StartClock: its reading then and when that was.
+  bool clockRunning_ = false;
+  int clockStartSeconds_ = 0;
+  std::chrono::steady_clock::time_point clockStartedAt_;
 };
 
 }  // namespace ORV::Sim

@@ -1,6 +1,7 @@
 #include "platform/sim/sim_lab.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <string_view>
 
 #include "platform/os/number_text.h"
@@ -30,6 +31,10 @@ LabVessel LabVesselSetting(const char* setting) {
   return LabVessel::kBrightfield;
 }
 
+LabSystem LabSystemSetting(const char* setting) {
+  return setting != nullptr && std::string_view(setting) == "pressure" ? LabSystem::kPressure : LabSystem::kIncubation;
+}
+
 Preparation::Model LabPreparationModel(LabVessel vessel) {
   return vessel == LabVessel::kLive || vessel == LabVessel::kBrightfield ? Preparation::Model{}
                                                                          : Preparation::QuietModel();
@@ -50,9 +55,15 @@ VesselCamera::Options LabCameraOptions(LabVessel vessel, int camera) {
   return options;
 }
 
-SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel)
-    : preparation_(std::move(preparation)), multi_(std::make_shared<MultiInterfaceUnit>()) {
+SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel, LabSystem system)
+    : preparation_(std::move(preparation)), system_(system), multi_(std::make_shared<MultiInterfaceUnit>()) {
   multi_->Attach(preparation_);
+  if (system_ == LabSystem::kPressure) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    multi_->StartClock(local.tm_hour, local.tm_min, local.tm_sec);
+  }
   hid_.AddDevice(multi_);
 
   // The searches go through this list in order: the single interface's from
@@ -74,6 +85,8 @@ SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel 
       {single_, single_, kUartConverter, "FTW30001", "FT231X USB UART"},
   };
   for (const Line& line : lines) {
+    // A pressure chamber system has no heat controller.
+    if (system_ == LabSystem::kPressure && &line.sim == &heat_) continue;
     line.link.Attach(preparation_);
     if (!line.sim.Start()) continue;
     OS::UsbSerialDevice device;
@@ -110,7 +123,8 @@ std::unique_ptr<StandInDevices> StartSimulatedLab() {
   const Sim::LabVessel vessel = Sim::LabVesselSetting(std::getenv("ORV_SIMLAB_VESSEL"));
   return std::make_unique<Sim::SimLab>(
       std::make_shared<Sim::Preparation>(Sim::Preparation::SteadyClock(), Sim::LabPreparationModel(vessel)),
-      Sim::LabCameraCount(std::getenv("ORV_SIMLAB_CAMERAS")), vessel);
+      Sim::LabCameraCount(std::getenv("ORV_SIMLAB_CAMERAS")), vessel,
+      Sim::LabSystemSetting(std::getenv("ORV_SIMLAB_LAB")));
 }
 
 }  // namespace ORV::OS

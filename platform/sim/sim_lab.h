@@ -10,7 +10,8 @@
 //   - the multi interface as a HID device of its vendor and product;
 //   - one to four cameras (ORV_SIMLAB_CAMERAS, 2 by default), which the
 //     camera back-ends offer (platform/cameras).
-// ORV_SIMLAB_VESSEL chooses the vessel they show (see LabVessel).
+// ORV_SIMLAB_VESSEL chooses the vessel they show (see LabVessel), and
+// ORV_SIMLAB_LAB the system the instruments make (see LabSystem).
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,11 +49,24 @@ Preparation::Model LabPreparationModel(LabVessel vessel);
 // The options of the lab's camera `camera` (0 to 3) for that vessel.
 VesselCamera::Options LabCameraOptions(LabVessel vessel, int camera);
 
+// The system the lab's instruments make, as ORV_SIMLAB_LAB asks for it.
+enum class LabSystem {
+  // unset or anything else: every instrument; the heat controller makes it
+  // an incubation chamber system
+  kIncubation,
+  // "pressure": a pressure chamber system: no heat controller, and a multi
+  // interface that keeps a clock of its own (set to the local time at start)
+  kPressure,
+};
+LabSystem LabSystemSetting(const char* setting);
+
 class SimLab final : public OS::StandInDevices {
  public:
-  // Starts every instrument on `preparation`; an instrument whose line
-  // cannot be made is left out. The cameras take the options of `vessel`.
-  SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel = LabVessel::kLive);
+  // Starts every instrument of `system` on `preparation`; an instrument
+  // whose line cannot be made is left out. The cameras take the options of
+  // `vessel`.
+  SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel = LabVessel::kLive,
+         LabSystem system = LabSystem::kIncubation);
   ~SimLab() override;
 
   // The process's lab when one runs (ORV_SIMLAB=1), else nullptr.
@@ -63,11 +77,14 @@ class SimLab final : public OS::StandInDevices {
   int CameraCount() const override { return static_cast<int>(cameras_.size()); }
 
   const std::shared_ptr<Preparation>& GetPreparation() const { return preparation_; }
+  LabSystem System() const { return system_; }
+  MultiInterfaceUnit& MultiInterface() const { return *multi_; }
   // Camera `index` (0 to CameraCount() - 1); nullptr out of range.
   std::shared_ptr<VesselCamera> Camera(int index) const;
 
  private:
   std::shared_ptr<Preparation> preparation_;
+  LabSystem system_;
   SimHidTransport hid_;
   std::shared_ptr<MultiInterfaceUnit> multi_;
   HeatControllerSim heat_;

@@ -145,6 +145,11 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, std:
     box.addButton(QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+  } else if ((type & kButtonMask) == MB_OKCANCEL) {
+    box.addButton(QMessageBox::Ok);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
   } else {
     box.addButton(QMessageBox::Ok);
   }
@@ -154,6 +159,8 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, std:
       return IDYES;
     case QMessageBox::No:
       return IDNO;
+    case QMessageBox::Cancel:
+      return IDCANCEL;
     default:
       return IDOK;
   }

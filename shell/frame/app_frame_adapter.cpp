@@ -66,6 +66,9 @@ class MainAppFrame final : public Shell::AppFrame {
         });
     if (FrameCommands* commands = frame_->Commands()) commands->SetApplication(application_.get());
     frame_->Router().OnCommand(Shell::ID_FILE_NEW, [this] { application_->NewTraceView(); });
+    frame_->Router().OnCommand(Shell::ID_APP_ABOUT, [] {
+      if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance()) app->OnAppAbout();
+    });
     if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance(); app && views_) {
       FrameViews* views = views_.get();
       app->actionView = [views]() -> ActionViewRows* { return views->ActionSheet(); };

@@ -77,7 +77,13 @@ void FrameFileHost::ResetVideoPanes() {
   if (FrameCommands* commands = frame_.Commands()) commands->Commands().ResetVideoPanes();
 }
 
+void FrameFileHost::ClearVideoPanes() {
+  if (FrameCommands* commands = frame_.Commands()) commands->Commands().ClearVideoPanes();
+}
+
 bool FrameFileHost::VideoRecordingEnabled() const { return frame_.RecordVideo(); }
+
+void FrameFileHost::AddRecentFile(const std::string& path) { frame_.AddRecentFile(path); }
 
 FrameApplicationLink::FrameApplicationLink(FrameFileHost& host, std::function<Shell::ExperimentFileCommands*()> files,
                                            std::function<void()> restart)

@@ -39,8 +39,10 @@ class FrameFileHost final : public Shell::QtFileCommandsHost {
   void SetLiveTrace(bool on) override;
   void SetTimeSliderForLoaded() override;
   void ResetVideoPanes() override;
-  void ClearVideoPanes() override {}
+  void ClearVideoPanes() override;
   bool VideoRecordingEnabled() const override;
+  // Kept in the frame's settings store and shown in its File menu.
+  void AddRecentFile(const std::string& path) override;
 
  private:
   CMainFrame& frame_;

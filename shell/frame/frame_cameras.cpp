@@ -8,6 +8,7 @@
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
+#include "shell/app/small_dialogs.h"
 #include "shell/frame/frame_application_views.h"
 #include "shell/frame/main_frame.h"
 #include "video/ui/camera_pane.h"
@@ -67,8 +68,10 @@ CameraWindow* FrameCameras::CreateWindow(UI::PaneManager& panes, const UI::PaneL
   setup.experiment = &experiment_;
   setup.queue = queue_;
   Video::CameraWindowHooks& hooks = setup.hooks;
-  hooks.connectCamera = [this] {
-    if (pane_) pane_->ConnectCamera();
+  // The window's own Start and Stop capture act on its camera: the pane is
+  // bound to this window first.
+  hooks.connectCamera = [this, index = info.index] {
+    if (frame_) frame_->ConnectCamera(index, {});
   };
   hooks.updateMagnificationText = [this] {
     if (pane_) pane_->UpdateMagnificationText();
@@ -90,12 +93,24 @@ UI::DockingPane* FrameCameras::CreatePane(UI::PaneManager& panes, const UI::Pane
   };
   hooks.setLiveTrace = [this](bool on) { FrameSetLiveTrace(on); };
   hooks.ctrlDown = [] { return (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) != 0; };
+  hooks.chooseChannel = [this](int channel) {
+    Shell::CPicoloChannelDialog dialog(frame_);
+    dialog.channel = channel;
+    // Closed without a pick: the channel stays.
+    return dialog.DoModal() == UI::IDOK ? dialog.channel : channel;
+  };
   pane_ = panes.Create<Video::CCameraPane>(layout, &experiment_, multipleCameras, std::move(hooks));
   return pane_;
 }
 
-void FrameCameras::AttachPane(CameraWindow& window, const std::string& caption, int index) {
-  if (pane_) pane_->SetCameraWindow(caption, dynamic_cast<Video::CameraWnd*>(&window), index);
+bool FrameCameras::AttachPane(CameraWindow& window, const std::string& caption, int index) {
+  auto* wnd = dynamic_cast<Video::CameraWnd*>(&window);
+  if (pane_ == nullptr || wnd == nullptr) return false;
+  if (pane_->SetCameraWindow(caption, wnd, index)) return true;
+  // With several cameras the pane always takes the window (its answer says
+  // whether the camera's ranges loaded); with one it refused when it stayed
+  // on its window.
+  return pane_->Model().Window() == &wnd->Model() && pane_->Model().CameraIndex() == index;
 }
 
 void FrameCameras::ConnectPane() {

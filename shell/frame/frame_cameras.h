@@ -82,7 +82,8 @@ class FrameCameras {
 
   CameraWindow* CreateWindow(UI::PaneManager& panes, const UI::PaneLayout& layout, const CameraWindowInfo& info);
   UI::DockingPane* CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, bool multipleCameras);
-  void AttachPane(CameraWindow& window, const std::string& caption, int index);
+  // False when the pane refused the window.
+  bool AttachPane(CameraWindow& window, const std::string& caption, int index);
   // The pane's Capture/Stop on the window it is bound to.
   void ConnectPane();
 

@@ -10,6 +10,8 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/settings/custom_settings.h"
+#include "custom_traces/custom_trace_context.h"
+#include "custom_traces/ui/custom_trace_dialog.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
@@ -19,6 +21,7 @@
 #include "shell/app/small_dialogs.h"
 #include "shell/frame/main_frame.h"
 #include "video/ui/video_pane.h"
+#include "views/ui/advanced_export_dialog.h"
 
 namespace ORV {
 
@@ -129,6 +132,7 @@ class FrameCommands::Host final : public FrameCommandHost {
   FrameCommandState Snapshot() override {
     FrameCommandState s;
     FrameApplication* app = links_.application;
+    s.collecting = experiment_.mode == kModeLive;
     s.reviewShown = experiment_.mode == kModeFile;
     s.recordFromFile = s.reviewShown;
     s.detectedCameras = frame_.CameraCount();
@@ -153,6 +157,7 @@ class FrameCommands::Host final : public FrameCommandHost {
     s.recordHoldsData = experiment_.HasData();
     s.recordModified = experiment_.modified;
     s.recordVersionsEqual = experiment_.currentVersion == experiment_.fileVersion;
+    s.recentFiles = static_cast<int>(frame_.RecentFiles().size());
     if (app) {
       s.views = app->TraceViewCount();
       s.liveTrace = app->LiveTrace();
@@ -194,6 +199,10 @@ class FrameCommands::Host final : public FrameCommandHost {
   bool AskYesNo(const std::string& text) override {
     return UI::MessageBox(&frame_, QString::fromStdString(text), "Tarvix 5", UI::MB_YESNO | UI::MB_ICONQUESTION) ==
            UI::IDYES;
+  }
+  bool AskOkCancel(const std::string& text) override {
+    return UI::MessageBox(&frame_, QString::fromStdString(text), "Tarvix 5", UI::MB_OKCANCEL | UI::MB_ICONQUESTION) ==
+           UI::IDOK;
   }
   void ShowError(const std::string& text) override {
     UI::MessageBox(&frame_, QString::fromStdString(text), "Tarvix 5", UI::MB_OK | UI::MB_ICONEXCLAMATION);
@@ -255,9 +264,18 @@ class FrameCommands::Host final : public FrameCommandHost {
     pane->Images().ShowFrameAt(0, true);
     pane->update();
   }
+  void ClearVideoPane(int index) override {
+    auto* pane = VideoPane(index);
+    if (pane == nullptr) return;
+    pane->SetCameraIndex(-1);
+    // Without a camera the closed experiment's video is let go.
+    pane->LoadVideo();
+    pane->ResizeImageWindow();
+    frame_.Panes().OnPressCloseButton(*pane);
+  }
 
   void SetVideoEnabled(bool on) override { experiment_.SetVideoEnabled(on); }
-  void PrepareCameras() override {}
+  void PrepareCameras() override { frame_.PrepareCameras(); }
   void RestartSynchronisedSampling() override {
     if (links_.restartSampling) links_.restartSampling();
   }
@@ -277,11 +295,21 @@ class FrameCommands::Host final : public FrameCommandHost {
   void ShowActionSheet() override {
     if (auto* app = links_.application) app->ShowActionSheet();
   }
-  void RunAdvancedExport() override {}
+  void RunAdvancedExport() override { Views::OpenAdvancedExport(experiment_, frame_.InterfaceTypeCode(), &frame_); }
   void CopyActiveViewToClipboard() override {
     if (auto* app = links_.application) app->CopyActiveViewToClipboard();
   }
-  void RunCustomTraceDialog() override {}
+  void RunCustomTraceDialog() override {
+    // The record's traces, which the dialog edits in place; it tells the
+    // frame of each save and delete, and the frame takes them up.
+    std::map<int, std::shared_ptr<Traces::CustomTracesWithLuaContext>> traces;
+    for (const auto& [identity, name] : experiment_.GetCustomTraces())
+      if (auto trace = experiment_.GetCustomTrace(identity)) traces.emplace(identity, std::move(trace));
+    Traces::CustomTraceDialog dialog(Traces::CustomScriptsFolder(), &frame_);
+    dialog.SetCustomTraces(traces);
+    dialog.SetNotifyWindow(frame_.Target());
+    dialog.DoModal();
+  }
   void SetMainAutoRange(bool enabled, bool active) override {
     if (auto* app = links_.application) app->SetMainAutoRange(enabled, active);
   }
@@ -294,6 +322,7 @@ class FrameCommands::Host final : public FrameCommandHost {
   void OpenDocument(const std::string& path) override {
     if (auto* app = links_.application) app->OpenDocument(path);
   }
+  std::vector<std::string> RecentFiles() override { return frame_.RecentFiles(); }
   void CloseDocument() override {
     if (auto* app = links_.application) app->CloseDocument();
   }

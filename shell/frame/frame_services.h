@@ -79,6 +79,9 @@ class FrameInstruments {
   // The instruments as the hot-plug handling and the inactivity monitor
   // see them; null leaves both out.
   virtual SamplerDevices* Devices() { return nullptr; }
+  // The type code of the connected pressure interface (the multi
+  // interface's model code); 0 when none is connected.
+  virtual std::uint32_t InterfaceTypeCode() { return 0; }
 };
 
 class CameraWindow {
@@ -121,9 +124,12 @@ class FramePanes {
                                       bool multipleCameras) = 0;
   virtual CameraWindow* CreateCameraWindow(UI::PaneManager& panes, const UI::PaneLayout& layout,
                                            const CameraWindowInfo& info) = 0;
-  // Binds the camera pane to a camera window, named `caption` in the pane.
-  virtual void AttachCameraPane(UI::DockingPane& /*cameraPane*/, CameraWindow& /*window*/,
-                                const std::string& /*caption*/, int /*index*/) {}
+  // Binds the camera pane to a camera window, named `caption` in the pane;
+  // false when the pane refused (the user kept the running capture).
+  virtual bool AttachCameraPane(UI::DockingPane& /*cameraPane*/, CameraWindow& /*window*/,
+                                const std::string& /*caption*/, int /*index*/) {
+    return true;
+  }
   // The camera pane's Capture/Stop command on the window it is bound to.
   virtual void ConnectCameraPane(UI::DockingPane& /*cameraPane*/) {}
   // A pane's sample inbox for the workers (microscope and heater panes);
@@ -183,6 +189,10 @@ class FrameHost {
   }
   virtual void SaveWorkspaceState(const QMainWindow& frame) { (void)frame; }
   virtual void CleanWorkspaceState() {}
+  // The experiments opened or saved last, newest first, kept between runs;
+  // AddRecentFile puts one at the front.
+  virtual std::vector<std::string> RecentFiles() { return {}; }
+  virtual void AddRecentFile(const std::string& path) { (void)path; }
   // The application's sheets and trace views at a collection's start and
   // stop: both sheets emptied, the views' unsaved marking, live trace.
   virtual void ClearSheets() {}

@@ -184,6 +184,7 @@ int CMainFrame::OnCreate() {
 
   if (!CreateRibbon()) return -1;
   LoadZoneColors();
+  ShowRecentFiles();
 
   statusBar_ = new CORVStatusbar(this);
   statusBar_->setObjectName("StatusBar");
@@ -282,6 +283,16 @@ bool CMainFrame::CreateRibbon() {
   }
   ribbon_->SetAccentColor(QColor(84, 107, 115));
   return true;
+}
+
+void CMainFrame::ShowRecentFiles() {
+  recentFiles_ = services_.host.RecentFiles();
+  if (ribbon_) ribbon_->Model().SetRecentFiles(recentFiles_);
+}
+
+void CMainFrame::AddRecentFile(const std::string& path) {
+  services_.host.AddRecentFile(path);
+  ShowRecentFiles();
 }
 
 void CMainFrame::LoadZoneColors() {
@@ -451,7 +462,7 @@ bool CMainFrame::AttachCameraPane(int index, const std::string& caption) {
     return false;
   const auto at = static_cast<std::size_t>(index);
   const std::string name = !caption.empty() ? caption : at < captions_.size() ? captions_[at] : std::string();
-  services_.panes.AttachCameraPane(*cameraPane, *cameraWindows_[at], name, index);
+  if (!services_.panes.AttachCameraPane(*cameraPane, *cameraWindows_[at], name, index)) return false;
   currentCamera_ = index;
   return true;
 }
@@ -505,6 +516,11 @@ void CMainFrame::PassCameraSettings() {
     window->InvertThreshold(config.InvertImage);
     window->IgnoreLumen(config.IgnoreLumen);
   }
+}
+
+void CMainFrame::PrepareCameras() {
+  PassCameraSettings();
+  UpdatePaneLayout(false, false);
 }
 
 void CMainFrame::UpdateMarkerButtons() {

@@ -107,6 +107,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   void OnViewCamera();
   void OnResetLayout();
   void UpdateMarkerButtons();
+  // The cameras' analysis prepared again (a video file started playing):
+  // every camera window takes the analysis switches, and the panes are laid
+  // out for what now plays.
+  void PrepareCameras();
   void SetTimespanText(int seconds);
   void FillVideoQualityCombo();
 
@@ -124,6 +128,13 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // there are cameras.
   bool RecordVideo() const;
   bool StartupChainDone() const { return startupChainDone_; }
+  // The type code of the connected pressure interface; 0 when none is.
+  std::uint32_t InterfaceTypeCode() const { return services_.instruments.InterfaceTypeCode(); }
+  // The experiments opened or saved last, newest first, as the File menu
+  // lists them; AddRecentFile puts one at the front of the kept list and
+  // the menu.
+  const std::vector<std::string>& RecentFiles() const { return recentFiles_; }
+  void AddRecentFile(const std::string& path);
 
   UI::CommandRouter& Router() { return router_; }
   // The ribbon commands; null before OnCreate.
@@ -148,10 +159,12 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   const std::vector<CameraWindow*>& CameraWindows() const { return cameraWindows_; }
   // Binds the camera pane to camera window `index`, shown as `caption` (the
   // window's own caption when empty); false when there is no camera pane or
-  // no such window. The camera the commands act on follows it.
+  // no such window, or the pane refused it. The camera the commands act on
+  // follows it.
   bool AttachCameraPane(int index, const std::string& caption = {});
-  // Binds the camera pane to camera window `index` and starts its camera
-  // as the pane's Capture command does.
+  // Binds the camera pane to camera window `index` and starts (or stops)
+  // its camera as the pane's Capture command does; nothing when the pane
+  // refused the window.
   void ConnectCamera(int index, const std::string& caption);
   int CurrentCamera() const { return currentCamera_; }
   // Start, stop and pause of a data collection and the marker keys; null
@@ -167,6 +180,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   class DevicePanesOfFrame;
 
   bool CreateRibbon();
+  void ShowRecentFiles();
   void LoadZoneColors();
   void CreateStatusBar();
   bool CreatePanes();
@@ -215,6 +229,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool multipleCameras_ = false;
   std::vector<std::string> captions_;
   std::vector<std::string> deviceNames_;
+  std::vector<std::string> recentFiles_;
   std::array<std::string, 6> ribbonTexts_;  // strings 233, 234, 220, 222, 221, 223
   bool flowFromMulti_ = false;
   bool flowPresent_ = false;

@@ -24,6 +24,7 @@ constexpr std::uint32_t kGotoTimeString = 246;
 constexpr std::uint32_t kExperimentChangedString = 195;
 constexpr std::uint32_t kAutoRangeEnabledString = 377;
 constexpr std::uint32_t kAutoRangeDisabledString = 378;
+constexpr int kVideoPanes = 4;
 
 CommandState Enabled(bool on, bool checked = false) {
   CommandState state;
@@ -56,7 +57,12 @@ const std::vector<CommandId>& FrameCommandIds() {
       kTraceExportCombo, kDataExport,     kShowDataSheet,  kShowActionSheet,   kAdvancedExport,   kCopyClipboard,
       kCustomScripts,    kSyncData,       kLoadSettings,   kSaveSettings,      kFileOpen,         kFileClose,
       kFileSave,         kFileSaveAs,     kAutoRange,      kSetStyle};
-  return ids;
+  static const std::vector<CommandId> all = [] {
+    std::vector<CommandId> list = ids;
+    for (int i = 0; i < kRecentFileCount; ++i) list.push_back(kRecentFileFirst + static_cast<CommandId>(i));
+    return list;
+  }();
+  return all;
 }
 
 std::optional<CommandState> FrameCommandUpdate(CommandId id, const FrameCommandState& s) {
@@ -135,6 +141,8 @@ std::optional<CommandState> FrameCommandUpdate(CommandId id, const FrameCommandS
       return state;
     }
     default:
+      if (id >= kRecentFileFirst && id < kRecentFileFirst + kRecentFileCount)
+        return Enabled(!s.collecting && static_cast<int>(id - kRecentFileFirst) < s.recentFiles);
       return std::nullopt;
   }
 }
@@ -248,6 +256,9 @@ bool MainFrameCommands::Run(CommandId id) {
       host_.SetViewsSelectAll(config_.SelectAllTraces);
       break;
     case kTraceExportCombo:
+      // The summary chosen is the one the next start offers first.
+      if (const int selection = host_.TraceExportSelection(); selection >= 0)
+        config_.LastUsedAnalysisExportType = selection;
       break;
     case kDataExport:
       host_.ExportToDataSheet(host_.TraceExportSelection());
@@ -296,6 +307,10 @@ bool MainFrameCommands::Run(CommandId id) {
     case kSetStyle:
       break;
     default:
+      if (id >= kRecentFileFirst && id < kRecentFileFirst + kRecentFileCount) {
+        OpenRecentFile(static_cast<int>(id - kRecentFileFirst));
+        break;
+      }
       return false;
   }
   return true;
@@ -450,6 +465,9 @@ void MainFrameCommands::ToggleSync() {
 void MainFrameCommands::ImportSettings() {
   const auto path = host_.AskOpenFile(".orvsettings", kSettingsFilter);
   if (!path) return;
+  // The imported settings take effect only in a new start: the user hears
+  // of the restart before anything is replaced, and may still go back.
+  if (!host_.AskOkCancel(FormatString(UI::kSettingsImportRestartString, *path))) return;
   if (host_.ImportSettingsArchive(*path) != 0) return;
   host_.MarkSettingsImported();
   host_.RestartProgram();
@@ -478,6 +496,16 @@ void MainFrameCommands::OpenExperiment() {
   if (!SaveBeforeReplacing()) return;
   const auto path = host_.AskOpenFile(".tvx", kExperimentFilter);
   if (path) host_.OpenDocument(*path);
+}
+
+void MainFrameCommands::OpenRecentFile(int index) {
+  if (host_.Snapshot().collecting) return;
+  const std::vector<std::string> files = host_.RecentFiles();
+  if (index < 0 || index >= static_cast<int>(files.size())) return;
+  // The list is read before the question: a save may put its file first.
+  const std::string path = files[static_cast<std::size_t>(index)];
+  if (!SaveBeforeReplacing()) return;
+  host_.OpenDocument(path);
 }
 
 void MainFrameCommands::OnDropFiles(const std::vector<std::string>& paths) {
@@ -510,6 +538,10 @@ void MainFrameCommands::StopFilePlayback() {
 void MainFrameCommands::ResetVideoPanes() {
   const int count = std::min(host_.RecordCameraCount(), kMaxCameraWindows);
   for (int i = 0; i < count; ++i) host_.ResetVideoPane(i);
+}
+
+void MainFrameCommands::ClearVideoPanes() {
+  for (int i = 0; i < kVideoPanes; ++i) host_.ClearVideoPane(i);
 }
 
 void MainFrameCommands::OnSysColorChange() { host_.ReloadRibbonBackground(); }

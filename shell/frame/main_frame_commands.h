@@ -63,6 +63,9 @@ inline constexpr UI::CommandId kFileSave = 57603;
 inline constexpr UI::CommandId kFileSaveAs = 57604;
 inline constexpr UI::CommandId kAutoRange = 1182;
 inline constexpr UI::CommandId kSetStyle = 32837;
+// The recent files of the File menu, newest first.
+inline constexpr UI::CommandId kRecentFileFirst = 57616;
+inline constexpr int kRecentFileCount = 6;
 }  // namespace FrameCommand
 
 // The frame's private messages for changed custom traces.
@@ -98,6 +101,7 @@ struct FrameCommandState {
   bool recordModified = false;
   bool recordVersionsEqual = true;
   std::int32_t masterSampleDevice = 0;
+  int recentFiles = 0;  // entries of the recent-file list
   // Switches of the configuration.
   bool autoThreshold = false;
   bool invertImage = false;
@@ -161,6 +165,8 @@ class FrameCommandHost {
   virtual std::optional<std::string> AskWorkspaceName(const std::string& initial) = 0;
   // Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+  // OK/Cancel question; true for OK.
+  virtual bool AskOkCancel(const std::string& text) = 0;
   virtual void ShowError(const std::string& text) = 0;
 
   // Ribbon elements the commands read or fill.
@@ -181,6 +187,8 @@ class FrameCommandHost {
   virtual void RefreshVideoPaneColors(int camera) = 0;
   // Video pane i: camera i, sized to its window, time 0, repainted.
   virtual void ResetVideoPane(int index) = 0;
+  // Video pane i: no camera (and no video), laid out again, hidden.
+  virtual void ClearVideoPane(int index) = 0;
 
   // The frame, the record and the application object.
   virtual void SetVideoEnabled(bool on) = 0;
@@ -203,6 +211,8 @@ class FrameCommandHost {
   // Saves the experiment; false when it failed or was cancelled.
   virtual bool SaveExperiment() = 0;
   virtual void OpenDocument(const std::string& path) = 0;
+  // The recent-file list, newest first.
+  virtual std::vector<std::string> RecentFiles() = 0;
   virtual void CloseDocument() = 0;
   virtual void SaveDocument(bool askName) = 0;
   virtual void ResetTimeSlider() = 0;
@@ -228,6 +238,9 @@ class MainFrameCommands {
 
   void StopFilePlayback();
   void ResetVideoPanes();
+  // Every video pane without camera and video, and hidden (an experiment
+  // closed).
+  void ClearVideoPanes();
   // Dropped files: the same save question as Open, then each is opened.
   void OnDropFiles(const std::vector<std::string>& paths);
   void OnSysColorChange();
@@ -260,6 +273,8 @@ class MainFrameCommands {
   // not happen (the caller then stops).
   bool SaveBeforeReplacing();
   void OpenExperiment();
+  // Entry `index` of the recent-file list, with Open's save question.
+  void OpenRecentFile(int index);
   void AutoRange();
 
   Configuration& config_;

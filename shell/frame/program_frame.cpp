@@ -52,6 +52,7 @@ class ManagerInstruments final : public FrameInstruments {
   }
   bool FlowFromMulti() override { return manager_.InternalFlowMeterInUse(); }
   SamplerDevices* Devices() override { return &devices_; }
+  std::uint32_t InterfaceTypeCode() override { return MultiLoaded() ? manager_.MultiModelCode() : 0; }
 
   bool StartWorkers(const WorkerListeners& listeners) override {
     const int step = listeners.periodStep;
@@ -221,8 +222,8 @@ class ProgramPanes final : public FramePanes {
     if (info.index == 0) sequencer_.SetCameraWindow(dynamic_cast<FrameCameraWnd*>(window));
     return window;
   }
-  void AttachCameraPane(UI::DockingPane&, CameraWindow& window, const std::string& caption, int index) override {
-    cameras_.AttachPane(window, caption, index);
+  bool AttachCameraPane(UI::DockingPane&, CameraWindow& window, const std::string& caption, int index) override {
+    return cameras_.AttachPane(window, caption, index);
   }
   void ConnectCameraPane(UI::DockingPane&) override { cameras_.ConnectPane(); }
 
@@ -341,6 +342,12 @@ class ProgramHost final : public FrameHost {
       LogError("CMainFrame::OnClose() - the window layout was not saved");
   }
   void CleanWorkspaceState() override { UI::WorkspaceStore(Store()).CleanState(); }
+  // The recent experiments kept in the same store.
+  std::vector<std::string> RecentFiles() override { return UI::WorkspaceStore(Store()).RecentFiles(); }
+  void AddRecentFile(const std::string& path) override {
+    if (!UI::WorkspaceStore(Store()).AddToRecentFileList(path))
+      LogError("The experiment " + path + " was not added to the recent files");
+  }
 
  private:
   OS::RegistryStore& Store() const {

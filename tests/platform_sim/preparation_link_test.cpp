@@ -16,6 +16,7 @@
 #include "platform/sim/preparation.h"
 #include "platform/sim/single_interface_sim.h"
 #include "tests/platform_sim/terminal_line.h"
+#include "tests/platform_sim/unit_exchange.h"
 
 namespace ORV::Sim {
 namespace {
@@ -30,16 +31,6 @@ class LinkTest : public ::testing::Test {
   std::shared_ptr<Preparation> preparation_ =
       std::make_shared<Preparation>([this] { return now_.load(); }, Preparation::QuietModel());
 };
-
-// One request to the multi interface unit and its answer.
-Report Exchange(MultiInterfaceUnit& unit, Report request) {
-  request.resize(64, 0);
-  int error = 0;
-  EXPECT_TRUE(unit.Write(request.data(), request.size(), error)) << error;
-  Report answer;
-  EXPECT_EQ(unit.Read(answer, 1000, error), 1);
-  return answer;
-}
 
 void PutFloat(Report& r, float v) {
   const auto bits = std::bit_cast<std::uint32_t>(v);

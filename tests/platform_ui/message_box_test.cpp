@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -33,6 +35,36 @@ TEST(MessageBoxTest, ScriptedBoxesAreRecordedAndAnsweredInOrder) {
   EXPECT_EQ(first.type, MB_YESNO | MB_ICONQUESTION);
   EXPECT_EQ(script.Shown()[1].caption, QStringLiteral("Caption"));
   EXPECT_EQ(script.Shown()[2].type, MB_OK | MB_ICONSTOP);
+}
+
+TEST(MessageBoxTest, AShownBoxHasTheButtonsOfItsTypeAndAnswersWithThePressedOne) {
+  struct Case {
+    std::uint32_t type;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton pressed;  // NoButton: Escape
+    int answer;
+  };
+  const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
+  const QMessageBox::StandardButtons okCancel = QMessageBox::Ok | QMessageBox::Cancel;
+  for (const Case& c :
+       {Case{MB_OK, QMessageBox::Ok, QMessageBox::Ok, IDOK}, Case{MB_YESNO, yesNo, QMessageBox::No, IDNO},
+        Case{MB_YESNO, yesNo, QMessageBox::NoButton, IDNO}, Case{MB_OKCANCEL, okCancel, QMessageBox::Ok, IDOK},
+        Case{MB_OKCANCEL, okCancel, QMessageBox::Cancel, IDCANCEL},
+        Case{MB_OKCANCEL, okCancel, QMessageBox::NoButton, IDCANCEL}}) {
+    SCOPED_TRACE(std::to_string(c.type) + " pressing " + std::to_string(c.pressed));
+    QMessageBox::StandardButtons shown;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      shown = box->standardButtons();
+      if (c.pressed == QMessageBox::NoButton)
+        QTest::keyClick(box, Qt::Key_Escape);
+      else
+        box->button(c.pressed)->click();
+    });
+    EXPECT_EQ(MessageBox(nullptr, QStringLiteral("Go on?"), QString(), c.type | MB_ICONQUESTION), c.answer);
+    EXPECT_EQ(shown, c.buttons);
+  }
 }
 
 TEST(MessageBoxTest, ADelayedAnswerKeepsTheBoxOpenWhileTheProgramServesItsEvents) {

@@ -40,12 +40,20 @@ void CameraPaneModel::ReadCaptureState() {
 }
 
 bool CameraPaneModel::SetCameraWindow(const std::string& name, CameraWindowModel* window, int index) {
+  CameraWindowModel* const previousWindow = window_;
+  const int previousIndex = index_;
   window_ = window;
   index_ = index;
   control_.reset(window ? window->Control().target() : nullptr);
   if (!multipleCameras_) {
     if (control_ && control_.Invoke<std::int16_t>(D::IsCapturing) == 1 && name != source_) {
-      if (!hooks_.askYesNo || !hooks_.askYesNo(Text(kSwitchCameraQuestion))) return false;
+      if (!hooks_.askYesNo || !hooks_.askYesNo(Text(kSwitchCameraQuestion))) {
+        // No: the pane stays on the window it had.
+        window_ = previousWindow;
+        index_ = previousIndex;
+        control_.reset(previousWindow ? previousWindow->Control().target() : nullptr);
+        return false;
+      }
       source_ = name;
       ConnectCamera();
       return true;
@@ -85,10 +93,13 @@ void CameraPaneModel::ConnectCamera() {
   }
   Configuration* config = experiment_ ? experiment_->configuration : nullptr;
   int channel = config ? config->PicoloChannel : 0;
-  if (StartsWith(source_, kFrameGrabberPrefix) && hooks_.ctrlDown && hooks_.ctrlDown() && hooks_.chooseChannel)
+  const std::string device = hooks_.deviceName ? hooks_.deviceName(index_) : std::string();
+  // A frame grabber is told by its device name; the source name the pane
+  // shows is the frame's caption ("Camera 1") and tells nothing.
+  const bool frameGrabber = StartsWith(source_, kFrameGrabberPrefix) || StartsWith(device, kFrameGrabberPrefix);
+  if (frameGrabber && hooks_.ctrlDown && hooks_.ctrlDown() && hooks_.chooseChannel)
     channel = hooks_.chooseChannel(channel);
   control_.Invoke(D::SetPicoloChannel, std::int32_t(channel));
-  const std::string device = hooks_.deviceName ? hooks_.deviceName(index_) : std::string();
   if (control_.Invoke<std::int16_t>(D::StartCapture, device) < 1) {
     if (hooks_.showError) hooks_.showError(Text(kFailedToStartCapture), Text(kErrorCaption));
     return;

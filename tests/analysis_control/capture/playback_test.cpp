@@ -106,17 +106,30 @@ TEST_F(Playback, MovesInTheFile) {
   engine->VideoBackward();
   EXPECT_EQ(engine->GetVideoFrameIndex(), 0);
 
-  // A step while paused shows that one frame.
+  // A step while paused shows that one frame: after the move to the start a
+  // step of 1 shows frame 0, 20 more frame 20, and each step of 1 the next
+  // frame (none is passed over).
   engine->PauseCapture();
   Tick(2);
   EXPECT_EQ(engine->GetVideoFrameIndex(), 0);
   EXPECT_FALSE(engine->SeekFramesFromCurrentPosition(-1));
-  EXPECT_FALSE(engine->SeekFramesFromCurrentPosition(kFrames));
+  EXPECT_FALSE(engine->SeekFramesFromCurrentPosition(kFrames + 1));
+  ASSERT_TRUE(engine->SeekFramesFromCurrentPosition(1));
+  Tick(1);
+  EXPECT_NEAR(ShownGrey(), 0, 2);
   ASSERT_TRUE(engine->SeekFramesFromCurrentPosition(20));
   Tick(1);
   EXPECT_NEAR(ShownGrey(), 40, 2);
   Tick(2);
   EXPECT_EQ(engine->GetVideoFrameIndex(), 21);
+  for (const int grey : {42, 44}) {
+    ASSERT_TRUE(engine->SeekFramesFromCurrentPosition(1));
+    Tick(1);
+    EXPECT_NEAR(ShownGrey(), grey, 2);
+  }
+  ASSERT_TRUE(engine->SeekFramesFromCurrentPosition(-2));
+  Tick(1);
+  EXPECT_NEAR(ShownGrey(), 40, 2);
 
   engine->StartRecording(dir / "Record_2.avi");  // a recording of the replay
   EXPECT_FALSE(engine->SeekFramesFromCurrentPosition(1));

@@ -172,8 +172,11 @@ TEST_F(FrameApplicationTest, RibbonSaveCloseAndOpenGiveTheSameRecordAndViews) {
   EXPECT_EQ(detailsShown, 1);
 
   // Close is for an opened file only; the live record is dropped by hand
-  // so that the open below must read everything back from the file.
+  // so that the open below must read everything back from the file. No file
+  // opens while the record collects: the collection ends first.
   EXPECT_FALSE(router.QueryState(kFileClose).enabled);
+  EXPECT_FALSE(router.QueryState(kFileOpen).enabled);
+  experiment.mode = kModeNone;
   experiment.Update([](ExperimentContents& c) {
     c.pressureSamples.clear();
     c.title.clear();

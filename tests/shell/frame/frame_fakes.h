@@ -116,8 +116,9 @@ class FakePanes final : public FramePanes {
   }
   // Each binding of the camera pane: window index and caption.
   std::vector<std::pair<int, std::string>> attached;
-  void AttachCameraPane(UI::DockingPane&, CameraWindow&, const std::string& caption, int index) override {
+  bool AttachCameraPane(UI::DockingPane&, CameraWindow&, const std::string& caption, int index) override {
     attached.emplace_back(index, caption);
+    return true;
   }
   std::shared_ptr<SampleInbox> InboxOf(UI::DockingPane&, const PanePlan&) override { return nullptr; }
   void ShowVideoAt(UI::DockingPane& pane, double seconds) override {

@@ -71,6 +71,8 @@ class FakeHost final : public FrameCommandHost {
   std::string gotoText;
   int quality = -1;
   int importResult = 0;
+  bool ok = true;
+  std::vector<std::string> recent;
 
   FrameCommandState Snapshot() override { return state; }
   int RecordCameraCount() override { return recordCameras; }
@@ -101,6 +103,10 @@ class FakeHost final : public FrameCommandHost {
     Note("ask " + text);
     return yes;
   }
+  bool AskOkCancel(const std::string& text) override {
+    Note("ok? " + text);
+    return ok;
+  }
   void ShowError(const std::string& text) override { Note("error " + text); }
   std::uint32_t RibbonZoneColor(ZoneEdge edge) override { return 0x100 + static_cast<std::uint32_t>(edge); }
   void ShowRibbonZoneColor(ZoneEdge edge, std::uint32_t color) override {
@@ -124,6 +130,7 @@ class FakeHost final : public FrameCommandHost {
   std::string CurrentCameraName() override { return "Camera A"; }
   void RefreshVideoPaneColors(int camera) override { Note("pane colors " + std::to_string(camera)); }
   void ResetVideoPane(int index) override { Note("reset pane " + std::to_string(index)); }
+  void ClearVideoPane(int index) override { Note("clear pane " + std::to_string(index)); }
   void SetVideoEnabled(bool on) override { Note("video enabled " + std::to_string(on)); }
   void PrepareCameras() override { Note("prepare cameras"); }
   void RestartSynchronisedSampling() override { Note("restart sampling"); }
@@ -149,6 +156,7 @@ class FakeHost final : public FrameCommandHost {
     return saveOk;
   }
   void OpenDocument(const std::string& path) override { Note("open " + path); }
+  std::vector<std::string> RecentFiles() override { return recent; }
   void CloseDocument() override { Note("close doc"); }
   void SaveDocument(bool askName) override { Note("save doc " + std::to_string(askName)); }
   void ResetTimeSlider() override { Note("slider reset"); }
@@ -271,6 +279,11 @@ TEST(FrameCommandUpdate, TableOfRules) {
        kAutoRange, true, true},
       {"auto range, inactive", With([](auto& s) { s.hasMainView = s.mainAutoRangeEnabled = true; }), kAutoRange, true,
        false},
+      {"first recent file, listed", With([](auto& s) { s.recentFiles = 1; }), kRecentFileFirst, true, false},
+      {"second recent file, one listed", With([](auto& s) { s.recentFiles = 1; }), kRecentFileFirst + 1, false, false},
+      {"last recent file, all listed", With([](auto& s) { s.recentFiles = 6; }), kRecentFileFirst + 5, true, false},
+      {"recent file, collecting", With([](auto& s) { s.recentFiles = 6, s.collecting = true; }), kRecentFileFirst,
+       false, false},
   };
   for (const UpdateCase& c : cases) {
     const auto state = FrameCommandUpdate(c.id, c.state);
@@ -279,6 +292,7 @@ TEST(FrameCommandUpdate, TableOfRules) {
     EXPECT_EQ(state->checked, c.checked) << c.name;
   }
   EXPECT_FALSE(FrameCommandUpdate(32819, {})) << "start/stop is not this table's";
+  EXPECT_FALSE(FrameCommandUpdate(kRecentFileFirst + kRecentFileCount, {})) << "six recent files";
   for (const UI::CommandId id : FrameCommandIds()) EXPECT_TRUE(FrameCommandUpdate(id, {})) << id;
 }
 
@@ -441,11 +455,19 @@ TEST_F(FrameCommandsTest, SettingsImportAndExport) {
   host.openAnswer = "/tmp/a.orvsettings";
   host.importResult = 3;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", "import /tmp/a.orvsettings"}));
+  const std::string question =
+      "ok? The settings in /tmp/a.orvsettings replace the current settings, and Tarvix 5 restarts to apply them.\n\n"
+      "Continue?";
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", question, "import /tmp/a.orvsettings"}));
   log.clear();
   host.importResult = 0;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "import /tmp/a.orvsettings", "imported flag", "restart"}));
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", question, "import /tmp/a.orvsettings", "imported flag", "restart"}));
+  // Cancel to the restart: nothing is imported.
+  log.clear();
+  host.ok = false;
+  commands.Run(kLoadSettings);
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", question}));
 
   log.clear();
   config.CustomUserWorkSpaceName = "old";
@@ -487,13 +509,44 @@ TEST_F(FrameCommandsTest, OpenAsksToSaveAndStopsWhenTheSaveFails) {
   EXPECT_TRUE(log.empty()) << "nothing replaces the record of a running collection";
 }
 
-TEST_F(FrameCommandsTest, StopFilePlaybackAndResetVideoPanes) {
+TEST_F(FrameCommandsTest, ARecentFileOpensAfterOpensSaveQuestion) {
+  host.recent = {"/data/new.tvx", "/data/old.tvx"};
+  commands.Run(kRecentFileFirst + 1);
+  EXPECT_EQ(log, (Log{"open /data/old.tvx"}));
+
+  log.clear();
+  host.state.recordModified = true;
+  host.yes = true;
+  host.saveOk = false;
+  commands.Run(kRecentFileFirst);
+  EXPECT_EQ(log, (Log{"ask Current experiment has changed. Save before closing?", "save experiment"}))
+      << "the save failed: nothing is opened";
+
+  log.clear();
+  host.state.recordModified = false;
+  commands.Run(kRecentFileFirst + 2);  // not listed
+  host.state.collecting = true;
+  commands.Run(kRecentFileFirst);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(FrameCommandsTest, StopFilePlaybackAndResetAndClearVideoPanes) {
   MakeCameras(3, 6, 2);
   cameras[1]->playing = true;
   cameras[2]->playing = true;  // no control: skipped
   commands.StopFilePlayback();
   commands.ResetVideoPanes();
   EXPECT_EQ(log, (Log{"cam1 play ''", "cam1 close", "reset pane 0", "reset pane 1", "reset pane 2", "reset pane 3"}));
+  log.clear();
+  host.recordCameras = 0;  // every pane, whatever the record holds
+  commands.ClearVideoPanes();
+  EXPECT_EQ(log, (Log{"clear pane 0", "clear pane 1", "clear pane 2", "clear pane 3"}));
+}
+
+TEST_F(FrameCommandsTest, TheTraceExportChoiceIsKeptForTheNextStart) {
+  config.LastUsedAnalysisExportType = 0;
+  commands.Run(kTraceExportCombo);
+  EXPECT_EQ(config.LastUsedAnalysisExportType, 3);
 }
 
 TEST_F(FrameCommandsTest, MessagesAndSheets) {

@@ -29,6 +29,7 @@
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/program_frame.h"
 #include "shell/glue/ui/document_glue_host.h"
+#include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
@@ -95,18 +96,13 @@ std::size_t PressureCount(ExperimentData& experiment) {
 
 TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBackupHoldsTheSame) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  ASSERT_TRUE(ORV::Test::PrepareLab("2"));
   Configuration& configuration = Configuration::Instance();
-  configuration.Load();
   configuration.AutoBackup = true;
   configuration.VideoRecordingEnabled = false;
   configuration.HotKeys[0] = "Drug added";
   configuration.HotKeys[4] = "Washout";
   configuration.HotKeys[11] = "";
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
   ExperimentData& experiment = Session::Instance().Experiment();
 
   // The application as it starts the program: the record's actions go to

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "tests/support/test_support.h"
@@ -50,6 +52,11 @@ class CameraPaneModelTest : public ::testing::Test {
     };
     hooks.deviceName = [this](int) { return device; };
     hooks.setLiveTrace = [this](bool on) { log.push_back(on ? "live on" : "live off"); };
+    hooks.ctrlDown = [this] { return ctrl; };
+    hooks.chooseChannel = [this](int shown) {
+      log.push_back("channel " + std::to_string(shown));
+      return chosen;
+    };
     pane = std::make_unique<CameraPaneModel>(&experiment, multiple, hooks);
     window = std::make_unique<CameraWindowModel>(&experiment, nullptr, 0, CameraWindowHooks{});
     window->AttachControl(&control, 0);
@@ -74,6 +81,8 @@ class CameraPaneModelTest : public ::testing::Test {
   std::vector<std::string> log;
   std::string device;
   bool answer = true;
+  bool ctrl = false;
+  int chosen = 0;
 };
 
 TEST_F(CameraPaneModelTest, DeviceNamePrefixChoosesTheSliderSet) {
@@ -116,6 +125,45 @@ TEST_F(CameraPaneModelTest, DeviceNamePrefixChoosesTheSliderSet) {
   EXPECT_EQ((Calls(calls.end() - 4, calls.end())), (Calls{"1('DMx 41AU02')", "25(?,?,?)", "28(?,?,?)", "27(?,?,?)"}));
   EXPECT_EQ(pane->Slider(PS::Second).maximum, 300);
   EXPECT_EQ(pane->Slider(PS::First).position, 90);
+}
+
+TEST_F(CameraPaneModelTest, CaptureWithCtrlOnAFrameGrabberAsksForTheChannelAndKeepsIt) {
+  // The frame names its sources "Camera n"; the device name tells the frame
+  // grabber.
+  struct Case {
+    const char* source;
+    const char* device;
+    bool ctrl;
+    bool asked;
+  };
+  for (const Case& c :
+       {Case{"Camera 1", "Picolo Camera 1", true, true}, Case{"Picolo Camera 1", "Picolo Camera 1", true, true},
+        Case{"Camera 1", "Picolo Camera 1", false, false}, Case{"Camera 1", "DMx 41AU02", true, false}}) {
+    SCOPED_TRACE(std::string(c.source) + " / " + c.device + (c.ctrl ? " with Ctrl" : ""));
+    experiment.configuration->PicoloChannel = 1;
+    Make(false);
+    Attach(c.source);
+    device = c.device;
+    ctrl = c.ctrl;
+    chosen = 3;
+    pane->ConnectCamera();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "channel 1"), c.asked ? 1 : 0) << "shown with the stored channel";
+    const int channel = c.asked ? 3 : 1;
+    const Calls calls = control.Take();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "48(" + std::to_string(channel) + ")"), calls.end());
+    EXPECT_EQ(experiment.configuration->PicoloChannel, channel);
+    log.clear();
+  }
+  // A capture that does not start keeps the stored channel.
+  experiment.configuration->PicoloChannel = 1;
+  Make(false);
+  Attach();
+  control.results[D::StartCapture] = Com::Variant(std::int16_t{0});
+  device = "Picolo Camera 1";
+  ctrl = true;
+  pane->ConnectCamera();
+  EXPECT_EQ(control.Take()[1], "48(3)");
+  EXPECT_EQ(experiment.configuration->PicoloChannel, 1);
 }
 
 TEST_F(CameraPaneModelTest, RangeLoadingStopsAtTheFirstRefusedGetter) {
@@ -193,10 +241,14 @@ TEST_F(CameraPaneModelTest, AttachingWhileCapturing) {
   // Same source name: nothing asked.
   EXPECT_TRUE(pane->SetCameraWindow("Camera 1", window.get(), 0));
   EXPECT_TRUE(log.empty());
-  // Another source: asked; No keeps everything.
+  // Another source: asked; No keeps everything, the window included.
   answer = false;
-  EXPECT_FALSE(pane->SetCameraWindow("Camera 2", window.get(), 1));
+  CameraWindowModel other(&experiment, nullptr, 1, CameraWindowHooks{});
+  other.AttachControl(&control, 0);
+  EXPECT_FALSE(pane->SetCameraWindow("Camera 2", &other, 1));
   EXPECT_EQ(pane->SourceName(), "Camera 1");
+  EXPECT_EQ(pane->Window(), window.get());
+  EXPECT_EQ(pane->CameraIndex(), 0);
   EXPECT_EQ(log, (Calls{"ask 180"}));
   // Yes: the running capture is stopped.
   answer = true;
