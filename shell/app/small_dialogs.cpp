@@ -8,8 +8,22 @@
 
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/app_services.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/string_table.h"
 
 namespace ORV::Shell {
+
+SaveAnswer AskSaveChangesBox(QWidget* owner, const QString& text) {
+  switch (UI::MessageBox(owner, text, UI::ApplicationTitle(), UI::MB_YESNOCANCEL | UI::MB_ICONQUESTION)) {
+    case UI::IDYES:
+      return SaveAnswer::Yes;
+    case UI::IDNO:
+      return SaveAnswer::No;
+    default:
+      return SaveAnswer::Cancel;
+  }
+}
+
 namespace {
 
 UI::DialogFrame Frame(const char* caption, int width, int height, bool captionBar = true) {

@@ -2,7 +2,7 @@
 // Five small dialogs, each asking one thing: the frame-grabber channel, the
 // experiment's title and description before a save, which data-sheet table
 // to export as CSV, a comment to store as a marker at a point of a trace,
-// and the name of a user workspace.
+// and the name of a user workspace; and the "save changes?" question.
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ui/dialog.h"
+#include "shell/save_answer.h"
 
 class QComboBox;
 class QLabel;
@@ -24,6 +25,11 @@ struct CalculationData;
 }  // namespace ORV
 
 namespace ORV::Shell {
+
+// ---- "save changes?" ----
+// Asks `text` with Yes, No and Cancel (the question icon, the application
+// title as caption); Escape and the close box cancel.
+SaveAnswer AskSaveChangesBox(QWidget* owner, const QString& text);
 
 // ---- frame-grabber channel ----
 class CPicoloChannelDialog : public UI::Dialog {

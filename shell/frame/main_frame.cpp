@@ -21,6 +21,7 @@
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
+#include "shell/app/small_dialogs.h"
 #include "shell/device_messages.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
@@ -727,20 +728,29 @@ OS::LRESULT CMainFrame::OnDeviceChange(OS::WPARAM event) {
 
 bool CMainFrame::OnClose(bool ask) {
   if (closed_) return true;
-  const QString caption = UI::ApplicationTitle();
   // The questions come before anything stops: a save that does not happen
   // leaves the program as it was.
+  // Cancel on either question leaves the program open as it was.
   if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
-    if (UI::MessageBox(this, LoadQString(UI::kCurrentSequenceHasBeenString), caption,
-                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
-      services_.host.SaveSequence();
+    switch (Shell::AskSaveChangesBox(this, LoadQString(UI::kCurrentSequenceHasBeenString))) {
+      case SaveAnswer::Yes:
+        services_.host.SaveSequence();
+        break;
+      case SaveAnswer::No:
+        break;
+      case SaveAnswer::Cancel:
+        return false;
     }
   }
   if (ask && services_.experiment.modified) {
-    if (UI::MessageBox(this, LoadQString(UI::kCurrentExperimentHasBeenString), caption,
-                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
-        !services_.host.SaveExperiment()) {
-      return false;
+    switch (Shell::AskSaveChangesBox(this, LoadQString(UI::kCurrentExperimentHasBeenString))) {
+      case SaveAnswer::Yes:
+        if (!services_.host.SaveExperiment()) return false;
+        break;
+      case SaveAnswer::No:
+        break;
+      case SaveAnswer::Cancel:
+        return false;
     }
   }
 

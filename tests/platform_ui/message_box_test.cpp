@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 #include "tests/support/ui/ui_test_support.h"
 
@@ -32,6 +36,32 @@ TEST(MessageBoxTest, ScriptedBoxesAreRecordedAndAnsweredInOrder) {
   EXPECT_EQ(first.type, MB_YESNO | MB_ICONQUESTION);
   EXPECT_EQ(script.Shown()[1].caption, QStringLiteral("Caption"));
   EXPECT_EQ(script.Shown()[2].type, MB_OK | MB_ICONSTOP);
+}
+
+TEST(MessageBoxTest, ASaveQuestionOffersYesNoAndCancelAndEscapeCancels) {
+  const struct {
+    const char* how;
+    std::function<void(QMessageBox&)> answer;
+    int expected;
+  } cases[] = {
+      {"Yes", [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); }, IDYES},
+      {"No", [](QMessageBox& box) { box.button(QMessageBox::No)->click(); }, IDNO},
+      {"Cancel", [](QMessageBox& box) { box.button(QMessageBox::Cancel)->click(); }, IDCANCEL},
+      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, IDCANCEL},
+  };
+  for (const auto& c : cases) {
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(u'&');
+      c.answer(*box);
+    });
+    EXPECT_EQ(MessageBox(nullptr, QStringLiteral("Save?"), QString(), MB_YESNOCANCEL | MB_ICONQUESTION), c.expected)
+        << c.how;
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("No"), QStringLiteral("Yes")})) << c.how;
+  }
 }
 
 TEST(BalloonTipTest, ATipIsShownBesideTheEditAndGoesWhenTheUserTypes) {

@@ -123,7 +123,7 @@ TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
     bool closes;
     Log after;
   };
-  const int yes = UI::IDYES, no = UI::IDNO;
+  const int yes = UI::IDYES, no = UI::IDNO, cancel = UI::IDCANCEL;
   const Case cases[] = {
       {"nothing changed",
        kPressureChamber,
@@ -169,6 +169,28 @@ TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
        {"save experiment"},
        false,
        {}},
+      {"Cancel on the sequence question keeps the program open as it was",
+       kPressureChamber,
+       true,
+       true,
+       true,
+       false,
+       {cancel},
+       1,
+       {},
+       false,
+       {}},
+      {"Cancel on the experiment question keeps the program open",
+       kPressureChamber,
+       true,
+       true,
+       true,
+       false,
+       {no, cancel},
+       2,
+       {},
+       false,
+       {}},
       {"no sequence question for the incubation chamber",
        kIncubationChamber,
        true,
@@ -207,6 +229,8 @@ TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
     for (int a : c.answers) boxes.Answer(a);
     EXPECT_EQ(frame->OnClose(), c.closes) << c.name;
     EXPECT_EQ(static_cast<int>(boxes.Shown().size()), c.questions) << c.name;
+    for (const UI::MessageBoxRecord& box : boxes.Shown())
+      EXPECT_EQ(box.type, UI::MB_YESNOCANCEL | UI::MB_ICONQUESTION) << c.name << ": " << box.text.toStdString();
     Log expected = c.before;
     if (c.closes) {
       expected.insert(expected.end(), stops.begin(), stops.end());
