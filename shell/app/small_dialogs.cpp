@@ -161,7 +161,12 @@ void CExportCSVDialog::Export(std::size_t i) {
   request.title = buttons_[i]->text();
   request.filter = "Comma Separated File (*.csv)|*.csv|All Files (*.*)|*.*||";
   request.defaultExtension = ".csv";
-  if (const auto path = UI::AskForFile(this, request)) exporter_(*path, kKinds[i]);
+  request.folder = folder;
+  request.fileName = fileName;
+  const auto path = UI::AskForFile(this, request);
+  // Written: done. Cancelled or failed (the exporter said why): the dialog
+  // stays for another try.
+  if (path && exporter_(*path, kKinds[i])) EndDialog(UI::IDOK);
 }
 
 // ---- a comment at a point of a trace ----

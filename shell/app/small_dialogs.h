@@ -86,10 +86,14 @@ class CExportCSVDialog : public UI::Dialog {
   static constexpr std::array<std::int32_t, 4> kKinds{0, 1, 2, 4};
   static constexpr std::array<int, 4> kIdButtons{1060, 1061, 1062, 1063};
 
-  // Runs the export of one table to a file (path, kind).
-  using Exporter = std::function<void(const std::string& path, std::int32_t kind)>;
+  // Runs the export of one table to a file (path, kind); true when the
+  // file was written, and then the dialog's work is done and it closes.
+  using Exporter = std::function<bool(const std::string& path, std::int32_t kind)>;
 
   CExportCSVDialog(std::vector<CalculationData> calculations, Exporter exporter, QWidget* owner = nullptr);
+  // Set before DoModal: where the save dialog opens and the name it offers.
+  std::string folder;
+  std::string fileName;
   // Which tables have records, in the order of kKinds.
   static std::array<bool, 4> PresentKinds(const std::vector<CalculationData>& calculations);
   QPushButton* Button(std::size_t i) const { return buttons_[i]; }

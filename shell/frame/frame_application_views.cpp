@@ -173,7 +173,9 @@ QWidget* FrameViews::MakeDataSheet(UI::CChildFrame& child) {
   view->RegisterCommands(router, [view, &experiment, frame] {
     Shell::CExportCSVDialog dialog(
         experiment.Read([](const ExperimentContents& c) { return c.calculations; }),
-        [view](const std::string& path, std::int32_t kind) { view->ExportToCsv(path, kind); }, frame);
+        [view](const std::string& path, std::int32_t kind) { return view->ExportToCsv(path, kind); }, frame);
+    dialog.folder = view->SaveFolder();
+    dialog.fileName = view->SaveFileName(".csv");
     dialog.DoModal();
   });
   child.onClosed = [&router](UI::CChildFrame&) { Views::CDataView::UnregisterCommands(router); };

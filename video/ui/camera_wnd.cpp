@@ -12,6 +12,7 @@
 #include "analysis_control/analysis_interface.h"
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "core/base/paths.h"
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/icon_button.h"
@@ -406,6 +407,10 @@ void CameraWnd::Snapshot() {
   request.save = true;
   request.filter = "PNG Files (*.png)|*.png|All Files (*.*)|*.*||";
   request.defaultExtension = ".png";
+  if (ExperimentData* experiment = setup_.experiment) {
+    if (experiment->configuration) request.folder = experiment->configuration->LastUsedExperimentPath;
+    request.fileName = FileNameFromTitle(experiment->Read([](const ExperimentContents& c) { return c.title; }), ".png");
+  }
   if (auto path = UI::AskForFile(this, request)) model_->Snapshot(*path);
 }
 
