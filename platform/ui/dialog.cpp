@@ -76,8 +76,32 @@ void Dialog::Initialise() {
   }
 }
 
-int Dialog::DoModal() {
-  Initialise();
+QPoint PlaceBeside(const QRect& anchor, const QSize& size, const QRect& area) {
+  // The position along one edge, kept inside the area where it fits.
+  const auto along = [](int start, int extent, int areaStart, int areaExtent) {
+    return std::max(areaStart, std::min(start, areaStart + areaExtent - extent));
+  };
+  const int x = along(anchor.left(), size.width(), area.left(), area.width());
+  const int y = along(anchor.top(), size.height(), area.top(), area.height());
+  const QPoint candidates[] = {
+      {x, anchor.bottom() + 1},           // below
+      {x, anchor.top() - size.height()},  // above
+      {anchor.right() + 1, y},            // right
+      {anchor.left() - size.width(), y},  // left
+  };
+  for (const QPoint& corner : candidates) {
+    if (area.contains(QRect(corner, size))) return corner;
+  }
+  return {x, along(anchor.bottom() + 1, size.height(), area.top(), area.height())};
+}
+
+void Dialog::Place() {
+  if (anchor_.isValid()) {
+    const QScreen* screen = QGuiApplication::screenAt(anchor_.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) move(PlaceBeside(anchor_, frameGeometry().size(), screen->availableGeometry()));
+    return;
+  }
   if (frame_.centerOnMouse) {
     QRect r(QPoint(0, 0), size());
     r.moveCenter(QCursor::pos());
@@ -88,6 +112,11 @@ int Dialog::DoModal() {
     }
     move(r.topLeft());
   }
+}
+
+int Dialog::DoModal() {
+  Initialise();
+  Place();
   return exec();
 }
 
