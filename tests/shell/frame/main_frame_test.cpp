@@ -99,7 +99,7 @@ TEST_F(MainFrameTest, CameraWindowSizesScaleWithTheDpi) {
   auto frame = Make();
   ASSERT_EQ(frame->OnCreate(), 0);
   UI::DockingPane& window = frame->CameraWindows().front()->Pane();
-  EXPECT_EQ(window.widget()->minimumSize(), QSize(600, 240));
+  EXPECT_EQ(window.Client()->minimumSize(), QSize(600, 240));
 }
 
 TEST_F(MainFrameTest, APaneThatCannotBeMadeFailsTheCreation) {
