@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDockWidget>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWindow>
 #include <string>
 #include <vector>
 
@@ -38,7 +41,7 @@ TEST_F(MainFrameTest, CreationOpensEverythingOnceInOrder) {
   EXPECT_TRUE(frame->IsCreated());
 
   EXPECT_EQ(frame->ProductType(), kIncubationChamber);
-  EXPECT_EQ(frame->windowTitle(), "Tarvix for Advanced Incubation Chamber Systems");
+  EXPECT_EQ(frame->windowTitle(), "Untitled[*] - Tarvix 5");
   EXPECT_EQ(config.SampleFrequency, 3);  // stored back
   EXPECT_EQ(frame->FrequencyIndex(), 2);
   EXPECT_TRUE(frame->FlowPresent());
@@ -293,6 +296,64 @@ TEST_F(MainFrameTest, TheCameraPaneFollowsTheChosenCamera) {
   EXPECT_FALSE(frame->AttachCameraPane(-1));
   EXPECT_EQ(panes.attached.size(), 2u);
   EXPECT_EQ(frame->CurrentCamera(), 1);
+}
+
+// Lets the program wait for events once, as it does between any two of
+// them: what the frame does when it is idle runs.
+void RunUntilIdle() {
+  QEventLoop loop;
+  QTimer::singleShot(20, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+TEST_F(MainFrameTest, TheTitleNamesTheExperimentAndShowsThatItChanged) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  RunUntilIdle();
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled[*] - Tarvix 5"));
+  EXPECT_EQ(frame->windowHandle()->title(), QStringLiteral("Untitled - Tarvix 5"));
+
+  experiment.Update([](ExperimentContents& c) {
+    c.name = "Rat aorta.tvx";
+    return 0;
+  });
+  experiment.modified = true;
+  RunUntilIdle();
+  EXPECT_EQ(frame->windowHandle()->title(), QStringLiteral("Rat aorta* - Tarvix 5"));
+  experiment.modified = false;  // saved
+  RunUntilIdle();
+  EXPECT_EQ(frame->windowHandle()->title(), QStringLiteral("Rat aorta - Tarvix 5"));
+  EXPECT_FALSE(frame->isWindowModified());
+}
+
+TEST_F(MainFrameTest, QuitClosesTheProgramAfterTheSaveQuestionUnlessCancelled) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  experiment.modified = true;
+  UI::ScriptedMessageBoxes boxes{UI::IDCANCEL, UI::IDNO};
+  ASSERT_TRUE(frame->Router().Execute(ID_APP_EXIT));
+  EXPECT_FALSE(frame->IsClosed());
+  EXPECT_TRUE(frame->isVisible()) << "Cancel: the program stays as it was";
+  EXPECT_TRUE(frame->HasTimer(IDT_CLOCK));
+  EXPECT_TRUE(experiment.modified);
+  ASSERT_TRUE(frame->Router().Execute(ID_APP_EXIT));
+  EXPECT_TRUE(frame->IsClosed());
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_EQ(boxes.Shown().size(), 2u);
+}
+
+TEST_F(MainFrameTest, TheFirstStartTakesTheScreensAvailableArea) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  EXPECT_FALSE(frame->LayoutRestored()) << "nothing kept yet";
+  const QSize needed = frame->sizeHint();
+  frame->PlaceForFirstStart(QRect(QPoint(0, 0), needed + QSize(200, 100)));
+  EXPECT_FALSE(frame->isMaximized());
+  EXPECT_EQ(frame->geometry(), QRect(QPoint(0, 0), needed + QSize(200, 100)));
+  frame->PlaceForFirstStart(QRect(QPoint(0, 0), needed - QSize(0, 50)));
+  EXPECT_TRUE(frame->isMaximized()) << "a screen smaller than the layout";
 }
 
 // An archive imported from the ribbon is not overwritten by the running
