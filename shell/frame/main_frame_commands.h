@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/ui/command_router.h"
+#include "shell/save_answer.h"
 
 namespace ORV {
 class Configuration;
@@ -161,6 +162,8 @@ class FrameCommandHost {
   virtual std::optional<std::string> AskWorkspaceName(const std::string& initial) = 0;
   // Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+  // A "save changes?" question: Yes, No or Cancel.
+  virtual SaveAnswer AskSaveChanges(const std::string& text) = 0;
   virtual void ShowError(const std::string& text) = 0;
 
   // Ribbon elements the commands read or fill.
