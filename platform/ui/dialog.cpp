@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/ui/dpi.h"
@@ -99,7 +101,18 @@ void Dialog::Place() {
   if (anchor_.isValid()) {
     const QScreen* screen = QGuiApplication::screenAt(anchor_.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) move(PlaceBeside(anchor_, frameGeometry().size(), screen->availableGeometry()));
+    if (!screen) return;
+    // The window's frame counts: a dialog above its anchor would reach over
+    // it by the frame. Before the window is shown the desktop may not have
+    // said how wide its frame is; then a title bar and a border are assumed.
+    create();
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull() && frame_.captionBar) {
+      const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 2;
+      frame = QMargins(border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border);
+    }
+    const QSize outer = size().grownBy(frame);
+    move(PlaceBeside(anchor_, outer, screen->availableGeometry()));
     return;
   }
   if (frame_.centerOnMouse) {

@@ -54,5 +54,30 @@ TEST(DialogPlacement, ADialogOpenedBesideARectangleIsThere) {
   EXPECT_EQ(shown.topLeft(), QPoint(anchor.left(), anchor.bottom() + 1)) << "below it, not under the mouse";
 }
 
+// A dialog with a title bar that opens above its anchor leaves room for its
+// window frame: the frame's lower border must not reach over the anchor (the
+// frame the desktop reports, or a title bar and border where it reports none
+// before the window is shown).
+TEST(DialogPlacement, ATitledDialogAboveItsAnchorKeepsItsFrameOffIt) {
+  DialogFrame frame;
+  frame.caption = QStringLiteral("Target");
+  frame.widthDlu = 100;
+  frame.heightDlu = 30;
+  Dialog dialog(frame);
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QRect anchor(screen.left() + 20, screen.bottom() - 30, 120, 24);
+  dialog.OpenBeside(anchor);
+  QRect client;
+  QRect outer;
+  ORV::Test::RunModal(dialog, [&] {
+    client = dialog.geometry();
+    outer = dialog.frameGeometry();
+    dialog.done(IDCANCEL);
+  });
+  EXPECT_LT(outer.bottom(), anchor.top()) << "the frame stays off the anchor";
+  EXPECT_LT(client.bottom(), anchor.top() - 1) << "room is left below the dialog for its frame's border";
+  EXPECT_GE(outer.top(), screen.top()) << "on the screen";
+}
+
 }  // namespace
 }  // namespace ORV::UI
