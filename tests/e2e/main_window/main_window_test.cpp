@@ -173,7 +173,9 @@ TEST(MainWindowConventions, FirstStartTitleKeysSaveDialogsAndQuit) {
     const QSize needed = frame.sizeHint();
     const bool small = screen.width() < needed.width() || screen.height() < needed.height();
     EXPECT_EQ(frame.isMaximized(), small);
-    if (!small) EXPECT_EQ(frame.geometry(), screen);
+    if (!small) {
+      EXPECT_EQ(frame.geometry(), screen);
+    }
 
     // ---- the title, the standard keys, the save dialogs ----
     frame.activateWindow();
