@@ -64,6 +64,26 @@ TEST(MessageBoxTest, ASaveQuestionOffersYesNoAndCancelAndEscapeCancels) {
   }
 }
 
+TEST(MessageBoxTest, ADelayedAnswerKeepsTheBoxOpenWhileTheProgramServesItsEvents) {
+  ScriptedMessageBoxes script;
+  script.AnswerAfter(IDNO, 300);
+  // Timers keep firing while the box is open, as under a modal box; the
+  // box is on record from the moment it opens.
+  int fired = 0;
+  bool recordedWhileOpen = false;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    ++fired;
+    recordedWhileOpen = recordedWhileOpen || script.Shown().size() == 1;
+  });
+  timer.start(10);
+  EXPECT_EQ(MessageBox(nullptr, QStringLiteral("Start camera?"), QString(), MB_YESNO), IDNO);
+  EXPECT_GT(fired, 0);
+  EXPECT_TRUE(recordedWhileOpen);
+  ASSERT_EQ(script.Shown().size(), 1u);
+  EXPECT_EQ(script.Shown()[0].answer, IDNO);
+}
+
 TEST(BalloonTipTest, ATipIsShownBesideTheEditAndGoesWhenTheUserTypes) {
   QWidget window;
   auto* edit = new QLineEdit(&window);
