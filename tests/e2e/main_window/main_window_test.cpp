@@ -138,6 +138,18 @@ TEST_P(MainWindowLayout, EveryPaneFitsWithoutClippingOrOverlapAtEveryWindowSize)
         std::to_string(size.width) + "x" + std::to_string(size.height) + " at " + std::to_string(dpi) + " dpi";
     ORV::Test::LayOut(frame, QSize(size.width, size.height) * dpi / 96);
     EXPECT_EQ(Joined(ORV::Test::MainWindowLayoutProblems(frame)), "") << name;
+    // In the narrowest window every tab of the ribbon, not only the open
+    // one, is shown whole or scrolls to its right end.
+    if (size.width == 1024) {
+      UI::RibbonBar& ribbon = *frame.Ribbon();
+      const int open = ribbon.ActiveTab();
+      for (int tab = 0; tab < ribbon.TabCount(); ++tab) {
+        ribbon.SetActiveTab(tab);
+        ORV::Test::LayOut(frame, QSize(size.width, size.height) * dpi / 96);
+        EXPECT_EQ(Joined(ORV::Test::MainWindowLayoutProblems(frame)), "") << name << ", ribbon tab " << tab;
+      }
+      ribbon.SetActiveTab(open);
+    }
     if (size.rendered && dpi <= 144) {
       const std::string scale = dpi == 96 ? "1.0" : "1.5";
       ORV::Test::SaveUiArtifact(
