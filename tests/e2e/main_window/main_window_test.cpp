@@ -43,6 +43,7 @@
 #include "shell/frame/main_frame.h"
 #include "shell/frame/main_frame_commands.h"
 #include "shell/program_controls.h"
+#include "tests/e2e/program_on_lab.h"
 #include "tests/shell/app/app_test_fixture.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/layout_check.h"
@@ -53,7 +54,9 @@
 namespace ORV {
 namespace {
 
-constexpr int kLimitMs = 90000;
+using E2E::RunUntilIdle;
+
+using E2E::kLimitMs;
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string all;
@@ -160,14 +163,6 @@ TEST_P(MainWindowLayout, EveryPaneFitsWithoutClippingOrOverlapAtEveryWindowSize)
 
 INSTANTIATE_TEST_SUITE_P(Scales, MainWindowLayout, ::testing::Values(96, 144, 192),
                          [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "dpi"; });
-
-// Runs the program's event loop once, as between any two events: what the
-// frame does when it is idle runs.
-void RunUntilIdle() {
-  QEventLoop loop;
-  QTimer::singleShot(20, &loop, &QEventLoop::quit);
-  loop.exec();
-}
 
 TEST(MainWindowConventions, FirstStartTitleKeysSaveDialogsAndQuit) {
   ORV::Test::AppSandbox sandbox;
