@@ -22,9 +22,18 @@ bool CollectionControl::PauseEnabled() { return host_.CollectionState() == kColl
 
 bool CollectionControl::Start() {
   // A "Yes" to saving keeps the data the user chose to keep: when the save
-  // does not happen, the start does not clear them.
-  if (host_.Modified() && host_.AskYesNo(host_.Text(UI::kExistingExperimentDataWillString)) && !host_.SaveExperiment())
-    return false;
+  // does not happen, the start does not clear them. Cancel starts nothing.
+  if (host_.Modified()) {
+    switch (host_.AskSaveChanges(host_.Text(UI::kExistingExperimentDataWillString))) {
+      case SaveAnswer::Yes:
+        if (!host_.SaveExperiment()) return false;
+        break;
+      case SaveAnswer::No:
+        break;
+      case SaveAnswer::Cancel:
+        return false;
+    }
+  }
 
   if (host_.DetectedCameraCount() > 0 && !host_.VideoRecordingEnabled() && !host_.IsVideoPlaying(0) &&
       host_.AskYesNo(host_.Text(UI::kVideoRecordingEnabledWouldString))) {

@@ -17,6 +17,8 @@
 #include <functional>
 #include <string>
 
+#include "shell/save_answer.h"
+
 namespace ORV {
 
 // Ribbon image indices of the two buttons.
@@ -38,6 +40,8 @@ class CollectionHost {
   virtual std::string Text(std::uint32_t id) = 0;
   // Yes/No with the question icon; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+  // A "save changes?" question: Yes, No or Cancel, with the question icon.
+  virtual SaveAnswer AskSaveChanges(const std::string& text) = 0;
   // The stop question (Yes/No, no icon, application-modal).
   virtual bool AskStop(const std::string& text) = 0;
 

@@ -1,6 +1,7 @@
 #include "shell/frame_plan.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace ORV {
 
@@ -21,6 +22,26 @@ constexpr std::uint32_t kRight = 0x4000;
 constexpr std::uint32_t kBottom = 0x8000;
 constexpr std::uint32_t kBottomOrTop = 0xA800;
 }  // namespace
+
+std::string FrameTitle(const std::string& fileName, const std::string& applicationTitle) {
+  std::string name = fileName;
+  constexpr std::string_view kExtension = ".tvx";
+  if (name.size() > kExtension.size() &&
+      name.compare(name.size() - kExtension.size(), kExtension.size(), kExtension) == 0)
+    name.resize(name.size() - kExtension.size());
+  if (name.empty()) name = "Untitled";
+  // A "[*]" of the name itself is shown as it is, not taken for the mark.
+  for (std::size_t at = name.find("[*]"); at != std::string::npos; at = name.find("[*]", at + 6))
+    name.insert(at, "[*]");
+  return name + "[*] - " + applicationTitle;
+}
+
+FirstPlacement PlaceAtFirstStart(int areaLeft, int areaTop, int areaWidth, int areaHeight, int neededWidth,
+                                 int neededHeight) {
+  FirstPlacement placement{false, areaLeft, areaTop, areaWidth, areaHeight};
+  placement.maximised = areaWidth < neededWidth || areaHeight < neededHeight;
+  return placement;
+}
 
 std::int32_t ProductTypeAfterLoad(std::int32_t configured, std::uint32_t loadedMask) {
   return (loadedMask & kDeviceHeatController) != 0 ? kIncubationChamber : configured;

@@ -35,6 +35,22 @@ inline constexpr int kFunctionKeys = 12;
 inline constexpr int kMinimumFrameWidth = 800;
 inline constexpr int kMinimumFrameHeight = 600;
 
+// The main window's title: the experiment's file name without its
+// ".tvx" ("Untitled" when it has none), the place where the window shows
+// that the experiment changed ("[*]"), and the application's title:
+// "Rat aorta[*] - Tarvix 5".
+std::string FrameTitle(const std::string& fileName, const std::string& applicationTitle);
+
+// Where the main window goes at its first start (no layout kept from an
+// earlier run): the screen's available area, maximised when that area is
+// smaller than the layout asks for.
+struct FirstPlacement {
+  bool maximised = false;
+  int left = 0, top = 0, width = 0, height = 0;
+};
+FirstPlacement PlaceAtFirstStart(int areaLeft, int areaTop, int areaWidth, int areaHeight, int neededWidth,
+                                 int neededHeight);
+
 // The product type once the instruments were opened: a heat controller that
 // answered (bit 32 of the loaded mask) makes it the incubation chamber.
 std::int32_t ProductTypeAfterLoad(std::int32_t configured, std::uint32_t loadedMask);

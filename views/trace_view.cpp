@@ -221,6 +221,11 @@ void CPelmoraView::SetupGraphForTrace(std::int32_t code) {
   }
 }
 
+std::string CPelmoraView::EmptyPlotHint() const {
+  if (code_ != 0 || !graph_) return {};
+  return "Right-click the plot to choose the trace it shows";
+}
+
 void CPelmoraView::SetAnnotationCaption(std::int16_t index, const std::string& text) {
   if (!graph_) return;
   graph_.Put(Dispid::Annotation, index);

@@ -217,6 +217,9 @@ class CPelmoraView final : public ImageAnalysisConsumer,
 
   // ---- state ----
   std::int32_t TraceCode() const { return code_; }
+  // What a view that shows no trace yet says in its plot: how to choose
+  // one. Empty once it shows a trace (or has no plot).
+  std::string EmptyPlotHint() const;
   bool Live() const { return live_; }
   void SetLive(bool live) { live_ = live; }
   int CurrentCamera() const { return currentCamera_.load(); }

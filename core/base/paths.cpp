@@ -36,6 +36,28 @@ std::string BuildPath(std::initializer_list<std::string_view> parts) {
   return BuildPath(v);
 }
 
+std::string FileNameFromTitle(std::string_view title, std::string_view extension) {
+  constexpr std::size_t kMaxBytes = 200;
+  constexpr std::string_view kNotInNames = "/\\:*?\"<>|";
+  std::string name;
+  for (const char c : title) {
+    const auto byte = static_cast<unsigned char>(c);
+    name += byte < 0x20 || byte == 0x7F || kNotInNames.find(c) != std::string_view::npos ? '_' : c;
+  }
+  const auto blank = [](char c) { return c == ' '; };
+  while (!name.empty() && (blank(name.front()) || name.front() == '.')) name.erase(name.begin());
+  if (name.size() > kMaxBytes) {
+    std::size_t cut = kMaxBytes;
+    // Back to the first byte of a character (continuation bytes are 10xxxxxx).
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  while (!name.empty() && blank(name.back())) name.pop_back();
+  if (name.empty()) name = "Untitled";
+  name += extension;
+  return name;
+}
+
 int DeleteFilesInFolder(std::string_view folder) {
   namespace fs = std::filesystem;
   std::error_code ec;

@@ -41,9 +41,9 @@ int CFlowPane::OnCreate() {
 
 void CFlowPane::OnPaint(QPainter& painter) {
   constexpr int kLeftMiddle = Qt::AlignLeft | Qt::AlignVCenter;
-  DrawTransparentText(painter, Rect96(8, 15, 120, 30), LoadQString(kFlowMeterTitleString), kLeftMiddle);
+  DrawLabel(painter, Rect96(8, 15, 120, 30), LoadQString(kFlowMeterTitleString), kLeftMiddle);
   DrawEtchedFrame(painter, Rect96(5, 30, 196, 80));
-  DrawTransparentText(painter, Rect96(8, 50, 120, 70), LoadQString(kFlowMeterLabelString), kLeftMiddle);
+  DrawLabel(painter, Rect96(8, 50, 120, 70), LoadQString(kFlowMeterLabelString), kLeftMiddle);
 }
 
 void CFlowPane::OnFlowData(const ORV::FMASL1600Data& sample) {

@@ -59,13 +59,22 @@ int CHeaterPane::OnCreate() {
 void CHeaterPane::OnPaint(QPainter& painter) {
   constexpr int kLeft = Qt::AlignLeft | Qt::AlignVCenter;
   constexpr int kCentre = Qt::AlignCenter;
-  DrawTransparentText(painter, Rect96(5, 10, 195, 30), QStringLiteral("Chambers"), kLeft);
+  DrawLabel(painter, Rect96(5, 10, 195, 30), QStringLiteral("Chambers"), kLeft);
   DrawEtchedFrame(painter, Rect96(5, 30, 196, 180));
   painter.setFont(PanelFont());
-  DrawTransparentText(painter, Rect96(26, 35, 66, 53), QStringLiteral("Current"), kCentre);
-  DrawTransparentText(painter, Rect96(81, 35, 121, 53), QStringLiteral("Target"), kCentre);
+  DrawLabel(painter, Rect96(26, 35, 66, 53), QStringLiteral("Current"), kCentre);
+  DrawLabel(painter, Rect96(81, 35, 121, 53), QStringLiteral("Target"), kCentre);
   for (int i = 0; i < 4; ++i)
-    DrawTransparentText(painter, Rect96(8, RowTop(i), 26, RowTop(i) + 18), QString::number(i + 1), kCentre);
+    DrawLabel(painter, Rect96(8, RowTop(i), 26, RowTop(i) + 18), QString::number(i + 1), kCentre);
+}
+
+QRect CHeaterPane::RowOnScreen(int chamber) const {
+  QRect row;
+  for (const QWidget* w :
+       {static_cast<const QWidget*>(currentEdits_[chamber]), static_cast<const QWidget*>(targetEdits_[chamber]),
+        static_cast<const QWidget*>(setButtons_[chamber])})
+    row |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+  return row;
 }
 
 LRESULT CHeaterPane::OnNewSample(WPARAM kind, LPARAM ticket) {
@@ -90,7 +99,10 @@ void CHeaterPane::ShowState() {
 void CHeaterPane::OnSetTarget(int chamber) {
   if (!logic_->Connected()) return;
   CSetValueDialog dialog(this);
-  dialog.labelText = LoadQString(kTargetTemperatureChamberString);
+  // The dialog says which chamber it sets and opens beside that chamber's
+  // row, clear of the row's own Set button.
+  dialog.labelText = LoadQString(kTargetTemperatureChamberString) + u' ' + QString::number(chamber + 1);
+  dialog.OpenBeside(RowOnScreen(chamber));
   dialog.balloonTitle = LoadQString(kEnteredValueOutRangeString);
   dialog.balloonText = LoadQString(kTargetTemperatureRangeString);
   dialog.minimum = logic_->Minimum();
@@ -108,6 +120,7 @@ void CHeaterPane::OnSetTarget(int chamber) {
 void CHeaterPane::OnSetDifferences() {
   if (!logic_->Connected()) return;
   CSetDifferencesDialog dialog(this);
+  dialog.OpenBeside(QRect(differencesButton_->mapToGlobal(QPoint(0, 0)), differencesButton_->size()));
   dialog.values = logic_->Differences();
   if (dialog.DoModal() != IDOK) return;
   logic_->SetDifferences(dialog.values);

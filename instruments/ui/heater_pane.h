@@ -7,6 +7,7 @@
 //
 // Readings come from the heat-controller worker through Inbox() (the
 // worker's target); the controller is commanded on the pane's own worker.
+#include <QRect>
 #include <QString>
 #include <array>
 #include <memory>
@@ -54,6 +55,8 @@ class CHeaterPane : public ORV::UI::DockingPane {
  private:
   ORV::UI::LRESULT OnNewSample(ORV::UI::WPARAM kind, ORV::UI::LPARAM ticket);
   void ShowState();
+  // Chamber `chamber`'s row (its edits and its Set button) on the screen.
+  QRect RowOnScreen(int chamber) const;
 
   std::shared_ptr<ORV::SampleInbox> inbox_;
   std::unique_ptr<ORV::UI::WorkerCommandRunner> runner_;

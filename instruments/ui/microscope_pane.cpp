@@ -84,19 +84,19 @@ int CMicroscopePane::OnCreate() {
 
 void CMicroscopePane::OnPaint(QPainter& painter) {
   constexpr int kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-  DrawTransparentText(painter, Rect96(8, 10, 120, 30), LoadQString(kIRLightString), kLeft);
+  DrawLabel(painter, Rect96(8, 10, 120, 30), LoadQString(kIRLightString), kLeft);
   DrawEtchedFrame(painter, Rect96(5, 30, 196, 100));
   if (!logic_->ShowTemperature()) return;
-  DrawTransparentText(painter, Rect96(8, 110, 120, 130), LoadQString(kTemperatureString), kLeft);
+  DrawLabel(painter, Rect96(8, 110, 120, 130), LoadQString(kTemperatureString), kLeft);
   DrawEtchedFrame(painter, Rect96(5, 130, 196, 170));
   // In the panel font: in the header font the label runs under the edit.
   painter.setFont(PanelFont());
-  DrawTransparentText(painter, Rect96(15, 140, 128, 160), LoadQString(kChamberTemperatureString), kLeft);
+  DrawLabel(painter, Rect96(15, 140, 128, 160), LoadQString(kChamberTemperatureString), kLeft);
   painter.setFont(HeaderFont());
   if (!options_.showCameraChoice) return;
-  DrawTransparentText(painter, Rect96(8, 180, 120, 200), QStringLiteral("Attached camera"), kLeft);
+  DrawLabel(painter, Rect96(8, 180, 120, 200), QStringLiteral("Attached camera"), kLeft);
   DrawEtchedFrame(painter, Rect96(5, 200, 196, 240));
-  DrawTransparentText(painter, Rect96(8, 212, 120, 238), QStringLiteral("Camera :"), kLeft);
+  DrawLabel(painter, Rect96(8, 212, 120, 238), QStringLiteral("Camera :"), kLeft);
 }
 
 LRESULT CMicroscopePane::OnNewSample(WPARAM kind, LPARAM ticket) {

@@ -216,7 +216,7 @@ void CMyographMultiWnd::OnPaint(QPainter& painter) {
   constexpr int kLeft = Qt::AlignLeft | Qt::AlignVCenter;
   constexpr int kCentre = Qt::AlignCenter;
   const auto text = [&](int l, int t, int r, int b, const QString& s, int align) {
-    DrawTransparentText(painter, Rect96(l, t, r, b), s, align);
+    DrawLabel(painter, Rect96(l, t, r, b), s, align);
   };
   const auto heads = [&](int top) {
     text(26, top, 66, top + 18, QStringLiteral("Current"), kCentre);

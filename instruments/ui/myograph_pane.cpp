@@ -155,26 +155,26 @@ void CMyographWnd::OnPaint(QPainter& painter) {
   constexpr int kLeft = Qt::AlignLeft | Qt::AlignVCenter;
   constexpr int kCentre = Qt::AlignCenter;
   const auto heads = [&](int top) {
-    DrawTransparentText(painter, Rect96(26, top, 66, top + 18), QStringLiteral("Current"), kCentre);
-    DrawTransparentText(painter, Rect96(71, top, 121, top + 18), QStringLiteral("Target"), kCentre);
+    DrawLabel(painter, Rect96(26, top, 66, top + 18), QStringLiteral("Current"), kCentre);
+    DrawLabel(painter, Rect96(71, top, 121, top + 18), QStringLiteral("Target"), kCentre);
   };
   const auto pressure = [&](int top) {  // the pressure section, its title at `top`
-    DrawTransparentText(painter, Rect96(5, top, 85, top + 16), QStringLiteral("Pressure"), kLeft);
+    DrawLabel(painter, Rect96(5, top, 85, top + 16), QStringLiteral("Pressure"), kLeft);
     DrawEtchedFrame(painter, Rect96(5, top + 20, 196, pressureOnly_ ? 126 : 206));
     heads(top + 25);
-    DrawTransparentText(painter, Rect96(8, top + 48, 26, top + 66), QStringLiteral("P1"), kLeft);
-    DrawTransparentText(painter, Rect96(8, top + 71, 26, top + 89), QStringLiteral("P2"), kLeft);
+    DrawLabel(painter, Rect96(8, top + 48, 26, top + 66), QStringLiteral("P1"), kLeft);
+    DrawLabel(painter, Rect96(8, top + 71, 26, top + 89), QStringLiteral("P2"), kLeft);
   };
   const auto probe = [&](const QString& title, int top) {  // a single-value section under a centred title
-    DrawTransparentText(painter, Rect96(5, top, 195, top + 20), title, kCentre);
+    DrawLabel(painter, Rect96(5, top, 195, top + 20), title, kCentre);
     DrawEtchedFrame(painter, Rect96(5, top + 20, 196, top + 54));
-    DrawTransparentText(painter, Rect96(26, top + 30, 66, top + 48), QStringLiteral("Current"), kCentre);
+    DrawLabel(painter, Rect96(26, top + 30, 66, top + 48), QStringLiteral("Current"), kCentre);
   };
   if (pressureOnly_) {
     pressure(10);
     probe(QStringLiteral("pH Probe"), 136);
   } else {
-    DrawTransparentText(painter, Rect96(5, 10, 85, 26), QStringLiteral("Heater"), kLeft);
+    DrawLabel(painter, Rect96(5, 10, 85, 26), QStringLiteral("Heater"), kLeft);
     DrawEtchedFrame(painter, Rect96(5, 30, 196, 80));
     heads(35);
     pressure(90);
@@ -183,7 +183,7 @@ void CMyographWnd::OnPaint(QPainter& painter) {
   }
   if (logic_->ShowsFlowState()) {
     const QRect r = pressureOnly_ ? Rect96(25, 105, 105, 123) : Rect96(25, 185, 105, 203);
-    DrawTransparentText(painter, r, LoadQString(logic_->FlowEnabled() ? kFlowEnabledString : kNoFlowString), kCentre);
+    DrawLabel(painter, r, LoadQString(logic_->FlowEnabled() ? kFlowEnabledString : kNoFlowString), kCentre);
   }
 }
 

@@ -131,8 +131,8 @@ void SequencerWnd::OnSize() {
 
 void SequencerWnd::OnPaint(QPainter& painter) {
   const QRect frame = Frame();
-  DrawTransparentText(painter, QRect(QPoint(frame.left(), Scale(5)), QPoint(frame.left() + Scale(60), Scale(20))),
-                      LoadQString(kSequencerString), Qt::AlignLeft | Qt::AlignVCenter);
+  DrawLabel(painter, QRect(QPoint(frame.left(), Scale(5)), QPoint(frame.left() + Scale(60), Scale(20))),
+            LoadQString(kSequencerString), Qt::AlignLeft | Qt::AlignVCenter);
   const QColor border = GetSysColor(SystemColor::ActiveBorder);
   const QColor shadow = GetSysColor(SystemColor::ButtonShadow);
   Draw3dRect(painter, frame, border, shadow);

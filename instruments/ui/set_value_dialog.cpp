@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "platform/os/number_text.h"
 #include "platform/ui/message_box.h"
@@ -46,6 +47,14 @@ CSetValueDialog::~CSetValueDialog() { CloseMessageWindow(); }
 bool CSetValueDialog::OnInitDialog() {
   edit_->setText(initialText);
   label_->setText(labelText);
+  // A label longer than the template's field widens the dialog; the edit
+  // moves along so that the whole text shows before it.
+  const int extra = std::max(0, label_->sizeHint().width() - label_->width());
+  if (extra > 0) {
+    label_->resize(label_->width() + extra, label_->height());
+    edit_->move(edit_->x() + extra, edit_->y());
+    setFixedSize(width() + extra, height());
+  }
   return true;
 }
 

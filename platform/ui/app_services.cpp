@@ -1,7 +1,10 @@
 #include "platform/ui/app_services.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringList>
 #include <filesystem>
 
@@ -79,6 +82,14 @@ std::string AppendDefaultExtension(const std::string& path, std::string_view def
   return out;
 }
 
+QString DialogStartFolder(const std::string& folder) {
+  const QString asked = QString::fromStdString(folder);
+  if (!asked.isEmpty() && QFileInfo(asked).isDir()) return QDir(asked).absolutePath();
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+  return QDir::homePath();
+}
+
 std::optional<std::string> AskForFile(QWidget* owner, const FileDialogRequest& request) {
   std::optional<std::string> chosen;
   if (g_fileScript) {
@@ -88,11 +99,10 @@ std::optional<std::string> AskForFile(QWidget* owner, const FileDialogRequest& r
       g_fileScript->answers_.pop_front();
     }
   } else {
-    QString start = QString::fromStdString(request.folder);
-    if (!request.fileName.empty()) {
-      start = start.isEmpty() ? QString::fromStdString(request.fileName)
-                              : start + u'/' + QString::fromStdString(request.fileName);
-    }
+    // A folder that is gone would leave the dialog in the home folder with
+    // the folder's name as the file name.
+    QString start = DialogStartFolder(request.folder);
+    if (!request.fileName.empty()) start += u'/' + QString::fromStdString(request.fileName);
     const QString filter = QtFileFilter(request.filter);
     const QString path = request.save ? QFileDialog::getSaveFileName(owner, request.title, start, filter)
                                       : QFileDialog::getOpenFileName(owner, request.title, start, filter);

@@ -35,12 +35,16 @@ QString QtFileFilter(std::string_view filter);
 // without its dot.
 std::string AppendDefaultExtension(const std::string& path, std::string_view defaultExtension);
 
+// The folder a file dialog opens in: `folder` when it exists, else the
+// user's documents folder when that exists, else the home folder.
+QString DialogStartFolder(const std::string& folder);
+
 struct FileDialogRequest {
   bool save = false;  // a save dialog (asks before replacing a file)
   QString title;
   std::string filter;            // "description|patterns|...||"
   std::string defaultExtension;  // "tvx" or ".tvx"; may be empty
-  std::string folder;            // initial folder; may be empty
+  std::string folder;            // initial folder (see DialogStartFolder); may be empty
   std::string fileName;          // initial file name; may be empty
 };
 

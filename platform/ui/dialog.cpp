@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QWindow>
 #include <algorithm>
 
 #include "platform/ui/dpi.h"
@@ -76,8 +78,43 @@ void Dialog::Initialise() {
   }
 }
 
-int Dialog::DoModal() {
-  Initialise();
+QPoint PlaceBeside(const QRect& anchor, const QSize& size, const QRect& area) {
+  // The position along one edge, kept inside the area where it fits.
+  const auto along = [](int start, int extent, int areaStart, int areaExtent) {
+    return std::max(areaStart, std::min(start, areaStart + areaExtent - extent));
+  };
+  const int x = along(anchor.left(), size.width(), area.left(), area.width());
+  const int y = along(anchor.top(), size.height(), area.top(), area.height());
+  const QPoint candidates[] = {
+      {x, anchor.bottom() + 1},           // below
+      {x, anchor.top() - size.height()},  // above
+      {anchor.right() + 1, y},            // right
+      {anchor.left() - size.width(), y},  // left
+  };
+  for (const QPoint& corner : candidates) {
+    if (area.contains(QRect(corner, size))) return corner;
+  }
+  return {x, along(anchor.bottom() + 1, size.height(), area.top(), area.height())};
+}
+
+void Dialog::Place() {
+  if (anchor_.isValid()) {
+    const QScreen* screen = QGuiApplication::screenAt(anchor_.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // The window's frame counts: a dialog above its anchor would reach over
+    // it by the frame. Before the window is shown the desktop may not have
+    // said how wide its frame is; then a title bar and a border are assumed.
+    create();
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull() && frame_.captionBar) {
+      const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 2;
+      frame = QMargins(border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border);
+    }
+    const QSize outer = size().grownBy(frame);
+    move(PlaceBeside(anchor_, outer, screen->availableGeometry()));
+    return;
+  }
   if (frame_.centerOnMouse) {
     QRect r(QPoint(0, 0), size());
     r.moveCenter(QCursor::pos());
@@ -88,6 +125,11 @@ int Dialog::DoModal() {
     }
     move(r.topLeft());
   }
+}
+
+int Dialog::DoModal() {
+  Initialise();
+  Place();
   return exec();
 }
 

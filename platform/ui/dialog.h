@@ -11,6 +11,7 @@
 // PreTranslateKey, which may swallow it.
 #include <QDialog>
 #include <QFont>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -25,6 +26,14 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+
+// Where a pop-up of `size` goes beside `anchor` (what it edits, in screen
+// coordinates) within `area` (the screen's available area): below the
+// anchor, else above it, else to its right, else to its left, each moved
+// along the anchor's edge to stay inside the area; never over the anchor
+// while any of the four has room. Without room anywhere, below the anchor
+// and kept inside the area. Returns the pop-up's top-left corner.
+QPoint PlaceBeside(const QRect& anchor, const QSize& size, const QRect& area);
 
 struct DialogFrame {
   QString caption;
@@ -48,6 +57,9 @@ class Dialog : public QDialog, public MessageWindow {
   void Create();
   // Ends the modal loop with `result`.
   void EndDialog(int result);
+  // The dialog opens beside `globalRect` (what it edits, in screen
+  // coordinates) rather than where the frame says; see PlaceBeside.
+  void OpenBeside(const QRect& globalRect) { anchor_ = globalRect; }
 
   // A rectangle in dialog units (x, y, width, height) in pixels of the
   // dialog's font, which stands for the templates' 8-point dialog font.
@@ -75,7 +87,10 @@ class Dialog : public QDialog, public MessageWindow {
  private:
   void Initialise();
 
+  void Place();
+
   DialogFrame frame_;
+  QRect anchor_;
   int baseUnitX_ = 6;
   int baseUnitY_ = 13;
   bool initialised_ = false;

@@ -16,17 +16,28 @@
 //
 // Create() makes the fonts, gives the pane the header font, calls OnCreate
 // (where a pane creates its controls as children of Client()) and fixes the
-// client size. OnPaint draws on the client area, under the controls. Samples
+// client size. OnPaint draws on the client area, under the controls; text
+// drawn there through DrawLabel is kept as the pane's painted labels, so
+// that their places can be checked like those of the controls. Samples
 // from other threads reach the pane as posted messages (MessageWindow).
+//
+// The client area sits in a scroll area: a pane that is given less room
+// than its client needs scrolls rather than cutting its controls off, so a
+// column of panes fits a small window. A pane asks for its client's size;
+// it may be made as small as a title and a strip of its client. A pane with
+// a fixed size keeps its client's width and scrolls only up and down.
 #include <QDockWidget>
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <string>
+#include <vector>
 
 #include "platform/ui/message_window.h"
 
 class QPainter;
+class QScrollArea;
 
 namespace ORV {
 class Configuration;
@@ -60,6 +71,17 @@ class DockingPane : public QDockWidget, public MessageWindow {
   const QFont& PanelFont() const { return panelFont_; }
   // The parent of the pane's controls and the surface OnPaint draws on.
   QWidget* Client() const;
+  // The scroll area that shows the client.
+  QScrollArea* ClientScroller() const;
+
+  // A text OnPaint drew with DrawLabel: the rectangle it was given and the
+  // one its letters cover (client coordinates), at the last paint.
+  struct PaintedLabel {
+    QString text;
+    QRect rect;
+    QRect inked;
+  };
+  const std::vector<PaintedLabel>& PaintedLabels() const { return paintedLabels_; }
 
  protected:
   // The fixed size at 96 DPI; an empty size for a pane that may be resized.
@@ -68,11 +90,17 @@ class DockingPane : public QDockWidget, public MessageWindow {
   // Paints the client area; the painter has the header font and draws text
   // with a transparent background.
   virtual void OnPaint(QPainter& painter);
+  // Draws a label in the painter's pen and font with nothing behind it, and
+  // keeps its place among the pane's painted labels.
+  void DrawLabel(QPainter& painter, const QRect& rect, const QString& text, int alignment);
 
  private:
   class ClientArea;
+  class Scroller;
   const Configuration& configuration_;
   ClientArea* client_;
+  Scroller* scroller_;
+  std::vector<PaintedLabel> paintedLabels_;
   QFont headerFont_;
   QFont panelFont_;
 };

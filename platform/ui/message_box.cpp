@@ -21,7 +21,10 @@ BalloonTipRecorder* g_balloons = nullptr;
 constexpr std::uint32_t kButtonMask = 0x0000000F;
 constexpr std::uint32_t kIconMask = 0x000000F0;
 
-int FirstButton(std::uint32_t type) { return (type & kButtonMask) == MB_YESNO ? IDYES : IDOK; }
+int FirstButton(std::uint32_t type) {
+  const std::uint32_t buttons = type & kButtonMask;
+  return buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
+}
 
 QMessageBox::Icon IconOf(std::uint32_t type) {
   switch (type & kIconMask) {
@@ -149,6 +152,12 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, std:
     box.addButton(QMessageBox::Ok);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+  } else if ((type & kButtonMask) == MB_YESNOCANCEL) {
+    box.addButton(QMessageBox::Yes);
+    box.addButton(QMessageBox::No);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
   } else {
     box.addButton(QMessageBox::Ok);

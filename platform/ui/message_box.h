@@ -20,6 +20,7 @@ namespace ORV::UI {
 // Buttons (the low four bits of the type).
 inline constexpr std::uint32_t MB_OK = 0x00000000;
 inline constexpr std::uint32_t MB_OKCANCEL = 0x00000001;
+inline constexpr std::uint32_t MB_YESNOCANCEL = 0x00000003;
 inline constexpr std::uint32_t MB_YESNO = 0x00000004;
 // Icons.
 inline constexpr std::uint32_t MB_ICONSTOP = 0x00000010;
@@ -41,7 +42,8 @@ struct MessageBoxRecord {
 };
 
 // Shows a modal message box (an empty caption is the application title) and
-// returns IDOK, IDCANCEL, IDYES or IDNO. GUI thread.
+// returns IDOK, IDYES, IDNO or IDCANCEL (Escape and the close box cancel a
+// box that has Cancel). GUI thread.
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type);
 
 // A scripted answer; the box stays open `delayMs` before it is given, the

@@ -1,6 +1,7 @@
 #include "platform/ui/pane_manager.h"
 
 #include <QObject>
+#include <QScrollArea>
 
 #include "platform/ui/dpi.h"
 
@@ -33,11 +34,15 @@ void PaneManager::Apply(DockingPane& pane, const PaneLayout& layout) {
   pane.setAllowedAreas(DockAreasOf(layout.allowedSides) | DockAreaOf(layout.homeSide));
   const int dpi = QueryDpi();
   const QSize size = ScaleSize(layout.defaultSize96.width(), layout.defaultSize96.height(), dpi);
-  if (!layout.minimumSize96.isEmpty()) {
-    pane.widget()->setMinimumSize(ScaleSize(layout.minimumSize96.width(), layout.minimumSize96.height(), dpi));
+  // The sizes are the client's: the pane scrolls it when it has less room.
+  // A pane that lays out its own fixed size keeps that one: a smaller
+  // minimum would let its column cut it, a larger one leave it empty below.
+  if (!layout.minimumSize96.isEmpty() && pane.CalcFixedLayout().isEmpty()) {
+    pane.Client()->setMinimumSize(ScaleSize(layout.minimumSize96.width(), layout.minimumSize96.height(), dpi));
   }
   // A pane that lays out its own fixed size keeps it; others get the default.
-  if (layout.fixedSize && pane.CalcFixedLayout().isEmpty() && !size.isEmpty()) pane.widget()->setFixedSize(size);
+  if (layout.fixedSize && pane.CalcFixedLayout().isEmpty() && !size.isEmpty()) pane.Client()->setFixedSize(size);
+  pane.ClientScroller()->updateGeometry();
   // Panes that close are hidden, never destroyed: the frame shows them again.
   pane.setAttribute(Qt::WA_DeleteOnClose, false);
   panes_.push_back(&pane);

@@ -39,6 +39,27 @@ constexpr int kScrollBar = 5;  // the thin bar that scrolls a tab too wide for t
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// The desktop's key for a standard command named in the layout; where the
+// desktop has none for it (some have no Save As or Quit key), the one most
+// Linux desktops use.
+QKeySequence StandardShortcut(const std::string& name) {
+  static const struct {
+    const char* name;
+    QKeySequence::StandardKey standard;
+    QKeyCombination fallback;
+  } kKeys[] = {{"New", QKeySequence::New, Qt::CTRL | Qt::Key_N},
+               {"Open", QKeySequence::Open, Qt::CTRL | Qt::Key_O},
+               {"Save", QKeySequence::Save, Qt::CTRL | Qt::Key_S},
+               {"SaveAs", QKeySequence::SaveAs, Qt::CTRL | Qt::SHIFT | Qt::Key_S},
+               {"Quit", QKeySequence::Quit, Qt::CTRL | Qt::Key_Q}};
+  for (const auto& key : kKeys) {
+    if (name != key.name) continue;
+    const QKeySequence desktops(key.standard);
+    return desktops.isEmpty() ? QKeySequence(key.fallback) : desktops;
+  }
+  return {};
+}
+
 // Puts the mnemonic '&' before the first letter of `keys` found in the text,
 // unless the text has one.
 QString WithMnemonic(QString text, const std::string& keys) {
@@ -392,6 +413,7 @@ void RibbonBar::Rebuild() {
   appMenu_->setStyle(MenuStyleFor(dpi_));
   ApplyStyle();
   BuildApplicationMenu();
+  BuildShortcuts();
   appButton_->setVisible(!model_.Tabs().empty());
 
   for (const auto& tab : model_.Tabs()) {
@@ -431,6 +453,31 @@ void RibbonBar::Rebuild() {
     tabs_->setCurrentIndex(std::min(current, tabs_->count() - 1));
     pages_->setCurrentIndex(tabs_->currentIndex());
   }
+}
+
+void RibbonBar::BuildShortcuts() {
+  for (const auto& [id, action] : shortcuts_) delete action;
+  shortcuts_.clear();
+  if (!router_) return;
+  // The bar is always shown in its window, so its actions' keys work
+  // wherever the focus is in that window, also for elements on a tab that
+  // is not open or in the closed main menu.
+  for (RibbonElement* element : model_.AllElements()) {
+    if (element->Id() == 0 || !model_.IsShown(*element)) continue;
+    const QKeySequence key = StandardShortcut(element->Shortcut());
+    if (key.isEmpty()) continue;
+    auto* action = new QAction(Q(element->Text()), this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    router_->BindAction(*action, element->Id());
+    shortcuts_[element->Id()] = action;
+  }
+}
+
+QKeySequence RibbonBar::ShortcutOf(CommandId id) const {
+  const auto it = shortcuts_.find(id);
+  return it == shortcuts_.end() ? QKeySequence() : it->second->shortcut();
 }
 
 QWidget* RibbonBar::BuildPanel(const RibbonModel::Panel& panel) {
@@ -679,7 +726,11 @@ void RibbonBar::Sync(RibbonElement& element) {
   const bool wasSyncing = syncing_;
   syncing_ = true;
   if (view.action) {
-    view.action->setText(Q(element.Text()));
+    // A menu entry shows its key beside its text (the key itself is the
+    // bar's, see BuildShortcuts).
+    const QKeySequence key = StandardShortcut(element.Shortcut());
+    view.action->setText(key.isEmpty() ? Q(element.Text())
+                                       : Q(element.Text()) + u'\t' + key.toString(QKeySequence::NativeText));
     view.action->setEnabled(element.IsEnabled());
     view.action->setCheckable(element.IsChecked());
     view.action->setChecked(element.IsChecked());

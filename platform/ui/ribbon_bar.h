@@ -9,13 +9,15 @@
 // the state of its update handler: enabled, checked and, when set, its text.
 //
 // The bar has a main (application) button whose menu holds the layout's
-// file commands and the recent files, the tabs with their panels, tool tips
+// file commands and the recent files (with the standard keys of those that
+// have one, which work wherever the focus is in the window), the tabs with their panels, tool tips
 // (tool tip or text in bold, then the description) and keyboard access: each
 // tab, the main button and the elements carry the mnemonic letter of their
 // `keys` attribute (Alt+letter), and Tab moves through the elements.
 //
 // Sizes are given at 96 DPI and scaled with the DPI at Create.
 #include <QColor>
+#include <QKeySequence>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -70,6 +72,9 @@ class RibbonBar : public QWidget {
   QWidget* ElementWidget(CommandId id) const;
   QMenu* ApplicationMenu() const { return appMenu_; }
   QToolButton* ApplicationButton() const { return appButton_; }
+  // The key that runs command `id` (an element's `shortcut`); empty when it
+  // has none.
+  QKeySequence ShortcutOf(CommandId id) const;
 
  private:
   struct View {
@@ -82,6 +87,7 @@ class RibbonBar : public QWidget {
   void Unsubscribe();
   void Rebuild();
   void BuildApplicationMenu();
+  void BuildShortcuts();
   QWidget* BuildPanel(const RibbonModel::Panel& panel);
   QWidget* BuildElement(RibbonElement& element, bool large);
   void Sync(RibbonElement& element);
@@ -105,6 +111,7 @@ class RibbonBar : public QWidget {
   bool syncing_ = false;
   bool rebuildPending_ = false;
 
+  std::map<CommandId, QAction*> shortcuts_;  // the elements' standard keys
   QToolButton* appButton_ = nullptr;
   QMenu* appMenu_ = nullptr;
   QTabBar* tabs_ = nullptr;

@@ -341,6 +341,11 @@ class RibbonXmlReader {
     element.description_ = node.attribute("description").value();
     element.toolTip_ = node.attribute("tooltip").value();
     element.keys_ = node.attribute("keys").value();
+    element.shortcut_ = node.attribute("shortcut").value();
+    static constexpr std::string_view kShortcuts[] = {"New", "Open", "Save", "SaveAs", "Quit"};
+    if (!element.shortcut_.empty() &&
+        std::find(std::begin(kShortcuts), std::end(kShortcuts), element.shortcut_) == std::end(kShortcuts))
+      throw Error(node, "a shortcut is New, Open, Save, SaveAs or Quit");
     element.image_ = static_cast<int>(Number(node, "image", -1, 9999, -1));
     if (element.image_ >= 0 && !model_.images_.contains(element.image_))
       throw Error(node, "image " + std::to_string(element.image_) + " is not in the image list");

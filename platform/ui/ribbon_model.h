@@ -14,7 +14,7 @@
 //     </application>
 //     <tab name="Home" keys="H">
 //       <panel name="Markers">
-//         <button id text image size="large|small" tooltip description modes keys>
+//         <button id text image size="large|small" tooltip description modes keys shortcut>
 //           <button .../>                                  sub-items (a drop-down menu)
 //         </button>
 //         <check id text/>          <label text/>
@@ -26,9 +26,11 @@
 //       </panel>
 //     </tab>
 //   </ribbon>
-// `modes` is a comma-separated list of mode names; an element with modes is
-// shown only while one of them is among the application modes, one without
-// modes always. Ids are unique across the file.
+// `shortcut` names the desktop's standard key of the element's command (New,
+// Open, Save, SaveAs or Quit; the usual Linux key where the desktop has
+// none); it runs the command wherever the focus is in the window. `modes` is a comma-separated list of mode names; an
+// element with modes is shown only while one of them is among the application modes, one without modes always. Ids are
+// unique across the file.
 //
 // Changes to an element call the model's change callback (the bar redraws
 // the element); visibility changes ask for a new layout.
@@ -70,6 +72,8 @@ class RibbonElement {
   void SetImageIndex(int index);
   bool IsLarge() const { return large_; }
   const std::string& Keys() const { return keys_; }
+  // The standard key's name (`shortcut`); empty for none.
+  const std::string& Shortcut() const { return shortcut_; }
 
   // The element's own visibility; the application modes decide as well
   // (RibbonModel::IsShown).
@@ -99,7 +103,7 @@ class RibbonElement {
   friend class RibbonXmlReader;
   RibbonKind kind_;
   CommandId id_;
-  std::string text_, description_, toolTip_, keys_;
+  std::string text_, description_, toolTip_, keys_, shortcut_;
   int image_ = -1;
   bool large_ = false;
   bool visible_ = true;

@@ -15,6 +15,8 @@ constexpr int kBarHeight = 24;
 constexpr int kElementHeight = 22;
 constexpr int kPadding = 6;
 constexpr int kSeparatorWidth = 9;
+// Room between the left row and the shaded right-hand group.
+constexpr int kExtendedMargin = 6;
 
 const QColor kBarTop(0xf3, 0xf5, 0xf6);
 const QColor kBarBottom(0xe4, 0xe9, 0xeb);
@@ -278,25 +280,30 @@ QSize RibbonStatusBar::sizeHint() const { return {ScaleByDpi(600, dpi_), ScaleBy
 void RibbonStatusBar::RecalcLayout() {
   const QFontMetrics metrics(font());
   const int gap = ScaleByDpi(2, dpi_);
-  const auto place = [&](std::vector<std::unique_ptr<StatusBarElement>>& list, int x) {
+  // Places the shown elements from `x` on; those that would reach past
+  // `limit` are left out (an empty rectangle) until the bar is wider.
+  const auto place = [&](std::vector<std::unique_ptr<StatusBarElement>>& list, int x, int limit) {
+    bool full = false;
     for (auto& element : list) {
-      if (!element->IsVisible()) {
-        element->rect_ = QRect();
+      element->rect_ = QRect();
+      if (!element->IsVisible() || full) continue;
+      const QSize size = element->SizeHint(metrics, dpi_);
+      if (x + size.width() > limit) {
+        full = true;
         continue;
       }
-      const QSize size = element->SizeHint(metrics, dpi_);
       element->rect_ = QRect(x, (height() - size.height()) / 2, size.width(), size.height());
       x += size.width() + gap;
     }
-    return x;
   };
   const int left = ScaleByDpi(4, dpi_);
-  place(elements_, left);
   int extendedWidth = 0;
   for (auto& element : extended_)
     if (element->IsVisible()) extendedWidth += element->SizeHint(metrics, dpi_).width() + gap;
-  extendedLeft_ = extendedWidth > 0 ? width() - extendedWidth - ScaleByDpi(4, dpi_) : width();
-  place(extended_, extendedLeft_);
+  // The right-hand group keeps its place; the left row ends before it.
+  extendedLeft_ = extendedWidth > 0 ? std::max(left, width() - extendedWidth - ScaleByDpi(4, dpi_)) : width();
+  place(elements_, left, extendedLeft_ - ScaleByDpi(kExtendedMargin, dpi_));
+  place(extended_, extendedLeft_, width());
   update();
 }
 

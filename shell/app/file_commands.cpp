@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "core/base/paths.h"
+
 namespace ORV::Shell {
 
 std::string ExperimentFileCommands::WithExtension(const std::string& path) {
@@ -17,8 +19,15 @@ void ExperimentFileCommands::OnFileNew() { host_.OpenTraceWindow(); }
 
 bool ExperimentFileCommands::SaveFirstIfChanged() {
   if (!experiment_.Modified()) return true;
-  if (!host_.AskYesNo(UI::kCurrentExperimentHasChangedString)) return true;
-  return SaveExperiment();
+  switch (host_.AskSaveChanges(UI::kCurrentExperimentHasChangedString)) {
+    case SaveAnswer::Yes:
+      return SaveExperiment();
+    case SaveAnswer::No:
+      return true;
+    case SaveAnswer::Cancel:
+      break;
+  }
+  return false;
 }
 
 bool ExperimentFileCommands::OpenExperimentCommand(std::optional<std::string> path) {
@@ -117,7 +126,9 @@ bool ExperimentFileCommands::SaveExperimentToFile(const std::string& path, const
 bool ExperimentFileCommands::SaveExperimentAs() {
   if (!host_.AskExperimentDetails()) return false;
   const std::string folder = experiment_.LastUsedFolder();
-  const std::optional<std::string> path = host_.AskSavePath(experiment_.FileExists(folder) ? folder : std::string());
+  const std::optional<std::string> path =
+      host_.AskSavePath(experiment_.FileExists(folder) ? folder : std::string(),
+                        FileNameFromTitle(experiment_.Title(), kExperimentExtension));
   if (!path) return false;
   const std::string name = std::filesystem::path(*path).filename().string();
   std::string written;
@@ -133,10 +144,15 @@ bool ExperimentFileCommands::CloseExperiment() {
   // everything as it was.
   bool discard = false;
   if (experiment_.Modified()) {
-    if (host_.AskYesNo(UI::kCurrentExperimentHasChangedString)) {
-      if (!SaveExperiment()) return false;
-    } else {
-      discard = true;
+    switch (host_.AskSaveChanges(UI::kCurrentExperimentHasChangedString)) {
+      case SaveAnswer::Yes:
+        if (!SaveExperiment()) return false;
+        break;
+      case SaveAnswer::No:
+        discard = true;
+        break;
+      case SaveAnswer::Cancel:
+        return false;
     }
   }
   closing_ = true;

@@ -19,6 +19,7 @@
 
 #include "core/experiment/progress_hooks.h"
 #include "platform/ui/string_ids.h"
+#include "shell/save_answer.h"
 
 namespace ORV::Shell {
 
@@ -38,6 +39,8 @@ class ExperimentAccess {
   virtual void SetFileName(const std::string& name) = 0;
   virtual void SetFilePath(const std::string& path) = 0;
   virtual bool Modified() const = 0;
+  // The experiment's title (what the save dialog's file name is made of).
+  virtual std::string Title() const = 0;
   // The version of the file last opened and the version the program writes.
   virtual std::uint16_t FileVersion() const = 0;
   virtual std::uint16_t CurrentVersion() const = 0;
@@ -72,12 +75,14 @@ class FileCommandsHost {
   virtual ~FileCommandsHost() = default;
 
   // ---- questions, messages, dialogs ----
-  virtual bool AskYesNo(std::uint32_t textId) = 0;
+  // A "save changes?" question: Yes, No or Cancel.
+  virtual SaveAnswer AskSaveChanges(std::uint32_t textId) = 0;
   enum class Icon { Error, Warning };
   virtual void ShowMessage(std::uint32_t textId, Icon icon) = 0;
   // The file dialogs; nothing when cancelled. `folder` may be empty.
   virtual std::optional<std::string> AskOpenPath(const std::string& folder) = 0;
-  virtual std::optional<std::string> AskSavePath(const std::string& folder) = 0;
+  // `fileName` is the name the save dialog offers.
+  virtual std::optional<std::string> AskSavePath(const std::string& folder, const std::string& fileName) = 0;
   // The "Save Experiment" dialog (title and description); true for Save.
   virtual bool AskExperimentDetails() = 0;
 
@@ -122,8 +127,8 @@ class ExperimentFileCommands {
   // ID_FILE_NEW: a new, visible trace window.
   void OnFileNew();
   // ID_FILE_OPEN (no path: asks for one), a recent file or a dropped file.
-  // Refused while collecting; asks to save a changed experiment first.
-  // True when the experiment was opened.
+  // Refused while collecting; asks to save a changed experiment first (a
+  // Cancel leaves it open as it was). True when the experiment was opened.
   bool OpenExperimentCommand(std::optional<std::string> path);
   // Opens `path` (no questions) and sets the frame up for it; false when
   // it was not opened.
@@ -141,7 +146,8 @@ class ExperimentFileCommands {
   // the path lacks it). True when saved.
   bool SaveExperimentToFile(const std::string& path, const std::string& name, std::string* savedPath = nullptr);
 
-  // ID_FILE_CLOSE. False when the user's "save first" could not be done.
+  // ID_FILE_CLOSE. False when the user cancelled the "save first?" question
+  // or the save it asked for could not be done; the experiment then stays.
   bool CloseExperiment();
   void CloseAllTraceViews();
   void ClearSheets();
@@ -156,7 +162,8 @@ class ExperimentFileCommands {
   static std::string ParentFolder(const std::string& path);
 
  private:
-  // The "save first?" question: true to go on (No, or Yes and saved).
+  // The "save first?" question: true to go on (No, or Yes and saved);
+  // false for Cancel or a save that did not happen.
   bool SaveFirstIfChanged();
   // True for a result of an open that read the file; otherwise shows the
   // refusal's message (a file of an older version is told by the caller).

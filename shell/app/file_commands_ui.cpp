@@ -46,9 +46,8 @@ QtFileCommandsHost::QtFileCommandsHost(ExperimentData& experiment, std::function
 
 QtFileCommandsHost::~QtFileCommandsHost() { ShowClosingProgress(false); }
 
-bool QtFileCommandsHost::AskYesNo(std::uint32_t textId) {
-  return UI::MessageBox(MainWindow(), UI::LoadQString(textId), UI::ApplicationTitle(),
-                        UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES;
+SaveAnswer QtFileCommandsHost::AskSaveChanges(std::uint32_t textId) {
+  return AskSaveChangesBox(MainWindow(), UI::LoadQString(textId));
 }
 
 void QtFileCommandsHost::ShowMessage(std::uint32_t textId, Icon icon) {
@@ -60,8 +59,10 @@ std::optional<std::string> QtFileCommandsHost::AskOpenPath(const std::string& fo
   return UI::AskForFile(MainWindow(), ExperimentFileRequest(false, folder));
 }
 
-std::optional<std::string> QtFileCommandsHost::AskSavePath(const std::string& folder) {
-  return UI::AskForFile(MainWindow(), ExperimentFileRequest(true, folder));
+std::optional<std::string> QtFileCommandsHost::AskSavePath(const std::string& folder, const std::string& fileName) {
+  UI::FileDialogRequest request = ExperimentFileRequest(true, folder);
+  request.fileName = fileName;
+  return UI::AskForFile(MainWindow(), request);
 }
 
 bool QtFileCommandsHost::AskExperimentDetails() {

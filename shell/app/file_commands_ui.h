@@ -25,10 +25,10 @@ class QtFileCommandsHost : public FileCommandsHost {
   QtFileCommandsHost(ExperimentData& experiment, std::function<QWidget*()> mainWindow);
   ~QtFileCommandsHost() override;
 
-  bool AskYesNo(std::uint32_t textId) override;
+  SaveAnswer AskSaveChanges(std::uint32_t textId) override;
   void ShowMessage(std::uint32_t textId, Icon icon) override;
   std::optional<std::string> AskOpenPath(const std::string& folder) override;
-  std::optional<std::string> AskSavePath(const std::string& folder) override;
+  std::optional<std::string> AskSavePath(const std::string& folder, const std::string& fileName) override;
   bool AskExperimentDetails() override;
   // The work runs on the shared worker pool while the progress dialog, fed
   // by the work's progress, runs modally here; returns the work's result.

@@ -68,6 +68,9 @@ SessionExperiment::SessionExperiment(ExperimentData& data, Configuration& config
 std::string SessionExperiment::FileName() const {
   return data_.Read([](const ExperimentContents& c) { return c.name; });
 }
+std::string SessionExperiment::Title() const {
+  return data_.Read([](const ExperimentContents& c) { return c.title; });
+}
 std::string SessionExperiment::FilePath() const {
   return data_.Read([](const ExperimentContents& c) { return c.filePath; });
 }

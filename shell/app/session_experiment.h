@@ -31,6 +31,7 @@ class SessionExperiment : public ExperimentAccess {
   void SetFileName(const std::string& name) override;
   void SetFilePath(const std::string& path) override;
   bool Modified() const override;
+  std::string Title() const override;
   std::uint16_t FileVersion() const override;
   std::uint16_t CurrentVersion() const override;
   std::uint32_t Mode() const override;

@@ -8,8 +8,22 @@
 
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/app_services.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/string_table.h"
 
 namespace ORV::Shell {
+
+SaveAnswer AskSaveChangesBox(QWidget* owner, const QString& text) {
+  switch (UI::MessageBox(owner, text, UI::ApplicationTitle(), UI::MB_YESNOCANCEL | UI::MB_ICONQUESTION)) {
+    case UI::IDYES:
+      return SaveAnswer::Yes;
+    case UI::IDNO:
+      return SaveAnswer::No;
+    default:
+      return SaveAnswer::Cancel;
+  }
+}
+
 namespace {
 
 UI::DialogFrame Frame(const char* caption, int width, int height, bool captionBar = true) {
@@ -147,7 +161,12 @@ void CExportCSVDialog::Export(std::size_t i) {
   request.title = buttons_[i]->text();
   request.filter = "Comma Separated File (*.csv)|*.csv|All Files (*.*)|*.*||";
   request.defaultExtension = ".csv";
-  if (const auto path = UI::AskForFile(this, request)) exporter_(*path, kKinds[i]);
+  request.folder = folder;
+  request.fileName = fileName;
+  const auto path = UI::AskForFile(this, request);
+  // Written: done. Cancelled or failed (the exporter said why): the dialog
+  // stays for another try.
+  if (path && exporter_(*path, kKinds[i])) EndDialog(UI::IDOK);
 }
 
 // ---- a comment at a point of a trace ----

@@ -2,7 +2,7 @@
 // Five small dialogs, each asking one thing: the frame-grabber channel, the
 // experiment's title and description before a save, which data-sheet table
 // to export as CSV, a comment to store as a marker at a point of a trace,
-// and the name of a user workspace.
+// and the name of a user workspace; and the "save changes?" question.
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ui/dialog.h"
+#include "shell/save_answer.h"
 
 class QComboBox;
 class QLabel;
@@ -24,6 +25,11 @@ struct CalculationData;
 }  // namespace ORV
 
 namespace ORV::Shell {
+
+// ---- "save changes?" ----
+// Asks `text` with Yes, No and Cancel (the question icon, the application
+// title as caption); Escape and the close box cancel.
+SaveAnswer AskSaveChangesBox(QWidget* owner, const QString& text);
 
 // ---- frame-grabber channel ----
 class CPicoloChannelDialog : public UI::Dialog {
@@ -80,10 +86,14 @@ class CExportCSVDialog : public UI::Dialog {
   static constexpr std::array<std::int32_t, 4> kKinds{0, 1, 2, 4};
   static constexpr std::array<int, 4> kIdButtons{1060, 1061, 1062, 1063};
 
-  // Runs the export of one table to a file (path, kind).
-  using Exporter = std::function<void(const std::string& path, std::int32_t kind)>;
+  // Runs the export of one table to a file (path, kind); true when the
+  // file was written, and then the dialog's work is done and it closes.
+  using Exporter = std::function<bool(const std::string& path, std::int32_t kind)>;
 
   CExportCSVDialog(std::vector<CalculationData> calculations, Exporter exporter, QWidget* owner = nullptr);
+  // Set before DoModal: where the save dialog opens and the name it offers.
+  std::string folder;
+  std::string fileName;
   // Which tables have records, in the order of kKinds.
   static std::array<bool, 4> PresentKinds(const std::vector<CalculationData>& calculations);
   QPushButton* Button(std::size_t i) const { return buttons_[i]; }

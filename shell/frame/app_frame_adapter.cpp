@@ -1,5 +1,8 @@
 #include "shell/frame/app_frame_adapter.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "core/base/configuration.h"
 #include "core/experiment/session.h"
 #include "instruments/interface_manager.h"
@@ -52,6 +55,11 @@ class MainAppFrame final : public Shell::AppFrame {
       if (views_) views_->SetFrame(nullptr);
       frame_.reset();
       return false;
+    }
+    // Nothing kept from an earlier run: the window takes the screen.
+    if (!frame_->LayoutRestored()) {
+      if (const QScreen* screen = QGuiApplication::primaryScreen())
+        frame_->PlaceForFirstStart(screen->availableGeometry());
     }
     termination_ = std::make_unique<TerminationWatch>(*frame_);
     fileHost_ = std::make_unique<FrameFileHost>(*frame_, config, experiment, views_.get());

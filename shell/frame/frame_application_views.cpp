@@ -1,6 +1,8 @@
 #include "shell/frame/frame_application_views.h"
 
+#include <QApplication>
 #include <QMdiArea>
+#include <QPointer>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -173,7 +175,9 @@ QWidget* FrameViews::MakeDataSheet(UI::CChildFrame& child) {
   view->RegisterCommands(router, [view, &experiment, frame] {
     Shell::CExportCSVDialog dialog(
         experiment.Read([](const ExperimentContents& c) { return c.calculations; }),
-        [view](const std::string& path, std::int32_t kind) { view->ExportToCsv(path, kind); }, frame);
+        [view](const std::string& path, std::int32_t kind) { return view->ExportToCsv(path, kind); }, frame);
+    dialog.folder = view->SaveFolder();
+    dialog.fileName = view->SaveFileName(".csv");
     dialog.DoModal();
   });
   child.onClosed = [&router](UI::CChildFrame&) { Views::CDataView::UnregisterCommands(router); };
@@ -275,13 +279,26 @@ Views::CDataView* FrameViews::ShowDataSheet() {
   return DataSheet();
 }
 
-Views::CActionView* FrameViews::ShowActionSheet() {
+Views::CActionView* FrameViews::ShowActionSheet(bool toFront) {
+  UI::DocumentArea* area = frame_ ? frame_->Documents() : nullptr;
+  QMdiSubWindow* watched = area ? area->currentSubWindow() : nullptr;
+  const QPointer<QWidget> focus = QApplication::focusWidget();
   UI::CChildFrame* child = setup_.templates.ActionSheetDocument();
   if (!child) child = setup_.templates.OpenDocument(Shell::DocumentKind::ActionSheet, true);
   if (!child) return nullptr;
   RefreshActionSheet();
   setup_.configuration.ActionViewShown = true;
-  Activate(child);
+  if (toFront) {
+    Activate(child);
+  } else {
+    // A new window opens in front: the one the user watched comes back.
+    if (watched && watched != child) area->setActiveSubWindow(watched);
+    if (focus) {
+      focus->setFocus(Qt::OtherFocusReason);
+    } else if (QWidget* taken = QApplication::focusWidget(); taken && child->isAncestorOf(taken)) {
+      taken->clearFocus();
+    }
+  }
   return ActionSheet();
 }
 
@@ -321,7 +338,7 @@ void FrameViews::ClearSheets() {
 
 void FrameViews::AddAction(std::uint32_t time, const std::string& text) {
   Views::CActionView* sheet = ActionSheet();
-  if (!sheet) sheet = ShowActionSheet();
+  if (!sheet) sheet = ShowActionSheet(false);
   if (!sheet) return;
   sheet->InsertAction(ActionData{time, text});
 }

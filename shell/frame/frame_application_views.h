@@ -130,9 +130,11 @@ class FrameViews final : public TraceWindowHost {
   Views::CDataView* DataSheet() const;
   Views::CActionView* ActionSheet() const;
   // Opens the sheet when it is not open, refills it from the experiment,
-  // marks it shown in the configuration and brings it to the front.
+  // marks it shown in the configuration and brings it to the front. An
+  // action sheet opened with `toFront` false stays behind the window the
+  // user is working in, which keeps the focus.
   Views::CDataView* ShowDataSheet();
-  Views::CActionView* ShowActionSheet();
+  Views::CActionView* ShowActionSheet(bool toFront = true);
   void CloseDataSheet();
   // Every calculation, or every action with the title and description,
   // shown again.
@@ -143,8 +145,9 @@ class FrameViews final : public TraceWindowHost {
   void ClearSheet(SheetKind sheet);
   void ClearSheets();
   // One action from the experiment (a marker, the sequencer) shown: the
-  // action sheet opens when it is not open. (The application keeps it in
-  // the experiment while a collection records.)
+  // action sheet opens when it is not open, behind the view the user
+  // watches. (The application keeps it in the experiment while a
+  // collection records.)
   void AddAction(std::uint32_t time, const std::string& text);
 
   // ---- live trace, the views' flags and the selection ----

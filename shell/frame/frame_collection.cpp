@@ -13,6 +13,7 @@
 #include "platform/ui/string_table.h"
 #include "platform/ui/ui_thread.h"
 #include "platform/ui/wait_for_event_dialog.h"
+#include "shell/app/small_dialogs.h"
 #include "shell/frame/main_frame.h"
 #include "shell/frame/status_elements.h"
 
@@ -56,6 +57,10 @@ std::string FrameCollection::Text(std::uint32_t id) { return UI::LoadString(id);
 bool FrameCollection::AskYesNo(const std::string& text) {
   return UI::MessageBox(&frame_, QString::fromStdString(text), UI::ApplicationTitle(),
                         UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES;
+}
+
+SaveAnswer FrameCollection::AskSaveChanges(const std::string& text) {
+  return Shell::AskSaveChangesBox(&frame_, QString::fromStdString(text));
 }
 
 bool FrameCollection::AskStop(const std::string& text) {

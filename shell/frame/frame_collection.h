@@ -34,6 +34,7 @@ class FrameCollection final : public CollectionHost {
 
   std::string Text(std::uint32_t id) override;
   bool AskYesNo(const std::string& text) override;
+  SaveAnswer AskSaveChanges(const std::string& text) override;
   bool AskStop(const std::string& text) override;
   std::uint32_t CollectionState() override;
   void SetCollectionState(std::uint32_t state) override;

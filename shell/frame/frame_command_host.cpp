@@ -204,6 +204,9 @@ class FrameCommands::Host final : public FrameCommandHost {
     return UI::MessageBox(&frame_, QString::fromStdString(text), "Tarvix 5", UI::MB_OKCANCEL | UI::MB_ICONQUESTION) ==
            UI::IDOK;
   }
+  SaveAnswer AskSaveChanges(const std::string& text) override {
+    return Shell::AskSaveChangesBox(&frame_, QString::fromStdString(text));
+  }
   void ShowError(const std::string& text) override {
     UI::MessageBox(&frame_, QString::fromStdString(text), "Tarvix 5", UI::MB_OK | UI::MB_ICONEXCLAMATION);
   }

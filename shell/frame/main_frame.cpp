@@ -1,7 +1,9 @@
 #include "shell/frame/main_frame.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QColor>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/ribbon_status_bar.h"
 #include "platform/ui/string_table.h"
+#include "shell/app/small_dialogs.h"
 #include "shell/device_messages.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
@@ -170,7 +173,6 @@ int CMainFrame::OnCreate() {
   captions_ = cameras.captions;
   deviceNames_ = cameras.deviceNames;
   for (const std::string& name : cameras.registeredNames) experiment.AddCamera(name);
-  setWindowTitle(LoadQString(cameras.titleStringId));
   flowFromMulti_ = instruments.FlowFromMulti();
 
   deviceNotifications_ = services_.system.RegisterDeviceNotifications(Target());
@@ -220,7 +222,7 @@ int CMainFrame::OnCreate() {
 
   UpdatePaneLayout(true, false);
   // The layout the user left at the last close, where one is kept.
-  services_.host.LoadWorkspaceState(*this);
+  layoutRestored_ = services_.host.LoadWorkspaceState(*this);
   FillCombos();
   PassCameraSettings();
 
@@ -246,6 +248,7 @@ int CMainFrame::OnCreate() {
   if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) exportCombo->SetEditable(false);
 
   router_.OnCommand(ID_VIEW_CAMERA_BUTTON, [this] { OnViewCamera(); });
+  router_.OnCommand(ID_APP_EXIT, [this] { close(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   CreateCollectionCommands();
   AddMarkerCommands(router_, this, services_.configuration, services_.glue, [this] { UpdateMarkerButtons(); });
@@ -261,7 +264,28 @@ int CMainFrame::OnCreate() {
 
   RunStartupChain();
   router_.StartIdleUpdates();
+  // The title follows the experiment whenever the program has done what it
+  // had to and waits.
+  UpdateWindowTitle();
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { UpdateWindowTitle(); });
   return 0;
+}
+
+void CMainFrame::UpdateWindowTitle() {
+  const std::string name = services_.experiment.Read([](const ExperimentContents& c) { return c.name; });
+  const QString title = QString::fromStdString(FrameTitle(name, UI::ApplicationTitle().toStdString()));
+  if (windowTitle() != title) setWindowTitle(title);
+  const bool modified = services_.experiment.modified;
+  if (isWindowModified() != modified) setWindowModified(modified);
+}
+
+void CMainFrame::PlaceForFirstStart(const QRect& available) {
+  const QSize needed = sizeHint();
+  const FirstPlacement place = PlaceAtFirstStart(available.left(), available.top(), available.width(),
+                                                 available.height(), needed.width(), needed.height());
+  setGeometry(place.left, place.top, place.width, place.height);
+  if (place.maximised) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 bool CMainFrame::CreateRibbon() {
@@ -667,8 +691,8 @@ void CMainFrame::UpdatePaneLayout(bool reset, bool force) {
 }
 
 void CMainFrame::FitFixedPanes() {
-  // A pane that lays out a fixed size gets the height it needs in its
-  // column, title included.
+  // A pane that lays out a fixed size gets the height it asks for in its
+  // column, title included (it scrolls when the column is shorter).
   QList<QDockWidget*> docks;
   QList<int> heights;
   for (const auto& [plan, pane] : paneList_) {
@@ -676,7 +700,7 @@ void CMainFrame::FitFixedPanes() {
     const std::uint32_t side = panes_->DockedSide(*pane);
     if (side != UI::CBRS_ALIGN_LEFT && side != UI::CBRS_ALIGN_RIGHT) continue;
     docks.push_back(pane);
-    heights.push_back(pane->minimumSizeHint().height());
+    heights.push_back(pane->sizeHint().height());
   }
   if (!docks.isEmpty()) resizeDocks(docks, heights, Qt::Vertical);
 }
@@ -743,20 +767,29 @@ OS::LRESULT CMainFrame::OnDeviceChange(OS::WPARAM event) {
 
 bool CMainFrame::OnClose(bool ask) {
   if (closed_) return true;
-  const QString caption = UI::ApplicationTitle();
   // The questions come before anything stops: a save that does not happen
   // leaves the program as it was.
+  // Cancel on either question leaves the program open as it was.
   if (ask && productType_ == kPressureChamber && services_.host.SequenceChanged()) {
-    if (UI::MessageBox(this, LoadQString(UI::kCurrentSequenceHasBeenString), caption,
-                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES) {
-      services_.host.SaveSequence();
+    switch (Shell::AskSaveChangesBox(this, LoadQString(UI::kCurrentSequenceHasBeenString))) {
+      case SaveAnswer::Yes:
+        services_.host.SaveSequence();
+        break;
+      case SaveAnswer::No:
+        break;
+      case SaveAnswer::Cancel:
+        return false;
     }
   }
   if (ask && services_.experiment.modified) {
-    if (UI::MessageBox(this, LoadQString(UI::kCurrentExperimentHasBeenString), caption,
-                       UI::MB_YESNO | UI::MB_ICONQUESTION) == UI::IDYES &&
-        !services_.host.SaveExperiment()) {
-      return false;
+    switch (Shell::AskSaveChangesBox(this, LoadQString(UI::kCurrentExperimentHasBeenString))) {
+      case SaveAnswer::Yes:
+        if (!services_.host.SaveExperiment()) return false;
+        break;
+      case SaveAnswer::No:
+        break;
+      case SaveAnswer::Cancel:
+        return false;
     }
   }
 
@@ -784,6 +817,18 @@ bool CMainFrame::OnClose(bool ask) {
   }
   closed_ = true;
   return true;
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  // The docks' own share of a new height can leave a pane scrolling in a
+  // column with room to spare: each gets what it asks for again.
+  if (!startupChainDone_ || fitPending_ || event->size().height() == event->oldSize().height()) return;
+  fitPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    fitPending_ = false;
+    FitFixedPanes();
+  });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -29,6 +29,8 @@
 #include "shell/frame/frame_services.h"
 
 class QCloseEvent;
+class QResizeEvent;
+class QRect;
 
 namespace ORV {
 class DeviceMessageHandler;
@@ -48,6 +50,7 @@ namespace ORV {
 inline constexpr std::uint32_t WM_HOTKEY = 0x0312;
 
 // Ribbon and status-bar command ids the frame uses.
+inline constexpr UI::CommandId ID_APP_EXIT = 57665;  // "Quit" in the main menu
 inline constexpr UI::CommandId ID_RESET_BUTTON = 32777;
 inline constexpr UI::CommandId ID_RIBBON_CAMERA_COMBO = 32782;
 inline constexpr UI::CommandId ID_TRACE_EXPORT_COMBO = 32803;
@@ -97,6 +100,14 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // Stops the sampling and the device workers at once, for a process that
   // ends without closing the window (the display went away).
   void StopBackgroundWork();
+
+  // False when no layout was kept from an earlier run (the first start).
+  bool LayoutRestored() const { return layoutRestored_; }
+  // The first start's place: `available` (the screen's available area),
+  // maximised when that is smaller than the layout asks for.
+  void PlaceForFirstStart(const QRect& available);
+  // The title names the experiment and shows whether it changed.
+  void UpdateWindowTitle();
 
   // Which panes are shown (live work or review of a file) and, with `reset`
   // or `force`, each docked at its home side.
@@ -175,6 +186,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A window of a new height gives the panes the room they ask for again.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   class DevicePanesOfFrame;
@@ -239,6 +252,8 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool created_ = false;
   bool closed_ = false;
   bool startupChainDone_ = false;
+  bool layoutRestored_ = false;
+  bool fitPending_ = false;
   // A settings archive was imported from the ribbon: the close keeps the
   // running configuration from overwriting it.
   bool settingsImported_ = false;

@@ -487,8 +487,15 @@ void MainFrameCommands::ExportSettings() {
 
 bool MainFrameCommands::SaveBeforeReplacing() {
   if (!host_.Snapshot().recordModified) return true;
-  if (!host_.AskYesNo(UI::LoadString(kExperimentChangedString))) return true;
-  return host_.SaveExperiment();
+  switch (host_.AskSaveChanges(UI::LoadString(kExperimentChangedString))) {
+    case SaveAnswer::Yes:
+      return host_.SaveExperiment();
+    case SaveAnswer::No:
+      return true;
+    case SaveAnswer::Cancel:
+      break;
+  }
+  return false;
 }
 
 void MainFrameCommands::OpenExperiment() {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/ui/command_router.h"
+#include "shell/save_answer.h"
 
 namespace ORV {
 class Configuration;
@@ -167,6 +168,8 @@ class FrameCommandHost {
   virtual bool AskYesNo(const std::string& text) = 0;
   // OK/Cancel question; true for OK.
   virtual bool AskOkCancel(const std::string& text) = 0;
+  // A "save changes?" question: Yes, No or Cancel.
+  virtual SaveAnswer AskSaveChanges(const std::string& text) = 0;
   virtual void ShowError(const std::string& text) = 0;
 
   // Ribbon elements the commands read or fill.

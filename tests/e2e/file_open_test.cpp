@@ -25,7 +25,8 @@ using namespace FrameCommand;
 using namespace E2E;
 namespace fs = std::filesystem;
 
-// What the user sees of the experiment shown.
+// What the user sees of the experiment shown, once the program has caught
+// up with it (the title follows the experiment when the program is idle).
 struct Shown {
   std::uint32_t mode = 0;
   bool modified = false;
@@ -45,6 +46,7 @@ Views::CActionView* ActionSheet(CMainFrame& frame) {
 }
 
 Shown WhatIsShown(CMainFrame& frame, ExperimentData& experiment) {
+  RunUntilIdle();
   Shown shown;
   shown.mode = experiment.mode.load();
   shown.modified = experiment.modified.load();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -51,6 +52,15 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = kLimitMs) {
 // Lets the program run for a while (samples arrive, panes repaint).
 inline void RunFor(int ms) {
   ORV::Test::ProcessEventsUntil([] { return false; }, ms);
+}
+
+// Runs the event loop until the program waits for its next event, as it
+// does between any two of the user's actions: what the frame does when it is
+// idle (the window's title, the commands' states) has run.
+inline void RunUntilIdle() {
+  QEventLoop loop;
+  QTimer::singleShot(20, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 // Answers the program's own modal dialogs while it runs: the "Save

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QProcess>
 #include <thread>
 
@@ -84,6 +85,21 @@ TEST(AppServicesTest, FileFiltersBecomeQtFiltersAndTypedNamesGetTheDefaultExtens
   EXPECT_EQ(AskForFile(nullptr, request), std::nullopt) << "cancelled";
   ASSERT_EQ(script.Asked().size(), 2u);
   EXPECT_EQ(script.Asked()[0].folder, "/home/lab");
+}
+
+TEST(AppServicesTest, AFileDialogOpensInTheFolderAskedForOrTheDocumentsOrTheHomeFolder) {
+  ORV::Test::SandboxedHome home;
+  const QString root = QDir::homePath();
+  ASSERT_TRUE(root.startsWith(QString::fromStdString(home.root()))) << root.toStdString();
+  ASSERT_TRUE(QDir().mkpath(root));
+  const std::string lab = home.root() + "/lab";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(lab)));
+  EXPECT_EQ(DialogStartFolder(lab + "/"), QString::fromStdString(lab));
+  EXPECT_EQ(DialogStartFolder(""), root) << "no documents folder: home";
+  EXPECT_EQ(DialogStartFolder(home.root() + "/gone/"), root);
+  EXPECT_EQ(DialogStartFolder(lab + "/file.tvx"), root) << "not a folder";
+  ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/Documents")));
+  EXPECT_EQ(DialogStartFolder(home.root() + "/gone/"), root + QStringLiteral("/Documents"));
 }
 
 TEST(AppServicesTest, TheWaitCursorShowsWhileACommandRuns) {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "tests/support/ui/ui_test_support.h"
 
@@ -46,11 +47,16 @@ TEST(MessageBoxTest, AShownBoxHasTheButtonsOfItsTypeAndAnswersWithThePressedOne)
   };
   const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
   const QMessageBox::StandardButtons okCancel = QMessageBox::Ok | QMessageBox::Cancel;
+  const QMessageBox::StandardButtons yesNoCancel = yesNo | QMessageBox::Cancel;
   for (const Case& c :
        {Case{MB_OK, QMessageBox::Ok, QMessageBox::Ok, IDOK}, Case{MB_YESNO, yesNo, QMessageBox::No, IDNO},
         Case{MB_YESNO, yesNo, QMessageBox::NoButton, IDNO}, Case{MB_OKCANCEL, okCancel, QMessageBox::Ok, IDOK},
         Case{MB_OKCANCEL, okCancel, QMessageBox::Cancel, IDCANCEL},
-        Case{MB_OKCANCEL, okCancel, QMessageBox::NoButton, IDCANCEL}}) {
+        Case{MB_OKCANCEL, okCancel, QMessageBox::NoButton, IDCANCEL},
+        Case{MB_YESNOCANCEL, yesNoCancel, QMessageBox::Yes, IDYES},
+        Case{MB_YESNOCANCEL, yesNoCancel, QMessageBox::No, IDNO},
+        Case{MB_YESNOCANCEL, yesNoCancel, QMessageBox::Cancel, IDCANCEL},
+        Case{MB_YESNOCANCEL, yesNoCancel, QMessageBox::NoButton, IDCANCEL}}) {
     SCOPED_TRACE(std::to_string(c.type) + " pressing " + std::to_string(c.pressed));
     QMessageBox::StandardButtons shown;
     QTimer::singleShot(0, [&] {

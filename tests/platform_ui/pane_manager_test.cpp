@@ -75,8 +75,8 @@ TEST_F(PaneManagerTest, PanesAreMadeWithTheirSpecAndFoundById) {
   EXPECT_EQ(camera.windowTitle(), QStringLiteral("Camera"));
   EXPECT_EQ(camera.allowedAreas(), Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
   EXPECT_EQ(frame.panes.DockedSide(camera), CBRS_ALIGN_LEFT);
-  EXPECT_EQ(camera.widget()->minimumSize(), QSize(200, 324));
-  EXPECT_EQ(camera.widget()->maximumSize(), QSize(200, 324)) << "a fixed pane keeps its default size";
+  EXPECT_EQ(camera.Client()->minimumSize(), QSize(200, 324));
+  EXPECT_EQ(camera.Client()->maximumSize(), QSize(200, 324)) << "a fixed pane keeps its default size";
   EXPECT_EQ(frame.Pane("VideoPane1").allowedAreas(), Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
 
   // A pane may dock only at its allowed sides.

@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWidgetAction>
 #include <set>
 
@@ -81,6 +82,7 @@ const Expected kCommands[] = {
     {57603, RibbonKind::Button, "Save"},
     {57604, RibbonKind::Button, "Save &As..."},
     {57664, RibbonKind::Button, "About"},
+    {57665, RibbonKind::Button, "&Quit"},
     {32797, RibbonKind::Edit, nullptr},
     {32798, RibbonKind::Slider, nullptr},
     {32824, RibbonKind::Edit, nullptr},
@@ -195,6 +197,7 @@ TEST(RibbonModelTest, AMalformedLayoutIsRefusedWithTheReason) {
       {wrap("<panel name=\"P\"><color id=\"5\" picker=\"5\"/></panel>"), "used twice"},
       {"<ribbon><modes><mode bit=\"3\" name=\"X\"/></modes>" + wrap(ok).substr(8), "power of two"},
       {"<ribbon><application><check id=\"9\"/></application>" + wrap(ok).substr(8), "holds only buttons"},
+      {wrap("<panel name=\"P\"><button id=\"5\" shortcut=\"Print\"/></panel>"), "a shortcut is"},
   };
   for (const auto& c : cases) {
     RibbonModel model;
@@ -462,17 +465,63 @@ TEST_F(RibbonBarTest, TheMainButtonOffersTheFileCommandsAndRecentFiles) {
   for (QAction* action : bar.ApplicationMenu()->actions()) {
     if (action->isSeparator() && action->text().isEmpty()) continue;
     texts << action->text();
-    if (action->text() == "&Open...") open = action;
+    if (action->text().startsWith("&Open...")) open = action;
     if (action->text().endsWith("second.tvx")) second = action;
   }
-  EXPECT_EQ(texts, (QStringList{"&Open...", "Save", "Save &As...", "Close", "Data &Export", "Load User Config",
-                                "Save User Config", "Recent files", "&1  a&&b.tvx", "&2  second.tvx", "About"}));
+  const auto key = [this](CommandId id) { return u'\t' + bar.ShortcutOf(id).toString(QKeySequence::NativeText); };
+  EXPECT_EQ(texts, (QStringList{"&Open..." + key(57601), "Save" + key(57603), "Save &As..." + key(57604), "Close",
+                                "Data &Export", "Load User Config", "Save User Config", "Recent files", "&1  a&&b.tvx",
+                                "&2  second.tvx", "About", "&Quit" + key(57665)}));
   ASSERT_TRUE(open && second);
   EXPECT_TRUE(open->isEnabled());
   EXPECT_FALSE(bar.ApplicationMenu()->actions().at(1)->isEnabled()) << "Save has no handler yet";
   open->trigger();
   second->trigger();
   EXPECT_EQ(ran, (std::vector<CommandId>{57601, 57617}));
+}
+
+TEST_F(RibbonBarTest, TheDesktopsStandardKeysRunTheFileCommandsWhereverTheFocusIs) {
+  std::vector<CommandId> ran;
+  for (CommandId id : {57600u, 57601u, 57603u, 57604u, 57665u}) router.OnCommand(id, [&ran, id] { ran.push_back(id); });
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(&bar);
+  // The bar is the fixture's: it leaves the window before the window goes.
+  const struct Unparent {
+    RibbonBar& bar;
+    ~Unparent() { bar.setParent(nullptr); }
+  } unparent{bar};
+  auto* elsewhere = new QLineEdit(&window);
+  layout->addWidget(elsewhere);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  elsewhere->setFocus();
+  bar.SetActiveTab(0);  // the new-window command's tab is not open
+  router.UpdateIdle();
+  // The desktop's key, or the usual one where the desktop has none.
+  const struct {
+    QKeySequence::StandardKey standard;
+    QKeySequence usual;
+    CommandId id;
+  } keys[] = {{QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N), 57600},
+              {QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), 57601},
+              {QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S), 57603},
+              {QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), 57604},
+              {QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q), 57665}};
+  for (const auto& k : keys) {
+    const QKeySequence expected = QKeySequence(k.standard).isEmpty() ? k.usual : QKeySequence(k.standard);
+    EXPECT_EQ(bar.ShortcutOf(k.id), expected) << k.id;
+    ran.clear();
+    QTest::keySequence(elsewhere, expected);
+    EXPECT_EQ(ran, std::vector<CommandId>{k.id}) << expected.toString().toStdString();
+  }
+  // A command its update rule disables does not run from its key either.
+  router.OnUpdate(57603, [](CmdUI& cmd) { cmd.Enable(false); });
+  router.UpdateIdle();
+  ran.clear();
+  QTest::keySequence(elsewhere, QKeySequence(QKeySequence::Save));
+  EXPECT_TRUE(ran.empty());
 }
 
 TEST_F(RibbonBarTest, TabsAndElementsAnswerTheirAltKeys) {

@@ -7,6 +7,7 @@
 
 #include "core/base/dpi.h"
 #include "platform/ui/dpi.h"
+#include "tests/support/ui/layout_check.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace ORV::UI {
@@ -53,6 +54,33 @@ void FillLikeTheFrame(RibbonStatusBar& bar) {
   bar.AddSeparator();
 }
 
+TEST(RibbonStatusBarTest, ARowTooLongForTheBarLeavesOutWhatDoesNotFitRatherThanOverlap) {
+  for (const int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scaled(dpi);
+    RibbonStatusBar bar;
+    FillLikeTheFrame(bar);
+    for (const int width : {400, 700, 1100, 2400}) {
+      bar.resize(width * dpi / 96, bar.height());
+      bar.RecalcLayout();  // a bar that is not shown gets no resize event
+      const std::string at = std::to_string(width) + " at " + std::to_string(dpi);
+      std::string problems;
+      for (const std::string& p : ORV::Test::StatusBarLayoutProblems(bar)) problems += p + "\n";
+      EXPECT_EQ(problems, "") << at;
+      EXPECT_FALSE(bar.FindElement(36791)->Rect().isEmpty()) << at << ": the right-hand group stays";
+      // The left row keeps its order: once an element is left out, so is
+      // every one after it.
+      bool leftOut = false;
+      for (int i = 0; i < bar.GetCount(); ++i) {
+        const StatusBarElement* e = bar.GetElement(i);
+        if (!e->IsVisible()) continue;
+        if (e->Rect().isEmpty()) leftOut = true;
+        EXPECT_FALSE(leftOut && !e->Rect().isEmpty()) << at << ": element " << i;
+      }
+      EXPECT_EQ(leftOut, width < 1100) << at;
+    }
+  }
+}
+
 TEST(RibbonStatusBarTest, TheFramesElementsAreListedInOrder) {
   RibbonStatusBar bar;
   FillLikeTheFrame(bar);
@@ -92,7 +120,7 @@ TEST(RibbonStatusBarTest, TheFramesElementsAreListedInOrder) {
 
 TEST(RibbonStatusBarTest, TextVisibilityAndLayoutFollowChanges) {
   RibbonStatusBar bar;
-  bar.resize(800, bar.height());
+  bar.resize(1200, bar.height());
   FillLikeTheFrame(bar);
   StatusBarElement* nav = bar.FindElement(36790);
   StatusBarElement* progress = bar.FindElement(36788);

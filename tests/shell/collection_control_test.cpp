@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,8 @@ class FakeHost final : public CollectionHost {
  public:
   // Answers to the questions, by string id (Yes unless set).
   std::map<std::uint32_t, bool> answers;
+  // Questions answered with Cancel, by string id.
+  std::set<std::uint32_t> cancelled;
   bool stopAnswer = true;
   bool modified = false;
   bool saveSucceeds = true;
@@ -44,6 +47,13 @@ class FakeHost final : public CollectionHost {
     Add("ask " + text);
     const auto it = answers.find(static_cast<std::uint32_t>(std::stoul(text.substr(1))));
     return it == answers.end() || it->second;
+  }
+  SaveAnswer AskSaveChanges(const std::string& text) override {
+    if (cancelled.contains(static_cast<std::uint32_t>(std::stoul(text.substr(1))))) {
+      Add("ask " + text);
+      return SaveAnswer::Cancel;
+    }
+    return AskYesNo(text) ? SaveAnswer::Yes : SaveAnswer::No;
   }
   bool AskStop(const std::string& text) override {
     Add("askStop " + text);
@@ -245,6 +255,16 @@ TEST(CollectionStart, AFailedSaveAfterYesKeepsTheDataAndDoesNotStart) {
   CollectionControl control(host);
   EXPECT_FALSE(control.Start());
   EXPECT_EQ(host.log, (Log{"ask #189", "save"}));
+  EXPECT_EQ(host.state, kLiveIdle);
+}
+
+TEST(CollectionStart, CancelOnTheSaveQuestionStartsNothing) {
+  FakeHost host;
+  host.modified = true;
+  host.cancelled = {189};
+  CollectionControl control(host);
+  EXPECT_FALSE(control.Start());
+  EXPECT_EQ(host.log, (Log{"ask #189"})) << "nothing saved, cleared or started";
   EXPECT_EQ(host.state, kLiveIdle);
 }
 

@@ -13,6 +13,39 @@ TEST(FramePlan, AHeatControllerMakesAnIncubationChamber) {
   EXPECT_EQ(ProductTypeAfterLoad(kIncubationChamber, 0), kIncubationChamber);
 }
 
+TEST(FramePlan, TheTitleNamesTheExperimentWithTheChangeMarkAndTheProgram) {
+  const struct {
+    const char* fileName;
+    const char* title;
+  } cases[] = {
+      {"", "Untitled[*] - Tarvix 5"},
+      {"Rat aorta.tvx", "Rat aorta[*] - Tarvix 5"},
+      {"run.TVX", "run.TVX[*] - Tarvix 5"},  // only the program's own extension goes
+      {".tvx", ".tvx[*] - Tarvix 5"},
+      {"a[*]b.tvx", "a[*][*]b[*] - Tarvix 5"},  // a mark of the name is shown as it is
+  };
+  for (const auto& c : cases) EXPECT_EQ(FrameTitle(c.fileName, "Tarvix 5"), c.title) << c.fileName;
+}
+
+TEST(FramePlan, TheFirstStartTakesTheScreenAndIsMaximisedWhenTheScreenIsSmall) {
+  const struct {
+    int areaWidth, areaHeight, neededWidth, neededHeight;
+    bool maximised;
+  } cases[] = {
+      {2560, 1400, 1400, 900, false}, {1400, 900, 1400, 900, false},
+      {1366, 740, 1400, 900, true},   {1920, 740, 1400, 900, true},  // too low
+      {1280, 1000, 1400, 900, true},                                 // too narrow
+  };
+  for (const auto& c : cases) {
+    const FirstPlacement place = PlaceAtFirstStart(10, 30, c.areaWidth, c.areaHeight, c.neededWidth, c.neededHeight);
+    EXPECT_EQ(place.maximised, c.maximised) << c.areaWidth << "x" << c.areaHeight;
+    EXPECT_EQ(place.left, 10);
+    EXPECT_EQ(place.top, 30);
+    EXPECT_EQ(place.width, c.areaWidth) << "the whole available area";
+    EXPECT_EQ(place.height, c.areaHeight);
+  }
+}
+
 TEST(FramePlan, SamplingSettingsByIndexAndCameraKind) {
   struct Case {
     int configured, kind;

@@ -155,9 +155,10 @@ void CCameraPane::OnPaint(QPainter& p) {
     p.drawRect(r.adjusted(1, 1, 0, 0));
   };
   p.setPen(palette().color(QPalette::WindowText));
-  p.drawText(Rect96(8, 15, 120, 30), Qt::AlignLeft | Qt::AlignBottom,
-             p.fontMetrics().elidedText(QString::fromStdString(model_->SourceName()), Qt::ElideRight,
-                                        Rect96(8, 15, 120, 30).width()));
+  DrawLabel(p, Rect96(8, 15, 120, 30),
+            p.fontMetrics().elidedText(QString::fromStdString(model_->SourceName()), Qt::ElideRight,
+                                       Rect96(8, 15, 120, 30).width()),
+            Qt::AlignLeft | Qt::AlignBottom);
   etched(Rect96(5, 30, 196, 190));
   const auto labels = model_->Labels();
   // The labels end where their slider's groove begins: a Qt slider draws its groove and handle in the
@@ -165,12 +166,12 @@ void CCameraPane::OnPaint(QPainter& p) {
   const int tops[] = {32, 82, 132};
   p.setPen(palette().color(QPalette::WindowText));
   for (int i = 0; i < 3; ++i)
-    p.drawText(Rect96(30, tops[i], 170, tops[i] + 18), Qt::AlignHCenter | Qt::AlignBottom,
-               QString::fromStdString(labels[static_cast<std::size_t>(i)]));
-  p.drawText(Rect96(8, 200, 120, 215), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Calibration"));
+    DrawLabel(p, Rect96(30, tops[i], 170, tops[i] + 18), QString::fromStdString(labels[static_cast<std::size_t>(i)]),
+              Qt::AlignHCenter | Qt::AlignBottom);
+  DrawLabel(p, Rect96(8, 200, 120, 215), QStringLiteral("Calibration"), Qt::AlignLeft | Qt::AlignBottom);
   etched(Rect96(5, 215, 196, 280));
   p.setPen(palette().color(QPalette::WindowText));
-  p.drawText(Rect96(12, 220, 80, 235), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Magnification"));
+  DrawLabel(p, Rect96(12, 220, 80, 235), QStringLiteral("Magnification"), Qt::AlignLeft | Qt::AlignBottom);
 }
 
 }  // namespace ORV::Video

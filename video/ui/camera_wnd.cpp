@@ -12,6 +12,7 @@
 #include "analysis_control/analysis_interface.h"
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
+#include "core/base/paths.h"
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/icon_button.h"
@@ -406,6 +407,10 @@ void CameraWnd::Snapshot() {
   request.save = true;
   request.filter = "PNG Files (*.png)|*.png|All Files (*.*)|*.*||";
   request.defaultExtension = ".png";
+  if (ExperimentData* experiment = setup_.experiment) {
+    if (experiment->configuration) request.folder = experiment->configuration->LastUsedExperimentPath;
+    request.fileName = FileNameFromTitle(experiment->Read([](const ExperimentContents& c) { return c.title; }), ".png");
+  }
   if (auto path = UI::AskForFile(this, request)) model_->Snapshot(*path);
 }
 
@@ -424,9 +429,10 @@ void CameraWnd::OnPaint(QPainter& p) {
   p.setBackgroundMode(Qt::TransparentMode);
   p.setFont(HeaderFont());
   const QRect caption = Px({l.frame.left, 5, l.frame.left + 100, 20});
-  p.drawText(
-      caption, Qt::AlignLeft | Qt::AlignVCenter,
-      p.fontMetrics().elidedText(QString::fromStdString(model_->CameraCaption()), Qt::ElideRight, caption.width()));
+  DrawLabel(
+      p, caption,
+      p.fontMetrics().elidedText(QString::fromStdString(model_->CameraCaption()), Qt::ElideRight, caption.width()),
+      Qt::AlignLeft | Qt::AlignVCenter);
   const QRect frame = Px(l.frame);
   p.setPen(palette().color(QPalette::Light));
   p.drawLine(frame.topLeft(), frame.topRight());
@@ -437,16 +443,19 @@ void CameraWnd::OnPaint(QPainter& p) {
   p.setPen(palette().color(QPalette::WindowText));
   const int r = l.frame.right, t = l.frame.top;
   if (l.sideColumn) {
+    // Each label ends where its row of sliders begins (a slider draws its
+    // groove and handle at the top of its rectangle), under its heading.
+    constexpr int kBottomCentre = Qt::AlignHCenter | Qt::AlignBottom;
     p.setFont(smallPanelFont_);
-    p.drawText(Px({r - 130, t + 25, r - 30, t + 45}), Qt::AlignCenter, Str(kOuterThresholdText));
-    p.drawText(Px({r - 130, t + 70, r - 30, t + 90}), Qt::AlignCenter, Str(kInnerThresholdText));
+    DrawLabel(p, Px({r - 130, t + 20, r - 30, t + 36}), Str(kOuterThresholdText), kBottomCentre);
+    DrawLabel(p, Px({r - 130, t + 66, r - 30, t + 81}), Str(kInnerThresholdText), kBottomCentre);
     if (l.video.Height() > 195) {
-      p.drawText(Px({r - 130, t + 135, r - 30, t + 150}), Qt::AlignCenter, Str(kOuterDiameter));
-      p.drawText(Px({r - 130, t + 170, r - 30, t + 185}), Qt::AlignCenter, Str(kInnerDiameter));
+      DrawLabel(p, Px({r - 130, t + 131, r - 30, t + 146}), Str(kOuterDiameter), kBottomCentre);
+      DrawLabel(p, Px({r - 130, t + 166, r - 30, t + 181}), Str(kInnerDiameter), kBottomCentre);
     }
     p.setFont(boldPanelFont_);
-    p.drawText(Px({r - 140, t + 5, r - 20, t + 25}), Qt::AlignCenter, Str(kCourseEdge));
-    if (l.video.Height() > 195) p.drawText(Px({r - 140, t + 115, r - 20, t + 135}), Qt::AlignCenter, Str(kFineEdge));
+    DrawLabel(p, Px({r - 140, t + 2, r - 20, t + 20}), Str(kCourseEdge), Qt::AlignCenter);
+    if (l.video.Height() > 195) DrawLabel(p, Px({r - 140, t + 112, r - 20, t + 130}), Str(kFineEdge), Qt::AlignCenter);
     if (model_->SelectedZone() >= 0) {
       const QRect badge = Px({r - 158, t + 2, r - 138, t + 22});
       p.setBrush(Qt::white);

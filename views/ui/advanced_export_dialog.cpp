@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "core/base/configuration.h"
+#include "core/base/paths.h"
 #include "core/experiment/experiment_data.h"
 #include "core/threading/async_task.h"
 #include "platform/ui/app_services.h"
@@ -136,6 +138,8 @@ void CAdvancedExportDialog::Export() {
   request.title = QStringLiteral("Export");
   request.filter = "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||";
   request.defaultExtension = "csv";
+  if (experiment_.configuration) request.folder = experiment_.configuration->LastUsedExperimentPath;
+  request.fileName = FileNameFromTitle(experiment_.Read([](const ExperimentContents& c) { return c.title; }), ".csv");
   const std::optional<std::string> path = UI::AskForFile(this, request);
   if (!path || path->size() < 5) return;
 

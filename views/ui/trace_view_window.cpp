@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPalette>
@@ -11,6 +12,7 @@
 #include <QSvgRenderer>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
@@ -96,6 +98,19 @@ TraceViewWindow::TraceViewWindow(Params p, QWidget* parent) : QWidget(parent) {
   }
   graphHost_ = new QWidget(this);
   CreateGraph(p.factory, p.noSaveData);
+  // Over the plot, above the middle where the graph writes its own notes;
+  // the mouse goes through it to the graph (its right-click menu).
+  hint_ = new QLabel(graphHost_);
+  hint_->setObjectName(QStringLiteral("PlotHint"));
+  hint_->setAlignment(Qt::AlignCenter);
+  hint_->setWordWrap(true);
+  hint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  QFont hintFont = font();
+  hintFont.setPointSizeF(hintFont.pointSizeF() * 1.25);
+  hint_->setFont(hintFont);
+  QPalette hintPalette = hint_->palette();
+  hintPalette.setColor(QPalette::WindowText, palette().color(QPalette::Disabled, QPalette::WindowText));
+  hint_->setPalette(hintPalette);
   Invalidate();
 }
 
@@ -141,6 +156,11 @@ void TraceViewWindow::Invalidate() {
     button->setVisible(i < state.shown);
     button->setFont(i == state.bold ? bold : normal);
   }
+  if (hint_) {
+    const QString hint = QString::fromStdString(view_->EmptyPlotHint());
+    hint_->setText(hint);
+    hint_->setVisible(!hint.isEmpty());
+  }
   Layout();
   if (QWidget* g = graph_.widget()) g->update();
   update();
@@ -164,6 +184,13 @@ void TraceViewWindow::Layout() {
     zoneButtons_[static_cast<std::size_t>(i)]->setGeometry(Scaled(kFirstZoneButtonX + i * kZoneButtonStep), top,
                                                            Scaled(kButtonSize), Scaled(kButtonSize));
   graphHost_->setGeometry(0, bandHeight, width(), height() - bandHeight);
+  if (hint_) {
+    const int lines = 2 * hint_->fontMetrics().height();
+    const int margin = Scaled(8);
+    hint_->setGeometry(margin, std::max(0, graphHost_->height() / 4 - lines / 2), std::max(0, width() - 2 * margin),
+                       lines);
+    hint_->raise();
+  }
 }
 
 bool TraceViewWindow::OnCommand(int command) {

@@ -13,6 +13,7 @@
 #include "platform/ui/message_window.h"
 #include "views/trace_view.h"
 
+class QLabel;
 class QPushButton;
 class QToolButton;
 
@@ -47,6 +48,9 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
   CPelmoraView& View() { return *view_; }
   // The graph control's window; null when it could not be created.
   QWidget* GraphWidget() const { return graph_.widget(); }
+  // The line over the plot that says how to choose a trace, shown while
+  // the view shows none.
+  QLabel* PlotHint() const { return hint_; }
 
   // The main frame the view reports to (navigation, read-out, markers).
   void SetFrame(TraceViewFrame* frame) { view_->SetFrame(frame); }
@@ -76,6 +80,7 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
   QToolButton* settings_ = nullptr;
   std::array<QPushButton*, 4> zoneButtons_{};
   QWidget* graphHost_ = nullptr;
+  QLabel* hint_ = nullptr;
   UI::ControlSite graph_;
   // The graph's events go to the view.
   struct EventSink final : Com::IDispatch {

@@ -165,6 +165,26 @@ TEST(Paths, JoinBuildAndSplit) {
     EXPECT_EQ(GetFileNamePart(n.path), n.name) << n.path;
 }
 
+TEST(Paths, AnExperimentsTitleBecomesAFileNameASaveDialogCanOffer) {
+  const std::string longTitle = std::string(199, 'a') + "\xC3\xA9" + "tail";  // "é" across the 200-byte cut
+  const struct {
+    std::string title;
+    const char* extension;
+    std::string name;
+  } cases[] = {
+      {"Rat aorta 3", ".tvx", "Rat aorta 3.tvx"},
+      {"", ".xlsx", "Untitled.xlsx"},
+      {"   ", ".csv", "Untitled.csv"},
+      {"  Mesenteric artery, 37.5 C  ", ".tvx", "Mesenteric artery, 37.5 C.tvx"},
+      {"a/b\\c:d*e?f\"g<h>i|j", ".tvx", "a_b_c_d_e_f_g_h_i_j.tvx"},
+      {"line\nbreak\ttab", ".tvx", "line_break_tab.tvx"},
+      {"..hidden", ".tvx", "hidden.tvx"},
+      {"Gef\xC3\xA4\xC3\x9F", ".csv", "Gef\xC3\xA4\xC3\x9F.csv"},
+      {longTitle, ".tvx", std::string(199, 'a') + ".tvx"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FileNameFromTitle(c.title, c.extension), c.name) << c.title;
+}
+
 TEST(Paths, UserFoldersFollowTheEnvironment) {
   ORV::Test::SandboxedHome home;
   EXPECT_EQ(JoinPath(OS::TempDir(), "x.log"), home.root() + "/tmp/x.log");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <functional>
@@ -243,6 +244,37 @@ TEST_F(HeaterPaneTest, ShowsLiveReadingsAndTakesOnlyTargetsInRangeFromTheDialog)
   EXPECT_EQ(Sent(), "=22;36.5;37.0;00.0;05.2;\r");
   EXPECT_EQ(pane_->TargetEdit(1)->text(), Deg("37.0"));
   EXPECT_EQ(boxes.Shown().size(), 1u);
+}
+
+TEST_F(HeaterPaneTest, ThePopUpsSayWhichChamberAndOpenBesideWhatTheyEditClearOfTheirButton) {
+  pane_ = std::make_unique<CHeaterPane>(context_, device_, QStringLiteral("Heater"));
+  ASSERT_EQ(pane_->Create(), 0);
+  pane_->move(300, 200);
+  pane_->show();
+  Settle();
+  const auto onScreen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+  for (const int chamber : {0, 1, 3}) {
+    const QRect row = onScreen(pane_->CurrentEdit(chamber)) | onScreen(pane_->SetButton(chamber));
+    InNextDialog([&](QDialog& dialog) {
+      auto* value = dynamic_cast<CSetValueDialog*>(&dialog);
+      ASSERT_NE(value, nullptr);
+      EXPECT_EQ(value->Label()->text(), QStringLiteral("Target temperature for chamber %1").arg(chamber + 1));
+      EXPECT_LE(value->Label()->sizeHint().width(), value->Label()->width()) << "the whole label shows";
+      EXPECT_LE(value->Label()->geometry().right(), value->Edit()->geometry().left()) << "before the edit";
+      const QRect popUp = dialog.frameGeometry();
+      EXPECT_FALSE(popUp.intersects(onScreen(pane_->SetButton(chamber)))) << "clear of its Set button";
+      EXPECT_FALSE(popUp.intersects(row)) << "clear of the row it sets";
+      EXPECT_TRUE(popUp.top() == row.bottom() + 1 || popUp.bottom() == row.top() - 1) << "right beside the row";
+      dialog.done(ORV::UI::IDCANCEL);
+    });
+    pane_->OnSetTarget(chamber);
+  }
+  InNextDialog([&](QDialog& dialog) {
+    EXPECT_FALSE(dialog.frameGeometry().intersects(onScreen(pane_->SetDifferencesButton())));
+    dialog.done(ORV::UI::IDCANCEL);
+  });
+  pane_->OnSetDifferences();
+  EXPECT_EQ(Sent(), "") << "nothing set";
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ class FakeExperiment : public ExperimentAccess {
   void SetFileName(const std::string& n) override { name = n; }
   void SetFilePath(const std::string& p) override { path = p; }
   bool Modified() const override { return modified; }
+  std::string Title() const override { return title; }
   std::uint16_t FileVersion() const override { return fileVersion; }
   std::uint16_t CurrentVersion() const override { return 5; }
   std::uint32_t Mode() const override { return mode; }
@@ -55,7 +56,7 @@ class FakeExperiment : public ExperimentAccess {
   std::string LastUsedFolder() const override { return lastFolder; }
   void SetLastUsedFolder(const std::string& f) override { lastFolder = f; }
 
-  std::string name, path, lastFolder;
+  std::string name, path, lastFolder, title;
   bool modified = false;
   std::uint16_t fileVersion = 5;
   std::uint32_t mode = 2;
@@ -72,9 +73,9 @@ class FakeExperiment : public ExperimentAccess {
 class FakeHost : public FileCommandsHost {
  public:
   explicit FakeHost(Calls& calls) : calls_(calls) {}
-  bool AskYesNo(std::uint32_t id) override {
+  SaveAnswer AskSaveChanges(std::uint32_t id) override {
     calls_.push_back("ask " + std::to_string(id));
-    return answerYes;
+    return answer;
   }
   void ShowMessage(std::uint32_t id, Icon icon) override {
     calls_.push_back("message " + std::to_string(id) + (icon == Icon::Error ? " error" : " warning"));
@@ -83,8 +84,8 @@ class FakeHost : public FileCommandsHost {
     calls_.push_back("open dialog in '" + folder + "'");
     return pickedPath;
   }
-  std::optional<std::string> AskSavePath(const std::string& folder) override {
-    calls_.push_back("save dialog in '" + folder + "'");
+  std::optional<std::string> AskSavePath(const std::string& folder, const std::string& fileName) override {
+    calls_.push_back("save dialog in '" + folder + "' offering '" + fileName + "'");
     return pickedPath;
   }
   bool AskExperimentDetails() override {
@@ -130,7 +131,7 @@ class FakeHost : public FileCommandsHost {
   bool VideoRecordingEnabled() const override { return recordingEnabled; }
   void AddRecentFile(const std::string& p) override { calls_.push_back("recent " + p); }
 
-  bool answerYes = false;
+  SaveAnswer answer = SaveAnswer::No;
   std::optional<std::string> pickedPath;
   bool detailsOk = true;
   int traceViews = 0;
@@ -225,7 +226,7 @@ TEST_F(FileCommands, EveryOpenPathRefusesDuringCollectionAndAsksWhenChanged) {
 
   // Changed, "No": opens without saving.
   experiment_.mode = 2;
-  host_.answerYes = false;
+  host_.answer = SaveAnswer::No;
   EXPECT_TRUE(commands_.OpenExperimentCommand("/data/dropped.tvx"));
   EXPECT_EQ(calls_.front(), "ask " + Id(UI::kCurrentExperimentHasChangedString));
   EXPECT_FALSE(Called("details"));
@@ -234,7 +235,7 @@ TEST_F(FileCommands, EveryOpenPathRefusesDuringCollectionAndAsksWhenChanged) {
   calls_.clear();
   experiment_.mode = 2;
   experiment_.modified = true;
-  host_.answerYes = true;
+  host_.answer = SaveAnswer::Yes;
   host_.detailsOk = false;
   EXPECT_FALSE(commands_.OpenExperimentCommand("/data/dropped.tvx"));
   EXPECT_FALSE(Called("Open /data/dropped.tvx"));
@@ -281,6 +282,45 @@ TEST_F(FileCommands, SaveNamesAndFoldersFollowTheRules) {
     EXPECT_EQ(experiment_.lastFolder, c.folder) << c.picked;
     EXPECT_EQ(experiment_.path, c.written) << "the next save goes to the file written";
   }
+}
+
+TEST_F(FileCommands, SaveAsOpensInTheLastFolderOfferingTheTitleAsName) {
+  const struct {
+    std::string title;
+    std::string lastFolder;
+    bool folderExists;
+    std::string dialog;
+  } cases[] = {
+      {"Rat aorta 3", "/data/", true, "save dialog in '/data/' offering 'Rat aorta 3.tvx'"},
+      {"", "/data/", true, "save dialog in '/data/' offering 'Untitled.tvx'"},
+      {"a/b: 37.5 C?", "/gone/", false, "save dialog in '' offering 'a_b_ 37.5 C_.tvx'"},
+  };
+  for (const auto& c : cases) {
+    calls_.clear();
+    experiment_.title = c.title;
+    experiment_.lastFolder = c.lastFolder;
+    experiment_.existing.clear();
+    if (c.folderExists) experiment_.existing.insert(c.lastFolder);
+    host_.pickedPath = std::nullopt;
+    EXPECT_FALSE(commands_.SaveExperimentAs()) << "cancelled in the file dialog";
+    EXPECT_EQ(calls_, (Calls{"details", c.dialog})) << c.title;
+  }
+}
+
+TEST_F(FileCommands, CancelOnTheSaveQuestionLeavesEverythingAsItWas) {
+  experiment_.mode = 1;
+  experiment_.modified = true;
+  host_.traceViews = 1;
+  host_.answer = SaveAnswer::Cancel;
+  const std::string question = "ask " + Id(UI::kCurrentExperimentHasChangedString);
+  // Open from the menu, a recent file or a drop; and close.
+  EXPECT_FALSE(commands_.OpenExperimentCommand(std::nullopt));
+  EXPECT_FALSE(commands_.OpenExperimentCommand("/data/other.tvx"));
+  EXPECT_FALSE(commands_.CloseExperiment());
+  EXPECT_EQ(calls_, (Calls{question, question, question})) << "nothing saved, opened, closed or discarded";
+  EXPECT_TRUE(experiment_.modified);
+  EXPECT_EQ(experiment_.mode, 1u);
+  EXPECT_EQ(host_.traceViews, 1);
 }
 
 TEST_F(FileCommands, SaveGoesInPlaceOnlyForTheProgramsOwnExistingFile) {
@@ -358,7 +398,7 @@ TEST_F(FileCommands, CloseResetsInOrderAndKeepsDataTheUserChoseToKeep) {
   // No: closes, then discards the running backup.
   calls_.clear();
   experiment_.modified = true;
-  host_.answerYes = false;
+  host_.answer = SaveAnswer::No;
   ASSERT_TRUE(commands_.CloseExperiment());
   EXPECT_EQ(calls_.front(), "ask " + Id(UI::kCurrentExperimentHasChangedString));
   EXPECT_EQ(calls_.back(), "DiscardBackupBuffer");
@@ -370,7 +410,7 @@ TEST_F(FileCommands, CloseResetsInOrderAndKeepsDataTheUserChoseToKeep) {
   experiment_.path = "/data/exp.tvx";
   experiment_.existing = {"/data/exp.tvx"};
   experiment_.saveSucceeds = false;
-  host_.answerYes = true;
+  host_.answer = SaveAnswer::Yes;
   EXPECT_FALSE(commands_.CloseExperiment());
   EXPECT_FALSE(Called("Clear"));
   EXPECT_FALSE(Called("DiscardBackupBuffer"));

@@ -104,11 +104,17 @@ TEST(ExportCsvDialog, OffersOnlyPresentTablesAndExportsEachChosen) {
     EXPECT_EQ(CExportCSVDialog::PresentKinds(records), c.present);
   }
 
+  // A failed write and a cancelled file dialog keep the dialog for another
+  // try; a written file is its work done, and it closes.
   std::vector<std::pair<std::string, std::int32_t>> exported;
-  CExportCSVDialog dialog({Record(0), Record(4)},
-                          [&](const std::string& path, std::int32_t kind) { exported.emplace_back(path, kind); });
+  CExportCSVDialog dialog({Record(0), Record(4)}, [&](const std::string& path, std::int32_t kind) {
+    exported.emplace_back(path, kind);
+    return path != "/ro/mean.csv";
+  });
+  dialog.folder = "/data/";
+  dialog.fileName = "Rat aorta.csv";
   UI::ScriptedFileDialogs files;
-  files.Answer(std::string("/data/mean"));
+  files.Answer(std::string("/ro/mean"));
   files.Answer(std::nullopt);  // cancelled
   files.Answer(std::string("/data/video.csv"));
   const int result = ORV::Test::RunModal(dialog, [&] {
@@ -118,17 +124,21 @@ TEST(ExportCsvDialog, OffersOnlyPresentTablesAndExportsEachChosen) {
     EXPECT_TRUE(dialog.Button(3)->isEnabled());
     Render(dialog, "export_csv_dialog");
     dialog.Button(0)->click();
+    EXPECT_TRUE(dialog.isVisible()) << "the write failed";
     dialog.Button(3)->click();
+    EXPECT_TRUE(dialog.isVisible()) << "cancelled";
     dialog.Button(3)->click();
-    EXPECT_TRUE(dialog.isVisible()) << "the dialog stays for further exports";
-    dialog.CloseButton()->click();
+    EXPECT_FALSE(dialog.isVisible()) << "written: the dialog's work is done";
   });
   EXPECT_EQ(result, UI::IDOK);
-  EXPECT_EQ(exported,
-            (std::vector<std::pair<std::string, std::int32_t>>{{"/data/mean.csv", 0}, {"/data/video.csv", 4}}));
+  EXPECT_EQ(exported, (std::vector<std::pair<std::string, std::int32_t>>{{"/ro/mean.csv", 0}, {"/data/video.csv", 4}}));
   ASSERT_EQ(files.Asked().size(), 3u);
-  EXPECT_TRUE(files.Asked()[0].save);
-  EXPECT_EQ(files.Asked()[0].filter, "Comma Separated File (*.csv)|*.csv|All Files (*.*)|*.*||");
+  for (const UI::FileDialogRequest& asked : files.Asked()) {
+    EXPECT_TRUE(asked.save);
+    EXPECT_EQ(asked.filter, "Comma Separated File (*.csv)|*.csv|All Files (*.*)|*.*||");
+    EXPECT_EQ(asked.folder, "/data/") << "the last used folder";
+    EXPECT_EQ(asked.fileName, "Rat aorta.csv") << "named after the experiment";
+  }
 }
 
 TEST(EnterMessageDialog, EnterStoresTheCommentAsAMarkerAndEscapeDoesNot) {

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
@@ -399,6 +400,34 @@ TEST_F(FrameApplicationTest, CameraZoneOpensTheMainViewAndActionsFillTheSheet) {
   ASSERT_EQ(sheet->List()->rowCount(), 1) << "refilled from the store";
   EXPECT_EQ(sheet->Model().RowText(0), "Stored");
   experiment.CloseStores();
+}
+
+TEST_F(FrameApplicationTest, AnActionOpensTheSheetBehindTheViewTheUserWatches) {
+  frame->show();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  TraceDocument* watched = OpenTrace(kInletPressure);
+  ASSERT_NE(watched, nullptr);
+  auto* watchedFrame = qobject_cast<QMdiSubWindow*>(watched->parentWidget());
+  frame->Documents()->setActiveSubWindow(watchedFrame);
+  watched->Window().setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(watched->isAncestorOf(QApplication::focusWidget()));
+
+  // The first marker's action opens the sheet; later ones go into it.
+  for (const char* text : {"F1 marker", "F2 marker"}) {
+    views.AddAction(2500, text);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->Documents()->currentSubWindow(), watchedFrame) << text << ": the live view stays in front";
+    EXPECT_TRUE(watched->isAncestorOf(QApplication::focusWidget())) << text << ": and keeps the focus";
+  }
+  ASSERT_NE(views.ActionSheet(), nullptr);
+  EXPECT_EQ(views.ActionSheet()->Model().RowCount(), 2u);
+  EXPECT_TRUE(config.ActionViewShown);
+
+  // Asked for, the sheet comes to the front.
+  views.ShowActionSheet();
+  EXPECT_NE(frame->Documents()->currentSubWindow(), watchedFrame);
 }
 
 TEST_F(FrameApplicationTest, MainWindowWithTraceViewAndDataSheetRenders) {

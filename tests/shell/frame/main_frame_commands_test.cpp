@@ -65,6 +65,7 @@ class FakeHost final : public FrameCommandHost {
   std::optional<std::uint32_t> colorAnswer;
   std::optional<std::string> nameAnswer;
   bool yes = false;
+  bool cancel = false;  // the answer to a "save changes?" question
   bool saveOk = true;
   bool attachOk = true;
   int comboSelection = 0;
@@ -106,6 +107,10 @@ class FakeHost final : public FrameCommandHost {
   bool AskOkCancel(const std::string& text) override {
     Note("ok? " + text);
     return ok;
+  }
+  SaveAnswer AskSaveChanges(const std::string& text) override {
+    Note("ask " + text);
+    return cancel ? SaveAnswer::Cancel : yes ? SaveAnswer::Yes : SaveAnswer::No;
   }
   void ShowError(const std::string& text) override { Note("error " + text); }
   std::uint32_t RibbonZoneColor(ZoneEdge edge) override { return 0x100 + static_cast<std::uint32_t>(edge); }
@@ -482,7 +487,7 @@ TEST_F(FrameCommandsTest, SettingsImportAndExport) {
   EXPECT_EQ(config.CustomUserWorkSpaceName, "bench 2");
 }
 
-TEST_F(FrameCommandsTest, OpenAsksToSaveAndStopsWhenTheSaveFails) {
+TEST_F(FrameCommandsTest, OpenAsksToSaveAndStopsWhenTheSaveFailsOrIsCancelled) {
   host.state.recordModified = true;
   host.yes = true;
   host.saveOk = false;
@@ -501,6 +506,14 @@ TEST_F(FrameCommandsTest, OpenAsksToSaveAndStopsWhenTheSaveFails) {
   host.state.liveTrace = false;
   commands.OnDropFiles({"/data/a.tvx"});
   EXPECT_EQ(log, (Log{ask, "open /data/a.tvx", "slider reset"}));
+
+  // Cancel: nothing saved, nothing opened.
+  log.clear();
+  host.cancel = true;
+  commands.Run(kFileOpen);
+  commands.OnDropFiles({"/data/a.tvx"});
+  EXPECT_EQ(log, (Log{ask, ask}));
+  host.cancel = false;
 
   log.clear();
   host.state.collecting = true;

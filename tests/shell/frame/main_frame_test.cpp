@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDockWidget>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWindow>
 #include <string>
 #include <vector>
 
@@ -38,7 +41,7 @@ TEST_F(MainFrameTest, CreationOpensEverythingOnceInOrder) {
   EXPECT_TRUE(frame->IsCreated());
 
   EXPECT_EQ(frame->ProductType(), kIncubationChamber);
-  EXPECT_EQ(frame->windowTitle(), "Tarvix for Advanced Incubation Chamber Systems");
+  EXPECT_EQ(frame->windowTitle(), "Untitled[*] - Tarvix 5");
   EXPECT_EQ(config.SampleFrequency, 3);  // stored back
   EXPECT_EQ(frame->FrequencyIndex(), 2);
   EXPECT_TRUE(frame->FlowPresent());
@@ -99,7 +102,7 @@ TEST_F(MainFrameTest, CameraWindowSizesScaleWithTheDpi) {
   auto frame = Make();
   ASSERT_EQ(frame->OnCreate(), 0);
   UI::DockingPane& window = frame->CameraWindows().front()->Pane();
-  EXPECT_EQ(window.widget()->minimumSize(), QSize(600, 240));
+  EXPECT_EQ(window.Client()->minimumSize(), QSize(600, 240));
 }
 
 TEST_F(MainFrameTest, APaneThatCannotBeMadeFailsTheCreation) {
@@ -123,7 +126,7 @@ TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
     bool closes;
     Log after;
   };
-  const int yes = UI::IDYES, no = UI::IDNO;
+  const int yes = UI::IDYES, no = UI::IDNO, cancel = UI::IDCANCEL;
   const Case cases[] = {
       {"nothing changed",
        kPressureChamber,
@@ -169,6 +172,28 @@ TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
        {"save experiment"},
        false,
        {}},
+      {"Cancel on the sequence question keeps the program open as it was",
+       kPressureChamber,
+       true,
+       true,
+       true,
+       false,
+       {cancel},
+       1,
+       {},
+       false,
+       {}},
+      {"Cancel on the experiment question keeps the program open",
+       kPressureChamber,
+       true,
+       true,
+       true,
+       false,
+       {no, cancel},
+       2,
+       {},
+       false,
+       {}},
       {"no sequence question for the incubation chamber",
        kIncubationChamber,
        true,
@@ -207,6 +232,8 @@ TEST_F(MainFrameTest, CloseAsksThenStopsInOrder) {
     for (int a : c.answers) boxes.Answer(a);
     EXPECT_EQ(frame->OnClose(), c.closes) << c.name;
     EXPECT_EQ(static_cast<int>(boxes.Shown().size()), c.questions) << c.name;
+    for (const UI::MessageBoxRecord& box : boxes.Shown())
+      EXPECT_EQ(box.type, UI::MB_YESNOCANCEL | UI::MB_ICONQUESTION) << c.name << ": " << box.text.toStdString();
     Log expected = c.before;
     if (c.closes) {
       expected.insert(expected.end(), stops.begin(), stops.end());
@@ -269,6 +296,64 @@ TEST_F(MainFrameTest, TheCameraPaneFollowsTheChosenCamera) {
   EXPECT_FALSE(frame->AttachCameraPane(-1));
   EXPECT_EQ(panes.attached.size(), 2u);
   EXPECT_EQ(frame->CurrentCamera(), 1);
+}
+
+// Lets the program wait for events once, as it does between any two of
+// them: what the frame does when it is idle runs.
+void RunUntilIdle() {
+  QEventLoop loop;
+  QTimer::singleShot(20, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+TEST_F(MainFrameTest, TheTitleNamesTheExperimentAndShowsThatItChanged) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  RunUntilIdle();
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled[*] - Tarvix 5"));
+  EXPECT_EQ(frame->windowHandle()->title(), QStringLiteral("Untitled - Tarvix 5"));
+
+  experiment.Update([](ExperimentContents& c) {
+    c.name = "Rat aorta.tvx";
+    return 0;
+  });
+  experiment.modified = true;
+  RunUntilIdle();
+  EXPECT_EQ(frame->windowHandle()->title(), QStringLiteral("Rat aorta* - Tarvix 5"));
+  experiment.modified = false;  // saved
+  RunUntilIdle();
+  EXPECT_EQ(frame->windowHandle()->title(), QStringLiteral("Rat aorta - Tarvix 5"));
+  EXPECT_FALSE(frame->isWindowModified());
+}
+
+TEST_F(MainFrameTest, QuitClosesTheProgramAfterTheSaveQuestionUnlessCancelled) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  frame->show();
+  experiment.modified = true;
+  UI::ScriptedMessageBoxes boxes{UI::IDCANCEL, UI::IDNO};
+  ASSERT_TRUE(frame->Router().Execute(ID_APP_EXIT));
+  EXPECT_FALSE(frame->IsClosed());
+  EXPECT_TRUE(frame->isVisible()) << "Cancel: the program stays as it was";
+  EXPECT_TRUE(frame->HasTimer(IDT_CLOCK));
+  EXPECT_TRUE(experiment.modified);
+  ASSERT_TRUE(frame->Router().Execute(ID_APP_EXIT));
+  EXPECT_TRUE(frame->IsClosed());
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_EQ(boxes.Shown().size(), 2u);
+}
+
+TEST_F(MainFrameTest, TheFirstStartTakesTheScreensAvailableArea) {
+  auto frame = Make();
+  ASSERT_EQ(frame->OnCreate(), 0);
+  EXPECT_FALSE(frame->LayoutRestored()) << "nothing kept yet";
+  const QSize needed = frame->sizeHint();
+  frame->PlaceForFirstStart(QRect(QPoint(0, 0), needed + QSize(200, 100)));
+  EXPECT_FALSE(frame->isMaximized());
+  EXPECT_EQ(frame->geometry(), QRect(QPoint(0, 0), needed + QSize(200, 100)));
+  frame->PlaceForFirstStart(QRect(QPoint(0, 0), needed - QSize(0, 50)));
+  EXPECT_TRUE(frame->isMaximized()) << "a screen smaller than the layout";
 }
 
 // An archive imported from the ribbon is not overwritten by the running

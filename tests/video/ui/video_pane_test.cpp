@@ -103,6 +103,13 @@ class VideoPaneTest : public Test::VideoPaneFixture {
     return pane;
   }
   static int Scale(int v) { return v * ORV::QueryDpi() / 96; }
+  // Gives the pane's client `size`: the client fills the pane's scroll
+  // area, so the pane is resized around it.
+  static void ResizeClient(CVideoPane& pane, const QSize& size) {
+    pane.resize(pane.size() + size - pane.Client()->size());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pane.Client()->size(), size);
+  }
 
   static void Mouse(QWidget& w, QEvent::Type type, QPoint at) {
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
@@ -118,13 +125,13 @@ TEST_F(VideoPaneTest, ShowsTheFrameWithItsZonesAndTheWhitePageWithoutARecord) {
     ASSERT_TRUE(pane->LoadVideo());
     VideoPaneImages& images = pane->Images();
     // 9 pixels in, as high as the client less 18, as wide as 4:3 makes it.
-    pane->Client()->resize(Scale(500), Scale(300));
+    ResizeClient(*pane, {Scale(500), Scale(300)});
     const int h = Scale(300) - 20;
     EXPECT_EQ(images.geometry(), QRect(9, 9, int(h * double(4.0f / 3.0f)) + 2, h + 2)) << dpi;
-    pane->Client()->resize(Scale(200), Scale(300));  // too narrow for the picture at full height
+    ResizeClient(*pane, {Scale(200), Scale(300)});  // too narrow for the picture at full height
     EXPECT_EQ(images.width(), Scale(200) - 18);
     EXPECT_EQ(images.height(), int((Scale(200) - 20) / double(4.0f / 3.0f)) + 2);
-    pane->Client()->resize(Scale(405), Scale(300));
+    ResizeClient(*pane, {Scale(405), Scale(300)});
 
     images.ShowFrameAt(3, true);
     EXPECT_EQ(images.Model().CurrentFrame(), 30);

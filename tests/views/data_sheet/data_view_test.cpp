@@ -13,6 +13,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/dpi.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/command_router.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -148,6 +149,31 @@ TEST_F(DataViewTest, TheWorkbookIsAlwaysSavedAndOpenedWhereTheDesktopHasASpreads
     EXPECT_EQ(opened, app ? std::vector<std::string>{chosen + ".xlsx"} : std::vector<std::string>{});
     view->chooseWorkbookPath = [] { return std::optional<std::string>(); };
     EXPECT_FALSE(view->ExportToExcel());  // cancelled
+  }
+}
+
+TEST_F(DataViewTest, TheWorkbookDialogOpensInTheLastUsedFolderNamedAfterTheExperiment) {
+  const struct {
+    std::string title;
+    const char* fileName;
+  } cases[] = {{"Rat aorta, 60 mmHg", "Rat aorta, 60 mmHg.xlsx"}, {"", "Untitled.xlsx"}};
+  for (const auto& c : cases) {
+    experiment_->Update([&](ExperimentContents& contents) {
+      contents.title = c.title;
+      return 0;
+    });
+    config_.LastUsedExperimentPath = dir_ / "experiments/";
+    auto view = MakeView();
+    Fill(*view);
+    UI::ScriptedFileDialogs files;
+    files.Answer(std::string(dir_ / "book"));
+    ASSERT_TRUE(view->ExportToExcel()) << "the view's own chooser";
+    ASSERT_EQ(files.Asked().size(), 1u);
+    const UI::FileDialogRequest& asked = files.Asked()[0];
+    EXPECT_TRUE(asked.save);
+    EXPECT_EQ(asked.folder, config_.LastUsedExperimentPath);
+    EXPECT_EQ(asked.fileName, c.fileName);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "book.xlsx"));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 #include "platform/com/control_loader.h"
 #include "platform/sim/preparation.h"
@@ -126,6 +127,34 @@ TEST_F(TraceViewWindowTest, PressureAndDiameterViewsFedByTheSimulatedLab) {
   }
 }
 
+TEST_F(TraceViewWindowTest, AnEmptyViewSaysInItsPlotHowToChooseItsTrace) {
+  Run(20.0);
+  auto w = MakeWindow();
+  QLabel* hint = w->PlotHint();
+  ASSERT_NE(hint, nullptr);
+  EXPECT_TRUE(hint->isVisible());
+  EXPECT_TRUE(hint->text().startsWith(QStringLiteral("Right-click the plot"))) << hint->text().toStdString();
+  // Over the plot, and the right click goes through it to the graph, whose
+  // menu is the one that offers the traces.
+  EXPECT_TRUE(w->GraphWidget()->geometry().contains(hint->geometry()));
+  EXPECT_TRUE(hint->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_LE(hint->sizeHint().height(), hint->height()) << "the whole text shows";
+  const std::vector<MenuItem> menu = w->View().ContextMenu(0.0);
+  const auto pressure = std::find_if(menu.begin(), menu.end(), [](const MenuItem& item) {
+    return item.text.find("Inlet Pressure") != std::string::npos;
+  });
+  ASSERT_NE(pressure, menu.end()) << "the menu offers the traces";
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    w->resize(640 * dpi / 96, 360 * dpi / 96);
+    ORV::Test::SaveUiArtifact(*w, "trace_view_empty_" + std::to_string(dpi));
+  }
+  // A trace chosen from that menu: the hint goes.
+  ASSERT_TRUE(w->OnCommand(pressure->command));
+  EXPECT_EQ(w->View().TraceCode(), 11);
+  EXPECT_FALSE(hint->isVisible());
+}
+
 TEST_F(TraceViewWindowTest, WithoutItsGraphControlTheWindowSaysSoAndStaysQuiet) {
   UI::ScriptedMessageBoxes boxes;
   TraceViewWindow::Params p;
@@ -139,6 +168,7 @@ TEST_F(TraceViewWindowTest, WithoutItsGraphControlTheWindowSaysSoAndStaysQuiet) 
   EXPECT_EQ(boxes.Shown()[0].text, QStringLiteral("Unable to locate ORVGraph Control"));
   EXPECT_EQ(boxes.Shown()[0].caption, QStringLiteral("Error"));
   EXPECT_FALSE(w->View().HasGraph());
+  EXPECT_TRUE(w->PlotHint()->isHidden()) << "no plot to choose a trace for";
   w->View().ShowTrace(11);
   Run(5.0);
   Settle(*w);

@@ -1,21 +1,19 @@
 #include "views/data_sheet/ui/data_view.h"
 
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QUrl>
 #include <algorithm>
 
 #include "core/base/configuration.h"
+#include "core/base/paths.h"
 #include "core/experiment/experiment_data.h"
+#include "platform/ui/app_services.h"
 #include "platform/ui/command_router.h"
 #include "platform/ui/docking_pane.h"
 #include "platform/ui/dpi.h"
@@ -281,17 +279,20 @@ bool CDataView::ExportToCsv(const std::string& path, std::int32_t method) {
   return false;
 }
 
+std::string CDataView::SaveFolder() const { return config_.LastUsedExperimentPath; }
+
+std::string CDataView::SaveFileName(std::string_view extension) const {
+  return FileNameFromTitle(experiment_.Read([](const ExperimentContents& c) { return c.title; }), extension);
+}
+
 std::optional<std::string> CDataView::AskWorkbookPath() {
-  QString folder = QFileInfo(QString::fromStdString(config_.LastUsedExperimentPath)).absolutePath();
-  if (config_.LastUsedExperimentPath.empty() || !QDir(folder).exists()) {
-    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  }
-  QFileDialog dialog(this, QString(), folder, QStringLiteral("Microsoft Excel (*.xlsx);;All Files (*)"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("xlsx"));
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().front().toStdString();
+  UI::FileDialogRequest request;
+  request.save = true;
+  request.filter = "Microsoft Excel (*.xlsx)|*.xlsx|All Files (*.*)|*.*||";
+  request.defaultExtension = "xlsx";
+  request.folder = SaveFolder();
+  request.fileName = SaveFileName(".xlsx");
+  return UI::AskForFile(this, request);
 }
 
 bool CDataView::ExportToExcel() {

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "views/data_sheet/data_sheet_model.h"
@@ -83,6 +84,11 @@ class CDataView : public QScrollArea {
   bool CanExportToCsv() const;
   bool CanClear() const { return model_.HasTables(); }
 
+  // Where the sheet's save dialogs open (the last used experiment folder)
+  // and the file name they offer (from the experiment's title, with
+  // `extension`).
+  std::string SaveFolder() const;
+  std::string SaveFileName(std::string_view extension) const;
   // The file chooser of ExportToExcel (a save dialog unless replaced);
   // nothing when the user cancels.
   std::function<std::optional<std::string>()> chooseWorkbookPath;
