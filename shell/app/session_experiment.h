@@ -37,8 +37,10 @@ class SessionExperiment : public ExperimentAccess {
   void SetMode(std::uint32_t mode) override;
   bool HasAnalysisRecords() const override;
   bool FileExists(const std::string& path) const override;
+  OS::FileCheck CheckFile(const std::string& path) const override;
   int Open(const std::string& path, ProgressHook* progress) override;
   bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) override;
+  int LastSaveError() const override { return saveError_; }
   void Clear() override;
   void PauseClock() override;
   void ResetStores() override;
@@ -51,6 +53,7 @@ class SessionExperiment : public ExperimentAccess {
   Configuration& configuration_;
   TraceWindowHost* windows_;
   RelativeTime::RelativeTime* clock_;
+  int saveError_ = 0;
 };
 
 }  // namespace ORV::Shell
