@@ -18,7 +18,10 @@
 //      reading;
 //   3  synchronised by the flow meter: stored on each new flow reading.
 // In the synchronised modes everything stored on a tick carries the tick's
-// time.
+// time, and the newest values of the other sources are stored with it; a
+// source that is lost (SetSourceLost) is left out until it is back, so no
+// value it held before is stored again as a new measurement (its record
+// shows a gap).
 //
 // Threads: Tick runs on the tick worker; OnNewSample, OnDevice* and the
 // device-change handling run on the user-interface thread. The newest-value
@@ -144,6 +147,10 @@ class SyncSampler {
   // WM_NEW_SAMPLE: the copy of the posted record (none for the multi
   // interface, whose readings lie in the pressure source).
   void OnNewSample(std::uint32_t kind, const SampleRecord* record);
+  // A source has stopped delivering (lost) or delivers again: the pressure
+  // interfaces (kinds 1 and 8), the flow meter (2) or microscope `index`
+  // (16). User-interface thread.
+  void SetSourceLost(std::uint32_t kind, int index, bool lost);
 
   SamplerTiming Timing() const { return timing_; }
   std::uint32_t Accumulator() const { return accumulator_; }
@@ -164,6 +171,8 @@ class SyncSampler {
   void StoreMicroscopes(int cameras, std::uint32_t t);
   void StoreFlowIfFed(std::uint32_t t);
   void StoreNewestPressure(PMK4xData3 sample, std::uint32_t t);
+  // The pressure source's newest reading, unless the source is lost.
+  void StoreHeldPressure(std::uint32_t t);
   std::uint32_t TimeStep() const;
 
   SamplerSink& sink_;
@@ -185,6 +194,9 @@ class SyncSampler {
   bool flowNew_ = false;
   std::array<MicroscopeData2, kMaxCameras> microscopeCache_{};
   std::array<bool, kMaxCameras> microscopeNew_{};
+  bool pressureLost_ = false;
+  bool flowLost_ = false;
+  std::array<bool, kMaxCameras> microscopeLost_{};
 };
 
 }  // namespace ORV

@@ -42,6 +42,12 @@ struct MessageBoxRecord {
 // Shows a modal message box (an empty caption is the application title) and
 // returns IDOK, IDYES or IDNO. GUI thread.
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type);
+// Shows a box with an OK button that does not stop the program: it returns
+// at once and the box stays until the user closes it (the news of a running
+// collection, which must go on meanwhile). While a ScriptedMessageBoxes
+// object exists it is only recorded (with the answer IDOK, no answer of the
+// script used). GUI thread.
+void ShowNotice(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type);
 
 class ScriptedMessageBoxes {
  public:
@@ -59,6 +65,7 @@ class ScriptedMessageBoxes {
 
  private:
   friend int MessageBox(QWidget*, const QString&, const QString&, std::uint32_t);
+  friend void ShowNotice(QWidget*, const QString&, const QString&, std::uint32_t);
   int Next(MessageBoxRecord record);
 
   std::deque<int> answers_;
