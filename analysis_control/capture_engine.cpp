@@ -165,12 +165,18 @@ bool CaptureEngine::StartCapture(const std::string& camera) {
   videoFrameCount_ = 0;
   videoFrameIndex_ = 0;
 
+  // The entry of that very device when the name is a device's own (two
+  // cameras of one model differ only there), else the first whose display
+  // name begins with it.
   const CameraEntry* entry = nullptr;
   for (const CameraEntry& e : cameras_) {
-    if (e.displayName.starts_with(camera)) {
+    if (!camera.empty() && e.deviceName == camera) {
       entry = &e;
       break;
     }
+  }
+  for (const CameraEntry& e : cameras_) {
+    if (entry == nullptr && e.displayName.starts_with(camera)) entry = &e;
   }
   if (!IsKnownCameraModel(camera)) {
     // Another video device: frames are fetched on the frame timer.

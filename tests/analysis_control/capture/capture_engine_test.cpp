@@ -136,6 +136,20 @@ TEST_F(Engine, StartCaptureOfAMakersCamera) {
   EXPECT_EQ(events.Count("CaptureStopped"), 2);
 }
 
+// Two cameras of one model: the device's own name (as detection gives it to
+// the camera pane) opens that very device, not the first of the model.
+TEST_F(Engine, StartCaptureByADevicesOwnNameOpensThatDevice) {
+  setup.uniqueNames = {"DMx 41AU02 SIM0001", "DMx 41AU02 SIM0002"};
+  setup.deviceNames = {"DMx 41AU02 (1)", "DMx 41AU02 (2)"};
+  engine->LoadCamera(0);
+  for (const char* name : {"DMx 41AU02 (2)", "DMx 41AU02 (1)", "DMx 41AU02 (2)"}) {
+    ASSERT_TRUE(engine->StartCapture(name));
+    EXPECT_EQ(camera->opened, name);
+  }
+  ASSERT_TRUE(engine->StartCapture("DMx 41AU02"));
+  EXPECT_EQ(camera->opened, "DMx 41AU02 (1)") << "a model's name: the first of it";
+}
+
 TEST_F(Engine, RefusedStartsLeaveNothingRunning) {
   const struct {
     const char* what;
