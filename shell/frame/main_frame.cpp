@@ -473,8 +473,9 @@ void CMainFrame::StartWorkers() {
   }
   // The status bar's heat-controller bar shows the same readings as the
   // heater pane; they come to the frame's own inbox, which also sees the
-  // controller answer again after it was lost.
-  listeners.heatBar = inbox_;
+  // controller answer again after it was lost. (A heat controller makes the
+  // system an incubation system, which has the bar.)
+  if (heatBar_) listeners.heatBar = inbox_;
   flowPresent_ = services_.instruments.StartWorkers(listeners);
 }
 

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/base/configuration.h"
+#include "tests/support/test_support.h"
 
 namespace ORV {
 namespace {
@@ -437,15 +439,26 @@ TEST_F(FrameCommandsTest, SyncToggleStoresAndRestartsOnce) {
 }
 
 TEST_F(FrameCommandsTest, SettingsImportAndExport) {
+  ORV::Test::TempDir dir;
+  const std::string archive = dir / "a.orvsettings";
+  std::ofstream(archive) << "an archive's bytes";
   commands.Run(kLoadSettings);  // cancelled
-  host.openAnswer = "/tmp/a.orvsettings";
+  host.openAnswer = archive;
   host.importResult = 3;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", "import /tmp/a.orvsettings"}));
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", "import " + archive,
+                      "error The settings archive \"" + archive +
+                          "\" could not be loaded: it is damaged or is not a settings archive."}));
   log.clear();
   host.importResult = 0;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "import /tmp/a.orvsettings", "imported flag", "restart"}));
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "import " + archive, "imported flag", "restart"}));
+  // A path that is no file is not handed to the import at all.
+  log.clear();
+  host.openAnswer = dir.path();
+  commands.Run(kLoadSettings);
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "error The settings archive \"" + dir.path() +
+                                                      "\" could not be loaded: it is a folder, not a file."}));
 
   log.clear();
   config.CustomUserWorkSpaceName = "old";

@@ -284,9 +284,11 @@ TEST_F(MainFrameTest, ImportedSettingsSurviveTheClose) {
   files.Answer(archive + ".missing");
   files.Answer(archive);
   ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
-  EXPECT_TRUE(boxes.Shown().empty());
+  ASSERT_EQ(boxes.Shown().size(), 1u) << "the missing archive is told";
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(),
+            "The settings archive \"" + archive + ".missing\" could not be loaded: it does not exist.");
   ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
-  ASSERT_EQ(boxes.Shown().size(), 1u);  // without the application: restart by hand
+  ASSERT_EQ(boxes.Shown().size(), 2u);  // without the application: restart by hand
   ASSERT_EQ(files.Asked().size(), 2u);
   EXPECT_EQ(files.Asked()[0].defaultExtension, ".orvsettings");
 
