@@ -30,9 +30,7 @@ std::size_t Pressures(ExperimentData& e) { return PressureTimes(e).size(); }
 TEST(DiskFaults, AFullOrReadOnlyDiskDuringACollectionAndASaveLosesNothing) {
   ProgramRig rig;
   ASSERT_TRUE(rig.Up());
-  DialogAnswers answers;
   ExperimentData& experiment = rig.Experiment();
-  ASSERT_TRUE(WaitFor([&] { return rig.Frame().StartupChainDone(); }));
   ORV::Test::TempDir work;
   const std::string base = Configuration::Instance().GetTempWorkingDirectory();
 

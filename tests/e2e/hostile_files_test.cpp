@@ -78,9 +78,7 @@ Shown ShownOf(ExperimentData& e) {
 TEST(HostileFiles, EachOpenPathNamesTheFileAndWhatIsWrongAndLeavesTheOpenExperiment) {
   ProgramRig rig;
   ASSERT_TRUE(rig.Up());
-  DialogAnswers answers;
   ExperimentData& experiment = rig.Experiment();
-  ASSERT_TRUE(WaitFor([&] { return rig.Frame().StartupChainDone(); }));
   ORV::Test::TempDir dir;
   ::chmod(dir.path().c_str(), 0755);
 

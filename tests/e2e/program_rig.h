@@ -63,7 +63,8 @@ class ProgramRig {
     if (app_) app_->ExitInstance(0);
   }
 
-  bool Up() const { return up_ && frame_ != nullptr; }
+  // Up with its main frame, its start-up steps done.
+  bool Up() const { return up_ && frame_ != nullptr && WaitFor([this] { return frame_->StartupChainDone(); }); }
   Shell::CPelmoraApp& App() { return *app_; }
   CMainFrame& Frame() { return *frame_; }
   ExperimentData& Experiment() { return Session::Instance().Experiment(); }
@@ -103,6 +104,7 @@ class ProgramRig {
 
   UI::ScriptedMessageBoxes boxes;
   UI::ScriptedFileDialogs dialogs;
+  DialogAnswers answers;
   OS::MemoryEventLogBackend log;
 
  private:

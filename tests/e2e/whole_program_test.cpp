@@ -54,6 +54,7 @@
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
+#include "tests/e2e/program_steps.h"
 #include "tests/xlsx/writer/xlsx_test_util.h"
 #include "video/ui/camera_pane.h"
 #include "video/ui/video_pane.h"
@@ -64,19 +65,10 @@ namespace ORV {
 namespace {
 
 using namespace FrameCommand;
+using E2E::DialogAnswers;
+using E2E::RunFor;
+using E2E::WaitFor;
 namespace fs = std::filesystem;
-
-// Generous bound of every wait: the test machine may be loaded.
-constexpr int kLimitMs = 90000;
-
-bool WaitFor(const std::function<bool()>& done, int limitMs = kLimitMs) {
-  return ORV::Test::ProcessEventsUntil(done, limitMs);
-}
-
-// Lets the program run for a while (samples arrive, panes repaint).
-void RunFor(int ms) {
-  ORV::Test::ProcessEventsUntil([] { return false; }, ms);
-}
 
 // A step that needs the main frame to open trace views and sheets as
 // documents: a failure is reported, and the steps that use the documents are
@@ -85,33 +77,6 @@ bool DocumentsReady(bool ready, const char* step) {
   EXPECT_TRUE(ready) << step << ": the main frame did not open the document";
   return ready;
 }
-
-// Answers the program's own modal dialogs while it runs: the "Save
-// Experiment" details keep what they show, the workspace name is typed in.
-class DialogAnswers {
- public:
-  explicit DialogAnswers(std::string workspaceName) : workspaceName_(std::move(workspaceName)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* details = dynamic_cast<Shell::CExperimentDialog*>(modal)) {
-        ++experimentDetails;
-        if (details->Title()->text().isEmpty()) details->Title()->setText(QStringLiteral("Pressure step"));
-        details->SaveButton()->click();
-      } else if (auto* workspace = dynamic_cast<Shell::CustomUserWorkspaceDialog*>(modal)) {
-        ++workspaceNames;
-        workspace->Edit()->setText(QString::fromStdString(workspaceName_));
-        workspace->SaveButton()->click();
-      }
-    });
-    timer_.start(20);
-  }
-  int experimentDetails = 0;
-  int workspaceNames = 0;
-
- private:
-  std::string workspaceName_;
-  QTimer timer_;
-};
 
 std::vector<TracePoint> Trace(ExperimentData& experiment, int kind, int camera, int zone = 0) {
   std::vector<TracePoint> points;
