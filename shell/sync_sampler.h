@@ -21,7 +21,10 @@
 // time, and the newest values of the other sources are stored with it; a
 // source that is lost (SetSourceLost) is left out until it is back, so no
 // value it held before is stored again as a new measurement (its record
-// shows a gap).
+// shows a gap). A tick's time is the experiment clock's (the clock that
+// stamps the markers and actions too), never less than the previous tick's;
+// what a tick hands over of several readings or frames is spread over the
+// time since the previous tick.
 //
 // Threads: Tick runs on the tick worker; OnNewSample, OnDevice* and the
 // device-change handling run on the user-interface thread. The newest-value
@@ -50,8 +53,8 @@ class SamplerSink {
   virtual ~SamplerSink() = default;
   // The experiment's cameras (may exceed four for a record read from a file).
   virtual std::size_t CameraCount() = 0;
-  // The experiment time to which the sampler adds its accumulator.
-  virtual std::uint32_t TimeBase() = 0;
+  // The experiment clock's time, ms.
+  virtual std::uint32_t Now() = 0;
   // Whether the experiment clock runs.
   virtual bool ClockRunning() = 0;
   virtual void AddZoneDataBatch(ZoneDataBatch batch, int camera) = 0;
@@ -132,8 +135,8 @@ class SyncSampler {
   bool Restart(const SamplerSettings& settings);
   // Stops the metronome; the caches stay.
   void Stop();
-  // A data collection starts: the metronome stops, the accumulated time,
-  // the tick count and the cameras' new flags go back to zero, the queued
+  // A data collection starts: the metronome stops, the tick count, the last
+  // tick's time and the cameras' new flags go back to zero, the queued
   // pressure readings are dropped, and the metronome starts again.
   bool ResetForCollection(const SamplerSettings& settings);
   bool IsRunning() const { return metronome_.IsRunning(); }
@@ -153,7 +156,8 @@ class SyncSampler {
   void SetSourceLost(std::uint32_t kind, int index, bool lost);
 
   SamplerTiming Timing() const { return timing_; }
-  std::uint32_t Accumulator() const { return accumulator_; }
+  // The time of the last tick (0 before the first).
+  std::uint32_t LastTickTime() const { return lastTime_; }
   std::uint64_t TickCount() const { return tickCount_; }
   // Zone records dropped unstored: the older of a run a camera delivered
   // faster than the ticks take them.
@@ -174,6 +178,10 @@ class SyncSampler {
   // The pressure source's newest reading, unless the source is lost.
   void StoreHeldPressure(std::uint32_t t);
   std::uint32_t TimeStep() const;
+  // The stamp of the i-th of n items (oldest first) handed over by a tick at
+  // t: one `spacing` apart and ending at t, or spread evenly over the time
+  // since the previous tick when that spacing would reach back before it.
+  std::uint32_t SpreadStamp(std::uint32_t t, std::uint64_t i, std::uint64_t n, std::uint32_t spacing) const;
 
   SamplerSink& sink_;
   PressureSource& pressure_;
@@ -183,7 +191,7 @@ class SyncSampler {
   TickThreadControl metronome_;
 
   // Owned by the tick.
-  std::uint32_t accumulator_ = 0;
+  std::uint32_t lastTime_ = 0;  // 0: no tick since the reset
   std::uint64_t tickCount_ = 0;
   std::array<bool, kMaxCameras> zoneNew_{};
   std::atomic<std::uint64_t> droppedZones_{0};

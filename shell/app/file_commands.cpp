@@ -55,14 +55,7 @@ bool ExperimentFileCommands::OpenDocumentFile(const std::string& path) {
   return true;
 }
 
-bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
-  // Checked before anything closes: a path that is no file leaves the open
-  // experiment as it is.
-  if (!Readable(path)) return false;
-  CloseAllTraceViews();
-  host_.StopVideoPlayback();
-  const int result = host_.RunWithProgress(
-      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.Open(path, progress); });
+bool ExperimentFileCommands::Opens(const std::string& path, int result) {
   switch (result) {
     case kOpenProductTypeMismatch:
       host_.ShowMessage(UI::kSelectedFileMadeDifferentString, FileCommandsHost::Icon::Error);
@@ -76,15 +69,30 @@ bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
     case -3:
       TellNotOpened(path, {UI::kFileReasonNewerExperimentString, {}});
       return false;
-    case 2:
-      host_.ShowMessage(UI::kSelectedExperimentFileMadeString, FileCommandsHost::Icon::Warning);
-      break;
     default:
       if (result < 1) {
         TellNotOpened(path, {UI::kFileReasonDamagedExperimentString, {}});
         return false;
       }
+      return true;
   }
+}
+
+bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
+  // Checked before anything closes: a path that is no file leaves the open
+  // experiment as it is. The file is then read once into a record of its
+  // own: one that is refused leaves the experiment shown, its views and
+  // sheets as they were.
+  if (!Readable(path)) return false;
+  const int checked = host_.RunWithProgress(
+      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.CheckOpens(path, progress); });
+  if (!Opens(path, checked)) return false;
+  CloseAllTraceViews();
+  host_.StopVideoPlayback();
+  const int result = host_.RunWithProgress(
+      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.Open(path, progress); });
+  if (!Opens(path, result)) return false;
+  if (result == 2) host_.ShowMessage(UI::kSelectedExperimentFileMadeString, FileCommandsHost::Icon::Warning);
   host_.SetLiveTrace(false);
   SetDrawNoSaveData(false);
   host_.UpdatePaneLayout();

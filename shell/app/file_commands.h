@@ -7,12 +7,14 @@
 // ExperimentAccess, so tests drive the commands against fakes.
 //
 // What the user chose to keep is never lost: a "Yes" to "save first?"
-// followed by a failed or cancelled save abandons the open or close. Every
-// open path refuses while data are being collected and asks when the
-// experiment has changed. A path that is no readable file (a folder, a pipe,
-// an empty file ...) is refused with a message that names it and says why,
-// before anything is asked or closed; a file the reader refuses, and a save
-// that fails, are told the same way.
+// followed by a failed or cancelled save abandons the open or close, and a
+// file that cannot be opened leaves the experiment shown as it was (the file
+// is read into a record of its own before anything is closed). Every open
+// path refuses while data are being collected and asks when the experiment
+// has changed. A path that is no readable file (a folder, a pipe, an empty
+// file ...) is refused with a message that names it and says why, before
+// anything is asked or closed; a file the reader refuses, and a save that
+// fails, are told the same way.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -55,6 +57,10 @@ class ExperimentAccess {
   // Reads a file into the record (the experiment file's result codes).
   // May run on a worker; `progress` may be null.
   virtual int Open(const std::string& path, ProgressHook* progress) = 0;
+  // Reads the file into a fresh record of its own and gives the result Open
+  // would give; the record, its clock and its views stay as they are. May
+  // run on a worker; `progress` may be null.
+  virtual int CheckOpens(const std::string& path, ProgressHook* progress) = 0;
   // Writes the record; true when saved. May run on a worker.
   virtual bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) = 0;
   // The system's reason (an errno) why the last Save failed; 0 when unknown.
@@ -136,7 +142,8 @@ class ExperimentFileCommands {
   // Opens `path` (no questions) and sets the frame up for it; false when
   // it was not opened.
   bool OpenDocumentFile(const std::string& path);
-  // Loads the file and resets the views; false when it was not opened.
+  // Loads the file and resets the views; false when it was not opened, the
+  // experiment shown then left as it was.
   bool OpenExperimentFile(const std::string& path);
 
   // ID_FILE_SAVE: in place when the experiment has its own current-version
@@ -167,6 +174,9 @@ class ExperimentFileCommands {
   bool SaveFirstIfChanged();
   // Whether `path` is a file that can be read; when not, the user is told.
   bool Readable(const std::string& path);
+  // True for a result of an open of `path` that read the file; otherwise
+  // tells the refusal (a file of an older version is told by the caller).
+  bool Opens(const std::string& path, int result);
   // Tells the user that `path` could not be opened, and why.
   void TellNotOpened(const std::string& path, const UI::FileReason& reason);
 

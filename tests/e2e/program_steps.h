@@ -1,7 +1,8 @@
 #pragma once
-// Steps the end-to-end tests and their probe program take with the whole
-// program on the simulated lab: waits bounded by a state, zones drawn in
-// every camera, the program's own dialogs answered, the record read.
+// Steps the end-to-end tests of the faults and their probe program take with
+// the whole program on the simulated lab (the waits and dialog answers are
+// the whole-program tests' own, program_on_lab.h): zones drawn in every
+// camera, the record read.
 // Nothing here measures time: every wait is bounded by a state, with a
 // generous limit for a loaded machine.
 #include <QApplication>
@@ -21,51 +22,12 @@
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/main_frame.h"
 #include "shell/frame_plan.h"
+#include "tests/e2e/program_on_lab.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
 
 namespace ORV::E2E {
-
-// Generous bound of every wait: the test machine may be loaded.
-inline constexpr int kLimitMs = 90000;
-
-inline bool WaitFor(const std::function<bool()>& done, int limitMs = kLimitMs) {
-  return ORV::Test::ProcessEventsUntil(done, limitMs);
-}
-
-// Lets the program run for a while (samples arrive, panes repaint).
-inline void RunFor(int ms) {
-  ORV::Test::ProcessEventsUntil([] { return false; }, ms);
-}
-
-// Answers the program's own modal dialogs while it runs: the "Save
-// Experiment" details keep what they show (a title is typed in when there is
-// none), the workspace name is typed in.
-class DialogAnswers {
- public:
-  explicit DialogAnswers(std::string workspaceName = "Workspace") : workspaceName_(std::move(workspaceName)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* details = dynamic_cast<Shell::CExperimentDialog*>(modal)) {
-        ++experimentDetails;
-        if (details->Title()->text().isEmpty()) details->Title()->setText(QStringLiteral("Pressure step"));
-        details->SaveButton()->click();
-      } else if (auto* workspace = dynamic_cast<Shell::CustomUserWorkspaceDialog*>(modal)) {
-        ++workspaceNames;
-        workspace->Edit()->setText(QString::fromStdString(workspaceName_));
-        workspace->SaveButton()->click();
-      }
-    });
-    timer_.start(20);
-  }
-  int experimentDetails = 0;
-  int workspaceNames = 0;
-
- private:
-  std::string workspaceName_;
-  QTimer timer_;
-};
 
 // The times of the record's samples of one kind.
 inline std::vector<std::uint32_t> PressureTimes(ExperimentData& e) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "platform/ui/string_ids.h"
@@ -46,6 +47,10 @@ class FakeExperiment : public ExperimentAccess {
     if (openResult >= 1) mode = 1;
     return openResult;
   }
+  int CheckOpens(const std::string& p, ProgressHook*) override {
+    calls_.push_back("Check " + p);
+    return checkResult.value_or(openResult);
+  }
   bool Save(const std::string& p, const std::string& n, bool withVideo, ProgressHook*) override {
     calls_.push_back("Save " + p + " " + n + (withVideo ? " video" : ""));
     if (saveSucceeds) modified = false;
@@ -65,6 +70,7 @@ class FakeExperiment : public ExperimentAccess {
   bool analysis = false;
   std::set<std::string> existing;
   int openResult = 1;
+  std::optional<int> checkResult;  // what the trial read gives; as the open when unset
   bool saveSucceeds = true;
   int saveError = ENOSPC;
   std::map<std::string, OS::FileCheck> problems;  // paths that are no readable file
@@ -173,7 +179,7 @@ std::string SaveFailed(const std::string& path) {
 
 }  // namespace
 
-TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndOnlySuccessSetsTheFrameUp) {
+TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperimentAsItWas) {
   // A refused file's message names it and the reason; `message` is then the
   // reason's text.
   const std::string damaged = "file message " + Id(UI::kFileCannotOpenNamedString) + " /data/a.tvx " +
@@ -205,13 +211,13 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndOnlySuccessSetsTheFrameUp) {
     host_.actionSheet = false;
     const bool opened = commands_.OpenExperimentCommand("/data/a.tvx");
     EXPECT_EQ(opened, c.opened) << c.result;
-    EXPECT_EQ(host_.traceViews, 0) << "the trace windows close before the file is read: " << c.result;
     if (!c.message.empty()) {
       EXPECT_TRUE(Called(c.message + (c.error ? " error" : " warning"))) << c.result;
     }
     EXPECT_EQ(Called("recent /data/a.tvx"), c.opened) << c.result;
     EXPECT_EQ(Called("OpenActionSheet"), c.opened) << c.result;
     if (c.opened) {
+      EXPECT_EQ(host_.traceViews, 0) << "the trace windows close before the file is read: " << c.result;
       const Calls after(std::find(calls_.begin(), calls_.end(), "Open /data/a.tvx"), calls_.end());
       const Calls expected = {"Open /data/a.tvx",   "LiveTrace off",          "NoSaveData off",
                               "UpdatePaneLayout",   "OpenActionSheet",        "RefreshActionSheet",
@@ -223,8 +229,24 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndOnlySuccessSetsTheFrameUp) {
                                 }),
                  rest.end());
       EXPECT_EQ(rest, expected) << c.result;
+    } else {
+      // The file was read on trial only: the experiment, its views and its
+      // video stay as they were.
+      EXPECT_EQ(host_.traceViews, 2) << c.result;
+      EXPECT_EQ(calls_,
+                (Calls{"progress Loading from file..", "Check /data/a.tvx", c.message + " error"}))
+          << c.result;
     }
   }
+
+  // A file that passed its trial and then fails (changed meanwhile): told.
+  calls_.clear();
+  experiment_.checkResult = 1;
+  experiment_.openResult = -2;
+  EXPECT_FALSE(commands_.OpenExperimentCommand("/data/a.tvx"));
+  EXPECT_TRUE(Called("Open /data/a.tvx"));
+  EXPECT_TRUE(Called(damaged + " error"));
+  EXPECT_FALSE(Called("recent /data/a.tvx"));
 }
 
 TEST_F(FileCommands, EveryOpenPathRefusesDuringCollectionAndAsksWhenChanged) {
