@@ -64,7 +64,9 @@ class ProgramRig {
   }
 
   // Up with its main frame, its start-up steps done.
-  bool Up() const { return up_ && frame_ != nullptr && WaitFor([this] { return frame_->StartupChainDone(); }); }
+  bool Up() const {
+    return up_ && frame_ != nullptr && WaitFor([this] { return frame_->StartupChainDone(); });
+  }
   Shell::CPelmoraApp& App() { return *app_; }
   CMainFrame& Frame() { return *frame_; }
   ExperimentData& Experiment() { return Session::Instance().Experiment(); }

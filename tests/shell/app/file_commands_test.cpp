@@ -233,9 +233,7 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperim
       // The file was read on trial only: the experiment, its views and its
       // video stay as they were.
       EXPECT_EQ(host_.traceViews, 2) << c.result;
-      EXPECT_EQ(calls_,
-                (Calls{"progress Loading from file..", "Check /data/a.tvx", c.message + " error"}))
-          << c.result;
+      EXPECT_EQ(calls_, (Calls{"progress Loading from file..", "Check /data/a.tvx", c.message + " error"})) << c.result;
     }
   }
 
