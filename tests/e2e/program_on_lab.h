@@ -55,7 +55,8 @@ inline void RunFor(int ms) {
 
 // Answers the program's own modal dialogs while it runs: the "Save
 // Experiment" details keep what they show, the workspace name and a marker's
-// text are typed in.
+// text are typed in, and the CSV export writes the first table it offers
+// (to the file the test's file dialogs answer) and is closed.
 class DialogAnswers {
  public:
   explicit DialogAnswers(std::string workspaceName = "Workspace", std::string markerText = "Added")
@@ -74,6 +75,15 @@ class DialogAnswers {
         ++markerTexts;
         marker->Edit()->setText(QString::fromStdString(markerText_));
         marker->SaveButton()->click();
+      } else if (auto* csv = dynamic_cast<Shell::CExportCSVDialog*>(modal)) {
+        ++csvExports;
+        for (std::size_t i = 0; i < Shell::CExportCSVDialog::kKinds.size(); ++i) {
+          if (csv->Button(i)->isEnabled()) {
+            csv->Button(i)->click();
+            break;
+          }
+        }
+        if (csv->isVisible()) csv->CloseButton()->click();
       }
     });
     timer_.start(20);
@@ -81,6 +91,7 @@ class DialogAnswers {
   int experimentDetails = 0;
   int workspaceNames = 0;
   int markerTexts = 0;
+  int csvExports = 0;
 
  private:
   std::string workspaceName_;
