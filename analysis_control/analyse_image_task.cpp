@@ -1,5 +1,7 @@
 #include "analysis_control/analyse_image_task.h"
 
+#include "analysis_control/auto_threshold.h"
+
 namespace ORV {
 
 std::int32_t AnalyseImageAsyncTask::Run() {
@@ -34,6 +36,23 @@ void AnalyseImageAsyncTask::Search() {
   const std::optional<ColumnProfile> columns = MeasureColumns(crop.View());
   if (!columns) return;  // a single column has no spread to measure against
   rawProfile = columns->profile;
+
+  if (autoThreshold) {
+    const AutoThresholdResult a = SearchWithAutoThreshold(*columns, outerCutOff, innerCutOff, ignoreLumen != 0);
+    if (a.found) {
+      outerLeft = a.outerLeft;
+      outerRight = a.outerRight;
+      found = 1;
+    }
+    if (a.lumenFound) {
+      lumenLeft = a.lumenLeft;
+      lumenRight = a.lumenRight;
+    }
+    if (a.outerChosen) chosenOuterCutOff = a.outerCutOff;
+    if (a.innerChosen) chosenInnerCutOff = a.innerCutOff;
+    hasResult = 1;
+    return;
+  }
 
   std::int32_t left = 0, right = 0;
   if (TakeOuterEdges(FindChanges(ThresholdColumns(*columns, outerCutOff)), left, right)) {

@@ -50,6 +50,9 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
   std::int32_t invert = 0;       // invert the crop before the search
   std::int32_t ignoreLumen = 0;  // skip the lumen pass
   std::int32_t analyse = 1;      // 0: the preset (fixed) edges stand
+  // 1: the cut-offs below are where the search starts; it keeps them while
+  // they work and else chooses its own from the crop (auto threshold).
+  std::int32_t autoThreshold = 0;
   Completion completion;
   GreyImage crop;
   std::vector<std::uint8_t> rawProfile;  // one byte per column once run
@@ -57,6 +60,9 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
   ZoneRect cropRect;  // the crop within the frame, after clipping
   double outerCutOff = 3.0;
   double innerCutOff = 3.0;
+  // The cut-offs an auto-threshold run chose anew; 0 when it kept its own.
+  double chosenOuterCutOff = 0.0;
+  double chosenInnerCutOff = 0.0;
   std::uint32_t time = 0;  // experiment time of the frame, ms
   const std::int64_t taskNumber;
 

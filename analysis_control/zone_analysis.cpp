@@ -50,7 +50,9 @@ struct ZoneAnalysis::State {
   std::array<double, kAnalysisZones> innerCutOff{kDefaultCutOff, kDefaultCutOff, kDefaultCutOff, kDefaultCutOff};
   bool ignoreLumen = false;
   bool invert = false;
-  bool autoThreshold = true;
+  // Off until the host says otherwise (it sets it from its configuration),
+  // so a host that never asks gets the cut-offs it set.
+  bool autoThreshold = false;
   bool paused = false;
   int zoneCount = 0;
   std::int16_t maxZones = kDefaultMaxZones;
@@ -113,6 +115,12 @@ void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
   std::vector<std::vector<std::uint8_t>>& spares = s.spareCrops[task.zone];
   if (spares.size() < State::kSpareCropsPerZone && task.crop.pixels.capacity() > 0) {
     spares.push_back(std::move(task.crop.pixels));
+  }
+  // The cut-offs an auto-threshold run chose are the zone's from now on,
+  // unless auto threshold was switched off meanwhile.
+  if (task.autoThreshold && s.autoThreshold) {
+    if (task.chosenOuterCutOff > 0.0) s.outerCutOff[task.zone] = task.chosenOuterCutOff;
+    if (task.chosenInnerCutOff > 0.0) s.innerCutOff[task.zone] = task.chosenInnerCutOff;
   }
   AnalysisZone& zone = s.zones[task.zone];
   const int length = std::clamp(zone.historyLength, 1, kZoneRingSlots);
@@ -180,6 +188,7 @@ struct ZoneJob {
   double outerCutOff = kDefaultCutOff;
   double innerCutOff = kDefaultCutOff;
   bool analyse = true;
+  bool autoThreshold = false;
   std::int32_t fixedOuterLeft = 0, fixedOuterRight = 0, fixedLumenLeft = 0, fixedLumenRight = 0;
   GreyImage pixels;
 };
@@ -196,6 +205,7 @@ ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame) {
   job.outerCutOff = s.outerCutOff[i];
   job.innerCutOff = s.innerCutOff[i];
   job.analyse = zone.autoTracking;
+  job.autoThreshold = s.autoThreshold;
   job.fixedOuterLeft = TruncateToInt(zone.fixedOuterLeft);
   job.fixedOuterRight = TruncateToInt(zone.fixedOuterRight);
   job.fixedLumenLeft = TruncateToInt(zone.fixedLumenLeft);
@@ -233,6 +243,7 @@ void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time) {
   task->invert = s.invert ? 1 : 0;
   task->ignoreLumen = s.ignoreLumen ? 1 : 0;
   task->analyse = job.analyse ? 1 : 0;
+  task->autoThreshold = job.autoThreshold ? 1 : 0;
   if (!task->analyse) {
     task->outerLeft = job.fixedOuterLeft;
     task->outerRight = job.fixedOuterRight;

@@ -221,7 +221,9 @@ class ZoneAnalysis {
   void IgnoreLumen(std::int16_t ignore);
   // Invert the zone pictures before the search.
   void InvertThreshold(bool invert);
-  // Stored only.
+  // Auto threshold (off until set): each zone's search keeps its cut-offs
+  // while they find the walls and chooses its own from the zone's picture
+  // when they do not; the getters above return the cut-offs in force.
   void EnableAutoThreshold(bool enable);
   // A video file was opened: adjustments, fixed edges and selected edges to
   // 0 and thresholds to 128 in every zone record; auto-tracking stays.

@@ -310,6 +310,7 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "4", 1);
+  setenv("ORV_SIMLAB_VESSEL", "live", 1);  // the plain picture, so the figures compare with earlier runs
   setenv("ORV_SIMLAB_FPS", "30", 1);
   QApplication qtApp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarvix 5"));

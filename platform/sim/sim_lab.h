@@ -55,9 +55,10 @@ int LabCameraCount(const char* setting);
 
 // The vessel the lab's cameras show, as ORV_SIMLAB_VESSEL asks for it.
 enum class LabVessel {
-  kLive,   // unset or anything else: a living preparation (drift and noise) in realistic pictures
-  kStill,  // "still": a still preparation (neither drift nor noise) in realistic pictures
-  kExact,  // "exact": a still preparation in exact pictures (whole-pixel edges, no blur, no noise)
+  kBrightfield,  // unset or anything else: a living preparation in brightfield pictures (the vessel drifts)
+  kLive,         // "live": a living preparation (drift and noise) in plain pictures
+  kStill,        // "still": a still preparation (neither drift nor noise) in plain pictures
+  kExact,        // "exact": a still preparation in exact pictures (whole-pixel edges, no blur, no noise)
 };
 LabVessel LabVesselSetting(const char* setting);
 // The preparation's model for that vessel.

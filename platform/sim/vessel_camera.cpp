@@ -1,7 +1,9 @@
 #include "platform/sim/vessel_camera.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <random>
 
@@ -12,6 +14,14 @@ namespace {
 constexpr std::size_t kNoiseLength = std::size_t{1} << 21;
 // Frames are at most this wide, so a row's noise window always fits.
 constexpr int kMaxSide = 1 << 16;
+// The brightfield textures: square tiles of this side, repeated over the
+// picture, holding smooth noise times kTextureScale.
+constexpr int kTextureSide = 512;
+constexpr double kTextureScale = 32.0;
+// Samples per pixel of the brightfield row before its blur.
+constexpr int kSubsamples = 4;
+// The brightfield look's darkenings are grey levels at this background.
+constexpr double kBrightfieldLevel = 195.0;
 
 int ClampSide(int side) { return std::clamp(side, 1, kMaxSide); }
 
@@ -44,6 +54,87 @@ std::uint64_t Mix(std::uint64_t x) {
   return x ^ (x >> 31);
 }
 
+// Blurs `values` with a Gaussian of `sigma` samples; the ends repeat their
+// last value.
+void Blur(std::vector<float>& values, double sigma) {
+  if (!(sigma > 0.0) || values.empty()) return;
+  const int radius = static_cast<int>(std::ceil(4.0 * sigma));
+  std::vector<float> kernel(static_cast<std::size_t>(2 * radius + 1));
+  double sum = 0.0;
+  for (int k = -radius; k <= radius; ++k) {
+    const double w = std::exp(-0.5 * k * k / (sigma * sigma));
+    kernel[static_cast<std::size_t>(k + radius)] = static_cast<float>(w);
+    sum += w;
+  }
+  for (float& w : kernel) w = static_cast<float>(w / sum);
+  const std::vector<float> in = values;
+  const int n = static_cast<int>(in.size());
+  for (int i = 0; i < n; ++i) {
+    float v = 0.0f;
+    for (int k = -radius; k <= radius; ++k) {
+      v += kernel[static_cast<std::size_t>(k + radius)] * in[static_cast<std::size_t>(std::clamp(i + k, 0, n - 1))];
+    }
+    values[static_cast<std::size_t>(i)] = v;
+  }
+}
+
+// A tile of smooth Gaussian noise of standard deviation kTextureScale, its
+// grain about `sigmaX` by `sigmaY` pixels, wrapping at its sides: white
+// noise through three box blurs each way (close to a Gaussian blur).
+std::vector<std::int8_t> MakeTexture(std::uint32_t seed, double sigmaX, double sigmaY) {
+  constexpr int n = kTextureSide;
+  // Uniform noise suffices: the blurs make it Gaussian.
+  std::mt19937 random(seed);
+  std::vector<float> field(static_cast<std::size_t>(n) * n);
+  for (float& v : field) v = static_cast<float>(random()) - 2147483648.0f;
+  std::vector<float> line(n);
+  const auto blur = [&](double sigma, std::size_t step, std::size_t stride) {
+    // Three boxes of width 2r + 1 have the variance of a Gaussian of sigma.
+    const int r = std::max(0, static_cast<int>(std::lround((std::sqrt(4.0 * sigma * sigma + 1.0) - 1.0) / 2.0)));
+    if (r == 0) return;
+    for (int l = 0; l < n; ++l) {
+      float* at = field.data() + static_cast<std::size_t>(l) * stride;
+      for (int pass = 0; pass < 3; ++pass) {
+        for (int i = 0; i < n; ++i) line[static_cast<std::size_t>(i)] = at[static_cast<std::size_t>(i) * step];
+        float sum = 0.0f;
+        for (int k = -r; k <= r; ++k) sum += line[static_cast<std::size_t>((k + n) % n)];
+        for (int i = 0; i < n; ++i) {
+          at[static_cast<std::size_t>(i) * step] = sum / static_cast<float>(2 * r + 1);
+          sum += line[static_cast<std::size_t>((i + r + 1) % n)] - line[static_cast<std::size_t>((i - r + n) % n)];
+        }
+      }
+    }
+  };
+  blur(sigmaX, 1, n);
+  blur(sigmaY, n, 1);
+  double squares = 0.0;
+  for (const float v : field) squares += static_cast<double>(v) * v;
+  const double scale = kTextureScale / std::sqrt(squares / static_cast<double>(field.size()));
+  std::vector<std::int8_t> tile(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i)
+    tile[i] = static_cast<std::int8_t>(std::clamp(std::round(field[i] * scale), -127.0, 127.0));
+  return tile;
+}
+
+// How much a wall darkens at `u`, its place across the wall from its outer
+// edge (0) to the lumen (1): dark lines, each of its own depth, the first
+// at the outer edge and the last at the lumen, evenly spread over the
+// wall's body and covering kLineShare of it.
+double WallDarkening(const VesselCamera::Brightfield& b, double u) {
+  static constexpr double kLineDepths[] = {0.9, 1.0, 0.8, 0.95, 0.85, 0.9};
+  constexpr double kLineShare = 0.6;
+  const int lines = std::max(b.lines, 0);
+  if (lines == 0) return b.wallDarkening;
+  const double width = kLineShare / lines;
+  const double pitch = lines > 1 ? (1.0 - width) / (lines - 1) : 0.0;
+  for (int k = 0; k < lines; ++k) {
+    const double start = k * pitch;
+    if (u >= start && u < start + width)
+      return b.lineDarkening * kLineDepths[static_cast<std::size_t>(k) % std::size(kLineDepths)];
+  }
+  return b.wallDarkening;
+}
+
 }  // namespace
 
 VesselCamera::VesselCamera(GeometrySource source, Options options) : source_(std::move(source)) {
@@ -56,6 +147,10 @@ VesselCamera::VesselCamera(GeometrySource source, Options options) : source_(std
   std::normal_distribution<double> normal(0.0, std::max(options.noiseSigma, 0.0));
   noise_.resize(kNoiseLength);
   for (std::int8_t& n : noise_) n = static_cast<std::int8_t>(std::clamp(std::round(normal(random)), -127.0, 127.0));
+  if (options.look == Look::kBrightfield) {
+    wallTexture_ = MakeTexture(options.seed + 1, 1.0, 8.0);
+    speckle_ = MakeTexture(options.seed + 2, 1.5, 1.5);
+  }
 }
 
 VesselCamera::VesselCamera(std::shared_ptr<Preparation> preparation, Options options)
@@ -143,12 +238,18 @@ void VesselCamera::DropNext(std::uint64_t count) {
 
 VesselEdges VesselCamera::EdgesFor(const VesselGeometry& geometry) const {
   std::lock_guard<std::mutex> g(mutex_);
-  return EdgesFor(settings_, geometry);
+  return EdgesFor(settings_, geometry, 0.0);
 }
 
-VesselEdges VesselCamera::EdgesFor(const Settings& s, const VesselGeometry& geometry) {
+double VesselCamera::DriftAt(const Settings& s, double time) {
+  const Brightfield& b = s.options.brightfield;
+  if (s.options.look != Look::kBrightfield || !(b.driftPeriod > 0.0) || !std::isfinite(b.driftAmplitude)) return 0.0;
+  return b.driftAmplitude * std::sin(2.0 * std::numbers::pi * time / b.driftPeriod);
+}
+
+VesselEdges VesselCamera::EdgesFor(const Settings& s, const VesselGeometry& geometry, double drift) {
   const Options& o = s.options;
-  const double axis = o.axis >= 0.0 && o.axis <= kMaxSide ? o.axis : o.width / 2.0;
+  const double axis = (o.axis >= 0.0 && o.axis <= kMaxSide ? o.axis : o.width / 2.0) + drift;
   const double scale = o.micronsPerPixel > 0.0 ? 1.0 / o.micronsPerPixel : 1.0;
   // A geometry that is no number draws no vessel.
   const auto size = [](double d) { return std::isfinite(d) && d > 0.0 ? d : 0.0; };
@@ -202,11 +303,16 @@ GrabResult VesselCamera::Grab(std::uint64_t index, VesselFrame& frame) {
   frame.index = index;
   frame.time = s.startTime + static_cast<double>(index) / o.frameRate;
   frame.geometry = source_(frame.time);
-  frame.truth = EdgesFor(s, frame.geometry);
+  const double drift = DriftAt(s, frame.time);
+  frame.truth = EdgesFor(s, frame.geometry, drift);
   frame.width = o.width;
   frame.height = o.height;
   const auto width = static_cast<std::size_t>(o.width);
   frame.pixels.resize(width * static_cast<std::size_t>(o.height));
+  if (o.look == Look::kBrightfield) {
+    DrawBrightfield(s, frame.truth, drift, frame);
+    return GrabResult::Frame;
+  }
 
   const std::vector<std::int16_t> profile = DrawProfile(s, frame.truth);
   const bool noisy = !o.exact && o.noiseSigma > 0.0;
@@ -227,6 +333,83 @@ GrabResult VesselCamera::Grab(std::uint64_t index, VesselFrame& frame) {
   }
   if (s.torn) frame.pixels.resize(width * static_cast<std::size_t>(o.height / 2));
   return GrabResult::Frame;
+}
+
+void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, double drift, VesselFrame& frame) const {
+  const Options& o = s.options;
+  const Brightfield& b = o.brightfield;
+  const int width = o.width;
+
+  // Across the picture: what the vessel takes from the light at each place,
+  // and how strongly the walls' texture and the lumen's speckle show there,
+  // drawn at several samples per pixel, blurred and averaged per column.
+  const std::size_t samples = static_cast<std::size_t>(width) * kSubsamples;
+  std::vector<float> dark(samples, 0.0f), wallGrain(samples, 0.0f), speckle(samples, 0.0f);
+  for (std::size_t i = 0; i < samples; ++i) {
+    const double x = (static_cast<double>(i) + 0.5) / kSubsamples;
+    if (x < e.exactOuterLeft || x >= e.exactOuterRight) continue;
+    if (x < e.exactLumenLeft) {
+      dark[i] = static_cast<float>(WallDarkening(b, (x - e.exactOuterLeft) / (e.exactLumenLeft - e.exactOuterLeft)));
+      wallGrain[i] = static_cast<float>(b.wallTexture);
+    } else if (x >= e.exactLumenRight) {
+      dark[i] = static_cast<float>(WallDarkening(b, (e.exactOuterRight - x) / (e.exactOuterRight - e.exactLumenRight)));
+      wallGrain[i] = static_cast<float>(b.wallTexture);
+    } else {
+      dark[i] = static_cast<float>(b.lumenDarkening);
+      speckle[i] = static_cast<float>(b.speckle);
+    }
+  }
+  for (auto* v : {&dark, &wallGrain, &speckle}) Blur(*v, o.blurSigma * kSubsamples);
+  // Per column, as shares of the background's level: what passes, and the
+  // textures' weights (the tiles hold kTextureScale per standard deviation).
+  std::vector<float> passes(static_cast<std::size_t>(width)), wallWeight(passes.size()), speckleWeight(passes.size());
+  std::vector<float> columnLight(passes.size());
+  for (int c = 0; c < width; ++c) {
+    float d = 0.0f, w = 0.0f, l = 0.0f;
+    for (int k = 0; k < kSubsamples; ++k) {
+      const std::size_t i = static_cast<std::size_t>(c) * kSubsamples + static_cast<std::size_t>(k);
+      d += dark[i];
+      w += wallGrain[i];
+      l += speckle[i];
+    }
+    const auto n = static_cast<float>(kSubsamples * kBrightfieldLevel);
+    const auto at = static_cast<std::size_t>(c);
+    passes[at] = 1.0f - d / n;
+    wallWeight[at] = w / n / static_cast<float>(kTextureScale);
+    speckleWeight[at] = l / n / static_cast<float>(kTextureScale);
+    columnLight[at] = static_cast<float>(b.background + b.gradientX * ((c + 0.5) / width - 0.5));
+  }
+
+  // The camera's response, from the light's grey level to the pixel's.
+  std::array<std::uint8_t, 256> response{};
+  for (int v = 0; v < 256; ++v) {
+    const double level = 255.0 * std::pow(std::clamp(v * s.gain / 255.0, 0.0, 1.0), 1.0 / s.gamma);
+    response[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(std::clamp(std::round(level), 0.0, 255.0));
+  }
+
+  // The textures move with the vessel.
+  const auto shift = static_cast<int>(std::lround(drift));
+  constexpr int mask = kTextureSide - 1;
+  const bool noisy = o.noiseSigma > 0.0;
+  std::uint64_t state = Mix(o.seed ^ Mix(frame.index));
+  const std::size_t windows = kNoiseLength - static_cast<std::size_t>(width) + 1;
+  for (int y = 0; y < o.height; ++y) {
+    std::uint8_t* row = frame.pixels.data() + static_cast<std::size_t>(y) * width;
+    const auto rowLight = static_cast<float>(b.gradientY * ((y + 0.5) / o.height - 0.5));
+    const std::int8_t* grain = wallTexture_.data() + static_cast<std::size_t>(y & mask) * kTextureSide;
+    const std::int8_t* spots = speckle_.data() + static_cast<std::size_t>(y & mask) * kTextureSide;
+    state = Mix(state);
+    const std::int8_t* noise = noise_.data() + state % windows;
+    for (int x = 0; x < width; ++x) {
+      const auto c = static_cast<std::size_t>(x);
+      const int t = (x - shift) & mask;
+      const float light = columnLight[c] + rowLight;
+      const float level = light * (passes[c] - wallWeight[c] * grain[t] - speckleWeight[c] * spots[t]);
+      const int v = level <= 0.0f ? 0 : (level >= 255.0f ? 255 : static_cast<int>(level + 0.5f));
+      const int out = response[static_cast<std::size_t>(v)] + (noisy ? noise[x] : 0);
+      row[x] = static_cast<std::uint8_t>(out < 0 ? 0 : (out > 255 ? 255 : out));
+    }
+  }
 }
 
 }  // namespace ORV::Sim

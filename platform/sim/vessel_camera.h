@@ -1,18 +1,24 @@
 #pragma once
 // The simulated vessel camera: 8-bit grey frames of a vessel running
 // vertically through the picture, as a microscope camera sees a mounted
-// artery: a bright background, two dark walls and the slightly brighter lumen
-// between them, at the diameters of a geometry source (normally the
-// simulated preparation).
+// artery, at the diameters of a geometry source (normally the simulated
+// preparation). Two looks:
+//   - plain: an even bright background, two even dark walls and a lumen a
+//     little brighter than the background;
+//   - brightfield: what a brightfield microscope shows of a pressurised
+//     artery. The background is bright with a slow gradient; each wall is a
+//     band of several dark lines (the outermost at the wall's outer edge,
+//     the innermost at the lumen) on a body darker than the background,
+//     textured along the vessel; the lumen is a little darker than the
+//     background, with speckle; the vessel drifts slowly sideways.
 //
 // Each frame carries its truth: the edges it was drawn with, in sensor
 // pixels, counted as the wall search counts them (the first column of each
-// wall and the first column after it). In the exact mode the edges lie on
-// whole pixels and the frame has neither blur nor noise, so a search finds
-// them exactly; in the realistic mode the edges lie where the geometry puts
-// them, the picture is blurred (sigma 1 pixel) and carries noise (sigma 8
-// grey levels) from a fixed seed, so every frame index always gives the same
-// frame.
+// wall and the first column after it). In the exact mode (plain look) the
+// edges lie on whole pixels and the frame has neither blur nor noise, so a
+// search finds them exactly; otherwise the edges lie where the geometry puts
+// them, the picture is blurred and carries noise from a fixed seed, so every
+// frame index always gives the same frame.
 //
 // Faults on demand: a changed frame size, a lost device (and its return),
 // dropped frames and torn frames (cut short on the way: fewer bytes than the
@@ -69,6 +75,28 @@ class VesselCamera {
   // The vessel at a time in seconds.
   using GeometrySource = std::function<VesselGeometry(double)>;
 
+  enum class Look {
+    kPlain,
+    kBrightfield,
+  };
+
+  // The brightfield picture. The vessel darkens the light that passes it:
+  // the picture is the background times what the vessel lets through, and
+  // each darkening here is what it takes from a background of 195.
+  struct Brightfield {
+    double background = 195.0;     // grey level at the picture's centre, before gain and gamma
+    double gradientX = 14.0;       // its rise from the left side to the right side
+    double gradientY = 6.0;        // from the top to the bottom
+    double wallDarkening = 60.0;   // the wall's body
+    double lineDarkening = 125.0;  // the darkest of its lines
+    int lines = 3;                 // dark lines across each wall
+    double lumenDarkening = 16.0;
+    double wallTexture = 10.0;     // standard deviation along the walls
+    double speckle = 8.0;          // standard deviation in the lumen
+    double driftAmplitude = 12.0;  // pixels: the vessel drifts sideways and back
+    double driftPeriod = 45.0;     // seconds
+  };
+
   struct Options {
     int width = 1280;
     int height = 960;
@@ -76,14 +104,16 @@ class VesselCamera {
     double micronsPerPixel = 0.5;
     // The vessel's axis, in pixels from the left; below 0: the middle.
     double axis = -1.0;
-    bool exact = false;       // whole-pixel edges, no blur, no noise
+    Look look = Look::kPlain;
+    bool exact = false;       // plain look only: whole-pixel edges, no blur, no noise
     double blurSigma = 1.0;   // pixels
     double noiseSigma = 8.0;  // grey levels
     std::uint32_t seed = 7;
-    // Grey levels before gain and gamma.
+    // The plain look's grey levels before gain and gamma.
     double background = 200.0;
     double wall = 50.0;
     double lumen = 215.0;
+    Brightfield brightfield;
   };
 
   VesselCamera(GeometrySource source, Options options);
@@ -129,7 +159,8 @@ class VesselCamera {
   // Drops the next `count` frames grabbed.
   void DropNext(std::uint64_t count);
 
-  // The edges of a vessel of `geometry` on this camera's sensor.
+  // The edges of a vessel of `geometry` on this camera's sensor, with the
+  // vessel at its resting place (no drift).
   VesselEdges EdgesFor(const VesselGeometry& geometry) const;
 
  private:
@@ -143,9 +174,14 @@ class VesselCamera {
     std::uint64_t dropEvery = 0;
     std::uint64_t dropNext = 0;
   };
-  static VesselEdges EdgesFor(const Settings& s, const VesselGeometry& geometry);
-  // One row's grey levels before noise.
+  // The edges with the vessel's axis `drift` pixels right of its resting place.
+  static VesselEdges EdgesFor(const Settings& s, const VesselGeometry& geometry, double drift);
+  // The drift at a time, in pixels (brightfield look only).
+  static double DriftAt(const Settings& s, double time);
+  // One row's grey levels before noise (plain look).
   static std::vector<std::int16_t> DrawProfile(const Settings& s, const VesselEdges& edges);
+  // The whole brightfield picture, noise included.
+  void DrawBrightfield(const Settings& s, const VesselEdges& edges, double drift, VesselFrame& frame) const;
 
   GeometrySource source_;
   mutable std::mutex mutex_;
@@ -154,6 +190,11 @@ class VesselCamera {
   // window of it that starts at a place drawn from the seed and the frame's
   // index.
   std::vector<std::int8_t> noise_;
+  // The brightfield textures, made once from the seed: smooth noise of
+  // standard deviation kTextureScale, one tile drawn out along the vessel
+  // (the walls' fibres), one round-grained (the lumen's speckle).
+  std::vector<std::int8_t> wallTexture_;
+  std::vector<std::int8_t> speckle_;
 };
 
 }  // namespace ORV::Sim

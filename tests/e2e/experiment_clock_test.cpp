@@ -202,6 +202,8 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
     return nullptr;
   };
   // Every marker at its moment and within 100 ms of the sample taken then.
+  // The time the test itself took between seeing the sample and making the
+  // mark (long on a loaded machine) is not the program's.
   for (const Moment& m : moments) {
     SCOPED_TRACE(m.text);
     const MarkerData2* marker = markerNamed(m.text);
@@ -209,9 +211,11 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
     EXPECT_GE(Apart(marker->time, m.clockBefore), 0);
     EXPECT_LE(Apart(marker->time, m.clockAfter), 0);
     ASSERT_GE(m.samplesBefore, 1u);
+    const std::int64_t testDelay = Apart(marker->time, m.clockBefore);
     const std::int64_t fromSample = Apart(marker->time, samples[m.samplesBefore - 1].time);
-    EXPECT_LE(std::abs(fromSample), 100) << "marker at " << marker->time << ", sample at "
-                                         << samples[m.samplesBefore - 1].time;
+    EXPECT_LE(std::abs(fromSample), 100 + std::max<std::int64_t>(testDelay, 0))
+        << "marker at " << marker->time << ", sample at " << samples[m.samplesBefore - 1].time
+        << ", the test's own delay " << testDelay << " ms";
   }
   // The pressure leaves its resting value within one period of the command.
   {

@@ -108,6 +108,9 @@ class ProgramOnLab {
       : answers(std::move(workspaceName)) {
     setenv("ORV_SIMLAB", "1", 1);
     setenv("ORV_SIMLAB_CAMERAS", std::to_string(cameras).c_str(), 1);
+    // The plain picture, which the default cut-offs measure, unless the test
+    // asked for another.
+    setenv("ORV_SIMLAB_VESSEL", "live", 0);
   }
 
   // Registers the controls and brings the application up; false (with the

@@ -174,6 +174,74 @@ TEST(VesselCameraTest, PictureHasDarkWallsBlurAndSeededNoise) {
   for (std::uint8_t p : e.pixels) ASSERT_TRUE(p == 200 || p == 50 || p == 215) << int(p);
 }
 
+TEST(VesselCameraTest, BrightfieldPictureHasAGradedBackgroundBandedTexturedWallsADarkerLumenAndDrifts) {
+  VesselCamera::Options o;
+  o.look = VesselCamera::Look::kBrightfield;
+  o.width = 600;
+  o.height = 600;     // tall enough for column means to see through the walls' texture
+  o.frameRate = 4.0;  // frame 45 lies a quarter of the drift's period in
+  o.micronsPerPixel = 1.0;
+  o.axis = 300.0;
+  o.blurSigma = 1.3;
+  o.noiseSigma = 5.0;
+  const VesselGeometry geometry{250.0, 220.0};
+  VesselCamera camera([&](double) { return geometry; }, o);
+  VesselFrame f, again, other;
+  ASSERT_EQ(camera.Grab(0, f), GrabResult::Frame);
+  ASSERT_EQ(camera.Grab(0, again), GrabResult::Frame);
+  ASSERT_EQ(camera.Grab(1, other), GrabResult::Frame);
+  EXPECT_EQ(f.pixels, again.pixels);
+  EXPECT_NE(f.pixels, other.pixels);
+  EXPECT_EQ(f.truth, camera.EdgesFor(geometry));  // no drift at time 0
+
+  const auto column = [&f](double x, double* sd = nullptr) {
+    const int c = static_cast<int>(x);
+    double sum = 0, squares = 0;
+    for (int y = 0; y < f.height; ++y) {
+      const double v = f.pixels[static_cast<std::size_t>(y * f.width + c)];
+      sum += v;
+      squares += v * v;
+    }
+    const double mean = sum / f.height;
+    if (sd) *sd = std::sqrt(squares / f.height - mean * mean);
+    return mean;
+  };
+  // The background brightens from left to right (14 levels over the picture).
+  double backgroundSd = 0;
+  EXPECT_NEAR(column(20, &backgroundSd), 195.0 - 14.0 * (0.5 - 20.5 / 600), 2.0);
+  EXPECT_NEAR(column(580), 195.0 + 14.0 * (580.5 / 600 - 0.5), 2.0);
+  // The lumen is a little darker than the background there, and speckled.
+  double lumenSd = 0;
+  const double lumen = column(300, &lumenSd);
+  EXPECT_GT(195.0 - lumen, 8.0);
+  EXPECT_LT(195.0 - lumen, 25.0);
+  EXPECT_GT(lumenSd, 1.3 * backgroundSd);
+  // Each wall: three dark lines (at a tenth, a half and nine tenths of the
+  // wall, the outer one at its edge) with the lighter body between them,
+  // textured along the vessel.
+  for (const auto& [outer, inner] : {std::pair{f.truth.exactOuterLeft, f.truth.exactLumenLeft},
+                                     std::pair{f.truth.exactOuterRight, f.truth.exactLumenRight}}) {
+    const auto at = [&](double u) { return column(outer + u * (inner - outer)); };
+    for (const double gap : {0.3, 0.7}) {
+      EXPECT_LT(at(gap - 0.2) + 3.0, at(gap)) << outer;
+      EXPECT_LT(at(gap + 0.2) + 3.0, at(gap)) << outer;
+    }
+    EXPECT_LT(at(0.3), lumen - 20.0);
+    double wallSd = 0;
+    column(outer + 0.3 * (inner - outer), &wallSd);
+    EXPECT_GT(wallSd, 1.5 * backgroundSd);
+  }
+
+  // A quarter of the drift's period later the vessel lies its full drift
+  // (12 pixels) to the right; the truth goes with it.
+  ASSERT_EQ(camera.Grab(45, f), GrabResult::Frame);
+  const VesselEdges rest = camera.EdgesFor(geometry);
+  EXPECT_NEAR(f.truth.exactOuterLeft - rest.exactOuterLeft, 12.0, 1e-9);
+  EXPECT_NEAR(f.truth.exactLumenRight - rest.exactLumenRight, 12.0, 1e-9);
+  EXPECT_EQ(f.truth.outerLeft, rest.outerLeft + 12);
+  EXPECT_LT(column(f.truth.exactOuterLeft + 1.5), column(f.truth.exactOuterLeft - 4.0) - 40.0);
+}
+
 TEST(VesselCameraTest, GainAndGammaChangeTheLevels) {
   VesselCamera camera(Pulsating, Small(true));
   VesselFrame f;

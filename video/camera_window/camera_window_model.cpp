@@ -33,6 +33,7 @@ bool IsAdjustment(SliderId id) {
          id == SliderId::OuterRight;
 }
 bool IsThreshold(SliderId id) { return id == SliderId::OuterThreshold || id == SliderId::InnerThreshold; }
+bool IsCutOff(SliderId id) { return id == SliderId::OuterCutOff || id == SliderId::InnerCutOff; }
 
 Box At(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 
@@ -145,7 +146,8 @@ bool CameraWindowModel::ButtonsEnabled(SliderId id) const {
   if (selectedZone_ < 0) return false;
   if (id == SliderId::InnerLeft || id == SliderId::InnerRight)
     return !(experiment_ && experiment_->configuration && experiment_->configuration->IgnoreLumen);
-  if (IsThreshold(id)) return !autoThreshold_;
+  // With auto threshold on, the zone chooses its thresholds and cut-offs.
+  if (IsThreshold(id) || IsCutOff(id)) return !autoThreshold_;
   return true;
 }
 
@@ -227,8 +229,8 @@ void CameraWindowModel::EnableAutoThreshold(bool on) {
   autoThreshold_ = on;
   control_.Invoke(D::EnableAutoThreshold, std::int16_t(on ? 1 : 0));
   const bool enable = !on && selectedZone_ >= 0;
-  sliders_[Idx(SliderId::OuterThreshold)].enabled = enable;
-  sliders_[Idx(SliderId::InnerThreshold)].enabled = enable;
+  for (SliderId id : {SliderId::OuterThreshold, SliderId::InnerThreshold, SliderId::OuterCutOff, SliderId::InnerCutOff})
+    sliders_[Idx(id)].enabled = enable;
 }
 
 void CameraWindowModel::ResetAdjustments() {
@@ -403,11 +405,10 @@ void CameraWindowModel::OnDimensionsChanged(std::int32_t width, std::int32_t hei
 void CameraWindowModel::OnZoneSelected(std::int32_t zone) {
   selectedZone_ = zone < 0 ? -1 : zone;
   const bool selected = selectedZone_ >= 0;
-  for (SliderId id : {SliderId::InnerLeft, SliderId::InnerRight, SliderId::OuterLeft, SliderId::OuterRight,
-                      SliderId::OuterCutOff, SliderId::InnerCutOff})
+  for (SliderId id : {SliderId::InnerLeft, SliderId::InnerRight, SliderId::OuterLeft, SliderId::OuterRight})
     sliders_[Idx(id)].enabled = selected;
-  sliders_[Idx(SliderId::OuterThreshold)].enabled = selected && !autoThreshold_;
-  sliders_[Idx(SliderId::InnerThreshold)].enabled = selected && !autoThreshold_;
+  for (SliderId id : {SliderId::OuterThreshold, SliderId::InnerThreshold, SliderId::OuterCutOff, SliderId::InnerCutOff})
+    sliders_[Idx(id)].enabled = selected && !autoThreshold_;
   if (selected) ReadZoneSliders();
 }
 
@@ -426,9 +427,15 @@ void CameraWindowModel::ReadZoneSliders() {
 
 void CameraWindowModel::OnCutOffTimer() {
   if (selectedZone_ < 0) return;
-  const int n = static_cast<int>(control_.Invoke<double>(D::GetAnalysisCutOff, std::int32_t(selectedZone_)) * 100);
-  SliderState& s = sliders_[Idx(SliderId::OuterCutOff)];
-  if (n != s.position) s.Set(n);
+  const auto zone = std::int32_t(selectedZone_);
+  const auto follow = [this, zone](SliderId id, int dispid) {
+    const int n = static_cast<int>(control_.Invoke<double>(dispid, zone) * 100);
+    SliderState& s = sliders_[Idx(id)];
+    if (n != s.position) s.Set(n);
+  };
+  follow(SliderId::OuterCutOff, D::GetAnalysisCutOff);
+  // The inner cut-off changes by itself only while the zone chooses it.
+  if (autoThreshold_) follow(SliderId::InnerCutOff, D::GetInnerAnalysisCutOff);
 }
 
 void CameraWindowModel::OnZoneAnalysisData(std::int32_t zone, std::int32_t outerLeft, std::int32_t outerRight,

@@ -233,7 +233,9 @@ class CameraWindowModel {
   void OnCaptureStopped();
   void OnIndexImage(std::uint32_t time, std::uint32_t width, std::uint32_t height, std::uint32_t size,
                     const std::uint8_t* image);
-  // The cut-off timer: follows the control's outer cut-off of the selected zone.
+  // The cut-off timer: follows the control's outer cut-off of the selected
+  // zone, and with auto threshold on (when the zone chooses them) its inner
+  // cut-off too.
   void OnCutOffTimer();
 
   // ---- a lost camera ----

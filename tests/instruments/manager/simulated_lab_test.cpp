@@ -93,21 +93,26 @@ TEST(SimulatedLabCameras, CountComesFromTheSettingWithinOneToFour) {
 }
 
 TEST(SimulatedLabCameras, VesselSettingChoosesTheDriftAndThePictures) {
+  using Look = Sim::VesselCamera::Look;
   struct Case {
     const char* setting;
     Sim::LabVessel vessel;
     bool drifts;
     bool exactPictures;
+    Look look;
   };
-  for (const Case& c :
-       {Case{nullptr, Sim::LabVessel::kLive, true, false}, Case{"", Sim::LabVessel::kLive, true, false},
-        Case{"Exact", Sim::LabVessel::kLive, true, false}, Case{"still", Sim::LabVessel::kStill, false, false},
-        Case{"exact", Sim::LabVessel::kExact, false, true}}) {
+  for (const Case& c : {Case{nullptr, Sim::LabVessel::kBrightfield, true, false, Look::kBrightfield},
+                        Case{"", Sim::LabVessel::kBrightfield, true, false, Look::kBrightfield},
+                        Case{"Exact", Sim::LabVessel::kBrightfield, true, false, Look::kBrightfield},
+                        Case{"live", Sim::LabVessel::kLive, true, false, Look::kPlain},
+                        Case{"still", Sim::LabVessel::kStill, false, false, Look::kPlain},
+                        Case{"exact", Sim::LabVessel::kExact, false, true, Look::kPlain}}) {
     const Sim::LabVessel vessel = Sim::LabVesselSetting(c.setting);
     EXPECT_EQ(vessel, c.vessel) << (c.setting ? c.setting : "unset");
     const Sim::Preparation::Model model = Sim::LabPreparationModel(vessel);
     EXPECT_EQ(model.driftAmplitude > 0.0 && model.diameterNoise > 0.0, c.drifts);
     EXPECT_EQ(Sim::LabCameraOptions(vessel, 1).exact, c.exactPictures);
+    EXPECT_EQ(Sim::LabCameraOptions(vessel, 1).look, c.look);
     EXPECT_EQ(Sim::LabCameraOptions(vessel, 1).seed, 8u);
   }
 }

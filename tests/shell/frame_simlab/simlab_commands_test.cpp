@@ -4,17 +4,9 @@
 // rendered before, between and after the commands.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#include "analysis_control/analysis_interface.h"
-#include "core/base/configuration.h"
-#include "core/experiment/session.h"
-#include "instruments/interface_manager.h"
-#include "platform/com/control_loader.h"
-#include "platform/os/registry_store.h"
 #include "platform/ui/ribbon_bar.h"
 #include "shell/frame/frame_command_host.h"
-#include "shell/frame/program_frame.h"
+#include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -25,20 +17,10 @@ using namespace FrameCommand;
 
 TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+  ASSERT_TRUE(ORV::Test::PrepareLab("2"));
   Configuration& configuration = Configuration::Instance();
-  configuration.Load();
-  // The camera windows' analysis control, registered as at the program's first start.
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
-  ExperimentData& experiment = Session::Instance().Experiment();
-
-  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
-  ASSERT_EQ(frame->OnCreate(), 0);
-  frame->resize(1500, 940);
-  frame->show();
+  std::unique_ptr<CMainFrame> frame = ORV::Test::ShowFrameOnLab(1500, 940);
+  ASSERT_NE(frame, nullptr);
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return frame->StartupChainDone(); }, 60000));
   ORV::Test::SaveUiArtifact(*frame, "commands_1_started");
 

@@ -4,20 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-#include <cstdlib>
 
-#include "analysis_control/analysis_interface.h"
-#include "core/base/configuration.h"
-#include "core/experiment/session.h"
-#include "instruments/interface_manager.h"
 #include "instruments/ui/flow_pane.h"
 #include "instruments/ui/heater_pane.h"
 #include "instruments/ui/microscope_pane.h"
-#include "platform/com/control_loader.h"
-#include "platform/os/registry_store.h"
 #include "platform/ui/icon_button.h"
 #include "shell/frame/frame_cameras.h"
-#include "shell/frame/program_frame.h"
+#include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "video/ui/camera_pane.h"
@@ -29,20 +22,9 @@ bool Filled(QLineEdit* edit) { return edit != nullptr && !edit->text().trimmed()
 
 TEST(MainFrameOnTheSimulatedLab, ShowsLiveValuesAndCamerasThenClosesCleanly) {
   ORV::Test::SandboxedHome home;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
-  Configuration& configuration = Configuration::Instance();
-  configuration.Load();
-  // The analysis control registered as the program's first start does.
-  const std::string_view progIds[] = {AnalysisView::kProgId};
-  ASSERT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
-            Com::S_OK);
-  ExperimentData& experiment = Session::Instance().Experiment();
-
-  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, InterfaceManager::Instance());
-  ASSERT_EQ(frame->OnCreate(), 0);
-  frame->resize(1600, 1000);
-  frame->show();
+  ASSERT_TRUE(ORV::Test::PrepareLab("2"));
+  std::unique_ptr<CMainFrame> frame = ORV::Test::ShowFrameOnLab(1600, 1000);
+  ASSERT_NE(frame, nullptr);
 
   // The lab's heat controller makes it an incubation chamber system with
   // both cameras in windows of their own.

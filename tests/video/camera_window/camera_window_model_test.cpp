@@ -228,6 +228,40 @@ TEST_F(CameraWindowModelTest, SelectingAZoneReadsItsSettings) {
   EXPECT_TRUE(model->Slider(SliderId::OuterThreshold).enabled);
 }
 
+TEST_F(CameraWindowModelTest, AutoThresholdDisablesTheCutOffSlidersWhichShowTheZonesChoice) {
+  const auto cutOffsUsable = [this] {
+    return model->Slider(SliderId::OuterCutOff).enabled && model->Slider(SliderId::InnerCutOff).enabled &&
+           model->ButtonsEnabled(SliderId::OuterCutOff) && model->ButtonsEnabled(SliderId::InnerCutOff);
+  };
+  model->EnableAutoThreshold(true);
+  Select(1);
+  EXPECT_FALSE(model->Slider(SliderId::OuterCutOff).enabled);
+  EXPECT_FALSE(model->Slider(SliderId::InnerCutOff).enabled);
+  EXPECT_FALSE(model->ButtonsEnabled(SliderId::OuterCutOff));
+  EXPECT_FALSE(model->ButtonsEnabled(SliderId::InnerCutOff));
+  model->Step(SliderId::InnerCutOff, +1);
+  EXPECT_TRUE(control.Take().empty());
+
+  // The timer shows what the zone chose.
+  control.results[D::GetAnalysisCutOff] = Com::Variant(4.25);
+  control.results[D::GetInnerAnalysisCutOff] = Com::Variant(4.5);
+  model->OnCutOffTimer();
+  EXPECT_EQ(control.Take(), (Calls{"67(1)", "69(1)"}));
+  EXPECT_EQ(model->Slider(SliderId::OuterCutOff).position, 425);
+  EXPECT_EQ(model->Slider(SliderId::InnerCutOff).position, 450);
+
+  // Off: the sliders are the user's again, and only the outer one is followed.
+  model->EnableAutoThreshold(false);
+  control.Take();
+  EXPECT_TRUE(cutOffsUsable());
+  control.results[D::GetInnerAnalysisCutOff] = Com::Variant(2.0);
+  model->OnCutOffTimer();
+  EXPECT_EQ(control.Take(), (Calls{"67(1)"}));
+  EXPECT_EQ(model->Slider(SliderId::InnerCutOff).position, 450);
+  model->EnableAutoThreshold(true);
+  EXPECT_FALSE(cutOffsUsable());
+}
+
 TEST_F(CameraWindowModelTest, StepButtonsSendTheNewValueWithinTheirLimits) {
   model->EnableAutoThreshold(false);
   struct Case {

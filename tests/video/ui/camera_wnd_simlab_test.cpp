@@ -3,13 +3,16 @@
 // camera's queue, the profile panels, and renders of it all.
 #include <gtest/gtest.h>
 
+#include <QSlider>
 #include <cstdlib>
+#include <string>
 
 #include "analysis_control/analysis_interface.h"
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/zone_data_queue.h"
 #include "platform/os/registry_store.h"
+#include "platform/sim/sim_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
@@ -20,39 +23,70 @@ namespace {
 
 namespace D = AnalysisView::Dispid;
 
-TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
+// Starts this process's simulated lab with one camera showing `vessel`;
+// false when the lab was started with another vessel already (the test
+// binary run by hand rather than through CTest).
+bool UseLab(const char* vessel) {
+  static std::string started;
+  if (!started.empty()) return started == vessel;
+  started = vessel;
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "1", 1);
-  ORV::Test::SandboxedHome home;
-  OS::RegistryStore store;
-  const Com::ControlFactory factory(store, {ORV_ANALYSIS_CONTROL_DIR});
-  ExperimentData experiment;
-  ORV::Test::TestClock clock;
-  experiment.SetClock(&clock);
-  experiment.configuration->Calibration[0] = 0.5f;
-  auto queue = std::make_shared<ZoneDataHolderQueue>();
+  setenv("ORV_SIMLAB_VESSEL", vessel, 1);
+  return true;
+}
 
-  for (int dpi : {96, 144}) {
-    ORV::Test::ScopedDpi scoped(dpi);
+// What a camera window on the simulated lab needs: a sandboxed home, the
+// control's registry, an experiment with its clock (the camera calibrated
+// to `micronsPerPixel`) and the zone queue.
+struct LabWindowSetting {
+  explicit LabWindowSetting(float micronsPerPixel) {
+    experiment.SetClock(&clock);
+    experiment.configuration->Calibration[0] = micronsPerPixel;
+  }
+  CameraWndSetup Setup() {
     CameraWndSetup setup;
     setup.experiment = &experiment;
     setup.queue = queue;
     setup.factory = &factory;
-    CameraWnd w(std::move(setup));
+    return setup;
+  }
+  ORV::Test::SandboxedHome home;
+  OS::RegistryStore store;
+  const Com::ControlFactory factory{store, {ORV_ANALYSIS_CONTROL_DIR}};
+  ExperimentData experiment;
+  ORV::Test::TestClock clock;
+  std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
+};
+
+// Starts the window's capture of the lab's first camera; true once its
+// picture has come and the control's widget has its size.
+bool StartCapture(CameraWnd& w) {
+  const Com::Dispatcher control = w.Control();
+  std::string name;
+  control.Invoke(D::GetCameraName, std::int32_t{0}, &name);
+  if (control.Invoke<std::int16_t>(D::StartCapture, name) != 1) return false;
+  w.SetCameraCaption(QString::fromStdString(name));
+  return ORV::Test::ProcessEventsUntil([&] { return w.Model().VideoWidth() > 0 && w.ControlWidget()->width() > 100; });
+}
+
+TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
+  if (!UseLab("live")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
+  LabWindowSetting lab(0.5f);
+  const std::shared_ptr<ZoneDataHolderQueue>& queue = lab.queue;
+
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    CameraWnd w(lab.Setup());
     w.resize(w.Scale(1000), w.Scale(330));
     ASSERT_EQ(w.Create(), 0);
     w.show();
     const Com::Dispatcher control = w.Control();
     control.Invoke(D::SetMaxZones, std::int16_t{4});
     ASSERT_GE(control.Invoke<std::uint32_t>(D::GetCameraCount), 1u);
-    std::string name;
-    control.Invoke(D::GetCameraName, std::int32_t{0}, &name);
-    ASSERT_EQ(control.Invoke<std::int16_t>(D::StartCapture, name), 1) << name;
-    w.SetCameraCaption(QString::fromStdString(name));
-    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().VideoWidth() > 0; }));
+    ASSERT_TRUE(StartCapture(w));
 
     QWidget* video = w.ControlWidget();
-    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return video->width() > 100; }));
     const double vw = video->width(), vh = video->height();
     for (double top : {0.2, 0.6}) {
       const int before = w.Model().ZoneCount();
@@ -90,6 +124,56 @@ TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
     ORV::Test::SaveUiArtifact(w, "camera_wnd_simlab_" + std::to_string(dpi));
     control.Invoke(D::StopCapture);
   }
+}
+
+TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSlidersShowItsCutOffs) {
+  if (!UseLab("brightfield")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
+  LabWindowSetting lab(1.0f);  // the lab's brightfield camera: 1 um per pixel
+  const std::shared_ptr<ZoneDataHolderQueue>& queue = lab.queue;
+  CameraWnd w(lab.Setup());
+  w.resize(1000, 330);
+  ASSERT_EQ(w.Create(), 0);
+  w.show();
+  w.EnableAutoThreshold(true);
+  const Com::Dispatcher control = w.Control();
+  ASSERT_TRUE(StartCapture(w));
+  QWidget* video = w.ControlWidget();
+  // A zone across the vessel, which runs down the middle of the picture.
+  const double vw = video->width(), vh = video->height();
+  ORV::Test::DragOnControl(video, {vw * 0.33, vh * 0.3}, {vw * 0.67, vh * 0.6});
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().ZoneCount() == 1; }));
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] {
+    std::lock_guard lock(queue->mutex);
+    return queue->batches[0].pending.size() >= 20;
+  }));
+  ZoneData r;
+  {
+    std::lock_guard lock(queue->mutex);
+    r = queue->batches[0].pending.back();
+  }
+  // Walls and lumen, at the diameters the lab's camera draws now.
+  Sim::SimLab* running = Sim::SimLab::Running();
+  ASSERT_NE(running, nullptr);
+  const Sim::VesselGeometry now = running->GetPreparation()->Read().vessel;
+  EXPECT_NEAR(r.outerRight[0] - r.outerLeft[0], now.outerDiameter, 3.0);
+  EXPECT_NEAR(r.innerRight[0] - r.innerLeft[0], now.lumenDiameter, 3.0);
+  EXPECT_GT(r.innerLeft[0], r.outerLeft[0]);
+  EXPECT_LT(r.innerRight[0], r.outerRight[0]);
+  // Selected, the zone's cut-off sliders come to show what it chose, disabled.
+  ORV::Test::DragOnControl(video, {vw * 0.5, vh * 0.45}, {vw * 0.5, vh * 0.45});
+  ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().SelectedZone() == 0; }));
+  const auto chosen = [&w] {
+    return w.Slider(SliderId::OuterCutOff)->value() != 300 && w.Slider(SliderId::InnerCutOff)->value() != 300;
+  };
+  EXPECT_TRUE(ORV::Test::ProcessEventsUntil(chosen));
+  EXPECT_EQ(w.Slider(SliderId::OuterCutOff)->value(),
+            static_cast<int>(control.Invoke<double>(D::GetAnalysisCutOff, std::int32_t{0}) * 100));
+  EXPECT_FALSE(w.Slider(SliderId::OuterCutOff)->isEnabled());
+  EXPECT_FALSE(w.Slider(SliderId::InnerCutOff)->isEnabled());
+  w.Client()->update();
+  ORV::Test::ProcessEventsUntil([] { return false; }, 300);
+  ORV::Test::SaveUiArtifact(w, "camera_wnd_simlab_brightfield");
+  control.Invoke(D::StopCapture);
 }
 
 }  // namespace

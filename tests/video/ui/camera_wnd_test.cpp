@@ -91,6 +91,8 @@ TEST_F(CameraWndTest, WidgetsFollowZoneSelectionAndButtons) {
   EXPECT_FALSE(w->Slider(SliderId::OuterLeft)->isEnabled());
   EXPECT_FALSE(w->ManualTrackingBox()->isEnabled());
   EXPECT_FALSE(w->StepButton(SliderId::OuterCutOff, +1)->isEnabled());
+  // The cut-offs are the user's while auto threshold is off.
+  w->EnableAutoThreshold(false);
   Fire(*w, E::ZoneSelected, {Com::Variant(std::int32_t{0})});
   EXPECT_TRUE(w->Slider(SliderId::OuterLeft)->isEnabled());
   EXPECT_TRUE(w->ManualTrackingBox()->isEnabled());
