@@ -83,6 +83,9 @@ enum : std::int32_t {
   SetAnalysisCutOff = 68,
   GetInnerAnalysisCutOff = 69,
   SetInnerAnalysisCutOff = 70,
+  // A camera the library lost while it captured is started again on the
+  // same view (zones and recording kept); 1 when it runs again.
+  RestartLostCamera = 71,
 };
 }  // namespace Dispid
 

@@ -79,9 +79,27 @@ void CaptureEngine::OnWindowMessage(std::uint32_t message) {
     if (camera != nullptr) {
       camera->SetFrameCallback(nullptr);
       camera->Stop();
+      cameraLost_ = capturing_.load();
     }
     events_.CaptureStopped();
   }
+}
+
+bool CaptureEngine::RestartLostCamera() {
+  std::unique_lock lock(lock_);
+  if (!cameraLost_ || !capturing_ || sourceType_ != kSourceCamera || !camera_) return false;
+  CameraInterface* camera = camera_.get();
+  if (!camera->Open(deviceName_)) return false;
+  camera->SetFrameCallback(this);
+  if (!camera->Start()) {
+    lock.unlock();
+    // As in Abandon: detached outside the grab lock a callback may wait for.
+    camera->SetFrameCallback(nullptr);
+    camera->Stop();
+    return false;
+  }
+  cameraLost_ = false;
+  return true;
 }
 
 void CaptureEngine::OnTimer() {
@@ -147,12 +165,18 @@ bool CaptureEngine::StartCapture(const std::string& camera) {
   videoFrameCount_ = 0;
   videoFrameIndex_ = 0;
 
+  // The entry of that very device when the name is a device's own (two
+  // cameras of one model differ only there), else the first whose display
+  // name begins with it.
   const CameraEntry* entry = nullptr;
   for (const CameraEntry& e : cameras_) {
-    if (e.displayName.starts_with(camera)) {
+    if (!camera.empty() && e.deviceName == camera) {
       entry = &e;
       break;
     }
+  }
+  for (const CameraEntry& e : cameras_) {
+    if (entry == nullptr && e.displayName.starts_with(camera)) entry = &e;
   }
   if (!IsKnownCameraModel(camera)) {
     // Another video device: frames are fetched on the frame timer.
@@ -252,6 +276,7 @@ void CaptureEngine::StartRecorder() {
 
 void CaptureEngine::StopCapture() {
   if (!capturing_.exchange(false)) return;
+  cameraLost_ = false;
   // The camera's callback is detached before the grab lock is taken: a
   // callback still running may be waiting for that lock, and detaching
   // waits for it to return.

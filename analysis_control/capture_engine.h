@@ -134,6 +134,12 @@ class CaptureEngine : private ORVCameraCallback {
   // CaptureStopped when something was running.
   void StopCapture();
   bool IsCapturing() const { return capturing_.load(); }
+  // A maker's camera the back-end lost while the view captured (the view
+  // stays marked as capturing): opens and starts it again on the same view,
+  // so its zones, its analysis and its recording go on. False when no
+  // camera is lost or it cannot be started (still gone).
+  bool RestartLostCamera();
+  bool CameraLost() const { return cameraLost_.load(); }
   SourceType GetSourceType() const;
   void PauseCapture();
   void ResumeCapture();
@@ -270,6 +276,7 @@ class CaptureEngine : private ORVCameraCallback {
   cv::Point2f centre_{1.0f, 1.0f};
 
   std::atomic<bool> capturing_{false};
+  std::atomic<bool> cameraLost_{false};
   bool paused_ = false;
   bool stepOnce_ = false;
   std::atomic<bool> trackerBusy_{false};

@@ -236,6 +236,25 @@ void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
   }
 }
 
+void InterfaceManager::ReopenMicroscopes() {
+  std::vector<std::string> ports, serials;
+  bool searched = false;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(microscopeCount_.load()); ++i) {
+    const std::shared_ptr<Microscope> microscope = HoldMicroscope(i);
+    if (!microscope || microscope->IsConnected()) continue;
+    if (!searched) {
+      Microscope(sources_.usb).FindComPort(ports, serials);
+      searched = true;
+    }
+    const std::string serial = microscope->SerialNumber();
+    for (std::size_t j = 0; j < ports.size() && j < serials.size(); ++j) {
+      if (serials[j] != serial) continue;
+      if (!microscope->Load(ports[j])) microscope->Close();
+      break;
+    }
+  }
+}
+
 void InterfaceManager::LoadMultiInterface(std::uint32_t& found) {
   const Configuration& config = Configuration::Instance();
   internalFlowMeterInUse_ = false;

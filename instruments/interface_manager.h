@@ -112,6 +112,10 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   // heat controller); returns the mask of those that loaded. Blocks for
   // seconds. The workers of the devices it reloads must be stopped.
   std::uint32_t LoadDevices(std::uint32_t mask);
+  // Opens each microscope that is not connected again, on the port that now
+  // carries its serial number (a microscope plugged in again comes up on a
+  // new terminal). The microscope objects stay: panes and workers hold them.
+  void ReopenMicroscopes();
   // Whether the last LoadDevices wrote device log files (the configuration's
   // Debug switch at that time).
   bool IsLogging() const { return logging_; }

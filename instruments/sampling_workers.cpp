@@ -1,5 +1,6 @@
 #include "instruments/sampling_workers.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,37 @@ namespace {
 using Milliseconds = std::chrono::milliseconds;
 using DeviceGuard = std::lock_guard<std::recursive_mutex>;
 
+// Opens a device its worker gave up again, when the schedule says so and no
+// one else has opened it meanwhile. It must answer too: a load alone does
+// not ask every device something.
+void TryReopen(Device& device, ReopenSchedule& schedule) {
+  const std::uint32_t now = OS::GetTickCount();
+  if (!schedule.Due(now)) return;
+  DeviceGuard guard(device.Lock());
+  if (device.IsConnected() || (device.Load(schedule.Port()) && device.Ping())) {
+    schedule.Stop();
+  } else {
+    // A load that failed leaves the port closed for the next try.
+    device.Close();
+    schedule.Missed(now);
+  }
+}
+
 }  // namespace
+
+// ---- opening a given-up device again ----
+
+void ReopenSchedule::Start(std::string port, std::uint32_t nowMs) {
+  port_ = std::move(port);
+  active_ = true;
+  since_ = nowMs;
+  interval_ = kFirstMs;
+}
+
+void ReopenSchedule::Missed(std::uint32_t nowMs) {
+  since_ = nowMs;
+  interval_ = std::min(interval_ * 2, kLongestMs);
+}
 
 // ---- the polling loop ----
 
@@ -62,7 +93,12 @@ CInterfaceSampleThread::~CInterfaceSampleThread() { Stop(); }
 void CInterfaceSampleThread::Run() {
   PressureMyographK4x& unit = manager_.SingleInterface();
   Loop(Milliseconds(10), [&] {
-    if (!listeners_.empty() && unit.IsConnected()) HandlePMK4xNewUnit();
+    if (listeners_.empty()) return;
+    if (unit.IsConnected()) {
+      HandlePMK4xNewUnit();
+    } else {
+      TryReopen(unit, reopen_);
+    }
   });
 }
 
@@ -72,6 +108,7 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
   if (failures_ >= kFailureLimit) {
     const bool posted =
         failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceSinglePressureInterface, 0);
+    reopen_.Start(unit.PortName(), OS::GetTickCount());
     unit.Close();
     LogErrorFormat(
         "CInterfaceSampleThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
@@ -215,8 +252,10 @@ void CMultiInterfaceSampleThread::TimerCallback(CMultiInterfaceSampleThread* wor
 bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit() {
   PressureMultiMyographK4x& unit = manager_.MultiInterface();
   DeviceGuard guard(unit.Lock());
-  if (failures_ > kFailureLimit) {
+  const bool failingTooLong = failures_ >= 2 && OS::GetTickCount() - firstFailureTick_ >= kFailingLimitMs;
+  if (failures_ > kFailureLimit || failingTooLong) {
     if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMultiInterface, 0);
+    reopen_.Start(unit.PortName(), OS::GetTickCount());
     unit.Close();
     LogErrorFormat(
         "CHardwareThread::HandlePMK4xNewUnit() - Reading from device has failed %d times - "
@@ -225,9 +264,13 @@ bool CMultiInterfaceSampleThread::HandlePMK4xNewUnit() {
     failures_ = 0;
     return false;
   }
-  if (listeners_.empty() || !unit.IsConnected()) return true;
+  if (listeners_.empty()) return true;
+  if (!unit.IsConnected()) {
+    TryReopen(unit, reopen_);
+    return true;
+  }
   if (!(blockReads_ ? ReadBlocks(unit) : ReadEach(unit))) {
-    ++failures_;
+    if (failures_++ == 0) firstFailureTick_ = OS::GetTickCount();
     return true;
   }
 
@@ -367,7 +410,10 @@ void CFlowSampleThread::ReadOnce() {
   // The worker's stop aborts a read that waits; the port forgets the event
   // again before the lock is given up.
   DeviceGuard guard(meter.Lock());
-  if (!meter.IsConnected()) return;
+  if (!meter.IsConnected()) {
+    TryReopen(meter, reopen_);
+    return;
+  }
   record_.time = clock_();
   meter.Port().SetStopEvent(&portStop_);
   const std::optional<std::int16_t> flow =
@@ -382,6 +428,7 @@ void CFlowSampleThread::ReadOnce() {
     return;
   }
   if (++failures_ < kFailureLimit) return;
+  reopen_.Start(meter.PortName(), OS::GetTickCount());
   meter.Close();
   LogErrorFormat("CFlowSampleThread::Run() - Reading from device has failed %d times - closing Flow Meter", failures_);
   failures_ = 0;
@@ -412,10 +459,13 @@ void CMicroscopeThread::Run() {
     const std::shared_ptr<Microscope> microscope = index_ >= 0 && index_ < manager_.MicroscopeCount()
                                                        ? manager_.HoldMicroscope(static_cast<std::size_t>(index_))
                                                        : nullptr;
-    if (microscope != nullptr && !listeners_.empty() && microscope->IsConnected()) {
+    if (microscope == nullptr || listeners_.empty()) return;
+    if (microscope->IsConnected()) {
       HandleMicroscope(*microscope, firstCycle);
       // The light is checked at the first reading that succeeds.
       if (failures_ == 0) firstCycle = false;
+    } else {
+      TryReopen(*microscope, reopen_);
     }
   });
 }
@@ -441,13 +491,14 @@ bool CMicroscopeThread::HandleMicroscope(Microscope& microscope, bool firstCycle
   }
   if (!setting) {
     if (++failures_ < kFailureLimit) return true;
+    reopen_.Start(microscope.PortName(), OS::GetTickCount());
     microscope.Close();
     LogErrorFormat(
         "CMicroscopeThread::HandleMicroscope() - Reading from device has failed %d times - "
         "closing Microscope %d",
         failures_, index_);
     failures_ = 0;
-    return failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMicroscope, 0);
+    return failureTarget_ && failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceMicroscope, index_);
   }
   failures_ = 0;
   if (temperature) record_.temperature = static_cast<float>(*temperature);
@@ -466,9 +517,27 @@ void CHeatControllerThread::Run() {
   HeatController& controller = manager_.HeatControllerDevice();
   Loop(Milliseconds(600), [&] {
     if (listeners_.empty()) return;
-    if (!controller.IsConnected() || !controller.ReadCurrent(record_)) return;
-    PostToAll(listeners_, kDeviceHeatController, record_);
+    if (controller.IsConnected()) {
+      HandleHeatController(controller);
+      return;
+    }
+    // Closed by a reload that did not find it: it finds its own port.
+    if (!reopen_.Active()) reopen_.Start({}, OS::GetTickCount());
+    TryReopen(controller, reopen_);
   });
+}
+
+bool CHeatControllerThread::HandleHeatController(HeatController& controller) {
+  if (controller.ReadCurrent(record_)) {
+    failures_ = 0;
+    return PostToAll(listeners_, kDeviceHeatController, record_);
+  }
+  // Told once, at the limit; the controller stays open and is read on.
+  if (++failures_ == kFailureLimit) {
+    LogErrorFormat("CHeatControllerThread::Run() - Reading from device has failed %d times", failures_);
+    if (failureTarget_) failureTarget_->PostMessage(WM_DEVICE_FAILED, kDeviceHeatController, 0);
+  }
+  return false;
 }
 
 }  // namespace ORV

@@ -9,11 +9,19 @@
 //   CMultiInterfaceSampleThread   multi interface            timer: 5 ms (fast model) or 40 ms   after 201
 //   CFlowSampleThread             binary or ASCII flow meter periodFactor x 100 ms       after 4 failed readings
 //   CMicroscopeThread             microscope `index`         periodFactor x 100 ms       after 4 failed readings
-//   CHeatControllerThread         heat controller            periodFactor x 600 ms       never
+//   CHeatControllerThread         heat controller            periodFactor x 600 ms       never (told after 4)
 //
 // A failed reading is never posted. A worker that gives its device up closes
-// it, logs an error and posts WM_DEVICE_FAILED (device kind, 0) to its
-// failure target, so the frame can load the device again.
+// it, logs an error and posts WM_DEVICE_FAILED (device kind, the
+// microscope's index or 0) to its failure target, so the frame can tell the
+// user and load the device again when it is plugged in again. The multi
+// interface's worker also gives up after 5 s of nothing but failures (a unit
+// that does not answer fails far slower than one tick). A device given up
+// stays in its worker's hands: the worker opens it again on the port it was
+// on, 2 s later and then at doubling intervals up to 30 s, so a device that
+// had stopped answering is read again once it answers. The heat controller
+// is never closed; after kFailureLimit failed readings in a row its worker
+// posts WM_DEVICE_FAILED (32, 0) once, and reads on.
 //
 // The owner builds a worker, fills its listener list (and failure target and
 // holder), then starts it; the lists do not change while it runs (the flow
@@ -51,6 +59,31 @@ namespace ORV {
 
 using PressureHolder = DataHolder<PMK4xData3>;
 using Listener = std::shared_ptr<SampleInbox>;
+
+// When a worker that gave its device up opens it again: kFirstMs after the
+// give-up, then at doubling intervals up to kLongestMs, until it opens. The
+// worker's own thread uses it.
+class ReopenSchedule {
+ public:
+  static constexpr std::uint32_t kFirstMs = 2000;
+  static constexpr std::uint32_t kLongestMs = 30000;
+
+  // The device was given up on `port` (a device without a port is not
+  // opened again).
+  void Start(std::string port, std::uint32_t nowMs);
+  void Stop() { active_ = false; }
+  bool Active() const { return active_; }
+  bool Due(std::uint32_t nowMs) const { return active_ && nowMs - since_ >= interval_; }
+  // A try that did not open it: the next comes after a longer wait.
+  void Missed(std::uint32_t nowMs);
+  const std::string& Port() const { return port_; }
+
+ private:
+  bool active_ = false;
+  std::string port_;
+  std::uint32_t since_ = 0;
+  std::uint32_t interval_ = kFirstMs;
+};
 
 // A polling loop on a thread of its own.
 class SamplingThread {
@@ -131,6 +164,7 @@ class CInterfaceSampleThread : public SamplingThread {
   int failures_ = 0;
   int cycle_ = 0;
   std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
+  ReopenSchedule reopen_;
 };
 
 // The multi interface's worker: a timer thread calls TimerCallback every 5
@@ -139,6 +173,8 @@ class CInterfaceSampleThread : public SamplingThread {
 class CMultiInterfaceSampleThread {
  public:
   static constexpr int kFailureLimit = 200;  // given up at one more
+  // ... or when nothing but failures came for this long.
+  static constexpr std::uint32_t kFailingLimitMs = 5000;
   static constexpr std::int32_t kFastPeriodMs = 5;
   static constexpr std::int32_t kPeriodMs = 40;
   static constexpr std::uint32_t kSlowBlockIntervalMs = 1000;
@@ -185,6 +221,8 @@ class CMultiInterfaceSampleThread {
   std::vector<Listener> listeners_;
   PMK4xData3 record_;
   int failures_ = 0;
+  std::uint32_t firstFailureTick_ = 0;
+  ReopenSchedule reopen_;
   bool fastUnit_ = false;
   bool blockReads_ = false;
   bool started_ = false;
@@ -232,6 +270,7 @@ class CFlowSampleThread : public Threading::AsyncTask {
   Clock clock_;
   std::shared_ptr<OS::MessageTarget> failureTarget_;
   int failures_ = 0;
+  ReopenSchedule reopen_;
   Utils::Sync::Event stopEvent_;
   OS::StopEvent portStop_;  // aborts the serial read
   std::mutex lock_;
@@ -276,25 +315,38 @@ class CMicroscopeThread : public SamplingThread {
   MicroscopeSample record_;
   int index_;
   int failures_ = 0;
+  ReopenSchedule reopen_;
 };
 
 // The heat controller's worker.
 class CHeatControllerThread : public SamplingThread {
  public:
+  static constexpr int kFailureLimit = CInterfaceSampleThread::kFailureLimit;
+
   explicit CHeatControllerThread(InterfaceManager& manager = InterfaceManager::Instance());
   ~CHeatControllerThread() override;
 
   // A receiver of the readings (the heater pane, the frame's heat-controller
   // bar); added before Start.
   void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+  void SetFailureTarget(std::shared_ptr<OS::MessageTarget> target) { failureTarget_ = std::move(target); }
+
+  // One cycle: reads the controller and posts the reading; the failure
+  // target is told (once) after kFailureLimit failed readings in a row.
+  // Returns whether the reading was posted. Tests call it directly.
+  bool HandleHeatController(HeatController& controller);
+  int Failures() const { return failures_; }
 
  protected:
   void Run() override;
 
  private:
   InterfaceManager& manager_;
+  std::shared_ptr<OS::MessageTarget> failureTarget_;
   std::vector<Listener> listeners_;
   HeatControllerSample record_;
+  int failures_ = 0;
+  ReopenSchedule reopen_;
 };
 
 // The text between the first and the second separator of a microscope reply

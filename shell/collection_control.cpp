@@ -75,8 +75,8 @@ bool CollectionControl::Start() {
   return true;
 }
 
-bool CollectionControl::Stop() {
-  if (!host_.AskStop(host_.Text(UI::kDoYouWantStopString))) return false;
+bool CollectionControl::Stop(bool ask) {
+  if (ask && !host_.AskStop(host_.Text(UI::kDoYouWantStopString))) return false;
   host_.AddMarkerNow(host_.Text(UI::kDataCollectionStoppedString), -1);
 
   const int cameras = host_.RecordCameraCount();

@@ -130,8 +130,9 @@ class CollectionControl {
   // Starts a collection. False when the user chose to save first and the
   // save did not happen: nothing then changes.
   bool Start();
-  // Stops a collection; false when the user answered No.
-  bool Stop();
+  // Stops a collection; false when the user answered No. Without `ask`
+  // nothing is asked (the process was told to end).
+  bool Stop(bool ask = true);
 
  private:
   void UpdateRibbon(std::uint32_t textId, int image);

@@ -58,6 +58,10 @@ void DeviceMessageHandler::Reload() {
     devices_.LoadDevices(kDeviceMultiInterface);
   }
   if (!devices_.FlowAnswers()) devices_.LoadDevices(kDeviceFlowMeter);
+  // A microscope or heat controller that was pulled out comes back on a new
+  // terminal; their workers read them again once they are open.
+  devices_.ReopenMicroscopes();
+  if (heatController_ && !devices_.HeatControllerAnswers()) devices_.LoadDevices(kDeviceHeatController);
 }
 
 IdleMonitor::IdleMonitor(SamplerDevices& devices, Experiment experiment, std::shared_ptr<OS::MessageTarget> frame,

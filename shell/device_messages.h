@@ -28,6 +28,11 @@ class SamplerDevices {
   virtual std::uint32_t LoadDevices(std::uint32_t mask) = 0;
   // Whether a device of the type or model code is connected.
   virtual bool IsConnected(std::uint32_t type) = 0;
+  // Opens the microscopes that are not connected again, each on the port of
+  // its serial number.
+  virtual void ReopenMicroscopes() {}
+  // The heat controller exists, is connected and answers a ping.
+  virtual bool HeatControllerAnswers() { return true; }
 };
 
 // The frame's panes.
@@ -60,6 +65,9 @@ class DeviceMessageHandler {
   std::int64_t OnDeviceChange(OS::WPARAM event);
   // Runs a noted reload once the quiet time has passed.
   void Flush();
+  // A heat controller is in use: an arrival loads it again when it does not
+  // answer.
+  void WatchHeatController(bool watch) { heatController_ = watch; }
   bool HasPending() const { return pendingArrival_ || pendingPorts_; }
 
  private:
@@ -68,6 +76,7 @@ class DeviceMessageHandler {
   SamplerDevices& devices_;
   DevicePanes& panes_;
   std::function<std::uint64_t()> steadyMs_;
+  bool heatController_ = false;
   bool pendingArrival_ = false;
   bool pendingPorts_ = false;
   bool reloaded_ = false;

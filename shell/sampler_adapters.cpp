@@ -37,5 +37,7 @@ bool InterfaceManagerDevices::FlowAnswers() {
 }
 std::uint32_t InterfaceManagerDevices::LoadDevices(std::uint32_t mask) { return manager_.LoadDevices(mask); }
 bool InterfaceManagerDevices::IsConnected(std::uint32_t type) { return manager_.IsConnected(type); }
+void InterfaceManagerDevices::ReopenMicroscopes() { manager_.ReopenMicroscopes(); }
+bool InterfaceManagerDevices::HeatControllerAnswers() { return Answers(manager_.HeatControllerDevice()); }
 
 }  // namespace ORV

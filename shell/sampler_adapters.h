@@ -35,6 +35,8 @@ class InterfaceManagerDevices final : public SamplerDevices {
   bool FlowAnswers() override;
   std::uint32_t LoadDevices(std::uint32_t mask) override;
   bool IsConnected(std::uint32_t type) override;
+  void ReopenMicroscopes() override;
+  bool HeatControllerAnswers() override;
 
  private:
   InterfaceManager& manager_;

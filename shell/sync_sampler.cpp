@@ -147,6 +147,7 @@ void SyncSampler::StoreMicroscopes(int cameras, std::uint32_t t) {
     MicroscopeData2 value;
     {
       std::lock_guard lock(cacheMutex_);
+      if (microscopeLost_[static_cast<std::size_t>(c)]) continue;
       value = microscopeCache_[static_cast<std::size_t>(c)];
     }
     value.time = t;
@@ -159,10 +160,37 @@ void SyncSampler::StoreFlowIfFed(std::uint32_t t) {
   FMASL1600Data flow;
   {
     std::lock_guard lock(cacheMutex_);
+    if (flowLost_) return;
     flow = flowCache_;
   }
   flow.time = t;
   sink_.AddFlowSample(flow);
+}
+
+void SyncSampler::StoreHeldPressure(std::uint32_t t) {
+  {
+    std::lock_guard lock(cacheMutex_);
+    if (pressureLost_) return;
+  }
+  StoreNewestPressure(pressure_.Current(), t);
+}
+
+void SyncSampler::SetSourceLost(std::uint32_t kind, int index, bool lost) {
+  std::lock_guard lock(cacheMutex_);
+  switch (kind) {
+    case kDeviceSinglePressureInterface:
+    case kDeviceMultiInterface:
+      pressureLost_ = lost;
+      break;
+    case kDeviceFlowMeter:
+      flowLost_ = lost;
+      break;
+    case kDeviceMicroscope:
+      if (index >= 0 && index < kMaxCameras) microscopeLost_[static_cast<std::size_t>(index)] = lost;
+      break;
+    default:
+      break;
+  }
 }
 
 void SyncSampler::StoreNewestPressure(PMK4xData3 sample, std::uint32_t t) {
@@ -250,7 +278,7 @@ void SyncSampler::Tick() {
         for (int c = 0; c < cameras; ++c) StoreZones(zones, c);
         StoreMicroscopes(cameras, t);
         if (settings_.multiPresent) {
-          StoreNewestPressure(pressure_.Current(), t);
+          StoreHeldPressure(t);
           pressure_.ClearQueue();
         }
         StoreFlowIfFed(t);
@@ -282,7 +310,7 @@ void SyncSampler::Tick() {
         for (int c = 0; c < cameras; ++c) StoreZones(zones, c);
         StoreMicroscopes(cameras, t);
         if (settings_.multiPresent) {
-          StoreNewestPressure(pressure_.Current(), t);
+          StoreHeldPressure(t);
           pressure_.ClearQueue();
         }
         std::lock_guard lock(cacheMutex_);

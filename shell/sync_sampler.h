@@ -18,10 +18,13 @@
 //      reading;
 //   3  synchronised by the flow meter: stored on each new flow reading.
 // In the synchronised modes everything stored on a tick carries the tick's
-// time. A tick's time is the experiment clock's (the clock that stamps the
-// markers and actions too), never less than the previous tick's; what a tick
-// hands over of several readings or frames is spread over the time since the
-// previous tick.
+// time, and the newest values of the other sources are stored with it; a
+// source that is lost (SetSourceLost) is left out until it is back, so no
+// value it held before is stored again as a new measurement (its record
+// shows a gap). A tick's time is the experiment clock's (the clock that
+// stamps the markers and actions too), never less than the previous tick's;
+// what a tick hands over of several readings or frames is spread over the
+// time since the previous tick.
 //
 // Threads: Tick runs on the tick worker; OnNewSample, OnDevice* and the
 // device-change handling run on the user-interface thread. The newest-value
@@ -147,6 +150,10 @@ class SyncSampler {
   // WM_NEW_SAMPLE: the copy of the posted record (none for the multi
   // interface, whose readings lie in the pressure source).
   void OnNewSample(std::uint32_t kind, const SampleRecord* record);
+  // A source has stopped delivering (lost) or delivers again: the pressure
+  // interfaces (kinds 1 and 8), the flow meter (2) or microscope `index`
+  // (16). User-interface thread.
+  void SetSourceLost(std::uint32_t kind, int index, bool lost);
 
   SamplerTiming Timing() const { return timing_; }
   // The time of the last tick (0 before the first).
@@ -168,6 +175,8 @@ class SyncSampler {
   void StoreMicroscopes(int cameras, std::uint32_t t);
   void StoreFlowIfFed(std::uint32_t t);
   void StoreNewestPressure(PMK4xData3 sample, std::uint32_t t);
+  // The pressure source's newest reading, unless the source is lost.
+  void StoreHeldPressure(std::uint32_t t);
   std::uint32_t TimeStep() const;
   // The stamp of the i-th of n items (oldest first) handed over by a tick at
   // t: one `spacing` apart and ending at t, or spread evenly over the time
@@ -193,6 +202,9 @@ class SyncSampler {
   bool flowNew_ = false;
   std::array<MicroscopeData2, kMaxCameras> microscopeCache_{};
   std::array<bool, kMaxCameras> microscopeNew_{};
+  bool pressureLost_ = false;
+  bool flowLost_ = false;
+  std::array<bool, kMaxCameras> microscopeLost_{};
 };
 
 }  // namespace ORV

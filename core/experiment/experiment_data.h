@@ -186,6 +186,11 @@ class ExperimentData {
 
   // ---- the running backup's streams ----
   BackupStreams& Streams() { return streams_; }
+  // The running backup's first failed write (a full disk, a disk gone
+  // read-only): the system's reason, an errno (0 while every write went
+  // through), and the file. The failed stream stops there and keeps the
+  // whole records written before; the record goes on in memory.
+  int BackupError(std::string* path = nullptr) const { return streams_.Error(path); }
 
   // ---- running backup ----
   // While a collection records, every record taken in is also appended to

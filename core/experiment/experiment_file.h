@@ -67,6 +67,9 @@ class ExperimentFileSystem {
   // `to` is replaced only by a complete copy. False when the copy failed.
   virtual bool Copy(const std::string& from, const std::string& to,
                     const std::function<void(std::uint64_t, std::uint64_t)>& progress) = 0;
+  // The system's reason (an errno) for the last operation of this thread
+  // that failed; 0 when it is not known.
+  virtual int LastError() const { return 0; }
 };
 
 // The real file system.
@@ -83,6 +86,9 @@ struct ExperimentFileContext {
   RelativeTime::RelativeTime* clock = nullptr;
   std::uint32_t productType = 0;     // written into the header, not read back
   std::string caption = "Tarvix 5";  // caption of the questions
+  // Where a failed save leaves the system's reason (an errno, 0 when none is
+  // known), for the user's message.
+  int* error = nullptr;
 };
 
 inline constexpr std::uint16_t kExperimentFileVersion = 5;

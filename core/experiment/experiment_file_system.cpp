@@ -11,9 +11,18 @@
 #include "core/experiment/experiment_file.h"
 #include "platform/os/file_io.h"
 #include "platform/os/file_replace.h"
+#include "platform/os/user_file.h"
 
 namespace ORV {
 namespace {
+
+// The reason of the last failed operation on this thread.
+thread_local int t_lastError = 0;
+
+bool Failed() {
+  t_lastError = errno;
+  return false;
+}
 
 // Writes through a buffer of its own into a descriptor.
 class PosixOutputFile final : public OutputFile {
@@ -29,7 +38,10 @@ class PosixOutputFile final : public OutputFile {
     const auto* p = static_cast<const std::uint8_t*>(data);
     if (buffer_.size() + size > kBufferSize) {
       if (!Drain()) return false;
-      if (size >= kBufferSize) return failed_ = OS::WriteAll(fd_, p, size) != size, !failed_;
+      if (size >= kBufferSize) {
+        failed_ = OS::WriteAll(fd_, p, size) != size;
+        return failed_ ? Failed() : true;
+      }
     }
     buffer_.insert(buffer_.end(), p, p + size);
     return true;
@@ -37,7 +49,10 @@ class PosixOutputFile final : public OutputFile {
 
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
     if (failed_ || !Drain()) return false;
-    if (!OS::WriteAllAt(fd_, data, size, offset)) return failed_ = true, false;
+    if (!OS::WriteAllAt(fd_, data, size, offset)) {
+      failed_ = true;
+      return Failed();
+    }
     return true;
   }
 
@@ -46,10 +61,10 @@ class PosixOutputFile final : public OutputFile {
       replacement_.Abandon();
       return false;
     }
-    return replacement_.Flush();
+    return replacement_.Flush() || Failed();
   }
 
-  bool Replace() override { return replacement_.Commit(); }
+  bool Replace() override { return replacement_.Commit() || Failed(); }
 
  private:
   static constexpr std::size_t kBufferSize = 1 << 20;
@@ -57,6 +72,7 @@ class PosixOutputFile final : public OutputFile {
   bool Drain() {
     if (failed_) return false;
     const bool ok = OS::WriteAll(fd_, buffer_.data(), buffer_.size()) == buffer_.size();
+    if (!ok) Failed();
     buffer_.clear();
     failed_ = !ok;
     return ok;
@@ -71,14 +87,24 @@ class PosixFileSystem final : public ExperimentFileSystem {
  public:
   std::unique_ptr<OutputFile> CreateReplacement(const std::string& target) override {
     auto file = std::make_unique<PosixOutputFile>(target);
-    if (!file->IsOpen()) return nullptr;
+    if (!file->IsOpen()) {
+      Failed();
+      return nullptr;
+    }
     return file;
   }
 
   std::unique_ptr<std::istream> OpenRead(const std::string& path) override {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+    // Opened without waiting on what is no regular file (a named pipe would
+    // hold the open forever), then read through that very file.
+    OS::FileCheck check;
+    const int fd = OS::OpenUserFile(path, 0, check);
+    if (fd < 0 && check.problem != OS::FileProblem::Empty) {
+      t_lastError = check.error;
+      return nullptr;
+    }
+    auto in = std::make_unique<std::ifstream>(fd >= 0 ? OS::DescriptorPath(fd) : path, std::ios::binary);
+    if (fd >= 0) ::close(fd);
     if (!*in) return nullptr;
     return in;
   }
@@ -131,6 +157,8 @@ class PosixFileSystem final : public ExperimentFileSystem {
     ::close(in);
     return ok && copied == total && out->Commit() && out->Replace();
   }
+
+  int LastError() const override { return t_lastError; }
 };
 
 }  // namespace

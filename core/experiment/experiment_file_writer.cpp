@@ -340,11 +340,17 @@ bool CopyVideos(ExperimentData& data, const std::string& targetPath, const std::
 int SaveExperiment(ExperimentData& data, const std::string& targetPath, const std::string& fileName, bool withVideo,
                    const std::vector<TraceWindowState>& windows, const ExperimentFileContext& context) {
   ExperimentFileSystem& files = context.files ? *context.files : DefaultExperimentFileSystem();
+  if (context.error) *context.error = 0;
+  // The file system's reason for the failure, for the caller's message.
+  const auto noteError = [&] {
+    if (context.error) *context.error = files.LastError();
+  };
   Progress progress(context.progress);
   progress.SetPosition(0);
   progress.BeginStage("Saving experiment...", 16);
 
   if (!CopyVideos(data, targetPath, fileName, withVideo, files, progress)) {
+    noteError();
     Report(targetPath, "unable to export video file data");
     return 0;
   }
@@ -352,6 +358,7 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   progress.Step();
   std::unique_ptr<OutputFile> file = files.CreateReplacement(targetPath);
   if (!file) {
+    noteError();
     Report(targetPath, "save file failed");
     return 0;
   }
@@ -367,6 +374,7 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
 
   // Ends a failed save: the temporary file goes, the target stays as it was.
   const auto fail = [&](const char* what) {
+    noteError();
     if (what) Report(targetPath, what);
     file.reset();
     return 0;
@@ -423,7 +431,7 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   std::array<std::uint8_t, kBlocksUsed * 4> tableBytes{};
   for (std::size_t k = 0; k < kBlocksUsed; ++k) Bytes::PutLE<std::uint32_t>(tableBytes.data() + k * 4, table[k]);
   if (!file->WriteAt(6, tableBytes.data(), tableBytes.size()) || !file->Commit()) return fail("save file failed");
-  if (!file->Replace()) return 0;
+  if (!file->Replace()) return fail(nullptr);
   file.reset();
   progress.Step();
   progress.EndStage();

@@ -1,8 +1,12 @@
 #include "core/experiment/record_file_stream.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+
+#include "platform/os/file_io.h"
 
 namespace ORV {
 
@@ -10,47 +14,115 @@ RecordFileStream::~RecordFileStream() { Close(); }
 
 bool RecordFileStream::Open(const std::string& path) {
   std::lock_guard lock(mutex_);
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = std::fopen(path.c_str(), "wbe");
-  return file_ != nullptr;
+  if (fd_ >= 0) {
+    Drain();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  path_ = path;
+  buffer_.clear();
+  written_ = 0;
+  error_ = 0;
+  if (OS::WriteFaultAt(path) == EROFS) {
+    error_ = EROFS;
+    return false;
+  }
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  buffer_.reserve(kBufferSize);
+  return true;
 }
 
 bool RecordFileStream::Close() {
   std::lock_guard lock(mutex_);
-  if (file_ == nullptr) return true;
-  const bool ok = std::fclose(file_) == 0;
-  file_ = nullptr;
-  return ok;
+  if (fd_ < 0) return error_ == 0;
+  const bool drained = Drain();
+  if (fd_ < 0) return false;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  return drained && closed;
 }
 
 bool RecordFileStream::IsOpen() const {
   std::lock_guard lock(mutex_);
-  return file_ != nullptr;
+  return fd_ >= 0;
+}
+
+int RecordFileStream::Error() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+std::string RecordFileStream::Path() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+void RecordFileStream::Fail(int error) {
+  error_ = error != 0 ? error : EIO;
+  // Whatever part of a record reached the file goes again: the file ends
+  // with the last whole record.
+  [[maybe_unused]] const int cut = ::ftruncate(fd_, static_cast<off_t>(written_));
+  ::close(fd_);
+  fd_ = -1;
+  buffer_.clear();
+}
+
+bool RecordFileStream::Drain() {
+  if (fd_ < 0) return false;
+  if (buffer_.empty()) return true;
+  const std::size_t done = OS::WriteAll(fd_, buffer_.data(), buffer_.size());
+  if (done != buffer_.size()) {
+    Fail(errno);
+    return false;
+  }
+  written_ += done;
+  buffer_.clear();
+  return true;
 }
 
 bool RecordFileStream::Append(std::span<const std::uint8_t> record) {
   std::lock_guard lock(mutex_);
-  if (file_ == nullptr) return false;
-  return record.empty() || std::fwrite(record.data(), 1, record.size(), file_) == record.size();
+  if (fd_ < 0) return false;
+  if (record.empty()) return true;
+  if (buffer_.size() + record.size() > kBufferSize && !Drain()) return false;
+  buffer_.insert(buffer_.end(), record.begin(), record.end());
+  return true;
 }
 
 bool RecordFileStream::Flush() {
   std::lock_guard lock(mutex_);
-  return file_ != nullptr && std::fflush(file_) == 0;
+  return Drain();
 }
 
 bool RecordFileStream::Sync() {
   int fd = -1;
   {
     std::lock_guard lock(mutex_);
-    if (file_ == nullptr || std::fflush(file_) != 0) return false;
+    if (!Drain()) return false;
     // A descriptor of its own: the stream may close meanwhile.
-    fd = ::dup(::fileno(file_));
+    fd = ::dup(fd_);
   }
   if (fd < 0) return false;
   const bool ok = ::fdatasync(fd) == 0;
   ::close(fd);
   return ok;
+}
+
+int BackupStreams::Error(std::string* path) const {
+  std::vector<const RecordFileStream*> all = {&index, &marker, &action, &flow, &pressure, &calculation, &indexImage};
+  for (const auto& s : zone) all.push_back(&s);
+  for (const auto& s : microscope) all.push_back(&s);
+  for (const RecordFileStream* stream : all) {
+    if (const int error = stream->Error(); error != 0) {
+      if (path) *path = stream->Path();
+      return error;
+    }
+  }
+  return 0;
 }
 
 void BackupStreams::CloseAll() {

@@ -5,16 +5,21 @@
 // another thread opens or closes the stream, and every record is appended
 // whole. A stream receives data only while it is open; a stream whose open
 // failed stays closed and every append to it is skipped.
+//
+// A write that fails (a full disk, a disk gone read-only) ends the stream:
+// the file is cut back to the whole records written before the failure, is
+// closed, and takes nothing more, so a later write can never follow half a
+// record. Error() then tells why.
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/experiment/session_records.h"
 
@@ -38,6 +43,10 @@ class RecordFileStream {
   bool Append(std::span<const std::uint8_t> record);
   bool Append(const SerializationStream& record) { return Append({record.Data(), record.Size()}); }
   bool Flush();
+  // The errno of the write or open that ended the stream; 0 while none did.
+  int Error() const;
+  // The file of the stream (also after it ended).
+  std::string Path() const;
   // Flush, then asks the disk to keep the file's data (fdatasync), so that
   // a power cut loses none of it. The append lock is held only for the
   // flush: appends go on while the disk writes. False when the stream is
@@ -45,8 +54,18 @@ class RecordFileStream {
   bool Sync();
 
  private:
+  // With mutex_ held: writes the buffer out; on a failure cuts the file
+  // back to `written_` and ends the stream.
+  bool Drain();
+  void Fail(int error);
+
+  static constexpr std::size_t kBufferSize = 64 * 1024;
   mutable std::mutex mutex_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  std::string path_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t written_ = 0;  // bytes in the file, all whole records
+  int error_ = 0;
 };
 
 // The running backup's streams, members of the experiment record.
@@ -62,6 +81,9 @@ struct BackupStreams {
   RecordFileStream indexImage;                           // "ImageIndex_0"
 
   void CloseAll();
+  // The first stream that ended on a failed write: its errno (0: none) and
+  // its file.
+  int Error(std::string* path = nullptr) const;
   // Hands what every open stream has buffered to the system, so that a
   // crash of the program loses none of it.
   void FlushAll();

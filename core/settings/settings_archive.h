@@ -75,6 +75,10 @@ inline constexpr const char* kDecryptedFileName = "DecryptedFile.gz";
 inline constexpr const char* kUnpackedFileName = "Unpacked";
 
 // Bounds on what an import unpacks (an archive may come from anyone).
+// An archive file larger than this is no settings archive (the pack inside
+// is limited to as much, and compression only makes it smaller).
+inline constexpr std::uint64_t kMaxSettingsArchiveBytes = 256ull << 20;
+
 struct UnpackLimits {
   std::uint64_t maxTotalBytes = 256ull << 20;  // the whole decompressed pack
   std::uint64_t maxEntryBytes = 16ull << 20;   // one entry's data

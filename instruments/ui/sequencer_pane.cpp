@@ -260,7 +260,7 @@ void SequencerWnd::LoadSequence() {
   const std::optional<std::string> path = AskForFile(this, request);
   if (!path) return;
   if (!logic_->Load(*path)) {
-    MessageBox(this, QStringLiteral("Failed to open sequence file"), QString(), MB_OK | MB_ICONERROR);
+    MessageBox(this, QString::fromStdString(logic_->LoadProblemText(*path)), QString(), MB_OK | MB_ICONERROR);
     return;
   }
   FillList();

@@ -10,6 +10,7 @@
 #include "instruments/sequencer.h"
 #include "platform/os/folders.h"
 #include "platform/os/number_text.h"
+#include "platform/os/user_file.h"
 #include "platform/ui/string_table.h"
 
 namespace ORV {
@@ -240,9 +241,22 @@ std::string SequencerPaneLogic::InitialFolder() const {
 }
 
 bool SequencerPaneLogic::Load(const std::string& path) {
-  if (path.empty() || !sequencer_.LoadSequence(path)) return false;
+  loadProblem_ = {};
+  if (const OS::FileCheck check = OS::CheckUserFile(path, Sequencer::kMaxFileBytes);
+      check.problem != OS::FileProblem::None) {
+    loadProblem_ = UI::FileReasonOf(check, Sequencer::kMaxFileBytes);
+    return false;
+  }
+  if (!sequencer_.LoadSequence(path)) {
+    loadProblem_ = {UI::kFileReasonDamagedSequenceString, {}};
+    return false;
+  }
   configuration_.LastUsedSequenceFilePath = FolderOf(path);
   return true;
+}
+
+std::string SequencerPaneLogic::LoadProblemText(const std::string& path) const {
+  return UI::FileMessageText(UI::kSequenceCannotLoadNamedString, path, loadProblem_);
 }
 
 std::string SequencerPaneLogic::SequencePath(const std::string& chosen) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "instruments/sequencer_task.h"
+#include "platform/ui/file_problem_text.h"
 
 namespace ORV {
 
@@ -83,8 +84,14 @@ class SequencerPaneLogic {
 
   // The folder the file dialogs open in; empty when it does not exist.
   std::string InitialFolder() const;
-  // Loads a sequence file and remembers its folder; false leaves all as it was.
+  // Loads a sequence file and remembers its folder; false leaves all as it
+  // was, with the reason in LoadProblem(). A path that is no file (a pipe, a
+  // folder ...) or a file above the sequence size limit is refused without
+  // being read.
   bool Load(const std::string& path);
+  const UI::FileReason& LoadProblem() const { return loadProblem_; }
+  // The message for the last refused load, naming the file.
+  std::string LoadProblemText(const std::string& path) const;
   // Saves to the chosen path (with ".seq" added unless it names one) and
   // remembers it; false when it could not be written.
   bool Save(const std::string& chosen);
@@ -118,6 +125,7 @@ class SequencerPaneLogic {
   bool p2Column_ = false;
   bool pulseColumn_ = false;
   std::vector<Column> columns_;
+  UI::FileReason loadProblem_;
 };
 
 // The task dialog's values, free of widgets: what its fields start with,

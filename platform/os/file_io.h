@@ -1,8 +1,14 @@
 #pragma once
 // Writes that finish the job: a write the system takes in parts is continued
 // until every byte is in the file; an interrupted call is retried.
+//
+// Write faults: a folder can be made to fail every write into it as a full
+// or a read-only disk does (the simulated lab's disk switches and the tests
+// use it, so the program's own handling of such a disk is what runs). While
+// none is set, the writes pay one atomic load for it.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace ORV::OS {
 
@@ -12,5 +18,16 @@ std::size_t WriteAll(int fd, const void* data, std::size_t size);
 
 // Writes at `offset`, leaving the file offset alone. False when a write failed.
 bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset);
+
+// From now on every write into a file under `folder` (the folder itself and
+// everything below it) fails with `error`: ENOSPC as on a full disk (files
+// can still be made, no byte goes into them), EROFS as on a read-only disk
+// (no file can be made either). An error of 0 takes the folder's fault away.
+void SetWriteFault(const std::string& folder, int error);
+void ClearWriteFaults();
+// The error a write into `path` meets now; 0 when none.
+int WriteFaultAt(const std::string& path);
+// The same for the file open as `fd`.
+int WriteFaultOf(int fd);
 
 }  // namespace ORV::OS

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <vector>
 
@@ -41,6 +42,11 @@ FileReplacement::FileReplacement(std::string target) : target_(std::move(target)
   const std::string_view name =
       slash == std::string::npos ? std::string_view(target_) : std::string_view(target_).substr(slash + 1);
   if (name.empty()) return;
+  // A folder on a read-only disk takes no new file.
+  if (WriteFaultAt(folder_) == EROFS) {
+    errno = EROFS;
+    return;
+  }
   std::string path = folder_ + "/" + ReplacementTempName(name);
   std::vector<char> buf(path.begin(), path.end());
   buf.push_back('\0');

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/os/file_io.h"
+#include "platform/os/user_file.h"
 
 #ifndef ORV_INSTALLED_DATA_DIR
 #define ORV_INSTALLED_DATA_DIR "/usr/local/share/tarvix5"
@@ -94,6 +95,10 @@ bool EnsureDir(const std::string& path, unsigned mode) {
   if (p.has_parent_path() && p.parent_path() != p) {
     if (!EnsureDir(p.parent_path().string(), mode)) return false;
   }
+  if (WriteFaultAt(path) == EROFS) {
+    errno = EROFS;
+    return false;
+  }
   if (::mkdir(path.c_str(), mode) == 0) return true;
   return errno == EEXIST && IsDirectory(path);
 }
@@ -102,6 +107,10 @@ bool EnsurePrivateDir(const std::string& path) {
   if (path.empty()) return false;
   const fs::path p(path);
   if (p.has_parent_path() && p.parent_path() != p && !EnsureDir(p.parent_path().string(), 0700)) return false;
+  if (!IsDirectory(path) && WriteFaultAt(path) == EROFS) {
+    errno = EROFS;
+    return false;
+  }
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
@@ -156,15 +165,26 @@ bool SyncPath(const std::string& path) {
 
 bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes) {
   out.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const auto size = in.tellg();
-  if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes) return false;
-  in.seekg(0);
-  out.resize(static_cast<std::size_t>(size));
-  in.read(out.data(), size);
-  return static_cast<bool>(in) || in.gcount() == size;
+  FileCheck check;
+  const int fd = OpenUserFile(path, maxBytes, check);
+  if (fd < 0) return check.problem == FileProblem::Empty;
+  bool ok = true;
+  try {
+    out.resize(static_cast<std::size_t>(check.size));
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  std::size_t done = 0;
+  while (ok && done < out.size()) {
+    const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  // A file that shrank meanwhile gives what it still held.
+  out.resize(done);
+  return ok;
 }
 
 }  // namespace ORV::OS

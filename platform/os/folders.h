@@ -68,7 +68,8 @@ bool IsBareFileName(std::string_view name);
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 
-// Reads a whole file; false when it cannot be read or is larger than maxBytes.
+// Reads a whole file; false when it cannot be read, is no regular file (a
+// named pipe is refused, never waited on) or is larger than maxBytes.
 bool ReadFile(const std::string& path, std::string& out, std::uint64_t maxBytes = 1ull << 31);
 
 // fsync of a file or a folder by path.

@@ -12,10 +12,27 @@
 
 namespace ORV::OS {
 
+namespace {
+
+// A folder only this user can put files into: the user's own, and writable
+// by no one else.
+bool IsPrivateToUser(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+}  // namespace
+
 std::string UserRuntimeDir() {
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-  if (xdg && *xdg && IsOwnedDirectory(xdg)) return xdg;
-  const std::string own = TempDir() + "/orvanta-" + std::to_string(::getuid());
+  if (xdg && *xdg && IsPrivateToUser(xdg)) return xdg;
+  // The shared temporary folder: anyone may have made the folder of this
+  // name first (or a link by that name). Such a folder is refused, never
+  // used or changed, and the user's own state folder serves instead.
+  const std::string shared = TempDir() + "/orvanta-" + std::to_string(::getuid());
+  if (EnsurePrivateDir(shared)) return shared;
+  const std::string own = ProductStateDir() + "/run";
   return EnsurePrivateDir(own) ? own : std::string();
 }
 

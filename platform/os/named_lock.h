@@ -11,9 +11,11 @@
 
 namespace ORV::OS {
 
-// $XDG_RUNTIME_DIR when it is a folder of the user, else a private folder
-// "orvanta-<uid>" in the temporary folder (made when missing). Empty when
-// neither can be had.
+// $XDG_RUNTIME_DIR when it is a folder of the user that no one else may
+// write to, else a private folder "orvanta-<uid>" in the temporary folder
+// (made when missing). A folder of that name that is not the user's own (made
+// by another user, or a link) is left alone, and the private folder "run" in
+// the user's state folder serves instead. Empty when none can be had.
 std::string UserRuntimeDir();
 
 class NamedLock {

@@ -25,6 +25,11 @@ StandInDevices* SimulatedLab() {
   return lab.get();
 }
 
+std::unique_ptr<DeviceEventSource> SimulatedLabDeviceEvents() {
+  StandInDevices* lab = SimulatedLab();
+  return lab != nullptr ? lab->DeviceEvents() : nullptr;
+}
+
 LabAwareUsbSerialEnumerator::LabAwareUsbSerialEnumerator(std::shared_ptr<const UsbSerialEnumerator> machine)
     : machine_(std::move(machine)) {}
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/device_monitor.h"
 #include "platform/os/hid_transport.h"
 #include "platform/os/usb_serial_enum.h"
 
@@ -25,6 +26,10 @@ class StandInDevices {
   virtual HidTransport& Hid() = 0;
   // How many cameras are attached.
   virtual int CameraCount() const = 0;
+  // The hot-plug events of these devices (one unplugged, one plugged in),
+  // as the machine's device monitor reports those of hardware; null when
+  // they raise none. Each call gives a source of its own.
+  virtual std::unique_ptr<DeviceEventSource> DeviceEvents() { return nullptr; }
 };
 
 // Whether ORV_SIMLAB is "1".
@@ -44,6 +49,9 @@ void UseSimulatedLab(StandInDevices* lab);
 
 // Starts a lab (platform/sim); nullptr when it cannot.
 std::unique_ptr<StandInDevices> StartSimulatedLab();
+
+// The hot-plug events of the process's lab; nullptr without a lab.
+std::unique_ptr<DeviceEventSource> SimulatedLabDeviceEvents();
 
 // The system's device lists with the lab's devices added: the lab's serial
 // devices after the machine's, its HID devices after the machine's (a path

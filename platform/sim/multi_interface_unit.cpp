@@ -158,6 +158,22 @@ void MultiInterfaceUnit::StartClock(int hours, int minutes, int seconds) {
   clockStartedAt_ = std::chrono::steady_clock::now();
 }
 
+void MultiInterfaceUnit::Replug() {
+  std::lock_guard<std::mutex> g(mutex_);
+  unplugged_ = false;
+  input_.clear();
+}
+
+void MultiInterfaceUnit::SetAllSilent(bool silent) {
+  std::lock_guard<std::mutex> g(mutex_);
+  allSilent_ = silent;
+}
+
+void MultiInterfaceUnit::SetAllGarbage(bool garbage) {
+  std::lock_guard<std::mutex> g(mutex_);
+  allGarbage_ = garbage;
+}
+
 void MultiInterfaceUnit::InjectReport(const Report& report) {
   {
     std::lock_guard<std::mutex> g(mutex_);
@@ -241,7 +257,13 @@ int MultiInterfaceUnit::Read(Report& report, int waitMs, int& error) {
 Report MultiInterfaceUnit::Answer(const Report& request) {
   if (request.size() < 3 || request[0] != 1 || request[1] != kMarker) return {};
   const std::uint8_t command = request[2];
-  if (silent_[command]) return {};
+  if (silent_[command] || allSilent_) return {};
+  if (allGarbage_) {
+    // A code below the answers' range and bytes that mean nothing.
+    Report junk(inputLength_, 0xA5);
+    junk[0] = state_.reportId;
+    return junk;
+  }
   const bool set = IsSetRequest(command);
   const std::shared_ptr<Preparation> preparation = Linked();
   if (preparation) Measure(*preparation);

@@ -104,6 +104,13 @@ class MultiInterfaceUnit : public PreparationLink {
   void SetReadsFail(bool fail);
   // The unit goes away: every later read and write fails (ENODEV).
   void Unplug();
+  // The unit is back (plugged in again): reads and writes work again.
+  void Replug();
+  // Every answer at once: none at all (silent), or a report of the right
+  // length whose code and bytes are no answer (garbage). Both false: the
+  // unit answers as it should.
+  void SetAllSilent(bool silent);
+  void SetAllGarbage(bool garbage);
 
   // Reports ahead of the next answer, as a unit sends them on its own or
   // late: a report as given, or the unit's own answer to `command` from its
@@ -153,6 +160,8 @@ class MultiInterfaceUnit : public PreparationLink {
   bool writesFail_ = false;
   bool readsFail_ = false;
   bool unplugged_ = false;
+  bool allSilent_ = false;
+  bool allGarbage_ = false;
   std::deque<Report> input_;
   std::vector<Report> received_;
   // The clock started by StartClock: its reading then and when that was.

@@ -15,8 +15,37 @@ const std::string kDefaultGarbage("\xA5\x5A\x00\xFF#", 5);
 constexpr int kWriteWaitMs = 1000;
 }  // namespace
 
-SerialResponder::SerialResponder(Framing framing) : framing_(framing), garbage_(kDefaultGarbage) {
+SerialResponder::SerialResponder(Framing framing)
+    : framing_(framing),
+      pty_(std::make_unique<PseudoTerminal>()),
+      path_(pty_->DevicePath()),
+      garbage_(kDefaultGarbage) {
   wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+std::string SerialResponder::DevicePath() const {
+  std::lock_guard<std::mutex> g(mutex_);
+  return path_;
+}
+
+bool SerialResponder::Replug() {
+  {
+    std::lock_guard<std::mutex> g(mutex_);
+    if (!unplugged_) return true;
+  }
+  Stop();
+  auto pty = std::make_unique<PseudoTerminal>();
+  if (!pty->ok()) return false;
+  {
+    std::lock_guard<std::mutex> w(writeMutex_);
+    std::lock_guard<std::mutex> g(mutex_);
+    pty_ = std::move(pty);
+    path_ = pty_->DevicePath();
+    unplugged_ = false;
+    unplugRequested_ = false;
+  }
+  pending_.clear();
+  return Start();
 }
 
 SerialResponder::~SerialResponder() {
@@ -25,7 +54,7 @@ SerialResponder::~SerialResponder() {
 }
 
 bool SerialResponder::Start() {
-  if (!pty_.ok() || wake_ < 0 || thread_.joinable()) return false;
+  if (!pty_->ok() || wake_ < 0 || thread_.joinable()) return false;
   {
     std::lock_guard<std::mutex> g(mutex_);
     if (unplugged_) return false;
@@ -146,7 +175,7 @@ std::optional<std::string> SerialResponder::NextRequest(std::string& pending) {
 }
 
 void SerialResponder::CloseLine() {
-  pty_.Close();
+  pty_->Close();
   unplugged_ = true;
   unplugRequested_ = false;
   changed_.notify_all();
@@ -168,7 +197,7 @@ void SerialResponder::Run() {
         return;
       }
     }
-    const int master = pty_.MasterFd();
+    const int master = pty_->MasterFd();
     pollfd fds[2] = {{master, POLLIN, 0}, {wake_, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
       // Nothing to wait on any more: only a stop or an unplug can follow.
@@ -257,7 +286,7 @@ bool SerialResponder::Push(const std::string& bytes) { return !IsUnplugged() && 
 bool SerialResponder::WriteAll(const std::string& bytes) {
   // Replies and pushed bytes each go out whole, never one inside the other.
   std::lock_guard<std::mutex> g(writeMutex_);
-  const int master = pty_.MasterFd();
+  const int master = pty_->MasterFd();
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);

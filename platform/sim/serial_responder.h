@@ -13,7 +13,9 @@
 // Faults for the driver tests: no reply at all, only the first bytes of each
 // reply, bytes that are no reply, a delay before each reply, a reply in two
 // bursts with a gap, and unplugging (the simulator's end closes, now or at
-// the next request).
+// the next request). An unplugged instrument can be plugged in again: it
+// answers on a new line (a new device path), as a device that was pulled out
+// and put back comes up as a new terminal.
 //
 // Subclasses: Answer() and NextRequest() run on the responder thread. A
 // subclass calls Stop() in its destructor, so the thread never calls into a
@@ -25,6 +27,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -62,7 +65,7 @@ class SerialResponder {
   // Stops answering (the line stays up until destruction or Unplug).
   void Stop();
   // The path a driver opens.
-  std::string DevicePath() const { return pty_.DevicePath(); }
+  std::string DevicePath() const;
 
   // Scripted replies. SetReply answers every request equal to `request`;
   // QueueReply answers the next request, whatever it is, once.
@@ -85,6 +88,9 @@ class SerialResponder {
   // writes fail.
   void Unplug();
   bool IsUnplugged() const;
+  // Plugs an unplugged instrument in again on a new line and answers there;
+  // false when no line could be made. Nothing happens while it is plugged in.
+  bool Replug();
 
   // Every byte received so far, in order, and the requests cut from them.
   std::string Received() const;
@@ -113,7 +119,10 @@ class SerialResponder {
   void CloseLine();  // with mutex_ held
 
   const Framing framing_;
-  PseudoTerminal pty_;
+  // Replaced only by Replug, while the thread is stopped and under
+  // writeMutex_.
+  std::unique_ptr<PseudoTerminal> pty_;
+  std::string path_;  // under mutex_
   std::thread thread_;
   int wake_ = -1;
 

@@ -12,8 +12,26 @@
 //     camera back-ends offer (platform/cameras).
 // ORV_SIMLAB_VESSEL chooses the vessel they show (see LabVessel), and
 // ORV_SIMLAB_LAB the system the instruments make (see LabSystem).
+//
+// Fault switches: each device of the lab has a name (kLabDeviceNames) and can
+// be given a fault (LabFault) at any moment: an instrument unplugged (its
+// line closes; plugged in again it comes up on a new line), answering
+// garbage or not answering; a camera unplugged, delivering no frames or
+// delivering torn frames; and a folder whose disk is full or read-only. The
+// devices that are unplugged or plugged in raise hot-plug events, as
+// hardware does. ORV_SIMLAB_FAULTS names a control file the lab watches: one
+// line per faulty device, "<name> <fault>" ("flow unplugged", "camera1
+// torn"), or "disk-full <folder>" / "disk-readonly <folder>"; whatever the
+// file does not name is as it should be. Lines starting with "#" are
+// comments.
+#include <atomic>
+#include <condition_variable>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/os/simulated_lab.h"
@@ -60,6 +78,24 @@ enum class LabSystem {
 };
 LabSystem LabSystemSetting(const char* setting);
 
+// The faults a device of the lab can be given.
+enum class LabFault {
+  kNone,       // plugged in and working
+  kUnplugged,  // instruments and cameras: gone
+  kGarbage,    // instruments: answers that are no answers
+  kSilent,     // instruments: no answer at all
+  kStopped,    // cameras: no frame comes
+  kTorn,       // cameras: every frame comes cut short
+};
+
+// The devices' names: the instruments, then the cameras (as many as run).
+inline constexpr const char* kLabInstrumentNames[] = {"multi", "single", "flow", "flow-ascii", "heater", "microscope"};
+inline constexpr const char* kLabCameraNames[] = {"camera1", "camera2", "camera3", "camera4"};
+
+// A fault by its name in the control file ("unplugged", "garbage", "silent",
+// "stopped", "torn", "normal"); nothing for another word.
+std::optional<LabFault> LabFaultNamed(const std::string& name);
+
 class SimLab final : public OS::StandInDevices {
  public:
   // Starts every instrument of `system` on `preparation`; an instrument
@@ -68,6 +104,21 @@ class SimLab final : public OS::StandInDevices {
   SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel = LabVessel::kLive,
          LabSystem system = LabSystem::kIncubation);
   ~SimLab() override;
+
+  // Gives the device `name` a fault (kNone makes it work again: an
+  // unplugged device is plugged in). False for an unknown name or a fault
+  // the device cannot have (a camera answering garbage).
+  bool SetFault(const std::string& name, LabFault fault);
+  LabFault Fault(const std::string& name) const;
+  // Applies a control file's text: every device it names gets its fault,
+  // every other device none, and the disk faults it names replace the ones
+  // set before. Lines it cannot read are skipped.
+  void ApplyControl(const std::string& text);
+  // Watches the control file at `path` from now on (every 100 ms, applying
+  // its text whenever it changes); an empty path stops watching.
+  void WatchControlFile(const std::string& path);
+
+  std::unique_ptr<OS::DeviceEventSource> DeviceEvents() override;
 
   // The process's lab when one runs (ORV_SIMLAB=1), else nullptr.
   static SimLab* Running();
@@ -83,17 +134,39 @@ class SimLab final : public OS::StandInDevices {
   std::shared_ptr<VesselCamera> Camera(int index) const;
 
  private:
+  struct SerialLine {
+    std::string name;
+    SerialResponder* sim = nullptr;
+    OS::UsbSerialDevice device;
+  };
+  class EventChannel;
+  // Posts a hot-plug event to every source handed out.
+  void Raise(OS::DeviceChange change);
+  bool SetFaultLocked(const std::string& name, LabFault fault, bool& plugged);
+  void WatchLoop(std::string path);
+
   std::shared_ptr<Preparation> preparation_;
   LabSystem system_;
   SimHidTransport hid_;
   std::shared_ptr<MultiInterfaceUnit> multi_;
+  std::string multiPath_;
   HeatControllerSim heat_;
   FlowMeterSLI2000Sim binaryFlow_;
   MicroscopeSim microscope_;
   FlowMeterASL1600Sim asciiFlow_;
   SingleInterfaceSim single_;
-  std::vector<OS::UsbSerialDevice> serial_;
   std::vector<std::shared_ptr<VesselCamera>> cameras_;
+
+  mutable std::mutex mutex_;  // the lines, the faults and the channels
+  std::vector<SerialLine> lines_;
+  std::map<std::string, LabFault> faults_;
+  std::vector<std::string> diskFaults_;  // folders given a write fault by the control file
+  std::vector<std::shared_ptr<EventChannel>> channels_;
+
+  std::mutex watchMutex_;
+  std::condition_variable watchWake_;
+  bool watchStop_ = false;
+  std::thread watcher_;
 };
 
 }  // namespace ORV::Sim

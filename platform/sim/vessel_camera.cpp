@@ -211,6 +211,16 @@ void VesselCamera::Unplug() {
   settings_.present = false;
 }
 
+void VesselCamera::Replug() {
+  std::lock_guard<std::mutex> g(mutex_);
+  settings_.present = true;
+}
+
+void VesselCamera::SetTorn(bool torn) {
+  std::lock_guard<std::mutex> g(mutex_);
+  settings_.torn = torn;
+}
+
 bool VesselCamera::IsPresent() const {
   std::lock_guard<std::mutex> g(mutex_);
   return settings_.present;
@@ -321,6 +331,7 @@ GrabResult VesselCamera::Grab(std::uint64_t index, VesselFrame& frame) {
       row[x] = static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
     }
   }
+  if (s.torn) frame.pixels.resize(width * static_cast<std::size_t>(o.height / 2));
   return GrabResult::Frame;
 }
 

@@ -20,7 +20,9 @@
 // them, the picture is blurred and carries noise from a fixed seed, so every
 // frame index always gives the same frame.
 //
-// Faults on demand: a changed frame size, a lost device and dropped frames.
+// Faults on demand: a changed frame size, a lost device (and its return),
+// dropped frames and torn frames (cut short on the way: fewer bytes than the
+// picture has).
 //
 // Frames are numbered; frame n shows the vessel at start time + n / frame
 // rate. The camera does no pacing: its user grabs at the rate it wants.
@@ -147,7 +149,11 @@ class VesselCamera {
   void SetSize(int width, int height);
   // The device goes away: every later grab is Lost.
   void Unplug();
+  // The device is back.
+  void Replug();
   bool IsPresent() const;
+  // While set, every frame comes cut short: only its first half of the rows.
+  void SetTorn(bool torn);
   // Drops every `n`th frame (indices n-1, 2n-1, ...); 0 drops none.
   void DropEvery(std::uint64_t n);
   // Drops the next `count` frames grabbed.
@@ -164,6 +170,7 @@ class VesselCamera {
     double gain = 1.0;
     double gamma = 1.0;
     bool present = true;
+    bool torn = false;
     std::uint64_t dropEvery = 0;
     std::uint64_t dropNext = 0;
   };

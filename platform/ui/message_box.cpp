@@ -175,6 +175,18 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, std:
   }
 }
 
+void ShowNotice(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type) {
+  const QString title = caption.isEmpty() ? ApplicationTitle() : caption;
+  if (g_script) {
+    g_script->shown_.push_back({owner, text, title, type, IDOK});
+    return;
+  }
+  auto* box = new QMessageBox(IconOf(type), title, text, QMessageBox::Ok, owner);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
+}
+
 BalloonTipRecorder::BalloonTipRecorder() { g_balloons = this; }
 
 BalloonTipRecorder::~BalloonTipRecorder() {

@@ -45,6 +45,12 @@ struct MessageBoxRecord {
 // returns IDOK, IDYES, IDNO or IDCANCEL (Escape and the close box cancel a
 // box that has Cancel). GUI thread.
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type);
+// Shows a box with an OK button that does not stop the program: it returns
+// at once and the box stays until the user closes it (the news of a running
+// collection, which must go on meanwhile). While a ScriptedMessageBoxes
+// object exists it is only recorded (with the answer IDOK, no answer of the
+// script used). GUI thread.
+void ShowNotice(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type);
 
 // A scripted answer; the box stays open `delayMs` before it is given, the
 // user-interface thread serving its events meanwhile as under a modal box.
@@ -71,6 +77,7 @@ class ScriptedMessageBoxes {
 
  private:
   friend int MessageBox(QWidget*, const QString&, const QString&, std::uint32_t);
+  friend void ShowNotice(QWidget*, const QString&, const QString&, std::uint32_t);
   int Next(MessageBoxRecord record);
 
   std::deque<ScriptedAnswer> answers_;

@@ -146,4 +146,22 @@ QString LoadQString(std::uint32_t id) { return QString::fromStdString(LoadString
 
 QString ApplicationTitle() { return LoadQString(kAppTitleString); }
 
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string text;
+  auto next = args.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && next != args.end()) {
+      text.append(*next++);
+      ++i;
+    } else {
+      text.push_back(pattern[i]);
+    }
+  }
+  return text;
+}
+
+std::string LoadFormatted(std::uint32_t id, std::initializer_list<std::string_view> args) {
+  return FormatText(LoadString(id), args);
+}
+
 }  // namespace ORV::UI

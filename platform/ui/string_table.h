@@ -4,6 +4,7 @@
 // are built into the program.
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,5 +39,10 @@ bool LoadString(std::uint32_t id, std::string& text);
 std::string LoadString(std::uint32_t id);
 QString LoadQString(std::uint32_t id);
 QString ApplicationTitle();
+// `pattern` with each "%s" in turn replaced by the next of `args` (a "%s"
+// beyond them stays as it is).
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
+// The text `id` formatted so.
+std::string LoadFormatted(std::uint32_t id, std::initializer_list<std::string_view> args);
 
 }  // namespace ORV::UI

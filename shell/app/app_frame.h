@@ -65,6 +65,12 @@ class AppFrame {
   // The open trace windows that a save records and an open restores; null
   // when there are none to keep.
   virtual TraceWindowHost* TraceWindows() { return nullptr; }
+  // A settings archive named on the command line (the desktop's open of
+  // one): loaded as Load User Config loads it; false when it was not.
+  virtual bool OpenSettingsArchive(const std::string& path) {
+    (void)path;
+    return false;
+  }
 };
 
 using AppFrameFactory = std::function<std::unique_ptr<AppFrame>()>;

@@ -30,9 +30,22 @@ bool ExperimentFileCommands::SaveFirstIfChanged() {
   return false;
 }
 
+bool ExperimentFileCommands::Readable(const std::string& path) {
+  const OS::FileCheck check = experiment_.CheckFile(path);
+  if (check.problem == OS::FileProblem::None) return true;
+  TellNotOpened(path, UI::FileReasonOf(check));
+  return false;
+}
+
+void ExperimentFileCommands::TellNotOpened(const std::string& path, const UI::FileReason& reason) {
+  host_.ShowFileMessage(UI::kFileCannotOpenNamedString, path, reason, FileCommandsHost::Icon::Error);
+}
+
 bool ExperimentFileCommands::OpenExperimentCommand(std::optional<std::string> path) {
   // Opening replaces the record under a running collection: never.
   if (experiment_.Mode() == 0) return false;
+  // A named path that is no file is told at once: nothing to save for it.
+  if (path && !Readable(*path)) return false;
   if (!SaveFirstIfChanged()) return false;
   if (!path) {
     const std::string folder = experiment_.LastUsedFolder();
@@ -51,20 +64,23 @@ bool ExperimentFileCommands::OpenDocumentFile(const std::string& path) {
   return true;
 }
 
-bool ExperimentFileCommands::Readable(int result) {
+bool ExperimentFileCommands::Opens(const std::string& path, int result) {
   switch (result) {
     case kOpenProductTypeMismatch:
       host_.ShowMessage(UI::kSelectedFileMadeDifferentString, FileCommandsHost::Icon::Error);
       return false;
-    case -2:
-      host_.ShowMessage(UI::kUnableOpenSelectedFileString, FileCommandsHost::Icon::Error);
+    case -2: {
+      // The file went between the check and the read.
+      const UI::FileReason reason = UI::FileReasonOf(experiment_.CheckFile(path));
+      TellNotOpened(path, reason.textId != 0 ? reason : UI::FileReason{UI::kFileReasonDamagedExperimentString, {}});
       return false;
+    }
     case -3:
-      host_.ShowMessage(UI::kBadFileVersionString, FileCommandsHost::Icon::Error);
+      TellNotOpened(path, {UI::kFileReasonNewerExperimentString, {}});
       return false;
     default:
       if (result < 1) {
-        host_.ShowMessage(UI::kFailedOpenExperimentFileString, FileCommandsHost::Icon::Error);
+        TellNotOpened(path, {UI::kFileReasonDamagedExperimentString, {}});
         return false;
       }
       return true;
@@ -72,16 +88,19 @@ bool ExperimentFileCommands::Readable(int result) {
 }
 
 bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
-  // The file is read once into a record of its own: one that is refused
-  // leaves the experiment shown, its views and sheets as they were.
+  // Checked before anything closes: a path that is no file leaves the open
+  // experiment as it is. The file is then read once into a record of its
+  // own: one that is refused leaves the experiment shown, its views and
+  // sheets as they were.
+  if (!Readable(path)) return false;
   const int checked = host_.RunWithProgress(
       "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.CheckOpens(path, progress); });
-  if (!Readable(checked)) return false;
+  if (!Opens(path, checked)) return false;
   CloseAllTraceViews();
   host_.StopVideoPlayback();
   const int result = host_.RunWithProgress(
       "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.Open(path, progress); });
-  if (!Readable(result)) return false;
+  if (!Opens(path, result)) return false;
   if (result == 2) host_.ShowMessage(UI::kSelectedExperimentFileMadeString, FileCommandsHost::Icon::Warning);
   host_.SetLiveTrace(false);
   SetDrawNoSaveData(false);
@@ -115,7 +134,8 @@ bool ExperimentFileCommands::SaveExperimentToFile(const std::string& path, const
   });
   if (saved != 1) {
     // The running backup stays: it is all that holds the data now.
-    host_.ShowMessage(UI::kFailedSaveExperimentFileString, FileCommandsHost::Icon::Error);
+    host_.ShowFileMessage(UI::kSaveFailedNamedString, target, UI::SystemErrorReason(experiment_.LastSaveError()),
+                          FileCommandsHost::Icon::Error);
     return false;
   }
   DiscardBackupBuffer();
@@ -133,9 +153,12 @@ bool ExperimentFileCommands::SaveExperimentAs() {
   const std::string name = std::filesystem::path(*path).filename().string();
   std::string written;
   const bool saved = SaveExperimentToFile(*path, name, &written);
-  // The record names the file it was saved to, so the next save goes there.
-  experiment_.SetFileName(std::filesystem::path(written).filename().string());
-  experiment_.SetFilePath(written);
+  // The record names the file it was saved to, so the next save goes there;
+  // a save that failed leaves it naming what it named before.
+  if (saved) {
+    experiment_.SetFileName(std::filesystem::path(written).filename().string());
+    experiment_.SetFilePath(written);
+  }
   return saved;
 }
 

@@ -11,13 +11,18 @@
 // file that cannot be opened leaves the experiment shown as it was (the file
 // is read into a record of its own before anything is closed). Every open
 // path refuses while data are being collected and asks when the experiment
-// has changed.
+// has changed. A path that is no readable file (a folder, a pipe, an empty
+// file ...) is refused with a message that names it and says why, before
+// anything is asked or closed; a file the reader refuses, and a save that
+// fails, are told the same way.
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "core/experiment/progress_hooks.h"
+#include "platform/os/user_file.h"
+#include "platform/ui/file_problem_text.h"
 #include "platform/ui/string_ids.h"
 #include "shell/save_answer.h"
 
@@ -49,6 +54,9 @@ class ExperimentAccess {
   virtual void SetMode(std::uint32_t mode) = 0;
   virtual bool HasAnalysisRecords() const = 0;
   virtual bool FileExists(const std::string& path) const = 0;
+  // Whether `path` can be read as a file at all (no pipe, folder, empty
+  // file ...), looked at without blocking and without reading it.
+  virtual OS::FileCheck CheckFile(const std::string& path) const = 0;
   // Reads a file into the record (the experiment file's result codes).
   // May run on a worker; `progress` may be null.
   virtual int Open(const std::string& path, ProgressHook* progress) = 0;
@@ -58,6 +66,8 @@ class ExperimentAccess {
   virtual int CheckOpens(const std::string& path, ProgressHook* progress) = 0;
   // Writes the record; true when saved. May run on a worker.
   virtual bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) = 0;
+  // The system's reason (an errno) why the last Save failed; 0 when unknown.
+  virtual int LastSaveError() const = 0;
   virtual void Clear() = 0;
   // Pauses the experiment clock and stores its current time in the record.
   virtual void PauseClock() = 0;
@@ -79,6 +89,10 @@ class FileCommandsHost {
   virtual SaveAnswer AskSaveChanges(std::uint32_t textId) = 0;
   enum class Icon { Error, Warning };
   virtual void ShowMessage(std::uint32_t textId, Icon icon) = 0;
+  // A message about a file: the text `textId` with the file's path and the
+  // reason in its two "%s".
+  virtual void ShowFileMessage(std::uint32_t textId, const std::string& path, const UI::FileReason& reason,
+                               Icon icon) = 0;
   // The file dialogs; nothing when cancelled. `folder` may be empty.
   virtual std::optional<std::string> AskOpenPath(const std::string& folder) = 0;
   // `fileName` is the name the save dialog offers.
@@ -165,9 +179,13 @@ class ExperimentFileCommands {
   // The "save first?" question: true to go on (No, or Yes and saved);
   // false for Cancel or a save that did not happen.
   bool SaveFirstIfChanged();
-  // True for a result of an open that read the file; otherwise shows the
-  // refusal's message (a file of an older version is told by the caller).
-  bool Readable(int result);
+  // Whether `path` is a file that can be read; when not, the user is told.
+  bool Readable(const std::string& path);
+  // True for a result of an open of `path` that read the file; otherwise
+  // tells the refusal (a file of an older version is told by the caller).
+  bool Opens(const std::string& path, int result);
+  // Tells the user that `path` could not be opened, and why.
+  void TellNotOpened(const std::string& path, const UI::FileReason& reason);
 
   ExperimentAccess& experiment_;
   FileCommandsHost& host_;

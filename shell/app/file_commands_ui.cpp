@@ -55,6 +55,12 @@ void QtFileCommandsHost::ShowMessage(std::uint32_t textId, Icon icon) {
                  UI::MB_OK | (icon == Icon::Error ? UI::MB_ICONERROR : UI::MB_ICONWARNING));
 }
 
+void QtFileCommandsHost::ShowFileMessage(std::uint32_t textId, const std::string& path, const UI::FileReason& reason,
+                                         Icon icon) {
+  UI::MessageBox(MainWindow(), QString::fromStdString(UI::FileMessageText(textId, path, reason)),
+                 UI::ApplicationTitle(), UI::MB_OK | (icon == Icon::Error ? UI::MB_ICONERROR : UI::MB_ICONWARNING));
+}
+
 std::optional<std::string> QtFileCommandsHost::AskOpenPath(const std::string& folder) {
   return UI::AskForFile(MainWindow(), ExperimentFileRequest(false, folder));
 }

@@ -27,6 +27,7 @@ class QtFileCommandsHost : public FileCommandsHost {
 
   SaveAnswer AskSaveChanges(std::uint32_t textId) override;
   void ShowMessage(std::uint32_t textId, Icon icon) override;
+  void ShowFileMessage(std::uint32_t textId, const std::string& path, const UI::FileReason& reason, Icon icon) override;
   std::optional<std::string> AskOpenPath(const std::string& folder) override;
   std::optional<std::string> AskSavePath(const std::string& folder, const std::string& fileName) override;
   bool AskExperimentDetails() override;

@@ -26,7 +26,9 @@ std::uint32_t FindRunningInstance();
 class InstanceMarker {
  public:
   explicit InstanceMarker(const std::string& windowClass = kMainWindowClass);
-  // False when another instance holds the marker.
+  // False when another instance holds the marker. A marker that cannot be
+  // made at all (no runtime folder) does not stop the program: true, with
+  // a warning in the event log.
   bool Take();
   void Drop() { lock_.Release(); }
   bool Held() const { return lock_.Held(); }

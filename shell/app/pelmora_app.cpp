@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
@@ -19,6 +22,7 @@
 #include "platform/ui/string_table.h"
 #include "platform/ui/wait_for_event_dialog.h"
 #include "shell/app/about_dialog.h"
+#include "shell/app/end_request.h"
 #include "shell/app/session_experiment.h"
 #include "shell/app/splash_screen.h"
 #include "shell/app/update_check.h"
@@ -46,6 +50,14 @@ void InitRichText() {}                        // Qt's rich text needs no start
 
 // The nice value that stands for "above normal" priority.
 constexpr int kAboveNormalNice = -5;
+
+bool HasSettingsExtension(const std::string& path) {
+  static constexpr std::string_view kExtension = ".orvsettings";
+  if (path.size() < kExtension.size()) return false;
+  const std::string_view tail = std::string_view(path).substr(path.size() - kExtension.size());
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
 
 std::string UserName() {
   if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return pw->pw_name;
@@ -91,7 +103,8 @@ ExperimentData* CPelmoraApp::Experiment() const {
 
 int CPelmoraApp::Run() {
   int code = 0;
-  if (InitInstance()) code = QApplication::exec();
+  // Told to end during start-up: the frame has closed already.
+  if (InitInstance() && !EndRequested()) code = QApplication::exec();
   return ExitInstance(code);
 }
 
@@ -199,14 +212,15 @@ bool CPelmoraApp::InitInstance() {
     hooked_ = experiment;
     if (experiment->CheckBackupAtStartup() == 1) frame_->OnBackupImported();
   }
-  OpenCommandLineFile();
+  // Told to end meanwhile: nothing more is opened or asked.
+  if (EndRequested()) return true;
+  if (command_ == ShellCommand::FileOpen) OpenCommandLine(options_.args);
   InitRichText();
   return true;
 }
 
-void CPelmoraApp::OpenCommandLineFile() {
-  if (command_ != ShellCommand::FileOpen) return;
-  const std::vector<std::string> files = ShellFiles(options_.args);
+void CPelmoraApp::OpenCommandLine(const std::vector<std::string>& args) {
+  const std::vector<std::string> files = ShellFiles(args);
   if (files.empty()) return;
   if (!fileCommands_) {
     LogWarning("The file named on the command line was not opened: the program has no file commands.");
@@ -216,6 +230,12 @@ void CPelmoraApp::OpenCommandLineFile() {
   // commands refuse while a collection runs and ask to save a changed
   // experiment first, as for any open.
   if (files.size() > 1) LogWarning("Several files were named on the command line; only the first is opened.");
+  // A settings archive (the desktop opens one with the program) is loaded
+  // as Load User Config loads it; anything else is opened as an experiment.
+  if (HasSettingsExtension(files.front()) && frame_) {
+    frame_->OpenSettingsArchive(files.front());
+    return;
+  }
   fileCommands_->OpenExperimentCommand(files.front());
 }
 
@@ -341,8 +361,11 @@ void CPelmoraApp::ExportToDataSheet(std::int32_t method) {
 std::string CPelmoraApp::AppTitle() const { return UI::ApplicationTitle().toStdString(); }
 
 ApplicationHooks::Answer CPelmoraApp::AskYesNo(const std::string& caption, const std::string& text) {
+  if (EndRequested()) return Answer::None;
   const int answer = UI::MessageBox(MainWindow(), QString::fromStdString(text), QString::fromStdString(caption),
                                     UI::MB_YESNO | UI::MB_ICONQUESTION);
+  // A box closed because the process is ending was answered by no one.
+  if (EndRequested()) return Answer::None;
   return answer == UI::IDYES ? Answer::Yes : Answer::No;
 }
 

@@ -128,6 +128,11 @@ class CPelmoraApp : public ApplicationHooks {
   CSplashWnd* Splash() const { return splash_.get(); }
   // How the command line was read at start-up.
   ShellCommand Command() const { return command_; }
+  // Opens the file a command line names (start-up does it with its own
+  // command line, as the desktop passes a file): a settings archive is
+  // loaded as Load User Config loads it, anything else opened as an
+  // experiment; a file that cannot be opened is told by name.
+  void OpenCommandLine(const std::vector<std::string>& args);
 
   // ApplicationHooks: the questions and waits of the experiment record.
   // The action sheet is reached through the provider the views set.
@@ -151,8 +156,7 @@ class CPelmoraApp : public ApplicationHooks {
   // The message, event and box of a running instance found at start-up.
   void ReportRunningInstance(std::uint32_t textId);
   void CreateMenuFont();
-  // Opens the file the command line names through the file commands.
-  void OpenCommandLineFile();
+
   OS::RegistryStore& SettingsStore() const;
   ExperimentData* Experiment() const;
 

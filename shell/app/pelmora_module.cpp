@@ -44,10 +44,22 @@ bool CPelmoraModule::UnregisterTypeLib(OS::RegistryStore& store) { return store.
 
 namespace {
 
+// The request of a switch's name; FileNothing for a name that is none.
+ShellCommand SwitchRequest(std::string_view name) {
+  if (EqualsNoCase(name, "RegServer") || EqualsNoCase(name, "Register")) return ShellCommand::AppRegister;
+  if (EqualsNoCase(name, "UnregServer") || EqualsNoCase(name, "Unregister")) return ShellCommand::AppUnregister;
+  if (EqualsNoCase(name, "Embedding")) return ShellCommand::Embedded;
+  if (EqualsNoCase(name, "Automation")) return ShellCommand::Automation;
+  return ShellCommand::FileNothing;
+}
+
+// "-name" and "--name" are switches; "/name" is one only when the name is a
+// switch's, for "/" begins every absolute path ("/x.tvx" is a file at the
+// root).
 bool IsFileArgument(const std::string& arg) {
   if (arg.empty() || arg.find(kRestartSwitch) != std::string::npos) return false;
   if (arg[0] == '-') return false;
-  return arg[0] != '/' || arg.find('/', 1) != std::string::npos;
+  return arg[0] != '/' || SwitchRequest(std::string_view(arg).substr(1)) == ShellCommand::FileNothing;
 }
 
 }  // namespace
@@ -69,10 +81,7 @@ ShellCommand ParseShellCommand(const std::vector<std::string>& args) {
       continue;
     }
     const std::string_view name = std::string_view(arg).substr(arg.size() > 1 && arg[1] == '-' ? 2 : 1);
-    if (EqualsNoCase(name, "RegServer") || EqualsNoCase(name, "Register")) return ShellCommand::AppRegister;
-    if (EqualsNoCase(name, "UnregServer") || EqualsNoCase(name, "Unregister")) return ShellCommand::AppUnregister;
-    if (EqualsNoCase(name, "Embedding")) return ShellCommand::Embedded;
-    if (EqualsNoCase(name, "Automation")) return ShellCommand::Automation;
+    if (const ShellCommand request = SwitchRequest(name); request != ShellCommand::FileNothing) return request;
   }
   return command;
 }

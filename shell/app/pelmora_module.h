@@ -43,11 +43,12 @@ class CPelmoraModule {
 // What the command line asks for.
 enum class ShellCommand { FileNothing, FileOpen, AppRegister, AppUnregister, Embedded, Automation };
 
-// Switches start with "/" or "-" and compare case-insensitively: "RegServer"
-// and "Register" register, "UnregServer" and "Unregister" unregister,
-// "Embedding" and "Automation" are the embedded starts. A plain argument, or
-// an absolute path ("/" and at least one more "/", as the desktop passes
-// files), names a file. "--Restart" is no request.
+// Switches start with "-" (or "/" for the names below) and compare
+// case-insensitively: "RegServer" and "Register" register, "UnregServer" and
+// "Unregister" unregister, "Embedding" and "Automation" are the embedded
+// starts. A plain argument, or an absolute path (any "/..." that is not one
+// of those names, "/x.tvx" among them), names a file. "--Restart" is no
+// request.
 ShellCommand ParseShellCommand(const std::vector<std::string>& args);
 // The files the command line names, in their order.
 std::vector<std::string> ShellFiles(const std::vector<std::string>& args);

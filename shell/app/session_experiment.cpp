@@ -100,6 +100,8 @@ bool SessionExperiment::FileExists(const std::string& path) const {
   return !path.empty() && std::filesystem::exists(path, ec);
 }
 
+OS::FileCheck SessionExperiment::CheckFile(const std::string& path) const { return OS::CheckUserFile(path); }
+
 int SessionExperiment::Open(const std::string& path, ProgressHook* progress) {
   std::optional<UiThreadWindows> windows;
   if (windows_) windows.emplace(*windows_);
@@ -143,6 +145,7 @@ bool SessionExperiment::Save(const std::string& path, const std::string& name, b
   context.progress = progress;
   context.clock = clock_;
   context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
+  context.error = &saveError_;
   return SaveExperiment(data_, path, name, withVideo, windowStates, context) == 1;
 }
 

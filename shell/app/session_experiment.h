@@ -38,12 +38,14 @@ class SessionExperiment : public ExperimentAccess {
   void SetMode(std::uint32_t mode) override;
   bool HasAnalysisRecords() const override;
   bool FileExists(const std::string& path) const override;
+  OS::FileCheck CheckFile(const std::string& path) const override;
   int Open(const std::string& path, ProgressHook* progress) override;
   // Reads the file into a record of its own (stores in a private working
   // folder, a clock of its own, no windows) and puts the configuration's
   // experiment values back afterwards.
   int CheckOpens(const std::string& path, ProgressHook* progress) override;
   bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) override;
+  int LastSaveError() const override { return saveError_; }
   void Clear() override;
   void PauseClock() override;
   void ResetStores() override;
@@ -56,6 +58,7 @@ class SessionExperiment : public ExperimentAccess {
   Configuration& configuration_;
   TraceWindowHost* windows_;
   RelativeTime::RelativeTime* clock_;
+  int saveError_ = 0;
 };
 
 }  // namespace ORV::Shell

@@ -85,6 +85,10 @@ class MainAppFrame final : public Shell::AppFrame {
     return true;
   }
   TraceWindowHost* TraceWindows() override { return views_.get(); }
+  bool OpenSettingsArchive(const std::string& path) override {
+    FrameCommands* commands = frame_ ? frame_->Commands() : nullptr;
+    return commands != nullptr && commands->Commands().ImportSettingsFrom(path);
+  }
   Shell::FileCommandsHost* FileHost() override { return fileHost_.get(); }
   QWidget* Window() override { return frame_.get(); }
   UI::DocumentArea* Documents() override { return frame_ ? frame_->Documents() : nullptr; }

@@ -46,6 +46,10 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, publi
   }
   void StartRecording() override { CameraWnd::StartRecording(); }
   void StopRecording() override { CameraWnd::StopRecording(); }
+  int MeasuringZones() override { return Model().ZoneCount(); }
+  std::uint64_t MeasurementCount() override { return Model().MeasurementCount(); }
+  bool CameraLost() override { return Model().CameraLost(); }
+  bool RestartLostCamera() override { return Model().RestartLostCamera(); }
 
   // The video calls of the frame's commands.
   void SetVideoScaleFactor(int factor) override;

@@ -106,6 +106,14 @@ class CameraWindow {
   virtual void SetExperimentStartTime(std::uint32_t tick) { (void)tick; }
   virtual void StartRecording() {}
   virtual void StopRecording() {}
+  // What the frame watches to tell a camera that stopped delivering: the
+  // zones it measures, the measurements it has handed on so far, whether
+  // its camera went away, and starting that camera again (true when it runs
+  // again).
+  virtual int MeasuringZones() { return 0; }
+  virtual std::uint64_t MeasurementCount() { return 0; }
+  virtual bool CameraLost() { return false; }
+  virtual bool RestartLostCamera() { return false; }
 };
 
 // The pane of a camera window and what it shows.
@@ -152,6 +160,13 @@ class FrameSampling {
   // pressure data gone, then running again with `settings`.
   virtual bool ResetForCollection(const SamplerSettings& settings) { return Restart(settings); }
   virtual void OnNewSample(std::uint32_t kind, const SampleRecord* record) = 0;
+  // A source is lost (or back): nothing it still holds is stored as a
+  // measurement while it is lost (see SyncSampler::SetSourceLost).
+  virtual void SetSourceLost(std::uint32_t kind, int index, bool lost) {
+    (void)kind;
+    (void)index;
+    (void)lost;
+  }
 };
 
 class FrameSystem {

@@ -15,6 +15,7 @@
 #include "core/base/event_log.h"
 #include "core/base/time_text.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
 #include "platform/os/device_monitor.h"
 #include "platform/ui/docking_pane.h"
 #include "platform/ui/document_area.h"
@@ -25,6 +26,7 @@
 #include "platform/ui/string_table.h"
 #include "shell/app/small_dialogs.h"
 #include "shell/device_messages.h"
+#include "shell/fault_watch.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
 #include "shell/frame/frame_markers.h"
@@ -83,17 +85,47 @@ class CMainFrame::DevicePanesOfFrame final : public DevicePanes {
   CMainFrame& frame_;
 };
 
+// The fault watch's texts, messages and actions through the frame.
+class CMainFrame::FaultsOfFrame final : public FaultWatchHost {
+ public:
+  explicit FaultsOfFrame(CMainFrame& frame) : frame_(frame) {}
+  std::string Text(std::uint32_t id, std::initializer_list<std::string_view> args) override {
+    return UI::LoadFormatted(id, args);
+  }
+  void Tell(const std::string& text) override {
+    UI::ShowNotice(&frame_, QString::fromStdString(text), UI::ApplicationTitle(), UI::MB_OK | UI::MB_ICONWARNING);
+  }
+  void AddAction(const std::string& text) override {
+    ExperimentData& experiment = frame_.services_.experiment;
+    if (ApplicationHooks* hooks = experiment.Hooks()) hooks->AddAction(experiment.ExperimentClock().Now(), text);
+  }
+  bool Collecting() override { return frame_.services_.experiment.mode == kModeLive; }
+  std::uint64_t SteadyMs() override { return ORV::SteadyMs(); }
+  std::string CameraName(int index) override {
+    if (index >= 0 && index < static_cast<int>(frame_.captions_.size()) && !frame_.captions_[index].empty())
+      return frame_.captions_[index];
+    return UI::LoadFormatted(UI::kCameraNameString, {std::to_string(index + 1)});
+  }
+  void SourceChanged(const WatchedSource& source, bool lost) override { frame_.OnSourceChanged(source, lost); }
+
+ private:
+  CMainFrame& frame_;
+};
+
 CMainFrame::CMainFrame(MainFrameServices services, std::shared_ptr<void> keepAlive)
     : keepAlive_(std::move(keepAlive)), services_(std::move(services)) {
   setObjectName("MainFrame");
   panes_ = std::make_unique<UI::PaneManager>(*this);
   inbox_ = std::make_shared<SampleInbox>(Target());
   devicePanes_ = std::make_unique<DevicePanesOfFrame>(*this);
+  faultHost_ = std::make_unique<FaultsOfFrame>(*this);
+  faults_ = std::make_unique<FaultWatch>(*faultHost_);
   SetHandler(WM_NEW_SAMPLE, [this](OS::WPARAM w, OS::LPARAM l) { return OnNewSample(w, l); });
   SetHandler(UI::WM_TIMER, [this](OS::WPARAM w, OS::LPARAM) { return OnTimer(w); });
   SetHandler(OS::WM_DEVICECHANGE, [this](OS::WPARAM w, OS::LPARAM) { return OnDeviceChange(w); });
   SetHandler(WM_HOTKEY, [this](OS::WPARAM w, OS::LPARAM) { return OnHotKey(w); });
-  SetHandler(WM_DEVICE_FAILED, [this](OS::WPARAM w, OS::LPARAM) {
+  SetHandler(WM_DEVICE_FAILED, [this](OS::WPARAM w, OS::LPARAM l) {
+    if (faults_) faults_->Lost({static_cast<std::uint32_t>(w), static_cast<int>(l)});
     return deviceMessages_ ? deviceMessages_->OnDeviceFailed(static_cast<std::uint32_t>(w)) : 1;
   });
   for (const std::uint32_t message : {Shell::WM_TIME_POSITION, Shell::WM_TIME_SPAN}) {
@@ -211,6 +243,7 @@ int CMainFrame::OnCreate() {
   StartWorkers();
   if (SamplerDevices* devices = instruments.Devices()) {
     deviceMessages_ = std::make_unique<DeviceMessageHandler>(*devices, *devicePanes_, SteadyMs);
+    deviceMessages_->WatchHeatController(instruments.HeatControllerLoaded());
     IdleMonitor::Experiment watch{
         [&experiment] { return experiment.mode == kModeFile; },
         [&experiment] { return experiment.mode == kModeLive; },
@@ -474,7 +507,9 @@ void CMainFrame::StartWorkers() {
     if (plan.kind == PaneKind::Heater) listeners.heater = services_.panes.InboxOf(*pane, plan);
   }
   // The status bar's heat-controller bar shows the same readings as the
-  // heater pane; they come to the frame's own inbox.
+  // heater pane; they come to the frame's own inbox, which also sees the
+  // controller answer again after it was lost. (A heat controller makes the
+  // system an incubation system, which has the bar.)
   if (heatBar_) listeners.heatBar = inbox_;
   flowPresent_ = services_.instruments.StartWorkers(listeners);
 }
@@ -574,14 +609,25 @@ void CMainFrame::SetTimespanText(int seconds) {
 
 SamplerSettings CMainFrame::CurrentSamplerSettings() const {
   SamplerSettings settings;
-  settings.synchronised = synchronised_;
+  // A lost source does not pace the synchronised sampling: the first camera
+  // (mode 1) or the flow meter (mode 3); a pressure interface given up is
+  // no longer loaded.
+  const bool cameraLost = faults_ && faults_->IsLost({kCameraSource, 0});
+  settings.synchronised = synchronised_ && !cameraLost;
   settings.frequencyIndex = frequencyIndex_;
   settings.cameraKind = cameraKind_;
   settings.multiPresent = services_.instruments.MultiLoaded();
   settings.multiConnected = settings.multiPresent;
-  settings.flowPresent = flowPresent_;
+  settings.flowPresent = flowPresent_ && !(faults_ && faults_->IsLost({kDeviceFlowMeter, 0}));
   settings.microscopePresent = services_.instruments.MicroscopeCount() > 0;
   settings.flowFromMulti = flowFromMulti_;
+  return settings;
+}
+
+SamplerSettings CMainFrame::CollectionSamplerSettings() const {
+  SamplerSettings settings = CurrentSamplerSettings();
+  settings.synchronised =
+      services_.configuration.SynchroniseDataCollection && cameraKind_ == 0 && !faults_->IsLost({kCameraSource, 0});
   return settings;
 }
 
@@ -707,21 +753,76 @@ void CMainFrame::FitFixedPanes() {
 
 OS::LRESULT CMainFrame::OnNewSample(OS::WPARAM kind, OS::LPARAM ticket) {
   std::optional<SampleRecord> record = inbox_->TakeRecord(ticket);
+  // A reading of a source that was lost: it is back.
+  int index = 0;
+  if (const auto* microscope = record ? std::get_if<MicroscopeSample>(&*record) : nullptr)
+    index = static_cast<int>(microscope->microscope);
   if (kind == kDeviceHeatController) {
     const auto* sample = record ? std::get_if<HeatControllerSample>(&*record) : nullptr;
     if (sample && heatBar_) heatBar_->SetState(HeatBarStateOf(*sample));
-    return 0;
+  } else {
+    services_.sampling.OnNewSample(static_cast<std::uint32_t>(kind), record ? &*record : nullptr);
   }
-  services_.sampling.OnNewSample(static_cast<std::uint32_t>(kind), record ? &*record : nullptr);
+  if (faults_) faults_->Back({static_cast<std::uint32_t>(kind), index});
   return 0;
+}
+
+void CMainFrame::OnSourceChanged(const WatchedSource& source, bool lost) {
+  if (source.kind != kCameraSource) services_.sampling.SetSourceLost(source.kind, source.index, lost);
+  if (!lost) {
+    // The pane that closed when its instrument was given up comes back.
+    const PaneKind kind = source.kind == kDeviceSinglePressureInterface ? PaneKind::Single
+                          : source.kind == kDeviceMultiInterface        ? PaneKind::Multi
+                                                                        : PaneKind::Flow;
+    if (source.kind == kDeviceSinglePressureInterface || source.kind == kDeviceMultiInterface ||
+        source.kind == kDeviceFlowMeter) {
+      if (UI::DockingPane* pane = PaneOf(kind); pane && !InReview()) panes_->ShowPane(*pane, true, false);
+    }
+  }
+  // A lost source that drove the synchronised sampling hands the pace on.
+  if (created_ && !closed_) services_.sampling.Restart(CollectionSamplerSettings());
+}
+
+void CMainFrame::WatchCameras(bool restartNow) {
+  const std::uint64_t now = SteadyMs();
+  cameraProgress_.resize(cameraWindows_.size());
+  for (std::size_t i = 0; i < cameraWindows_.size(); ++i) {
+    CameraWindow& window = *cameraWindows_[i];
+    CameraProgress& progress = cameraProgress_[i];
+    const WatchedSource source{kCameraSource, static_cast<int>(i)};
+    if (!window.HasControl()) continue;
+    if (window.CameraLost()) {
+      faults_->Lost(source);
+      if (restartNow || now - progress.lastRestart >= kCameraRetryMs) {
+        progress.lastRestart = now;
+        window.RestartLostCamera();
+      }
+      progress.since = now;
+      continue;
+    }
+    const std::uint64_t measurements = window.MeasurementCount();
+    if (measurements != progress.measurements || window.MeasuringZones() == 0 || !window.IsCapturing()) {
+      // Measuring (or nothing to measure): whatever was lost is back.
+      if (measurements != progress.measurements) faults_->Back(source);
+      progress.measurements = measurements;
+      progress.since = now;
+      continue;
+    }
+    if (now - progress.since >= kCameraSilenceMs) faults_->Lost(source);
+  }
 }
 
 OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
   switch (id) {
-    case IDT_IDLE_MONITOR:
+    case IDT_IDLE_MONITOR: {
       if (deviceMessages_) deviceMessages_->Flush();
       if (idleMonitor_) idleMonitor_->OnTimer();
+      std::string backupFile;
+      const int backupError = services_.experiment.BackupError(&backupFile);
+      faults_->CheckBackup(backupError, backupFile);
+      WatchCameras(false);
       break;
+    }
     case IDT_CLOCK:
       if (collection_) collection_->OnClockTimer();
       if (productType_ == kPressureChamber && services_.sequencer) services_.sequencer->OnClockTick();
@@ -737,11 +838,7 @@ OS::LRESULT CMainFrame::OnTimer(OS::WPARAM id) {
 }
 
 void CMainFrame::CreateCollectionCommands() {
-  collection_ = std::make_unique<FrameCollection>(*this, services_, [this] {
-    SamplerSettings settings = CurrentSamplerSettings();
-    settings.synchronised = services_.configuration.SynchroniseDataCollection && cameraKind_ == 0;
-    return settings;
-  });
+  collection_ = std::make_unique<FrameCollection>(*this, services_, [this] { return CollectionSamplerSettings(); });
   CollectionControl& control = collection_->Control();
   for (UI::CommandId id : {ID_START_STOP_BUTTON, ID_STATUS_START_BUTTON}) {
     router_.OnCommand(id, [&control] { control.OnStartStop(); });
@@ -762,6 +859,8 @@ OS::LRESULT CMainFrame::OnHotKey(OS::WPARAM id) {
 }
 
 OS::LRESULT CMainFrame::OnDeviceChange(OS::WPARAM event) {
+  // A camera that went away may be the device that came.
+  if (event == OS::DBT_DEVICEARRIVAL && created_) WatchCameras(true);
   return deviceMessages_ ? deviceMessages_->OnDeviceChange(event) : 0;
 }
 
@@ -829,6 +928,11 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     fitPending_ = false;
     FitFixedPanes();
   });
+}
+
+void CMainFrame::EndWithoutQuestions() {
+  if (collection_ && collection_->CollectionState() == kCollecting) collection_->Control().Stop(false);
+  OnClose(false);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

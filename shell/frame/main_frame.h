@@ -34,6 +34,8 @@ class QRect;
 
 namespace ORV {
 class DeviceMessageHandler;
+class FaultWatch;
+struct WatchedSource;
 class FrameCommands;
 class IdleMonitor;
 class SamplerDevices;
@@ -97,6 +99,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // the running backup keeps a collection's data).
   bool OnClose(bool ask = true);
   bool IsClosed() const { return closed_; }
+  // The process was told to end: a running collection stops without the
+  // stop question (its running backup flushed and closed, kept for the
+  // next start), then the frame closes without questions.
+  void EndWithoutQuestions();
   // Stops the sampling and the device workers at once, for a process that
   // ends without closing the window (the display went away).
   void StopBackgroundWork();
@@ -183,6 +189,14 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   FrameCollection* Collection() const { return collection_.get(); }
   // The pane of a kind (and index); null when it was not made.
   UI::DockingPane* PaneOf(PaneKind kind, int index = 0) const;
+  // What tells the user of a lost instrument, camera or backup and records
+  // when each was missing; null before OnCreate.
+  FaultWatch* Faults() const { return faults_.get(); }
+  // A camera is taken as having stopped when it measures nothing for this
+  // long while its zones are drawn.
+  static constexpr std::uint64_t kCameraSilenceMs = 3000;
+  // How often a camera that went away is started again until it runs.
+  static constexpr std::uint64_t kCameraRetryMs = 3000;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -191,6 +205,13 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
 
  private:
   class DevicePanesOfFrame;
+  class FaultsOfFrame;
+  // Per camera window: when its measurements last moved on.
+  struct CameraProgress {
+    std::uint64_t measurements = 0;
+    std::uint64_t since = 0;
+    std::uint64_t lastRestart = 0;
+  };
 
   bool CreateRibbon();
   void ShowRecentFiles();
@@ -202,6 +223,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   void PassCameraSettings();
   void RunStartupChain();
   SamplerSettings CurrentSamplerSettings() const;
+  // The settings a collection samples with: the synchronisation as the
+  // configuration has it now.
+  SamplerSettings CollectionSamplerSettings() const;
   bool InReview() const;
   void DockAndUnhide(UI::DockingPane& pane, std::uint32_t side, bool dock);
   void ShowOrHide(UI::DockingPane* pane, bool show);
@@ -212,6 +236,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   OS::LRESULT OnDeviceChange(OS::WPARAM event);
   OS::LRESULT OnHotKey(OS::WPARAM id);
   void CreateCollectionCommands();
+  // Every second: each camera that went away is started again now and
+  // then, and a camera that measures nothing is told as lost.
+  void WatchCameras(bool restartNow);
+  void OnSourceChanged(const WatchedSource& source, bool lost);
 
   // Declared first: destroyed after everything below.
   std::shared_ptr<void> keepAlive_;
@@ -232,6 +260,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<DevicePanesOfFrame> devicePanes_;
   std::unique_ptr<DeviceMessageHandler> deviceMessages_;
   std::unique_ptr<IdleMonitor> idleMonitor_;
+  std::unique_ptr<FaultsOfFrame> faultHost_;
+  std::unique_ptr<FaultWatch> faults_;
+  std::vector<CameraProgress> cameraProgress_;
   std::unique_ptr<FrameCollection> collection_;
   std::unique_ptr<FrameTimeWindow> timeWindow_;
   std::unique_ptr<FrameCommands> commands_;

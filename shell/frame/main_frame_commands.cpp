@@ -6,6 +6,9 @@
 
 #include "core/base/configuration.h"
 #include "core/base/time_text.h"
+#include "core/settings/settings_archive.h"
+#include "platform/os/user_file.h"
+#include "platform/ui/file_problem_text.h"
 #include "platform/ui/string_table.h"
 
 namespace ORV {
@@ -465,12 +468,35 @@ void MainFrameCommands::ToggleSync() {
 void MainFrameCommands::ImportSettings() {
   const auto path = host_.AskOpenFile(".orvsettings", kSettingsFilter);
   if (!path) return;
+  ImportSettingsFrom(*path);
+}
+
+bool MainFrameCommands::ImportSettingsFrom(const std::string& path) {
+  const auto refuse = [&](const UI::FileReason& reason) {
+    host_.ShowError(UI::FileMessageText(UI::kSettingsCannotLoadNamedString, path, reason));
+    return false;
+  };
+  if (const OS::FileCheck check = OS::CheckUserFile(path, kMaxSettingsArchiveBytes);
+      check.problem != OS::FileProblem::None) {
+    return refuse(UI::FileReasonOf(check, kMaxSettingsArchiveBytes));
+  }
   // The imported settings take effect only in a new start: the user hears
   // of the restart before anything is replaced, and may still go back.
-  if (!host_.AskOkCancel(FormatString(UI::kSettingsImportRestartString, *path))) return;
-  if (host_.ImportSettingsArchive(*path) != 0) return;
+  if (!host_.AskOkCancel(FormatString(UI::kSettingsImportRestartString, path))) return false;
+  // Nothing was changed when the import refuses the archive.
+  switch (host_.ImportSettingsArchive(path)) {
+    case kSettingsOk:
+      break;
+    case kImportNoValidEntry:
+      return refuse({UI::kFileReasonEmptyArchiveString, {}});
+    case kImportNoWorkingFolder:
+      return refuse(UI::SystemErrorReason(0));
+    default:
+      return refuse({UI::kFileReasonDamagedArchiveString, {}});
+  }
   host_.MarkSettingsImported();
   host_.RestartProgram();
+  return true;
 }
 
 void MainFrameCommands::ExportSettings() {

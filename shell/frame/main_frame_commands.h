@@ -271,6 +271,15 @@ class MainFrameCommands {
   void SetQuality();
   void ToggleSync();
   void ImportSettings();
+
+ public:
+  // Loads the settings archive at `path` (Load User Config after its file
+  // dialog, and a settings archive the desktop opens with the program) and
+  // restarts the program on them; a file that is no readable archive is
+  // refused with a message that names it and why. True when imported.
+  bool ImportSettingsFrom(const std::string& path);
+
+ private:
   void ExportSettings();
   // Asks to save a modified record; false when the save was wanted and did
   // not happen (the caller then stops).

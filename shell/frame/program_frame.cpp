@@ -19,6 +19,7 @@
 #include "instruments/ui/pane_context.h"
 #include "platform/os/device_monitor.h"
 #include "platform/os/registry_store.h"
+#include "platform/os/simulated_lab.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/workspace_store.h"
@@ -100,6 +101,7 @@ class ManagerInstruments final : public FrameInstruments {
       if (step >= 1) heater_->SetPeriodFactor(step);
       for (const auto& listener : {listeners.heater, listeners.heatBar})
         if (listener) heater_->AddListener(listener);
+      heater_->SetFailureTarget(listeners.failureTarget);
       heater_->Start();
     }
     return flowPresent;
@@ -259,6 +261,7 @@ class ExperimentSampling final : public FrameSampling {
   bool ResetForCollection(const SamplerSettings& settings) override { return sampler_.ResetForCollection(settings); }
   bool IsRunning() const override { return sampler_.IsRunning(); }
   void OnNewSample(std::uint32_t kind, const SampleRecord* record) override { sampler_.OnNewSample(kind, record); }
+  void SetSourceLost(std::uint32_t kind, int index, bool lost) override { sampler_.SetSourceLost(kind, index, lost); }
 
  private:
   ExperimentSamplerSink sink_;
@@ -272,14 +275,21 @@ class ProgramSystem final : public FrameSystem {
  public:
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
 
+  // The machine's devices through udev, and the simulated lab's (when one
+  // runs) through its own events.
   bool RegisterDeviceNotifications(std::shared_ptr<OS::MessageTarget> frame) override {
-    std::unique_ptr<OS::DeviceEventSource> source = OS::MakeUdevDeviceEventSource();
-    if (!source) return false;
-    monitor_ = std::make_unique<OS::DeviceMonitor>(std::move(source), std::move(frame),
-                                                   [](const std::string& text) { LogError(text); });
-    return true;
+    monitors_.clear();
+    std::unique_ptr<OS::DeviceEventSource> sources[] = {OS::MakeUdevDeviceEventSource(),
+                                                        OS::SimulatedLabDeviceEvents()};
+    for (std::unique_ptr<OS::DeviceEventSource>& source : sources) {
+      if (!source) continue;
+      auto monitor = std::make_unique<OS::DeviceMonitor>(std::move(source), frame,
+                                                         [](const std::string& text) { LogError(text); });
+      if (monitor->Start()) monitors_.push_back(std::move(monitor));
+    }
+    return !monitors_.empty();
   }
-  void UnregisterDeviceNotifications() override { monitor_.reset(); }
+  void UnregisterDeviceNotifications() override { monitors_.clear(); }
 
   bool RegisterHotKey(std::shared_ptr<OS::MessageTarget> frame, int id, int functionKey) override {
     return keys_.Register(frame_, std::move(frame), id, functionKey);
@@ -288,7 +298,7 @@ class ProgramSystem final : public FrameSystem {
 
  private:
   QWidget* frame_ = nullptr;
-  std::unique_ptr<OS::DeviceMonitor> monitor_;
+  std::vector<std::unique_ptr<OS::DeviceMonitor>> monitors_;
   FunctionKeys keys_;
 };
 

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "shell/app/end_request.h"
 #include "shell/frame/main_frame.h"
 
 namespace ORV {
@@ -33,6 +34,7 @@ bool MakePipe() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
   std::atexit(StopWatchedFrame);
   return true;
 }
@@ -46,8 +48,12 @@ TerminationWatch::TerminationWatch(CMainFrame& frame) {
     char bytes[16];
     while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    frame.OnClose(false);
+    // From here on no one is asked anything: a question open now ends
+    // without an answer, and the start-up runs no event loop.
+    Shell::RequestEnd();
+    frame.EndWithoutQuestions();
     frame.close();
+    // Every event loop ends, those of open dialogs too.
     QApplication::quit();
   });
 }

@@ -1,9 +1,12 @@
 #pragma once
-// Ends the main window in order when the process is told to end: SIGTERM
-// and SIGINT close the frame without questions (its close handler stops the
-// sampling, the workers and the cameras and saves the configuration), and a
-// process that Qt ends on its own with exit() (the display went away) stops
-// the frame's threads before the process's singletons are destroyed.
+// Ends the main window in order when the process is told to end: SIGTERM,
+// SIGHUP (a logout) and SIGINT stop a running collection and close the frame
+// without any question (the collection's running backup is flushed and
+// closed and stays for the next start; the close handler stops the sampling,
+// the workers and the cameras and saves the configuration), also while a
+// dialog is open; and a process that Qt ends on its own with exit() (the
+// display went away) stops the frame's threads before the process's
+// singletons are destroyed.
 // One watch at a time; GUI thread.
 #include <QObject>
 #include <memory>

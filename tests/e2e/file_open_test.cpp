@@ -105,7 +105,10 @@ TEST(WholeProgramOpen, ARefusedFileLeavesTheExperimentShownExactlyAsItWas) {
   lab.dialogs.Answer(cut);
   lab.router().Execute(kFileOpen);
   ASSERT_EQ(lab.boxes.Shown().size(), boxesBefore + 2) << "the save question and the refusal";
-  EXPECT_EQ(lab.boxes.Shown().back().text.toStdString(), UI::LoadString(UI::kFailedOpenExperimentFileString));
+  // The refusal names the file and what is wrong with it.
+  const std::string refusal = lab.boxes.Shown().back().text.toStdString();
+  EXPECT_NE(refusal.find(cut), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find(UI::LoadString(UI::kFileReasonDamagedExperimentString)), std::string::npos) << refusal;
   EXPECT_EQ(WhatIsShown(frame, experiment), before) << "the refused file changed the experiment shown";
 
   // The good file opens.

@@ -69,7 +69,7 @@ inline void RunUntilIdle() {
 // (to the file the test's file dialogs answer) and is closed.
 class DialogAnswers {
  public:
-  explicit DialogAnswers(std::string workspaceName, std::string markerText = "Added")
+  explicit DialogAnswers(std::string workspaceName = "Workspace", std::string markerText = "Added")
       : workspaceName_(std::move(workspaceName)), markerText_(std::move(markerText)) {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();

@@ -28,6 +28,10 @@ class FakeDevices final : public SamplerDevices {
     return loadResult;
   }
   bool IsConnected(std::uint32_t type) override { return connectedType != 0 && type == connectedType; }
+  void ReopenMicroscopes() override { ++microscopeReopens; }
+  bool HeatControllerAnswers() override { return heat; }
+  bool heat = true;
+  int microscopeReopens = 0;
   int Reloads() const {
     int n = 0;
     for (const auto& c : calls) n += c == "ports";
@@ -78,6 +82,31 @@ TEST(DeviceMessages, ArrivalReloadsWhatDoesNotAnswer) {
     EXPECT_EQ(handler.OnDeviceChange(OS::DBT_DEVICEARRIVAL), 0) << c.name;
     EXPECT_EQ(devices.calls, c.devices) << c.name;
     EXPECT_EQ(panes.calls, c.panes) << c.name;
+  }
+}
+
+// A microscope or a heat controller pulled out and plugged in again comes up
+// on a new terminal: an arrival opens the microscopes that are not connected
+// again, and loads a heat controller in use that does not answer.
+TEST(DeviceMessages, ArrivalAlsoOpensMicroscopesAndAHeatControllerInUseAgain) {
+  const struct {
+    const char* name;
+    bool watched, answers;
+    std::vector<std::string> devices;
+  } cases[] = {
+      {"heat controller in use answers", true, true, {"ports"}},
+      {"heat controller in use gone", true, false, {"ports", "load 32"}},
+      {"no heat controller in use", false, false, {"ports"}},
+  };
+  for (const auto& c : cases) {
+    FakeDevices devices;
+    devices.heat = c.answers;
+    FakePanes panes;
+    DeviceMessageHandler handler(devices, panes, [] { return std::uint64_t{0}; });
+    handler.WatchHeatController(c.watched);
+    handler.OnDeviceChange(OS::DBT_DEVICEARRIVAL);
+    EXPECT_EQ(devices.calls, c.devices) << c.name;
+    EXPECT_EQ(devices.microscopeReopens, 1) << c.name;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
 
 #include "instruments/data_holder.h"
 #include "tests/shell/sampler_fakes.h"
@@ -316,6 +317,79 @@ TEST_F(SyncSamplerTick, OnlyTheNewestCachedValueIsStored) {
   holder_->ClearQueue();
   Tick();
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Flow, -1, 1100, -32768}}));
+}
+
+}  // namespace
+}  // namespace ORV
+
+namespace ORV {
+namespace {
+
+// A source that is lost is left out of the synchronised ticks, so the value
+// it held before is not stored again as a measurement; once it delivers
+// again it is stored as before. The pacing source's own loss is the frame's
+// business (it paces with another source then).
+TEST_F(SyncSamplerTick, SynchronisedTicksLeaveALostSourceOutUntilItIsBack) {
+  struct Case {
+    const char* name;
+    SamplerSettings settings;
+    bool flowPaces;  // else camera 0 paces
+    std::uint32_t lostKind;
+    Stored::Kind leftOut;
+  };
+  const Case cases[] = {
+      {"camera pace, flow lost",
+       {.synchronised = true, .frequencyIndex = 2, .microscopePresent = true, .flowFromMulti = true},
+       false,
+       kDeviceFlowMeter,
+       Stored::Flow},
+      {"camera pace, microscope lost",
+       {.synchronised = true, .frequencyIndex = 2, .microscopePresent = true, .flowFromMulti = true},
+       false,
+       kDeviceMicroscope,
+       Stored::Microscope},
+      {"flow pace, multi interface lost",
+       {.synchronised = true,
+        .multiPresent = true,
+        .multiConnected = true,
+        .flowPresent = true,
+        .microscopePresent = true},
+       true,
+       kDeviceMultiInterface,
+       Stored::Pressure},
+  };
+  const auto kinds = [](const std::vector<Stored>& stored) {
+    std::set<Stored::Kind> out;
+    for (const Stored& s : stored) out.insert(s.kind);
+    return out;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Configure(c.settings);
+    PostMicroscope(0, 3);
+    PutPressure(5.0f);
+    const auto pace = [&](int tag) {
+      if (c.flowPaces) {
+        PostFlow(static_cast<std::int16_t>(tag));
+      } else {
+        PostFlow(7);
+        Push(0, tag);
+      }
+      sampler_.Tick();
+      return kinds(sink_.Take());
+    };
+    EXPECT_TRUE(pace(1).contains(c.leftOut)) << "stored while it delivers";
+
+    sampler_.SetSourceLost(c.lostKind, 0, true);
+    for (int tick = 0; tick < 3; ++tick) {
+      const std::set<Stored::Kind> stored = pace(2 + tick);
+      EXPECT_FALSE(stored.contains(c.leftOut)) << "nothing of the lost source, tick " << tick;
+      EXPECT_FALSE(stored.empty()) << "the others go on";
+    }
+
+    sampler_.SetSourceLost(c.lostKind, 0, false);
+    EXPECT_TRUE(pace(9).contains(c.leftOut)) << "stored again once back";
+  }
 }
 
 }  // namespace

@@ -353,6 +353,13 @@ void CameraWindowModel::StartCaptureCommand() {
   if (!IsVideoPlaying() && hooks_.connectCamera) hooks_.connectCamera();
 }
 
+bool CameraWindowModel::RestartLostCamera() {
+  if (!cameraLost_ || !control_) return false;
+  if (control_.Invoke<std::int16_t>(D::RestartLostCamera) == 0) return false;
+  cameraLost_ = false;
+  return true;
+}
+
 void CameraWindowModel::CalibrationAccepted() {
   if (hooks_.updateMagnificationText) hooks_.updateMagnificationText();
   LoadCalibration();
@@ -449,6 +456,7 @@ void CameraWindowModel::OnZoneAnalysisData(std::int32_t zone, std::int32_t outer
   // Pushed under the record's lock, so records leave in the order they
   // were completed.
   if (queue_) queue_->Push(camera_, record_);
+  ++measurements_;
 }
 
 void CameraWindowModel::OnRawZoneData(std::int32_t zone, const std::uint8_t* data, std::int32_t size) {
@@ -482,6 +490,14 @@ void CameraWindowModel::OnIndexImage(std::uint32_t time, std::uint32_t width, st
 }
 
 void CameraWindowModel::OnCaptureStopped() {
+  if (control_ && control_.Invoke<std::int16_t>(D::IsCapturing) != 0) {
+    // The camera went away; the zones, the recording and a running
+    // collection stay for its return.
+    cameraLost_ = true;
+    if (hooks_.repaint) hooks_.repaint();
+    return;
+  }
+  cameraLost_ = false;
   zonesPresent_ = false;
   if (experiment_ && experiment_->videoEnabled.load()) experiment_->SetVideoEnabled(false);
   StopRecording();

@@ -226,6 +226,10 @@ class CameraWindowModel {
   void OnDimensionsChanged(std::int32_t width, std::int32_t height);
   void OnZonesReset();
   void OnRawZoneData(std::int32_t zone, const std::uint8_t* data, std::int32_t size);
+  // A capture that stops without being asked (the camera went away: the
+  // control's view stays marked as capturing) leaves the collection and the
+  // recording running and marks the camera lost; any other stop ends a
+  // running collection through the frame's start/stop command.
   void OnCaptureStopped();
   void OnIndexImage(std::uint32_t time, std::uint32_t width, std::uint32_t height, std::uint32_t size,
                     const std::uint8_t* image);
@@ -233,6 +237,15 @@ class CameraWindowModel {
   // zone, and with auto threshold on (when the zone chooses them) its inner
   // cut-off too.
   void OnCutOffTimer();
+
+  // ---- a lost camera ----
+  bool CameraLost() const { return cameraLost_; }
+  // Starts a lost camera again on its view (zones and recording kept); true
+  // when it runs again.
+  bool RestartLostCamera();
+  // How many measurements (one per analysed frame with every zone done) the
+  // window has handed to the sampling; any thread.
+  std::uint64_t MeasurementCount() const { return measurements_.load(); }
 
   // ---- state for the window ----
   int SelectedZone() const { return selectedZone_; }
@@ -273,6 +286,8 @@ class CameraWindowModel {
   int selectedZone_ = -1;
   std::atomic<int> zoneCount_{0};
   bool zonesPresent_ = false;
+  bool cameraLost_ = false;
+  std::atomic<std::uint64_t> measurements_{0};
   std::int32_t videoWidth_ = 0, videoHeight_ = 0;
   std::array<std::int32_t, 4> cropping_{};
   struct Outline {

@@ -118,6 +118,7 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
     t.Method(Dispid::SetAnalysisCutOff, "SetAnalysisCutOff", &C::SetAnalysisCutOff);
     t.Method(Dispid::GetInnerAnalysisCutOff, "GetInnerAnalysisCutOff", &C::GetInnerAnalysisCutOff);
     t.Method(Dispid::SetInnerAnalysisCutOff, "SetInnerAnalysisCutOff", &C::SetInnerAnalysisCutOff);
+    t.Method(Dispid::RestartLostCamera, "RestartLostCamera", &C::RestartLostCamera);
     return t;
   }();
   return table;

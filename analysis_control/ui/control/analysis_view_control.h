@@ -36,6 +36,7 @@ class AnalysisViewControl final : public Com::ControlImpl<AnalysisViewControl>,
   std::int16_t StartCapture(std::string camera) { return engine_->StartCapture(camera) ? 1 : 0; }
   void StopCapture();
   std::int16_t IsCapturing() { return engine_->IsCapturing() ? 1 : 0; }
+  std::int16_t RestartLostCamera() { return engine_->RestartLostCamera() ? 1 : 0; }
   void SetCameraDimensions(std::int32_t width, std::int32_t height) { engine_->SetCameraDimensions(width, height); }
   void StartRecording(std::string file) { engine_->StartRecording(file); }
   std::int16_t IsRecording() { return engine_->IsRecording() ? 1 : 0; }

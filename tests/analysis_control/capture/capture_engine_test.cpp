@@ -136,6 +136,20 @@ TEST_F(Engine, StartCaptureOfAMakersCamera) {
   EXPECT_EQ(events.Count("CaptureStopped"), 2);
 }
 
+// Two cameras of one model: the device's own name (as detection gives it to
+// the camera pane) opens that very device, not the first of the model.
+TEST_F(Engine, StartCaptureByADevicesOwnNameOpensThatDevice) {
+  setup.uniqueNames = {"DMx 41AU02 SIM0001", "DMx 41AU02 SIM0002"};
+  setup.deviceNames = {"DMx 41AU02 (1)", "DMx 41AU02 (2)"};
+  engine->LoadCamera(0);
+  for (const char* name : {"DMx 41AU02 (2)", "DMx 41AU02 (1)", "DMx 41AU02 (2)"}) {
+    ASSERT_TRUE(engine->StartCapture(name));
+    EXPECT_EQ(camera->opened, name);
+  }
+  ASSERT_TRUE(engine->StartCapture("DMx 41AU02"));
+  EXPECT_EQ(camera->opened, "DMx 41AU02 (1)") << "a model's name: the first of it";
+}
+
 TEST_F(Engine, RefusedStartsLeaveNothingRunning) {
   const struct {
     const char* what;
@@ -279,18 +293,38 @@ TEST_F(Engine, StopRecordingStampsTheMeasuredRate) {
   }
 }
 
-TEST_F(Engine, ALostDeviceStopsTheCameraButStaysCapturing) {
+TEST_F(Engine, ALostDeviceStopsTheCameraButStaysCapturingAndStartsAgainOnTheSameView) {
+  ORV::Test::TempDir dir;
   engine->LoadCamera(0);
   ASSERT_TRUE(engine->StartCapture("DMx 41AU02"));
+  engine->StartRecording(dir / "Record_0.avi");
+  ASSERT_TRUE(engine->IsRecording());
+  EXPECT_FALSE(engine->RestartLostCamera()) << "nothing is lost";
   events.Clear();
   engine->OnWindowMessage(WM_CAMERA_DEVICE_LOST);
   EXPECT_EQ(events.Calls(), (std::vector<std::string>{"CaptureStopped"}));
   EXPECT_EQ(camera->stops.load(), 1);
   EXPECT_TRUE(engine->IsCapturing());
+  EXPECT_TRUE(engine->CameraLost());
   camera->Deliver(Grey(1));  // detached
   EXPECT_EQ(events.framesPrepared.load(), 0);
+
+  // Back: the same view takes its frames again; nothing was reset and the
+  // recording goes on.
+  events.Clear();
+  ASSERT_TRUE(engine->RestartLostCamera());
+  EXPECT_FALSE(engine->CameraLost());
+  EXPECT_EQ(camera->starts.load(), 2);
+  EXPECT_EQ(camera->opened, "Camera 1");
+  camera->Deliver(Grey(2));
+  EXPECT_EQ(events.framesPrepared.load(), 1);
+  EXPECT_EQ(events.Count("ZonesReset"), 0);
+  EXPECT_EQ(events.Count("CaptureStopped"), 0);
+  EXPECT_TRUE(engine->IsRecording());
+  EXPECT_FALSE(engine->RestartLostCamera()) << "running again";
   engine->StopCapture();
-  EXPECT_EQ(events.Count("CaptureStopped"), 2);
+  EXPECT_EQ(events.Count("CaptureStopped"), 1);
+  EXPECT_FALSE(engine->CameraLost());
 }
 
 }  // namespace

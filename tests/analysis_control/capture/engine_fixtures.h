@@ -35,9 +35,12 @@ class FakeCamera : public CameraInterface {
     int frameRate = 15;
     bool opens = true;
     bool starts = true;
+    // The devices' names; "Camera <n>" when empty.
+    std::vector<std::string> deviceNames;
   };
   explicit FakeCamera(Setup setup) : setup_(std::move(setup)) {
-    for (std::size_t i = 0; i < setup_.uniqueNames.size(); ++i) devices_.push_back("Camera " + std::to_string(i + 1));
+    for (std::size_t i = 0; i < setup_.uniqueNames.size(); ++i)
+      devices_.push_back(i < setup_.deviceNames.size() ? setup_.deviceNames[i] : "Camera " + std::to_string(i + 1));
   }
 
   bool IsAvailable() override { return true; }

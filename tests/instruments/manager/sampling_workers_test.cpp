@@ -584,6 +584,81 @@ TEST_F(WorkerTest, MicroscopeAndHeatControllerLoopsDeliverUntilStopped) {
             0);
 }
 
+// A multi interface that answers nothing but garbage fails far slower than
+// one tick when it is silent: after 5 s of nothing but failures it is given
+// up, whatever the count. Its worker opens it again on the port it was on: 2
+// s after the give-up, then at doubling waits while it still does not
+// answer, and reads it again once it does.
+TEST_F(WorkerTest, AFailingMultiInterfaceIsGivenUpInTimeAndOpenedAgainOnceItAnswers) {
+  OS::ManualTickSource ticks(100000);
+  OS::ScopedTickSource installed(ticks);
+  auto unit = LoadMulti(6, 64);
+  Window frame;
+  CMultiInterfaceSampleThread worker(Manager());
+  worker.AddListener(frame.inbox);
+  worker.SetFailureTarget(frame.target);
+  worker.Prepare();
+  unit->SetAllGarbage(true);
+  for (int i = 0; i < 10; ++i) {
+    CMultiInterfaceSampleThread::TimerCallback(&worker);
+    ticks.Advance(CMultiInterfaceSampleThread::kFailingLimitMs / 10 - 1);
+  }
+  EXPECT_TRUE(frame.target->Messages().empty()) << "not yet 5 s";
+  ticks.Advance(10);
+  CMultiInterfaceSampleThread::TimerCallback(&worker);
+  EXPECT_EQ(frame.target->Messages(), (std::vector<Posted>{{WM_DEVICE_FAILED, 8, 0}}));
+  ASSERT_FALSE(Manager().MultiInterface().IsConnected());
+
+  // Not yet due; then due, but the unit still answers garbage.
+  ticks.Advance(ReopenSchedule::kFirstMs - 1);
+  CMultiInterfaceSampleThread::TimerCallback(&worker);
+  EXPECT_FALSE(Manager().MultiInterface().IsConnected());
+  ticks.Advance(1);
+  CMultiInterfaceSampleThread::TimerCallback(&worker);
+  EXPECT_FALSE(Manager().MultiInterface().IsConnected());
+  // It answers again: the next try, after twice the wait, opens it.
+  unit->SetAllGarbage(false);
+  ticks.Advance(2 * ReopenSchedule::kFirstMs - 1);
+  CMultiInterfaceSampleThread::TimerCallback(&worker);
+  EXPECT_FALSE(Manager().MultiInterface().IsConnected()) << "the wait doubled";
+  ticks.Advance(1);
+  CMultiInterfaceSampleThread::TimerCallback(&worker);
+  EXPECT_TRUE(Manager().MultiInterface().IsConnected());
+  CMultiInterfaceSampleThread::TimerCallback(&worker);
+  EXPECT_EQ(frame.Of(WM_NEW_SAMPLE).size(), 1u);
+  EXPECT_EQ(frame.Of(WM_DEVICE_FAILED).size(), 1u) << "told once";
+}
+
+// The heat controller is never closed; after four failed readings in a row
+// the frame is told once, and the next reading that succeeds is posted.
+TEST_F(WorkerTest, HeatControllerWorkerTellsOnceAfterFourFailuresAndReadsOn) {
+  Sim::HeatControllerSim heater;
+  ASSERT_TRUE(heater.Start());
+  usb_->devices = {FtdiDevice(kFtdiHeatControllerProductId, "HC1", heater.DevicePath())};
+  ASSERT_EQ(Manager().LoadDevices(kDeviceHeatController), 32u);
+  HeatController& controller = Manager().HeatControllerDevice();
+  Window frame, pane;
+  CHeatControllerThread worker(Manager());
+  worker.AddListener(pane.inbox);
+  worker.SetFailureTarget(frame.target);
+  TakeEvents();
+  heater.SetMode(Sim::ReplyMode::Garbage);
+  for (int i = 1; i <= 7; ++i) {
+    EXPECT_FALSE(worker.HandleHeatController(controller));
+    EXPECT_EQ(worker.Failures(), i);
+  }
+  EXPECT_EQ(frame.target->Messages(), (std::vector<Posted>{{WM_DEVICE_FAILED, kDeviceHeatController, 0}}));
+  EXPECT_TRUE(pane.target->Messages().empty()) << "no reading of a failed cycle";
+  EXPECT_TRUE(controller.IsConnected());
+  EXPECT_EQ(Errors().size(), 1u);
+
+  heater.SetMode(Sim::ReplyMode::Normal);
+  EXPECT_TRUE(worker.HandleHeatController(controller));
+  EXPECT_EQ(worker.Failures(), 0);
+  EXPECT_EQ(pane.Of(WM_NEW_SAMPLE).size(), 1u);
+  EXPECT_EQ(frame.target->Messages().size(), 1u);
+}
+
 // A multi interface read on its own timer while a slow window takes the
 // copies and a sampler takes the holder's readings on other threads.
 TEST_F(WorkerTest, MultiWorkerWithASlowListenerAndASampler) {

@@ -3,6 +3,7 @@
 #include "instruments/ui/sequencer_pane.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "instruments/ui/task_dialog.h"
 #include "platform/ui/app_services.h"
@@ -432,7 +434,8 @@ TEST_F(SequencerPaneTest, LoadAndSaveGoThroughTheFileDialogsAndReportFailures) {
   files.Answer(bad);
   pane.OnCommand(SequencerPaneLogic::kLoadSequence);
   ASSERT_EQ(boxes.Shown().size(), 2u);
-  EXPECT_EQ(boxes.Shown()[1].text, QStringLiteral("Failed to open sequence file"));
+  EXPECT_EQ(boxes.Shown()[1].text.toStdString(),
+            "The sequence file \"" + bad + "\" could not be loaded: it is damaged or is not a sequence file.");
   EXPECT_EQ(files.Asked().back().folder, dir_.path() + "/");
   EXPECT_EQ(pane.List()->topLevelItem(0)->text(0), QStringLiteral("Kept"));
   files.Answer(dir_.path() + "/run.seq");
@@ -440,6 +443,49 @@ TEST_F(SequencerPaneTest, LoadAndSaveGoThroughTheFileDialogsAndReportFailures) {
   EXPECT_EQ(boxes.Shown().size(), 2u);
   ASSERT_EQ(pane.List()->topLevelItemCount(), 1);
   EXPECT_EQ(pane.List()->topLevelItem(0)->text(0), QStringLiteral("Dilate"));
+}
+
+// Files that are no sequence, loaded from the pane: each is told by name
+// with what is wrong, none is waited on (a named pipe) or read whole (one
+// over the size limit), and the list stays as it was.
+TEST_F(SequencerPaneTest, AFileThatIsNoSequenceIsToldByNameAndTheListStays) {
+  SequencerWnd pane(Context(), QStringLiteral("Sequencer"));
+  ASSERT_EQ(pane.Create(), 0);
+  sequencer().tasks = {Task("Kept")};
+  pane.FillList();
+  const std::string good = dir_.path() + "/good.seq";
+  ASSERT_TRUE(sequencer().SaveSequence(good));
+  std::ifstream in(good, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ofstream(dir_.path() + "/truncated.seq") << text.substr(0, text.size() / 2);
+  std::ofstream(dir_.path() + "/huge.seq") << text << std::string(ORV::Sequencer::kMaxFileBytes, ' ');
+  std::ofstream(dir_.path() + "/empty.seq");
+  std::filesystem::create_directory(dir_.path() + "/folder.seq");
+  ASSERT_EQ(::mkfifo((dir_.path() + "/pipe.seq").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"truncated.seq", "it is damaged or is not a sequence file."},
+      {"huge.seq", "it is larger than 4 MiB, too large for this kind of file."},
+      {"empty.seq", "it is empty."},
+      {"folder.seq", "it is a folder, not a file."},
+      {"pipe.seq", "it is a pipe, a device or a socket, not a file."},
+      {"missing.seq", "it does not exist."},
+  };
+  ORV::UI::ScriptedFileDialogs files;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ORV::UI::ScriptedMessageBoxes boxes;
+    const std::string path = dir_.path() + "/" + c.name;
+    files.Answer(path);
+    pane.OnCommand(SequencerPaneLogic::kLoadSequence);
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text.toStdString(),
+              "The sequence file \"" + path + "\" could not be loaded: " + c.reason);
+    ASSERT_EQ(pane.List()->topLevelItemCount(), 1);
+    EXPECT_EQ(pane.List()->topLevelItem(0)->text(0), QStringLiteral("Kept"));
+  }
 }
 
 }  // namespace

@@ -47,7 +47,10 @@ TEST(ShellCommandLine, RegisterSwitchesAndFiles) {
       {{"-Embedding"}, ShellCommand::Embedded},
       {{"/Automation"}, ShellCommand::Automation},
       {{"a.tvx", "/Unregister"}, ShellCommand::AppUnregister},
-      {{"/unknown"}, ShellCommand::FileNothing},
+      {{"-unknown"}, ShellCommand::FileNothing},
+      // A path at the root is a file, not a switch.
+      {{"/x.tvx"}, ShellCommand::FileOpen},
+      {{"/unknown"}, ShellCommand::FileOpen},
       {{"/home/lab/vessel.tvx"}, ShellCommand::FileOpen},
       {{"/home/lab/vessel.tvx", "-Embedding"}, ShellCommand::Embedded},
   };
@@ -55,8 +58,8 @@ TEST(ShellCommandLine, RegisterSwitchesAndFiles) {
     EXPECT_EQ(ParseShellCommand(c.args), c.command) << ::testing::PrintToString(c.args);
   }
   // The files, in their order; switches and the restart switch are none.
-  EXPECT_EQ(ShellFiles({"--Restart", "a.tvx", "/Register", "/home/lab/b.tvx", "-x"}),
-            (std::vector<std::string>{"a.tvx", "/home/lab/b.tvx"}));
+  EXPECT_EQ(ShellFiles({"--Restart", "a.tvx", "/Register", "/home/lab/b.tvx", "-x", "/c.tvx"}),
+            (std::vector<std::string>{"a.tvx", "/home/lab/b.tvx", "/c.tvx"}));
 }
 
 TEST(DisplayCheck, NamesWhatIsMissing) {

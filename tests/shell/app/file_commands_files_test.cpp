@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -121,7 +123,11 @@ TEST(FileCommandsOnFiles, ASaveThatCannotBeWrittenKeepsTheRunningBackup) {
   }
   EXPECT_FALSE(commands.SaveExperimentToFile(target, "vessel.tvx"));
   ASSERT_EQ(boxes.Shown().size(), 1u);
-  EXPECT_EQ(boxes.Shown()[0].text, UI::LoadQString(UI::kFailedSaveExperimentFileString));
+  // The message names the file and the system's reason.
+  const int reason = ::geteuid() != 0 ? EACCES : ENOTDIR;
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(),
+            "Failed to save experiment to file \"" + target + "\": " + std::strerror(reason) +
+                ".\nThe experiment stays open with its changes; an earlier file of that name is unchanged.");
   EXPECT_EQ(boxes.Shown()[0].type, UI::MB_OK | UI::MB_ICONERROR);
   EXPECT_TRUE(std::filesystem::is_directory(backup)) << "the running backup is kept";
   EXPECT_FALSE(std::filesystem::is_empty(backup));

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -35,6 +38,11 @@ class FakeExperiment : public ExperimentAccess {
   }
   bool HasAnalysisRecords() const override { return analysis; }
   bool FileExists(const std::string& p) const override { return existing.count(p) > 0; }
+  OS::FileCheck CheckFile(const std::string& p) const override {
+    const auto found = problems.find(p);
+    return found != problems.end() ? found->second : OS::FileCheck{};
+  }
+  int LastSaveError() const override { return saveError; }
   int Open(const std::string& p, ProgressHook*) override {
     calls_.push_back("Open " + p);
     if (openResult >= 1) mode = 1;
@@ -65,6 +73,8 @@ class FakeExperiment : public ExperimentAccess {
   int openResult = 1;
   std::optional<int> checkResult;  // what the trial read gives; as the open when unset
   bool saveSucceeds = true;
+  int saveError = ENOSPC;
+  std::map<std::string, OS::FileCheck> problems;  // paths that are no readable file
 
  private:
   Calls& calls_;
@@ -79,6 +89,11 @@ class FakeHost : public FileCommandsHost {
   }
   void ShowMessage(std::uint32_t id, Icon icon) override {
     calls_.push_back("message " + std::to_string(id) + (icon == Icon::Error ? " error" : " warning"));
+  }
+  void ShowFileMessage(std::uint32_t id, const std::string& p, const UI::FileReason& reason, Icon icon) override {
+    calls_.push_back("file message " + std::to_string(id) + " " + p + " " + std::to_string(reason.textId) +
+                     (reason.detail.empty() ? "" : " (" + reason.detail + ")") +
+                     (icon == Icon::Error ? " error" : " warning"));
   }
   std::optional<std::string> AskOpenPath(const std::string& folder) override {
     calls_.push_back("open dialog in '" + folder + "'");
@@ -157,19 +172,36 @@ class FileCommands : public ::testing::Test {
 
 std::string Id(std::uint32_t id) { return std::to_string(id); }
 
+// The message of a failed save to `path` on a full disk (the fake's reason).
+std::string SaveFailed(const std::string& path) {
+  return "file message " + Id(UI::kSaveFailedNamedString) + " " + path + " " + Id(UI::kFileReasonSystemString) + " (" +
+         std::strerror(ENOSPC) + ") error";
+}
+
 }  // namespace
 
 TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperimentAsItWas) {
+  // A refused file's message names it and the reason; `message` is then the
+  // reason's text.
+  const std::string damaged = "file message " + Id(UI::kFileCannotOpenNamedString) + " /data/a.tvx " +
+                              Id(UI::kFileReasonDamagedExperimentString);
   const struct {
     int result;
-    std::uint32_t message;  // 0: none
+    std::string message;  // empty: none
     bool error;
     bool opened;
   } cases[] = {
-      {0, UI::kFailedOpenExperimentFileString, true, false},   {-4, UI::kFailedOpenExperimentFileString, true, false},
-      {-15, UI::kFailedOpenExperimentFileString, true, false}, {-1, UI::kSelectedFileMadeDifferentString, true, false},
-      {-2, UI::kUnableOpenSelectedFileString, true, false},    {-3, UI::kBadFileVersionString, true, false},
-      {2, UI::kSelectedExperimentFileMadeString, false, true}, {1, 0, false, true},
+      {0, damaged, true, false},
+      {-4, damaged, true, false},
+      {-15, damaged, true, false},
+      {-1, "message " + Id(UI::kSelectedFileMadeDifferentString), true, false},
+      {-2, damaged, true, false},
+      {-3,
+       "file message " + Id(UI::kFileCannotOpenNamedString) + " /data/a.tvx " +
+           Id(UI::kFileReasonNewerExperimentString),
+       true, false},
+      {2, "message " + Id(UI::kSelectedExperimentFileMadeString), false, true},
+      {1, "", false, true},
   };
   for (const auto& c : cases) {
     calls_.clear();
@@ -180,8 +212,8 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperim
     host_.actionSheet = false;
     const bool opened = commands_.OpenExperimentCommand("/data/a.tvx");
     EXPECT_EQ(opened, c.opened) << c.result;
-    if (c.message) {
-      EXPECT_TRUE(Called("message " + Id(c.message) + (c.error ? " error" : " warning"))) << c.result;
+    if (!c.message.empty()) {
+      EXPECT_TRUE(Called(c.message + (c.error ? " error" : " warning"))) << c.result;
     }
     EXPECT_EQ(Called("recent /data/a.tvx"), c.opened) << c.result;
     EXPECT_EQ(Called("OpenActionSheet"), c.opened) << c.result;
@@ -192,17 +224,17 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperim
                               "UpdatePaneLayout",   "OpenActionSheet",        "RefreshActionSheet",
                               "recent /data/a.tvx", "SetTimeSliderForLoaded", "ResetVideoPanes"};
       Calls rest = after;
-      rest.erase(
-          std::remove_if(rest.begin(), rest.end(), [](const std::string& s) { return s.rfind("message", 0) == 0; }),
-          rest.end());
+      rest.erase(std::remove_if(rest.begin(), rest.end(),
+                                [](const std::string& s) {
+                                  return s.rfind("message", 0) == 0 || s.rfind("file message", 0) == 0;
+                                }),
+                 rest.end());
       EXPECT_EQ(rest, expected) << c.result;
     } else {
       // The file was read on trial only: the experiment, its views and its
       // video stay as they were.
       EXPECT_EQ(host_.traceViews, 2) << c.result;
-      EXPECT_EQ(calls_,
-                (Calls{"progress Loading from file..", "Check /data/a.tvx", "message " + Id(c.message) + " error"}))
-          << c.result;
+      EXPECT_EQ(calls_, (Calls{"progress Loading from file..", "Check /data/a.tvx", c.message + " error"})) << c.result;
     }
   }
 
@@ -212,7 +244,7 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperim
   experiment_.openResult = -2;
   EXPECT_FALSE(commands_.OpenExperimentCommand("/data/a.tvx"));
   EXPECT_TRUE(Called("Open /data/a.tvx"));
-  EXPECT_TRUE(Called("message " + Id(UI::kUnableOpenSelectedFileString) + " error"));
+  EXPECT_TRUE(Called(damaged + " error"));
   EXPECT_FALSE(Called("recent /data/a.tvx"));
 }
 
@@ -247,7 +279,7 @@ TEST_F(FileCommands, EveryOpenPathRefusesDuringCollectionAndAsksWhenChanged) {
   experiment_.saveSucceeds = false;
   EXPECT_FALSE(commands_.OpenExperimentCommand(std::nullopt));
   EXPECT_TRUE(Called("Save /data/keep.tvx keep"));
-  EXPECT_TRUE(Called("message " + Id(UI::kFailedSaveExperimentFileString) + " error"));
+  EXPECT_TRUE(Called(SaveFailed("/data/keep.tvx")));
   EXPECT_FALSE(Called("open dialog in ''"));
   EXPECT_FALSE(Called("DiscardBackupBuffer"));
 
@@ -376,10 +408,58 @@ TEST_F(FileCommands, AFailedSaveKeepsTheBackupAndTheFolder) {
   experiment_.lastFolder = "/before/";
   experiment_.saveSucceeds = false;
   EXPECT_FALSE(commands_.SaveExperimentToFile("/ro/exp.tvx", "exp.tvx"));
-  EXPECT_EQ(calls_, (Calls{"progress Saving experiment...", "Save /ro/exp.tvx exp.tvx",
-                           "message " + Id(UI::kFailedSaveExperimentFileString) + " error"}));
+  EXPECT_EQ(calls_, (Calls{"progress Saving experiment...", "Save /ro/exp.tvx exp.tvx", SaveFailed("/ro/exp.tvx")}));
   EXPECT_EQ(experiment_.lastFolder, "/before/");
   EXPECT_FALSE(commands_.SaveExperimentToFile("", "x")) << "an empty path does nothing";
+
+  // Save As that fails leaves the record naming the file it named before,
+  // changed.
+  experiment_.name = "old.tvx";
+  experiment_.path = "/data/old.tvx";
+  experiment_.modified = true;
+  host_.pickedPath = "/full/new";
+  EXPECT_FALSE(commands_.SaveExperimentAs());
+  EXPECT_TRUE(Called(SaveFailed("/full/new.tvx")));
+  EXPECT_EQ(experiment_.name, "old.tvx");
+  EXPECT_EQ(experiment_.path, "/data/old.tvx");
+  EXPECT_TRUE(experiment_.modified);
+}
+
+TEST_F(FileCommands, APathThatIsNoReadableFileIsToldBeforeAnythingIsAskedOrClosed) {
+  const struct {
+    OS::FileProblem problem;
+    std::uint32_t reason;
+  } cases[] = {
+      {OS::FileProblem::Missing, UI::kFileReasonMissingString},
+      {OS::FileProblem::Folder, UI::kFileReasonFolderString},
+      {OS::FileProblem::NotAFile, UI::kFileReasonNotAFileString},
+      {OS::FileProblem::LinkLoop, UI::kFileReasonLinkLoopString},
+      {OS::FileProblem::Empty, UI::kFileReasonEmptyString},
+      {OS::FileProblem::NotAllowed, UI::kFileReasonNotAllowedString},
+  };
+  for (const auto& c : cases) {
+    calls_.clear();
+    experiment_.mode = 1;
+    experiment_.modified = true;
+    host_.traceViews = 2;
+    experiment_.problems["/data/x.tvx"] = OS::FileCheck{c.problem, 0, 0};
+    // Named (command line, recent file, drop) and chosen in the dialog.
+    EXPECT_FALSE(commands_.OpenExperimentCommand("/data/x.tvx"));
+    host_.pickedPath = "/data/x.tvx";
+    host_.answerYes = false;
+    EXPECT_FALSE(commands_.OpenExperimentCommand(std::nullopt));
+    const std::string told =
+        "file message " + Id(UI::kFileCannotOpenNamedString) + " /data/x.tvx " + Id(c.reason) + " error";
+    EXPECT_EQ(std::count(calls_.begin(), calls_.end(), told), 2) << told;
+    EXPECT_FALSE(Called("Open /data/x.tvx"));
+    EXPECT_FALSE(Called("Clear"));
+    EXPECT_EQ(host_.traceViews, 2) << "the open experiment's views stay";
+    EXPECT_EQ(experiment_.mode, 1u);
+    EXPECT_TRUE(experiment_.modified);
+    // The named path is told before the save question; the dialog comes
+    // after it.
+    EXPECT_EQ(calls_.front(), told);
+  }
 }
 
 TEST_F(FileCommands, CloseResetsInOrderAndKeepsDataTheUserChoseToKeep) {

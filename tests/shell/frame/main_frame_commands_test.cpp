@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/base/configuration.h"
+#include "tests/support/test_support.h"
 
 namespace ORV {
 namespace {
@@ -456,23 +458,34 @@ TEST_F(FrameCommandsTest, SyncToggleStoresAndRestartsOnce) {
 }
 
 TEST_F(FrameCommandsTest, SettingsImportAndExport) {
+  ORV::Test::TempDir dir;
+  const std::string archive = dir / "a.orvsettings";
+  std::ofstream(archive) << "an archive's bytes";
   commands.Run(kLoadSettings);  // cancelled
-  host.openAnswer = "/tmp/a.orvsettings";
+  host.openAnswer = archive;
   host.importResult = 3;
   commands.Run(kLoadSettings);
-  const std::string question =
-      "ok? The settings in /tmp/a.orvsettings replace the current settings, and Tarvix 5 restarts to apply them.\n\n"
-      "Continue?";
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", question, "import /tmp/a.orvsettings"}));
+  const std::string question = "ok? The settings in " + archive +
+                               " replace the current settings, and Tarvix 5 restarts to apply them.\n\nContinue?";
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", question, "import " + archive,
+                      "error The settings archive \"" + archive +
+                          "\" could not be loaded: it is damaged or is not a settings archive."}));
   log.clear();
   host.importResult = 0;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", question, "import /tmp/a.orvsettings", "imported flag", "restart"}));
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", question, "import " + archive, "imported flag", "restart"}));
   // Cancel to the restart: nothing is imported.
   log.clear();
   host.ok = false;
   commands.Run(kLoadSettings);
   EXPECT_EQ(log, (Log{"open dialog .orvsettings", question}));
+  host.ok = true;
+  // A path that is no file is not handed to the import at all, nor asked about.
+  log.clear();
+  host.openAnswer = dir.path();
+  commands.Run(kLoadSettings);
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "error The settings archive \"" + dir.path() +
+                                                      "\" could not be loaded: it is a folder, not a file."}));
 
   log.clear();
   config.CustomUserWorkSpaceName = "old";

@@ -365,12 +365,15 @@ TEST_F(MainFrameTest, ImportedSettingsSurviveTheClose) {
   ASSERT_EQ(CCustomSettings().ExportSettingsArchive(archive), 0);
 
   UI::ScriptedFileDialogs files;
-  // Each import first says that the program restarts.
-  UI::ScriptedMessageBoxes boxes{UI::IDOK, UI::IDOK};
+  // An archive that is there is imported once the user heard that the
+  // program restarts.
+  UI::ScriptedMessageBoxes boxes{UI::IDOK, UI::IDOK, UI::IDOK};
   files.Answer(archive + ".missing");
   files.Answer(archive);
   ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
-  EXPECT_EQ(boxes.Shown().size(), 1u) << "the failed import shows nothing more";
+  ASSERT_EQ(boxes.Shown().size(), 1u) << "the missing archive is told, before any question";
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(),
+            "The settings archive \"" + archive + ".missing\" could not be loaded: it does not exist.");
   ASSERT_TRUE(frame->Router().Execute(FrameCommand::kLoadSettings));
   ASSERT_EQ(boxes.Shown().size(), 3u);  // without the application: restart by hand
   EXPECT_EQ(boxes.Shown()[1].type & 0xF, UI::MB_OKCANCEL);

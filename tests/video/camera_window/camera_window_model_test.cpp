@@ -435,9 +435,39 @@ TEST_F(CameraWindowModelTest, CaptureStoppedDuringCollectionRunsTheStopCommand) 
   model->OnCaptureStopped();
   EXPECT_FALSE(model->ZonesPresent());
   EXPECT_FALSE(experiment.videoEnabled);
-  EXPECT_EQ(control.Take(), (Calls{"6()", "7()"}));
+  EXPECT_EQ(control.Take(), (Calls{"3()", "6()", "7()"}));
   EXPECT_EQ(log, (std::vector<std::string>{"collection start/stop"}));
   EXPECT_EQ(clock.pauses, 0);
+  EXPECT_FALSE(model->CameraLost());
+}
+
+// A camera that goes away stops the control's view without being asked
+// (the view stays marked as capturing): the collection, the zones and the
+// recording stay, and the camera is started again on the same view.
+TEST_F(CameraWindowModelTest, ACameraLostDuringACollectionKeepsItRunningAndStartsAgain) {
+  experiment.mode = kModeLive;
+  experiment.videoEnabled = true;
+  model->OnZoneCreated({}, 0.0f);
+  log.clear();
+  control.Take();
+  control.results[D::IsCapturing] = Com::Variant(std::int16_t{1});
+  model->OnCaptureStopped();
+  EXPECT_TRUE(model->CameraLost());
+  EXPECT_TRUE(model->ZonesPresent());
+  EXPECT_TRUE(experiment.videoEnabled);
+  EXPECT_EQ(experiment.mode, kModeLive);
+  EXPECT_EQ(control.Take(), (Calls{"3()"})) << "the recording is not stopped";
+  EXPECT_TRUE(log.empty()) << "no collection stop";
+
+  control.results[D::RestartLostCamera] = Com::Variant(std::int16_t{0});
+  EXPECT_FALSE(model->RestartLostCamera()) << "still gone";
+  EXPECT_TRUE(model->CameraLost());
+  control.results[D::RestartLostCamera] = Com::Variant(std::int16_t{1});
+  EXPECT_TRUE(model->RestartLostCamera());
+  EXPECT_FALSE(model->CameraLost());
+  EXPECT_EQ(control.Take(), (Calls{"71()", "71()"}));
+  EXPECT_FALSE(model->RestartLostCamera()) << "nothing to start when nothing is lost";
+  EXPECT_TRUE(control.Take().empty());
 }
 
 TEST_F(CameraWindowModelTest, CaptureStoppedOutsideCollectionResetsTheClockState) {

@@ -1,7 +1,10 @@
+#include <array>
+#include <cerrno>
 #include <filesystem>
 #include <thread>
 
 #include "core/experiment/record_file_stream.h"
+#include "platform/os/file_io.h"
 #include "tests/core/experiment/backup/backup_fixture.h"
 
 namespace ORV::Test {
@@ -82,6 +85,75 @@ TEST(BackupStreamSync, EveryFourthFlushAndTheLastAreSyncs) {
   // Rounds 4, 8, 12, ... and the last.
   EXPECT_EQ(syncs, (flushes - 1) / 4 + 1) << flushes;
   EXPECT_EQ(fs::file_size(dir / "Flow_0.dta") % 4, 0u);
+}
+
+// A disk that fills or turns read-only under a running backup: the stream
+// that cannot write keeps the whole records it wrote before and takes no
+// more (a later record would follow half of one), and says why.
+TEST(BackupStreamFailure, AStreamThatCannotWriteKeepsItsWholeRecordsAndTakesNoMore) {
+  for (const int error : {ENOSPC, EROFS}) {
+    SCOPED_TRACE(error);
+    TempDir dir;
+    RecordFileStream stream;
+    ASSERT_TRUE(stream.Open(dir / "Pressure_0.dta"));
+    std::array<std::uint8_t, 124> record{};
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(stream.Append(record));
+    ASSERT_TRUE(stream.Flush());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(stream.Append(record)) << "buffered";
+    OS::SetWriteFault(dir.path(), error);
+    EXPECT_FALSE(stream.Flush());
+    OS::ClearWriteFaults();
+    EXPECT_EQ(stream.Error(), error);
+    EXPECT_EQ(stream.Path(), dir / "Pressure_0.dta");
+    EXPECT_FALSE(stream.IsOpen());
+    EXPECT_FALSE(stream.Append(record)) << "nothing after the failure, even once the disk writes again";
+    EXPECT_FALSE(stream.Sync());
+    EXPECT_EQ(fs::file_size(dir / "Pressure_0.dta"), 10u * 124u);
+    BackupStreams streams;
+    EXPECT_EQ(streams.Error(), 0);
+  }
+
+  // A stream that cannot be made on a read-only disk fails at once; the set
+  // of streams names its first failure.
+  TempDir dir;
+  BackupStreams streams;
+  ASSERT_TRUE(streams.flow.Open(dir / "Flow_0.dta"));
+  OS::SetWriteFault(dir.path(), EROFS);
+  EXPECT_FALSE(streams.zone[1].Open(dir / "ZoneData_1.dta"));
+  OS::ClearWriteFaults();
+  std::string path;
+  EXPECT_EQ(streams.Error(&path), EROFS);
+  EXPECT_EQ(path, dir / "ZoneData_1.dta");
+  EXPECT_FALSE(fs::exists(dir / "ZoneData_1.dta"));
+  // A stream opened again starts without a failure.
+  ASSERT_TRUE(streams.zone[1].Open(dir / "ZoneData_1.dta"));
+  EXPECT_EQ(streams.Error(), 0);
+}
+
+// What the running backup had stays when the disk fills during a
+// collection; the record goes on in memory, and the failure is named.
+TEST_F(RunningBackupTest, ADiskThatFillsLeavesTheBackupWithWhatItHadAndTheRecordWhole) {
+  const std::string folder = StartTwoCameraBackup();
+  StartClock();
+  auto pressure = [&](std::uint32_t t) {
+    PMK4xData3 sample;
+    sample.time = t;
+    data().AddPressureSample(sample);
+  };
+  for (std::uint32_t t = 0; t < 50; ++t) pressure(5000 + t);
+  data().Streams().FlushAll();
+  OS::SetWriteFault(base_, ENOSPC);
+  for (std::uint32_t t = 50; t < 80; ++t) pressure(5000 + t);
+  data().Streams().FlushAll();
+  std::string file;
+  EXPECT_EQ(data().BackupError(&file), ENOSPC);
+  EXPECT_EQ(file, folder + "/Pressure_0.dta");
+  OS::ClearWriteFaults();
+  for (std::uint32_t t = 80; t < 90; ++t) pressure(5000 + t);
+  data().ResetStores();
+  EXPECT_EQ(fs::file_size(folder + "/Pressure_0.dta"), 50u * PMK4xData3::kSize);
+  EXPECT_EQ(data().Read([](const ExperimentContents& c) { return c.pressureSamples.size(); }), 90u);
+  EXPECT_TRUE(fs::exists(folder + "/ExperimentBackup.idx")) << "the backup stays for an import";
 }
 
 TEST_F(RunningBackupTest, FolderNumberIsTheDrawModuloTenThousand) {

@@ -1,0 +1,160 @@
+// The whole program under instrument and camera faults during a
+// collection, on the simulated lab's fault switches: every instrument and
+// camera that is unplugged, answers garbage, stops answering or stops
+// delivering pictures is told once by name; the others go on being
+// recorded; nothing is stored in the lost one's name while it is lost; when
+// it is back it is read again, and the record's actions say when it was
+// missing.
+#include <QApplication>
+#include <algorithm>
+
+#include "core/experiment/experiment_data.h"
+#include "platform/ui/string_table.h"
+#include "shell/fault_watch.h"
+#include "tests/e2e/program_rig.h"
+
+namespace ORV::E2E {
+namespace {
+
+// One fault of the table: the lab's device, its fault, what the program
+// calls it and where its record lies.
+struct Row {
+  const char* device;
+  Sim::LabFault fault;
+  WatchedSource source;
+  std::function<std::vector<std::uint32_t>(ExperimentData&)> times;  // its samples' stamps
+};
+
+std::string NameOf(CMainFrame& frame, const WatchedSource& source) { return frame.Faults()->NameOf(source); }
+
+// Samples stamped in (from, to).
+std::size_t Within(const std::vector<std::uint32_t>& times, std::uint32_t from, std::uint32_t to) {
+  return static_cast<std::size_t>(
+      std::count_if(times.begin(), times.end(), [&](std::uint32_t t) { return t > from && t < to; }));
+}
+
+void RunPhase(ProgramRig& rig, const std::vector<Row>& faulty, const std::vector<Row>& working) {
+  ExperimentData& experiment = rig.Experiment();
+  FaultWatch& faults = *rig.Frame().Faults();
+  const std::size_t boxesBefore = rig.boxes.Shown().size();
+  std::vector<std::size_t> workingBefore;
+  for (const Row& row : working) workingBefore.push_back(row.times(experiment).size());
+
+  // ---- the faults, at one moment ----
+  const std::uint32_t injected = rig.Now();
+  for (const Row& row : faulty) ASSERT_TRUE(rig.Lab().SetFault(row.device, row.fault)) << row.device;
+  const auto states = [&] {
+    std::string text;
+    for (const Row& r : faulty) text += std::string(r.device) + (faults.IsLost(r.source) ? " lost; " : " working; ");
+    return text;
+  };
+  ASSERT_TRUE(WaitFor([&] {
+    return std::all_of(faulty.begin(), faulty.end(), [&](const Row& r) { return faults.IsLost(r.source); });
+  })) << "every faulty device is noticed: "
+      << states();
+  const std::uint32_t noticed = rig.Now();
+  RunFor(1500);  // the others record meanwhile
+  for (const Row& row : faulty) {
+    const std::string name = NameOf(rig.Frame(), row.source);
+    EXPECT_EQ(rig.BoxesWith(name + (row.source.kind == kCameraSource ? " delivers no picture" : " stopped answering"),
+                            boxesBefore),
+              1)
+        << row.device << ": told once, by name";
+  }
+  for (std::size_t i = 0; i < working.size(); ++i) {
+    EXPECT_FALSE(faults.IsLost(working[i].source)) << working[i].device;
+    EXPECT_GT(working[i].times(experiment).size(), workingBefore[i] + 3) << working[i].device << " goes on";
+  }
+
+  // ---- back, at one moment ----
+  const std::uint32_t cleared = rig.Now();
+  for (const Row& row : faulty) ASSERT_TRUE(rig.Lab().SetFault(row.device, Sim::LabFault::kNone)) << row.device;
+  ASSERT_TRUE(WaitFor([&] {
+    return std::none_of(faulty.begin(), faulty.end(), [&](const Row& r) { return faults.IsLost(r.source); });
+  })) << "every device is read again: "
+      << states();
+  std::vector<std::size_t> backCounts;
+  for (const Row& row : faulty) backCounts.push_back(row.times(experiment).size());
+  RunFor(1500);
+  for (std::size_t i = 0; i < faulty.size(); ++i) {
+    const Row& row = faulty[i];
+    SCOPED_TRACE(row.device);
+    const std::vector<std::uint32_t> times = row.times(experiment);
+    EXPECT_GT(times.size(), backCounts[i]) << "recorded again";
+    // Nothing stored between the moment it was noticed lost and the moment
+    // it could come back: a gap, not the last value again.
+    EXPECT_EQ(Within(times, noticed, cleared), 0u);
+    const std::string name = NameOf(rig.Frame(), row.source);
+    const std::optional<ActionData> lost = ActionStarting(experiment, name + " lost");
+    const std::optional<ActionData> back = ActionStarting(experiment, name + " back after ");
+    ASSERT_TRUE(lost && back) << "the record says when it was missing";
+    EXPECT_GE(lost->time, injected);
+    EXPECT_LE(lost->time, noticed);
+    EXPECT_GE(back->time, cleared);
+    EXPECT_GT(back->time, lost->time);
+  }
+  // Nothing more was told when they came back.
+  EXPECT_EQ(rig.boxes.Shown().size(), boxesBefore + faulty.size());
+}
+
+TEST(InstrumentFaults, LostInstrumentsAndCamerasAreToldLeaveGapsAndAreTakenUpAgain) {
+  // The fastest pace, so a silent heat controller is noticed within seconds.
+  ProgramRig rig({}, [](Configuration& c) { c.SampleFrequency = 2; });
+  ASSERT_TRUE(rig.Up());
+  rig.CaptureAndDrawZones();
+  rig.StartCollection();
+  ASSERT_TRUE(WaitFor([&] {
+    ExperimentData& e = rig.Experiment();
+    return PressureTimes(e).size() > 20 && FlowTimes(e).size() > 3 && MicroscopeTimes(e, 0).size() > 3 &&
+           ZoneTimes(e, 0).size() > 5 && ZoneTimes(e, 1).size() > 5;
+  }));
+  ORV::Test::SaveUiArtifact(rig.Frame(), "e2e_faults_1_collecting");
+
+  const auto camera = [](int c) { return [c](ExperimentData& e) { return ZoneTimes(e, c); }; };
+  const Row flowUnplugged{"flow", Sim::LabFault::kUnplugged, {kDeviceFlowMeter, 0}, FlowTimes};
+  const Row microscopeGarbage{"microscope", Sim::LabFault::kGarbage, {kDeviceMicroscope, 0}, [](ExperimentData& e) {
+                                return MicroscopeTimes(e, 0);
+                              }};
+  const Row camera2Stopped{"camera2", Sim::LabFault::kStopped, {kCameraSource, 1}, camera(1)};
+  const Row multiUnplugged{"multi", Sim::LabFault::kUnplugged, {kDeviceMultiInterface, 0}, PressureTimes};
+  const Row multiWorking{"multi", Sim::LabFault::kNone, {kDeviceMultiInterface, 0}, PressureTimes};
+  const Row camera1Working{"camera1", Sim::LabFault::kNone, {kCameraSource, 0}, camera(0)};
+  const Row camera2Working{"camera2", Sim::LabFault::kNone, {kCameraSource, 1}, camera(1)};
+  const Row flowWorking{"flow", Sim::LabFault::kNone, {kDeviceFlowMeter, 0}, FlowTimes};
+
+  {
+    SCOPED_TRACE("serial instruments and a camera");
+    std::vector<Row> faulty = {flowUnplugged, microscopeGarbage, camera2Stopped};
+    RunPhase(rig, faulty, {multiWorking, camera1Working});
+  }
+  {
+    SCOPED_TRACE("the multi interface's HID device");
+    RunPhase(rig, {multiUnplugged}, {flowWorking, camera1Working, camera2Working});
+  }
+  {
+    SCOPED_TRACE("a silent heat controller");
+    // Its readings are no measurements of the record: it is told, and its
+    // loss and return are actions, like the others'.
+    const WatchedSource heater{kDeviceHeatController, 0};
+    const std::string name = NameOf(rig.Frame(), heater);
+    const std::size_t boxesBefore = rig.boxes.Shown().size();
+    const std::size_t pressures = PressureTimes(rig.Experiment()).size();
+    ASSERT_TRUE(rig.Lab().SetFault("heater", Sim::LabFault::kSilent));
+    ASSERT_TRUE(WaitFor([&] { return rig.Frame().Faults()->IsLost(heater); }));
+    EXPECT_EQ(rig.BoxesWith(name + " stopped answering", boxesBefore), 1);
+    EXPECT_GT(PressureTimes(rig.Experiment()).size(), pressures) << "the others go on";
+    ASSERT_TRUE(rig.Lab().SetFault("heater", Sim::LabFault::kNone));
+    ASSERT_TRUE(WaitFor([&] { return !rig.Frame().Faults()->IsLost(heater); }));
+    EXPECT_TRUE(ActionStarting(rig.Experiment(), name + " lost"));
+    EXPECT_TRUE(ActionStarting(rig.Experiment(), name + " back after "));
+  }
+  // The multi interface's pane, closed when it was given up, is back.
+  UI::DockingPane* multi = rig.Frame().PaneOf(PaneKind::Multi);
+  ASSERT_NE(multi, nullptr);
+  EXPECT_TRUE(multi->isVisible());
+  ORV::Test::SaveUiArtifact(rig.Frame(), "e2e_faults_2_after");
+  rig.StopCollection();
+}
+
+}  // namespace
+}  // namespace ORV::E2E

@@ -1,0 +1,63 @@
+// A folder made to fail writes as a full or read-only disk does: the writes,
+// replacements and folders of the program under it fail with that disk's
+// error, nothing outside it is touched, and clearing the fault ends it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+
+#include "platform/os/file_io.h"
+#include "platform/os/file_replace.h"
+#include "platform/os/folders.h"
+#include "tests/support/test_support.h"
+
+namespace ORV::OS {
+namespace {
+
+std::string Read(const std::string& path) {
+  std::string text;
+  ReadFile(path, text);
+  return text;
+}
+
+TEST(WriteFault, AFullOrReadOnlyFolderFailsItsWritesAndNothingElse) {
+  ORV::Test::TempDir dir;
+  const std::string faulty = dir / "disk";
+  ASSERT_TRUE(EnsureDir(faulty));
+  ASSERT_TRUE(AtomicWriteFile(faulty + "/old.tvx", std::string_view("previous")));
+  const int open = ::open((faulty + "/stream.dta").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(open, 0);
+  ASSERT_EQ(WriteAll(open, "ab", 2), 2u);
+
+  struct Case {
+    int error;
+    bool newFiles;  // a file can still be made
+  };
+  for (const Case c : {Case{ENOSPC, true}, Case{EROFS, false}}) {
+    SCOPED_TRACE(c.error);
+    SetWriteFault(faulty + "/", c.error);
+    EXPECT_EQ(WriteFaultAt(faulty + "/new/file"), c.error);
+    EXPECT_EQ(WriteFaultAt(dir / "elsewhere"), 0);
+    errno = 0;
+    EXPECT_EQ(WriteAll(open, "cd", 2), 0u) << "an open file on that disk";
+    EXPECT_EQ(errno, c.error);
+    EXPECT_FALSE(WriteAllAt(open, "x", 1, 0));
+    EXPECT_FALSE(AtomicWriteFile(faulty + "/old.tvx", std::string_view("new content")));
+    EXPECT_EQ(Read(faulty + "/old.tvx"), "previous") << "a failed replacement leaves the file as it was";
+    FileReplacement replacement(faulty + "/made.tvx");
+    EXPECT_EQ(replacement.IsOpen(), c.newFiles);
+    EXPECT_EQ(EnsureDir(faulty + "/sub" + std::to_string(c.error)), c.newFiles);
+    EXPECT_TRUE(AtomicWriteFile(dir / "elsewhere.tvx", std::string_view("fine"))) << "other folders write";
+  }
+  ClearWriteFaults();
+  EXPECT_EQ(WriteAll(open, "ef", 2), 2u);
+  EXPECT_TRUE(AtomicWriteFile(faulty + "/old.tvx", std::string_view("new content")));
+  ::close(open);
+  EXPECT_EQ(Read(faulty + "/stream.dta"), "abef");
+  EXPECT_EQ(Read(faulty + "/old.tvx"), "new content");
+}
+
+}  // namespace
+}  // namespace ORV::OS
