@@ -117,6 +117,10 @@ class MultiInterfaceUnit : public PreparationLink {
   // The sub-commands received, in order.
   std::vector<std::uint8_t> ReceivedCommands() const;
   void ClearReceived();
+  // Whether output reports are kept for the two above (they are unless
+  // switched off): a unit that runs for hours keeps none, so its memory
+  // stays flat.
+  void KeepReceived(bool keep);
 
   // The device side, used by the simulated transport. Write takes one
   // output report: false with errno-style `error` when it fails. Read waits
@@ -148,6 +152,7 @@ class MultiInterfaceUnit : public PreparationLink {
   bool readsFail_ = false;
   bool unplugged_ = false;
   std::deque<Report> input_;
+  bool keepReceived_ = true;
   std::vector<Report> received_;
 };
 

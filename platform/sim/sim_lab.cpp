@@ -42,6 +42,9 @@ VesselCamera::Options LabCameraOptions(LabVessel vessel, int camera) {
 
 SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel)
     : preparation_(std::move(preparation)), multi_(std::make_shared<MultiInterfaceUnit>()) {
+  // The lab runs as long as the program does: its instruments keep no record
+  // of what the program sent them.
+  multi_->KeepReceived(false);
   multi_->Attach(preparation_);
   hid_.AddDevice(multi_);
 
@@ -64,6 +67,7 @@ SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel 
       {single_, single_, kUartConverter, "FTW30001", "FT231X USB UART"},
   };
   for (const Line& line : lines) {
+    line.sim.KeepReceived(false);
     line.link.Attach(preparation_);
     if (!line.sim.Start()) continue;
     OS::UsbSerialDevice device;
