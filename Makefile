@@ -11,13 +11,15 @@ all: build
 deps:
 	@scripts/install-deps
 
-# Sanitized (ASan + UBSan) build of everything, then every test in parallel;
-# when clang is present, short libFuzzer runs as well.
+# Sanitized (ASan + UBSan) build of everything, then every test in parallel,
+# then the GUI suites again with other fonts at a scale of 1.5; when clang is
+# present, short libFuzzer runs as well.
 test: deps
 	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON $(CMAKE_COMMON)
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest -j $(JOBS) --output-on-failure --no-tests=error --timeout 600
+	scripts/test-gui-variant build/asan $(JOBS)
 	@if command -v clang++ >/dev/null; then $(MAKE) --no-print-directory fuzz; fi
 
 # Release build of the program and libraries.

@@ -26,7 +26,9 @@ namespace {
 class CountingSink final : public ORV::SamplerSink {
  public:
   std::size_t CameraCount() override { return ORV::kMaxCameras; }
-  std::uint32_t TimeBase() override { return 0; }
+  // The clock moves one tick each time the sampler reads it.
+  std::uint32_t Now() override { return now += 75; }
+  std::uint32_t now = 0;
   bool ClockRunning() override { return true; }
   void AddZoneDataBatch(ORV::ZoneDataBatch batch, int) override { stored += batch.count; }
   void AddMicroscopeSample(ORV::MicroscopeData2&, int) override { ++stored; }

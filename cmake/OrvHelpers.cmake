@@ -47,21 +47,26 @@ function(orv_control_library name)
     LIBRARY_OUTPUT_DIRECTORY ${A_OUTPUT_DIRECTORY})
 endfunction()
 
-# orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <label>])
+# orv_test(<name> DIR <folder> [DEPS <targets...>] [LABELS <label>] [ENV <NAME=value...>])
 #   One GoogleTest executable from every *.cpp in <folder>, registered with CTest.
 #   The tests run with QT_QPA_PLATFORM=offscreen, ORV_TEST_SOURCE_DIR (the
 #   source tree), ORV_TEST_LOCALE_DIR (where test locales are compiled once)
 #   and ORV_DISPATCH_STRICT=1 (a failed dispatch call throws instead of being
 #   logged, so a missing DISPID fails the test).
 #   Suites whose tests should also run under ThreadSanitizer (make tsan) carry
-#   the label "concurrency".
+#   the label "concurrency"; the other suites built on the GUI test support
+#   carry the label "gui": make test runs those a second time with the
+#   machine's own fonts and a scale factor of 1.5 (scripts/test-gui-variant).
+#   ENV adds NAME=value settings of the suite's own.
 function(orv_test name)
-  cmake_parse_arguments(A "" "DIR" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "DIR" "DEPS;LABELS;ENV" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   include(GoogleTest)
-  if(NOT A_LABELS)
+  if(NOT A_LABELS AND "orv_ui_test_support" IN_LIST A_DEPS)
+    set(A_LABELS gui)
+  elseif(NOT A_LABELS)
     set(A_LABELS unit)
   endif()
   # The environment goes through `env` as the tests' launcher: a list in the
@@ -71,7 +76,8 @@ function(orv_test name)
     env QT_QPA_PLATFORM=offscreen
         ORV_DISPATCH_STRICT=1
         ORV_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}
-        ORV_TEST_LOCALE_DIR=${CMAKE_BINARY_DIR}/test-locales)
+        ORV_TEST_LOCALE_DIR=${CMAKE_BINARY_DIR}/test-locales
+        ${A_ENV})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${A_LABELS}")
 endfunction()

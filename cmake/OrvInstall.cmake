@@ -7,6 +7,7 @@
 #   <prefix>/lib/tarvix5/libFreshet.so         the update library and, beside it,
 #   <prefix>/lib/tarvix5/orv-installer         the installer program it copies
 #   <prefix>/share/tarvix5/colors.xml          the trace colours
+#   <prefix>/share/tarvix5/update-signing.pub  the public key update packages are checked with
 #   <prefix>/share/applications/tarvix5.desktop, the icon and the MIME types
 #   <prefix>/lib/udev/rules.d/60-tarvix5.rules the instruments' device access
 #
@@ -31,6 +32,7 @@ install(TARGETS orv-installer RUNTIME DESTINATION ${ORV_INSTALL_LIBRARY_DIR})
 
 set(desktop ${CMAKE_SOURCE_DIR}/resources/desktop)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/colors.xml DESTINATION share/tarvix5)
+install(FILES ${ORV_UPDATE_PUBLIC_KEY} DESTINATION share/tarvix5 RENAME update-signing.pub)
 install(FILES ${desktop}/tarvix5.desktop DESTINATION share/applications)
 install(FILES ${desktop}/tarvix5.svg DESTINATION share/icons/hicolor/scalable/apps)
 install(FILES ${desktop}/tarvix5-mime.xml DESTINATION share/mime/packages RENAME tarvix5.xml)

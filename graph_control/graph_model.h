@@ -302,6 +302,10 @@ class GraphModel {
   // Pixel column of X and row of Y, in double (not clamped, not rounded).
   double PixelOfX(double x) const { return plot_.left + (x - xMin_) / xScale_; }
   double PixelOfY(double y) const { return plot_.bottom - (y - yMin_) / yScale_; }
+  // The column and row a line at X or at Y is drawn on (cursors, selection
+  // edges, annotations): the pixel rounded half up, still unclamped.
+  double LineColumnOfX(double x) const { return std::floor(PixelOfX(x) + 0.5); }
+  double LineRowOfY(double y) const { return std::floor(PixelOfY(y) + 0.5); }
   // The annotation being dragged (-1 none) and the mouse column of the drag.
   std::int32_t DraggedAnnotation() const { return draggedAnnotation_; }
   int DragMouseX() const { return dragMouseX_; }

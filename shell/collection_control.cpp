@@ -31,9 +31,6 @@ bool CollectionControl::Start() {
     host_.EnableVideoRecording();
   }
 
-  // The sampling starts from zero before the state says "collecting".
-  host_.ResetSampling();
-
   const int cameras = host_.RecordCameraCount();
   for (int i = 0; i < cameras; ++i) {
     if (!host_.IsCapturing(i) && host_.AskYesNo(host_.Text(UI::kAttachedCameraCapturingStartString))) {
@@ -41,6 +38,10 @@ bool CollectionControl::Start() {
     }
   }
 
+  // Time zero comes once every question is answered, however long they
+  // stood open: the sampling starts from zero and the experiment clock
+  // starts, before the state says "collecting".
+  host_.ResetSampling();
   host_.ClockStop();
   const std::uint32_t start = host_.ClockNow();
   host_.SetStartTick(start);

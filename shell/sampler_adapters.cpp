@@ -9,7 +9,7 @@
 namespace ORV {
 
 std::size_t ExperimentSamplerSink::CameraCount() { return data_.CameraCount(); }
-std::uint32_t ExperimentSamplerSink::TimeBase() { return data_.startTick; }
+std::uint32_t ExperimentSamplerSink::Now() { return data_.ExperimentClock().Now(); }
 bool ExperimentSamplerSink::ClockRunning() { return data_.ExperimentClock().IsRunning(); }
 void ExperimentSamplerSink::AddZoneDataBatch(ZoneDataBatch batch, int camera) {
   data_.AddZoneDataBatch(std::move(batch), camera);

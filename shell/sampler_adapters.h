@@ -9,14 +9,13 @@ namespace ORV {
 class ExperimentData;
 class InterfaceManager;
 
-// The experiment record as the sampler's sink. The time base is the
-// record's start tick: a stamp is the start tick plus the running time the
-// sampler has counted.
+// The experiment record as the sampler's sink; the sampler stamps with the
+// record's experiment clock.
 class ExperimentSamplerSink final : public SamplerSink {
  public:
   explicit ExperimentSamplerSink(ExperimentData& data) : data_(data) {}
   std::size_t CameraCount() override;
-  std::uint32_t TimeBase() override;
+  std::uint32_t Now() override;
   bool ClockRunning() override;
   void AddZoneDataBatch(ZoneDataBatch batch, int camera) override;
   void AddMicroscopeSample(MicroscopeData2& record, int camera) override;

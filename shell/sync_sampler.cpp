@@ -66,7 +66,7 @@ void SyncSampler::Stop() { metronome_.Stop(); }
 bool SyncSampler::ResetForCollection(const SamplerSettings& settings) {
   // With the metronome stopped no tick touches what is reset here.
   Stop();
-  accumulator_ = 0;
+  lastTime_ = 0;
   tickCount_ = 0;
   zoneNew_ = {};
   pressure_.ClearQueue();
@@ -90,6 +90,16 @@ int SyncSampler::CameraLimit() {
 std::uint32_t SyncSampler::TimeStep() const {
   const auto period = static_cast<std::uint32_t>(timing_.periodMs);
   return settings_.cameraKind == 0 ? period : period * kFramesPerTick;
+}
+
+std::uint32_t SyncSampler::SpreadStamp(std::uint32_t t, std::uint64_t i, std::uint64_t n, std::uint32_t spacing) const {
+  const std::uint64_t back = (n - 1 - i) * spacing;
+  // Times compare as a signed difference, as every tick count does.
+  const bool fits = lastTime_ == 0 || static_cast<std::int64_t>(static_cast<std::int32_t>(t - lastTime_)) >
+                                          static_cast<std::int64_t>((n - 1) * spacing);
+  if (fits) return t >= back ? t - static_cast<std::uint32_t>(back) : 0;
+  const std::uint64_t since = t - lastTime_;
+  return lastTime_ + static_cast<std::uint32_t>(since * (i + 1) / n);
 }
 
 void SyncSampler::TakeZones(int cameras, std::uint32_t t, TakenZones& out) {
@@ -119,11 +129,9 @@ void SyncSampler::TakeZones(int cameras, std::uint32_t t, TakenZones& out) {
     if (kindZero) {
       batch.entries[0].time = t;
     } else {
-      for (std::size_t i = 0; i < m; ++i) {
-        // Stamps go back from t one period a frame, never below 0.
-        const std::uint32_t back = static_cast<std::uint32_t>(m - 1 - i) * period;
-        batch.entries[i].time = t >= back ? t - back : 0;
-      }
+      // Stamps go back from t one period a frame, never below 0 nor before
+      // the previous tick.
+      for (std::size_t i = 0; i < m; ++i) batch.entries[i].time = SpreadStamp(t, i, m, period);
     }
   }
 }
@@ -167,23 +175,24 @@ void SyncSampler::Tick() {
   const bool running = sink_.ClockRunning();
   const bool kindZero = settings_.cameraKind == 0;
   const std::uint32_t step = TimeStep();
-  if (running) {
-    if (!kindZero) {
-      // A camera of kind 1 or 2 hands over at most one tick's worth of
-      // frames; older ones are dropped.
-      std::lock_guard lock(zones_->mutex);
-      for (int c = 0; c < cameras; ++c) {
-        auto& pending = zones_->batches[static_cast<std::size_t>(c)].pending;
-        while (pending.size() > static_cast<std::size_t>(kFramesPerTick)) {
-          pending.pop_front();
-          droppedZones_.fetch_add(1, std::memory_order_relaxed);
-        }
+  if (running && !kindZero) {
+    // A camera of kind 1 or 2 hands over at most one tick's worth of
+    // frames; older ones are dropped.
+    std::lock_guard lock(zones_->mutex);
+    for (int c = 0; c < cameras; ++c) {
+      auto& pending = zones_->batches[static_cast<std::size_t>(c)].pending;
+      while (pending.size() > static_cast<std::size_t>(kFramesPerTick)) {
+        pending.pop_front();
+        droppedZones_.fetch_add(1, std::memory_order_relaxed);
       }
     }
-    accumulator_ += step;
   }
   ++tickCount_;
-  const std::uint32_t t = sink_.TimeBase() + accumulator_;
+  // The experiment clock's time; it may stand a moment below the last tick's
+  // (a resume continues from the value of the pause), and a stamp never goes
+  // back.
+  std::uint32_t t = sink_.Now();
+  if (lastTime_ != 0 && static_cast<std::int32_t>(t - lastTime_) < 0) t = lastTime_;
 
   TakenZones zones;
   TakeZones(cameras, t, zones);
@@ -193,12 +202,15 @@ void SyncSampler::Tick() {
     case 0: {
       std::deque<PMK4xData3> queued = pressure_.TakeQueue();
       if (!queued.empty() && running) {
-        // Spread the readings over the time this tick stands for, oldest
-        // first, so each keeps its own place in time.
+        // Spread the readings over the time since the previous tick (one
+        // step after a reset), oldest first, so each keeps its own place in
+        // time.
+        const std::uint32_t from = lastTime_ != 0 ? lastTime_ : t >= step ? t - step : 0;
+        const std::uint64_t since = t - from;
         const std::uint64_t size = queued.size();
         for (std::uint64_t i = 0; i < size; ++i) {
           PMK4xData3& sample = queued[i];
-          sample.time = t - step + static_cast<std::uint32_t>(step * i / size);  // t >= step while running
+          sample.time = from + static_cast<std::uint32_t>(since * i / size);
           sink_.AddPressureSample(sample);
         }
       }
@@ -281,6 +293,7 @@ void SyncSampler::Tick() {
     default:
       break;
   }
+  lastTime_ = t;
 }
 
 void SyncSampler::OnNewSample(std::uint32_t kind, const SampleRecord* record) {

@@ -18,7 +18,10 @@
 //      reading;
 //   3  synchronised by the flow meter: stored on each new flow reading.
 // In the synchronised modes everything stored on a tick carries the tick's
-// time.
+// time. A tick's time is the experiment clock's (the clock that stamps the
+// markers and actions too), never less than the previous tick's; what a tick
+// hands over of several readings or frames is spread over the time since the
+// previous tick.
 //
 // Threads: Tick runs on the tick worker; OnNewSample, OnDevice* and the
 // device-change handling run on the user-interface thread. The newest-value
@@ -47,8 +50,8 @@ class SamplerSink {
   virtual ~SamplerSink() = default;
   // The experiment's cameras (may exceed four for a record read from a file).
   virtual std::size_t CameraCount() = 0;
-  // The experiment time to which the sampler adds its accumulator.
-  virtual std::uint32_t TimeBase() = 0;
+  // The experiment clock's time, ms.
+  virtual std::uint32_t Now() = 0;
   // Whether the experiment clock runs.
   virtual bool ClockRunning() = 0;
   virtual void AddZoneDataBatch(ZoneDataBatch batch, int camera) = 0;
@@ -129,8 +132,8 @@ class SyncSampler {
   bool Restart(const SamplerSettings& settings);
   // Stops the metronome; the caches stay.
   void Stop();
-  // A data collection starts: the metronome stops, the accumulated time,
-  // the tick count and the cameras' new flags go back to zero, the queued
+  // A data collection starts: the metronome stops, the tick count, the last
+  // tick's time and the cameras' new flags go back to zero, the queued
   // pressure readings are dropped, and the metronome starts again.
   bool ResetForCollection(const SamplerSettings& settings);
   bool IsRunning() const { return metronome_.IsRunning(); }
@@ -146,7 +149,8 @@ class SyncSampler {
   void OnNewSample(std::uint32_t kind, const SampleRecord* record);
 
   SamplerTiming Timing() const { return timing_; }
-  std::uint32_t Accumulator() const { return accumulator_; }
+  // The time of the last tick (0 before the first).
+  std::uint32_t LastTickTime() const { return lastTime_; }
   std::uint64_t TickCount() const { return tickCount_; }
   // Zone records dropped unstored: the older of a run a camera delivered
   // faster than the ticks take them.
@@ -165,6 +169,10 @@ class SyncSampler {
   void StoreFlowIfFed(std::uint32_t t);
   void StoreNewestPressure(PMK4xData3 sample, std::uint32_t t);
   std::uint32_t TimeStep() const;
+  // The stamp of the i-th of n items (oldest first) handed over by a tick at
+  // t: one `spacing` apart and ending at t, or spread evenly over the time
+  // since the previous tick when that spacing would reach back before it.
+  std::uint32_t SpreadStamp(std::uint32_t t, std::uint64_t i, std::uint64_t n, std::uint32_t spacing) const;
 
   SamplerSink& sink_;
   PressureSource& pressure_;
@@ -174,7 +182,7 @@ class SyncSampler {
   TickThreadControl metronome_;
 
   // Owned by the tick.
-  std::uint32_t accumulator_ = 0;
+  std::uint32_t lastTime_ = 0;  // 0: no tick since the reset
   std::uint64_t tickCount_ = 0;
   std::array<bool, kMaxCameras> zoneNew_{};
   std::atomic<std::uint64_t> droppedZones_{0};

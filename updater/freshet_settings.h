@@ -38,6 +38,9 @@ struct FreshetUpdate {
 
 struct FreshetSettings {
   std::string serverUrl;  // empty: the built-in service URL
+  // A public key (PEM) trusted besides the installed one, for a test
+  // service's packages; empty for none.
+  std::string updateKey;
   std::string productId;
   std::string extra;
   std::string updateType;  // "M" a check the user asked for, "A" the automatic check

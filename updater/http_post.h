@@ -1,7 +1,8 @@
 #pragma once
 // One HTTP POST through libcurl, as the update library sends them: the
 // headers in the given order, the body as given, 60-second time-outs, no
-// redirects, only http and https, and a cap on the size of the reply.
+// redirects, only http and https (an https peer's certificate and host name
+// always verified), and a cap on the size of the reply.
 #include <cstdint>
 #include <functional>
 #include <string>

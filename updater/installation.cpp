@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/base/event_log.h"
 #include "platform/os/child_process.h"
 #include "platform/os/folders.h"
 #include "updater/update_files.h"
@@ -38,7 +39,7 @@ InformationHandler g_informationHandler;
 // itself keeps in the working folder.
 bool IsPackageFileName(const std::string& name) {
   return OS::IsBareFileName(name) && name != kUpdateListFile && name != kStatusFile && name != kLibraryFile &&
-         name != kInstallerProgram;
+         name != kInstallerProgram && name != kVerifiedFolder;
 }
 
 std::string Join(const std::string& folder, const std::string& name) { return folder + "/" + name; }
@@ -94,7 +95,50 @@ std::optional<int> RunInstaller(const std::string& folder, const HandOffFiles& f
   return child.ExitStatus();
 }
 
+// A package of the updates to install that did not verify.
+struct Refusal {
+  const FreshetUpdate* update;
+  std::string file;
+  std::string reason;
+};
+
+// Checks the packages of `updates` from `first` on; with `extractDir`, each
+// one's contents are written there. One refusal per update that does not
+// verify (its first package that does not).
+std::vector<Refusal> CheckPackages(const PackageVerifier& verifier, const std::string& folder,
+                                   const std::vector<FreshetUpdate>& updates, std::size_t first,
+                                   const std::string& extractDir) {
+  std::vector<Refusal> refused;
+  for (std::size_t i = first; i < updates.size(); ++i) {
+    for (const FreshetUpdateFile& f : updates[i].files) {
+      std::string reason;
+      const std::string extractTo = extractDir.empty() ? std::string() : Join(extractDir, f.localName);
+      if (!verifier.Verify(Join(folder, f.localName), updates[i], f, extractTo, &reason)) {
+        refused.push_back({&updates[i], f.localName, std::move(reason)});
+        break;
+      }
+    }
+  }
+  return refused;
+}
+
+// Writes each refusal to the event log and standard error.
+void LogRefusals(const std::vector<Refusal>& refused) {
+  EnsureLibraryEventLog();
+  for (const Refusal& r : refused) {
+    const std::string text =
+        UnverifiedUpdateText(*r.update) + " The package \"" + r.file + "\" was refused: " + r.reason + ".";
+    std::fprintf(stderr, "Freshet: %s\n", text.c_str());
+    LogError(text);
+  }
+}
+
 }  // namespace
+
+std::string UnverifiedUpdateText(const FreshetUpdate& u) {
+  return "The update \"" + u.productName + "\" " + std::to_string(u.major) + "." + std::to_string(u.minor) + "." +
+         std::to_string(u.revision) + "." + std::to_string(u.build) + " could not be verified and was not installed.";
+}
 
 HandOffFiles DefaultHandOffFiles() {
   Dl_info info{};
@@ -127,7 +171,8 @@ void ShowInformation(const std::string& text) {
   }
 }
 
-bool PrepareAndInstall(const FreshetSettings& settings, const Utils::Sync::Event* cancel, const HandOffFiles& files) {
+bool PrepareAndInstall(const FreshetSettings& settings, const Utils::Sync::Event* cancel, const HandOffFiles& files,
+                       Notices* notices) {
   if (settings.productId.empty()) return false;
   const std::string folder = InstallationFolder(settings);
   if (folder.empty()) {
@@ -145,10 +190,11 @@ bool PrepareAndInstall(const FreshetSettings& settings, const Utils::Sync::Event
     OS::RemoveTree(folder);
     return false;
   }
-  return InstallStep(settings, cancel, files) != 0;
+  return InstallStep(settings, cancel, files, notices) != 0;
 }
 
-int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cancel, const HandOffFiles& handOff) {
+int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cancel, const HandOffFiles& handOff,
+                Notices* notices) {
   const std::string folder = InstallationFolder(settings);
   if (!IsNonEmptyFolder(folder)) return 1;
   if (!IsPrivateFolder(folder)) {
@@ -191,6 +237,20 @@ int InstallStep(const FreshetSettings& settings, const Utils::Sync::Event* cance
   if (!ReadCounter(status, kInstallFileAttribute, installed)) return 1;
   bool done = installed >= static_cast<int>(updates.size());
   if (!done) {
+    const std::vector<Refusal> refused = CheckPackages(InstalledPackageVerifier(settings.updateKey), folder, updates,
+                                                       static_cast<std::size_t>(installed), {});
+    if (!refused.empty()) {
+      LogRefusals(refused);
+      CleanInstallationDirectory(settings);
+      for (const Refusal& r : refused) {
+        if (notices) {
+          notices->push_back(UnverifiedUpdateText(*r.update));
+        } else {
+          ShowInformation(UnverifiedUpdateText(*r.update));
+        }
+      }
+      return 0;
+    }
     const std::optional<int> exitCode = RunInstaller(folder, handOff, cancel);
     done = exitCode == 0;
     if (exitCode && *exitCode != 0)
@@ -219,7 +279,7 @@ bool CleanInstallationDirectory(const FreshetSettings& settings) {
   return true;
 }
 
-int HandleInstaller(OS::PackageInstaller& installer, const std::string& folder) {
+int HandleInstaller(OS::PackageInstaller& installer, const PackageVerifier& verifier, const std::string& folder) {
   const std::string statusPath = Join(folder, kStatusFile);
   pugi::xml_document status;
   pugi::xml_document list;
@@ -230,17 +290,39 @@ int HandleInstaller(OS::PackageInstaller& installer, const std::string& folder) 
   int installed = 0;
   if (!ReadCounter(status, kInstallFileAttribute, installed)) return kInstallerNoInstallCounter;
 
-  for (std::size_t i = static_cast<std::size_t>(installed); i < updates.size(); ++i) {
+  const auto first = static_cast<std::size_t>(installed);
+  const std::string verified = Join(folder, kVerifiedFolder);
+  if (first < updates.size()) {
+    for (std::size_t i = first; i < updates.size(); ++i) {
+      for (const FreshetUpdateFile& f : updates[i].files) {
+        if (!IsPackageFileName(f.localName)) {
+          std::fprintf(stderr, "the update \"%s\" names the file \"%s\", which is not a plain file name\n",
+                       updates[i].productName.c_str(), f.localName.c_str());
+          return kInstallerPackageFailed;
+        }
+      }
+    }
+    // What runs is the verified copy in a folder only this user may enter,
+    // so nothing can change it between the check and the run.
+    if (!IsPrivateFolder(folder) || !OS::EnsurePrivateDir(verified)) {
+      std::fprintf(stderr, "%s is not a private folder of this user; nothing is installed from it\n", folder.c_str());
+      return kInstallerUnverified;
+    }
+    const std::vector<Refusal> refused = CheckPackages(verifier, folder, updates, first, verified);
+    if (!refused.empty()) {
+      LogRefusals(refused);
+      for (const Refusal& r : refused) ::unlink(Join(folder, r.file).c_str());
+      OS::RemoveTree(verified);
+      return kInstallerUnverified;
+    }
+  }
+
+  for (std::size_t i = first; i < updates.size(); ++i) {
     int last = OS::kInstallSuccess;
     std::string package;
     for (const FreshetUpdateFile& f : updates[i].files) {
       package = f.localName;
-      if (!IsPackageFileName(f.localName)) {
-        std::fprintf(stderr, "the update names the file \"%s\", which is not a plain file name\n", f.localName.c_str());
-        last = OS::kInstallPackageInvalid;
-        break;
-      }
-      last = installer.InstallPackage(Join(folder, f.localName), kInstallProperties);
+      last = installer.InstallPackage(Join(verified, f.localName), kInstallProperties);
       if (last != OS::kInstallSuccess) break;
     }
     if (last != OS::kInstallSuccess && last != OS::kInstallRestartNeeded) {

@@ -8,17 +8,34 @@
 
 namespace ORV::Freshet {
 
+namespace {
+
+// The document element "Freshet" of the file, or an empty node.
+pugi::xml_node LoadOverride(const std::string& path, pugi::xml_document& doc) {
+  if (!LoadXmlFile(path.empty() ? DefaultSettingsOverridePath() : path, doc)) return {};
+  const pugi::xml_node root = doc.document_element();
+  return std::string_view(root.name()) == "Freshet" ? root : pugi::xml_node();
+}
+
+}  // namespace
+
 std::string DefaultSettingsOverridePath() { return OS::MakerConfigDir() + "/Freshet/SettingsOverride.xml"; }
+
+std::string ReadOverridePublicKey(const std::string& path) {
+  pugi::xml_document doc;
+  return LoadOverride(path, doc).child("Server").child("PublicKey").text().as_string();
+}
 
 bool ReadSettingsOverride(FreshetSettings& settings, const std::string& path) {
   if (settings.productId.empty()) return false;
   pugi::xml_document doc;
-  if (!LoadXmlFile(path.empty() ? DefaultSettingsOverridePath() : path, doc)) return false;
-  const pugi::xml_node root = doc.document_element();
-  if (std::string_view(root.name()) != "Freshet") return false;
+  const pugi::xml_node root = LoadOverride(path, doc);
+  if (!root) return false;
 
   const std::string serverUrl = root.child("Server").child("Url").text().as_string();
   if (!serverUrl.empty()) settings.serverUrl = serverUrl;
+  const std::string publicKey = root.child("Server").child("PublicKey").text().as_string();
+  if (!publicKey.empty()) settings.updateKey = publicKey;
 
   for (const pugi::xml_node product : root.children("Product")) {
     if (settings.productId != product.attribute("id").as_string()) continue;

@@ -3,7 +3,7 @@
 // another update service, or at another product's updates.
 //
 //   <Freshet>
-//     <Server><Url>...</Url></Server>
+//     <Server><Url>...</Url><PublicKey>...</PublicKey></Server>
 //     <Product id="..."><Override><Id/><Url/><Extra/></Override></Product>
 //   </Freshet>
 #include <string>
@@ -22,7 +22,14 @@ std::string DefaultSettingsOverridePath();
 // "Override", the product id, the server URL and the extra with those of its
 // texts that are not empty. An override id that is not a valid product id
 // (it would name a folder elsewhere) is refused with a message on standard
-// error. True when the file was read.
+// error. A non-empty server PublicKey (the text of a public key file, for a
+// test service that signs with its own key) becomes the update key. True
+// when the file was read.
 bool ReadSettingsOverride(FreshetSettings& settings, const std::string& path = {});
+
+// The server PublicKey of the file at `path` (the default path when empty),
+// whatever the product; empty when there is none. The installer program
+// reads it from the default file.
+std::string ReadOverridePublicKey(const std::string& path = {});
 
 }  // namespace ORV::Freshet

@@ -63,19 +63,26 @@ class WorkerTasks : public UpdateTasks {
     return check_->GetResult();
   }
   void StartUpdate(UpdateResponses response) override {
-    update_ = UpdateTask([&settings = settings_, response] { return RunUpdateTask(settings, response); }).Start();
+    auto notices = std::make_shared<Notices>();
+    notices_ = notices;
+    update_ = UpdateTask([&settings = settings_, response, notices] {
+                return RunUpdateTask(settings, response, notices.get());
+              }).Start();
     Track(FinishedOf(update_));
   }
   std::optional<bool> UpdateResult() override {
     if (!update_ || !update_->IsFinished()) return std::nullopt;
     return update_->GetResult();
   }
+  // The task wrote them before its future completed.
+  Notices UpdateNotices() override { return UpdateResult().has_value() ? *notices_ : Notices(); }
 
  private:
   FreshetSettings& settings_;
   std::shared_ptr<const OS::InstalledProducts> installed_;
   std::shared_ptr<CheckTask::Future> check_;
   std::shared_ptr<UpdateTask::Future> update_;
+  std::shared_ptr<Notices> notices_;
 };
 
 FreshetSettings CopyOf(const FreshetSettings& settings) {
@@ -118,10 +125,12 @@ UpdateResponses CheckAndPublish(FreshetSettings& settings, const OS::InstalledPr
   return found ? UpdateResponses::UpdateAvailable : UpdateResponses::NoUpdate;
 }
 
-bool RunUpdateTask(FreshetSettings& settings, UpdateResponses response) {
+bool RunUpdateTask(FreshetSettings& settings, UpdateResponses response, Notices* notices) {
   const FreshetSettings work = CopyOf(settings);
-  if (response == UpdateResponses::UpdateAvailable) return PrepareAndInstall(work, nullptr);
-  if (response == UpdateResponses::InstallPending) return InstallStep(work, nullptr) == 1;
+  if (response == UpdateResponses::UpdateAvailable)
+    return PrepareAndInstall(work, nullptr, DefaultHandOffFiles(), notices);
+  if (response == UpdateResponses::InstallPending)
+    return InstallStep(work, nullptr, DefaultHandOffFiles(), notices) == 1;
   return false;
 }
 
@@ -239,6 +248,7 @@ void UpdateCheckFlow(FreshetSettings& settings, std::shared_ptr<const OS::Instal
   } else {
     result = presenter.RunUpdateCheckDialog(*tasks, false);
   }
+  for (const std::string& text : tasks->UpdateNotices()) presenter.ShowMessage(text);
   if (!manual) return;
   if (result == kDialogNo) presenter.ShowMessage(kUpToDateText);
   if (result == kDialogCheckFailed) presenter.ShowMessage(kCheckFailedText);

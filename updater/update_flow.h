@@ -15,6 +15,7 @@
 
 #include "platform/os/installer_backend.h"
 #include "updater/freshet_settings.h"
+#include "updater/installation.h"
 
 namespace ORV::Freshet {
 
@@ -54,8 +55,9 @@ UpdateResponses RunCheckTask(FreshetSettings& settings, const OS::InstalledProdu
 // afterwards), on a copy of `settings`, publishing into it.
 UpdateResponses CheckAndPublish(FreshetSettings& settings, const OS::InstalledProducts& installed);
 // The update task's body: PrepareAndInstall for UpdateAvailable, InstallStep
-// for InstallPending, false for anything else.
-bool RunUpdateTask(FreshetSettings& settings, UpdateResponses response);
+// for InstallPending, false for anything else. What the step has to tell the
+// user (an update it refused) goes to `notices`.
+bool RunUpdateTask(FreshetSettings& settings, UpdateResponses response, Notices* notices = nullptr);
 
 // The two tasks of the dialog; the results are polled without blocking.
 class UpdateTasks {
@@ -65,6 +67,9 @@ class UpdateTasks {
   virtual std::optional<UpdateResponses> CheckResult() = 0;  // empty while the check runs
   virtual void StartUpdate(UpdateResponses response) = 0;
   virtual std::optional<bool> UpdateResult() = 0;  // empty while the update runs
+  // The messages for the user of an update that has ended (an update it
+  // refused); none while it runs.
+  virtual Notices UpdateNotices() { return {}; }
 };
 
 // The tasks on the shared worker pool, on the process-wide settings.
@@ -141,6 +146,8 @@ void SetPresenterProvider(PresenterProvider provider);
 // The dialog flow: after-check runs the check first and only opens the
 // dialog when something is to be done. In a manual check, "No" leads to the
 // up-to-date message and a failed check to the could-not-check message.
+// Whatever the update told the user (an update it refused) is shown after
+// the dialog in either kind of check.
 void UpdateCheckFlow(FreshetSettings& settings, std::shared_ptr<const OS::InstalledProducts> installed,
                      FlowPresenter& presenter, bool manual, bool afterCheck);
 

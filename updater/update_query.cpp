@@ -41,12 +41,15 @@ std::string FaultReason(const pugi::xml_node& fault) {
   return {};
 }
 
-bool IsNewer(const FreshetUpdate& offered, const InstalledProduct& installed) {
-  return std::tie(offered.major, offered.minor, offered.revision) >
-         std::tie(installed.major, installed.minor, installed.third);
-}
-
 }  // namespace
+
+bool IsNewerThanInstalled(const FreshetUpdate& update, const std::vector<InstalledProduct>& installed) {
+  for (const InstalledProduct& p : installed) {
+    if (OS::EqualsNoCase(p.productName, update.productName))
+      return std::tie(update.major, update.minor, update.revision) > std::tie(p.major, p.minor, p.third);
+  }
+  return true;
+}
 
 int EnumerateInstalledProducts(const OS::InstalledProducts& source, std::vector<InstalledProduct>& list) {
   const std::vector<OS::InstalledProductEntry> entries = source.Enumerate();
@@ -207,14 +210,7 @@ int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& inst
       std::vector<FreshetUpdate> updates;
       for (FreshetUpdate& u : offered) {
         if (u.productId == settings.productId) settings.ownProduct = u;
-        const InstalledProduct* match = nullptr;
-        for (const InstalledProduct& p : installed) {
-          if (OS::EqualsNoCase(p.productName, u.productName)) {
-            match = &p;
-            break;
-          }
-        }
-        if (!match || IsNewer(u, *match)) updates.push_back(std::move(u));
+        if (IsNewerThanInstalled(u, installed)) updates.push_back(std::move(u));
       }
       settings.updates = std::move(updates);
     }

@@ -51,6 +51,12 @@ int EnumerateInstalledProducts(const OS::InstalledProducts& source, std::vector<
 // absent staying 0; the build number is read and dropped.
 void ParseVersionString(std::string_view text, std::int32_t& major, std::int32_t& minor, std::int32_t& third);
 
+// True when `update` is one to install: no installed product has its name
+// (ASCII case ignored), or it is newer than the first one that has, by
+// (major, minor, revision) against (major, minor, third); the build number
+// takes no part.
+bool IsNewerThanInstalled(const FreshetUpdate& update, const std::vector<InstalledProduct>& installed);
+
 // The server URL, or the built-in service URL when it is empty.
 std::string ServiceUrl(const FreshetSettings& settings);
 

@@ -323,6 +323,12 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   void OnGraphCursorPosition(double x, double y);
   void OnGraphSelectTrace(double start, double stop);
   void OnGraphDoubleClick(double time);
+  // "Add" while the record collects: asks for a marker at the experiment
+  // clock's current time (the graph's right edge is the time of the newest
+  // sample, or the end of a window the data have not filled yet). False,
+  // asking nothing, when the record does not collect or the view shows no
+  // trace.
+  bool AskMarkerAtClockTime();
   // Calls the handler of a graph event.
   void OnGraphEvent(Com::DISPID id, std::span<const Com::Variant> args);
 
@@ -336,6 +342,11 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   std::size_t QueuedRecords() const {
     return imageQueue_.Size() + pressureQueue_.Size() + microscopeQueue_.Size() + flowQueue_.Size();
   }
+  // The stop tick while the record holds a stopped collection: the view
+  // then shows what was recorded and draws nothing the sampling hands on
+  // after the stop. Nothing otherwise.
+  std::optional<std::uint32_t> StoppedAt() const;
+  static bool AfterTheStop(const std::optional<std::uint32_t>& stopped, std::uint32_t time);
   void OnImageAnalysisArrived();
   void OnPressureArrived();
   void OnMicroscopeArrived();

@@ -148,6 +148,15 @@ void CPelmoraView::OnMicroscopeData(const MicroscopeSample& sample) { microscope
 
 // ---- common steps of the drains ----
 
+std::optional<std::uint32_t> CPelmoraView::StoppedAt() const {
+  if (experiment_.mode.load() != kModeNone || !experiment_.HasData()) return std::nullopt;
+  return experiment_.stopTick.load();
+}
+
+bool CPelmoraView::AfterTheStop(const std::optional<std::uint32_t>& stopped, std::uint32_t time) {
+  return stopped && static_cast<std::int32_t>(time - *stopped) > 0;
+}
+
 bool CPelmoraView::HandleMessage(std::uint32_t message) {
   switch (message) {
     case WM_IMAGE_ANALYSIS_ARRIVED:
@@ -238,8 +247,9 @@ double CPelmoraView::RunCustom(const std::function<void(Traces::CustomTracesWith
 void CPelmoraView::OnPressureArrived() {
   PMK4xData3 record;
   bool last = false;
+  const std::optional<std::uint32_t> stopped = StoppedAt();
   while (pressureQueue_.Take(record, last)) {
-    if (frozen_) continue;
+    if (frozen_ || AfterTheStop(stopped, record.time)) continue;
     lastPressure_ = record;
     const double t = Seconds(record.time);
     const int camera = currentCamera_;
@@ -277,8 +287,9 @@ void CPelmoraView::OnImageAnalysisArrived() {
   ImageAnalysisRecord record;
   bool last = false;
   bool applied = false;
+  const std::optional<std::uint32_t> stopped = StoppedAt();
   while (imageQueue_.Take(record, last)) {
-    if (frozen_) continue;
+    if (frozen_ || AfterTheStop(stopped, record.time)) continue;
     const int camera = currentCamera_;
     const int selected = SelectedZone(record.camera);
     const int zone = static_cast<int>(record.zone);
@@ -344,8 +355,9 @@ void CPelmoraView::OnImageAnalysisArrived() {
 void CPelmoraView::OnMicroscopeArrived() {
   MicroscopeSample record;
   bool last = false;
+  const std::optional<std::uint32_t> stopped = StoppedAt();
   while (microscopeQueue_.Take(record, last)) {
-    if (frozen_) continue;
+    if (frozen_ || AfterTheStop(stopped, record.time)) continue;
     const int camera = currentCamera_;
     if (static_cast<int>(record.microscope) != camera) continue;
     lastMicroscope_ = record;
@@ -375,8 +387,9 @@ void CPelmoraView::OnMicroscopeArrived() {
 void CPelmoraView::OnFlowArrived() {
   FMASL1600Data record;
   bool last = false;
+  const std::optional<std::uint32_t> stopped = StoppedAt();
   while (flowQueue_.Take(record, last)) {
-    if (frozen_) continue;
+    if (frozen_ || AfterTheStop(stopped, record.time)) continue;
     lastFlow_ = record;
     const double t = Seconds(record.time);
     const int camera = currentCamera_;

@@ -6,6 +6,7 @@
 #include "core/base/time_text.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
 #include "custom_traces/custom_trace_context.h"
 #include "graph_control/graph_interface.h"
 #include "views/trace_view.h"
@@ -254,6 +255,15 @@ void CPelmoraView::OnGraphSelectTrace(double start, double stop) {
 
 void CPelmoraView::OnGraphDoubleClick(double time) {
   if (code_ != 0 && frame_) frame_->EnterMarker(time);
+}
+
+bool CPelmoraView::AskMarkerAtClockTime() {
+  if (code_ == 0 || !frame_ || experiment_.mode.load() != kModeLive) return false;
+  const std::uint32_t ms = experiment_.ExperimentClock().Now() - startTime_;
+  // Half a millisecond on: the marker's time is the whole milliseconds of
+  // the seconds given.
+  frame_->EnterMarker((ms + 0.5) / 1000.0);
+  return true;
 }
 
 void CPelmoraView::OnGraphEvent(Com::DISPID id, std::span<const Com::Variant> args) {

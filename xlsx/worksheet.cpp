@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/os/number_text.h"
 #include "xlsx/drawing.h"
 #include "xlsx/namespaces.h"
 
@@ -138,7 +139,9 @@ void CWorksheet::AddCell(float value, std::uint64_t style) {
   if (!NextCell(reference)) return;
   BeginCell(reference, style);
   if (std::isfinite(value)) {
-    writer_->TagOnlyContentRaw("v", FormatDouble(value));
+    // The float's own shortest digits: its double value would carry the
+    // single precision's noise (37.9 as 37.90000152587891).
+    writer_->TagOnlyContentRaw("v", ORV::OS::FormatShortestFloat(value));
   } else {
     // A cell value must be a number; readers refuse "inf" and "nan".
     writer_->AttrRaw("t", "e");

@@ -54,7 +54,8 @@ class CWorksheet : public CSheet {
   // Cells go to the columns of the current row from A onwards. Style 0 is
   // the workbook's default format.
   void AddCell(std::int32_t value, std::uint64_t style);
-  // A value that is not finite is written as the error cell "#NUM!".
+  // Written as the shortest decimal that reads back to the same float; a
+  // value that is not finite as the error cell "#NUM!".
   void AddCell(float value, std::uint64_t style);
   // Text is always a text cell, also when it begins with "=". An empty text
   // with style 0 writes nothing and only skips the column.

@@ -84,6 +84,19 @@ CEventLog& EventLog() {
   return log;
 }
 
+void EnsureLibraryEventLog() {
+  struct LibraryLog {
+    OS::SyslogEventLogBackend backend{OS::SyslogEventLogBackend::Shared{}};
+    bool registered = false;
+    // The log is made before this, so it is still there when this goes.
+    LibraryLog() { registered = !EventLog().IsRegistered() && EventLog().Register(kEventSourceName, &backend); }
+    ~LibraryLog() {
+      if (registered) EventLog().Deregister();
+    }
+  };
+  static LibraryLog log;
+}
+
 int LogError(std::string_view text) { return EventLog().Write(OS::kEventError, kLogCategory, kLogEventId, {text}); }
 int LogWarning(std::string_view text) { return EventLog().Write(OS::kEventWarning, kLogCategory, kLogEventId, {text}); }
 int LogInformation(std::string_view text) {

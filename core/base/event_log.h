@@ -51,6 +51,12 @@ class CEventLog {
 // The process-wide instance.
 CEventLog& EventLog();
 
+// A shared library of the program links its own copy of the event log, one
+// the application never registers, so its errors would be refused: the
+// library calls this before it writes, and on the first call, when nothing
+// is registered yet, its log writes to the program's system log connection.
+void EnsureLibraryEventLog();
+
 // The category and event id of the program's entries: the drivers' and the
 // files' messages all use these.
 inline constexpr std::uint16_t kLogCategory = 1;

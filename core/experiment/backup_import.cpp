@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 #include "core/base/configuration.h"
@@ -29,6 +30,45 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+// True when the folder holds a whole backup index that can be read.
+bool HoldsBackupIndex(const std::string& folder) {
+  const std::string index = JoinPath(folder, kBackupIndexName);
+  std::error_code ec;
+  return FileExists(index) && std::filesystem::file_size(index, ec) >= kBackupIndexSize && !ec &&
+         std::ifstream(index, std::ios::binary).good();
+}
+
+// A backup folder's name: its number, 0 to 9999.
+bool IsBackupName(std::string_view name) {
+  return !name.empty() && name.size() <= 4 &&
+         std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The backup start-up offers: the one the settings name when it holds its
+// index, else the backup folder of the base whose index was written last
+// (the settings that named it may be missing or damaged); empty when the
+// base holds none.
+std::string FindBackup(const std::string& base, const std::string& named) {
+  if (IsBackupName(named) && HoldsBackupIndex(JoinPath(base, named))) return named;
+  std::string newest;
+  std::filesystem::file_time_type newestTime{};
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+    std::error_code entryError;
+    if (entry.is_symlink(entryError) || !entry.is_directory(entryError)) continue;
+    const std::string name = entry.path().filename().string();
+    if (!IsBackupName(name) || !HoldsBackupIndex(entry.path().string())) continue;
+    const auto written =
+        std::filesystem::last_write_time(JoinPath(entry.path().string(), kBackupIndexName), entryError);
+    if (entryError) continue;
+    if (newest.empty() || written > newestTime) {
+      newest = name;
+      newestTime = written;
+    }
+  }
+  return newest;
+}
+
 // The marker stream's records (time, text) up to the first one cut short or
 // with a text longer than the longest stored string (logged).
 std::vector<ActionData> ReadMarkerStream(const std::string& path) {
@@ -48,39 +88,41 @@ std::int32_t ExperimentData::CheckBackupAtStartup() {
   Clock().OpenStore(JoinPath(base, kClockStoreName));
 
   // A backup found is offered even when automatic backups have been switched
-  // off since it was made: it is the only copy of that experiment.
-  const std::string name = configuration->RunningBackupDirectory;
-  if (!name.empty() && !base.empty()) {
+  // off since it was made: it is the only copy of that experiment. It is
+  // looked for in the base folder whatever the settings say, and only a
+  // backup the user declined is wiped.
+  const std::string name = base.empty() ? std::string() : FindBackup(base, configuration->RunningBackupDirectory);
+  if (!name.empty()) {
+    if (name != configuration->RunningBackupDirectory) {
+      // The settings lost the name: they get it back, so that the import,
+      // a later save and a discard find this backup.
+      configuration->RunningBackupDirectory = name;
+      configuration->SetSettingsString(kRunningBackupDirectoryValue, name);
+    }
     const std::string folder = JoinPath(base, name);
-    const std::string index = JoinPath(folder, kBackupIndexName);
-    std::error_code ec;
-    const bool found = FileExists(index) && std::filesystem::file_size(index, ec) >= kBackupIndexSize && !ec &&
-                       std::ifstream(index, std::ios::binary).good();
-    if (found) {
-      const ApplicationHooks::Answer answer =
-          hooks_ != nullptr ? hooks_->AskYesNo(hooks_->AppTitle(), kImportQuestion) : ApplicationHooks::Answer::None;
-      if (answer == ApplicationHooks::Answer::None) {
-        LogError("ExperimentData::CheckBackupAtStartup() - a backup was found in '" + folder +
-                 "' but no one could be asked to import it; it is kept");
-        return 0;
+    const ApplicationHooks::Answer answer =
+        hooks_ != nullptr ? hooks_->AskYesNo(hooks_->AppTitle(), kImportQuestion) : ApplicationHooks::Answer::None;
+    if (answer == ApplicationHooks::Answer::None) {
+      LogError("ExperimentData::CheckBackupAtStartup() - a backup was found in '" + folder +
+               "' but no one could be asked to import it; it is kept");
+      return 0;
+    }
+    if (answer == ApplicationHooks::Answer::Yes) {
+      Utils::Sync::Event done;
+      std::uint32_t result = 0;
+      std::thread worker([&] {
+        result = ImportBackup(folder + "/");
+        done.Set();
+      });
+      hooks_->WaitForEvent(done, kImportWaitText);
+      worker.join();
+      if (result != 0) {
+        mode = kModeFile;
+        return 1;
       }
-      if (answer == ApplicationHooks::Answer::Yes) {
-        Utils::Sync::Event done;
-        std::uint32_t result = 0;
-        std::thread worker([&] {
-          result = ImportBackup(folder + "/");
-          done.Set();
-        });
-        hooks_->WaitForEvent(done, kImportWaitText);
-        worker.join();
-        if (result != 0) {
-          mode = kModeFile;
-          return 1;
-        }
-        LogError("ExperimentData::CheckBackupAtStartup() - unable to import the backup in '" + folder +
-                 "': its index cannot be read; the backup is kept");
-        return 0;
-      }
+      LogError("ExperimentData::CheckBackupAtStartup() - unable to import the backup in '" + folder +
+               "': its index cannot be read; the backup is kept");
+      return 0;
     }
   }
   CleanTempBackupBuffer(base);

@@ -369,7 +369,7 @@ std::string ExperimentData::FindMarkerText(double seconds, std::uint32_t camera)
 // ---- calculations ----
 
 void ExperimentData::AddCalculationData(const CalculationData& record) {
-  if (mode == kModeNone) return;
+  if (!HoldsExperiment()) return;
   if (streams_.calculation.IsOpen()) {
     VectorSerializationStream bytes;
     WriteCalculationData(bytes, record);
@@ -442,6 +442,8 @@ bool ExperimentData::HasData() const {
     return false;
   });
 }
+
+bool ExperimentData::HoldsExperiment() const { return mode != kModeNone || HasData(); }
 
 std::uint32_t ExperimentData::GetLastSampleTime(int camera) const {
   const std::uint32_t start = startTick;

@@ -7,8 +7,9 @@
 // Modes: 2 no experiment (at construction), 0 live (a data collection is
 // recording), 1 read from a file. Samples and zone measurements reach the
 // receivers in modes 0 and 2 and are stored (and backed up) only in mode 0;
-// in mode 1 they are ignored. Markers work in every mode, calculations in
-// modes 0 and 1.
+// in mode 1 they are ignored. Markers work in every mode, calculations
+// whenever the record holds an experiment: in modes 0 and 1, and in mode 2
+// while the data of a stopped collection are there.
 //
 // Threads: the synchronised sampler appends while the user-interface thread
 // and export workers read. Every list and text of the record lives in
@@ -292,8 +293,8 @@ class ExperimentData {
   // when none does.
   std::string FindMarkerText(double seconds, std::uint32_t camera) const;
 
-  // Nothing in mode 2; otherwise stores a copy (and backs it up while the
-  // calculation stream is open).
+  // Nothing while the record holds no experiment; otherwise stores a copy
+  // (and backs it up while the calculation stream is open).
   void AddCalculationData(const CalculationData& record);
   // Replaces the comment of the n-th (from 0) record of the method that
   // heads a group (for method 4: the n-th record of the method) and, for
@@ -311,6 +312,10 @@ class ExperimentData {
 
   // True when there are flow, pressure, microscope or zone records.
   bool HasData() const;
+  // Whether the record holds an experiment that rows and actions belong to:
+  // one being recorded, one read from a file, or the data of a stopped
+  // collection (mode 2 with data); false for a record with no experiment.
+  bool HoldsExperiment() const;
   // Camera 0..3: the time of its newest zone record, or the start tick when
   // it has none. Camera -1: the latest of the start tick and every camera's
   // newest zone-record time. Any other camera: the start tick.

@@ -189,8 +189,8 @@ void GraphPainter::DrawCaption(QPainter& painter) {
 void GraphPainter::DrawSelection(QPainter& painter) {
   if (m_.SelStart() == 0 || m_.SelStop() == 0 || !ScalesUsable()) return;
   const PixelRect& p = m_.Plot();
-  const double x1 = std::floor(m_.PixelOfX(m_.SelStop()) + 0.5);
-  const double x0 = std::floor(m_.PixelOfX(m_.SelStart()) + 0.5);
+  const double x1 = m_.LineColumnOfX(m_.SelStop());
+  const double x0 = m_.LineColumnOfX(m_.SelStart());
   if (!(x1 > p.left && x0 < p.right)) return;
   const int left = std::max(ToPixel(x0), p.left);
   const int right = std::min(p.right, ToPixel(x1));
@@ -406,8 +406,8 @@ void GraphPainter::DrawCursors(QPainter& painter) {
   for (const GraphCursor& c : m_.Cursors()) {
     if (!c.Visible) continue;
     painter.setPen(QPen(Color(c.Color), 0, Qt::SolidLine));
-    const double x = std::floor(m_.PixelOfX(c.X) + 0.5);
-    const double y = std::floor(m_.PixelOfY(c.Y) + 0.5);
+    const double x = m_.LineColumnOfX(c.X);
+    const double y = m_.LineRowOfY(c.Y);
     // A line whose position lies outside the plot is not drawn.
     if ((c.Style == 0 || c.Style == 1) && y >= p.top && y < p.bottom)
       painter.drawLine(p.left, static_cast<int>(y), p.right - 1, static_cast<int>(y));
@@ -424,7 +424,7 @@ void GraphPainter::DrawAnnotations(QPainter& painter) {
   const QPen linePen(Qt::black, 1, Qt::DotLine);
   for (const GraphAnnotation& a : m_.Annotations()) {
     if (!a.Visible) continue;
-    const double xd = std::floor(m_.PixelOfX(a.X) + 0.5);
+    const double xd = m_.LineColumnOfX(a.X);
     if (!std::isfinite(xd)) continue;
     const int x = ToPixel(xd);
     const int h = fm.height();
@@ -434,7 +434,7 @@ void GraphPainter::DrawAnnotations(QPainter& painter) {
     const int length = fm.horizontalAdvance(text);
     int sy = p.bottom - 5;
     if (a.Y > m_.YMin() && a.Y < m_.YMax()) {
-      const int row = ToPixel(std::floor(m_.PixelOfY(a.Y) + 0.5));
+      const int row = ToPixel(m_.LineRowOfY(a.Y));
       sy = row - 5;
       // Text that would reach above the plot goes to its foot.
       if ((a.Horizontal ? sy : sy - length) < p.top) sy = p.bottom - 5;

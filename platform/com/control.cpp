@@ -15,23 +15,6 @@ namespace {
 // controls of that library.
 std::atomic<int> g_liveControls{0};
 
-// A control library's copy of the event log is one the application never
-// registers, so its errors (a recording that cannot be written, a failed
-// call) would be refused: on its first control it writes to the program's
-// system log connection instead.
-void RegisterLibraryEventLog() {
-  struct LibraryLog {
-    OS::SyslogEventLogBackend backend{OS::SyslogEventLogBackend::Shared{}};
-    bool registered = false;
-    // The log is made before this, so it is still there when this goes.
-    LibraryLog() { registered = !EventLog().IsRegistered() && EventLog().Register(kEventSourceName, &backend); }
-    ~LibraryLog() {
-      if (registered) EventLog().Deregister();
-    }
-  };
-  static LibraryLog log;
-}
-
 }  // namespace
 
 ControlBase::ControlBase() { g_liveControls.fetch_add(1, std::memory_order_relaxed); }
@@ -54,7 +37,7 @@ HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, 
                      Control** out) {
   if (!out || !progId) return E_POINTER;
   *out = nullptr;
-  RegisterLibraryEventLog();
+  EnsureLibraryEventLog();
   // Sizes in this library scale with the host's DPI, not with the default
   // its own copy of the provider would answer (unless host and library
   // share one copy).

@@ -81,35 +81,63 @@ bool RegisterInstalledProduct(RegistryStore& store, const std::string& productCo
          store.SetValue(key, kVersionValue, RegValue::MakeString(versionString));
 }
 
-int CommandPackageInstaller::InstallPackage(const std::string& packagePath, const std::string& properties) {
+std::optional<InstallCommand> InstallCommandFor(const std::string& packagePath, const std::string& properties,
+                                                int* failure) {
+  const std::filesystem::path path(packagePath);
+  const std::string name = path.filename().string();
+  auto fail = [failure](int code) {
+    if (failure) *failure = code;
+    return std::nullopt;
+  };
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".deb") == 0) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec || ::access(packagePath.c_str(), R_OK) != 0) {
+      std::fprintf(stderr, "cannot read the package %s\n", packagePath.c_str());
+      return fail(kInstallPackageOpenFailed);
+    }
+    return InstallCommand{kAuthorisationHelper,
+                          {kDebianPackageTool, "install", "--yes", absolute.lexically_normal().string()},
+                          path.parent_path().string()};
+  }
   std::string command;
   std::string argument;
   switch (ReadNamedCommand(packagePath, command, argument)) {
     case Named::CannotRead:
       std::fprintf(stderr, "cannot read the package %s\n", packagePath.c_str());
-      return kInstallPackageOpenFailed;
+      return fail(kInstallPackageOpenFailed);
     case Named::NoCommand:
       std::fprintf(stderr, "the package %s names no install command\n", packagePath.c_str());
-      return kInstallPackageInvalid;
+      return fail(kInstallPackageInvalid);
     case Named::Ok:
       break;
   }
-  // The command runs in the package's folder and gets the package by a path
-  // that cannot be mistaken for an option.
-  const std::filesystem::path path(packagePath);
-  std::vector<std::string> args;
-  if (!argument.empty()) args.push_back(argument);
-  args.push_back("./" + path.filename().string());
+  if (command != kScriptInterpreter) {
+    std::fprintf(stderr, "the package %s names the command %s; packages are run only by %s\n", packagePath.c_str(),
+                 command.c_str(), kScriptInterpreter);
+    return fail(kInstallPackageInvalid);
+  }
+  // The package goes by a path that cannot be mistaken for an option.
+  InstallCommand c{command, {}, path.parent_path().string()};
+  if (!argument.empty()) c.args.push_back(argument);
+  c.args.push_back("./" + name);
   std::size_t start = 0;
   while (start < properties.size()) {
     std::size_t end = properties.find(' ', start);
     if (end == std::string::npos) end = properties.size();
-    if (end > start) args.push_back(properties.substr(start, end - start));
+    if (end > start) c.args.push_back(properties.substr(start, end - start));
     start = end + 1;
   }
+  return c;
+}
+
+int CommandPackageInstaller::InstallPackage(const std::string& packagePath, const std::string& properties) {
+  int failure = kInstallPackageInvalid;
+  const std::optional<InstallCommand> command = InstallCommandFor(packagePath, properties, &failure);
+  if (!command) return failure;
   ChildProcess child;
   std::string error;
-  if (!child.Start(command, args, path.parent_path().string(), &error)) {
+  if (!child.Start(command->program, command->args, command->folder, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return kInstallPackageOpenFailed;
   }

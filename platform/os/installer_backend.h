@@ -7,13 +7,19 @@
 // "InstalledProductName" and "VersionString" ("major.minor.third[.build]").
 // A product's packaging (or the program itself) registers it there.
 //
-// A package names the command that installs it in its first line, as a
-// script does: "#!" followed by the absolute path of the command and at most
-// one argument. Installing runs that command with the package's path and the
-// installation properties as further arguments, in the package's folder, and
-// waits for it. The command's exit status gives the result: 0 installed;
-// 194 installed, restart needed (the low byte of 3010, so "exit 3010" in a
-// shell script means the same); anything else a failed installation.
+// A package is installed by one of a fixed list of programs, never by
+// another:
+//   - a package whose name ends in ".deb" by "/usr/bin/pkexec
+//     /usr/bin/apt-get install --yes <its absolute path>" (apt-get as root,
+//     after the desktop's authorisation prompt);
+//   - any other package is a script whose first line names "/bin/sh":
+//     "#!/bin/sh" and at most one argument for it. It runs as
+//     "/bin/sh [argument] ./<name> <installation properties>".
+// The command runs in the package's folder and is waited for. Its exit
+// status gives the result: 0 installed; 194 installed, restart needed (the
+// low byte of 3010, so "exit 3010" in a shell script means the same);
+// anything else a failed installation. A package that names another command
+// is refused without running anything.
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,7 +75,27 @@ class PackageInstaller {
   virtual int InstallPackage(const std::string& packagePath, const std::string& properties) = 0;
 };
 
-// Installs a package by running the command its first line names.
+// The programs packages are installed with.
+inline constexpr const char* kScriptInterpreter = "/bin/sh";
+inline constexpr const char* kAuthorisationHelper = "/usr/bin/pkexec";
+inline constexpr const char* kDebianPackageTool = "/usr/bin/apt-get";
+
+// What installs a package: the program and its arguments, and the folder
+// it runs in.
+struct InstallCommand {
+  std::string program;
+  std::vector<std::string> args;
+  std::string folder;
+  bool operator==(const InstallCommand&) const = default;
+};
+
+// The command for the package at `packagePath` (as above); empty, with one
+// of the results above in `failure`, when the package cannot be read or
+// names no command on the list.
+std::optional<InstallCommand> InstallCommandFor(const std::string& packagePath, const std::string& properties,
+                                                int* failure = nullptr);
+
+// Installs a package by running its InstallCommandFor.
 class CommandPackageInstaller : public PackageInstaller {
  public:
   int InstallPackage(const std::string& packagePath, const std::string& properties) override;

@@ -18,6 +18,16 @@ std::string NonFinite(double v) {
   if (std::isnan(v)) return "nan";
   return v < 0 ? "-inf" : "inf";
 }
+
+// The shortest text that reads back to the same value of its own type.
+template <class Number>
+std::string Shortest(Number v) {
+  if (!std::isfinite(v)) return NonFinite(v);
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
 }  // namespace
 
 std::string FormatFixed(double v, int decimals) {
@@ -30,13 +40,9 @@ std::string FormatFixed(double v, int decimals) {
   return std::string(buf, r.ptr);
 }
 
-std::string FormatShortest(double v) {
-  if (!std::isfinite(v)) return NonFinite(v);
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  if (r.ec != std::errc()) return "0";
-  return std::string(buf, r.ptr);
-}
+std::string FormatShortest(double v) { return Shortest(v); }
+
+std::string FormatShortestFloat(float v) { return Shortest(v); }
 
 std::string FormatGeneral(double v, int precision) {
   if (!std::isfinite(v)) return NonFinite(v);

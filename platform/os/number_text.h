@@ -14,6 +14,9 @@ namespace ORV::OS {
 std::string FormatFixed(double v, int decimals);
 // Like printf("%g")-free shortest round-trip text ("1.5", "1e+20").
 std::string FormatShortest(double v);
+// The shortest text that reads back to the same 32-bit float ("37.9" for
+// 37.9f, never the digits of its double value).
+std::string FormatShortestFloat(float v);
 std::string FormatInt(long long v);
 // Like printf("%.*g", precision, v): at most `precision` significant digits,
 // no trailing zeros, exponent form only for very large or small values.

@@ -1,6 +1,7 @@
 #include "platform/ui/message_box.h"
 
 #include <QEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -105,7 +106,10 @@ QPointer<BalloonTipWindow> g_currentTip;
 
 }  // namespace
 
-ScriptedMessageBoxes::ScriptedMessageBoxes(std::initializer_list<int> answers) : answers_(answers) { g_script = this; }
+ScriptedMessageBoxes::ScriptedMessageBoxes(std::initializer_list<int> answers) {
+  for (int answer : answers) Answer(answer);
+  g_script = this;
+}
 
 ScriptedMessageBoxes::~ScriptedMessageBoxes() {
   if (g_script == this) g_script = nullptr;
@@ -116,8 +120,16 @@ int ScriptedMessageBoxes::Next(MessageBoxRecord record) {
     ++unscripted_;
     record.answer = FirstButton(record.type);
   } else {
-    record.answer = answers_.front();
+    const ScriptedAnswer next = answers_.front();
     answers_.pop_front();
+    record.answer = next.answer;
+    shown_.push_back(record);
+    if (next.delayMs > 0) {
+      QEventLoop open;
+      QTimer::singleShot(next.delayMs, &open, &QEventLoop::quit);
+      open.exec();
+    }
+    return record.answer;
   }
   shown_.push_back(record);
   return record.answer;

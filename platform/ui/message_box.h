@@ -43,6 +43,13 @@ struct MessageBoxRecord {
 // returns IDOK, IDYES or IDNO. GUI thread.
 int MessageBox(QWidget* owner, const QString& text, const QString& caption, std::uint32_t type);
 
+// A scripted answer; the box stays open `delayMs` before it is given, the
+// user-interface thread serving its events meanwhile as under a modal box.
+struct ScriptedAnswer {
+  int answer = 0;
+  int delayMs = 0;
+};
+
 class ScriptedMessageBoxes {
  public:
   explicit ScriptedMessageBoxes(std::initializer_list<int> answers = {});
@@ -51,7 +58,9 @@ class ScriptedMessageBoxes {
   ScriptedMessageBoxes& operator=(const ScriptedMessageBoxes&) = delete;
 
   // Queues the answer to the next box.
-  void Answer(int answer) { answers_.push_back(answer); }
+  void Answer(int answer) { answers_.push_back({answer, 0}); }
+  // Queues an answer that the user takes `delayMs` to give.
+  void AnswerAfter(int answer, int delayMs) { answers_.push_back({answer, delayMs}); }
   // The boxes asked for so far, oldest first.
   const std::vector<MessageBoxRecord>& Shown() const { return shown_; }
   // Boxes that found the script empty; they got their first button.
@@ -61,7 +70,7 @@ class ScriptedMessageBoxes {
   friend int MessageBox(QWidget*, const QString&, const QString&, std::uint32_t);
   int Next(MessageBoxRecord record);
 
-  std::deque<int> answers_;
+  std::deque<ScriptedAnswer> answers_;
   std::vector<MessageBoxRecord> shown_;
   int unscripted_ = 0;
 };

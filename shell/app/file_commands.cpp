@@ -42,11 +42,7 @@ bool ExperimentFileCommands::OpenDocumentFile(const std::string& path) {
   return true;
 }
 
-bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
-  CloseAllTraceViews();
-  host_.StopVideoPlayback();
-  const int result = host_.RunWithProgress(
-      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.Open(path, progress); });
+bool ExperimentFileCommands::Readable(int result) {
   switch (result) {
     case kOpenProductTypeMismatch:
       host_.ShowMessage(UI::kSelectedFileMadeDifferentString, FileCommandsHost::Icon::Error);
@@ -57,15 +53,27 @@ bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
     case -3:
       host_.ShowMessage(UI::kBadFileVersionString, FileCommandsHost::Icon::Error);
       return false;
-    case 2:
-      host_.ShowMessage(UI::kSelectedExperimentFileMadeString, FileCommandsHost::Icon::Warning);
-      break;
     default:
       if (result < 1) {
         host_.ShowMessage(UI::kFailedOpenExperimentFileString, FileCommandsHost::Icon::Error);
         return false;
       }
+      return true;
   }
+}
+
+bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
+  // The file is read once into a record of its own: one that is refused
+  // leaves the experiment shown, its views and sheets as they were.
+  const int checked = host_.RunWithProgress(
+      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.CheckOpens(path, progress); });
+  if (!Readable(checked)) return false;
+  CloseAllTraceViews();
+  host_.StopVideoPlayback();
+  const int result = host_.RunWithProgress(
+      "Loading from file..", [this, &path](ProgressHook* progress) { return experiment_.Open(path, progress); });
+  if (!Readable(result)) return false;
+  if (result == 2) host_.ShowMessage(UI::kSelectedExperimentFileMadeString, FileCommandsHost::Icon::Warning);
   host_.SetLiveTrace(false);
   SetDrawNoSaveData(false);
   host_.UpdatePaneLayout();

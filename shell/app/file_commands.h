@@ -7,9 +7,11 @@
 // ExperimentAccess, so tests drive the commands against fakes.
 //
 // What the user chose to keep is never lost: a "Yes" to "save first?"
-// followed by a failed or cancelled save abandons the open or close. Every
-// open path refuses while data are being collected and asks when the
-// experiment has changed.
+// followed by a failed or cancelled save abandons the open or close, and a
+// file that cannot be opened leaves the experiment shown as it was (the file
+// is read into a record of its own before anything is closed). Every open
+// path refuses while data are being collected and asks when the experiment
+// has changed.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,6 +49,10 @@ class ExperimentAccess {
   // Reads a file into the record (the experiment file's result codes).
   // May run on a worker; `progress` may be null.
   virtual int Open(const std::string& path, ProgressHook* progress) = 0;
+  // Reads the file into a fresh record of its own and gives the result Open
+  // would give; the record, its clock and its views stay as they are. May
+  // run on a worker; `progress` may be null.
+  virtual int CheckOpens(const std::string& path, ProgressHook* progress) = 0;
   // Writes the record; true when saved. May run on a worker.
   virtual bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) = 0;
   virtual void Clear() = 0;
@@ -122,7 +128,8 @@ class ExperimentFileCommands {
   // Opens `path` (no questions) and sets the frame up for it; false when
   // it was not opened.
   bool OpenDocumentFile(const std::string& path);
-  // Loads the file and resets the views; false when it was not opened.
+  // Loads the file and resets the views; false when it was not opened, the
+  // experiment shown then left as it was.
   bool OpenExperimentFile(const std::string& path);
 
   // ID_FILE_SAVE: in place when the experiment has its own current-version
@@ -151,6 +158,9 @@ class ExperimentFileCommands {
  private:
   // The "save first?" question: true to go on (No, or Yes and saved).
   bool SaveFirstIfChanged();
+  // True for a result of an open that read the file; otherwise shows the
+  // refusal's message (a file of an older version is told by the caller).
+  bool Readable(int result);
 
   ExperimentAccess& experiment_;
   FileCommandsHost& host_;

@@ -319,10 +319,11 @@ void CPelmoraApp::CreateMenuFont() {
 
 void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
   if (addAction) addAction(time, text);
-  // While a collection records, the action is part of the experiment: it is
-  // kept in the action store, which lives beside the running backup.
+  // The action is part of the experiment the record holds (being recorded,
+  // stopped or read from a file): it is kept in the action store, which
+  // lives beside the running backup, and saved with the experiment.
   ExperimentData* experiment = Experiment();
-  if (experiment && experiment->mode == kModeLive) {
+  if (experiment && experiment->HoldsExperiment()) {
     const int rc = experiment->WithStores([&](MarkerStore&, ActionStore& actions) {
       return actions.Put(actions.Count(), ActionData{time, text}, false);
     });

@@ -8,6 +8,7 @@
 #include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
 #include "core/threading/ui_dispatcher.h"
+#include "platform/os/folders.h"
 
 namespace ORV::Shell {
 namespace {
@@ -105,6 +106,31 @@ int SessionExperiment::Open(const std::string& path, ProgressHook* progress) {
   context.clock = clock_;
   context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
   return OpenExperiment(data_, path, context);
+}
+
+int SessionExperiment::CheckOpens(const std::string& path, ProgressHook* progress) {
+  const std::string folder = OS::MakePrivateWorkingDir("tarvix5-open-");
+  if (folder.empty()) return kOpenFailed;
+  int result = kOpenFailed;
+  {
+    ExperimentData trial;
+    RelativeTime::RelativeTime clock;
+    trial.SetClock(&clock);
+    // The reader sets the file's calibration in the configuration; the
+    // experiment shown keeps its own.
+    const auto experimentValues = trial.configuration->ExperimentValues;
+    if (trial.OpenStores(folder)) {
+      ExperimentFileContext context;
+      context.progress = progress;
+      context.clock = &clock;
+      context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
+      result = OpenExperiment(trial, path, context);
+    }
+    trial.CloseStores();
+    trial.configuration->ExperimentValues = experimentValues;
+  }
+  OS::RemoveTree(folder);
+  return result;
 }
 
 bool SessionExperiment::Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) {

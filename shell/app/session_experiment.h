@@ -38,6 +38,10 @@ class SessionExperiment : public ExperimentAccess {
   bool HasAnalysisRecords() const override;
   bool FileExists(const std::string& path) const override;
   int Open(const std::string& path, ProgressHook* progress) override;
+  // Reads the file into a record of its own (stores in a private working
+  // folder, a clock of its own, no windows) and puts the configuration's
+  // experiment values back afterwards.
+  int CheckOpens(const std::string& path, ProgressHook* progress) override;
   bool Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) override;
   void Clear() override;
   void PauseClock() override;

@@ -4,11 +4,16 @@
 #include <string>
 
 #include "core/threading/worker_pool.h"
+#include "platform/os/installer_backend.h"
+#include "platform/os/registry_store.h"
 #include "updater/exports/freshet.h"
 
 namespace ORV::Shell {
 
 void CheckForUpdates(bool manual) {
+  OS::RegisterInstalledProduct(OS::RegistryStore::User(), "{" + std::string(kUpdateProductId) + "}", kUpdateProductName,
+                               std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+                                   std::to_string(kVersionRevision) + "." + std::to_string(kVersionBuild));
   const std::string extra = kUpdateExtra;
   Freshets_SetProduct(kUpdateProductId);
   Freshets_SetVersion(kVersionMajor, kVersionMinor, kVersionRevision, kVersionBuild);

@@ -10,6 +10,8 @@ namespace ORV::Shell {
 
 // The product id the update service knows this program by.
 inline constexpr const char* kUpdateProductId = "6f1c3e2a-8b4d-4f7a-9c15-2e7d0a5b3c84";
+// The name the update service and the installed products know it by.
+inline constexpr const char* kUpdateProductName = "Tarvix 5";
 // The program's extra string for the service.
 inline constexpr const char* kUpdateExtra = "Tarvix5-Linux";
 // The program's version as the update library is told it.
@@ -19,7 +21,10 @@ inline constexpr int kVersionRevision = 7;
 inline constexpr int kVersionBuild = 0;
 
 // One check: "M" when the user asked for it, "A" for the automatic check at
-// start. Returns when the library's dialogs are done. GUI thread.
+// start. The program first records itself among the installed products at
+// its own version: the check offers only what is newer than an installed
+// product, and asks the service nothing when none is installed. Returns when
+// the library's dialogs are done. GUI thread.
 void CheckForUpdates(bool manual);
 
 }  // namespace ORV::Shell

@@ -76,6 +76,9 @@ void CMarkerDlg::OnOK() {
 
 bool AddMarkerOnFirstView(const std::vector<Shell::GlueTraceView*>& views) {
   if (views.empty() || views.front() == nullptr || views.front()->GraphControl() == nullptr) return false;
+  // While collecting the current time is the experiment clock's, as for the
+  // function keys; otherwise the time the graph shows at its right edge.
+  if (views.front()->AskMarkerAtClockTime()) return true;
   Com::Dispatcher(views.front()->GraphControl()).Invoke(Graph::Dispid::AddMarkerAtCurrentTime);
   return true;
 }

@@ -50,9 +50,10 @@ class CMarkerDlg : public UI::Dialog {
   QPushButton* cancel_;
 };
 
-// "Add": the first trace view's graph control adds a marker at the current
-// time; the view then asks for its text. False when there is no view or it
-// has no graph.
+// "Add": a marker at the current time of the first trace view, whose text
+// the view then asks for: while the record collects the experiment clock's
+// time, otherwise the time at the right edge of the view's graph. False
+// when there is no view or it has no graph.
 bool AddMarkerOnFirstView(const std::vector<Shell::GlueTraceView*>& views);
 
 // Registers "Markers" (always enabled; `updateButtons` runs after OK) and

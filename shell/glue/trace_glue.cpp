@@ -90,8 +90,10 @@ bool TraceGlue::StatisticRow(GlueTraceView& view, std::int32_t method, Calculati
   graph.Invoke(Dispid::GetActiveSelection, &start, &stop);
   const std::int32_t kind = view.TraceKind();
   const int camera = view.CameraIndex();
-  const int zone = view.ZoneOfCamera(camera);
-  if (!(start > 0.0) || kind == 0 || !(zone != 0 || kind > 10)) return false;
+  // A trace without a zone is stored with zone -1 ("none"); a camera trace
+  // that follows no zone has nothing to measure.
+  const int zone = view.FollowsZone() ? view.ZoneOfCamera(camera) : -1;
+  if (!(start > 0.0) || kind == 0 || (kind <= 10 && zone == 0)) return false;
 
   const double value = graph.Invoke<double>(Dispid::CalculateAnalysisValue, static_cast<std::int16_t>(method));
   const std::int32_t points = graph.Invoke<std::int32_t>(Dispid::GetNumberOfCalculatedAnalysisPoints);

@@ -48,6 +48,12 @@ class GlueTraceView {
   virtual bool AutoRange() const = 0;
   virtual void SetFollowLive(bool on) = 0;
   virtual bool SelectAll() const = 0;
+  // Whether the trace follows a camera zone (camera kinds, and custom traces
+  // driven by camera samples); other traces have no zone.
+  virtual bool FollowsZone() const { return TraceKind() >= 1 && TraceKind() <= 10; }
+  // While the record collects, asks for a marker at the experiment clock's
+  // current time and returns true; false, asking nothing, otherwise.
+  virtual bool AskMarkerAtClockTime() { return false; }
 };
 
 // The open data sheet's view as the glue fills it.

@@ -18,6 +18,8 @@ Com::IDispatch* TraceViewLink::GraphControl() { return view_.Graph().target(); }
 std::int32_t TraceViewLink::TraceKind() const { return view_.TraceCode(); }
 int TraceViewLink::CameraIndex() const { return view_.CurrentCamera(); }
 int TraceViewLink::ZoneOfCamera(int camera) const { return std::max(0, view_.SelectedZone(camera)); }
+bool TraceViewLink::FollowsZone() const { return view_.IsCameraTrace(); }
+bool TraceViewLink::AskMarkerAtClockTime() { return view_.AskMarkerAtClockTime(); }
 int TraceViewLink::TimeSpan() const { return view_.WindowLength(); }
 void TraceViewLink::SetTimeSpan(int seconds) { view_.SetWindowLength(seconds); }
 double TraceViewLink::XStart() const { return view_.XMin(); }

@@ -45,6 +45,8 @@ class TraceViewLink final : public GlueTraceView {
   bool AutoRange() const override;
   void SetFollowLive(bool on) override;
   bool SelectAll() const override { return selectAll_; }
+  bool FollowsZone() const override;
+  bool AskMarkerAtClockTime() override;
 
  private:
   TraceGlue& glue_;

@@ -50,6 +50,7 @@
 #include "shell/frame/program_frame.h"
 #include "shell/frame_plan.h"
 #include "shell/program_controls.h"
+#include "tests/e2e/program_on_lab.h"
 #include "tests/shell/app/app_test_fixture.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -64,19 +65,8 @@ namespace ORV {
 namespace {
 
 using namespace FrameCommand;
+using namespace E2E;
 namespace fs = std::filesystem;
-
-// Generous bound of every wait: the test machine may be loaded.
-constexpr int kLimitMs = 90000;
-
-bool WaitFor(const std::function<bool()>& done, int limitMs = kLimitMs) {
-  return ORV::Test::ProcessEventsUntil(done, limitMs);
-}
-
-// Lets the program run for a while (samples arrive, panes repaint).
-void RunFor(int ms) {
-  ORV::Test::ProcessEventsUntil([] { return false; }, ms);
-}
 
 // A step that needs the main frame to open trace views and sheets as
 // documents: a failure is reported, and the steps that use the documents are
@@ -84,101 +74,6 @@ void RunFor(int ms) {
 bool DocumentsReady(bool ready, const char* step) {
   EXPECT_TRUE(ready) << step << ": the main frame did not open the document";
   return ready;
-}
-
-// Answers the program's own modal dialogs while it runs: the "Save
-// Experiment" details keep what they show, the workspace name is typed in.
-class DialogAnswers {
- public:
-  explicit DialogAnswers(std::string workspaceName) : workspaceName_(std::move(workspaceName)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* details = dynamic_cast<Shell::CExperimentDialog*>(modal)) {
-        ++experimentDetails;
-        if (details->Title()->text().isEmpty()) details->Title()->setText(QStringLiteral("Pressure step"));
-        details->SaveButton()->click();
-      } else if (auto* workspace = dynamic_cast<Shell::CustomUserWorkspaceDialog*>(modal)) {
-        ++workspaceNames;
-        workspace->Edit()->setText(QString::fromStdString(workspaceName_));
-        workspace->SaveButton()->click();
-      }
-    });
-    timer_.start(20);
-  }
-  int experimentDetails = 0;
-  int workspaceNames = 0;
-
- private:
-  std::string workspaceName_;
-  QTimer timer_;
-};
-
-std::vector<TracePoint> Trace(ExperimentData& experiment, int kind, int camera, int zone = 0) {
-  std::vector<TracePoint> points;
-  int count = 0;
-  if (!experiment.GetSampleCount(kind, camera, zone, count)) return points;
-  for (int i = 0; i < count; ++i) {
-    TracePoint point;
-    if (experiment.GetTraceValue(i, kind, camera, zone, point)) points.push_back(point);
-  }
-  return points;
-}
-
-// The mean of the trace's finite, positive values at or after `from` ms.
-double MeanFrom(const std::vector<TracePoint>& points, std::uint32_t from) {
-  double sum = 0.0;
-  int n = 0;
-  for (const TracePoint& p : points) {
-    if (p.time < from || !std::isfinite(p.value) || p.value <= 0.0f) continue;
-    sum += p.value;
-    ++n;
-  }
-  return n > 0 ? sum / n : 0.0;
-}
-
-std::size_t ZoneRecords(ExperimentData& experiment, int camera) {
-  return experiment.Read([camera](const ExperimentContents& c) { return c.zoneData[camera].size(); });
-}
-std::size_t PressureSamples(ExperimentData& experiment) {
-  return experiment.Read([](const ExperimentContents& c) { return c.pressureSamples.size(); });
-}
-PMK4xData3 LastPressure(ExperimentData& experiment) {
-  return experiment.Read([](const ExperimentContents& c) {
-    return c.pressureSamples.empty() ? PMK4xData3{} : c.pressureSamples[c.pressureSamples.size() - 1];
-  });
-}
-std::vector<MarkerData2> Markers(ExperimentData& experiment) {
-  std::vector<MarkerData2> markers;
-  for (std::size_t i = 0; i < experiment.MarkerCount(); ++i) markers.push_back(experiment.GetMarker(i));
-  return markers;
-}
-
-// The first widget of type T inside `parent` (the views have no meta-object
-// of their own, so Qt's own search cannot tell them apart).
-template <class T>
-T* FindWidget(QWidget& parent) {
-  for (QWidget* widget : parent.findChildren<QWidget*>())
-    if (auto* found = dynamic_cast<T*>(widget)) return found;
-  return nullptr;
-}
-
-std::vector<UI::CChildFrame*> Documents(CMainFrame& frame, unsigned kind) {
-  std::vector<UI::CChildFrame*> found;
-  if (frame.Documents() == nullptr) return found;
-  for (UI::CChildFrame* child : frame.Documents()->Frames())
-    if (child->frameKind == kind && !child->IsClosed()) found.push_back(child);
-  return found;
-}
-std::vector<Views::TraceViewWindow*> TraceWindows(CMainFrame& frame) {
-  std::vector<Views::TraceViewWindow*> windows;
-  for (UI::CChildFrame* child : Documents(frame, UI::CChildFrame::kTraceView))
-    if (auto* window = FindWidget<Views::TraceViewWindow>(*child)) windows.push_back(window);
-  return windows;
-}
-Views::CDataView* DataSheet(CMainFrame& frame) {
-  for (UI::CChildFrame* child : Documents(frame, UI::CChildFrame::kDataSheet))
-    if (auto* view = FindWidget<Views::CDataView>(*child)) return view;
-  return nullptr;
 }
 
 // What the record holds of one recording, to compare before the save and
@@ -215,31 +110,17 @@ void ExpectSameTrace(const std::vector<TracePoint>& a, const std::vector<TracePo
 }
 
 TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
-  ORV::Test::AppSandbox sandbox;
+  ProgramOnLab lab(2);
   ORV::Test::TempDir work;
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "2", 1);
-  // The program's two controls, registered from the build's library folder
-  // as the installed program registers them from its own.
-  ASSERT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
-
-  UI::ScriptedMessageBoxes boxes;
-  UI::ScriptedFileDialogs dialogs;
-  DialogAnswers answers("Bench workspace");
-  OS::MemoryEventLogBackend log;
-
-  Shell::AppOptions options;
-  options.eventLog = &log;
-  options.frameFactory = MakeMainAppFrame;
-  options.glueHost = MakeProgramGlueHost;
-  Shell::CPelmoraApp app(std::move(options));
-  ASSERT_TRUE(app.InitInstance());
-  auto* frame = dynamic_cast<CMainFrame*>(app.MainWindow());
-  ASSERT_NE(frame, nullptr);
-  frame->resize(1600, 1000);
-  Configuration& configuration = Configuration::Instance();
-  ExperimentData& experiment = Session::Instance().Experiment();
-  UI::CommandRouter& router = frame->Router();
+  ASSERT_TRUE(lab.Start());
+  CMainFrame* frame = lab.frame;
+  Shell::CPelmoraApp& app = *lab.app;
+  UI::ScriptedMessageBoxes& boxes = lab.boxes;
+  UI::ScriptedFileDialogs& dialogs = lab.dialogs;
+  DialogAnswers& answers = lab.answers;
+  Configuration& configuration = lab.configuration();
+  ExperimentData& experiment = lab.experiment();
+  UI::CommandRouter& router = lab.router();
 
   // ---- the program comes up on the lab: two cameras in windows, live ----
   ASSERT_EQ(frame->CameraCount(), 2);
@@ -458,8 +339,7 @@ TEST(WholeProgram, RecordsSavesReopensPlaysBackAndExports) {
     ASSERT_TRUE(router.Execute(kShowDataSheet));
     Views::CDataView* sheet = DataSheet(*frame);
     ASSERT_NE(sheet, nullptr);
-    // A range of the opened record goes to the sheet as well (ranges of a
-    // live record that is not collecting are not kept in the record).
+    // A range of the opened record goes to the sheet as well.
     Views::TraceViewWindow* review = TraceWindows(*frame).back();
     review->View().SelectRange(2.0, 5.0);
     review->View().OnGraphSelectTrace(2.0, 5.0);

@@ -139,7 +139,8 @@ TEST(CommandPackageInstaller, RunsTheCommandThePackageNames) {
       {"relative command", "#!sh\nexit 0\n", kInstallPackageInvalid},
       {"only a first line without its end", "#!/bin/sh", kInstallPackageInvalid},
       {"empty", "", kInstallPackageInvalid},
-      {"command missing", "#!/nonexistent/installer\n", kInstallPackageOpenFailed},
+      {"command not on the list", "#!/nonexistent/installer\n", kInstallPackageInvalid},
+      {"another interpreter", "#!/usr/bin/env sh\nexit 0\n", kInstallPackageInvalid},
   };
   CommandPackageInstaller installer;
   for (const Case& c : cases) {
@@ -148,9 +149,41 @@ TEST(CommandPackageInstaller, RunsTheCommandThePackageNames) {
   }
   EXPECT_EQ(installer.InstallPackage(dir / "missing.pkg", "STARTAUTO=1"), kInstallPackageOpenFailed);
 
+  // Nothing but the listed interpreter runs: a package naming another
+  // program leaves no trace of having run.
+  Write(dir / "p.pkg", "#!/usr/bin/touch\n");
+  EXPECT_EQ(installer.InstallPackage(dir / "p.pkg", dir / "ran"), kInstallPackageInvalid);
+  EXPECT_FALSE(PathExists(dir / "ran"));
+
   Write(dir / "-log.pkg", "#!/bin/sh\nprintf '%s|%s|%s' \"$(pwd)\" \"$0\" \"$*\" > '" + dir / "log" + "'\n");
   EXPECT_EQ(installer.InstallPackage(dir / "-log.pkg", "STARTAUTO=1  X=2"), kInstallSuccess);
   EXPECT_EQ(Read(dir / "log"), dir.path() + "|./-log.pkg|STARTAUTO=1 X=2");
+}
+
+TEST(CommandPackageInstaller, InstallsWithTheListedProgramsOnly) {
+  ORV::Test::TempDir dir;
+  Write(dir / "setup.pkg", "#!/bin/sh -e\nexit 0\n");
+  Write(dir / "tarvix5_5.6.0_amd64.deb", "!<arch>\ndebian-binary   ");
+  Write(dir / "other.pkg", "#!/usr/bin/python3\n");
+  struct Case {
+    std::string package;
+    std::optional<InstallCommand> command;
+    int failure;
+  };
+  const Case cases[] = {
+      {dir / "setup.pkg", InstallCommand{"/bin/sh", {"-e", "./setup.pkg", "STARTAUTO=1"}, dir.path()}, 0},
+      {dir / "tarvix5_5.6.0_amd64.deb",
+       InstallCommand{
+           "/usr/bin/pkexec", {"/usr/bin/apt-get", "install", "--yes", dir / "tarvix5_5.6.0_amd64.deb"}, dir.path()},
+       0},
+      {dir / "other.pkg", std::nullopt, kInstallPackageInvalid},
+      {dir / "missing.deb", std::nullopt, kInstallPackageOpenFailed},
+  };
+  for (const Case& c : cases) {
+    int failure = 0;
+    EXPECT_EQ(InstallCommandFor(c.package, "STARTAUTO=1", &failure), c.command) << c.package;
+    EXPECT_EQ(failure, c.failure) << c.package;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include "tests/support/ui/ui_test_support.h"
 
@@ -32,6 +33,26 @@ TEST(MessageBoxTest, ScriptedBoxesAreRecordedAndAnsweredInOrder) {
   EXPECT_EQ(first.type, MB_YESNO | MB_ICONQUESTION);
   EXPECT_EQ(script.Shown()[1].caption, QStringLiteral("Caption"));
   EXPECT_EQ(script.Shown()[2].type, MB_OK | MB_ICONSTOP);
+}
+
+TEST(MessageBoxTest, ADelayedAnswerKeepsTheBoxOpenWhileTheProgramServesItsEvents) {
+  ScriptedMessageBoxes script;
+  script.AnswerAfter(IDNO, 300);
+  // Timers keep firing while the box is open, as under a modal box; the
+  // box is on record from the moment it opens.
+  int fired = 0;
+  bool recordedWhileOpen = false;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    ++fired;
+    recordedWhileOpen = recordedWhileOpen || script.Shown().size() == 1;
+  });
+  timer.start(10);
+  EXPECT_EQ(MessageBox(nullptr, QStringLiteral("Start camera?"), QString(), MB_YESNO), IDNO);
+  EXPECT_GT(fired, 0);
+  EXPECT_TRUE(recordedWhileOpen);
+  ASSERT_EQ(script.Shown().size(), 1u);
+  EXPECT_EQ(script.Shown()[0].answer, IDNO);
 }
 
 TEST(BalloonTipTest, ATipIsShownBesideTheEditAndGoesWhenTheUserTypes) {

@@ -149,13 +149,13 @@ TEST(RibbonStatusBarTest, TheMouseReachesTheElementUnderItAndButtonsRunTheirComm
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
 
   const QPoint inNav = nav->Rect().topLeft() + QPoint(40, 5);
-  QTest::mouseMove(&bar, inNav);
-  QTest::mouseClick(&bar, Qt::LeftButton, {}, inNav);
-  QTest::mouseDClick(&bar, Qt::LeftButton, {}, inNav);
-  QTest::mouseRelease(&bar, Qt::LeftButton, {}, inNav);
+  ORV::Test::MouseMove(bar, inNav);
+  ORV::Test::MouseClick(bar, Qt::LeftButton, Qt::NoModifier, inNav);
+  ORV::Test::MouseDClick(bar, Qt::LeftButton, Qt::NoModifier, inNav);
+  ORV::Test::MouseRelease(bar, Qt::LeftButton, Qt::NoModifier, inNav);
   const QPoint inOther = other->Rect().topLeft() + QPoint(50, 5);
-  QTest::mouseMove(&bar, inOther);
-  QTest::mouseClick(&bar, Qt::LeftButton, {}, inOther);
+  ORV::Test::MouseMove(bar, inOther);
+  ORV::Test::MouseClick(bar, Qt::LeftButton, Qt::NoModifier, inOther);
   EXPECT_EQ(nav->events, (std::vector<std::string>{"move 40", "up", "dblclk", "up", "leave"}))
       << "presses are taken by the bar";
   EXPECT_EQ(other->events, (std::vector<std::string>{"move 50", "down", "up"}));
@@ -168,16 +168,16 @@ TEST(RibbonStatusBarTest, TheMouseReachesTheElementUnderItAndButtonsRunTheirComm
     ui.SetText(allowed ? "Stop" : "Start");
   });
   router.UpdateIdle();
-  QTest::mouseClick(&bar, Qt::LeftButton, {}, start->Rect().center());
+  ORV::Test::MouseClick(bar, Qt::LeftButton, Qt::NoModifier, start->Rect().center());
   EXPECT_EQ(starts, 0) << "disabled";
   allowed = true;
   router.UpdateIdle();
   EXPECT_EQ(start->Text(), "Stop");
-  QTest::mouseClick(&bar, Qt::LeftButton, {}, start->Rect().center());
+  ORV::Test::MouseClick(bar, Qt::LeftButton, Qt::NoModifier, start->Rect().center());
   EXPECT_EQ(starts, 1);
   // Released away from the button: nothing runs.
-  QTest::mousePress(&bar, Qt::LeftButton, {}, start->Rect().center());
-  QTest::mouseRelease(&bar, Qt::LeftButton, {}, inOther);
+  ORV::Test::MousePress(bar, Qt::LeftButton, Qt::NoModifier, start->Rect().center());
+  ORV::Test::MouseRelease(bar, Qt::LeftButton, Qt::NoModifier, inOther);
   EXPECT_EQ(starts, 1);
 }
 

@@ -186,32 +186,12 @@ TEST(CollectionStart, RunsEveryStepInOrder) {
   host.capturing = {true, false};
   CollectionControl control(host);
   control.OnStartStop();
-  EXPECT_EQ(host.log, (Log{"ask #189",
-                           "save",
-                           "ask #232",
-                           "enableRecording",
-                           "resetSampling",
-                           "ask #224",
-                           "connect 1 cam1",
-                           "clockStop",
-                           "startTick 5000",
-                           "clear",
-                           "backup",
-                           "state 0",
-                           "notify 5000",
-                           "clockStart",
-                           "startTime 0 5000",
-                           "startTime 1 5000",
-                           "clearSheets",
-                           "startRecording 0",
-                           "startRecording 1",
-                           "noSave off",
-                           "live on",
-                           "status #221 #223",
-                           "mark on",
-                           "relayout 1",
-                           "startButton #231 30",
-                           "pauseButton #237 29"}));
+  EXPECT_EQ(host.log, (Log{"ask #189", "save", "ask #232", "enableRecording", "ask #224", "connect 1 cam1",
+                           // Time zero once every question is answered.
+                           "resetSampling", "clockStop", "startTick 5000", "clear", "backup", "state 0", "notify 5000",
+                           "clockStart", "startTime 0 5000", "startTime 1 5000", "clearSheets", "startRecording 0",
+                           "startRecording 1", "noSave off", "live on", "status #221 #223", "mark on", "relayout 1",
+                           "startButton #231 30", "pauseButton #237 29"}));
   EXPECT_EQ(host.state, kCollecting);
 }
 

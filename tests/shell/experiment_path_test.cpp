@@ -1,7 +1,7 @@
 // From the driver's worker to the experiment record: a flow reading posted
 // through a sample inbox, a pressure reading in the data holder and a zone
-// record from a camera window reach the record on one tick, with the tick's
-// time.
+// record from a camera window reach the record on one tick, stamped with the
+// experiment clock's time at that tick.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -36,7 +36,6 @@ TEST_F(SamplerExperimentPath, OneTickStoresEverySourceWithTheTickTime) {
   data().mode = kModeLive;
   ASSERT_TRUE(data().AddCamera("camera-a"));
   StartClock();
-  data().startTick = 5000;
 
   ExperimentSamplerSink sink(data());
   auto holder = std::make_shared<DataHolder<PMK4xData3>>();
@@ -61,9 +60,11 @@ TEST_F(SamplerExperimentPath, OneTickStoresEverySourceWithTheTickTime) {
   reading.p1 = 60.0f;
   holder->Put(reading);
   zones->Push(0, ::ORV::Test::MakeZone(0, 2));
+  tick_.Advance(250);
   sampler.Tick();
 
-  const std::uint32_t t = 5000 + 100;
+  const std::uint32_t t = data().ExperimentClock().Now();
+  ASSERT_EQ(t, 100000u + 250u);
   data().Read([&](const ExperimentContents& c) {
     ASSERT_EQ(c.zoneData[0].size(), 1u);
     EXPECT_EQ(c.zoneData[0][0].time, t);

@@ -3,6 +3,7 @@
 // tests and benchmark.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -22,11 +23,14 @@ struct Stored {
 class RecordingSink final : public SamplerSink {
  public:
   std::atomic<std::size_t> cameras{1};
-  std::atomic<std::uint32_t> timeBase{1000};
+  // The experiment clock: `now`, or `clock` when it is set (before the
+  // sampler runs).
+  std::atomic<std::uint32_t> now{1000};
+  std::function<std::uint32_t()> clock;
   std::atomic<bool> running{true};
 
   std::size_t CameraCount() override { return cameras; }
-  std::uint32_t TimeBase() override { return timeBase; }
+  std::uint32_t Now() override { return clock ? clock() : now.load(); }
   bool ClockRunning() override { return running; }
   void AddZoneDataBatch(ZoneDataBatch batch, int camera) override {
     std::lock_guard lock(mutex_);

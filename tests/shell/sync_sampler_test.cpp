@@ -75,7 +75,12 @@ class SyncSamplerTick : public ::testing::Test {
     sample.flow = flow;
     holder_->Put(sample);
   }
-  std::uint32_t NextT() const { return sink_.timeBase + sampler_.Accumulator(); }
+  // One tick of the metronome after the experiment clock moved on by the
+  // tick wait (while the clock runs; it stands otherwise).
+  void Tick() {
+    if (sink_.running) sink_.now += static_cast<std::uint32_t>(sampler_.Timing().tickWaitMs);
+    sampler_.Tick();
+  }
   std::size_t Pending(int camera) {
     std::lock_guard lock(zones_->mutex);
     return zones_->batches[static_cast<std::size_t>(camera)].pending.size();
@@ -104,7 +109,7 @@ class SyncSamplerTick : public ::testing::Test {
 TEST_F(SyncSamplerTick, LumeneraStoresTheNewestFifteenSpreadOverTheTick) {
   Configure({.cameraKind = 1});
   for (int i = 0; i < 20; ++i) Push(0, i);
-  sampler_.Tick();
+  Tick();
   const std::uint32_t t = 1000 + 90;
   std::vector<Stored> expected;
   for (int i = 5; i < 20; ++i) expected.push_back({Stored::Zone, 0, t - static_cast<std::uint32_t>(19 - i) * 6, i});
@@ -116,7 +121,7 @@ TEST_F(SyncSamplerTick, LumeneraStoresTheNewestFifteenSpreadOverTheTick) {
 TEST_F(SyncSamplerTick, KindZeroStoresOnlyTheNewestOfACompleteRun) {
   Configure({.frequencyIndex = 2});
   for (int i = 0; i < 20; ++i) Push(0, i);
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Zone, 0, 1100, 19}}));
   EXPECT_EQ(sampler_.DroppedZoneRecords(), 19u);
 }
@@ -127,17 +132,17 @@ TEST_F(SyncSamplerTick, AnIncompleteRecordStopsTheTaking) {
   Push(0, 2);
   Push(0, 3, false);
   Push(0, 4);
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Zone, 0, 1075 - 5, 1}, {Stored::Zone, 0, 1075, 2}}));
   EXPECT_EQ(Pending(0), 2u);
-  sampler_.Tick();  // still blocked by the incomplete record
+  Tick();  // still blocked by the incomplete record
   EXPECT_TRUE(sink_.Take().empty());
 }
 
 TEST_F(SyncSamplerTick, ModeZeroSpreadsPressureReadingsOverTheWholeTick) {
   Configure({.cameraKind = 1});
   for (int i = 0; i < 18; ++i) PutPressure(static_cast<float>(i));
-  sampler_.Tick();
+  Tick();
   const std::vector<Stored> first = sink_.Take();
   ASSERT_EQ(first.size(), 18u);
   const std::uint32_t t = 1090;
@@ -151,7 +156,7 @@ TEST_F(SyncSamplerTick, ModeZeroSpreadsPressureReadingsOverTheWholeTick) {
     EXPECT_LT(first[i].time, t);
   }
   PutPressure(100.0f);
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Pressure, -1, t, 100}}));
 }
 
@@ -159,10 +164,10 @@ TEST_F(SyncSamplerTick, ModeZeroDiscardsPressureWhileTheClockStands) {
   Configure({.frequencyIndex = 2});
   sink_.running = false;
   for (int i = 0; i < 5; ++i) PutPressure(1.0f);
-  sampler_.Tick();
+  Tick();
   EXPECT_TRUE(sink_.Take().empty());
   EXPECT_EQ(holder_->QueueSize(), 0u);
-  EXPECT_EQ(sampler_.Accumulator(), 0u);
+  EXPECT_EQ(sampler_.LastTickTime(), 1000u) << "the tick stands with the clock";
   EXPECT_EQ(sampler_.TickCount(), 1u);
 }
 
@@ -172,11 +177,11 @@ TEST_F(SyncSamplerTick, ModeZeroStoresEachSourceAsItArrives) {
   PostFlow(7);
   PostMicroscope(1, 3);
   Push(1, 5);
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(
       sink_.Take(),
       (std::vector<Stored>{{Stored::Flow, -1, 1100, 7}, {Stored::Microscope, 1, 1100, 3}, {Stored::Zone, 1, 1100, 5}}));
-  sampler_.Tick();  // nothing new
+  Tick();  // nothing new
   EXPECT_TRUE(sink_.Take().empty());
 }
 
@@ -185,31 +190,31 @@ TEST_F(SyncSamplerTick, ModeOneWaitsForCameraZero) {
   sink_.cameras = 2;
   Push(1, 8);
   PostMicroscope(0, 3);  // microscope 1 never reports
-  sampler_.Tick();
+  Tick();
   EXPECT_TRUE(sink_.Take().empty());
 
   Push(0, 1);
   Push(1, 9);
-  sampler_.Tick();
+  Tick();
   const std::uint32_t t = 1200;
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Zone, 0, t, 1},
                                                {Stored::Zone, 1, t, 9},
                                                {Stored::Microscope, 0, t, 3},
                                                {Stored::Microscope, 1, t, 0}}));
-  sampler_.Tick();  // camera 0's flag was cleared
+  Tick();  // camera 0's flag was cleared
   EXPECT_TRUE(sink_.Take().empty());
 }
 
 TEST_F(SyncSamplerTick, ModeTwoStoresOnEachNewPressureReading) {
   Configure({.synchronised = true, .multiPresent = true, .multiConnected = true, .microscopePresent = true});
   Push(0, 3);
-  sampler_.Tick();
+  Tick();
   EXPECT_TRUE(sink_.Take().empty());
   PutPressure(2.0f);
   PutPressure(6.0f);
   Push(0, 4);
   PostMicroscope(0, 11);
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(sink_.Take(),
             (std::vector<Stored>{
                 {Stored::Pressure, -1, 1200, 6}, {Stored::Zone, 0, 1200, 4}, {Stored::Microscope, 0, 1200, 11}}));
@@ -219,14 +224,14 @@ TEST_F(SyncSamplerTick, ModeTwoStoresOnEachNewPressureReading) {
 TEST_F(SyncSamplerTick, ModeThreeStoresNothingWithoutANewFlowReading) {
   Configure({.synchronised = true, .flowPresent = true});
   Push(0, 1);
-  sampler_.Tick();
+  Tick();
   EXPECT_TRUE(sink_.Take().empty());
   PostFlow(-5);
   Push(0, 2);
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Flow, -1, 3000, -5}, {Stored::Zone, 0, 3000, 2}}));
   Push(0, 3);
-  sampler_.Tick();  // the flag was cleared
+  Tick();  // the flag was cleared
   EXPECT_TRUE(sink_.Take().empty());
 }
 
@@ -236,13 +241,54 @@ TEST_F(SyncSamplerTick, RecordsWithMoreCamerasThanBatchesTouchOnlyTheFirstFour) 
   for (int c = 0; c < kMaxCameras; ++c) Push(c, c);
   PostMicroscope(4, 1);
   PostMicroscope(5, 1);
-  sampler_.Tick();
+  Tick();
   const std::vector<Stored> stored = sink_.Take();
   ASSERT_EQ(stored.size(), 4u);
   for (const Stored& s : stored) {
     EXPECT_EQ(s.kind, Stored::Zone);
     EXPECT_LT(s.camera, kMaxCameras);
   }
+}
+
+// ---- the experiment clock ----
+
+// Ticks come late, twice in a row (the metronome catches up), and a resumed
+// clock stands a moment below the last tick's time: every stamp is the
+// clock's, the readings and frames a tick hands over are spread over the time
+// since the previous tick, and no stamp goes back.
+TEST_F(SyncSamplerTick, StampsComeFromTheExperimentClockAndNeverGoBack) {
+  Configure({.cameraKind = 1});  // period 6 ms, 15 frames a tick
+  const auto tickAt = [&](std::uint32_t now, int frames, int readings) {
+    for (int i = 0; i < frames; ++i) Push(0, i);
+    for (int i = 0; i < readings; ++i) PutPressure(static_cast<float>(i));
+    sink_.now = now;
+    sampler_.Tick();
+    return sink_.Take();
+  };
+  const auto times = [](const std::vector<Stored>& stored, Stored::Kind kind) {
+    std::vector<std::uint32_t> out;
+    for (const Stored& s : stored)
+      if (s.kind == kind) out.push_back(s.time);
+    return out;
+  };
+  // The first tick after the reset: frames one period apart up to the
+  // clock's time, readings over the step before it.
+  std::vector<Stored> stored = tickAt(5000, 3, 2);
+  EXPECT_EQ(times(stored, Stored::Zone), (std::vector<std::uint32_t>{4988, 4994, 5000}));
+  EXPECT_EQ(times(stored, Stored::Pressure), (std::vector<std::uint32_t>{4910, 4955}));
+  // 400 ms late: the clock's time, not one tick wait on.
+  stored = tickAt(5400, 2, 4);
+  EXPECT_EQ(times(stored, Stored::Zone), (std::vector<std::uint32_t>{5394, 5400}));
+  EXPECT_EQ(times(stored, Stored::Pressure), (std::vector<std::uint32_t>{5000, 5100, 5200, 5300}));
+  // The catch-up tick 3 ms later: its frames lie between the two ticks.
+  stored = tickAt(5403, 3, 1);
+  EXPECT_EQ(times(stored, Stored::Zone), (std::vector<std::uint32_t>{5401, 5402, 5403}));
+  EXPECT_EQ(times(stored, Stored::Pressure), (std::vector<std::uint32_t>{5400}));
+  // The clock stands below the last tick (a resume): the last tick's time.
+  stored = tickAt(5350, 1, 1);
+  EXPECT_EQ(times(stored, Stored::Zone), (std::vector<std::uint32_t>{5403}));
+  EXPECT_EQ(times(stored, Stored::Pressure), (std::vector<std::uint32_t>{5403}));
+  EXPECT_EQ(sampler_.LastTickTime(), 5403u);
 }
 
 // ---- sample messages ----
@@ -257,7 +303,7 @@ TEST_F(SyncSamplerTick, SampleMessagesOutsideTheExperimentAreIgnored) {
   sampler_.OnNewSample(kDeviceMicroscope, nullptr);
   const SampleRecord heat = HeatControllerSample{};
   sampler_.OnNewSample(kDeviceHeatController, &heat);
-  sampler_.Tick();
+  Tick();
   EXPECT_TRUE(sink_.Take().empty());
 }
 
@@ -268,7 +314,7 @@ TEST_F(SyncSamplerTick, OnlyTheNewestCachedValueIsStored) {
   PutPressure(-70000.0f);
   sampler_.OnNewSample(kDeviceMultiInterface, nullptr);
   holder_->ClearQueue();
-  sampler_.Tick();
+  Tick();
   EXPECT_EQ(sink_.Take(), (std::vector<Stored>{{Stored::Flow, -1, 1100, -32768}}));
 }
 

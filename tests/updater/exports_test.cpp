@@ -20,6 +20,7 @@
 namespace ORV::Test {
 namespace {
 
+using Freshet::FreshetUpdate;
 using Freshet::ProcessSettings;
 
 std::set<std::string> ExportedNames(const std::string& library) {
@@ -165,12 +166,27 @@ TEST_F(ExportsTest, ManualCheckThatCannotReachTheServiceSaysSoAndNotUpToDate) {
   EXPECT_EQ(shown, std::vector<std::string>{Freshet::kUpToDateText});
 }
 
+// Called by a host without the dialogs, the download tells of an update that
+// could not be verified itself.
+TEST_F(ExportsTest, DownloadThroughTheExportTellsOfAnUpdateItRefused) {
+  Freshets_SetProduct(kProductId);
+  Freshets_SetServerUrl(server.Url("/svc").c_str());
+  const FreshetUpdate offered = MakeUpdate("Drivers", 2, 1, 0, 0, {{"u/drv", "drv.pkg"}});
+  ProcessSettings().updates = {offered};
+  server.Queue({200, Signed(offered, "drv.pkg", "#!/bin/sh\n", Freshet::GenerateSigningKeyPair().privateKeyPem),
+                "application/octet-stream"});
+  EXPECT_EQ(Freshets_DownloadUpdates(0, nullptr), 0);
+  EXPECT_EQ(shown, std::vector<std::string>{Freshet::UnverifiedUpdateText(offered)});
+  EXPECT_EQ(Freshets_InstallCheckOnStart(), 0);
+}
+
 struct OverrideCase {
   const char* name;
   std::string xml;
   const char* productId;
   const char* serverUrl;
   const char* extra;
+  std::string updateKey = {};
 };
 
 TEST_F(ExportsTest, SettingsOverrideFile) {
@@ -191,6 +207,10 @@ TEST_F(ExportsTest, SettingsOverrideFile) {
        "extra"},
       {"other document element is ignored", "<Settings><Server><Url>http://server/</Url></Server></Settings>",
        kProductId, "http://start/", "extra"},
+      {"a test service's key",
+       "<Freshet><Server><Url>http://server/</Url><PublicKey>" + TestKeys().publicKeyPem +
+           "</PublicKey></Server></Freshet>",
+       kProductId, "http://server/", "extra", TestKeys().publicKeyPem},
       {"id with path characters is refused",
        (std::string("<Freshet>") + matching +
         "<Override><Id>../../victim</Id><Url>http://product/</Url></Override></Product></Freshet>"),
@@ -206,6 +226,8 @@ TEST_F(ExportsTest, SettingsOverrideFile) {
     EXPECT_EQ(s.productId, c.productId);
     EXPECT_EQ(s.serverUrl, c.serverUrl);
     EXPECT_EQ(s.extra, c.extra);
+    EXPECT_EQ(s.updateKey, c.updateKey);
+    EXPECT_EQ(Freshet::ReadOverridePublicKey(OverrideFile(c.xml)), c.updateKey) << "whatever the product";
   }
 }
 

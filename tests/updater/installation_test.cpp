@@ -107,12 +107,14 @@ TEST_F(InstallationTest, DownloadsResumeFromTheRecordedFile) {
       MakeUpdate("B", 1, 0, 0, 0, {{"u/b1", "b1.pkg"}}),
   };
   MakeFolder(updates, StatusXml(2, 0));
-  server.Queue({200, "third", "application/octet-stream"});
+  WriteText(Folder() + "/a1.pkg", Signed(updates[0], "a1.pkg", "first"));
+  WriteText(Folder() + "/a2.pkg", Signed(updates[0], "a2.pkg", "second"));
+  server.Queue(SignedReply(updates[1], "b1.pkg", "third"));
 
   EXPECT_EQ(Freshet::InstallStep(settings, nullptr, kNoInstaller), 1);
   EXPECT_EQ(RequestedFiles(), std::vector<std::string>{"filename=u%2Fb1"});
-  EXPECT_EQ(ReadText(Folder() + "/b1.pkg"), "third");
-  EXPECT_FALSE(OS::PathExists(Folder() + "/a1.pkg"));
+  EXPECT_EQ(ReadText(Folder() + "/b1.pkg"), Signed(updates[1], "b1.pkg", "third"));
+  EXPECT_EQ(ReadText(Folder() + "/a1.pkg"), Signed(updates[0], "a1.pkg", "first")) << "not downloaded again";
   EXPECT_EQ(StatusCounter(Folder(), "DownloadFile"), 3);
   EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 0);
   EXPECT_TRUE(Freshet::IsInstallPending(settings)) << "an installer that did not start leaves the update pending";
@@ -156,11 +158,13 @@ TEST_F(InstallationTest, FileNamesThatAreNotBareNamesAreRefused) {
     EXPECT_FALSE(OS::PathExists(Folder())) << name << ": the refused list is removed";
     EXPECT_FALSE(Freshet::IsInstallPending(settings)) << name;
 
-    // The installer side refuses the same list on its own.
+    // The installer side refuses the same list on its own, before it runs
+    // anything of it.
     FakePackageInstaller installer;
     MakeFolder(updates, StatusXml(2, 0));
-    EXPECT_EQ(Freshet::HandleInstaller(installer, Folder()), Freshet::kInstallerPackageFailed) << name;
-    EXPECT_EQ(installer.calls.size(), 1u) << name << ": only the package before the bad name is installed";
+    WriteText(Folder() + "/ok.pkg", Signed(updates[0], "ok.pkg", "#!/bin/sh\n"));
+    EXPECT_EQ(Freshet::HandleInstaller(installer, TestVerifier(), Folder()), Freshet::kInstallerPackageFailed) << name;
+    EXPECT_TRUE(installer.calls.empty()) << name << ": nothing of a list with a bad name is installed";
     EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 0) << name;
   }
   EXPECT_FALSE(OS::PathExists(OS::ProductStateDir() + "/Updates/escaped.pkg"));
@@ -169,16 +173,16 @@ TEST_F(InstallationTest, FileNamesThatAreNotBareNamesAreRefused) {
 
 // A refused list does not block the updates offered after it.
 TEST_F(InstallationTest, AGoodListIsTakenAfterARefusedOne) {
-  server.SetDefault({200, "package", "application/octet-stream"});
   settings.updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/ok", "ok.pkg"}, {"u/bad", "../escaped.pkg"}})};
   EXPECT_FALSE(Freshet::PrepareAndInstall(settings, nullptr, kNoInstaller));
   EXPECT_FALSE(OS::PathExists(Folder()));
   EXPECT_FALSE(Freshet::IsInstallPending(settings));
 
   settings.updates = {MakeUpdate("B", 1, 0, 0, 0, {{"u/b", "b.pkg"}})};
+  server.Queue(SignedReply(settings.updates[0], "b.pkg", "package"));
   EXPECT_TRUE(Freshet::PrepareAndInstall(settings, nullptr, kNoInstaller));
   EXPECT_EQ(RequestedFiles(), std::vector<std::string>{"filename=u%2Fb"});
-  EXPECT_EQ(ReadText(Folder() + "/b.pkg"), "package");
+  EXPECT_EQ(ReadText(Folder() + "/b.pkg"), Signed(settings.updates[0], "b.pkg", "package"));
   EXPECT_TRUE(Freshet::IsInstallPending(settings));
 }
 
@@ -204,7 +208,7 @@ TEST_F(InstallationTest, ProductIdsThatAreNotFolderNamesAreRefused) {
 
 TEST_F(InstallationTest, PrepareWritesTheStateIntoANewPrivateFolder) {
   settings.updates = {MakeUpdate("A", 5, 6, 0, 1, {{"u/a", "a.pkg"}}), MakeUpdate("B", 2, 0, 0, 0)};
-  server.SetDefault({200, "package", "application/octet-stream"});
+  server.SetDefault(SignedReply(settings.updates[0], "a.pkg", "package"));
 
   EXPECT_TRUE(Freshet::PrepareAndInstall(settings, nullptr, kNoInstaller));
   EXPECT_EQ(FileMode(Folder()), 0700u);
@@ -216,7 +220,7 @@ TEST_F(InstallationTest, PrepareWritesTheStateIntoANewPrivateFolder) {
   EXPECT_EQ(read, settings.updates);
   EXPECT_EQ(StatusCounter(Folder(), "DownloadFile"), 1);
   EXPECT_EQ(StatusCounter(Folder(), "InstallFile"), 0);
-  EXPECT_EQ(ReadText(Folder() + "/a.pkg"), "package");
+  EXPECT_EQ(ReadText(Folder() + "/a.pkg"), Signed(settings.updates[0], "a.pkg", "package"));
 
   // A pending install is never overwritten by a new run.
   settings.updates = {MakeUpdate("C", 1, 0, 0, 0, {{"u/c", "c.pkg"}})};
@@ -368,21 +372,64 @@ TEST(HandleInstaller, InstallsEachUpdateInTurnAndRecordsProgress) {
     TempDir dir;
     ASSERT_TRUE(Freshet::WriteUpdateList(dir / Freshet::kUpdateListFile, updates));
     WriteText(dir / Freshet::kStatusFile, StatusXml(4, c.installFile));
+    for (const auto& u : updates) {
+      for (const auto& f : u.files) WriteText(dir / f.localName, Signed(u, f.localName, "#!/bin/sh\n# " + f.localName));
+    }
     FakePackageInstaller installer;
     installer.results = c.results;
     std::vector<std::string> shown;
     Freshet::SetInformationHandler([&shown](const std::string& t) { shown.push_back(t); });
-    EXPECT_EQ(Freshet::HandleInstaller(installer, dir.path()), c.expected) << c.what;
+    EXPECT_EQ(Freshet::HandleInstaller(installer, TestVerifier(), dir.path()), c.expected) << c.what;
     Freshet::SetInformationHandler({});
     std::vector<std::string> installed;
     for (const auto& [path, properties] : installer.calls) {
-      EXPECT_EQ(path, dir / path.substr(path.rfind('/') + 1)) << c.what;
+      // What runs is the package's verified contents.
+      const std::string name = path.substr(path.rfind('/') + 1);
+      EXPECT_EQ(path, dir / Freshet::kVerifiedFolder + "/" + name) << c.what;
+      EXPECT_EQ(ReadText(path), "#!/bin/sh\n# " + name) << c.what;
       EXPECT_EQ(properties, "STARTAUTO=1") << c.what;
-      installed.push_back(path.substr(path.rfind('/') + 1));
+      installed.push_back(name);
     }
     EXPECT_EQ(installed, c.installed) << c.what;
     EXPECT_EQ(StatusCounter(dir.path(), "InstallFile"), c.installFileAfter) << c.what;
     EXPECT_EQ(shown.size(), c.expected == 0 ? 1u : 0u) << c.what;
+  }
+}
+
+TEST(HandleInstaller, NothingRunsUnlessEveryPackageLeftVerifiesInAPrivateFolder) {
+  const std::vector<FreshetUpdate> updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}}),
+                                              MakeUpdate("B", 2, 0, 0, 0, {{"u/b", "b.pkg"}})};
+  auto installed = std::make_shared<FakeInstalledProducts>();
+  installed->Add("B", "2.0.0");
+  struct Case {
+    const char* what;
+    std::shared_ptr<const OS::InstalledProducts> installed;
+    std::string b;
+    unsigned mode;
+    bool bRemoved;
+  };
+  std::string altered = Signed(updates[1], "b.pkg", "#!/bin/sh\nexit 0\n");
+  altered.back() = 'X';
+  const Case cases[] = {
+      {"the second package altered", nullptr, altered, 0700, true},
+      {"the second update already installed", installed, Signed(updates[1], "b.pkg", "#!/bin/sh\n"), 0700, true},
+      {"a folder others may enter", nullptr, Signed(updates[1], "b.pkg", "#!/bin/sh\n"), 0755, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(Freshet::WriteUpdateList(dir / Freshet::kUpdateListFile, updates));
+    WriteText(dir / Freshet::kStatusFile, StatusXml(2, 0));
+    WriteText(dir / "a.pkg", Signed(updates[0], "a.pkg", "#!/bin/sh\n"));
+    WriteText(dir / "b.pkg", c.b);
+    ::chmod(dir.path().c_str(), c.mode);
+    FakePackageInstaller installer;
+    EXPECT_EQ(Freshet::HandleInstaller(installer, TestVerifier(c.installed), dir.path()), Freshet::kInstallerUnverified)
+        << c.what;
+    EXPECT_TRUE(installer.calls.empty()) << c.what;
+    EXPECT_EQ(OS::PathExists(dir / "b.pkg"), !c.bRemoved) << c.what;
+    EXPECT_FALSE(OS::PathExists(dir / Freshet::kVerifiedFolder + "/a.pkg")) << c.what;
+    EXPECT_EQ(StatusCounter(dir.path(), "InstallFile"), 0) << c.what;
+    ::chmod(dir.path().c_str(), 0700);
   }
 }
 
@@ -411,16 +458,18 @@ TEST(HandleInstaller, StateFilesThatCannotBeReadGiveTheirResults) {
     if (c.status) WriteText(dir / Freshet::kStatusFile, c.status);
     if (c.updateList) WriteText(dir / Freshet::kUpdateListFile, c.updateList);
     FakePackageInstaller installer;
-    EXPECT_EQ(Freshet::HandleInstaller(installer, dir.path()), c.expected) << c.what;
+    EXPECT_EQ(Freshet::HandleInstaller(installer, TestVerifier(), dir.path()), c.expected) << c.what;
     EXPECT_TRUE(installer.calls.empty()) << c.what;
   }
 }
 
 TEST(HandleInstaller, AStatusFileThatCannotBeSavedStopsTheRun) {
   TempDir dir;
-  ASSERT_TRUE(Freshet::WriteUpdateList(dir / Freshet::kUpdateListFile,
-                                       {MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}}), MakeUpdate("B", 1, 0, 0, 0)}));
+  const std::vector<FreshetUpdate> updates = {MakeUpdate("A", 1, 0, 0, 0, {{"u/a", "a.pkg"}}),
+                                              MakeUpdate("B", 1, 0, 0, 0)};
+  ASSERT_TRUE(Freshet::WriteUpdateList(dir / Freshet::kUpdateListFile, updates));
   WriteText(dir / Freshet::kStatusFile, StatusXml(1, 0));
+  WriteText(dir / "a.pkg", Signed(updates[0], "a.pkg", "#!/bin/sh\n"));
   FakePackageInstaller installer;
   // While the package installs, a folder takes the status file's place, so
   // the new status file cannot replace it.
@@ -428,7 +477,7 @@ TEST(HandleInstaller, AStatusFileThatCannotBeSavedStopsTheRun) {
     ::unlink((dir / Freshet::kStatusFile).c_str());
     ASSERT_TRUE(OS::EnsureDir(dir / Freshet::kStatusFile + "/inside"));
   };
-  EXPECT_EQ(Freshet::HandleInstaller(installer, dir.path()), Freshet::kInstallerStatusNotSaved);
+  EXPECT_EQ(Freshet::HandleInstaller(installer, TestVerifier(), dir.path()), Freshet::kInstallerStatusNotSaved);
   EXPECT_EQ(installer.calls.size(), 1u);
 }
 

@@ -14,6 +14,7 @@
 
 #include "core/threading/event.h"
 #include "updater/exports/freshet.h"
+#include "updater/installation.h"
 #include "updater_fixture.h"
 
 namespace ORV::Test {
@@ -179,6 +180,34 @@ TEST_F(UpdaterTest, AfterCheckFlowOpensTheDialogOnlyWhenThereIsSomethingToDo) {
   Freshet::UpdateCheckFlow(settings, installed, presenter, true, true);
   EXPECT_EQ(presenter.dialogs, std::vector<bool>{true});
   EXPECT_TRUE(presenter.messages.empty()) << "Cancel, not No: no up-to-date message";
+}
+
+// Runs the dialog's state machine on the real tasks as the dialog does, and
+// answers the question with Yes.
+class AgreeingPresenter : public ScriptedPresenter {
+ public:
+  int RunUpdateCheckDialog(Freshet::UpdateTasks& tasks, bool afterCheck) override {
+    Freshet::UpdateCheckModel model(tasks, afterCheck, [] { return true; });
+    model.Start();
+    while (model.Poll(), !model.Ended()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return model.Result();
+  }
+};
+
+TEST_F(UpdaterTest, FlowTellsTheUserOfAnUpdateThatCouldNotBeVerified) {
+  auto installed = std::make_shared<FakeInstalledProducts>();
+  installed->Add("Tarvix 5", "5.5.7");
+  const Freshet::FreshetUpdate offered = MakeUpdate("Tarvix 5", 5, 6, 0, 0, {{"u/core", "core.pkg"}});
+  for (const bool manual : {true, false}) {
+    SCOPED_TRACE(manual ? "manual check" : "automatic check");
+    server.Queue({200, SoapReply(UpdateElement(offered))});
+    server.Queue({200, "#!/bin/sh\nexit 0\n", "application/octet-stream"});
+    AgreeingPresenter presenter;
+    Freshet::UpdateCheckFlow(settings, installed, presenter, manual, false);
+    EXPECT_EQ(presenter.messages, std::vector<std::string>{Freshet::UnverifiedUpdateText(offered)});
+    EXPECT_FALSE(Freshet::IsInstallPending(settings));
+  }
+  Freshet::JoinOutstandingTasks();
 }
 
 // An installed-products source whose enumeration waits for the test: a check

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/os/folders.h"
+#include "updater/settings_override.h"
 #include "updater/update_files.h"
 
 namespace ORV::Test {
@@ -43,6 +45,45 @@ Freshet::FreshetUpdate MakeUpdate(std::string name, int major, int minor, int re
   u.build = build;
   u.files = std::move(files);
   return u;
+}
+
+const Freshet::SigningKeyPair& TestKeys() {
+  static const Freshet::SigningKeyPair keys = Freshet::GenerateSigningKeyPair();
+  return keys;
+}
+
+std::string Signed(const Freshet::FreshetUpdate& u, const std::string& localName, const std::string& payload,
+                   const std::string& privateKeyPem) {
+  Freshet::SignedPackageInfo info;
+  info.product = u.productName;
+  info.major = u.major;
+  info.minor = u.minor;
+  info.revision = u.revision;
+  info.build = u.build;
+  info.file = localName;
+  std::string reason;
+  const std::string out = Freshet::SignPackage(privateKeyPem, info, payload, &reason);
+  EXPECT_FALSE(out.empty()) << reason;
+  return out;
+}
+
+Freshet::PackageVerifier TestVerifier(std::shared_ptr<const OS::InstalledProducts> installed) {
+  return Freshet::PackageVerifier({*Freshet::ParsePublicKey(TestKeys().publicKeyPem)}, std::move(installed));
+}
+
+HttpReply SignedReply(const Freshet::FreshetUpdate& u, const std::string& localName, const std::string& payload) {
+  return {200, Signed(u, localName, payload), "application/octet-stream"};
+}
+
+UpdaterTest::UpdaterTest() {
+  settings.productId = kProductId;
+  settings.extra = "extra";
+  settings.updateType = "M";
+  settings.serverUrl = server.Url("/svc");
+  settings.updateKey = TestKeys().publicKeyPem;
+  const std::string override = Freshet::DefaultSettingsOverridePath();
+  EXPECT_TRUE(OS::EnsureDir(override.substr(0, override.rfind('/'))));
+  WriteText(override, "<Freshet><Server><PublicKey>" + TestKeys().publicKeyPem + "</PublicKey></Server></Freshet>");
 }
 
 std::string ReadText(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/os/installer_backend.h"
 #include "tests/support/test_support.h"
 #include "updater/freshet_settings.h"
+#include "updater/signing/package_signing.h"
 
 namespace ORV::Test {
 
@@ -49,6 +51,18 @@ std::string UpdateElement(const Freshet::FreshetUpdate& u);
 Freshet::FreshetUpdate MakeUpdate(std::string name, int major, int minor, int revision, int build,
                                   std::vector<Freshet::FreshetUpdateFile> files = {});
 
+// The test service's signing key pair, made once per process.
+const Freshet::SigningKeyPair& TestKeys();
+// `payload` signed as the file `localName` of `u`, with the test service's
+// key unless another private key is given.
+std::string Signed(const Freshet::FreshetUpdate& u, const std::string& localName, const std::string& payload,
+                   const std::string& privateKeyPem = TestKeys().privateKeyPem);
+// A verifier that trusts the test service's key, comparing versions with
+// `installed` when it is given.
+Freshet::PackageVerifier TestVerifier(std::shared_ptr<const OS::InstalledProducts> installed = nullptr);
+// The reply of the service's download of such a package.
+HttpReply SignedReply(const Freshet::FreshetUpdate& u, const std::string& localName, const std::string& payload);
+
 // The text of a file ("" when it cannot be read).
 std::string ReadText(const std::string& path);
 void WriteText(const std::string& path, const std::string& text, unsigned mode = 0600);
@@ -59,14 +73,12 @@ std::vector<std::string> OwnHeaders(const HttpRequest& r);
 
 inline constexpr const char* kProductId = "{6F1B2A40-3C5D-4E7F-8A9B-0C1D2E3F4A5B}";
 
+// A sandboxed home and the loopback service, whose packages are signed with
+// TestKeys(): the settings trust its key, and so does the default
+// SettingsOverride.xml, which the installer program reads.
 class UpdaterTest : public ::testing::Test {
  protected:
-  UpdaterTest() {
-    settings.productId = kProductId;
-    settings.extra = "extra";
-    settings.updateType = "M";
-    settings.serverUrl = server.Url("/svc");
-  }
+  UpdaterTest();
   std::string Folder() const { return Freshet::InstallationFolder(settings); }
 
   SandboxedHome home;

@@ -236,6 +236,23 @@ TEST_F(TraceViewCommandsTest, GraphEvents) {
   EXPECT_EQ(frame_.markerTimes, (std::vector<double>{7.5}));
 }
 
+// "Add" while collecting takes the clock's time, not the graph's right edge
+// (which lies at the end of the window while the data are shorter).
+TEST_F(TraceViewCommandsTest, AddAsksForAMarkerAtTheClocksTimeOnlyWhileTheRecordCollects) {
+  auto view = MakeFramedView();
+  Record();
+  view->OnExperimentStarted(clock_.Now());
+  tick_.Advance(2345);
+  EXPECT_FALSE(view->AskMarkerAtClockTime()) << "no trace shown";
+  view->ShowTrace(11);
+  EXPECT_TRUE(view->AskMarkerAtClockTime());
+  ASSERT_EQ(frame_.markerTimes.size(), 1u);
+  EXPECT_DOUBLE_EQ(frame_.markerTimes[0], 2.3455);
+  data().mode = kModeFile;
+  EXPECT_FALSE(view->AskMarkerAtClockTime()) << "no collection";
+  EXPECT_EQ(frame_.markerTimes.size(), 1u);
+}
+
 TEST_F(TraceViewCommandsTest, ContextMenu) {
   data().AddCamera("cam1");
   devices_.flowMeter = false;

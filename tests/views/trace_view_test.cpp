@@ -233,6 +233,30 @@ TEST_F(TraceViewTest, TheWindowFollowsTheNewestSample) {
   EXPECT_DOUBLE_EQ(view->CurrentTime(), 75.0);
 }
 
+// A stopped collection is shown as recorded: what the sampling hands on
+// after the stop is not drawn; before any collection (no data) and in the
+// next one it is.
+TEST_F(TraceViewTest, AfterTheStopTheViewDrawsNothingHandedOnLater) {
+  auto view = MakeView();
+  view->ShowTrace(11);
+  const auto handOn = [&](std::uint32_t time) {
+    PMK4xData3 s;
+    s.time = time;
+    view->OnPressureData(s);
+    Drain(*view);
+    return view->CurrentTime();
+  };
+  EXPECT_DOUBLE_EQ(handOn(1000), 1.0) << "live before a collection";
+  Record();
+  AddPressure(2000, 50.0f);
+  data().mode = kModeNone;  // stopped
+  data().stopTick = 2000;
+  EXPECT_DOUBLE_EQ(handOn(2000), 2.0) << "recorded up to the stop";
+  EXPECT_DOUBLE_EQ(handOn(2100), 2.0) << "handed on after the stop";
+  data().mode = kModeLive;  // the next collection
+  EXPECT_DOUBLE_EQ(handOn(2200), 2.2);
+}
+
 // ---- values ----
 
 struct WallCase {

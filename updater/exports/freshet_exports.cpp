@@ -33,6 +33,11 @@ std::shared_ptr<const ORV::OS::InstalledProducts> Installed() {
 
 const ORV::Utils::Sync::Event* CancelEvent(void* cancel) { return static_cast<const ORV::Utils::Sync::Event*>(cancel); }
 
+// Shows what a step refused, on the caller's thread.
+void Show(const Notices& notices) {
+  for (const std::string& text : notices) CurrentPresenter().ShowMessage(text);
+}
+
 }  // namespace
 
 FRESHET_EXPORT int FreshetsFilterDllMsg(void*) { return 0; }
@@ -70,10 +75,18 @@ FRESHET_EXPORT int Freshets_ShowUpdatesAvailableDialog() {
 }
 
 FRESHET_EXPORT int Freshets_DownloadUpdates(int, void* cancel) {
-  return PrepareAndInstall(Settings(), CancelEvent(cancel)) ? 1 : 0;
+  Notices notices;
+  const bool ok = PrepareAndInstall(Settings(), CancelEvent(cancel), DefaultHandOffFiles(), &notices);
+  Show(notices);
+  return ok ? 1 : 0;
 }
 
-FRESHET_EXPORT int Freshets_InstallUpdates(int, void* cancel) { return InstallStep(Settings(), CancelEvent(cancel)); }
+FRESHET_EXPORT int Freshets_InstallUpdates(int, void* cancel) {
+  Notices notices;
+  const int result = InstallStep(Settings(), CancelEvent(cancel), DefaultHandOffFiles(), &notices);
+  Show(notices);
+  return result;
+}
 
 FRESHET_EXPORT int Freshets_InstallCheckOnStart() { return IsInstallPending(Settings()) ? 1 : 0; }
 
@@ -97,10 +110,12 @@ FRESHET_EXPORT int Freshets_CleanInstallationDirectory() {
   return CleanInstallationDirectory(Settings()) ? 1 : 0;
 }
 
-// The installer side: run by the installer program in the working folder.
+// The installer side: run by the installer program in the working folder. It
+// trusts the keys installed with the program and a test service's key from
+// the default SettingsOverride.xml, never a key the working folder holds.
 FRESHET_EXPORT int Freshets_HandleInstaller() {
   ORV::OS::CommandPackageInstaller installer;
-  return HandleInstaller(installer, ".");
+  return HandleInstaller(installer, InstalledPackageVerifier(ReadOverridePublicKey()), ".");
 }
 
 // Waits for the tasks a cancelled dialog left running, then forgets the

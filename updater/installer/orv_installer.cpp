@@ -2,9 +2,12 @@
 // itself into the working folder and starts it there with no arguments; it
 // loads that copy and lets it install the updates.
 //
-// Exit codes: 0 every update is installed; 1 to 6 the installation stopped
-// (the negated result of Freshets_HandleInstaller); 100 the library could not
-// be loaded.
+// The library checks every package's signature before it runs any (the
+// program may also be started on its own in a working folder).
+//
+// Exit codes: 0 every update is installed; 1 to 7 the installation stopped
+// (the negated result of Freshets_HandleInstaller; 7 a package is not the
+// maker's); 100 the library could not be loaded.
 #include <dlfcn.h>
 
 #include <cstdio>

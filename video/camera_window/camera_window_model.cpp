@@ -463,8 +463,9 @@ void CameraWindowModel::OnIndexImage(std::uint32_t time, std::uint32_t width, st
   // The gap as a signed difference: an image stamped just before `last`
   // (the collection's start) is stored, not preceded by a flood of gaps.
   if (static_cast<std::int32_t>(time - last) > kIndexGapLimit) {
+    // A filler stands for the time only: no picture, so no picture size.
     while (static_cast<std::int32_t>(time - last) > kIndexGapLimit) {
-      experiment_->AddExtraData(last + kIndexGap, width, height, 0, nullptr);
+      experiment_->AddExtraData(last + kIndexGap, 0, 0, 0, nullptr);
       last += kIndexGap;
     }
   } else {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/cameras/camera_libraries.h"
 #include "video/cameras/lumenera_interface.h"
 #include "video/cameras/tis_camera_interface.h"
 #include "video/cameras/ximea_interface.h"
@@ -56,6 +57,9 @@ void CameraInterface::SetFrameCallback(ORVCameraCallback* callback) {
 }
 
 std::unique_ptr<CameraInterface> CreateCameraInterface(int cameraType) {
+  // The first back-end built (camera detection in the program, the first
+  // camera the analysis control loads) looks for the makers' libraries.
+  Cameras::BindInstalledCameraLibraries();
   switch (cameraType) {
     case kCameraTypeLumenera:
       return std::make_unique<LumeneraInterface>();

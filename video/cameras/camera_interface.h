@@ -122,7 +122,8 @@ class CameraInterface {
   NotifyWindow window_;
 };
 
-// Builds the back-end of a camera type code over the process's maker libraries.
+// Builds the back-end of a camera type code over the process's maker libraries
+// (bound to the installed libraries on the first call).
 std::unique_ptr<CameraInterface> CreateCameraInterface(int cameraType);
 
 // One entry of the camera-model list.

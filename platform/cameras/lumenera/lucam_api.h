@@ -1,8 +1,8 @@
 #pragma once
 // The calls the Lumenera back-end makes into the maker's camera library, as a
-// table of functions. No such library exists on this platform: the process's
-// table is bound to nothing (no camera is found) unless a test or the
-// simulated lab binds functions of its own.
+// table of functions. The process's table is bound to the maker's shared
+// library when it is installed (lucam_library.h), else to nothing (no camera
+// is found); tests bind functions of their own.
 //
 // Results follow the library's custom: a call succeeds when it returns true
 // (or a non-null handle, or a callback id other than -1).
@@ -56,7 +56,7 @@ struct LucamApi {
   static LucamApi Unbound();
 };
 
-// The process's table (bound to nothing unless BindLucam was called).
+// The process's table (bound to nothing until BindLucam is called).
 LucamApi Lucam();
 // Replaces the process's table (back-ends built later use it) and returns
 // the table it replaced.

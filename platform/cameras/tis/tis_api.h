@@ -1,10 +1,10 @@
 #pragma once
 // The calls The Imaging Source back-end makes into the maker's camera
-// library, as a table of functions. No such library exists on this platform:
-// the process's table is bound to nothing (the library does not initialise
-// and no camera is found) unless a test binds functions of its own, or the
-// simulated lab is switched on (ORV_SIMLAB=1), which binds its simulated
-// vessel cameras.
+// library, as a table of functions. The process's table is bound to the
+// maker's shared library when it is installed (tis_library.h), to the
+// simulated lab's vessel cameras when the lab is switched on (ORV_SIMLAB=1),
+// else to nothing (the library does not initialise and no camera is found);
+// tests bind functions of their own.
 //
 // Results follow the library's custom: 1 is success.
 #include <cstdint>
@@ -66,7 +66,7 @@ struct TisApi {
 };
 
 // The process's table: the simulated lab's when ORV_SIMLAB=1 at first use,
-// else bound to nothing, unless BindTis replaced it.
+// else bound to nothing, until BindTis replaces it.
 TisApi Tis();
 // Replaces the process's table (back-ends built later use it) and returns
 // the table it replaced.

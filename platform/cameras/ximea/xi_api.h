@@ -1,8 +1,9 @@
 #pragma once
 // The calls the XIMEA back-end's acquisition task makes into the maker's
-// camera library, as a table of functions. No such library exists on this
-// platform: the process's table is bound to nothing (no device is counted
-// and none opens) unless a test binds functions of its own.
+// camera library, as a table of functions. The process's table is bound to
+// the maker's shared library when it is installed (xi_library.h), else to
+// nothing (no device is counted and none opens); tests bind functions of
+// their own.
 //
 // Results follow the library's custom: 0 is success.
 #include <cstdint>
@@ -43,7 +44,7 @@ struct XiApi {
   static XiApi Unbound();
 };
 
-// The process's table (bound to nothing unless BindXi was called).
+// The process's table (bound to nothing until BindXi is called).
 XiApi Xi();
 // Replaces the process's table (back-ends built later use it) and returns
 // the table it replaced.

@@ -331,7 +331,7 @@ TEST_F(AnalysisControlTest, AFixedEdgeIsPickedDraggedAndSteppedWithTheMouseAndKe
   const auto lumenColumns = [&] {
     Call(Dispid::SeekFramesFromCurrentPosition, {Variant(0)});  // paints the paused frame again
     ORV::Test::ProcessEventsUntil([] { return false; }, 50);
-    const QImage image = w_->grab().toImage();
+    const QImage image = ORV::Test::RenderAtUnitScale(*w_);
     std::vector<int> columns;
     bool inRun = false;
     for (int x = 0; x < image.width(); ++x) {

@@ -206,6 +206,31 @@ TEST_F(ModeRules, WhatEachAdditionStoresBacksUpAndHandsOn) {
   }
 }
 
+// A stopped collection leaves the record in mode 2 with its data: rows made
+// from them are kept as in a live or opened experiment; a record with no
+// experiment keeps none.
+TEST_F(ModeRules, AStoppedCollectionKeepsTheCalculationsMadeAfterTheStop) {
+  CalculationData row;
+  row.comment = "after the stop";
+  data().mode = kModeLive;
+  StartClock();
+  PMK4xData3 sample;
+  sample.time = kSampleTime;
+  data().AddPressureSample(sample);
+  data().mode = kModeNone;
+  data().modified = false;
+  EXPECT_TRUE(data().HoldsExperiment());
+  data().AddCalculationData(row);
+  EXPECT_EQ(data().Read([](const ExperimentContents& c) { return c.calculations.size(); }), 1u);
+  EXPECT_TRUE(data().modified.load());
+
+  data().Clear();  // the experiment was closed
+  EXPECT_FALSE(data().HoldsExperiment());
+  data().AddCalculationData(row);
+  EXPECT_EQ(data().Read([](const ExperimentContents& c) { return c.calculations.size(); }), 0u);
+  EXPECT_FALSE(data().modified.load());
+}
+
 // ---- zone batches and samples ----
 
 class Additions : public ExperimentFixture {

@@ -110,7 +110,7 @@ class GraphControlTest : public ::testing::Test {
   // The data X under column x, as the control reports it on a move.
   double XAt(int x) {
     sink_.events.clear();
-    QTest::mouseMove(w_, QPoint(x, w_->height() / 2));
+    ORV::Test::MouseMove(*w_, QPoint(x, w_->height() / 2));
     const auto moves = sink_.Of(EventId::CursorPosition);
     EXPECT_EQ(moves.size(), 1u);
     return moves.empty() ? 0.0 : moves.back().args[0].Get<double>();
@@ -248,7 +248,7 @@ TEST_F(GraphControlTest, TheQuirksOfTheInterfaceHold) {
         << x;
   EXPECT_EQ(d().Get<double>(Dispid::ElementYValue, std::int32_t{99}, std::int16_t{0}), 0.0);
 
-  QTest::mousePress(w_, Qt::RightButton, Qt::NoModifier, QPoint(200, 100));
+  ORV::Test::MousePress(*w_, Qt::RightButton, Qt::NoModifier, QPoint(200, 100));
   EXPECT_EQ(d().Invoke<double>(Dispid::GetTimeAtPos, std::int32_t{0}),
             d().Invoke<double>(Dispid::GetTimeAtPos, std::int32_t{500}));
 
@@ -284,11 +284,11 @@ TEST_F(GraphControlTest, MouseSessionsGiveTheEventsAndTheParentMessages) {
   ASSERT_LT(t200, t300);
 
   sink_.events.clear();
-  QTest::mousePress(w_, Qt::LeftButton, Qt::NoModifier, QPoint(200, y));
+  ORV::Test::MousePress(*w_, Qt::LeftButton, Qt::NoModifier, QPoint(200, y));
   QMouseEvent move(QEvent::MouseMove, QPointF(300, y), w_->mapToGlobal(QPointF(300, y)), Qt::NoButton, Qt::LeftButton,
                    Qt::NoModifier);
   QApplication::sendEvent(w_, &move);
-  QTest::mouseRelease(w_, Qt::LeftButton, Qt::NoModifier, QPoint(300, y));
+  ORV::Test::MouseRelease(*w_, Qt::LeftButton, Qt::NoModifier, QPoint(300, y));
   const auto selections = sink_.Of(EventId::OnSelectTrace);
   ASSERT_EQ(selections.size(), 1u);
   EXPECT_EQ(selections[0].args, (std::vector<Variant>{t200, t300}));
@@ -298,12 +298,12 @@ TEST_F(GraphControlTest, MouseSessionsGiveTheEventsAndTheParentMessages) {
   EXPECT_EQ(std::make_pair(a, b), std::make_pair(t200, t300));
 
   // The right click clears the selection and reports (0, 0).
-  QTest::mousePress(w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
+  ORV::Test::MousePress(*w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
   ASSERT_EQ(sink_.Of(EventId::OnSelectTrace).size(), 2u);
   EXPECT_EQ(sink_.Of(EventId::OnSelectTrace)[1].args, (std::vector<Variant>{0.0, 0.0}));
 
   // A double click asks for a marker at the X under the pointer.
-  QTest::mouseDClick(w_, Qt::LeftButton, Qt::NoModifier, QPoint(300, y));
+  ORV::Test::MouseDClick(*w_, Qt::LeftButton, Qt::NoModifier, QPoint(300, y));
   ASSERT_EQ(sink_.Of(EventId::LButtonDBLClick).size(), 1u);
   EXPECT_EQ(sink_.Of(EventId::LButtonDBLClick)[0].args, std::vector<Variant>{Variant(t300)});
 
@@ -315,8 +315,8 @@ TEST_F(GraphControlTest, MouseSessionsGiveTheEventsAndTheParentMessages) {
   // released with Ctrl at column 300.
   d().Invoke(Dispid::AddAnnotation);
   d().Put(Dispid::AnnoLabelX, t200);
-  QTest::mousePress(w_, Qt::LeftButton, Qt::ControlModifier, QPoint(198, y));
-  QTest::mouseRelease(w_, Qt::LeftButton, Qt::ControlModifier, QPoint(300, y));
+  ORV::Test::MousePress(*w_, Qt::LeftButton, Qt::ControlModifier, QPoint(198, y));
+  ORV::Test::MouseRelease(*w_, Qt::LeftButton, Qt::ControlModifier, QPoint(300, y));
   const auto ms = static_cast<UI::LPARAM>(std::trunc(t300 * 1000));
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return host_.posts.size() >= 3; }));
   EXPECT_EQ(host_.posts, (std::vector<Post>{{WM_GRAPH_AXIS_WHEEL, kWheelLeftAxis, 1},
@@ -327,10 +327,10 @@ TEST_F(GraphControlTest, MouseSessionsGiveTheEventsAndTheParentMessages) {
   // A disabled control takes no mouse input.
   d().Put(Dispid::Enabled, false);
   sink_.events.clear();
-  QTest::mousePress(w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
+  ORV::Test::MousePress(*w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
   EXPECT_TRUE(sink_.events.empty());
   d().Put(Dispid::Enabled, true);
-  QTest::mousePress(w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
+  ORV::Test::MousePress(*w_, Qt::RightButton, Qt::NoModifier, QPoint(250, y));
   EXPECT_EQ(sink_.Of(EventId::OnSelectTrace).size(), 1u);
 }
 

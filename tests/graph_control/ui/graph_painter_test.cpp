@@ -16,6 +16,7 @@
 #include <limits>
 #include <random>
 
+#include "graph_control/ui/trace_walk.h"
 #include "platform/ui/painting.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -51,8 +52,18 @@ struct Probe {
     g.SetElementLineColor(kRed);
   }
   QImage Draw(QSize size = {400, 200}) { return Render(painter, size); }
-  int Col(double x) const { return g.Plot().left + static_cast<int>(std::floor((x - g.XMin()) / g.XScale() + 0.5)); }
-  int Row(double y) const { return g.Plot().bottom - static_cast<int>(std::floor((y - g.YMin()) / g.YScale() + 0.5)); }
+  // Where the painter puts a trace's point: the mapping it draws points with,
+  // on the plot laid out by the last paint (so no font metric is assumed).
+  PixelMapper Points() const {
+    const PixelRect& p = g.Plot();
+    return PixelMapper(p.left, p.bottom, g.XMin(), g.YMin(), 1.0 / g.XScale(), 1.0 / g.YScale(),
+                       QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1)));
+  }
+  int Col(double x) const { return Points().Column(x); }
+  int Row(double y) const { return Points().Row(y); }
+  // Where it puts a line at X or Y (cursors, the selection's edges).
+  int LineCol(double x) const { return static_cast<int>(g.LineColumnOfX(x)); }
+  int LineRow(double y) const { return static_cast<int>(g.LineRowOfY(y)); }
 };
 
 int CountColour(const QImage& image, QRgb colour, QRect area = {}) {
@@ -100,7 +111,7 @@ TEST(GraphPainter, SelectionBandFillsTheComputedColumns) {
   t.g.SelectTrace(2, 5);
   QImage image = t.Draw();
   const int mid = (t.g.Plot().top + t.g.Plot().bottom) / 2;
-  const int x0 = t.Col(2), x1 = t.Col(5);
+  const int x0 = t.LineCol(2), x1 = t.LineCol(5);
   EXPECT_EQ(image.pixel(x0, mid), kBand);
   EXPECT_EQ(image.pixel(x1 - 1, mid), kBand);
   EXPECT_NE(image.pixel(x0 - 1, mid), kBand);
@@ -139,12 +150,12 @@ TEST(GraphPainter, CursorStylesDrawTheirLines) {
     t.g.SetCursorColor(kGreen);
     t.g.SetCursorStyle(static_cast<std::int16_t>(c.style));
     const QImage image = t.Draw();
-    const int x = t.Col(5), y = t.Row(0.5);
-    EXPECT_EQ(image.pixel(t.Col(2), y) == Rgb(kGreen), c.horizontal);
-    EXPECT_EQ(image.pixel(x, t.Row(0.8)) == Rgb(kGreen), c.vertical);
+    const int x = t.LineCol(5), y = t.LineRow(0.5);
+    EXPECT_EQ(image.pixel(t.LineCol(2), y) == Rgb(kGreen), c.horizontal);
+    EXPECT_EQ(image.pixel(x, t.LineRow(0.8)) == Rgb(kGreen), c.vertical);
     // A cursor right of the plot draws no vertical line at the edge.
     t.g.SetCursorX(50);
-    EXPECT_EQ(CountColour(t.Draw(), Rgb(kGreen), QRect(t.g.Plot().right - 1, t.Row(0.8), 2, 1)), 0);
+    EXPECT_EQ(CountColour(t.Draw(), Rgb(kGreen), QRect(t.g.Plot().right - 1, t.LineRow(0.8), 2, 1)), 0);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "platform/ui/string_ids.h"
@@ -38,6 +39,10 @@ class FakeExperiment : public ExperimentAccess {
     if (openResult >= 1) mode = 1;
     return openResult;
   }
+  int CheckOpens(const std::string& p, ProgressHook*) override {
+    calls_.push_back("Check " + p);
+    return checkResult.value_or(openResult);
+  }
   bool Save(const std::string& p, const std::string& n, bool withVideo, ProgressHook*) override {
     calls_.push_back("Save " + p + " " + n + (withVideo ? " video" : ""));
     if (saveSucceeds) modified = false;
@@ -57,6 +62,7 @@ class FakeExperiment : public ExperimentAccess {
   bool analysis = false;
   std::set<std::string> existing;
   int openResult = 1;
+  std::optional<int> checkResult;  // what the trial read gives; as the open when unset
   bool saveSucceeds = true;
 
  private:
@@ -152,7 +158,7 @@ std::string Id(std::uint32_t id) { return std::to_string(id); }
 
 }  // namespace
 
-TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndOnlySuccessSetsTheFrameUp) {
+TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperimentAsItWas) {
   const struct {
     int result;
     std::uint32_t message;  // 0: none
@@ -173,13 +179,13 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndOnlySuccessSetsTheFrameUp) {
     host_.actionSheet = false;
     const bool opened = commands_.OpenExperimentCommand("/data/a.tvx");
     EXPECT_EQ(opened, c.opened) << c.result;
-    EXPECT_EQ(host_.traceViews, 0) << "the trace windows close before the file is read: " << c.result;
     if (c.message) {
       EXPECT_TRUE(Called("message " + Id(c.message) + (c.error ? " error" : " warning"))) << c.result;
     }
     EXPECT_EQ(Called("recent /data/a.tvx"), c.opened) << c.result;
     EXPECT_EQ(Called("OpenActionSheet"), c.opened) << c.result;
     if (c.opened) {
+      EXPECT_EQ(host_.traceViews, 0) << "the trace windows close before the file is read: " << c.result;
       const Calls after(std::find(calls_.begin(), calls_.end(), "Open /data/a.tvx"), calls_.end());
       const Calls expected = {"Open /data/a.tvx",   "LiveTrace off",          "NoSaveData off",
                               "UpdatePaneLayout",   "OpenActionSheet",        "RefreshActionSheet",
@@ -189,8 +195,24 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndOnlySuccessSetsTheFrameUp) {
           std::remove_if(rest.begin(), rest.end(), [](const std::string& s) { return s.rfind("message", 0) == 0; }),
           rest.end());
       EXPECT_EQ(rest, expected) << c.result;
+    } else {
+      // The file was read on trial only: the experiment, its views and its
+      // video stay as they were.
+      EXPECT_EQ(host_.traceViews, 2) << c.result;
+      EXPECT_EQ(calls_,
+                (Calls{"progress Loading from file..", "Check /data/a.tvx", "message " + Id(c.message) + " error"}))
+          << c.result;
     }
   }
+
+  // A file that passed its trial and then fails (changed meanwhile): told.
+  calls_.clear();
+  experiment_.checkResult = 1;
+  experiment_.openResult = -2;
+  EXPECT_FALSE(commands_.OpenExperimentCommand("/data/a.tvx"));
+  EXPECT_TRUE(Called("Open /data/a.tvx"));
+  EXPECT_TRUE(Called("message " + Id(UI::kUnableOpenSelectedFileString) + " error"));
+  EXPECT_FALSE(Called("recent /data/a.tvx"));
 }
 
 TEST_F(FileCommands, EveryOpenPathRefusesDuringCollectionAndAsksWhenChanged) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "core/threading/worker_pool.h"
+#include "platform/os/installer_backend.h"
+#include "platform/os/registry_store.h"
 #include "tests/shell/app/stub/freshet_recording_stub.h"
 
 using namespace ORV;
@@ -50,4 +52,20 @@ TEST(UpdateCheck, HandsTheSharedPoolsStopEventOrNothing) {
   Shell::CheckForUpdates(false);
   EXPECT_EQ(ORV::Test::LastFreshetHandle(), pool->QuitEvent().get());
   EXPECT_TRUE(Threading::ExitSharedWorkerPool());
+}
+
+// The check compares the service's offers with the installed products; the
+// program is one of them, at its own version, so an offer of a newer version
+// newer than it is listed.
+TEST(UpdateCheck, RecordsTheProgramAsInstalledAtItsVersion) {
+  OS::RegistryStore store;
+  OS::RegistryStore::SetUserStoreForTesting(&store);
+  Shell::CheckForUpdates(false);
+  Shell::CheckForUpdates(true);
+  OS::RegistryStore::SetUserStoreForTesting(nullptr);
+  const auto products = OS::RegistryInstalledProducts(store).Enumerate();
+  ASSERT_EQ(products.size(), 1u) << "recorded once, however often the check runs";
+  EXPECT_EQ(products[0].productName, "Tarvix 5");
+  EXPECT_EQ(products[0].productCode, std::string("{") + Shell::kUpdateProductId + "}");
+  EXPECT_EQ(products[0].versionString, "5.5.7.0");
 }

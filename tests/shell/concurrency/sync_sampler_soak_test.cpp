@@ -48,6 +48,13 @@ std::thread Paced(std::chrono::microseconds period, std::atomic<bool>& stop, Ste
 TEST(SyncSamplerSoak, CamerasPressureAndMessagesOnTheRealMetronome) {
   ::ORV::Test::RecordingSink sink;
   sink.cameras = kMaxCameras;
+  // The experiment clock runs with the steady clock.
+  const auto t0 = std::chrono::steady_clock::now();
+  sink.clock = [t0] {
+    return 1000u +
+           static_cast<std::uint32_t>(
+               std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+  };
   auto holder = std::make_shared<DataHolder<PMK4xData3>>();
   HolderPressureSource<DataHolder<PMK4xData3>> pressure(holder);
   auto zones = std::make_shared<ZoneDataHolderQueue>();

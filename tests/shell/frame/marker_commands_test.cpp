@@ -76,6 +76,13 @@ TEST(AddMarkerCommand, AsksTheFirstViewsGraphOnlyWhileAViewIsOpen) {
   EXPECT_TRUE(AddMarkerOnFirstView({&first, &second}));
   EXPECT_EQ(first.graph.calls, (std::vector<Shell::Test::Call>{{Graph::Dispid::AddMarkerAtCurrentTime, {}}}));
   EXPECT_TRUE(second.graph.calls.empty());
+  // While the record collects the view asks at the clock's time, and the
+  // graph is not asked.
+  first.graph.calls.clear();
+  first.collecting = true;
+  EXPECT_TRUE(AddMarkerOnFirstView({&first, &second}));
+  EXPECT_EQ(first.clockMarkers, 1);
+  EXPECT_TRUE(first.graph.calls.empty());
 
   // Without the application's trace views the command stays disabled.
   UI::CommandRouter router;

@@ -98,6 +98,11 @@ class FakeView final : public GlueTraceView {
   bool AutoRange() const override { return autoRange; }
   void SetFollowLive(bool on) override { followLive = on; }
   bool SelectAll() const override { return selectAll; }
+  bool FollowsZone() const override { return cameraDriven || (kind >= 1 && kind <= 10); }
+  bool AskMarkerAtClockTime() override {
+    if (collecting) ++clockMarkers;
+    return collecting;
+  }
 
   FakeGraph graph;
   bool hasGraph;
@@ -111,6 +116,9 @@ class FakeView final : public GlueTraceView {
   bool autoRange = false;
   bool followLive = false;
   bool selectAll = false;
+  bool cameraDriven = false;  // a custom trace that follows a zone
+  bool collecting = false;    // the record collects: "Add" takes the clock's time
+  int clockMarkers = 0;
 };
 
 class FakeSheet final : public DataSheetRows {

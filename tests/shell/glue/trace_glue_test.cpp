@@ -130,6 +130,8 @@ CalculationData Row(std::int32_t method, std::int32_t kind, std::int32_t zone, d
 
 TEST_F(TraceGlueTest, ExportAddsOneRowPerViewWithASelectionAndAStatistic) {
   data().AddMarker("Drug", 101000, 0);
+  // The zone stored is the view's zone for traces that follow one, -1
+  // ("none") for every other trace, whatever zone the view has selected.
   struct Case {
     const char* what;
     std::int32_t kind;
@@ -137,23 +139,28 @@ TEST_F(TraceGlueTest, ExportAddsOneRowPerViewWithASelectionAndAStatistic) {
     double selStart;
     std::int32_t points;
     bool exported;
+    int storedZone;
+    bool cameraDriven = false;
   } cases[] = {
-      {"camera trace with a zone", 5, 2, 2.0, 10, true},
-      {"instrument trace without a zone", 12, 0, 2.0, 4, true},
-      {"camera trace without a zone", 5, 0, 2.0, 10, false},
-      {"no selection", 5, 2, 0.0, 10, false},
-      {"no trace", 0, 2, 2.0, 10, false},
-      {"the statistic failed", 5, 2, 2.0, 0, false},
+      {"camera trace with a zone", 5, 2, 2.0, 10, true, 2},
+      {"instrument trace without a zone", 12, 0, 2.0, 4, true, -1},
+      {"mean pressure while the view has a zone selected", 13, 3, 2.0, 4, true, -1},
+      {"custom trace of the instruments", 220, 1, 2.0, 4, true, -1},
+      {"custom trace of a camera zone", 221, 2, 2.0, 4, true, 2, true},
+      {"camera trace without a zone", 5, 0, 2.0, 10, false, 0},
+      {"no selection", 5, 2, 0.0, 10, false, 2},
+      {"no trace", 0, 2, 2.0, 10, false, 2},
+      {"the statistic failed", 5, 2, 2.0, 0, false, 2},
   };
   std::vector<std::unique_ptr<FakeView>> views;
   std::vector<CalculationData> expected;
   for (const Case& c : cases) {
     auto& v = *views.emplace_back(std::make_unique<FakeView>());
-    v.kind = c.kind, v.zone = c.zone;
+    v.kind = c.kind, v.zone = c.zone, v.cameraDriven = c.cameraDriven;
     v.graph.selStart = c.selStart, v.graph.selStop = 4.0;
     v.graph.value = 7.5, v.graph.points = c.points, v.graph.sd = 0.5, v.graph.se = 0.25;
     glue_.RegisterView(v);
-    if (c.exported) expected.push_back(Row(0, c.kind, c.zone, 7.5, 4.0, 2.0, "Drug", c.points, 0.5, 0.25));
+    if (c.exported) expected.push_back(Row(0, c.kind, c.storedZone, 7.5, 4.0, 2.0, "Drug", c.points, 0.5, 0.25));
   }
   host_.open = true;
   glue_.ExportToDataSheet(CalculationData::kMean);
@@ -168,7 +175,7 @@ TEST_F(TraceGlueTest, ExportAddsOneRowPerViewWithASelectionAndAStatistic) {
                                        {Dispid::GetStandardDeviationOfCalculatedAnalysisPoints, {}},
                                        {Dispid::GetStandardErrorOfCalculatedAnalysisPoints, {}}};
   EXPECT_EQ(views[0]->graph.calls, statistic);
-  EXPECT_EQ(views[3]->graph.calls, (std::vector<Call>{{Dispid::GetActiveSelection, {}}}));
+  EXPECT_EQ(views[6]->graph.calls, (std::vector<Call>{{Dispid::GetActiveSelection, {}}}));
 }
 
 TEST_F(TraceGlueTest, ExportCommentsAreCutAndNamedByCameraWhenThereAreSeveral) {

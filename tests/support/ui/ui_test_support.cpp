@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -43,14 +44,57 @@ ScopedDpi::ScopedDpi(int dpi) {
 
 ScopedDpi::~ScopedDpi() { UI::InstallScreenDpiProvider(); }
 
+QImage RenderAtUnitScale(QWidget& widget) {
+  widget.ensurePolished();
+  QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  widget.render(&image);
+  return image;
+}
+
+namespace {
+
+void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers modifiers, QPoint at) {
+  QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), button, held, modifiers);
+  QApplication::sendEvent(&widget, &event);
+}
+
+}  // namespace
+
+void MouseMove(QWidget& widget, QPoint at, Qt::MouseButtons held, Qt::KeyboardModifiers modifiers) {
+  SendMouse(widget, QEvent::MouseMove, Qt::NoButton, held, modifiers, at);
+}
+
+void MousePress(QWidget& widget, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at) {
+  SendMouse(widget, QEvent::MouseButtonPress, button, button, modifiers, at);
+}
+
+void MouseRelease(QWidget& widget, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at) {
+  SendMouse(widget, QEvent::MouseButtonRelease, button, Qt::NoButton, modifiers, at);
+}
+
+void MouseClick(QWidget& widget, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at) {
+  MousePress(widget, button, modifiers, at);
+  MouseRelease(widget, button, modifiers, at);
+}
+
+void MouseDClick(QWidget& widget, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at) {
+  MousePress(widget, button, modifiers, at);
+  SendMouse(widget, QEvent::MouseButtonDblClick, button, button, modifiers, at);
+}
+
 QImage SaveUiArtifact(QWidget& widget, const std::string& name) {
   const QString dir = QStringLiteral(ORV_UI_ARTIFACT_DIR);
   QDir().mkpath(dir);
   widget.ensurePolished();
-  QImage image = widget.grab().toImage();
-  image.setDevicePixelRatio(1.0);
-  EXPECT_TRUE(image.save(dir + u'/' + QString::fromStdString(name) + QStringLiteral(".png"))) << name;
-  return image;
+  // The reviewer's picture is what the screen shows, in device pixels.
+  QImage shown = widget.grab().toImage();
+  EXPECT_TRUE(shown.save(dir + u'/' + QString::fromStdString(name) + QStringLiteral(".png"))) << name;
+  shown.setDevicePixelRatio(1.0);
+  if (shown.size() == widget.size()) return shown;
+  // On a scaled screen the tests still probe one pixel per widget unit.
+  return RenderAtUnitScale(widget);
 }
 
 }  // namespace ORV::Test

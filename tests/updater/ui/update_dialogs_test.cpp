@@ -138,9 +138,11 @@ TEST_F(UpdaterTest, ManualCheckThroughTheDialogs) {
 
 // A host's view of the shared library: loaded at run time into a program that
 // runs a Qt application, it shows its own dialogs. A manual check offers the
-// service's update; the list shows it, "Yes" downloads it and the installer
-// program installs it.
-TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogs) {
+// service's update; the list shows it, and "Yes" downloads it. A package that
+// is not the maker's is refused with a message naming the update; the next
+// check offers the update again, and the installer program installs the
+// maker's package.
+TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogsOnlyWhenItsPackageVerifies) {
   TempDir marks;
   {
     OS::RegistryStore store(OS::ConfigHome() + "/Orvanta/registry.dat");
@@ -148,8 +150,7 @@ TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogs) {
   }
   FreshetUpdate own = MakeUpdate("Tarvix 5", 5, 6, 0, 1, {{"u/core", "core.pkg"}});
   own.productId = kProductId;
-  server.Queue({200, SoapReply(UpdateElement(own))});
-  server.Queue({200, "#!/bin/sh\necho \"$*\" > '" + marks / "installed" + "'\n", "application/octet-stream"});
+  const std::string package = "#!/bin/sh\necho \"$*\" > '" + marks / "installed" + "'\n";
 
   void* library = ::dlopen(ORV_TEST_FRESHET_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << ::dlerror();
@@ -161,73 +162,105 @@ TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogs) {
   using SetText = void (*)(const char*);
   using Flow = void (*)(void*, int);
   using Plain = void (*)();
-  reinterpret_cast<SetText>(call("Freshets_SetProduct"))(kProductId);
-  reinterpret_cast<SetText>(call("Freshets_SetExtra"))("extra");
-  reinterpret_cast<SetText>(call("Freshets_SetUpdateType"))("M");
-  reinterpret_cast<SetText>(call("Freshets_SetServerUrl"))(server.Url("/svc").c_str());
 
-  // The user's side, polled on the GUI thread while the library's dialogs run.
-  enum class Step { ShowList, CloseList, Answer, Done } step = Step::ShowList;
-  bool progressShown = false;
-  QString header;
-  QStringList listed;
-  QStringList messages;
-  const auto visibleDialog = [](const QString& button) -> QDialog* {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* d = qobject_cast<QDialog*>(w);
-      if (d == nullptr || !d->isVisible()) continue;
-      for (QPushButton* b : d->findChildren<QPushButton*>()) {
-        if (b->text() == button) return d;
-      }
-    }
-    return nullptr;
+  // One check as the program runs it, with the user's side polled on the GUI
+  // thread while the library's dialogs run.
+  struct Seen {
+    bool progressShown = false;
+    QString header;
+    QStringList listed;
+    QStringList messages;
   };
-  std::function<void()> poll = [&] {
-    if (step == Step::Done) return;
-    QTimer::singleShot(10, poll);
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-        messages << box->text();
-        box->done(QMessageBox::Ok);
-        return;
+  // The user's side outlives each check: its last timer may fire after the
+  // check returned.
+  enum class Step { ShowList, CloseList, Answer, Done } step = Step::Done;
+  bool flowRunning = false;
+  Seen seen;
+  std::function<void()> poll;
+  const auto check = [&](const std::string& packageReply) {
+    server.Queue({200, SoapReply(UpdateElement(own))});
+    server.Queue({200, packageReply, "application/octet-stream"});
+    reinterpret_cast<SetText>(call("Freshets_SetProduct"))(kProductId);
+    reinterpret_cast<SetText>(call("Freshets_SetExtra"))("extra");
+    reinterpret_cast<SetText>(call("Freshets_SetUpdateType"))("M");
+    reinterpret_cast<SetText>(call("Freshets_OverrideSettingsIfAvailable"))(nullptr);
+    reinterpret_cast<SetText>(call("Freshets_SetServerUrl"))(server.Url("/svc").c_str());
+    reinterpret_cast<int (*)()>(call("Freshets_CleanInstallationDirectory"))();
+
+    step = Step::ShowList;
+    flowRunning = true;
+    seen = {};
+    const auto visibleDialog = [](const QString& button) -> QDialog* {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* d = qobject_cast<QDialog*>(w);
+        if (d == nullptr || !d->isVisible()) continue;
+        for (QPushButton* b : d->findChildren<QPushButton*>()) {
+          if (b->text() == button) return d;
+        }
       }
-    }
-    if (step == Step::CloseList) {
-      if (QDialog* list = visibleDialog("Close")) {
-        for (QTreeWidget* tree : list->findChildren<QTreeWidget*>()) {
-          for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            listed << tree->topLevelItem(i)->text(0) + " " + tree->topLevelItem(i)->text(1);
+      return nullptr;
+    };
+    poll = [&, visibleDialog] {
+      if (!flowRunning) return;
+      QTimer::singleShot(10, poll);
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          seen.messages << box->text();
+          box->done(QMessageBox::Ok);
+          return;
+        }
+      }
+      if (step == Step::CloseList) {
+        if (QDialog* list = visibleDialog("Close")) {
+          for (QTreeWidget* tree : list->findChildren<QTreeWidget*>()) {
+            for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+              seen.listed << tree->topLevelItem(i)->text(0) + " " + tree->topLevelItem(i)->text(1);
+            }
+          }
+          step = Step::Answer;
+          for (QPushButton* b : list->findChildren<QPushButton*>()) {
+            if (b->text() == "Close") b->click();
           }
         }
-        step = Step::Answer;
-        for (QPushButton* b : list->findChildren<QPushButton*>()) {
-          if (b->text() == "Close") b->click();
+        return;
+      }
+      if (step == Step::Done) return;
+      QDialog* question = visibleDialog("Yes");
+      if (question == nullptr) return;
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && !w->findChildren<QProgressBar*>().isEmpty()) seen.progressShown = true;
+      }
+      if (auto* text = question->findChild<QTextBrowser*>()) seen.header = text->toPlainText();
+      if (step == Step::ShowList) {
+        step = Step::CloseList;
+        for (QPushButton* b : question->findChildren<QPushButton*>()) {
+          if (b->text().isEmpty()) b->click();  // the list button: opens the list modally
+        }
+      } else if (step == Step::Answer) {
+        step = Step::Done;
+        for (QPushButton* b : question->findChildren<QPushButton*>()) {
+          if (b->text() == "Yes") b->click();
         }
       }
-      return;
-    }
-    QDialog* question = visibleDialog("Yes");
-    if (question == nullptr) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (w->isVisible() && !w->findChildren<QProgressBar*>().isEmpty()) progressShown = true;
-    }
-    if (auto* text = question->findChild<QTextBrowser*>()) header = text->toPlainText();
-    if (step == Step::ShowList) {
-      step = Step::CloseList;
-      for (QPushButton* b : question->findChildren<QPushButton*>()) {
-        if (b->text().isEmpty()) b->click();  // the list button: opens the list modally
-      }
-    } else if (step == Step::Answer) {
-      step = Step::Done;
-      for (QPushButton* b : question->findChildren<QPushButton*>()) {
-        if (b->text() == "Yes") b->click();
-      }
-    }
+    };
+    QTimer::singleShot(10, poll);
+    reinterpret_cast<Flow>(call("Freshets_DoUpdateCheckAndInstallationWithDialog"))(nullptr, 1);
+    flowRunning = false;
+    EXPECT_EQ(step, Step::Done);
+    EXPECT_TRUE(seen.progressShown) << "the update-check dialog stood behind the question";
+    EXPECT_TRUE(seen.header.contains("There is an update to Tarvix 5")) << seen.header.toStdString();
+    EXPECT_EQ(seen.listed, QStringList{"Tarvix 5 5.6.0.1"});
+    return seen;
   };
-  QTimer::singleShot(10, poll);
-  reinterpret_cast<Flow>(call("Freshets_DoUpdateCheckAndInstallationWithDialog"))(nullptr, 1);
-  const Step reached = step;
-  step = Step::Done;
+
+  const Seen refused = check(package);
+  EXPECT_EQ(refused.messages,
+            QStringList{"The update \"Tarvix 5\" 5.6.0.1 could not be verified and was not installed."});
+  EXPECT_FALSE(OS::PathExists(Folder())) << "the download is removed";
+  reinterpret_cast<Plain>(call("Freshets_Clear"))();
+
+  const Seen installed = check(Signed(own, "core.pkg", package));
+  EXPECT_TRUE(installed.messages.isEmpty()) << installed.messages.join(" | ").toStdString();
   // The installer program runs on by itself after the dialog and records
   // each installed update; the host cleans the working folder up.
   EXPECT_TRUE(ProcessEventsUntil([&] { return StatusCounter(Folder(), "InstallFile") == 1; }, 30000));
@@ -235,15 +268,10 @@ TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogs) {
   reinterpret_cast<Plain>(call("Freshets_Clear"))();
   ::dlclose(library);
 
-  EXPECT_EQ(reached, Step::Done);
-  EXPECT_TRUE(progressShown) << "the update-check dialog stood behind the question";
-  EXPECT_TRUE(header.contains("There is an update to Tarvix 5")) << header.toStdString();
-  EXPECT_EQ(listed, QStringList{"Tarvix 5 5.6.0.1"});
-  EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
   EXPECT_EQ(ReadText(marks / "installed"), "STARTAUTO=1\n") << "the installer program ran the package";
   EXPECT_FALSE(OS::PathExists(Folder()));
-  ASSERT_EQ(server.Requests().size(), 2u);
-  EXPECT_EQ(server.Requests()[1].requestLine, "POST /svc/Download HTTP/1.1");
+  ASSERT_EQ(server.Requests().size(), 4u);
+  EXPECT_EQ(server.Requests()[3].requestLine, "POST /svc/Download HTTP/1.1");
 }
 
 }  // namespace

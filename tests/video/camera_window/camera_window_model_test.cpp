@@ -418,10 +418,14 @@ TEST_F(CameraWindowModelTest, CaptureStoppedOutsideCollectionResetsTheClockState
 
 class IndexImageTest : public CameraWindowModelTest {
  protected:
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> Images() {
+  struct Stored {
+    std::uint32_t time, width, height, size;
+    bool operator==(const Stored&) const = default;
+  };
+  std::vector<Stored> Images() {
     return experiment.Read([](const ExperimentContents& c) {
-      std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
-      for (const auto& r : c.indexImages) out.emplace_back(r.time, r.Size());
+      std::vector<Stored> out;
+      for (const auto& r : c.indexImages) out.push_back({r.time, r.width, r.height, r.Size()});
       return out;
     });
   }
@@ -434,8 +438,8 @@ TEST_F(IndexImageTest, StoredForCameraZeroWhileCollectingAndGapsFilled) {
   model->OnIndexImage(11000, 100, 100, 10000, image.data());
   model->OnIndexImage(36000, 100, 100, 10000, image.data());  // 25000 ms later
   model->OnIndexImage(500, 100, 100, 10000, image.data());    // earlier: stored, no burst
-  EXPECT_EQ(Images(), (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-                          {11000, 10000}, {21000, 0}, {31000, 0}, {500, 10000}}));
+  EXPECT_EQ(Images(), (std::vector<Stored>{
+                          {11000, 100, 100, 10000}, {21000, 0, 0, 0}, {31000, 0, 0, 0}, {500, 100, 100, 10000}}));
   EXPECT_EQ(experiment.lastIndexImageTime, 500u);
 
   clock.running = false;
@@ -444,6 +448,33 @@ TEST_F(IndexImageTest, StoredForCameraZeroWhileCollectingAndGapsFilled) {
   experiment.mode = kModeFile;
   model->OnIndexImage(1000, 100, 100, 10000, image.data());
   EXPECT_EQ(Images().size(), 4u);
+}
+
+// An image more than 12 s after the last is not stored: fillers every 10 s
+// cover the gap, and they carry their time only (no picture size, no bytes).
+TEST_F(IndexImageTest, FillersOfAGapCarryTheirTimeOnly) {
+  const struct {
+    const char* what;
+    std::uint32_t after;  // ms after the last image
+    std::vector<Stored> stored;
+  } cases[] = {
+      {"12 s: stored", 12000, {{13000, 64, 48, 3072}}},
+      {"just over 12 s: one filler", 12001, {{11000, 0, 0, 0}}},
+      {"25 s: two fillers", 25000, {{11000, 0, 0, 0}, {21000, 0, 0, 0}}},
+      {"a minute: five fillers",
+       60000,
+       {{11000, 0, 0, 0}, {21000, 0, 0, 0}, {31000, 0, 0, 0}, {41000, 0, 0, 0}, {51000, 0, 0, 0}}},
+  };
+  const std::vector<std::uint8_t> small(64 * 48, 9);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    experiment.Clear();
+    experiment.mode = kModeLive;
+    experiment.lastIndexImageTime = 1000;
+    model->OnIndexImage(1000 + c.after, 64, 48, static_cast<std::uint32_t>(small.size()), small.data());
+    EXPECT_EQ(Images(), c.stored);
+    EXPECT_EQ(experiment.lastIndexImageTime, 1000 + c.after);
+  }
 }
 
 class OtherCameraTest : public CameraWindowModelTest {

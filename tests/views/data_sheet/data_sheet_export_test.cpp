@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
 
+#include "core/base/trace_kinds.h"
 #include "tests/views/data_sheet/data_sheet_fixture.h"
 #include "tests/xlsx/writer/xlsx_test_util.h"
 
@@ -15,6 +17,16 @@ using DataSheetExportTest = Test::DataSheetFixture;
 using Test::Stat;
 
 using XlsxTest::ReadFile;
+
+// The cells of a workbook as the test reader prints them; `status` is the
+// reader's exit status.
+std::string DumpWorkbook(const std::string& path, int& status) {
+  return XlsxTest::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
+                                  XlsxTest::ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
+                                                       "/tests/views/data_sheet/read_sheet.py") +
+                                  " " + XlsxTest::ShellQuote(path) + " 2>&1",
+                              status);
+}
 
 TEST(CsvField, QuotesOnlyWhatWouldShiftTheColumns) {
   struct Case {
@@ -74,12 +86,7 @@ TEST_F(DataSheetExportTest, TheWholeSheetToAWorkbookThatASpreadsheetReaderOpens)
   std::string error;
   ASSERT_TRUE(ExportToExcel(sheet, path, error)) << error;
   int status = 0;
-  const std::string dump =
-      XlsxTest::RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 " +
-                               XlsxTest::ShellQuote(std::string(std::getenv("ORV_TEST_SOURCE_DIR")) +
-                                                    "/tests/views/data_sheet/read_sheet.py") +
-                               " " + XlsxTest::ShellQuote(path) + " 2>&1",
-                           status);
+  const std::string dump = DumpWorkbook(path, status);
   ASSERT_EQ(status, 0) << dump;
   EXPECT_EQ(dump,
             "sheet Orvanta\n"
@@ -103,7 +110,7 @@ TEST_F(DataSheetExportTest, TheWholeSheetToAWorkbookThatASpreadsheetReaderOpens)
             "E4 120 n --- -\n"
             "F4 0.5 n --- -\n"
             "G4 0.125 n --- -\n"
-            "H4 0.1000000014901161 n --- -\n"
+            "H4 0.1 n --- -\n"
             "I4 7 n --- -\n"
             // An empty comment, count, SD, SE and cell write no cell.
             "B5 '30.00' s --- right\n"
@@ -117,11 +124,51 @@ TEST_F(DataSheetExportTest, TheWholeSheetToAWorkbookThatASpreadsheetReaderOpens)
             "D9 'Camera' s -iu center\n"
             "A10 'lumen' s --- -\n"
             "B10 '01:05.25' s --- right\n"
-            "C10 12.35000038146973 n --- -\n"
+            "C10 12.35 n --- -\n"
             "D10 2 n --- -\n"
             "col A 1 1 50.0\n"
             "col B 2 5 20.0\n"
             "col F 6 10 30.0\n");
+}
+
+// Values held as single-precision floats reach both exports without the
+// float's noise: the text file holds what the sheet shows, the workbook the
+// shortest decimal of the same float, and both read back to that float.
+TEST_F(DataSheetExportTest, NumbersReachTheTextFileAndTheWorkbookWithoutSinglePrecisionNoise) {
+  const struct {
+    double value;
+    const char* csv;
+    const char* workbook;
+  } cases[] = {
+      {37.9, "37.900", "37.9"},      {0.1, "0.100", "0.1"},    {12.35, "12.350", "12.35"},
+      {1.0 / 3.0, "0.333", "0.333"}, {-4.2, "-4.200", "-4.2"},
+  };
+  DataSheetModel sheet(*experiment_);
+  for (const auto& c : cases) sheet.AddCalculation({Stat(0, kTraceTemperature, -1, c.value, "", 5.0, 6.0, -1)});
+  const std::string csv = dir_ / "mean.csv";
+  const std::string workbook = dir_ / "mean.xlsx";
+  std::string error;
+  ASSERT_TRUE(ExportToCsv(sheet, csv, 0, error)) << error;
+  ASSERT_TRUE(ExportToExcel(sheet, workbook, error)) << error;
+  int status = 0;
+  const std::string dump = DumpWorkbook(workbook, status);
+  ASSERT_EQ(status, 0) << dump;
+  std::ifstream lines(csv);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));  // the captions
+  int row = 4;                             // the workbook's first row of values
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.csv);
+    ASSERT_TRUE(std::getline(lines, line));
+    // The temperature column follows the seven fixed ones.
+    std::size_t field = 0;
+    for (int i = 0; i < 7; ++i) field = line.find(';', field) + 1;
+    const std::string shown = line.substr(field, line.find(';', field) - field);
+    EXPECT_EQ(shown, c.csv);
+    const std::string cell = "H" + std::to_string(row++) + " " + c.workbook + " n";
+    EXPECT_NE(dump.find(cell), std::string::npos) << cell << " in\n" << dump;
+    EXPECT_EQ(std::strtof(shown.c_str(), nullptr), std::strtof(c.workbook, nullptr));
+  }
 }
 
 TEST_F(DataSheetExportTest, AWorkbookThatCannotBeSavedIsReportedAndAnOldFileStays) {

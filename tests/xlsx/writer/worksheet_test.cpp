@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 
@@ -132,12 +133,46 @@ TEST_F(WorksheetTest, CellsOfEveryKind) {
   EXPECT_EQ(SavedPart(1), Head("A1:H2") +
                               "<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\">"
                               "<c r=\"B1\"><v>5</v></c><c r=\"C1\" s=\"2\"><v>-7</v></c>"
-                              "<c r=\"D1\"><v>0.1000000014901161</v></c>"
+                              "<c r=\"D1\"><v>0.1</v></c>"
                               "<c r=\"E1\" s=\"3\" t=\"e\"><v>#NUM!</v></c><c r=\"F1\" t=\"e\"><v>#NUM!</v></c>"
                               "<c r=\"G1\" s=\"4\"/><c r=\"H1\" s=\"1\" t=\"s\"><v>0</v></c></row>"
                               "<row r=\"2\" x14ac:dyDescent=\"0.25\"><c r=\"A2\"><v>1.5</v></c></row></sheetData>" +
                               kTail + "</worksheet>");
   EXPECT_EQ(strings_, (SharedStringTable{{"a<b", 0}})) << "kept unescaped; escaped when written";
+}
+
+// A float cell holds the shortest decimal that reads back to the same float,
+// never the digits of the float's double value.
+TEST_F(WorksheetTest, FloatCellsAreTheShortestDecimalThatReadsBackToTheFloat) {
+  const struct {
+    float value;
+    const char* text;
+  } cases[] = {
+      {37.9f, "37.9"},
+      {0.1f, "0.1"},
+      {12.35f, "12.35"},
+      {-273.15f, "-273.15"},
+      {1.0f / 3.0f, "0.33333334"},
+      {16777216.0f, "16777216"},
+      {1e-7f, "1e-07"},
+      {3.4028235e38f, "3.4028235e+38"},
+      {0.0f, "0"},
+  };
+  CWorksheet& sheet = AddSheet();
+  sheet.BeginRow(0);
+  for (const auto& c : cases) sheet.AddCell(c.value, 0);
+  sheet.EndRow();
+  const std::string part = SavedPart(1);
+  std::size_t at = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    at = part.find("<v>", at);
+    ASSERT_NE(at, std::string::npos);
+    at += 3;
+    const std::string written = part.substr(at, part.find("</v>", at) - at);
+    EXPECT_EQ(written, c.text);
+    EXPECT_EQ(std::strtof(written.c_str(), nullptr), c.value) << "reads back to the same float";
+  }
 }
 
 TEST_F(WorksheetTest, SharedStringsNumberedByFirstUseAcrossSheets) {

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 
 #include "core/experiment/experiment_file.h"
@@ -54,6 +55,68 @@ TEST_F(BackupImportTest, StartupAsksOnlyForAWholeIndexAndWipesOnNo) {
       EXPECT_EQ(backupHooks_.questions[0], "Tarvix 5|Experiment data found in backup - Import data from backup?");
       EXPECT_EQ(backupHooks_.waits, std::vector<std::string>{"Importing backup"});
     }
+  }
+}
+
+// The backup is looked for in the base folder whatever the settings name
+// (they may be gone or damaged): the named one when it is whole, else the
+// numbered folder whose index was written last. Only a No wipes it.
+TEST_F(BackupImportTest, ABackupIsFoundWhateverTheSettingsNameAndKeptUnlessDeclined) {
+  struct Backup {
+    const char* name;
+    std::size_t indexBytes;
+    int ageSeconds;  // how long ago its index was written
+  };
+  const struct {
+    const char* what;
+    std::vector<Backup> backups;
+    const char* named;  // the settings' RunningBackupDirectory
+    ApplicationHooks::Answer answer;
+    const char* offered;  // "" when nothing is offered
+    bool kept;
+  } cases[] = {
+      {"no name in the settings", {{"42", 12, 5}}, "", ApplicationHooks::Answer::Yes, "42", true},
+      {"the named folder is gone", {{"42", 12, 5}}, "7", ApplicationHooks::Answer::Yes, "42", true},
+      {"a name that is no backup's", {{"42", 12, 5}}, "../42", ApplicationHooks::Answer::Yes, "42", true},
+      {"two backups: the newer", {{"3", 12, 50}, {"8", 12, 5}}, "", ApplicationHooks::Answer::Yes, "8", true},
+      {"the named one before a newer", {{"3", 12, 50}, {"8", 12, 5}}, "3", ApplicationHooks::Answer::Yes, "3", true},
+      {"no one to ask", {{"42", 12, 5}}, "", ApplicationHooks::Answer::None, "42", true},
+      {"answer No", {{"42", 12, 5}}, "", ApplicationHooks::Answer::No, "42", false},
+      {"only a cut index and a folder that is no backup",
+       {{"42", 11, 5}, {"notes", 12, 5}},
+       "",
+       ApplicationHooks::Answer::Yes,
+       "",
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> folders;
+    for (const Backup& b : c.backups) {
+      auto index = Index(100, 200);
+      index.resize(b.indexBytes);
+      folders.push_back(MakeBackup(b.name, index));
+      fs::last_write_time(Path(folders.back(), "ExperimentBackup.idx"),
+                          fs::file_time_type::clock::now() - std::chrono::seconds(b.ageSeconds));
+    }
+    config().RunningBackupDirectory = c.named;
+    backupHooks_.answer = c.answer;
+    backupHooks_.questions.clear();
+    data().mode = kModeNone;
+
+    const std::int32_t result = data().CheckBackupAtStartup();
+    const bool offered = *c.offered != 0;
+    EXPECT_EQ(!backupHooks_.questions.empty(), offered);
+    EXPECT_EQ(result, offered && c.answer == ApplicationHooks::Answer::Yes ? 1 : 0);
+    if (offered) {
+      EXPECT_EQ(config().RunningBackupDirectory, c.offered) << "the settings name the backup again";
+      if (std::string(c.named) != c.offered) {
+        EXPECT_EQ(config().GetSettingsString("RunningBackupDirectory"), c.offered);
+      }
+    }
+    for (std::size_t i = 0; i < folders.size(); ++i)
+      EXPECT_EQ(fs::exists(Path(folders[i], "ExperimentBackup.idx")), c.kept) << c.backups[i].name;
+    data().CleanTempBackupBuffer(base_);
   }
 }
 
