@@ -89,6 +89,14 @@ inline void SetLabEnvironment() {
   setenv("ORV_SIMLAB_FPS", "30", 1);
 }
 
+// The program's names and application services, once the application is
+// made.
+inline void InitLabApplication() {
+  QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
+  QApplication::setOrganizationName(QStringLiteral("Orvanta"));
+  UI::InitApplicationServices();
+}
+
 // The first widget of type T inside `parent` (the views have no meta-object
 // of their own, so Qt's own search cannot tell them apart).
 template <class T>

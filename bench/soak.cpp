@@ -146,9 +146,7 @@ int main(int argc, char** argv) {
   const Bench::Sandbox sandbox;
   Bench::SetLabEnvironment();
   QApplication qtApp(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
-  QApplication::setOrganizationName(QStringLiteral("Orvanta"));
-  UI::InitApplicationServices();
+  Bench::InitLabApplication();
 
   bool passed = true;
   {
