@@ -1,5 +1,7 @@
 #include "analysis_control/analyse_image_task.h"
 
+#include <cstring>
+
 #include "analysis_control/auto_threshold.h"
 
 namespace ORV {
@@ -13,14 +15,18 @@ std::int32_t AnalyseImageAsyncTask::Run() {
     hasResult = 0;
     found = 0;
   }
+  frame = {};
+  frameOwner.reset();
   done.store(1, std::memory_order_release);
   if (completion) completion(found);
   return found;
 }
 
 void AnalyseImageAsyncTask::Search() {
-  if (crop.width <= 0 || crop.height <= 0) return;
-  rawProfile.assign(static_cast<std::size_t>(crop.width), 0);
+  GreyImageView pixels = crop.View();
+  if (frameOwner) pixels = {frame.Row(cropRect.y) + cropRect.x, cropRect.width, cropRect.height, frame.stride};
+  if (pixels.width <= 0 || pixels.height <= 0) return;
+  rawProfile.assign(static_cast<std::size_t>(pixels.width), 0);
 
   if (!analyse) {
     found = 1;  // the fixed edges preset at arming stand
@@ -28,12 +34,17 @@ void AnalyseImageAsyncTask::Search() {
     return;
   }
 
-  // Only the search looks at the pixels, so only it pays for inverting them.
+  // Only the search looks at the pixels, so only it pays for inverting them,
+  // in a crop of its own when they are the shared frame's.
   if (invert) {
+    if (frameOwner) {
+      CutCrop(frame, cropRect, crop);
+      pixels = crop.View();
+    }
     for (std::uint8_t& p : crop.pixels) p = static_cast<std::uint8_t>(255 - p);
   }
 
-  const std::optional<ColumnProfile> columns = MeasureColumns(crop.View());
+  const std::optional<ColumnProfile> columns = MeasureColumns(pixels);
   if (!columns) return;  // a single column has no spread to measure against
   rawProfile = columns->profile;
 
@@ -72,6 +83,17 @@ void AnalyseImageAsyncTask::Search() {
 
 std::shared_ptr<AnalyseImageAsyncTask> CreateZoneTask(std::int64_t taskNumber) {
   return std::make_shared<AnalyseImageAsyncTask>(taskNumber);
+}
+
+void CutCrop(const GreyImageView& frame, const ZoneRect& r, GreyImage& crop) {
+  if (r.width <= 0 || r.height <= 0) return;
+  crop.width = r.width;
+  crop.height = r.height;
+  crop.pixels.resize(static_cast<std::size_t>(r.width) * r.height);
+  for (int y = 0; y < r.height; ++y) {
+    std::memcpy(crop.pixels.data() + static_cast<std::size_t>(y) * r.width, frame.Row(r.y + y) + r.x,
+                static_cast<std::size_t>(r.width));
+  }
 }
 
 }  // namespace ORV

@@ -4,7 +4,9 @@
 //
 // The task is armed on the thread that prepares the frame, runs once on a
 // worker and then reports through its completion, which the analysis uses
-// to apply results strictly in the order the tasks were started.
+// to apply results strictly in the order the tasks were started. Its zone is
+// either a crop copied when it was armed or the zone's part of a shared
+// frame, searched in place.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -54,7 +56,13 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
   // they work and else chooses its own from the crop (auto threshold).
   std::int32_t autoThreshold = 0;
   Completion completion;
+  // The zone's pixels: the crop copied when the task was armed or, when
+  // `frameOwner` is set, cropRect of `frame`, which the owner keeps unchanged
+  // (an inverted search inverts a copy in `crop`). The run lets go of the
+  // frame when it ends.
   GreyImage crop;
+  GreyImageView frame;
+  std::shared_ptr<const void> frameOwner;
   std::vector<std::uint8_t> rawProfile;  // one byte per column once run
   int zone = -1;
   ZoneRect cropRect;  // the crop within the frame, after clipping
@@ -72,5 +80,10 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
 
 // A new task holding the given number: nothing found, no zone, empty crop.
 std::shared_ptr<AnalyseImageAsyncTask> CreateZoneTask(std::int64_t taskNumber);
+
+// Copies `rect` of the frame into `crop`, reusing the memory it holds; an
+// empty rectangle leaves the crop as it is. The rectangle lies within the
+// frame.
+void CutCrop(const GreyImageView& frame, const ZoneRect& rect, GreyImage& crop);
 
 }  // namespace ORV

@@ -1,5 +1,6 @@
 #include "analysis_control/analyse_images_threads.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -8,13 +9,14 @@
 
 namespace ORV {
 
-std::shared_ptr<AnalyseImagesThreads> AnalyseImagesThreads::Create(std::chrono::milliseconds idleTimeout) {
-  return std::shared_ptr<AnalyseImagesThreads>(new AnalyseImagesThreads(idleTimeout));
+std::shared_ptr<AnalyseImagesThreads> AnalyseImagesThreads::Create(std::chrono::milliseconds idleTimeout, int workers) {
+  return std::shared_ptr<AnalyseImagesThreads>(
+      new AnalyseImagesThreads(idleTimeout, std::clamp(workers, 1, kAnalysisWorkers)));
 }
 
 void AnalyseImagesThreads::Queue(std::shared_ptr<Threading::AsyncTask> task) {
   std::unique_lock lock(mutex_);
-  while (threadCount_ < kAnalysisWorkers) {
+  while (threadCount_ < workers_) {
     ++threadCount_;
     try {
       std::thread(WorkerLoop, shared_from_this()).detach();

@@ -1,6 +1,6 @@
 #pragma once
-// The analysis workers: a small pool of at most four threads that run the
-// zone tasks. Threads start on demand and end by themselves after a second
+// The analysis workers: a small pool of at most four threads (fewer when
+// asked) that run the zone tasks. Threads start on demand and end by themselves after a second
 // without work, so a steady frame stream reuses them and an idle analysis
 // holds none.
 #include <chrono>
@@ -31,14 +31,14 @@ inline constexpr std::chrono::milliseconds kAnalysisWorkerIdle{1000};
 class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_shared_from_this<AnalyseImagesThreads> {
  public:
   // The pool is shared: each of its threads holds it too, so it outlives its
-  // owner until the threads have ended.
-  static std::shared_ptr<AnalyseImagesThreads> Create(std::chrono::milliseconds idleTimeout = kAnalysisWorkerIdle);
+  // owner until the threads have ended. `workers` is kept within 1 to four.
+  static std::shared_ptr<AnalyseImagesThreads> Create(std::chrono::milliseconds idleTimeout = kAnalysisWorkerIdle,
+                                                      int workers = kAnalysisWorkers);
 
-  // Queues the task and makes sure the pool runs: when fewer than four
-  // threads are alive it starts the missing ones. A thread counts from the
-  // moment it is started, so a burst of calls never has more than four
-  // alive. Throws std::system_error, leaving the task out, only when no
-  // thread is alive to take it.
+  // Queues the task and makes sure the pool runs: when fewer threads than
+  // its workers are alive it starts the missing ones. A thread counts from
+  // the moment it is started, so a burst of calls never has more alive. Throws std::system_error, leaving the task out,
+  // only when no thread is alive to take it.
   void Queue(std::shared_ptr<Threading::AsyncTask> task) override;
 
   // Threads alive.
@@ -47,10 +47,12 @@ class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_sha
   std::size_t Queued() const;
 
  private:
-  explicit AnalyseImagesThreads(std::chrono::milliseconds idleTimeout) : idleTimeout_(idleTimeout) {}
+  AnalyseImagesThreads(std::chrono::milliseconds idleTimeout, int workers)
+      : idleTimeout_(idleTimeout), workers_(workers) {}
   static void WorkerLoop(std::shared_ptr<AnalyseImagesThreads> pool);
 
   const std::chrono::milliseconds idleTimeout_;
+  const int workers_;
   mutable std::mutex mutex_;
   std::condition_variable workAvailable_;
   std::int64_t threadCount_ = 0;

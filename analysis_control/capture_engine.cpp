@@ -660,7 +660,9 @@ void CaptureEngine::GrabFrame() {
         recorder_.AddFrame(analysis_.GetAnalysisData(), *shown);
       }
       if (shown) {
-        analysis_.PrepareZones(ViewOf(*shown));
+        // The shown picture is never written once shared: the workers cut
+        // their crops out of it.
+        analysis_.PrepareZones(ViewOf(*shown), shown);
         events_.FramePrepared();
       }
     }

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <utility>
@@ -193,11 +192,12 @@ struct ZoneJob {
   GreyImage pixels;
 };
 
-ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame) {
+// A job whose crop is to be copied takes a kept crop buffer.
+ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame, bool copied) {
   const AnalysisZone& zone = s.zones[i];
   ZoneJob job;
   job.zone = i;
-  if (!s.spareCrops[i].empty()) {
+  if (copied && !s.spareCrops[i].empty()) {
     job.pixels.pixels = std::move(s.spareCrops[i].back());
     s.spareCrops[i].pop_back();
   }
@@ -213,22 +213,10 @@ ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame) {
   return job;
 }
 
-// Copies the zone's part of the frame, into the job's buffer when that was
-// kept from an earlier frame; needs no lock.
-void CopyCrop(ZoneJob& job, const GreyImageView& frame) {
-  const ZoneRect& r = job.crop;
-  if (r.width <= 0 || r.height <= 0) return;
-  job.pixels.width = r.width;
-  job.pixels.height = r.height;
-  job.pixels.pixels.resize(static_cast<std::size_t>(r.width) * r.height);
-  for (int y = 0; y < r.height; ++y) {
-    std::memcpy(job.pixels.pixels.data() + static_cast<std::size_t>(y) * r.width, frame.Row(r.y + y) + r.x,
-                static_cast<std::size_t>(r.width));
-  }
-}
-
-// Arms the zone's task and starts it, under the zone lock.
-void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time) {
+// Arms the zone's task and starts it, under the zone lock. With a frame
+// owner the task searches the frame itself.
+void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time, const GreyImageView& frame,
+                   const std::shared_ptr<const void>& owner) {
   std::shared_ptr<AnalyseImageAsyncTask> task = CreateZoneTask(++s.taskCounter);
   std::weak_ptr<State> weak = s.self;
   task->completion = [weak](std::int32_t) {
@@ -236,6 +224,10 @@ void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time) {
   };
   task->cropRect = job.crop;
   task->crop = std::move(job.pixels);
+  if (owner) {
+    task->frame = frame;
+    task->frameOwner = owner;
+  }
   task->zone = job.zone;
   task->outerCutOff = job.outerCutOff;
   task->innerCutOff = job.innerCutOff;
@@ -346,28 +338,31 @@ ZoneAnalysis::~ZoneAnalysis() {
   for (auto& raw : s.newestRaw) raw.Clear();
 }
 
-void ZoneAnalysis::PrepareZones(const GreyImageView& frame) {
+void ZoneAnalysis::PrepareZones(const GreyImageView& frame) { PrepareZones(frame, nullptr); }
+
+void ZoneAnalysis::PrepareZones(const GreyImageView& frame, std::shared_ptr<const void> owner) {
   if (!frame.IsValid() || frame.width == 0 || frame.height == 0) return;
   State& s = *state_;
   RaiseIndexImageWhenDue(s, frame);
   RelativeTime::Interface* clock = s.clock.load();
   const std::uint32_t time = clock ? clock->Now() : 0;
 
-  // The zones are read under the zone lock, the crops copied outside it so
-  // that results are not held up meanwhile, and the tasks then started in
-  // zone order.
+  // The zones are read under the zone lock, the crops of a frame without an
+  // owner copied outside it so that results are not held up meanwhile, and
+  // the tasks then started in zone order.
   std::array<ZoneJob, kAnalysisZones> jobs;
   int count = 0;
-  {
-    std::lock_guard lock(s.zoneLock);
-    if (s.closed) return;
-    for (; count < std::min(s.zoneCount, kAnalysisZones); ++count) jobs[count] = TakeZoneJob(s, count, frame);
+  std::unique_lock lock(s.zoneLock);
+  if (s.closed) return;
+  for (; count < std::min(s.zoneCount, kAnalysisZones); ++count) jobs[count] = TakeZoneJob(s, count, frame, !owner);
+  if (!owner) {
+    lock.unlock();
+    for (int i = 0; i < count; ++i) CutCrop(frame, jobs[i].crop, jobs[i].pixels);
+    lock.lock();
   }
-  for (int i = 0; i < count; ++i) CopyCrop(jobs[i], frame);
-  std::lock_guard lock(s.zoneLock);
   for (int i = 0; i < count; ++i) {
     if (s.closed) return;
-    StartZoneTask(s, jobs[i], time);
+    StartZoneTask(s, jobs[i], time, frame, owner);
   }
 }
 

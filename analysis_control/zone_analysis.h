@@ -143,6 +143,10 @@ class ZoneAnalysis {
   // top edge of the frame gives no result; one reaching past the right or
   // bottom edge is clipped there.
   void PrepareZones(const GreyImageView& frame);
+  // The same for a frame whose pixels stay unchanged while `owner` is held:
+  // nothing is copied, each task searches its zone in the frame and holds
+  // the owner until it has run (null: as above).
+  void PrepareZones(const GreyImageView& frame, std::shared_ptr<const void> owner);
   // The user-interface side of the raw profiles: raises RawZoneData for the
   // newest profile of each zone and drops the older ones. Runs through the dispatcher by
   // itself; callable directly on the user-interface thread.

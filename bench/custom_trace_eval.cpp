@@ -7,6 +7,7 @@
 
 #include "bench/bare_lua_loop.h"
 #include "custom_traces/custom_trace_context.h"
+#include "wall_clock_counters.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ void BM_CustomTraceSeries(benchmark::State& state) {
   }
   ORV::PMK4xData3 sample;
   double sum = 0.0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     for (int i = 0; i < kPoints; ++i) {
       const float f = static_cast<float>(i % 1000);
@@ -36,22 +38,21 @@ void BM_CustomTraceSeries(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(sum);
   state.counters["points"] = kPoints;
-  state.counters["ns_per_point"] =
-      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  run.CountWallNanosecondsPer(state, "point", static_cast<double>(kPoints) * static_cast<double>(state.iterations()));
+  run.CountCpuShare(state);
 }
 BENCHMARK(BM_CustomTraceSeries)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The anchor: the same script in a bare Lua loop setting 26 globals per point.
 void BM_BareLuaLoop(benchmark::State& state) {
   double sum = 0.0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state)
     sum += ORV::Bench::BareLuaLoop("return (OuterDiameter - InnerDiameter) * 0.5 + (P1 + P2) / 2", kPoints);
   benchmark::DoNotOptimize(sum);
   state.counters["points"] = kPoints;
-  state.counters["ns_per_point"] =
-      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  run.CountWallNanosecondsPer(state, "point", static_cast<double>(kPoints) * static_cast<double>(state.iterations()));
+  run.CountCpuShare(state);
 }
 BENCHMARK(BM_BareLuaLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
 

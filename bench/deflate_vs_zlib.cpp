@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "load_average.h"
 #include "xlsx/deflate.h"
 
 namespace {
@@ -193,5 +194,6 @@ int main(int argc, char** argv) {
               kLevel, runs);
   Compare("worksheet XML", xml, runs);
   Compare("CSV", csv, runs);
+  std::printf("%s\n", ORV::Bench::LoadAverageText().c_str());
   return 0;
 }

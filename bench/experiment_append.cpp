@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "bench/live_experiment.h"
+#include "bench/wall_clock_counters.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ void SamplerTick(benchmark::State& state) {
       z.outerLeft = {1, 2, 3, 4};
     }
     std::uint32_t t = 0;
+    const ORV::Bench::RunClock run;
     for (auto _ : state) {
       for (auto& z : batch.entries) z.time = ++t;
       for (int c = 0; c < ORV::kMaxCameras; ++c) data.AddZoneDataBatch(batch, c);
@@ -49,9 +51,12 @@ void SamplerTick(benchmark::State& state) {
       p.time = t;
       data.AddPressureSample(p);
     }
+    run.CountPerWallSecond(
+        state, "zone_records",
+        static_cast<double>(state.iterations()) * ORV::kMaxCameras * ORV::ZoneDataBatch::kMaxEntries);
+    run.CountCpuShare(state);
     stop = true;
     if (reader.joinable()) reader.join();
-    state.SetItemsProcessed(state.iterations() * ORV::kMaxCameras * ORV::ZoneDataBatch::kMaxEntries);
   }
 }
 BENCHMARK(SamplerTick)->Arg(0)->Arg(1)->ArgName("reader")->Unit(benchmark::kMicrosecond);

@@ -11,6 +11,8 @@
 #include <limits>
 #include <vector>
 
+#include "wall_clock_counters.h"
+
 namespace {
 
 constexpr double kRate = 200.0;
@@ -22,12 +24,14 @@ void BM_PlotXY(benchmark::State& state) {
   const std::int64_t n = state.range(0);
   std::vector<double> y(static_cast<std::size_t>(n));
   for (std::int64_t i = 0; i < n; ++i) y[static_cast<std::size_t>(i)] = Signal(i);
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     ORV::Graph::GraphModel g;
     for (std::int64_t i = 0; i < n; ++i) g.PlotXY(static_cast<double>(i) / kRate, y[static_cast<std::size_t>(i)], 0);
     benchmark::DoNotOptimize(g.Elements()[0]->Count());
   }
-  state.SetItemsProcessed(state.iterations() * n);
+  run.CountPerWallSecond(state, "points", static_cast<double>(state.iterations()) * static_cast<double>(n));
+  run.CountCpuShare(state);
 }
 BENCHMARK(BM_PlotXY)->Arg(5'000'000)->Unit(benchmark::kMillisecond);
 

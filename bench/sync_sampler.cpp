@@ -3,8 +3,9 @@
 // 15 frames per camera) and the multi interface at 200 readings per second.
 // One iteration is one tick with the frames and readings that arrive in its
 // 75 ms, pushed by the stand-in camera windows and pressure worker; the
-// counter "cpu_percent" is the thread's CPU time per second of recording, in
-// percent of one core.
+// counter "cpu_percent_of_recorded_s" is the thread's processor time per
+// second of recording (ticks of 75 ms), in percent of one core; beside it the
+// processor share over the wall clock.
 //
 // Arg 0: into a sink that only counts; arg 1: into the experiment record
 // with its receivers and zone and pressure backup streams open.
@@ -12,11 +13,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <memory>
 #include <string>
 
 #include "bench/live_experiment.h"
+#include "bench/wall_clock_counters.h"
 #include "instruments/data_holder.h"
 #include "shell/sampler_adapters.h"
 
@@ -38,12 +39,6 @@ class CountingSink final : public ORV::SamplerSink {
 
 constexpr double kTickSeconds = 0.075;
 
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 void RunTicks(benchmark::State& state, ORV::SamplerSink& sink) {
   auto holder = std::make_shared<ORV::DataHolder<ORV::PMK4xData3>>();
   ORV::HolderPressureSource<ORV::DataHolder<ORV::PMK4xData3>> pressure(holder);
@@ -55,7 +50,7 @@ void RunTicks(benchmark::State& state, ORV::SamplerSink& sink) {
   frame.outerLeft = {1, 2, 3, 4};
   frame.valid = 1;
   ORV::PMK4xData3 reading;
-  const double cpuStart = ThreadCpuSeconds();
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     for (int i = 0; i < ORV::kFramesPerTick; ++i) {
       for (int c = 0; c < ORV::kMaxCameras; ++c) zones->Push(c, frame);
@@ -64,7 +59,8 @@ void RunTicks(benchmark::State& state, ORV::SamplerSink& sink) {
     sampler.Tick();
   }
   const double recorded = static_cast<double>(state.iterations()) * kTickSeconds;
-  state.counters["cpu_percent"] = 100.0 * (ThreadCpuSeconds() - cpuStart) / recorded;
+  state.counters["cpu_percent_of_recorded_s"] = 100.0 * run.ThreadCpu() / recorded;
+  run.CountCpuShare(state);
 }
 
 void SamplerCpuPerSecond(benchmark::State& state) {

@@ -15,6 +15,7 @@
 #include "platform/os/registry_store.h"
 #include "platform/ui/control_host.h"
 #include "views/trace_view.h"
+#include "wall_clock_counters.h"
 
 namespace {
 
@@ -81,13 +82,15 @@ void Replot(benchmark::State& state, std::int32_t code) {
   view.AttachGraph(graph.control(), 0xF0F0F0, false);
   view.SetSelectedZone(0, 1);
   std::int64_t points = 0;
+  const Bench::RunClock run;
   for (auto _ : state) {
     view.SetupGraphForTrace(code);
     points += graph.dispatch().Invoke<std::int32_t>(Graph::Dispid::NearestIndexFromValue, 1e9, std::int16_t{0}) + 1;
   }
   view.DetachGraph();
   state.counters["points"] = benchmark::Counter(static_cast<double>(points) / static_cast<double>(state.iterations()));
-  state.SetItemsProcessed(points);
+  run.CountPerWallSecond(state, "points", static_cast<double>(points));
+  run.CountCpuShare(state);
 }
 
 void BM_ReplotOuterDiameter8h(benchmark::State& state) { Replot(state, 4); }
@@ -112,9 +115,11 @@ void BM_ReplotOuterDiameter8hViewOnly(benchmark::State& state) {
   Views::CPelmoraView view(std::move(p));
   view.AttachGraph(&graph, 0xF0F0F0, false);
   view.SetSelectedZone(0, 1);
+  const Bench::RunClock run;
   for (auto _ : state) view.SetupGraphForTrace(4);
   view.DetachGraph();
-  state.SetItemsProcessed(graph.points);
+  run.CountPerWallSecond(state, "points", static_cast<double>(graph.points));
+  run.CountCpuShare(state);
 }
 
 BENCHMARK(BM_ReplotOuterDiameter8h)->Unit(benchmark::kMillisecond);

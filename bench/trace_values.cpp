@@ -12,6 +12,7 @@
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "custom_traces/custom_trace_definition.h"
+#include "wall_clock_counters.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ void RunSeries(benchmark::State& state, int kind) {
     return;
   }
   double sum = 0.0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     for (int i = 0; i < count; ++i) {
       ORV::TracePoint p;
@@ -52,9 +54,8 @@ void RunSeries(benchmark::State& state, int kind) {
   }
   benchmark::DoNotOptimize(sum);
   state.counters["points"] = count;
-  state.counters["ns_per_point"] =
-      benchmark::Counter(static_cast<double>(count) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  run.CountWallNanosecondsPer(state, "point", static_cast<double>(count) * static_cast<double>(state.iterations()));
+  run.CountCpuShare(state);
 }
 
 void BM_VascularResistanceSeries(benchmark::State& state) { RunSeries(state, ORV::kTraceVascularResistance); }
@@ -67,6 +68,7 @@ BENCHMARK(BM_VascularResistanceSeries)->Unit(benchmark::kMillisecond)->Iteration
 void BM_ResistanceFromTheListsAnchor(benchmark::State& state) {
   ORV::ExperimentData& data = Experiment();
   double sum = 0.0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     sum += data.Read([](const ORV::ExperimentContents& c) {
       double s = 0.0;
@@ -81,9 +83,8 @@ void BM_ResistanceFromTheListsAnchor(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(sum);
   state.counters["points"] = kPoints;
-  state.counters["ns_per_point"] =
-      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  run.CountWallNanosecondsPer(state, "point", static_cast<double>(kPoints) * static_cast<double>(state.iterations()));
+  run.CountCpuShare(state);
 }
 BENCHMARK(BM_ResistanceFromTheListsAnchor)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -103,13 +104,13 @@ BENCHMARK(BM_CustomTraceSeries)->Unit(benchmark::kMillisecond)->Iterations(3);
 // The anchor: the same script in a bare Lua loop setting 26 globals per point.
 void BM_BareLuaLoop(benchmark::State& state) {
   double sum = 0.0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state)
     sum += ORV::Bench::BareLuaLoop("return (OuterDiameter - InnerDiameter) * 0.5 + (P1 + P2) / 2", kPoints);
   benchmark::DoNotOptimize(sum);
   state.counters["points"] = kPoints;
-  state.counters["ns_per_point"] =
-      benchmark::Counter(static_cast<double>(kPoints) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  run.CountWallNanosecondsPer(state, "point", static_cast<double>(kPoints) * static_cast<double>(state.iterations()));
+  run.CountCpuShare(state);
 }
 BENCHMARK(BM_BareLuaLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "wall_clock_counters.h"
+
 namespace {
 
 using ORV::Sim::GrabResult;
@@ -32,12 +34,15 @@ void BM_Grab(benchmark::State& state) {
   VesselCamera camera(Pulsating, o);
   VesselFrame frame;
   std::uint64_t index = 0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     if (camera.Grab(index++, frame) != GrabResult::Frame) state.SkipWithError("no frame");
     benchmark::DoNotOptimize(frame.pixels.data());
   }
-  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * o.width * o.height);
+  const auto frames = static_cast<double>(state.iterations());
+  run.CountPerWallSecond(state, "frames", frames);
+  run.CountPerWallSecond(state, "bytes", frames * o.width * o.height);
+  run.CountCpuShare(state);
 }
 BENCHMARK(BM_Grab)
     ->ArgNames({"width", "height", "look"})

@@ -1,304 +1,189 @@
 // The whole program under load, offscreen, on the simulated lab: four
 // cameras at 30 frames a second, each with a measuring zone, a running
 // collection and four live trace windows (two vessel diameters, the inlet
-// and outlet pressures). Two figures over a minute of steady running:
-//   - cpu_cores: the process's CPU time (user and system, every thread) over
-//     the wall time; target under 1;
-//   - latency_median_ms: on the two pressure traces, the time from a
-//     sample's arrival at the experiment record's receivers to the first
-//     paint of its graph that shows it as the newest point; target 100 ms.
+// and outlet pressures). Over a minute of steady running:
+//   - cpu_share_process: the process's processor time (user and system,
+//     every thread) over the wall time; target under 1;
+//   - latency_median_ms, latency_p99_ms, latency_max_ms: on the two pressure
+//     traces, every sample's age at the first paint of its graph that shows
+//     it, from the instrument reading's time to the experiment clock at that
+//     paint; target p99 under 300 ms. The reading's time is the sample's
+//     time less "sample_time_lead_ms": the sampler's times run ahead of the
+//     experiment clock by a constant (its count starts before the clock at a
+//     collection's start), taken in the warm-up as the most by which a
+//     sample's time was ahead of the clock when the sample came.
+//     "latency_samples" is the number of ages taken; "samples_undrawn_at_end"
+//     the samples that came but no paint had shown when the minute was over
+//     (the newest ones only, unless a graph stops drawing).
 // ORV_BENCH_SECONDS changes the minute (for a quick look).
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <QApplication>
 #include <QEvent>
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "core/base/configuration.h"
-#include "core/base/trace_kinds.h"
-#include "core/experiment/experiment_data.h"
-#include "core/experiment/session.h"
 #include "core/storage/relative_time.h"
-#include "platform/os/event_log_backend.h"
-#include "platform/os/folders.h"
-#include "platform/ui/app_services.h"
-#include "platform/ui/document_area.h"
-#include "platform/ui/icon_button.h"
-#include "platform/ui/message_box.h"
-#include "shell/app/pelmora_app.h"
-#include "shell/frame/app_frame_adapter.h"
-#include "shell/frame/frame_cameras.h"
-#include "shell/frame/frame_collection.h"
-#include "shell/frame/main_frame.h"
-#include "shell/frame_plan.h"
-#include "tests/video/ui/simlab_camera_window.h"
-#include "video/ui/camera_pane.h"
-#include "views/ui/trace_view_window.h"
+#include "program_on_lab.h"
 
 namespace {
 
 using namespace ORV;
 
-constexpr int kCameras = 4;
-
-double CpuSeconds() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double WallSeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Runs the event loop for `ms` milliseconds.
-void RunFor(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-bool RunUntil(const std::function<bool()>& done, int limitMs) {
-  const double end = WallSeconds() + limitMs / 1000.0;
-  while (!done()) {
-    if (WallSeconds() > end) return false;
-    RunFor(20);
-  }
-  return true;
-}
-
-// Private settings, data and runtime folders, so the benchmark never meets
-// the user's own program; the folder and all it holds are removed at the end.
-struct Sandbox {
-  Sandbox() : root(OS::MakePrivateWorkingDir("orv-bench-")) {
-    if (root.empty()) return;
-    const std::pair<const char*, const char*> folders[] = {{"HOME", "/home"},
-                                                           {"XDG_CONFIG_HOME", "/config"},
-                                                           {"XDG_DATA_HOME", "/data"},
-                                                           {"XDG_STATE_HOME", "/state"},
-                                                           {"XDG_RUNTIME_DIR", "/runtime"}};
-    for (const auto& [variable, folder] : folders) {
-      const std::string path = root + folder;
-      OS::EnsureDir(path, 0700);
-      setenv(variable, path.c_str(), 1);
-    }
-  }
-  ~Sandbox() { OS::RemoveTree(root); }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-  const std::string root;
-};
-
-// Notes when each pressure sample reaches the experiment record's receivers
-// (its arrival), by its stamp. Any thread.
-class Arrivals final : public PressureDataConsumer {
+// The time of every pressure sample that reaches the experiment record's
+// receivers, in order. Any thread.
+class SampleTimes final : public PressureDataConsumer {
  public:
+  explicit SampleTimes(RelativeTime::Interface& clock) : clock_(clock) {}
   void OnPressureData(const PMK4xData3& sample) override {
+    const auto ahead = static_cast<std::int32_t>(sample.time - clock_.Now());
     std::lock_guard lock(mutex_);
-    at_[sample.time] = WallSeconds();
-    while (at_.size() > 4096) at_.erase(at_.begin());
+    times_.push_back(sample.time);
+    lead_ = std::max(lead_, ahead);
   }
-  std::optional<double> When(std::uint32_t stamp) {
+  // The most a sample's time was ahead of the experiment clock when the
+  // sample came (0 when none was).
+  std::int32_t Lead() {
     std::lock_guard lock(mutex_);
-    const auto found = at_.find(stamp);
-    if (found == at_.end()) return std::nullopt;
-    return found->second;
+    return lead_;
+  }
+  std::size_t Count() {
+    std::lock_guard lock(mutex_);
+    return times_.size();
+  }
+  // Calls `shown(time)` for the samples from `next` on whose time is not
+  // after `newest`, and moves `next` past them.
+  template <class F>
+  void TakeShown(std::size_t& next, std::uint32_t newest, F&& shown) {
+    std::lock_guard lock(mutex_);
+    for (; next < times_.size() && times_[next] <= newest; ++next) shown(times_[next]);
   }
 
  private:
+  RelativeTime::Interface& clock_;
   std::mutex mutex_;
-  std::map<std::uint32_t, double> at_;
+  std::vector<std::uint32_t> times_;
+  std::int32_t lead_ = 0;
 };
 
-// Sees every paint of a trace window's graph and notes how old the newest
-// point the view has plotted is, when it is newer than at the last paint.
+// Sees every paint of a trace window's graph; each sample that the paint
+// shows for the first time gives its age.
 class PaintWatch final : public QObject {
  public:
-  PaintWatch(Views::TraceViewWindow& window, Arrivals& arrivals, std::vector<double>& ages)
-      : window_(window), arrivals_(arrivals), ages_(ages) {}
+  PaintWatch(Views::TraceViewWindow& window, SampleTimes& samples, RelativeTime::Interface& clock,
+             std::vector<double>& ages)
+      : window_(window), samples_(samples), clock_(clock), ages_(ages) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && measuring) {
+    if (event->type() == QEvent::Paint && measuring_) {
       ++paints;
-      const double shown = window_.View().CurrentTime();
-      if (shown > lastShown_) {
-        lastShown_ = shown;
-        // The newest point plotted is the sample with this stamp.
-        const auto stamp = static_cast<std::uint32_t>(std::llround(window_.View().StartTime() + shown * 1000.0));
-        if (const std::optional<double> arrived = arrivals_.When(stamp))
-          ages_.push_back((WallSeconds() - *arrived) * 1000.0);
-      }
+      const std::uint32_t now = clock_.Now();
+      // The newest point plotted is the sample of this time.
+      const Views::CPelmoraView& view = window_.View();
+      const auto newest = static_cast<std::uint32_t>(std::llround(view.StartTime() + view.CurrentTime() * 1000.0));
+      samples_.TakeShown(next_, newest, [&](std::uint32_t time) {
+        ages_.push_back(static_cast<double>(static_cast<std::int32_t>(now - time) + lead_));
+      });
     }
     return QObject::eventFilter(watched, event);
   }
-  bool measuring = false;
+  // From now on; samples that came before are left out. A sample was read
+  // `lead` ms before its time says.
+  void StartMeasuring(std::int32_t lead) {
+    next_ = samples_.Count();
+    lead_ = lead;
+    measuring_ = true;
+  }
+  // Stops measuring; returns the samples no paint has shown.
+  std::size_t StopMeasuring() {
+    measuring_ = false;
+    return samples_.Count() - next_;
+  }
   int paints = 0;
 
  private:
   Views::TraceViewWindow& window_;
-  Arrivals& arrivals_;
+  SampleTimes& samples_;
+  RelativeTime::Interface& clock_;
   std::vector<double>& ages_;
-  double lastShown_ = 0.0;
+  std::size_t next_ = 0;
+  std::int32_t lead_ = 0;
+  bool measuring_ = false;
 };
 
-// The first widget of type T inside `parent` (the views have no meta-object
-// of their own, so Qt's own search cannot tell them apart).
-template <class T>
-T* FindWidget(QWidget& parent) {
-  for (QWidget* widget : parent.findChildren<QWidget*>())
-    if (auto* found = dynamic_cast<T*>(widget)) return found;
-  return nullptr;
-}
-
-std::vector<Views::TraceViewWindow*> TraceWindows(CMainFrame& frame) {
-  std::vector<Views::TraceViewWindow*> windows;
-  if (frame.Documents() == nullptr) return windows;
-  for (UI::CChildFrame* child : frame.Documents()->Frames())
-    if (auto* window = FindWidget<Views::TraceViewWindow>(*child)) windows.push_back(window);
-  return windows;
+double Percentile(std::vector<double> sorted, double p) {
+  if (sorted.empty()) return -1.0;
+  const auto at = static_cast<std::size_t>(std::ceil(p * static_cast<double>(sorted.size()))) - 1;
+  return sorted[std::min(at, sorted.size() - 1)];
 }
 
 void BM_WholeProgramFourCamerasFourTraces(benchmark::State& state) {
   const char* seconds = std::getenv("ORV_BENCH_SECONDS");
   const int measureMs = (seconds != nullptr && std::atoi(seconds) > 0 ? std::atoi(seconds) : 60) * 1000;
 
-  UI::ScriptedMessageBoxes boxes;
-  OS::MemoryEventLogBackend log;
-  Shell::AppOptions options;
-  options.eventLog = &log;
-  options.frameFactory = MakeMainAppFrame;
-  options.glueHost = MakeProgramGlueHost;
-  options.endProcess = [](int) {};
-  Shell::CPelmoraApp app(std::move(options));
-  if (!app.InitInstance()) {
-    state.SkipWithError("the program did not start");
+  Bench::ProgramOnLab program;
+  if (const std::string error = program.Start(); !error.empty()) {
+    state.SkipWithError(error.c_str());
     return;
   }
-  auto* frame = dynamic_cast<CMainFrame*>(app.MainWindow());
-  ExperimentData& experiment = Session::Instance().Experiment();
-  if (frame == nullptr || frame->CameraCount() != kCameras) {
-    state.SkipWithError("the lab's four cameras were not found");
-    app.ExitInstance(0);
-    return;
-  }
-  // A step that does not come about ends the run as a failed start-up does.
-  const auto giveUp = [&](const char* why) {
-    state.SkipWithError(why);
-    app.ExitInstance(0);
-  };
-  frame->resize(1600, 1000);
-  if (!RunUntil([&] { return frame->StartupChainDone(); }, 60000)) {
-    giveUp("the program's start-up did not finish");
-    return;
-  }
+  ExperimentData& experiment = program.Experiment();
 
-  // Every camera captures and measures one zone.
-  auto* cameraPane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));
-  for (int camera = kCameras - 1; camera >= 0; --camera) {
-    frame->AttachCameraPane(camera);
-    if (cameraPane && !frame->CameraWindows()[camera]->IsCapturing()) cameraPane->CaptureButton()->click();
-  }
-  for (CameraWindow* window : frame->CameraWindows()) {
-    auto* wnd = dynamic_cast<FrameCameraWnd*>(window);
-    if (wnd == nullptr) continue;
-    if (!RunUntil([&] { return wnd->Model().VideoWidth() > 0 && wnd->ControlWidget()->width() > 100; }, 60000)) {
-      giveUp("a camera showed no picture");
-      return;
-    }
-    QWidget* video = wnd->ControlWidget();
-    ORV::Test::DragOnControl(video, {video->width() * 0.06, video->height() * 0.4},
-                             {video->width() * 0.94, video->height() * 0.55});
-    if (!RunUntil([&] { return wnd->Model().ZoneCount() > 0; }, 10000)) {
-      giveUp("a camera's measuring zone was not drawn");
-      return;
-    }
-  }
-
-  // A collection without video recording, and four live traces.
-  boxes.Answer(UI::IDNO);
-  frame->Router().Execute(ID_START_STOP_BUTTON);
-  // The views of the last run that start-up reopened stay; the four new
-  // ones are the last four.
-  const std::size_t before = TraceWindows(*frame).size();
-  for (int i = 0; i < 4; ++i) frame->Router().Execute(Shell::ID_FILE_NEW);
-  std::vector<Views::TraceViewWindow*> windows = TraceWindows(*frame);
-  windows.erase(windows.begin(), windows.begin() + static_cast<std::ptrdiff_t>(std::min(before, windows.size())));
-  const int kinds[] = {kTraceVesselDiameter, kTraceVesselDiameter, kTraceInlet, kTraceOutlet};
-  // The latency is taken on the pressure traces, whose samples carry their
-  // stamps to the view unchanged.
+  // A collection without video recording, and four live traces; the
+  // latency is taken on the pressure traces, whose samples carry their
+  // times to the view unchanged.
+  program.StartCollection(false);
+  std::vector<Views::TraceViewWindow*> windows = program.OpenTraceWindows();
   std::vector<double> ages;
-  Arrivals arrivals;
-  const ScopedRegistration arrivalsRegistered = experiment.RegisterPressureConsumer(&arrivals);
+  SampleTimes samples(experiment.ExperimentClock());
+  const ScopedRegistration samplesRegistered = experiment.RegisterPressureConsumer(&samples);
   std::vector<std::unique_ptr<PaintWatch>> watches;
-  for (std::size_t i = 0; i < windows.size() && i < 4; ++i) {
-    if (i == 1) windows[i]->View().OnSelectCamera(1);
-    windows[i]->View().OnShowTraceKind(kinds[i]);
-    if (QWidget* graph = windows[i]->GraphWidget(); graph && kinds[i] >= kTraceInlet) {
-      watches.push_back(std::make_unique<PaintWatch>(*windows[i], arrivals, ages));
+  for (std::size_t i = 2; i < windows.size() && i < 4; ++i) {
+    if (QWidget* graph = windows[i]->GraphWidget()) {
+      watches.push_back(std::make_unique<PaintWatch>(*windows[i], samples, experiment.ExperimentClock(), ages));
       graph->installEventFilter(watches.back().get());
     }
   }
-  // All four on screen at once, side by side.
-  if (UI::DocumentArea* area = frame->Documents()) {
-    area->setViewMode(QMdiArea::SubWindowView);
-    area->tileSubWindows();
-  }
-  // Each new-window command opens one trace window; the latency is taken
-  // on the graphs of the last two (the pressures).
   if (windows.size() < 4 || watches.size() < 2)
     std::cerr << "note: " << windows.size() << " of the four trace windows opened; the paint latency is taken on "
               << watches.size() << " of the two pressure graphs\n";
 
   // Warm up, then measure.
-  RunFor(5000);
-  for (auto& watch : watches) watch->measuring = true;
+  Bench::RunFor(5000);
+  const std::int32_t lead = samples.Lead();
+  for (auto& watch : watches) watch->StartMeasuring(lead);
   double cpu = 0.0, wall = 0.0;
   for (auto _ : state) {
-    const double cpu0 = CpuSeconds(), wall0 = WallSeconds();
-    RunFor(measureMs);
-    cpu = CpuSeconds() - cpu0;
-    wall = WallSeconds() - wall0;
+    const Bench::RunClock run;
+    Bench::RunFor(measureMs);
+    cpu = run.ProcessCpu();
+    wall = run.Wall();
     state.SetIterationTime(wall);
   }
-  for (auto& watch : watches) watch->measuring = false;
-
-  state.counters["cpu_cores"] = wall > 0 ? cpu / wall : 0.0;
-  double median = -1.0;
-  if (!ages.empty()) {
-    std::sort(ages.begin(), ages.end());
-    median = ages[ages.size() / 2];
-  }
-  state.counters["latency_median_ms"] = median;
-  state.counters["latency_paints"] = static_cast<double>(ages.size());
-  state.counters["trace_windows"] = static_cast<double>(windows.size());
+  std::size_t undrawn = 0;
   int paints = 0;
-  for (auto& watch : watches) paints += watch->paints;
-  state.counters["graph_paints"] = paints;
+  for (auto& watch : watches) {
+    undrawn += watch->StopMeasuring();
+    paints += watch->paints;
+  }
+
+  state.counters["cpu_share_process"] = wall > 0 ? cpu / wall : 0.0;
+  std::sort(ages.begin(), ages.end());
+  state.counters["latency_median_ms"] = Percentile(ages, 0.5);
+  state.counters["latency_p99_ms"] = Percentile(ages, 0.99);
+  state.counters["latency_max_ms"] = ages.empty() ? -1.0 : ages.back();
+  state.counters["latency_samples"] = static_cast<double>(ages.size());
+  state.counters["samples_undrawn_at_end"] = static_cast<double>(undrawn);
+  state.counters["sample_time_lead_ms"] = lead;
+  state.counters["trace_windows"] = static_cast<double>(windows.size());
+  state.counters["pressure_graph_paints"] = paints;
   if (!windows.empty()) state.counters["view0_time"] = windows.front()->View().CurrentTime();
   state.counters["zone_records_cam0"] =
       static_cast<double>(experiment.Read([](const ExperimentContents& c) { return c.zoneData[0].size(); }));
-
-  // Stop without saving, then close.
-  boxes.Answer(UI::IDYES);
-  frame->Router().Execute(ID_START_STOP_BUTTON);
-  experiment.modified = false;
-  frame->close();
-  app.ExitInstance(0);
+  Bench::CountLoadAverage(state);
 }
 BENCHMARK(BM_WholeProgramFourCamerasFourTraces)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
@@ -306,16 +191,10 @@ BENCHMARK(BM_WholeProgramFourCamerasFourTraces)->Iterations(1)->UseManualTime()-
 
 int main(int argc, char** argv) {
   // Made before the application and removed after it is gone.
-  const Sandbox sandbox;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("ORV_SIMLAB", "1", 1);
-  setenv("ORV_SIMLAB_CAMERAS", "4", 1);
-  setenv("ORV_SIMLAB_VESSEL", "live", 1);  // the plain picture, so the figures compare with earlier runs
-  setenv("ORV_SIMLAB_FPS", "30", 1);
+  const Bench::Sandbox sandbox;
+  Bench::SetLabEnvironment();
   QApplication qtApp(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
-  QApplication::setOrganizationName(QStringLiteral("Orvanta"));
-  UI::InitApplicationServices();
+  Bench::InitLabApplication();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

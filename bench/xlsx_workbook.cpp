@@ -7,6 +7,8 @@
 // child's peak resident set size from wait4. The writers alternate, and the
 // best time and the smallest peak of several runs are shown; the peak of a
 // child that writes nothing is shown as the baseline every child starts from.
+// Beside them, this writer's speed against libxlsxwriter's constant-memory
+// mode (the writer that needs the same memory) and the load average.
 //
 //   build/bench/bench/bench_xlsx_workbook [runs] [rows ...]
 //   (default: 3 runs of 10000 and 100000 rows)
@@ -24,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "load_average.h"
 #include "xlsx/workbook.h"
 
 namespace {
@@ -157,7 +160,12 @@ int main(int argc, char** argv) {
       std::printf("%-30s %9u %8u %10.3f %12.1f %12lld\n", WriterName(writers[w]), rows, rows * kColumns,
                   writers[w] == Writer::kNone ? 0.0 : best[w].seconds, best[w].peakKiB / 1024.0, best[w].fileBytes);
     }
+    // writers[1] is this one, writers[3] the constant-memory mode.
+    if (best[1].ok && best[3].ok)
+      std::printf("  speed against the constant-memory mode: x%.2f (its time / this writer's)\n",
+                  best[3].seconds / best[1].seconds);
   }
+  std::printf("%s\n", ORV::Bench::LoadAverageText().c_str());
   ::rmdir(folder.c_str());
   return allOk ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "wall_clock_counters.h"
 #include "xlsx/drawing.h"
 #include "xlsx/worksheet.h"
 
@@ -13,7 +14,8 @@ namespace {
 void WriteSheet(benchmark::State& state) {
   const auto rows = static_cast<std::uint32_t>(state.range(0));
   const std::vector<std::string> labels = {"Baseline", "Drug 1 µM", "Drug 10 µM", "Washout"};
-  std::uint64_t bytes = 0;
+  std::uint64_t cells = 0;
+  const ORV::Bench::RunClock run;
   for (auto _ : state) {
     Xlsx::TempFileRegistry registry;
     Xlsx::SharedStringTable strings;
@@ -27,9 +29,10 @@ void WriteSheet(benchmark::State& state) {
       sheet.EndRow();
     }
     if (!sheet.Save()) state.SkipWithError("save failed");
-    bytes += static_cast<std::uint64_t>(rows) * 10;
+    cells += static_cast<std::uint64_t>(rows) * 10;
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(bytes));  // cells
+  run.CountPerWallSecond(state, "cells", static_cast<double>(cells));
+  run.CountCpuShare(state);
 }
 BENCHMARK(WriteSheet)->Arg(100000)->Unit(benchmark::kMillisecond);
 

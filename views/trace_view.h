@@ -57,6 +57,11 @@ inline constexpr std::int32_t kGridColor = 0xE1E1E1;
 inline constexpr std::int32_t kTraceLineColor = 0x3C3C3C;
 // A camera trace's range is applied at most this often while live.
 inline constexpr std::int64_t kCameraRangeIntervalMs = 150;
+// The graph repaints from SetRange at most once in 250 ms, so a live view
+// has its graph drawn again this long after a drain that plotted: the last
+// sample of a burst is drawn without waiting for another, and the graph is
+// drawn at most about ten times a second however often samples come.
+inline constexpr int kLiveRedrawMs = 100;
 
 // One zone's wall positions of one analysed frame, as the view queues it.
 struct ImageAnalysisRecord {
@@ -88,6 +93,10 @@ class TraceViewHost {
   // The graph and the controls above it are to be drawn again (the zone
   // buttons may have changed).
   virtual void Invalidate() = 0;
+  // Calls the view's OnRedrawTimer once, `ms` from now.
+  virtual void StartRedrawTimer(int ms) = 0;
+  // The graph is to be drawn again (from the event loop, not at once).
+  virtual void RedrawGraph() = 0;
 };
 
 // The commands of a trace view (ribbon, context menu, zone and settings
@@ -345,6 +354,9 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   void OnPressureArrived();
   void OnMicroscopeArrived();
   void OnFlowArrived();
+  // The host's redraw timer (see kLiveRedrawMs): a live view applies its
+  // ranges once more and has its graph drawn.
+  void OnRedrawTimer();
 
   // The trace's value from the newest samples; NaN when it has none (a
   // vascular resistance with no flow).
@@ -380,6 +392,13 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   void AdvanceWindow(double t);
   void ReplotIfPending();
   void ApplyRange();
+  // A live drain's ranges, applied now or (`now` false: a camera trace
+  // within its interval) left to the redraw timer, which is started unless
+  // it runs.
+  void ApplyLiveRange(bool now = true);
+  // A camera trace with its automatic range on takes the fitted Y range
+  // back from the graph.
+  void TakeFittedRange();
   void Plot(double x, double y);
   void PlotPulse(double t, const PMK4xData3& sample);
   // True when the replot already plotted a record of the channel at this time.
@@ -437,6 +456,7 @@ class CPelmoraView final : public ImageAnalysisConsumer,
   bool autoRangeNow_ = false;
   bool firstValue_ = true;
   std::int64_t lastRangeMs_ = 0;
+  bool redrawTimerRunning_ = false;
   // Per channel, the newest record time (ms) the last replot plotted from
   // the experiment: live records up to it are already on the graph.
   std::array<std::int64_t, kChannels> replotted_{-1, -1, -1, -1};

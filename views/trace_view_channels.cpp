@@ -196,6 +196,29 @@ void CPelmoraView::ApplyRange() {
   if (graph_) graph_.Invoke<bool>(Dispid::SetRange, xMin_, xMax_, yMin_, yMax_, std::int32_t{autoRangeNow_});
 }
 
+void CPelmoraView::ApplyLiveRange(bool now) {
+  if (now) ApplyRange();
+  if (!graph_ || !host_ || redrawTimerRunning_) return;
+  redrawTimerRunning_ = true;
+  host_->StartRedrawTimer(kLiveRedrawMs);
+}
+
+void CPelmoraView::OnRedrawTimer() {
+  redrawTimerRunning_ = false;
+  if (!live_ || frozen_ || !graph_) return;
+  ApplyRange();
+  if (IsCameraTrace(code_)) TakeFittedRange();
+  if (host_) host_->RedrawGraph();
+}
+
+void CPelmoraView::TakeFittedRange() {
+  if (!autoRangeNow_ || !graph_) return;
+  double lo = 0.0, hi = 0.0;
+  graph_.Invoke(Dispid::GetRangesMinAndMax, &lo, &hi);
+  yMin_ = lo;
+  yMax_ = hi;
+}
+
 void CPelmoraView::Plot(double x, double y) {
   if (graph_) graph_.Invoke(Dispid::PlotXY, x, y, std::int16_t{0});
   if (std::isfinite(y)) lastPlotted_ = y;
@@ -256,7 +279,7 @@ void CPelmoraView::OnPressureArrived() {
     } else {
       continue;  // camera traces and Flow come by other channels
     }
-    if (live_ && last) ApplyRange();
+    if (live_ && last) ApplyLiveRange();
   }
 }
 
@@ -293,7 +316,7 @@ void CPelmoraView::OnImageAnalysisArrived() {
               record.camera, zone, record.time);
           Plot(t, value);
           if (live_ && last) {
-            ApplyRange();
+            ApplyLiveRange();
             applied = true;
           }
         }
@@ -313,18 +336,17 @@ void CPelmoraView::OnImageAnalysisArrived() {
         if (live_ && last) {
           const std::int64_t now = steadyMs_();
           if (now - lastRangeMs_ >= kCameraRangeIntervalMs) {
-            ApplyRange();
+            ApplyLiveRange();
             lastRangeMs_ = now;
             applied = true;
+          } else {
+            ApplyLiveRange(false);
           }
         }
       }
     }
-    if (last && autoRangeNow_ && applied && graph_) {
-      double lo = 0.0, hi = 0.0;
-      graph_.Invoke(Dispid::GetRangesMinAndMax, &lo, &hi);
-      yMin_ = lo;
-      yMax_ = hi;
+    if (last && applied) {
+      TakeFittedRange();
       applied = false;
     }
   }
@@ -358,7 +380,7 @@ void CPelmoraView::OnMicroscopeArrived() {
       continue;
     }
     Plot(t, value);
-    if (live_ && last) ApplyRange();
+    if (live_ && last) ApplyLiveRange();
   }
 }
 
@@ -389,7 +411,7 @@ void CPelmoraView::OnFlowArrived() {
     } else {
       continue;
     }
-    if (live_ && last) ApplyRange();
+    if (live_ && last) ApplyLiveRange();
   }
 }
 

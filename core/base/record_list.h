@@ -101,6 +101,13 @@ class RecordList {
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
+  // The memory its blocks take, filled or not: what the list costs.
+  std::size_t BlockBytes() const {
+    std::size_t bytes = 0;
+    for (std::size_t k = 0; k < blocks_.size(); ++k)
+      bytes += k < kRampBlocks ? Capacity(k) * sizeof(T) : OS::kLargeBlockBytes;
+    return bytes;
+  }
 
   T& operator[](std::size_t i) { return Locate(i); }
   const T& operator[](std::size_t i) const { return const_cast<RecordList*>(this)->Locate(i); }

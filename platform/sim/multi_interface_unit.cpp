@@ -214,6 +214,11 @@ void MultiInterfaceUnit::ClearReceived() {
   received_.clear();
 }
 
+void MultiInterfaceUnit::KeepReceived(bool keep) {
+  std::lock_guard<std::mutex> g(mutex_);
+  keepReceived_ = keep;
+}
+
 bool MultiInterfaceUnit::Write(const std::uint8_t* data, std::size_t size, int& error) {
   {
     std::lock_guard<std::mutex> g(mutex_);
@@ -231,7 +236,7 @@ bool MultiInterfaceUnit::Write(const std::uint8_t* data, std::size_t size, int& 
       return false;
     }
     const Report request(data, data + size);
-    received_.push_back(request);
+    if (keepReceived_) received_.push_back(request);
     Report answer = Answer(request);
     if (answer.empty()) return true;
     input_.push_back(std::move(answer));

@@ -130,6 +130,10 @@ class MultiInterfaceUnit : public PreparationLink {
   // The sub-commands received, in order.
   std::vector<std::uint8_t> ReceivedCommands() const;
   void ClearReceived();
+  // Whether output reports are kept for the two above (they are unless
+  // switched off): a unit that runs for hours keeps none, so its memory
+  // stays flat.
+  void KeepReceived(bool keep);
 
   // The device side, used by the simulated transport. Write takes one
   // output report: false with errno-style `error` when it fails. Read waits
@@ -163,6 +167,7 @@ class MultiInterfaceUnit : public PreparationLink {
   bool allSilent_ = false;
   bool allGarbage_ = false;
   std::deque<Report> input_;
+  bool keepReceived_ = true;
   std::vector<Report> received_;
   // The clock started by StartClock: its reading then and when that was.
   bool clockRunning_ = false;

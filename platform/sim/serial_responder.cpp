@@ -145,7 +145,12 @@ std::vector<std::string> SerialResponder::Requests() const {
 
 bool SerialResponder::WaitForRequests(std::size_t count, Milliseconds timeout) const {
   std::unique_lock<std::mutex> g(mutex_);
-  return changed_.wait_for(g, timeout, [&] { return requests_.size() >= count; });
+  return changed_.wait_for(g, timeout, [&] { return requestCount_ >= count; });
+}
+
+void SerialResponder::KeepReceived(bool keep) {
+  std::lock_guard<std::mutex> g(mutex_);
+  keepReceived_ = keep;
 }
 
 std::optional<std::string> SerialResponder::Answer(const std::string&) { return std::nullopt; }
@@ -216,14 +221,15 @@ void SerialResponder::Run() {
     if (n <= 0) continue;
     {
       std::lock_guard<std::mutex> g(mutex_);
-      received_.append(buffer, static_cast<std::size_t>(n));
+      if (keepReceived_) received_.append(buffer, static_cast<std::size_t>(n));
     }
     changed_.notify_all();
     pending_.append(buffer, static_cast<std::size_t>(n));
     while (auto request = NextRequest(pending_)) {
       {
         std::lock_guard<std::mutex> g(mutex_);
-        requests_.push_back(*request);
+        if (keepReceived_) requests_.push_back(*request);
+        ++requestCount_;
       }
       changed_.notify_all();
       Handle(*request);

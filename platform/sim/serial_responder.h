@@ -97,6 +97,10 @@ class SerialResponder {
   std::vector<std::string> Requests() const;
   // Waits until at least `count` requests have arrived; false on time-out.
   bool WaitForRequests(std::size_t count, Milliseconds timeout) const;
+  // Whether what arrives is kept for Received and Requests (it is unless
+  // switched off): an instrument that runs for hours keeps nothing, so its
+  // memory stays flat. WaitForRequests counts requests either way.
+  void KeepReceived(bool keep);
 
  protected:
   // The answer to one request that no scripted reply covers; nothing by
@@ -141,8 +145,10 @@ class SerialResponder {
   Milliseconds burstGap_{0};
   std::map<std::string, std::string> replies_;
   std::deque<std::string> queued_;
+  bool keepReceived_ = true;
   std::string received_;
   std::vector<std::string> requests_;
+  std::size_t requestCount_ = 0;
 
   std::string pending_;  // responder thread only
 };

@@ -142,6 +142,9 @@ VesselCamera::Options LabCameraOptions(LabVessel vessel, int camera) {
 
 SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel vessel, LabSystem system)
     : preparation_(std::move(preparation)), system_(system), multi_(std::make_shared<MultiInterfaceUnit>()) {
+  // The lab runs as long as the program does: its instruments keep no record
+  // of what the program sent them.
+  multi_->KeepReceived(false);
   multi_->Attach(preparation_);
   if (system_ == LabSystem::kPressure) {
     const std::time_t now = std::time(nullptr);
@@ -173,6 +176,7 @@ SimLab::SimLab(std::shared_ptr<Preparation> preparation, int cameras, LabVessel 
   for (const Line& line : lines) {
     // A pressure chamber system has no heat controller.
     if (system_ == LabSystem::kPressure && &line.sim == &heat_) continue;
+    line.sim.KeepReceived(false);
     line.link.Attach(preparation_);
     if (!line.sim.Start()) continue;
     OS::UsbSerialDevice device;

@@ -72,21 +72,35 @@ std::shared_ptr<FunctionTask> GatedTask(Gauge& gauge, const Event& gate) {
   });
 }
 
-TEST(AnalyseImagesThreads, BurstNeverHasMoreThanFourWorkers) {
-  auto pool = AnalyseImagesThreads::Create();
-  Gauge gauge;
-  Event gate;
-  for (int i = 0; i < 100; ++i) {
-    pool->Queue(GatedTask(gauge, gate));
-    EXPECT_LE(pool->ThreadCount(), 4);
+TEST(AnalyseImagesThreads, BurstNeverHasMoreThanItsWorkers) {
+  struct Case {
+    const char* name;
+    std::shared_ptr<AnalyseImagesThreads> pool;
+    int workers;
+  };
+  const Case cases[] = {
+      {"default", AnalyseImagesThreads::Create(), 4},
+      {"two", AnalyseImagesThreads::Create(kAnalysisWorkerIdle, 2), 2},
+      {"one", AnalyseImagesThreads::Create(kAnalysisWorkerIdle, 1), 1},
+      {"none asked: one", AnalyseImagesThreads::Create(kAnalysisWorkerIdle, 0), 1},
+      {"more than four asked: four", AnalyseImagesThreads::Create(kAnalysisWorkerIdle, 9), 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Gauge gauge;
+    Event gate;
+    for (int i = 0; i < 100; ++i) {
+      c.pool->Queue(GatedTask(gauge, gate));
+      EXPECT_LE(c.pool->ThreadCount(), c.workers);
+    }
+    ASSERT_TRUE(Eventually([&] { return gauge.Running() == c.workers; }));
+    EXPECT_EQ(c.pool->ThreadCount(), c.workers);
+    EXPECT_EQ(c.pool->Queued(), static_cast<std::size_t>(100 - c.workers));
+    gate.Set();
+    ASSERT_TRUE(Eventually([&] { return gauge.Done() == 100; }));
+    EXPECT_EQ(gauge.peak, c.workers);
+    EXPECT_LE(gauge.threads.size(), static_cast<std::size_t>(c.workers));
   }
-  ASSERT_TRUE(Eventually([&] { return gauge.Running() == 4; }));
-  EXPECT_EQ(pool->ThreadCount(), 4);
-  EXPECT_EQ(pool->Queued(), 96u);
-  gate.Set();
-  ASSERT_TRUE(Eventually([&] { return gauge.Done() == 100; }));
-  EXPECT_EQ(gauge.peak, 4);
-  EXPECT_LE(gauge.threads.size(), 4u);
 }
 
 TEST(AnalyseImagesThreads, IdleWorkersEndAndComeBackForNewWork) {

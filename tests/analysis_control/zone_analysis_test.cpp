@@ -169,6 +169,47 @@ TEST(ZoneAnalysis, ResultsAreAppliedInStartOrderWhateverOrderTasksFinish) {
   EXPECT_EQ(pooled.events, sequential.events);
 }
 
+// A frame handed over with its owner is searched where it lies: the results
+// are those of copied crops, inverted or not and clipped at the frame's
+// edges, the frame is never written, and the analysis lets go of it once its
+// tasks have run.
+TEST(ZoneAnalysis, SharedFramesAreSearchedInPlaceAndLetGoOnceTheirTasksHaveRun) {
+  std::vector<std::vector<ZoneEvent>> results;
+  for (const bool invert : {false, true}) {
+    SCOPED_TRACE(invert ? "inverted" : "plain");
+    const auto run = [invert](bool shared) {
+      auto held = std::make_shared<HeldExecutor>();
+      RecordingEvents events;
+      ZoneAnalysis analysis(events, held);
+      analysis.InvertThreshold(invert);
+      EXPECT_EQ(analysis.AddZone({0, 0, 60, kFrameHeight}), 0);
+      EXPECT_EQ(analysis.AddZone({80, 1, 500, 500}), 1);  // clipped to 80 x 5
+      std::vector<std::weak_ptr<const GreyImage>> handed;
+      std::shared_ptr<const GreyImage> last;
+      for (const GreyImage& pixels : MovingTwoZoneFrames()) {
+        last = std::make_shared<const GreyImage>(pixels);
+        if (shared) {
+          analysis.PrepareZones(last->View(), last);
+          handed.push_back(last);
+        } else {
+          analysis.PrepareZones(last->View());
+        }
+      }
+      for (const auto& frame : handed) EXPECT_FALSE(frame.expired()) << "held by its tasks";
+      held->RunReversed();
+      EXPECT_EQ(analysis.PendingTasks(), 0u);
+      for (std::size_t i = 0; i + 1 < handed.size(); ++i) EXPECT_TRUE(handed[i].expired()) << "frame " << i;
+      EXPECT_EQ(last->pixels, MovingTwoZoneFrames().back().pixels);
+      return events.Zones();
+    };
+    const std::vector<ZoneEvent> copied = run(false);
+    EXPECT_EQ(copied.size(), 20u);
+    EXPECT_EQ(run(true), copied);
+    results.push_back(copied);
+  }
+  EXPECT_NE(results[0], results[1]) << "the inverted search found the same edges";
+}
+
 // Notes where each zone task's crop lives, then holds the task or runs it at
 // once.
 class CropAddressExecutor : public HeldExecutor {

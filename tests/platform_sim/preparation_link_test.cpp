@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/os/number_text.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
@@ -129,6 +131,28 @@ TEST_F(LinkTest, SerialInstrumentsMeasureThePreparationAndPassTheirCommandsOn) {
   EXPECT_EQ(flowLine.Exchange(std::string{'\x7E', '\x00', '\x35', '\x00', '\xCA', '\x7E'}),
             FlowMeterSLI2000Sim::ReplyFrame(0x35, {static_cast<char>(bits >> 8), static_cast<char>(bits & 0xFF)}));
   EXPECT_GT(counts, 50);
+}
+
+// The simulated lab runs its instruments for as long as the program runs:
+// switched to keep nothing, they answer as before and record nothing of what
+// they were sent.
+TEST_F(LinkTest, InstrumentsThatKeepNothingReceivedStillAnswerAndCountRequests) {
+  MultiInterfaceUnit unit;
+  unit.Attach(preparation_);
+  Exchange(unit, {1, 0x60, 0x04});
+  unit.KeepReceived(false);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(U16At(Exchange(unit, {1, 0x60, 0x04}), 1), 0x6004);
+  EXPECT_EQ(unit.ReceivedCommands(), (std::vector<std::uint8_t>{0x04})) << "only the report sent before";
+
+  MicroscopeSim microscope;
+  microscope.Attach(preparation_);
+  microscope.KeepReceived(false);
+  ASSERT_TRUE(microscope.Start());
+  Line line(microscope.DevicePath());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(line.Exchange("?41\r"), ">41;37.0;\r");
+  EXPECT_TRUE(microscope.WaitForRequests(3, std::chrono::seconds(2)));
+  EXPECT_EQ(microscope.Received(), "");
+  EXPECT_TRUE(microscope.Requests().empty());
 }
 
 }  // namespace

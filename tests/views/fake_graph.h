@@ -138,8 +138,12 @@ class FakeHost final : public TraceViewHost {
  public:
   void SetBusy(bool busy) override { busyCalls.push_back(busy); }
   void Invalidate() override { ++invalidations; }
+  void StartRedrawTimer(int ms) override { redrawTimers.push_back(ms); }
+  void RedrawGraph() override { ++graphRedraws; }
   std::vector<bool> busyCalls;
   int invalidations = 0;
+  std::vector<int> redrawTimers;  // the redraw timers asked for, in ms
+  int graphRedraws = 0;
 };
 
 // The frame: records what the view reports.

@@ -145,6 +145,63 @@ TEST_F(TraceViewTest, OneDrainTakesEveryQueuedSample) {
   EXPECT_TRUE(graph_.calls.empty());
 }
 
+// The graph repaints from SetRange at most once in 250 ms, so a live view
+// has its graph drawn from a timer after each drain that plotted: the
+// timer's call applies the newest range and draws, and the drains meanwhile
+// start no second timer. A camera trace's range skipped within its interval
+// is applied by the timer too.
+TEST_F(TraceViewTest, ALiveViewDrawsItsGraphSoonAfterADrainSoTheLastSampleOfABurstIsShown) {
+  auto view = MakeView();
+  view->ShowTrace(11);
+  graph_.calls.clear();
+  const auto pressure = [&](std::uint32_t time, float p1) {
+    PMK4xData3 s;
+    s.time = time;
+    s.p1 = p1;
+    view->OnPressureData(s);
+    Drain(*view);
+  };
+  pressure(100, 4.0f);
+  EXPECT_EQ(graph_.Count("44 "), 1u);
+  EXPECT_EQ(host_.redrawTimers, (std::vector<int>{kLiveRedrawMs}));
+  pressure(200, 5.0f);  // the timer runs: no second one
+  EXPECT_EQ(graph_.Count("44 "), 2u);
+  EXPECT_EQ(host_.redrawTimers.size(), 1u);
+  EXPECT_EQ(host_.graphRedraws, 0);
+
+  view->OnRedrawTimer();  // the newest range, then the graph drawn
+  EXPECT_EQ(graph_.calls.back(), "44 R8 0 R8 60 R8 0 R8 100 I4 0");
+  EXPECT_EQ(graph_.Count("44 "), 3u);
+  EXPECT_EQ(host_.graphRedraws, 1);
+  pressure(300, 6.0f);  // the next drain starts the timer anew
+  EXPECT_EQ(host_.redrawTimers.size(), 2u);
+
+  // A view that stopped being live neither calls nor draws from its timer.
+  view->SetLive(false);
+  graph_.calls.clear();
+  view->OnRedrawTimer();
+  EXPECT_TRUE(graph_.calls.empty());
+  EXPECT_EQ(host_.graphRedraws, 1);
+
+  // A camera trace within its interval leaves its range to the timer.
+  CPelmoraView::Params p = ViewParams();
+  p.steadyMs = [] { return std::int64_t{0}; };
+  CPelmoraView camera(std::move(p));
+  camera.AttachGraph(&graph_, 0xF0F0F0, false);
+  camera.OnZoneCreated(1, 0);
+  camera.ShowTrace(4);
+  graph_.calls.clear();
+  host_.redrawTimers.clear();
+  camera.OnZoneValue(300, 0, 10, 50, 20, 40, 0);
+  Drain(camera);
+  EXPECT_EQ(graph_.Count("51 "), 1u);
+  EXPECT_EQ(graph_.Count("44 "), 0u);
+  EXPECT_EQ(host_.redrawTimers.size(), 1u);
+  camera.OnRedrawTimer();
+  EXPECT_EQ(graph_.Count("44 "), 1u);
+  EXPECT_EQ(host_.graphRedraws, 2);
+}
+
 TEST_F(TraceViewTest, ZoneValuesOfOtherZonesAndCamerasAreNotQueued) {
   auto view = MakeView();
   view->OnZoneCreated(2, 0);

@@ -34,6 +34,8 @@ constexpr int kBandHeight = 28;
 constexpr int kButtonSize = 24;
 constexpr int kFirstZoneButtonX = 36;
 constexpr int kZoneButtonStep = 26;
+// The timer of the live view's redraw (CPelmoraView::OnRedrawTimer).
+constexpr std::uintptr_t kRedrawTimerId = 1;
 
 int Scaled(int value) { return ScaleByDpi(value, QueryDpi()); }
 
@@ -75,6 +77,13 @@ TraceViewWindow::TraceViewWindow(Params p, QWidget* parent) : QWidget(parent) {
       view_->HandleMessage(m);
       return 0;
     });
+  SetHandler(UI::WM_TIMER, [this](UI::WPARAM id, UI::LPARAM) {
+    if (id == kRedrawTimerId) {
+      KillTimer(kRedrawTimerId);
+      view_->OnRedrawTimer();
+    }
+    return 0;
+  });
   for (std::uint32_t m : {WM_TRACE_NAVIGATE, WM_TRACE_MOVE_MARKER})
     SetHandler(m, [this, m](UI::WPARAM w, UI::LPARAM l) {
       view_->HandleFrameMessage(m, w, l);
@@ -144,6 +153,12 @@ void TraceViewWindow::SetBusy(bool busy) {
     wait_ = std::make_unique<UI::CWaitCursor>();
   else if (!busy)
     wait_.reset();
+}
+
+void TraceViewWindow::StartRedrawTimer(int ms) { SetTimer(kRedrawTimerId, static_cast<unsigned>(ms)); }
+
+void TraceViewWindow::RedrawGraph() {
+  if (QWidget* g = graph_.widget()) g->update();
 }
 
 void TraceViewWindow::Invalidate() {

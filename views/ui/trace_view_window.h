@@ -71,6 +71,8 @@ class TraceViewWindow final : public QWidget, public UI::MessageWindow, private 
   // TraceViewHost.
   void SetBusy(bool busy) override;
   void Invalidate() override;
+  void StartRedrawTimer(int ms) override;
+  void RedrawGraph() override;
 
   void CreateGraph(const Com::ControlFactory* factory, bool noSaveData);
   void Layout();

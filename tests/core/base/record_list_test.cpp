@@ -56,6 +56,20 @@ TEST(RecordList, EveryRecordStaysWhereItWasPutAcrossBlocks) {
   }
 }
 
+TEST(RecordList, ItsBlocksTakeTheDoublingBlocksThenWholeLargeBlocks) {
+  EXPECT_EQ(RecordList<Record>().BlockBytes(), 0u);
+  EXPECT_EQ(Filled(1).BlockBytes(), 16 * sizeof(Record));
+  EXPECT_EQ(Filled(17).BlockBytes(), (16 + 32) * sizeof(Record));
+  // Past the doubling blocks every block is a large one, however little of
+  // it is filled.
+  const std::size_t perLarge = OS::kLargeBlockBytes / sizeof(Record);
+  std::size_t doubling = 0;  // records in the doubling blocks: 16, 32, ... below one large block's
+  for (std::size_t capacity = 16; capacity < perLarge; capacity *= 2) doubling += capacity;
+  const std::size_t large = (kMany - doubling + perLarge - 1) / perLarge;
+  ASSERT_GE(large, 3u);
+  EXPECT_EQ(Filled(kMany).BlockBytes(), doubling * sizeof(Record) + large * OS::kLargeBlockBytes);
+}
+
 TEST(RecordList, CopiesMovesAndAssignsWholeLists) {
   const RecordList<Record> original = Filled(40'000);
   RecordList<Record> copy = original;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <vector>
 
 #include "platform/com/control_loader.h"
 #include "platform/sim/preparation.h"
@@ -153,6 +154,45 @@ TEST_F(TraceViewWindowTest, AnEmptyViewSaysInItsPlotHowToChooseItsTrace) {
   ASSERT_TRUE(w->OnCommand(pressure->command));
   EXPECT_EQ(w->View().TraceCode(), 11);
   EXPECT_FALSE(hint->isVisible());
+}
+
+// Notes the view's newest time at every paint of a graph.
+class PaintTimes final : public QObject {
+ public:
+  explicit PaintTimes(const CPelmoraView& view) : view_(view) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) shown.push_back(view_.CurrentTime());
+    return QObject::eventFilter(watched, event);
+  }
+  std::vector<double> shown;
+
+ private:
+  const CPelmoraView& view_;
+};
+
+// The graph repaints from SetRange at most once in 250 ms: a sample that
+// comes right after a repaint is drawn all the same, without another sample
+// coming after it.
+TEST_F(TraceViewWindowTest, TheLastSampleOfABurstIsDrawnWithoutWaitingForAnother) {
+  auto w = MakeWindow();
+  w->View().ShowTrace(11);
+  PaintTimes paints(w->View());
+  w->GraphWidget()->installEventFilter(&paints);
+  QTest::qWait(400);  // the set-up's paints are over and the graph's repaint interval too
+  const auto sample = [&](std::uint32_t ms) {
+    PMK4xData3 s;
+    s.time = ms;
+    s.p1 = 30.0f;
+    data().AddPressureSample(s);
+    Settle(*w);
+  };
+  paints.shown.clear();
+  sample(1000);
+  ASSERT_FALSE(paints.shown.empty()) << "the first sample's SetRange repaints at once";
+  EXPECT_DOUBLE_EQ(paints.shown.back(), 1.0);
+  sample(1100);  // within the graph's repaint interval: its SetRange does not repaint
+  EXPECT_TRUE(ORV::Test::ProcessEventsUntil([&] { return paints.shown.back() == 1.1; }, 1000))
+      << "the last sample was not drawn";
 }
 
 TEST_F(TraceViewWindowTest, WithoutItsGraphControlTheWindowSaysSoAndStaysQuiet) {
