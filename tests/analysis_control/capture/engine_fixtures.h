@@ -36,7 +36,7 @@ class FakeCamera : public CameraInterface {
     bool opens = true;
     bool starts = true;
     // The devices' names; "Camera <n>" when empty.
-    std::vector<std::string> deviceNames;
+    std::vector<std::string> deviceNames{};
   };
   explicit FakeCamera(Setup setup) : setup_(std::move(setup)) {
     for (std::size_t i = 0; i < setup_.uniqueNames.size(); ++i)

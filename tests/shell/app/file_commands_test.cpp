@@ -446,7 +446,7 @@ TEST_F(FileCommands, APathThatIsNoReadableFileIsToldBeforeAnythingIsAskedOrClose
     // Named (command line, recent file, drop) and chosen in the dialog.
     EXPECT_FALSE(commands_.OpenExperimentCommand("/data/x.tvx"));
     host_.pickedPath = "/data/x.tvx";
-    host_.answerYes = false;
+    host_.answer = SaveAnswer::No;
     EXPECT_FALSE(commands_.OpenExperimentCommand(std::nullopt));
     const std::string told =
         "file message " + Id(UI::kFileCannotOpenNamedString) + " /data/x.tvx " + Id(c.reason) + " error";
