@@ -204,7 +204,7 @@ int CCustomSettings::ExportSettingsArchive(const std::string& destination) {
   return kSettingsOk;
 }
 
-int CCustomSettings::ImportSettingsArchive(const std::string& archivePath) {
+int CCustomSettings::ImportSettingsArchive(const std::string& archivePath, const std::function<bool()>& beforeChange) {
   WorkingFolder work(OS::MakePrivateWorkingDir(kWorkingFolderPrefix), KeepWorkingFolder);
   if (work.path().empty()) return kImportNoWorkingFolder;
 
@@ -225,6 +225,7 @@ int CCustomSettings::ImportSettingsArchive(const std::string& archivePath) {
     LogWarning("CCustomSettings::ImportSettingsArchive() - '" + archivePath + "' holds no settings to restore");
     return kImportNoValidEntry;
   }
+  if (beforeChange && !beforeChange()) return kImportDeclined;
 
   const std::string scriptsFolder = CustomScriptsFolder();
   std::vector<std::string> scripts;

@@ -8,6 +8,7 @@
 // that fully succeeded, replaces the sections, the scripts and Tarvix.xml.
 // Both run on the caller's thread and report 0 or a negative code
 // (core/settings/settings_archive.h); neither throws.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,9 @@ class CCustomSettings {
   // 0 when the archive was applied (the caller then restarts the program),
   // or kImportNoWorkingFolder, kImportUnreadable, kImportNotDecompressed,
   // kImportNoValidEntry; on a negative result nothing was changed.
-  int ImportSettingsArchive(const std::string& archivePath);
+  // `beforeChange`, when given, is asked once the archive is known to be
+  // sound and before anything is replaced; false gives kImportDeclined.
+  int ImportSettingsArchive(const std::string& archivePath, const std::function<bool()>& beforeChange = {});
 
   // Copies the scripts that source/"Scripts.xml" lists (those that exist, in
   // index order) and the index itself into `destination`, and lists their

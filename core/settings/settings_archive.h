@@ -60,6 +60,8 @@ inline constexpr int kExportPackNotWritten = -8;
 inline constexpr int kExportNotCompressed = -9;
 inline constexpr int kExportNotEncrypted = -10;
 inline constexpr int kExportDestinationNotWritten = -11;
+// The archive was sound and the caller declined to apply it.
+inline constexpr int kImportDeclined = -12;
 
 // The fixed key of every archive, as 64 hexadecimal digits.
 inline constexpr std::string_view kSettingsArchiveKeyHex =

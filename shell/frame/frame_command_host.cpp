@@ -333,7 +333,9 @@ class FrameCommands::Host final : public FrameCommandHost {
     if (auto* app = links_.application) app->SaveDocument(askName);
   }
   void ResetTimeSlider() override { frame_.ResetTimeSlider(); }
-  int ImportSettingsArchive(const std::string& path) override { return CCustomSettings().ImportSettingsArchive(path); }
+  int ImportSettingsArchive(const std::string& path, const std::function<bool()>& beforeChange) override {
+    return CCustomSettings().ImportSettingsArchive(path, beforeChange);
+  }
   void MarkSettingsImported() override {
     if (links_.markSettingsImported) links_.markSettingsImported();
   }

@@ -480,13 +480,16 @@ bool MainFrameCommands::ImportSettingsFrom(const std::string& path) {
       check.problem != OS::FileProblem::None) {
     return refuse(UI::FileReasonOf(check, kMaxSettingsArchiveBytes));
   }
-  // The imported settings take effect only in a new start: the user hears
-  // of the restart before anything is replaced, and may still go back.
-  if (!host_.AskOkCancel(FormatString(UI::kSettingsImportRestartString, path))) return false;
-  // Nothing was changed when the import refuses the archive.
-  switch (host_.ImportSettingsArchive(path)) {
+  // The imported settings take effect only in a new start: once the archive
+  // is known to be sound, the user hears of the restart before anything is
+  // replaced, and may still go back. Nothing was changed when the import
+  // refuses the archive.
+  const auto restartAgreed = [&] { return host_.AskOkCancel(FormatString(UI::kSettingsImportRestartString, path)); };
+  switch (host_.ImportSettingsArchive(path, restartAgreed)) {
     case kSettingsOk:
       break;
+    case kImportDeclined:
+      return false;
     case kImportNoValidEntry:
       return refuse({UI::kFileReasonEmptyArchiveString, {}});
     case kImportNoWorkingFolder:

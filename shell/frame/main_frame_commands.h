@@ -219,7 +219,9 @@ class FrameCommandHost {
   virtual void CloseDocument() = 0;
   virtual void SaveDocument(bool askName) = 0;
   virtual void ResetTimeSlider() = 0;
-  virtual int ImportSettingsArchive(const std::string& path) = 0;
+  // `beforeChange` is asked once the archive is known to be sound (see
+  // CCustomSettings::ImportSettingsArchive).
+  virtual int ImportSettingsArchive(const std::string& path, const std::function<bool()>& beforeChange) = 0;
   virtual void MarkSettingsImported() = 0;
   virtual void RestartProgram() = 0;
   virtual void WriteWorkspaceName(const std::string& name) = 0;

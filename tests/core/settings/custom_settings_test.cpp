@@ -184,6 +184,19 @@ TEST_F(SettingsArchive, ImportRestoresWhatTheExportCarried) {
   ASSERT_TRUE(OS::RemoveTree(Local()));
   WriteScripts({"old.lua"}, {{"old.lua", "return 0"}});
 
+  // Asked once the archive is known to be sound; a No changes nothing.
+  const std::string unchanged = State();
+  int asked = 0;
+  EXPECT_EQ(CCustomSettings(&views).ImportSettingsArchive(archive,
+                                                          [&] {
+                                                            ++asked;
+                                                            return false;
+                                                          }),
+            kImportDeclined);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(State(), unchanged);
+  EXPECT_TRUE(LeftInTemp().empty());
+
   ASSERT_EQ(CCustomSettings(&views).ImportSettingsArchive(archive), kSettingsOk);
   EXPECT_TRUE(LeftInTemp().empty());
 

@@ -904,6 +904,22 @@ std::vector<Row> Rows() {
                     EXPECT_EQ(p.config.CustomUserWorkSpaceName, "Bench") << "the archive's settings";
                     p.frame->Commands()->SetApplication(nullptr);
                   }});
+  // Quit ends the program through the close question; its Yes and No are
+  // the main window test's, here Cancel keeps everything.
+  rows.push_back({ID_APP_EXIT, "Quit asks about the changed experiment, and Cancel keeps the program", [](Program& p) {
+                    ExperimentData& experiment = p.lab.experiment();
+                    const bool modified = experiment.modified.load();
+                    experiment.modified = true;
+                    const std::size_t shown = p.boxes.Shown().size();
+                    p.boxes.Answer(UI::IDCANCEL);
+                    ASSERT_TRUE(p.Run(ID_APP_EXIT));
+                    ASSERT_EQ(p.boxes.Shown().size(), shown + 1);
+                    EXPECT_EQ(p.boxes.Shown().back().type & 0xF, UI::MB_YESNOCANCEL);
+                    EXPECT_FALSE(p.frame->IsClosed());
+                    EXPECT_TRUE(p.frame->isVisible());
+                    EXPECT_TRUE(experiment.modified.load());
+                    experiment.modified = modified;
+                  }});
   return rows;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/base/configuration.h"
+#include "core/settings/settings_archive.h"
 #include "tests/support/test_support.h"
 
 namespace ORV {
@@ -167,8 +168,10 @@ class FakeHost final : public FrameCommandHost {
   void CloseDocument() override { Note("close doc"); }
   void SaveDocument(bool askName) override { Note("save doc " + std::to_string(askName)); }
   void ResetTimeSlider() override { Note("slider reset"); }
-  int ImportSettingsArchive(const std::string& path) override {
+  // A sound archive (result 0) asks before it is applied.
+  int ImportSettingsArchive(const std::string& path, const std::function<bool()>& beforeChange) override {
     Note("import " + path);
+    if (importResult == kSettingsOk && !beforeChange()) return kImportDeclined;
     return importResult;
   }
   void MarkSettingsImported() override { Note("imported flag"); }
@@ -467,18 +470,18 @@ TEST_F(FrameCommandsTest, SettingsImportAndExport) {
   commands.Run(kLoadSettings);
   const std::string question = "ok? The settings in " + archive +
                                " replace the current settings, and Tarvix 5 restarts to apply them.\n\nContinue?";
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", question, "import " + archive,
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "open dialog .orvsettings", "import " + archive,
                       "error The settings archive \"" + archive +
                           "\" could not be loaded: it is damaged or is not a settings archive."}));
   log.clear();
   host.importResult = 0;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", question, "import " + archive, "imported flag", "restart"}));
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "import " + archive, question, "imported flag", "restart"}));
   // Cancel to the restart: nothing is imported.
   log.clear();
   host.ok = false;
   commands.Run(kLoadSettings);
-  EXPECT_EQ(log, (Log{"open dialog .orvsettings", question}));
+  EXPECT_EQ(log, (Log{"open dialog .orvsettings", "import " + archive, question}));
   host.ok = true;
   // A path that is no file is not handed to the import at all, nor asked about.
   log.clear();
