@@ -32,6 +32,11 @@ using namespace FrameCommand;
 using namespace E2E;
 namespace fs = std::filesystem;
 
+// What a loaded machine may add between a stamp and the test's seeing it.
+// The fault this test guards against puts one experiment's stamps seconds
+// apart (the start question stays open 3 s), well past it.
+constexpr std::int64_t kOneClockSlackMs = 1000;
+
 // A mark the test made: its text, the pressure samples the record held at
 // that moment, and the experiment clock just before and after it.
 struct Moment {
@@ -201,9 +206,10 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
       if (marker.text == text) return &marker;
     return nullptr;
   };
-  // Every marker at its moment and within 100 ms of the sample taken then.
-  // The time the test itself took between seeing the sample and making the
-  // mark (long on a loaded machine) is not the program's.
+  // Every marker at its moment, after the sample taken then and close to it.
+  // A clock started before the start question (open 3 s above) puts them
+  // seconds apart; a loaded machine only delays the test's seeing the sample
+  // by a fraction of that, so the bound is a second, not a period.
   for (const Moment& m : moments) {
     SCOPED_TRACE(m.text);
     const MarkerData2* marker = markerNamed(m.text);
@@ -211,20 +217,20 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
     EXPECT_GE(Apart(marker->time, m.clockBefore), 0);
     EXPECT_LE(Apart(marker->time, m.clockAfter), 0);
     ASSERT_GE(m.samplesBefore, 1u);
-    const std::int64_t testDelay = Apart(marker->time, m.clockBefore);
     const std::int64_t fromSample = Apart(marker->time, samples[m.samplesBefore - 1].time);
-    EXPECT_LE(std::abs(fromSample), 100 + std::max<std::int64_t>(testDelay, 0))
-        << "marker at " << marker->time << ", sample at " << samples[m.samplesBefore - 1].time
-        << ", the test's own delay " << testDelay << " ms";
+    EXPECT_GE(fromSample, 0) << "the sample seen before the mark is stamped before it";
+    EXPECT_LE(fromSample, kOneClockSlackMs)
+        << "marker at " << marker->time << ", sample at " << samples[m.samplesBefore - 1].time;
   }
-  // The pressure leaves its resting value within one period of the command.
+  // The pressure leaves its resting value within one period of the command
+  // (and the slack of a loaded machine).
   {
     std::size_t k = beforeCommand;
     while (k < samples.size() && !(samples[k].p1 < resting)) ++k;
     ASSERT_LT(k, samples.size());
     EXPECT_GE(Apart(samples[k].time, commandAt), -static_cast<std::int64_t>(period))
         << "command at " << commandAt << ", change stored at " << samples[k].time;
-    EXPECT_LE(Apart(samples[k].time, commandDone), static_cast<std::int64_t>(period))
+    EXPECT_LE(Apart(samples[k].time, commandDone), static_cast<std::int64_t>(period) + kOneClockSlackMs)
         << "command done at " << commandDone << ", change stored at " << samples[k].time;
   }
   // The stop marker follows the last sample.
