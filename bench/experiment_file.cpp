@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/folders.h"
@@ -34,11 +35,9 @@ int main() {
   {
     ORV::RelativeTime::RelativeTime clock;
     clock.OpenStore(folder + "/clock");
-    ORV::ExperimentFileContext context;
-    context.clock = &clock;
+    ORV::ExperimentFileContext context{clock};
 
-    ORV::ExperimentData data;
-    data.SetClock(&clock);
+    ORV::ExperimentData data{ORV::Configuration::Instance(), clock};
     data.OpenStores(folder);
     for (int i = 0; i < 4; ++i) data.AddCamera("camera-" + std::to_string(i));
     data.mode = ORV::kModeLive;
@@ -88,8 +87,7 @@ int main() {
     }
     const double plainWrite = Seconds(start);
 
-    ORV::ExperimentData opened;
-    opened.SetClock(&clock);
+    ORV::ExperimentData opened{ORV::Configuration::Instance(), clock};
     std::filesystem::create_directory(folder + "/opened");
     opened.OpenStores(folder + "/opened");
     start = std::chrono::steady_clock::now();

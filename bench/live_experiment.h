@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/folders.h"
@@ -31,7 +32,6 @@ class LiveExperiment {
  public:
   LiveExperiment() {
     clock.Start();
-    data.SetClock(&clock);
     data.mode = kModeLive;
     for (Receiver* r : {&a, &b}) {
       data.AddImageAnalysisConsumer(r);
@@ -45,7 +45,7 @@ class LiveExperiment {
 
   WorkingFolder folder;
   RelativeTime::RelativeTime clock;
-  ExperimentData data;
+  ExperimentData data{Configuration::Instance(), clock};
   Receiver a, b;
 };
 

@@ -31,6 +31,7 @@
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/main_frame.h"
 #include "shell/frame_plan.h"
+#include "shell/program/program.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
 #include "views/ui/trace_view_window.h"
@@ -120,10 +121,9 @@ class ProgramOnLab {
   ProgramOnLab() {
     Shell::AppOptions options;
     options.eventLog = &log_;
-    options.frameFactory = MakeMainAppFrame;
-    options.glueHost = MakeProgramGlueHost;
     options.endProcess = [](int) {};
-    app_ = std::make_unique<Shell::CPelmoraApp>(std::move(options));
+    program_ = std::make_unique<ORV::Program>(std::move(options));
+    app_ = &program_->App();
   }
   ~ProgramOnLab() { Close(); }
   ProgramOnLab(const ProgramOnLab&) = delete;
@@ -184,7 +184,7 @@ class ProgramOnLab {
     boxes_.Answer(video ? UI::IDYES : UI::IDNO);
     frame_->Router().Execute(ID_START_STOP_BUTTON);
   }
-  bool Collecting() const { return Session::Instance().Experiment().mode == kModeLive; }
+  bool Collecting() const { return program_->Experiment().mode == kModeLive; }
 
   // Stops a collection without saving it, then closes the program.
   void Close() {
@@ -195,19 +195,20 @@ class ProgramOnLab {
         boxes_.Answer(UI::IDYES);
         frame_->Router().Execute(ID_START_STOP_BUTTON);
       }
-      Session::Instance().Experiment().modified = false;
+      program_->Experiment().modified = false;
       frame_->close();
     }
     app_->ExitInstance(0);
   }
 
   CMainFrame& Frame() { return *frame_; }
-  ExperimentData& Experiment() { return Session::Instance().Experiment(); }
+  ExperimentData& Experiment() { return program_->Experiment(); }
 
  private:
   UI::ScriptedMessageBoxes boxes_;
   OS::MemoryEventLogBackend log_;
-  std::unique_ptr<Shell::CPelmoraApp> app_;
+  std::unique_ptr<ORV::Program> program_;
+  Shell::CPelmoraApp* app_ = nullptr;
   CMainFrame* frame_ = nullptr;
   bool started_ = false;
 };

@@ -10,7 +10,9 @@
 #include <cstdlib>
 
 #include "core/base/app_registry.h"
+#include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
 #include "graph_control/graph_interface.h"
 #include "platform/os/registry_store.h"
 #include "platform/ui/control_host.h"
@@ -55,7 +57,8 @@ struct Experiment {
       return 0;
     });
   }
-  ExperimentData data;
+  RelativeTime::RelativeTime clock;
+  ExperimentData data{Configuration::Instance(), clock};
 };
 
 Experiment& SharedExperiment() {

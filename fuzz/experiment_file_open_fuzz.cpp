@@ -92,14 +92,12 @@ struct World {
       setenv(var, folder.c_str(), 1);
     std::filesystem::create_directories(folder + "/empty");
     clock.OpenStore(folder + "/clock");
-    data = std::make_unique<ORV::ExperimentData>();
-    data->SetClock(&clock);
+    data = std::make_unique<ORV::ExperimentData>(ORV::Configuration::Instance(), clock);
     // The marker and action stores stay closed: reopening them on every
     // input (the record's Clear) would cost more than the open itself. The
     // markers and actions are still read and encoded, only not stored.
     context.files = &files;
     context.windows = &host;
-    context.clock = &clock;
   }
   ~World() {
     data.reset();
@@ -112,7 +110,7 @@ struct World {
   std::unique_ptr<ORV::ExperimentData> data;
   MemoryFiles files;
   CountingHost host;
-  ORV::ExperimentFileContext context;
+  ORV::ExperimentFileContext context{clock};
 };
 
 }  // namespace

@@ -10,7 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
+#include "instruments/interface_manager.h"
 #include "instruments/sequencer.h"
 #include "platform/os/folders.h"
 
@@ -22,8 +25,10 @@ struct Rig {
   }
   ~Rig() { ORV::OS::RemoveTree(folder); }
   std::string folder;
-  ORV::ExperimentData experiment;
-  ORV::Sequencer sequencer{experiment};
+  ORV::RelativeTime::RelativeTime clock;
+  ORV::ExperimentData experiment{ORV::Configuration::Instance(), clock};
+  ORV::InterfaceManager instruments;
+  ORV::Sequencer sequencer{experiment, instruments};
 };
 
 std::vector<ORV::SequencerTask> WithLineFeeds(std::vector<ORV::SequencerTask> tasks) {

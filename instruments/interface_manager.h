@@ -1,8 +1,7 @@
 #pragma once
-// The interface manager: finds, opens and owns every instrument. One
-// instance lives from first use to the end of the program (`Instance()`);
-// the sampling workers, the panes and the sequencer take the device objects
-// from its slots.
+// The interface manager: finds, opens and owns every instrument. The
+// program's owner makes one and hands it to the sampling workers, the panes
+// and the sequencer, which take the device objects from its slots.
 //
 // Everything it looks at outside the process (the serial-port list, the USB
 // serial devices, the HID devices, camera presence, the temporary folder)
@@ -27,7 +26,6 @@
 #include <string>
 #include <vector>
 
-#include "core/base/singleton.h"
 #include "instruments/flow_meter_asl1600.h"
 #include "instruments/flow_meter_sli2000.h"
 #include "instruments/heat_controller.h"
@@ -39,7 +37,7 @@
 
 namespace ORV {
 
-class InterfaceManager : public CSingleton<InterfaceManager> {
+class InterfaceManager {
  public:
   // Type code for `IsConnected`: a camera is present.
   static constexpr std::uint32_t kCameraPresence = 4;
@@ -67,7 +65,9 @@ class InterfaceManager : public CSingleton<InterfaceManager> {
   // The sources of this machine.
   InterfaceManager();
   explicit InterfaceManager(Sources sources);
-  ~InterfaceManager() override;
+  ~InterfaceManager();
+  InterfaceManager(const InterfaceManager&) = delete;
+  InterfaceManager& operator=(const InterfaceManager&) = delete;
 
   PressureMyographK4x& SingleInterface() { return *single_; }
   PressureMultiMyographK4x& MultiInterface() { return *multi_; }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/base/event_log.h"
-#include "core/storage/relative_time.h"
 #include "platform/os/event_log_backend.h"
 #include "platform/os/number_text.h"
 #include "platform/os/tick_source.h"
@@ -355,9 +354,7 @@ bool CMultiInterfaceSampleThread::ReadBlocks(PressureMultiMyographK4x& unit) {
 // ---- the flow meter ----
 
 CFlowSampleThread::CFlowSampleThread(InterfaceManager& manager, Clock clock)
-    : manager_(manager), clock_(std::move(clock)) {
-  if (!clock_) clock_ = [] { return RelativeTime::Instance().Now(); };
-}
+    : manager_(manager), clock_(std::move(clock)) {}
 
 CFlowSampleThread::~CFlowSampleThread() = default;
 

@@ -136,7 +136,7 @@ class CInterfaceSampleThread : public SamplingThread {
  public:
   static constexpr int kFailureLimit = 4;
 
-  explicit CInterfaceSampleThread(InterfaceManager& manager = InterfaceManager::Instance());
+  explicit CInterfaceSampleThread(InterfaceManager& manager);
   ~CInterfaceSampleThread() override;
 
   // Set before Start.
@@ -179,7 +179,7 @@ class CMultiInterfaceSampleThread {
   static constexpr std::int32_t kPeriodMs = 40;
   static constexpr std::uint32_t kSlowBlockIntervalMs = 1000;
 
-  explicit CMultiInterfaceSampleThread(InterfaceManager& manager = InterfaceManager::Instance());
+  explicit CMultiInterfaceSampleThread(InterfaceManager& manager);
   ~CMultiInterfaceSampleThread();
   CMultiInterfaceSampleThread(const CMultiInterfaceSampleThread&) = delete;
   CMultiInterfaceSampleThread& operator=(const CMultiInterfaceSampleThread&) = delete;
@@ -238,10 +238,10 @@ class CMultiInterfaceSampleThread {
 // shared pointer.
 class CFlowSampleThread : public Threading::AsyncTask {
  public:
-  // The time of a reading: the experiment clock by default.
+  // The time of a reading: the experiment clock.
   using Clock = std::function<std::uint32_t()>;
 
-  explicit CFlowSampleThread(InterfaceManager& manager = InterfaceManager::Instance(), Clock clock = {});
+  CFlowSampleThread(InterfaceManager& manager, Clock clock);
   ~CFlowSampleThread() override;
 
   static constexpr int kFailureLimit = CInterfaceSampleThread::kFailureLimit;
@@ -287,7 +287,7 @@ class CMicroscopeThread : public SamplingThread {
   static constexpr std::int32_t kDefaultSetting = 100;
   static constexpr int kFailureLimit = CInterfaceSampleThread::kFailureLimit;
 
-  explicit CMicroscopeThread(int index, InterfaceManager& manager = InterfaceManager::Instance());
+  explicit CMicroscopeThread(int index, InterfaceManager& manager);
   ~CMicroscopeThread() override;
 
   // Set before Start.
@@ -323,7 +323,7 @@ class CHeatControllerThread : public SamplingThread {
  public:
   static constexpr int kFailureLimit = CInterfaceSampleThread::kFailureLimit;
 
-  explicit CHeatControllerThread(InterfaceManager& manager = InterfaceManager::Instance());
+  explicit CHeatControllerThread(InterfaceManager& manager);
   ~CHeatControllerThread() override;
 
   // A receiver of the readings (the heater pane, the frame's heat-controller

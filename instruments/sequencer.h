@@ -24,9 +24,9 @@ class Sequencer {
   // Waits the given milliseconds (the pauses between commands).
   using Sleeper = std::function<void(std::uint32_t ms)>;
 
-  // A sequencer on `experiment`, driving the instruments of `manager` (the
-  // process's interface manager when null).
-  explicit Sequencer(ExperimentData& experiment, InterfaceManager* manager = nullptr);
+  // A sequencer on `experiment`, driving the instruments of `manager`; both
+  // outlive it.
+  Sequencer(ExperimentData& experiment, InterfaceManager& manager);
 
   std::vector<SequencerTask> tasks;             // the sequence
   std::uint8_t loop = 0;                        // restart at the first task after the last
@@ -91,7 +91,7 @@ class Sequencer {
   void AddSequencerAction(const std::string& text);
 
   ExperimentData& experiment_;
-  InterfaceManager* interfaceManager_;
+  InterfaceManager& interfaceManager_;
   Sleeper sleeper_;
   // Counts the starts and stops of runs, so a step interrupted by a prompt
   // knows whether its run is still the one going on.

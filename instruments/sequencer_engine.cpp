@@ -47,7 +47,7 @@ bool InRange(std::int32_t value, std::int32_t minimum, std::int32_t maximum) {
 
 }  // namespace
 
-Sequencer::Sequencer(ExperimentData& experiment, InterfaceManager* manager)
+Sequencer::Sequencer(ExperimentData& experiment, InterfaceManager& manager)
     : experiment_(experiment), interfaceManager_(manager) {}
 
 SequencerTask Sequencer::GetTask(int index) const {
@@ -57,9 +57,7 @@ SequencerTask Sequencer::GetTask(int index) const {
 
 void Sequencer::ClearTasks() { tasks.clear(); }
 
-InterfaceManager& Sequencer::Manager() {
-  return interfaceManager_ != nullptr ? *interfaceManager_ : InterfaceManager::Instance();
-}
+InterfaceManager& Sequencer::Manager() { return interfaceManager_; }
 
 void Sequencer::Sleep(std::uint32_t ms) {
   if (sleeper_)

@@ -40,8 +40,8 @@ std::size_t ExperimentContents::CameraCount(std::uint32_t mode) const {
   return std::min<std::size_t>(n, kMaxCameras);
 }
 
-ExperimentData::ExperimentData()
-    : configuration(&Configuration::Instance()), dataPad_([this](std::int32_t method) {
+ExperimentData::ExperimentData(Configuration& configuration, RelativeTime::Interface& clock)
+    : configuration(&configuration), clock_(&clock), dataPad_([this](std::int32_t method) {
         if (hooks_ != nullptr) hooks_->ExportToDataSheet(method);
       }) {
   const std::uint32_t now = OS::GetTickCount();
@@ -54,9 +54,7 @@ ExperimentData::ExperimentData()
 
 ExperimentData::~ExperimentData() = default;
 
-RelativeTime::Interface& ExperimentData::Clock() const {
-  return clock_ != nullptr ? *clock_ : RelativeTime::Instance();
-}
+RelativeTime::Interface& ExperimentData::Clock() const { return *clock_; }
 
 template <class Consumer, class Call>
 void ExperimentData::Notify(const std::vector<Consumer*>& list, Call&& call) {

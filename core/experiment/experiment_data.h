@@ -107,15 +107,16 @@ class ExperimentData {
   static constexpr std::uint16_t kCurrentVersion = 5;
 
   // The defaults of a record with no experiment, then Clear and the custom
-  // traces of the user's custom-scripts folder.
-  ExperimentData();
+  // traces of the user's custom-scripts folder. The record reads and writes
+  // `configuration` and stamps with `clock`; both outlive it.
+  ExperimentData(Configuration& configuration, RelativeTime::Interface& clock);
   ~ExperimentData();
   ExperimentData(const ExperimentData&) = delete;
   ExperimentData& operator=(const ExperimentData&) = delete;
 
   // The experiment clock the record asks whether it runs and what time it
-  // is; the process's clock unless set (tests set their own).
-  void SetClock(RelativeTime::Interface* clock) { clock_ = clock; }
+  // is (tests swap in clocks they drive by hand).
+  void SetClock(RelativeTime::Interface& clock) { clock_ = &clock; }
   // The application's action sheet and title; without hooks markers add no
   // action row.
   void SetApplicationHooks(ApplicationHooks* hooks) { hooks_ = hooks; }

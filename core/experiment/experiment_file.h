@@ -75,17 +75,19 @@ class ExperimentFileSystem {
 // The real file system.
 ExperimentFileSystem& DefaultExperimentFileSystem();
 
-// What a save or an open needs besides the record; every member may stay
-// empty (no windows, no progress, no questions, the real file system, the
-// process's experiment clock).
+// What a save or an open needs besides the record: the experiment clock
+// whose segments are written and restored; every other member may stay empty
+// (no windows, no progress, no questions, the real file system).
 struct ExperimentFileContext {
+  explicit ExperimentFileContext(RelativeTime::RelativeTime& experimentClock) : clock(&experimentClock) {}
+
   TraceWindowHost* windows = nullptr;
   ProgressHook* progress = nullptr;
   PromptHook* prompt = nullptr;
   ExperimentFileSystem* files = nullptr;
-  RelativeTime::RelativeTime* clock = nullptr;
-  std::uint32_t productType = 0;     // written into the header, not read back
-  std::string caption = "Tarvix 5";  // caption of the questions
+  RelativeTime::RelativeTime* clock;  // never null
+  std::uint32_t productType = 0;      // written into the header, not read back
+  std::string caption = "Tarvix 5";   // caption of the questions
   // Where a failed save leaves the system's reason (an errno, 0 when none is
   // known), for the user's message.
   int* error = nullptr;

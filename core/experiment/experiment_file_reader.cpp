@@ -569,7 +569,7 @@ class Reader {
       if (!ReadBytes(in_, raw.data(), raw.size()) || !ClockSegmentCodec::Read(raw, segment)) break;
       segments.push_back(segment);
     }
-    RelativeTime::RelativeTime& clock = context_.clock ? *context_.clock : RelativeTime::Instance();
+    RelativeTime::RelativeTime& clock = *context_.clock;
     auto lock = clock.Lock();
     ClockSegmentStore& store = clock.Store();
     while (store.Count() > 0) store.Delete(store.Keys().back());

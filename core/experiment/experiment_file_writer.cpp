@@ -264,7 +264,7 @@ class Writer {
   }
 
   void ClockSegments() {
-    RelativeTime::RelativeTime& clock = context_.clock ? *context_.clock : RelativeTime::Instance();
+    RelativeTime::RelativeTime& clock = *context_.clock;
     auto lock = clock.Lock();
     ClockSegmentStore& store = clock.Store();
     WriteU32(out_, static_cast<std::uint32_t>(store.Count()));

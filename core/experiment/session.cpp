@@ -2,7 +2,8 @@
 
 namespace ORV {
 
-Session::Session() : experiment_(std::make_unique<ExperimentData>()) {}
+Session::Session(Configuration& configuration, RelativeTime::Interface& clock)
+    : experiment_(std::make_unique<ExperimentData>(configuration, clock)) {}
 
 Session::~Session() = default;
 

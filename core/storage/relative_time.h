@@ -28,7 +28,6 @@
 #include <string>
 #include <vector>
 
-#include "core/base/singleton.h"
 #include "core/storage/clock_segment.h"
 
 namespace ORV::RelativeTime {
@@ -67,11 +66,14 @@ class Interface {
 // The clock still counts as running this long after a pause, ms.
 inline constexpr std::uint32_t kPauseGraceMs = 100;
 
-class RelativeTime final : public Interface, public CSingleton<RelativeTime> {
+class RelativeTime final : public Interface {
  public:
-  // The process's clock is Instance(); tests make clocks of their own.
+  // The program's owner makes the one experiment clock and hands it to the
+  // record, the file commands and the workers; tests make clocks of their own.
   RelativeTime() = default;
   ~RelativeTime() override = default;
+  RelativeTime(const RelativeTime&) = delete;
+  RelativeTime& operator=(const RelativeTime&) = delete;
 
   void Start() override;
   void Pause() override;
@@ -100,8 +102,5 @@ class RelativeTime final : public Interface, public CSingleton<RelativeTime> {
   ClockSegment segment_;
   ClockSegmentStore store_;
 };
-
-// The process's clock, created on first use.
-inline RelativeTime& Instance() { return RelativeTime::Instance(); }
 
 }  // namespace ORV::RelativeTime

@@ -3,14 +3,17 @@
 // is made by a factory the program sets before the application runs, so the
 // application does not depend on the frame's own code.
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/ui/command_router.h"
 
 class QWidget;
 
 namespace ORV {
+class ActionViewRows;
 class TraceWindowHost;
 namespace OS {
 class RegistryStore;
@@ -23,8 +26,36 @@ class DocumentArea;
 namespace ORV::Shell {
 
 class DocumentTemplates;
+class ExperimentFileCommands;
 class FileCommandsHost;
 class TraceGlue;
+
+// The sheet the experiment's actions are listed on (the frame's action
+// sheet), which the frame hands the application while it has one.
+class ActionSheet {
+ public:
+  virtual ~ActionSheet() = default;
+  // The sheet's rows; null while the sheet is not open.
+  virtual ActionViewRows* Rows() = 0;
+  virtual void Add(std::uint32_t time, const std::string& text) = 0;
+};
+
+// What the main frame asks of the application object, which hands itself
+// to the frame's factory.
+class AppCommands {
+ public:
+  virtual ~AppCommands() = default;
+  // The automatic update check at start-up; true when it ran.
+  virtual bool CheckForUpdatesAtStartup() = 0;
+  // The experiment file commands; null before the frame gave them a host.
+  virtual ExperimentFileCommands* FileCommands() const = 0;
+  // Starts a fresh copy of the program and closes this one.
+  virtual bool Restart() = 0;
+  // The about box, modal.
+  virtual void OnAppAbout() = 0;
+  // Where the actions go from now on; null: to no sheet.
+  virtual void UseActionSheet(ActionSheet* sheet) = 0;
+};
 
 class AppFrame {
  public:
@@ -73,7 +104,8 @@ class AppFrame {
   }
 };
 
-using AppFrameFactory = std::function<std::unique_ptr<AppFrame>()>;
+// Makes the main frame for the application handed in, which outlives it.
+using AppFrameFactory = std::function<std::unique_ptr<AppFrame>(AppCommands& app)>;
 
 // The frame used when the program has none set: a plain main window with
 // the document area.

@@ -15,7 +15,7 @@
 
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
-#include "core/experiment/session.h"
+#include "core/experiment/experiment_data.h"
 #include "core/threading/worker_pool.h"
 #include "platform/os/registry_store.h"
 #include "platform/ui/message_box.h"
@@ -30,8 +30,6 @@
 
 namespace ORV::Shell {
 namespace {
-
-CPelmoraApp* g_app = nullptr;
 
 // Start-up steps that only the desktop of the program's first platform needs;
 // here each has nothing to do, and they keep their places in the order.
@@ -69,8 +67,7 @@ std::string UserName() {
 
 // Construction: the priority, the AppID, the looks. The GUI thread's identity
 // was fixed when the application services were set up on it.
-CPelmoraApp::CPelmoraApp(AppOptions options) : options_(std::move(options)) {
-  g_app = this;
+CPelmoraApp::CPelmoraApp(AppWorld world, AppOptions options) : world_(world), options_(std::move(options)) {
   if (::setpriority(PRIO_PROCESS, 0, kAboveNormalNice) != 0) {
     std::cerr << "Error setting ABOVE_NORMAL_PRIORITY_CLASS: " << errno << std::endl;
   }
@@ -85,20 +82,12 @@ CPelmoraApp::~CPelmoraApp() {
   if (hooked_ && hooked_->Hooks() == this) hooked_->SetApplicationHooks(nullptr);
   // The source registered at start-up goes with the application.
   if (eventLogRegistered_) EventLog().Deregister();
-  if (g_app == this) g_app = nullptr;
 }
-
-CPelmoraApp* CPelmoraApp::Instance() { return g_app; }
 
 QWidget* CPelmoraApp::MainWindow() const { return frame_ ? frame_->Window() : nullptr; }
 
 OS::RegistryStore& CPelmoraApp::SettingsStore() const {
   return options_.settingsStore ? *options_.settingsStore : OS::RegistryStore::User();
-}
-
-ExperimentData* CPelmoraApp::Experiment() const {
-  if (options_.experiment) return options_.experiment;
-  return options_.useSession ? &Session::Instance().Experiment() : nullptr;
 }
 
 int CPelmoraApp::Run() {
@@ -116,7 +105,6 @@ bool CPelmoraApp::InitInstance() {
   eventLogRegistered_ = EventLog().Register(kEventSourceName, options_.eventLog);
   EnableDpiAwareness();
   WriteStartEvent();
-  Configuration::Instance();
   InitCommonControls();
   StartDrawingLibrary();
   if (!InitComponentRuntime()) {
@@ -137,7 +125,7 @@ bool CPelmoraApp::InitInstance() {
     return false;
   }
 
-  frame_ = options_.frameFactory ? options_.frameFactory() : MakePlaceholderFrame();
+  frame_ = options_.frameFactory ? options_.frameFactory(*this) : MakePlaceholderFrame();
   // Load and save go through one store, else what the user changes is lost.
   if (frame_) frame_->UseSettingsStore(SettingsStore());
   if (frame_) frame_->UseDocumentTemplates(templates_);
@@ -156,7 +144,7 @@ bool CPelmoraApp::InitInstance() {
   if (options_.loadConfiguration) {
     options_.loadConfiguration();
   } else {
-    Configuration::Instance().Load(SettingsStore());
+    world_.configuration.Load(SettingsStore());
   }
 
   if (!frame_ || !frame_->Create()) {
@@ -173,7 +161,7 @@ bool CPelmoraApp::InitInstance() {
   if (UI::DocumentArea* area = frame_->Documents()) templates_.RegisterWith(*area);
   if (FileCommandsHost* host = frame_->FileHost(); host && Experiment()) {
     experimentAccess_ =
-        std::make_unique<SessionExperiment>(*Experiment(), Configuration::Instance(), frame_->TraceWindows());
+        std::make_unique<SessionExperiment>(*Experiment(), world_.configuration, world_.clock, frame_->TraceWindows());
     fileCommands_ = std::make_unique<ExperimentFileCommands>(*experimentAccess_, *host);
   }
 
@@ -288,7 +276,7 @@ bool CPelmoraApp::Restart() {
 void CPelmoraApp::CheckForUpdates(bool manual) { Shell::CheckForUpdates(manual); }
 
 bool CPelmoraApp::CheckForUpdatesAtStartup() {
-  if (startupCheckDone_ || !Configuration::Instance().FreshetCheckEnabled) return false;
+  if (startupCheckDone_ || !world_.configuration.FreshetCheckEnabled) return false;
   startupCheckDone_ = true;
   CheckForUpdates(false);
   return true;
@@ -331,14 +319,14 @@ void CPelmoraApp::WriteStartEvent() {
 }
 
 void CPelmoraApp::CreateMenuFont() {
-  const Configuration& config = Configuration::Instance();
+  const Configuration& config = world_.configuration;
   menuFont_ = QFont(QString::fromStdString(config.FontName));
   menuFont_.setPointSizeF(config.HeaderFontSize / 10.0);
   QApplication::setFont(menuFont_, "QMenu");
 }
 
 void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
-  if (addAction) addAction(time, text);
+  if (actionSheet_) actionSheet_->Add(time, text);
   // The action is part of the experiment the record holds (being recorded,
   // stopped or read from a file): it is kept in the action store, which
   // lives beside the running backup, and saved with the experiment.
@@ -352,7 +340,7 @@ void CPelmoraApp::AddAction(std::uint32_t time, const std::string& text) {
   }
 }
 
-ActionViewRows* CPelmoraApp::ActionView() { return actionView ? actionView() : nullptr; }
+ActionViewRows* CPelmoraApp::ActionView() { return actionSheet_ ? actionSheet_->Rows() : nullptr; }
 
 void CPelmoraApp::ExportToDataSheet(std::int32_t method) {
   if (glue_) glue_->ExportToDataSheet(method);

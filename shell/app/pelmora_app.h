@@ -35,7 +35,11 @@
 #include "shell/glue/trace_glue.h"
 
 namespace ORV {
+class Configuration;
 class ExperimentData;
+namespace RelativeTime {
+class RelativeTime;
+}
 namespace OS {
 class EventLogBackend;
 class RegistryStore;
@@ -56,6 +60,18 @@ inline constexpr UI::CommandId ID_APP_ABOUT = 57664;
 // The start event's id in the event log.
 inline constexpr std::uint32_t kStartEventId = 3;
 
+// What the application works on. The program's owner makes these, and they
+// outlive the application.
+struct AppWorld {
+  Configuration& configuration;
+  // The experiment clock, whose segments the file commands save and reopen.
+  RelativeTime::RelativeTime& clock;
+  // The experiment record whose running backup start-up offers for import
+  // and which asks its questions through the application; null: the
+  // application has none (no trace glue, no file commands).
+  ExperimentData* experiment = nullptr;
+};
+
 struct AppOptions {
   // The command line after the program's name.
   std::vector<std::string> args;
@@ -66,14 +82,9 @@ struct AppOptions {
   // The settings store (registration, the flush at a forced exit); the
   // user's store when null.
   OS::RegistryStore* settingsStore = nullptr;
-  // Loads the settings; Configuration::Load from the settings store when
-  // empty.
+  // Loads the settings; the configuration's Load from the settings store
+  // when empty.
   std::function<void()> loadConfiguration;
-  // The experiment record whose running backup start-up offers for import
-  // and which asks its questions through the application; the session's
-  // when null and `useSession` is set.
-  ExperimentData* experiment = nullptr;
-  bool useSession = true;
   // Makes the trace glue's host (the data sheet among the documents, the
   // frame's ribbon texts); without it the application has no trace glue.
   std::function<std::unique_ptr<TraceGlueHost>(DocumentTemplates&, AppFrame&)> glueHost;
@@ -82,15 +93,12 @@ struct AppOptions {
   std::function<void(int)> endProcess;
 };
 
-class CPelmoraApp : public ApplicationHooks {
+class CPelmoraApp : public ApplicationHooks, public AppCommands {
  public:
-  explicit CPelmoraApp(AppOptions options);
+  CPelmoraApp(AppWorld world, AppOptions options);
   ~CPelmoraApp() override;
   CPelmoraApp(const CPelmoraApp&) = delete;
   CPelmoraApp& operator=(const CPelmoraApp&) = delete;
-
-  // The one application object while it exists; null otherwise.
-  static CPelmoraApp* Instance();
 
   // InitInstance, the event loop when it succeeded, then ExitInstance;
   // returns the exit code.
@@ -100,21 +108,22 @@ class CPelmoraApp : public ApplicationHooks {
 
   // Starts a fresh copy of the program and closes this one; false (after
   // telling the user) when that could not be done.
-  bool Restart();
+  bool Restart() override;
 
   // One update check; `manual` when the user asked for it.
   void CheckForUpdates(bool manual);
   // The automatic check, for the frame's start-up timer: runs when the
   // user allows it ("FreshetCheckEnabled"), at most once per run. True when
   // it ran.
-  bool CheckForUpdatesAtStartup();
+  bool CheckForUpdatesAtStartup() override;
   // The about box, modal.
-  void OnAppAbout();
+  void OnAppAbout() override;
+  void UseActionSheet(ActionSheet* sheet) override { actionSheet_ = sheet; }
 
   // The experiment file commands, once the frame gave them a host; null
   // before. The frame routes ID_FILE_NEW, ID_FILE_OPEN (also recent and
   // dropped files), ID_FILE_SAVE, ID_FILE_SAVE_AS and ID_FILE_CLOSE here.
-  ExperimentFileCommands* FileCommands() const { return fileCommands_.get(); }
+  ExperimentFileCommands* FileCommands() const override { return fileCommands_.get(); }
 
   AppFrame* Frame() const { return frame_.get(); }
   // The one trace glue of the program; null without a glue host.
@@ -135,7 +144,7 @@ class CPelmoraApp : public ApplicationHooks {
   void OpenCommandLine(const std::vector<std::string>& args);
 
   // ApplicationHooks: the questions and waits of the experiment record.
-  // The action sheet is reached through the provider the views set.
+  // The actions go to the sheet the frame handed in.
   void AddAction(std::uint32_t time, const std::string& text) override;
   ActionViewRows* ActionView() override;
   // The data pad's measurements (method 4) into the data sheet.
@@ -144,10 +153,6 @@ class CPelmoraApp : public ApplicationHooks {
   Answer AskYesNo(const std::string& caption, const std::string& text) override;
   void ShowInformation(const std::string& caption, const std::string& text) override;
   void WaitForEvent(const Utils::Sync::Event& event, const std::string& text) override;
-
-  // Set by the action sheet's owner.
-  std::function<void(std::uint32_t, const std::string&)> addAction;
-  std::function<ActionViewRows*()> actionView;
 
  private:
   bool StartSplash();
@@ -158,9 +163,11 @@ class CPelmoraApp : public ApplicationHooks {
   void CreateMenuFont();
 
   OS::RegistryStore& SettingsStore() const;
-  ExperimentData* Experiment() const;
+  ExperimentData* Experiment() const { return world_.experiment; }
 
+  AppWorld world_;
   AppOptions options_;
+  ActionSheet* actionSheet_ = nullptr;
   VisualThemes themes_;
   CPelmoraModule module_;
   DocumentTemplates templates_;

@@ -61,8 +61,8 @@ class UiThreadWindows : public TraceWindowHost {
 
 }  // namespace
 
-SessionExperiment::SessionExperiment(ExperimentData& data, Configuration& configuration, TraceWindowHost* windows,
-                                     RelativeTime::RelativeTime* clock)
+SessionExperiment::SessionExperiment(ExperimentData& data, Configuration& configuration,
+                                     RelativeTime::RelativeTime& clock, TraceWindowHost* windows)
     : data_(data), configuration_(configuration), windows_(windows), clock_(clock) {}
 
 std::string SessionExperiment::FileName() const {
@@ -105,10 +105,9 @@ OS::FileCheck SessionExperiment::CheckFile(const std::string& path) const { retu
 int SessionExperiment::Open(const std::string& path, ProgressHook* progress) {
   std::optional<UiThreadWindows> windows;
   if (windows_) windows.emplace(*windows_);
-  ExperimentFileContext context;
+  ExperimentFileContext context(clock_);
   context.windows = windows ? &*windows : nullptr;
   context.progress = progress;
-  context.clock = clock_;
   context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
   return OpenExperiment(data_, path, context);
 }
@@ -118,16 +117,14 @@ int SessionExperiment::CheckOpens(const std::string& path, ProgressHook* progres
   if (folder.empty()) return kOpenFailed;
   int result = kOpenFailed;
   {
-    ExperimentData trial;
     RelativeTime::RelativeTime clock;
-    trial.SetClock(&clock);
+    ExperimentData trial(configuration_, clock);
     // The reader sets the file's calibration in the configuration; the
     // experiment shown keeps its own.
     const auto experimentValues = trial.configuration->ExperimentValues;
     if (trial.OpenStores(folder)) {
-      ExperimentFileContext context;
+      ExperimentFileContext context(clock);
       context.progress = progress;
-      context.clock = &clock;
       context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
       result = OpenExperiment(trial, path, context);
     }
@@ -141,9 +138,8 @@ int SessionExperiment::CheckOpens(const std::string& path, ProgressHook* progres
 bool SessionExperiment::Save(const std::string& path, const std::string& name, bool withVideo, ProgressHook* progress) {
   std::vector<TraceWindowState> windowStates;
   if (windows_) windowStates = UiThreadWindows(*windows_).TraceWindows();
-  ExperimentFileContext context;
+  ExperimentFileContext context(clock_);
   context.progress = progress;
-  context.clock = clock_;
   context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
   context.error = &saveError_;
   return SaveExperiment(data_, path, name, withVideo, windowStates, context) == 1;
@@ -152,9 +148,8 @@ bool SessionExperiment::Save(const std::string& path, const std::string& name, b
 void SessionExperiment::Clear() { data_.Clear(); }
 
 void SessionExperiment::PauseClock() {
-  RelativeTime::RelativeTime& clock = clock_ ? *clock_ : RelativeTime::RelativeTime::Instance();
-  clock.Pause();
-  data_.startTick = clock.Now();
+  clock_.Pause();
+  data_.startTick = clock_.Now();
 }
 
 void SessionExperiment::ResetStores() { data_.ResetStores(); }

@@ -21,10 +21,10 @@ namespace ORV::Shell {
 
 class SessionExperiment : public ExperimentAccess {
  public:
-  // `windows` may be null (no trace windows to save or reopen); `clock` is
-  // the process's experiment clock when null.
-  SessionExperiment(ExperimentData& data, Configuration& configuration, TraceWindowHost* windows = nullptr,
-                    RelativeTime::RelativeTime* clock = nullptr);
+  // `clock` is the experiment clock whose segments are saved and reopened;
+  // `windows` may be null (no trace windows to save or reopen).
+  SessionExperiment(ExperimentData& data, Configuration& configuration, RelativeTime::RelativeTime& clock,
+                    TraceWindowHost* windows = nullptr);
 
   std::string FileName() const override;
   std::string FilePath() const override;
@@ -57,7 +57,7 @@ class SessionExperiment : public ExperimentAccess {
   ExperimentData& data_;
   Configuration& configuration_;
   TraceWindowHost* windows_;
-  RelativeTime::RelativeTime* clock_;
+  RelativeTime::RelativeTime& clock_;
   int saveError_ = 0;
 };
 

@@ -3,9 +3,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "core/base/configuration.h"
-#include "core/experiment/session.h"
-#include "instruments/interface_manager.h"
 #include "platform/ui/ribbon_bar.h"
 #include "shell/app/pelmora_app.h"
 #include "shell/frame/frame_application.h"
@@ -18,21 +15,30 @@
 namespace ORV {
 namespace {
 
+// The frame's action sheet as the application adds its actions to it.
+class ViewsActionSheet final : public Shell::ActionSheet {
+ public:
+  explicit ViewsActionSheet(FrameViews& views) : views_(views) {}
+  ActionViewRows* Rows() override { return views_.ActionSheet(); }
+  void Add(std::uint32_t time, const std::string& text) override { views_.AddAction(time, text); }
+
+ private:
+  FrameViews& views_;
+};
+
 class MainAppFrame final : public Shell::AppFrame {
  public:
+  MainAppFrame(const MainFrameWorld& world, Shell::AppCommands& app) : world_(world), app_(app) {}
   ~MainAppFrame() override {
     if (frame_ && frame_->Commands()) frame_->Commands()->SetApplication(nullptr);
-    if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance(); app && views_) {
-      app->actionView = nullptr;
-      app->addAction = nullptr;
-    }
+    if (actionSheet_) app_.UseActionSheet(nullptr);
   }
   void UseSettingsStore(OS::RegistryStore& store) override { settingsStore_ = &store; }
   void UseTraceGlue(Shell::TraceGlue& glue) override { glue_ = &glue; }
   void UseDocumentTemplates(Shell::DocumentTemplates& templates) override { templates_ = &templates; }
   bool Create() override {
-    Configuration& config = Configuration::Instance();
-    ExperimentData& experiment = Session::Instance().Experiment();
+    Configuration& config = world_.configuration;
+    ExperimentData& experiment = world_.experiment;
     if (glue_ && templates_) {
       views_ = std::make_unique<FrameViews>(FrameViews::Setup{
           config, experiment, *glue_, *templates_, settingsStore_ ? *settingsStore_ : OS::RegistryStore::User()});
@@ -40,16 +46,13 @@ class MainAppFrame final : public Shell::AppFrame {
     ProgramFrameOptions options;
     options.settingsStore = settingsStore_;
     options.glue = glue_;
-    options.checkForUpdates = [] {
-      Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance();
-      return app != nullptr && app->CheckForUpdatesAtStartup();
-    };
+    options.checkForUpdates = [&app = app_] { return app.CheckForUpdatesAtStartup(); };
     options.views = views_.get();
     // The frame's own saves (at a collection's start and at the close) are
     // the file commands' save: the opened file in place, the details asked,
     // the backup discarded.
     options.saveExperiment = [this] { return application_ && application_->SaveExperiment(); };
-    frame_ = CreateMainFrame(config, experiment, InterfaceManager::Instance(), std::move(options));
+    frame_ = CreateMainFrame(config, experiment, world_.instruments, world_.clock, std::move(options));
     if (views_) views_->SetFrame(frame_.get());
     if (frame_->OnCreate() != 0) {
       if (views_) views_->SetFrame(nullptr);
@@ -64,23 +67,13 @@ class MainAppFrame final : public Shell::AppFrame {
     termination_ = std::make_unique<TerminationWatch>(*frame_);
     fileHost_ = std::make_unique<FrameFileHost>(*frame_, config, experiment, views_.get());
     application_ = std::make_unique<FrameApplicationLink>(
-        *fileHost_,
-        [] {
-          Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance();
-          return app ? app->FileCommands() : nullptr;
-        },
-        [] {
-          if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance()) app->Restart();
-        });
+        *fileHost_, [&app = app_] { return app.FileCommands(); }, [&app = app_] { app.Restart(); });
     if (FrameCommands* commands = frame_->Commands()) commands->SetApplication(application_.get());
     frame_->Router().OnCommand(Shell::ID_FILE_NEW, [this] { application_->NewTraceView(); });
-    frame_->Router().OnCommand(Shell::ID_APP_ABOUT, [] {
-      if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance()) app->OnAppAbout();
-    });
-    if (Shell::CPelmoraApp* app = Shell::CPelmoraApp::Instance(); app && views_) {
-      FrameViews* views = views_.get();
-      app->actionView = [views]() -> ActionViewRows* { return views->ActionSheet(); };
-      app->addAction = [views](std::uint32_t time, const std::string& text) { views->AddAction(time, text); };
+    frame_->Router().OnCommand(Shell::ID_APP_ABOUT, [&app = app_] { app.OnAppAbout(); });
+    if (views_) {
+      actionSheet_ = std::make_unique<ViewsActionSheet>(*views_);
+      app_.UseActionSheet(actionSheet_.get());
     }
     return true;
   }
@@ -113,8 +106,11 @@ class MainAppFrame final : public Shell::AppFrame {
   }
 
  private:
+  MainFrameWorld world_;
+  Shell::AppCommands& app_;
   // The documents outlive the frame, whose services use them.
   std::unique_ptr<FrameViews> views_;
+  std::unique_ptr<ViewsActionSheet> actionSheet_;
   // Declared after the frame: go before it.
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<TerminationWatch> termination_;
@@ -127,7 +123,9 @@ class MainAppFrame final : public Shell::AppFrame {
 
 }  // namespace
 
-std::unique_ptr<Shell::AppFrame> MakeMainAppFrame() { return std::make_unique<MainAppFrame>(); }
+std::unique_ptr<Shell::AppFrame> MakeMainAppFrame(const MainFrameWorld& world, Shell::AppCommands& app) {
+  return std::make_unique<MainAppFrame>(world, app);
+}
 
 std::unique_ptr<Shell::TraceGlueHost> MakeProgramGlueHost(Shell::DocumentTemplates& templates, Shell::AppFrame& frame) {
   return std::make_unique<Shell::DocumentGlueHost>(templates, [&frame](std::uint32_t id, const std::string& text) {

@@ -7,7 +7,7 @@
 namespace ORV {
 
 ProgramSequencer::ProgramSequencer(ExperimentData& experiment, InterfaceManager& manager)
-    : sequencer_(experiment, &manager) {}
+    : sequencer_(experiment, manager) {}
 
 void ProgramSequencer::SetCameraWindow(FrameCameraWnd* window) { zones_.window = window; }
 

@@ -8,6 +8,7 @@
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
 #include "core/experiment/zone_data_queue.h"
+#include "core/storage/relative_time.h"
 #include "instruments/interface_manager.h"
 #include "instruments/sampling_workers.h"
 #include "instruments/ui/flow_pane.h"
@@ -38,7 +39,9 @@ namespace {
 // The interface manager's devices and the workers that read them.
 class ManagerInstruments final : public FrameInstruments {
  public:
-  explicit ManagerInstruments(InterfaceManager& manager) : manager_(manager), devices_(manager) {}
+  // Flow readings are stamped with the record's experiment clock.
+  ManagerInstruments(InterfaceManager& manager, ExperimentData& experiment)
+      : manager_(manager), experiment_(experiment), devices_(manager) {}
   ~ManagerInstruments() override { DeleteWorkers(); }
 
   void ReloadPorts() override { devices_.ReloadPorts(); }
@@ -76,7 +79,8 @@ class ManagerInstruments final : public FrameInstruments {
                                                                : manager_.AsciiFlowMeter().IsConnected();
     const bool flowPresent = FlowFromMulti() || flowMeter;
     if (flowMeter) {
-      flow_ = std::make_shared<CFlowSampleThread>(manager_);
+      flow_ = std::make_shared<CFlowSampleThread>(
+          manager_, [&experiment = experiment_] { return experiment.ExperimentClock().Now(); });
       if (step >= 1) flow_->SetPeriodFactor(step);
       flow_->AddListener(listeners.frame);
       flow_->SetFailureTarget(listeners.failureTarget);
@@ -135,6 +139,7 @@ class ManagerInstruments final : public FrameInstruments {
 
  private:
   InterfaceManager& manager_;
+  ExperimentData& experiment_;
   InterfaceManagerDevices devices_;
   std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
   std::unique_ptr<CInterfaceSampleThread> single_;
@@ -304,9 +309,13 @@ class ProgramSystem final : public FrameSystem {
 
 class ProgramHost final : public FrameHost {
  public:
-  ProgramHost(Configuration& configuration, ExperimentData& experiment, ProgramSequencer& sequencer,
-              ProgramFrameOptions options)
-      : configuration_(configuration), experiment_(experiment), sequencer_(sequencer), options_(std::move(options)) {}
+  ProgramHost(Configuration& configuration, ExperimentData& experiment, RelativeTime::RelativeTime& clock,
+              ProgramSequencer& sequencer, ProgramFrameOptions options)
+      : configuration_(configuration),
+        experiment_(experiment),
+        clock_(clock),
+        sequencer_(sequencer),
+        options_(std::move(options)) {}
 
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
 
@@ -320,7 +329,7 @@ class ProgramHost final : public FrameHost {
     if (!path) return false;
     const std::size_t slash = path->find_last_of('/');
     const std::string name = slash == std::string::npos ? *path : path->substr(slash + 1);
-    ExperimentFileContext context;
+    ExperimentFileContext context(clock_);
     context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
     return SaveExperimentWithProgress(experiment_, *path, name, true, context);
   }
@@ -366,6 +375,7 @@ class ProgramHost final : public FrameHost {
 
   Configuration& configuration_;
   ExperimentData& experiment_;
+  RelativeTime::RelativeTime& clock_;
   ProgramSequencer& sequencer_;
   ProgramFrameOptions options_;
   QWidget* frame_ = nullptr;
@@ -374,12 +384,12 @@ class ProgramHost final : public FrameHost {
 // Everything the frame's services refer to, kept alive by the frame.
 struct ProgramServices {
   ProgramServices(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
-                  ProgramFrameOptions options)
-      : instruments(manager),
+                  RelativeTime::RelativeTime& clock, ProgramFrameOptions options)
+      : instruments(manager, experiment),
         sequencer(experiment, manager),
         panes(configuration, experiment, manager, sequencer, zoneQueue),
         sampling(experiment, instruments.Holder(), zoneQueue),
-        host(configuration, experiment, sequencer, std::move(options)) {}
+        host(configuration, experiment, clock, sequencer, std::move(options)) {}
 
   // The camera windows' zone records, drained by the sampler.
   std::shared_ptr<ZoneDataHolderQueue> zoneQueue = std::make_shared<ZoneDataHolderQueue>();
@@ -394,10 +404,11 @@ struct ProgramServices {
 }  // namespace
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
-                                            InterfaceManager& instruments, ProgramFrameOptions options) {
+                                            InterfaceManager& instruments, RelativeTime::RelativeTime& clock,
+                                            ProgramFrameOptions options) {
   Shell::TraceGlue* glue = options.glue;
   FrameViews* views = options.views;
-  auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, std::move(options));
+  auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, clock, std::move(options));
   MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
                            services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
   wiring.glue = glue;

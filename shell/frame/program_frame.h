@@ -16,6 +16,9 @@
 namespace ORV {
 class FrameViews;
 class InterfaceManager;
+namespace RelativeTime {
+class RelativeTime;
+}
 namespace Shell {
 class TraceGlue;
 }
@@ -42,7 +45,10 @@ struct ProgramFrameOptions {
   FrameViews* views = nullptr;
 };
 
+// The frame on the program's objects, which outlive it: `clock` is the
+// experiment clock whose segments the frame's own save writes.
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
-                                            InterfaceManager& instruments, ProgramFrameOptions options = {});
+                                            InterfaceManager& instruments, RelativeTime::RelativeTime& clock,
+                                            ProgramFrameOptions options = {});
 
 }  // namespace ORV

@@ -2,12 +2,10 @@
 #include <QApplication>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "platform/ui/app_services.h"
 #include "shell/app/display_check.h"
-#include "shell/app/pelmora_app.h"
-#include "shell/frame/app_frame_adapter.h"
+#include "shell/program/program.h"
 
 int main(int argc, char** argv) {
   if (const std::string problem = ORV::Shell::DisplayProblem(); !problem.empty()) {
@@ -21,8 +19,6 @@ int main(int argc, char** argv) {
 
   ORV::Shell::AppOptions options;
   options.args.assign(argv + 1, argv + argc);
-  options.frameFactory = ORV::MakeMainAppFrame;
-  options.glueHost = ORV::MakeProgramGlueHost;
-  ORV::Shell::CPelmoraApp app(std::move(options));
-  return app.Run();
+  ORV::Program program(std::move(options));
+  return program.App().Run();
 }

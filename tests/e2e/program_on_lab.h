@@ -22,7 +22,6 @@
 
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
-#include "core/experiment/session.h"
 #include "platform/com/control_loader.h"
 #include "platform/os/event_log_backend.h"
 #include "platform/os/registry_store.h"
@@ -34,6 +33,7 @@
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_application.h"
 #include "shell/frame/program_frame.h"
+#include "shell/program/program.h"
 #include "shell/program_controls.h"
 #include "tests/shell/app/app_test_fixture.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -131,9 +131,8 @@ class ProgramOnLab {
     EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
     Shell::AppOptions options;
     options.eventLog = &log;
-    options.frameFactory = MakeMainAppFrame;
-    options.glueHost = MakeProgramGlueHost;
-    app = std::make_unique<Shell::CPelmoraApp>(std::move(options));
+    program = std::make_unique<ORV::Program>(std::move(options));
+    app = &program->App();
     if (!app->InitInstance()) {
       ADD_FAILURE() << "the application did not start";
       return false;
@@ -147,8 +146,8 @@ class ProgramOnLab {
     return true;
   }
 
-  Configuration& configuration() { return Configuration::Instance(); }
-  ExperimentData& experiment() { return Session::Instance().Experiment(); }
+  Configuration& configuration() { return program->Settings(); }
+  ExperimentData& experiment() { return program->Experiment(); }
   UI::CommandRouter& router() { return frame->Router(); }
 
   ORV::Test::AppSandbox sandbox;
@@ -156,7 +155,8 @@ class ProgramOnLab {
   UI::ScriptedFileDialogs dialogs;
   DialogAnswers answers;
   OS::MemoryEventLogBackend log;
-  std::unique_ptr<Shell::CPelmoraApp> app;
+  std::unique_ptr<ORV::Program> program;
+  Shell::CPelmoraApp* app = nullptr;
   CMainFrame* frame = nullptr;
 };
 

@@ -26,6 +26,7 @@
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/main_frame_commands.h"
+#include "shell/program/program.h"
 #include "shell/program_controls.h"
 #include "tests/e2e/program_steps.h"
 #include "tests/shell/app/app_test_fixture.h"
@@ -43,13 +44,12 @@ class ProgramRig {
     Shell::AppOptions options;
     options.args = std::move(args);
     options.eventLog = &log;
-    options.frameFactory = MakeMainAppFrame;
-    options.glueHost = MakeProgramGlueHost;
-    options.loadConfiguration = [configure] {
-      Configuration::Instance().Load(OS::RegistryStore::User());
-      if (configure) configure(Configuration::Instance());
+    options.loadConfiguration = [this, configure] {
+      program_->Settings().Load(OS::RegistryStore::User());
+      if (configure) configure(program_->Settings());
     };
-    app_ = std::make_unique<Shell::CPelmoraApp>(std::move(options));
+    program_ = std::make_unique<ORV::Program>(std::move(options));
+    app_ = &program_->App();
     up_ = app_->InitInstance();
     if (up_) frame_ = dynamic_cast<CMainFrame*>(app_->MainWindow());
     if (frame_) frame_->resize(1600, 1000);
@@ -69,7 +69,7 @@ class ProgramRig {
   }
   Shell::CPelmoraApp& App() { return *app_; }
   CMainFrame& Frame() { return *frame_; }
-  ExperimentData& Experiment() { return Session::Instance().Experiment(); }
+  ExperimentData& Experiment() { return program_->Experiment(); }
   Sim::SimLab& Lab() { return *Sim::SimLab::Running(); }
   UI::CommandRouter& Router() { return frame_->Router(); }
   std::uint32_t Now() { return Experiment().ExperimentClock().Now(); }
@@ -111,7 +111,8 @@ class ProgramRig {
 
  private:
   ORV::Test::AppSandbox sandbox_;
-  std::unique_ptr<Shell::CPelmoraApp> app_;
+  std::unique_ptr<ORV::Program> program_;
+  Shell::CPelmoraApp* app_ = nullptr;
   CMainFrame* frame_ = nullptr;
   bool up_ = false;
 };

@@ -12,6 +12,8 @@
 #include "core/experiment/session.h"
 #include "platform/os/folders.h"
 #include "tests/core/experiment/experiment_fixture.h"
+#include "tests/support/hand_clock.h"
+#include "tests/support/test_world.h"
 
 namespace ORV {
 namespace {
@@ -573,7 +575,7 @@ TEST(CalculationComments, GroupRule) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.kind) + "/" + std::to_string(c.n));
-    ExperimentData d;
+    ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
     d.mode = kModeFile;
     for (auto [kind, group] : list) {
       CalculationData r;
@@ -594,7 +596,7 @@ TEST(CalculationComments, GroupRule) {
     }
   }
 
-  ExperimentData d;
+  ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   d.mode = kModeLive;
   d.AddCalculationData(CalculationData{});
   d.SetCalculationComment(0, 0, std::string(300, 'z'));
@@ -661,11 +663,14 @@ TEST_F(Additions, IndexImagesUpTo10000BytesAndGaps) {
 
 // ---- the session ----
 
-TEST(SessionTest, OwnsOneRecordWithNoExperiment) {
+TEST(SessionTest, OwnsOneRecordWithNoExperimentOnTheSettingsAndClockHandedIn) {
   ORV::Test::SandboxedHome home;
-  Session& session = Session::Instance();
-  EXPECT_EQ(&session, &Session::Instance());
-  EXPECT_EQ(&session.Experiment(), &Session::Instance().Experiment());
+  Configuration configuration;
+  ORV::Test::HandClock clock(1234);
+  Session session(configuration, clock);
+  EXPECT_EQ(session.Experiment().configuration, &configuration);
+  EXPECT_EQ(&session.Experiment().ExperimentClock(), &clock);
+  EXPECT_EQ(session.Experiment().ExperimentClock().Now(), 1234u);
   EXPECT_EQ(session.Experiment().mode.load(), static_cast<std::uint32_t>(kModeNone));
   EXPECT_EQ(session.Experiment().currentVersion, 5);
 }

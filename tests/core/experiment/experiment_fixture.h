@@ -13,6 +13,7 @@
 #include "core/storage/relative_time.h"
 #include "platform/os/tick_source.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -84,8 +85,8 @@ class ExperimentFixture : public testing::Test {
   // A record on this fixture's clock and hooks, with `consumer` registered
   // for every kind and its stores in `folder`.
   std::unique_ptr<ExperimentData> NewRecord(const std::string& folder, RecordingConsumer& consumer) {
-    auto data = std::make_unique<ExperimentData>();
-    data->SetClock(&clock_);
+    auto data = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
+    data->SetClock(clock_);
     data->SetApplicationHooks(&hooks_);
     data->AddImageAnalysisConsumer(&consumer);
     data->AddPressureConsumer(&consumer);

@@ -263,7 +263,19 @@ TEST_F(ClockTest, WorksWithoutAStore) {
   EXPECT_EQ(clock.Now(), 1000u);
 }
 
-TEST(ClockInstance, IsOnePerProcess) { EXPECT_EQ(&Clock::Instance(), &RelativeTime::Instance()); }
+// Each owner's clock is its own: pausing one leaves another's time base alone.
+TEST_F(ClockTest, TwoClocksKeepTheirOwnTimeBases) {
+  Clock driven;
+  Clock idle;
+  tick_.Set(100);
+  driven.Start();
+  tick_.Set(300);
+  driven.Pause();
+  tick_.Set(1000);
+  EXPECT_EQ(driven.Now(), 300u);
+  EXPECT_FALSE(idle.IsRunning());
+  EXPECT_EQ(idle.Now(), 1000u);
+}
 
 TEST_F(ClockTest, ReadersRunWhileTheClockIsDriven) {
   Clock clock;

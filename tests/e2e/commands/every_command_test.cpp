@@ -193,7 +193,7 @@ bool WriteCountingRecording(const std::string& path) {
 // The program on the lab, and what the rows share.
 class Program {
  public:
-  Program() : started(lab.Start()), frame(lab.frame), app(lab.app.get()) {}
+  Program() : started(lab.Start()), frame(lab.frame), app(lab.app) {}
   ~Program() {
     if (frame == nullptr) return;
     if (frame->Commands() != nullptr) frame->Commands()->SetApplication(nullptr);
@@ -273,8 +273,8 @@ class Program {
   bool started;
   CMainFrame* frame;
   Shell::CPelmoraApp* app;
-  Configuration& config = Configuration::Instance();
-  ExperimentData& experiment = Session::Instance().Experiment();
+  Configuration& config = lab.configuration();
+  ExperimentData& experiment = lab.experiment();
 
   // Shared by the rows.
   std::string saved;  // the experiment saved and opened again

@@ -42,6 +42,7 @@
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/main_frame.h"
 #include "shell/frame/main_frame_commands.h"
+#include "shell/program/program.h"
 #include "shell/program_controls.h"
 #include "tests/e2e/program_on_lab.h"
 #include "tests/shell/app/app_test_fixture.h"
@@ -81,9 +82,8 @@ class LabProgram {
     EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
     Shell::AppOptions options;
     options.eventLog = &log_;
-    options.frameFactory = MakeMainAppFrame;
-    options.glueHost = MakeProgramGlueHost;
-    app_ = std::make_unique<Shell::CPelmoraApp>(std::move(options));
+    program_ = std::make_unique<ORV::Program>(std::move(options));
+    app_ = &program_->App();
   }
   ~LabProgram() {
     if (CMainFrame* frame = Frame(); frame && !frame->IsClosed()) frame->OnClose(false);
@@ -114,10 +114,12 @@ class LabProgram {
         kLimitMs);
   }
   CMainFrame* Frame() const { return dynamic_cast<CMainFrame*>(app_->MainWindow()); }
+  ExperimentData& Experiment() { return program_->Experiment(); }
 
  private:
   OS::MemoryEventLogBackend log_;
-  std::unique_ptr<Shell::CPelmoraApp> app_;
+  std::unique_ptr<ORV::Program> program_;
+  Shell::CPelmoraApp* app_ = nullptr;
 };
 
 class MainWindowLayout : public ::testing::TestWithParam<int> {};
@@ -205,7 +207,7 @@ TEST(MainWindowConventions, FirstStartTitleKeysSaveDialogsAndQuit) {
     press(Shell::ID_FILE_NEW);
     EXPECT_EQ(TraceViewCount(frame), 1) << "the key opens a trace window";
 
-    ExperimentData& experiment = Session::Instance().Experiment();
+    ExperimentData& experiment = program.Experiment();
     experiment.modified = true;
     RunUntilIdle();
     EXPECT_EQ(frame.windowHandle()->title(), QStringLiteral("Untitled* - Tarvix 5"));

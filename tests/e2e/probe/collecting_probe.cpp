@@ -25,14 +25,15 @@
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_application.h"
 #include "shell/frame/main_frame.h"
+#include "shell/program/program.h"
 #include "shell/program_controls.h"
 
 using namespace ORV;
 
 namespace {
 
-std::size_t PressureSamples() {
-  return Session::Instance().Experiment().Read([](const ExperimentContents& c) { return c.pressureSamples.size(); });
+std::size_t PressureSamples(ExperimentData& experiment) {
+  return experiment.Read([](const ExperimentContents& c) { return c.pressureSamples.size(); });
 }
 
 }  // namespace
@@ -55,9 +56,8 @@ int main(int argc, char** argv) {
   OS::MemoryEventLogBackend log;
   Shell::AppOptions options;
   options.eventLog = &log;
-  options.frameFactory = MakeMainAppFrame;
-  options.glueHost = MakeProgramGlueHost;
-  Shell::CPelmoraApp app(std::move(options));
+  Program program(std::move(options));
+  Shell::CPelmoraApp& app = program.App();
   if (!app.InitInstance()) return 4;
   auto* frame = dynamic_cast<CMainFrame*>(app.MainWindow());
   if (frame == nullptr) return 5;
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         return;
       case Step::Collecting:
         if (marked == 0) {
-          if (PressureSamples() >= 100) marked = PressureSamples();
+          if (PressureSamples(program.Experiment()) >= 100) marked = PressureSamples(program.Experiment());
           return;
         }
         // The backup syncs its streams to the disk once a second.

@@ -31,6 +31,7 @@
 #include "shell/collection_control.h"
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_collection.h"
+#include "shell/program/program.h"
 #include "shell/program_controls.h"
 #include "tests/e2e/program_steps.h"
 
@@ -66,14 +67,14 @@ void WriteBoxes(const UI::ScriptedMessageBoxes& boxes) {
   WriteReport("boxes", out.str());
 }
 
-void RunCommand(const std::string& command, Shell::CPelmoraApp& app, CMainFrame& frame,
+void RunCommand(const std::string& command, Configuration& config, Shell::CPelmoraApp& app, CMainFrame& frame,
                 UI::ScriptedMessageBoxes& boxes) {
   if (command == "start") {
     E2E::CaptureAndDrawZones(frame);
     if (!frame.RecordVideo()) boxes.Answer(UI::IDNO);
     frame.Router().Execute(ID_START_STOP_BUTTON);
   } else if (command == "marker") {
-    Configuration::Instance().HotKeys[0] = "Probe marker";
+    config.HotKeys[0] = "Probe marker";
     frame.SendMessage(WM_HOTKEY, IDHOT_F1, 0);
   } else if (command == "dialog") {
     // Left open: the About box's own modal loop runs until someone ends it.
@@ -99,10 +100,9 @@ int main(int argc, char** argv) {
 
   Shell::AppOptions options;
   options.args.assign(argv + 1, argv + argc);
-  options.frameFactory = MakeMainAppFrame;
-  options.glueHost = MakeProgramGlueHost;
-  Shell::CPelmoraApp app(std::move(options));
-  ExperimentData& experiment = Session::Instance().Experiment();
+  Program program(std::move(options));
+  Shell::CPelmoraApp& app = program.App();
+  ExperimentData& experiment = program.Experiment();
 
   QTimer reports;
   int code = 0;
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
       std::string command;
       if (frame == nullptr || !std::getline(std::ifstream(commandFile), command)) return;
       std::filesystem::remove(commandFile);
-      RunCommand(command, app, *frame, boxes);
+      RunCommand(command, program.Settings(), app, *frame, boxes);
     });
     reports.start(100);
     if (!Shell::EndRequested()) code = QApplication::exec();

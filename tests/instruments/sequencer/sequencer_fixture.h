@@ -24,6 +24,7 @@
 #include "platform/sim/single_interface_sim.h"
 #include "tests/core/experiment/experiment_fixture.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -57,9 +58,8 @@ class SequencerTest : public testing::Test {
               c.DevicePressureInterfaceTimeout};
     savedFile_ = c.LastOpenedSequenceFile;
     savedPort_ = c.LastUsedInterfacePort;
-    session_ = std::make_unique<Session>();
+    session_ = std::make_unique<Session>(c, clock_);
     ExperimentData& data = session_->Experiment();
-    data.SetClock(&clock_);
     data.SetApplicationHooks(&hooks_);
     data.AddImageAnalysisConsumer(&consumer_);
     EXPECT_TRUE(data.OpenStores(dir_.path()));
@@ -67,7 +67,7 @@ class SequencerTest : public testing::Test {
     sources.usb = std::make_shared<OS::FixedUsbSerialEnumerator>();
     sources.hid = &hid_;
     manager_ = std::make_unique<InterfaceManager>(std::move(sources));
-    sequencer_ = std::make_unique<Sequencer>(data, manager_.get());
+    sequencer_ = std::make_unique<Sequencer>(data, *manager_);
     // The sequencer's pauses pass on the clock, so what follows them is
     // stamped later, as it would be.
     sequencer_->SetSleeper([this](std::uint32_t ms) {

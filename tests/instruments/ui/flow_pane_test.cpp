@@ -14,6 +14,7 @@
 #include "platform/ui/painting.h"
 #include "platform/ui/pane_factory.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace {
@@ -64,7 +65,7 @@ class FlowPaneTest : public testing::Test {
   ORV::Test::SandboxedHome home_;
   ScopedDpi dpi_{96};
   // The pane's context: a record and a configuration of the test's own.
-  ORV::ExperimentData experiment_;
+  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };

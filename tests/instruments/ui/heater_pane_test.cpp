@@ -20,6 +20,7 @@
 #include "platform/ui/message_box.h"
 #include "tests/instruments/ftdi_device.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace {
@@ -175,7 +176,7 @@ class HeaterPaneTest : public HeaterFixture {
   }
 
   ORV::Test::ScopedDpi dpi_{96};
-  ORV::ExperimentData experiment_;
+  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
   std::unique_ptr<CHeaterPane> pane_;

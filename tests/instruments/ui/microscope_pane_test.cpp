@@ -15,6 +15,7 @@
 #include "platform/sim/microscope_sim.h"
 #include "platform/ui/icon_button.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace {
@@ -139,7 +140,7 @@ class MicroscopePaneTest : public MicroscopeFixture {
       return 0;
     });
   }
-  ORV::ExperimentData experiment_;
+  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };
 

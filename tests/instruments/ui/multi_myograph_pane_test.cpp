@@ -24,6 +24,7 @@
 #include "platform/ui/pane_factory.h"
 #include "tests/instruments/hid/hid_rig.h"
 #include "tests/instruments/ui/fake_entry.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace {
@@ -439,7 +440,7 @@ class MultiPaneTest : public MultiFixture {
     sampler.join();
   }
   ORV::Test::SandboxedHome home_;
-  ORV::ExperimentData experiment_;
+  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };

@@ -17,6 +17,7 @@
 #include "platform/ui/message_box.h"
 #include "tests/instruments/ui/fake_entry.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace {
@@ -245,7 +246,7 @@ class MyographPaneTest : public MyographFixture {
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return !pane.Busy(); }));
     QCoreApplication::processEvents();
   }
-  ORV::ExperimentData experiment_;
+  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };

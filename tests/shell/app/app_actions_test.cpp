@@ -11,6 +11,7 @@
 #include "core/experiment/experiment_data.h"
 #include "shell/app/pelmora_app.h"
 #include "tests/shell/app/app_test_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Shell {
 namespace {
@@ -18,14 +19,17 @@ namespace {
 TEST(ApplicationActions, GoToTheSheetAndAreKeptWhileTheRecordHoldsAnExperiment) {
   ORV::Test::AppSandbox sandbox;
   ORV::Test::TempDir stores;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ASSERT_TRUE(experiment.OpenStores(stores.path()));
-  AppOptions options;
-  options.useSession = false;
-  options.experiment = &experiment;
-  CPelmoraApp app(std::move(options));
-  std::vector<std::pair<std::uint32_t, std::string>> sheet;
-  app.addAction = [&](std::uint32_t time, const std::string& text) { sheet.emplace_back(time, text); };
+  CPelmoraApp app(AppWorld{ORV::Configuration::Instance(), ORV::Test::SharedClock(), &experiment}, AppOptions{});
+  // The sheet as the frame hands it in.
+  struct ListSheet final : ActionSheet {
+    ActionViewRows* Rows() override { return nullptr; }
+    void Add(std::uint32_t time, const std::string& text) override { rows.emplace_back(time, text); }
+    std::vector<std::pair<std::uint32_t, std::string>> rows;
+  } listSheet;
+  app.UseActionSheet(&listSheet);
+  std::vector<std::pair<std::uint32_t, std::string>>& sheet = listSheet.rows;
   experiment.SetApplicationHooks(&app);
 
   experiment.mode = kModeNone;

@@ -19,6 +19,7 @@
 #include "tests/shell/app/app_test_fixture.h"
 #include "tests/shell/app/bare_file_host.h"
 #include "tests/shell/app/stub/freshet_recording_stub.h"
+#include "tests/support/test_world.h"
 
 using namespace ORV;
 using namespace ORV::Shell;
@@ -39,9 +40,10 @@ struct FrameLog {
 
 class FakeFrame : public AppFrame {
  public:
-  FakeFrame(FrameLog& log, bool createSucceeds) : log_(log), createSucceeds_(createSucceeds) {
+  FakeFrame(FrameLog& log, bool createSucceeds, AppCommands& app)
+      : log_(log), createSucceeds_(createSucceeds), app_(dynamic_cast<CPelmoraApp&>(app)) {
     log_.alive = true;
-    log_.splashUpWhenMade = CPelmoraApp::Instance() && CPelmoraApp::Instance()->Splash();
+    log_.splashUpWhenMade = app_.Splash() != nullptr;
   }
   ~FakeFrame() override { log_.alive = false; }
   void UseSettingsStore(OS::RegistryStore& store) override { log_.settingsStore = &store; }
@@ -49,7 +51,7 @@ class FakeFrame : public AppFrame {
   bool Create() override {
     log_.calls.push_back("Create");
     if (raceMarker) raceMarker->Take();
-    log_.splashUpWhenCreated = CPelmoraApp::Instance()->Splash() && CPelmoraApp::Instance()->Splash()->isVisible();
+    log_.splashUpWhenCreated = app_.Splash() && app_.Splash()->isVisible();
     window_ = std::make_unique<QWidget>();
     area_ = new UI::DocumentArea(window_.get());
     return createSucceeds_;
@@ -71,6 +73,7 @@ class FakeFrame : public AppFrame {
  private:
   FrameLog& log_;
   bool createSucceeds_;
+  CPelmoraApp& app_;
   std::unique_ptr<QWidget> window_;
   UI::DocumentArea* area_ = nullptr;
 };
@@ -82,11 +85,15 @@ class AppStartup : public ::testing::Test {
     options.args = std::move(args);
     options.eventLog = &log_;
     options.settingsStore = &store_;
-    options.useSession = false;
     options.loadConfiguration = [this] { ++configurationLoads_; };
-    options.frameFactory = [this, createSucceeds] { return std::make_unique<FakeFrame>(frame_, createSucceeds); };
+    options.frameFactory = [this, createSucceeds](AppCommands& app) {
+      return std::make_unique<FakeFrame>(frame_, createSucceeds, app);
+    };
     return options;
   }
+  // The program's objects the application works on; `experiment_` when a
+  // test gave it a record.
+  AppWorld World() { return AppWorld{ORV::Configuration::Instance(), ORV::Test::SharedClock(), experiment_}; }
   ~AppStartup() override { EventLog().Deregister(); }
 
   ORV::Test::AppSandbox sandbox_;
@@ -94,13 +101,14 @@ class AppStartup : public ::testing::Test {
   OS::RegistryStore store_;
   FrameLog frame_;
   int configurationLoads_ = 0;
+  ExperimentData* experiment_ = nullptr;
 };
 
 }  // namespace
 
 TEST_F(AppStartup, ComesUpInOrderAndGoesDownCleanly) {
   UI::ScriptedMessageBoxes boxes;
-  CPelmoraApp app(Options({"experiment.tvx"}));
+  CPelmoraApp app(World(), Options({"experiment.tvx"}));
   EXPECT_EQ(app.Themes().Current(), kCustomThemeValue);
   ASSERT_TRUE(app.InitInstance());
 
@@ -164,7 +172,7 @@ TEST_F(AppStartup, ARunningInstanceEndsTheStartBeforeTheSettingsAreLoaded) {
     InstanceMarker other(c.windowClass);
     ASSERT_TRUE(other.Take());
     UI::ScriptedMessageBoxes boxes;
-    CPelmoraApp app(Options());
+    CPelmoraApp app(World(), Options());
     EXPECT_FALSE(app.InitInstance()) << c.windowClass;
     ASSERT_EQ(boxes.Shown().size(), 1u);
     EXPECT_EQ(boxes.Shown()[0].text, UI::LoadQString(c.text));
@@ -185,14 +193,14 @@ TEST_F(AppStartup, ARunningInstanceEndsTheStartBeforeTheSettingsAreLoaded) {
 TEST_F(AppStartup, RegisterSwitchesWriteTheRegistrationAndShowNoWindow) {
   const std::string appId = std::string(OS::kClassesRoot) + "\\AppID\\" + kAppIdGuid;
   {
-    CPelmoraApp app(Options({"/RegServer"}));
+    CPelmoraApp app(World(), Options({"/RegServer"}));
     EXPECT_FALSE(app.InitInstance());
     EXPECT_FALSE(app.MainWindow()->isVisible());
     app.ExitInstance(0);
   }
   EXPECT_TRUE(store_.KeyExists(appId));
   {
-    CPelmoraApp app(Options({"/Unregister"}));
+    CPelmoraApp app(World(), Options({"/Unregister"}));
     EXPECT_FALSE(app.InitInstance());
     app.ExitInstance(0);
   }
@@ -200,7 +208,7 @@ TEST_F(AppStartup, RegisterSwitchesWriteTheRegistrationAndShowNoWindow) {
 }
 
 TEST_F(AppStartup, AFrameThatFailsToCreateEndsTheStart) {
-  CPelmoraApp app(Options({}, false));
+  CPelmoraApp app(World(), Options({}, false));
   EXPECT_FALSE(app.InitInstance());
   EXPECT_FALSE(frame_.alive);
   EXPECT_EQ(app.Frame(), nullptr);
@@ -240,7 +248,7 @@ TEST(DocumentTemplates, OpenTheirViewsAndForgetClosedSheets) {
 TEST_F(AppStartup, TheAutomaticUpdateCheckRunsOnceAndOnlyWhenAllowed) {
   Configuration& config = Configuration::Instance();
   const bool saved = config.FreshetCheckEnabled;
-  CPelmoraApp app(Options());
+  CPelmoraApp app(World(), Options());
   ORV::Test::FreshetCalls().clear();
   config.FreshetCheckEnabled = false;
   EXPECT_FALSE(app.CheckForUpdatesAtStartup());
@@ -258,17 +266,17 @@ TEST_F(AppStartup, TheAutomaticUpdateCheckRunsOnceAndOnlyWhenAllowed) {
 }
 
 TEST_F(AppStartup, TheFramesFileHostGetsTheFileCommands) {
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Test::BareHost host(experiment);
   AppOptions options = Options();
-  options.experiment = &experiment;
-  options.frameFactory = [this, &host] {
-    auto frame = std::make_unique<FakeFrame>(frame_, true);
+  experiment_ = &experiment;
+  options.frameFactory = [this, &host](AppCommands& app) {
+    auto frame = std::make_unique<FakeFrame>(frame_, true, app);
     frame->fileHost = &host;
     return frame;
   };
   UI::ScriptedMessageBoxes boxes;
-  CPelmoraApp app(std::move(options));
+  CPelmoraApp app(World(), std::move(options));
   ASSERT_TRUE(app.InitInstance());
   EXPECT_EQ(experiment.Hooks(), &app) << "the record asks its questions through the application";
   ASSERT_NE(app.FileCommands(), nullptr);
@@ -287,16 +295,16 @@ class NoSheetGlueHost final : public TraceGlueHost {
 };
 
 TEST_F(AppStartup, TheOneTraceGlueGoesToTheFrameBeforeItIsCreated) {
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   AppOptions options = Options();
-  options.experiment = &experiment;
+  experiment_ = &experiment;
   AppFrame* hostFrame = nullptr;
   options.glueHost = [&hostFrame](DocumentTemplates&, AppFrame& frame) {
     hostFrame = &frame;
     return std::make_unique<NoSheetGlueHost>();
   };
   UI::ScriptedMessageBoxes boxes;
-  CPelmoraApp app(std::move(options));
+  CPelmoraApp app(World(), std::move(options));
   ASSERT_TRUE(app.InitInstance());
   ASSERT_NE(app.Glue(), nullptr);
   EXPECT_EQ(frame_.glue, app.Glue());
@@ -310,7 +318,7 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
   ORV::Test::TempDir folder;
   const std::string saved = folder / "vessel.tvx";
   {
-    ExperimentData recorded;
+    ExperimentData recorded{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
     recorded.mode = kModeLive;
     recorded.startTick = 500;
     recorded.Update([](ExperimentContents& c) {
@@ -323,7 +331,7 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
       }
       return 0;
     });
-    SessionExperiment access(recorded, Configuration::Instance());
+    SessionExperiment access(recorded, ORV::Configuration::Instance(), ORV::Test::SharedClock());
     ORV::Test::BareHost host(recorded);
     ExperimentFileCommands commands(access, host);
     ASSERT_TRUE(commands.SaveExperimentToFile(saved, "vessel.tvx"));
@@ -335,18 +343,18 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
   } cases[] = {{kModeNone, true}, {kModeLive, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
-    ExperimentData experiment;
+    ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
     experiment.mode = c.mode;
     ORV::Test::BareHost host(experiment);
     AppOptions options = Options({saved, "--Restart"});
-    options.experiment = &experiment;
-    options.frameFactory = [this, &host] {
-      auto frame = std::make_unique<FakeFrame>(frame_, true);
+    experiment_ = &experiment;
+    options.frameFactory = [this, &host](AppCommands& app) {
+      auto frame = std::make_unique<FakeFrame>(frame_, true, app);
       frame->fileHost = &host;
       return frame;
     };
     UI::ScriptedMessageBoxes boxes;
-    CPelmoraApp app(std::move(options));
+    CPelmoraApp app(World(), std::move(options));
     ASSERT_TRUE(app.InitInstance());
     EXPECT_EQ(app.Command(), ShellCommand::FileOpen);
     EXPECT_EQ(experiment.mode.load(), c.opened ? kModeFile : kModeLive);
@@ -359,13 +367,13 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
 TEST_F(AppStartup, OfTwoInstancesStartedTogetherOnlyTheFirstToMarkItselfGoesOn) {
   InstanceMarker other;
   AppOptions options = Options();
-  options.frameFactory = [this, &other] {
-    auto frame = std::make_unique<FakeFrame>(frame_, true);
+  options.frameFactory = [this, &other](AppCommands& app) {
+    auto frame = std::make_unique<FakeFrame>(frame_, true, app);
     frame->raceMarker = &other;
     return frame;
   };
   UI::ScriptedMessageBoxes boxes;
-  CPelmoraApp app(std::move(options));
+  CPelmoraApp app(World(), std::move(options));
   EXPECT_FALSE(app.InitInstance());
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_EQ(boxes.Shown()[0].text, UI::LoadQString(UI::kOneInstanceApplicationAlreadyString));

@@ -17,6 +17,7 @@
 #include "shell/app/session_experiment.h"
 #include "tests/shell/app/bare_file_host.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 using namespace ORV;
 using namespace ORV::Shell;
@@ -57,9 +58,9 @@ std::vector<std::tuple<std::uint32_t, float, float>> Pressures(const ExperimentD
 TEST(FileCommandsOnFiles, SaveCloseAndReopenGiveTheSameRecord) {
   ORV::Test::SandboxedHome home;
   ORV::Test::TempDir folder;
-  ExperimentData data;
+  ExperimentData data{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   Configuration& config = Configuration::Instance();
-  SessionExperiment experiment(data, config);
+  SessionExperiment experiment(data, config, ORV::Test::SharedClock());
   ORV::Test::BareHost host(data);
   ExperimentFileCommands commands(experiment, host);
   UI::ScriptedMessageBoxes boxes;
@@ -95,10 +96,10 @@ TEST(FileCommandsOnFiles, SaveCloseAndReopenGiveTheSameRecord) {
 TEST(FileCommandsOnFiles, ASaveThatCannotBeWrittenKeepsTheRunningBackup) {
   ORV::Test::SandboxedHome home;
   ORV::Test::TempDir folder;
-  ExperimentData data;
+  ExperimentData data{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   Configuration& config = Configuration::Instance();
   config.LastUsedExperimentPath = "/kept/";
-  SessionExperiment experiment(data, config);
+  SessionExperiment experiment(data, config, ORV::Test::SharedClock());
   ORV::Test::BareHost host(data);
   ExperimentFileCommands commands(experiment, host);
   UI::ScriptedMessageBoxes boxes;

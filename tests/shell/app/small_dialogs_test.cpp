@@ -12,6 +12,7 @@
 #include "core/experiment/experiment_data.h"
 #include "platform/ui/app_services.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 using namespace ORV;
@@ -49,7 +50,7 @@ TEST(PicoloChannelDialog, OpensOnTheStoredChannelAndAPickAnswersAtOnce) {
 
 TEST(ExperimentDialog, SaveNeedsATitleAndStoresBothTexts) {
   ORV::Test::SandboxedHome home;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   experiment.Update([](ExperimentContents& c) {
     c.title = "";
     c.description = "old";

@@ -34,6 +34,7 @@
 #include "shell/glue/trace_view_link.h"
 #include "shell/glue/ui/document_glue_host.h"
 #include "tests/shell/frame/frame_fakes.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "views/data_sheet/ui/data_view.h"
 #include "views/ui/action_view.h"
@@ -68,7 +69,7 @@ struct FrameApplicationTest : MainFrameTest {
     frame->resize(1280, 800);
     templates.RegisterWith(*frame->Documents());
     fileHost = std::make_unique<FrameFileHost>(*frame, config, experiment, &views);
-    access = std::make_unique<Shell::SessionExperiment>(experiment, config, &views);
+    access = std::make_unique<Shell::SessionExperiment>(experiment, config, ORV::Test::SharedClock(), &views);
     files = std::make_unique<Shell::ExperimentFileCommands>(*access, *fileHost);
     link = std::make_unique<FrameApplicationLink>(
         *fileHost, [this] { return files.get(); }, [this] { ++restarts; });

@@ -12,6 +12,7 @@
 #include "platform/ui/pane_manager.h"
 #include "shell/frame/main_frame.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -203,7 +204,7 @@ class FakeHost final : public FrameHost {
 struct MainFrameTest : ::testing::Test {
   SandboxedHome home;
   Configuration config;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   Log log;
   FakeInstruments instruments{log};
   FakePanes panes{config, log};

@@ -8,6 +8,7 @@
 #include "shell/frame/frame_collection.h"
 #include "tests/shell/frame/frame_fakes.h"
 #include "tests/support/hand_clock.h"
+#include "tests/support/test_world.h"
 
 using namespace ORV;
 using namespace ORV::Test;
@@ -40,7 +41,7 @@ TEST_F(MainFrameTest, StartupCheckRunsOnceAndStopsItsTimer) {
 
 TEST_F(MainFrameTest, ClockTimerShowsInstrumentAndElapsedTime) {
   VirtualClock clock;
-  experiment.SetClock(&clock);
+  experiment.SetClock(clock);
   auto frame = Make();
   ASSERT_EQ(frame->OnCreate(), 0);
   FrameCollection* collection = frame->Collection();
@@ -73,5 +74,5 @@ TEST_F(MainFrameTest, ClockTimerShowsInstrumentAndElapsedTime) {
   clock.now = 9000000;
   frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
   EXPECT_EQ(LabelText(*frame, "Elapsed time"), "| 1:00:00 |");
-  experiment.SetClock(nullptr);
+  experiment.SetClock(ORV::Test::SharedClock());
 }

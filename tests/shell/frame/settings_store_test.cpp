@@ -10,6 +10,7 @@
 #include "platform/os/registry_store.h"
 #include "shell/frame/program_frame.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV {
 namespace {
@@ -26,7 +27,8 @@ TEST(MainFrameSettings, ChangesAreSavedToTheApplicationsStoreAndReadBackAtTheNex
     ProgramFrameOptions options;
     options.settingsStore = &store;
     std::unique_ptr<CMainFrame> frame =
-        CreateMainFrame(configuration, Session::Instance().Experiment(), InterfaceManager::Instance(), options);
+        CreateMainFrame(configuration, ORV::Test::SharedSession().Experiment(), ORV::Test::SharedInstruments(),
+                        ORV::Test::SharedClock(), options);
     ASSERT_TRUE(frame->OnClose(false));
   }
   OS::RegistryStore reopened(file);

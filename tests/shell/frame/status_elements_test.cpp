@@ -13,6 +13,7 @@
 
 #include "core/base/dpi.h"
 #include "core/experiment/experiment_data.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace ORV {
@@ -142,7 +143,7 @@ TEST(StatusElementsDrawn, NavigationBarDrawsTheThumbOnlyOverASpanOfTwoOrMore) {
 }
 
 TEST(NavigationPopupPictures, TheIndexImageNearestThePositionInGrey) {
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   const CNavigationControllerDialog::PictureSource pictures = IndexImagePictures(experiment);
   EXPECT_FALSE(pictures(5).has_value()) << "nothing recorded";
 
@@ -200,7 +201,7 @@ TEST(StatusElementsRendered, AtBothDpis) {
 }
 
 TEST(NavigationPopupPictures, RenderedWithARecordedPictureAndWithout) {
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   experiment.Update([](ExperimentContents& c) {
     // A vessel: two dark walls running down a light field.
     ImageIndexRecord record;

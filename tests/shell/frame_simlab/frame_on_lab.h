@@ -16,6 +16,7 @@
 #include "platform/com/control_loader.h"
 #include "platform/os/registry_store.h"
 #include "shell/frame/program_frame.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -35,8 +36,8 @@ inline bool PrepareLab(const char* cameras) {
 // The main frame on the lab, created, `width` x `height` and shown; null
 // (with the failure reported) when it could not be created.
 inline std::unique_ptr<CMainFrame> ShowFrameOnLab(int width, int height) {
-  std::unique_ptr<CMainFrame> frame =
-      CreateMainFrame(Configuration::Instance(), Session::Instance().Experiment(), InterfaceManager::Instance());
+  std::unique_ptr<CMainFrame> frame = CreateMainFrame(
+      Configuration::Instance(), ORV::Test::SharedSession().Experiment(), SharedInstruments(), SharedClock());
   const int created = frame->OnCreate();
   EXPECT_EQ(created, 0) << "the main frame created";
   if (created != 0) return nullptr;

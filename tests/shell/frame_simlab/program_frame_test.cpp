@@ -35,6 +35,7 @@
 #include "tests/core/experiment/experiment_fixture.h"
 #include "tests/support/hand_clock.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace ORV {
@@ -50,7 +51,7 @@ class ProgramFrameTest : public ::testing::Test {
     const std::string_view progIds[] = {AnalysisView::kProgId};
     EXPECT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
               Com::S_OK);
-    experiment.SetClock(&clock);
+    experiment.SetClock(clock);
     experiment.SetApplicationHooks(&hooks);
     configuration.Load(store);
     configuration.ProductType = kPressureChamber;
@@ -64,7 +65,7 @@ class ProgramFrameTest : public ::testing::Test {
   std::unique_ptr<CMainFrame> Make() {
     ProgramFrameOptions options;
     options.settingsStore = &store;
-    auto frame = CreateMainFrame(configuration, experiment, *manager, options);
+    auto frame = CreateMainFrame(configuration, experiment, *manager, ORV::Test::SharedClock(), options);
     EXPECT_EQ(frame->OnCreate(), 0);
     frame->resize(1400, 900);
     frame->show();
@@ -82,7 +83,7 @@ class ProgramFrameTest : public ::testing::Test {
   Configuration configuration;
   HandClock clock{50000};
   ORV::Test::FakeHooks hooks;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   Sim::SimHidTransport hid;
   std::shared_ptr<Sim::MultiInterfaceUnit> unit = std::make_shared<Sim::MultiInterfaceUnit>();
   std::unique_ptr<InterfaceManager> manager;

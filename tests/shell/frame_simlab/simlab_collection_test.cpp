@@ -31,6 +31,7 @@
 #include "shell/glue/ui/document_glue_host.h"
 #include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
@@ -103,21 +104,26 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   configuration.HotKeys[0] = "Drug added";
   configuration.HotKeys[4] = "Washout";
   configuration.HotKeys[11] = "";
-  ExperimentData& experiment = Session::Instance().Experiment();
+  ExperimentData& experiment = ORV::Test::SharedSession().Experiment();
+  InterfaceManager instruments;
 
   // The application as it starts the program: the record's actions go to
   // the frame's action sheet, which keeps them in the experiment, and a
   // backup of an earlier run is looked for (there is none).
-  Shell::AppOptions appOptions;
-  appOptions.experiment = &experiment;
-  Shell::CPelmoraApp app(std::move(appOptions));
+  Shell::CPelmoraApp app(Shell::AppWorld{configuration, ORV::Test::SharedClock(), &experiment}, Shell::AppOptions{});
   OS::RegistryStore settings;
   Shell::DocumentTemplates templates;
   Shell::DocumentGlueHost glueHost{templates, [](std::uint32_t, const std::string&) { return false; }};
   Shell::TraceGlue glue{experiment, glueHost, [](std::uint32_t id) { return UI::LoadString(id); }};
   const Com::ControlFactory graphs(settings, {ORV_GRAPH_CONTROL_DIR});
   FrameViews views{FrameViews::Setup{configuration, experiment, glue, templates, settings, &graphs}};
-  app.addAction = [&views](std::uint32_t time, const std::string& text) { views.AddAction(time, text); };
+  struct ViewsSheet final : Shell::ActionSheet {
+    explicit ViewsSheet(FrameViews& frameViews) : views(frameViews) {}
+    ActionViewRows* Rows() override { return views.ActionSheet(); }
+    void Add(std::uint32_t time, const std::string& text) override { views.AddAction(time, text); }
+    FrameViews& views;
+  } sheet{views};
+  app.UseActionSheet(&sheet);
   experiment.SetApplicationHooks(&app);
   ASSERT_EQ(experiment.CheckBackupAtStartup(), 0);
 
@@ -125,7 +131,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   frameOptions.glue = &glue;
   frameOptions.views = &views;
   std::unique_ptr<CMainFrame> frame =
-      CreateMainFrame(configuration, experiment, InterfaceManager::Instance(), std::move(frameOptions));
+      CreateMainFrame(configuration, experiment, instruments, ORV::Test::SharedClock(), std::move(frameOptions));
   views.SetFrame(frame.get());
   ASSERT_EQ(frame->OnCreate(), 0);
   templates.RegisterWith(*frame->Documents());
@@ -251,7 +257,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   ASSERT_TRUE(std::filesystem::exists(backup + "/" + kBackupIndexName));
   experiment.CloseStores();
   {
-    ExperimentData rebuilt;
+    ExperimentData rebuilt{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
     ASSERT_TRUE(rebuilt.OpenStores(configuration.GetTempWorkingDirectory()));
     ASSERT_EQ(rebuilt.ImportBackup(backup + "/"), 1u);
     const Snapshot copy = Take(rebuilt);

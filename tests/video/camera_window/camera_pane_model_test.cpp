@@ -10,6 +10,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/video/camera_window/recording_control.h"
 
 namespace ORV::Video {
@@ -74,7 +75,7 @@ class CameraPaneModelTest : public ::testing::Test {
   void Capturing(bool on) { control.results[D::IsCapturing] = Com::Variant(std::int16_t(on ? 1 : 0)); }
 
   ORV::Test::SandboxedHome home;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   RangeControl control;
   std::unique_ptr<CameraPaneModel> pane;
   std::unique_ptr<CameraWindowModel> window;

@@ -15,6 +15,7 @@
 #include "core/storage/relative_time.h"
 #include "tests/support/hand_clock.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/video/camera_window/recording_control.h"
 
 namespace ORV::Video {
@@ -50,7 +51,7 @@ class CameraWindowModelTest : public ::testing::Test {
  protected:
   explicit CameraWindowModelTest(int camera = 0) : camera_(camera) {}
   void SetUp() override {
-    experiment.SetClock(&clock);
+    experiment.SetClock(clock);
     experiment.AddImageAnalysisConsumer(&receiver);
     hooks.text = [](std::uint32_t id) {
       switch (id) {
@@ -97,7 +98,7 @@ class CameraWindowModelTest : public ::testing::Test {
   int camera_;
   ORV::Test::SandboxedHome home;
   TestClock clock;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   Receiver receiver;
   std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
   ORV::Test::RecordingControl control;

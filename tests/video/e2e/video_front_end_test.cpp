@@ -29,6 +29,7 @@
 #include "platform/os/registry_store.h"
 #include "platform/sim/sim_lab.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_wnd.h"
@@ -99,7 +100,7 @@ class VideoFrontEndTest : public testing::Test {
     config_.BackupBufferDir = backupBase_.path();
     config_.RunningBackupDirectory = "run";
     fs::create_directories(fs::path(backupBase_.path()) / "run");
-    experiment_.SetClock(&clock_);
+    experiment_.SetClock(clock_);
   }
 
   // The control library's task threads linger a while after its last
@@ -177,9 +178,9 @@ class VideoFrontEndTest : public testing::Test {
   // again from that file.
   std::unique_ptr<ExperimentData> SavedAndOpened(const ORV::Test::TempDir& folder) {
     const std::string file = folder / "exp.tvx";
-    const ExperimentFileContext context;
+    const ExperimentFileContext context{ORV::Test::SharedClock()};
     EXPECT_EQ(SaveExperiment(experiment_, file, "exp.tvx", true, {}, context), 1);
-    auto opened = std::make_unique<ExperimentData>();
+    auto opened = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
     EXPECT_EQ(OpenExperiment(*opened, file, context), kOpenCurrentVersion);
     return opened;
   }
@@ -291,7 +292,7 @@ class VideoFrontEndTest : public testing::Test {
   ORV::Test::TempDir backupBase_;
   OS::RegistryStore store_;
   const Com::ControlFactory factory_{store_, {ORV_ANALYSIS_CONTROL_DIR}};
-  ExperimentData experiment_;
+  ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   Configuration& config_ = *experiment_.configuration;
   ORV::Test::TestClock clock_;
   std::shared_ptr<ZoneDataHolderQueue> queue_ = std::make_shared<ZoneDataHolderQueue>();

@@ -13,6 +13,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "video/loader/still_image_loader.h"
 #include "video/pane/video_pane_model.h"
 
@@ -73,7 +74,7 @@ class VideoPaneFixture : public testing::Test {
   static constexpr std::uint32_t kStart = 50000;
 
   VideoPaneFixture() {
-    experiment_ = std::make_unique<ExperimentData>();
+    experiment_ = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
     experiment_->mode = kModeFile;
     experiment_->startTick = kStart;
     SetFilePath(dir_ / "exp.tvx");

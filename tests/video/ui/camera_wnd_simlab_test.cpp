@@ -14,6 +14,7 @@
 #include "platform/os/registry_store.h"
 #include "platform/sim/sim_lab.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_wnd.h"
@@ -41,7 +42,7 @@ bool UseLab(const char* vessel) {
 // to `micronsPerPixel`) and the zone queue.
 struct LabWindowSetting {
   explicit LabWindowSetting(float micronsPerPixel) {
-    experiment.SetClock(&clock);
+    experiment.SetClock(clock);
     experiment.configuration->Calibration[0] = micronsPerPixel;
   }
   CameraWndSetup Setup() {
@@ -54,7 +55,7 @@ struct LabWindowSetting {
   ORV::Test::SandboxedHome home;
   OS::RegistryStore store;
   const Com::ControlFactory factory{store, {ORV_ANALYSIS_CONTROL_DIR}};
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Test::TestClock clock;
   std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
 };

@@ -19,6 +19,7 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/string_table.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "video/ui/camera_pane.h"
 
@@ -48,7 +49,7 @@ class CameraWndTest : public ::testing::Test {
   ORV::Test::SandboxedHome home;
   OS::RegistryStore store;
   Com::ControlFactory factory{store, {}};
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
 };
 

@@ -3,6 +3,7 @@
 
 #include "core/experiment/experiment_file.h"
 #include "tests/core/experiment/backup/backup_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -272,7 +273,7 @@ TEST_F(BackupImportTest, ImportedMeasurementsSurviveSaveAndOpenWithoutVideo) {
   }
   ASSERT_EQ(data().ImportBackup(folder + "/"), 1u);
 
-  ExperimentFileContext context;
+  ExperimentFileContext context{ORV::Test::SharedClock()};
   context.clock = &clock_;
   const std::string target = dir_ / "saved.tvx";
   ASSERT_EQ(SaveExperiment(data(), target, "saved.tvx", false, {}, context), 1) << log_.Dump();

@@ -11,6 +11,7 @@
 #include "core/experiment/experiment_file.h"
 #include "tests/core/experiment/backup/backup_fixture.h"
 #include "tests/core/experiment/file/file_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -56,7 +57,7 @@ class ExperimentValuesPaths : public BackupFixture {
 
   FakeWindowHost host_;
   FakePrompt prompt_;
-  ExperimentFileContext context_;
+  ExperimentFileContext context_{ORV::Test::SharedClock()};
 };
 
 TEST_F(ExperimentValuesPaths, BackupImportSaveOpenKeepsMagnificationAndScales) {

@@ -14,6 +14,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_file.h"
 #include "tests/core/experiment/experiment_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -81,7 +82,7 @@ class ExperimentFileFixture : public ExperimentFixture {
 
   FakeWindowHost host_;
   FakePrompt prompt_;
-  ExperimentFileContext context_;
+  ExperimentFileContext context_{ORV::Test::SharedClock()};
 };
 
 // The stored form of a record, for comparing lists.

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "core/base/configuration.h"
+#include "core/storage/relative_time.h"
 #include "core/threading/async_task.h"
 #include "platform/os/event_log_backend.h"
 #include "platform/os/registry_store.h"
@@ -99,9 +100,8 @@ int main(int argc, char** argv) {
                      : std::vector<std::string>(args.begin() + (g_role == "waiter" ? 1 : 0), args.end());
   options.eventLog = &log;
   options.settingsStore = &store;
-  options.useSession = false;
   options.loadConfiguration = [] { Note("configuration loaded"); };
-  options.frameFactory = [] {
+  options.frameFactory = [](AppCommands&) {
     auto frame = std::make_unique<ProbeFrame>();
     g_frame = frame.get();
     return frame;
@@ -114,7 +114,8 @@ int main(int argc, char** argv) {
   };
   if (g_role == "waiter") WriteFile("waiter.waiting", "");
 
-  CPelmoraApp app(std::move(options));
+  RelativeTime::RelativeTime clock;
+  CPelmoraApp app(AppWorld{Configuration::Instance(), clock, nullptr}, std::move(options));
   // Acts once the main window shows (the splash lets events run before).
   bool ready = false;
   auto* poll = new QTimer(qApp);

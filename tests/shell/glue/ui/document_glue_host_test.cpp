@@ -11,6 +11,7 @@
 #include "shell/app/document_templates.h"
 #include "tests/shell/glue/glue_fakes.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "views/data_sheet/ui/data_view.h"
 
 namespace ORV::Shell::Test {
@@ -19,7 +20,7 @@ namespace {
 TEST(DocumentGlueHost, ExportOpensTheDataSheetDocumentAndFillsItsView) {
   ORV::Test::SandboxedHome home;
   ORV::Test::MemoryEventLog log;
-  ExperimentData experiment;
+  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   experiment.mode = kModeFile;
   CalculationData stored;
   stored.kind = CalculationData::kMean;

@@ -11,6 +11,7 @@
 #include "platform/ui/ribbon_model.h"
 #include "tests/shell/glue/glue_fakes.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Shell::Test {
 namespace {
@@ -33,7 +34,7 @@ class RibbonTimeWindowTest : public testing::Test {
   ORV::Test::MemoryEventLog log_;
   UI::RibbonModel ribbon_;
   UI::CommandRouter router_;
-  ExperimentData experiment_;
+  ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   FakeGlueHost glueHost_;
   TraceGlue glue_{experiment_, glueHost_, Text};
   FakeView view_;
