@@ -8,6 +8,8 @@
 namespace ORV {
 
 namespace {
+using UI::kPressureInterfaceString;  // the caption of either pressure interface's pane
+
 // Docking sides.
 constexpr std::uint32_t kLeft = 0x1000;
 constexpr std::uint32_t kRight = 0x4000;
@@ -104,25 +106,14 @@ std::vector<PanePlan> PlanPanes(const PaneFacts& facts) {
                      false});
   }
   if (facts.multiLoaded) {
-    panes.push_back({PaneKind::Multi,
-                     0,
-                     kMultiPaneId,
-                     UI::kPressureInterfaceString,
-                     {},
-                     200,
-                     368,
-                     0,
-                     0,
-                     true,
-                     kRight,
-                     kRight,
-                     false});
+    panes.push_back(
+        {PaneKind::Multi, 0, kMultiPaneId, kPressureInterfaceString, {}, 200, 368, 0, 0, true, kRight, kRight, false});
   }
   if (facts.singleLoaded) {
     panes.push_back({PaneKind::Single,
                      0,
                      kSingleUnitPaneId,
-                     UI::kPressureInterfaceString,
+                     kPressureInterfaceString,
                      {},
                      200,
                      344,

@@ -213,28 +213,16 @@ void CMyographMultiWnd::OnPaint(QPainter& painter) {
   }
 }
 
-void CMyographMultiWnd::OnCommand(int id) {
+void CMyographMultiWnd::RunCommand(int id) {
   switch (id) {
     case PaneLogic::kHeaterOn:
       Logic().HeaterOn();
-      break;
-    case PaneLogic::kHeaterOff:
-      Logic().HeaterOff();
-      break;
-    case PaneLogic::kPressureOn:
-      Logic().PressureOn();
-      break;
-    case PaneLogic::kPressureOff:
-      Logic().PressureOff();
       break;
     case PaneLogic::kFlowOn:
       Logic().FlowOn();
       break;
     case PaneLogic::kFlowOff:
       Logic().FlowOff();
-      break;
-    case PaneLogic::kZeroForce:
-      Logic().ZeroForce();
       break;
     case PaneLogic::kChangeTemperature:
       Report(Logic().ChangeTemperature());
@@ -254,7 +242,6 @@ void CMyographMultiWnd::OnCommand(int id) {
     default:
       break;
   }
-  UpdateControls();
 }
 
 void CMyographMultiWnd::Report(const PaneLogic::Messages& messages) {

@@ -30,8 +30,6 @@ class CMyographMultiWnd : public ORV::UI::MyographPaneBase<ORV::MultiMyographPan
   CMyographMultiWnd(const ORV::InstrumentPaneContext& context, ORV::PressureMultiMyographK4x& device,
                     const QString& title, QWidget* parent = nullptr);
 
-  void OnCommand(int id) override;
-
   // PressureDataConsumer, any thread.
   void OnPressureData(const ORV::PMK4xData3& sample) override;
 
@@ -39,6 +37,7 @@ class CMyographMultiWnd : public ORV::UI::MyographPaneBase<ORV::MultiMyographPan
   QSize FixedSize96() const override { return {200, variant_.Height96()}; }
   int OnCreate() override;
   void OnPaint(QPainter& painter) override;
+  void RunCommand(int id) override;
   void ShowQueuedSamples() override;
 
  private:

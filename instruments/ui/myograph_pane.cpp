@@ -141,19 +141,10 @@ void CMyographWnd::OnPaint(QPainter& painter) {
   }
 }
 
-void CMyographWnd::OnCommand(int id) {
+void CMyographWnd::RunCommand(int id) {
   switch (id) {
     case PaneLogic::kHeaterOn:
       Report(Logic().HeaterOn());
-      break;
-    case PaneLogic::kHeaterOff:
-      Logic().HeaterOff();
-      break;
-    case PaneLogic::kPressureOn:
-      Logic().PressureOn();
-      break;
-    case PaneLogic::kPressureOff:
-      Logic().PressureOff();
       break;
     case PaneLogic::kChangeTemperature:
       Report(Logic().ChangeTemperature());
@@ -161,13 +152,9 @@ void CMyographWnd::OnCommand(int id) {
     case PaneLogic::kChangePressure:
       Report(Logic().ChangePressure());
       break;
-    case PaneLogic::kZeroForce:
-      Logic().ZeroForce();
-      break;
     default:
       break;
   }
-  UpdateControls();
 }
 
 void CMyographWnd::Report(PaneLogic::Outcome outcome) {

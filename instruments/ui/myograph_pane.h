@@ -29,8 +29,6 @@ class CMyographWnd : public ORV::UI::MyographPaneBase<ORV::MyographPaneLogic> {
   CMyographWnd(const ORV::InstrumentPaneContext& context, ORV::PressureMyographK4x& device, const QString& title,
                QWidget* parent = nullptr);
 
-  void OnCommand(int id) override;
-
   // PressureDataConsumer, any thread.
   void OnPressureData(const ORV::PMK4xData3& sample) override;
 
@@ -38,6 +36,7 @@ class CMyographWnd : public ORV::UI::MyographPaneBase<ORV::MyographPaneLogic> {
   QSize FixedSize96() const override { return {200, 345}; }
   int OnCreate() override;
   void OnPaint(QPainter& painter) override;
+  void RunCommand(int id) override;
   void ShowQueuedSamples() override;
   void OnStateShown() override;
 

@@ -83,6 +83,28 @@ void MyographPaneBase<PaneLogic>::AddValueEdit(int id, const QRect& rect, QLineE
 }
 
 template <class PaneLogic>
+void MyographPaneBase<PaneLogic>::OnCommand(int id) {
+  switch (id) {
+    case PaneLogic::kHeaterOff:
+      logic_->HeaterOff();
+      break;
+    case PaneLogic::kPressureOn:
+      logic_->PressureOn();
+      break;
+    case PaneLogic::kPressureOff:
+      logic_->PressureOff();
+      break;
+    case PaneLogic::kZeroForce:
+      logic_->ZeroForce();
+      break;
+    default:
+      RunCommand(id);
+      break;
+  }
+  UpdateControls();
+}
+
+template <class PaneLogic>
 void MyographPaneBase<PaneLogic>::LinkTabOrder(const std::vector<CFocusEdit*>& ring) {
   for (std::size_t i = 0; i < ring.size(); ++i) {
     ring[i]->nextWindow = ring[(i + 1) % ring.size()];

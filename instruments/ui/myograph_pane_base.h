@@ -45,7 +45,7 @@ class MyographPaneBase : public DockingPane, protected PressureDataConsumer, pro
   // The edit of an entry field (null when the pane has none).
   CFocusEdit* Entry(int id) const;
   // Runs the command of a button id, as its click does.
-  virtual void OnCommand(int id) = 0;
+  void OnCommand(int id);
   // Brings every control's enabled state up to date (done on a timer too).
   void UpdateControls();
 
@@ -77,6 +77,9 @@ class MyographPaneBase : public DockingPane, protected PressureDataConsumer, pro
   // A single-value group under a centred heading at `top`.
   void PaintProbe(QPainter& painter, const QString& title, int top);
 
+  // The commands of the pane's own (OnCommand runs those of the heater off,
+  // pressure on and off and force zero buttons alike for both panes).
+  virtual void RunCommand(int id) = 0;
   // GUI thread: hands the samples queued since the last message to the logic.
   virtual void ShowQueuedSamples() = 0;
   // After the values and enabled states were shown anew.
