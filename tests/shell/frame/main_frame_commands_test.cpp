@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -304,6 +305,11 @@ TEST(FrameCommandUpdate, TableOfRules) {
   EXPECT_FALSE(FrameCommandUpdate(32819, {})) << "start/stop is not this table's";
   EXPECT_FALSE(FrameCommandUpdate(kRecentFileFirst + kRecentFileCount, {})) << "six recent files";
   for (const UI::CommandId id : FrameCommandIds()) EXPECT_TRUE(FrameCommandUpdate(id, {})) << id;
+  // One row per command: a second row of an id would take over the first's
+  // handler and rule on the router.
+  const std::vector<UI::CommandId>& ids = FrameCommandIds();
+  EXPECT_EQ(std::set<UI::CommandId>(ids.begin(), ids.end()).size(), ids.size()) << "an id with two rows";
+  EXPECT_EQ(ids.size(), 40u + kRecentFileCount);
 }
 
 TEST(FrameCommandUpdate, AutoRangeShowsItsText) {
@@ -322,6 +328,7 @@ TEST_F(FrameCommandsTest, RouterShowsTheRulesAndRunsTheCommands) {
   EXPECT_TRUE(router.QueryState(kSelectAllTraces).checked);
   EXPECT_FALSE(router.QueryState(kDataExport).enabled);
   EXPECT_FALSE(router.Execute(kDataExport));
+  EXPECT_FALSE(commands.Run(32819)) << "start/stop is not this table's";
   host.state.selectionStop = 2.0;
   EXPECT_TRUE(router.Execute(kDataExport));
   EXPECT_TRUE(router.Execute(kSelectAllTraces));
