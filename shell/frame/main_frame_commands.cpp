@@ -136,9 +136,9 @@ const std::vector<MainFrameCommands::Row>& MainFrameCommands::Table() {
         {kFileOpen, [](S s) { return Enabled(!s.collecting); }, [](C& c) { c.OpenExperiment(); }},
         {kFileClose, [](S s) { return Enabled(s.reviewShown); }, [](C& c) { c.host_.CloseDocument(); }},
         {kFileSave, [](S s) { return Enabled(s.recordVersionsEqual && s.recordModified && !s.camera0Recording); },
-         [](C& c) { c.host_.SaveDocument(false); }},
+         [](C& c) { c.host_.SaveExperiment(false); }},
         {kFileSaveAs, [](S s) { return Enabled((s.recordModified || s.recordHoldsData) && !s.camera0Recording); },
-         [](C& c) { c.host_.SaveDocument(true); }},
+         [](C& c) { c.host_.SaveExperiment(true); }},
         {kAutoRange,
          [](S s) {
            CommandState state = Enabled(s.hasMainView);
@@ -416,7 +416,7 @@ bool MainFrameCommands::SaveBeforeReplacing() {
   if (!host_.Snapshot().recordModified) return true;
   switch (host_.AskSaveChanges(UI::LoadString(kExperimentChangedString))) {
     case SaveAnswer::Yes:
-      return host_.SaveExperiment();
+      return host_.SaveExperiment(false);
     case SaveAnswer::No:
       return true;
     case SaveAnswer::Cancel:

@@ -213,13 +213,14 @@ class FrameCommandHost {
   // Takes the reloaded custom trace into every view that shows `kind`.
   virtual void ReconfigureViewsShowing(int kind) = 0;
   virtual void InitCustomTraces() = 0;
-  // Saves the experiment; false when it failed or was cancelled.
-  virtual bool SaveExperiment() = 0;
+  // Saves the experiment: in place when it has its own file (else as Save
+  // As), or under a name asked for when `askName`; false when it failed or
+  // was cancelled.
+  virtual bool SaveExperiment(bool askName) = 0;
   virtual void OpenDocument(const std::string& path) = 0;
   // The recent-file list, newest first.
   virtual std::vector<std::string> RecentFiles() = 0;
   virtual void CloseDocument() = 0;
-  virtual void SaveDocument(bool askName) = 0;
   virtual void ResetTimeSlider() = 0;
   // `beforeChange` is asked once the archive is known to be sound (see
   // CCustomSettings::ImportSettingsArchive).

@@ -160,14 +160,13 @@ class FakeHost final : public FrameCommandHost {
   void ReloadCustomTraces() override { Note("reload custom"); }
   void ReconfigureViewsShowing(int kind) override { Note("reconfigure " + std::to_string(kind)); }
   void InitCustomTraces() override { Note("init custom"); }
-  bool SaveExperiment() override {
-    Note("save experiment");
+  bool SaveExperiment(bool askName) override {
+    Note(askName ? "save experiment as" : "save experiment");
     return saveOk;
   }
   void OpenDocument(const std::string& path) override { Note("open " + path); }
   std::vector<std::string> RecentFiles() override { return recent; }
   void CloseDocument() override { Note("close doc"); }
-  void SaveDocument(bool askName) override { Note("save doc " + std::to_string(askName)); }
   void ResetTimeSlider() override { Note("slider reset"); }
   // A sound archive (result 0) asks before it is applied.
   int ImportSettingsArchive(const std::string& path, const std::function<bool()>& beforeChange) override {
@@ -543,6 +542,15 @@ TEST_F(FrameCommandsTest, OpenAsksToSaveAndStopsWhenTheSaveFailsOrIsCancelled) {
   commands.OnDropFiles({"/data/a.tvx"});
   commands.Run(kFileOpen);
   EXPECT_TRUE(log.empty()) << "nothing replaces the record of a running collection";
+}
+
+// Save and Save As are the one save of the experiment, Save As with the name
+// asked; neither asks "save first?".
+TEST_F(FrameCommandsTest, SaveAndSaveAsAreTheExperimentsSave) {
+  host.state.recordModified = true;
+  EXPECT_TRUE(commands.Run(kFileSave));
+  EXPECT_TRUE(commands.Run(kFileSaveAs));
+  EXPECT_EQ(log, (Log{"save experiment", "save experiment as"}));
 }
 
 TEST_F(FrameCommandsTest, ARecentFileOpensAfterOpensSaveQuestion) {
