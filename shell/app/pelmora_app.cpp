@@ -175,6 +175,7 @@ bool CPelmoraApp::InitInstance() {
     experimentAccess_ =
         std::make_unique<SessionExperiment>(*Experiment(), Configuration::Instance(), frame_->TraceWindows());
     fileCommands_ = std::make_unique<ExperimentFileCommands>(*experimentAccess_, *host);
+    frame_->UseFileCommands(fileCommands_.get());
   }
 
   command_ = ParseShellCommand(options_.args);
@@ -260,6 +261,7 @@ int CPelmoraApp::ExitInstance(int exitCode) {
   }
   // The configuration was saved by the frame's close handler; it stays
   // until the process ends.
+  if (frame_) frame_->UseFileCommands(nullptr);
   fileCommands_.reset();
   experimentAccess_.reset();
   frame_.reset();

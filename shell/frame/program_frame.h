@@ -24,9 +24,6 @@ class RegistryStore;
 }
 
 struct ProgramFrameOptions {
-  // Saves the experiment (asking for a file when it has none); true when it
-  // saved. When empty, the frame asks for a file itself and saves there.
-  std::function<bool()> saveExperiment;
   // Whether a settings archive was imported during this run.
   std::function<bool()> settingsImported;
   // Where the settings are written at close: the store the application

@@ -59,7 +59,8 @@ struct FrameApplicationTest : MainFrameTest {
   void SetUp() override { Build(); }
   void TearDown() override { Reset(); }
 
-  // The frame with the documents, the file commands and the link.
+  // The frame with the documents, the file commands (whose save is the
+  // frame's) and the link.
   void Build() {
     instruments.loaded = 1;  // the pressure interface: the views plot pressures
     frame = Make(&glue);
@@ -73,9 +74,13 @@ struct FrameApplicationTest : MainFrameTest {
     link = std::make_unique<FrameApplicationLink>(
         *fileHost, [this] { return files.get(); }, [this] { ++restarts; });
     frame->Commands()->SetApplication(link.get());
+    frame->UseFileCommands(files.get());
   }
   void Reset() {
-    if (frame) frame->Commands()->SetApplication(nullptr);
+    if (frame) {
+      frame->Commands()->SetApplication(nullptr);
+      frame->UseFileCommands(nullptr);
+    }
     link.reset();
     files.reset();
     access.reset();
