@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "core/base/event_log.h"
 #include "platform/os/number_text.h"
 #include "platform/os/text.h"
 #include "platform/os/xml_escape.h"
@@ -103,6 +104,11 @@ std::string BuildQueryBody(const FreshetSettings& settings) {
   return body;
 }
 
+void LogTransferFailure(const std::string& error) {
+  EnsureLibraryEventLog();
+  LogError("curl_easy_perform() failed: " + error);
+}
+
 int QueryAvailableUpdates(const FreshetSettings& settings, std::vector<FreshetUpdate>& list) {
   std::string reply;
   const HttpPostResult r =
@@ -122,7 +128,9 @@ int QueryAvailableUpdates(const FreshetSettings& settings, std::vector<FreshetUp
     case HttpPostResult::Outcome::Done:
       return ParseQueryReply(reply, r.status, list);
     default:
-      std::fprintf(stderr, "curl_easy_perform() failed: %s\n", r.error.c_str());
+      // Without a network this happens on every start: it goes to the event
+      // log, not to the terminal.
+      LogTransferFailure(r.error);
       return kQueryTransferFailed;
   }
 }

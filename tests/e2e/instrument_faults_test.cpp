@@ -53,7 +53,15 @@ void RunPhase(ProgramRig& rig, const std::vector<Row>& faulty, const std::vector
   })) << "every faulty device is noticed: "
       << states();
   const std::uint32_t noticed = rig.Now();
-  RunFor(1500);  // the others record meanwhile
+  // The others record meanwhile (on a loaded machine their pace may be
+  // slower than the program's period: the test waits for their samples).
+  const auto othersGoOn = [&] {
+    for (std::size_t i = 0; i < working.size(); ++i)
+      if (working[i].times(experiment).size() <= workingBefore[i] + 3) return false;
+    return true;
+  };
+  WaitFor(othersGoOn);
+  RunFor(1500);
   for (const Row& row : faulty) {
     const std::string name = NameOf(rig.Frame(), row.source);
     EXPECT_EQ(rig.BoxesWith(name + (row.source.kind == kCameraSource ? " delivers no picture" : " stopped answering"),
