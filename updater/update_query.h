@@ -88,7 +88,4 @@ int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& inst
 // it ("=" included) and drops bits left over.
 std::string Base64Decode(std::string_view text);
 
-// Escapes the five XML special characters.
-std::string XmlEscape(std::string_view text);
-
 }  // namespace ORV::Freshet

@@ -22,11 +22,6 @@ constexpr int kMaxCameraWindows = 4;
 constexpr const char* kVideoFilter = "AVI Files (*.avi)|*.avi|All Files (*.*)|*.*||";
 constexpr const char* kSettingsFilter = "ORV Settings (*.orvsettings)|*.orvsettings|All Files (*.*)|*.*||";
 constexpr const char* kExperimentFilter = "Tarvix Files (*.tvx)|*.tvx|All Files (*.*)|*.*||";
-constexpr std::uint32_t kInvalidTimeString = 245;
-constexpr std::uint32_t kGotoTimeString = 246;
-constexpr std::uint32_t kExperimentChangedString = 195;
-constexpr std::uint32_t kAutoRangeEnabledString = 377;
-constexpr std::uint32_t kAutoRangeDisabledString = 378;
 constexpr int kVideoPanes = 4;
 
 CommandState Enabled(bool on, bool checked = false) {
@@ -139,7 +134,7 @@ std::optional<CommandState> FrameCommandUpdate(CommandId id, const FrameCommandS
       if (s.hasMainView) {
         const bool on = s.mainAutoRangeEnabled && s.mainAutoRangeActive;
         state.checked = on;
-        state.text = UI::LoadString(on ? kAutoRangeEnabledString : kAutoRangeDisabledString);
+        state.text = UI::LoadString(on ? UI::kEnabledString : UI::kDisabledString);
       }
       return state;
     }
@@ -432,13 +427,14 @@ void MainFrameCommands::GotoTime() {
   });
   std::int64_t seconds = 0;
   if (!clean || !ParseTimeText(text, seconds)) {
-    host_.ShowError(UI::LoadString(kInvalidTimeString));
+    host_.ShowError(UI::LoadString(UI::kInvalidTimeString));
     return;
   }
   const int index = host_.CurrentCamera();
   if (CommandCamera* camera = Current()) {
     if (host_.Snapshot().collecting)
-      host_.AddMarker(index, FormatString(kGotoTimeString, FormatTimeSecondsFraction(static_cast<double>(seconds))));
+      host_.AddMarker(index,
+                      FormatString(UI::kGoTimeSVideoString, FormatTimeSecondsFraction(static_cast<double>(seconds))));
     camera->SetCurrentVideoTimeInSeconds(seconds);
     StepRefresh();
   }
@@ -516,7 +512,7 @@ void MainFrameCommands::ExportSettings() {
 
 bool MainFrameCommands::SaveBeforeReplacing() {
   if (!host_.Snapshot().recordModified) return true;
-  switch (host_.AskSaveChanges(UI::LoadString(kExperimentChangedString))) {
+  switch (host_.AskSaveChanges(UI::LoadString(UI::kCurrentExperimentHasChangedString))) {
     case SaveAnswer::Yes:
       return host_.SaveExperiment();
     case SaveAnswer::No:

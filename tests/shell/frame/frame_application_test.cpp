@@ -299,12 +299,12 @@ TEST_F(FrameApplicationTest, TraceViewsShowTheDataAndFollowTheRibbon) {
   EXPECT_FALSE(glue.LiveTrace());
   EXPECT_FALSE(pressure->View().Live() || outlet->View().Live());
   EXPECT_FALSE(config.LiveTrace);
-  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(Shell::kStartLiveTraceText));
+  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(UI::kStartLiveTraceString));
   glue.SetTimeSpan(20);
   glue.SetTimeRange(2.0, 22.0);
   ASSERT_TRUE(router.Execute(kLiveTrace));
   EXPECT_TRUE(pressure->View().Live() && outlet->View().Live());
-  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(Shell::kStopLiveTraceText));
+  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(UI::kStopLiveTraceString));
   EXPECT_DOUBLE_EQ(pressure->View().XMin(), 10.0) << "back to the newest data";
   EXPECT_DOUBLE_EQ(pressure->View().XMax(), 30.0);
   ASSERT_TRUE(router.Execute(kLiveTrace));
