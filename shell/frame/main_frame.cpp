@@ -808,14 +808,19 @@ void CMainFrame::WatchCameras(bool restartNow) {
       continue;
     }
     const std::uint64_t measurements = window.MeasurementCount();
+    const std::uint64_t torn = window.TornFrameCount();
     if (measurements != progress.measurements || window.MeasuringZones() == 0 || !window.IsCapturing()) {
       // Measuring (or nothing to measure): whatever was lost is back.
       if (measurements != progress.measurements) faults_->Back(source);
       progress.measurements = measurements;
+      progress.torn = torn;
       progress.since = now;
       continue;
     }
-    if (now - progress.since >= kCameraSilenceMs) faults_->Lost(source);
+    // Nothing measured for a while: frames that came meanwhile came torn.
+    if (now - progress.since >= kCameraSilenceMs)
+      faults_->Lost(
+          source, torn != progress.torn ? FaultWatch::CameraFault::kTornPictures : FaultWatch::CameraFault::kNoPicture);
   }
 }
 

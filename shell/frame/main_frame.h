@@ -218,6 +218,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // Per camera window: when its measurements last moved on.
   struct CameraProgress {
     std::uint64_t measurements = 0;
+    std::uint64_t torn = 0;  // the camera's torn frames at the last measurement
     std::uint64_t since = 0;
     std::uint64_t lastRestart = 0;
   };

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/cameras/simlab/simulated_tis.h"
 #include "tests/video/camera_fakes.h"
@@ -40,9 +42,11 @@ class ScriptedFeed : public SimulatedCameraFeed {
     width = index == 1 ? width_ + 1 : width_;  // frame 1 comes in another size
     height = height_;
     pixels.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(offset_ + index));
+    if (torn) pixels.resize(pixels.size() / 2);  // cut short: the upper half's rows
     return Fill::kFrame;
   }
 
+  std::atomic<bool> torn{false};
   std::atomic<double> rate_{30.0};
   std::atomic<double> gain_{1.0}, gamma_{1.0};
   std::atomic<std::uint64_t> lostAfter{1000000};
@@ -113,6 +117,29 @@ TEST_F(SimulatedCameras, PropertiesChangeThePicturesResponse) {
   ASSERT_TRUE(camera.GetGamma(&mn, &mx, &v));
   EXPECT_EQ(std::vector<int>({mn, mx, v}), std::vector<int>({10, 300, 200}));
   EXPECT_DOUBLE_EQ(second->gain_, 1.0);  // the other camera is untouched
+}
+
+TEST_F(SimulatedCameras, TornFramesAreCountedAndNeverHandedOn) {
+  first->torn = true;
+  TISCameraInterface camera(api);
+  ASSERT_TRUE(camera.Open("DMx 41AU02 (1)"));
+  first->rate_ = 1000.0;
+  CopyingCallback callback(&camera);
+  camera.SetFrameCallback(&callback);
+  camera.SetNotifyWindow(std::make_shared<RecordingWindow>());
+  ASSERT_TRUE(camera.Start());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (camera.TornFrames() < 5 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_GE(camera.TornFrames(), 5u);
+  EXPECT_EQ(callback.calls(), 0);
+  std::vector<std::uint8_t> copy(48, 0);
+  EXPECT_FALSE(camera.CopyFrame(copy.data())) << "no frame kept";
+  // Whole again: handed on.
+  first->torn = false;
+  ASSERT_TRUE(callback.WaitForCalls(2));
+  camera.Stop();
+  EXPECT_EQ(callback.last().size(), 48u);
 }
 
 TEST_F(SimulatedCameras, AnUnpluggedCameraIsReportedLost) {

@@ -119,6 +119,7 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
     t.Method(Dispid::GetInnerAnalysisCutOff, "GetInnerAnalysisCutOff", &C::GetInnerAnalysisCutOff);
     t.Method(Dispid::SetInnerAnalysisCutOff, "SetInnerAnalysisCutOff", &C::SetInnerAnalysisCutOff);
     t.Method(Dispid::RestartLostCamera, "RestartLostCamera", &C::RestartLostCamera);
+    t.Method(Dispid::GetTornFrameCount, "GetTornFrameCount", &C::GetTornFrameCount);
     return t;
   }();
   return table;

@@ -1,5 +1,6 @@
 #include "platform/cameras/simlab/simulated_tis.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -100,6 +101,9 @@ class SimulatedGrabber {
     if (thread_.joinable()) thread_.join();
   }
 
+  // The rows of the frame being handed on.
+  int FrameRows() const { return rows_.load(); }
+
  private:
   void Deliver() {
     SimulatedCameraFeed& feed = *camera->feed;
@@ -115,10 +119,18 @@ class SimulatedGrabber {
         return;
       }
       // Frames of another size than the one opened are not handed on: the
-      // receiver reads the opened size from the buffer.
-      if (fill == SimulatedCameraFeed::Fill::kFrame && width == width_ && height == height_ && frame != nullptr &&
-          pixels.size() >= static_cast<std::size_t>(width) * height)
+      // receiver reads the opened size from the buffer. A frame cut short
+      // (fewer rows, or fewer bytes than its rows) is handed on in a buffer
+      // of the opened size, with the rows it has.
+      const std::size_t whole = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+      if (fill == SimulatedCameraFeed::Fill::kFrame && width == width_ && height <= height_ && frame != nullptr &&
+          width_ > 0) {
+        const std::size_t rows =
+            std::min(pixels.size() / static_cast<std::size_t>(width_), static_cast<std::size_t>(height));
+        rows_ = static_cast<int>(rows);
+        pixels.resize(whole, 0);
         frame(this, pixels.data(), number, frameContext);
+      }
       double rate = feed.FrameRate();
       if (!(rate > 0.0 && rate <= 1000.0)) rate = 15.0;
       next += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
@@ -134,6 +146,7 @@ class SimulatedGrabber {
   bool stop_ = false;
   int width_ = 0;
   int height_ = 0;
+  std::atomic<int> rows_{0};
   std::thread thread_;
 };
 
@@ -293,6 +306,7 @@ TisApi SimulatedTisApi(std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds) 
   api.GetUniqueNamefromList = [library](int i) -> const char* {
     return i >= 0 && i < static_cast<int>(library->cameras.size()) ? library->cameras[i]->uniqueName.c_str() : nullptr;
   };
+  api.GetFrameRows = [](TisGrabber g) { return AsGrabber(g)->FrameRows(); };
   return api;
 }
 

@@ -60,6 +60,13 @@ struct TisApi {
   // stay valid while the table is bound.
   std::function<const char*(int index)> GetDevice;
   std::function<const char*(int index)> GetUniqueNamefromList;
+  // Called from the frame callback: how many of the frame's rows the device
+  // filled (its buffer is always a whole format's size), or -1 where that is
+  // not known. Fewer rows than the format's height mean the frame was torn on
+  // the way and only those rows hold the picture. No export of the maker's
+  // library: it stays empty there, and every frame it hands on counts as
+  // whole. The simulated lab's cameras and tests bind it.
+  std::function<int(TisGrabber)> GetFrameRows;
 
   // A table whose library does not initialise: every call fails.
   static TisApi Unbound();

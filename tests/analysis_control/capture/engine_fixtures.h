@@ -69,6 +69,9 @@ class FakeCamera : public CameraInterface {
   bool GetGamma(int* lo, int* hi, int* v) override { return Range(lo, hi, v, 9); }
   bool SetGamma(int) override { return true; }
 
+  // A frame that came torn: counted, and neither stored nor told.
+  void DeliverTorn() { CountTornFrame(); }
+
   // Stores a frame and tells the receiver, as a library thread would.
   void Deliver(const std::vector<std::uint8_t>& pixels) {
     std::lock_guard guard(frames_.lock());
