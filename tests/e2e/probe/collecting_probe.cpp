@@ -25,6 +25,7 @@
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_application.h"
 #include "shell/frame/main_frame.h"
+#include "shell/program/simulated_lab_choice.h"
 #include "shell/program_controls.h"
 
 using namespace ORV;
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication qtApp(argc, argv);
   UI::InitApplicationServices();
+  const auto lab = Shell::StartSimulatedLabWhenAsked();
   if (RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})) != Com::S_OK) {
     std::fprintf(stderr, "the controls could not be registered\n");
     return 3;
