@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/memory_policy.h"
 #include "platform/ui/app_services.h"
 #include "shell/app/display_check.h"
 #include "shell/app/pelmora_app.h"
@@ -11,6 +12,7 @@
 #include "shell/program/simulated_lab_choice.h"
 
 int main(int argc, char** argv) {
+  ORV::OS::ApplyProgramMemoryPolicy();  // before any thread starts
   if (const std::string problem = ORV::Shell::DisplayProblem(); !problem.empty()) {
     std::cerr << problem;
     return 1;
