@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
   const Bench::Sandbox sandbox;
   Bench::SetLabEnvironment();
   QApplication qtApp(argc, argv);
-  Bench::InitLabApplication();
+  const auto lab = Bench::InitLabApplication();
 
   bool passed = true;
   {

@@ -18,7 +18,7 @@
 #include "instruments/ui/pane_context.h"
 #include "platform/os/device_monitor.h"
 #include "platform/os/registry_store.h"
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/workspace_store.h"
 #include "shell/app/file_commands.h"
@@ -274,12 +274,12 @@ class ProgramSystem final : public FrameSystem {
  public:
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
 
-  // The machine's devices through udev, and the simulated lab's (when one
-  // runs) through its own events.
+  // The machine's devices through udev, and those of the stand-in devices
+  // (the simulated lab's, when the program started one) through their own
+  // events.
   bool RegisterDeviceNotifications(std::shared_ptr<OS::MessageTarget> frame) override {
     monitors_.clear();
-    std::unique_ptr<OS::DeviceEventSource> sources[] = {OS::MakeUdevDeviceEventSource(),
-                                                        OS::SimulatedLabDeviceEvents()};
+    std::unique_ptr<OS::DeviceEventSource> sources[] = {OS::MakeUdevDeviceEventSource(), OS::StandInDeviceEvents()};
     for (std::unique_ptr<OS::DeviceEventSource>& source : sources) {
       if (!source) continue;
       auto monitor = std::make_unique<OS::DeviceMonitor>(std::move(source), frame,

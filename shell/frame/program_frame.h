@@ -5,9 +5,9 @@
 // and application-wide function keys.
 //
 // The application object makes the frame with CreateMainFrame, then calls
-// OnCreate (a -1 ends its start-up) and shows it. With ORV_SIMLAB=1 the
-// platform layers offer the simulated lab's devices, and the frame finds
-// them as it finds hardware.
+// OnCreate (a -1 ends its start-up) and shows it. When the program started
+// the simulated lab (ORV_SIMLAB=1), the platform's device lists offer the
+// lab's devices, and the frame finds them as it finds hardware.
 #include <functional>
 #include <memory>
 

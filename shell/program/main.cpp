@@ -9,6 +9,7 @@
 #include "shell/app/display_check.h"
 #include "shell/app/pelmora_app.h"
 #include "shell/frame/app_frame_adapter.h"
+#include "shell/program/simulated_lab_choice.h"
 
 int main(int argc, char** argv) {
   ORV::OS::ApplyProgramMemoryPolicy();  // before any thread starts
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
   QApplication::setOrganizationName(QStringLiteral("Orvanta"));
   ORV::UI::InitApplicationServices();
+  const auto lab = ORV::Shell::StartSimulatedLabWhenAsked();
 
   ORV::Shell::AppOptions options;
   options.args.assign(argv + 1, argv + argc);

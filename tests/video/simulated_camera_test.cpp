@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/cameras/simlab/simulated_tis.h"
+#include "shell/program/simulated_lab_choice.h"
 #include "tests/video/camera_fakes.h"
 #include "video/cameras/lumenera_interface.h"
 #include "video/cameras/tis_camera_interface.h"
@@ -24,7 +25,7 @@ using Test::RecordingWindow;
 
 // A camera whose frame n is filled with n (plus an offset), whose size may
 // change and which may be unplugged after a number of frames.
-class ScriptedFeed : public SimulatedCameraFeed {
+class ScriptedFeed : public OS::StandInCamera {
  public:
   ScriptedFeed(int width, int height, std::uint8_t offset) : width_(width), height_(height), offset_(offset) {}
   int Width() const override { return width_; }
@@ -167,6 +168,8 @@ namespace {
 int DetectAndWatchTheLabsCameras() {
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "3", 1);
+  auto lab = Shell::StartSimulatedLabWhenAsked();
+  if (lab == nullptr || OS::OfferedStandInDevices() != lab.get()) return 1;
   const CameraDetection found = DetectCameras();
   if (found.cameraKind != kCameraTypeImagingSource || found.cameraCount != 3) return 2;
   TISCameraInterface camera;
@@ -179,11 +182,31 @@ int DetectAndWatchTheLabsCameras() {
   // A vessel: dark walls on a bright background.
   const std::vector<std::uint8_t> frame = callback.last();
   const auto [darkest, brightest] = std::minmax_element(frame.begin(), frame.end());
-  return *darkest < 100 && *brightest > 150 ? 0 : 5;
+  if (*darkest >= 100 || *brightest <= 150) return 5;
+  // Released, the lab is taken back from the device lists.
+  lab.reset();
+  return OS::OfferedStandInDevices() == nullptr ? 0 : 6;
 }
 
-// With ORV_SIMLAB=1 the process's own library table offers the lab's vessel
-// cameras (run in a fresh process: the table is chosen at its first use).
+// Only ORV_SIMLAB=1 starts the lab; any other value, or none, leaves the
+// device lists to the machine.
+TEST(SimulatedLab, OnlyTheSettingOneStartsIt) {
+  for (const char* value : {static_cast<const char*>(nullptr), "", "0", "yes", "1 "}) {
+    SCOPED_TRACE(value ? value : "unset");
+    if (value) {
+      setenv("ORV_SIMLAB", value, 1);
+    } else {
+      unsetenv("ORV_SIMLAB");
+    }
+    EXPECT_EQ(Shell::StartSimulatedLabWhenAsked(), nullptr);
+    EXPECT_EQ(OS::OfferedStandInDevices(), nullptr);
+  }
+  unsetenv("ORV_SIMLAB");
+}
+
+// The lab started as the program starts it (ORV_SIMLAB=1) offers its vessel
+// cameras through the process's own library table (run in a fresh process:
+// the makers' libraries are looked for once).
 TEST(SimulatedLab, OffersItsVesselCamerasAsCamerasOfTheFirstModel) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(std::_Exit(DetectAndWatchTheLabsCameras()), ::testing::ExitedWithCode(0), "");

@@ -188,7 +188,7 @@ inline Sim::VesselCamera::Options VesselOptions(int width, int height, double ra
 
 // A vessel camera as the library stand-in drives it: frame n, n+1, ... at
 // the rate it was made with, whatever rate it is asked for.
-class VesselFeed : public Cameras::SimulatedCameraFeed {
+class VesselFeed : public OS::StandInCamera {
  public:
   explicit VesselFeed(Sim::VesselCamera::Options options) : camera_(SlowPulse, options) {}
   int Width() const override { return camera_.Width(); }

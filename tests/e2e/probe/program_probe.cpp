@@ -31,6 +31,7 @@
 #include "shell/collection_control.h"
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_collection.h"
+#include "shell/program/simulated_lab_choice.h"
 #include "shell/program_controls.h"
 #include "tests/e2e/program_steps.h"
 
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
   UI::InitApplicationServices();
+  const auto lab = Shell::StartSimulatedLabWhenAsked();
   RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR}));
   UI::ScriptedMessageBoxes boxes;
 
