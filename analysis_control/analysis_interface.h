@@ -86,6 +86,10 @@ enum : std::int32_t {
   // A camera the library lost while it captured is started again on the
   // same view (zones and recording kept); 1 when it runs again.
   RestartLostCamera = 71,
+  // How many frames the camera sent torn (cut short on the way) and the
+  // view refused, modulo 2^31: a count that moves while no measurement
+  // comes tells a camera that sends only torn pictures.
+  GetTornFrameCount = 72,
 };
 }  // namespace Dispid
 

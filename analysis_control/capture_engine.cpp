@@ -102,6 +102,11 @@ bool CaptureEngine::RestartLostCamera() {
   return true;
 }
 
+std::uint64_t CaptureEngine::TornFrames() const {
+  std::lock_guard lock(lock_);
+  return camera_ ? camera_->TornFrames() : 0;
+}
+
 void CaptureEngine::OnTimer() {
   if (GetSourceType() != kSourceCamera) GrabFrame();
 }

@@ -140,6 +140,9 @@ class CaptureEngine : private ORVCameraCallback {
   // camera is lost or it cannot be started (still gone).
   bool RestartLostCamera();
   bool CameraLost() const { return cameraLost_.load(); }
+  // Frames the camera's back-end refused as torn (cut short on the way):
+  // never analysed, shown or recorded. 0 without a camera.
+  std::uint64_t TornFrames() const;
   SourceType GetSourceType() const;
   void PauseCapture();
   void ResumeCapture();

@@ -32,6 +32,7 @@
 #include "shell/frame/main_frame.h"
 #include "shell/frame_plan.h"
 #include "shell/program/program.h"
+#include "shell/program/simulated_lab_choice.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
 #include "views/ui/trace_view_window.h"
@@ -92,11 +93,13 @@ inline void SetLabEnvironment() {
 }
 
 // The program's names and application services, once the application is
-// made.
-inline void InitLabApplication() {
+// made, and the simulated lab, as the program starts it; the lab must be
+// kept until the program's objects are gone.
+[[nodiscard]] inline std::shared_ptr<Sim::SimLab> InitLabApplication() {
   QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
   QApplication::setOrganizationName(QStringLiteral("Orvanta"));
   UI::InitApplicationServices();
+  return Shell::StartSimulatedLabWhenAsked();
 }
 
 // The first widget of type T inside `parent` (the views have no meta-object

@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
   const Bench::Sandbox sandbox;
   Bench::SetLabEnvironment();
   QApplication qtApp(argc, argv);
-  Bench::InitLabApplication();
+  const auto lab = Bench::InitLabApplication();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -11,7 +11,7 @@
 // first and the last 5,000 frames of each, with time and page faults per
 // frame, so that what a long run costs is read against its first frames.
 //
-//   bench_zone_analysis [long-run frames]     (default 40000)
+//   bench_zone_analysis [long-run frames]     (default 40000; 0: the scaling only)
 #include "analysis_control/zone_analysis.h"
 
 #include <sys/resource.h>
@@ -97,6 +97,7 @@ double Run(const char* name, const std::shared_ptr<ORV::AnalysisTaskExecutor>& e
   waitUntilBacklog(4 * 200, 0);
 
   const long before = events.results.load();
+  ORV::Bench::RunnableSampler runnable;
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < frames; ++i) {
     analysis.PrepareZones(frame.View(), shared);
@@ -105,12 +106,14 @@ double Run(const char* name, const std::shared_ptr<ORV::AnalysisTaskExecutor>& e
   }
   waitUntilBacklog(before + 4L * frames, 0);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  runnable.Stop();
 
   const double fps = frames / seconds;
   std::printf(
-      "%-24s %7d frames  %8.1f frames/s  %7.1f us/frame  (%ld zone results; zone 0: walls %d-%d, lumen %d-%d)  %s\n",
+      "%-24s %7d frames  %8.1f frames/s  %7.1f us/frame  (%ld zone results; zone 0: walls %d-%d, lumen %d-%d)\n"
+      "%24s %s; %s\n",
       name, frames, fps, 1e6 * seconds / frames, events.results.load() - before, events.last.vl, events.last.vr,
-      events.last.ll, events.last.lr, ORV::Bench::LoadAverageText().c_str());
+      events.last.ll, events.last.lr, "", ORV::Bench::LoadAverageText().c_str(), runnable.Text().c_str());
   return fps;
 }
 
@@ -155,18 +158,33 @@ void LongRun(int frames, int window, int zoneWidth, int zoneHeight) {
 
 int main(int argc, char** argv) {
   constexpr int kWindow = 5000;
-  const int longRun = argc > 1 ? std::max(2 * kWindow, std::atoi(argv[1])) : 40000;
-  std::printf("1280 x 960 grey frame, four zones of 400 x 300 pixels\n");
-  const double oneCore = Run("one core (inline)", std::make_shared<InlineExecutor>(), 5000);
-  std::printf("target on one core: 800 frames/s -> %s\n", oneCore >= 800.0 ? "met" : "NOT met");
-  for (const int workers : {1, 2, 4}) {
-    char name[40];
-    std::snprintf(name, sizeof name, "analysis workers (%d)", workers);
-    const double fps = Run(name, ORV::AnalyseImagesThreads::Create(ORV::kAnalysisWorkerIdle, workers), 20000);
-    std::printf("  %d worker%s against one core: x%.2f%s\n", workers, workers == 1 ? "" : "s", fps / oneCore,
-                workers == 4 ? (fps >= 3.0 * oneCore ? " (target x3: met)" : " (target x3: NOT met)") : "");
+  constexpr int kRounds = 3;
+  const int longRun = argc > 1 ? std::atoi(argv[1]) : 40000;
+  std::printf("1280 x 960 grey frame, four zones of 400 x 300 pixels; the best of %d rounds counts\n", kRounds);
+  // Rounds take turns, so a burst of load elsewhere falls on one round of
+  // each rather than on every round of one.
+  const int workerCounts[] = {1, 2, 4};
+  double oneCore = 0.0;
+  double best[3] = {};
+  for (int round = 0; round < kRounds; ++round) {
+    oneCore = std::max(oneCore, Run("one core (inline)", std::make_shared<InlineExecutor>(), 5000));
+    for (int i = 0; i < 3; ++i) {
+      char name[40];
+      std::snprintf(name, sizeof name, "analysis workers (%d)", workerCounts[i]);
+      best[i] = std::max(
+          best[i], Run(name, ORV::AnalyseImagesThreads::Create(ORV::kAnalysisWorkerIdle, workerCounts[i]), 20000));
+    }
   }
-  LongRun(longRun, kWindow, 400, 300);
-  LongRun(longRun, kWindow, 640, 480);
+  std::printf("best: one core %.1f frames/s (target 800: %s)\n", oneCore, oneCore >= 800.0 ? "met" : "NOT met");
+  for (int i = 0; i < 3; ++i) {
+    const int workers = workerCounts[i];
+    std::printf("  %d worker%s %.1f frames/s, against one core: x%.2f%s\n", workers, workers == 1 ? "" : "s", best[i],
+                best[i] / oneCore,
+                workers == 4 ? (best[i] >= 3.0 * oneCore ? " (target x3: met)" : " (target x3: NOT met)") : "");
+  }
+  std::printf("  %s\n", ORV::Bench::LoadAverageText().c_str());
+  if (longRun <= 0) return 0;
+  LongRun(std::max(2 * kWindow, longRun), kWindow, 400, 300);
+  LongRun(std::max(2 * kWindow, longRun), kWindow, 640, 480);
   return 0;
 }

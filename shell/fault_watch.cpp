@@ -28,13 +28,16 @@ std::string FaultWatch::NameOf(const WatchedSource& source) {
   }
 }
 
-void FaultWatch::Lost(const WatchedSource& source) {
+void FaultWatch::Lost(const WatchedSource& source, CameraFault fault) {
   if (IsLost(source)) return;
   lost_[source] = host_.SteadyMs();
   const std::string name = NameOf(source);
   if (host_.Collecting()) host_.AddAction(host_.Text(UI::kInstrumentLostActionString, {name}));
   host_.SourceChanged(source, true);
-  host_.Tell(host_.Text(source.kind == kCameraSource ? UI::kCameraLostString : UI::kInstrumentLostString, {name}));
+  const std::uint32_t text = source.kind != kCameraSource          ? UI::kInstrumentLostString
+                             : fault == CameraFault::kTornPictures ? UI::kCameraTornString
+                                                                   : UI::kCameraLostString;
+  host_.Tell(host_.Text(text, {name}));
 }
 
 void FaultWatch::Back(const WatchedSource& source) {

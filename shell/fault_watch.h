@@ -51,9 +51,13 @@ class FaultWatch {
  public:
   explicit FaultWatch(FaultWatchHost& host) : host_(host) {}
 
+  // How a camera failed: it sent nothing whole for a while, or only pictures
+  // cut short on the way.
+  enum class CameraFault { kNoPicture, kTornPictures };
+
   // The source failed (its worker gave it up, the camera went away or sent
-  // nothing for a while). Told once; nothing more until it is back.
-  void Lost(const WatchedSource& source);
+  // nothing whole for a while). Told once; nothing more until it is back.
+  void Lost(const WatchedSource& source, CameraFault fault = CameraFault::kNoPicture);
   // The source delivered again; nothing when it was not lost.
   void Back(const WatchedSource& source);
   bool IsLost(const WatchedSource& source) const { return lost_.contains(source); }

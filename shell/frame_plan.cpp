@@ -3,18 +3,12 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/ui/string_ids.h"
+
 namespace ORV {
 
 namespace {
-// String table ids of the captions and titles.
-constexpr std::uint32_t kImageAnalysisString = 1;
-constexpr std::uint32_t kPressureInterfaceString = 3;
-constexpr std::uint32_t kCameraString = 13;
-constexpr std::uint32_t kSequencerString = 162;
-constexpr std::uint32_t kMicroscopeString = 166;
-constexpr std::uint32_t kHeatControllerString = 169;
-constexpr std::uint32_t kPressureChamberTitle = 174;
-constexpr std::uint32_t kAdvancedIncubationTitle = 186;
+using UI::kPressureInterfaceString;  // the caption of either pressure interface's pane
 
 // Docking sides.
 constexpr std::uint32_t kLeft = 0x1000;
@@ -50,7 +44,7 @@ std::int32_t ProductTypeAfterLoad(std::int32_t configured, std::uint32_t loadedM
 CameraPlan PlanCameras(std::int32_t productType, const std::vector<std::string>& deviceNames) {
   CameraPlan plan;
   const bool incubation = productType == kIncubationChamber;
-  plan.titleStringId = incubation ? kAdvancedIncubationTitle : kPressureChamberTitle;
+  plan.titleStringId = incubation ? UI::kTarvixAdvancedIncubationChamberString : UI::kTarvixORVPressureChamberString;
   plan.multipleCameras = incubation && deviceNames.size() > 1;
   plan.tellInterfaceManager = incubation;
   for (std::size_t i = 0; i < deviceNames.size(); ++i) {
@@ -78,7 +72,7 @@ std::vector<PanePlan> PlanPanes(const PaneFacts& facts) {
     panes.push_back({PaneKind::CameraWindow,
                      i,
                      kCameraWindowFirstId + i,
-                     kImageAnalysisString,
+                     UI::kImageAnalysisString,
                      {},
                      400,
                      160,
@@ -90,7 +84,7 @@ std::vector<PanePlan> PlanPanes(const PaneFacts& facts) {
                      false});
   }
   panes.push_back(
-      {PaneKind::CameraPane, 0, kCameraPaneId, kCameraString, {}, 200, 324, 200, 324, true, 0x5000, kLeft, false});
+      {PaneKind::CameraPane, 0, kCameraPaneId, UI::kCameraString, {}, 200, 324, 200, 324, true, 0x5000, kLeft, false});
   panes.push_back({PaneKind::Flow, 0, kFlowPaneId, 0, "Flow Meter", 200, 100, 200, 100, true, kRight, kRight, false});
   for (int k = 0; k < 4; ++k) {
     panes.push_back({PaneKind::Video, k, kVideoPaneId, 0, "Camera: " + std::to_string(k + 1), 200, 200, 200, 200, false,
@@ -100,7 +94,7 @@ std::vector<PanePlan> PlanPanes(const PaneFacts& facts) {
     panes.push_back({PaneKind::Sequencer,
                      0,
                      kSequencerPaneId,
-                     kSequencerString,
+                     UI::kSequencerString,
                      {},
                      400,
                      160,
@@ -135,7 +129,7 @@ std::vector<PanePlan> PlanPanes(const PaneFacts& facts) {
     panes.push_back({PaneKind::Microscope,
                      m,
                      kMicroscopePaneFirstId + m,
-                     kMicroscopeString,
+                     UI::kORVMicroscopeString,
                      {},
                      200,
                      microscopeHeight,
@@ -150,7 +144,7 @@ std::vector<PanePlan> PlanPanes(const PaneFacts& facts) {
     panes.push_back({PaneKind::Heater,
                      0,
                      kHeaterPaneId,
-                     kHeatControllerString,
+                     UI::kORVHeatControllerString,
                      {},
                      200,
                      160,

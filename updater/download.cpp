@@ -64,7 +64,7 @@ int DownloadPackageFile(const FreshetSettings& settings, const std::string& url,
     case HttpPostResult::Outcome::Failed:
       break;
   }
-  std::fprintf(stderr, "curl_easy_perform() failed: %s\n", r.error.c_str());
+  LogTransferFailure(r.error);
   return kDownloadFailed;
 }
 

@@ -86,7 +86,8 @@ using Notices = std::vector<std::string>;
 std::string BuildDownloadBody(std::string_view url);
 
 // Fetches one package file from the service into `fd`: 0, or a negative
-// result above (with a message on standard error).
+// result above (with a message on standard error; a transfer that failed is
+// written to the event log instead).
 int DownloadPackageFile(const FreshetSettings& settings, const std::string& url, int fd,
                         std::uint64_t maxBytes = kMaxPackageBytes);
 

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <tuple>
 
+#include "core/base/event_log.h"
 #include "platform/os/number_text.h"
 #include "platform/os/text.h"
+#include "platform/os/xml_escape.h"
 #include "updater/http_post.h"
 
 namespace ORV::Freshet {
@@ -82,33 +84,6 @@ std::string ServiceUrl(const FreshetSettings& settings) {
   return settings.serverUrl.empty() ? std::string(kBuiltInServiceUrl) : settings.serverUrl;
 }
 
-std::string XmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string BuildQueryBody(const FreshetSettings& settings) {
   std::string body;
   body += "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
@@ -118,15 +93,20 @@ std::string BuildQueryBody(const FreshetSettings& settings) {
       "xmlns:soap12=\"http://www.w3.org/2003/05/soap-envelope\">\n";
   body += "<soap12:Body>\n";
   body += "<GetAvailableUpdatesWithUpdaterVersion xmlns=\"" + std::string(kServiceNamespace) + "\">\n";
-  body += "<productId>" + XmlEscape(settings.productId) + "</productId>\n";
-  body += "<extra>" + XmlEscape(settings.extra) + "</extra>\n";
-  body += "<updateType>" + XmlEscape(settings.updateType) + "</updateType>\n";
+  body += "<productId>" + OS::XmlEscape(settings.productId) + "</productId>\n";
+  body += "<extra>" + OS::XmlEscape(settings.extra) + "</extra>\n";
+  body += "<updateType>" + OS::XmlEscape(settings.updateType) + "</updateType>\n";
   body += "<updaterVersion>1</updaterVersion>\n";
   body += "<architecture>x64</architecture>\n";
   body += "</GetAvailableUpdatesWithUpdaterVersion>\n";
   body += "</soap12:Body>\n";
   body += "</soap12:Envelope>\n";
   return body;
+}
+
+void LogTransferFailure(const std::string& error) {
+  EnsureLibraryEventLog();
+  LogError("curl_easy_perform() failed: " + error);
 }
 
 int QueryAvailableUpdates(const FreshetSettings& settings, std::vector<FreshetUpdate>& list) {
@@ -148,7 +128,9 @@ int QueryAvailableUpdates(const FreshetSettings& settings, std::vector<FreshetUp
     case HttpPostResult::Outcome::Done:
       return ParseQueryReply(reply, r.status, list);
     default:
-      std::fprintf(stderr, "curl_easy_perform() failed: %s\n", r.error.c_str());
+      // Without a network this happens on every start: it goes to the event
+      // log, not to the terminal.
+      LogTransferFailure(r.error);
       return kQueryTransferFailed;
   }
 }

@@ -66,8 +66,13 @@ std::string BuildQueryBody(const FreshetSettings& settings);
 
 // One request to the service; appends the offered updates to `list` and
 // returns the number of records in the list afterwards, or a negative result
-// above (with a message on standard error).
+// above (with a message on standard error; a transfer that failed, as every
+// one does without a network, is written to the event log instead).
 int QueryAvailableUpdates(const FreshetSettings& settings, std::vector<FreshetUpdate>& list);
+
+// Writes a failed transfer (the HTTP library's text for it) to the event log
+// as an error entry "curl_easy_perform() failed: <text>".
+void LogTransferFailure(const std::string& error);
 
 // Reads a reply that arrived with HTTP status `status` (what
 // QueryAvailableUpdates does with the body it received).
@@ -87,8 +92,5 @@ int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& inst
 // Base64 with the standard alphabet; stops at the first character outside
 // it ("=" included) and drops bits left over.
 std::string Base64Decode(std::string_view text);
-
-// Escapes the five XML special characters.
-std::string XmlEscape(std::string_view text);
 
 }  // namespace ORV::Freshet

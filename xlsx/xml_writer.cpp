@@ -10,6 +10,7 @@
 #include "platform/os/file_io.h"
 #include "platform/os/number_text.h"
 #include "platform/os/text.h"
+#include "platform/os/xml_escape.h"
 
 namespace Xlsx {
 
@@ -115,27 +116,12 @@ void XmlWriter::PutEscaped(std::string_view text, bool elementText) {
       if (i == text.size()) break;
     }
     const auto b = static_cast<unsigned char>(text[i]);
+    if (const std::string_view entity = ORV::OS::XmlEntity(text[i]); !entity.empty()) {
+      Put(entity);
+      ++i;
+      continue;
+    }
     switch (b) {
-      case '&':
-        Put("&amp;");
-        ++i;
-        continue;
-      case '<':
-        Put("&lt;");
-        ++i;
-        continue;
-      case '>':
-        Put("&gt;");
-        ++i;
-        continue;
-      case '"':
-        Put("&quot;");
-        ++i;
-        continue;
-      case '\'':
-        Put("&apos;");
-        ++i;
-        continue;
       case '_':
         Put(elementText && StartsEscapeSequence(text, i) ? std::string_view("_x005F_") : std::string_view("_"));
         ++i;

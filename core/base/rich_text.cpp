@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/os/xml_escape.h"
+
 namespace ORV {
 
 namespace {
@@ -26,6 +28,13 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+// The entity of a character the HTML may not hold as it is. An apostrophe
+// needs none in element text and stays as it is.
+std::string_view HtmlEntity(std::uint32_t cp) {
+  if (cp >= 0x80 || cp == '\'') return {};
+  return OS::XmlEntity(static_cast<char>(cp));
 }
 
 struct Format {
@@ -176,25 +185,12 @@ class Converter {
       shown_ = f;
       open_ = true;
     }
-    switch (cp) {
-      case '<':
-        paragraph_ += "&lt;";
-        break;
-      case '>':
-        paragraph_ += "&gt;";
-        break;
-      case '&':
-        paragraph_ += "&amp;";
-        break;
-      case '"':
-        paragraph_ += "&quot;";
-        break;
-      default:
-        if (raw && cp >= 0x80) {
-          paragraph_ += static_cast<char>(cp);
-        } else {
-          AppendUtf8(paragraph_, cp < 0x20 ? 0xFFFD : cp);
-        }
+    if (const std::string_view entity = HtmlEntity(cp); !entity.empty()) {
+      paragraph_ += entity;
+    } else if (raw && cp >= 0x80) {
+      paragraph_ += static_cast<char>(cp);
+    } else {
+      AppendUtf8(paragraph_, cp < 0x20 ? 0xFFFD : cp);
     }
   }
 
@@ -235,27 +231,12 @@ class Converter {
 std::string PlainToHtml(std::string_view text) {
   std::string out = "<p>";
   for (const char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\n':
-        out += "<br>";
-        break;
-      case '\r':
-        break;
-      default:
-        out += c;
-    }
+    if (const std::string_view entity = HtmlEntity(static_cast<unsigned char>(c)); !entity.empty())
+      out += entity;
+    else if (c == '\n')
+      out += "<br>";
+    else if (c != '\r')
+      out += c;
   }
   return out + "</p>";
 }

@@ -124,11 +124,6 @@ static_assert(kCalibrationSlot + 1 == kBlocksUsed);
 int SaveExperiment(ExperimentData& data, const std::string& targetPath, const std::string& fileName, bool withVideo,
                    const std::vector<TraceWindowState>& windows, const ExperimentFileContext& context);
 
-// Takes the open trace windows from the host, runs SaveExperiment as a task
-// on the shared worker pool, waits for it and returns true when it saved.
-bool SaveExperimentWithProgress(ExperimentData& data, const std::string& targetPath, const std::string& fileName,
-                                bool withVideo, const ExperimentFileContext& context);
-
 // ---- opening ----
 
 // Result codes of OpenExperiment.

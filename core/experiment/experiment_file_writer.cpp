@@ -11,7 +11,6 @@
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
-#include "core/threading/async_task.h"
 #include "custom_traces/custom_trace_context.h"
 
 namespace ORV {
@@ -437,18 +436,6 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   progress.EndStage();
   data.modified = false;
   return 1;
-}
-
-bool SaveExperimentWithProgress(ExperimentData& data, const std::string& targetPath, const std::string& fileName,
-                                bool withVideo, const ExperimentFileContext& context) {
-  std::vector<TraceWindowState> windows;
-  if (context.windows) windows = context.windows->TraceWindows();
-  if (context.progress && !context.progress->Start("Saving experiment...")) return false;
-  ::Utils::Threading::AsyncTask<int> task(
-      [&] { return SaveExperiment(data, targetPath, fileName, withVideo, windows, context); });
-  const int result = task.Start()->Wait();
-  if (context.progress) context.progress->Finish();
-  return result == 1;
 }
 
 }  // namespace ORV

@@ -58,10 +58,7 @@ CustomTraceDialog::CustomTraceDialog(std::string folder, QWidget* parent)
   resize(size);
 }
 
-CustomTraceDialog::~CustomTraceDialog() {
-  CloseMessageWindow();
-  helpWindow_.reset();
-}
+CustomTraceDialog::~CustomTraceDialog() = default;
 
 void CustomTraceDialog::SetCustomTraces(const std::map<int, std::shared_ptr<CustomTracesWithLuaContext>>& traces) {
   model_.SetCustomTraces(traces);

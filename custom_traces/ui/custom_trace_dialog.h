@@ -109,6 +109,8 @@ class CustomTraceDialog : public UI::Dialog {
   QPushButton* cancel_ = nullptr;
   std::unique_ptr<CustomScriptHelp> helpWindow_;
   bool showing_ = false;  // the list is being refilled: its signals are not commands
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::Traces

@@ -22,7 +22,6 @@ CFlowPane::~CFlowPane() {
   // calls in (removal waits for a call under way), so nothing posts or
   // queues after this.
   flowRegistration_.Reset();
-  CloseMessageWindow();
   flow_.Clear();
 }
 

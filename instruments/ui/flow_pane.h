@@ -62,7 +62,9 @@ class CFlowPane : public ORV::UI::DockingPane,
   ORV::ExperimentData& experiment_;
   QLineEdit* flowEdit_ = nullptr;
   ORV::Threading::NewestValue<ORV::FMASL1600Data> flow_;
-  // In the experiment record's flow receivers; declared last, so the pane
-  // leaves the list before the value it fills goes.
+  // In the experiment record's flow receivers; declared after the value it
+  // fills, so the pane leaves the list before that value goes.
   ORV::ScopedRegistration flowRegistration_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

@@ -37,7 +37,6 @@ CHeaterPane::CHeaterPane(const ORV::InstrumentPaneContext& context, ORV::HeatCon
 
 CHeaterPane::~CHeaterPane() {
   runner_.reset();  // the command under way finishes before the logic goes
-  CloseMessageWindow();
 }
 
 int CHeaterPane::OnCreate() {

@@ -65,4 +65,6 @@ class CHeaterPane : public ORV::UI::DockingPane {
   std::array<QLineEdit*, 4> targetEdits_{};
   std::array<CIconButton*, 4> setButtons_{};
   CIconButton* differencesButton_ = nullptr;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

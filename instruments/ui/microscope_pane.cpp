@@ -36,10 +36,7 @@ CMicroscopePane::CMicroscopePane(const ORV::InstrumentPaneContext& context, ORV:
   RepaintOwnerWhenMoved(*this);
 }
 
-CMicroscopePane::~CMicroscopePane() {
-  runner_.reset();
-  CloseMessageWindow();
-}
+CMicroscopePane::~CMicroscopePane() { runner_.reset(); }
 
 QSize CMicroscopePane::FixedSize96() const {
   if (!logic_->ShowTemperature()) return {200, 105};

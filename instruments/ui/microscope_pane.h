@@ -79,4 +79,6 @@ class CMicroscopePane : public ORV::UI::DockingPane {
   QLineEdit* temperatureEdit_ = nullptr;
   QComboBox* cameraCombo_ = nullptr;
   bool showing_ = false;  // the pane itself moves the slider
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

@@ -2,7 +2,6 @@
 
 #include <QLineEdit>
 #include <QPainter>
-#include <QTimer>
 #include <vector>
 
 #include "core/base/configuration.h"
@@ -10,7 +9,6 @@
 #include "instruments/pressure_multi_myograph_k4x.h"
 #include "instruments/ui/instrument_pane_parts.h"
 #include "platform/ui/focus_edit.h"
-#include "platform/ui/icon_button.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/string_table.h"
@@ -21,7 +19,6 @@ using PaneLogic = ORV::MultiMyographPaneLogic;
 namespace {
 
 constexpr int kIncubationChamber = 2;
-constexpr int kUpdateMs = 200;  // how often the controls' enabled states are brought up to date
 
 enum class Kind { Button, IconButton, Value, Entry, IntegerEntry };
 
@@ -122,20 +119,16 @@ QString ButtonText(int id) {
 
 CMyographMultiWnd::CMyographMultiWnd(const ORV::InstrumentPaneContext& context, ORV::PressureMultiMyographK4x& device,
                                      const QString& title, QWidget* parent)
-    : DockingPane(context.configuration, QString::fromLatin1(kObjectName), title, parent),
-      experiment_(context.experiment),
-      device_(device),
+    : MyographPaneBase(context, kObjectName, title, parent, WM_MULTI_PANE_SAMPLE, WM_MULTI_PANE_ACTIVE),
       variant_{context.configuration.ProductType == kIncubationChamber, device.ModelCode()},
       limits_{static_cast<float>(context.configuration.MinimumTemperature),
               static_cast<float>(context.configuration.MaximumTemperature),
               static_cast<float>(context.configuration.MinimumPressure),
-              static_cast<float>(context.configuration.MaximumPressure)},
-      runner_(std::make_unique<WorkerCommandRunner>(this)) {
+              static_cast<float>(context.configuration.MaximumPressure)} {
   PaneLogic::Entries entries;
   for (const Place& p : Layout(variant_)) {
     if (p.kind != Kind::Entry && p.kind != Kind::IntegerEntry) continue;
-    auto field = std::make_unique<FocusEditEntry>();
-    ORV::TargetEntry* entry = field.get();
+    ORV::TargetEntry* entry = AddEntry(p.id);
     switch (p.id) {
       case PaneLogic::kTargetTemperature:
         entries.temperature = entry;
@@ -156,23 +149,8 @@ CMyographMultiWnd::CMyographMultiWnd(const ORV::InstrumentPaneContext& context, 
         entries.dutyRate = entry;
         break;
     }
-    entries_[p.id] = std::move(field);
   }
-  logic_ = std::make_unique<PaneLogic>(device, *runner_, variant_, limits_, entries, context.deviceClock);
-  SetHandler(WM_MULTI_PANE_SAMPLE, [this](WPARAM w, LPARAM l) { return OnSamples(w, l); });
-  SetHandler(WM_MULTI_PANE_ACTIVE, [this](WPARAM on, LPARAM) {
-    logic_->SetActive(on != 0);
-    return LRESULT{0};
-  });
-  logic_->onChanged = [this] { ShowState(); };
-  RepaintOwnerWhenMoved(*this);
-}
-
-CMyographMultiWnd::~CMyographMultiWnd() {
-  // Off the receiver list first: removal waits for a call under way.
-  pressureRegistration_.Reset();
-  runner_.reset();
-  CloseMessageWindow();
+  SetLogic(std::make_unique<PaneLogic>(device, Runner(), variant_, limits_, entries, context.deviceClock));
 }
 
 int CMyographMultiWnd::OnCreate() {
@@ -180,35 +158,22 @@ int CMyographMultiWnd::OnCreate() {
   for (const Place& p : Layout(variant_)) {
     const QRect r = Rect96(p.rect.left(), p.rect.top(), p.rect.right(), p.rect.bottom());
     if (p.kind == Kind::Button || p.kind == Kind::IconButton) {
-      CIconButton* button = MakeIconButton(*this, ButtonText(p.id), r, p.id, p.kind == Kind::IconButton);
-      QObject::connect(button, &QPushButton::clicked, this, [this, id = p.id] { OnCommand(id); });
-      controls_[p.id] = button;
+      AddButton(p.id, ButtonText(p.id), r, p.kind == Kind::IconButton);
       continue;
     }
     QLineEdit* edit = nullptr;
     if (p.kind != Kind::Value) {
-      auto* focus = new CFocusEdit(Client());
-      focus->enterHandler = this;
-      focus->numericOnly = true;
-      focus->decimalAllowed = p.kind == Kind::Entry;
-      entries_[p.id]->edit = focus;
+      CFocusEdit* focus = AddEntryEdit(p.id, true, p.kind == Kind::Entry);
       tabOrder.push_back(focus);
       edit = focus;
     }
-    controls_[p.id] = MakeValueEdit(*this, r, p.id, edit);
+    AddValueEdit(p.id, r, edit);
   }
-  // Tab and Shift+Tab go round the entry fields.
-  for (std::size_t i = 0; i < tabOrder.size(); ++i) {
-    tabOrder[i]->nextWindow = tabOrder[(i + 1) % tabOrder.size()];
-    tabOrder[i]->previousWindow = tabOrder[(i + tabOrder.size() - 1) % tabOrder.size()];
-  }
-  if (logic_->Start()) {
+  LinkTabOrder(tabOrder);
+  if (Logic().Start()) {
     pressureRegistration_ = experiment_.RegisterPressureConsumer(this);
   }
-  auto* timer = new QTimer(this);
-  QObject::connect(timer, &QTimer::timeout, this, [this] { UpdateControls(); });
-  timer->start(kUpdateMs);
-  UpdateControls();
+  StartUpdates();
   return 0;
 }
 
@@ -218,35 +183,25 @@ void CMyographMultiWnd::OnPaint(QPainter& painter) {
   const auto text = [&](int l, int t, int r, int b, const QString& s, int align) {
     DrawLabel(painter, Rect96(l, t, r, b), s, align);
   };
-  const auto heads = [&](int top) {
-    text(26, top, 66, top + 18, QStringLiteral("Current"), kCentre);
-    text(71, top, 121, top + 18, QStringLiteral("Target"), kCentre);
-  };
-  // A single-value group under a centred heading.
-  const auto probe = [&](const QString& title, int top) {
-    text(5, top, 195, top + 20, title, kCentre);
-    DrawEtchedFrame(painter, Rect96(5, top + 20, 196, top + 54));
-    text(26, top + 30, 66, top + 48, QStringLiteral("Current"), kCentre);
-  };
   const bool single = variant_.SinglePressure();
   const int shift = variant_.incubation ? -80 : 0;
   if (variant_.HasHeater()) {
     text(5, 10, 85, 26, QStringLiteral("Heater"), kLeft);
     DrawEtchedFrame(painter, Rect96(5, 30, 196, 80));
-    heads(35);
+    PaintHeads(painter, 35);
   }
   text(5, 90 + shift, 85, 106 + shift, QStringLiteral("Pressure"), kLeft);
   const int frameBottom = variant_.incubation ? 150 : variant_.HasFlow() ? 230 : 188;
   DrawEtchedFrame(painter, Rect96(5, 110 + shift, 196, frameBottom));
-  heads(115 + shift);
+  PaintHeads(painter, 115 + shift);
   const int p1 = 138 + shift;
   text(8, p1, 26, p1 + 18, QStringLiteral("P1"), kLeft);
   if (variant_.HasP2()) text(8, p1 + 23, 26, p1 + 41, QStringLiteral("P2"), kLeft);
   const int gradient = p1 + (single ? 23 : 46);
   text(8, gradient, 66, gradient + 18, QStringLiteral("Gradient"), kLeft);
   if (variant_.HasFlow()) text(8, p1 + 69, 66, p1 + 87, QStringLiteral("Flow"), kLeft);
-  if (variant_.HasForce()) probe(QStringLiteral("Force [mN]"), 240);
-  probe(QStringLiteral("pH Probe"), PHTop(variant_));
+  if (variant_.HasForce()) PaintProbe(painter, QStringLiteral("Force [mN]"), 240);
+  PaintProbe(painter, QStringLiteral("pH Probe"), PHTop(variant_));
   if (variant_.Pulsation() && !variant_.incubation) {
     const int top = kPulsationTop;
     text(5, top, 195, top + 18, QStringLiteral("Pulsatile Pressure"), kCentre);
@@ -258,58 +213,35 @@ void CMyographMultiWnd::OnPaint(QPainter& painter) {
   }
 }
 
-QWidget* CMyographMultiWnd::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
-
-CFocusEdit* CMyographMultiWnd::Entry(int id) const {
-  const auto it = entries_.find(id);
-  return it == entries_.end() ? nullptr : it->second->edit;
-}
-
-void CMyographMultiWnd::OnCommand(int id) {
+void CMyographMultiWnd::RunCommand(int id) {
   switch (id) {
     case PaneLogic::kHeaterOn:
-      logic_->HeaterOn();
-      break;
-    case PaneLogic::kHeaterOff:
-      logic_->HeaterOff();
-      break;
-    case PaneLogic::kPressureOn:
-      logic_->PressureOn();
-      break;
-    case PaneLogic::kPressureOff:
-      logic_->PressureOff();
+      Logic().HeaterOn();
       break;
     case PaneLogic::kFlowOn:
-      logic_->FlowOn();
+      Logic().FlowOn();
       break;
     case PaneLogic::kFlowOff:
-      logic_->FlowOff();
-      break;
-    case PaneLogic::kZeroForce:
-      logic_->ZeroForce();
+      Logic().FlowOff();
       break;
     case PaneLogic::kChangeTemperature:
-      Report(logic_->ChangeTemperature());
+      Report(Logic().ChangeTemperature());
       break;
     case PaneLogic::kChangePressures:
-      Report(logic_->ChangePressures());
+      Report(Logic().ChangePressures());
       break;
     case PaneLogic::kChangePulsation:
-      Report(logic_->ChangePulsation());
+      Report(Logic().ChangePulsation());
       break;
     case PaneLogic::kPulsationOn:
-      logic_->PulsationOn();
+      Logic().PulsationOn();
       break;
     case PaneLogic::kPulsationOff:
-      logic_->PulsationOff();
+      Logic().PulsationOff();
       break;
     default:
       break;
   }
-  UpdateControls();
 }
 
 void CMyographMultiWnd::Report(const PaneLogic::Messages& messages) {
@@ -342,31 +274,16 @@ void CMyographMultiWnd::Report(const PaneLogic::Messages& messages) {
 }
 
 void CMyographMultiWnd::OnEnterKey(QKeyEvent*) {
-  Report(logic_->EnterKey());
+  Report(Logic().EnterKey());
   UpdateControls();
 }
 
 void CMyographMultiWnd::OnPressureData(const ORV::PMK4xData3& sample) {
-  if (!logic_->AcceptSample()) return;
+  if (!Logic().AcceptSample()) return;
   sample_.Put(sample, [this] { return PostMessage(WM_MULTI_PANE_SAMPLE); });
 }
 
-void CMyographMultiWnd::SetActive(bool on) { PostMessage(WM_MULTI_PANE_ACTIVE, on ? 1 : 0); }
-
-LRESULT CMyographMultiWnd::OnSamples(WPARAM, LPARAM) {
+void CMyographMultiWnd::ShowQueuedSamples() {
   ORV::PMK4xData3 newest;
-  if (!sample_.Take(newest)) return 0;
-  logic_->ShowSample(newest);
-  return 0;
-}
-
-void CMyographMultiWnd::ShowState() {
-  for (int id : {PaneLogic::kCurrentTemperature, PaneLogic::kCurrentP1, PaneLogic::kCurrentP2, PaneLogic::kForce,
-                 PaneLogic::kPH})
-    if (auto* edit = static_cast<QLineEdit*>(Control(id))) edit->setText(logic_->ValueText(id));
-  UpdateControls();
-}
-
-void CMyographMultiWnd::UpdateControls() {
-  for (const auto& [id, control] : controls_) control->setEnabled(logic_->Enabled(id));
+  if (sample_.Take(newest)) Logic().ShowSample(newest);
 }

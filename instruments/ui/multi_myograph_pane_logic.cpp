@@ -120,18 +120,18 @@ void MultiMyographPaneLogic::ShowSample(const PMK4xData3& sample) {
     if (entry != nullptr && !entry->Editing()) entry->SetText(value);
   };
   if (variant_.HasHeater()) {
-    temperatureText_ = text(sample.temperature, 1);
+    readings_.temperature = text(sample.temperature, 1);
     write(entries_.temperature, text(sample.temperatureTarget, 1));
   }
-  if (variant_.HasForce()) forceText_ = text(sample.force, 1);
-  p1Text_ = text(sample.p1, 1);
+  if (variant_.HasForce()) readings_.force = text(sample.force, 1);
+  readings_.p1 = text(sample.p1, 1);
   write(entries_.p1, text(sample.targetP1, 1));
   if (variant_.HasP2()) {
-    p2Text_ = text(sample.p2, 1);
+    readings_.p2 = text(sample.p2, 1);
     write(entries_.p2, text(sample.targetP2, 1));
   }
   write(entries_.gradient, text(sample.gradient, 1));
-  pHText_ = text(sample.pH, 2);
+  readings_.pH = text(sample.pH, 2);
   skipNextSample_ = false;
   Changed();
 }
@@ -379,23 +379,6 @@ bool MultiMyographPaneLogic::Enabled(int control) const {
       return variant_.Pulsation() && pulsationRunning_;
     default:
       return true;
-  }
-}
-
-QString MultiMyographPaneLogic::ValueText(int control) const {
-  switch (control) {
-    case kCurrentTemperature:
-      return temperatureText_;
-    case kCurrentP1:
-      return p1Text_;
-    case kCurrentP2:
-      return p2Text_;
-    case kForce:
-      return forceText_;
-    case kPH:
-      return pHText_;
-    default:
-      return {};
   }
 }
 

@@ -24,6 +24,7 @@
 
 #include "instruments/records/instrument_records.h"
 #include "instruments/ui/command_runner.h"
+#include "instruments/ui/myograph_readings.h"
 #include "instruments/ui/target_entry.h"
 
 namespace ORV {
@@ -144,7 +145,7 @@ class MultiMyographPaneLogic {
   float PulseRate() const { return pulseRate_; }
   std::uint8_t DutyRate() const { return dutyRate_; }
   // The read-only value of a control (current temperature, P1, P2, force, pH).
-  QString ValueText(int control) const;
+  QString ValueText(int control) const { return readings_.Text<MultiMyographPaneLogic>(control); }
 
   // An entry's text as a number, "," taken as the decimal point; empty
   // text reads 0. Any locale.
@@ -178,8 +179,7 @@ class MultiMyographPaneLogic {
   // The unit's targets at the last sample shown: what an entry that is not
   // being edited stands for.
   float targetTemperature_ = 0.0f, targetP1_ = 0.0f, targetP2_ = 0.0f, gradient_ = 0.0f;
-  QString temperatureText_ = QStringLiteral("0"), p1Text_ = QStringLiteral("0"), p2Text_ = QStringLiteral("0");
-  QString forceText_ = QStringLiteral("0"), pHText_ = QStringLiteral("0");
+  MyographReadings readings_;
 };
 
 }  // namespace ORV

@@ -2,14 +2,12 @@
 
 #include <QLineEdit>
 #include <QPainter>
-#include <QTimer>
 
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "instruments/pressure_myograph_k4x.h"
 #include "instruments/ui/instrument_pane_parts.h"
 #include "platform/ui/focus_edit.h"
-#include "platform/ui/icon_button.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/string_table.h"
@@ -20,7 +18,6 @@ using PaneLogic = ORV::MyographPaneLogic;
 namespace {
 
 constexpr int kIncubationChamber = 2;
-constexpr int kUpdateMs = 200;  // how often the controls' enabled states are brought up to date
 
 struct Place {
   int id;
@@ -72,33 +69,16 @@ bool IsTarget(int id) {
 
 CMyographWnd::CMyographWnd(const ORV::InstrumentPaneContext& context, ORV::PressureMyographK4x& device,
                            const QString& title, QWidget* parent)
-    : DockingPane(context.configuration, QString::fromLatin1(kObjectName), title, parent),
-      experiment_(context.experiment),
+    : MyographPaneBase(context, kObjectName, title, parent, WM_MYOGRAPH_PANE_SAMPLE, WM_MYOGRAPH_PANE_ACTIVE),
       device_(device),
       pressureOnly_(context.configuration.ProductType == kIncubationChamber),
       limits_{static_cast<float>(context.configuration.MinimumTemperature),
               static_cast<float>(context.configuration.MaximumTemperature), context.configuration.MinimumPressure,
-              context.configuration.MaximumPressure},
-      runner_(std::make_unique<WorkerCommandRunner>(this)),
-      temperatureEntry_(std::make_unique<FocusEditEntry>()),
-      p1Entry_(std::make_unique<FocusEditEntry>()),
-      p2Entry_(std::make_unique<FocusEditEntry>()),
-      logic_(std::make_unique<PaneLogic>(device, *runner_, pressureOnly_, limits_, temperatureEntry_.get(), *p1Entry_,
-                                         *p2Entry_)) {
-  SetHandler(WM_MYOGRAPH_PANE_SAMPLE, [this](WPARAM w, LPARAM l) { return OnSamples(w, l); });
-  SetHandler(WM_MYOGRAPH_PANE_ACTIVE, [this](WPARAM on, LPARAM) {
-    logic_->SetActive(on != 0);
-    return LRESULT{0};
-  });
-  logic_->onChanged = [this] { ShowState(); };
-  RepaintOwnerWhenMoved(*this);
-}
-
-CMyographWnd::~CMyographWnd() {
-  // Off the receiver list first: removal waits for a call under way.
-  pressureRegistration_.Reset();
-  runner_.reset();
-  CloseMessageWindow();
+              context.configuration.MaximumPressure} {
+  ORV::TargetEntry* temperature = AddEntry(PaneLogic::kTargetTemperature);
+  ORV::TargetEntry* p1 = AddEntry(PaneLogic::kTargetP1);
+  ORV::TargetEntry* p2 = AddEntry(PaneLogic::kTargetP2);
+  SetLogic(std::make_unique<PaneLogic>(device, Runner(), pressureOnly_, limits_, temperature, *p1, *p2));
 }
 
 int CMyographWnd::OnCreate() {
@@ -111,118 +91,70 @@ int CMyographWnd::OnCreate() {
     const QRect r = rect(p);
     if (r.isNull()) continue;
     const bool change = p.id == PaneLogic::kChangeTemperature || p.id == PaneLogic::kChangePressure;
-    CIconButton* button = MakeIconButton(*this, ButtonText(p.id), r, p.id, change);
-    QObject::connect(button, &QPushButton::clicked, this, [this, id = p.id] { OnCommand(id); });
-    controls_[p.id] = button;
+    AddButton(p.id, ButtonText(p.id), r, change);
   }
   for (const Place& p : kEdits) {
     const QRect r = rect(p);
     if (r.isNull()) continue;
     QLineEdit* edit = nullptr;
     if (IsTarget(p.id)) {
-      auto* focus = new CFocusEdit(Client());
-      focus->enterHandler = this;
-      focus->numericOnly = p.id != PaneLogic::kTargetTemperature;
-      focus->decimalAllowed = p.id == PaneLogic::kTargetTemperature;
-      edit = focus;
-      (p.id == PaneLogic::kTargetTemperature ? temperatureEntry_
-       : p.id == PaneLogic::kTargetP1        ? p1Entry_
-                                             : p2Entry_)
-          ->edit = focus;
+      const bool temperature = p.id == PaneLogic::kTargetTemperature;
+      edit = AddEntryEdit(p.id, !temperature, temperature);
     }
-    controls_[p.id] = MakeValueEdit(*this, r, p.id, edit);
+    AddValueEdit(p.id, r, edit);
   }
-  if (!pressureOnly_) {
-    // Tab: target temperature -> P1 -> P2 -> target temperature.
-    CFocusEdit* order[] = {temperatureEntry_->edit, p1Entry_->edit, p2Entry_->edit};
-    for (int i = 0; i < 3; ++i) {
-      order[i]->nextWindow = order[(i + 1) % 3];
-      order[i]->previousWindow = order[(i + 2) % 3];
-    }
-  }
+  // Tab: target temperature -> P1 -> P2 -> target temperature.
+  if (!pressureOnly_)
+    LinkTabOrder({Entry(PaneLogic::kTargetTemperature), Entry(PaneLogic::kTargetP1), Entry(PaneLogic::kTargetP2)});
   if (device_.IsConnected()) {
     pressureRegistration_ = experiment_.RegisterPressureConsumer(this);
-    logic_->Start();
+    Logic().Start();
   }
-  updateTimer_ = new QTimer(this);
-  QObject::connect(updateTimer_, &QTimer::timeout, this, [this] { UpdateControls(); });
-  updateTimer_->start(kUpdateMs);
-  UpdateControls();
+  StartUpdates();
   return 0;
 }
 
 void CMyographWnd::OnPaint(QPainter& painter) {
   constexpr int kLeft = Qt::AlignLeft | Qt::AlignVCenter;
   constexpr int kCentre = Qt::AlignCenter;
-  const auto heads = [&](int top) {
-    DrawLabel(painter, Rect96(26, top, 66, top + 18), QStringLiteral("Current"), kCentre);
-    DrawLabel(painter, Rect96(71, top, 121, top + 18), QStringLiteral("Target"), kCentre);
-  };
   const auto pressure = [&](int top) {  // the pressure section, its title at `top`
     DrawLabel(painter, Rect96(5, top, 85, top + 16), QStringLiteral("Pressure"), kLeft);
     DrawEtchedFrame(painter, Rect96(5, top + 20, 196, pressureOnly_ ? 126 : 206));
-    heads(top + 25);
+    PaintHeads(painter, top + 25);
     DrawLabel(painter, Rect96(8, top + 48, 26, top + 66), QStringLiteral("P1"), kLeft);
     DrawLabel(painter, Rect96(8, top + 71, 26, top + 89), QStringLiteral("P2"), kLeft);
   };
-  const auto probe = [&](const QString& title, int top) {  // a single-value section under a centred title
-    DrawLabel(painter, Rect96(5, top, 195, top + 20), title, kCentre);
-    DrawEtchedFrame(painter, Rect96(5, top + 20, 196, top + 54));
-    DrawLabel(painter, Rect96(26, top + 30, 66, top + 48), QStringLiteral("Current"), kCentre);
-  };
   if (pressureOnly_) {
     pressure(10);
-    probe(QStringLiteral("pH Probe"), 136);
+    PaintProbe(painter, QStringLiteral("pH Probe"), 136);
   } else {
     DrawLabel(painter, Rect96(5, 10, 85, 26), QStringLiteral("Heater"), kLeft);
     DrawEtchedFrame(painter, Rect96(5, 30, 196, 80));
-    heads(35);
+    PaintHeads(painter, 35);
     pressure(90);
-    probe(QStringLiteral("Force [mN]"), 216);
-    probe(QStringLiteral("pH Probe"), 280);
+    PaintProbe(painter, QStringLiteral("Force [mN]"), 216);
+    PaintProbe(painter, QStringLiteral("pH Probe"), 280);
   }
-  if (logic_->ShowsFlowState()) {
+  if (Logic().ShowsFlowState()) {
     const QRect r = pressureOnly_ ? Rect96(25, 105, 105, 123) : Rect96(25, 185, 105, 203);
-    DrawLabel(painter, r, LoadQString(logic_->FlowEnabled() ? kFlowEnabledString : kNoFlowString), kCentre);
+    DrawLabel(painter, r, LoadQString(Logic().FlowEnabled() ? kFlowEnabledString : kNoFlowString), kCentre);
   }
 }
 
-QWidget* CMyographWnd::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
-
-CFocusEdit* CMyographWnd::TargetEdit(int id) const {
-  return IsTarget(id) ? static_cast<CFocusEdit*>(Control(id)) : nullptr;
-}
-
-void CMyographWnd::OnCommand(int id) {
+void CMyographWnd::RunCommand(int id) {
   switch (id) {
     case PaneLogic::kHeaterOn:
-      Report(logic_->HeaterOn());
-      break;
-    case PaneLogic::kHeaterOff:
-      logic_->HeaterOff();
-      break;
-    case PaneLogic::kPressureOn:
-      logic_->PressureOn();
-      break;
-    case PaneLogic::kPressureOff:
-      logic_->PressureOff();
+      Report(Logic().HeaterOn());
       break;
     case PaneLogic::kChangeTemperature:
-      Report(logic_->ChangeTemperature());
+      Report(Logic().ChangeTemperature());
       break;
     case PaneLogic::kChangePressure:
-      Report(logic_->ChangePressure());
-      break;
-    case PaneLogic::kZeroForce:
-      logic_->ZeroForce();
+      Report(Logic().ChangePressure());
       break;
     default:
       break;
   }
-  UpdateControls();
 }
 
 void CMyographWnd::Report(PaneLogic::Outcome outcome) {
@@ -247,8 +179,8 @@ void CMyographWnd::Report(PaneLogic::Outcome outcome) {
 }
 
 void CMyographWnd::OnEnterKey(QKeyEvent*) {
-  if (!pressureOnly_) Report(logic_->ChangeTemperature());
-  Report(logic_->ChangePressure());
+  if (!pressureOnly_) Report(Logic().ChangeTemperature());
+  Report(Logic().ChangePressure());
   UpdateControls();
 }
 
@@ -260,26 +192,15 @@ void CMyographWnd::OnPressureData(const ORV::PMK4xData3& sample) {
   PostMessage(WM_MYOGRAPH_PANE_SAMPLE);
 }
 
-void CMyographWnd::SetActive(bool on) { PostMessage(WM_MYOGRAPH_PANE_ACTIVE, on ? 1 : 0); }
-
-LRESULT CMyographWnd::OnSamples(WPARAM, LPARAM) {
+void CMyographWnd::ShowQueuedSamples() {
   std::deque<ORV::PMK4xData3> samples;
   {
     std::lock_guard guard(lock_);
     samples.swap(queue_);
   }
-  for (const ORV::PMK4xData3& sample : samples) logic_->TakeSample(sample);
-  return 0;
+  for (const ORV::PMK4xData3& sample : samples) Logic().TakeSample(sample);
 }
 
-void CMyographWnd::ShowState() {
-  for (int id : {PaneLogic::kCurrentTemperature, PaneLogic::kCurrentP1, PaneLogic::kCurrentP2, PaneLogic::kForce,
-                 PaneLogic::kPH})
-    if (auto* edit = static_cast<QLineEdit*>(Control(id))) edit->setText(logic_->ValueText(id));
-  UpdateControls();
+void CMyographWnd::OnStateShown() {
   Client()->update();  // the flow state
-}
-
-void CMyographWnd::UpdateControls() {
-  for (const auto& [id, control] : controls_) control->setEnabled(logic_->Enabled(id));
 }

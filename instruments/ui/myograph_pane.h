@@ -9,27 +9,16 @@
 // Samples arrive on the sampling thread through the experiment record's
 // pressure receivers; the pane queues them and posts itself a message, and
 // the GUI thread hands them to the logic in order. Commands run on the
-// pane's own worker.
+// pane's own worker (MyographPaneBase).
 #include <QString>
 #include <deque>
-#include <map>
-#include <memory>
 #include <mutex>
 
 #include "core/base/scoped_registration.h"
-#include "core/experiment/consumers.h"
-#include "instruments/ui/command_runner.h"
-#include "instruments/ui/instrument_pane_parts.h"
+#include "instruments/ui/myograph_pane_base.h"
 #include "instruments/ui/myograph_pane_logic.h"
-#include "instruments/ui/pane_context.h"
-#include "platform/ui/docking_pane.h"
-#include "platform/ui/enter_key_interface.h"
 
-class CFocusEdit;
-class QLineEdit;
-class QTimer;
-
-class CMyographWnd : public ORV::UI::DockingPane, private ORV::PressureDataConsumer, private CEnterKeyInterface {
+class CMyographWnd : public ORV::UI::MyographPaneBase<ORV::MyographPaneLogic> {
  public:
   static constexpr const char* kObjectName = "MyographPane";
   // Posted by the pane to itself after queueing a sample (0, 0).
@@ -39,46 +28,31 @@ class CMyographWnd : public ORV::UI::DockingPane, private ORV::PressureDataConsu
   // `device` is the interface manager's single pressure interface.
   CMyographWnd(const ORV::InstrumentPaneContext& context, ORV::PressureMyographK4x& device, const QString& title,
                QWidget* parent = nullptr);
-  ~CMyographWnd() override;
-
-  ORV::MyographPaneLogic& Logic() { return *logic_; }
-  bool Busy() const { return runner_->Busy(); }
-  // A control by its id (null when the layout has none).
-  QWidget* Control(int id) const;
-  CFocusEdit* TargetEdit(int id) const;
-  // Runs the command of a button id, as its click does.
-  void OnCommand(int id);
-  // Brings every control's enabled state up to date (done on a timer too).
-  void UpdateControls();
 
   // PressureDataConsumer, any thread.
   void OnPressureData(const ORV::PMK4xData3& sample) override;
-  void SetActive(bool on) override;
 
  protected:
   QSize FixedSize96() const override { return {200, 345}; }
   int OnCreate() override;
   void OnPaint(QPainter& painter) override;
+  void RunCommand(int id) override;
+  void ShowQueuedSamples() override;
+  void OnStateShown() override;
 
  private:
   void OnEnterKey(QKeyEvent* key) override;
-  ORV::UI::LRESULT OnSamples(ORV::UI::WPARAM, ORV::UI::LPARAM);
-  void ShowState();
   void Report(ORV::MyographPaneLogic::Outcome outcome);
 
-  ORV::ExperimentData& experiment_;
   ORV::PressureMyographK4x& device_;
   const bool pressureOnly_;
   const ORV::MyographPaneLogic::Limits limits_;
-  std::unique_ptr<ORV::UI::WorkerCommandRunner> runner_;
-  std::unique_ptr<ORV::UI::FocusEditEntry> temperatureEntry_, p1Entry_, p2Entry_;
-  std::unique_ptr<ORV::MyographPaneLogic> logic_;
-  std::map<int, QWidget*> controls_;
-  QTimer* updateTimer_ = nullptr;
   std::mutex lock_;
   std::deque<ORV::PMK4xData3> queue_;  // guarded by lock_
   // In the experiment record's pressure receivers while the interface is
-  // connected. Declared last: the pane leaves the list before the queue and
-  // its lock go, even where the destructor did not reset it.
+  // connected. Declared after what it fills: the pane leaves the list before
+  // the queue and its lock go.
   ORV::ScopedRegistration pressureRegistration_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

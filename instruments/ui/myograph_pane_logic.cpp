@@ -54,11 +54,7 @@ void MyographPaneLogic::TakeSample(const PMK4xData3& sample) {
   if (!active_) {
     pressureOn_ = false;
     if (!pressureOnly_) heaterOn_ = false;
-    temperatureText_.clear();
-    p1Text_.clear();
-    p2Text_.clear();
-    forceText_.clear();
-    pHText_.clear();
+    readings_.Clear();
     for (TargetEntry* entry : {temperatureEntry_, &p1Entry_, &p2Entry_})
       if (entry != nullptr && !entry->Editing()) entry->SetText(QString());
   } else {
@@ -67,14 +63,14 @@ void MyographPaneLogic::TakeSample(const PMK4xData3& sample) {
     targetP2_ = static_cast<int>(std::trunc(sample.targetP2));
     if (!pressureOnly_) {
       heaterOn_ = sample.switch1 != 0;
-      temperatureText_ = Fixed(sample.temperature, 1);
-      forceText_ = Fixed(sample.force, 2);
+      readings_.temperature = Fixed(sample.temperature, 1);
+      readings_.force = Fixed(sample.force, 2);
       if (!temperatureEntry_->Editing()) temperatureEntry_->SetText(Fixed(targetTemperature_, 1));
     }
     pressureOn_ = sample.switch4 != 0;
-    p1Text_ = Fixed(sample.p1, 1);
-    p2Text_ = Fixed(sample.p2, 1);
-    pHText_ = Fixed(sample.pH, 2);
+    readings_.p1 = Fixed(sample.p1, 1);
+    readings_.p2 = Fixed(sample.p2, 1);
+    readings_.pH = Fixed(sample.pH, 2);
     if (!p1Entry_.Editing()) p1Entry_.SetText(QString::number(targetP1_));
     if (!p2Entry_.Editing()) p2Entry_.SetText(QString::number(targetP2_));
   }
@@ -196,23 +192,6 @@ bool MyographPaneLogic::Enabled(int control) const {
       return p1Entry_.Editing() || p2Entry_.Editing();
     default:
       return true;
-  }
-}
-
-QString MyographPaneLogic::ValueText(int control) const {
-  switch (control) {
-    case kCurrentTemperature:
-      return temperatureText_;
-    case kCurrentP1:
-      return p1Text_;
-    case kCurrentP2:
-      return p2Text_;
-    case kForce:
-      return forceText_;
-    case kPH:
-      return pHText_;
-    default:
-      return {};
   }
 }
 

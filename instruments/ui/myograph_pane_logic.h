@@ -15,6 +15,7 @@
 
 #include "instruments/records/instrument_records.h"
 #include "instruments/ui/command_runner.h"
+#include "instruments/ui/myograph_readings.h"
 #include "instruments/ui/target_entry.h"
 
 namespace ORV {
@@ -78,7 +79,7 @@ class MyographPaneLogic {
   bool SkipsNextSample() const { return skipNextSample_; }
   std::uint32_t FirmwareCode() const { return firmwareCode_; }
   // The read-only value of a control (current temperature, P1, P2, force, pH).
-  QString ValueText(int control) const;
+  QString ValueText(int control) const { return readings_.Text<MyographPaneLogic>(control); }
   // Shown under the pressure frame: empty unless active with the pressure on.
   bool ShowsFlowState() const { return active_ && pressureOn_; }
 
@@ -102,8 +103,7 @@ class MyographPaneLogic {
   // What the unit held at the last sample shown, put back after a refused command.
   float targetTemperature_ = 0.0f;
   int targetP1_ = 0, targetP2_ = 0;
-  QString temperatureText_ = QStringLiteral("0"), p1Text_ = QStringLiteral("0"), p2Text_ = QStringLiteral("0");
-  QString forceText_ = QStringLiteral("0"), pHText_ = QStringLiteral("0");
+  MyographReadings readings_;
 };
 
 }  // namespace ORV

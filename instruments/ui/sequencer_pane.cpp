@@ -40,7 +40,7 @@ SequencerWnd::SequencerWnd(const ORV::InstrumentPaneContext& context, const QStr
   runTaskDialog = [](CTaskDialog& dialog) { return dialog.DoModal(); };
 }
 
-SequencerWnd::~SequencerWnd() { CloseMessageWindow(); }
+SequencerWnd::~SequencerWnd() = default;
 
 int SequencerWnd::OnCreate() {
   sequencer_.LoadLastSequence();

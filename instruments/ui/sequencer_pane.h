@@ -74,4 +74,6 @@ class SequencerWnd : public ORV::UI::DockingPane {
   CIconButton* pause_ = nullptr;
   bool filling_ = false;
   bool menuOpen_ = false;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

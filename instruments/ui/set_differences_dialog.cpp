@@ -44,8 +44,6 @@ CSetDifferencesDialog::CSetDifferencesDialog(QWidget* parent) : Dialog(Frame(), 
   QObject::connect(save, &QPushButton::clicked, this, [this] { OnOK(); });
 }
 
-CSetDifferencesDialog::~CSetDifferencesDialog() { CloseMessageWindow(); }
-
 bool CSetDifferencesDialog::OnInitDialog() {
   for (int i = 0; i < kChambers; ++i) edits_[i]->setText(QString::fromStdString(ORV::OS::FormatFixed(values[i], 1)));
   return true;

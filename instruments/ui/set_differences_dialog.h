@@ -15,7 +15,6 @@ class CSetDifferencesDialog : public ORV::UI::Dialog {
   static constexpr int kFirstEditId = 1058;  // chamber 1; 1059 to 1061 follow
 
   explicit CSetDifferencesDialog(QWidget* parent);
-  ~CSetDifferencesDialog() override;
 
   // Chamber 1 to 4.
   std::array<float, kChambers> values{};
@@ -29,4 +28,6 @@ class CSetDifferencesDialog : public ORV::UI::Dialog {
 
  private:
   std::array<QLineEdit*, kChambers> edits_{};
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

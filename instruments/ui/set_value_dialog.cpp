@@ -42,8 +42,6 @@ CSetValueDialog::CSetValueDialog(QWidget* owner)
   });
 }
 
-CSetValueDialog::~CSetValueDialog() { CloseMessageWindow(); }
-
 bool CSetValueDialog::OnInitDialog() {
   edit_->setText(initialText);
   label_->setText(labelText);

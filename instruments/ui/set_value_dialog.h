@@ -22,7 +22,6 @@ class CSetValueDialog : public ORV::UI::Dialog {
   static constexpr int kEditId = 1002;
 
   explicit CSetValueDialog(QWidget* owner);
-  ~CSetValueDialog() override;
 
   QWidget* const ownerWindow;
   QString labelText;
@@ -49,4 +48,6 @@ class CSetValueDialog : public ORV::UI::Dialog {
 
   QLabel* label_;
   QLineEdit* edit_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

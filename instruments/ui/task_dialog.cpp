@@ -81,8 +81,6 @@ CTaskDialog::CTaskDialog(QWidget* owner, const ORV::SequencerTask& task, bool p2
   QObject::connect(promptUser, &QCheckBox::toggled, this, [this](bool on) { Control(kPrompt)->setEnabled(on); });
 }
 
-CTaskDialog::~CTaskDialog() { CloseMessageWindow(); }
-
 void CTaskDialog::Add(int id, QWidget* widget, int x, int y, int width, int height) {
   widget->setGeometry(MapDialogRect(x, y, width, height));
   if (id != -1) {

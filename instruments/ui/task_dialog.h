@@ -39,7 +39,6 @@ class CTaskDialog : public ORV::UI::Dialog {
   // `p2Row`: the task has a P2 row; `pulsation`: the unit pulses; `edit`:
   // the task exists (caption "Edit task").
   CTaskDialog(QWidget* owner, const ORV::SequencerTask& task, bool p2Row, bool pulsation, bool edit);
-  ~CTaskDialog() override;
 
   // The task as OK left it.
   const ORV::SequencerTask& Task() const { return logic_.Task(); }
@@ -58,4 +57,6 @@ class CTaskDialog : public ORV::UI::Dialog {
 
   ORV::TaskDialogLogic logic_;
   std::map<int, QWidget*> controls_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

@@ -5,7 +5,7 @@
 
 #include "core/base/dpi.h"
 #include "core/base/event_log.h"
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 
 namespace ORV::Com {
 
@@ -42,7 +42,7 @@ HRESULT ModuleCreate(std::span<const ControlClass> classes, const char* progId, 
   // its own copy of the provider would answer (unless host and library
   // share one copy).
   if (params && params->hostDpi && params->hostDpi != &QueryDpi) SetDpiProvider(params->hostDpi);
-  if (params && params->simulatedLab) OS::UseSimulatedLab(params->simulatedLab);
+  if (params && params->standIns) OS::OfferStandInDevices(params->standIns);
   for (const ControlClass& c : classes) {
     if (std::strcmp(c.progId, progId) != 0) continue;
     try {

@@ -66,10 +66,12 @@ struct CreateParams {
   // screen's. A library has its own copy of the process's DPI provider,
   // which nothing else sets: creating a control installs this there.
   int (*hostDpi)() = nullptr;
-  // The host's simulated lab (OS::SimulatedLab()), or null: creating a
-  // control hands it to the library's own copy of the lab's device lists, so
-  // the library's cameras watch the preparation the host's instruments drive.
-  OS::StandInDevices* simulatedLab = nullptr;
+  // The devices standing in for hardware that the host was handed
+  // (OS::OfferedStandInDevices()), or null: creating a control hands them to
+  // the library's own copy of the device lists, so the library's cameras
+  // watch what the host's instruments drive. A control that opens cameras
+  // offers their cameras through its own camera tables.
+  OS::StandInDevices* standIns = nullptr;
 };
 
 class Control : public IDispatch {

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <map>
 
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 
 namespace ORV::OS {
 
@@ -261,8 +261,8 @@ class HidapiTransport final : public HidTransport {
 
 HidTransport& SystemHidTransport() {
   static HidapiTransport machine;
-  // The simulated lab's devices, when it runs, are listed after the machine's.
-  static LabAwareHidTransport transport(machine);
+  // The stand-in devices, when some were handed over, are listed after the machine's.
+  static StandInAwareHidTransport transport(machine);
   return transport;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <set>
 
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 #include "platform/os/udev_devices.h"
 
 namespace ORV::OS {
@@ -103,9 +103,9 @@ bool FixedUsbSerialEnumerator::List(std::vector<UsbSerialDevice>& out) const {
 }
 
 std::shared_ptr<const UsbSerialEnumerator> SystemUsbSerialEnumerator() {
-  // The simulated lab's devices, when it runs, are listed after the machine's.
+  // The stand-in devices, when some were handed over, are listed after the machine's.
   static const auto instance =
-      std::make_shared<const LabAwareUsbSerialEnumerator>(std::make_shared<const UdevUsbSerialEnumerator>());
+      std::make_shared<const StandInAwareUsbSerialEnumerator>(std::make_shared<const UdevUsbSerialEnumerator>());
   return instance;
 }
 

@@ -1,12 +1,12 @@
 #include "platform/os/video_devices.h"
 
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 #include "platform/os/udev_devices.h"
 
 namespace ORV::OS {
 
 bool UsbVideoCapturePresent() {
-  if (const StandInDevices* lab = SimulatedLab(); lab && lab->CameraCount() > 0) return true;
+  if (const StandInDevices* standIns = OfferedStandInDevices(); standIns && standIns->CameraCount() > 0) return true;
   UdevPtr<udev> u(udev_new());
   if (!u) return false;
   bool present = false;

@@ -201,8 +201,6 @@ SimLab::~SimLab() {
   for (const std::string& folder : diskFaults_) OS::SetWriteFault(folder, 0);
 }
 
-SimLab* SimLab::Running() { return dynamic_cast<SimLab*>(OS::SimulatedLab()); }
-
 std::vector<OS::UsbSerialDevice> SimLab::SerialDevices() const {
   std::lock_guard lock(mutex_);
   std::vector<OS::UsbSerialDevice> devices;
@@ -371,23 +369,81 @@ void SimLab::WatchLoop(std::string path) {
   }
 }
 
+namespace {
+
+// A vessel camera of the lab: each next frame shows the preparation's
+// present (a later frame than the one before).
+class VesselCameraFeed final : public OS::StandInCamera {
+ public:
+  VesselCameraFeed(std::shared_ptr<VesselCamera> camera, std::shared_ptr<Preparation> preparation,
+                   std::shared_ptr<const std::atomic<double>> forcedRate)
+      : camera_(std::move(camera)), preparation_(std::move(preparation)), forcedRate_(std::move(forcedRate)) {}
+
+  int Width() const override { return camera_->Width(); }
+  int Height() const override { return camera_->Height(); }
+  double FrameRate() const override { return camera_->FrameRate(); }
+  void SetFrameRate(double rate) override {
+    const double forced = forcedRate_->load();
+    camera_->SetFrameRate(forced > 0.0 ? forced : rate);
+  }
+  void SetResponse(double gain, double gamma) override {
+    camera_->SetGain(gain);
+    camera_->SetGamma(gamma);
+  }
+  Fill FillNextFrame(std::vector<std::uint8_t>& pixels, int& width, int& height) override {
+    std::lock_guard guard(lock_);
+    const double elapsed = (preparation_->Now() - camera_->FrameTime(0)) * camera_->FrameRate();
+    std::uint64_t index = elapsed > 0.0 ? static_cast<std::uint64_t>(elapsed) : 0;
+    if (started_ && index <= last_) index = last_ + 1;
+    started_ = true;
+    last_ = index;
+    switch (camera_->Grab(index, frame_)) {
+      case GrabResult::Lost:
+        return Fill::kLost;
+      case GrabResult::Dropped:
+        return Fill::kDropped;
+      case GrabResult::Frame:
+        break;
+    }
+    width = frame_.width;
+    height = frame_.height;
+    pixels.swap(frame_.pixels);
+    return Fill::kFrame;
+  }
+
+ private:
+  std::shared_ptr<VesselCamera> camera_;
+  std::shared_ptr<Preparation> preparation_;
+  std::shared_ptr<const std::atomic<double>> forcedRate_;  // the lab's
+  std::mutex lock_;
+  VesselFrame frame_;
+  std::uint64_t last_ = 0;
+  bool started_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<OS::StandInCamera> SimLab::CameraFeed(int index) {
+  std::shared_ptr<VesselCamera> camera = Camera(index);
+  return camera ? std::make_shared<VesselCameraFeed>(std::move(camera), preparation_, forcedFrameRate_) : nullptr;
+}
+
 std::shared_ptr<VesselCamera> SimLab::Camera(int index) const {
   return index >= 0 && index < CameraCount() ? cameras_[static_cast<std::size_t>(index)] : nullptr;
 }
 
-}  // namespace ORV::Sim
-
-namespace ORV::OS {
-
-std::unique_ptr<StandInDevices> StartSimulatedLab() {
-  const Sim::LabVessel vessel = Sim::LabVesselSetting(std::getenv("ORV_SIMLAB_VESSEL"));
-  auto lab = std::make_unique<Sim::SimLab>(
-      std::make_shared<Sim::Preparation>(Sim::Preparation::SteadyClock(), Sim::LabPreparationModel(vessel)),
-      Sim::LabCameraCount(std::getenv("ORV_SIMLAB_CAMERAS")), vessel,
-      Sim::LabSystemSetting(std::getenv("ORV_SIMLAB_LAB")));
+std::unique_ptr<SimLab> StartSimulatedLab() {
+  const LabVessel vessel = LabVesselSetting(std::getenv("ORV_SIMLAB_VESSEL"));
+  auto lab = std::make_unique<SimLab>(
+      std::make_shared<Preparation>(Preparation::SteadyClock(), LabPreparationModel(vessel)),
+      LabCameraCount(std::getenv("ORV_SIMLAB_CAMERAS")), vessel, LabSystemSetting(std::getenv("ORV_SIMLAB_LAB")));
+  if (const char* forced = std::getenv("ORV_SIMLAB_FPS")) {
+    const std::optional<double> rate = OS::ParseDouble(forced);
+    if (rate && *rate >= 1.0 && *rate <= 1000.0) lab->ForceFrameRate(*rate);
+  }
   if (const char* control = std::getenv("ORV_SIMLAB_FAULTS"); control != nullptr && *control != '\0')
     lab->WatchControlFile(control);
   return lab;
 }
 
-}  // namespace ORV::OS
+}  // namespace ORV::Sim

@@ -1,8 +1,9 @@
 #pragma once
 // The simulated lab of a process: one preparation, every simulated
 // instrument attached to it on its own line, and the vessel cameras looking
-// at it. platform/os starts it when ORV_SIMLAB=1 and offers its devices as
-// found devices:
+// at it. The program starts it when ORV_SIMLAB=1 (StartSimulatedLab) and
+// hands it to the platform's device lists and camera tables
+// (OS::StandInDevices), which offer its devices as found devices:
 //   - the heat controller, the binary flow meter and a microscope as FTDI
 //     converters with the product ids and serial numbers their searches look
 //     for, the ASCII flow meter and the single pressure interface as FTDI
@@ -10,8 +11,11 @@
 //   - the multi interface as a HID device of its vendor and product;
 //   - one to four cameras (ORV_SIMLAB_CAMERAS, 2 by default), which the
 //     camera back-ends offer (platform/cameras).
-// ORV_SIMLAB_VESSEL chooses the vessel they show (see LabVessel), and
-// ORV_SIMLAB_LAB the system the instruments make (see LabSystem).
+// ORV_SIMLAB_VESSEL chooses the vessel they show (see LabVessel),
+// ORV_SIMLAB_LAB the system the instruments make (see LabSystem), and
+// ORV_SIMLAB_FPS (1 to 1000) runs every camera at that rate whatever rate
+// the program asks for (a load test drives the cameras faster than the
+// back-end's own choice).
 //
 // Fault switches: each device of the lab has a name (kLabDeviceNames) and can
 // be given a fault (LabFault) at any moment: an instrument unplugged (its
@@ -34,7 +38,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 #include "platform/sim/flow_meter_asl1600_sim.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
 #include "platform/sim/heat_controller_sim.h"
@@ -120,12 +124,14 @@ class SimLab final : public OS::StandInDevices {
 
   std::unique_ptr<OS::DeviceEventSource> DeviceEvents() override;
 
-  // The process's lab when one runs (ORV_SIMLAB=1), else nullptr.
-  static SimLab* Running();
-
   std::vector<OS::UsbSerialDevice> SerialDevices() const override;
   OS::HidTransport& Hid() override { return hid_; }
   int CameraCount() const override { return static_cast<int>(cameras_.size()); }
+  // Each frame of a feed shows the preparation's present.
+  std::shared_ptr<OS::StandInCamera> CameraFeed(int index) override;
+  // Every camera runs at `framesPerSecond` whatever rate its feeds ask for;
+  // 0 lets them choose.
+  void ForceFrameRate(double framesPerSecond) { forcedFrameRate_->store(framesPerSecond); }
 
   const std::shared_ptr<Preparation>& GetPreparation() const { return preparation_; }
   LabSystem System() const { return system_; }
@@ -156,6 +162,8 @@ class SimLab final : public OS::StandInDevices {
   FlowMeterASL1600Sim asciiFlow_;
   SingleInterfaceSim single_;
   std::vector<std::shared_ptr<VesselCamera>> cameras_;
+  // Shared with the feeds, which the camera tables may keep after the lab.
+  std::shared_ptr<std::atomic<double>> forcedFrameRate_ = std::make_shared<std::atomic<double>>(0.0);
 
   mutable std::mutex mutex_;  // the lines, the faults and the channels
   std::vector<SerialLine> lines_;
@@ -168,5 +176,9 @@ class SimLab final : public OS::StandInDevices {
   bool watchStop_ = false;
   std::thread watcher_;
 };
+
+// Starts the lab that the ORV_SIMLAB_* settings describe (cameras, vessel,
+// system, frame rate) and watches the control file ORV_SIMLAB_FAULTS names.
+std::unique_ptr<SimLab> StartSimulatedLab();
 
 }  // namespace ORV::Sim

@@ -309,14 +309,21 @@ GrabResult VesselCamera::Grab(std::uint64_t index, VesselFrame& frame) {
   frame.height = o.height;
   const auto width = static_cast<std::size_t>(o.width);
   frame.pixels.resize(width * static_cast<std::size_t>(o.height));
-  if (o.look == Look::kBrightfield) {
+  if (o.look == Look::kBrightfield)
     DrawBrightfield(s, frame.truth, drift, frame);
-    return GrabResult::Frame;
-  }
+  else
+    DrawPlain(s, frame);
+  // A torn frame keeps only its upper half.
+  if (s.torn) frame.pixels.resize(width * static_cast<std::size_t>(o.height / 2));
+  return GrabResult::Frame;
+}
 
+void VesselCamera::DrawPlain(const Settings& s, VesselFrame& frame) const {
+  const Options& o = s.options;
+  const auto width = static_cast<std::size_t>(o.width);
   const std::vector<std::int16_t> profile = DrawProfile(s, frame.truth);
   const bool noisy = !o.exact && o.noiseSigma > 0.0;
-  std::uint64_t state = Mix(o.seed ^ Mix(index));
+  std::uint64_t state = Mix(o.seed ^ Mix(frame.index));
   const std::size_t windows = kNoiseLength - width + 1;
   for (int y = 0; y < o.height; ++y) {
     std::uint8_t* row = frame.pixels.data() + static_cast<std::size_t>(y) * width;
@@ -331,8 +338,6 @@ GrabResult VesselCamera::Grab(std::uint64_t index, VesselFrame& frame) {
       row[x] = static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
     }
   }
-  if (s.torn) frame.pixels.resize(width * static_cast<std::size_t>(o.height / 2));
-  return GrabResult::Frame;
 }
 
 void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, double drift, VesselFrame& frame) const {

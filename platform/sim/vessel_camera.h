@@ -182,6 +182,8 @@ class VesselCamera {
   static std::vector<std::int16_t> DrawProfile(const Settings& s, const VesselEdges& edges);
   // The whole brightfield picture, noise included.
   void DrawBrightfield(const Settings& s, const VesselEdges& edges, double drift, VesselFrame& frame) const;
+  // The plain look: the profile across, the same on every row, with noise.
+  void DrawPlain(const Settings& s, VesselFrame& frame) const;
 
   GeometrySource source_;
   mutable std::mutex mutex_;

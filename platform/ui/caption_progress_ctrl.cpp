@@ -33,8 +33,6 @@ CCaptionProgressCtrl::CCaptionProgressCtrl(QWidget* parent) : QWidget(parent) {
   });
 }
 
-CCaptionProgressCtrl::~CCaptionProgressCtrl() { CloseMessageWindow(); }
-
 bool CCaptionProgressCtrl::Create(std::uint32_t style, const QRect& rect, QWidget* parent, int id) {
   if (parent && parent != parentWidget()) setParent(parent);
   style_ = style;

@@ -25,7 +25,6 @@ class CCaptionProgressCtrl : public QWidget, public ORV::UI::MessageWindow {
   };
 
   explicit CCaptionProgressCtrl(QWidget* parent = nullptr);
-  ~CCaptionProgressCtrl() override;
 
   // Makes the control with PBS_ and WS_ style bits.
   bool Create(std::uint32_t style, const QRect& rect, QWidget* parent, int id);
@@ -97,4 +96,6 @@ class CCaptionProgressCtrl : public QWidget, public ORV::UI::MessageWindow {
   QString text_;
 
   static int bounceDirection_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

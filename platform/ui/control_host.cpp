@@ -3,7 +3,7 @@
 #include <QVBoxLayout>
 
 #include "core/base/dpi.h"
-#include "platform/os/simulated_lab.h"
+#include "platform/os/stand_in_devices.h"
 
 namespace ORV::UI {
 
@@ -14,7 +14,7 @@ Com::CreateParams ControlCreateParams(QWidget* host, std::int32_t childId,
   params.childId = childId;
   params.parentMessages = std::move(parentMessages);
   params.hostDpi = &QueryDpi;
-  params.simulatedLab = OS::SimulatedLab();
+  params.standIns = OS::OfferedStandInDevices();
   return params;
 }
 

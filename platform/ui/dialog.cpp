@@ -55,8 +55,6 @@ Dialog::Dialog(const DialogFrame& frame, QWidget* parent) : QDialog(parent), fra
     setFixedSize(MapDialogRect(0, 0, frame_.widthDlu, frame_.heightDlu).size());
 }
 
-Dialog::~Dialog() { CloseMessageWindow(); }
-
 QRect Dialog::MapDialogRect(int x, int y, int width, int height) const {
   return {MulDiv(x, baseUnitX_, 4), MulDiv(y, baseUnitY_, 8), MulDiv(width, baseUnitX_, 4),
           MulDiv(height, baseUnitY_, 8)};

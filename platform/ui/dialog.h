@@ -47,7 +47,6 @@ struct DialogFrame {
 class Dialog : public QDialog, public MessageWindow {
  public:
   explicit Dialog(const DialogFrame& frame, QWidget* parent = nullptr);
-  ~Dialog() override;
 
   // Initialises the dialog on the first call, shows it modally and returns
   // the code it was ended with.
@@ -94,6 +93,8 @@ class Dialog : public QDialog, public MessageWindow {
   int baseUnitX_ = 6;
   int baseUnitY_ = 13;
   bool initialised_ = false;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::UI

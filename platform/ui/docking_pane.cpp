@@ -104,8 +104,6 @@ DockingPane::DockingPane(const Configuration& configuration, const QString& obje
 DockingPane::DockingPane(const QString& title, QWidget* parent)
     : DockingPane(Configuration::Instance(), QString(), title, parent) {}
 
-DockingPane::~DockingPane() { CloseMessageWindow(); }
-
 int DockingPane::Create() {
   headerFont_ = MakePointFont(configuration_.FontName, configuration_.HeaderFontSize);
   panelFont_ = MakePointFont(configuration_.FontName, configuration_.PanelFontSize);

@@ -53,7 +53,6 @@ class DockingPane : public QDockWidget, public MessageWindow {
               QWidget* parent = nullptr);
   // A pane with the process's configuration and no object name yet.
   explicit DockingPane(const QString& title, QWidget* parent = nullptr);
-  ~DockingPane() override;
 
   // 0 on success, -1 when the pane could not be made.
   int Create();
@@ -103,6 +102,8 @@ class DockingPane : public QDockWidget, public MessageWindow {
   std::vector<PaintedLabel> paintedLabels_;
   QFont headerFont_;
   QFont panelFont_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 // A point font of `face` at a size in tenths of a point (8 points when not

@@ -17,8 +17,6 @@ CFocusEdit::CFocusEdit(QWidget* parent) : QLineEdit(parent) {
   SetTimer(kTimerId, kTimerPeriodMs);
 }
 
-CFocusEdit::~CFocusEdit() { CloseMessageWindow(); }
-
 void CFocusEdit::OnTimer() {
   if (countdown_ > 0) --countdown_;
   if (countdown_ == 0 && !isReadOnly()) setReadOnly(true);

@@ -21,7 +21,6 @@ class CFocusEdit : public QLineEdit, public ORV::UI::MessageWindow {
   static constexpr unsigned kTimerPeriodMs = 1000;
 
   explicit CFocusEdit(QWidget* parent = nullptr);
-  ~CFocusEdit() override;
 
   // Set by the owning pane after construction; handlers and neighbours are
   // not owned.
@@ -52,4 +51,6 @@ class CFocusEdit : public QLineEdit, public ORV::UI::MessageWindow {
 
   int countdown_ = 0;
   bool selected_ = false;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };

@@ -16,8 +16,11 @@
 //
 // PostMessage, Target() and SendMessage work from any thread; handlers and
 // timers are set, and windows destroyed, on the GUI thread. A derived class
-// whose handlers use its own members calls CloseMessageWindow() first thing
-// in its destructor.
+// whose handlers or timers use its own members declares a
+// MessageWindowCloser as its last member, so that the window is closed
+// before any of those members goes. One whose destructor must stop its
+// messages before its own work there calls CloseMessageWindow() first thing
+// instead.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -43,6 +46,8 @@ namespace detail {
 class Mailbox;
 class MessageReceiver;
 }  // namespace detail
+
+class MessageWindowCloser;
 
 class MessageWindow {
  public:
@@ -81,6 +86,7 @@ class MessageWindow {
 
  private:
   friend class detail::MessageReceiver;
+  friend class MessageWindowCloser;
   LRESULT Dispatch(std::uint32_t message, WPARAM wParam, LPARAM lParam);
   void DisposeTimer(std::map<std::uintptr_t, std::unique_ptr<QTimer>>::iterator it);
 
@@ -89,6 +95,22 @@ class MessageWindow {
   std::unordered_map<std::uint32_t, Handler> handlers_;
   std::map<std::uintptr_t, std::unique_ptr<QTimer>> timers_;
   QTimer* firingTimer_ = nullptr;
+};
+
+// Closes a window for messages when it goes. Members go in the reverse of
+// their order, so as the last member of the window's class it closes the
+// window (later posts fail, queued messages are dropped, timers stop) before
+// any other member is destroyed, and the class needs no destructor for it:
+//   MessageWindowCloser closer_{*this};
+class MessageWindowCloser {
+ public:
+  explicit MessageWindowCloser(MessageWindow& window) : window_(window) {}
+  ~MessageWindowCloser() { window_.CloseMessageWindow(); }
+  MessageWindowCloser(const MessageWindowCloser&) = delete;
+  MessageWindowCloser& operator=(const MessageWindowCloser&) = delete;
+
+ private:
+  MessageWindow& window_;
 };
 
 }  // namespace ORV::UI

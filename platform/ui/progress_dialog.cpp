@@ -132,7 +132,7 @@ CProgressDialog::CProgressDialog(QWidget* owner, bool marquee, DoneQuery doneQue
   });
 }
 
-CProgressDialog::~CProgressDialog() { CloseMessageWindow(); }
+CProgressDialog::~CProgressDialog() = default;
 
 bool CProgressDialog::OnInitDialog() {
   bar_->Create(WS_VISIBLE, MapDialogRect(7, 7, 196, 21), this, kProgressBarId);

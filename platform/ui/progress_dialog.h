@@ -182,6 +182,8 @@ class CProgressDialog : public Dialog {
   mutable std::mutex readyMutex_;
   std::condition_variable readyChanged_;
   bool ready_ = false;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::UI

@@ -56,7 +56,6 @@ class UiThreadWindow : public MessageWindow {
       return 0;
     });
   }
-  ~UiThreadWindow() override { CloseMessageWindow(); }
 
   bool Queue(std::unique_ptr<PendingCall> pending) {
     const auto key = reinterpret_cast<LPARAM>(pending.get());
@@ -81,6 +80,7 @@ class UiThreadWindow : public MessageWindow {
 
   std::mutex mutex_;
   std::unordered_map<LPARAM, std::unique_ptr<PendingCall>> calls_;
+  MessageWindowCloser closer_{*this};  // last: the window closes before the calls go
 };
 
 std::mutex g_windowMutex;

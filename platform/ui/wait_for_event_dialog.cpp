@@ -57,7 +57,6 @@ CWaitForEvent::CWaitForEvent(QWidget* owner, WindowTimers& timers)
 CWaitForEvent::~CWaitForEvent() {
   timers_.Stop(*this, WaitForEventState::kTimeoutTimer);
   timers_.Stop(*this, WaitForEventState::kPollTimer);
-  CloseMessageWindow();
 }
 
 bool CWaitForEvent::OnInitDialog() {

@@ -89,6 +89,8 @@ class CWaitForEvent : public Dialog {
   mutable std::mutex mutex_;
   std::string messageText_;
   bool ready_ = false;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::UI

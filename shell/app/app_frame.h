@@ -93,6 +93,10 @@ class AppFrame {
   // (usually a QtFileCommandsHost); null while the frame has none, and
   // then the application has no file commands.
   virtual FileCommandsHost* FileHost() { return nullptr; }
+  // The experiment file commands the application made on FileHost, once
+  // made (null before they go): every save of the experiment the frame
+  // starts is theirs.
+  virtual void UseFileCommands(ExperimentFileCommands* commands) { (void)commands; }
   // The open trace windows that a save records and an open restores; null
   // when there are none to keep.
   virtual TraceWindowHost* TraceWindows() { return nullptr; }

@@ -163,6 +163,7 @@ bool CPelmoraApp::InitInstance() {
     experimentAccess_ =
         std::make_unique<SessionExperiment>(*Experiment(), world_.configuration, world_.clock, frame_->TraceWindows());
     fileCommands_ = std::make_unique<ExperimentFileCommands>(*experimentAccess_, *host);
+    frame_->UseFileCommands(fileCommands_.get());
   }
 
   command_ = ParseShellCommand(options_.args);
@@ -248,6 +249,7 @@ int CPelmoraApp::ExitInstance(int exitCode) {
   }
   // The configuration was saved by the frame's close handler; it stays
   // until the process ends.
+  if (frame_) frame_->UseFileCommands(nullptr);
   fileCommands_.reset();
   experimentAccess_.reset();
   frame_.reset();

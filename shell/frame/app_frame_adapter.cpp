@@ -48,10 +48,6 @@ class MainAppFrame final : public Shell::AppFrame {
     options.glue = glue_;
     options.checkForUpdates = [&app = app_] { return app.CheckForUpdatesAtStartup(); };
     options.views = views_.get();
-    // The frame's own saves (at a collection's start and at the close) are
-    // the file commands' save: the opened file in place, the details asked,
-    // the backup discarded.
-    options.saveExperiment = [this] { return application_ && application_->SaveExperiment(); };
     frame_ = CreateMainFrame(config, experiment, world_.instruments, world_.clock, std::move(options));
     if (views_) views_->SetFrame(frame_.get());
     if (frame_->OnCreate() != 0) {
@@ -83,6 +79,9 @@ class MainAppFrame final : public Shell::AppFrame {
     return commands != nullptr && commands->Commands().ImportSettingsFrom(path);
   }
   Shell::FileCommandsHost* FileHost() override { return fileHost_.get(); }
+  void UseFileCommands(Shell::ExperimentFileCommands* commands) override {
+    if (frame_) frame_->UseFileCommands(commands);
+  }
   QWidget* Window() override { return frame_.get(); }
   UI::DocumentArea* Documents() override { return frame_ ? frame_->Documents() : nullptr; }
   bool SetCommandText(UI::CommandId id, const QString& text) override {

@@ -138,26 +138,12 @@ void FrameApplicationLink::CopyActiveViewToClipboard() {
   if (TraceDocument* active = views ? views->ActiveTraceView() : nullptr) active->CopyToClipboard();
 }
 
-bool FrameApplicationLink::SaveExperiment() {
-  Shell::ExperimentFileCommands* files = files_ ? files_() : nullptr;
-  return files != nullptr && files->SaveExperiment();
-}
-
 void FrameApplicationLink::OpenDocument(const std::string& path) {
   if (Shell::ExperimentFileCommands* files = files_ ? files_() : nullptr) files->OpenDocumentFile(path);
 }
 
 void FrameApplicationLink::CloseDocument() {
   if (Shell::ExperimentFileCommands* files = files_ ? files_() : nullptr) files->CloseExperiment();
-}
-
-void FrameApplicationLink::SaveDocument(bool askName) {
-  Shell::ExperimentFileCommands* files = files_ ? files_() : nullptr;
-  if (files == nullptr) return;
-  if (askName)
-    files->SaveExperimentAs();
-  else
-    files->SaveExperiment();
 }
 
 void FrameApplicationLink::RestartProgram() {

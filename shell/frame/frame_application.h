@@ -68,10 +68,8 @@ class FrameApplicationLink final : public FrameApplication {
   bool ActionSheetOpen() override { return host_.IsActionSheetOpen(); }
   void ShowDataSheet() override;
   void ShowActionSheet() override;
-  bool SaveExperiment() override;
   void OpenDocument(const std::string& path) override;
   void CloseDocument() override;
-  void SaveDocument(bool askName) override;
   void RestartProgram() override;
   void ReconfigureViewsShowing(int kind) override;
   bool MainAutoRange(bool& enabled, bool& active) override;

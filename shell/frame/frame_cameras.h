@@ -48,6 +48,7 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, publi
   void StopRecording() override { CameraWnd::StopRecording(); }
   int MeasuringZones() override { return Model().ZoneCount(); }
   std::uint64_t MeasurementCount() override { return Model().MeasurementCount(); }
+  std::uint64_t TornFrameCount() override { return Model().TornFrameCount(); }
   bool CameraLost() override { return Model().CameraLost(); }
   bool RestartLostCamera() override { return Model().RestartLostCamera(); }
 

@@ -18,6 +18,7 @@
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/ribbon_bar.h"
 #include "platform/ui/string_table.h"
+#include "shell/app/file_commands.h"
 #include "shell/app/small_dialogs.h"
 #include "shell/frame/main_frame.h"
 #include "video/ui/video_pane.h"
@@ -321,16 +322,17 @@ class FrameCommands::Host final : public FrameCommandHost {
     if (auto* app = links_.application) app->ReconfigureViewsShowing(kind);
   }
   void InitCustomTraces() override { experiment_.InitCustomTraces(); }
-  bool SaveExperiment() override { return links_.application && links_.application->SaveExperiment(); }
+  bool SaveExperiment(bool askName) override {
+    Shell::ExperimentFileCommands* files = frame_.FileCommands();
+    if (files == nullptr) return false;
+    return askName ? files->SaveExperimentAs() : files->SaveExperiment();
+  }
   void OpenDocument(const std::string& path) override {
     if (auto* app = links_.application) app->OpenDocument(path);
   }
   std::vector<std::string> RecentFiles() override { return frame_.RecentFiles(); }
   void CloseDocument() override {
     if (auto* app = links_.application) app->CloseDocument();
-  }
-  void SaveDocument(bool askName) override {
-    if (auto* app = links_.application) app->SaveDocument(askName);
   }
   void ResetTimeSlider() override { frame_.ResetTimeSlider(); }
   int ImportSettingsArchive(const std::string& path, const std::function<bool()>& beforeChange) override {

@@ -38,10 +38,8 @@ class FrameApplication {
   virtual bool ActionSheetOpen() = 0;
   virtual void ShowDataSheet() = 0;
   virtual void ShowActionSheet() = 0;
-  virtual bool SaveExperiment() = 0;
   virtual void OpenDocument(const std::string& path) = 0;
   virtual void CloseDocument() = 0;
-  virtual void SaveDocument(bool askName) = 0;
   virtual void RestartProgram() = 0;
   virtual void ReconfigureViewsShowing(int kind) = 0;
   // The main trace view's automatic range: false when there is no main

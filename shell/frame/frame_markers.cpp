@@ -14,8 +14,6 @@
 namespace ORV {
 namespace {
 
-inline constexpr std::uint32_t kHotkeyPrefix = 38;
-
 UI::DialogFrame MarkerFrame() {
   UI::DialogFrame frame;
   frame.caption = QStringLiteral("Marker strings");
@@ -57,7 +55,7 @@ CMarkerDlg::CMarkerDlg(Configuration& configuration, QWidget* owner)
 
 bool CMarkerDlg::OnInitDialog() {
   key_->clear();
-  for (const std::string& item : MarkerStrings::KeyItems(UI::LoadString(kHotkeyPrefix)))
+  for (const std::string& item : MarkerStrings::KeyItems(UI::LoadString(UI::kHotkeyString)))
     key_->addItem(QString::fromStdString(item));
   key_->setCurrentIndex(0);
   text_->setText(QString::fromStdString(strings_.Text(0)));

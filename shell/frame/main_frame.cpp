@@ -197,7 +197,12 @@ int CMainFrame::OnCreate() {
       detection.deviceNames.begin() + std::min<std::size_t>(detection.deviceNames.size(), cameraCount_));
   names.resize(cameraCount_);
 
-  static constexpr std::array<std::uint32_t, 6> kRibbonTextIds{233, 234, 220, 222, 221, 223};
+  static constexpr std::array<std::uint32_t, 6> kRibbonTextIds{UI::kShowAnalysisWindowString,
+                                                               UI::kShowVideoWindowString,
+                                                               UI::kStartString,
+                                                               UI::kStartDataCollectionTipString,
+                                                               UI::kStopString,
+                                                               UI::kStopDataCollectionString};
   for (std::size_t i = 0; i < kRibbonTextIds.size(); ++i) ribbonTexts_[i] = LoadString(kRibbonTextIds[i]);
 
   const CameraPlan cameras = PlanCameras(productType_, names);
@@ -544,7 +549,9 @@ void CMainFrame::FillCombos() {
   FillVideoQualityCombo();
   if (auto* exportCombo = ribbon_->FindByID<UI::RibbonComboBox>(ID_TRACE_EXPORT_COMBO)) {
     exportCombo->RemoveAllItems();
-    for (std::uint32_t id = 53; id <= 56; ++id) exportCombo->AddItem(LoadString(id));
+    for (const std::uint32_t id :
+         {UI::kMeanValueString, UI::kMaximumValueString, UI::kMinimumValueString, UI::kAverageSlopeString})
+      exportCombo->AddItem(LoadString(id));
     exportCombo->SelectItem(std::clamp(services_.configuration.LastUsedAnalysisExportType, 0, 3));
   }
 }
@@ -801,14 +808,19 @@ void CMainFrame::WatchCameras(bool restartNow) {
       continue;
     }
     const std::uint64_t measurements = window.MeasurementCount();
+    const std::uint64_t torn = window.TornFrameCount();
     if (measurements != progress.measurements || window.MeasuringZones() == 0 || !window.IsCapturing()) {
       // Measuring (or nothing to measure): whatever was lost is back.
       if (measurements != progress.measurements) faults_->Back(source);
       progress.measurements = measurements;
+      progress.torn = torn;
       progress.since = now;
       continue;
     }
-    if (now - progress.since >= kCameraSilenceMs) faults_->Lost(source);
+    // Nothing measured for a while: frames that came meanwhile came torn.
+    if (now - progress.since >= kCameraSilenceMs)
+      faults_->Lost(
+          source, torn != progress.torn ? FaultWatch::CameraFault::kTornPictures : FaultWatch::CameraFault::kNoPicture);
   }
 }
 

@@ -33,6 +33,9 @@ class QResizeEvent;
 class QRect;
 
 namespace ORV {
+namespace Shell {
+class ExperimentFileCommands;
+}
 class DeviceMessageHandler;
 class FaultWatch;
 struct WatchedSource;
@@ -156,6 +159,12 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   UI::CommandRouter& Router() { return router_; }
   // The ribbon commands; null before OnCreate.
   FrameCommands* Commands() const { return commands_.get(); }
+  // The program's experiment file commands, whose save is every save of the
+  // experiment: File > Save and Save As, the "save first?" of an open, of
+  // the close and of a new collection. Given once the application has made
+  // them (null takes them away); without them nothing is saved.
+  void UseFileCommands(Shell::ExperimentFileCommands* files) { fileCommands_ = files; }
+  Shell::ExperimentFileCommands* FileCommands() const { return fileCommands_; }
   UI::RibbonBar* Ribbon() const { return ribbon_; }
   UI::RibbonStatusBar* StatusBar() const;
   CORVStatusbar* OrvStatusBar() const { return statusBar_; }
@@ -209,6 +218,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // Per camera window: when its measurements last moved on.
   struct CameraProgress {
     std::uint64_t measurements = 0;
+    std::uint64_t torn = 0;  // the camera's torn frames at the last measurement
     std::uint64_t since = 0;
     std::uint64_t lastRestart = 0;
   };
@@ -266,6 +276,7 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<FrameCollection> collection_;
   std::unique_ptr<FrameTimeWindow> timeWindow_;
   std::unique_ptr<FrameCommands> commands_;
+  Shell::ExperimentFileCommands* fileCommands_ = nullptr;
 
   std::int32_t productType_ = kPressureChamber;
   int cameraCount_ = 0;

@@ -22,11 +22,6 @@ constexpr int kMaxCameraWindows = 4;
 constexpr const char* kVideoFilter = "AVI Files (*.avi)|*.avi|All Files (*.*)|*.*||";
 constexpr const char* kSettingsFilter = "ORV Settings (*.orvsettings)|*.orvsettings|All Files (*.*)|*.*||";
 constexpr const char* kExperimentFilter = "Tarvix Files (*.tvx)|*.tvx|All Files (*.*)|*.*||";
-constexpr std::uint32_t kInvalidTimeString = 245;
-constexpr std::uint32_t kGotoTimeString = 246;
-constexpr std::uint32_t kExperimentChangedString = 195;
-constexpr std::uint32_t kAutoRangeEnabledString = 377;
-constexpr std::uint32_t kAutoRangeDisabledString = 378;
 constexpr int kVideoPanes = 4;
 
 CommandState Enabled(bool on, bool checked = false) {
@@ -35,6 +30,8 @@ CommandState Enabled(bool on, bool checked = false) {
   state.checked = checked;
   return state;
 }
+
+CommandState AlwaysEnabled(const FrameCommandState&) { return Enabled(true); }
 
 bool QualityEnabled(const FrameCommandState& s) {
   if (s.collecting) return false;
@@ -51,103 +48,135 @@ std::string FormatString(std::uint32_t id, const std::string& argument) {
 
 }  // namespace
 
+const std::vector<MainFrameCommands::Row>& MainFrameCommands::Table() {
+  using S = const FrameCommandState&;
+  using C = MainFrameCommands;
+  static const std::vector<Row> rows = [] {
+    std::vector<Row> table{
+        {kAutoThreshold, [](S s) { return Enabled(true, s.autoThreshold); }, [](C& c) { c.ToggleAutoThreshold(); }},
+        {kInvertImage, [](S s) { return Enabled(true, s.invertImage); }, [](C& c) { c.ToggleInvert(); }},
+        {kIgnoreLumen, [](S s) { return Enabled(true, s.ignoreLumen); }, [](C& c) { c.ToggleIgnoreLumen(); }},
+        {kZoneBorderColor, AlwaysEnabled, [](C& c) { c.ZoneButton(ZoneEdge::Border); }},
+        {kZoneOuterColor, AlwaysEnabled, [](C& c) { c.ZoneButton(ZoneEdge::Outer); }},
+        {kZoneInnerColor, AlwaysEnabled, [](C& c) { c.ZoneButton(ZoneEdge::Inner); }},
+        {kZoneBorderWheel, AlwaysEnabled, [](C& c) { c.ZoneWheel(ZoneEdge::Border); }},
+        {kZoneOuterWheel, AlwaysEnabled, [](C& c) { c.ZoneWheel(ZoneEdge::Outer); }},
+        {kZoneInnerWheel, AlwaysEnabled, [](C& c) { c.ZoneWheel(ZoneEdge::Inner); }},
+        {kZoneBorderDefault, AlwaysEnabled, [](C& c) { c.ZoneDefault(ZoneEdge::Border); }},
+        {kZoneOuterDefault, AlwaysEnabled, [](C& c) { c.ZoneDefault(ZoneEdge::Outer); }},
+        {kZoneInnerDefault, AlwaysEnabled, [](C& c) { c.ZoneDefault(ZoneEdge::Inner); }},
+        {kPlayVideo, [](S s) { return Enabled(!s.recordFromFile); }, [](C& c) { c.PlayVideo(); }},
+        {kCameraCombo, [](S s) { return Enabled(s.detectedCameras > 1); }, [](C& c) { c.SelectCamera(); }},
+        {kVideoPause, [](S s) { return Enabled(s.currentPlaysFile && !s.currentPaused); },
+         [](C& c) {
+           if (auto* camera = c.Current()) camera->PauseCapture();
+         }},
+        {kVideoResume, [](S s) { return Enabled(s.currentPlaysFile && s.currentPaused); },
+         [](C& c) {
+           if (auto* camera = c.Current()) camera->ResumeCapture();
+         }},
+        {kVideoBackward, [](S s) { return Enabled(s.currentSeekable); },
+         [](C& c) {
+           if (auto* camera = c.Current()) {
+             camera->VideoBackward();
+             c.StepRefresh();
+           }
+         }},
+        {kVideoForward, [](S s) { return Enabled(s.currentSeekable); },
+         [](C& c) {
+           if (auto* camera = c.Current()) {
+             camera->VideoForward();
+             c.StepRefresh();
+           }
+         }},
+        {kVideoStep, [](S s) { return Enabled(s.currentPlaysFile && s.currentPaused); }, [](C& c) { c.StepRefresh(); }},
+        {kVideoGoto, [](S s) { return Enabled(s.currentPlaysFile); }, [](C& c) { c.GotoTime(); }},
+        {kRecordVideo,
+         [](S s) { return Enabled(s.detectedCameras > 0 && !s.camera0PlaysFile && !s.collecting, s.recordVideo); },
+         [](C& c) { c.ToggleRecordVideo(); }},
+        {kRecordQuality, [](S s) { return Enabled(QualityEnabled(s)); }, [](C& c) { c.SetQuality(); }},
+        {kLiveTrace, [](S s) { return Enabled(s.views > 0); },
+         [](C& c) { c.host_.SetLiveTrace(!c.host_.Snapshot().liveTrace); }},
+        {kSelectAllTraces, [](S s) { return Enabled(true, s.selectAllTraces); },
+         [](C& c) {
+           c.config_.SelectAllTraces = !c.config_.SelectAllTraces;
+           c.host_.SetViewsSelectAll(c.config_.SelectAllTraces);
+         }},
+        // The summary chosen is the one the next start offers first.
+        {kTraceExportCombo, AlwaysEnabled,
+         [](C& c) {
+           if (const int selection = c.host_.TraceExportSelection(); selection >= 0)
+             c.config_.LastUsedAnalysisExportType = selection;
+         }},
+        {kDataExport, [](S s) { return Enabled(s.selectionStop > 0.0 && s.views > 0); },
+         [](C& c) { c.host_.ExportToDataSheet(c.host_.TraceExportSelection()); }},
+        {kShowDataSheet, [](S s) { return Enabled(!s.dataSheetOpen); },
+         [](C& c) {
+           c.host_.ShowDataSheet();
+           c.config_.DataViewShown = true;
+         }},
+        {kShowActionSheet, [](S s) { return Enabled(!s.actionSheetOpen); },
+         [](C& c) {
+           c.host_.ShowActionSheet();
+           c.config_.ActionViewShown = true;
+         }},
+        {kAdvancedExport, [](S s) { return Enabled(s.recordHoldsData); }, [](C& c) { c.host_.RunAdvancedExport(); }},
+        {kCopyClipboard, [](S s) { return Enabled(s.views > 0 && s.activeIsTraceView); },
+         [](C& c) { c.host_.CopyActiveViewToClipboard(); }},
+        {kCustomScripts, AlwaysEnabled, [](C& c) { c.host_.RunCustomTraceDialog(); }},
+        {kSyncData, [](S s) { return Enabled(!s.reviewShown && s.masterSampleDevice == 0, s.synchronise); },
+         [](C& c) { c.ToggleSync(); }},
+        {kLoadSettings, AlwaysEnabled, [](C& c) { c.ImportSettings(); }},
+        {kSaveSettings, AlwaysEnabled, [](C& c) { c.ExportSettings(); }},
+        {kFileOpen, [](S s) { return Enabled(!s.collecting); }, [](C& c) { c.OpenExperiment(); }},
+        {kFileClose, [](S s) { return Enabled(s.reviewShown); }, [](C& c) { c.host_.CloseDocument(); }},
+        {kFileSave, [](S s) { return Enabled(s.recordVersionsEqual && s.recordModified && !s.camera0Recording); },
+         [](C& c) { c.host_.SaveExperiment(false); }},
+        {kFileSaveAs, [](S s) { return Enabled((s.recordModified || s.recordHoldsData) && !s.camera0Recording); },
+         [](C& c) { c.host_.SaveExperiment(true); }},
+        {kAutoRange,
+         [](S s) {
+           CommandState state = Enabled(s.hasMainView);
+           if (s.hasMainView) {
+             const bool on = s.mainAutoRangeEnabled && s.mainAutoRangeActive;
+             state.checked = on;
+             state.text = UI::LoadString(on ? UI::kEnabledString : UI::kDisabledString);
+           }
+           return state;
+         },
+         [](C& c) { c.AutoRange(); }},
+        // The style button is hidden and does nothing.
+        {kSetStyle, AlwaysEnabled, [](C&) {}},
+    };
+    for (int i = 0; i < kRecentFileCount; ++i) {
+      table.push_back({kRecentFileFirst + static_cast<CommandId>(i),
+                       [i](S s) { return Enabled(!s.collecting && i < s.recentFiles); },
+                       [i](C& c) { c.OpenRecentFile(i); }});
+    }
+    return table;
+  }();
+  return rows;
+}
+
+const MainFrameCommands::Row* MainFrameCommands::Find(CommandId id) {
+  const std::vector<Row>& rows = Table();
+  const auto row = std::find_if(rows.begin(), rows.end(), [id](const Row& r) { return r.id == id; });
+  return row == rows.end() ? nullptr : &*row;
+}
+
 const std::vector<CommandId>& FrameCommandIds() {
-  static const std::vector<CommandId> ids{
-      kAutoThreshold,    kInvertImage,    kIgnoreLumen,    kZoneBorderColor,   kZoneOuterColor,   kZoneInnerColor,
-      kZoneBorderWheel,  kZoneOuterWheel, kZoneInnerWheel, kZoneBorderDefault, kZoneOuterDefault, kZoneInnerDefault,
-      kPlayVideo,        kCameraCombo,    kVideoPause,     kVideoResume,       kVideoBackward,    kVideoForward,
-      kVideoStep,        kVideoGoto,      kRecordVideo,    kRecordQuality,     kLiveTrace,        kSelectAllTraces,
-      kTraceExportCombo, kDataExport,     kShowDataSheet,  kShowActionSheet,   kAdvancedExport,   kCopyClipboard,
-      kCustomScripts,    kSyncData,       kLoadSettings,   kSaveSettings,      kFileOpen,         kFileClose,
-      kFileSave,         kFileSaveAs,     kAutoRange,      kSetStyle};
-  static const std::vector<CommandId> all = [] {
-    std::vector<CommandId> list = ids;
-    for (int i = 0; i < kRecentFileCount; ++i) list.push_back(kRecentFileFirst + static_cast<CommandId>(i));
+  static const std::vector<CommandId> ids = [] {
+    std::vector<CommandId> list;
+    for (const MainFrameCommands::Row& row : MainFrameCommands::Table()) list.push_back(row.id);
     return list;
   }();
-  return all;
+  return ids;
 }
 
 std::optional<CommandState> FrameCommandUpdate(CommandId id, const FrameCommandState& s) {
-  const bool view = s.views > 0;
-  switch (id) {
-    case kAutoThreshold:
-      return Enabled(true, s.autoThreshold);
-    case kInvertImage:
-      return Enabled(true, s.invertImage);
-    case kIgnoreLumen:
-      return Enabled(true, s.ignoreLumen);
-    case kZoneBorderColor:
-    case kZoneOuterColor:
-    case kZoneInnerColor:
-    case kZoneBorderWheel:
-    case kZoneOuterWheel:
-    case kZoneInnerWheel:
-    case kZoneBorderDefault:
-    case kZoneOuterDefault:
-    case kZoneInnerDefault:
-    case kTraceExportCombo:
-    case kCustomScripts:
-    case kLoadSettings:
-    case kSaveSettings:
-    case kSetStyle:
-      return Enabled(true);
-    case kPlayVideo:
-      return Enabled(!s.recordFromFile);
-    case kCameraCombo:
-      return Enabled(s.detectedCameras > 1);
-    case kVideoPause:
-      return Enabled(s.currentPlaysFile && !s.currentPaused);
-    case kVideoResume:
-    case kVideoStep:
-      return Enabled(s.currentPlaysFile && s.currentPaused);
-    case kVideoBackward:
-    case kVideoForward:
-      return Enabled(s.currentSeekable);
-    case kVideoGoto:
-      return Enabled(s.currentPlaysFile);
-    case kRecordVideo:
-      return Enabled(s.detectedCameras > 0 && !s.camera0PlaysFile && !s.collecting, s.recordVideo);
-    case kRecordQuality:
-      return Enabled(QualityEnabled(s));
-    case kLiveTrace:
-      return Enabled(view);
-    case kSelectAllTraces:
-      return Enabled(true, s.selectAllTraces);
-    case kDataExport:
-      return Enabled(s.selectionStop > 0.0 && view);
-    case kShowDataSheet:
-      return Enabled(!s.dataSheetOpen);
-    case kShowActionSheet:
-      return Enabled(!s.actionSheetOpen);
-    case kAdvancedExport:
-      return Enabled(s.recordHoldsData);
-    case kCopyClipboard:
-      return Enabled(view && s.activeIsTraceView);
-    case kSyncData:
-      return Enabled(!s.reviewShown && s.masterSampleDevice == 0, s.synchronise);
-    case kFileOpen:
-      return Enabled(!s.collecting);
-    case kFileClose:
-      return Enabled(s.reviewShown);
-    case kFileSave:
-      return Enabled(s.recordVersionsEqual && s.recordModified && !s.camera0Recording);
-    case kFileSaveAs:
-      return Enabled((s.recordModified || s.recordHoldsData) && !s.camera0Recording);
-    case kAutoRange: {
-      CommandState state = Enabled(s.hasMainView);
-      if (s.hasMainView) {
-        const bool on = s.mainAutoRangeEnabled && s.mainAutoRangeActive;
-        state.checked = on;
-        state.text = UI::LoadString(on ? kAutoRangeEnabledString : kAutoRangeDisabledString);
-      }
-      return state;
-    }
-    default:
-      if (id >= kRecentFileFirst && id < kRecentFileFirst + kRecentFileCount)
-        return Enabled(!s.collecting && static_cast<int>(id - kRecentFileFirst) < s.recentFiles);
-      return std::nullopt;
-  }
+  const MainFrameCommands::Row* row = MainFrameCommands::Find(id);
+  if (row == nullptr) return std::nullopt;
+  return row->update(s);
 }
 
 MainFrameCommands::MainFrameCommands(Configuration& configuration, FrameCommandHost& host)
@@ -165,157 +194,21 @@ FrameCommandState MainFrameCommands::State() {
 }
 
 void MainFrameCommands::Register(UI::CommandRouter& router) {
-  for (const CommandId id : FrameCommandIds()) {
-    router.OnCommand(id, [this, id] { Run(id); });
-    router.OnUpdate(id, [this, id](UI::CmdUI& ui) {
-      const auto state = FrameCommandUpdate(id, State());
-      if (!state) return;
-      ui.Enable(state->enabled);
-      ui.SetCheck(state->checked);
-      if (state->text) ui.SetText(*state->text);
+  for (const Row& row : Table()) {
+    router.OnCommand(row.id, [this, &row] { row.run(*this); });
+    router.OnUpdate(row.id, [this, &row](UI::CmdUI& ui) {
+      const CommandState state = row.update(State());
+      ui.Enable(state.enabled);
+      ui.SetCheck(state.checked);
+      if (state.text) ui.SetText(*state.text);
     });
   }
 }
 
 bool MainFrameCommands::Run(CommandId id) {
-  switch (id) {
-    case kAutoThreshold:
-      ToggleAutoThreshold();
-      break;
-    case kInvertImage:
-      ToggleInvert();
-      break;
-    case kIgnoreLumen:
-      ToggleIgnoreLumen();
-      break;
-    case kZoneBorderColor:
-      ZoneButton(ZoneEdge::Border);
-      break;
-    case kZoneOuterColor:
-      ZoneButton(ZoneEdge::Outer);
-      break;
-    case kZoneInnerColor:
-      ZoneButton(ZoneEdge::Inner);
-      break;
-    case kZoneBorderWheel:
-      ZoneWheel(ZoneEdge::Border);
-      break;
-    case kZoneOuterWheel:
-      ZoneWheel(ZoneEdge::Outer);
-      break;
-    case kZoneInnerWheel:
-      ZoneWheel(ZoneEdge::Inner);
-      break;
-    case kZoneBorderDefault:
-      ZoneDefault(ZoneEdge::Border);
-      break;
-    case kZoneOuterDefault:
-      ZoneDefault(ZoneEdge::Outer);
-      break;
-    case kZoneInnerDefault:
-      ZoneDefault(ZoneEdge::Inner);
-      break;
-    case kPlayVideo:
-      PlayVideo();
-      break;
-    case kCameraCombo:
-      SelectCamera();
-      break;
-    case kVideoPause:
-      if (auto* c = Current()) c->PauseCapture();
-      break;
-    case kVideoResume:
-      if (auto* c = Current()) c->ResumeCapture();
-      break;
-    case kVideoBackward:
-      if (auto* c = Current()) {
-        c->VideoBackward();
-        StepRefresh();
-      }
-      break;
-    case kVideoForward:
-      if (auto* c = Current()) {
-        c->VideoForward();
-        StepRefresh();
-      }
-      break;
-    case kVideoStep:
-      StepRefresh();
-      break;
-    case kVideoGoto:
-      GotoTime();
-      break;
-    case kRecordVideo:
-      ToggleRecordVideo();
-      break;
-    case kRecordQuality:
-      SetQuality();
-      break;
-    case kLiveTrace:
-      host_.SetLiveTrace(!host_.Snapshot().liveTrace);
-      break;
-    case kSelectAllTraces:
-      config_.SelectAllTraces = !config_.SelectAllTraces;
-      host_.SetViewsSelectAll(config_.SelectAllTraces);
-      break;
-    case kTraceExportCombo:
-      // The summary chosen is the one the next start offers first.
-      if (const int selection = host_.TraceExportSelection(); selection >= 0)
-        config_.LastUsedAnalysisExportType = selection;
-      break;
-    case kDataExport:
-      host_.ExportToDataSheet(host_.TraceExportSelection());
-      break;
-    case kShowDataSheet:
-      host_.ShowDataSheet();
-      config_.DataViewShown = true;
-      break;
-    case kShowActionSheet:
-      host_.ShowActionSheet();
-      config_.ActionViewShown = true;
-      break;
-    case kAdvancedExport:
-      host_.RunAdvancedExport();
-      break;
-    case kCopyClipboard:
-      host_.CopyActiveViewToClipboard();
-      break;
-    case kCustomScripts:
-      host_.RunCustomTraceDialog();
-      break;
-    case kSyncData:
-      ToggleSync();
-      break;
-    case kLoadSettings:
-      ImportSettings();
-      break;
-    case kSaveSettings:
-      ExportSettings();
-      break;
-    case kFileOpen:
-      OpenExperiment();
-      break;
-    case kFileClose:
-      host_.CloseDocument();
-      break;
-    case kFileSave:
-      host_.SaveDocument(false);
-      break;
-    case kFileSaveAs:
-      host_.SaveDocument(true);
-      break;
-    case kAutoRange:
-      AutoRange();
-      break;
-    case kSetStyle:
-      break;
-    default:
-      if (id >= kRecentFileFirst && id < kRecentFileFirst + kRecentFileCount) {
-        OpenRecentFile(static_cast<int>(id - kRecentFileFirst));
-        break;
-      }
-      return false;
-  }
+  const Row* row = Find(id);
+  if (row == nullptr) return false;
+  row->run(*this);
   return true;
 }
 
@@ -432,13 +325,14 @@ void MainFrameCommands::GotoTime() {
   });
   std::int64_t seconds = 0;
   if (!clean || !ParseTimeText(text, seconds)) {
-    host_.ShowError(UI::LoadString(kInvalidTimeString));
+    host_.ShowError(UI::LoadString(UI::kInvalidTimeString));
     return;
   }
   const int index = host_.CurrentCamera();
   if (CommandCamera* camera = Current()) {
     if (host_.Snapshot().collecting)
-      host_.AddMarker(index, FormatString(kGotoTimeString, FormatTimeSecondsFraction(static_cast<double>(seconds))));
+      host_.AddMarker(index,
+                      FormatString(UI::kGoTimeSVideoString, FormatTimeSecondsFraction(static_cast<double>(seconds))));
     camera->SetCurrentVideoTimeInSeconds(seconds);
     StepRefresh();
   }
@@ -516,9 +410,9 @@ void MainFrameCommands::ExportSettings() {
 
 bool MainFrameCommands::SaveBeforeReplacing() {
   if (!host_.Snapshot().recordModified) return true;
-  switch (host_.AskSaveChanges(UI::LoadString(kExperimentChangedString))) {
+  switch (host_.AskSaveChanges(UI::LoadString(UI::kCurrentExperimentHasChangedString))) {
     case SaveAnswer::Yes:
-      return host_.SaveExperiment();
+      return host_.SaveExperiment(false);
     case SaveAnswer::No:
       return true;
     case SaveAnswer::Cancel:

@@ -1,18 +1,20 @@
 #pragma once
 // The main frame's ribbon commands: what each does and when it is enabled.
 //
-// FrameCommandUpdate is the one table of update rules: it decides a
-// command's state from a snapshot of the program (collection, cameras,
-// playback, recording, views, selection, devices and the configuration
-// switches), so every rule can be checked without a window. MainFrameCommands
-// runs the commands through FrameCommandHost, the frame's side (camera
-// windows, dialogs, the application object, the views), and registers both
-// on the frame's CommandRouter.
+// MainFrameCommands::Table holds every command in one row: its id, its
+// update rule and what it does. An update rule decides the command's state
+// from a snapshot of the program (collection, cameras, playback, recording,
+// views, selection, devices and the configuration switches), so every rule
+// can be checked without a window (FrameCommandUpdate). The commands act
+// through FrameCommandHost, the frame's side (camera windows, dialogs, the
+// application object, the views), and Register puts every row on the
+// frame's CommandRouter in one loop.
 //
 // Every per-camera loop runs over min(record cameras, 4, created windows) and
 // skips windows whose analysis control could not be made: a file may name
 // more cameras than this machine made windows for. GUI thread.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -211,13 +213,14 @@ class FrameCommandHost {
   // Takes the reloaded custom trace into every view that shows `kind`.
   virtual void ReconfigureViewsShowing(int kind) = 0;
   virtual void InitCustomTraces() = 0;
-  // Saves the experiment; false when it failed or was cancelled.
-  virtual bool SaveExperiment() = 0;
+  // Saves the experiment: in place when it has its own file (else as Save
+  // As), or under a name asked for when `askName`; false when it failed or
+  // was cancelled.
+  virtual bool SaveExperiment(bool askName) = 0;
   virtual void OpenDocument(const std::string& path) = 0;
   // The recent-file list, newest first.
   virtual std::vector<std::string> RecentFiles() = 0;
   virtual void CloseDocument() = 0;
-  virtual void SaveDocument(bool askName) = 0;
   virtual void ResetTimeSlider() = 0;
   // `beforeChange` is asked once the archive is known to be sound (see
   // CCustomSettings::ImportSettingsArchive).
@@ -232,6 +235,17 @@ class FrameCommandHost {
 
 class MainFrameCommands {
  public:
+  // One command: its id, its update rule and what it does.
+  struct Row {
+    UI::CommandId id;
+    std::function<UI::CommandState(const FrameCommandState&)> update;
+    std::function<void(MainFrameCommands&)> run;
+  };
+  // Every command the frame owns, in ribbon order, the recent files last.
+  static const std::vector<Row>& Table();
+  // The row of `id`; null when the table does not own it.
+  static const Row* Find(UI::CommandId id);
+
   MainFrameCommands(Configuration& configuration, FrameCommandHost& host);
 
   // The snapshot with the configuration's switches filled in.

@@ -6,7 +6,6 @@
 #include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "core/experiment/experiment_data.h"
-#include "core/experiment/experiment_file.h"
 #include "core/experiment/zone_data_queue.h"
 #include "core/storage/relative_time.h"
 #include "instruments/interface_manager.h"
@@ -20,10 +19,10 @@
 #include "instruments/ui/pane_context.h"
 #include "platform/os/device_monitor.h"
 #include "platform/os/registry_store.h"
-#include "platform/os/simulated_lab.h"
-#include "platform/ui/app_services.h"
+#include "platform/os/stand_in_devices.h"
 #include "platform/ui/pane_manager.h"
 #include "platform/ui/workspace_store.h"
+#include "shell/app/file_commands.h"
 #include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_cameras.h"
 #include "shell/frame/frame_collection.h"
@@ -280,12 +279,12 @@ class ProgramSystem final : public FrameSystem {
  public:
   void SetFrameWidget(QWidget* frame) { frame_ = frame; }
 
-  // The machine's devices through udev, and the simulated lab's (when one
-  // runs) through its own events.
+  // The machine's devices through udev, and those of the stand-in devices
+  // (the simulated lab's, when the program started one) through their own
+  // events.
   bool RegisterDeviceNotifications(std::shared_ptr<OS::MessageTarget> frame) override {
     monitors_.clear();
-    std::unique_ptr<OS::DeviceEventSource> sources[] = {OS::MakeUdevDeviceEventSource(),
-                                                        OS::SimulatedLabDeviceEvents()};
+    std::unique_ptr<OS::DeviceEventSource> sources[] = {OS::MakeUdevDeviceEventSource(), OS::StandInDeviceEvents()};
     for (std::unique_ptr<OS::DeviceEventSource>& source : sources) {
       if (!source) continue;
       auto monitor = std::make_unique<OS::DeviceMonitor>(std::move(source), frame,
@@ -309,29 +308,16 @@ class ProgramSystem final : public FrameSystem {
 
 class ProgramHost final : public FrameHost {
  public:
-  ProgramHost(Configuration& configuration, ExperimentData& experiment, RelativeTime::RelativeTime& clock,
-              ProgramSequencer& sequencer, ProgramFrameOptions options)
-      : configuration_(configuration),
-        experiment_(experiment),
-        clock_(clock),
-        sequencer_(sequencer),
-        options_(std::move(options)) {}
+  ProgramHost(Configuration& configuration, ProgramSequencer& sequencer, ProgramFrameOptions options)
+      : configuration_(configuration), sequencer_(sequencer), options_(std::move(options)) {}
 
-  void SetFrameWidget(QWidget* frame) { frame_ = frame; }
+  void SetFrame(CMainFrame* frame) { frame_ = frame; }
 
+  // The close's and a new collection's save are the file commands' save,
+  // as File > Save is: without them nothing is saved.
   bool SaveExperiment() override {
-    if (options_.saveExperiment) return options_.saveExperiment();
-    UI::FileDialogRequest request;
-    request.save = true;
-    request.filter = "Tarvix Files (*.tvx)|*.tvx||";
-    request.defaultExtension = "tvx";
-    const std::optional<std::string> path = UI::AskForFile(frame_, request);
-    if (!path) return false;
-    const std::size_t slash = path->find_last_of('/');
-    const std::string name = slash == std::string::npos ? *path : path->substr(slash + 1);
-    ExperimentFileContext context(clock_);
-    context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
-    return SaveExperimentWithProgress(experiment_, *path, name, true, context);
+    Shell::ExperimentFileCommands* files = frame_ ? frame_->FileCommands() : nullptr;
+    return files != nullptr && files->SaveExperiment();
   }
   bool CheckForUpdatesAtStartup() override { return options_.checkForUpdates && options_.checkForUpdates(); }
   bool SequenceChanged() override { return sequencer_.SequenceChanged(); }
@@ -374,11 +360,9 @@ class ProgramHost final : public FrameHost {
   }
 
   Configuration& configuration_;
-  ExperimentData& experiment_;
-  RelativeTime::RelativeTime& clock_;
   ProgramSequencer& sequencer_;
   ProgramFrameOptions options_;
-  QWidget* frame_ = nullptr;
+  CMainFrame* frame_ = nullptr;
 };
 
 // Everything the frame's services refer to, kept alive by the frame.
@@ -389,7 +373,7 @@ struct ProgramServices {
         sequencer(experiment, manager),
         panes(configuration, experiment, manager, sequencer, zoneQueue),
         sampling(experiment, instruments.Holder(), zoneQueue),
-        host(configuration, experiment, clock, sequencer, std::move(options)) {}
+        host(configuration, sequencer, std::move(options)) {}
 
   // The camera windows' zone records, drained by the sampler.
   std::shared_ptr<ZoneDataHolderQueue> zoneQueue = std::make_shared<ZoneDataHolderQueue>();
@@ -415,7 +399,7 @@ std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, Experi
   wiring.sequencer = &services->sequencer;
   auto frame = std::make_unique<CMainFrame>(wiring, services);
   services->system.SetFrameWidget(frame.get());
-  services->host.SetFrameWidget(frame.get());
+  services->host.SetFrame(frame.get());
   services->panes.SetFrame(frame.get(), views);
   return frame;
 }

@@ -5,9 +5,9 @@
 // and application-wide function keys.
 //
 // The application object makes the frame with CreateMainFrame, then calls
-// OnCreate (a -1 ends its start-up) and shows it. With ORV_SIMLAB=1 the
-// platform layers offer the simulated lab's devices, and the frame finds
-// them as it finds hardware.
+// OnCreate (a -1 ends its start-up) and shows it. When the program started
+// the simulated lab (ORV_SIMLAB=1), the platform's device lists offer the
+// lab's devices, and the frame finds them as it finds hardware.
 #include <functional>
 #include <memory>
 
@@ -27,9 +27,6 @@ class RegistryStore;
 }
 
 struct ProgramFrameOptions {
-  // Saves the experiment (asking for a file when it has none); true when it
-  // saved. When empty, the frame asks for a file itself and saves there.
-  std::function<bool()> saveExperiment;
   // Whether a settings archive was imported during this run.
   std::function<bool()> settingsImported;
   // Where the settings are written at close: the store the application

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/base/time_text.h"
+#include "platform/ui/string_ids.h"
 #include "shell/glue/trace_glue.h"
 
 namespace ORV::Shell {
@@ -98,7 +99,7 @@ void TraceTimeWindow::OnSpan() {
   // A span below one second would give every view an empty or reversed
   // window and be kept in the settings.
   if (!ParseTimeText(host_.EditText(ID_SCALETIME_EDIT_TIME), value) || value < 1) {
-    host_.ShowMessage(kEnteredTimeInvalidText);
+    host_.ShowMessage(UI::kEnteredTimeInvalidString);
     return;
   }
   const std::uint32_t length = host_.RecordedLength();

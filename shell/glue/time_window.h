@@ -30,8 +30,6 @@ inline constexpr std::uint32_t ID_EXPAND_VIEW_BUTTON = 32813;
 inline constexpr std::uint32_t WM_TIME_POSITION = 0x7FC;
 // Sets the span: lParam the new length in ms.
 inline constexpr std::uint32_t WM_TIME_SPAN = 0x7FE;
-// "The entered time is invalid".
-inline constexpr std::uint32_t kEnteredTimeInvalidText = 165;
 
 struct TimeSlider {
   int minimum = 0;

@@ -6,6 +6,7 @@
 #include "core/experiment/session_records.h"
 #include "graph_control/graph_interface.h"
 #include "platform/com/caller.h"
+#include "platform/ui/string_ids.h"
 
 namespace ORV::Shell {
 
@@ -69,7 +70,7 @@ void TraceGlue::SetTimeSpan(int seconds) {
 void TraceGlue::SetLiveTrace(bool on) {
   live_ = on;
   for (GlueTraceView* view : views_) view->SetFollowLive(on);
-  host_.SetCommandText(ID_TRACE_START_STOP_BUTTON, texts_(on ? kStopLiveTraceText : kStartLiveTraceText));
+  host_.SetCommandText(ID_TRACE_START_STOP_BUTTON, texts_(on ? UI::kStopLiveTraceString : UI::kStartLiveTraceString));
 }
 
 void TraceGlue::RefreshDataView() {

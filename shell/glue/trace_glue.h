@@ -78,10 +78,9 @@ class TraceGlueHost {
   virtual bool SetCommandText(std::uint32_t id, const std::string& text) = 0;
 };
 
-// The live-trace button and its two texts (string ids).
+// The live-trace button; it reads kStartLiveTraceString or
+// kStopLiveTraceString of the string table.
 inline constexpr std::uint32_t ID_TRACE_START_STOP_BUTTON = 32799;
-inline constexpr std::uint32_t kStartLiveTraceText = 40;
-inline constexpr std::uint32_t kStopLiveTraceText = 41;
 
 struct SelectedRange {
   double start = 0.0;

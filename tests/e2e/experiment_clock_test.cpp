@@ -233,12 +233,14 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
     EXPECT_LE(Apart(samples[k].time, commandDone), static_cast<std::int64_t>(period) + kOneClockSlackMs)
         << "command done at " << commandDone << ", change stored at " << samples[k].time;
   }
-  // The stop marker follows the last sample.
+  // The stop marker follows the last sample: a reading under way at the
+  // stop is stored at most a period after it (and the slack of a loaded
+  // machine, where that reading takes longer).
   {
     const MarkerData2* stop = markerNamed("Data collection stopped");
     ASSERT_NE(stop, nullptr);
     for (const PMK4xData3& sample : samples)
-      ASSERT_LE(Apart(sample.time, stop->time), static_cast<std::int64_t>(period))
+      ASSERT_LE(Apart(sample.time, stop->time), static_cast<std::int64_t>(period) + kOneClockSlackMs)
           << "a sample at " << sample.time << " after the stop marker at " << stop->time;
     EXPECT_GE(Apart(stop->time, start), Apart(moments.back().clockAfter, start));
   }

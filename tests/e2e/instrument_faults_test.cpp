@@ -22,10 +22,18 @@ struct Row {
   const char* device;
   Sim::LabFault fault;
   WatchedSource source;
-  std::function<std::vector<std::uint32_t>(ExperimentData&)> times;  // its samples' stamps
+  // Its samples' stamps; empty for the heat controller, whose readings are
+  // no measurements of the record.
+  std::function<std::vector<std::uint32_t>(ExperimentData&)> times;
 };
 
 std::string NameOf(CMainFrame& frame, const WatchedSource& source) { return frame.Faults()->NameOf(source); }
+
+// What the user is told after the failing one's name.
+const char* ToldAs(const Row& row) {
+  if (row.source.kind != kCameraSource) return " stopped answering";
+  return row.fault == Sim::LabFault::kTorn ? " delivers torn pictures" : " delivers no picture";
+}
 
 // Samples stamped in (from, to).
 std::size_t Within(const std::vector<std::uint32_t>& times, std::uint32_t from, std::uint32_t to) {
@@ -53,13 +61,18 @@ void RunPhase(ProgramRig& rig, const std::vector<Row>& faulty, const std::vector
   })) << "every faulty device is noticed: "
       << states();
   const std::uint32_t noticed = rig.Now();
-  RunFor(1500);  // the others record meanwhile
+  // The others record meanwhile (on a loaded machine their pace may be
+  // slower than the program's period: the test waits for their samples).
+  const auto othersGoOn = [&] {
+    for (std::size_t i = 0; i < working.size(); ++i)
+      if (working[i].times(experiment).size() <= workingBefore[i] + 3) return false;
+    return true;
+  };
+  WaitFor(othersGoOn);
+  RunFor(1500);
   for (const Row& row : faulty) {
     const std::string name = NameOf(rig.Frame(), row.source);
-    EXPECT_EQ(rig.BoxesWith(name + (row.source.kind == kCameraSource ? " delivers no picture" : " stopped answering"),
-                            boxesBefore),
-              1)
-        << row.device << ": told once, by name";
+    EXPECT_EQ(rig.BoxesWith(name + ToldAs(row), boxesBefore), 1) << row.device << ": told once, by name";
   }
   for (std::size_t i = 0; i < working.size(); ++i) {
     EXPECT_FALSE(faults.IsLost(working[i].source)) << working[i].device;
@@ -74,16 +87,18 @@ void RunPhase(ProgramRig& rig, const std::vector<Row>& faulty, const std::vector
   })) << "every device is read again: "
       << states();
   std::vector<std::size_t> backCounts;
-  for (const Row& row : faulty) backCounts.push_back(row.times(experiment).size());
+  for (const Row& row : faulty) backCounts.push_back(row.times ? row.times(experiment).size() : 0);
   RunFor(1500);
   for (std::size_t i = 0; i < faulty.size(); ++i) {
     const Row& row = faulty[i];
     SCOPED_TRACE(row.device);
-    const std::vector<std::uint32_t> times = row.times(experiment);
-    EXPECT_GT(times.size(), backCounts[i]) << "recorded again";
-    // Nothing stored between the moment it was noticed lost and the moment
-    // it could come back: a gap, not the last value again.
-    EXPECT_EQ(Within(times, noticed, cleared), 0u);
+    if (row.times) {
+      const std::vector<std::uint32_t> times = row.times(experiment);
+      EXPECT_GT(times.size(), backCounts[i]) << "recorded again";
+      // Nothing stored between the moment it was noticed lost and the
+      // moment it could come back: a gap, not the last value again.
+      EXPECT_EQ(Within(times, noticed, cleared), 0u);
+    }
     const std::string name = NameOf(rig.Frame(), row.source);
     const std::optional<ActionData> lost = ActionStarting(experiment, name + " lost");
     const std::optional<ActionData> back = ActionStarting(experiment, name + " back after ");
@@ -117,36 +132,23 @@ TEST(InstrumentFaults, LostInstrumentsAndCamerasAreToldLeaveGapsAndAreTakenUpAga
                               }};
   const Row camera2Stopped{"camera2", Sim::LabFault::kStopped, {kCameraSource, 1}, camera(1)};
   const Row multiUnplugged{"multi", Sim::LabFault::kUnplugged, {kDeviceMultiInterface, 0}, PressureTimes};
+  const Row camera1Torn{"camera1", Sim::LabFault::kTorn, {kCameraSource, 0}, camera(0)};
   const Row multiWorking{"multi", Sim::LabFault::kNone, {kDeviceMultiInterface, 0}, PressureTimes};
   const Row camera1Working{"camera1", Sim::LabFault::kNone, {kCameraSource, 0}, camera(0)};
   const Row camera2Working{"camera2", Sim::LabFault::kNone, {kCameraSource, 1}, camera(1)};
   const Row flowWorking{"flow", Sim::LabFault::kNone, {kDeviceFlowMeter, 0}, FlowTimes};
 
+  // Its readings are no measurements of the record: it is told, and its
+  // loss and return are actions, like the others'.
+  const Row heaterSilent{"heater", Sim::LabFault::kSilent, {kDeviceHeatController, 0}, {}};
+
   {
-    SCOPED_TRACE("serial instruments and a camera");
-    std::vector<Row> faulty = {flowUnplugged, microscopeGarbage, camera2Stopped};
-    RunPhase(rig, faulty, {multiWorking, camera1Working});
+    SCOPED_TRACE("serial instruments, a silent heat controller and a camera");
+    RunPhase(rig, {flowUnplugged, microscopeGarbage, heaterSilent, camera2Stopped}, {multiWorking, camera1Working});
   }
   {
-    SCOPED_TRACE("the multi interface's HID device");
-    RunPhase(rig, {multiUnplugged}, {flowWorking, camera1Working, camera2Working});
-  }
-  {
-    SCOPED_TRACE("a silent heat controller");
-    // Its readings are no measurements of the record: it is told, and its
-    // loss and return are actions, like the others'.
-    const WatchedSource heater{kDeviceHeatController, 0};
-    const std::string name = NameOf(rig.Frame(), heater);
-    const std::size_t boxesBefore = rig.boxes.Shown().size();
-    const std::size_t pressures = PressureTimes(rig.Experiment()).size();
-    ASSERT_TRUE(rig.Lab().SetFault("heater", Sim::LabFault::kSilent));
-    ASSERT_TRUE(WaitFor([&] { return rig.Frame().Faults()->IsLost(heater); }));
-    EXPECT_EQ(rig.BoxesWith(name + " stopped answering", boxesBefore), 1);
-    EXPECT_GT(PressureTimes(rig.Experiment()).size(), pressures) << "the others go on";
-    ASSERT_TRUE(rig.Lab().SetFault("heater", Sim::LabFault::kNone));
-    ASSERT_TRUE(WaitFor([&] { return !rig.Frame().Faults()->IsLost(heater); }));
-    EXPECT_TRUE(ActionStarting(rig.Experiment(), name + " lost"));
-    EXPECT_TRUE(ActionStarting(rig.Experiment(), name + " back after "));
+    SCOPED_TRACE("the multi interface's HID device and a camera's torn pictures");
+    RunPhase(rig, {multiUnplugged, camera1Torn}, {flowWorking, camera2Working});
   }
   // The multi interface's pane, closed when it was given up, is back.
   UI::DockingPane* multi = rig.Frame().PaneOf(PaneKind::Multi);

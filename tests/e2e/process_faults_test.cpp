@@ -1,7 +1,8 @@
 // The whole program ended from outside during a collection, each in a
-// process of its own (the probe program): a kill, after which the next start
-// offers the running backup and imports everything older than a second, with
-// no lock or marker of the killed process in its way; a terminate or hang-up
+// process of its own (the probe program): a kill, after which the next start,
+// without the settings that named the backup's folder, offers the running
+// backup and imports everything older than a second, with no lock or marker
+// of the killed process in its way; a terminate or hang-up
 // (a logout, a shutdown), which stops the collection without any question,
 // closes the running backup with everything in it, and ends the program; and
 // a runtime folder that another user made first, which neither stops the
@@ -139,6 +140,12 @@ TEST_F(ProcessFaults, AfterAKillTheNextStartImportsEverythingOlderThanASecond) {
     ASSERT_TRUE(first.Child().WaitFor(30s));
     EXPECT_EQ(first.Child().TermSignal(), SIGKILL);
   }
+  // The settings, which named the backup's folder, are gone too.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  ASSERT_NE(config, nullptr);
+  const fs::path settings = fs::path(config) / "Orvanta" / "registry.dat";
+  ASSERT_TRUE(fs::exists(settings));
+  fs::remove(settings);
 
   Probe second(dir_ / "second");
   ASSERT_TRUE(second.WaitFor("ready")) << "no lock or marker of the killed process stops the start";
@@ -147,6 +154,7 @@ TEST_F(ProcessFaults, AfterAKillTheNextStartImportsEverythingOlderThanASecond) {
   EXPECT_EQ(boxes.front(), "Experiment data found in backup - Import data from backup?");
   const Report imported = second.Read("ready");
   EXPECT_EQ(imported.at("mode"), 1u) << "the backup stands as an experiment read from a file";
+  EXPECT_EQ(imported.at("modified"), 1u) << "closing asks to save it";
   EXPECT_GE(imported.at("pressures"), kept.at("pressures"));
   EXPECT_GE(imported.at("lastPressure"), kept.at("lastPressure"));
   EXPECT_GE(imported.at("zones0"), kept.at("zones0"));

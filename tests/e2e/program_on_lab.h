@@ -36,6 +36,7 @@
 #include "shell/program/program.h"
 #include "shell/program_controls.h"
 #include "tests/shell/app/app_test_fixture.h"
+#include "tests/support/simulated_lab.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "views/data_sheet/ui/data_view.h"
 #include "views/ui/trace_view_window.h"
@@ -126,6 +127,9 @@ class ProgramOnLab {
   // Registers the controls and brings the application up; false (with the
   // failure reported) when it did not come up with its main frame.
   bool Start() {
+    // The lab as the settings of this moment describe it (a test may change
+    // them after making this object).
+    ORV::Test::ProcessLab();
     // The program's two controls, registered from the build's library folder
     // as the installed program registers them from its own.
     EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);

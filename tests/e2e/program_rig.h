@@ -30,6 +30,7 @@
 #include "shell/program_controls.h"
 #include "tests/e2e/program_steps.h"
 #include "tests/shell/app/app_test_fixture.h"
+#include "tests/support/simulated_lab.h"
 
 namespace ORV::E2E {
 
@@ -40,6 +41,7 @@ class ProgramRig {
   explicit ProgramRig(std::vector<std::string> args = {}, std::function<void(Configuration&)> configure = {}) {
     setenv("ORV_SIMLAB", "1", 1);
     setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+    ORV::Test::ProcessLab();
     EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
     Shell::AppOptions options;
     options.args = std::move(args);
@@ -70,7 +72,7 @@ class ProgramRig {
   Shell::CPelmoraApp& App() { return *app_; }
   CMainFrame& Frame() { return *frame_; }
   ExperimentData& Experiment() { return program_->Experiment(); }
-  Sim::SimLab& Lab() { return *Sim::SimLab::Running(); }
+  Sim::SimLab& Lab() { return ORV::Test::ProcessLab(); }
   UI::CommandRouter& Router() { return frame_->Router(); }
   std::uint32_t Now() { return Experiment().ExperimentClock().Now(); }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/os/xml_escape.h"
+
 namespace ORV::OS {
 namespace {
 
@@ -24,6 +26,23 @@ TEST(Text, CaseInsensitiveCompare) {
   EXPECT_TRUE(EqualsNoCase("Settings", "SETTINGS"));
   EXPECT_LT(CompareNoCase("apple", "Banana"), 0);
   EXPECT_EQ(ToLowerAscii("AbC\xC3\x84"), "abc\xC3\x84");
+}
+
+TEST(Text, XmlEscapeWritesTheFiveReservedCharactersAsEntities) {
+  const struct {
+    const char* name;
+    std::string text;
+    std::string escaped;
+  } cases[] = {
+      {"plain text passes", "abc 123", "abc 123"},
+      {"empty", "", ""},
+      {"each reserved character", "&<>\"'", "&amp;&lt;&gt;&quot;&apos;"},
+      {"an entity is escaped again", "&amp;", "&amp;amp;"},
+      {"UTF-8 and control bytes pass", "\xC2\xB5\t\n", "\xC2\xB5\t\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(XmlEscape(c.text), c.escaped) << c.name;
+  EXPECT_EQ(XmlEntity('a'), "");
+  EXPECT_EQ(XmlEntity('\''), "&apos;");
 }
 
 }  // namespace

@@ -136,21 +136,29 @@ TEST_F(SimLabFaults, TheControlFileSetsEveryFaultAtOnceAndWhatItDoesNotNameWorks
   };
   std::ofstream(control) << "# a comment\nflow unplugged\nheater silent\ncamera1 torn\ndisk-full " << disk
                          << "\nnonsense words\n";
-  ASSERT_TRUE(waitFor([&] { return lab_.Fault("camera1") == LabFault::kTorn; }));
+  // The lab takes a new file device after device, and the disks last: the
+  // test waits until all it names are set before it looks at the rest.
+  ASSERT_TRUE(waitFor([&] {
+    return lab_.Fault("camera1") == LabFault::kTorn && lab_.Fault("flow") == LabFault::kUnplugged &&
+           lab_.Fault("heater") == LabFault::kSilent && OS::WriteFaultAt(disk + "/file") == ENOSPC;
+  }));
   EXPECT_EQ(lab_.Fault("flow"), LabFault::kUnplugged);
   EXPECT_EQ(lab_.Fault("heater"), LabFault::kSilent);
   EXPECT_EQ(lab_.Fault("microscope"), LabFault::kNone);
   EXPECT_EQ(OS::WriteFaultAt(disk + "/file"), ENOSPC);
 
   std::ofstream(control) << "flow garbage\ndisk-readonly " << disk << "\n";
-  ASSERT_TRUE(waitFor([&] { return lab_.Fault("flow") == LabFault::kGarbage; }));
+  ASSERT_TRUE(waitFor([&] {
+    return lab_.Fault("flow") == LabFault::kGarbage && lab_.Fault("heater") == LabFault::kNone &&
+           lab_.Fault("camera1") == LabFault::kNone && OS::WriteFaultAt(disk + "/file") == EROFS;
+  }));
   EXPECT_FALSE(PathOf(lab_, "FTW10001").empty()) << "plugged in again to talk garbage";
   EXPECT_EQ(lab_.Fault("heater"), LabFault::kNone);
   EXPECT_EQ(lab_.Fault("camera1"), LabFault::kNone);
   EXPECT_EQ(OS::WriteFaultAt(disk + "/file"), EROFS);
 
   std::ofstream(control).flush();  // emptied: everything back
-  ASSERT_TRUE(waitFor([&] { return lab_.Fault("flow") == LabFault::kNone; }));
+  ASSERT_TRUE(waitFor([&] { return lab_.Fault("flow") == LabFault::kNone && OS::WriteFaultAt(disk + "/file") == 0; }));
   EXPECT_EQ(OS::WriteFaultAt(disk + "/file"), 0);
   lab_.WatchControlFile({});
 }

@@ -277,6 +277,20 @@ TEST(VesselCameraTest, FaultsOnDemand) {
   EXPECT_EQ(f.pixels.size(), 640u * 480u);
   EXPECT_EQ(camera.Width(), 640);
 
+  // Torn in either look: only the upper half's rows come.
+  for (const VesselCamera::Look look : {VesselCamera::Look::kPlain, VesselCamera::Look::kBrightfield}) {
+    VesselCamera::Options o = Small(false);
+    o.look = look;
+    VesselCamera torn(Pulsating, o);
+    VesselFrame t;
+    torn.SetTorn(true);
+    ASSERT_EQ(torn.Grab(0, t), GrabResult::Frame);
+    EXPECT_EQ(t.pixels.size(), 800u * 60u) << static_cast<int>(look);
+    torn.SetTorn(false);
+    ASSERT_EQ(torn.Grab(1, t), GrabResult::Frame);
+    EXPECT_EQ(t.pixels.size(), 800u * 120u);
+  }
+
   camera.Unplug();
   EXPECT_FALSE(camera.IsPresent());
   EXPECT_EQ(camera.Grab(14, f), GrabResult::Lost);

@@ -26,12 +26,10 @@ class Host final : public QWidget, public MessageWindow {
       return 0;
     });
   }
-  ~Host() override {
-    site.Destroy();
-    CloseMessageWindow();
-  }
+  ~Host() override { site.Destroy(); }
   std::vector<std::pair<WPARAM, LPARAM>> posts;
   ControlSite site;
+  MessageWindowCloser closer{*this};
 };
 
 TEST(ControlHostTest, ControlIsAChildWidgetOfItsHostAndPostsToIt) {

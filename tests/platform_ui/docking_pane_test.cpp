@@ -27,7 +27,6 @@ namespace {
 class SamplePane : public DockingPane {
  public:
   SamplePane() : DockingPane(QStringLiteral("Sample")) {}
-  ~SamplePane() override { CloseMessageWindow(); }
   bool failCreate = false;
   QLineEdit* field = nullptr;
 

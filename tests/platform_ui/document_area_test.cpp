@@ -141,7 +141,6 @@ TEST(DocumentAreaTest, TheWindowsDialogListsActivatesAndClosesWindows) {
 class LabelPane : public DockingPane {
  public:
   LabelPane(const Configuration& configuration, const QString& name) : DockingPane(configuration, name, name) {}
-  ~LabelPane() override { CloseMessageWindow(); }
 
  protected:
   void OnPaint(QPainter& painter) override {

@@ -33,7 +33,6 @@ class RecordingWindow : public MessageWindow {
       return static_cast<LRESULT>(w * 2);
     });
   }
-  ~RecordingWindow() override { CloseMessageWindow(); }
 };
 
 TEST(MessageWindowTest, PostsFromOtherThreadsAreHandledOnceOnTheGuiThreadInPostingOrder) {
@@ -82,6 +81,48 @@ TEST(MessageWindowTest, MessagesToADestroyedWindowAreDropped) {
   EXPECT_FALSE(target->PostMessage(kSample, 3, 3));
   QCoreApplication::processEvents();
   EXPECT_TRUE(log.empty());
+}
+
+TEST(MessageWindowTest, ACloserDeclaredLastClosesTheWindowBeforeTheOtherMembersGo) {
+  // What reached the window while its members went.
+  struct Farewell {
+    LRESULT sent = -1;
+    bool posted = true;
+  } farewell;
+  // A member that messages its window as it goes, as a member that stops a
+  // worker may; by then its window's handlers must not run any more.
+  struct LastWords {
+    MessageWindow& window;
+    Farewell& farewell;
+    ~LastWords() {
+      farewell.sent = window.SendMessage(kSample, 1);
+      farewell.posted = window.PostMessage(kSample, 2);
+    }
+  };
+  struct ClosingWindow : MessageWindow {
+    explicit ClosingWindow(Farewell& farewell) : words{*this, farewell} {
+      SetHandler(kSample, [this](WPARAM w, LPARAM) -> LRESULT {
+        handled->push_back(w);  // the members above the closer
+        return 1;
+      });
+      SetHandler(WM_TIMER, [this](WPARAM w, LPARAM) -> LRESULT {
+        handled->push_back(w);
+        return 0;
+      });
+    }
+    std::unique_ptr<std::vector<WPARAM>> handled = std::make_unique<std::vector<WPARAM>>();
+    LastWords words;
+    MessageWindowCloser closer{*this};
+  };
+
+  auto window = std::make_unique<ClosingWindow>(farewell);
+  ASSERT_TRUE(window->SetTimer(9, 0));
+  ASSERT_TRUE(window->PostMessage(kSample, 3));  // still queued when the window goes
+  window.reset();
+  QCoreApplication::processEvents();
+
+  EXPECT_EQ(farewell.sent, 0) << "the handler ran on a window whose members were going";
+  EXPECT_FALSE(farewell.posted);
 }
 
 TEST(MessageWindowTest, AWindowCanBeDestroyedWhileAnotherThreadKeepsPosting) {

@@ -16,7 +16,6 @@ class NamedPane : public DockingPane {
  public:
   NamedPane(const Configuration& configuration, const QString& name, bool fail = false)
       : DockingPane(configuration, name, name), fail_(fail) {}
-  ~NamedPane() override { CloseMessageWindow(); }
   bool created = false;
 
  protected:

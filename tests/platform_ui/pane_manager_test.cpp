@@ -17,7 +17,6 @@ namespace {
 class TestPane : public DockingPane {
  public:
   TestPane(const Configuration& configuration, const QString& name) : DockingPane(configuration, name, name) {}
-  ~TestPane() override { CloseMessageWindow(); }
 };
 
 struct PaneRow {

@@ -52,6 +52,7 @@ TEST(FaultWatch, EachLossIsToldOnceByNameAndTheRecordSaysWhenItWasMissing) {
     WatchedSource source;
     std::string name;
     std::uint32_t message;
+    FaultWatch::CameraFault fault = FaultWatch::CameraFault::kNoPicture;
   } cases[] = {
       {{kDeviceMultiInterface, 0}, Id(UI::kMultiInterfaceNameString), UI::kInstrumentLostString},
       {{kDeviceSinglePressureInterface, 0}, Id(UI::kSingleInterfaceNameString), UI::kInstrumentLostString},
@@ -59,6 +60,7 @@ TEST(FaultWatch, EachLossIsToldOnceByNameAndTheRecordSaysWhenItWasMissing) {
       {{kDeviceMicroscope, 1}, Id(UI::kMicroscopeNameString) + " 2", UI::kInstrumentLostString},
       {{kDeviceHeatController, 0}, Id(UI::kHeatControllerNameString), UI::kInstrumentLostString},
       {{kCameraSource, 1}, "Camera 2 (DMx)", UI::kCameraLostString},
+      {{kCameraSource, 2}, "Camera 3 (DMx)", UI::kCameraTornString, FaultWatch::CameraFault::kTornPictures},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -67,8 +69,8 @@ TEST(FaultWatch, EachLossIsToldOnceByNameAndTheRecordSaysWhenItWasMissing) {
     watch.Back(c.source);  // back without having been lost: nothing
     EXPECT_TRUE(host.changes.empty());
 
-    watch.Lost(c.source);
-    watch.Lost(c.source);  // the worker or the watchdog reports again
+    watch.Lost(c.source, c.fault);
+    watch.Lost(c.source, c.fault);  // the worker or the watchdog reports again
     EXPECT_EQ(host.told, std::vector<std::string>{Id(c.message) + " " + c.name}) << "told once";
     EXPECT_EQ(host.actions, std::vector<std::string>{Id(UI::kInstrumentLostActionString) + " " + c.name});
     EXPECT_TRUE(watch.IsLost(c.source));
@@ -83,7 +85,7 @@ TEST(FaultWatch, EachLossIsToldOnceByNameAndTheRecordSaysWhenItWasMissing) {
     EXPECT_EQ(host.changes, (std::vector<FakeHost::Change>{{c.source.kind, c.source.index, true},
                                                            {c.source.kind, c.source.index, false}}));
     // Lost again later: told again.
-    watch.Lost(c.source);
+    watch.Lost(c.source, c.fault);
     EXPECT_EQ(host.told.size(), 2u);
   }
 }

@@ -97,7 +97,8 @@ TEST_F(InstallationTest, DownloadFailuresAreReportedAndErrorBodiesNeverWritten) 
   RefusingPort refusing;
   settings.serverUrl = refusing.Url();
   const int fd = ::open((dir / "p").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  EXPECT_EQ(Freshet::DownloadPackageFile(settings, "f", fd), Freshet::kDownloadFailed);
+  ExpectTransferFailureLogged(
+      [&] { EXPECT_EQ(Freshet::DownloadPackageFile(settings, "f", fd), Freshet::kDownloadFailed); });
   ::close(fd);
 }
 

@@ -157,8 +157,10 @@ TEST_F(UpdaterTest, EachFailedQueryGivesItsOwnResult) {
 
   RefusingPort refusing;
   settings.serverUrl = refusing.Url("/svc");
-  std::vector<FreshetUpdate> list;
-  EXPECT_EQ(Freshet::QueryAvailableUpdates(settings, list), Freshet::kQueryTransferFailed);
+  ExpectTransferFailureLogged([&] {
+    std::vector<FreshetUpdate> list;
+    EXPECT_EQ(Freshet::QueryAvailableUpdates(settings, list), Freshet::kQueryTransferFailed);
+  });
 }
 
 TEST(UpdateQuery, ReplyPathIsWalkedByPositionNotByName) {

@@ -75,6 +75,20 @@ HttpReply SignedReply(const Freshet::FreshetUpdate& u, const std::string& localN
   return {200, Signed(u, localName, payload), "application/octet-stream"};
 }
 
+void ExpectTransferFailureLogged(const std::function<void()>& transfer) {
+  MemoryEventLog events;
+  ::testing::internal::CaptureStderr();
+  transfer();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  const std::vector<OS::EventRecord> entries = events.backend().Entries();
+  ASSERT_EQ(entries.size(), 1u) << events.Dump();
+  EXPECT_EQ(entries[0].type, OS::kEventError);
+  ASSERT_FALSE(entries[0].texts.empty());
+  const std::string head = "curl_easy_perform() failed: ";
+  EXPECT_EQ(entries[0].texts[0].substr(0, head.size()), head);
+  EXPECT_GT(entries[0].texts[0].size(), head.size()) << "the library's text follows";
+}
+
 UpdaterTest::UpdaterTest() {
   settings.productId = kProductId;
   settings.extra = "extra";

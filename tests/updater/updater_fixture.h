@@ -73,6 +73,12 @@ std::vector<std::string> OwnHeaders(const HttpRequest& r);
 
 inline constexpr const char* kProductId = "{6F1B2A40-3C5D-4E7F-8A9B-0C1D2E3F4A5B}";
 
+// Runs `transfer`, which cannot reach the service, and checks where its
+// failure went: one error entry "curl_easy_perform() failed: " and the HTTP
+// library's text in the event log, and nothing on standard error (a user
+// without a network sees no noise on the terminal at every start).
+void ExpectTransferFailureLogged(const std::function<void()>& transfer);
+
 // A sandboxed home and the loopback service, whose packages are signed with
 // TestKeys(): the settings trust its key, and so does the default
 // SettingsOverride.xml, which the installer program reads.

@@ -155,6 +155,7 @@ TisApi FakeTis::Table() {
   api.GetUniqueNamefromList = [this](int i) -> const char* {
     return i >= 0 && i < static_cast<int>(uniqueNames.size()) ? uniqueNames[i].c_str() : nullptr;
   };
+  api.GetFrameRows = [this](TisGrabber) { return rows.load(); };
   return api;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Scriptable stand-ins for the three camera makers' libraries, each with a
 // log of the calls made, and a recording notify window.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -156,6 +157,8 @@ class FakeTis {
   std::map<int, long> values{{9, 16}, {0, 333}, {5, 100}};
   std::vector<int> autoVideo{9, 0, 1, 5, 7, 8};
   bool autoExposure = true;
+  // The rows the library says the next frames filled (-1: it does not say).
+  std::atomic<int> rows{-1};
   CallLog log;
 
   Cameras::TisApi Table();

@@ -164,10 +164,15 @@ TEST(LumeneraInterface, PostsEveryFrameAndKeepsTheNewest) {
     EXPECT_EQ(copy, std::vector<std::uint8_t>(8, 1));
     camera.SetNotifyWindow(window);
     lucam.Deliver(std::vector<std::uint8_t>(8, 2));
-    lucam.Deliver(std::vector<std::uint8_t>(5, 3));  // short: not a frame of this camera
+    EXPECT_EQ(camera.TornFrames(), 0u);
+    lucam.Deliver(std::vector<std::uint8_t>(5, 3));  // short: torn on the way
+    EXPECT_EQ(camera.TornFrames(), 1u);
+    ASSERT_TRUE(camera.CopyFrame(copy.data()));
+    EXPECT_EQ(copy, std::vector<std::uint8_t>(8, 2)) << "a torn frame is not kept";
     lucam.Deliver(std::vector<std::uint8_t>(8, 4));
     ASSERT_TRUE(camera.CopyFrame(copy.data()));
     EXPECT_EQ(copy, std::vector<std::uint8_t>(8, 4));
+    EXPECT_EQ(camera.TornFrames(), 1u);
     EXPECT_EQ(window->messages(), (std::vector<std::uint32_t>{0x81FE, 0x81FE}));
   }
   // Destruction stops streaming and closes the camera.

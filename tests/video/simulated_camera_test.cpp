@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/cameras/simlab/simulated_tis.h"
+#include "shell/program/simulated_lab_choice.h"
 #include "tests/video/camera_fakes.h"
 #include "video/cameras/lumenera_interface.h"
 #include "video/cameras/tis_camera_interface.h"
@@ -22,7 +25,7 @@ using Test::RecordingWindow;
 
 // A camera whose frame n is filled with n (plus an offset), whose size may
 // change and which may be unplugged after a number of frames.
-class ScriptedFeed : public SimulatedCameraFeed {
+class ScriptedFeed : public OS::StandInCamera {
  public:
   ScriptedFeed(int width, int height, std::uint8_t offset) : width_(width), height_(height), offset_(offset) {}
   int Width() const override { return width_; }
@@ -40,9 +43,11 @@ class ScriptedFeed : public SimulatedCameraFeed {
     width = index == 1 ? width_ + 1 : width_;  // frame 1 comes in another size
     height = height_;
     pixels.assign(static_cast<std::size_t>(width) * height, static_cast<std::uint8_t>(offset_ + index));
+    if (torn) pixels.resize(pixels.size() / 2);  // cut short: the upper half's rows
     return Fill::kFrame;
   }
 
+  std::atomic<bool> torn{false};
   std::atomic<double> rate_{30.0};
   std::atomic<double> gain_{1.0}, gamma_{1.0};
   std::atomic<std::uint64_t> lostAfter{1000000};
@@ -115,6 +120,29 @@ TEST_F(SimulatedCameras, PropertiesChangeThePicturesResponse) {
   EXPECT_DOUBLE_EQ(second->gain_, 1.0);  // the other camera is untouched
 }
 
+TEST_F(SimulatedCameras, TornFramesAreCountedAndNeverHandedOn) {
+  first->torn = true;
+  TISCameraInterface camera(api);
+  ASSERT_TRUE(camera.Open("DMx 41AU02 (1)"));
+  first->rate_ = 1000.0;
+  CopyingCallback callback(&camera);
+  camera.SetFrameCallback(&callback);
+  camera.SetNotifyWindow(std::make_shared<RecordingWindow>());
+  ASSERT_TRUE(camera.Start());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (camera.TornFrames() < 5 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_GE(camera.TornFrames(), 5u);
+  EXPECT_EQ(callback.calls(), 0);
+  std::vector<std::uint8_t> copy(48, 0);
+  EXPECT_FALSE(camera.CopyFrame(copy.data())) << "no frame kept";
+  // Whole again: handed on.
+  first->torn = false;
+  ASSERT_TRUE(callback.WaitForCalls(2));
+  camera.Stop();
+  EXPECT_EQ(callback.last().size(), 48u);
+}
+
 TEST_F(SimulatedCameras, AnUnpluggedCameraIsReportedLost) {
   first->lostAfter = 2;
   first->rate_ = 1000.0;
@@ -140,6 +168,8 @@ namespace {
 int DetectAndWatchTheLabsCameras() {
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "3", 1);
+  auto lab = Shell::StartSimulatedLabWhenAsked();
+  if (lab == nullptr || OS::OfferedStandInDevices() != lab.get()) return 1;
   const CameraDetection found = DetectCameras();
   if (found.cameraKind != kCameraTypeImagingSource || found.cameraCount != 3) return 2;
   TISCameraInterface camera;
@@ -152,11 +182,31 @@ int DetectAndWatchTheLabsCameras() {
   // A vessel: dark walls on a bright background.
   const std::vector<std::uint8_t> frame = callback.last();
   const auto [darkest, brightest] = std::minmax_element(frame.begin(), frame.end());
-  return *darkest < 100 && *brightest > 150 ? 0 : 5;
+  if (*darkest >= 100 || *brightest <= 150) return 5;
+  // Released, the lab is taken back from the device lists.
+  lab.reset();
+  return OS::OfferedStandInDevices() == nullptr ? 0 : 6;
 }
 
-// With ORV_SIMLAB=1 the process's own library table offers the lab's vessel
-// cameras (run in a fresh process: the table is chosen at its first use).
+// Only ORV_SIMLAB=1 starts the lab; any other value, or none, leaves the
+// device lists to the machine.
+TEST(SimulatedLab, OnlyTheSettingOneStartsIt) {
+  for (const char* value : {static_cast<const char*>(nullptr), "", "0", "yes", "1 "}) {
+    SCOPED_TRACE(value ? value : "unset");
+    if (value) {
+      setenv("ORV_SIMLAB", value, 1);
+    } else {
+      unsetenv("ORV_SIMLAB");
+    }
+    EXPECT_EQ(Shell::StartSimulatedLabWhenAsked(), nullptr);
+    EXPECT_EQ(OS::OfferedStandInDevices(), nullptr);
+  }
+  unsetenv("ORV_SIMLAB");
+}
+
+// The lab started as the program starts it (ORV_SIMLAB=1) offers its vessel
+// cameras through the process's own library table (run in a fresh process:
+// the makers' libraries are looked for once).
 TEST(SimulatedLab, OffersItsVesselCamerasAsCamerasOfTheFirstModel) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(std::_Exit(DetectAndWatchTheLabsCameras()), ::testing::ExitedWithCode(0), "");

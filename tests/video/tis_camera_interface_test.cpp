@@ -141,6 +141,42 @@ TEST(TISCameraInterface, HandsFramesToTheCallbackOnlyWithANotifyWindow) {
   EXPECT_EQ(callback.calls(), 1);
 }
 
+TEST(TISCameraInterface, FramesWithFewerRowsThanTheFormatAreCountedTornAndNeitherKeptNorHandedOn) {
+  FakeTis tis;
+  tis.width = 4;
+  tis.height = 2;
+  TISCameraInterface camera(tis.Table());
+  ASSERT_TRUE(camera.Open("DMx 41AU02"));
+  CopyingCallback callback(&camera);
+  camera.SetFrameCallback(&callback);
+  camera.SetNotifyWindow(std::make_shared<RecordingWindow>());
+  ASSERT_TRUE(camera.Start());
+  const struct {
+    int rows;  // as the library tells them
+    std::uint8_t value;
+    bool whole;
+  } cases[] = {
+      {-1, 1, true},  // not told: whole
+      {2, 2, true},  {1, 3, false}, {0, 4, false}, {2, 5, true},
+  };
+  int calls = 0;
+  std::uint64_t torn = 0;
+  std::uint8_t kept = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    tis.rows = c.rows;
+    tis.Deliver(std::vector<std::uint8_t>(8, c.value));
+    calls += c.whole ? 1 : 0;
+    torn += c.whole ? 0 : 1;
+    if (c.whole) kept = c.value;
+    EXPECT_EQ(callback.calls(), calls);
+    EXPECT_EQ(camera.TornFrames(), torn);
+    std::vector<std::uint8_t> copy(8, 0);
+    ASSERT_TRUE(camera.CopyFrame(copy.data()));
+    EXPECT_EQ(copy, std::vector<std::uint8_t>(8, kept)) << "the newest whole frame";
+  }
+}
+
 TEST(TISCameraInterface, ReportsALostDeviceToTheNotifyWindow) {
   FakeTis tis;
   TISCameraInterface camera(tis.Table());

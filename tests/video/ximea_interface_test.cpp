@@ -95,11 +95,12 @@ TEST(XIMEAInterface, ACameraWithASingleGainValueDividesByNothing) {
   EXPECT_FLOAT_EQ(xi.Written()["gain"], 6.0f);
 }
 
-TEST(XIMEAInterface, CopiesEachFrameAndFollowsSizeChanges) {
+TEST(XIMEAInterface, CopiesEachFrameFollowsSizeChangesAndRefusesTornFrames) {
   FakeXi xi;
   xi.ints["width"] = 4;
   xi.ints["height"] = 2;
-  xi.script = {{4, 2, 1}, {3, 3, 3}, {4, 2, 5}, {}};
+  // The 4 x 1 frame has fewer rows than the format: torn, and not handed on.
+  xi.script = {{4, 2, 1}, {3, 3, 3}, {4, 1, 7}, {4, 2, 5}, {}};
   XIMEAInterface camera(xi.Table());
   OpenConfigured(camera);
   CopyingCallback callback(&camera);
@@ -114,6 +115,7 @@ TEST(XIMEAInterface, CopiesEachFrameAndFollowsSizeChanges) {
   // the camera's 4 x 2; the next 4 x 2 frame is.
   EXPECT_EQ(callback.copiedEach(), (std::vector<bool>{true, false, true}));
   EXPECT_EQ(callback.last(), std::vector<std::uint8_t>(8, 5));
+  EXPECT_EQ(camera.TornFrames(), 1u);
   std::vector<std::uint8_t> copy(8, 0);
   ASSERT_TRUE(camera.CopyFrame(copy.data()));
   EXPECT_EQ(copy, std::vector<std::uint8_t>(8, 5));

@@ -246,6 +246,9 @@ class CameraWindowModel {
   // How many measurements (one per analysed frame with every zone done) the
   // window has handed to the sampling; any thread.
   std::uint64_t MeasurementCount() const { return measurements_.load(); }
+  // How many frames the camera sent torn and the control refused (a count
+  // that only moves); 0 without a control.
+  std::uint64_t TornFrameCount();
 
   // ---- state for the window ----
   int SelectedZone() const { return selectedZone_; }

@@ -95,6 +95,12 @@ class CameraInterface {
   void SetFrameCallback(ORVCameraCallback* callback);
   ORVCameraCallback* GetFrameCallback() const { return callback_.load(); }
 
+  // Frames that came torn (fewer bytes or rows than the opened format
+  // promises) since the back-end was built. They are neither stored nor
+  // handed on; a watch that sees this count move while no whole frame comes
+  // knows the camera sends only torn pictures.
+  std::uint64_t TornFrames() const { return tornFrames_.load(); }
+
  protected:
   // Keeps the newest frame under the back-end's frame lock, and tells the
   // receivers about it. The lock is recursive: a callback may call CopyFrame.
@@ -116,8 +122,12 @@ class CameraInterface {
 
   FrameStore frames_;
 
+  // A frame came torn (see TornFrames).
+  void CountTornFrame() { tornFrames_.fetch_add(1); }
+
  private:
   std::atomic<ORVCameraCallback*> callback_{nullptr};
+  std::atomic<std::uint64_t> tornFrames_{0};
   mutable std::mutex windowLock_;
   NotifyWindow window_;
 };

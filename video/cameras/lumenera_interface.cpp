@@ -74,9 +74,13 @@ void LumeneraInterface::OnFrame(void* context, const std::uint8_t* data, std::ui
 }
 
 void LumeneraInterface::HandleFrame(const std::uint8_t* data, std::uint32_t length) {
-  // A buffer shorter than the format is not a frame of this camera.
   const int width = width_, height = height_;
-  if (data == nullptr || width <= 0 || height <= 0 || length < static_cast<std::uint64_t>(width) * height) return;
+  if (data == nullptr || width <= 0 || height <= 0) return;
+  // A buffer shorter than the format is a frame torn on the way.
+  if (length < static_cast<std::uint64_t>(width) * height) {
+    CountTornFrame();
+    return;
+  }
   if (ready_.exchange(false) == false) return;
   frames_.Store(data, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
   if (NotifyWindow window = GetNotifyWindow()) window->PostMessage(WM_CAMERA_FRAME_READY, 0, 0);

@@ -83,13 +83,21 @@ void TISCameraInterface::Stop() {
   opened_ = false;
 }
 
-void TISCameraInterface::OnFrame(TisGrabber, const std::uint8_t* buffer, std::uint32_t, void* context) {
-  static_cast<TISCameraInterface*>(context)->HandleFrame(buffer);
+void TISCameraInterface::OnFrame(TisGrabber grabber, const std::uint8_t* buffer, std::uint32_t, void* context) {
+  static_cast<TISCameraInterface*>(context)->HandleFrame(grabber, buffer);
 }
 
-void TISCameraInterface::HandleFrame(const std::uint8_t* buffer) {
+void TISCameraInterface::HandleFrame(TisGrabber grabber, const std::uint8_t* buffer) {
   const int width = width_, height = height_;
   if (buffer == nullptr || width <= 0 || height <= 0) return;
+  // Fewer rows than the format's: a frame torn on the way.
+  if (api_.GetFrameRows) {
+    const int rows = api_.GetFrameRows(grabber);
+    if (rows >= 0 && rows < height) {
+      CountTornFrame();
+      return;
+    }
+  }
   if (ready_.exchange(false) == false) return;
   {
     std::lock_guard guard(frames_.lock());

@@ -45,7 +45,7 @@ class TISCameraInterface : public CameraInterface {
   };
   static void OnFrame(Cameras::TisGrabber, const std::uint8_t* buffer, std::uint32_t frameNumber, void* context);
   static void OnDeviceLost(Cameras::TisGrabber, void* context);
-  void HandleFrame(const std::uint8_t* buffer);
+  void HandleFrame(Cameras::TisGrabber grabber, const std::uint8_t* buffer);
   bool GetProperty(int property, const Range& range, int* minimum, int* maximum, int* value);
   bool SetProperty(int property, int value);
   void ReadRange(int property, Range& range);

@@ -298,8 +298,13 @@ void XIMEAInterface::Stop() {
 void XIMEAInterface::HandleFrame(const ximeacamera::IMAGE* image) {
   if (image == nullptr || image->buffer == nullptr) return;
   if (GetFrameCallback() == nullptr && GetNotifyWindow() == nullptr) return;
-  // A buffer shorter than its stated size is not a whole frame.
-  if (static_cast<std::uint64_t>(image->width) * image->height > image->size) return;
+  // A buffer shorter than its stated size, or fewer rows than the format
+  // promises, is a frame torn on the way.
+  if (static_cast<std::uint64_t>(image->width) * image->height > image->size ||
+      static_cast<std::int64_t>(image->height) < GetHeight()) {
+    CountTornFrame();
+    return;
+  }
   std::lock_guard guard(frames_.lock());
   frames_.Store(image->buffer, image->width, image->height);
   if (ORVCameraCallback* callback = GetFrameCallback())

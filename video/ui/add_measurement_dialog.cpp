@@ -48,8 +48,6 @@ AddMeasurementToDataPad::AddMeasurementToDataPad(QWidget* parent)
   QObject::connect(cancel_, &QPushButton::clicked, this, [this] { OnCancel(); });
 }
 
-AddMeasurementToDataPad::~AddMeasurementToDataPad() { CloseMessageWindow(); }
-
 bool AddMeasurementToDataPad::OnInitDialog() {
   time_->setText(QString::fromStdString(FormatTimeSecondsFraction(time)));
   char text[64];

@@ -16,7 +16,6 @@ class AddMeasurementToDataPad : public UI::Dialog {
   enum : int { kTimeId = 1064, kValueId = 1098, kTextId = 1058, kAddId = 1088, kCancelId = 1063 };
 
   explicit AddMeasurementToDataPad(QWidget* parent = nullptr);
-  ~AddMeasurementToDataPad() override;
 
   double time = 0.0;   // seconds
   float value = 0.0f;  // micrometres
@@ -39,6 +38,8 @@ class AddMeasurementToDataPad : public UI::Dialog {
   QLineEdit* text_;
   QPushButton* add_;
   QPushButton* cancel_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::Video

@@ -81,8 +81,6 @@ CAdvancedExportDialog::CAdvancedExportDialog(ExperimentData& experiment, std::ui
   connect(cameras_, &QComboBox::currentIndexChanged, this, [this](int camera) { FillZones(camera); });
 }
 
-CAdvancedExportDialog::~CAdvancedExportDialog() { CloseMessageWindow(); }
-
 bool CAdvancedExportDialog::OnInitDialog() {
   for (const auto& row : chooser_.Rows()) traces_->addItem(QString::fromStdString(row.name));
   {

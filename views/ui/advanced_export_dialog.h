@@ -21,7 +21,6 @@ class CAdvancedExportDialog final : public UI::Dialog {
  public:
   // `interfaceType`: the type code of the connected interface (0 when none).
   CAdvancedExportDialog(ExperimentData& experiment, std::uint32_t interfaceType, QWidget* parent = nullptr);
-  ~CAdvancedExportDialog() override;
 
   AdvancedExportChooser& Chooser() { return chooser_; }
   QListWidget* TraceList() const { return traces_; }
@@ -62,6 +61,8 @@ class CAdvancedExportDialog final : public UI::Dialog {
   QPushButton* removeAll_;
   QPushButton* export_;
   std::function<void()> workerGate_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 // Opens the advanced export for the experiment, modally; true when a file

@@ -70,8 +70,6 @@ CTraceSettingsDialog::CTraceSettingsDialog(CPelmoraDoc& doc, CustomTraceList cus
   });
 }
 
-CTraceSettingsDialog::~CTraceSettingsDialog() { CloseMessageWindow(); }
-
 bool CTraceSettingsDialog::OnInitDialog() {
   {
     const QSignalBlocker block(kinds_);

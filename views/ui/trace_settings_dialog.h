@@ -19,7 +19,6 @@ class CTraceSettingsDialog final : public UI::Dialog {
  public:
   CTraceSettingsDialog(CPelmoraDoc& doc, CustomTraceList customTraces, std::uint32_t interfaceType,
                        QWidget* parent = nullptr);
-  ~CTraceSettingsDialog() override;
 
   TraceSettingsEditor& Editor() { return editor_; }
   QComboBox* KindBox() const { return kinds_; }
@@ -48,6 +47,8 @@ class CTraceSettingsDialog final : public UI::Dialog {
   QLabel* unit_;
   QCheckBox* showUnit_;
   QCheckBox* autoRange_;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::Views

@@ -10,6 +10,7 @@
 #include "analysis_control/ui/analysis_painter.h"
 #include "analysis_control/ui/control/analysis_view_window.h"
 #include "core/threading/task.h"
+#include "platform/cameras/camera_libraries.h"
 #include "platform/ui/object_dispatcher.h"
 
 namespace ORV::AnalysisView {
@@ -119,6 +120,7 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
     t.Method(Dispid::GetInnerAnalysisCutOff, "GetInnerAnalysisCutOff", &C::GetInnerAnalysisCutOff);
     t.Method(Dispid::SetInnerAnalysisCutOff, "SetInnerAnalysisCutOff", &C::SetInnerAnalysisCutOff);
     t.Method(Dispid::RestartLostCamera, "RestartLostCamera", &C::RestartLostCamera);
+    t.Method(Dispid::GetTornFrameCount, "GetTornFrameCount", &C::GetTornFrameCount);
     return t;
   }();
   return table;
@@ -126,6 +128,10 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
 
 AnalysisViewControl::AnalysisViewControl(const Com::CreateParams& params) {
   KeepLibraryLoaded();
+  // A host that runs on stand-in devices (the simulated lab) hands them
+  // over: this library's own camera tables then offer their cameras, so the
+  // control watches what the host's instruments drive.
+  if (params.standIns != nullptr) Cameras::UseStandInCameras(params.standIns);
   window_ = new AnalysisViewWindow(params, *this);
   SetWindow(window_.data());
   CaptureEngineServices services;

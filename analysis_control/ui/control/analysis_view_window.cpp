@@ -44,8 +44,6 @@ AnalysisViewWindow::AnalysisViewWindow(const Com::CreateParams& params, Analysis
   });
 }
 
-AnalysisViewWindow::~AnalysisViewWindow() { CloseMessageWindow(); }
-
 void AnalysisViewWindow::Render() {
   if (!control_.Ready()) return;
   const qreal ratio = devicePixelRatioF();

@@ -20,7 +20,6 @@ class AnalysisViewWindow final : public UI::ControlWindow, public UI::MessageWin
   static constexpr std::uintptr_t kFrameTimer = 43878;
 
   AnalysisViewWindow(const Com::CreateParams& params, AnalysisViewControl& control);
-  ~AnalysisViewWindow() override;
 
   // Lays out and paints the off-screen image again, then shows it.
   void Render();
@@ -47,6 +46,8 @@ class AnalysisViewWindow final : public UI::ControlWindow, public UI::MessageWin
   Video::BufferTarget screen_;
   Video::QtTransformTracker tracker_{this};
   bool showTracker_ = false;
+  // Last, so that the window closes before the members above go.
+  ORV::UI::MessageWindowCloser closer_{*this};
 };
 
 }  // namespace ORV::AnalysisView

@@ -1,16 +1,12 @@
 #include "platform/cameras/simlab/simulated_tis.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
-
-#include "platform/os/number_text.h"
-#include "platform/sim/sim_lab.h"
 
 namespace ORV::Cameras {
 
@@ -18,18 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// ORV_SIMLAB_FPS (1 to 1000) runs every simulated camera at that rate
-// whatever rate the program asks for: a load test drives the lab's cameras
-// faster than the back-end's own choice.
-double FrameRateAsked(double rate) {
-  const char* forced = std::getenv("ORV_SIMLAB_FPS");
-  if (forced == nullptr) return rate;
-  const std::optional<double> value = OS::ParseDouble(forced);
-  return value && *value >= 1.0 && *value <= 1000.0 ? *value : rate;
-}
-
 struct SimulatedCamera {
-  std::shared_ptr<SimulatedCameraFeed> feed;
+  std::shared_ptr<OS::StandInCamera> feed;
   std::string deviceName;
   std::string uniqueName;
   std::mutex lock;
@@ -100,25 +86,36 @@ class SimulatedGrabber {
     if (thread_.joinable()) thread_.join();
   }
 
+  // The rows of the frame being handed on.
+  int FrameRows() const { return rows_.load(); }
+
  private:
   void Deliver() {
-    SimulatedCameraFeed& feed = *camera->feed;
+    OS::StandInCamera& feed = *camera->feed;
     std::vector<std::uint8_t> pixels;
     std::uint32_t number = 0;
     Clock::time_point next = Clock::now();
     for (;;) {
       int width = 0, height = 0;
-      const SimulatedCameraFeed::Fill fill = feed.FillNextFrame(pixels, width, height);
+      const OS::StandInCamera::Fill fill = feed.FillNextFrame(pixels, width, height);
       ++number;
-      if (fill == SimulatedCameraFeed::Fill::kLost) {
+      if (fill == OS::StandInCamera::Fill::kLost) {
         if (lost != nullptr) lost(this, lostContext);
         return;
       }
       // Frames of another size than the one opened are not handed on: the
-      // receiver reads the opened size from the buffer.
-      if (fill == SimulatedCameraFeed::Fill::kFrame && width == width_ && height == height_ && frame != nullptr &&
-          pixels.size() >= static_cast<std::size_t>(width) * height)
+      // receiver reads the opened size from the buffer. A frame cut short
+      // (fewer rows, or fewer bytes than its rows) is handed on in a buffer
+      // of the opened size, with the rows it has.
+      const std::size_t whole = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+      if (fill == OS::StandInCamera::Fill::kFrame && width == width_ && height <= height_ && frame != nullptr &&
+          width_ > 0) {
+        const std::size_t rows =
+            std::min(pixels.size() / static_cast<std::size_t>(width_), static_cast<std::size_t>(height));
+        rows_ = static_cast<int>(rows);
+        pixels.resize(whole, 0);
         frame(this, pixels.data(), number, frameContext);
+      }
       double rate = feed.FrameRate();
       if (!(rate > 0.0 && rate <= 1000.0)) rate = 15.0;
       next += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
@@ -134,6 +131,7 @@ class SimulatedGrabber {
   bool stop_ = false;
   int width_ = 0;
   int height_ = 0;
+  std::atomic<int> rows_{0};
   std::thread thread_;
 };
 
@@ -141,65 +139,14 @@ SimulatedGrabber* AsGrabber(TisGrabber g) { return static_cast<SimulatedGrabber*
 
 }  // namespace
 
-namespace {
-
-// A vessel camera of the lab: each next frame shows the preparation's
-// present (a later frame than the one before).
-class VesselCameraFeed : public SimulatedCameraFeed {
- public:
-  VesselCameraFeed(std::shared_ptr<Sim::VesselCamera> camera, std::shared_ptr<Sim::Preparation> preparation)
-      : camera_(std::move(camera)), preparation_(std::move(preparation)) {}
-
-  int Width() const override { return camera_->Width(); }
-  int Height() const override { return camera_->Height(); }
-  double FrameRate() const override { return camera_->FrameRate(); }
-  void SetFrameRate(double rate) override { camera_->SetFrameRate(rate); }
-  void SetResponse(double gain, double gamma) override {
-    camera_->SetGain(gain);
-    camera_->SetGamma(gamma);
-  }
-  Fill FillNextFrame(std::vector<std::uint8_t>& pixels, int& width, int& height) override {
-    std::lock_guard guard(lock_);
-    const double elapsed = (preparation_->Now() - camera_->FrameTime(0)) * camera_->FrameRate();
-    std::uint64_t index = elapsed > 0.0 ? static_cast<std::uint64_t>(elapsed) : 0;
-    if (started_ && index <= last_) index = last_ + 1;
-    started_ = true;
-    last_ = index;
-    switch (camera_->Grab(index, frame_)) {
-      case Sim::GrabResult::Lost:
-        return Fill::kLost;
-      case Sim::GrabResult::Dropped:
-        return Fill::kDropped;
-      case Sim::GrabResult::Frame:
-        break;
-    }
-    width = frame_.width;
-    height = frame_.height;
-    pixels.swap(frame_.pixels);
-    return Fill::kFrame;
-  }
-
- private:
-  std::shared_ptr<Sim::VesselCamera> camera_;
-  std::shared_ptr<Sim::Preparation> preparation_;
-  std::mutex lock_;
-  Sim::VesselFrame frame_;
-  std::uint64_t last_ = 0;
-  bool started_ = false;
-};
-
-}  // namespace
-
-std::vector<std::shared_ptr<SimulatedCameraFeed>> SimulatedLabCameras() {
-  std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds;
-  if (Sim::SimLab* lab = Sim::SimLab::Running()) {
-    for (int i = 0; i < lab->CameraCount(); ++i)
-      feeds.push_back(std::make_shared<VesselCameraFeed>(lab->Camera(i), lab->GetPreparation()));
-  }
+std::vector<std::shared_ptr<OS::StandInCamera>> StandInCameras(OS::StandInDevices& devices) {
+  std::vector<std::shared_ptr<OS::StandInCamera>> feeds;
+  for (int i = 0; i < devices.CameraCount(); ++i)
+    if (std::shared_ptr<OS::StandInCamera> feed = devices.CameraFeed(i)) feeds.push_back(std::move(feed));
   return feeds;
 }
 
-TisApi SimulatedTisApi(std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds) {
+TisApi SimulatedTisApi(std::vector<std::shared_ptr<OS::StandInCamera>> feeds) {
   auto library = std::make_shared<SimulatedLibrary>();
   for (std::size_t i = 0; i < feeds.size(); ++i) {
     auto camera = std::make_unique<SimulatedCamera>();
@@ -237,7 +184,7 @@ TisApi SimulatedTisApi(std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds) 
   };
   api.SetFrameRate = [](TisGrabber g, double rate) {
     if (AsGrabber(g)->camera == nullptr || !(rate > 0.0)) return 0;
-    AsGrabber(g)->camera->feed->SetFrameRate(FrameRateAsked(rate));
+    AsGrabber(g)->camera->feed->SetFrameRate(rate);
     return kTisSuccess;
   };
   api.GetFrameRate = [](TisGrabber g) {
@@ -293,6 +240,7 @@ TisApi SimulatedTisApi(std::vector<std::shared_ptr<SimulatedCameraFeed>> feeds) 
   api.GetUniqueNamefromList = [library](int i) -> const char* {
     return i >= 0 && i < static_cast<int>(library->cameras.size()) ? library->cameras[i]->uniqueName.c_str() : nullptr;
   };
+  api.GetFrameRows = [](TisGrabber g) { return AsGrabber(g)->FrameRows(); };
   return api;
 }
 

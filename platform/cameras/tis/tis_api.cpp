@@ -1,8 +1,6 @@
 #include "platform/cameras/tis/tis_api.h"
 
 #include "platform/cameras/process_table.h"
-#include "platform/cameras/simlab/simulated_tis.h"
-#include "platform/os/simulated_lab.h"
 
 namespace ORV::Cameras {
 
@@ -44,8 +42,7 @@ TisApi TisApi::Unbound() {
 
 namespace {
 ProcessTable<TisApi>& Table() {
-  static ProcessTable<TisApi> table(OS::SimulatedLabRequested() ? SimulatedTisApi(SimulatedLabCameras())
-                                                                : TisApi::Unbound());
+  static ProcessTable<TisApi> table(TisApi::Unbound());
   return table;
 }
 }  // namespace

@@ -1,9 +1,9 @@
 #pragma once
 // The calls The Imaging Source back-end makes into the maker's camera
 // library, as a table of functions. The process's table is bound to the
-// maker's shared library when it is installed (tis_library.h), to the
-// simulated lab's vessel cameras when the lab is switched on (ORV_SIMLAB=1),
-// else to nothing (the library does not initialise and no camera is found);
+// maker's shared library when it is installed (tis_library.h), to cameras
+// standing in for hardware when the program was handed some
+// (camera_libraries.h), else to nothing (the library does not initialise and no camera is found);
 // tests bind functions of their own.
 //
 // Results follow the library's custom: 1 is success.
@@ -60,13 +60,20 @@ struct TisApi {
   // stay valid while the table is bound.
   std::function<const char*(int index)> GetDevice;
   std::function<const char*(int index)> GetUniqueNamefromList;
+  // Called from the frame callback: how many of the frame's rows the device
+  // filled (its buffer is always a whole format's size), or -1 where that is
+  // not known. Fewer rows than the format's height mean the frame was torn on
+  // the way and only those rows hold the picture. No export of the maker's
+  // library: it stays empty there, and every frame it hands on counts as
+  // whole. The simulated lab's cameras and tests bind it.
+  std::function<int(TisGrabber)> GetFrameRows;
 
   // A table whose library does not initialise: every call fails.
   static TisApi Unbound();
 };
 
-// The process's table: the simulated lab's when ORV_SIMLAB=1 at first use,
-// else bound to nothing, until BindTis replaces it.
+// The process's table: bound to nothing until BindTis replaces it (with the
+// maker's library, or with cameras standing in for hardware).
 TisApi Tis();
 // Replaces the process's table (back-ends built later use it) and returns
 // the table it replaced.

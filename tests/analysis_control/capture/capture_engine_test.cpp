@@ -123,6 +123,12 @@ TEST_F(Engine, StartCaptureOfAMakersCamera) {
   EXPECT_EQ(events.framesPrepared.load(), 2);
   engine->OnWindowMessage(WM_CAMERA_FRAME_READY);  // a back-end that posts
   EXPECT_EQ(events.framesPrepared.load(), 3);
+  // Torn frames the back-end refused: counted for the watch, never analysed.
+  EXPECT_EQ(engine->TornFrames(), 0u);
+  camera->DeliverTorn();
+  camera->DeliverTorn();
+  EXPECT_EQ(engine->TornFrames(), 2u);
+  EXPECT_EQ(events.framesPrepared.load(), 3);
 
   engine->StopCapture();
   EXPECT_FALSE(engine->IsCapturing());

@@ -69,6 +69,9 @@ class FakeCamera : public CameraInterface {
   bool GetGamma(int* lo, int* hi, int* v) override { return Range(lo, hi, v, 9); }
   bool SetGamma(int) override { return true; }
 
+  // A frame that came torn: counted, and neither stored nor told.
+  void DeliverTorn() { CountTornFrame(); }
+
   // Stores a frame and tells the receiver, as a library thread would.
   void Deliver(const std::vector<std::uint8_t>& pixels) {
     std::lock_guard guard(frames_.lock());
@@ -185,7 +188,7 @@ inline Sim::VesselCamera::Options VesselOptions(int width, int height, double ra
 
 // A vessel camera as the library stand-in drives it: frame n, n+1, ... at
 // the rate it was made with, whatever rate it is asked for.
-class VesselFeed : public Cameras::SimulatedCameraFeed {
+class VesselFeed : public OS::StandInCamera {
  public:
   explicit VesselFeed(Sim::VesselCamera::Options options) : camera_(SlowPulse, options) {}
   int Width() const override { return camera_.Width(); }

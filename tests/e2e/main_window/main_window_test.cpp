@@ -46,6 +46,7 @@
 #include "shell/program_controls.h"
 #include "tests/e2e/program_on_lab.h"
 #include "tests/shell/app/app_test_fixture.h"
+#include "tests/support/simulated_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/layout_check.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -79,6 +80,7 @@ class LabProgram {
   LabProgram() {
     setenv("ORV_SIMLAB", "1", 1);
     setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+    ORV::Test::ProcessLab();
     EXPECT_EQ(RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR})), Com::S_OK);
     Shell::AppOptions options;
     options.eventLog = &log_;

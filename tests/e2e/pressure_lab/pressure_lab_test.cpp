@@ -30,6 +30,7 @@
 #include "shell/frame/main_frame.h"
 #include "shell/frame/status_elements.h"
 #include "tests/e2e/program_on_lab.h"
+#include "tests/support/simulated_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui/ui_test_support.h"
 
@@ -71,7 +72,7 @@ class PressureLab {
   bool Started() const { return started_; }
   CMainFrame& Frame() { return *lab.frame; }
   SequencerWnd* Pane() { return dynamic_cast<SequencerWnd*>(Frame().PaneOf(PaneKind::Sequencer)); }
-  static Sim::SimLab& Lab() { return *Sim::SimLab::Running(); }
+  static Sim::SimLab& Lab() { return ORV::Test::ProcessLab(); }
 
   E2E::ProgramOnLab lab{1};
 
@@ -90,7 +91,7 @@ TEST(PressureLab, RunsATwoTaskSequenceWhosePressuresTheLabFollowsAndAsksToSaveIt
   UI::ScriptedMessageBoxes& boxes = program.lab.boxes;
   ASSERT_TRUE(program.Started());
   CMainFrame& frame = program.Frame();
-  ASSERT_EQ(Sim::SimLab::Running()->System(), Sim::LabSystem::kPressure);
+  ASSERT_EQ(ORV::Test::ProcessLab().System(), Sim::LabSystem::kPressure);
 
   // ---- a pressure chamber system: the sequencer pane and its progress ----
   EXPECT_EQ(frame.ProductType(), kPressureChamber);

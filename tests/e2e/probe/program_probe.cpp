@@ -8,7 +8,7 @@
 //   status   the record, rewritten every 100 ms while the program runs
 //   final    the record when the program has ended
 //   boxes    the texts of every message box shown, one a line
-// Each report is "<key> <value>" lines: mode, collecting, pressures,
+// Each report is "<key> <value>" lines: mode, modified, pressures,
 // lastPressure, zones0, lastZone0, markers, boxes. It takes commands from the
 // file "command" (read and removed): "start" (zones in every camera, then a
 // collection), "marker" (an F1 marker), "dialog" (the About box, left open),
@@ -32,6 +32,7 @@
 #include "shell/frame/app_frame_adapter.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/program/program.h"
+#include "shell/program/simulated_lab_choice.h"
 #include "shell/program_controls.h"
 #include "tests/e2e/program_steps.h"
 
@@ -52,6 +53,7 @@ std::string Report(ExperimentData& e, const UI::ScriptedMessageBoxes& boxes) {
   const std::vector<std::uint32_t> pressures = E2E::PressureTimes(e);
   const std::vector<std::uint32_t> zones = E2E::ZoneTimes(e, 0);
   out << "mode " << e.mode.load() << "\n";
+  out << "modified " << (e.modified.load() ? 1 : 0) << "\n";
   out << "pressures " << pressures.size() << "\n";
   out << "lastPressure " << (pressures.empty() ? 0 : pressures.back()) << "\n";
   out << "zones0 " << zones.size() << "\n";
@@ -95,6 +97,7 @@ int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarvix 5"));
   UI::InitApplicationServices();
+  const auto lab = Shell::StartSimulatedLabWhenAsked();
   RegisterProgramControls(Com::ControlFactory(OS::RegistryStore::User(), {ORV_CONTROL_DIR}));
   UI::ScriptedMessageBoxes boxes;
 

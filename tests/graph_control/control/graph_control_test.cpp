@@ -66,12 +66,10 @@ class Host final : public QWidget, public UI::MessageWindow {
         return 0;
       });
   }
-  ~Host() override {
-    site.Destroy();
-    CloseMessageWindow();
-  }
+  ~Host() override { site.Destroy(); }
   std::vector<Post> posts;
   UI::ControlSite site;
+  UI::MessageWindowCloser closer{*this};
 };
 
 // Counts the paints of a widget.

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
+#include "platform/os/serial_port.h"
 #include "platform/sim/flow_meter_sli2000_sim.h"
 #include "tests/instruments/flow/flow_fixture.h"
 #include "tests/instruments/ftdi_device.h"
@@ -25,23 +27,47 @@ std::string AsText(const std::array<std::uint8_t, N>& frame) {
   return std::string(frame.begin(), frame.end());
 }
 
+// The meter's time-out here. The interface manager gives it 50 ms, which a
+// loaded machine can pass before the simulator's thread runs at all; these
+// tests check what the meter makes of its replies, not its time-out, so the
+// port waits up to a second for a reply.
+constexpr std::int32_t kTimeoutMs = 1000;
+// A read ends this long after the last byte that came. A reply comes in one
+// piece, so once a meter is loaded its samples need no more than the 50 ms
+// the interface manager gives (a second per sample would make these tests
+// long).
+constexpr std::uint32_t kAfterReplyMs = 50;
+
 class FlowMeterSLI2000Test : public FlowMeterTest {
  protected:
   std::unique_ptr<FlowMeterSLI2000> MakeMeter() {
     auto m = std::make_unique<FlowMeterSLI2000>(devices_);
     m->SetSleeper(sleeper_.AsSleeper());
-    m->SetTimeout(50);  // as the interface manager gives it
+    m->SetTimeout(kTimeoutMs);
     return m;
   }
   std::unique_ptr<FlowMeterSLI2000> Loaded() {
     devices_->devices = {FtdiDevice(kConverter, "FT5X1", sim_.DevicePath())};
     auto m = MakeMeter();
     EXPECT_TRUE(m->Load(""));
+    ShortenWaitAfterReplies(*m);
     TakeEvents();
     return m;
   }
+  // The port still waits kTimeoutMs for a reply's first byte, and only
+  // kAfterReplyMs after its last.
+  static void ShortenWaitAfterReplies(FlowMeterSLI2000& m) {
+    OS::PortHandle* handle = m.Port().Handle();
+    ASSERT_NE(handle, nullptr);
+    OS::PortTimeouts t;
+    ASSERT_TRUE(handle->GetTimeouts(t));
+    ASSERT_EQ(t.readTotalConstant, static_cast<std::uint32_t>(kTimeoutMs));
+    t.readInterval = kAfterReplyMs;
+    ASSERT_TRUE(handle->SetTimeouts(t));
+  }
   std::string Opened() const {
-    return "FlowMeterSLI2000::Load() - Opened port: " + sim_.DevicePath() + " - Timeout: 50\n";
+    return "FlowMeterSLI2000::Load() - Opened port: " + sim_.DevicePath() +
+           " - Timeout: " + std::to_string(kTimeoutMs) + "\n";
   }
 
   std::shared_ptr<OS::FixedUsbSerialEnumerator> devices_ = std::make_shared<OS::FixedUsbSerialEnumerator>();
@@ -54,7 +80,7 @@ TEST_F(FlowMeterSLI2000Test, LoadSendsItsFramesInOrderAndEachSampleAsksOnce) {
   auto meter = Loaded();
   EXPECT_TRUE(meter->IsConnected());
   EXPECT_EQ(meter->PortName(), sim_.DevicePath());
-  EXPECT_EQ(meter->Port().Timeout(), 50u);
+  EXPECT_EQ(meter->Port().Timeout(), static_cast<std::uint32_t>(kTimeoutMs));
   EXPECT_EQ(sleeper_.Waits(), (std::vector<std::uint32_t>{500, 1000}));
   const char load[] =
       "\x7E\x00\x65\x00\x9A\x7E"
@@ -190,6 +216,7 @@ TEST_F(FlowMeterSLI2000Test, SamplesAreAFifthOfTheMeanOfTheLastTen) {
 
   // A new load starts the ring afresh.
   ASSERT_TRUE(meter->Load(""));
+  ShortenWaitAfterReplies(*meter);
   sim_.SetValue(-49);
   EXPECT_EQ(meter->GetSample(), -9);
 }

@@ -135,7 +135,7 @@ TEST_F(ManagerTest, EachSerialDriverGetsItsConfiguredTimeOutAndTheManagerKeepsTh
 
   EXPECT_EQ(Manager().LoadDevices(kDeviceSinglePressureInterface | kDeviceFlowMeter), 3u);
   EXPECT_EQ(Manager().SingleInterface().Port().Timeout(), 2000u);
-  EXPECT_EQ(Manager().AsciiFlowMeter().Port().Timeout(), 300u);
+  EXPECT_EQ(Manager().AsciiFlowMeter().Port().Timeout(), static_cast<std::uint32_t>(kFlowMeterTimeoutMs));
   EXPECT_EQ(config.LastUsedInterfacePort, unit.DevicePath());
   EXPECT_EQ(config.LastUsedFlowMeterPort, meter.DevicePath());
   manager_.reset();

@@ -28,6 +28,17 @@ using Event = std::pair<std::uint16_t, std::string>;
 // driver's "Unable to connect" entry, which shows the order of the trials.
 inline std::string AbsentPort(int n) { return "/dev/orv-test-absent-" + std::to_string(n); }
 
+// The serial drivers' time-outs here. These tests check what the manager
+// finds and what the workers make of the answers, not the time-outs: a
+// loaded machine can keep a simulator from answering for a good part of a
+// second, so every driver waits a second for a reply. (A read lasts this
+// long after a reply's last byte, so it is not longer.) The pressure
+// interface gets the 1250 ms the program gives it, which waits long for the
+// first byte and 50 ms after the last.
+inline constexpr std::int32_t kMicroscopeTimeoutMs = 1000;  // the binary flow meter's too
+inline constexpr std::int32_t kFlowMeterTimeoutMs = 1000;
+inline constexpr std::int32_t kPressureInterfaceTimeoutMs = 1250;
+
 class ManagerTest : public ::testing::Test {
  protected:
   ManagerTest() {
@@ -37,13 +48,15 @@ class ManagerTest : public ::testing::Test {
               c.LastUsedFlowMeterPort,
               c.MultiInterfaceDevicePath,
               c.DeviceMicroscopeTimeout,
-              c.DeviceFlowMeterTimeout};
+              c.DeviceFlowMeterTimeout,
+              c.DevicePressureInterfaceTimeout};
     c.Debug = false;
     c.LastUsedInterfacePort.clear();
     c.LastUsedFlowMeterPort.clear();
     c.MultiInterfaceDevicePath = "\\\\?\\hid#vid_0483&pid_0110#";
-    c.DeviceMicroscopeTimeout = 150;
-    c.DeviceFlowMeterTimeout = 300;
+    c.DeviceMicroscopeTimeout = kMicroscopeTimeoutMs;
+    c.DeviceFlowMeterTimeout = kFlowMeterTimeoutMs;
+    c.DevicePressureInterfaceTimeout = kPressureInterfaceTimeoutMs;
   }
   ~ManagerTest() override {
     manager_.reset();
@@ -54,6 +67,7 @@ class ManagerTest : public ::testing::Test {
     c.MultiInterfaceDevicePath = saved_.multiPath;
     c.DeviceMicroscopeTimeout = saved_.microscopeTimeout;
     c.DeviceFlowMeterTimeout = saved_.flowTimeout;
+    c.DevicePressureInterfaceTimeout = saved_.pressureTimeout;
   }
 
   // The manager on the test's sources (made on first use).
@@ -121,7 +135,7 @@ class ManagerTest : public ::testing::Test {
   struct Saved {
     bool debug;
     std::string interfacePort, flowPort, multiPath;
-    std::int32_t microscopeTimeout, flowTimeout;
+    std::int32_t microscopeTimeout, flowTimeout, pressureTimeout;
   } saved_;
 };
 

@@ -1,7 +1,8 @@
-// The simulated lab seen through the machine's own device lists: with
-// ORV_SIMLAB=1 the interface manager finds and loads every simulated
-// instrument as it would find hardware, and they measure one preparation.
-#include "platform/os/simulated_lab.h"
+// The simulated lab seen through the machine's own device lists: started as
+// the program starts it (ORV_SIMLAB=1), the interface manager finds and loads
+// every simulated instrument as it would find hardware, and they measure one
+// preparation.
+#include "tests/support/simulated_lab.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "instruments/flow_meter_asl1600.h"
+#include "platform/os/stand_in_devices.h"
 #include "platform/sim/sim_lab.h"
 #include "tests/instruments/manager/manager_rig.h"
 
@@ -18,10 +20,7 @@ namespace {
 
 class SimulatedLabTest : public ManagerTest {
  protected:
-  SimulatedLabTest() {
-    ::setenv("ORV_SIMLAB", "1", 1);
-    lab_ = Sim::SimLab::Running();
-  }
+  SimulatedLabTest() : lab_(&ProcessLab()) {}
 
   // A manager on the machine's own sources (with the lab in them).
   std::unique_ptr<InterfaceManager> SystemManager() {

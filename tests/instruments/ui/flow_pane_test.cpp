@@ -8,9 +8,7 @@
 #include <thread>
 
 #include "core/base/configuration.h"
-#include "core/base/dpi.h"
 #include "core/experiment/experiment_data.h"
-#include "platform/ui/dpi.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/pane_factory.h"
 #include "tests/support/test_support.h"
@@ -24,15 +22,6 @@ using ORV::UI::LRESULT;
 using ORV::UI::WPARAM;
 
 constexpr std::uint32_t kDrained = ORV::UI::WM_APP + 42;
-
-// Holds the process DPI at a value for one test.
-class ScopedDpi {
- public:
-  explicit ScopedDpi(int dpi) {
-    ORV::SetDpiProvider([dpi] { return dpi; });
-  }
-  ~ScopedDpi() { ORV::UI::InstallScreenDpiProvider(); }
-};
 
 class FlowPaneTest : public testing::Test {
  protected:
@@ -63,7 +52,7 @@ class FlowPaneTest : public testing::Test {
   }
 
   ORV::Test::SandboxedHome home_;
-  ScopedDpi dpi_{96};
+  ORV::Test::ScopedDpi dpi_{96};
   // The pane's context: a record and a configuration of the test's own.
   ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
@@ -167,7 +156,7 @@ TEST_F(FlowPaneTest, FixedSizeAndFieldAreScaledByTheDpi) {
       {144, {345, 232}, {210, 75, 60, 30}},
   };
   for (const auto& c : cases) {
-    ScopedDpi dpi(c.dpi);
+    ORV::Test::ScopedDpi dpi(c.dpi);
     CFlowPane pane(context_, QStringLiteral("Flow Meter"));
     ASSERT_EQ(pane.Create(), 0);
     EXPECT_EQ(pane.CalcFixedLayout(), c.size) << c.dpi;

@@ -37,7 +37,10 @@ QString Deg(const char* number) { return QString::fromLatin1(number) + kDeg; }
 class HeaterFixture : public testing::Test {
  protected:
   void SetUp() override {
-    ORV::Configuration::Instance().DeviceHeaterTimeout = 500;
+    // The load waits a second for each of the simulator's replies: a loaded
+    // machine can keep it from answering within half of one. The tests
+    // check what the pane makes of the answers, not the time-out.
+    ORV::Configuration::Instance().DeviceHeaterTimeout = 1000;
     ASSERT_TRUE(sim_.Start());
     ORV::Sim::HeatControllerSim::State s;
     s.targets = {36.5f, 36.0f, 0.0f, 5.2f};

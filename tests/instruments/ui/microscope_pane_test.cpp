@@ -33,7 +33,10 @@ ORV::MicroscopeSample Reading(std::int32_t level, float temperature) {
 class MicroscopeFixture : public testing::Test {
  protected:
   void SetUp() override {
-    ORV::Configuration::Instance().DeviceMicroscopeTimeout = 500;
+    // The load waits a second for the simulator's reply: a loaded machine
+    // can keep it from answering within half of one. The tests check what
+    // the pane makes of the answers, not the time-out.
+    ORV::Configuration::Instance().DeviceMicroscopeTimeout = 1000;
     ASSERT_TRUE(sim_.Start());
     ASSERT_TRUE(device_.Load(sim_.DevicePath()));
     device_.SetSerialNumber("FTM001");

@@ -271,7 +271,7 @@ TEST_F(MyographPaneTest, BothLayoutsShowLiveSamplesAtFixedPlaces) {
       sampler.join();
       ASSERT_TRUE(ORV::Test::ProcessEventsUntil(
           [&] { return static_cast<QLineEdit*>(pane.Control(L::kCurrentP1))->text() == QStringLiteral("60.4"); }));
-      EXPECT_EQ(pane.TargetEdit(L::kTargetP1)->text(), QStringLiteral("60"));
+      EXPECT_EQ(pane.Entry(L::kTargetP1)->text(), QStringLiteral("60"));
       EXPECT_EQ(static_cast<QLineEdit*>(pane.Control(L::kPH))->text(), QStringLiteral("7.40"));
       pane.UpdateControls();
       EXPECT_FALSE(pane.Control(L::kPressureOn)->isEnabled());
@@ -292,8 +292,8 @@ TEST_F(MyographPaneTest, CommandsGoOutOnTheWorkerAndRefusalsShowTheirMessages) {
   Settle(pane);
   Sent();
   ORV::UI::ScriptedMessageBoxes boxes;
-  CFocusEdit* p1 = pane.TargetEdit(L::kTargetP1);
-  CFocusEdit* p2 = pane.TargetEdit(L::kTargetP2);
+  CFocusEdit* p1 = pane.Entry(L::kTargetP1);
+  CFocusEdit* p2 = pane.Entry(L::kTargetP2);
   p1->setReadOnly(false);
   p1->setText(QStringLiteral("60"));
   p2->setReadOnly(false);
@@ -313,7 +313,7 @@ TEST_F(MyographPaneTest, CommandsGoOutOnTheWorkerAndRefusalsShowTheirMessages) {
   EXPECT_TRUE(p1->isReadOnly());
   EXPECT_TRUE(p2->isReadOnly());
 
-  CFocusEdit* t = pane.TargetEdit(L::kTargetTemperature);
+  CFocusEdit* t = pane.Entry(L::kTargetTemperature);
   t->setReadOnly(false);
   t->setText(QStringLiteral("19.9"));
   pane.OnCommand(L::kChangeTemperature);

@@ -60,7 +60,8 @@ struct FrameApplicationTest : MainFrameTest {
   void SetUp() override { Build(); }
   void TearDown() override { Reset(); }
 
-  // The frame with the documents, the file commands and the link.
+  // The frame with the documents, the file commands (whose save is the
+  // frame's) and the link.
   void Build() {
     instruments.loaded = 1;  // the pressure interface: the views plot pressures
     frame = Make(&glue);
@@ -74,9 +75,13 @@ struct FrameApplicationTest : MainFrameTest {
     link = std::make_unique<FrameApplicationLink>(
         *fileHost, [this] { return files.get(); }, [this] { ++restarts; });
     frame->Commands()->SetApplication(link.get());
+    frame->UseFileCommands(files.get());
   }
   void Reset() {
-    if (frame) frame->Commands()->SetApplication(nullptr);
+    if (frame) {
+      frame->Commands()->SetApplication(nullptr);
+      frame->UseFileCommands(nullptr);
+    }
     link.reset();
     files.reset();
     access.reset();
@@ -300,12 +305,12 @@ TEST_F(FrameApplicationTest, TraceViewsShowTheDataAndFollowTheRibbon) {
   EXPECT_FALSE(glue.LiveTrace());
   EXPECT_FALSE(pressure->View().Live() || outlet->View().Live());
   EXPECT_FALSE(config.LiveTrace);
-  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(Shell::kStartLiveTraceText));
+  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(UI::kStartLiveTraceString));
   glue.SetTimeSpan(20);
   glue.SetTimeRange(2.0, 22.0);
   ASSERT_TRUE(router.Execute(kLiveTrace));
   EXPECT_TRUE(pressure->View().Live() && outlet->View().Live());
-  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(Shell::kStopLiveTraceText));
+  EXPECT_EQ(RibbonText(kLiveTrace), UI::LoadString(UI::kStopLiveTraceString));
   EXPECT_DOUBLE_EQ(pressure->View().XMin(), 10.0) << "back to the newest data";
   EXPECT_DOUBLE_EQ(pressure->View().XMax(), 30.0);
   ASSERT_TRUE(router.Execute(kLiveTrace));

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -159,14 +160,13 @@ class FakeHost final : public FrameCommandHost {
   void ReloadCustomTraces() override { Note("reload custom"); }
   void ReconfigureViewsShowing(int kind) override { Note("reconfigure " + std::to_string(kind)); }
   void InitCustomTraces() override { Note("init custom"); }
-  bool SaveExperiment() override {
-    Note("save experiment");
+  bool SaveExperiment(bool askName) override {
+    Note(askName ? "save experiment as" : "save experiment");
     return saveOk;
   }
   void OpenDocument(const std::string& path) override { Note("open " + path); }
   std::vector<std::string> RecentFiles() override { return recent; }
   void CloseDocument() override { Note("close doc"); }
-  void SaveDocument(bool askName) override { Note("save doc " + std::to_string(askName)); }
   void ResetTimeSlider() override { Note("slider reset"); }
   // A sound archive (result 0) asks before it is applied.
   int ImportSettingsArchive(const std::string& path, const std::function<bool()>& beforeChange) override {
@@ -304,6 +304,11 @@ TEST(FrameCommandUpdate, TableOfRules) {
   EXPECT_FALSE(FrameCommandUpdate(32819, {})) << "start/stop is not this table's";
   EXPECT_FALSE(FrameCommandUpdate(kRecentFileFirst + kRecentFileCount, {})) << "six recent files";
   for (const UI::CommandId id : FrameCommandIds()) EXPECT_TRUE(FrameCommandUpdate(id, {})) << id;
+  // One row per command: a second row of an id would take over the first's
+  // handler and rule on the router.
+  const std::vector<UI::CommandId>& ids = FrameCommandIds();
+  EXPECT_EQ(std::set<UI::CommandId>(ids.begin(), ids.end()).size(), ids.size()) << "an id with two rows";
+  EXPECT_EQ(ids.size(), 40u + kRecentFileCount);
 }
 
 TEST(FrameCommandUpdate, AutoRangeShowsItsText) {
@@ -322,6 +327,7 @@ TEST_F(FrameCommandsTest, RouterShowsTheRulesAndRunsTheCommands) {
   EXPECT_TRUE(router.QueryState(kSelectAllTraces).checked);
   EXPECT_FALSE(router.QueryState(kDataExport).enabled);
   EXPECT_FALSE(router.Execute(kDataExport));
+  EXPECT_FALSE(commands.Run(32819)) << "start/stop is not this table's";
   host.state.selectionStop = 2.0;
   EXPECT_TRUE(router.Execute(kDataExport));
   EXPECT_TRUE(router.Execute(kSelectAllTraces));
@@ -536,6 +542,15 @@ TEST_F(FrameCommandsTest, OpenAsksToSaveAndStopsWhenTheSaveFailsOrIsCancelled) {
   commands.OnDropFiles({"/data/a.tvx"});
   commands.Run(kFileOpen);
   EXPECT_TRUE(log.empty()) << "nothing replaces the record of a running collection";
+}
+
+// Save and Save As are the one save of the experiment, Save As with the name
+// asked; neither asks "save first?".
+TEST_F(FrameCommandsTest, SaveAndSaveAsAreTheExperimentsSave) {
+  host.state.recordModified = true;
+  EXPECT_TRUE(commands.Run(kFileSave));
+  EXPECT_TRUE(commands.Run(kFileSaveAs));
+  EXPECT_EQ(log, (Log{"save experiment", "save experiment as"}));
 }
 
 TEST_F(FrameCommandsTest, ARecentFileOpensAfterOpensSaveQuestion) {

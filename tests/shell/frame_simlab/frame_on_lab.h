@@ -17,6 +17,7 @@
 #include "platform/os/registry_store.h"
 #include "shell/frame/program_frame.h"
 #include "tests/support/test_world.h"
+#include "tests/support/simulated_lab.h"
 
 namespace ORV::Test {
 
@@ -25,6 +26,7 @@ namespace ORV::Test {
 inline bool PrepareLab(const char* cameras) {
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", cameras, 1);
+  ProcessLab();
   Configuration::Instance().Load();
   const std::string_view progIds[] = {AnalysisView::kProgId};
   const Com::HRESULT hr =

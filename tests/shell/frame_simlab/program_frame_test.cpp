@@ -34,6 +34,7 @@
 #include "shell/frame/status_elements.h"
 #include "tests/core/experiment/experiment_fixture.h"
 #include "tests/support/hand_clock.h"
+#include "tests/support/simulated_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -48,6 +49,7 @@ class ProgramFrameTest : public ::testing::Test {
   ProgramFrameTest() {
     setenv("ORV_SIMLAB", "1", 1);
     setenv("ORV_SIMLAB_CAMERAS", "2", 1);
+    ORV::Test::ProcessLab();
     const std::string_view progIds[] = {AnalysisView::kProgId};
     EXPECT_EQ(Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds),
               Com::S_OK);

@@ -10,6 +10,7 @@
 
 #include "core/experiment/session_records.h"
 #include "graph_control/graph_interface.h"
+#include "platform/ui/string_ids.h"
 #include "shell/glue/time_window.h"
 #include "shell/glue/trace_glue.h"
 
@@ -150,9 +151,9 @@ class FakeGlueHost final : public TraceGlueHost {
 
 inline std::string Text(std::uint32_t id) {
   switch (id) {
-    case kStartLiveTraceText:
+    case UI::kStartLiveTraceString:
       return "Start Live Trace";
-    case kStopLiveTraceText:
+    case UI::kStopLiveTraceString:
       return "Stop Live Trace";
     default:
       return "";

@@ -104,7 +104,7 @@ TEST_F(TimeWindowTest, SpanCommandCutsToTheRecordingAndRefusesWhatIsNoSpan) {
     host_.edits[ID_SCALETIME_EDIT_TIME] = c.text;
     window_.OnSpan();
     EXPECT_EQ(host_.messages,
-              c.refused ? std::vector<std::uint32_t>{kEnteredTimeInvalidText} : std::vector<std::uint32_t>{});
+              c.refused ? std::vector<std::uint32_t>{UI::kEnteredTimeInvalidString} : std::vector<std::uint32_t>{});
     EXPECT_EQ(span_, c.span);
     EXPECT_EQ(main_.span, c.span);
     EXPECT_EQ(host_.edits[ID_SCALETIME_EDIT_TIME], c.shown);

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "platform/cameras/lumenera/lucam_library.h"
 #include "platform/cameras/tis/tis_library.h"
 #include "platform/cameras/ximea/xi_library.h"
+#include "platform/os/stand_in_devices.h"
 #include "tests/support/test_support.h"
 #include "tests/video/camera_fakes.h"
 #include "video/cameras/camera_interface.h"
@@ -355,7 +357,6 @@ TEST(CameraLibraries, ALibraryThatCannotServeTheBackEndBindsNothingAndIsLogged) 
 }
 
 TEST(CameraLibraries, DetectionBindsTheInstalledLibrariesOnce) {
-  ScopedVariable noLab("ORV_SIMLAB", nullptr);
   std::vector<std::unique_ptr<ScopedVariable>> noneNamed;
   for (const Maker& maker : Makers()) noneNamed.push_back(std::make_unique<ScopedVariable>(maker.variable, nullptr));
   ORV::Test::MemoryEventLog log;
@@ -378,18 +379,52 @@ TEST(CameraLibraries, DetectionBindsTheInstalledLibrariesOnce) {
   }
 }
 
+// Devices standing in with `cameras` cameras, none of which delivers a frame.
+class StandInsWithCameras final : public OS::StandInDevices {
+ public:
+  explicit StandInsWithCameras(int cameras) : cameras_(cameras) {}
+  std::vector<OS::UsbSerialDevice> SerialDevices() const override { return {}; }
+  OS::HidTransport& Hid() override { return hid_; }
+  int CameraCount() const override { return cameras_; }
+  std::shared_ptr<OS::StandInCamera> CameraFeed(int index) override {
+    return index >= 0 && index < cameras_ ? std::make_shared<Idle>() : nullptr;
+  }
+
+ private:
+  struct Idle final : OS::StandInCamera {
+    int Width() const override { return 64; }
+    int Height() const override { return 48; }
+    double FrameRate() const override { return 15; }
+    void SetFrameRate(double) override {}
+    void SetResponse(double, double) override {}
+    Fill FillNextFrame(std::vector<std::uint8_t>&, int&, int&) override { return Fill::kDropped; }
+  };
+  struct NoHid final : OS::HidTransport {
+    std::vector<OS::HidDeviceInfo> List(std::uint16_t, std::uint16_t) override { return {}; }
+    std::unique_ptr<OS::HidHandle> Open(const std::string&, int& error) override {
+      error = ENOENT;
+      return nullptr;
+    }
+  };
+  int cameras_;
+  NoHid hid_;
+};
+
 TEST(CameraLibraries, TheSimulatedLabLoadsNoLibrary) {
-  // The tables are made before the lab is switched on, which would
-  // otherwise start one for The Imaging Source's table.
   std::vector<std::function<void()>> restore;
   for (const Maker& maker : Makers()) restore.push_back(maker.bindMarker());
+  StandInsWithCameras standIns(3);
   {
-    ScopedVariable lab("ORV_SIMLAB", "1");
     ORV::Test::MemoryEventLog log;
+    UseStandInCameras(&standIns);
     EXPECT_TRUE(BindCameraLibraries().empty());
-    for (const Maker& maker : Makers()) EXPECT_EQ(maker.countCameras(), 42) << maker.name;
+    // No maker's table was bound to its library: The Imaging Source's counts
+    // the stand-ins' cameras, the others still answer with their markers.
+    for (const Maker& maker : Makers())
+      EXPECT_EQ(maker.countCameras(), maker.type == kCameraTypeImagingSource ? 3 : 42) << maker.name;
     EXPECT_EQ(log.Dump(), "Camera libraries not loaded: the simulated lab's cameras stand in for them\n");
   }
+  UseStandInCameras(nullptr);
   for (const auto& undo : restore) undo();
 }
 

@@ -469,6 +469,9 @@ TEST_F(CameraWindowModelTest, ACameraLostDuringACollectionKeepsItRunningAndStart
   EXPECT_EQ(control.Take(), (Calls{"71()", "71()"}));
   EXPECT_FALSE(model->RestartLostCamera()) << "nothing to start when nothing is lost";
   EXPECT_TRUE(control.Take().empty());
+  // The frames its camera sent torn, as the control counts them.
+  control.results[D::GetTornFrameCount] = Com::Variant(std::int32_t{5});
+  EXPECT_EQ(model->TornFrameCount(), 5u);
 }
 
 TEST_F(CameraWindowModelTest, CaptureStoppedOutsideCollectionResetsTheClockState) {

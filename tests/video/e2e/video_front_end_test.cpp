@@ -28,6 +28,7 @@
 #include "platform/com/control.h"
 #include "platform/os/registry_store.h"
 #include "platform/sim/sim_lab.h"
+#include "tests/support/simulated_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -64,6 +65,7 @@ bool UseLab(const char* vessel) {
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "1", 1);
   setenv("ORV_SIMLAB_VESSEL", vessel, 1);
+  ORV::Test::ProcessLab();
   return true;
 }
 

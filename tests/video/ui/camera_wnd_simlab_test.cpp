@@ -13,6 +13,7 @@
 #include "core/experiment/zone_data_queue.h"
 #include "platform/os/registry_store.h"
 #include "platform/sim/sim_lab.h"
+#include "tests/support/simulated_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
@@ -34,6 +35,7 @@ bool UseLab(const char* vessel) {
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", "1", 1);
   setenv("ORV_SIMLAB_VESSEL", vessel, 1);
+  ORV::Test::ProcessLab();
   return true;
 }
 
@@ -153,9 +155,7 @@ TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSliders
     r = queue->batches[0].pending.back();
   }
   // Walls and lumen, at the diameters the lab's camera draws now.
-  Sim::SimLab* running = Sim::SimLab::Running();
-  ASSERT_NE(running, nullptr);
-  const Sim::VesselGeometry now = running->GetPreparation()->Read().vessel;
+  const Sim::VesselGeometry now = ORV::Test::ProcessLab().GetPreparation()->Read().vessel;
   EXPECT_NEAR(r.outerRight[0] - r.outerLeft[0], now.outerDiameter, 3.0);
   EXPECT_NEAR(r.innerRight[0] - r.innerLeft[0], now.lumenDiameter, 3.0);
   EXPECT_GT(r.innerLeft[0], r.outerLeft[0]);
