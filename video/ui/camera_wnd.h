@@ -11,7 +11,7 @@
 //   CameraWndSetup setup;
 //   setup.cameraIndex = i;
 //   setup.cameraType = type;                 // handed to the control's LoadCamera
-//   setup.experiment = &Session::Instance().Experiment();
+//   setup.experiment = &program.Experiment();
 //   setup.queue = zoneQueue;                 // the one ZoneDataHolderQueue the sampler drains
 //   setup.hooks.connectCamera = [pane] { pane->ConnectCamera(); };   // and the frame's other hooks
 //   auto* w = new CameraWnd(std::move(setup), frame);

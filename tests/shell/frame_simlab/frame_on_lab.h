@@ -16,8 +16,8 @@
 #include "platform/com/control_loader.h"
 #include "platform/os/registry_store.h"
 #include "shell/frame/program_frame.h"
-#include "tests/support/test_world.h"
 #include "tests/support/simulated_lab.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
