@@ -33,11 +33,12 @@ int main() {
   const std::string folder = ORV::OS::MakePrivateWorkingDir("orv-bench-");
   setenv("XDG_DATA_HOME", folder.c_str(), 1);
   {
+    ORV::Configuration configuration;
     ORV::RelativeTime::RelativeTime clock;
     clock.OpenStore(folder + "/clock");
     ORV::ExperimentFileContext context{clock};
 
-    ORV::ExperimentData data{ORV::Configuration::Instance(), clock};
+    ORV::ExperimentData data{configuration, clock};
     data.OpenStores(folder);
     for (int i = 0; i < 4; ++i) data.AddCamera("camera-" + std::to_string(i));
     data.mode = ORV::kModeLive;
@@ -87,7 +88,7 @@ int main() {
     }
     const double plainWrite = Seconds(start);
 
-    ORV::ExperimentData opened{ORV::Configuration::Instance(), clock};
+    ORV::ExperimentData opened{configuration, clock};
     std::filesystem::create_directory(folder + "/opened");
     opened.OpenStores(folder + "/opened");
     start = std::chrono::steady_clock::now();

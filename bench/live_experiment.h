@@ -44,8 +44,9 @@ class LiveExperiment {
   ~LiveExperiment() { data.Streams().CloseAll(); }
 
   WorkingFolder folder;
+  Configuration configuration;
   RelativeTime::RelativeTime clock;
-  ExperimentData data{Configuration::Instance(), clock};
+  ExperimentData data{configuration, clock};
   Receiver a, b;
 };
 

@@ -57,8 +57,9 @@ struct Experiment {
       return 0;
     });
   }
+  Configuration configuration;
   RelativeTime::RelativeTime clock;
-  ExperimentData data{Configuration::Instance(), clock};
+  ExperimentData data{configuration, clock};
 };
 
 Experiment& SharedExperiment() {

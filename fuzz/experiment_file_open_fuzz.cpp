@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
 #include "core/storage/relative_time.h"
@@ -92,7 +93,7 @@ struct World {
       setenv(var, folder.c_str(), 1);
     std::filesystem::create_directories(folder + "/empty");
     clock.OpenStore(folder + "/clock");
-    data = std::make_unique<ORV::ExperimentData>(ORV::Configuration::Instance(), clock);
+    data = std::make_unique<ORV::ExperimentData>(configuration, clock);
     // The marker and action stores stay closed: reopening them on every
     // input (the record's Clear) would cost more than the open itself. The
     // markers and actions are still read and encoded, only not stored.
@@ -106,6 +107,7 @@ struct World {
   }
 
   std::string folder;
+  ORV::Configuration configuration;
   ORV::RelativeTime::RelativeTime clock;
   std::unique_ptr<ORV::ExperimentData> data;
   MemoryFiles files;

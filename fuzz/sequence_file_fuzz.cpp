@@ -25,10 +25,11 @@ struct Rig {
   }
   ~Rig() { ORV::OS::RemoveTree(folder); }
   std::string folder;
+  ORV::Configuration configuration;
   ORV::RelativeTime::RelativeTime clock;
-  ORV::ExperimentData experiment{ORV::Configuration::Instance(), clock};
-  ORV::InterfaceManager instruments;
-  ORV::Sequencer sequencer{experiment, instruments};
+  ORV::ExperimentData experiment{configuration, clock};
+  ORV::InterfaceManager instruments{configuration};
+  ORV::Sequencer sequencer{configuration, experiment, instruments};
 };
 
 std::vector<ORV::SequencerTask> WithLineFeeds(std::vector<ORV::SequencerTask> tasks) {

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include "core/base/configuration.h"
 #include "core/base/event_log.h"
 #include "core/base/paths.h"
 #include "platform/os/event_log_backend.h"
@@ -57,8 +56,8 @@ bool Device::OpenLog(const std::string& path) {
   return log_.is_open();
 }
 
-bool Device::OpenDebugLog(std::string_view fileName) {
-  if (!Configuration::Instance().Debug) return false;
+bool Device::OpenDebugLog(bool debug, std::string_view fileName) {
+  if (!debug) return false;
   return OpenLog(JoinPath(OS::TempDir(), fileName));
 }
 

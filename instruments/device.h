@@ -54,9 +54,10 @@ class Device {
 
   // Opens the log file at `path`, truncating it; returns whether logging is on.
   bool OpenLog(const std::string& path);
-  // The drivers' log convention: when the configuration's Debug switch is on,
-  // OpenLog on `fileName` in the temporary folder; otherwise logging stays off.
-  bool OpenDebugLog(std::string_view fileName);
+  // The drivers' log convention: when `debug` (the configuration's Debug
+  // switch) is on, OpenLog on `fileName` in the temporary folder; otherwise
+  // logging stays off.
+  bool OpenDebugLog(bool debug, std::string_view fileName);
   bool IsLogging() const;
 
   // Raw port access. Each returns false when the port has no handle.

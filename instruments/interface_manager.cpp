@@ -57,9 +57,10 @@ bool TryPorts(Device& device, const std::vector<std::string>& ports, const std::
 
 }  // namespace
 
-InterfaceManager::InterfaceManager() : InterfaceManager(Sources{}) {}
+InterfaceManager::InterfaceManager(Configuration& configuration) : InterfaceManager(configuration, Sources{}) {}
 
-InterfaceManager::InterfaceManager(Sources sources) : sources_(std::move(sources)) {
+InterfaceManager::InterfaceManager(Configuration& configuration, Sources sources)
+    : configuration_(configuration), sources_(std::move(sources)) {
   if (!sources_.usb) sources_.usb = OS::SystemUsbSerialEnumerator();
   if (sources_.hid == nullptr) sources_.hid = &OS::SystemHidTransport();
   if (!sources_.serialPorts) {
@@ -151,7 +152,7 @@ void InterfaceManager::OpenLog(Device& device, const std::string& fileName) {
 }
 
 std::uint32_t InterfaceManager::LoadDevices(std::uint32_t mask) {
-  Configuration& config = Configuration::Instance();
+  Configuration& config = configuration_;
   std::uint32_t found = 0;
   logFolder_ = sources_.tempFolder.empty() ? OS::TempDir() : sources_.tempFolder;
   logging_ = config.Debug;
@@ -214,7 +215,7 @@ void InterfaceManager::LoadMicroscopes(std::uint32_t& found) {
   for (std::size_t i = 0; i < count; ++i) {
     auto microscope = std::make_unique<Microscope>(sources_.usb);
     if (sources_.sleeper) microscope->SetSleeper(sources_.sleeper);
-    microscope->SetTimeout(Configuration::Instance().DeviceMicroscopeTimeout);
+    microscope->SetTimeout(configuration_.DeviceMicroscopeTimeout);
     if (count == 1) {
       OpenLog(*microscope, Microscope::kLogFileName);
     } else {
@@ -256,7 +257,7 @@ void InterfaceManager::ReopenMicroscopes() {
 }
 
 void InterfaceManager::LoadMultiInterface(std::uint32_t& found) {
-  const Configuration& config = Configuration::Instance();
+  const Configuration& config = configuration_;
   internalFlowMeterInUse_ = false;
   OpenLog(*multi_, kMultiLogFileName);
   if (!multi_->Load(FindHidDevicePath(config.MultiInterfaceDevicePath))) {
@@ -278,7 +279,7 @@ void InterfaceManager::LoadMultiInterface(std::uint32_t& found) {
 }
 
 void InterfaceManager::LoadSingleInterface(std::uint32_t& found, int& takenIndex) {
-  Configuration& config = Configuration::Instance();
+  Configuration& config = configuration_;
   OpenLog(*single_, PressureMyographK4x::kLogFileName);
   single_->SetTimeout(config.DevicePressureInterfaceTimeout);
   if (TryPorts(*single_, comPorts_, config.LastUsedInterfacePort, -1, takenIndex)) {
@@ -290,7 +291,7 @@ void InterfaceManager::LoadSingleInterface(std::uint32_t& found, int& takenIndex
 }
 
 void InterfaceManager::LoadAsciiFlowMeter(int takenIndex, std::uint32_t& found) {
-  Configuration& config = Configuration::Instance();
+  Configuration& config = configuration_;
   OpenLog(*asciiFlowMeter_, kAsciiFlowLogFileName);
   asciiFlowMeter_->SetTimeout(config.DeviceFlowMeterTimeout);
   int index = -1;

@@ -37,6 +37,8 @@
 
 namespace ORV {
 
+class Configuration;
+
 class InterfaceManager {
  public:
   // Type code for `IsConnected`: a camera is present.
@@ -62,9 +64,12 @@ class InterfaceManager {
     Device::Sleeper sleeper;
   };
 
-  // The sources of this machine.
-  InterfaceManager();
-  explicit InterfaceManager(Sources sources);
+  // The instruments of the machine (or of `sources`), on `configuration`:
+  // the ports, device paths, time-outs and Debug switch that LoadDevices
+  // follows, and the last ports it found, which it writes back. The
+  // configuration outlives the manager.
+  explicit InterfaceManager(Configuration& configuration);
+  InterfaceManager(Configuration& configuration, Sources sources);
   ~InterfaceManager();
   InterfaceManager(const InterfaceManager&) = delete;
   InterfaceManager& operator=(const InterfaceManager&) = delete;
@@ -132,6 +137,7 @@ class InterfaceManager {
   // Opens a device's log in the log folder when logging is on.
   void OpenLog(Device& device, const std::string& fileName);
 
+  Configuration& configuration_;
   Sources sources_;
   std::vector<std::string> comPorts_;
   std::string logFolder_;

@@ -158,7 +158,7 @@ bool Sequencer::LoadSequence(const std::string& path) {
   if (loaded.empty()) return false;
 
   tasks = std::move(loaded);
-  Configuration::Instance().LastOpenedSequenceFile = path;
+  configuration_.LastOpenedSequenceFile = path;
   sequenceModified = 0;
   return true;
 }
@@ -188,7 +188,7 @@ bool Sequencer::SaveSequence(const std::string& path) {
   document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   // The previous file stays whole until the new one is complete on disk.
   if (!OS::AtomicWriteFile(path, writer.text)) return false;
-  Configuration::Instance().LastOpenedSequenceFile = path;
+  configuration_.LastOpenedSequenceFile = path;
   sequenceModified = 0;
   return true;
 }

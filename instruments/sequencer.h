@@ -16,6 +16,7 @@
 
 namespace ORV {
 
+class Configuration;
 class ExperimentData;
 class InterfaceManager;
 
@@ -24,9 +25,10 @@ class Sequencer {
   // Waits the given milliseconds (the pauses between commands).
   using Sleeper = std::function<void(std::uint32_t ms)>;
 
-  // A sequencer on `experiment`, driving the instruments of `manager`; both
-  // outlive it.
-  Sequencer(ExperimentData& experiment, InterfaceManager& manager);
+  // A sequencer on `experiment`, driving the instruments of `manager`, within
+  // the pressure and temperature limits of `configuration`, where it also
+  // remembers the sequence file last loaded or saved; all three outlive it.
+  Sequencer(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager);
 
   std::vector<SequencerTask> tasks;             // the sequence
   std::uint8_t loop = 0;                        // restart at the first task after the last
@@ -90,6 +92,7 @@ class Sequencer {
   // Adds a sequencer action at the current task's start time.
   void AddSequencerAction(const std::string& text);
 
+  Configuration& configuration_;
   ExperimentData& experiment_;
   InterfaceManager& interfaceManager_;
   Sleeper sleeper_;

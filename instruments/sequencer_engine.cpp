@@ -47,8 +47,8 @@ bool InRange(std::int32_t value, std::int32_t minimum, std::int32_t maximum) {
 
 }  // namespace
 
-Sequencer::Sequencer(ExperimentData& experiment, InterfaceManager& manager)
-    : experiment_(experiment), interfaceManager_(manager) {}
+Sequencer::Sequencer(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager)
+    : configuration_(configuration), experiment_(experiment), interfaceManager_(manager) {}
 
 SequencerTask Sequencer::GetTask(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= tasks.size()) return SequencerTask{};
@@ -99,7 +99,7 @@ void Sequencer::AddSequencerAction(const std::string& text) {
 
 void Sequencer::ApplyTask(const SequencerTask& task) {
   InterfaceManager& manager = Manager();
-  const Configuration& configuration = Configuration::Instance();
+  const Configuration& configuration = configuration_;
   const auto single = [&] { return manager.IsConnected(kDeviceSinglePressureInterface); };
   const auto multi = [&] { return manager.IsConnected(kDeviceMultiInterface); };
 
@@ -313,6 +313,6 @@ void Sequencer::ContinueSequencer() {
 
 void Sequencer::ToggleLoop() { loop = loop != 0 ? 0 : 1; }
 
-void Sequencer::LoadLastSequence() { LoadSequence(Configuration::Instance().LastOpenedSequenceFile); }
+void Sequencer::LoadLastSequence() { LoadSequence(configuration_.LastOpenedSequenceFile); }
 
 }  // namespace ORV

@@ -15,8 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/singleton.h"
-
 namespace ORV {
 
 namespace OS {
@@ -74,9 +72,13 @@ enum : int {
   kCalibrationNoAt = -5,
 };
 
-class Configuration : public CSingleton<Configuration> {
+// The program's owner keeps the one configuration of a run and hands it to
+// what reads or changes it; tests make their own.
+class Configuration {
  public:
   Configuration();
+  Configuration(const Configuration&) = delete;
+  Configuration& operator=(const Configuration&) = delete;
 
   // Reads every value from the store (the user's store when none is given)
   // and colors.xml.

@@ -87,8 +87,6 @@ QFont MakePointFont(const std::string& face, int tenthsOfPoint) {
   return ScaleFontToDpi(font);
 }
 
-QFont MakePointFont(int tenthsOfPoint) { return MakePointFont(Configuration::Instance().FontName, tenthsOfPoint); }
-
 DockingPane::DockingPane(const Configuration& configuration, const QString& objectName, const QString& title,
                          QWidget* parent)
     : QDockWidget(title, parent),
@@ -100,9 +98,6 @@ DockingPane::DockingPane(const Configuration& configuration, const QString& obje
   scroller_->setWidget(client_);
   setWidget(scroller_);
 }
-
-DockingPane::DockingPane(const QString& title, QWidget* parent)
-    : DockingPane(Configuration::Instance(), QString(), title, parent) {}
 
 int DockingPane::Create() {
   headerFont_ = MakePointFont(configuration_.FontName, configuration_.HeaderFontSize);

@@ -51,8 +51,6 @@ class DockingPane : public QDockWidget, public MessageWindow {
   // `configuration`.
   DockingPane(const Configuration& configuration, const QString& objectName, const QString& title,
               QWidget* parent = nullptr);
-  // A pane with the process's configuration and no object name yet.
-  explicit DockingPane(const QString& title, QWidget* parent = nullptr);
 
   // 0 on success, -1 when the pane could not be made.
   int Create();
@@ -107,8 +105,7 @@ class DockingPane : public QDockWidget, public MessageWindow {
 };
 
 // A point font of `face` at a size in tenths of a point (8 points when not
-// above 0); without a face, that of the process's configuration.
+// above 0).
 QFont MakePointFont(const std::string& face, int tenthsOfPoint);
-QFont MakePointFont(int tenthsOfPoint);
 
 }  // namespace ORV::UI

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 
-#include "core/base/configuration.h"
 #include "core/base/dpi.h"
 #include "platform/ui/resources.h"
 
@@ -53,10 +52,12 @@ QString AboutVersionText(const ProgramVersion& version) {
            QString::fromStdString(version.gitInfo));
 }
 
-CAboutDlg::CAboutDlg(ProgramVersion version, std::function<void()> checkForUpdates, QWidget* owner)
+CAboutDlg::CAboutDlg(ProgramVersion version, std::function<void()> checkForUpdates, bool& checkAtStartup,
+                     QWidget* owner)
     : Dialog(Frame(), owner),
       versionInfo_(std::move(version)),
       checkForUpdates_(std::move(checkForUpdates)),
+      checkAtStartup_(checkAtStartup),
       icon_(new QLabel(this)),
       version_(new QLabel(this)),
       update_(new QPushButton(QStringLiteral("Software update check"), this)),
@@ -87,10 +88,10 @@ bool CAboutDlg::OnInitDialog() {
   icon_->setPixmap(icon);
   icon_->resize(icon.size());
   version_->setText(AboutVersionText(versionInfo_));
-  startupCheck_->setChecked(Configuration::Instance().FreshetCheckEnabled);
+  startupCheck_->setChecked(checkAtStartup_);
   return true;
 }
 
-void CAboutDlg::OnCheckAtStartup() { Configuration::Instance().FreshetCheckEnabled = startupCheck_->isChecked(); }
+void CAboutDlg::OnCheckAtStartup() { checkAtStartup_ = startupCheck_->isChecked(); }
 
 }  // namespace ORV::Shell

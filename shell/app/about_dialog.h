@@ -31,8 +31,11 @@ class CAboutDlg : public UI::Dialog {
   static constexpr int kIdUpdateCheck = 1177;
   static constexpr int kIdCheckAtStartup = 1032;
 
-  // `checkForUpdates` runs a check the user asked for.
-  CAboutDlg(ProgramVersion version, std::function<void()> checkForUpdates, QWidget* owner = nullptr);
+  // `checkForUpdates` runs a check the user asked for; `checkAtStartup` is
+  // the configuration's switch of the automatic check, shown by the box and
+  // changed by it, and outlives it.
+  CAboutDlg(ProgramVersion version, std::function<void()> checkForUpdates, bool& checkAtStartup,
+            QWidget* owner = nullptr);
 
   QLabel* VersionLabel() const { return version_; }
   QPushButton* UpdateButton() const { return update_; }
@@ -47,6 +50,7 @@ class CAboutDlg : public UI::Dialog {
 
   ProgramVersion versionInfo_;
   std::function<void()> checkForUpdates_;
+  bool& checkAtStartup_;
   QLabel* icon_;
   QLabel* version_;
   QPushButton* update_;

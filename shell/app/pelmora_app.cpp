@@ -286,7 +286,7 @@ bool CPelmoraApp::CheckForUpdatesAtStartup() {
 
 void CPelmoraApp::OnAppAbout() {
   CAboutDlg about(
-      ProgramVersionInfo(), [this] { CheckForUpdates(true); }, MainWindow());
+      ProgramVersionInfo(), [this] { CheckForUpdates(true); }, world_.configuration.FreshetCheckEnabled, MainWindow());
   about.DoModal();
 }
 

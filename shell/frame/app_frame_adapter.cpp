@@ -48,7 +48,7 @@ class MainAppFrame final : public Shell::AppFrame {
     options.glue = glue_;
     options.checkForUpdates = [&app = app_] { return app.CheckForUpdatesAtStartup(); };
     options.views = views_.get();
-    frame_ = CreateMainFrame(config, experiment, world_.instruments, world_.clock, std::move(options));
+    frame_ = CreateMainFrame(config, experiment, world_.instruments, std::move(options));
     if (views_) views_->SetFrame(frame_.get());
     if (frame_->OnCreate() != 0) {
       if (views_) views_->SetFrame(nullptr);

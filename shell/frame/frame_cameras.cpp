@@ -81,7 +81,7 @@ CameraWindow* FrameCameras::CreateWindow(UI::PaneManager& panes, const UI::PaneL
   hooks.stopRecordingEverywhere = [this] { FrameStopRecordingEverywhere(); };
   hooks.resetStartStopButton = [this] { FrameResetStartStopButton(); };
   hooks.openTraceViewIfNone = [this] { FrameOpenTraceViewIfNone(); };
-  return panes.Create<FrameCameraWnd>(layout, std::move(setup), panes);
+  return panes.Create<FrameCameraWnd>(layout, configuration_, std::move(setup), panes);
 }
 
 UI::DockingPane* FrameCameras::CreatePane(UI::PaneManager& panes, const UI::PaneLayout& layout, bool multipleCameras) {
@@ -99,7 +99,7 @@ UI::DockingPane* FrameCameras::CreatePane(UI::PaneManager& panes, const UI::Pane
     // Closed without a pick: the channel stays.
     return dialog.DoModal() == UI::IDOK ? dialog.channel : channel;
   };
-  pane_ = panes.Create<Video::CCameraPane>(layout, &experiment_, multipleCameras, std::move(hooks));
+  pane_ = panes.Create<Video::CCameraPane>(layout, configuration_, &experiment_, multipleCameras, std::move(hooks));
   return pane_;
 }
 

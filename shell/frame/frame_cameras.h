@@ -27,7 +27,8 @@ class CCameraPane;
 // A camera window as the frame and its commands see it.
 class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, public CommandCamera {
  public:
-  FrameCameraWnd(Video::CameraWndSetup setup, UI::PaneManager& panes) : CameraWnd(std::move(setup)), panes_(panes) {}
+  FrameCameraWnd(const Configuration& configuration, Video::CameraWndSetup setup, UI::PaneManager& panes)
+      : CameraWnd(configuration, std::move(setup)), panes_(panes) {}
 
   UI::DockingPane& Pane() override { return *this; }
   bool HasControl() const override { return static_cast<bool>(Control()); }
@@ -75,8 +76,8 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, publi
 
 class FrameCameras {
  public:
-  FrameCameras(ExperimentData& experiment, std::shared_ptr<ZoneDataHolderQueue> queue)
-      : experiment_(experiment), queue_(std::move(queue)) {}
+  FrameCameras(Configuration& configuration, ExperimentData& experiment, std::shared_ptr<ZoneDataHolderQueue> queue)
+      : configuration_(configuration), experiment_(experiment), queue_(std::move(queue)) {}
 
   // The frame the hooks call into; set once the frame is made.
   void SetFrame(CMainFrame* frame) { frame_ = frame; }
@@ -101,6 +102,7 @@ class FrameCameras {
   void FrameOpenTraceViewIfNone();
   void FrameSetLiveTrace(bool on);
 
+  Configuration& configuration_;
   ExperimentData& experiment_;
   std::shared_ptr<ZoneDataHolderQueue> queue_;
   CMainFrame* frame_ = nullptr;

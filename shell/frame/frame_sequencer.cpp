@@ -6,8 +6,8 @@
 
 namespace ORV {
 
-ProgramSequencer::ProgramSequencer(ExperimentData& experiment, InterfaceManager& manager)
-    : sequencer_(experiment, manager) {}
+ProgramSequencer::ProgramSequencer(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager)
+    : sequencer_(configuration, experiment, manager) {}
 
 void ProgramSequencer::SetCameraWindow(FrameCameraWnd* window) { zones_.window = window; }
 

@@ -21,7 +21,7 @@ class FrameCameraWnd;
 
 class ProgramSequencer final : public FrameSequencer {
  public:
-  ProgramSequencer(ExperimentData& experiment, InterfaceManager& manager);
+  ProgramSequencer(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager);
 
   Sequencer& Engine() { return sequencer_; }
   // The camera window whose zones decide whether a sequence can start (the

@@ -181,7 +181,7 @@ class ProgramPanes final : public FramePanes {
         experiment_(experiment),
         manager_(manager),
         sequencer_(sequencer),
-        cameras_(experiment, zoneQueue) {}
+        cameras_(configuration, experiment, zoneQueue) {}
 
   void SetFrame(CMainFrame* frame, FrameViews* views) {
     instrumentClock_.SetFrame(frame);
@@ -368,9 +368,9 @@ class ProgramHost final : public FrameHost {
 // Everything the frame's services refer to, kept alive by the frame.
 struct ProgramServices {
   ProgramServices(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager,
-                  RelativeTime::RelativeTime& clock, ProgramFrameOptions options)
+                  ProgramFrameOptions options)
       : instruments(manager, experiment),
-        sequencer(experiment, manager),
+        sequencer(configuration, experiment, manager),
         panes(configuration, experiment, manager, sequencer, zoneQueue),
         sampling(experiment, instruments.Holder(), zoneQueue),
         host(configuration, sequencer, std::move(options)) {}
@@ -388,11 +388,10 @@ struct ProgramServices {
 }  // namespace
 
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
-                                            InterfaceManager& instruments, RelativeTime::RelativeTime& clock,
-                                            ProgramFrameOptions options) {
+                                            InterfaceManager& instruments, ProgramFrameOptions options) {
   Shell::TraceGlue* glue = options.glue;
   FrameViews* views = options.views;
-  auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, clock, std::move(options));
+  auto services = std::make_shared<ProgramServices>(configuration, experiment, instruments, std::move(options));
   MainFrameServices wiring{configuration,      experiment,       services->instruments, services->panes,
                            services->sampling, services->system, services->host,        [] { return DetectCameras(); }};
   wiring.glue = glue;

@@ -16,9 +16,6 @@
 namespace ORV {
 class FrameViews;
 class InterfaceManager;
-namespace RelativeTime {
-class RelativeTime;
-}
 namespace Shell {
 class TraceGlue;
 }
@@ -42,10 +39,9 @@ struct ProgramFrameOptions {
   FrameViews* views = nullptr;
 };
 
-// The frame on the program's objects, which outlive it: `clock` is the
-// experiment clock whose segments the frame's own save writes.
+// The frame on the program's objects, which outlive it (the record carries
+// its own experiment clock).
 std::unique_ptr<CMainFrame> CreateMainFrame(Configuration& configuration, ExperimentData& experiment,
-                                            InterfaceManager& instruments, RelativeTime::RelativeTime& clock,
-                                            ProgramFrameOptions options = {});
+                                            InterfaceManager& instruments, ProgramFrameOptions options = {});
 
 }  // namespace ORV

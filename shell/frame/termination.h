@@ -5,8 +5,8 @@
 // closed and stays for the next start; the close handler stops the sampling,
 // the workers and the cameras and saves the configuration), also while a
 // dialog is open; and a process that Qt ends on its own with exit() (the
-// display went away) stops the frame's threads before the process's
-// singletons are destroyed.
+// display went away) stops the frame's threads before the process's static
+// objects are destroyed.
 // One watch at a time; GUI thread.
 #include <QObject>
 #include <memory>

@@ -4,7 +4,7 @@
 
 namespace ORV {
 
-Program::Program(Shell::AppOptions options) : session_(configuration_, clock_) {
+Program::Program(Shell::AppOptions options) : session_(configuration_, clock_), instruments_(configuration_) {
   const MainFrameWorld frameWorld{configuration_, session_.Experiment(), instruments_, clock_};
   options.frameFactory = [frameWorld](Shell::AppCommands& app) { return MakeMainAppFrame(frameWorld, app); };
   options.glueHost = MakeProgramGlueHost;

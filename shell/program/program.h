@@ -42,7 +42,7 @@ class Program {
  private:
   // Declared in the order they are made; they go in the reverse order, the
   // application (and its frame) first.
-  Configuration& configuration_ = Configuration::Instance();
+  Configuration configuration_;
   RelativeTime::RelativeTime clock_;
   Session session_;
   InterfaceManager instruments_;

@@ -32,7 +32,7 @@ TEST(DiskFaults, AFullOrReadOnlyDiskDuringACollectionAndASaveLosesNothing) {
   ASSERT_TRUE(rig.Up());
   ExperimentData& experiment = rig.Experiment();
   ORV::Test::TempDir work;
-  const std::string base = Configuration::Instance().GetTempWorkingDirectory();
+  const std::string base = rig.Settings().GetTempWorkingDirectory();
 
   for (const int error : {ENOSPC, EROFS}) {
     const std::string reason = std::strerror(error);

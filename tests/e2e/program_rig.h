@@ -72,6 +72,7 @@ class ProgramRig {
   Shell::CPelmoraApp& App() { return *app_; }
   CMainFrame& Frame() { return *frame_; }
   ExperimentData& Experiment() { return program_->Experiment(); }
+  Configuration& Settings() { return program_->Settings(); }
   Sim::SimLab& Lab() { return ORV::Test::ProcessLab(); }
   UI::CommandRouter& Router() { return frame_->Router(); }
   std::uint32_t Now() { return Experiment().ExperimentClock().Now(); }

@@ -22,11 +22,18 @@
 namespace ORV::UI {
 namespace {
 
+// The settings of the panes that need none of their own.
+const Configuration& DefaultSettings() {
+  static const Configuration settings;
+  return settings;
+}
+
 // A pane laid out like an instrument pane: a painted title, an etched frame
 // with a label inside, and a value field, 230 x 155 at 96 DPI.
 class SamplePane : public DockingPane {
  public:
-  SamplePane() : DockingPane(QStringLiteral("Sample")) {}
+  explicit SamplePane(const Configuration& settings = DefaultSettings())
+      : DockingPane(settings, QString(), QStringLiteral("Sample")) {}
   bool failCreate = false;
   QLineEdit* field = nullptr;
 
@@ -89,11 +96,8 @@ TEST(DockingPaneTest, FixedSizeAndPlacesAreScaledByTheDpi) {
 }
 
 TEST(DockingPaneTest, FontsComeFromTheConfigurationInTenthsOfAPoint) {
-  Configuration& config = Configuration::Instance();
-  const std::string savedName = config.FontName;
-  const int savedHeader = config.HeaderFontSize;
-  const int savedPanel = config.PanelFontSize;
-  SamplePane standard;
+  const Configuration standardSettings;
+  SamplePane standard(standardSettings);
   ASSERT_EQ(standard.Create(), 0);
   EXPECT_EQ(standard.HeaderFont().family(), QStringLiteral("Verdana"));
   EXPECT_DOUBLE_EQ(standard.HeaderFont().pointSizeF(), 8.0);
@@ -101,14 +105,12 @@ TEST(DockingPaneTest, FontsComeFromTheConfigurationInTenthsOfAPoint) {
   EXPECT_EQ(standard.font(), standard.HeaderFont());
   EXPECT_EQ(standard.field->font(), standard.PanelFont());
 
-  config.FontName = "DejaVu Serif";
-  config.HeaderFontSize = 100;
-  config.PanelFontSize = 85;
-  SamplePane custom;
+  Configuration customSettings;
+  customSettings.FontName = "DejaVu Serif";
+  customSettings.HeaderFontSize = 100;
+  customSettings.PanelFontSize = 85;
+  SamplePane custom(customSettings);
   ASSERT_EQ(custom.Create(), 0);
-  config.FontName = savedName;
-  config.HeaderFontSize = savedHeader;
-  config.PanelFontSize = savedPanel;
   EXPECT_EQ(custom.HeaderFont().family(), QStringLiteral("DejaVu Serif"));
   EXPECT_DOUBLE_EQ(custom.HeaderFont().pointSizeF(), 10.0);
   EXPECT_DOUBLE_EQ(custom.PanelFont().pointSizeF(), 8.5);

@@ -22,14 +22,11 @@ namespace {
 
 using PS = CameraPaneModel::PaneSlider;
 
-const Configuration& ConfigOf(ExperimentData* e) {
-  return e && e->configuration ? *e->configuration : Configuration::Instance();
-}
-
 }  // namespace
 
-CCameraPane::CCameraPane(ExperimentData* experiment, bool multipleCameras, CameraPaneHooks hooks, QWidget* parent)
-    : UI::DockingPane(ConfigOf(experiment), QStringLiteral("CameraPane"),
+CCameraPane::CCameraPane(const Configuration& configuration, ExperimentData* experiment, bool multipleCameras,
+                         CameraPaneHooks hooks, QWidget* parent)
+    : UI::DockingPane(configuration, QStringLiteral("CameraPane"),
                       QString::fromStdString(UI::LoadString(UI::kCameraString)), parent),
       experiment_(experiment) {
   if (!hooks.text) hooks.text = [](std::uint32_t id) { return UI::LoadString(id); };

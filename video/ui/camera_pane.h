@@ -10,7 +10,7 @@
 //   CameraPaneHooks hooks;
 //   hooks.deviceName = [frame](int i) { return frame->CameraDeviceName(i); };
 //   hooks.setLiveTrace = [](bool on) { ... };
-//   auto* pane = new CCameraPane(&experiment, multipleCameras, std::move(hooks), frame);
+//   auto* pane = new CCameraPane(configuration, &experiment, multipleCameras, std::move(hooks), frame);
 //   pane->Create();
 //   pane->SetCameraWindow("Camera 1", cameraWnd0, 0);
 //
@@ -42,7 +42,9 @@ class CCameraPane : public UI::DockingPane {
     kMagnificationId = 42792,
   };
 
-  CCameraPane(ExperimentData* experiment, bool multipleCameras, CameraPaneHooks hooks, QWidget* parent = nullptr);
+  // The pane on `configuration` (its fonts), which outlives it.
+  CCameraPane(const Configuration& configuration, ExperimentData* experiment, bool multipleCameras,
+              CameraPaneHooks hooks, QWidget* parent = nullptr);
   ~CCameraPane() override;
 
   bool SetCameraWindow(const std::string& name, CameraWnd* window, int index);

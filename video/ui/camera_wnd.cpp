@@ -111,10 +111,8 @@ class CameraWnd::Sink final : public Com::IDispatch {
   CameraWnd& w_;
 };
 
-CameraWnd::CameraWnd(CameraWndSetup setup, QWidget* parent)
-    : UI::DockingPane(setup.experiment && setup.experiment->configuration ? *setup.experiment->configuration
-                                                                          : Configuration::Instance(),
-                      QStringLiteral("CameraWnd%1").arg(setup.cameraIndex + 1),
+CameraWnd::CameraWnd(const Configuration& configuration, CameraWndSetup setup, QWidget* parent)
+    : UI::DockingPane(configuration, QStringLiteral("CameraWnd%1").arg(setup.cameraIndex + 1),
                       QStringLiteral("Camera %1").arg(setup.cameraIndex + 1), parent),
       setup_(std::move(setup)) {
   CameraWindowHooks hooks = setup_.hooks;

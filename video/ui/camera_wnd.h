@@ -14,7 +14,7 @@
 //   setup.experiment = &program.Experiment();
 //   setup.queue = zoneQueue;                 // the one ZoneDataHolderQueue the sampler drains
 //   setup.hooks.connectCamera = [pane] { pane->ConnectCamera(); };   // and the frame's other hooks
-//   auto* w = new CameraWnd(std::move(setup), frame);
+//   auto* w = new CameraWnd(program.Settings(), std::move(setup), frame);
 //   if (w->Create() != 0) ...;               // failed: logged and shown already
 //   frame->addDockWidget(Qt::RightDockWidgetArea, w);
 //   w->Control().Invoke(AnalysisView::Dispid::SetMaxZones, std::int16_t{4});
@@ -71,7 +71,9 @@ class CameraWnd : public UI::DockingPane {
     kCutOffTimerId = 32920,
   };
 
-  explicit CameraWnd(CameraWndSetup setup, QWidget* parent = nullptr);
+  // The window on `configuration` (its fonts and display switches), which
+  // outlives it.
+  CameraWnd(const Configuration& configuration, CameraWndSetup setup, QWidget* parent = nullptr);
   ~CameraWnd() override;
 
   CameraWindowModel& Model() { return *model_; }

@@ -575,7 +575,7 @@ TEST(CalculationComments, GroupRule) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.kind) + "/" + std::to_string(c.n));
-    ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+    ExperimentData d{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
     d.mode = kModeFile;
     for (auto [kind, group] : list) {
       CalculationData r;
@@ -596,7 +596,7 @@ TEST(CalculationComments, GroupRule) {
     }
   }
 
-  ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData d{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   d.mode = kModeLive;
   d.AddCalculationData(CalculationData{});
   d.SetCalculationComment(0, 0, std::string(300, 'z'));

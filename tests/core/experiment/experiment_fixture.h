@@ -85,7 +85,7 @@ class ExperimentFixture : public testing::Test {
   // A record on this fixture's clock and hooks, with `consumer` registered
   // for every kind and its stores in `folder`.
   std::unique_ptr<ExperimentData> NewRecord(const std::string& folder, RecordingConsumer& consumer) {
-    auto data = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
+    auto data = std::make_unique<ExperimentData>(ORV::Test::SharedConfiguration(), ORV::Test::SharedClock());
     data->SetClock(clock_);
     data->SetApplicationHooks(&hooks_);
     data->AddImageAnalysisConsumer(&consumer);

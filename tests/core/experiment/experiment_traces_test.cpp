@@ -53,7 +53,7 @@ class ExperimentTraces : public testing::Test {
 
 TEST_F(ExperimentTraces, IndexTracesAreNumberedFrom220InIndexOrder) {
   WriteScripts({{"Ratio", "return 2"}, {"Sum", "return 3"}, {"Zero", "return 0"}});
-  ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};  // loads the user's index
+  ExperimentData d{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};  // loads the user's index
   EXPECT_EQ(d.GetCustomTraces(), (Listing{{220, "Ratio"}, {221, "Sum"}, {222, "Zero"}}));
   const auto sum = d.GetCustomTrace(221);
   ASSERT_NE(sum, nullptr);
@@ -72,7 +72,7 @@ TEST_F(ExperimentTraces, IndexTracesAreNumberedFrom220InIndexOrder) {
 
 TEST_F(ExperimentTraces, LoadByNameRefreshesFromTheIndexAndKeepsOtherIdentities) {
   WriteScripts({{"A", "return 1"}});
-  ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData d{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ASSERT_EQ(d.AddCustomTrace(Definition("From file")), 221);
 
   WriteScripts({{"A", "return 10"}, {"B", "return 2"}, {"B", "return 20"}});
@@ -88,7 +88,7 @@ TEST_F(ExperimentTraces, LoadByNameRefreshesFromTheIndexAndKeepsOtherIdentities)
 }
 
 TEST_F(ExperimentTraces, AddedTracesTakeTheNextIdentityOrTheHeldOneOfTheirName) {
-  ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData d{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   EXPECT_EQ(d.AddCustomTrace(Definition("First")), 220);
   EXPECT_EQ(d.AddCustomTrace(Definition("Second")), 221);
   EXPECT_EQ(d.AddCustomTrace(Definition("Third", "return 3")), 222);
@@ -100,7 +100,7 @@ TEST_F(ExperimentTraces, AddedTracesTakeTheNextIdentityOrTheHeldOneOfTheirName) 
 }
 
 TEST_F(ExperimentTraces, AnIdentityNotHeldIsListedWithoutATrace) {
-  ExperimentData d{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData d{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   EXPECT_EQ(d.GetCustomTrace(300), nullptr);
   EXPECT_EQ(d.GetCustomTraces(), (Listing{{300, ""}}));
   EXPECT_EQ(d.AddCustomTrace(Definition("Next")), 301);

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
@@ -864,14 +865,20 @@ std::vector<Row> Rows() {
                   }});
 
   // ---------------- the program itself ----------------
-  rows.push_back({Shell::ID_APP_ABOUT, "the about box opens", [](Program& p) {
-                    p.modals.Expect<Shell::CAboutDlg>([](Shell::CAboutDlg& dialog) {
-                      EXPECT_FALSE(dialog.VersionLabel()->text().isEmpty());
-                      dialog.CloseButton()->click();
-                    });
-                    ASSERT_TRUE(p.Run(Shell::ID_APP_ABOUT));
-                    EXPECT_TRUE(p.modals.WasAnswered<Shell::CAboutDlg>());
-                  }});
+  rows.push_back(
+      {Shell::ID_APP_ABOUT, "the about box opens; its start-up switch is the program's setting", [](Program& p) {
+         const bool before = p.config.FreshetCheckEnabled;
+         p.modals.Expect<Shell::CAboutDlg>([&](Shell::CAboutDlg& dialog) {
+           EXPECT_FALSE(dialog.VersionLabel()->text().isEmpty());
+           EXPECT_EQ(dialog.StartupCheckBox()->isChecked(), before);
+           dialog.StartupCheckBox()->click();
+           dialog.CloseButton()->click();
+         });
+         ASSERT_TRUE(p.Run(Shell::ID_APP_ABOUT));
+         EXPECT_TRUE(p.modals.WasAnswered<Shell::CAboutDlg>());
+         EXPECT_EQ(p.config.FreshetCheckEnabled, !before);
+         p.config.FreshetCheckEnabled = before;
+       }});
   rows.push_back({kLoadSettings, "the restart is announced; Cancel keeps the settings, OK imports them and restarts",
                   [](Program& p) {
                     const std::string archive = p.work / "bench.orvsettings";

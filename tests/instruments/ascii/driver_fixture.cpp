@@ -3,10 +3,12 @@
 #include <chrono>
 #include <fstream>
 
+#include "tests/support/test_world.h"
+
 namespace ORV::Test {
 
 DriverTest::DriverTest() {
-  Configuration& c = Configuration::Instance();
+  Configuration& c = ORV::Test::SharedConfiguration();
   pressureTimeout_ = c.DevicePressureInterfaceTimeout;
   microscopeTimeout_ = c.DeviceMicroscopeTimeout;
   heaterTimeout_ = c.DeviceHeaterTimeout;
@@ -14,7 +16,7 @@ DriverTest::DriverTest() {
 }
 
 DriverTest::~DriverTest() {
-  Configuration& c = Configuration::Instance();
+  Configuration& c = ORV::Test::SharedConfiguration();
   c.DevicePressureInterfaceTimeout = pressureTimeout_;
   c.DeviceMicroscopeTimeout = microscopeTimeout_;
   c.DeviceHeaterTimeout = heaterTimeout_;

@@ -11,6 +11,7 @@
 #include "platform/os/serial_port.h"
 #include "platform/sim/single_interface_sim.h"
 #include "tests/instruments/ascii/driver_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -24,7 +25,7 @@ constexpr std::uint16_t kError = OS::kEventError;
 
 class SingleInterfaceTest : public DriverTest {
  protected:
-  SingleInterfaceTest() { Configuration::Instance().LastUsedInterfacePort = "previous"; }
+  SingleInterfaceTest() { ORV::Test::SharedConfiguration().LastUsedInterfacePort = "previous"; }
 
   std::unique_ptr<PressureMyographK4x> MakeUnit() {
     auto unit = std::make_unique<PressureMyographK4x>();
@@ -64,7 +65,7 @@ TEST_F(SingleInterfaceTest, LoadTakesSupportedUnitsOnlyAndSaysWhich) {
     EXPECT_EQ(unit->IsConnected(), accepted);
     EXPECT_EQ(unit->Port().IsOpen(), accepted);
     EXPECT_EQ(unit->FirmwareIndex(), c.index);
-    EXPECT_EQ(Configuration::Instance().LastUsedInterfacePort, "previous") << "the interface manager keeps it";
+    EXPECT_EQ(ORV::Test::SharedConfiguration().LastUsedInterfacePort, "previous") << "the interface manager keeps it";
 
     const std::string reply = std::string(">01,") + c.type + "," + c.firmware + "\r";
     const std::string verdict =
@@ -132,7 +133,7 @@ TEST_F(SingleInterfaceTest, PortThatCannotBeOpenedIsTriedThreeTimes) {
   }
   EXPECT_EQ(sleeper_.Waits(), (Waits{250, 250, 250, 250}));
   EXPECT_TRUE(sim.Requests().empty());
-  EXPECT_EQ(Configuration::Instance().LastUsedInterfacePort, "previous");
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastUsedInterfacePort, "previous");
 }
 
 TEST_F(SingleInterfaceTest, UnitThatAnswersBadlyOrNotAtAllIsClosedAgain) {

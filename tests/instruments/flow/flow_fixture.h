@@ -11,6 +11,7 @@
 #include "core/base/configuration.h"
 #include "platform/sim/serial_responder.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -21,13 +22,13 @@ using Bytes = std::vector<std::uint8_t>;
 class FlowMeterTest : public ::testing::Test {
  protected:
   FlowMeterTest() {
-    const Configuration& c = Configuration::Instance();
+    const Configuration& c = ORV::Test::SharedConfiguration();
     flowTimeout_ = c.DeviceFlowMeterTimeout;
     microscopeTimeout_ = c.DeviceMicroscopeTimeout;
     lastPort_ = c.LastUsedFlowMeterPort;
   }
   ~FlowMeterTest() override {
-    Configuration& c = Configuration::Instance();
+    Configuration& c = ORV::Test::SharedConfiguration();
     c.DeviceFlowMeterTimeout = flowTimeout_;
     c.DeviceMicroscopeTimeout = microscopeTimeout_;
     c.LastUsedFlowMeterPort = lastPort_;

@@ -11,6 +11,7 @@
 #include "platform/sim/microscope_sim.h"
 #include "platform/sim/single_interface_sim.h"
 #include "tests/instruments/manager/manager_rig.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -82,7 +83,7 @@ TEST_F(ManagerTest, SingleInterfaceTriesTheLastUsedPortThenTheListFromTheEnd) {
     ASSERT_TRUE(sim.Start());
     if (!c.unitAnswers) sim.SetMode(Sim::ReplyMode::Garbage);
     ports_ = {AbsentPort(0), AbsentPort(1), sim.DevicePath()};
-    Configuration::Instance().LastUsedInterfacePort =
+    ORV::Test::SharedConfiguration().LastUsedInterfacePort =
         c.lastUsed < 0 ? AbsentPort(9) : ports_[static_cast<std::size_t>(c.lastUsed)];
     manager_.reset();
     ListPorts();
@@ -106,7 +107,7 @@ TEST_F(ManagerTest, AsciiFlowMeterSearchSkipsThePortTheSingleInterfaceTook) {
   // The flow meter was last used where the pressure interface is now found:
   // it is tried there first (and finds the port taken), then the list from
   // the end without the pressure interface's port.
-  Configuration::Instance().LastUsedFlowMeterPort = sim.DevicePath();
+  ORV::Test::SharedConfiguration().LastUsedFlowMeterPort = sim.DevicePath();
   TakeEvents();
 
   const std::uint32_t found = Manager().LoadDevices(kDeviceSinglePressureInterface | kDeviceFlowMeter);
@@ -115,7 +116,7 @@ TEST_F(ManagerTest, AsciiFlowMeterSearchSkipsThePortTheSingleInterfaceTook) {
   EXPECT_FALSE(Manager().IsConnected(kDeviceFlowMeter));
 
   // A second load skips the connected pressure interface, so no port is taken.
-  Configuration::Instance().LastUsedFlowMeterPort.clear();
+  ORV::Test::SharedConfiguration().LastUsedFlowMeterPort.clear();
   EXPECT_EQ(Manager().LoadDevices(kDeviceSinglePressureInterface | kDeviceFlowMeter), 0u);
   const std::vector<Event> events = TakeEvents();
   EXPECT_EQ(Trials(events, {kSingleTried, kSingleOpened}), Ports{});
@@ -129,7 +130,7 @@ TEST_F(ManagerTest, EachSerialDriverGetsItsConfiguredTimeOutAndTheManagerKeepsTh
   ASSERT_TRUE(meter.Start());
   ports_ = {meter.DevicePath(), unit.DevicePath()};
   ListPorts();
-  Configuration& config = Configuration::Instance();
+  Configuration& config = ORV::Test::SharedConfiguration();
   const std::int32_t pressureTimeout = config.DevicePressureInterfaceTimeout;
   config.DevicePressureInterfaceTimeout = 2000;
 
@@ -231,7 +232,7 @@ TEST_F(ManagerTest, MicroscopesLogToOneFileEachOnlyWithDebug) {
           FtdiDevice(kFtdiSerialConverterProductId, "FTM" + std::to_string(i), sims.back()->DevicePath()));
     }
     for (const auto& entry : std::filesystem::directory_iterator(logs_.path())) std::filesystem::remove(entry);
-    Configuration::Instance().Debug = c.debug;
+    ORV::Test::SharedConfiguration().Debug = c.debug;
 
     EXPECT_EQ(Manager().LoadDevices(kDeviceMicroscope), std::uint32_t{kDeviceMicroscope});
     EXPECT_EQ(Manager().IsLogging(), c.debug);

@@ -19,6 +19,7 @@
 #include "platform/sim/serial_responder.h"
 #include "tests/instruments/ftdi_device.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -42,7 +43,7 @@ inline constexpr std::int32_t kPressureInterfaceTimeoutMs = 1250;
 class ManagerTest : public ::testing::Test {
  protected:
   ManagerTest() {
-    Configuration& c = Configuration::Instance();
+    Configuration& c = ORV::Test::SharedConfiguration();
     saved_ = {c.Debug,
               c.LastUsedInterfacePort,
               c.LastUsedFlowMeterPort,
@@ -60,7 +61,7 @@ class ManagerTest : public ::testing::Test {
   }
   ~ManagerTest() override {
     manager_.reset();
-    Configuration& c = Configuration::Instance();
+    Configuration& c = ORV::Test::SharedConfiguration();
     c.Debug = saved_.debug;
     c.LastUsedInterfacePort = saved_.interfacePort;
     c.LastUsedFlowMeterPort = saved_.flowPort;
@@ -84,7 +85,7 @@ class ManagerTest : public ::testing::Test {
       s.cameraPresent = [this] { return cameraPresent_; };
       s.tempFolder = logs_.path() + "/";
       s.sleeper = sleeper_.AsSleeper();
-      manager_ = std::make_unique<InterfaceManager>(std::move(s));
+      manager_ = std::make_unique<InterfaceManager>(ORV::Test::SharedConfiguration(), std::move(s));
     }
     return *manager_;
   }

@@ -27,7 +27,7 @@ class SimulatedLabTest : public ManagerTest {
     InterfaceManager::Sources s;
     s.tempFolder = logs_.path() + "/";
     s.sleeper = sleeper_.AsSleeper();
-    auto manager = std::make_unique<InterfaceManager>(std::move(s));
+    auto manager = std::make_unique<InterfaceManager>(ORV::Test::SharedConfiguration(), std::move(s));
     manager->LoadCOMPorts(manager->COMPorts());
     return manager;
   }

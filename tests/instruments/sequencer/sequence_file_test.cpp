@@ -12,6 +12,7 @@
 
 #include "platform/os/folders.h"
 #include "tests/instruments/sequencer/sequencer_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -57,15 +58,15 @@ TEST_F(SequenceFileTest, EveryFieldSurvivesSaveAndLoad) {
 
   ASSERT_TRUE(sequencer().SaveSequence(path));
   EXPECT_EQ(sequencer().sequenceModified, 0);
-  EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, path);
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastOpenedSequenceFile, path);
 
   sequencer().ClearTasks();
   sequencer().sequenceModified = 1;
-  Configuration::Instance().LastOpenedSequenceFile = "elsewhere";
+  ORV::Test::SharedConfiguration().LastOpenedSequenceFile = "elsewhere";
   ASSERT_TRUE(sequencer().LoadSequence(path));
   EXPECT_EQ(sequencer().tasks, list);
   EXPECT_EQ(sequencer().sequenceModified, 0);
-  EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, path);
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastOpenedSequenceFile, path);
 }
 
 TEST_F(SequenceFileTest, WriterKeepsTheNamesOrderAndValueForms) {
@@ -204,12 +205,12 @@ TEST_F(SequenceFileTest, RefusedFilesLeaveListFlagAndLastFileAlone) {
     }
     sequencer().tasks = current;
     sequencer().sequenceModified = 1;
-    Configuration::Instance().LastOpenedSequenceFile = "previous";
+    ORV::Test::SharedConfiguration().LastOpenedSequenceFile = "previous";
 
     EXPECT_FALSE(sequencer().LoadSequence(path));
     EXPECT_EQ(sequencer().tasks, current);
     EXPECT_EQ(sequencer().sequenceModified, 1);
-    EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, "previous");
+    EXPECT_EQ(ORV::Test::SharedConfiguration().LastOpenedSequenceFile, "previous");
   }
 }
 
@@ -253,7 +254,7 @@ TEST_F(SequenceFileTest, AFailedSaveKeepsThePreviousFileAndTheChangedFlag) {
 
   sequencer().tasks = {Task("new")};
   sequencer().sequenceModified = 1;
-  Configuration::Instance().LastOpenedSequenceFile = "previous";
+  ORV::Test::SharedConfiguration().LastOpenedSequenceFile = "previous";
   // Ended between writing the new file and putting it in place.
   OS::SetAtomicWriteInterruptForTesting(true);
   EXPECT_FALSE(sequencer().SaveSequence(path));
@@ -262,7 +263,7 @@ TEST_F(SequenceFileTest, AFailedSaveKeepsThePreviousFileAndTheChangedFlag) {
   // A folder that does not exist.
   EXPECT_FALSE(sequencer().SaveSequence(dir_ / "missing/run.seq"));
   EXPECT_EQ(sequencer().sequenceModified, 1);
-  EXPECT_EQ(Configuration::Instance().LastOpenedSequenceFile, "previous");
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastOpenedSequenceFile, "previous");
 
   ASSERT_TRUE(sequencer().LoadSequence(path));
   EXPECT_EQ(sequencer().tasks, std::vector<SequencerTask>{Task("old")});

@@ -53,7 +53,7 @@ class FakeProgressBar : public SequencerProgressBar {
 class SequencerTest : public testing::Test {
  protected:
   SequencerTest() {
-    Configuration& c = Configuration::Instance();
+    Configuration& c = ORV::Test::SharedConfiguration();
     saved_ = {c.MinimumPressure, c.MaximumPressure, c.MinimumTemperature, c.MaximumTemperature,
               c.DevicePressureInterfaceTimeout};
     savedFile_ = c.LastOpenedSequenceFile;
@@ -66,8 +66,8 @@ class SequencerTest : public testing::Test {
     InterfaceManager::Sources sources;
     sources.usb = std::make_shared<OS::FixedUsbSerialEnumerator>();
     sources.hid = &hid_;
-    manager_ = std::make_unique<InterfaceManager>(std::move(sources));
-    sequencer_ = std::make_unique<Sequencer>(data, *manager_);
+    manager_ = std::make_unique<InterfaceManager>(c, std::move(sources));
+    sequencer_ = std::make_unique<Sequencer>(c, data, *manager_);
     // The sequencer's pauses pass on the clock, so what follows them is
     // stamped later, as it would be.
     sequencer_->SetSleeper([this](std::uint32_t ms) {
@@ -78,7 +78,7 @@ class SequencerTest : public testing::Test {
   }
   ~SequencerTest() override {
     session_->Experiment().CloseStores();
-    Configuration& c = Configuration::Instance();
+    Configuration& c = ORV::Test::SharedConfiguration();
     c.MinimumPressure = saved_[0];
     c.MaximumPressure = saved_[1];
     c.MinimumTemperature = saved_[2];
@@ -91,7 +91,7 @@ class SequencerTest : public testing::Test {
   // Connects the manager's single pressure interface to the simulator;
   // returns how many requests the simulator has seen so far.
   std::size_t ConnectSingle(Sim::SingleInterfaceSim& sim) {
-    Configuration::Instance().DevicePressureInterfaceTimeout = 1250;
+    ORV::Test::SharedConfiguration().DevicePressureInterfaceTimeout = 1250;
     EXPECT_TRUE(sim.Start());
     manager_->SingleInterface().SetSleeper(deviceSleeper_.AsSleeper());
     EXPECT_TRUE(manager_->SingleInterface().Load(sim.DevicePath()));

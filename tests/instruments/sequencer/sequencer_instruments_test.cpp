@@ -12,6 +12,7 @@
 
 #include "platform/os/number_text.h"
 #include "tests/instruments/sequencer/sequencer_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -224,7 +225,7 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
   const auto unit = ConnectMulti(state);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Configuration& configuration = Configuration::Instance();
+    Configuration& configuration = ORV::Test::SharedConfiguration();
     configuration.MinimumPressure = 0;
     configuration.MaximumPressure = 250;
     configuration.MinimumTemperature = 20;

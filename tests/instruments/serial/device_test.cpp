@@ -206,22 +206,21 @@ TEST(DeviceLifecycle, LoadOfABusyPortFailsAndLogsTheError) {
 
 TEST(DeviceLifecycle, DebugLogOnlyWhenDebugIsOnAndTruncatedAtEachOpen) {
   SandboxedHome home;
-  const bool saved = Configuration::Instance().Debug;
+  Configuration config;
   const std::string path = OS::TempDir() + "/ORVHeatController.log";
   TestDevice device;
 
-  Configuration::Instance().Debug = false;
-  EXPECT_FALSE(device.OpenDebugLog("ORVHeatController.log"));
+  config.Debug = false;
+  EXPECT_FALSE(device.OpenDebugLog(config.Debug, "ORVHeatController.log"));
   EXPECT_FALSE(OS::PathExists(path));
 
-  Configuration::Instance().Debug = true;
-  EXPECT_TRUE(device.OpenDebugLog("ORVHeatController.log"));
+  config.Debug = true;
+  EXPECT_TRUE(device.OpenDebugLog(config.Debug, "ORVHeatController.log"));
   device.WriteLog("from the first load");
-  EXPECT_TRUE(device.OpenDebugLog("ORVHeatController.log"));
+  EXPECT_TRUE(device.OpenDebugLog(config.Debug, "ORVHeatController.log"));
   device.WriteLog("second");
   device.Close();
   EXPECT_EQ(ReadLines(path), (Lines{"second"}));
-  Configuration::Instance().Debug = saved;
 }
 
 // Each reply names its command, so a reply that reaches the wrong caller shows.

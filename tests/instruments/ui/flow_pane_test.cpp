@@ -54,7 +54,7 @@ class FlowPaneTest : public testing::Test {
   ORV::Test::SandboxedHome home_;
   ORV::Test::ScopedDpi dpi_{96};
   // The pane's context: a record and a configuration of the test's own.
-  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ORV::ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };
@@ -201,7 +201,7 @@ TEST_F(FlowPaneTest, UsesTheConfigurationOfItsContextAndHasAStableName) {
   EXPECT_EQ(pane.HeaderFont().pointSizeF(), 12.0);
   EXPECT_EQ(pane.PanelFont().pointSizeF(), 9.5);
   EXPECT_EQ(pane.FlowEdit()->font(), pane.PanelFont());
-  EXPECT_NE(ORV::Configuration::Instance().HeaderFontSize, 120) << "the process's configuration is not used";
+  EXPECT_NE(ORV::Test::SharedConfiguration().HeaderFontSize, 120) << "the process's configuration is not used";
 }
 
 TEST_F(FlowPaneTest, RestoresItsDockPositionThroughTheFramesSaveAndLoad) {

@@ -40,7 +40,7 @@ class HeaterFixture : public testing::Test {
     // The load waits a second for each of the simulator's replies: a loaded
     // machine can keep it from answering within half of one. The tests
     // check what the pane makes of the answers, not the time-out.
-    ORV::Configuration::Instance().DeviceHeaterTimeout = 1000;
+    ORV::Test::SharedConfiguration().DeviceHeaterTimeout = 1000;
     ASSERT_TRUE(sim_.Start());
     ORV::Sim::HeatControllerSim::State s;
     s.targets = {36.5f, 36.0f, 0.0f, 5.2f};
@@ -53,7 +53,7 @@ class HeaterFixture : public testing::Test {
     ASSERT_EQ(device_.Port().Configure(9600, 1250), 0);
     loaded_ = sim_.Received().size();
   }
-  void TearDown() override { ORV::Configuration::Instance().DeviceHeaterTimeout = heaterTimeout_; }
+  void TearDown() override { ORV::Test::SharedConfiguration().DeviceHeaterTimeout = heaterTimeout_; }
   // The commands the controller received since the last call (or its
   // load), once a ping (answered only after everything before it) has gone
   // through.
@@ -67,7 +67,7 @@ class HeaterFixture : public testing::Test {
   }
 
   ORV::Test::SandboxedHome home_;
-  const std::int32_t heaterTimeout_ = ORV::Configuration::Instance().DeviceHeaterTimeout;
+  const std::int32_t heaterTimeout_ = ORV::Test::SharedConfiguration().DeviceHeaterTimeout;
   ORV::Sim::HeatControllerSim sim_;
   std::shared_ptr<ORV::OS::FixedUsbSerialEnumerator> devices_ = std::make_shared<ORV::OS::FixedUsbSerialEnumerator>();
   ORV::HeatController device_{devices_};
@@ -179,7 +179,7 @@ class HeaterPaneTest : public HeaterFixture {
   }
 
   ORV::Test::ScopedDpi dpi_{96};
-  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ORV::ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
   std::unique_ptr<CHeaterPane> pane_;

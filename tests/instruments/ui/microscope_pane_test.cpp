@@ -36,14 +36,14 @@ class MicroscopeFixture : public testing::Test {
     // The load waits a second for the simulator's reply: a loaded machine
     // can keep it from answering within half of one. The tests check what
     // the pane makes of the answers, not the time-out.
-    ORV::Configuration::Instance().DeviceMicroscopeTimeout = 1000;
+    ORV::Test::SharedConfiguration().DeviceMicroscopeTimeout = 1000;
     ASSERT_TRUE(sim_.Start());
     ASSERT_TRUE(device_.Load(sim_.DevicePath()));
     device_.SetSerialNumber("FTM001");
     ASSERT_EQ(device_.Port().Configure(9600, 1250), 0);  // quick replies on a pseudo-terminal
     loaded_ = sim_.Received().size();
   }
-  void TearDown() override { ORV::Configuration::Instance().DeviceMicroscopeTimeout = timeout_; }
+  void TearDown() override { ORV::Test::SharedConfiguration().DeviceMicroscopeTimeout = timeout_; }
   // The commands the microscope received since the last call, once a ping
   // (answered only after everything before it) has gone through.
   std::string Sent() {
@@ -56,7 +56,7 @@ class MicroscopeFixture : public testing::Test {
   }
 
   ORV::Test::SandboxedHome home_;
-  const std::int32_t timeout_ = ORV::Configuration::Instance().DeviceMicroscopeTimeout;
+  const std::int32_t timeout_ = ORV::Test::SharedConfiguration().DeviceMicroscopeTimeout;
   ORV::Sim::MicroscopeSim sim_;
   ORV::Microscope device_{std::make_shared<ORV::OS::FixedUsbSerialEnumerator>()};
   std::size_t loaded_ = 0;
@@ -143,7 +143,7 @@ class MicroscopePaneTest : public MicroscopeFixture {
       return 0;
     });
   }
-  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ORV::ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };
 

@@ -440,7 +440,7 @@ class MultiPaneTest : public MultiFixture {
     sampler.join();
   }
   ORV::Test::SandboxedHome home_;
-  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ORV::ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };

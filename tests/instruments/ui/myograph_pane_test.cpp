@@ -50,12 +50,12 @@ class MyographFixture : public testing::Test {
     Load("V3.30");
   }
   void TearDown() override {
-    ORV::Configuration::Instance().DevicePressureInterfaceTimeout = timeout_;
-    ORV::Configuration::Instance().LastUsedInterfacePort = lastPort_;
+    ORV::Test::SharedConfiguration().DevicePressureInterfaceTimeout = timeout_;
+    ORV::Test::SharedConfiguration().LastUsedInterfacePort = lastPort_;
   }
   void Load(const char* firmware) {
     sim_.SetVersion("K40Q", firmware);
-    ORV::Configuration::Instance().DevicePressureInterfaceTimeout = 1250;
+    ORV::Test::SharedConfiguration().DevicePressureInterfaceTimeout = 1250;
     unit_ = std::make_unique<ORV::PressureMyographK4x>();
     unit_->SetSleeper(sleeper_.AsSleeper());
     ASSERT_TRUE(unit_->Load(sim_.DevicePath()));
@@ -70,8 +70,8 @@ class MyographFixture : public testing::Test {
   }
 
   ORV::Test::SandboxedHome home_;
-  const std::int32_t timeout_ = ORV::Configuration::Instance().DevicePressureInterfaceTimeout;
-  const std::string lastPort_ = ORV::Configuration::Instance().LastUsedInterfacePort;
+  const std::int32_t timeout_ = ORV::Test::SharedConfiguration().DevicePressureInterfaceTimeout;
+  const std::string lastPort_ = ORV::Test::SharedConfiguration().LastUsedInterfacePort;
   ORV::Sim::RecordingSleeper sleeper_;
   ORV::Sim::SingleInterfaceSim sim_;
   std::unique_ptr<ORV::PressureMyographK4x> unit_;
@@ -246,7 +246,7 @@ class MyographPaneTest : public MyographFixture {
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return !pane.Busy(); }));
     QCoreApplication::processEvents();
   }
-  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ORV::ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
 };

@@ -71,7 +71,7 @@ class PaneReceiversTest : public testing::Test {
   ORV::Sim::SingleInterfaceSim singleSim_;
   std::unique_ptr<ORV::PressureMyographK4x> single_ = std::make_unique<ORV::PressureMyographK4x>();
   ORV::Test::HidRig multi_{64};
-  ORV::ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ORV::ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Configuration configuration_;
   ORV::InstrumentPaneContext context_{experiment_, configuration_};
   std::thread publisher_;

@@ -19,6 +19,7 @@
 #include "platform/ui/icon_button.h"
 #include "platform/ui/message_box.h"
 #include "tests/instruments/sequencer/sequencer_fixture.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace {
@@ -36,15 +37,15 @@ struct Zones : ORV::SequencerZones {
 
 class SequencerPaneTest : public ORV::Test::SequencerTest {
  protected:
-  ~SequencerPaneTest() override { ORV::Configuration::Instance().LastUsedSequenceFilePath = savedFolder_; }
-  const std::string savedFolder_ = ORV::Configuration::Instance().LastUsedSequenceFilePath;
+  ~SequencerPaneTest() override { ORV::Test::SharedConfiguration().LastUsedSequenceFilePath = savedFolder_; }
+  const std::string savedFolder_ = ORV::Test::SharedConfiguration().LastUsedSequenceFilePath;
 
   std::unique_ptr<SequencerPaneLogic> MakeLogic(ORV::InterfaceManager* devices) {
     return std::make_unique<SequencerPaneLogic>(sequencer(), session_->Experiment(), devices,
-                                                ORV::Configuration::Instance());
+                                                ORV::Test::SharedConfiguration());
   }
   ORV::InstrumentPaneContext Context() {
-    return {session_->Experiment(), ORV::Configuration::Instance(), manager_.get(), sequencer_.get()};
+    return {session_->Experiment(), ORV::Test::SharedConfiguration(), manager_.get(), sequencer_.get()};
   }
   static SequencerTask Dilate() {
     SequencerTask t = Task("Dilate", 30);
@@ -173,11 +174,11 @@ TEST_F(SequencerPaneTest, SavePathsAndTheMenuFollowTheirRules) {
   const std::string folder = dir_.path() + "/";
   ASSERT_TRUE(logic->Save(dir_.path() + "/run"));
   EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/run.seq"));
-  EXPECT_EQ(ORV::Configuration::Instance().LastUsedSequenceFilePath, folder);
-  EXPECT_EQ(ORV::Configuration::Instance().LastOpenedSequenceFile, folder + "run.seq");
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastUsedSequenceFilePath, folder);
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastOpenedSequenceFile, folder + "run.seq");
   EXPECT_EQ(logic->InitialFolder(), folder);
   EXPECT_FALSE(logic->Save(dir_.path() + "/missing/run"));
-  EXPECT_EQ(ORV::Configuration::Instance().LastOpenedSequenceFile, folder + "run.seq");
+  EXPECT_EQ(ORV::Test::SharedConfiguration().LastOpenedSequenceFile, folder + "run.seq");
 
   // The menu: none without the camera window.
   EXPECT_TRUE(logic->Menu(0, nullptr).empty());

@@ -19,9 +19,9 @@ namespace {
 TEST(ApplicationActions, GoToTheSheetAndAreKeptWhileTheRecordHoldsAnExperiment) {
   ORV::Test::AppSandbox sandbox;
   ORV::Test::TempDir stores;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ASSERT_TRUE(experiment.OpenStores(stores.path()));
-  CPelmoraApp app(AppWorld{ORV::Configuration::Instance(), ORV::Test::SharedClock(), &experiment}, AppOptions{});
+  CPelmoraApp app(AppWorld{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock(), &experiment}, AppOptions{});
   // The sheet as the frame hands it in.
   struct ListSheet final : ActionSheet {
     ActionViewRows* Rows() override { return nullptr; }

@@ -93,7 +93,7 @@ class AppStartup : public ::testing::Test {
   }
   // The program's objects the application works on; `experiment_` when a
   // test gave it a record.
-  AppWorld World() { return AppWorld{ORV::Configuration::Instance(), ORV::Test::SharedClock(), experiment_}; }
+  AppWorld World() { return AppWorld{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock(), experiment_}; }
   ~AppStartup() override { EventLog().Deregister(); }
 
   ORV::Test::AppSandbox sandbox_;
@@ -246,7 +246,7 @@ TEST(DocumentTemplates, OpenTheirViewsAndForgetClosedSheets) {
 }
 
 TEST_F(AppStartup, TheAutomaticUpdateCheckRunsOnceAndOnlyWhenAllowed) {
-  Configuration& config = Configuration::Instance();
+  Configuration& config = ORV::Test::SharedConfiguration();
   const bool saved = config.FreshetCheckEnabled;
   CPelmoraApp app(World(), Options());
   ORV::Test::FreshetCalls().clear();
@@ -266,7 +266,7 @@ TEST_F(AppStartup, TheAutomaticUpdateCheckRunsOnceAndOnlyWhenAllowed) {
 }
 
 TEST_F(AppStartup, TheFramesFileHostGetsTheFileCommands) {
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Test::BareHost host(experiment);
   AppOptions options = Options();
   experiment_ = &experiment;
@@ -295,7 +295,7 @@ class NoSheetGlueHost final : public TraceGlueHost {
 };
 
 TEST_F(AppStartup, TheOneTraceGlueGoesToTheFrameBeforeItIsCreated) {
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   AppOptions options = Options();
   experiment_ = &experiment;
   AppFrame* hostFrame = nullptr;
@@ -318,7 +318,7 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
   ORV::Test::TempDir folder;
   const std::string saved = folder / "vessel.tvx";
   {
-    ExperimentData recorded{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+    ExperimentData recorded{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
     recorded.mode = kModeLive;
     recorded.startTick = 500;
     recorded.Update([](ExperimentContents& c) {
@@ -331,7 +331,7 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
       }
       return 0;
     });
-    SessionExperiment access(recorded, ORV::Configuration::Instance(), ORV::Test::SharedClock());
+    SessionExperiment access(recorded, ORV::Test::SharedConfiguration(), ORV::Test::SharedClock());
     ORV::Test::BareHost host(recorded);
     ExperimentFileCommands commands(access, host);
     ASSERT_TRUE(commands.SaveExperimentToFile(saved, "vessel.tvx"));
@@ -343,7 +343,7 @@ TEST_F(AppStartup, AFileOnTheCommandLineIsOpenedThroughTheFileCommands) {
   } cases[] = {{kModeNone, true}, {kModeLive, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
-    ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+    ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
     experiment.mode = c.mode;
     ORV::Test::BareHost host(experiment);
     AppOptions options = Options({saved, "--Restart"});

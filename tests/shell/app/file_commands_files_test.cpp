@@ -58,8 +58,8 @@ std::vector<std::tuple<std::uint32_t, float, float>> Pressures(const ExperimentD
 TEST(FileCommandsOnFiles, SaveCloseAndReopenGiveTheSameRecord) {
   ORV::Test::SandboxedHome home;
   ORV::Test::TempDir folder;
-  ExperimentData data{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
-  Configuration& config = Configuration::Instance();
+  ExperimentData data{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
+  Configuration& config = ORV::Test::SharedConfiguration();
   SessionExperiment experiment(data, config, ORV::Test::SharedClock());
   ORV::Test::BareHost host(data);
   ExperimentFileCommands commands(experiment, host);
@@ -96,8 +96,8 @@ TEST(FileCommandsOnFiles, SaveCloseAndReopenGiveTheSameRecord) {
 TEST(FileCommandsOnFiles, ASaveThatCannotBeWrittenKeepsTheRunningBackup) {
   ORV::Test::SandboxedHome home;
   ORV::Test::TempDir folder;
-  ExperimentData data{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
-  Configuration& config = Configuration::Instance();
+  ExperimentData data{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
+  Configuration& config = ORV::Test::SharedConfiguration();
   config.LastUsedExperimentPath = "/kept/";
   SessionExperiment experiment(data, config, ORV::Test::SharedClock());
   ORV::Test::BareHost host(data);

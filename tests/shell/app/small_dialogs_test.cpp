@@ -50,7 +50,7 @@ TEST(PicoloChannelDialog, OpensOnTheStoredChannelAndAPickAnswersAtOnce) {
 
 TEST(ExperimentDialog, SaveNeedsATitleAndStoresBothTexts) {
   ORV::Test::SandboxedHome home;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   experiment.Update([](ExperimentContents& c) {
     c.title = "";
     c.description = "old";

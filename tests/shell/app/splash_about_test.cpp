@@ -117,13 +117,13 @@ TEST(AboutBox, ShowsTheVersionAndDrivesTheUpdateSwitchAndCheck) {
             QStringLiteral("Tarvix 5, Version:5.5.7.0 (g1234abc)"));
   EXPECT_EQ(AboutVersionText({"Tarvix 5", "5.5.7.0", ""}), QStringLiteral("Tarvix 5, Version:5.5.7.0 ()"));
 
-  Configuration& config = Configuration::Instance();
-  const bool saved = config.FreshetCheckEnabled;
+  Configuration config;
   config.FreshetCheckEnabled = true;
   int checks = 0;
   for (int dpiValue : {96, 144}) {
     ORV::Test::ScopedDpi dpi(dpiValue);
-    CAboutDlg about({"Tarvix 5", "5.5.7.0", "v5.5.7-12-gabcdef0"}, [&checks] { ++checks; });
+    CAboutDlg about(
+        {"Tarvix 5", "5.5.7.0", "v5.5.7-12-gabcdef0"}, [&checks] { ++checks; }, config.FreshetCheckEnabled);
     const int result = ORV::Test::RunModal(about, [&] {
       EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tarvix"));
       EXPECT_EQ(about.VersionLabel()->text(), QStringLiteral("Tarvix 5, Version:5.5.7.0 (v5.5.7-12-gabcdef0)"));
@@ -138,5 +138,4 @@ TEST(AboutBox, ShowsTheVersionAndDrivesTheUpdateSwitchAndCheck) {
   }
   EXPECT_EQ(checks, 2);
   EXPECT_TRUE(config.FreshetCheckEnabled) << "unchecked at 96 DPI, checked again at 144";
-  config.FreshetCheckEnabled = saved;
 }

@@ -204,7 +204,7 @@ class FakeHost final : public FrameHost {
 struct MainFrameTest : ::testing::Test {
   SandboxedHome home;
   Configuration config;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   Log log;
   FakeInstruments instruments{log};
   FakePanes panes{config, log};

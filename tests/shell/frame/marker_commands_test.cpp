@@ -11,6 +11,7 @@
 #include "shell/frame/frame_markers.h"
 #include "tests/shell/glue/glue_fakes.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 
 namespace ORV {
@@ -48,7 +49,7 @@ void EditF3ThenF7(CMarkerDlg& dialog, bool ok) {
 
 TEST(MarkerStringsDialog, OkKeepsTheEditsOfEveryKeyCancelKeepsNone) {
   ORV::Test::SandboxedHome home;
-  Configuration& configuration = Configuration::Instance();
+  Configuration& configuration = ORV::Test::SharedConfiguration();
   configuration.HotKeys = {};
   configuration.HotKeys[0] = "Start";
   configuration.HotKeys[2] = "old F3";
@@ -87,7 +88,7 @@ TEST(AddMarkerCommand, AsksTheFirstViewsGraphOnlyWhileAViewIsOpen) {
   // Without the application's trace views the command stays disabled.
   UI::CommandRouter router;
   ORV::Test::SandboxedHome home;
-  AddMarkerCommands(router, nullptr, Configuration::Instance(), nullptr, {});
+  AddMarkerCommands(router, nullptr, ORV::Test::SharedConfiguration(), nullptr, {});
   EXPECT_FALSE(router.QueryState(IDC_ADD_MARKER_BUTTON).enabled);
   EXPECT_TRUE(router.QueryState(ID_MARKER_SETTINGS_BUTTON).enabled);
 }

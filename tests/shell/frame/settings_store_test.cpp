@@ -26,9 +26,8 @@ TEST(MainFrameSettings, ChangesAreSavedToTheApplicationsStoreAndReadBackAtTheNex
     configuration.AutoThreshold = true;
     ProgramFrameOptions options;
     options.settingsStore = &store;
-    std::unique_ptr<CMainFrame> frame =
-        CreateMainFrame(configuration, ORV::Test::SharedSession().Experiment(), ORV::Test::SharedInstruments(),
-                        ORV::Test::SharedClock(), options);
+    std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, ORV::Test::SharedSession().Experiment(),
+                                                        ORV::Test::SharedInstruments(), options);
     ASSERT_TRUE(frame->OnClose(false));
   }
   OS::RegistryStore reopened(file);

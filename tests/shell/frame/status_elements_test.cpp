@@ -143,7 +143,7 @@ TEST(StatusElementsDrawn, NavigationBarDrawsTheThumbOnlyOverASpanOfTwoOrMore) {
 }
 
 TEST(NavigationPopupPictures, TheIndexImageNearestThePositionInGrey) {
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   const CNavigationControllerDialog::PictureSource pictures = IndexImagePictures(experiment);
   EXPECT_FALSE(pictures(5).has_value()) << "nothing recorded";
 
@@ -201,7 +201,7 @@ TEST(StatusElementsRendered, AtBothDpis) {
 }
 
 TEST(NavigationPopupPictures, RenderedWithARecordedPictureAndWithout) {
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   experiment.Update([](ExperimentContents& c) {
     // A vessel: two dark walls running down a light field.
     ImageIndexRecord record;

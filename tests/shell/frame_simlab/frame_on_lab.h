@@ -27,7 +27,7 @@ inline bool PrepareLab(const char* cameras) {
   setenv("ORV_SIMLAB", "1", 1);
   setenv("ORV_SIMLAB_CAMERAS", cameras, 1);
   ProcessLab();
-  Configuration::Instance().Load();
+  ORV::Test::SharedConfiguration().Load();
   const std::string_view progIds[] = {AnalysisView::kProgId};
   const Com::HRESULT hr =
       Com::ControlFactory(OS::RegistryStore::User(), {ORV_ANALYSIS_CONTROL_DIR}).RegisterFromFolders(progIds);
@@ -38,8 +38,8 @@ inline bool PrepareLab(const char* cameras) {
 // The main frame on the lab, created, `width` x `height` and shown; null
 // (with the failure reported) when it could not be created.
 inline std::unique_ptr<CMainFrame> ShowFrameOnLab(int width, int height) {
-  std::unique_ptr<CMainFrame> frame = CreateMainFrame(
-      Configuration::Instance(), ORV::Test::SharedSession().Experiment(), SharedInstruments(), SharedClock());
+  std::unique_ptr<CMainFrame> frame =
+      CreateMainFrame(ORV::Test::SharedConfiguration(), ORV::Test::SharedSession().Experiment(), SharedInstruments());
   const int created = frame->OnCreate();
   EXPECT_EQ(created, 0) << "the main frame created";
   if (created != 0) return nullptr;

@@ -61,13 +61,13 @@ class ProgramFrameTest : public ::testing::Test {
     InterfaceManager::Sources sources;
     sources.usb = std::make_shared<OS::FixedUsbSerialEnumerator>();
     sources.hid = &hid;
-    manager = std::make_unique<InterfaceManager>(std::move(sources));
+    manager = std::make_unique<InterfaceManager>(configuration, std::move(sources));
   }
 
   std::unique_ptr<CMainFrame> Make() {
     ProgramFrameOptions options;
     options.settingsStore = &store;
-    auto frame = CreateMainFrame(configuration, experiment, *manager, ORV::Test::SharedClock(), options);
+    auto frame = CreateMainFrame(configuration, experiment, *manager, options);
     EXPECT_EQ(frame->OnCreate(), 0);
     frame->resize(1400, 900);
     frame->show();
@@ -85,7 +85,7 @@ class ProgramFrameTest : public ::testing::Test {
   Configuration configuration;
   HandClock clock{50000};
   ORV::Test::FakeHooks hooks;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   Sim::SimHidTransport hid;
   std::shared_ptr<Sim::MultiInterfaceUnit> unit = std::make_shared<Sim::MultiInterfaceUnit>();
   std::unique_ptr<InterfaceManager> manager;

@@ -11,6 +11,7 @@
 #include "shell/frame/frame_command_host.h"
 #include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "tests/video/ui/simlab_camera_window.h"
 #include "video/ui/camera_pane.h"
@@ -25,7 +26,7 @@ TEST(AutoThresholdOnTheSimulatedLab, TheRibbonSwitchHasTheCameraZoneChooseItsCut
   ORV::Test::SandboxedHome home;
   unsetenv("ORV_SIMLAB_VESSEL");  // the lab's default picture
   ASSERT_TRUE(ORV::Test::PrepareLab("1"));
-  Configuration& configuration = Configuration::Instance();
+  Configuration& configuration = ORV::Test::SharedConfiguration();
   ASSERT_FALSE(configuration.AutoThreshold);
   std::unique_ptr<CMainFrame> frame = ORV::Test::ShowFrameOnLab(1500, 940);
   ASSERT_NE(frame, nullptr);

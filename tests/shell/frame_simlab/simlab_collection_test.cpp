@@ -98,14 +98,14 @@ std::size_t PressureCount(ExperimentData& experiment) {
 TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBackupHoldsTheSame) {
   ORV::Test::SandboxedHome home;
   ASSERT_TRUE(ORV::Test::PrepareLab("2"));
-  Configuration& configuration = Configuration::Instance();
+  Configuration& configuration = ORV::Test::SharedConfiguration();
   configuration.AutoBackup = true;
   configuration.VideoRecordingEnabled = false;
   configuration.HotKeys[0] = "Drug added";
   configuration.HotKeys[4] = "Washout";
   configuration.HotKeys[11] = "";
   ExperimentData& experiment = ORV::Test::SharedSession().Experiment();
-  InterfaceManager instruments;
+  InterfaceManager instruments(configuration);
 
   // The application as it starts the program: the record's actions go to
   // the frame's action sheet, which keeps them in the experiment, and a
@@ -130,8 +130,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   ProgramFrameOptions frameOptions;
   frameOptions.glue = &glue;
   frameOptions.views = &views;
-  std::unique_ptr<CMainFrame> frame =
-      CreateMainFrame(configuration, experiment, instruments, ORV::Test::SharedClock(), std::move(frameOptions));
+  std::unique_ptr<CMainFrame> frame = CreateMainFrame(configuration, experiment, instruments, std::move(frameOptions));
   views.SetFrame(frame.get());
   ASSERT_EQ(frame->OnCreate(), 0);
   templates.RegisterWith(*frame->Documents());
@@ -257,7 +256,7 @@ TEST(CollectionOnTheSimulatedLab, RecordsEveryStreamMarkersAndActionsAndTheBacku
   ASSERT_TRUE(std::filesystem::exists(backup + "/" + kBackupIndexName));
   experiment.CloseStores();
   {
-    ExperimentData rebuilt{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+    ExperimentData rebuilt{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
     ASSERT_TRUE(rebuilt.OpenStores(configuration.GetTempWorkingDirectory()));
     ASSERT_EQ(rebuilt.ImportBackup(backup + "/"), 1u);
     const Snapshot copy = Take(rebuilt);

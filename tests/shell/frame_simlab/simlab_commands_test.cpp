@@ -23,6 +23,7 @@
 #include "shell/frame/program_frame.h"
 #include "tests/shell/frame_simlab/frame_on_lab.h"
 #include "tests/support/test_support.h"
+#include "tests/support/test_world.h"
 #include "tests/support/ui/ui_test_support.h"
 #include "video/ui/camera_pane.h"
 #include "video/ui/camera_wnd.h"
@@ -45,7 +46,7 @@ std::unique_ptr<CMainFrame> StartedFrame() {
 
 TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
   ORV::Test::SandboxedHome home;
-  Configuration& configuration = Configuration::Instance();
+  Configuration& configuration = ORV::Test::SharedConfiguration();
   std::unique_ptr<CMainFrame> frame = StartedFrame();
   ASSERT_NE(frame, nullptr);
   ORV::Test::SaveUiArtifact(*frame, "commands_1_started");
@@ -97,7 +98,7 @@ TEST(RibbonCommandsOnTheSimulatedLab, FollowTheLiveProgram) {
 // name.
 TEST(CameraPaneOnTheSimulatedLab, CtrlCaptureOnAFrameGrabberAsksForTheChannelAndKeepsIt) {
   ORV::Test::SandboxedHome home;
-  Configuration& configuration = Configuration::Instance();
+  Configuration& configuration = ORV::Test::SharedConfiguration();
   std::unique_ptr<CMainFrame> frame = StartedFrame();
   ASSERT_NE(frame, nullptr);
   auto* pane = dynamic_cast<Video::CCameraPane*>(frame->PaneOf(PaneKind::CameraPane));

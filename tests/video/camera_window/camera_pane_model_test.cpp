@@ -75,7 +75,7 @@ class CameraPaneModelTest : public ::testing::Test {
   void Capturing(bool on) { control.results[D::IsCapturing] = Com::Variant(std::int16_t(on ? 1 : 0)); }
 
   ORV::Test::SandboxedHome home;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   RangeControl control;
   std::unique_ptr<CameraPaneModel> pane;
   std::unique_ptr<CameraWindowModel> window;

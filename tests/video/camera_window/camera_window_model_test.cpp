@@ -98,7 +98,7 @@ class CameraWindowModelTest : public ::testing::Test {
   int camera_;
   ORV::Test::SandboxedHome home;
   TestClock clock;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   Receiver receiver;
   std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
   ORV::Test::RecordingControl control;

@@ -127,7 +127,7 @@ class VideoFrontEndTest : public testing::Test {
     setup.factory = &factory_;
     setup.hooks.videoRecordingOn = [] { return true; };
     setup.hooks.freeBytes = [](const std::string&) { return std::optional<std::uint64_t>(std::uint64_t{1} << 40); };
-    window_ = std::make_unique<CameraWnd>(std::move(setup));
+    window_ = std::make_unique<CameraWnd>(*experiment_.configuration, std::move(setup));
     CameraWnd* w = window_.get();
     w->resize(1000, 330);
     EXPECT_EQ(w->Create(), 0);
@@ -182,7 +182,7 @@ class VideoFrontEndTest : public testing::Test {
     const std::string file = folder / "exp.tvx";
     const ExperimentFileContext context{ORV::Test::SharedClock()};
     EXPECT_EQ(SaveExperiment(experiment_, file, "exp.tvx", true, {}, context), 1);
-    auto opened = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
+    auto opened = std::make_unique<ExperimentData>(ORV::Test::SharedConfiguration(), ORV::Test::SharedClock());
     EXPECT_EQ(OpenExperiment(*opened, file, context), kOpenCurrentVersion);
     return opened;
   }
@@ -294,7 +294,7 @@ class VideoFrontEndTest : public testing::Test {
   ORV::Test::TempDir backupBase_;
   OS::RegistryStore store_;
   const Com::ControlFactory factory_{store_, {ORV_ANALYSIS_CONTROL_DIR}};
-  ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   Configuration& config_ = *experiment_.configuration;
   ORV::Test::TestClock clock_;
   std::shared_ptr<ZoneDataHolderQueue> queue_ = std::make_shared<ZoneDataHolderQueue>();

@@ -74,7 +74,7 @@ class VideoPaneFixture : public testing::Test {
   static constexpr std::uint32_t kStart = 50000;
 
   VideoPaneFixture() {
-    experiment_ = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
+    experiment_ = std::make_unique<ExperimentData>(ORV::Test::SharedConfiguration(), ORV::Test::SharedClock());
     experiment_->mode = kModeFile;
     experiment_->startTick = kStart;
     SetFilePath(dir_ / "exp.tvx");

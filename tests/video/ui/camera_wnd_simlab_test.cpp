@@ -57,7 +57,7 @@ struct LabWindowSetting {
   ORV::Test::SandboxedHome home;
   OS::RegistryStore store;
   const Com::ControlFactory factory{store, {ORV_ANALYSIS_CONTROL_DIR}};
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   ORV::Test::TestClock clock;
   std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
 };
@@ -80,7 +80,7 @@ TEST(CameraWndSimLabTest, CapturesASimulatedVesselAndQueuesCalibratedRecords) {
 
   for (int dpi : {96, 144}) {
     ORV::Test::ScopedDpi scoped(dpi);
-    CameraWnd w(lab.Setup());
+    CameraWnd w(*lab.experiment.configuration, lab.Setup());
     w.resize(w.Scale(1000), w.Scale(330));
     ASSERT_EQ(w.Create(), 0);
     w.show();
@@ -133,7 +133,7 @@ TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSliders
   if (!UseLab("brightfield")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
   LabWindowSetting lab(1.0f);  // the lab's brightfield camera: 1 um per pixel
   const std::shared_ptr<ZoneDataHolderQueue>& queue = lab.queue;
-  CameraWnd w(lab.Setup());
+  CameraWnd w(*lab.experiment.configuration, lab.Setup());
   w.resize(1000, 330);
   ASSERT_EQ(w.Create(), 0);
   w.show();

@@ -39,7 +39,7 @@ class CameraWndTest : public ::testing::Test {
     setup.experiment = &experiment;
     setup.queue = queue;
     setup.factory = &f;
-    return std::make_unique<CameraWnd>(std::move(setup));
+    return std::make_unique<CameraWnd>(*experiment.configuration, std::move(setup));
   }
   std::string Record(CameraWnd& w) { return w.Control().Invoke<std::string>(1000); }
   void Fire(CameraWnd& w, Com::DISPID id, std::vector<Com::Variant> args) {
@@ -49,7 +49,7 @@ class CameraWndTest : public ::testing::Test {
   ORV::Test::SandboxedHome home;
   OS::RegistryStore store;
   Com::ControlFactory factory{store, {}};
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   std::shared_ptr<ZoneDataHolderQueue> queue = std::make_shared<ZoneDataHolderQueue>();
 };
 
@@ -149,7 +149,7 @@ TEST_F(CameraWndTest, CameraPaneStartsTheAttachedWindowsCapture) {
     ASSERT_EQ(w->Create(), 0);
     CameraPaneHooks hooks;
     hooks.deviceName = [](int) { return std::string("DMx 41AU02 SIM-1"); };
-    CCameraPane pane(&experiment, false, hooks);
+    CCameraPane pane(*experiment.configuration, &experiment, false, hooks);
     ASSERT_EQ(pane.Create(), 0);
     {
       // The stand-in already captures: switching to this camera asks first.

@@ -33,7 +33,7 @@ inline CalculationData Stat(std::int32_t kind, std::int32_t traceKind, std::int3
 class DataSheetFixture : public testing::Test {
  protected:
   DataSheetFixture() {
-    experiment_ = std::make_unique<ExperimentData>(ORV::Configuration::Instance(), ORV::Test::SharedClock());
+    experiment_ = std::make_unique<ExperimentData>(ORV::Test::SharedConfiguration(), ORV::Test::SharedClock());
     experiment_->mode = kModeFile;
   }
   std::vector<CalculationData> Records() const {

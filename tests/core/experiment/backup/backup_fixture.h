@@ -17,6 +17,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/backup_files.h"
 #include "tests/core/experiment/experiment_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 
@@ -87,7 +88,7 @@ inline std::vector<std::string> FileNames(const std::string& folder) {
 class BackupFixture : public ExperimentFixture {
  protected:
   BackupFixture() {
-    Configuration& config = Configuration::Instance();
+    Configuration& config = ORV::Test::SharedConfiguration();
     config.BackupBufferDir.clear();
     config.RunningBackupDirectory.clear();
     config.AutoBackup = true;
@@ -96,7 +97,7 @@ class BackupFixture : public ExperimentFixture {
     data().SetApplicationHooks(&backupHooks_);
   }
 
-  Configuration& config() { return Configuration::Instance(); }
+  Configuration& config() { return ORV::Test::SharedConfiguration(); }
 
   // A backup folder named `name` under the base, with an index of the
   // given bytes, remembered as the running backup.

@@ -15,6 +15,7 @@
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "tests/core/experiment/experiment_fixture.h"
+#include "tests/support/test_world.h"
 
 namespace ORV::Test {
 namespace {
@@ -24,10 +25,10 @@ constexpr float kUnset = -7.5f;  // what the caller put in the point
 // Sets the flow source and the product type for one test and restores them.
 class TraceValuesTest : public ExperimentFixture {
  protected:
-  TraceValuesTest() : savedProduct_(Configuration::Instance().ProductType) {}
+  TraceValuesTest() : savedProduct_(ORV::Test::SharedConfiguration().ProductType) {}
   ~TraceValuesTest() override {
     SetFlowSource(kFlowFromFlowMeter);
-    Configuration::Instance().ProductType = savedProduct_;
+    ORV::Test::SharedConfiguration().ProductType = savedProduct_;
   }
 
   void AddZone(int camera, const ZoneData& z) {
@@ -271,11 +272,11 @@ TEST_F(TraceValuesTest, TemperatureOfTheIncubationChamberComesFromTheMicroscope)
     return 0;
   });
 
-  Configuration::Instance().ProductType = 1;
+  ORV::Test::SharedConfiguration().ProductType = 1;
   EXPECT_EQ(Count(kTraceTemperature, 1), 1);
   EXPECT_FLOAT_EQ(Point(0, kTraceTemperature, 1, 0).value, 37.25f);
 
-  Configuration::Instance().ProductType = 2;
+  ORV::Test::SharedConfiguration().ProductType = 2;
   EXPECT_EQ(Count(kTraceTemperature, 1), 2);
   const TracePoint p = Point(1, kTraceTemperature, 1, 0);
   EXPECT_EQ(p.time, 250u);

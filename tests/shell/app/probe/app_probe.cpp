@@ -30,6 +30,7 @@
 #include "platform/ui/app_services.h"
 #include "platform/ui/message_box.h"
 #include "shell/app/pelmora_app.h"
+#include "tests/support/test_world.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
   if (g_role == "waiter") WriteFile("waiter.waiting", "");
 
   RelativeTime::RelativeTime clock;
-  CPelmoraApp app(AppWorld{Configuration::Instance(), clock, nullptr}, std::move(options));
+  CPelmoraApp app(AppWorld{ORV::Test::SharedConfiguration(), clock, nullptr}, std::move(options));
   // Acts once the main window shows (the splash lets events run before).
   bool ready = false;
   auto* poll = new QTimer(qApp);
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
         ::Utils::Threading::AsyncTask<int>([frame] {
           for (;;) {
             frame->touched.fetch_add(1);
-            Configuration::Instance().TraceTimeSpan += 0;
+            ORV::Test::SharedConfiguration().TraceTimeSpan += 0;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
           }
           return 0;

@@ -20,7 +20,7 @@ namespace {
 TEST(DocumentGlueHost, ExportOpensTheDataSheetDocumentAndFillsItsView) {
   ORV::Test::SandboxedHome home;
   ORV::Test::MemoryEventLog log;
-  ExperimentData experiment{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   experiment.mode = kModeFile;
   CalculationData stored;
   stored.kind = CalculationData::kMean;

@@ -34,7 +34,7 @@ class RibbonTimeWindowTest : public testing::Test {
   ORV::Test::MemoryEventLog log_;
   UI::RibbonModel ribbon_;
   UI::CommandRouter router_;
-  ExperimentData experiment_{ORV::Configuration::Instance(), ORV::Test::SharedClock()};
+  ExperimentData experiment_{ORV::Test::SharedConfiguration(), ORV::Test::SharedClock()};
   FakeGlueHost glueHost_;
   TraceGlue glue_{experiment_, glueHost_, Text};
   FakeView view_;
