@@ -12,9 +12,6 @@ namespace ORV {
 class Configuration;
 class ExperimentData;
 class InterfaceManager;
-namespace RelativeTime {
-class RelativeTime;
-}
 namespace Shell {
 class DocumentTemplates;
 }
@@ -25,7 +22,6 @@ struct MainFrameWorld {
   Configuration& configuration;
   ExperimentData& experiment;
   InterfaceManager& instruments;
-  RelativeTime::RelativeTime& clock;
 };
 
 // The frame on `world`, for `app`, which outlives it.

@@ -5,7 +5,7 @@
 namespace ORV {
 
 Program::Program(Shell::AppOptions options) : session_(configuration_, clock_), instruments_(configuration_) {
-  const MainFrameWorld frameWorld{configuration_, session_.Experiment(), instruments_, clock_};
+  const MainFrameWorld frameWorld{configuration_, session_.Experiment(), instruments_};
   options.frameFactory = [frameWorld](Shell::AppCommands& app) { return MakeMainAppFrame(frameWorld, app); };
   options.glueHost = MakeProgramGlueHost;
   app_ = std::make_unique<Shell::CPelmoraApp>(Shell::AppWorld{configuration_, clock_, &session_.Experiment()},

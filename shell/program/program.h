@@ -3,14 +3,15 @@
 // they depend on each other, and hands each to what needs it. Nothing below
 // it finds these objects by itself; what is not handed in is not there.
 //
-//   Configuration      the settings, loaded by the application at start-up
+//   Configuration      the settings, the program's own: loaded by the
+//                      application at start-up, saved by the frame's close
 //   RelativeTime       the experiment clock
 //   Session            the experiment record, on the settings and the clock
 //   InterfaceManager   the instruments, on the settings
 //   CPelmoraApp        the application object, on the settings, the clock
 //                      and the record; it makes the main frame through the
-//                      factory set here, which hands the frame all four and
-//                      the application itself
+//                      factory set here, which hands the frame the settings,
+//                      the record, the instruments and the application
 //
 // The program's entry point makes one; the whole-program tests make their
 // own, so they run the program as it is put together here.
