@@ -201,7 +201,7 @@ TEST_F(FlowPaneTest, UsesTheConfigurationOfItsContextAndHasAStableName) {
   EXPECT_EQ(pane.HeaderFont().pointSizeF(), 12.0);
   EXPECT_EQ(pane.PanelFont().pointSizeF(), 9.5);
   EXPECT_EQ(pane.FlowEdit()->font(), pane.PanelFont());
-  EXPECT_NE(ORV::Test::SharedConfiguration().HeaderFontSize, 120) << "the process's configuration is not used";
+  EXPECT_NE(ORV::Test::SharedConfiguration().HeaderFontSize, 120) << "the record's configuration is not used";
 }
 
 TEST_F(FlowPaneTest, RestoresItsDockPositionThroughTheFramesSaveAndLoad) {
