@@ -23,7 +23,10 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 // everything below it) fails with `error`: ENOSPC as on a full disk (files
 // can still be made, no byte goes into them), EROFS as on a read-only disk
 // (no file can be made either). An error of 0 takes the folder's fault away.
-void SetWriteFault(const std::string& folder, int error);
+// With `after`, the files under the folder still take that many bytes in
+// all, as a disk that fills does: the write that would go beyond puts in
+// what fits, and that write and all later ones fail.
+void SetWriteFault(const std::string& folder, int error, std::uint64_t after = 0);
 void ClearWriteFaults();
 // The error a write into `path` meets now; 0 when none.
 int WriteFaultAt(const std::string& path);
