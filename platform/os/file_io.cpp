@@ -107,6 +107,20 @@ int WriteFaultAt(const std::string& path) {
   return ErrorOf(Canonical(path));
 }
 
+std::optional<std::uint64_t> FreeBytes(const std::string& folder) {
+  std::error_code ec;
+  const std::filesystem::space_info space = std::filesystem::space(folder, ec);
+  if (ec) return std::nullopt;
+  std::uint64_t free = space.available;
+  if (g_faultsSet.load(std::memory_order_relaxed)) {
+    std::lock_guard lock(g_faultsMutex);
+    // A read-only disk keeps its free space: it refuses the files instead.
+    const Fault* fault = FaultOfPath(Canonical(folder));
+    if (fault != nullptr && fault->error == ENOSPC) free = std::min(free, fault->room);
+  }
+  return free;
+}
+
 int WriteFaultOf(int fd) {
   if (!g_faultsSet.load(std::memory_order_relaxed) || fd < 0) return 0;
   const std::string path = PathOf(fd);

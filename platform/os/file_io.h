@@ -8,6 +8,7 @@
 // none is set, the writes pay one atomic load for it.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ORV::OS {
@@ -28,6 +29,10 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 // what fits, and that write and all later ones fail.
 void SetWriteFault(const std::string& folder, int error, std::uint64_t after = 0);
 void ClearWriteFaults();
+// The bytes a write into `folder` may still put on its disk: the file
+// system's free space, or the room a write fault leaves (none on a full or
+// read-only disk). Empty when the file system cannot say.
+std::optional<std::uint64_t> FreeBytes(const std::string& folder);
 // The error a write into `path` meets now; 0 when none.
 int WriteFaultAt(const std::string& path);
 // The same for the file open as `fd`.

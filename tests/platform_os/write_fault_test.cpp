@@ -73,12 +73,16 @@ TEST(WriteFault, AFillingFolderTakesItsRoomAndThenFails) {
   const int b = ::open((disk + "/b").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   ASSERT_GE(a, 0);
   ASSERT_GE(b, 0);
+  EXPECT_EQ(FreeBytes(disk), std::optional<std::uint64_t>(10));
   EXPECT_EQ(WriteAll(a, "123456", 6), 6u);
   EXPECT_EQ(WriteFaultAt(disk + "/a"), 0) << "room is left";
+  EXPECT_EQ(FreeBytes(disk + "/a"), std::optional<std::uint64_t>(4)) << "what is left, seen from within";
+  EXPECT_GT(FreeBytes(dir.path()).value_or(0), 10u) << "the disk's own free space elsewhere";
   errno = 0;
   EXPECT_EQ(WriteAll(b, "abcdef", 6), 4u) << "what fits goes in";
   EXPECT_EQ(errno, ENOSPC);
   EXPECT_EQ(WriteFaultOf(a), ENOSPC);
+  EXPECT_EQ(FreeBytes(disk), std::optional<std::uint64_t>(0));
   errno = 0;
   EXPECT_FALSE(WriteAllAt(a, "x", 1, 0));
   EXPECT_EQ(errno, ENOSPC);
