@@ -19,6 +19,7 @@ std::mutex g_faultsMutex;
 struct Fault {
   int error = 0;
   std::uint64_t room = 0;  // bytes still taken before the writes fail
+  bool atFlush = false;    // the writes go in; the flush to disk fails
 };
 
 std::map<std::string, Fault>& Faults() {
@@ -70,7 +71,7 @@ std::size_t Room(int fd, std::size_t size, int& error) {
   if (path.empty()) return size;
   std::lock_guard lock(g_faultsMutex);
   Fault* fault = FaultOfPath(path);
-  if (fault == nullptr) return size;
+  if (fault == nullptr || fault->atFlush) return size;
   const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(fault->room, size));
   fault->room -= room;
   if (room < size) error = fault->error;
@@ -80,7 +81,7 @@ std::size_t Room(int fd, std::size_t size, int& error) {
 int ErrorOf(const std::string& path) {
   std::lock_guard lock(g_faultsMutex);
   const Fault* fault = FaultOfPath(path);
-  return fault != nullptr && fault->room == 0 ? fault->error : 0;
+  return fault != nullptr && !fault->atFlush && fault->room == 0 ? fault->error : 0;
 }
 
 }  // namespace
@@ -92,6 +93,17 @@ void SetWriteFault(const std::string& folder, int error, std::uint64_t after) {
     Faults().erase(key);
   } else {
     Faults()[key] = Fault{error, after};
+  }
+  g_faultsSet = !Faults().empty();
+}
+
+void SetFlushFault(const std::string& folder, int error) {
+  std::lock_guard lock(g_faultsMutex);
+  const std::string key = Canonical(folder);
+  if (error == 0) {
+    Faults().erase(key);
+  } else {
+    Faults()[key] = Fault{error, 0, true};
   }
   g_faultsSet = !Faults().empty();
 }
@@ -116,7 +128,7 @@ std::optional<std::uint64_t> FreeBytes(const std::string& folder) {
     std::lock_guard lock(g_faultsMutex);
     // A read-only disk keeps its free space: it refuses the files instead.
     const Fault* fault = FaultOfPath(Canonical(folder));
-    if (fault != nullptr && fault->error == ENOSPC) free = std::min(free, fault->room);
+    if (fault != nullptr && fault->error == ENOSPC && !fault->atFlush) free = std::min(free, fault->room);
   }
   return free;
 }
@@ -125,6 +137,19 @@ int WriteFaultOf(int fd) {
   if (!g_faultsSet.load(std::memory_order_relaxed) || fd < 0) return 0;
   const std::string path = PathOf(fd);
   return path.empty() ? 0 : ErrorOf(path);
+}
+
+bool FlushToDisk(int fd, bool dataOnly) {
+  if (g_faultsSet.load(std::memory_order_relaxed)) {
+    const std::string path = PathOf(fd);
+    std::lock_guard lock(g_faultsMutex);
+    const Fault* fault = path.empty() ? nullptr : FaultOfPath(path);
+    if (fault != nullptr && fault->atFlush) {
+      errno = fault->error;
+      return false;
+    }
+  }
+  return (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) == 0;
 }
 
 std::size_t WriteAll(int fd, const void* data, std::size_t size) {

@@ -28,7 +28,15 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 // all, as a disk that fills does: the write that would go beyond puts in
 // what fits, and that write and all later ones fail.
 void SetWriteFault(const std::string& folder, int error, std::uint64_t after = 0);
+// From now on a flush to disk of a file under `folder` fails with `error`
+// while its writes still go in, as on a disk that takes the bytes into memory
+// and refuses them only when it writes them out (a network or thinly
+// provisioned disk). An error of 0 takes the folder's fault away.
+void SetFlushFault(const std::string& folder, int error);
 void ClearWriteFaults();
+// Flushes the file open as `fd` to its disk (its data alone with
+// `dataOnly`). False, with errno, when that fails.
+bool FlushToDisk(int fd, bool dataOnly = false);
 // The bytes a write into `folder` may still put on its disk: the file
 // system's free space, or the room a write fault leaves (none on a full or
 // read-only disk). Empty when the file system cannot say.

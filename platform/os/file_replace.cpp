@@ -75,7 +75,7 @@ bool FileReplacement::Flush() {
   if (fd_ < 0) return false;
   // A disk that takes the bytes into memory may refuse them only here: the
   // first failed step's reason is the one kept.
-  int error = ::fsync(fd_) == 0 ? 0 : errno;
+  int error = FlushToDisk(fd_) ? 0 : errno;
   if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
   if (error != 0) {

@@ -66,15 +66,21 @@ TEST(FullDiskSave, ADiskThatFillsDuringTheSaveSaysWhy) {
   struct Case {
     const char* when;
     std::uint64_t room;  // bytes the disk takes before it is full
+    bool atFlush;        // the disk takes every byte and refuses the flush
   };
   const Case cases[] = {
-      {"during the first video's copy", videos / 4},
-      {"during the experiment file, after the videos", videos + 200},
+      {"during the first video's copy", videos / 4, false},
+      {"during the experiment file, after the videos", videos + 200, false},
+      {"at the flush to disk", 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.when);
     for (int camera : {0, 1}) fs::remove(disk + "/vessel_" + std::to_string(camera) + ".avi");
-    OS::SetWriteFault(disk, ENOSPC, c.room);
+    if (c.atFlush) {
+      OS::SetFlushFault(disk, ENOSPC);
+    } else {
+      OS::SetWriteFault(disk, ENOSPC, c.room);
+    }
     const std::size_t before = rig.boxes.Shown().size();
     rig.dialogs.Answer(disk + "/vessel");
     rig.Router().Execute(kFileSaveAs);

@@ -99,5 +99,30 @@ TEST(WriteFault, AFillingFolderTakesItsRoomAndThenFails) {
       << "no temporary file is left";
 }
 
+// A disk that takes the bytes and refuses them at the flush to disk: the
+// replacement fails with that reason and leaves the earlier file.
+TEST(WriteFault, AFolderThatRefusesTheFlushFailsTheReplacement) {
+  ORV::Test::TempDir dir;
+  const std::string disk = dir / "disk";
+  ASSERT_TRUE(EnsureDir(disk));
+  ASSERT_TRUE(AtomicWriteFile(disk + "/old.tvx", std::string_view("previous")));
+  SetFlushFault(disk, ENOSPC);
+  const int fd = ::open((disk + "/a").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(WriteAll(fd, "abc", 3), 3u) << "the writes go in";
+  EXPECT_EQ(WriteFaultOf(fd), 0);
+  errno = 0;
+  EXPECT_FALSE(FlushToDisk(fd));
+  EXPECT_EQ(errno, ENOSPC);
+  ::close(fd);
+  errno = 0;
+  EXPECT_FALSE(AtomicWriteFile(disk + "/old.tvx", std::string_view("new content")));
+  EXPECT_EQ(errno, ENOSPC);
+  ClearWriteFaults();
+  EXPECT_EQ(Read(disk + "/old.tvx"), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), std::filesystem::directory_iterator()), 2)
+      << "no temporary file is left";
+}
+
 }  // namespace
 }  // namespace ORV::OS

@@ -295,16 +295,21 @@ TEST_F(ExperimentFileSave, ADiskThatFillsDuringTheSaveGivesItsReason) {
   struct Case {
     const char* name;
     std::uint64_t room;  // bytes the disk still takes
+    bool atFlush;        // the bytes go in, the flush to disk fails
   };
   const Case cases[] = {
-      {"full from the start", 0},
-      {"full during the video copy", 600},
-      {"full during the experiment file", 1000 + 120},
+      {"full from the start", 0, false},
+      {"full during the video copy", 600, false},
+      {"full during the experiment file", 1000 + 120, false},
+      {"refused at the flush to disk", 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(dir_ / "exp_0.avi");
-    OS::SetWriteFault(dir_.path(), ENOSPC, c.room);
+    if (c.atFlush)
+      OS::SetFlushFault(dir_.path(), ENOSPC);
+    else
+      OS::SetWriteFault(dir_.path(), ENOSPC, c.room);
     EXPECT_EQ(Save("exp.tvx", true), 0);
     OS::ClearWriteFaults();
     EXPECT_EQ(error, ENOSPC);
