@@ -94,6 +94,25 @@ TEST(FullDiskSave, ADiskThatFillsDuringTheSaveSaysWhy) {
     EXPECT_EQ(experiment.mode.load(), kLiveIdle) << "the experiment stays open";
     EXPECT_EQ(PressureTimes(experiment).size(), recorded);
   }
+
+  // Saved there once the disk has room; then Save (not As) onto the file
+  // when the disk fills again: the file saved before stays.
+  rig.dialogs.Answer(disk + "/vessel");
+  ASSERT_TRUE(rig.Router().Execute(kFileSaveAs));
+  const std::string saved = ReadAll(earlier);
+  ASSERT_NE(saved, "an earlier experiment");
+  const std::size_t asked = rig.dialogs.Asked().size();
+  const std::size_t before = rig.boxes.Shown().size();
+  experiment.modified = true;  // a change since
+  OS::SetWriteFault(disk, ENOSPC, 100);
+  ASSERT_TRUE(rig.Router().Execute(kFileSave));
+  OS::ClearWriteFaults();
+  EXPECT_EQ(rig.dialogs.Asked().size(), asked) << "saved to its file, no name asked";
+  EXPECT_EQ(rig.BoxesWith("Failed to save experiment to file \"" + earlier + "\": No space left on device.", before), 1)
+      << ::testing::PrintToString(rig.BoxTexts(before));
+  EXPECT_EQ(ReadAll(earlier), saved);
+  EXPECT_EQ(TemporaryFilesIn(disk), std::vector<std::string>{});
+  EXPECT_TRUE(experiment.modified.load());
 }
 
 TEST(FullDiskSave, VideosNeverRecordedForWantOfRoomAreLeftOutOfTheSave) {
