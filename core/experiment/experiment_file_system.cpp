@@ -28,7 +28,7 @@ bool Failed() {
 class PosixOutputFile final : public OutputFile {
  public:
   explicit PosixOutputFile(const std::string& target) : replacement_(target), fd_(replacement_.Descriptor()) {
-    buffer_.reserve(kBufferSize);
+    if (IsOpen()) buffer_.reserve(kBufferSize);
   }
 
   bool IsOpen() const { return replacement_.IsOpen(); }
@@ -127,9 +127,10 @@ class PosixFileSystem final : public ExperimentFileSystem {
   bool Copy(const std::string& from, const std::string& to,
             const std::function<void(std::uint64_t, std::uint64_t)>& progress) override {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
+    if (in < 0) return Failed();
     struct stat st {};
     if (::fstat(in, &st) != 0) {
+      Failed();
       ::close(in);
       return false;
     }
@@ -145,7 +146,7 @@ class PosixFileSystem final : public ExperimentFileSystem {
     for (;;) {
       const ssize_t n = ::read(in, chunk.data(), chunk.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) ok = false;
+      if (n < 0) ok = Failed();
       if (n <= 0) break;
       if (!out->Write(chunk.data(), static_cast<std::size_t>(n))) {
         ok = false;
@@ -155,7 +156,12 @@ class PosixFileSystem final : public ExperimentFileSystem {
       if (progress) progress(copied, total);
     }
     ::close(in);
-    return ok && copied == total && out->Commit() && out->Replace();
+    if (ok && copied != total) {
+      // The video changed while it was copied: no call failed to say why.
+      t_lastError = 0;
+      ok = false;
+    }
+    return ok && out->Commit() && out->Replace();
   }
 
   int LastError() const override { return t_lastError; }

@@ -70,8 +70,14 @@ class Progress {
 
 class Writer {
  public:
-  Writer(ExperimentData& data, SerializationStream& out, bool withVideo, const ExperimentFileContext& context)
-      : data_(data), out_(out), withVideo_(withVideo), context_(context), mode_(data.mode.load()) {}
+  Writer(ExperimentData& data, SerializationStream& out, bool withVideo, const ExperimentFileContext& context,
+         const std::array<bool, kMaxCameras>& unrecorded)
+      : data_(data),
+        out_(out),
+        withVideo_(withVideo),
+        context_(context),
+        mode_(data.mode.load()),
+        unrecorded_(unrecorded) {}
 
   std::uint32_t Offset() const { return static_cast<std::uint32_t>(out_.Size()); }
 
@@ -238,7 +244,7 @@ class Writer {
       return entry;
     });
     if (!e.ok) return false;
-    if (!e.present) {
+    if (!e.present || (camera < kMaxCameras && unrecorded_[camera])) {
       WriteU32(out_, 0);
       return true;
     }
@@ -288,12 +294,15 @@ class Writer {
   bool withVideo_;
   const ExperimentFileContext& context_;
   std::uint32_t mode_;
+  const std::array<bool, kMaxCameras>& unrecorded_;
 };
 
 // Copies the experiment's videos beside the target and points the cameras'
-// video entries at the copies. False when a copy failed.
+// video entries at the copies. False when a copy failed. A live camera
+// whose recording never began (refused for want of disk space) has no video
+// to copy: it is marked in `unrecorded` and saved without one.
 bool CopyVideos(ExperimentData& data, const std::string& targetPath, const std::string& fileName, bool withVideo,
-                ExperimentFileSystem& files, Progress& progress) {
+                ExperimentFileSystem& files, Progress& progress, std::array<bool, kMaxCameras>& unrecorded) {
   const std::uint32_t mode = data.mode.load();
   std::string baseName;
   const std::size_t ext = fileName.find(".tvx");
@@ -315,6 +324,13 @@ bool CopyVideos(ExperimentData& data, const std::string& targetPath, const std::
   for (std::size_t i = 0; i < copies; ++i) {
     progress.BeginStage("Copying video file...", 100);
     const std::string destination = FolderOf(targetPath) + baseName + "_" + std::to_string(i) + ".avi";
+    if (mode != kModeFile && !files.Exists(sources[i])) {
+      unrecorded[i] = true;
+      LogError("Camera " + std::to_string(i + 1) + ": no video was recorded; the experiment is saved without it");
+      progress.EndStage();
+      progress.Step();
+      continue;
+    }
     // A video that already lies at its destination is kept as it is.
     if (!files.SameFile(sources[i], destination)) {
       const bool copied = files.Copy(sources[i], destination, [&](std::uint64_t done, std::uint64_t total) {
@@ -348,7 +364,8 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
   progress.SetPosition(0);
   progress.BeginStage("Saving experiment...", 16);
 
-  if (!CopyVideos(data, targetPath, fileName, withVideo, files, progress)) {
+  std::array<bool, kMaxCameras> unrecorded{};
+  if (!CopyVideos(data, targetPath, fileName, withVideo, files, progress, unrecorded)) {
     noteError();
     Report(targetPath, "unable to export video file data");
     return 0;
@@ -362,7 +379,7 @@ int SaveExperiment(ExperimentData& data, const std::string& targetPath, const st
     return 0;
   }
   FileSink sink(*file);
-  Writer writer(data, sink, withVideo, context);
+  Writer writer(data, sink, withVideo, context, unrecorded);
   const std::uint32_t mode = data.mode.load();
   const auto [cameras, names] = data.Read([mode](const ExperimentContents& c) {
     const std::size_t n = c.CameraCount(mode);

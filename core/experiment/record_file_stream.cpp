@@ -100,15 +100,24 @@ bool RecordFileStream::Flush() {
 
 bool RecordFileStream::Sync() {
   int fd = -1;
+  std::string path;
   {
     std::lock_guard lock(mutex_);
     if (!Drain()) return false;
     // A descriptor of its own: the stream may close meanwhile.
     fd = ::dup(fd_);
+    path = path_;
   }
   if (fd < 0) return false;
-  const bool ok = ::fdatasync(fd) == 0;
+  const bool ok = OS::FlushToDisk(fd, true);
+  const int error = errno;
   ::close(fd);
+  if (!ok) {
+    // A disk that refuses the data only as it writes them out has lost them
+    // as surely as a failed write: the stream ends and says why.
+    std::lock_guard lock(mutex_);
+    if (fd_ >= 0 && path_ == path) Fail(error);
+  }
   return ok;
 }
 

@@ -60,22 +60,31 @@ FileReplacement::FileReplacement(std::string target) : target_(std::move(target)
 FileReplacement::~FileReplacement() { Abandon(); }
 
 void FileReplacement::Abandon() {
+  // The clean-up keeps the reason of the step that failed.
+  const int error = errno;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   flushed_ = false;
+  errno = error;
 }
 
 bool FileReplacement::Flush() {
   if (flushed_) return true;
   if (fd_ < 0) return false;
-  bool ok = ::fsync(fd_) == 0;
-  if (::close(fd_) != 0) ok = false;
+  // A disk that takes the bytes into memory may refuse them only here: the
+  // first failed step's reason is the one kept.
+  int error = FlushToDisk(fd_) ? 0 : errno;
+  if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
-  if (!ok) Abandon();
-  flushed_ = ok;
-  return ok;
+  if (error != 0) {
+    errno = error;
+    Abandon();
+    return false;
+  }
+  flushed_ = true;
+  return true;
 }
 
 bool FileReplacement::Commit() {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/os/file_io.h"
@@ -57,6 +58,70 @@ TEST(WriteFault, AFullOrReadOnlyFolderFailsItsWritesAndNothingElse) {
   ::close(open);
   EXPECT_EQ(Read(faulty + "/stream.dta"), "abef");
   EXPECT_EQ(Read(faulty + "/old.tvx"), "new content");
+}
+
+// A disk that fills: the files under the folder take the room left between
+// them; the write that goes beyond puts in what fits and fails with the
+// disk's reason, and so does every later one, also a replacement's flush.
+TEST(WriteFault, AFillingFolderTakesItsRoomAndThenFails) {
+  ORV::Test::TempDir dir;
+  const std::string disk = dir / "disk";
+  ASSERT_TRUE(EnsureDir(disk));
+  ASSERT_TRUE(AtomicWriteFile(disk + "/old.tvx", std::string_view("previous")));
+  SetWriteFault(disk, ENOSPC, 10);
+  const int a = ::open((disk + "/a").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  const int b = ::open((disk + "/b").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_EQ(FreeBytes(disk), std::optional<std::uint64_t>(10));
+  EXPECT_EQ(WriteAll(a, "123456", 6), 6u);
+  EXPECT_EQ(WriteFaultAt(disk + "/a"), 0) << "room is left";
+  EXPECT_EQ(FreeBytes(disk + "/a"), std::optional<std::uint64_t>(4)) << "what is left, seen from within";
+  EXPECT_GT(FreeBytes(dir.path()).value_or(0), 10u) << "the disk's own free space elsewhere";
+  errno = 0;
+  EXPECT_EQ(WriteAll(b, "abcdef", 6), 4u) << "what fits goes in";
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_EQ(WriteFaultOf(a), ENOSPC);
+  EXPECT_EQ(FreeBytes(disk), std::optional<std::uint64_t>(0));
+  errno = 0;
+  EXPECT_FALSE(WriteAllAt(a, "x", 1, 0));
+  EXPECT_EQ(errno, ENOSPC);
+  errno = 0;
+  EXPECT_FALSE(AtomicWriteFile(disk + "/old.tvx", std::string_view("new content")));
+  EXPECT_EQ(errno, ENOSPC) << "the reason outlasts the clean-up";
+  ClearWriteFaults();
+  ::close(a);
+  ::close(b);
+  EXPECT_EQ(Read(disk + "/a"), "123456");
+  EXPECT_EQ(Read(disk + "/b"), "abcd");
+  EXPECT_EQ(Read(disk + "/old.tvx"), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), std::filesystem::directory_iterator()), 3)
+      << "no temporary file is left";
+}
+
+// A disk that takes the bytes and refuses them at the flush to disk: the
+// replacement fails with that reason and leaves the earlier file.
+TEST(WriteFault, AFolderThatRefusesTheFlushFailsTheReplacement) {
+  ORV::Test::TempDir dir;
+  const std::string disk = dir / "disk";
+  ASSERT_TRUE(EnsureDir(disk));
+  ASSERT_TRUE(AtomicWriteFile(disk + "/old.tvx", std::string_view("previous")));
+  SetFlushFault(disk, ENOSPC);
+  const int fd = ::open((disk + "/a").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(WriteAll(fd, "abc", 3), 3u) << "the writes go in";
+  EXPECT_EQ(WriteFaultOf(fd), 0);
+  errno = 0;
+  EXPECT_FALSE(FlushToDisk(fd));
+  EXPECT_EQ(errno, ENOSPC);
+  ::close(fd);
+  errno = 0;
+  EXPECT_FALSE(AtomicWriteFile(disk + "/old.tvx", std::string_view("new content")));
+  EXPECT_EQ(errno, ENOSPC);
+  ClearWriteFaults();
+  EXPECT_EQ(Read(disk + "/old.tvx"), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), std::filesystem::directory_iterator()), 2)
+      << "no temporary file is left";
 }
 
 }  // namespace

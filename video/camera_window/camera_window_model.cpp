@@ -13,6 +13,7 @@
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/zone_data_queue.h"
 #include "core/storage/relative_time.h"
+#include "platform/os/file_io.h"
 
 namespace ORV::Video {
 
@@ -303,14 +304,7 @@ void CameraWindowModel::StartRecording() {
   if (!experiment_ || !hooks_.videoRecordingOn || !hooks_.videoRecordingOn()) return;
   const std::string path = experiment_->AddRecordingFiles(static_cast<std::uint32_t>(camera_));
   const std::string folder = experiment_->BackupFolder();
-  std::optional<std::uint64_t> free;
-  if (hooks_.freeBytes) {
-    free = hooks_.freeBytes(folder);
-  } else {
-    std::error_code ec;
-    const auto space = std::filesystem::space(folder, ec);
-    if (!ec) free = space.available;
-  }
+  const std::optional<std::uint64_t> free = hooks_.freeBytes ? hooks_.freeBytes(folder) : OS::FreeBytes(folder);
   if (!free) {
     // A requested recording that does not happen is worth a line in the log.
     LogErrorFormat("Camera %d: the free disk space of \"%s\" cannot be read; not recording", camera_ + 1,

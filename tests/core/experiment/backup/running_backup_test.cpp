@@ -113,6 +113,22 @@ TEST(BackupStreamFailure, AStreamThatCannotWriteKeepsItsWholeRecordsAndTakesNoMo
     EXPECT_EQ(streams.Error(), 0);
   }
 
+  // A disk that refuses the data only at the sync to disk: the stream ends
+  // there with that reason, as after a failed write.
+  {
+    TempDir dir;
+    RecordFileStream stream;
+    ASSERT_TRUE(stream.Open(dir / "Pressure_0.dta"));
+    std::array<std::uint8_t, 124> record{};
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(stream.Append(record));
+    OS::SetFlushFault(dir.path(), ENOSPC);
+    EXPECT_FALSE(stream.Sync());
+    OS::ClearWriteFaults();
+    EXPECT_EQ(stream.Error(), ENOSPC);
+    EXPECT_FALSE(stream.IsOpen());
+    EXPECT_FALSE(stream.Append(record));
+  }
+
   // A stream that cannot be made on a read-only disk fails at once; the set
   // of streams names its first failure.
   TempDir dir;

@@ -2,9 +2,11 @@
 // replacement of the target.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <set>
 
+#include "platform/os/file_io.h"
 #include "tests/core/experiment/file/file_fixture.h"
 
 namespace ORV::Test {
@@ -126,6 +128,7 @@ class FaultyFiles : public ExperimentFileSystem {
     ++copies;
     return !failCopy && real.Copy(from, to, progress);
   }
+  int LastError() const override { return real.LastError(); }
 
   ExperimentFileSystem& real = DefaultExperimentFileSystem();
   bool failCreate = false;
@@ -254,6 +257,68 @@ TEST_F(ExperimentFileSave, EveryCameraGetsAVideoEntry) {
       return 0;
     });
   }
+}
+
+// A camera whose recording was refused (too little free disk space) lists a
+// video that was never made: the experiment is saved without it, its other
+// camera with its own.
+TEST_F(ExperimentFileSave, ACameraThatRecordedNothingIsSavedWithoutVideo) {
+  ASSERT_TRUE(data().AddCamera("second"));
+  const std::string rec = dir_ / "rec";
+  data().Update([&](ExperimentContents& c) {
+    c.sourceVideoFiles = {rec + "/never_made.avi", rec + "/video.avi"};
+    c.analysisFiles = {rec + "/Analysis_never.dta", rec + "/Analysis_0.dta"};
+    return 0;
+  });
+  ASSERT_EQ(Save("exp.tvx", true), 1) << log_.Dump();
+  EXPECT_FALSE(data().modified);
+  EXPECT_NE(log_.Dump().find("Camera 1: no video was recorded"), std::string::npos) << log_.Dump();
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "exp_0.avi"));
+  EXPECT_EQ(ReadAll(dir_ / "exp_1.avi"), std::vector<std::uint8_t>(1000, 0xAB));
+  ASSERT_EQ(OpenExperiment(data(), dir_ / "exp.tvx", context_), 1) << log_.Dump();
+  EXPECT_TRUE(prompt_.questions.empty()) << "no video is looked for";
+  data().Read([&](const ExperimentContents& c) {
+    EXPECT_EQ(c.videoFiles[0], "");
+    EXPECT_EQ(c.videoFiles[1], dir_ / "exp_1.avi");
+    EXPECT_EQ(c.analysisData[0].size(), 0u);
+    EXPECT_EQ(c.analysisData[1].size(), 3u);
+    return 0;
+  });
+}
+
+// A disk that fills part-way through a save, at each step of it: the save
+// fails with the system's reason, the earlier file and the experiment's
+// changes stay, no temporary file is left.
+TEST_F(ExperimentFileSave, ADiskThatFillsDuringTheSaveGivesItsReason) {
+  int error = -1;
+  context_.error = &error;
+  struct Case {
+    const char* name;
+    std::uint64_t room;  // bytes the disk still takes
+    bool atFlush;        // the bytes go in, the flush to disk fails
+  };
+  const Case cases[] = {
+      {"full from the start", 0, false},
+      {"full during the video copy", 600, false},
+      {"full during the experiment file", 1000 + 120, false},
+      {"refused at the flush to disk", 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir_ / "exp_0.avi");
+    if (c.atFlush)
+      OS::SetFlushFault(dir_.path(), ENOSPC);
+    else
+      OS::SetWriteFault(dir_.path(), ENOSPC, c.room);
+    EXPECT_EQ(Save("exp.tvx", true), 0);
+    OS::ClearWriteFaults();
+    EXPECT_EQ(error, ENOSPC);
+    EXPECT_EQ(ReadAll(dir_ / "exp.tvx"), oldTarget_);
+    EXPECT_TRUE(data().modified);
+    EXPECT_EQ(TemporaryFilesIn(dir_.path()), std::vector<std::string>{});
+  }
+  ASSERT_EQ(Save("exp.tvx", true), 1) << "saved once the disk has room";
+  EXPECT_EQ(error, 0);
 }
 
 }  // namespace
