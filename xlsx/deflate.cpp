@@ -30,7 +30,7 @@ constexpr unsigned kHashShift = 5;
 // The chain search keeps this many candidates in hand: it loads the one
 // that many steps down the chain while it tests the current one, so it does
 // not wait for each load of the next candidate (see DeflateState::links).
-constexpr unsigned kChainAhead = 4;
+constexpr unsigned kChainAhead = 6;
 
 // Tally buffers: one byte per symbol, a distance per match, one flag bit per
 // symbol (1 = match).
