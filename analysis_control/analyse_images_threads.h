@@ -3,6 +3,7 @@
 // asked) that run the zone tasks. Threads start on demand and end by themselves after a second
 // without work, so a steady frame stream reuses them and an idle analysis
 // holds none.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -50,6 +51,8 @@ class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_sha
   AnalyseImagesThreads(std::chrono::milliseconds idleTimeout, int workers)
       : idleTimeout_(idleTimeout), workers_(workers) {}
   static void WorkerLoop(std::shared_ptr<AnalyseImagesThreads> pool);
+  bool WorkArrivesSoon() const;
+  static constexpr std::chrono::microseconds kSpinBeforeSleep{50};
 
   const std::chrono::milliseconds idleTimeout_;
   const int workers_;
@@ -57,6 +60,8 @@ class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_sha
   std::condition_variable workAvailable_;
   std::int64_t threadCount_ = 0;
   std::deque<std::shared_ptr<Threading::AsyncTask>> queue_;
+  // The queue's length, read without the lock by a worker looking for work.
+  std::atomic<std::size_t> queued_{0};
 };
 
 }  // namespace ORV

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis_control/brief_lock.h"
 #include "core/storage/relative_time.h"
 #include "core/threading/newest_value.h"
 #include "platform/os/tick_source.h"
@@ -158,7 +159,7 @@ void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
 // finished tasks at the front of the queue and stops at the first one still
 // running, so results are applied strictly in start order.
 void OnAnalyseImageAsyncTaskFinished(State& s) {
-  std::lock_guard lock(s.zoneLock);
+  const auto lock = LockBriefly(s.zoneLock);
   if (s.closed) return;
   while (!s.pending.empty()) {
     if (s.pending.front()->done.load(std::memory_order_acquire) == 0) break;
@@ -213,10 +214,11 @@ ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame, bool copied) {
   return job;
 }
 
-// Arms the zone's task and starts it, under the zone lock. With a frame
-// owner the task searches the frame itself.
-void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time, const GreyImageView& frame,
-                   const std::shared_ptr<const void>& owner) {
+// Arms the zone's task and puts it in the start order, under the zone lock.
+// With a frame owner the task searches the frame itself.
+std::shared_ptr<AnalyseImageAsyncTask> ArmZoneTask(State& s, ZoneJob& job, std::uint32_t time,
+                                                   const GreyImageView& frame,
+                                                   const std::shared_ptr<const void>& owner) {
   std::shared_ptr<AnalyseImageAsyncTask> task = CreateZoneTask(++s.taskCounter);
   std::weak_ptr<State> weak = s.self;
   task->completion = [weak](std::int32_t) {
@@ -244,6 +246,13 @@ void StartZoneTask(State& s, ZoneJob& job, std::uint32_t time, const GreyImageVi
   }
 
   s.pending.push_back(task);
+  return task;
+}
+
+// Hands an armed task to the workers, outside the zone lock: a worker that
+// finishes a task meanwhile applies its result without waiting for the
+// frame's other zones to be queued.
+void QueueZoneTask(State& s, const std::shared_ptr<AnalyseImageAsyncTask>& task) {
   try {
     s.executor->Queue(task);
   } catch (...) {
@@ -349,10 +358,10 @@ void ZoneAnalysis::PrepareZones(const GreyImageView& frame, std::shared_ptr<cons
 
   // The zones are read under the zone lock, the crops of a frame without an
   // owner copied outside it so that results are not held up meanwhile, and
-  // the tasks then started in zone order.
+  // the tasks then put in start order in zone order and queued outside it.
   std::array<ZoneJob, kAnalysisZones> jobs;
   int count = 0;
-  std::unique_lock lock(s.zoneLock);
+  std::unique_lock lock = LockBriefly(s.zoneLock);
   if (s.closed) return;
   for (; count < std::min(s.zoneCount, kAnalysisZones); ++count) jobs[count] = TakeZoneJob(s, count, frame, !owner);
   if (!owner) {
@@ -360,10 +369,13 @@ void ZoneAnalysis::PrepareZones(const GreyImageView& frame, std::shared_ptr<cons
     for (int i = 0; i < count; ++i) CutCrop(frame, jobs[i].crop, jobs[i].pixels);
     lock.lock();
   }
+  std::array<std::shared_ptr<AnalyseImageAsyncTask>, kAnalysisZones> tasks;
   for (int i = 0; i < count; ++i) {
     if (s.closed) return;
-    StartZoneTask(s, jobs[i], time, frame, owner);
+    tasks[i] = ArmZoneTask(s, jobs[i], time, frame, owner);
   }
+  lock.unlock();
+  for (int i = 0; i < count; ++i) QueueZoneTask(s, tasks[i]);
 }
 
 void ZoneAnalysis::OnRawZoneDataMessage() {

@@ -1,0 +1,22 @@
+#pragma once
+// Locking for the locks that the capture thread and the analysis workers
+// meet every few microseconds and hold for well under one: a thread that
+// finds the lock taken tries again for a moment before it sleeps, because
+// putting a thread to sleep and waking it costs far more than the wait.
+#include <mutex>
+
+namespace ORV {
+
+template <class Mutex>
+std::unique_lock<Mutex> LockBriefly(Mutex& mutex) {
+  constexpr int kTries = 256;
+  for (int i = 0; i < kTries; ++i) {
+    if (mutex.try_lock()) return std::unique_lock<Mutex>(mutex, std::adopt_lock);
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+  return std::unique_lock<Mutex>(mutex);
+}
+
+}  // namespace ORV
