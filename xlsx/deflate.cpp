@@ -27,6 +27,11 @@ constexpr unsigned kHashSize = 1u << kHashBits;
 constexpr unsigned kHashMask = kHashSize - 1;
 constexpr unsigned kHashShift = 5;
 
+// The chain search keeps this many candidates in hand: it loads the one
+// that many steps down the chain while it tests the current one, so it does
+// not wait for each load of the next candidate (see DeflateState::links).
+constexpr unsigned kChainAhead = 6;
+
 // Tally buffers: one byte per symbol, a distance per match, one flag bit per
 // symbol (1 = match).
 constexpr unsigned kLitBufSize = 32768;
@@ -210,11 +215,13 @@ struct DeflateState {
 
   // Window: two halves; the lower one is discarded when the upper one fills.
   std::array<std::uint8_t, kWindowSize> window;
-  // Hash chains: head[hash] is the latest position with that hash, prev[pos
-  // & kWMask] the one before. Position 0 means an empty chain. Positions are
-  // below kWindowSize and fit in 16 bits.
+  // Hash chains: head[hash] is the latest position with that hash;
+  // links[0][pos & kWMask] is the one before pos on its chain, and
+  // links[k][pos & kWMask] the one k + 1 steps before (each written when pos
+  // is inserted, from the links of the chain's head then). Position 0 means
+  // the chain has ended. Positions are below kWindowSize and fit in 16 bits.
   std::array<std::uint16_t, kHashSize> head;
-  std::array<std::uint16_t, kWSize> prev;
+  std::array<std::array<std::uint16_t, kWSize>, kChainAhead> links;
 
   unsigned insertHash = 0;
   unsigned strstart = 0;  // current position
@@ -690,14 +697,30 @@ bool Tally(DeflateState& s, unsigned dist, unsigned lc) {
 inline unsigned InsertString(DeflateState& s, unsigned pos) {
   s.insertHash = ((s.insertHash << kHashShift) ^ s.window[pos + kMinMatch - 1]) & kHashMask;
   const unsigned chainHead = s.head[s.insertHash];
-  s.prev[pos & kWMask] = static_cast<std::uint16_t>(chainHead);
+  s.links[0][pos & kWMask] = static_cast<std::uint16_t>(chainHead);
+  for (unsigned k = 1; k < kChainAhead; ++k)
+    s.links[k][pos & kWMask] = chainHead != 0 ? s.links[k - 1][chainHead & kWMask] : std::uint16_t{0};
   s.head[s.insertHash] = static_cast<std::uint16_t>(pos);
   return chainHead;
 }
 
-inline std::uint16_t Load16(const std::uint8_t* p) { return ORV::Bytes::GetLE<std::uint16_t>(p); }
+// The little-endian value of the bytes at p. On a little-endian host it is
+// one unaligned load: the byte-wise reader compiles to a load per byte, and
+// these loads sit in the innermost loop of the search.
+template <typename T>
+inline T LoadLE(const std::uint8_t* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+  } else {
+    return ORV::Bytes::GetLE<T>(p);
+  }
+}
 
-inline std::uint64_t Load64(const std::uint8_t* p) { return ORV::Bytes::GetLE<std::uint64_t>(p); }
+inline std::uint16_t Load16(const std::uint8_t* p) { return LoadLE<std::uint16_t>(p); }
+
+inline std::uint64_t Load64(const std::uint8_t* p) { return LoadLE<std::uint64_t>(p); }
 
 // Number of equal leading bytes of two 8-byte little-endian loads that differ.
 inline unsigned EqualLeadingBytes(std::uint64_t a, std::uint64_t b) {
@@ -730,7 +753,6 @@ unsigned FindMatch(DeflateState& s, unsigned curMatch) {
   if (s.prevLength >= s.goodMatch) chainLength >>= 2;
   const unsigned limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
   const std::uint8_t* window = s.window.data();
-  const std::uint16_t* prev = s.prev.data();
   const std::uint8_t* scan = window + strstart;
   const unsigned niceMatch = s.niceMatch;
   unsigned bestLen = s.prevLength;
@@ -747,8 +769,13 @@ unsigned FindMatch(DeflateState& s, unsigned curMatch) {
   }
   // Later candidates must lie in (limit, strstart): one unsigned comparison.
   const unsigned span = strstart - limit - 1;
+  // The candidates after curMatch, nearest first. One is taken only when
+  // every candidate before it lay within the limits; then it is the chain's
+  // own, since a position's links change only once the window has passed it.
+  std::array<unsigned, kChainAhead - 1> ahead;
+  for (unsigned k = 0; k < ahead.size(); ++k) ahead[k] = s.links[k][curMatch & kWMask];
   for (;;) {
-    const unsigned next = prev[curMatch & kWMask];
+    const unsigned farthest = s.links[kChainAhead - 1][curMatch & kWMask];
     if (Load16(endBase + curMatch) == scanEnd) [[unlikely]] {
       const std::uint8_t* match = window + curMatch;
       if (Load16(match) == scanStart) {
@@ -762,7 +789,9 @@ unsigned FindMatch(DeflateState& s, unsigned curMatch) {
         }
       }
     }
-    curMatch = next;
+    curMatch = ahead[0];
+    for (unsigned k = 0; k + 1 < ahead.size(); ++k) ahead[k] = ahead[k + 1];
+    ahead.back() = farthest;
     if (curMatch - limit - 1 >= span) [[unlikely]] {
       if (curMatch >= strstart) Fail(s, "no future");
       break;
@@ -781,7 +810,8 @@ void SlideWindow(DeflateState& s) {
   s.strstart -= kWSize;
   s.blockStart -= static_cast<long>(kWSize);
   for (auto& p : s.head) p = static_cast<std::uint16_t>(p >= kWSize ? p - kWSize : 0);
-  for (auto& p : s.prev) p = static_cast<std::uint16_t>(p >= kWSize ? p - kWSize : 0);
+  for (auto& table : s.links)
+    for (auto& p : table) p = static_cast<std::uint16_t>(p >= kWSize ? p - kWSize : 0);
 }
 
 // Reads input until the lookahead holds a whole maximum match plus the next
@@ -925,7 +955,7 @@ DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, co
   s.bitsSent = 0;
   InitBlock(s);
 
-  // The chain table is left as it is: only positions reached through the
+  // The chain tables are left as they are: only positions reached through the
   // cleared heads are followed, and those are this entry's.
   s.head.fill(0);
   const LevelConfig& config = kLevelConfig[static_cast<std::size_t>(s.level)];

@@ -16,9 +16,6 @@ namespace Xlsx {
 
 namespace {
 
-// The buffer is handed to the file whenever it grows beyond this size.
-constexpr std::size_t kFlushThreshold = 64 * 1024;
-
 constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";  // U+FFFD
 
@@ -63,18 +60,6 @@ XmlWriter::XmlWriter(const std::string& path) {
 }
 
 XmlWriter::~XmlWriter() { Close(); }
-
-void XmlWriter::Put(std::string_view bytes) {
-  if (fd_ < 0) return;
-  buffer_.append(bytes);
-  if (buffer_.size() >= kFlushThreshold) Flush();
-}
-
-void XmlWriter::Put(char c) {
-  if (fd_ < 0) return;
-  buffer_.push_back(c);
-  if (buffer_.size() >= kFlushThreshold) Flush();
-}
 
 void XmlWriter::Flush() {
   if (fd_ < 0 || failed_) {

@@ -83,12 +83,24 @@ class XmlWriter {
   bool Patch(std::uint64_t offset, std::string_view bytes);
 
  private:
-  void Put(std::string_view bytes);
-  void Put(char c);
+  // Inline: a cell's markup is written in a dozen small pieces.
+  void Put(std::string_view bytes) {
+    if (fd_ < 0) return;
+    buffer_.append(bytes);
+    if (buffer_.size() >= kFlushThreshold) Flush();
+  }
+  void Put(char c) {
+    if (fd_ < 0) return;
+    buffer_.push_back(c);
+    if (buffer_.size() >= kFlushThreshold) Flush();
+  }
   void PutEscaped(std::string_view text, bool elementText);
   void PutContentElement(std::string_view name, std::string_view text, bool escape);
   void CloseStartTag();
   void Flush();
+
+  // The buffer is handed to the file whenever it grows beyond this size.
+  static constexpr std::size_t kFlushThreshold = 64 * 1024;
 
   int fd_ = -1;
   bool opened_ = false;

@@ -343,6 +343,32 @@ TEST(DeflateEngine, AReusedStateCompressesLikeAFreshOne) {
   }
 }
 
+TEST(DeflateEngine, FindsTheSameMatchesAsTheOneStepChainSearch) {
+  // The level's rules fix every match the engine takes: which candidates a
+  // search looks at, in which order, and when it stops. A faster search must
+  // take the same ones, so the streams of these inputs (with window slides,
+  // long chains and both loops) keep the size and CRC-32 they had when the
+  // search followed one chain link per step.
+  struct Case {
+    std::string input;
+    int level;
+    std::size_t size;
+    std::uint32_t crc;
+  };
+  const Case cases[] = {{fx::WorksheetXml(300000), 8, 58778, 0xB772A7B0},
+                        {fx::Text(200000), 8, 37705, 0x514669C7},
+                        {fx::WorksheetXml(300000), 1, 74627, 0x083C3DEB},
+                        {fx::Text(200000), 3, 45548, 0xC0DF2AA8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.input.size() << " bytes at level " << c.level);
+    DeflateStatePtr state;
+    const Compressed out = Compress(state, c.input, kAll, 16384, c.level);
+    ExpectRoundTrip(out, c.input);
+    EXPECT_EQ(out.bytes.size(), c.size);
+    EXPECT_EQ(crc32(0, out.bytes.data(), static_cast<uInt>(out.bytes.size())), c.crc);
+  }
+}
+
 TEST(DeflateEngine, StopsWritingAfterAShortWrite) {
   struct Case {
     const char* name;
