@@ -12,18 +12,13 @@
 #include "platform/os/file_io.h"
 #include "platform/os/folders.h"
 #include "tests/e2e/program_rig.h"
+#include "tests/support/test_support.h"
 
 namespace ORV::E2E {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace FrameCommand;
-
-std::string ReadAll(const std::string& path) {
-  std::string text;
-  OS::ReadFile(path, text);
-  return text;
-}
 
 std::size_t Pressures(ExperimentData& e) { return PressureTimes(e).size(); }
 
@@ -78,7 +73,7 @@ TEST(DiskFaults, AFullOrReadOnlyDiskDuringACollectionAndASaveLosesNothing) {
     rig.Router().Execute(kFileSaveAs);
     EXPECT_EQ(rig.BoxesWith("Failed to save experiment to file \"" + earlier + "\": " + reason, beforeSave), 1)
         << ::testing::PrintToString(rig.BoxTexts(beforeSave));
-    EXPECT_EQ(ReadAll(earlier), "an earlier experiment");
+    EXPECT_EQ(Test::FileText(earlier), "an earlier experiment");
     EXPECT_EQ(std::distance(fs::directory_iterator(disk), fs::directory_iterator()), 1) << "no file left behind";
     EXPECT_TRUE(experiment.modified.load()) << "the experiment stays changed";
     EXPECT_EQ(experiment.mode.load(), kLiveIdle) << "the experiment stays open";

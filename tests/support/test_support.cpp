@@ -6,6 +6,8 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
 #include "core/base/event_log.h"
@@ -16,6 +18,11 @@ namespace ORV::Test {
 unsigned FileMode(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TempDir::TempDir() { path_ = OS::MakePrivateWorkingDir("orv-test-"); }

@@ -26,6 +26,9 @@ class TempDir {
 // The permission bits of a path (symbolic links not followed); 0 when it is missing.
 unsigned FileMode(const std::string& path);
 
+// The whole content of a file; empty when it cannot be read.
+std::string FileText(const std::string& path);
+
 // Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_STATE_HOME and TMPDIR at
 // folders inside a temporary folder for the lifetime of the object, and
 // restores them afterwards.
