@@ -73,7 +73,7 @@ TEST(DiskFaults, AFullOrReadOnlyDiskDuringACollectionAndASaveLosesNothing) {
     rig.Router().Execute(kFileSaveAs);
     EXPECT_EQ(rig.BoxesWith("Failed to save experiment to file \"" + earlier + "\": " + reason, beforeSave), 1)
         << ::testing::PrintToString(rig.BoxTexts(beforeSave));
-    EXPECT_EQ(Test::FileText(earlier), "an earlier experiment");
+    EXPECT_EQ(ORV::Test::FileText(earlier), "an earlier experiment");
     EXPECT_EQ(std::distance(fs::directory_iterator(disk), fs::directory_iterator()), 1) << "no file left behind";
     EXPECT_TRUE(experiment.modified.load()) << "the experiment stays changed";
     EXPECT_EQ(experiment.mode.load(), kLiveIdle) << "the experiment stays open";

@@ -83,7 +83,7 @@ TEST(FullDiskSave, ADiskThatFillsDuringTheSaveSaysWhy) {
     EXPECT_EQ(rig.BoxesWith("Failed to save experiment to file \"" + earlier + "\": No space left on device.", before),
               1)
         << ::testing::PrintToString(rig.BoxTexts(before));
-    EXPECT_EQ(Test::FileText(earlier), "an earlier experiment");
+    EXPECT_EQ(ORV::Test::FileText(earlier), "an earlier experiment");
     EXPECT_EQ(TemporaryFilesIn(disk), std::vector<std::string>{});
     EXPECT_TRUE(experiment.modified.load()) << "the experiment stays changed";
     EXPECT_EQ(experiment.mode.load(), kLiveIdle) << "the experiment stays open";
@@ -94,7 +94,7 @@ TEST(FullDiskSave, ADiskThatFillsDuringTheSaveSaysWhy) {
   // when the disk fills again: the file saved before stays.
   rig.dialogs.Answer(disk + "/vessel");
   ASSERT_TRUE(rig.Router().Execute(kFileSaveAs));
-  const std::string saved = Test::FileText(earlier);
+  const std::string saved = ORV::Test::FileText(earlier);
   ASSERT_NE(saved, "an earlier experiment");
   const std::size_t asked = rig.dialogs.Asked().size();
   const std::size_t before = rig.boxes.Shown().size();
@@ -105,7 +105,7 @@ TEST(FullDiskSave, ADiskThatFillsDuringTheSaveSaysWhy) {
   EXPECT_EQ(rig.dialogs.Asked().size(), asked) << "saved to its file, no name asked";
   EXPECT_EQ(rig.BoxesWith("Failed to save experiment to file \"" + earlier + "\": No space left on device.", before), 1)
       << ::testing::PrintToString(rig.BoxTexts(before));
-  EXPECT_EQ(Test::FileText(earlier), saved);
+  EXPECT_EQ(ORV::Test::FileText(earlier), saved);
   EXPECT_EQ(TemporaryFilesIn(disk), std::vector<std::string>{});
   EXPECT_TRUE(experiment.modified.load());
 }
