@@ -8,7 +8,8 @@
 // best time and the smallest peak of several runs are shown; the peak of a
 // child that writes nothing is shown as the baseline every child starts from.
 // Beside them, this writer's speed against libxlsxwriter's constant-memory
-// mode (the writer that needs the same memory) and the load average.
+// mode (the writer that needs the same memory) and the load average at the
+// end of the rounds of that row count.
 //
 //   build/bench/bench/bench_xlsx_workbook [runs] [rows ...]
 //   (default: 3 runs of 10000 and 100000 rows)
@@ -162,10 +163,9 @@ int main(int argc, char** argv) {
     }
     // writers[1] is this one, writers[3] the constant-memory mode.
     if (best[1].ok && best[3].ok)
-      std::printf("  speed against the constant-memory mode: x%.2f (its time / this writer's)\n",
-                  best[3].seconds / best[1].seconds);
+      std::printf("  speed against the constant-memory mode: x%.2f (its time / this writer's), %s\n",
+                  best[3].seconds / best[1].seconds, ORV::Bench::LoadAverageText().c_str());
   }
-  std::printf("%s\n", ORV::Bench::LoadAverageText().c_str());
   ::rmdir(folder.c_str());
   return allOk ? 0 : 1;
 }
