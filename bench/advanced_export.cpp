@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "bench/eight_hour_record.h"
-#include "core/base/trace_kinds.h"
 #include "core/base/configuration.h"
+#include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "core/storage/relative_time.h"
 

@@ -9,8 +9,8 @@
 
 #include "bench/bare_lua_loop.h"
 #include "bench/eight_hour_record.h"
-#include "core/base/trace_kinds.h"
 #include "core/base/configuration.h"
+#include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
 #include "core/storage/relative_time.h"
 #include "custom_traces/custom_trace_definition.h"
