@@ -77,9 +77,7 @@ bool AnalyseImagesThreads::WorkArrivesSoon() const {
   do {
     for (int i = 0; i < 64; ++i) {
       if (queued_.load(std::memory_order_acquire) > 0) return true;
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
+      PauseInWaitLoop();
     }
   } while (std::chrono::steady_clock::now() < until);
   return false;
