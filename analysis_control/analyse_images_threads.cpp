@@ -15,8 +15,19 @@ std::shared_ptr<AnalyseImagesThreads> AnalyseImagesThreads::Create(std::chrono::
       new AnalyseImagesThreads(idleTimeout, std::clamp(workers, 1, kAnalysisWorkers)));
 }
 
-void AnalyseImagesThreads::Queue(std::shared_ptr<Threading::AsyncTask> task) {
-  std::unique_lock lock = LockBriefly(mutex_);
+std::size_t AnalysisTaskExecutor::QueueAll(std::span<const std::shared_ptr<Threading::AsyncTask>> tasks) {
+  std::size_t taken = 0;
+  try {
+    for (const std::shared_ptr<Threading::AsyncTask>& task : tasks) {
+      Queue(task);
+      ++taken;
+    }
+  } catch (...) {
+  }
+  return taken;
+}
+
+void AnalyseImagesThreads::StartMissingThreads() {
   while (threadCount_ < workers_) {
     ++threadCount_;
     try {
@@ -24,13 +35,37 @@ void AnalyseImagesThreads::Queue(std::shared_ptr<Threading::AsyncTask> task) {
     } catch (const std::system_error&) {
       --threadCount_;
       if (threadCount_ == 0) throw;
-      break;  // the threads alive will take the task
+      break;  // the threads alive will take the tasks
     }
   }
+}
+
+void AnalyseImagesThreads::Queue(std::shared_ptr<Threading::AsyncTask> task) {
+  std::unique_lock lock = LockBriefly(mutex_);
+  StartMissingThreads();
   queue_.push_back(std::move(task));
   queued_.store(queue_.size(), std::memory_order_release);
   lock.unlock();
   workAvailable_.notify_one();
+}
+
+std::size_t AnalyseImagesThreads::QueueAll(std::span<const std::shared_ptr<Threading::AsyncTask>> tasks) {
+  if (tasks.empty()) return 0;
+  std::unique_lock lock = LockBriefly(mutex_);
+  try {
+    StartMissingThreads();
+  } catch (const std::system_error&) {
+    return 0;
+  }
+  queue_.insert(queue_.end(), tasks.begin(), tasks.end());
+  queued_.store(queue_.size(), std::memory_order_release);
+  lock.unlock();
+  if (tasks.size() == 1) {
+    workAvailable_.notify_one();
+  } else {
+    workAvailable_.notify_all();
+  }
+  return tasks.size();
 }
 
 // A camera's zone tasks come a few microseconds apart. A worker that finds
@@ -42,9 +77,7 @@ bool AnalyseImagesThreads::WorkArrivesSoon() const {
   do {
     for (int i = 0; i < 64; ++i) {
       if (queued_.load(std::memory_order_acquire) > 0) return true;
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
+      PauseInWaitLoop();
     }
   } while (std::chrono::steady_clock::now() < until);
   return false;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 
 #include "core/threading/task.h"
 
@@ -24,6 +25,9 @@ class AnalysisTaskExecutor {
   // Takes the task and runs it (its Run, then its OnFinished) some time later
   // on some thread. Throws std::system_error when it can never run it.
   virtual void Queue(std::shared_ptr<Threading::AsyncTask> task) = 0;
+  // Takes the tasks, in order, as Queue does one by one, and returns how
+  // many it took: the ones after those can never run. Never throws.
+  virtual std::size_t QueueAll(std::span<const std::shared_ptr<Threading::AsyncTask>> tasks);
 };
 
 inline constexpr int kAnalysisWorkers = 4;
@@ -41,6 +45,10 @@ class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_sha
   // the moment it is started, so a burst of calls never has more alive. Throws std::system_error, leaving the task out,
   // only when no thread is alive to take it.
   void Queue(std::shared_ptr<Threading::AsyncTask> task) override;
+  // All the tasks under one take of the lock, so a frame's zones meet the
+  // workers there once rather than once each: all of them or, when no thread
+  // is alive to take them, none.
+  std::size_t QueueAll(std::span<const std::shared_ptr<Threading::AsyncTask>> tasks) override;
 
   // Threads alive.
   std::int64_t ThreadCount() const;
@@ -51,6 +59,9 @@ class AnalyseImagesThreads : public AnalysisTaskExecutor, public std::enable_sha
   AnalyseImagesThreads(std::chrono::milliseconds idleTimeout, int workers)
       : idleTimeout_(idleTimeout), workers_(workers) {}
   static void WorkerLoop(std::shared_ptr<AnalyseImagesThreads> pool);
+  // Starts the missing threads, under the lock. Throws std::system_error
+  // only when none is alive afterwards.
+  void StartMissingThreads();
   bool WorkArrivesSoon() const;
   static constexpr std::chrono::microseconds kSpinBeforeSleep{50};
 

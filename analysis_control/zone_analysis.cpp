@@ -6,6 +6,7 @@
 #include <cmath>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -59,6 +60,10 @@ struct ZoneAnalysis::State {
   AnalysisData record;
   // Started tasks in start order; results leave from the front only.
   std::deque<std::shared_ptr<AnalyseImageAsyncTask>> pending;
+  // Tasks finished since results were last applied, and whether a worker
+  // is applying them now (read without the lock; see the completion).
+  std::atomic<std::int64_t> unapplied{0};
+  std::atomic<bool> applying{false};
   std::int64_t taskCounter = 0;
   ThumbnailSize thumbnailSize;
   std::uint32_t nextThumbnail = 0;  // 0: capture has not started
@@ -155,17 +160,39 @@ void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
   if (!task.rawProfile.empty()) QueueRawProfile(s, task.zone, std::move(task.rawProfile));
 }
 
-// The completion of every task, on the worker that ran it: applies the
-// finished tasks at the front of the queue and stops at the first one still
-// running, so results are applied strictly in start order.
-void OnAnalyseImageAsyncTaskFinished(State& s) {
-  const auto lock = LockBriefly(s.zoneLock);
+// Applies the finished tasks at the front of the start order and stops at
+// the first one still running, so results are applied strictly in start
+// order. Under the zone lock.
+void ApplyFinishedTasks(State& s) {
   if (s.closed) return;
   while (!s.pending.empty()) {
     if (s.pending.front()->done.load(std::memory_order_acquire) == 0) break;
     std::shared_ptr<AnalyseImageAsyncTask> task = std::move(s.pending.front());
     s.pending.pop_front();
     ApplyResult(s, *task);
+  }
+}
+
+// The completion of every task, on the worker that ran it. While one worker
+// applies results, a worker that finishes meanwhile leaves its result to it
+// rather than waiting for the lock: it counts the result as unapplied, and
+// the applying worker looks at that count again before it stops applying
+// and once more after. (One looks at the other's flag after setting its own:
+// with both in one order, either the late worker sees that nobody applies
+// and takes the lock itself, or the applying worker sees its count.)
+void OnAnalyseImageAsyncTaskFinished(State& s) {
+  s.unapplied.fetch_add(1);
+  for (;;) {
+    std::unique_lock lock(s.zoneLock, std::try_to_lock);
+    if (!lock.owns_lock()) {
+      if (s.applying.load()) return;
+      lock = LockBriefly(s.zoneLock);  // held by the capture thread or the host
+    }
+    s.applying.store(true);
+    while (s.unapplied.exchange(0) != 0) ApplyFinishedTasks(s);
+    s.applying.store(false);
+    lock.unlock();
+    if (s.unapplied.load() == 0) return;
   }
 }
 
@@ -249,19 +276,20 @@ std::shared_ptr<AnalyseImageAsyncTask> ArmZoneTask(State& s, ZoneJob& job, std::
   return task;
 }
 
-// Hands an armed task to the workers, outside the zone lock: a worker that
-// finishes a task meanwhile applies its result without waiting for the
-// frame's other zones to be queued.
-void QueueZoneTask(State& s, const std::shared_ptr<AnalyseImageAsyncTask>& task) {
-  try {
-    s.executor->Queue(task);
-  } catch (...) {
-    // No worker can run it: it ends here without a result, so the tasks
-    // behind it are not held back.
-    task->hasResult = 0;
-    task->done.store(1, std::memory_order_release);
-    OnAnalyseImageAsyncTaskFinished(s);
+// Hands a frame's armed tasks to the workers, outside the zone lock: a
+// worker that finishes a task meanwhile applies its result without waiting
+// for the frame's other zones to be queued.
+void QueueZoneTasks(State& s, std::span<const std::shared_ptr<Threading::AsyncTask>> tasks) {
+  const std::size_t taken = s.executor->QueueAll(tasks);
+  if (taken == tasks.size()) return;
+  // No worker can run the rest: they end here without a result, so the
+  // tasks behind them are not held back.
+  for (std::size_t i = taken; i < tasks.size(); ++i) {
+    auto& task = static_cast<AnalyseImageAsyncTask&>(*tasks[i]);
+    task.hasResult = 0;
+    task.done.store(1, std::memory_order_release);
   }
+  OnAnalyseImageAsyncTaskFinished(s);
 }
 
 void RaiseIndexImageWhenDue(State& s, const GreyImageView& frame) {
@@ -369,13 +397,13 @@ void ZoneAnalysis::PrepareZones(const GreyImageView& frame, std::shared_ptr<cons
     for (int i = 0; i < count; ++i) CutCrop(frame, jobs[i].crop, jobs[i].pixels);
     lock.lock();
   }
-  std::array<std::shared_ptr<AnalyseImageAsyncTask>, kAnalysisZones> tasks;
+  std::array<std::shared_ptr<Threading::AsyncTask>, kAnalysisZones> tasks;
   for (int i = 0; i < count; ++i) {
     if (s.closed) return;
     tasks[i] = ArmZoneTask(s, jobs[i], time, frame, owner);
   }
   lock.unlock();
-  for (int i = 0; i < count; ++i) QueueZoneTask(s, tasks[i]);
+  QueueZoneTasks(s, std::span(tasks.data(), static_cast<std::size_t>(count)));
 }
 
 void ZoneAnalysis::OnRawZoneDataMessage() {

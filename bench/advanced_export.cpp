@@ -12,8 +12,10 @@
 #include <filesystem>
 
 #include "bench/eight_hour_record.h"
+#include "core/base/configuration.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
 
 namespace {
 
@@ -21,7 +23,10 @@ constexpr int kPoints = ORV::Bench::kEightHourPoints;
 
 ORV::ExperimentData& Experiment() {
   static ORV::ExperimentData* data = [] {
-    auto* d = new ORV::ExperimentData();
+    // The experiment lives as long as the process, and with it its configuration and clock.
+    static ORV::Configuration configuration;
+    static ORV::RelativeTime::RelativeTime clock;
+    auto* d = new ORV::ExperimentData(configuration, clock);
     d->AddCamera("Camera 1");
     d->Update([](ORV::ExperimentContents& c) {
       c.zoneCount[0] = 1;

@@ -9,8 +9,10 @@
 
 #include "bench/bare_lua_loop.h"
 #include "bench/eight_hour_record.h"
+#include "core/base/configuration.h"
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
 #include "custom_traces/custom_trace_definition.h"
 #include "wall_clock_counters.h"
 
@@ -20,7 +22,10 @@ constexpr int kPoints = ORV::Bench::kEightHourPoints;
 
 ORV::ExperimentData& Experiment() {
   static ORV::ExperimentData* data = [] {
-    auto* d = new ORV::ExperimentData();
+    // The experiment lives as long as the process, and with it its configuration and clock.
+    static ORV::Configuration configuration;
+    static ORV::RelativeTime::RelativeTime clock;
+    auto* d = new ORV::ExperimentData(configuration, clock);
     d->Update([](ORV::ExperimentContents& c) {
       ORV::Bench::FillEightHours(c);
       for (std::uint32_t t = 0; t < 8u * 3600u * 1000u; t += 300) {

@@ -85,21 +85,30 @@ TEST(AnalyseImagesThreads, BurstNeverHasMoreThanItsWorkers) {
       {"none asked: one", AnalyseImagesThreads::Create(kAnalysisWorkerIdle, 0), 1},
       {"more than four asked: four", AnalyseImagesThreads::Create(kAnalysisWorkerIdle, 9), 4},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Gauge gauge;
-    Event gate;
-    for (int i = 0; i < 100; ++i) {
-      c.pool->Queue(GatedTask(gauge, gate));
-      EXPECT_LE(c.pool->ThreadCount(), c.workers);
+  // One by one, and four at a time as a frame's zones are queued.
+  for (const bool batched : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (batched ? ", four at a time" : ", one by one"));
+      Gauge gauge;
+      Event gate;
+      for (int i = 0; i < 100; i += batched ? 4 : 1) {
+        if (batched) {
+          const std::vector<std::shared_ptr<Threading::AsyncTask>> four = {
+              GatedTask(gauge, gate), GatedTask(gauge, gate), GatedTask(gauge, gate), GatedTask(gauge, gate)};
+          EXPECT_EQ(c.pool->QueueAll(four), 4u);
+        } else {
+          c.pool->Queue(GatedTask(gauge, gate));
+        }
+        EXPECT_LE(c.pool->ThreadCount(), c.workers);
+      }
+      ASSERT_TRUE(Eventually([&] { return gauge.Running() == c.workers; }));
+      EXPECT_EQ(c.pool->ThreadCount(), c.workers);
+      EXPECT_EQ(c.pool->Queued(), static_cast<std::size_t>(100 - c.workers));
+      gate.Set();
+      ASSERT_TRUE(Eventually([&] { return gauge.Done() == 100; }));
+      EXPECT_EQ(gauge.peak, c.workers);
+      EXPECT_LE(gauge.threads.size(), static_cast<std::size_t>(c.workers));
     }
-    ASSERT_TRUE(Eventually([&] { return gauge.Running() == c.workers; }));
-    EXPECT_EQ(c.pool->ThreadCount(), c.workers);
-    EXPECT_EQ(c.pool->Queued(), static_cast<std::size_t>(100 - c.workers));
-    gate.Set();
-    ASSERT_TRUE(Eventually([&] { return gauge.Done() == 100; }));
-    EXPECT_EQ(gauge.peak, c.workers);
-    EXPECT_LE(gauge.threads.size(), static_cast<std::size_t>(c.workers));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "analysis_fixtures.h"
@@ -133,12 +134,16 @@ struct TwoZoneRun {
   std::array<AnalysisZone, 2> zones;
 };
 
-TwoZoneRun RunTwoZones(const std::shared_ptr<AnalysisTaskExecutor>& executor, const std::function<void()>& drain) {
+TwoZoneRun RunTwoZones(const std::shared_ptr<AnalysisTaskExecutor>& executor, const std::function<void()>& drain,
+                       int repeats = 1) {
   RecordingEvents events;
   ZoneAnalysis analysis(events, executor);
   EXPECT_EQ(analysis.AddZone({0, 0, 60, kFrameHeight}), 0);
   EXPECT_EQ(analysis.AddZone({80, 0, 60, kFrameHeight}), 1);
-  for (const GreyImage& frame : MovingTwoZoneFrames()) analysis.PrepareZones(frame.View());
+  const std::vector<GreyImage> frames = MovingTwoZoneFrames();
+  for (int r = 0; r < repeats; ++r) {
+    for (const GreyImage& frame : frames) analysis.PrepareZones(frame.View());
+  }
   drain();
   EXPECT_TRUE(ThreadTest::Eventually([&] { return analysis.PendingTasks() == 0; }));
   return {events.Zones(), {analysis.GetZone(0), analysis.GetZone(1)}};
@@ -164,9 +169,41 @@ TEST(ZoneAnalysis, ResultsAreAppliedInStartOrderWhateverOrderTasksFinish) {
     EXPECT_EQ(reversed.zones[z].historyIndex, sequential.zones[z].historyIndex);
   }
 
-  // The same on the analysis workers, four threads at once.
-  const TwoZoneRun pooled = RunTwoZones(AnalyseImagesThreads::Create(), [] {});
-  EXPECT_EQ(pooled.events, sequential.events);
+  // The same on the analysis workers, four threads at once; a long run, so
+  // that workers finish while another one is applying results and leave
+  // theirs to it: every result is applied once, in start order.
+  constexpr int kRepeats = 200;
+  const TwoZoneRun longSequential = RunTwoZones(
+      std::make_shared<InlineExecutor>(), [] {}, kRepeats);
+  const TwoZoneRun pooled = RunTwoZones(
+      AnalyseImagesThreads::Create(), [] {}, kRepeats);
+  ASSERT_EQ(pooled.events.size(), 20u * kRepeats);
+  EXPECT_EQ(pooled.events, longSequential.events);
+  for (int z = 0; z < 2; ++z) EXPECT_EQ(pooled.zones[z].rings, longSequential.zones[z].rings) << "zone " << z;
+}
+
+// Takes every other task it is given and refuses the rest, as a pool does
+// that cannot start a thread.
+class TakesEveryOtherExecutor : public InlineExecutor {
+ public:
+  void Queue(std::shared_ptr<Threading::AsyncTask> task) override {
+    if (calls_++ % 2 == 1) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    InlineExecutor::Queue(std::move(task));
+  }
+
+ private:
+  int calls_ = 0;
+};
+
+TEST(ZoneAnalysis, AFramesZonesThatNoWorkerTakesGiveNoResultAndHoldNothingBack) {
+  // Of each frame's two tasks the first is taken and the second refused.
+  const TwoZoneRun run = RunTwoZones(std::make_shared<TakesEveryOtherExecutor>(), [] {});
+  const TwoZoneRun sequential = RunTwoZones(std::make_shared<InlineExecutor>(), [] {});
+  std::vector<ZoneEvent> zoneZero;
+  for (const ZoneEvent& e : sequential.events) {
+    if (e.zone == 0) zoneZero.push_back(e);
+  }
+  EXPECT_EQ(run.events, zoneZero);
 }
 
 // A frame handed over with its owner is searched where it lies: the results
