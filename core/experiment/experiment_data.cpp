@@ -174,6 +174,7 @@ void ExperimentData::Clear() {
   dataPad_.Clear();
   videoEnabled = false;
   modified = false;
+  RemoveRetiredBackup();
 }
 
 void ExperimentData::SetVideoEnabled(bool on) {

@@ -215,6 +215,15 @@ class ExperimentData {
   // Closes every backup stream, reopens the marker store, reloads the custom
   // traces and sets the configuration's five experiment values to -1.
   void ResetStores();
+  // After the experiment was saved to a file: its backup is no longer
+  // offered at the next start (its index goes), while everything the open
+  // experiment still reads stays where it is: the marker and action stores,
+  // the clock's segments and the videos and analysis files recorded into the
+  // backup folder, which a later save copies again. The folder itself goes
+  // when the record is cleared for another experiment, or at the next start.
+  // Nothing changes while a collection records: its backup is the only copy
+  // of what comes after the save.
+  void RetireRunningBackup();
   // Replaces "TitleAndDescription.dat" in the backup folder atomically with
   // the title and description; nothing when there is no backup folder.
   void WriteTitleAndDescription();
@@ -263,8 +272,8 @@ class ExperimentData {
 
   // ---- data ----
   // Empties every list, store and text of the experiment and clears the
-  // video and modified flags. The mode, the live cameras and the custom
-  // traces stay.
+  // video and modified flags; the folder of a retired backup goes with them.
+  // The mode, the live cameras and the custom traces stay.
   void Clear();
   // Off: removes every "Video" entry from the camera names and labels. On:
   // adds one "Video" entry to both when there is no camera name.
@@ -406,6 +415,11 @@ class ExperimentData {
   BackupStreams streams_;
   PeriodicFlusher flusher_;
   std::function<std::uint32_t()> backupRandom_;
+  // The backup folder holds a saved experiment's recordings, no longer
+  // offered for import; it goes when the record is cleared.
+  std::atomic<bool> backupRetired_{false};
+  // Removes the retired backup's folder, if there is one.
+  void RemoveRetiredBackup();
 
   // Guards the receiver lists; shared while receivers are called.
   mutable std::shared_mutex consumerLock_;

@@ -72,8 +72,31 @@ void ExperimentData::ResetStores() {
   configuration->ExperimentValues.fill(-1.0f);
 }
 
+void ExperimentData::RetireRunningBackup() {
+  if (mode == kModeLive) return;
+  const std::string folder = BackupFolder();
+  if (folder.empty()) return;
+  const std::string index = JoinPath(folder, kBackupIndexName);
+  std::error_code ec;
+  if (!std::filesystem::exists(index, ec)) return;
+  if (!std::filesystem::remove(index, ec) || ec) {
+    LogError("ExperimentData::RetireRunningBackup() - cannot remove '" + index + "': " + ec.message() +
+             "; the saved experiment's backup will be offered at the next start");
+    return;
+  }
+  backupRetired_ = true;
+}
+
+void ExperimentData::RemoveRetiredBackup() {
+  if (!backupRetired_.exchange(false)) return;
+  const std::string folder = BackupFolder();
+  if (folder.empty() || !IsBackupBase(folder)) return;
+  if (!OS::RemoveTree(folder)) LogError("ExperimentData::RemoveRetiredBackup() - cannot delete '" + folder + "'");
+}
+
 void ExperimentData::CleanTempBackupBuffer(const std::string& folder) {
   if (!IsBackupBase(folder)) return;
+  backupRetired_ = false;
   std::error_code ec;
   if (std::filesystem::is_symlink(folder, ec)) {
     LogError("ExperimentData::CleanTempBackupBuffer() - '" + folder + "' is a link, not emptied");

@@ -129,18 +129,25 @@ bool ExperimentFileCommands::SaveExperimentToFile(const std::string& path, const
   // A recorded or new experiment takes its videos along when recording is
   // on; a loaded one when it has analysis records of its videos.
   const bool withVideo = experiment_.Mode() != 1 ? host_.VideoRecordingEnabled() : experiment_.HasAnalysisRecords();
-  const int saved = host_.RunWithProgress("Saving experiment...", [&](ProgressHook* progress) {
-    return experiment_.Save(target, name, withVideo, progress) ? 1 : 0;
-  });
-  if (saved != 1) {
+  if (!SaveExperimentWithProgress(target, name, withVideo)) {
     // The running backup stays: it is all that holds the data now.
     host_.ShowFileMessage(UI::kSaveFailedNamedString, target, UI::SystemErrorReason(experiment_.LastSaveError()),
                           FileCommandsHost::Icon::Error);
     return false;
   }
-  DiscardBackupBuffer();
+  // The file holds the experiment now, so its backup is not offered again;
+  // the experiment stays open with everything it holds (the backup's
+  // markers, actions, clock and videos), ready for the next save.
+  experiment_.RetireBackup();
   experiment_.SetLastUsedFolder(ParentFolder(target));
   return true;
+}
+
+bool ExperimentFileCommands::SaveExperimentWithProgress(const std::string& targetPath, const std::string& fileName,
+                                                        bool withVideo) {
+  return host_.RunWithProgress("Saving experiment...", [&](ProgressHook* progress) {
+    return experiment_.Save(targetPath, fileName, withVideo, progress) ? 1 : 0;
+  }) == 1;
 }
 
 bool ExperimentFileCommands::SaveExperimentAs() {

@@ -74,6 +74,10 @@ class ExperimentAccess {
   virtual void ResetStores() = 0;
   // Empties and remakes the running backup's folder.
   virtual void DiscardBackupBuffer() = 0;
+  // The experiment was saved: its running backup is no longer offered at
+  // the next start, while the open experiment keeps its markers, actions,
+  // clock and videos.
+  virtual void RetireBackup() = 0;
   // The folder the last save went to (kept in the settings).
   virtual std::string LastUsedFolder() const = 0;
   virtual void SetLastUsedFolder(const std::string& folder) = 0;
@@ -157,7 +161,8 @@ class ExperimentFileCommands {
   // ID_FILE_SAVE_AS. False when cancelled or failed.
   bool SaveExperimentAs();
   // Writes the file; `savedPath` gets the path written (".tvx" added when
-  // the path lacks it). True when saved.
+  // the path lacks it). True when saved; the experiment then keeps all it
+  // holds, so it can be saved again, changed or not.
   bool SaveExperimentToFile(const std::string& path, const std::string& name, std::string* savedPath = nullptr);
 
   // ID_FILE_CLOSE. False when the user cancelled the "save first?" question
@@ -186,6 +191,9 @@ class ExperimentFileCommands {
   bool Opens(const std::string& path, int result);
   // Tells the user that `path` could not be opened, and why.
   void TellNotOpened(const std::string& path, const UI::FileReason& reason);
+  // Writes the record to `targetPath` on a worker while the progress is
+  // shown; true when it was saved.
+  bool SaveExperimentWithProgress(const std::string& targetPath, const std::string& fileName, bool withVideo);
 
   ExperimentAccess& experiment_;
   FileCommandsHost& host_;

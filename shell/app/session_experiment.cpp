@@ -159,6 +159,8 @@ void SessionExperiment::DiscardBackupBuffer() {
   if (!folder.empty()) data_.CleanTempBackupBuffer(folder);
 }
 
+void SessionExperiment::RetireBackup() { data_.RetireRunningBackup(); }
+
 std::string SessionExperiment::LastUsedFolder() const { return configuration_.LastUsedExperimentPath; }
 void SessionExperiment::SetLastUsedFolder(const std::string& folder) { configuration_.LastUsedExperimentPath = folder; }
 

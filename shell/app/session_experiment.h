@@ -50,6 +50,7 @@ class SessionExperiment : public ExperimentAccess {
   void PauseClock() override;
   void ResetStores() override;
   void DiscardBackupBuffer() override;
+  void RetireBackup() override;
   std::string LastUsedFolder() const override;
   void SetLastUsedFolder(const std::string& folder) override;
 

@@ -9,13 +9,16 @@
 #include <fstream>
 
 #include "core/base/configuration.h"
+#include "core/experiment/backup_files.h"
 #include "core/experiment/experiment_data.h"
+#include "core/storage/relative_time.h"
 #include "platform/ui/app_services.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/string_table.h"
 #include "shell/app/file_commands_ui.h"
 #include "shell/app/session_experiment.h"
 #include "tests/shell/app/bare_file_host.h"
+#include "tests/support/saved_experiment.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_world.h"
 
@@ -137,4 +140,106 @@ TEST(FileCommandsOnFiles, ASaveThatCannotBeWrittenKeepsTheRunningBackup) {
   std::error_code ec;  // made writable again, so the folder can be removed
   std::filesystem::permissions(folder / "readonly", std::filesystem::perms::owner_all, ec);
   config.LastUsedExperimentPath.clear();
+}
+
+namespace {
+
+// Answers the backup import's question with Yes.
+class ImportYes : public ApplicationHooks {
+ public:
+  void AddAction(std::uint32_t, const std::string&) override {}
+  ActionViewRows* ActionView() override { return nullptr; }
+  std::string AppTitle() const override { return "Tarvix 5"; }
+  Answer AskYesNo(const std::string&, const std::string&) override { return Answer::Yes; }
+};
+
+// A collection with a marker and one camera's video in the running backup,
+// left as a crash leaves it; returns the backup's folder.
+std::string CollectionLeftInTheBackup(Configuration& config, RelativeTime::RelativeTime& clock) {
+  ExperimentData recorded(config, clock);
+  EXPECT_TRUE(recorded.AddCamera("camera-a"));
+  recorded.mode = kModeLive;
+  recorded.startTick = clock.Now();
+  recorded.StartRunningBackup();
+  clock.Start();
+  for (int i = 0; i < 40; ++i) {
+    PMK4xData3 sample;
+    sample.time = recorded.startTick + 100 * static_cast<std::uint32_t>(i);
+    sample.p1 = 60.0f;
+    recorded.AddPressureSample(sample);
+  }
+  recorded.AddMarker("Drug A", recorded.startTick + 1500, -1);
+  const std::string video = recorded.AddRecordingFiles(0);
+  std::ofstream(video, std::ios::binary) << std::string(5000, 'v');
+  const std::string analysis = recorded.Read([](const ExperimentContents& c) { return c.analysisFiles.at(0); });
+  std::ofstream out(analysis, std::ios::binary);
+  for (int i = 0; i < 3; ++i) {
+    AnalysisData record;
+    record.startTime = static_cast<std::int32_t>(recorded.startTick.load());
+    std::array<std::uint8_t, AnalysisData::kSize> bytes{};
+    record.Serialize(bytes);
+    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+  out.close();
+  const std::string folder = recorded.BackupFolder();
+  recorded.ResetStores();
+  recorded.CloseStores();
+  clock.Pause();
+  clock.CloseStore();
+  return folder;
+}
+
+}  // namespace
+
+TEST(FileCommandsOnFiles, AnImportedBackupSavedAgainAndAgainKeepsEverythingAndIsNotOfferedAgain) {
+  ORV::Test::SandboxedHome home;
+  ORV::Test::TempDir folder;
+  Configuration& config = ORV::Test::SharedConfiguration();
+  config.BackupBufferDir.clear();
+  config.RunningBackupDirectory.clear();
+  RelativeTime::RelativeTime clock;
+  const std::string backup = CollectionLeftInTheBackup(config, clock);
+
+  // The next start imports it.
+  ExperimentData data(config, clock);
+  ImportYes hooks;
+  data.SetApplicationHooks(&hooks);
+  ASSERT_EQ(data.CheckBackupAtStartup(), 1);
+  SessionExperiment experiment(data, config, clock);
+  ORV::Test::BareHost host(data);
+  ExperimentFileCommands commands(experiment, host);
+  UI::ScriptedMessageBoxes boxes;
+  UI::ScriptedFileDialogs files;
+
+  files.Answer(folder / "a");
+  ASSERT_TRUE(commands.SaveExperiment());
+  const ORV::Test::SavedExperiment first = ORV::Test::ReadSavedExperiment(folder / "a.tvx", config);
+  ASSERT_EQ(first.result, 1);
+  ASSERT_EQ(first.markers.size(), 1u);
+  EXPECT_EQ(std::get<1>(first.markers[0]), "Drug A");
+  EXPECT_EQ(first.pressureTimes.size(), 40u);
+  ASSERT_EQ(first.videos.size(), 1u);
+  EXPECT_EQ(first.videos[0], std::vector<char>(5000, 'v'));
+  EXPECT_EQ(first.analysisRecords, std::vector<std::size_t>{3});
+  EXPECT_EQ(data.MarkerCount(), 1u) << "the open experiment keeps its marker";
+  EXPECT_FALSE(std::filesystem::exists(backup + "/" + kBackupIndexName)) << "the saved backup is not offered again";
+
+  // Saved again under another name, unchanged; then in place after a change.
+  files.Answer(folder / "b");
+  ASSERT_TRUE(commands.SaveExperimentAs());
+  const ORV::Test::SavedExperiment second = ORV::Test::ReadSavedExperiment(folder / "b.tvx", config);
+  EXPECT_TRUE(second.DifferencesFrom(first).empty()) << ::testing::PrintToString(second.DifferencesFrom(first));
+  data.AddMarker("Checked", data.startTick + 2500, 0);
+  ASSERT_TRUE(commands.SaveExperiment());
+  const ORV::Test::SavedExperiment third = ORV::Test::ReadSavedExperiment(folder / "b.tvx", config);
+  EXPECT_EQ(third.markers.size(), 2u);
+  EXPECT_EQ(third.videos, first.videos);
+  EXPECT_TRUE(boxes.Shown().empty());
+
+  // Closed: the retired backup's recordings go with it.
+  ASSERT_TRUE(commands.CloseExperiment());
+  EXPECT_FALSE(std::filesystem::exists(backup));
+  EXPECT_TRUE(std::filesystem::exists(folder / "b_0.avi"));
+  data.CloseStores();
+  clock.CloseStore();
 }

@@ -61,6 +61,7 @@ class FakeExperiment : public ExperimentAccess {
   void PauseClock() override { calls_.push_back("PauseClock"); }
   void ResetStores() override { calls_.push_back("ResetStores"); }
   void DiscardBackupBuffer() override { calls_.push_back("DiscardBackupBuffer"); }
+  void RetireBackup() override { calls_.push_back("RetireBackup"); }
   std::string LastUsedFolder() const override { return lastFolder; }
   void SetLastUsedFolder(const std::string& f) override { lastFolder = f; }
 
@@ -310,7 +311,8 @@ TEST_F(FileCommands, SaveNamesAndFoldersFollowTheRules) {
     host_.pickedPath = c.picked;
     EXPECT_TRUE(commands_.SaveExperimentAs()) << c.picked;
     EXPECT_TRUE(Called("Save " + c.written + " " + c.picked.substr(c.picked.find_last_of('/') + 1))) << c.picked;
-    EXPECT_TRUE(Called("DiscardBackupBuffer")) << c.picked;
+    EXPECT_TRUE(Called("RetireBackup")) << c.picked;
+    EXPECT_FALSE(Called("DiscardBackupBuffer")) << "the saved experiment stays whole: " << c.picked;
     EXPECT_EQ(experiment_.lastFolder, c.folder) << c.picked;
     EXPECT_EQ(experiment_.path, c.written) << "the next save goes to the file written";
   }
@@ -496,11 +498,12 @@ TEST_F(FileCommands, CloseResetsInOrderAndKeepsDataTheUserChoseToKeep) {
   EXPECT_FALSE(Called("DiscardBackupBuffer"));
   EXPECT_TRUE(experiment_.modified);
 
-  // Yes and a save: saved, then closed, the buffer discarded by the save.
+  // Yes and a save: saved (its backup retired), then closed.
   calls_.clear();
   experiment_.saveSucceeds = true;
   EXPECT_TRUE(commands_.CloseExperiment());
   EXPECT_TRUE(Called("Save /data/exp.tvx exp.tvx"));
+  EXPECT_TRUE(Called("RetireBackup"));
   EXPECT_TRUE(Called("Clear"));
 }
 

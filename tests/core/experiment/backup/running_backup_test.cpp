@@ -283,5 +283,37 @@ TEST_F(RunningBackupTest, CleanEmptiesOnlyTheBackupBase) {
   EXPECT_EQ(data().MarkerCount(), 1u);
 }
 
+TEST_F(RunningBackupTest, ASavedExperimentsBackupIsRetiredButKeepsWhatTheExperimentReads) {
+  const std::string folder = StartTwoCameraBackup();
+  data().AddMarker("Drug A", 6000, -1);
+  const std::string video = data().AddRecordingFiles(0);
+  WriteBytes(video, {1, 2, 3});
+  const std::string index = folder + "/ExperimentBackup.idx";
+
+  // Saved while the collection still records: the backup stays whole and
+  // offered, as it is the only copy of what comes next.
+  data().RetireRunningBackup();
+  EXPECT_TRUE(fs::exists(index));
+
+  // Saved after the stop: no longer offered; the stores, the clock's
+  // segments and the recording stay.
+  data().mode = kModeNone;
+  data().ResetStores();
+  data().RetireRunningBackup();
+  EXPECT_FALSE(fs::exists(index));
+  EXPECT_EQ(data().MarkerCount(), 2u);
+  EXPECT_TRUE(fs::exists(video));
+  data().RetireRunningBackup();  // a second save changes nothing
+  EXPECT_TRUE(fs::exists(video));
+
+  // Cleared for another experiment: the recordings go, the base and its
+  // stores stay.
+  data().Clear();
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_TRUE(fs::is_directory(base_));
+  data().AddMarker("next", 7000, 0);
+  EXPECT_EQ(data().MarkerCount(), 1u);
+}
+
 }  // namespace
 }  // namespace ORV::Test
