@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "core/base/configuration.h"
 #include "graph_control/graph_interface.h"
@@ -72,26 +73,38 @@ void CMarkerDlg::OnOK() {
   Dialog::OnOK();
 }
 
-bool AddMarkerOnFirstView(const std::vector<Shell::GlueTraceView*>& views) {
-  if (views.empty() || views.front() == nullptr || views.front()->GraphControl() == nullptr) return false;
+Shell::GlueTraceView* MarkerView(const std::vector<Shell::GlueTraceView*>& views, Shell::GlueTraceView* active) {
+  const auto shows = [](Shell::GlueTraceView* view) {
+    return view != nullptr && view->TraceKind() != 0 && view->GraphControl() != nullptr;
+  };
+  if (shows(active) && std::find(views.begin(), views.end(), active) != views.end()) return active;
+  const auto first = std::find_if(views.begin(), views.end(), shows);
+  return first != views.end() ? *first : nullptr;
+}
+
+bool AddMarkerOnView(const std::vector<Shell::GlueTraceView*>& views, Shell::GlueTraceView* active) {
+  Shell::GlueTraceView* view = MarkerView(views, active);
+  if (view == nullptr) return false;
   // While collecting the current time is the experiment clock's, as for the
   // function keys; otherwise the time the graph shows at its right edge.
-  if (views.front()->AskMarkerAtClockTime()) return true;
-  Com::Dispatcher(views.front()->GraphControl()).Invoke(Graph::Dispid::AddMarkerAtCurrentTime);
+  if (view->AskMarkerAtClockTime()) return true;
+  Com::Dispatcher(view->GraphControl()).Invoke(Graph::Dispid::AddMarkerAtCurrentTime);
   return true;
 }
 
 void AddMarkerCommands(UI::CommandRouter& router, QWidget* owner, Configuration& configuration, Shell::TraceGlue* glue,
-                       std::function<void()> updateButtons) {
+                       std::function<void()> updateButtons, std::function<Shell::GlueTraceView*()> activeView) {
   router.OnCommand(ID_MARKER_SETTINGS_BUTTON, [owner, &configuration, updateButtons = std::move(updateButtons)] {
     CMarkerDlg dialog(configuration, owner);
     if (dialog.DoModal() == UI::IDOK && updateButtons) updateButtons();
   });
   router.OnUpdate(ID_MARKER_SETTINGS_BUTTON, [](UI::CmdUI& cmd) { cmd.Enable(true); });
-  router.OnCommand(IDC_ADD_MARKER_BUTTON, [glue] {
-    if (glue) AddMarkerOnFirstView(glue->Views());
+  const auto active = [activeView = std::move(activeView)] { return activeView ? activeView() : nullptr; };
+  router.OnCommand(IDC_ADD_MARKER_BUTTON, [glue, active] {
+    if (glue) AddMarkerOnView(glue->Views(), active());
   });
-  router.OnUpdate(IDC_ADD_MARKER_BUTTON, [glue](UI::CmdUI& cmd) { cmd.Enable(glue && !glue->Views().empty()); });
+  router.OnUpdate(IDC_ADD_MARKER_BUTTON,
+                  [glue](UI::CmdUI& cmd) { cmd.Enable(glue && MarkerView(glue->Views(), nullptr) != nullptr); });
 }
 
 }  // namespace ORV

@@ -50,15 +50,22 @@ class CMarkerDlg : public UI::Dialog {
   QPushButton* cancel_;
 };
 
-// "Add": a marker at the current time of the first trace view, whose text
-// the view then asks for: while the record collects the experiment clock's
-// time, otherwise the time at the right edge of the view's graph. False
-// when there is no view or it has no graph.
-bool AddMarkerOnFirstView(const std::vector<Shell::GlueTraceView*>& views);
+// The trace view "Add" marks the experiment from: the active view when it
+// shows a trace and has a graph, else the first view that does; null when
+// no view shows a trace.
+Shell::GlueTraceView* MarkerView(const std::vector<Shell::GlueTraceView*>& views, Shell::GlueTraceView* active);
+
+// "Add": a marker at the current time of that view, whose text the view
+// then asks for: while the record collects the experiment clock's time,
+// otherwise the time at the right edge of the view's graph. False when no
+// view shows a trace.
+bool AddMarkerOnView(const std::vector<Shell::GlueTraceView*>& views, Shell::GlueTraceView* active);
 
 // Registers "Markers" (always enabled; `updateButtons` runs after OK) and
-// "Add" (enabled while a trace view is open) on the router.
+// "Add" (enabled while a trace view shows a trace) on the router;
+// `activeView` gives the trace view the user works in (null when the
+// active document is none).
 void AddMarkerCommands(UI::CommandRouter& router, QWidget* owner, Configuration& configuration, Shell::TraceGlue* glue,
-                       std::function<void()> updateButtons);
+                       std::function<void()> updateButtons, std::function<Shell::GlueTraceView*()> activeView = {});
 
 }  // namespace ORV

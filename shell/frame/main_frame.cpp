@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QColor>
+#include <QMdiSubWindow>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QTimer>
@@ -27,11 +28,13 @@
 #include "shell/app/small_dialogs.h"
 #include "shell/device_messages.h"
 #include "shell/fault_watch.h"
+#include "shell/frame/frame_application_views.h"
 #include "shell/frame/frame_collection.h"
 #include "shell/frame/frame_command_host.h"
 #include "shell/frame/frame_markers.h"
 #include "shell/frame/frame_time_window.h"
 #include "shell/frame/status_elements.h"
+#include "shell/glue/trace_view_link.h"
 
 namespace ORV {
 
@@ -289,7 +292,13 @@ int CMainFrame::OnCreate() {
   router_.OnCommand(ID_APP_EXIT, [this] { close(); });
   router_.OnCommand(ID_RESET_BUTTON, [this] { OnResetLayout(); });
   CreateCollectionCommands();
-  AddMarkerCommands(router_, this, services_.configuration, services_.glue, [this] { UpdateMarkerButtons(); });
+  AddMarkerCommands(
+      router_, this, services_.configuration, services_.glue, [this] { UpdateMarkerButtons(); },
+      [this]() -> Shell::GlueTraceView* {
+        QMdiSubWindow* active = documents_ ? documents_->currentSubWindow() : nullptr;
+        auto* document = active ? dynamic_cast<TraceDocument*>(active->widget()) : nullptr;
+        return document ? document->Link() : nullptr;
+      });
   if (services_.glue) {
     timeWindow_ = std::make_unique<FrameTimeWindow>(*this, *services_.glue, services_.experiment, config);
     timeWindow_->ResetSlider();

@@ -1,5 +1,5 @@
 // The marker commands besides the function keys: the "Marker strings" dialog
-// over the configuration's texts, and "Add" through the first trace view.
+// over the configuration's texts, and "Add" through the trace view the user works in.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -67,23 +67,43 @@ TEST(MarkerStringsDialog, OkKeepsTheEditsOfEveryKeyCancelKeepsNone) {
   EXPECT_EQ(configuration.HotKeys, after);
 }
 
-TEST(AddMarkerCommand, AsksTheFirstViewsGraphOnlyWhileAViewIsOpen) {
+TEST(AddMarkerCommand, MarksFromTheActiveViewOrTheFirstThatShowsATrace) {
+  Shell::Test::FakeView empty;  // a view with no trace chosen
+  empty.kind = 0;
   Shell::Test::FakeView first;
   Shell::Test::FakeView second;
   Shell::Test::FakeView noGraph(false);
-  EXPECT_FALSE(AddMarkerOnFirstView({}));
-  EXPECT_FALSE(AddMarkerOnFirstView({&noGraph, &first}));
-  EXPECT_TRUE(first.graph.calls.empty());
-  EXPECT_TRUE(AddMarkerOnFirstView({&first, &second}));
-  EXPECT_EQ(first.graph.calls, (std::vector<Shell::Test::Call>{{Graph::Dispid::AddMarkerAtCurrentTime, {}}}));
-  EXPECT_TRUE(second.graph.calls.empty());
+  const struct {
+    std::vector<Shell::GlueTraceView*> views;
+    Shell::GlueTraceView* active;
+    Shell::Test::FakeView* marked;  // null: nothing is marked
+  } cases[] = {
+      {{}, nullptr, nullptr},
+      {{&empty, &noGraph}, &empty, nullptr},
+      {{&empty, &second}, nullptr, &second},  // the first tab shows no trace
+      {{&empty, &second}, &empty, &second},
+      {{&first, &second}, &second, &second},  // the view the user works in
+      {{&first, &second}, nullptr, &first},
+      {{&noGraph, &first}, &noGraph, &first},
+      {{&first}, &second, &first},  // a view that is no longer open
+  };
+  for (const auto& c : cases) {
+    for (Shell::Test::FakeView* view : {&empty, &first, &second, &noGraph}) view->graph.calls.clear();
+    EXPECT_EQ(AddMarkerOnView(c.views, c.active), c.marked != nullptr);
+    for (Shell::Test::FakeView* view : {&empty, &first, &second, &noGraph}) {
+      const std::vector<Shell::Test::Call> expected =
+          view == c.marked ? std::vector<Shell::Test::Call>{{Graph::Dispid::AddMarkerAtCurrentTime, {}}}
+                           : std::vector<Shell::Test::Call>{};
+      EXPECT_EQ(view->graph.calls, expected);
+    }
+  }
   // While the record collects the view asks at the clock's time, and the
   // graph is not asked.
-  first.graph.calls.clear();
-  first.collecting = true;
-  EXPECT_TRUE(AddMarkerOnFirstView({&first, &second}));
-  EXPECT_EQ(first.clockMarkers, 1);
-  EXPECT_TRUE(first.graph.calls.empty());
+  second.graph.calls.clear();
+  second.collecting = true;
+  EXPECT_TRUE(AddMarkerOnView({&empty, &second}, &empty));
+  EXPECT_EQ(second.clockMarkers, 1);
+  EXPECT_TRUE(second.graph.calls.empty());
 
   // Without the application's trace views the command stays disabled.
   UI::CommandRouter router;
