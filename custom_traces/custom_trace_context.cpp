@@ -359,7 +359,14 @@ int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
   }
   for (const auto& [name, value] : a.pending->named) g.Number(name, value);
 
-  double v[kVesselValues] = {};
+  // A wall that was not found (stored as 0) gives no value: the values that
+  // need it are not a number, so the script's result is a gap too rather
+  // than a number computed from zeros.
+  constexpr double kNotFound = std::numeric_limits<double>::quiet_NaN();
+  double v[kVesselValues];
+  std::fill(std::begin(v), std::end(v), kNotFound);
+  v[kVascularResistance] = 0.0;
+  v[kMeanPressure] = 0.0;
   bool haveShear = false;
   double shear = 0.0;
   const auto& used = a.pending->used;
@@ -368,12 +375,12 @@ int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
     const double OL = ol, OR = orr, IL = il, IR = ir;
     // Diameters and wall thicknesses are single-precision differences; the
     // areas and ratios are computed in double from the widened positions.
-    v[kOuterLeft] = OL;
-    v[kOuterRight] = OR;
-    v[kOuterDiameter] = static_cast<float>(orr - ol);
-    v[kInnerLeft] = IL;
-    v[kInnerRight] = IR;
-    v[kInnerDiameter] = static_cast<float>(ir - il);
+    if (OL > 0) v[kOuterLeft] = OL;
+    if (OR > 0) v[kOuterRight] = OR;
+    if (OL > 0 && OR > OL) v[kOuterDiameter] = static_cast<float>(orr - ol);
+    if (IL > 0) v[kInnerLeft] = IL;
+    if (IR > 0) v[kInnerRight] = IR;
+    if (IL > 0 && IR > IL) v[kInnerDiameter] = static_cast<float>(ir - il);
     const double ro = (OR - OL) * 0.5, ri = (IR - IL) * 0.5;
     if (OL > 0 && OR > OL && IL > 0 && IR > IL) v[kVesselArea] = kVesselPi * ro * ro - kVesselPi * ri * ri;
     if (IL > 0 && IR > IL) v[kLumenArea] = kVesselPi * ri * ri;
@@ -391,7 +398,7 @@ int CustomTracesWithLuaContext::VesselBody(lua_State* L, void* arg) {
       lua_pop(L, 1);
       if (isnum) {
         haveShear = true;
-        shear = ORV::ShearStress(IL, IR, TruncateToInt32(flow));
+        shear = IL > 0 && IR > IL ? ORV::ShearStress(IL, IR, TruncateToInt32(flow)) : kNotFound;
       }
     }
   }
@@ -484,7 +491,8 @@ std::optional<double> CustomTracesWithLuaContext::Evaluate(std::int32_t camera, 
 }
 
 double CustomTracesWithLuaContext::Run(std::int32_t camera, std::int32_t zone, std::uint32_t time) {
-  return Evaluate(camera, zone, time).value_or(0.0);
+  // A script that fails gives no value: a gap, never a 0 among the values.
+  return Evaluate(camera, zone, time).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 std::string CustomTracesWithLuaContext::LastError() const {

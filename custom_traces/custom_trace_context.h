@@ -76,8 +76,11 @@ class CustomTracesWithLuaContext {
   // The global setters do nothing and return false while no script is
   // compiled. The script sees the values from its next run on; Compile
   // starts a fresh state without them. SetVesselGlobals sets the vessel
-  // globals of one camera zone from `walls` (camera or zone -1 sets them all
-  // to 0) and ShearStress when "Flow" holds a number; Run calls it itself.
+  // globals of one camera zone from `walls` and ShearStress when "Flow"
+  // holds a number; Run calls it itself. A value whose walls were not found
+  // (a position of 0, a lumen edge not right of the other) is not a number,
+  // as are all of them for camera or zone -1; VascularResistance and
+  // MeanPressure are 0.
   bool SetVesselGlobals(std::int32_t camera, std::int32_t zone);
   // Temp, P1, P2, P4, Force, PH, Pulse, and Flow when the sample has one.
   bool SetInstrumentGlobals(const ORV::PMK4xData3& sample);
@@ -90,7 +93,7 @@ class CustomTracesWithLuaContext {
   // that is not a number, with the reason in LastError(). A script that
   // returns nothing gives 0.001.
   std::optional<double> Evaluate(std::int32_t camera, std::int32_t zone, std::uint32_t time);
-  // The same, with 0.0 in place of no value.
+  // The same, with not a number (a gap) in place of no value.
   double Run(std::int32_t camera, std::int32_t zone, std::uint32_t time);
 
   // Why the last Compile, Evaluate or SetVesselGlobals failed; empty after

@@ -1,6 +1,7 @@
 #include "views/advanced_export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "core/base/trace_kinds.h"
@@ -53,7 +54,7 @@ bool AdvancedExportChooser::Add(int row, int camera, int zone) {
   const Row& r = rows_[static_cast<std::size_t>(row)];
   AdvancedExportEntry e;
   e.kind = r.kind;
-  if (r.kind >= 1 && r.kind <= 9) {
+  if (IsVesselTraceKind(r.kind)) {
     const std::vector<std::string> zones = Zones(camera);
     if (zone < 0 || zone >= static_cast<int>(zones.size())) return false;
     e.camera = camera;
@@ -95,7 +96,8 @@ std::size_t CollectAdvancedExport(ExperimentData& experiment, std::vector<Advanc
       for (int n = 0; n < count; ++n) {
         if ((n & 0xFFFF) == 0 && Cancelled(cancel)) break;
         TracePoint p;
-        if (experiment.GetTraceValue(n, e.kind, e.camera, e.zone, p)) e.samples.push_back(p);
+        // A point with no value (walls not found, no flow) is left out.
+        if (experiment.GetTraceValue(n, e.kind, e.camera, e.zone, p) && std::isfinite(p.value)) e.samples.push_back(p);
       }
       longest = std::max(longest, static_cast<std::size_t>(count));
     }

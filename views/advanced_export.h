@@ -56,7 +56,7 @@ class AdvancedExportChooser {
   bool ZoneBoxEnabled(int camera) const { return Zones(camera).size() > 1; }
 
   // Adds row `row` for a camera and zone (used by the video analysis'
-  // kinds 1-9 only, which need both); false when nothing was added.
+  // kinds 1-10 only, which need both); false when nothing was added.
   bool Add(int row, int camera, int zone);
   void Remove(std::size_t entry);
   void RemoveAll() { entries_.clear(); }
@@ -78,7 +78,8 @@ using ExportProgress = std::function<void(std::size_t done, std::size_t total)>;
 using ExportCancel = std::atomic<bool>;
 
 // Fills every entry's samples from the experiment (an entry whose series
-// the experiment lacks gets none; a sample that cannot be had is left out).
+// the experiment lacks gets none; a sample that cannot be had, or has no
+// value, as a frame whose walls were not found, is left out).
 // Returns the largest sample count.
 std::size_t CollectAdvancedExport(ExperimentData& experiment, std::vector<AdvancedExportEntry>& entries,
                                   const ExportProgress& progress = {}, const ExportCancel* cancel = nullptr);

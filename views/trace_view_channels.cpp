@@ -13,8 +13,8 @@
 // notes, per channel, the newest time it plotted; a live record up to that
 // time is already on the graph and is not plotted again.
 //
-// A value that does not exist (a vascular resistance with no flow) is
-// plotted as a gap: the graph breaks the line there and keeps it out of the
+// A value that does not exist (a vascular resistance with no flow, a frame
+// whose walls were not found) is plotted as a gap: the graph breaks the line there and keeps it out of the
 // ranges.
 #include <algorithm>
 #include <bit>
@@ -125,7 +125,9 @@ double VascularResistance(float p1, float p2, double flow) {
   return (static_cast<double>(p1) - static_cast<double>(p2)) * kMmHgToDyn / flow;
 }
 
+// Not measured (a gap) where the lumen was not found.
 double ShearStressOf(float innerLeft, float innerRight, double flow) {
+  if (!LumenFound(innerLeft, innerRight)) return kNoValue;
   return ShearStress(static_cast<double>(innerLeft), static_cast<double>(innerRight), flow);
 }
 
@@ -327,7 +329,7 @@ void CPelmoraView::OnImageAnalysisArrived() {
         } else {
           value = CameraTraceValue(record.outerLeft, record.outerRight, record.innerLeft, record.innerRight);
         }
-        if (autoRangeNow_) {
+        if (autoRangeNow_ && std::isfinite(value)) {
           yMin_ = std::min(yMin_, value);
           yMax_ = std::max(yMax_, value);
           if (yMin_ == yMax_) yMax_ += 0.5;
@@ -446,11 +448,13 @@ double CPelmoraView::CurrentTraceValue() {
 double CPelmoraView::CameraTraceValue(float outerLeft, float outerRight, float innerLeft, float innerRight) {
   double value = 0.0;
   if (code_ >= 1 && code_ <= 9) {
-    value = VesselValue(code_, outerLeft, outerRight, innerLeft, innerRight).value_or(0.0f);
+    // A frame whose walls were not found is a gap, never a value of 0.
+    const std::optional<float> measured = VesselValue(code_, outerLeft, outerRight, innerLeft, innerRight);
+    value = measured ? static_cast<double>(*measured) : kNoValue;
   } else if (IsCustomTraceId(code_) && custom_) {
     value = RunCustom([](Traces::CustomTracesWithLuaContext&) {}, 0, 0, 0);
   }
-  if (useAutoRange_) {
+  if (useAutoRange_ && std::isfinite(value)) {
     if (firstValue_) {
       yMin_ = yMax_ = value;
       firstValue_ = false;

@@ -351,11 +351,12 @@ class ExperimentData {
   // for refused arguments.
   bool GetSampleCount(int kind, int camera, int zone, int& count) const;
   // Point `index` of the trace. False when there is no such point; true with
-  // the time set and the value left as given when the record's positions do
-  // not allow the formula, and true with nothing set for kinds 0, 20..219.
-  // A custom trace runs its script (an identity without a trace is entered
-  // in the map and gives false). The value may be infinite or NaN (a
-  // vascular resistance with no flow).
+  // the time set and the value kNotMeasured (not a number) where the frame's
+  // walls were not found (the positions do not allow the formula), and true
+  // with nothing set for kinds 0, 20..219. A custom trace runs its script
+  // (an identity without a trace is entered in the map and gives false). The
+  // value may also be infinite or NaN for a vascular resistance with no
+  // flow; whoever sums values leaves out those that are not finite.
   bool GetTraceValue(int index, int kind, int camera, int zone, TracePoint& out);
   // The flow sample in force at `time`: the last sample at or before it;
   // the first sample for a time before it; time 0, flow 0, index -1 when

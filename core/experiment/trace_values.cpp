@@ -98,7 +98,7 @@ std::size_t FlowSourceCount(const ExperimentContents& c, int source) {
 
 std::optional<float> VesselValue(int kind, float ol, float orr, float il, float ir) {
   const float wallL = il - ol, wallR = orr - ir, outer = orr - ol, inner = ir - il;
-  const bool lumen = il > 0 && ir > il;
+  const bool lumen = LumenFound(il, ir);
   const bool both = ol > 0 && orr > ol && lumen;
   switch (kind) {
     case kTraceLeftWallThickness:
@@ -242,9 +242,10 @@ bool ExperimentData::GetTraceValue(int index, int kind, int camera, int zone, Tr
       const float ol = r.outerLeft[z], orr = r.outerRight[z], il = r.innerLeft[z], ir = r.innerRight[z];
       if (kind == kTraceShearStress) {
         const double q = FlowAt(c, r.time, source).flow;
-        out.value = static_cast<float>(ShearStress(0.0, static_cast<double>(ir - il), q));
-      } else if (const auto v = VesselValue(kind, ol, orr, il, ir)) {
-        out.value = *v;
+        out.value =
+            LumenFound(il, ir) ? static_cast<float>(ShearStress(0.0, static_cast<double>(ir - il), q)) : kNotMeasured;
+      } else {
+        out.value = VesselValue(kind, ol, orr, il, ir).value_or(kNotMeasured);
       }
       return true;
     });

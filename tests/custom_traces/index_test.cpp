@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "custom_traces/custom_scripts_index.h"
@@ -70,7 +71,7 @@ TEST(CustomScriptsIndex, ListsTracesInIndexOrderAndKeepsBrokenOnes) {
   ASSERT_NE(list[4]->GetTrace(), nullptr);
   EXPECT_EQ(list[4]->GetTrace()->Name, "Broken");
   EXPECT_EQ(list[4]->GetTrace()->FileName, f + "/" + broken);
-  EXPECT_EQ(list[4]->Run(0, 0, 0), 0.0);
+  EXPECT_TRUE(std::isnan(list[4]->Run(0, 0, 0))) << "no value, a gap";
 
   const std::string logged = log.Dump();
   EXPECT_NE(logged.find("../escape.xml"), std::string::npos) << logged;
