@@ -91,6 +91,10 @@ struct ExperimentFileContext {
   // Where a failed save leaves the system's reason (an errno, 0 when none is
   // known), for the user's message.
   int* error = nullptr;
+  // Where an open that read the file lists, in words, the parts of it that
+  // it could not read and left out ("the last 2 of 5 actions"), so the user
+  // can be told; empty when everything was read.
+  std::vector<std::string>* unread = nullptr;
 };
 
 inline constexpr std::uint16_t kExperimentFileVersion = 5;

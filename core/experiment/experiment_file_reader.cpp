@@ -59,6 +59,12 @@ class Reader {
   }
 
   void Report(const std::string& what) { LogError("Unable to open experiment from file '" + path_ + "' " + what); }
+  // A part of the file that could not be read and is left out of an
+  // experiment that opens all the same.
+  void Unread(const std::string& what) {
+    Report("(" + what + " could not be read and are left out)");
+    if (context_.unread) context_.unread->push_back(what);
+  }
 
   // Records that fit in what is left of the file; bounds every count read.
   std::uint64_t Remaining() {
@@ -101,6 +107,7 @@ class Reader {
       std::string name;
       if (!ReadLengthPrefixedString(in_, name)) {
         Report("(Can't read camera unique names)");
+        Unread("the camera names");
         break;
       }
       names.push_back(std::move(name));
@@ -122,10 +129,12 @@ class Reader {
       for (std::size_t camera = 0; camera < cameras_; ++camera)
         if (!Zones(camera)) {
           Report("(unable to read analysis data) from camera: " + std::to_string(camera));
+          Unread(CamerasFrom("the wall measurements", camera));
           break;
         }
     } else {
       Report("(unable to read analysis data) from camera: 0");
+      if (cameras_ > 0) Unread(CamerasFrom("the wall measurements", 0));
     }
     if (zoneCount[0] == 0) {
       data_.Update([&](ExperimentContents& c) {
@@ -134,9 +143,15 @@ class Reader {
         return 0;
       });
     }
-    if (Seek(table_[kMicroscopeSlot]))
+    if (Seek(table_[kMicroscopeSlot])) {
       for (std::size_t camera = 0; camera < cameras_; ++camera)
-        if (!Microscope(camera)) break;
+        if (!Microscope(camera)) {
+          Unread(CamerasFrom("the microscope readings", camera));
+          break;
+        }
+    } else if (cameras_ > 0) {
+      Unread(CamerasFrom("the microscope readings", 0));
+    }
 
     if (!TracesAndVideo(true)) return kOpenFailed;
     if (table_[kClockSegmentsSlot] != 0) ClockSegments();
@@ -208,6 +223,13 @@ class Reader {
 
  private:
   static constexpr std::size_t kOlderTableEntries = 10;
+
+  // "<what> of camera 2" or "<what> of cameras 2 to 4": the cameras from
+  // `camera` (0-based) to the file's last.
+  std::string CamerasFrom(const std::string& what, std::size_t camera) const {
+    if (camera + 1 >= cameras_) return what + " of camera " + std::to_string(camera + 1);
+    return what + " of cameras " + std::to_string(camera + 1) + " to " + std::to_string(cameras_);
+  }
 
   // A camera measures at most four zones, whatever a file says.
   static std::uint32_t ZonesOf(std::uint32_t stored) { return std::min(stored, static_cast<std::uint32_t>(kMaxZones)); }
@@ -344,7 +366,10 @@ class Reader {
     for (std::uint64_t i = 0; i < count; ++i) {
       ActionData action;
       // An action whose text cannot be read ends the block.
-      if (!ReadLE(in_, action.time) || !ReadLengthPrefixedString(in_, action.text)) break;
+      if (!ReadLE(in_, action.time) || !ReadLengthPrefixedString(in_, action.text)) {
+        Unread("the last " + std::to_string(count - i) + " of " + std::to_string(count) + " actions");
+        break;
+      }
       if (action.time < startTick_) action.time = action.time * 1000 + startTick_;
       actions.push_back(std::move(action));
     }
@@ -561,12 +586,18 @@ class Reader {
 
   void ClockSegments() {
     std::uint32_t count = 0;
-    if (!Seek(table_[kClockSegmentsSlot]) || !ReadLE(in_, count)) return;
+    if (!Seek(table_[kClockSegmentsSlot]) || !ReadLE(in_, count)) {
+      Unread("the experiment clock's pauses");
+      return;
+    }
     std::vector<ClockSegment> segments;
     std::array<std::uint8_t, kClockSegmentSize> raw{};
     for (std::uint32_t i = 0; i < count; ++i) {
       ClockSegment segment;
-      if (!ReadBytes(in_, raw.data(), raw.size()) || !ClockSegmentCodec::Read(raw, segment)) break;
+      if (!ReadBytes(in_, raw.data(), raw.size()) || !ClockSegmentCodec::Read(raw, segment)) {
+        Unread("the experiment clock's pauses");
+        break;
+      }
       segments.push_back(segment);
     }
     RelativeTime::RelativeTime& clock = *context_.clock;
@@ -578,10 +609,12 @@ class Reader {
 
   void Calibration() {
     std::uint64_t size = 0;
-    if (!Seek(table_[kCalibrationSlot]) || !ReadLE(in_, size) || size != 20) return;
-    // Magnification, then the scales of cameras 1 to 4.
     std::array<float, 5> values{};
-    if (!ReadLeArray(in_, std::span(values))) return;
+    // Magnification, then the scales of cameras 1 to 4.
+    if (!Seek(table_[kCalibrationSlot]) || !ReadLE(in_, size) || size != 20 || !ReadLeArray(in_, std::span(values))) {
+      Unread("the calibration (the configured one is used)");
+      return;
+    }
     auto& ev = data_.configuration->ExperimentValues;
     ev[kExperimentMagnification] = values[0];
     std::copy(values.begin() + 1, values.end(), ev.begin());

@@ -108,6 +108,14 @@ bool ExperimentFileCommands::OpenExperimentFile(const std::string& path) {
   if (!host_.IsActionSheetOpen()) host_.OpenActionSheet();
   host_.RefreshActionSheet();
   if (host_.IsDataSheetOpen()) host_.RefreshDataSheet();
+  // A file that opened only in part says what is missing, so nothing is
+  // lost unseen (and the damaged file is not overwritten unawares).
+  if (const std::vector<std::string> unread = experiment_.UnreadParts(); !unread.empty()) {
+    std::string parts;
+    for (const std::string& part : unread) parts += (parts.empty() ? "" : "; ") + part;
+    host_.ShowFileMessage(UI::kExperimentOpenedPartlyString, path, {UI::kFileReasonUnreadPartsString, parts},
+                          FileCommandsHost::Icon::Warning);
+  }
   host_.AddRecentFile(path);
   return true;
 }

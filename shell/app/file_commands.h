@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/experiment/progress_hooks.h"
 #include "platform/os/user_file.h"
@@ -60,6 +61,9 @@ class ExperimentAccess {
   // Reads a file into the record (the experiment file's result codes).
   // May run on a worker; `progress` may be null.
   virtual int Open(const std::string& path, ProgressHook* progress) = 0;
+  // The parts of the file that the last Open could not read and left out,
+  // in words; empty when it read everything.
+  virtual std::vector<std::string> UnreadParts() const = 0;
   // Reads the file into a fresh record of its own and gives the result Open
   // would give; the record, its clock and its views stay as they are. May
   // run on a worker; `progress` may be null.

@@ -109,6 +109,8 @@ int SessionExperiment::Open(const std::string& path, ProgressHook* progress) {
   context.windows = windows ? &*windows : nullptr;
   context.progress = progress;
   context.productType = static_cast<std::uint32_t>(configuration_.ProductType);
+  unread_.clear();
+  context.unread = &unread_;
   return OpenExperiment(data_, path, context);
 }
 

@@ -40,6 +40,7 @@ class SessionExperiment : public ExperimentAccess {
   bool FileExists(const std::string& path) const override;
   OS::FileCheck CheckFile(const std::string& path) const override;
   int Open(const std::string& path, ProgressHook* progress) override;
+  std::vector<std::string> UnreadParts() const override { return unread_; }
   // Reads the file into a record of its own (stores in a private working
   // folder, a clock of its own, no windows) and puts the configuration's
   // experiment values back afterwards.
@@ -60,6 +61,7 @@ class SessionExperiment : public ExperimentAccess {
   TraceWindowHost* windows_;
   RelativeTime::RelativeTime& clock_;
   int saveError_ = 0;
+  std::vector<std::string> unread_;  // of the last Open
 };
 
 }  // namespace ORV::Shell

@@ -166,3 +166,26 @@ TEST(RepeatedSaves, EveryFileHoldsTheWholeExperimentAndTheOpenOneKeepsIt) {
 
 }  // namespace
 }  // namespace ORV::E2E
+
+namespace ORV::E2E {
+namespace {
+
+// Ctrl+S of an experiment never saved asks for its name, as Save As does.
+TEST(RepeatedSaves, CtrlSOfACollectionNeverSavedAsksForItsName) {
+  ProgramRig rig;
+  ASSERT_TRUE(rig.Up());
+  ORV::Test::TempDir work;
+  rig.StartCollection();
+  ASSERT_TRUE(WaitFor([&] { return PressureSamples(rig.Experiment()) > 10; }));
+  rig.StopCollection();
+  ASSERT_TRUE(rig.Experiment().modified.load());
+  const int details = rig.answers.experimentDetails;
+  rig.dialogs.Answer(work / "first");
+  PressSave(rig);
+  EXPECT_EQ(rig.answers.experimentDetails, details + 1) << "the details are asked";
+  EXPECT_TRUE(std::filesystem::exists(work / "first.tvx"));
+  EXPECT_FALSE(rig.Experiment().modified.load());
+}
+
+}  // namespace
+}  // namespace ORV::E2E

@@ -243,3 +243,51 @@ TEST(FileCommandsOnFiles, AnImportedBackupSavedAgainAndAgainKeepsEverythingAndIs
   data.CloseStores();
   clock.CloseStore();
 }
+
+TEST(FileCommandsOnFiles, AFileThatOpensInPartSaysWhatItLeftOut) {
+  ORV::Test::SandboxedHome home;
+  ORV::Test::TempDir folder;
+  Configuration& config = ORV::Test::SharedConfiguration();
+  ExperimentData data{config, ORV::Test::SharedClock()};
+  ASSERT_TRUE(data.OpenStores(folder.path()));
+  SessionExperiment experiment(data, config, ORV::Test::SharedClock());
+  ORV::Test::BareHost host(data);
+  ExperimentFileCommands commands(experiment, host);
+  UI::ScriptedMessageBoxes boxes;
+
+  Record(data);
+  data.WithStores([](MarkerStore&, ActionStore& actions) {
+    for (std::uint32_t i = 0; i < 3; ++i)
+      actions.Put(i, ActionData{1000 + 500 * i, "Step " + std::to_string(i)}, false);
+    return 0;
+  });
+  const std::string saved = folder / "vessel.tvx";
+  ASSERT_TRUE(commands.SaveExperimentToFile(saved, "vessel.tvx"));
+  ASSERT_TRUE(commands.CloseExperiment());
+
+  // The second action's text length is altered beyond any text's.
+  std::vector<char> bytes = ORV::Test::FileBytes(saved);
+  const auto u32At = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(bytes.at(at + static_cast<std::size_t>(i)));
+    return v;
+  };
+  const std::size_t actions = u32At(6);   // the block table's first entry
+  const std::size_t first = actions + 8;  // after the block's total and record size
+  const std::size_t second = first + 8 + 2 * u32At(first + 4);
+  for (std::size_t i = 0; i < 4; ++i) bytes[second + 4 + i] = static_cast<char>(0x7F);
+  std::ofstream(saved, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+  ASSERT_TRUE(commands.OpenExperimentCommand(saved)) << "the rest of the experiment opens";
+  EXPECT_EQ(Pressures(data).size(), 600u);
+  EXPECT_EQ(data.WithStores([](MarkerStore&, ActionStore& a) { return a.Count(); }), 1u);
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(),
+            "Parts of the experiment file \"" + saved +
+                "\" could not be read: the last 2 of 3 actions (the file is damaged).\nThe rest of the experiment is "
+                "shown. Saving it under the same name would drop the parts that could not be read; use Save As to "
+                "keep the file as it is.");
+  EXPECT_EQ(boxes.Shown()[0].type, UI::MB_OK | UI::MB_ICONWARNING);
+  data.CloseStores();
+}

@@ -62,6 +62,7 @@ class FakeExperiment : public ExperimentAccess {
   void ResetStores() override { calls_.push_back("ResetStores"); }
   void DiscardBackupBuffer() override { calls_.push_back("DiscardBackupBuffer"); }
   void RetireBackup() override { calls_.push_back("RetireBackup"); }
+  std::vector<std::string> UnreadParts() const override { return unread; }
   std::string LastUsedFolder() const override { return lastFolder; }
   void SetLastUsedFolder(const std::string& f) override { lastFolder = f; }
 
@@ -76,6 +77,7 @@ class FakeExperiment : public ExperimentAccess {
   bool saveSucceeds = true;
   int saveError = ENOSPC;
   std::map<std::string, OS::FileCheck> problems;  // paths that are no readable file
+  std::vector<std::string> unread;                // parts the open left out
 
  private:
   Calls& calls_;
@@ -247,6 +249,15 @@ TEST_F(FileCommands, OpenResultsGiveTheirMessagesAndARefusedFileLeavesTheExperim
   EXPECT_TRUE(Called("Open /data/a.tvx"));
   EXPECT_TRUE(Called(damaged + " error"));
   EXPECT_FALSE(Called("recent /data/a.tvx"));
+
+  // A file that opened in part says which parts it left out.
+  calls_.clear();
+  experiment_.checkResult.reset();
+  experiment_.openResult = 1;
+  experiment_.unread = {"the last 2 of 5 actions", "the calibration"};
+  ASSERT_TRUE(commands_.OpenExperimentCommand("/data/a.tvx"));
+  EXPECT_TRUE(Called("file message " + Id(UI::kExperimentOpenedPartlyString) + " /data/a.tvx " +
+                     Id(UI::kFileReasonUnreadPartsString) + " (the last 2 of 5 actions; the calibration) warning"));
 }
 
 TEST_F(FileCommands, EveryOpenPathRefusesDuringCollectionAndAsksWhenChanged) {

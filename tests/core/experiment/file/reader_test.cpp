@@ -105,6 +105,52 @@ TEST_F(ExperimentFileReader, RefusedFilesLeaveAnEmptyRecordAndSayWhy) {
   }
 }
 
+TEST_F(ExperimentFileReader, PartsThatCannotBeReadAreLeftOutAndNamed) {
+  ASSERT_TRUE(data().AddCamera("camera-a"));
+  data().mode = kModeLive;
+  ZoneData zone;
+  zone.time = 100;
+  zone.zoneCount = 1;
+  data().Update([&](ExperimentContents& c) {
+    c.zoneData[0].push_back(zone);
+    c.microscopeData[0].push_back(MicroscopeData2{});
+    return 0;
+  });
+  ASSERT_EQ(Save("whole.tvx"), 1);
+  const std::vector<std::uint8_t> whole = ReadAll(dir_ / "whole.tvx");
+  const auto blockAt = [&](std::size_t slot) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | whole.at(6 + 4 * slot + static_cast<std::size_t>(i));
+    return static_cast<std::size_t>(v);
+  };
+  const auto patch32 = [&](std::size_t at, std::uint32_t v) {
+    Bytes b{whole};
+    b.put32(at, v);
+    return b.b;
+  };
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    std::vector<std::string> unread;
+  } cases[] = {
+      {"whole", whole, {}},
+      {"zone record size", patch32(blockAt(kZonesSlot) + 4, 17), {"the wall measurements of camera 1"}},
+      {"microscope record size", patch32(blockAt(kMicroscopeSlot) + 4, 17), {"the microscope readings of camera 1"}},
+      {"clock segments beyond the end", patch32(6 + 4 * kClockSegmentsSlot, 100000), {"the experiment clock's pauses"}},
+      {"calibration size", patch32(blockAt(kCalibrationSlot), 21), {"the calibration (the configured one is used)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ / "case.tvx";
+    WriteAll(path, c.file);
+    std::vector<std::string> unread;
+    context_.unread = &unread;
+    EXPECT_EQ(OpenExperiment(data(), path, context_), 1) << "the rest opens";
+    EXPECT_EQ(unread, c.unread);
+    context_.unread = nullptr;
+  }
+}
+
 TEST_F(ExperimentFileReader, AMissingFileCannotBeOpened) {
   Fill();
   const std::string path = dir_ / "missing.tvx";
