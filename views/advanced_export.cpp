@@ -1,11 +1,13 @@
 #include "views/advanced_export.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <stdexcept>
 
 #include "core/base/trace_kinds.h"
 #include "core/experiment/experiment_data.h"
+#include "platform/os/file_io.h"
 #include "platform/os/file_replace.h"
 #include "platform/os/number_text.h"
 #include "views/csv_field.h"
@@ -149,7 +151,7 @@ bool RunAdvancedExport(ExperimentData& experiment, std::vector<AdvancedExportEnt
   std::string text = FormatAdvancedExport(entries, experiment.startTick, numbers);
   if (Cancelled(cancel)) return false;
   if (!OS::AtomicWriteFile(path, text)) {
-    error = "The file " + path + " could not be written.";
+    error = "The file " + path + " could not be written: " + OS::WriteErrorText(errno) + ".";
     return false;
   }
   return true;

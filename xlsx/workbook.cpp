@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -54,8 +55,11 @@ bool CWorkbook::Save(const std::string& fileName) {
   saveCalled_ = true;
   const bool saved = SaveParts() && ReplaceWithArchive(fileName);
   // The sheets' parts are ended, so a failed save cannot be repeated: the
-  // part files go at once.
+  // part files go at once. The reason of a failure (errno) stays for the
+  // caller's message.
+  const int error = errno;
   registry_.RemoveAll();
+  if (!saved) errno = error;
   return saved;
 }
 

@@ -50,7 +50,8 @@ class CWorkbook {
   // as it was and no temporary file remains. False when the workbook has no
   // sheet, a part or the archive could not be written completely, the
   // target's folder does not exist or cannot be written, or Save was called
-  // before (the sheets' parts end with the first call).
+  // before (the sheets' parts end with the first call); errno then says why
+  // a write failed.
   bool Save(const std::string& fileName);
 
   // The workbook's records beside its worksheets: cell comments, charts,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -138,6 +139,8 @@ int WriteFaultOf(int fd) {
   const std::string path = PathOf(fd);
   return path.empty() ? 0 : ErrorOf(path);
 }
+
+std::string WriteErrorText(int error) { return error != 0 ? std::strerror(error) : "the reason is not known"; }
 
 bool FlushToDisk(int fd, bool dataOnly) {
   if (g_faultsSet.load(std::memory_order_relaxed)) {

@@ -41,6 +41,9 @@ bool FlushToDisk(int fd, bool dataOnly = false);
 // system's free space, or the room a write fault leaves (none on a full or
 // read-only disk). Empty when the file system cannot say.
 std::optional<std::uint64_t> FreeBytes(const std::string& folder);
+// The system's words for why a write failed, for a message that ends with
+// them ("No space left on device"); "the reason is not known" for 0.
+std::string WriteErrorText(int error);
 // The error a write into `path` meets now; 0 when none.
 int WriteFaultAt(const std::string& path);
 // The same for the file open as `fd`.

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <locale>
 #include <sstream>
 
+#include "platform/os/file_io.h"
 #include "tests/views/view_fixture.h"
 #include "views/trace_settings.h"
 
@@ -63,7 +66,13 @@ TEST_F(AdvancedExportTest, TheFileIsWrittenWithAPointUnderAnyLocale) {
   ASSERT_TRUE(RunAdvancedExport(data(), entries, dir_ / "out.csv", error));
   EXPECT_EQ(ReadFile(dir_ / "out.csv"), "P1 (Time);P1 (Value);\n1.500;2.250;\n");
   EXPECT_FALSE(RunAdvancedExport(data(), entries, dir_ / "missing/out.csv", error));
-  EXPECT_NE(error.find("could not be written"), std::string::npos);
+  EXPECT_EQ(error, "The file " + (dir_ / "missing/out.csv") + " could not be written: " + std::strerror(ENOENT) + ".");
+  // A full disk is told as such, and the earlier file stays.
+  OS::SetWriteFault(dir_.path(), ENOSPC);
+  EXPECT_FALSE(RunAdvancedExport(data(), entries, dir_ / "out.csv", error));
+  OS::ClearWriteFaults();
+  EXPECT_EQ(error, "The file " + (dir_ / "out.csv") + " could not be written: " + std::strerror(ENOSPC) + ".");
+  EXPECT_EQ(ReadFile(dir_ / "out.csv"), "P1 (Time);P1 (Value);\n1.500;2.250;\n");
 }
 
 // A locale with a decimal comma of its own, whatever this system has built.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 
 #include "core/base/event_log.h"
 #include "core/experiment/session_records.h"
+#include "platform/os/file_io.h"
 #include "platform/os/file_replace.h"
 #include "platform/os/number_text.h"
 #include "xlsx/workbook.h"
@@ -52,8 +54,9 @@ bool ExportToCsv(const DataSheetModel& sheet, const std::string& path, std::int3
     return false;
   }
   if (!OS::AtomicWriteFile(path, CsvText(*table))) {
-    LogError("Unable to save analysis data to CSV file '" + path + "' (save file failed)");
-    error = "Unable to save analysis data to CSV file '" + path + "'.";
+    const std::string reason = OS::WriteErrorText(errno);
+    LogError("Unable to save analysis data to CSV file '" + path + "' (save file failed): " + reason);
+    error = "Unable to save analysis data to CSV file '" + path + "': " + reason + ".";
     return false;
   }
   return true;
@@ -134,8 +137,9 @@ bool ExportToExcel(const DataSheetModel& sheet, const std::string& path, std::st
     emptyRow();
   }
   if (!book.Save(path)) {
-    LogError("Unable to save the data sheet to the workbook '" + path + "'");
-    error = "Unable to save the data sheet to '" + path + "'.";
+    const std::string reason = OS::WriteErrorText(errno);
+    LogError("Unable to save the data sheet to the workbook '" + path + "': " + reason);
+    error = "Unable to save the data sheet to '" + path + "': " + reason + ".";
     return false;
   }
   return true;

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "core/base/trace_kinds.h"
+#include "platform/os/file_io.h"
+#include "platform/os/folders.h"
 #include "tests/views/data_sheet/data_sheet_fixture.h"
 #include "tests/xlsx/writer/xlsx_test_util.h"
 
@@ -60,7 +65,8 @@ TEST_F(DataSheetExportTest, OneTableToSemicolonCsv) {
   EXPECT_FALSE(ExportToCsv(sheet, dir_ / "slope.csv", 3, error));
   EXPECT_NE(error.find("Average Slope"), std::string::npos);
   EXPECT_FALSE(ExportToCsv(sheet, dir_ / "missing/mean.csv", 0, error));
-  EXPECT_EQ(error, "Unable to save analysis data to CSV file '" + (dir_ / "missing/mean.csv") + "'.");
+  EXPECT_EQ(error, "Unable to save analysis data to CSV file '" + (dir_ / "missing/mean.csv") +
+                       "': No such file or directory.");
   EXPECT_NE(log_.Dump().find("(save file failed)"), std::string::npos);
 }
 
@@ -186,6 +192,39 @@ TEST_F(DataSheetExportTest, AWorkbookThatCannotBeSavedIsReportedAndAnOldFileStay
   if (::geteuid() != 0) {  // root writes anywhere
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadFile(path), "old");
+  }
+}
+
+// A full or read-only disk: each export says which file and why, and an
+// earlier file of that name stays as it was.
+TEST_F(DataSheetExportTest, ExportsOntoAFullOrReadOnlyDiskSayWhy) {
+  DataSheetModel sheet(*experiment_);
+  sheet.AddCalculation({Stat(0, 4, 1, 1.0, "x")});
+  const std::string disk = dir_ / "disk";
+  ASSERT_TRUE(OS::EnsureDir(disk));
+  const struct {
+    const char* name;
+    std::function<bool(const std::string&, std::string&)> run;
+    std::string file;
+    std::string told;  // the message before the file's name
+  } exports[] = {
+      {"text file", [&](const std::string& p, std::string& e) { return ExportToCsv(sheet, p, 0, e); },
+       disk + "/mean.csv", "Unable to save analysis data to CSV file '"},
+      {"workbook", [&](const std::string& p, std::string& e) { return ExportToExcel(sheet, p, e); },
+       disk + "/sheet.xlsx", "Unable to save the data sheet to '"},
+  };
+  for (int fault : {ENOSPC, EROFS}) {
+    for (const auto& x : exports) {
+      SCOPED_TRACE(std::string(x.name) + " " + std::strerror(fault));
+      { std::ofstream(x.file) << "old"; }
+      OS::SetWriteFault(disk, fault);
+      std::string error;
+      const bool written = x.run(x.file, error);
+      OS::ClearWriteFaults();
+      EXPECT_FALSE(written);
+      EXPECT_EQ(error, x.told + x.file + "': " + std::strerror(fault) + ".");
+      EXPECT_EQ(ReadFile(x.file), "old");
+    }
   }
 }
 
