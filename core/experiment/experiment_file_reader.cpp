@@ -329,10 +329,12 @@ class Reader {
       if (!VideoEntry(camera)) videoFailed = true;
     if (videoFailed) {
       Report("(unable to load video file data)");
+      Unread("the videos");
       data_.Update([](ExperimentContents& c) { return c.sourceVideoFiles.clear(), 0; });
       corrupt_ = true;
     } else if (!Seek(table_[kImageIndexSlot]) || !IndexImages()) {
       Report("(unable to load index video data)");
+      Unread("the videos' index pictures");
       data_.Update([](ExperimentContents& c) {
         c.sourceVideoFiles.clear();
         c.analysisFiles.clear();

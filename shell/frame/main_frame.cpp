@@ -712,11 +712,29 @@ void CMainFrame::UpdatePaneLayout(bool reset, bool force) {
       panes_->ShowPane(*video, false, false);
     }
   }
+  if (review && !reviewLaidOut_) {
+    liveCameraWidths_.clear();
+    for (CameraWindow* window : cameraWindows_)
+      liveCameraWidths_.push_back(window->Pane().isVisible() ? window->Pane().width() : 0);
+  }
   for (int i = 0; i < static_cast<int>(cameraWindows_.size()); ++i) {
     UI::DockingPane& pane = cameraWindows_[i]->Pane();
     DockAndUnhide(pane, UI::CBRS_ALIGN_BOTTOM, m);
     ShowOrHide(&pane, !review);
   }
+  if (!review && reviewLaidOut_ && !m) {
+    // The review's video panes shared the bottom dock area: the camera
+    // windows take back the widths they had before it.
+    QList<QDockWidget*> docks;
+    QList<int> widths;
+    for (std::size_t i = 0; i < cameraWindows_.size() && i < liveCameraWidths_.size(); ++i) {
+      if (liveCameraWidths_[i] <= 0 || !cameraWindows_[i]->Pane().isVisible()) continue;
+      docks.push_back(&cameraWindows_[i]->Pane());
+      widths.push_back(liveCameraWidths_[i]);
+    }
+    if (!docks.isEmpty()) resizeDocks(docks, widths, Qt::Horizontal);
+  }
+  reviewLaidOut_ = review;
   if (!cameraWindows_.empty() && cameraWindows_[0]->HasControl() && cameraWindows_[0]->IsVideoPlaying()) {
     UI::DockingPane& pane = cameraWindows_[0]->Pane();
     panes_->DockToFrameWindow(pane, UI::CBRS_ALIGN_BOTTOM);

@@ -296,6 +296,10 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   bool startupChainDone_ = false;
   bool layoutRestored_ = false;
   bool fitPending_ = false;
+  // The camera windows' widths when a review hid them; they get them back
+  // when the review ends, whatever the video panes did to the dock area.
+  std::vector<int> liveCameraWidths_;
+  bool reviewLaidOut_ = false;
   // A settings archive was imported from the ribbon: the close keeps the
   // running configuration from overwriting it.
   bool settingsImported_ = false;

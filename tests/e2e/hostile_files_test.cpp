@@ -103,8 +103,13 @@ TEST(HostileFiles, EachOpenPathNamesTheFileAndWhatIsWrongAndLeavesTheOpenExperim
   const std::vector<char> experimentBytes = Bytes(good + ".tvx");
   const std::vector<char> archiveBytes = Bytes(archive);
   {
-    std::vector<char> cut(experimentBytes.begin(), experimentBytes.begin() + experimentBytes.size() / 2);
-    Write(dir / "truncated.tvx", cut);
+    // Cut within the pressure samples, which an experiment cannot do
+    // without; and cut within the videos' index pictures, after which the
+    // rest is read.
+    const std::uint32_t pressures = GetU32(experimentBytes, 6 + 4 * 4);
+    Write(dir / "truncated.tvx", {experimentBytes.begin(), experimentBytes.begin() + pressures + 12});
+    const std::uint32_t indexPictures = GetU32(experimentBytes, 6 + 4 * 9);
+    Write(dir / "cut-late.tvx", {experimentBytes.begin(), experimentBytes.begin() + indexPictures + 2});
     std::vector<char> altered = experimentBytes;
     altered[94] = static_cast<char>(200);  // the camera count
     Write(dir / "altered.tvx", altered);
@@ -183,6 +188,21 @@ TEST(HostileFiles, EachOpenPathNamesTheFileAndWhatIsWrongAndLeavesTheOpenExperim
   rig.dialogs.Answer(good + ".tvx");
   ASSERT_TRUE(rig.Router().Execute(kFileOpen));
   EXPECT_EQ(ShownOf(experiment), open);
+
+  // A file cut short within its videos' index pictures opens with what
+  // comes before the cut, and says which parts it could not read.
+  const std::string truncated = dir / "cut-late.tvx";
+  const std::size_t partly = rig.boxes.Shown().size();
+  rig.dialogs.Answer(truncated);
+  ASSERT_TRUE(rig.Router().Execute(kFileOpen));
+  EXPECT_EQ(ShownOf(experiment), (Shown{kModeFile, open.pressures, truncated}));
+  EXPECT_EQ(rig.BoxTexts(partly),
+            std::vector<std::string>{
+                "Parts of the experiment file \"" + truncated +
+                "\" could not be read: the videos' index pictures; the experiment clock's pauses; the calibration (the "
+                "configured one "
+                "is used) (the file is damaged).\nThe rest of the experiment is shown. Saving it under the same name "
+                "would drop the parts that could not be read; use Save As to keep the file as it is."});
 }
 
 }  // namespace

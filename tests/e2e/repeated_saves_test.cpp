@@ -54,6 +54,9 @@ std::size_t Count(const std::vector<std::tuple<std::uint32_t, std::string, std::
 }
 
 TEST(RepeatedSaves, EveryFileHoldsTheWholeExperimentAndTheOpenOneKeepsIt) {
+  // The plain picture, which the default cut-offs measure: the data-sheet
+  // rows need measured frames.
+  setenv("ORV_SIMLAB_VESSEL", "live", 1);
   ProgramRig rig;
   ASSERT_TRUE(rig.Up());
   ExperimentData& experiment = rig.Experiment();
@@ -185,6 +188,50 @@ TEST(RepeatedSaves, CtrlSOfACollectionNeverSavedAsksForItsName) {
   EXPECT_EQ(rig.answers.experimentDetails, details + 1) << "the details are asked";
   EXPECT_TRUE(std::filesystem::exists(work / "first.tvx"));
   EXPECT_FALSE(rig.Experiment().modified.load());
+}
+
+}  // namespace
+}  // namespace ORV::E2E
+
+namespace ORV::E2E {
+namespace {
+
+// The camera windows' sizes, in order.
+std::vector<QSize> CameraWindowSizes(CMainFrame& frame) {
+  std::vector<QSize> sizes;
+  for (CameraWindow* window : frame.CameraWindows()) sizes.push_back(window->Pane().size());
+  return sizes;
+}
+
+// An opened experiment shows its videos in place of the camera windows;
+// closed, the camera windows come back as they were.
+TEST(ReviewLayout, OpenThenCloseGivesTheCameraWindowsTheirSizeBack) {
+  ProgramRig rig;
+  ASSERT_TRUE(rig.Up());
+  ORV::Test::TempDir work;
+  CMainFrame& frame = rig.Frame();
+  rig.CaptureAndDrawZones();
+  ASSERT_TRUE(rig.Router().Execute(kRecordVideo));
+  rig.StartCollection();
+  ASSERT_TRUE(WaitFor([&] { return ZoneRecords(rig.Experiment(), 1) > 30; }));
+  rig.StopCollection();
+  rig.dialogs.Answer(work / "review");
+  ASSERT_TRUE(rig.Router().Execute(kFileSaveAs));
+  RunFor(300);
+  const std::vector<QSize> before = CameraWindowSizes(frame);
+  ASSERT_EQ(before.size(), 2u);
+
+  rig.dialogs.Answer(work / "review.tvx");
+  ASSERT_TRUE(rig.Router().Execute(kFileOpen));
+  RunFor(300);
+  ASSERT_TRUE(rig.Router().Execute(kFileClose));
+  RunFor(300);
+  const std::vector<QSize> after = CameraWindowSizes(frame);
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    EXPECT_NEAR(after[i].width(), before[i].width(), 4) << "camera window " << i + 1;
+    EXPECT_NEAR(after[i].height(), before[i].height(), 4) << "camera window " << i + 1;
+  }
+  ORV::Test::SaveUiArtifact(frame, "e2e_review_closed");
 }
 
 }  // namespace
