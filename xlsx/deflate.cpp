@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "platform/os/byte_order.h"
 
@@ -27,10 +28,30 @@ constexpr unsigned kHashSize = 1u << kHashBits;
 constexpr unsigned kHashMask = kHashSize - 1;
 constexpr unsigned kHashShift = 5;
 
-// The chain search keeps this many candidates in hand: it loads the one
-// that many steps down the chain while it tests the current one, so it does
-// not wait for each load of the next candidate (see DeflateState::links).
-constexpr unsigned kChainAhead = 6;
+// Level chains (lazy levels only): beside the chain of its first three
+// bytes, every position is put on one chain per length below, of the
+// positions whose first that many bytes hash alike. Once the search holds a
+// match of bestLen bytes, only a candidate that shares its first bestLen + 1
+// bytes can be longer, and all of those are on the chain of the longest
+// level length up to bestLen + 1: the search follows that chain and passes
+// over the candidates the three-byte chain holds in between, which could not
+// win. On worksheet XML most of a three-byte chain is such candidates.
+constexpr std::array<unsigned, 4> kLevelLengths = {8, 12, 16, 20};
+constexpr unsigned kLevelCount = kLevelLengths.size();
+constexpr unsigned kMaxLevelLength = kLevelLengths.back();
+constexpr unsigned kLevelHashBits = 15;
+constexpr unsigned kLevelHashSize = 1u << kLevelHashBits;
+
+// kLevelFor[n]: how many level lengths are at most n + 1, so that with a
+// match of n bytes in hand the search can follow level chain
+// kLevelFor[n] - 1 (none when 0).
+constexpr std::array<std::uint8_t, kMaxMatch + 1> MakeLevelFor() {
+  std::array<std::uint8_t, kMaxMatch + 1> table{};
+  for (unsigned n = 0; n <= kMaxMatch; ++n)
+    for (unsigned length : kLevelLengths) table[n] += length <= n + 1 ? 1 : 0;
+  return table;
+}
+constexpr std::array<std::uint8_t, kMaxMatch + 1> kLevelFor = MakeLevelFor();
 
 // Tally buffers: one byte per symbol, a distance per match, one flag bit per
 // symbol (1 = match).
@@ -216,12 +237,26 @@ struct DeflateState {
   // Window: two halves; the lower one is discarded when the upper one fills.
   std::array<std::uint8_t, kWindowSize> window;
   // Hash chains: head[hash] is the latest position with that hash;
-  // links[0][pos & kWMask] is the one before pos on its chain, and
-  // links[k][pos & kWMask] the one k + 1 steps before (each written when pos
-  // is inserted, from the links of the chain's head then). Position 0 means
+  // prev[pos & kWMask] is the one before pos on its chain. Position 0 means
   // the chain has ended. Positions are below kWindowSize and fit in 16 bits.
   std::array<std::uint16_t, kHashSize> head;
-  std::array<std::array<std::uint16_t, kWSize>, kChainAhead> links;
+  std::array<std::uint16_t, kWSize> prev;
+  // How many positions have been put on each hash's chain, modulo 2^16, and
+  // for each position that count when it was put there: two positions on one
+  // chain lie the difference of their ranks apart on it (the window holds
+  // fewer than 2^16), which tells a level search how far down the hash chain
+  // a candidate is.
+  std::array<std::uint16_t, kHashSize> chainCount;
+  std::array<std::uint16_t, kWSize> rank;
+  // The level chains (see kLevelLengths), kept like head and prev. A
+  // position joins them once its first kMaxLevelLength bytes have been read,
+  // which may be after it joined its hash chain: levelNext is the first
+  // position that has not, windowEnd the end of the bytes read.
+  std::array<std::array<std::uint16_t, kLevelHashSize>, kLevelCount> levelHead;
+  std::array<std::array<std::uint16_t, kWSize>, kLevelCount> levelPrev;
+  unsigned levelNext = 0;
+  unsigned windowEnd = 0;
+  bool levelChains = false;  // this entry keeps level chains (lazy levels)
 
   unsigned insertHash = 0;
   unsigned strstart = 0;  // current position
@@ -694,16 +729,6 @@ bool Tally(DeflateState& s, unsigned dist, unsigned lc) {
 
 // ---- Matching --------------------------------------------------------------
 
-inline unsigned InsertString(DeflateState& s, unsigned pos) {
-  s.insertHash = ((s.insertHash << kHashShift) ^ s.window[pos + kMinMatch - 1]) & kHashMask;
-  const unsigned chainHead = s.head[s.insertHash];
-  s.links[0][pos & kWMask] = static_cast<std::uint16_t>(chainHead);
-  for (unsigned k = 1; k < kChainAhead; ++k)
-    s.links[k][pos & kWMask] = chainHead != 0 ? s.links[k - 1][chainHead & kWMask] : std::uint16_t{0};
-  s.head[s.insertHash] = static_cast<std::uint16_t>(pos);
-  return chainHead;
-}
-
 // The little-endian value of the bytes at p. On a little-endian host it is
 // one unaligned load: the byte-wise reader compiles to a load per byte, and
 // these loads sit in the innermost loop of the search.
@@ -727,6 +752,47 @@ inline unsigned EqualLeadingBytes(std::uint64_t a, std::uint64_t b) {
   return static_cast<unsigned>(std::countr_zero(a ^ b)) / 8;
 }
 
+// Hash of the first `Length` bytes at p for the level chains, from 8-byte
+// loads that cover them (overlapping where Length is not a multiple of 8).
+template <unsigned Length>
+inline unsigned LevelHash(const std::uint8_t* p) {
+  static_assert(Length >= 8 && Length <= 24);
+  constexpr std::uint64_t kMul1 = 0x9E3779B97F4A7C15u;
+  constexpr std::uint64_t kMul2 = 0xC2B2AE3D27D4EB4Fu;
+  std::uint64_t x = Load64(p) * kMul1;
+  if constexpr (Length > 8) x ^= Load64(p + Length - 8) * kMul2;
+  if constexpr (Length > 16) x += Load64(p + 8) * kMul1;
+  return static_cast<unsigned>(x >> (64 - kLevelHashBits));
+}
+
+template <std::size_t... Level>
+inline void InsertLevels(DeflateState& s, unsigned pos, std::index_sequence<Level...>) {
+  const std::uint8_t* p = s.window.data() + pos;
+  (
+      [&] {
+        const unsigned hash = LevelHash<kLevelLengths[Level]>(p);
+        s.levelPrev[Level][pos & kWMask] = s.levelHead[Level][hash];
+        s.levelHead[Level][hash] = static_cast<std::uint16_t>(pos);
+      }(),
+      ...);
+}
+
+// Puts pos on its hash chain and returns the chain's previous head. When
+// the entry keeps level chains, every position up to pos whose level bytes
+// have been read joins them too.
+inline unsigned InsertString(DeflateState& s, unsigned pos) {
+  s.insertHash = ((s.insertHash << kHashShift) ^ s.window[pos + kMinMatch - 1]) & kHashMask;
+  const unsigned chainHead = s.head[s.insertHash];
+  s.prev[pos & kWMask] = static_cast<std::uint16_t>(chainHead);
+  s.head[s.insertHash] = static_cast<std::uint16_t>(pos);
+  s.rank[pos & kWMask] = ++s.chainCount[s.insertHash];
+  if (s.levelChains) {
+    for (; s.levelNext <= pos && s.levelNext + kMaxLevelLength <= s.windowEnd; ++s.levelNext)
+      InsertLevels(s, s.levelNext, std::make_index_sequence<kLevelCount>{});
+  }
+  return chainHead;
+}
+
 // Length of the common prefix of scan and match, from byte 2 up to
 // kMaxMatch (both have kMaxMatch bytes readable).
 inline unsigned MatchLength(const std::uint8_t* scan, const std::uint8_t* match) {
@@ -739,10 +805,70 @@ inline unsigned MatchLength(const std::uint8_t* scan, const std::uint8_t* match)
   return kMaxMatch;
 }
 
-// Follows the hash chain from curMatch for a match longer than the previous
-// one. Sets matchStart to the best candidate and returns its length (the
+// One search for a match at the current position longer than bestLen.
+struct MatchSearch {
+  MatchSearch(const std::uint8_t* window, unsigned strstart, unsigned prevLength, unsigned prevStart)
+      : window(window), scan(window + strstart), bestLen(prevLength), bestStart(prevStart), scanStart(Load16(scan)) {
+    SetEnd();
+  }
+
+  // The length of the match at pos when it is longer than bestLen, else 0.
+  unsigned Longer(unsigned pos) const {
+    if (Load16(endBase + pos) != scanEnd) [[likely]]
+      return 0;
+    const std::uint8_t* match = window + pos;
+    if (Load16(match) != scanStart) return 0;
+    const unsigned len = MatchLength(scan, match);
+    return len > bestLen ? len : 0;
+  }
+
+  void Take(unsigned pos, unsigned len) {
+    bestStart = pos;
+    bestLen = len;
+    SetEnd();
+  }
+
+  const std::uint8_t* window;
+  const std::uint8_t* scan;
+  unsigned bestLen;
+  unsigned bestStart;
+
+ private:
+  // A candidate can only be longer than bestLen when its bytes 0, 1,
+  // bestLen - 1 and bestLen equal those at the current position; the test
+  // of the last two rejects most candidates with one load.
+  void SetEnd() {
+    scanEnd = Load16(scan + bestLen - 1);
+    endBase = window + bestLen - 1;
+  }
+  std::uint16_t scanStart;
+  std::uint16_t scanEnd = 0;
+  const std::uint8_t* endBase = nullptr;
+};
+
+// The nearest position below `bound` on the current position's chain of
+// level `level` (the current position heads it).
+inline unsigned LevelCandidateBelow(const DeflateState& s, unsigned level, unsigned bound) {
+  const std::uint16_t* prev = s.levelPrev[level].data();
+  unsigned pos = prev[s.strstart & kWMask];
+  while (pos >= bound) pos = prev[pos & kWMask];
+  return pos;
+}
+
+// Looks for a match longer than the previous one among the candidates of
+// the hash chain from curMatch, nearest first, up to the chain limit and the
+// farthest distance; the first of the longest wins, and a match of the nice
+// length ends the search. Sets matchStart to it and returns its length (the
 // previous length when none is longer); the caller limits it to the
 // lookahead.
+//
+// Where the entry keeps level chains, the search moves to the chain of the
+// longest level its best match allows (see kLevelLengths). Every candidate
+// that could still win is on that chain, in the same order, and the others
+// could not have changed the result, so the match is the one the hash chain
+// alone gives. Such a candidate shares at least three bytes with the current
+// position and so lies on its hash chain: the difference of their ranks
+// tells whether the hash chain's walk would have reached it within its limit.
 unsigned FindMatch(DeflateState& s, unsigned curMatch) {
   const unsigned strstart = s.strstart;
   if (strstart > kWindowSize - kMinLookahead) [[unlikely]] {
@@ -751,55 +877,65 @@ unsigned FindMatch(DeflateState& s, unsigned curMatch) {
   }
   unsigned chainLength = s.maxChain;
   if (s.prevLength >= s.goodMatch) chainLength >>= 2;
+  const unsigned chainLimit = chainLength;
   const unsigned limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
-  const std::uint8_t* window = s.window.data();
-  const std::uint8_t* scan = window + strstart;
   const unsigned niceMatch = s.niceMatch;
-  unsigned bestLen = s.prevLength;
-  unsigned bestStart = s.matchStart;
-  // A candidate can only be longer than bestLen when its bytes 0, 1,
-  // bestLen - 1 and bestLen equal those at the current position; the test
-  // of the last two rejects most candidates with one load.
-  std::uint16_t scanEnd = Load16(scan + bestLen - 1);
-  const std::uint8_t* endBase = window + bestLen - 1;
-  const std::uint16_t scanStart = Load16(scan);
+  MatchSearch m(s.window.data(), strstart, s.prevLength, s.matchStart);
+  const auto found = [&] {
+    s.matchStart = m.bestStart;
+    return m.bestLen;
+  };
   if (curMatch >= strstart) [[unlikely]] {
     Fail(s, "no future");
-    return bestLen;
+    return m.bestLen;
   }
-  // Later candidates must lie in (limit, strstart): one unsigned comparison.
+  // Candidates must lie in (limit, strstart): one unsigned comparison.
   const unsigned span = strstart - limit - 1;
-  // The candidates after curMatch, nearest first. One is taken only when
-  // every candidate before it lay within the limits; then it is the chain's
-  // own, since a position's links change only once the window has passed it.
-  std::array<unsigned, kChainAhead - 1> ahead;
-  for (unsigned k = 0; k < ahead.size(); ++k) ahead[k] = s.links[k][curMatch & kWMask];
-  for (;;) {
-    const unsigned farthest = s.links[kChainAhead - 1][curMatch & kWMask];
-    if (Load16(endBase + curMatch) == scanEnd) [[unlikely]] {
-      const std::uint8_t* match = window + curMatch;
-      if (Load16(match) == scanStart) {
-        const unsigned len = MatchLength(scan, match);
-        if (len > bestLen) {
-          bestStart = curMatch;
-          bestLen = len;
-          if (len >= niceMatch) break;
-          scanEnd = Load16(scan + bestLen - 1);
-          endBase = window + bestLen - 1;
+  const auto outside = [&](unsigned pos) { return pos - limit - 1 >= span; };
+  // The level chains hold every candidate once the current position's
+  // level bytes have been read, as those of every earlier position then have.
+  const bool levels = s.levelChains && s.lookahead >= kMaxLevelLength;
+  const std::uint16_t firstRank = s.rank[curMatch & kWMask];
+  unsigned level = levels ? kLevelFor[m.bestLen] : 0;
+  if (level == 0) {
+    for (;;) {
+      const unsigned next = s.prev[curMatch & kWMask];
+      if (const unsigned len = m.Longer(curMatch)) [[unlikely]] {
+        m.Take(curMatch, len);
+        if (len >= niceMatch) return found();
+        if (levels && kLevelFor[len] != 0) {
+          level = kLevelFor[len];
+          curMatch = LevelCandidateBelow(s, level - 1, curMatch);
+          break;
         }
       }
+      curMatch = next;
+      if (outside(curMatch)) [[unlikely]] {
+        if (curMatch >= strstart) Fail(s, "no future");
+        return found();
+      }
+      if (--chainLength == 0) return found();
     }
-    curMatch = ahead[0];
-    for (unsigned k = 0; k + 1 < ahead.size(); ++k) ahead[k] = ahead[k + 1];
-    ahead.back() = farthest;
-    if (curMatch - limit - 1 >= span) [[unlikely]] {
-      if (curMatch >= strstart) Fail(s, "no future");
-      break;
-    }
-    if (--chainLength == 0) break;
+  } else {
+    curMatch = LevelCandidateBelow(s, level - 1, curMatch + 1);
   }
-  s.matchStart = bestStart;
-  return bestLen;
+  while (!outside(curMatch)) {
+    const unsigned next = s.levelPrev[level - 1][curMatch & kWMask];
+    if (const unsigned len = m.Longer(curMatch)) [[unlikely]] {
+      // Beyond the chain limit; every later candidate is farther down.
+      if (static_cast<std::uint16_t>(firstRank - s.rank[curMatch & kWMask]) >= chainLimit) break;
+      m.Take(curMatch, len);
+      if (len >= niceMatch) break;
+      if (kLevelFor[len] != level) {
+        level = kLevelFor[len];
+        curMatch = LevelCandidateBelow(s, level - 1, curMatch);
+        continue;
+      }
+    }
+    curMatch = next;
+  }
+  if (curMatch >= strstart) Fail(s, "no future");
+  return found();
 }
 
 // ---- Input -----------------------------------------------------------------
@@ -809,9 +945,16 @@ void SlideWindow(DeflateState& s) {
   s.matchStart -= kWSize;
   s.strstart -= kWSize;
   s.blockStart -= static_cast<long>(kWSize);
-  for (auto& p : s.head) p = static_cast<std::uint16_t>(p >= kWSize ? p - kWSize : 0);
-  for (auto& table : s.links)
+  const auto slide = [](auto& table) {
     for (auto& p : table) p = static_cast<std::uint16_t>(p >= kWSize ? p - kWSize : 0);
+  };
+  slide(s.head);
+  slide(s.prev);
+  if (s.levelChains) {
+    for (auto& table : s.levelHead) slide(table);
+    for (auto& table : s.levelPrev) slide(table);
+  }
+  s.levelNext = s.levelNext >= kWSize ? s.levelNext - kWSize : 0;
 }
 
 // Reads input until the lookahead holds a whole maximum match plus the next
@@ -834,6 +977,7 @@ void FillWindow(DeflateState& s) {
       }
     }
   } while (s.lookahead < kMinLookahead && !s.eofile);
+  s.windowEnd = s.strstart + s.lookahead;
 }
 
 // ---- The lazy loop -----------------------------------------------------------
@@ -958,6 +1102,12 @@ DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, co
   // The chain tables are left as they are: only positions reached through the
   // cleared heads are followed, and those are this entry's.
   s.head.fill(0);
+  // Levels 4 to 8 run the lazy loop, which puts every position on its hash
+  // chain; only then can the level chains stand in for it.
+  s.levelChains = level > 3;
+  if (s.levelChains)
+    for (auto& table : s.levelHead) table.fill(0);
+  s.levelNext = 0;
   const LevelConfig& config = kLevelConfig[static_cast<std::size_t>(s.level)];
   s.goodMatch = config.goodLength;
   s.maxLazy = config.lazyLimit;
@@ -980,6 +1130,7 @@ DeflateResult DeflateEntry(DeflateStatePtr& state, const DeflateReader& read, co
     s.lookahead = static_cast<unsigned>(std::min<long>(n, kWindowSize));
     if (s.lookahead < kMinLookahead) FillWindow(s);
   }
+  s.windowEnd = s.lookahead;
   s.insertHash = (static_cast<unsigned>(s.window[0]) << kHashShift) ^ s.window[1];
 
   if (s.level <= 3)

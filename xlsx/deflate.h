@@ -4,7 +4,10 @@
 // compression level 8 (the packager's) with lazy match evaluation, or at
 // levels 1 to 3 with greedy matching, over a 32 KiB sliding window and hash
 // chains, choosing per block between stored, fixed-code and
-// dynamic-code blocks.
+// dynamic-code blocks. At the lazy levels every position is also kept on
+// chains of positions that share its first 8, 12, 16 or 20 bytes, so that a
+// search passes over the candidates that cannot beat the match it holds: it
+// takes the very matches a walk along the hash chain takes.
 //
 // One state serves every entry of an archive: it is made by the first
 // DeflateEntry call and reused by the later ones, so compressing many entries

@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/xlsx/zip/stream_decoder.h"
@@ -347,18 +348,18 @@ TEST(DeflateEngine, FindsTheSameMatchesAsTheOneStepChainSearch) {
   // The level's rules fix every match the engine takes: which candidates a
   // search looks at, in which order, and when it stops. A faster search must
   // take the same ones, so the streams of these inputs (with window slides,
-  // long chains and both loops) keep the size and CRC-32 they had when the
-  // search followed one chain link per step.
+  // long chains, matches of every length, level 4's short chain limit and
+  // both loops) keep the size and CRC-32 they had when the search followed
+  // one chain link per step.
   struct Case {
     std::string input;
     int level;
     std::size_t size;
     std::uint32_t crc;
   };
-  const Case cases[] = {{fx::WorksheetXml(300000), 8, 58778, 0xB772A7B0},
-                        {fx::Text(200000), 8, 37705, 0x514669C7},
-                        {fx::WorksheetXml(300000), 1, 74627, 0x083C3DEB},
-                        {fx::Text(200000), 3, 45548, 0xC0DF2AA8}};
+  const Case cases[] = {{fx::WorksheetXml(300000), 8, 58778, 0xB772A7B0}, {fx::Text(200000), 8, 37705, 0x514669C7},
+                        {fx::Copies(300000), 8, 9687, 0xE0B5A05C},        {fx::Text(200000), 4, 45063, 0x682158D0},
+                        {fx::WorksheetXml(300000), 1, 74627, 0x083C3DEB}, {fx::Text(200000), 3, 45548, 0xC0DF2AA8}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.input.size() << " bytes at level " << c.level);
     DeflateStatePtr state;
@@ -366,6 +367,99 @@ TEST(DeflateEngine, FindsTheSameMatchesAsTheOneStepChainSearch) {
     ExpectRoundTrip(out, c.input);
     EXPECT_EQ(out.bytes.size(), c.size);
     EXPECT_EQ(crc32(0, out.bytes.data(), static_cast<uInt>(out.bytes.size())), c.crc);
+  }
+}
+
+// The chain limit holds wherever the search looks: a long match whose
+// candidate lies one place beyond the limit of its hash chain is not taken,
+// one place within it is. Filler units "xyz" + six bytes of the target's
+// text + two bytes of a counter put `units` candidates on the chain before
+// the target, each a shorter match. With a short match at the position
+// before, the limit is 1,024 candidates; after a match of 32 bytes or more,
+// a quarter of that.
+struct ChainLimitCase {
+  std::string input;
+  fx::Match taken;
+  fx::Match notTaken;
+};
+
+std::string FillerUnits(std::string_view start, unsigned units) {
+  std::string out;
+  for (unsigned k = 0; k < units; ++k) {
+    out += "xyz";
+    out += start.substr(0, 6);
+    out += static_cast<char>(0x80 | ((k >> 6) & 0x3F));
+    out += static_cast<char>(0xC0 | (k & 0x3F));
+  }
+  return out;
+}
+
+// "Z", target, filler, target: the second target matches the first from
+// its start, 60 bytes back past the filler, or (where that candidate is out
+// of reach) from its tenth byte, after the match of its first nine bytes
+// with the last filler unit was taken.
+ChainLimitCase AfterAShortMatch(unsigned units) {
+  const std::string text = "ABCDEFGHIJKLMNOPQRSTUVWabcdefghijklmnopqrstuvw0123456789";
+  const std::string target = "xyz" + text;
+  const std::string filler = FillerUnits(text, units);
+  const auto distance = static_cast<unsigned>(target.size() + filler.size());
+  const unsigned length = static_cast<unsigned>(target.size());
+  return {"Z" + target + filler + target, {length, distance}, {length - 9, distance}};
+}
+
+// As above, with a near copy of the target's first 40 bytes (led by "W")
+// before the second target: its match at the "W" is 40 bytes long, so the
+// search one byte later, for the whole target, has a quarter of the limit.
+ChainLimitCase AfterALongMatch(unsigned units) {
+  const std::string text = "ABCDEFGHIJKLMNOPQRSTUVWabcdefghijklmnopqrstuvw0123456789!$%&";
+  const std::string target = "xyz" + text;
+  const std::string nearCopy = "W" + target.substr(0, 39) + "#";
+  const std::string filler = FillerUnits(text, units);
+  const auto distance = static_cast<unsigned>(target.size() + filler.size() + nearCopy.size() + 1);
+  return {"Z" + target + filler + nearCopy + "W" + target,
+          {static_cast<unsigned>(target.size()), distance},
+          {40, static_cast<unsigned>(nearCopy.size())}};
+}
+
+bool HasMatch(const DecodedStream& d, fx::Match m) {
+  return std::any_of(d.matches.begin(), d.matches.end(),
+                     [&](const fx::Match& x) { return x.length == m.length && x.distance == m.distance; });
+}
+
+TEST(DeflateEngine, TakesNoCandidateBeyondTheChainLimit) {
+  struct Case {
+    const char* name;
+    ChainLimitCase fixture;
+    bool reached;
+  };
+  const Case cases[] = {
+      {"last candidate within the limit", AfterAShortMatch(1023), true},
+      {"first candidate beyond the limit", AfterAShortMatch(1024), false},
+      {"last candidate within a quarter of the limit", AfterALongMatch(254), true},
+      {"first candidate beyond a quarter of the limit", AfterALongMatch(255), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string& input = c.fixture.input;
+    const Compressed out = Compress(input);
+    ExpectRoundTrip(out, input);
+    const DecodedStream d = DecodeDeflate(out.bytes);
+    EXPECT_EQ(HasMatch(d, c.fixture.taken), c.reached);
+    EXPECT_EQ(HasMatch(d, c.fixture.notTaken), !c.reached);
+  }
+}
+
+// The stream depends on the input only, not on how much of it each read
+// delivers: the reads of a file may fall short anywhere.
+TEST(DeflateEngine, GivesTheSameStreamWhateverTheReadsDeliver) {
+  const std::string inputs[] = {fx::Copies(300000), fx::WorksheetXml(300000)};
+  for (const std::string& input : inputs) {
+    const Compressed whole = Compress(input);
+    ExpectRoundTrip(whole, input);
+    for (std::size_t chunk : {1, 7, 263, 4099}) {
+      SCOPED_TRACE(testing::Message() << input.size() << " bytes read " << chunk << " at a time");
+      EXPECT_EQ(Compress(input, chunk).bytes, whole.bytes);
+    }
   }
 }
 

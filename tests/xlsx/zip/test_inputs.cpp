@@ -54,4 +54,18 @@ std::string WorksheetXml(std::size_t size, std::uint32_t seed) {
   return out;
 }
 
+std::string Copies(std::size_t size, std::uint32_t seed) {
+  std::mt19937 gen(seed);
+  std::string out = RandomBytes(4000, seed);
+  while (out.size() < size) {
+    const std::size_t length = 3 + gen() % 598;
+    const std::size_t back = length + gen() % (30000 - length);
+    const std::size_t from = out.size() > back ? out.size() - back : 0;
+    out += out.substr(from, length);
+    out += static_cast<char>(gen() >> 24);
+  }
+  out.resize(size);
+  return out;
+}
+
 }  // namespace Xlsx::ZipFixtures

@@ -13,5 +13,9 @@ std::string RandomBytes(std::size_t size, std::uint32_t seed = 1);
 std::string Text(std::size_t size, std::uint32_t seed = 2);
 // A worksheet part with numeric and shared-string cells, about `size` bytes.
 std::string WorksheetXml(std::size_t size, std::uint32_t seed = 3);
+// Random bytes, then copies of earlier pieces of 3 to 600 bytes from up to
+// 30,000 bytes back, each followed by one random byte: matches of every
+// length up to the longest, at many distances.
+std::string Copies(std::size_t size, std::uint32_t seed = 4);
 
 }  // namespace Xlsx::ZipFixtures
