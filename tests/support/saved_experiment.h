@@ -17,6 +17,7 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
+#include "core/experiment/trace_window_host.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/folders.h"
 
@@ -39,6 +40,10 @@ struct SavedExperiment {
   std::vector<std::string> videoPaths;                      // per camera, as the file names them
   std::vector<std::array<std::uint32_t, 5>> clockSegments;  // start, pause, startTime, frozen, pausedTotal
   std::size_t indexImages = 0;
+  std::array<float, 5> calibration{};  // the experiment values the file sets
+  // The trace windows the file reopens: kind and camera. (Their visible
+  // ranges are the views' own: an opened experiment is shown whole.)
+  std::vector<std::pair<std::int32_t, std::int32_t>> traceWindows;
 
   // What differs from `other`, one line each; empty when the two files hold
   // the same experiment.
@@ -65,6 +70,14 @@ struct SavedExperiment {
     check(videos == other.videos, "video contents");
     check(clockSegments == other.clockSegments, "clock segments");
     check(indexImages == other.indexImages, "index images");
+    check(calibration == other.calibration, "calibration");
+    const auto windowsText = [](const SavedExperiment& e) {
+      std::string text;
+      for (const auto& [kind, camera] : e.traceWindows)
+        text += " (" + std::to_string(kind) + ", camera " + std::to_string(camera) + ")";
+      return text;
+    };
+    check(traceWindows == other.traceWindows, "trace windows" + windowsText(*this) + " /" + windowsText(other));
     return out;
   }
 };
@@ -73,6 +86,28 @@ inline std::vector<char> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// Notes the trace windows a file reopens.
+class NotedWindows final : public TraceWindowHost {
+ public:
+  std::vector<TraceWindowState> TraceWindows() const override { return windows; }
+  int OpenTraceWindow() override {
+    windows.emplace_back();
+    return static_cast<int>(windows.size()) - 1;
+  }
+  void ShowTrace(int w, std::int32_t code) override { windows.at(static_cast<std::size_t>(w)).traceCode = code; }
+  void SetCamera(int w, std::int32_t camera) override { windows.at(static_cast<std::size_t>(w)).camera = camera; }
+  void SetZone(int, std::int32_t, std::int32_t) override {}
+  void ConfigureGraphForTrace(int, std::int32_t) override {}
+  void SetVisibleRange(int w, double start, double end) override {
+    windows.at(static_cast<std::size_t>(w)).visibleStart = start;
+    windows.at(static_cast<std::size_t>(w)).visibleEnd = end;
+  }
+  void Redraw(int) override {}
+  bool IsSheetOpen(SheetKind) const override { return false; }
+  void OpenSheet(SheetKind) override {}
+  std::vector<TraceWindowState> windows;
+};
 
 // Reads `path` as the program opens it, into a record of its own.
 inline SavedExperiment ReadSavedExperiment(const std::string& path, Configuration& configuration) {
@@ -89,7 +124,11 @@ inline SavedExperiment ReadSavedExperiment(const std::string& path, Configuratio
     EXPECT_TRUE(record.OpenStores(folder));
     ExperimentFileContext context(clock);
     context.productType = static_cast<std::uint32_t>(configuration.ProductType);
+    NotedWindows windows;
+    context.windows = &windows;
     saved.result = OpenExperiment(record, path, context);
+    saved.calibration = configuration.ExperimentValues;
+    for (const TraceWindowState& w : windows.windows) saved.traceWindows.emplace_back(w.traceCode, w.camera);
     saved.startTick = record.startTick.load();
     saved.lastSampleTime = record.lastSampleTime.load();
     for (std::size_t i = 0; i < record.MarkerCount(); ++i) {
