@@ -11,6 +11,7 @@
 #include "core/threading/ui_dispatcher.h"
 #include "platform/os/number_text.h"
 #include "platform/ui/dpi.h"
+#include "platform/ui/owner_activation.h"
 #include "platform/ui/ui_thread.h"
 
 namespace ORV::UI {
@@ -104,6 +105,7 @@ std::optional<std::string> AskForFile(QWidget* owner, const FileDialogRequest& r
     QString start = DialogStartFolder(request.folder);
     if (!request.fileName.empty()) start += u'/' + QString::fromStdString(request.fileName);
     const QString filter = QtFileFilter(request.filter);
+    const OwnerActivation giveBack(owner);
     const QString path = request.save ? QFileDialog::getSaveFileName(owner, request.title, start, filter)
                                       : QFileDialog::getOpenFileName(owner, request.title, start, filter);
     if (!path.isEmpty()) chosen = path.toStdString();

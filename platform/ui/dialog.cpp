@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "platform/ui/dpi.h"
+#include "platform/ui/owner_activation.h"
 #include "platform/ui/painting.h"
 
 namespace ORV::UI {
@@ -128,6 +129,7 @@ void Dialog::Place() {
 int Dialog::DoModal() {
   Initialise();
   Place();
+  const OwnerActivation giveBack(parentWidget());
   return exec();
 }
 

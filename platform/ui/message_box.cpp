@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "platform/ui/owner_activation.h"
 #include "platform/ui/string_table.h"
 
 namespace ORV::UI {
@@ -163,6 +164,7 @@ int MessageBox(QWidget* owner, const QString& text, const QString& caption, std:
     box.addButton(QMessageBox::Ok);
   }
   box.setWindowModality(Qt::ApplicationModal);
+  const OwnerActivation giveBack(owner);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return IDYES;

@@ -173,18 +173,26 @@ TEST(RepeatedSaves, EveryFileHoldsTheWholeExperimentAndTheOpenOneKeepsIt) {
 namespace ORV::E2E {
 namespace {
 
-// Ctrl+S of an experiment never saved asks for its name, as Save As does.
+// Ctrl+S of an experiment never saved asks for its name, as Save As does;
+// the stop's dialogs give the keyboard back to the main window, so the key
+// reaches it without a click.
 TEST(RepeatedSaves, CtrlSOfACollectionNeverSavedAsksForItsName) {
   ProgramRig rig;
   ASSERT_TRUE(rig.Up());
   ORV::Test::TempDir work;
+  rig.Frame().activateWindow();
+  QApplication::setActiveWindow(&rig.Frame());
   rig.StartCollection();
   ASSERT_TRUE(WaitFor([&] { return PressureSamples(rig.Experiment()) > 10; }));
   rig.StopCollection();
   ASSERT_TRUE(rig.Experiment().modified.load());
   const int details = rig.answers.experimentDetails;
   rig.dialogs.Answer(work / "first");
-  PressSave(rig);
+  RunUntilIdle();
+  ASSERT_EQ(QApplication::activeWindow(), &rig.Frame()) << "the main window has the keyboard again";
+  QWidget* focus = QApplication::focusWidget();
+  QTest::keySequence(focus ? focus : &rig.Frame(), QKeySequence(QKeySequence::Save));
+  RunUntilIdle();
   EXPECT_EQ(rig.answers.experimentDetails, details + 1) << "the details are asked";
   EXPECT_TRUE(std::filesystem::exists(work / "first.tvx"));
   EXPECT_FALSE(rig.Experiment().modified.load());
