@@ -60,9 +60,8 @@ class Reader {
 
   void Report(const std::string& what) { LogError("Unable to open experiment from file '" + path_ + "' " + what); }
   // A part of the file that could not be read and is left out of an
-  // experiment that opens all the same.
+  // experiment that opens all the same, for the user's message.
   void Unread(const std::string& what) {
-    Report("(" + what + " could not be read and are left out)");
     if (context_.unread) context_.unread->push_back(what);
   }
 
