@@ -88,20 +88,26 @@ TEST(AutoThreshold, ChoosesCutOffsThatMeasureTheVesselWhereTheDefaultsDoNot) {
   EXPECT_NEAR(r.outerRight, v.outerRight, 1);
   EXPECT_NEAR(r.lumenLeft, v.lumenLeft, 1);
   EXPECT_NEAR(r.lumenRight, v.lumenRight, 1);
-  EXPECT_TRUE(r.outerChosen);
+  // The default outer cut-off measures these steep walls already and is
+  // kept; the inner one is chosen.
   EXPECT_TRUE(r.innerChosen);
   EXPECT_TRUE(TwoDecimalsInRange(r.outerCutOff)) << r.outerCutOff;
   EXPECT_TRUE(TwoDecimalsInRange(r.innerCutOff)) << r.innerCutOff;
   // The lumen is darker than the background, so its cut-off lies no lower.
   EXPECT_GE(r.innerCutOff, r.outerCutOff);
 
-  // The edges are the plain search's at the chosen cut-offs.
+  // The edges are the search's at the chosen cut-offs: the outer walls the
+  // plain search's, the lumen read from the vessel's middle outwards (the
+  // plain search's lumen ends at the first gap between a wall's lines).
   ASSERT_TRUE(TakeOuterEdges(FindChanges(ThresholdColumns(columns, r.outerCutOff)), left, right));
   EXPECT_EQ(left, r.outerLeft);
   EXPECT_EQ(right, r.outerRight);
+  std::int32_t lumenLeft = 0, lumenRight = 0;
+  ASSERT_TRUE(TakeLumenEdgesFromMiddle(ThresholdColumns(columns, r.innerCutOff), left, right, lumenLeft, lumenRight));
+  EXPECT_EQ(lumenLeft, r.lumenLeft);
+  EXPECT_EQ(lumenRight, r.lumenRight);
   ASSERT_TRUE(TakeLumenEdges(FindChanges(ThresholdColumns(columns, r.innerCutOff)), left, right));
-  EXPECT_EQ(left, r.lumenLeft);
-  EXPECT_EQ(right, r.lumenRight);
+  EXPECT_LT(left, r.lumenLeft);
 }
 
 TEST(AutoThreshold, KeepsWorkingCutOffsAndChoosesAgainWhenThePictureMovesAway) {
@@ -146,6 +152,8 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
   const std::vector<int> vessel = Draw(v);
   Vessel darkLumen = v;
   darkLumen.lumen = darkLumen.body;
+  Vessel blackLumen = v;
+  blackLumen.lumen = blackLumen.line - 10;
   Vessel speck = v;  // measured with a faint speck in the background
   std::vector<int> speckled = Draw(v);
   speckled[50] += 10;
@@ -165,7 +173,9 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
          return p;
        }(),
        false, false, v},
-      {"lumen as dark as the walls' body", Draw(darkLumen), true, false, darkLumen},
+      // Read from the middle, the lumen ends at the walls' innermost lines.
+      {"lumen as dark as the walls' body", Draw(darkLumen), true, true, darkLumen},
+      {"lumen as dark as the walls' lines", Draw(blackLumen), true, false, blackLumen},
       {"a faint speck beside the vessel", speckled, true, true, speck},
       {"a gradient across the zone", Draw(gradient), true, true, gradient},
   };
@@ -195,8 +205,10 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
 }
 
 TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
-  // Each a feature of real pictures; all are measured within a pixel, but
-  // a lumen that no single cut-off can tell from the walls is not found.
+  // Each a feature of real pictures; all are measured within a pixel of the
+  // edges drawn (or of where the level halfway between the lumen and the
+  // walls' darkest puts them), but a lumen that no level tells from the
+  // walls is not found.
   const auto with = [](auto change) {
     Vessel v;
     change(v);
@@ -206,6 +218,7 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
     const char* name;
     Vessel v;
     bool lumen;
+    int lumenLeft = 0, lumenRight = 0;  // where the lumen is read when not where it was drawn
   };
   const std::vector<Case> cases = {
       {"a bright fringe outside the walls", with([](Vessel& v) { v.halo = 15; }), true},
@@ -213,17 +226,22 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
       {"a lumen darker in its middle", with([](Vessel& v) { v.lensCentre = -12; }), true},
       {"a vessel at a slant (edges four times as soft)", with([](Vessel& v) { v.blurPasses = 8; }), true},
       {"five lines to a wall", with([](Vessel& v) { v.lines = 5; }), true},
-      {"one line to a wall", with([](Vessel& v) { v.lines = 1; }), true},
+      // The wall's body (115) lies below halfway between the lumen (85)
+      // and its one line (165): the lumen is read up to the line.
+      {"one line to a wall", with([](Vessel& v) { v.lines = 1; }), true, 92, 188},
       {"walls of 18 and 12 px", with([](Vessel& v) { v.lumenLeft = 98, v.lumenRight = 188; }), true},
       {"a lumen as bright as the background", with([](Vessel& v) { v.lumen = 62; }), true},
       {"a bright picture with faint walls",
        with([](Vessel& v) { v.background = 40, v.lumen = 55, v.body = 90, v.line = 130; }), true},
       {"all of these at once", with([](Vessel& v) { v.halo = 10, v.lensCentre = 10, v.blurPasses = 5, v.lines = 4; }),
        true},
-      // Between the lines the wall is as bright as the background, so every
-      // cut-off that keeps the lumen clear splits the walls into lines.
-      {"walls of lines alone", with([](Vessel& v) { v.body = 70; }), false},
-      {"a lumen darker than the walls' body", with([](Vessel& v) { v.lumen = 120; }), false},
+      // Between the lines the wall is as bright as the background (or
+      // brighter than the lumen): read from the middle, the lumen still
+      // ends at the innermost lines.
+      {"walls of lines alone", with([](Vessel& v) { v.body = 70; }), true},
+      {"a lumen darker than the walls' body", with([](Vessel& v) { v.lumen = 120; }), true},
+      // Nothing tells the lumen from walls as dark as it.
+      {"a lumen nearly as dark as the walls' lines", with([](Vessel& v) { v.lumen = 150; }), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -233,8 +251,8 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
     EXPECT_NEAR(r.outerRight, c.v.outerRight, 1);
     EXPECT_EQ(r.lumenFound, c.lumen);
     if (r.lumenFound) {
-      EXPECT_NEAR(r.lumenLeft, c.v.lumenLeft, 1);
-      EXPECT_NEAR(r.lumenRight, c.v.lumenRight, 1);
+      EXPECT_NEAR(r.lumenLeft, c.lumenLeft > 0 ? c.lumenLeft : c.v.lumenLeft, 1);
+      EXPECT_NEAR(r.lumenRight, c.lumenRight > 0 ? c.lumenRight : c.v.lumenRight, 1);
     }
   }
 }
@@ -282,8 +300,10 @@ TEST(AutoThreshold, ZoneAnalysisUsesItOnlyWhenSwitchedOnAndReportsTheChosenCutOf
   EXPECT_NEAR(e.vesselRight, v.outerRight, 1);
   EXPECT_NEAR(e.lumenLeft, v.lumenLeft, 1);
   EXPECT_NEAR(e.lumenRight, v.lumenRight, 1);
+  // The default outer cut-off works on these walls and stays; the inner
+  // one is chosen.
   const double outer = analysis.GetAnalysisCutOff(0), inner = analysis.GetInnerAnalysisCutOff(0);
-  EXPECT_TRUE(TwoDecimalsInRange(outer) && outer != 3.0) << outer;
+  EXPECT_TRUE(TwoDecimalsInRange(outer)) << outer;
   EXPECT_TRUE(TwoDecimalsInRange(inner) && inner != 3.0) << inner;
 
   // Off again: the chosen cut-offs stay and are used as the user's.
@@ -308,18 +328,18 @@ TEST(AutoThreshold, EachZoneChoosesItsOwnAndNoChoiceLandsAfterItWasSwitchedOff) 
   analysis.EnableAutoThreshold(true);
   analysis.PrepareZones(frame.View());
   held->RunInOrder();
-  EXPECT_NE(analysis.GetAnalysisCutOff(0), 3.0);
-  EXPECT_NE(analysis.GetAnalysisCutOff(1), 3.0);
-  EXPECT_NE(analysis.GetAnalysisCutOff(0), analysis.GetAnalysisCutOff(1));
+  EXPECT_NE(analysis.GetInnerAnalysisCutOff(0), 3.0);
+  EXPECT_NE(analysis.GetInnerAnalysisCutOff(1), 3.0);
+  EXPECT_NE(analysis.GetInnerAnalysisCutOff(0), analysis.GetInnerAnalysisCutOff(1));
 
   // A frame started with auto threshold on finishes after it was switched
   // off and the user set a cut-off: the user's stays.
-  analysis.SetAnalysisCutOff(0, 3.0);
+  analysis.SetInnerAnalysisCutOff(0, 3.0);
   analysis.PrepareZones(frame.View());
   analysis.EnableAutoThreshold(false);
-  analysis.SetAnalysisCutOff(0, 2.5);
+  analysis.SetInnerAnalysisCutOff(0, 2.5);
   held->RunInOrder();
-  EXPECT_EQ(analysis.GetAnalysisCutOff(0), 2.5);
+  EXPECT_EQ(analysis.GetInnerAnalysisCutOff(0), 2.5);
 }
 
 }  // namespace
