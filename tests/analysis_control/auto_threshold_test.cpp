@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -257,6 +258,89 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
   }
 }
 
+TEST(AutoThreshold, PicturesTooDarkOrTooBrightForEveryCutOffSaySo) {
+  // Half the light: darkness d becomes 127.5 + d / 2, so the background
+  // alone lies beyond the level cut-off 6.0 reaches.
+  std::vector<int> dim = Draw(Vessel{});
+  for (int& d : dim) d = static_cast<int>(std::lround(127.5 + 0.5 * d));
+  // Four times the light: a white background (with the sensor's last few
+  // levels of noise), the walls washed out into that noise.
+  std::vector<int> washedOut(280);
+  for (int x = 0; x < 280; ++x) washedOut[static_cast<std::size_t>(x)] = (x * 7) % 4;
+  for (int x = 80; x < 98; ++x)
+    washedOut[static_cast<std::size_t>(x)] = washedOut[static_cast<std::size_t>(x + 102)] = 3;
+  // A wall cut by the zone's side: missed, but not for the light.
+  const std::vector<int> vessel = Draw(Vessel{});
+  const std::vector<int> cut(vessel.begin() + 85, vessel.end());
+  struct Case {
+    const char* name;
+    std::vector<int> profile;
+    PictureVerdict verdict;
+  };
+  const std::vector<Case> cases = {
+      {"half the light", dim, PictureVerdict::kTooDark},
+      {"no light", std::vector<int>(280, 240), PictureVerdict::kTooDark},
+      {"four times the light", washedOut, PictureVerdict::kTooBright},
+      {"white", std::vector<int>(280, 0), PictureVerdict::kTooBright},
+      {"a wall cut by the zone's side", cut, PictureVerdict::kMeasurable},
+      {"an even grey picture", std::vector<int>(280, 60), PictureVerdict::kMeasurable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ColumnProfile columns = Columns(c.profile);
+    EXPECT_EQ(JudgePicture(columns), c.verdict);
+    const AutoThresholdResult r = SearchWithAutoThreshold(columns, 3.0, 3.0, false);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.picture, c.verdict);
+    // At no cut-off does the plain search find these walls either.
+    for (double cutOff = 1.0; cutOff <= 6.0 && c.verdict != PictureVerdict::kMeasurable; cutOff += 0.25) {
+      std::int32_t left = 0, right = 0;
+      const bool taken = TakeOuterEdges(FindChanges(ThresholdColumns(columns, cutOff)), left, right);
+      EXPECT_FALSE(taken && std::abs(left - 80) <= 2 && std::abs(right - 200) <= 2) << cutOff;
+    }
+  }
+  // A vessel found says nothing of the light.
+  EXPECT_EQ(SearchWithAutoThreshold(Columns(Draw(Vessel{})), 3.0, 3.0, false).picture, PictureVerdict::kMeasurable);
+}
+
+TEST(AutoThreshold, AVesselAtASlantIsMeasuredAcrossTheZonesMiddleRow) {
+  // The vessel's profile drawn in every row, shifted by a tenth of a pixel
+  // per row about the middle row: 6 px from the zone's top to its bottom.
+  const Vessel v;
+  const std::vector<int> profile = Draw(v);
+  constexpr int kSlantRows = 60;
+  GreyImage picture{v.width, kSlantRows, std::vector<std::uint8_t>(static_cast<std::size_t>(v.width) * kSlantRows)};
+  for (int y = 0; y < kSlantRows; ++y) {
+    const auto shift = static_cast<int>(std::lround(0.1 * (y - 0.5 * (kSlantRows - 1))));
+    for (int x = 0; x < v.width; ++x) {
+      const int from = std::clamp(x - shift, 0, v.width - 1);
+      picture.pixels[static_cast<std::size_t>(y * v.width + x)] =
+          static_cast<std::uint8_t>(255 - profile[static_cast<std::size_t>(from)]);
+    }
+  }
+  ColumnHalves halves;
+  ColumnProfile columns = *MeasureColumns(picture.View(), &halves);
+  const ColumnProfile blurred = columns;
+  const AutoThresholdResult r = SearchZoneWithAutoThreshold(picture.View(), columns, halves, 3.0, 3.0, false);
+  ASSERT_TRUE(r.found && r.lumenFound);
+  EXPECT_NEAR(r.outerLeft, v.outerLeft, 1);
+  EXPECT_NEAR(r.outerRight, v.outerRight, 1);
+  EXPECT_NEAR(r.lumenLeft, v.lumenLeft, 1);
+  EXPECT_NEAR(r.lumenRight, v.lumenRight, 1);
+  // The columns handed back are those the edges were read on: upright,
+  // the walls' edges as sharp as drawn.
+  EXPECT_NE(columns.profile, blurred.profile);
+  EXPECT_EQ(std::vector<int>(columns.profile.begin(), columns.profile.end()), profile);
+
+  // Upright already (or nearly): the columns stay as they are.
+  GreyImage upright = CropFromProfile(profile, kSlantRows);
+  ColumnHalves uprightHalves;
+  ColumnProfile same = *MeasureColumns(upright.View(), &uprightHalves);
+  const ColumnProfile before = same;
+  EXPECT_TRUE(SearchZoneWithAutoThreshold(upright.View(), same, uprightHalves, 3.0, 3.0, false).lumenFound);
+  EXPECT_EQ(same.profile, before.profile);
+}
+
 TEST(AutoThreshold, IgnoringTheLumenLeavesTheInnerCutOffAlone) {
   const Vessel v;
   const AutoThresholdResult r = SearchWithAutoThreshold(Columns(Draw(v)), 3.0, 4.2, true);
@@ -340,6 +424,29 @@ TEST(AutoThreshold, EachZoneChoosesItsOwnAndNoChoiceLandsAfterItWasSwitchedOff) 
   analysis.SetInnerAnalysisCutOff(0, 2.5);
   held->RunInOrder();
   EXPECT_EQ(analysis.GetInnerAnalysisCutOff(0), 2.5);
+}
+
+TEST(AutoThreshold, ZoneAnalysisKeepsEachZonesVerdictOnItsLight) {
+  RecordingEvents events;
+  ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>());
+  const Vessel v;
+  ASSERT_EQ(analysis.AddZone({20, 0, v.width, kRows}), 0);
+  std::vector<int> dim = Draw(v);
+  for (int& d : dim) d = static_cast<int>(std::lround(127.5 + 0.5 * d));
+  const GreyImage dark = FrameWith(v.width + 40, kRows, {{20, dim}});
+  const GreyImage good = VesselFrame(v);
+  for (const bool autoThreshold : {false, true}) {
+    SCOPED_TRACE(autoThreshold ? "auto threshold" : "the user's cut-offs");
+    analysis.EnableAutoThreshold(autoThreshold);
+    analysis.PrepareZones(dark.View());
+    EXPECT_EQ(analysis.GetPictureVerdict(0), PictureVerdict::kTooDark);
+    analysis.PrepareZones(good.View());
+    EXPECT_EQ(analysis.GetPictureVerdict(0), PictureVerdict::kMeasurable);
+  }
+  analysis.PrepareZones(dark.View());
+  EXPECT_EQ(analysis.GetPictureVerdict(1), PictureVerdict::kMeasurable);  // no such zone
+  analysis.RemoveAllZones();
+  EXPECT_EQ(analysis.GetPictureVerdict(0), PictureVerdict::kMeasurable);
 }
 
 }  // namespace
