@@ -141,9 +141,12 @@ TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSliders
   const Com::Dispatcher control = w.Control();
   ASSERT_TRUE(StartCapture(w));
   QWidget* video = w.ControlWidget();
-  // A zone across the vessel, which runs down the middle of the picture.
+  // A zone across the vessel, which runs down the middle of the picture,
+  // with some background on either side (a zone much wider than the vessel
+  // spreads its columns so little that its lumen's level lies beyond what
+  // cut-off 6.0 reaches).
   const double vw = video->width(), vh = video->height();
-  ORV::Test::DragOnControl(video, {vw * 0.33, vh * 0.3}, {vw * 0.67, vh * 0.6});
+  ORV::Test::DragOnControl(video, {vw * 0.36, vh * 0.3}, {vw * 0.64, vh * 0.6});
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().ZoneCount() == 1; }));
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] {
     std::lock_guard lock(queue->mutex);
