@@ -26,6 +26,11 @@ constexpr std::uint32_t kNotEnoughDiskSpace = 204;
 constexpr std::uint32_t kOverwriteQuestion = 139;
 constexpr std::uint32_t kAutoTrackingEnabled = 250;
 constexpr std::uint32_t kAutoTrackingDisabled = 251;
+constexpr std::uint32_t kPictureTooDark = 433;
+constexpr std::uint32_t kPictureTooBright = 434;
+// What GetZonePictureState answers.
+constexpr std::int32_t kTooDarkState = 1;
+constexpr std::int32_t kTooBrightState = 2;
 
 int Idx(SliderId id) { return static_cast<int>(id); }
 
@@ -382,6 +387,7 @@ void CameraWindowModel::OnZoneCreated(const std::array<std::int32_t, 8>& corners
 void CameraWindowModel::OnZonesReset() {
   zoneCount_ = 0;
   outlines_.clear();
+  pictureAdvice_.clear();
   if (experiment_ && IsCameraIndex(camera_)) {
     const auto cam = static_cast<std::size_t>(camera_);
     const std::uint32_t count = experiment_->Read([cam](const ExperimentContents& c) { return c.zoneCount[cam]; });
@@ -512,6 +518,22 @@ void CameraWindowModel::OnCaptureStopped() {
     if (hooks_.resetStartStopButton) hooks_.resetStartStopButton();
   }
   if (hooks_.repaint) hooks_.repaint();
+}
+
+// ---- the picture's light ----
+
+bool CameraWindowModel::UpdatePictureAdvice() {
+  // Too dark in any zone says so; else too bright in any zone.
+  bool dark = false, bright = false;
+  for (std::int32_t zone = 0; control_ && zone < std::min(zoneCount_.load(), kMaxZones); ++zone) {
+    const auto state = control_.Invoke<std::int32_t>(D::GetZonePictureState, zone);
+    dark = dark || state == kTooDarkState;
+    bright = bright || state == kTooBrightState;
+  }
+  std::string advice = dark ? Text(kPictureTooDark) : (bright ? Text(kPictureTooBright) : std::string());
+  if (advice == pictureAdvice_) return false;
+  pictureAdvice_ = std::move(advice);
+  return true;
 }
 
 // ---- zone panels ----

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -213,6 +214,17 @@ int CameraWnd::OnCreate() {
   manualTracking_->setEnabled(false);
   connect(manualTracking_, &QCheckBox::clicked, this, [this](bool c) { model_->SetManualTracking(c); });
 
+  advice_ = new QLabel(client);
+  advice_->setWordWrap(true);
+  advice_->setAlignment(Qt::AlignCenter);
+  advice_->setFont(HeaderFont());
+  advice_->setAutoFillBackground(true);
+  QPalette adviceColors = advice_->palette();
+  adviceColors.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xC8));
+  adviceColors.setColor(QPalette::WindowText, Qt::black);
+  advice_->setPalette(adviceColors);
+  advice_->hide();
+
   client->installEventFilter(this);
   client->setFocusPolicy(Qt::StrongFocus);
   panelTimer_.setInterval(400);
@@ -223,6 +235,7 @@ int CameraWnd::OnCreate() {
   cutOffTimer_.setInterval(500);
   connect(&cutOffTimer_, &QTimer::timeout, this, [this] {
     model_->OnCutOffTimer();
+    if (model_->UpdatePictureAdvice()) ShowPictureAdvice();
     SyncControls();
   });
   cutOffTimer_.start();
@@ -272,8 +285,28 @@ void CameraWnd::Relayout() {
   place(SliderId::InnerThreshold, {}, false);
   manualTracking_->setGeometry(Px(l.checkBox));
   manualTracking_->setVisible(l.sideColumn && l.checkBoxShown);
+  ShowPictureAdvice();
   SyncControls();
   client->update();
+}
+
+void CameraWnd::ShowPictureAdvice() {
+  if (!advice_ || !videoHost_) return;
+  const std::string& advice = model_->PictureAdvice();
+  advice_->setText(QString::fromStdString(advice));
+  if (advice.empty()) {
+    advice_->hide();
+    return;
+  }
+  // Across the bottom of the picture, as high as its text needs.
+  const QRect video = videoHost_->geometry();
+  const int margin = Scale(4);
+  const int width = std::max(video.width() - 2 * margin, Scale(60));
+  advice_->setContentsMargins(margin, margin, margin, margin);
+  const int height = std::min(advice_->heightForWidth(width), video.height());
+  advice_->setGeometry(video.left() + margin, video.bottom() + 1 - margin - height, width, height);
+  advice_->show();
+  advice_->raise();
 }
 
 void CameraWnd::SyncControls() {

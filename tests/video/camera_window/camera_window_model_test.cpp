@@ -263,6 +263,41 @@ TEST_F(CameraWindowModelTest, AutoThresholdDisablesTheCutOffSlidersWhichShowTheZ
   EXPECT_FALSE(cutOffsUsable());
 }
 
+TEST_F(CameraWindowModelTest, APictureTooDarkOrTooBrightForAnyCutOffIsToldWithWhatToChange) {
+  hooks.text = [](std::uint32_t id) {
+    return id == 433 ? std::string("too dark: more light") : id == 434 ? std::string("too bright: less light") : "";
+  };
+  model = std::make_unique<CameraWindowModel>(&experiment, queue, 0, hooks);
+  model->AttachControl(&control, 3);
+  control.Take();
+  // Without zones there is nothing to ask.
+  control.results[D::GetZonePictureState] = Com::Variant(std::int32_t{1});
+  EXPECT_FALSE(model->UpdatePictureAdvice());
+  EXPECT_TRUE(control.Take().empty());
+  EXPECT_EQ(model->PictureAdvice(), "");
+
+  model->OnZoneCreated({}, 0.0f);
+  model->OnZoneCreated({}, 0.0f);
+  struct Step {
+    std::int32_t state;
+    bool changed;
+    std::string advice;
+  };
+  for (const Step& step : {Step{1, true, "too dark: more light"}, Step{1, false, "too dark: more light"},
+                           Step{2, true, "too bright: less light"}, Step{0, true, ""}, Step{0, false, ""}}) {
+    SCOPED_TRACE(step.state);
+    control.results[D::GetZonePictureState] = Com::Variant(step.state);
+    EXPECT_EQ(model->UpdatePictureAdvice(), step.changed);
+    EXPECT_EQ(control.Take(), (Calls{"73(0)", "73(1)"}));  // each zone asked
+    EXPECT_EQ(model->PictureAdvice(), step.advice);
+  }
+  // The zones gone, so is the word on their picture.
+  control.results[D::GetZonePictureState] = Com::Variant(std::int32_t{1});
+  EXPECT_TRUE(model->UpdatePictureAdvice());
+  model->OnZonesReset();
+  EXPECT_EQ(model->PictureAdvice(), "");
+}
+
 TEST_F(CameraWindowModelTest, StepButtonsSendTheNewValueWithinTheirLimits) {
   model->EnableAutoThreshold(false);
   struct Case {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -138,6 +139,32 @@ TEST_F(CameraWndTest, RendersWithZonesAndProfilePanels) {
     }
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w->isVisible(); }));
     ORV::Test::SaveUiArtifact(*w, "camera_wnd_" + std::to_string(dpi));
+  }
+}
+
+TEST_F(CameraWndTest, APictureTooDarkForEveryCutOffIsToldOverThePicture) {
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    auto w = Make(factory);
+    w->resize(w->Scale(1000), w->Scale(330));
+    ASSERT_EQ(w->Create(), 0);
+    w->show();
+    Fire(*w, E::DimensionsChanged, {Com::Variant(std::int32_t{640}), Com::Variant(std::int32_t{480})});
+    std::vector<Com::Variant> outline(8, Com::Variant(std::int32_t{10}));
+    outline.emplace_back(0.0f);
+    Fire(*w, E::ZoneCreated, outline);
+    EXPECT_FALSE(w->PictureAdviceLabel()->isVisible());
+    // The control's zone says its picture is too dark at any cut-off: the
+    // window says so across the bottom of the picture.
+    w->Control().Invoke(1001, std::int32_t{AnalysisView::Dispid::GetZonePictureState}, std::int32_t{1});
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w->PictureAdviceLabel()->isVisible(); }));
+    EXPECT_EQ(w->PictureAdviceLabel()->text().toStdString(), UI::LoadString(UI::kPictureTooDarkString));
+    const QRect picture = w->ControlWidget()->parentWidget()->geometry();
+    EXPECT_TRUE(picture.contains(w->PictureAdviceLabel()->geometry())) << dpi;
+    ORV::Test::SaveUiArtifact(*w, "camera_wnd_too_dark_" + std::to_string(dpi));
+    // Light enough again: the word goes.
+    w->Control().Invoke(1001, std::int32_t{AnalysisView::Dispid::GetZonePictureState}, std::int32_t{0});
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return !w->PictureAdviceLabel()->isVisible(); }));
   }
 }
 
