@@ -117,10 +117,12 @@ CameraWindowLayout CameraWindowModel::Layout(int clientWidth, int clientHeight) 
     };
     l.outerCutOff = row(r + 25, t + 35, 110, 30, r + 5, r + 135);
     l.innerCutOff = row(r + 25, t + 80, 110, 30, r + 5, r + 135);
-    l.outerLeft = row(r + 17, t + 145, 50, 20, r + 2, r + 63);
-    l.outerRight = row(r + 97, t + 145, 50, 20, r + 82, r + 143);
-    l.innerLeft = row(r + 17, t + 180, 50, 20, r + 2, r + 63);
-    l.innerRight = row(r + 97, t + 180, 50, 20, r + 82, r + 143);
+    // The fine-edge sliders end where their "+" begins (46 wide, not 50,
+    // so that the two do not overlap).
+    l.outerLeft = row(r + 17, t + 145, 46, 20, r + 2, r + 63);
+    l.outerRight = row(r + 97, t + 145, 46, 20, r + 82, r + 143);
+    l.innerLeft = row(r + 17, t + 180, 46, 20, r + 2, r + 63);
+    l.innerRight = row(r + 97, t + 180, 46, 20, r + 82, r + 143);
     l.checkBox = At(r + 2, t + 210, 120, 20);
   }
 
@@ -144,6 +146,17 @@ CameraWindowLayout CameraWindowModel::Layout(int clientWidth, int clientHeight) 
     }
   }
   return l;
+}
+
+int CameraWindowModel::HeightForWidth(int clientWidth, int least, int most) const {
+  // The picture, (height - 30) x aspect wide with 10 before it, its frame
+  // (1) with the side column (160), and a square panel as high as the
+  // picture with 10 before it: (h - 30) a + 10 + 161 + 10 + (h - 30) =
+  // width.
+  const double aspect = videoWidth_ > 0 && videoHeight_ > 0 ? double(videoWidth_) / videoHeight_ : 4.0 / 3.0;
+  const double picture = (clientWidth - 181.0) / (aspect + 1.0);
+  const int height = static_cast<int>(picture) + 30;
+  return std::max(least, std::min(height, most));
 }
 
 // ---- sliders ----

@@ -162,6 +162,11 @@ class CameraWindowModel {
   // ---- layout ----
   // The layout for a client area of width x height, all at 96 DPI.
   CameraWindowLayout Layout(int clientWidth, int clientHeight) const;
+  // The client height (96 DPI) at which the picture, the side column and a
+  // zone panel beside them fill a client `clientWidth` wide, so that the
+  // picture uses the width the window is given: never less than `least`
+  // nor more than `most`.
+  int HeightForWidth(int clientWidth, int least, int most) const;
 
   // ---- sliders, buttons and the check box ----
   const SliderState& Slider(SliderId id) const { return sliders_[static_cast<int>(id)]; }

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -288,6 +289,41 @@ void CameraWnd::Relayout() {
   ShowPictureAdvice();
   SyncControls();
   client->update();
+  // Once the laying out is over, the window may ask for the height its
+  // width (and its picture's shape) calls for.
+  if (!fitPending_) {
+    fitPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      fitPending_ = false;
+      FitHeightToWidth();
+    });
+  }
+}
+
+void CameraWnd::FitHeightToWidth() {
+  // The frame's middle keeps at least this share of its height.
+  constexpr double kMostOfFrame = 0.45;
+  // Within this many pixels (96 DPI) above its least height, the window
+  // has the height the frame first gave it.
+  constexpr int kAboutLeast = 40;
+  auto* frame = qobject_cast<QMainWindow*>(parentWidget());
+  if (!frame || isFloating() || !isVisible() || !videoHost_) return;
+  const Qt::DockWidgetArea area = frame->dockWidgetArea(this);
+  if (area != Qt::BottomDockWidgetArea && area != Qt::TopDockWidgetArea) return;
+  QWidget* client = Client();
+  const int least = client->minimumHeight();
+  // A height the user chose stays: the window asks only while it has about
+  // the least height the frame lays it out with, or the height it asked for.
+  const int tolerance = Scale(2);
+  if (client->height() > least + Scale(kAboutLeast) && std::abs(client->height() - askedHeight_) > tolerance) return;
+  const int dpi = Dpi();
+  const int wanted = Scale(model_->HeightForWidth(client->width() * 96 / dpi, least * 96 / dpi,
+                                                  static_cast<int>(kMostOfFrame * frame->height()) * 96 / dpi));
+  // No more than the least height called for: the frame's own layout stands.
+  if (std::abs(wanted - client->height()) <= tolerance || (wanted <= least + tolerance && askedHeight_ == 0)) return;
+  askedHeight_ = wanted;
+  // The dock's own parts (its title) come on top of its client's height.
+  frame->resizeDocks({this}, {wanted + height() - client->height()}, Qt::Vertical);
 }
 
 void CameraWnd::ShowPictureAdvice() {

@@ -114,6 +114,11 @@ class CameraWnd : public UI::DockingPane {
  private:
   class Sink;
   void Relayout();
+  // Docked above or below the frame's middle, with the height it was given
+  // at first (or the one it asked for last, not one the user chose), asks
+  // the frame for the height at which its picture uses the window's width:
+  // at most kMostOfFrame of the frame's height.
+  void FitHeightToWidth();
   // Shows the model's word on the picture's light over the bottom of the
   // picture.
   void ShowPictureAdvice();
@@ -135,6 +140,8 @@ class CameraWnd : public UI::DockingPane {
   ::CIconButton* rotateRight_ = nullptr;
   QCheckBox* manualTracking_ = nullptr;
   QLabel* advice_ = nullptr;
+  int askedHeight_ = 0;  // the client height last asked of the frame, in pixels
+  bool fitPending_ = false;
   QFont boldPanelFont_, smallPanelFont_, smallestPanelFont_;
   QTimer panelTimer_, cutOffTimer_;
 };

@@ -623,6 +623,29 @@ TEST_F(CameraWindowModelTest, LayoutPlacesTheSideColumnAndPanels) {
   l = model->Layout(300, 200);  // too narrow for the column
   EXPECT_FALSE(l.sideColumn);
   EXPECT_FALSE(l.adjustmentsShown);
+
+  // Fine-edge sliders and their buttons do not overlap.
+  for (const auto* row : {&l.outerLeft, &l.outerRight, &l.innerLeft, &l.innerRight}) {
+    l = model->Layout(1200, 330);
+    EXPECT_LE(row->minus.right, row->slider.left);
+    EXPECT_LE(row->slider.right, row->plus.left);
+  }
+}
+
+TEST_F(CameraWindowModelTest, TheHeightThatLetsThePictureUseTheWindowsWidth) {
+  model->OnDimensionsChanged(640, 480);
+  // The picture ((h - 30) 4/3 wide, 10 before it), its frame with the side
+  // column (161) and a square panel (h - 30, 10 before it) fill the width.
+  const int h = model->HeightForWidth(1280, 160, 2000);
+  EXPECT_EQ(h, static_cast<int>((1280 - 181) / (4.0 / 3.0 + 1.0)) + 30);
+  const CameraWindowLayout l = model->Layout(1280, h);
+  EXPECT_LE(l.frame.right + 10 + l.video.Height(), 1280);
+  EXPECT_GT(l.frame.right + 10 + l.video.Height(), 1280 - 4);
+  // Within its limits, and for the picture's own shape.
+  EXPECT_EQ(model->HeightForWidth(400, 160, 2000), 160);
+  EXPECT_EQ(model->HeightForWidth(2560, 160, 600), 600);
+  model->OnDimensionsChanged(1920, 1080);
+  EXPECT_EQ(model->HeightForWidth(1280, 160, 2000), static_cast<int>((1280 - 181) / (16.0 / 9.0 + 1.0)) + 30);
 }
 
 TEST_F(CameraWindowModelTest, PanelDrawingShowsTheMeasuredDiameters) {
