@@ -452,20 +452,25 @@ void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, cons
       const float* sw = speckleWeight.data() + x;
       const std::int8_t* n = noise + x;
       std::uint8_t* out = row + x;
+      // The level lies far within an int's range (the light is below 256,
+      // what passes about 1 either way), so it is rounded to an int and
+      // clamped there: plain comparisons of ints, which the compiler does
+      // several at a time and the sanitised test build does without calls.
       if (linear) {
         for (int i = 0; i < run; ++i) {
           const float level =
               l[i] * (p[i] - ww[i] * static_cast<float>(grain[i]) - sw[i] * static_cast<float>(spots[i]));
-          const int v = static_cast<int>(std::clamp(level + 0.5f, 0.0f, 255.0f)) + (noisy ? n[i] : 0);
-          out[i] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+          const int v = static_cast<int>(level + 0.5f);
+          const int lit = (v < 0 ? 0 : (v > 255 ? 255 : v)) + (noisy ? n[i] : 0);
+          out[i] = static_cast<std::uint8_t>(lit < 0 ? 0 : (lit > 255 ? 255 : lit));
         }
       } else {
         for (int i = 0; i < run; ++i) {
           const float level =
               l[i] * (p[i] - ww[i] * static_cast<float>(grain[i]) - sw[i] * static_cast<float>(spots[i]));
-          const int v = static_cast<int>(std::clamp(level + 0.5f, 0.0f, 255.0f));
-          const int lit = response[static_cast<std::size_t>(v)] + (noisy ? n[i] : 0);
-          out[i] = static_cast<std::uint8_t>(std::clamp(lit, 0, 255));
+          const int v = static_cast<int>(level + 0.5f);
+          const int lit = response[static_cast<std::size_t>(v < 0 ? 0 : (v > 255 ? 255 : v))] + (noisy ? n[i] : 0);
+          out[i] = static_cast<std::uint8_t>(lit < 0 ? 0 : (lit > 255 ? 255 : lit));
         }
       }
       x += run;
