@@ -44,12 +44,15 @@ void AnalyseImageAsyncTask::Search() {
     for (std::uint8_t& p : crop.pixels) p = static_cast<std::uint8_t>(255 - p);
   }
 
-  const std::optional<ColumnProfile> columns = MeasureColumns(pixels);
+  ColumnHalves halves;
+  std::optional<ColumnProfile> columns = MeasureColumns(pixels, autoThreshold ? &halves : nullptr);
   if (!columns) return;  // a single column has no spread to measure against
-  rawProfile = columns->profile;
 
   if (autoThreshold) {
-    const AutoThresholdResult a = SearchWithAutoThreshold(*columns, outerCutOff, innerCutOff, ignoreLumen != 0);
+    const AutoThresholdResult a =
+        SearchZoneWithAutoThreshold(pixels, *columns, halves, outerCutOff, innerCutOff, ignoreLumen != 0,
+                                    keepOuterCutOff != 0, keepInnerCutOff != 0);
+    rawProfile = columns->profile;
     if (a.found) {
       outerLeft = a.outerLeft;
       outerRight = a.outerRight;
@@ -61,10 +64,12 @@ void AnalyseImageAsyncTask::Search() {
     }
     if (a.outerChosen) chosenOuterCutOff = a.outerCutOff;
     if (a.innerChosen) chosenInnerCutOff = a.innerCutOff;
+    picture = static_cast<std::int32_t>(a.picture);
     hasResult = 1;
     return;
   }
 
+  rawProfile = columns->profile;
   std::int32_t left = 0, right = 0;
   if (TakeOuterEdges(FindChanges(ThresholdColumns(*columns, outerCutOff)), left, right)) {
     outerLeft = left;
@@ -78,6 +83,8 @@ void AnalyseImageAsyncTask::Search() {
       lumenRight = right;
     }
   }
+  // Walls the user's cut-offs miss: the light may be to blame at any cut-off.
+  if (!found) picture = static_cast<std::int32_t>(JudgePicture(*columns));
   hasResult = 1;
 }
 

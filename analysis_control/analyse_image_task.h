@@ -52,9 +52,15 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
   std::int32_t invert = 0;       // invert the crop before the search
   std::int32_t ignoreLumen = 0;  // skip the lumen pass
   std::int32_t analyse = 1;      // 0: the preset (fixed) edges stand
-  // 1: the cut-offs below are where the search starts; it keeps them while
-  // they work and else chooses its own from the crop (auto threshold).
+  // 1: the cut-offs below are where the search starts; it keeps those the
+  // zone chose itself (the keep flags) while they work, and else chooses
+  // its own from the crop (auto threshold).
   std::int32_t autoThreshold = 0;
+  std::int32_t keepOuterCutOff = 0;
+  std::int32_t keepInnerCutOff = 0;
+  // When nothing was found: whether the picture's light is to blame
+  // (PictureVerdict of analysis_control/auto_threshold.h).
+  std::int32_t picture = 0;
   Completion completion;
   // The zone's pixels: the crop copied when the task was armed or, when
   // `frameOwner` is set, cropRect of `frame`, which the owner keeps unchanged
@@ -63,7 +69,10 @@ class AnalyseImageAsyncTask : public Threading::AsyncTask {
   GreyImage crop;
   GreyImageView frame;
   std::shared_ptr<const void> frameOwner;
-  std::vector<std::uint8_t> rawProfile;  // one byte per column once run
+  // One byte per column once run: the columns the edges were read on (with
+  // auto threshold, those of the zone's rows shifted to stand a slanting
+  // vessel upright).
+  std::vector<std::uint8_t> rawProfile;
   int zone = -1;
   ZoneRect cropRect;  // the crop within the frame, after clipping
   double outerCutOff = 3.0;

@@ -90,6 +90,10 @@ enum : std::int32_t {
   // view refused, modulo 2^31: a count that moves while no measurement
   // comes tells a camera that sends only torn pictures.
   GetTornFrameCount = 72,
+  // What the newest search of a zone said of the picture's light: 0 nothing
+  // (its walls were found, or missed for another reason), 1 too dark and 2
+  // too bright for the wall search at any cut-off.
+  GetZonePictureState = 73,
 };
 }  // namespace Dispid
 

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
-#include <utility>
 
 namespace ORV {
 
@@ -14,70 +12,112 @@ namespace {
 
 // A level is a darkness 0 to 256; level 256 marks no column.
 constexpr int kLevels = 257;
-// How far an edge may move over the levels of one stable range, in pixels:
-// about the width of a blurred edge.
-constexpr int kEdgeTolerance = 3;
-// The least depth of a stable range: this share of the vessel's contrast,
-// and never fewer levels than kMinStableLevels.
-constexpr double kStableShare = 0.2;
-constexpr int kMinStableLevels = 6;
-// A kept level still works when the edges stay put this share of the
-// stable depth above and below it.
-constexpr double kCheckShare = 0.25;
-// The columns outside the walls are background: at most this share of the
-// contrast darker than the picture's bright level.
-constexpr double kOutsideShare = 0.35;
 // The bright level: the darkness that this share of the columns does not
 // exceed.
 constexpr double kBrightShare = 0.1;
-// The thinner wall is at least this share of the thicker one (less the edge
-// tolerance on each).
+// The least contrast a vessel has against the background, in levels.
+constexpr int kMinContrast = 6;
+// The columns outside the walls are background: at most this share of the
+// contrast darker than the picture's bright level (past the edge's blur).
+constexpr double kOutsideShare = 0.35;
+constexpr int kOutsideBlur = 3;
+// The level beside an outer edge: the median of up to kBesideReach columns
+// that start kBesideGap columns off the edge (clear of its blur, and of the
+// ramp that a vessel at a slant to the zone gives it).
+constexpr int kBesideGap = 6;
+constexpr int kBesideReach = 32;
+// An edge that moves by more than this many pixels from one level to the
+// next jumps: the level crosses a gap in a wall, a speck or the
+// background's slope there, not the edge's steady rise.
+constexpr int kJump = 3;
+// A level must lie this many levels from the nearest jump of its edges:
+// the outer walls' at least kMinClearance and this share of their contrast
+// (their edges are steep), the lumen's kInnerClearance (its edges are
+// ramps that the lumen's speckle and the walls' inner lines dent).
+constexpr int kMinClearance = 3;
+constexpr double kOuterClearanceShare = 0.04;
+constexpr int kInnerClearance = 1;
+// A level must put each outer edge within this many pixels of where the
+// level halfway up that edge's own step puts it, and each lumen edge within
+// kInnerReach (a lumen's edge is a ramp several columns wide, so one level
+// for both sides moves each a little further from its own middle).
+constexpr int kOuterReach = 1;
+constexpr int kInnerReach = 2;
+// Where no level puts the outer edges within kOuterReach (when the middle of
+// their steps lies beyond the highest cut-off's level, as it does for thin
+// walls across a wide zone), a level that puts them within this many pixels
+// will do: their steps are steep. A lumen's ramp is not: no such allowance.
+constexpr int kOuterFarReach = 2;
+// A kept level must put the edges where their own middles put them, so
+// that it does not drift off them as the vessel changes; it is kept while
+// it does (and so the edges do not flicker between levels that are equally
+// near).
+constexpr int kKeepReach = 0;
+// How far from the middle of the steps a new choice looks for a level, as a
+// share of the edges' contrast: for the outer walls far (their steps are
+// steep, a level well below their middle still finds them), for the lumen
+// near (on its ramp, a level much below the middle reads it too narrow).
+constexpr double kOuterSearchShare = 0.4;
+constexpr double kInnerSearchShare = 0.15;
+// The thinner wall is at least this share of the thicker one (less kSlack
+// on each).
 constexpr double kWallRatio = 0.6;
-// The darkness on the bright side of an edge is the mean of kStepWidth
-// columns starting two columns off the edge (clear of its blur); on its
-// dark side it is the darkest of kDarkReach columns into the wall (reaching
-// the top of the step also from an edge found a little early).
-constexpr int kStepWidth = 3;
-constexpr int kDarkReach = 5;
-// A level must put each edge within this many pixels of where the level
-// halfway up its step puts it.
-constexpr double kMiddleReach = 0.75;
+constexpr int kSlack = 3;
+// The walls stand out of the lumen by this share of their contrast against
+// the background.
+constexpr double kLumenShare = 0.25;
+// The level halfway up the outer walls settles within this many steps.
+constexpr int kSettleSteps = 6;
+// Too bright: the bright level is at most this darkness (the background is
+// white) and the walls stand out by less than kWashedOut levels.
+constexpr int kWhite = 2;
+constexpr int kWashedOut = 12;
+// A picture is judged too dark only when the vessel (what is darker than
+// the level between it and the background) spans at least this share of
+// the zone: a zone mostly of background misses its level for another
+// reason.
+constexpr double kVesselShare = 0.25;
+// A vessel whose edges move by this many pixels or more from the zone's
+// top to its bottom is measured upright.
+constexpr double kSlantPixels = 2.0;
 constexpr double kLowestCutOff = 1.0;
 constexpr double kHighestCutOff = 6.0;
 
-// An edge's step: the darkness just inside the wall and just outside it
-// (on the background's or the lumen's side); -1 where the zone has no room
-// for a side.
-struct Step {
-  int dark = -1;
-  double bright = -1.0;
-
-  bool Valid() const { return dark >= 0 && bright >= 0.0; }
-  double Middle() const { return 0.5 * (dark + bright); }
+// Edges of a vessel at one level, in columns: the walls span [left, right),
+// the lumen [left, right) within them.
+struct Span {
+  int left = 0;
+  int right = 0;
 };
 
-// The steps of the two edges, left and right.
+// The levels on either side of the two edges: the darkness beside each
+// (background or lumen) and each wall's darkest.
 struct Steps {
-  Step left, right;
+  double besideLeft = 0.0, besideRight = 0.0;
+  int darkLeft = 0, darkRight = 0;
 
-  bool Valid() const { return left.Valid() && right.Valid(); }
+  int MiddleLeft() const { return static_cast<int>(std::lround(0.5 * (besideLeft + darkLeft))); }
+  int MiddleRight() const { return static_cast<int>(std::lround(0.5 * (besideRight + darkRight))); }
   // The level halfway up both.
-  int Middle() const { return static_cast<int>(std::lround(0.5 * (left.Middle() + right.Middle()))); }
-  double Dark() const { return 0.5 * (left.dark + right.dark); }
+  int Middle() const { return static_cast<int>(std::lround(0.25 * (besideLeft + darkLeft + besideRight + darkRight))); }
+  // The smaller of the two contrasts.
+  double Contrast() const { return std::min(darkLeft - besideLeft, darkRight - besideRight); }
 };
 
-struct Walls {
-  int left = 0;   // first wall column
-  int right = 0;  // one past the last
-};
+bool WallsAlike(int a, int b) { return std::min(a, b) + kSlack >= kWallRatio * std::max(a, b); }
 
-struct Lumen {
-  int left = 0;   // first lumen column
-  int right = 0;  // first column of the right wall
-};
+// The lowest level that the search marks at `cutOff` on columns of spread
+// `sd` (above 0): the darkness d with d / sd >= cutOff, computed as the
+// search computes it.
+int LevelOfCutOff(int sd, double cutOff) {
+  const double spread = sd;
+  int v = static_cast<int>(std::clamp(std::ceil(cutOff * spread), 0.0, 256.0));
+  while (v > 0 && static_cast<double>(v - 1) / spread >= cutOff) --v;
+  while (v < 256 && static_cast<double>(v) / spread < cutOff) ++v;
+  return v;
+}
 
-// One frame's columns as the rule sees them: for every level, where the
-// search's outer pass would put the walls.
+// One frame's columns as the rule sees them.
 class Columns {
  public:
   explicit Columns(const ColumnProfile& c) : p_(c.profile), width_(static_cast<int>(c.profile.size())), sd_(c.sd) {
@@ -107,9 +147,7 @@ class Columns {
         break;
       }
     }
-    const int contrast = darkest_ - bright_;
-    stableDepth_ = std::max(kMinStableLevels, static_cast<int>(std::lround(kStableShare * contrast)));
-    outsideLimit_ = bright_ + kOutsideShare * contrast;
+    outsideLimit_ = bright_ + kOutsideShare * (darkest_ - bright_);
     if (sd_ > 0) {
       lowest_ = LevelOf(kLowestCutOff);
       highest_ = std::min(LevelOf(kHighestCutOff), 255);
@@ -118,53 +156,73 @@ class Columns {
 
   int Width() const { return width_; }
   int At(int x) const { return p_[static_cast<std::size_t>(x)]; }
+  int Bright() const { return bright_; }
+  int Darkest() const { return darkest_; }
   // The levels that cut-offs 1.0 to 6.0 give.
-  int Lowest() const { return lowest_; }
   int Highest() const { return highest_; }
-  int StableDepth() const { return stableDepth_; }
-  // Whether the vessel stands out of the picture at all.
-  bool HasContrast() const { return sd_ > 0 && darkest_ - bright_ >= kMinStableLevels && lowest_ <= highest_; }
+  bool Reachable(int level) const { return sd_ > 0 && level >= lowest_ && level <= highest_; }
+  // Whether anything stands out of the picture at all.
+  bool HasContrast() const { return sd_ > 0 && darkest_ - bright_ >= kMinContrast; }
 
-  // The lowest level that the search marks at `cutOff`: the darkness d
-  // with d / sd >= cutOff, computed as the search computes it.
-  int LevelOf(double cutOff) const {
-    const double sd = sd_;
-    int v = static_cast<int>(std::clamp(std::ceil(cutOff * sd), 0.0, 256.0));
-    while (v > 0 && static_cast<double>(v - 1) / sd >= cutOff) --v;
-    while (v < 256 && static_cast<double>(v) / sd < cutOff) ++v;
-    return v;
-  }
-  // A cut-off of two decimals (as the sliders show it) near `level`.
+  int LevelOf(double cutOff) const { return LevelOfCutOff(sd_, cutOff); }
+  // A cut-off of two decimals (as the sliders show it) that marks from
+  // `level`, or the nearest one when none does; `level` is reachable.
   double CutOffOf(int level) const {
     const double c = std::round(100.0 * level / sd_) / 100.0;
+    for (const double d : {c, c - 0.01, c + 0.01}) {
+      const double cutOff = std::clamp(d, kLowestCutOff, kHighestCutOff);
+      if (LevelOf(cutOff) == level) return cutOff;
+    }
     return std::clamp(c, kLowestCutOff, kHighestCutOff);
   }
 
-  // The darkest column of [from, to), and the mean darkness of its columns,
-  // both within the zone; -1 for none.
-  int Darkest(int from, int to) const {
+  // The darkest column of [from, to) within the zone; -1 for none.
+  int DarkestOf(int from, int to) const {
     int d = -1;
     for (int x = std::max(from, 0); x < std::min(to, width_); ++x) d = std::max(d, At(x));
     return d;
   }
-  double Mean(int from, int to) const {
+  // The median darkness of [from, to) within the zone; -1 for none.
+  double MedianOf(int from, int to) const {
     from = std::max(from, 0);
     to = std::min(to, width_);
     if (from >= to) return -1.0;
-    int sum = 0;
-    for (int x = from; x < to; ++x) sum += At(x);
-    return static_cast<double>(sum) / (to - from);
+    scratch_.assign(p_.begin() + from, p_.begin() + to);
+    const auto half = scratch_.begin() + (to - from) / 2;
+    std::nth_element(scratch_.begin(), half, scratch_.end());
+    return *half;
   }
-  // The walls of the outer pass at `level`, when they measure a vessel:
-  // inside the zone, with only background outside.
-  std::optional<Walls> WallsAt(int level) const {
-    if (level < 0 || level >= kLevels) return std::nullopt;
-    const Walls w{first_[static_cast<std::size_t>(level)], end_[static_cast<std::size_t>(level)]};
-    if (w.left <= 0 || w.right >= width_ || w.left >= w.right) return std::nullopt;
-    // The edges' own blur is left out.
-    if (DarkestBefore(w.left - kStepWidth) > outsideLimit_ || DarkestFrom(w.right + kStepWidth) > outsideLimit_)
+
+  // The first column at or above `level` and one past the last (-1 for
+  // none).
+  Span Outermost(int level) const {
+    if (level < 1 || level >= kLevels) return {-1, -1};
+    const Span w{first_[static_cast<std::size_t>(level)], end_[static_cast<std::size_t>(level)]};
+    return w.left < w.right ? w : Span{-1, -1};
+  }
+  // The walls of the outer pass at `level`, when they lie inside the zone
+  // with only background outside.
+  std::optional<Span> WallsAt(int level) const {
+    if (level < 1 || level >= kLevels) return std::nullopt;
+    const Span w{first_[static_cast<std::size_t>(level)], end_[static_cast<std::size_t>(level)]};
+    if (w.left <= 0 || w.right >= width_ || w.right - w.left < 4) return std::nullopt;
+    if (DarkestBefore(w.left - kOutsideBlur) > outsideLimit_ || DarkestFrom(w.right + kOutsideBlur) > outsideLimit_)
       return std::nullopt;
     return w;
+  }
+
+  // The steps of the outer walls: the background beside each, and each
+  // wall's darkest column (in its half of the vessel).
+  Steps OuterSteps(const Span& w) const {
+    const int middle = (w.left + w.right) / 2;
+    Steps s;
+    s.besideLeft = MedianOf(w.left - kBesideGap - kBesideReach, w.left - kBesideGap);
+    s.besideRight = MedianOf(w.right + kBesideGap, w.right + kBesideGap + kBesideReach);
+    if (s.besideLeft < 0.0) s.besideLeft = MedianOf(0, w.left);
+    if (s.besideRight < 0.0) s.besideRight = MedianOf(w.right, width_);
+    s.darkLeft = DarkestOf(w.left, middle);
+    s.darkRight = DarkestOf(middle, w.right);
+    return s;
   }
 
   // Whether the walls at `level` hold a vessel: two walls of about one
@@ -172,9 +230,9 @@ class Columns {
   // bands, the widest unmarked stretch between them is the lumen and the
   // bands on either side are the walls (a wall's lines lie closer together
   // than its lumen is wide); where it marks one band (a lumen as dark as
-  // the level), its outer quarters must reach a stable depth darker than
-  // the brightest of its middle.
-  bool HoldsAVessel(const Walls& w, int level) const {
+  // the level), its outer quarters must stand out of the brightest of its
+  // middle by the vessel's least contrast.
+  bool HoldsAVessel(const Span& w, int level) const {
     int gapFrom = 0, gapTo = 0;  // the widest unmarked stretch
     for (int x = w.left; x < w.right;) {
       if (At(x) >= level) {
@@ -188,42 +246,25 @@ class Columns {
     if (gapTo > gapFrom) return WallsAlike(gapFrom - w.left, w.right - gapTo);
     const int q = (w.right - w.left) / 4;
     if (q < 1) return false;
-    int leftDark = 0, rightDark = 0, middleBright = 255;
-    for (int x = w.left; x < w.left + q; ++x) leftDark = std::max(leftDark, At(x));
-    for (int x = w.right - q; x < w.right; ++x) rightDark = std::max(rightDark, At(x));
+    const int leftDark = DarkestOf(w.left, w.left + q), rightDark = DarkestOf(w.right - q, w.right);
+    int middleBright = 255;
     for (int x = w.left + q; x < w.right - q; ++x) middleBright = std::min(middleBright, At(x));
-    return middleBright + stableDepth_ <= std::min(leftDark, rightDark);
+    return middleBright + kMinContrast <= std::min(leftDark, rightDark);
   }
 
-  // Whether two walls are the two sides of one vessel wall: the thinner at
-  // least kWallRatio of the thicker, less the edge tolerance.
-  static bool WallsAlike(int a, int b) { return std::min(a, b) + kEdgeTolerance >= kWallRatio * std::max(a, b); }
-
-  // The lumen of the inner pass at `level` within the walls: the end of the
-  // first marked band and the start of the last, when the level marks
-  // nothing outside the walls (but their edges' blur) and leaves walls of
-  // about one thickness.
-  std::optional<Lumen> LumenAt(int level, const Walls& walls) const {
-    if (level < 0 || level >= kLevels) return std::nullopt;
-    int left = first_[static_cast<std::size_t>(level)];
-    int right = end_[static_cast<std::size_t>(level)];
-    if (left < walls.left - kStepWidth || right > walls.right + kStepWidth || left >= right) return std::nullopt;
-    // Each wall is thinner than half the vessel.
-    const int middle = (walls.left + walls.right) / 2;
-    while (left < middle && At(left) >= level) ++left;
-    while (right > middle && At(right - 1) >= level) --right;
-    if (left >= middle || right <= middle || left <= walls.left || right >= walls.right) return std::nullopt;
-    if (!WallsAlike(left - walls.left, walls.right - right)) return std::nullopt;
-    return Lumen{left, right};
+  // The share of the zone that the columns at or above `level` span.
+  double ShareAtOrAbove(int level) const {
+    level = std::clamp(level, 0, kLevels - 1);
+    const int span = end_[static_cast<std::size_t>(level)] - first_[static_cast<std::size_t>(level)];
+    return width_ > 0 ? std::max(span, 0) / static_cast<double>(width_) : 0.0;
   }
 
  private:
-  // The darkest column before x, and from x on (-1 for none): the levels
-  // whose walls start after x, and end before it.
+  // The darkest column before x, and from x on (-1 for none): one below the
+  // lowest level whose first column is x or later (whose last column lies
+  // before x).
   int DarkestBefore(int x) const {
     if (x <= 0) return -1;
-    // first_ rises with the level: the darkest column before x is one below
-    // the lowest level whose first column is x or later.
     int lo = 0, hi = kLevels - 1;
     while (lo < hi) {
       const int mid = (lo + hi) / 2;
@@ -254,243 +295,366 @@ class Columns {
   const int sd_;
   std::array<int, kLevels> first_{};  // first column at or above the level, width when none
   std::array<int, kLevels> end_{};    // one past the last such column, 0 when none
+  mutable std::vector<std::uint8_t> scratch_;
   int darkest_ = 0;
   int bright_ = 0;
-  int stableDepth_ = kMinStableLevels;
   double outsideLimit_ = 0.0;
   int lowest_ = 1;
   int highest_ = 0;
 };
 
-bool Near(int a, int b) { return std::abs(a - b) <= kEdgeTolerance; }
+// How a level is chosen for one pair of edges.
+struct Rule {
+  int reach = 0;        // how far a new choice's edges may lie from their own middles
+  int farReach = 0;     // the same where no level lies within reach
+  int keepReach = 0;    // the same for a kept level
+  double search = 0.0;  // how far from the middle of the steps a new choice looks, as a share of their contrast
+  int clearance = 0;    // levels from the nearest jump
+};
 
-int CheckStep(const Columns& k) { return std::max(1, static_cast<int>(std::lround(kCheckShare * k.StableDepth()))); }
-
-// The steps at both outer walls.
-Steps OuterSteps(const Columns& k, const Walls& w) {
-  return {{k.Darkest(w.left, w.left + kDarkReach), k.Mean(w.left - kStepWidth - 2, w.left - 2)},
-          {k.Darkest(w.right - kDarkReach, w.right), k.Mean(w.right + 2, w.right + kStepWidth + 2)}};
-}
-
-// The steps from both walls into the lumen.
-Steps InnerSteps(const Columns& k, const Lumen& l) {
-  const int middle = (l.left + l.right) / 2;
-  return {{k.Darkest(l.left - kDarkReach, l.left), k.Mean(l.left + 2, std::min(l.left + kStepWidth + 2, middle))},
-          {k.Darkest(l.right, l.right + kDarkReach), k.Mean(std::max(l.right - kStepWidth - 2, middle), l.right - 2)}};
-}
-
-// Where the darkness crosses `level` near column x, in columns (a crossing
-// between columns c - 1 and c counts in proportion), rising into a wall or
-// falling out of it when scanned rightwards; nothing when it does not
-// within the edge's reach.
-std::optional<double> Crossing(const Columns& k, int x, double level, bool rising) {
-  const int from = std::max(x - kStepWidth - 1, 0), to = std::min(x + kStepWidth, k.Width() - 1);
-  for (int c = from; c <= to; ++c) {
-    if ((k.At(c) >= level) != rising) continue;
-    if (c == from) return c;
-    const double before = k.At(c - 1), at = k.At(c);
-    return c - 1 + (level - before) / (at - before);
-  }
-  return std::nullopt;
-}
-
-// Whether `level` puts both edges (the left one at column a, rising into
-// the wall when `leftRises`, the right one at column b) within kMiddleReach
-// of where the level halfway up their steps puts them, so that a blurred
-// edge is found where it is.
-bool NearMiddle(const Columns& k, int level, int a, int b, bool leftRises, const Steps& steps) {
-  if (!steps.Valid()) return false;
-  for (const auto& [x, rising] : {std::pair{a, leftRises}, std::pair{b, !leftRises}}) {
-    const std::optional<double> here = Crossing(k, x, level, rising);
-    const std::optional<double> middle = Crossing(k, x, steps.Middle(), rising);
-    if (!here || !middle || std::abs(*here - *middle) > kMiddleReach) return false;
-  }
-  return true;
-}
-
-// Whether the walls at `level` measure the vessel: the same a check step
-// above and below, and `level` near the middle of their steps.
-bool OuterHolds(const Columns& k, int level) {
-  const std::optional<Walls> w = k.WallsAt(level);
-  if (!w || !k.HoldsAVessel(*w, level) || !NearMiddle(k, level, w->left, w->right - 1, true, OuterSteps(k, *w)))
-    return false;
-  const int step = CheckStep(k);
-  for (const int other : {level - step, level + step}) {
-    const std::optional<Walls> o = k.WallsAt(other);
-    if (!o || !Near(o->left, w->left) || !Near(o->right, w->right)) return false;
-  }
-  return true;
-}
-
-// Whether the lumen, past its edges' blur, is even: its darkest column
-// lies in the lower quarter between its mean and the darkness of the walls
-// at its edges. A level that splits a wall into its lines leaves the
-// wall's other lines inside what it takes for the lumen.
-bool LumenIsEven(const Columns& k, const Lumen& l, const Steps& steps) {
-  const int from = l.left + kStepWidth, to = l.right - kStepWidth;
-  if (from >= to) return true;
-  const double mean = k.Mean(from, to);
-  return 4.0 * (k.Darkest(from, to) - mean) < steps.Dark() - mean;
-}
-
-// Whether the lumen at `level` within the walls measures the vessel: the
-// same a check step above and below, `level` near the middle of its edges'
-// steps, and the lumen even.
-bool InnerHolds(const Columns& k, int level, const Walls& walls) {
-  const std::optional<Lumen> l = k.LumenAt(level, walls);
-  if (!l) return false;
-  const Steps s = InnerSteps(k, *l);
-  if (!NearMiddle(k, level, l->left, l->right, false, s) || !LumenIsEven(k, *l, s)) return false;
-  const int step = CheckStep(k);
-  for (const int other : {level - step, level + step}) {
-    const std::optional<Lumen> o = k.LumenAt(other, walls);
-    if (!o || !Near(o->left, l->left) || !Near(o->right, l->right)) return false;
-  }
-  return true;
-}
-
-// The lowest and the highest of one edge's positions over a range of
-// levels that moves up: the levels whose positions may still be the
-// extremes, in order (monotonic queues).
-class Extremes {
+// A pair of edges at each level, as `EdgesAt` gives them (its call: the
+// pair where it measures a vessel, else nothing; its Side: each side's edge
+// whatever the other's, -1 for none), with each side's edge at the level
+// halfway up its own step.
+template <typename EdgesAt>
+class Levels {
  public:
-  void Clear() { lowFrom_ = lowTo_ = highFrom_ = highTo_ = 0; }
-  void Push(int level, int position) {
-    at_[static_cast<std::size_t>(level)] = position;
-    while (lowTo_ > lowFrom_ && At(low_[static_cast<std::size_t>(lowTo_ - 1)]) >= position) --lowTo_;
-    low_[static_cast<std::size_t>(lowTo_++)] = level;
-    while (highTo_ > highFrom_ && At(high_[static_cast<std::size_t>(highTo_ - 1)]) <= position) --highTo_;
-    high_[static_cast<std::size_t>(highTo_++)] = level;
+  Levels(EdgesAt at, const Steps& steps, const Rule& rule) : at_(std::move(at)), rule_(rule), middle_(steps.Middle()) {
+    range_ = std::max(kMinClearance, static_cast<int>(std::lround(rule.search * steps.Contrast())));
+    ownLeft_ = at_.Side(steps.MiddleLeft()).left;
+    ownRight_ = at_.Side(steps.MiddleRight()).right;
   }
-  // Forgets the levels below `from`.
-  void DropBefore(int from) {
-    while (lowFrom_ < lowTo_ && low_[static_cast<std::size_t>(lowFrom_)] < from) ++lowFrom_;
-    while (highFrom_ < highTo_ && high_[static_cast<std::size_t>(highFrom_)] < from) ++highFrom_;
+
+  const Rule& Rules() const { return rule_; }
+  int Middle() const { return middle_; }
+  int Range() const { return range_; }
+  std::optional<Span> At(int level) const { return level >= 1 && level < kLevels ? at_(level) : std::optional<Span>(); }
+  // How far the edges `e` lie from those at their own middles, in pixels,
+  // each, and both together; -1 without middles.
+  int Farthest(const Span& e) const {
+    if (ownLeft_ < 0 || ownRight_ < 0) return -1;
+    return std::max(std::abs(e.left - ownLeft_), std::abs(e.right - ownRight_));
   }
-  // How far the positions spread; 0 for none.
-  int Spread() const {
-    if (lowFrom_ == lowTo_) return 0;
-    return At(high_[static_cast<std::size_t>(highFrom_)]) - At(low_[static_cast<std::size_t>(lowFrom_)]);
+  int Offset(const Span& e) const { return std::abs(e.left - ownLeft_) + std::abs(e.right - ownRight_); }
+  // Whether the edges move by a jump (or stop measuring a vessel) between
+  // `a` and the level above, whose edges are `b`.
+  static bool Jump(const std::optional<Span>& a, const std::optional<Span>& b) {
+    return !a || !b || std::abs(a->left - b->left) > kJump || std::abs(a->right - b->right) > kJump;
   }
 
  private:
-  int At(int level) const { return at_[static_cast<std::size_t>(level)]; }
-  std::array<int, kLevels> at_{}, low_{}, high_{};
-  int lowFrom_ = 0, lowTo_ = 0, highFrom_ = 0, highTo_ = 0;
+  EdgesAt at_;
+  Rule rule_;
+  int middle_ = 0;
+  int range_ = 0;
+  int ownLeft_ = -1, ownRight_ = -1;
 };
 
-// The level to search at, or nothing. `at` gives the edges at a level.
-// A level is steady when it lies a check step (and a level for the
-// cut-off's rounding) inside a range of levels at least the stable depth
-// deep over which each edge moves by no more than the tolerance. Of the
-// lowest run of steady levels that the cut-offs reach, the one nearest the
-// middle of the edges' steps (`step`) is taken when `accept` takes it, else
-// the next run is tried. Steadiness is judged on every level, also those no
-// cut-off reaches, so a range that only starts below the highest cut-off's
-// level still counts.
-template <typename Edges, typename At, typename StepsOf, typename Accept>
-std::optional<int> ChooseLevel(const Columns& k, At at, StepsOf steps, Accept accept) {
-  // A range a stable depth deep around a level a cut-off reaches lies
-  // within these levels.
-  const int margin = CheckStep(k) + 1;
-  const int first = std::max(1, k.Lowest() - k.StableDepth() - margin);
-  const int last = std::min(kLevels - 2, k.Highest() + k.StableDepth() + margin);
-  std::array<std::optional<Edges>, kLevels> edges{};
-  for (int level = first; level <= last; ++level) edges[static_cast<std::size_t>(level)] = at(level);
-  // Each level's longest steady range ending there marks the levels a
-  // margin inside it as steady (counted through the differences).
-  std::array<int, kLevels + 1> marks{};
-  Extremes left, right;
-  for (int from = first, to = first; to <= last; ++to) {
-    const std::optional<Edges>& e = edges[static_cast<std::size_t>(to)];
-    if (!e) {
-      from = to + 1;
-      left.Clear();
-      right.Clear();
-      continue;
-    }
-    left.Push(to, e->left);
-    right.Push(to, e->right);
-    while (left.Spread() > kEdgeTolerance || right.Spread() > kEdgeTolerance) {
-      ++from;
-      left.DropBefore(from);
-      right.DropBefore(from);
-    }
-    if (to - from + 1 >= k.StableDepth() && from + margin <= to - margin) {
-      ++marks[static_cast<std::size_t>(from + margin)];
-      --marks[static_cast<std::size_t>(to - margin + 1)];
-    }
+// A choice of level: the level, and whether it is the kept one.
+struct Choice {
+  int level = 0;
+  bool kept = false;
+};
+
+// Whether the kept `level` still works: reachable, its edges within
+// keepReach of their own middles, its clearance from every jump, and
+// `valid`.
+template <typename L, typename Valid>
+bool Keeps(const Columns& k, const L& e, int level, Valid valid) {
+  if (!k.Reachable(level)) return false;
+  const std::optional<Span> here = e.At(level);
+  if (!here) return false;
+  const int far = e.Farthest(*here);
+  if (far < 0 || far > e.Rules().keepReach) return false;
+  std::optional<Span> previous = e.At(level - e.Rules().clearance);
+  for (int l = level - e.Rules().clearance; l < level + e.Rules().clearance; ++l) {
+    const std::optional<Span> next = e.At(l + 1);
+    if (L::Jump(previous, next)) return false;
+    previous = next;
   }
-  int count = 0;
-  for (int level = first; level <= k.Highest(); ++level) {
-    count += marks[static_cast<std::size_t>(level)];
-    marks[static_cast<std::size_t>(level)] = count;
+  return valid(level);
+}
+
+// A new level for the edges: of the levels within the rule's range of the
+// middle of the steps that are reachable and have their clearance from
+// every jump, one whose edges lie within reach of their own middles (or
+// farReach, where none does), the one whose edges lie nearest them (the
+// furthest from a jump, then the nearest to the middle, among equals).
+// `valid`, the dearest check, is asked of as few levels as may be.
+template <typename L, typename Valid>
+std::optional<int> ChooseLevel(const Columns& k, const L& e, Valid valid) {
+  const Rule& rule = e.Rules();
+  const int from = std::max(e.Middle() - e.Range(), 1), to = std::min(e.Middle() + e.Range(), 255);
+  if (from > to) return std::nullopt;
+  // The edges over the levels looked at, with room for the clearance, and
+  // how many levels down (and up) from each the edges go without a jump.
+  const int lo = std::max(from - rule.clearance - 1, 0), hi = std::min(to + rule.clearance + 1, kLevels - 1);
+  std::array<std::optional<Span>, kLevels> at;
+  for (int l = lo; l <= hi; ++l) at[static_cast<std::size_t>(l)] = e.At(l);
+  std::array<int, kLevels> below{}, above{};
+  for (int l = lo + 1; l <= hi; ++l) {
+    const auto i = static_cast<std::size_t>(l);
+    below[i] = L::Jump(at[i - 1], at[i]) ? 0 : below[i - 1] + 1;
   }
-  for (int level = k.Lowest(); level <= k.Highest();) {
-    if (marks[static_cast<std::size_t>(level)] <= 0) {
-      ++level;
-      continue;
+  for (int l = hi - 1; l >= lo; --l) {
+    const auto i = static_cast<std::size_t>(l);
+    above[i] = L::Jump(at[i], at[i + 1]) ? 0 : above[i + 1] + 1;
+  }
+  struct Candidate {
+    int level, offset, clearance, distance;
+  };
+  std::array<Candidate, kLevels> candidates;
+  for (const int reach : {rule.reach, rule.farReach}) {
+    std::size_t count = 0;
+    for (int level = from; level <= to; ++level) {
+      const auto i = static_cast<std::size_t>(level);
+      const int clearance = std::min(below[i], above[i]);
+      if (!at[i] || clearance < rule.clearance || !k.Reachable(level)) continue;
+      const int far = e.Farthest(*at[i]);
+      if (far < 0 || far > reach) continue;
+      candidates[count++] = {level, e.Offset(*at[i]), clearance, std::abs(level - e.Middle())};
     }
-    int top = level;
-    while (top + 1 <= k.Highest() && marks[static_cast<std::size_t>(top + 1)] > 0) ++top;
-    const int middle = level + (top - level) / 2;
-    const int chosen = std::clamp(steps(*edges[static_cast<std::size_t>(middle)]).Middle(), level, top);
-    if (accept(chosen)) return chosen;
-    level = top + 1;
+    std::sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(count),
+              [](const Candidate& a, const Candidate& b) {
+                if (a.offset != b.offset) return a.offset < b.offset;
+                if (a.clearance != b.clearance) return a.clearance > b.clearance;
+                return a.distance < b.distance;
+              });
+    for (std::size_t i = 0; i < count; ++i)
+      if (valid(candidates[i].level)) return candidates[i].level;
   }
   return std::nullopt;
+}
+
+// The level for the edges: `kept` while it still works, else a new one.
+template <typename L, typename Valid>
+std::optional<Choice> ChooseOrKeep(const Columns& k, const L& e, std::optional<int> kept, Valid valid) {
+  if (kept && Keeps(k, e, *kept, valid)) return Choice{*kept, true};
+  if (const std::optional<int> level = ChooseLevel(k, e, valid)) return Choice{*level, false};
+  return std::nullopt;
+}
+
+constexpr Rule kOuterRule{kOuterReach, kOuterFarReach, kKeepReach, kOuterSearchShare, kMinClearance};
+constexpr Rule kInnerRule{kInnerReach, kInnerReach, kKeepReach, kInnerSearchShare, kInnerClearance};
+
+// The outer walls at each level.
+struct OuterAt {
+  const Columns& k;
+  std::optional<Span> operator()(int level) const { return k.WallsAt(level); }
+  Span Side(int level) const { return k.Outermost(level); }
+};
+
+Levels<OuterAt> OuterLevels(const Columns& k, const Steps& steps) {
+  Rule rule = kOuterRule;
+  rule.clearance = std::max(kMinClearance, static_cast<int>(std::lround(kOuterClearanceShare * steps.Contrast())));
+  return Levels(OuterAt{k}, steps, rule);
+}
+
+// The level halfway up the outer walls' steps, reached from halfway between
+// the picture's bright level and its darkest column, with those steps.
+std::optional<std::pair<int, Steps>> OuterMiddle(const Columns& k) {
+  int level = (k.Bright() + k.Darkest() + 1) / 2;
+  Steps steps;
+  for (int i = 0; i < kSettleSteps; ++i) {
+    const std::optional<Span> w = k.WallsAt(level);
+    if (!w) return std::nullopt;
+    steps = k.OuterSteps(*w);
+    const int next = steps.Middle();
+    if (next == level) break;
+    level = next;
+  }
+  return std::pair{level, steps};
+}
+
+// The outer walls: those at `kept` while it still works (the steps read at
+// its walls), else at a new level (the steps read at the middle of the
+// walls' steps); with the steps.
+std::optional<std::pair<Choice, Steps>> ChooseOuter(const Columns& k, std::optional<int> kept) {
+  const auto holds = [&k](int level) {
+    const std::optional<Span> w = k.WallsAt(level);
+    return w && k.HoldsAVessel(*w, level);
+  };
+  if (kept) {
+    if (const std::optional<Span> w = k.WallsAt(*kept)) {
+      const Steps steps = k.OuterSteps(*w);
+      if (steps.Contrast() >= kMinContrast && Keeps(k, OuterLevels(k, steps), *kept, holds))
+        return std::pair{Choice{*kept, true}, steps};
+    }
+  }
+  const std::optional<std::pair<int, Steps>> middle = OuterMiddle(k);
+  if (!middle || middle->second.Contrast() < kMinContrast) return std::nullopt;
+  const std::optional<int> level = ChooseLevel(k, OuterLevels(k, middle->second), holds);
+  if (!level) return std::nullopt;
+  return std::pair{Choice{*level, false}, middle->second};
+}
+
+// The lumen at each level within the walls `w`, read from the vessel's
+// middle outwards: a level at or below the middle's darkness, or one that
+// leaves walls of unlike thickness, has none.
+class LumenScan {
+ public:
+  LumenScan(const Columns& k, const Span& w) : w_(w) {
+    const int middle = w.left + (w.right - w.left) / 2;
+    middleDarkness_ = k.At(middle);
+    // For each level, the first column at or above it going out from the
+    // middle on each side, from the running darkest.
+    left_.fill(-1);
+    right_.fill(-1);
+    int top = middleDarkness_;
+    for (int x = middle - 1; x >= w.left; --x) {
+      while (top < k.At(x)) left_[static_cast<std::size_t>(++top)] = x + 1;
+    }
+    top = middleDarkness_;
+    for (int x = middle + 1; x < w.right; ++x) {
+      while (top < k.At(x)) right_[static_cast<std::size_t>(++top)] = x;
+    }
+  }
+  std::optional<Span> operator()(int level) const {
+    const Span e = Side(level);
+    if (e.left <= w_.left || e.right < 0 || !WallsAlike(e.left - w_.left, w_.right - e.right)) return std::nullopt;
+    return e;
+  }
+  Span Side(int level) const {
+    if (level <= middleDarkness_ || level >= kLevels) return {-1, -1};
+    return {left_[static_cast<std::size_t>(level)], right_[static_cast<std::size_t>(level)]};
+  }
+
+ private:
+  Span w_;
+  int middleDarkness_ = 0;
+  std::array<int, kLevels> left_, right_;
+};
+
+// Where the darkness `at` gives crosses `level` at an edge near column
+// `around` (within `reach` columns of a zone `width` wide), in pixel
+// boundaries: rising into a wall going right (`rising`: the first such rise
+// in the window), or falling out of one (the last fall); nothing when the
+// window starts (ends) at or above the level or holds no such edge.
+template <typename Darkness>
+std::optional<double> EdgeNear(Darkness at, int width, int around, int reach, int level, bool rising) {
+  const int from = std::max(around - reach, 0), to = std::min(around + reach, width - 1);
+  if (from >= to) return std::nullopt;
+  const auto d = [&at](int c) { return static_cast<double>(at(c)); };
+  if (rising) {
+    if (d(from) >= level) return std::nullopt;
+    int c = from;
+    while (c <= to && d(c) < level) ++c;
+    if (c > to) return std::nullopt;
+    return c - 0.5 + (level - d(c - 1)) / (d(c) - d(c - 1));
+  }
+  if (d(to) >= level) return std::nullopt;
+  int c = to;
+  while (c >= from && d(c) < level) --c;
+  if (c < from) return std::nullopt;
+  return c + 0.5 + (d(c) - level) / (d(c) - d(c + 1));
+}
+
+// The slants of the walls `found`, in pixels per row, from where their
+// edges lie in the zone's upper and lower rows; nothing when that cannot be
+// told.
+struct Slant {
+  double left = 0.0, right = 0.0;
+};
+std::optional<Slant> SlantOf(const AutoThresholdResult& found, int level, const ColumnHalves& halves, int rows) {
+  if (halves.Empty() || rows < 2) return std::nullopt;
+  const int reach = std::max(4, rows / 4), width = halves.Width();
+  const auto upper = [&halves](int c) { return halves.Upper(c); };
+  const auto lower = [&halves](int c) { return halves.Lower(c); };
+  const std::optional<double> upperLeft = EdgeNear(upper, width, found.outerLeft, reach, level, true);
+  const std::optional<double> lowerLeft = EdgeNear(lower, width, found.outerLeft, reach, level, true);
+  const std::optional<double> upperRight = EdgeNear(upper, width, found.outerRight, reach, level, false);
+  const std::optional<double> lowerRight = EdgeNear(lower, width, found.outerRight, reach, level, false);
+  if (!upperLeft || !lowerLeft || !upperRight || !lowerRight) return std::nullopt;
+  // The halves' middle rows lie half the zone's height apart.
+  return Slant{2.0 * (*lowerLeft - *upperLeft) / rows, 2.0 * (*lowerRight - *upperRight) / rows};
 }
 
 }  // namespace
 
+AutoThresholdResult SearchZoneWithAutoThreshold(const GreyImageView& pixels, ColumnProfile& columns,
+                                                const ColumnHalves& halves, double outerCutOff, double innerCutOff,
+                                                bool ignoreLumen, bool keepOuter, bool keepInner) {
+  const AutoThresholdResult first =
+      SearchWithAutoThreshold(columns, outerCutOff, innerCutOff, ignoreLumen, keepOuter, keepInner);
+  if (!first.found) return first;
+  const std::optional<Slant> slant =
+      SlantOf(first, LevelOfCutOff(columns.sd, first.outerCutOff), halves, pixels.height);
+  const double mean = slant ? 0.5 * (slant->left + slant->right) : 0.0;
+  if (!slant || std::abs(mean) * pixels.height < kSlantPixels) return first;
+  std::optional<ColumnProfile> upright = MeasureUprightColumns(pixels, mean, pixels.width, mean);
+  if (!upright) return first;
+  AutoThresholdResult result =
+      SearchWithAutoThreshold(*upright, outerCutOff, innerCutOff, ignoreLumen, keepOuter, keepInner);
+  if (!result.found) return first;
+  columns = std::move(*upright);
+  return result;
+}
+
+PictureVerdict JudgePicture(const ColumnProfile& columns) {
+  const Columns k(columns);
+  if (k.Width() < 2) return PictureVerdict::kMeasurable;
+  if (k.Darkest() - k.Bright() < kWashedOut) {
+    if (k.Bright() <= kWhite) return PictureVerdict::kTooBright;
+    // Even and dark: no light at all.
+    if (k.Bright() >= 128) return PictureVerdict::kTooDark;
+    return PictureVerdict::kMeasurable;
+  }
+  // The level between the background and the vessel, as the outer walls
+  // would have it, or halfway between the bright level and the darkest.
+  const std::optional<std::pair<int, Steps>> middle = OuterMiddle(k);
+  const int level = middle ? middle->first : (k.Bright() + k.Darkest() + 1) / 2;
+  if (columns.sd > 0 && level > k.Highest() && k.ShareAtOrAbove(level) >= kVesselShare) return PictureVerdict::kTooDark;
+  return PictureVerdict::kMeasurable;
+}
+
 AutoThresholdResult SearchWithAutoThreshold(const ColumnProfile& columns, double outerCutOff, double innerCutOff,
-                                            bool ignoreLumen) {
+                                            bool ignoreLumen, bool keepOuter, bool keepInner) {
   AutoThresholdResult result;
   result.outerCutOff = outerCutOff;
   result.innerCutOff = innerCutOff;
   const Columns k(columns);
-  if (k.Width() < 2 || !k.HasContrast()) return result;
-
-  // The outer walls: the kept cut-off while its walls hold, else a new one.
-  double outer = outerCutOff;
-  if (!OuterHolds(k, k.LevelOf(outer))) {
-    const std::optional<int> level = ChooseLevel<Walls>(
-        k, [&k](int l) { return k.WallsAt(l); }, [&k](const Walls& w) { return OuterSteps(k, w); },
-        [&k](int l) { return OuterHolds(k, k.LevelOf(k.CutOffOf(l))); });
-    if (!level) return result;
-    outer = k.CutOffOf(*level);
-  }
-  const std::optional<Walls> walls = k.WallsAt(k.LevelOf(outer));
-  std::int32_t left = 0, right = 0;
-  // The plain search at that cut-off gives these very walls.
-  if (!walls || !TakeOuterEdges(FindChanges(ThresholdColumns(columns, outer)), left, right) || left != walls->left ||
-      right != walls->right) {
+  const auto keptLevel = [&k](bool keep, double cutOff) {
+    return keep ? std::optional(k.LevelOf(cutOff)) : std::nullopt;
+  };
+  const std::optional<std::pair<Choice, Steps>> walls =
+      k.Width() >= 2 && k.HasContrast() ? ChooseOuter(k, keptLevel(keepOuter, outerCutOff)) : std::nullopt;
+  if (!walls) {
+    result.picture = JudgePicture(columns);
     return result;
   }
+  const auto& [outerLevel, outerSteps] = *walls;
+  const double outer = outerLevel.kept ? outerCutOff : k.CutOffOf(outerLevel.level);
+  // The search marks from the cut-off's level (LevelOf divides as it
+  // does), so the plain search at that cut-off gives these very walls: the
+  // first and the last column at the level.
+  if (k.LevelOf(outer) != outerLevel.level) return result;
+  const Span w = *k.WallsAt(outerLevel.level);
   result.found = true;
-  result.outerLeft = left;
-  result.outerRight = right;
-  result.outerChosen = outer != outerCutOff;
+  result.outerLeft = w.left;
+  result.outerRight = w.right;
+  result.outerChosen = !outerLevel.kept;
   result.outerCutOff = outer;
   if (ignoreLumen) return result;
 
-  double inner = innerCutOff;
-  if (!InnerHolds(k, k.LevelOf(inner), *walls)) {
-    const std::optional<int> level = ChooseLevel<Lumen>(
-        k, [&](int l) { return k.LumenAt(l, *walls); }, [&k](const Lumen& l) { return InnerSteps(k, l); },
-        [&](int l) { return InnerHolds(k, k.LevelOf(k.CutOffOf(l)), *walls); });
-    if (!level) return result;
-    inner = k.CutOffOf(*level);
-  }
-  const std::optional<Lumen> lumen = k.LumenAt(k.LevelOf(inner), *walls);
-  if (!lumen || !TakeLumenEdges(FindChanges(ThresholdColumns(columns, inner)), left, right) || left != lumen->left ||
-      right != lumen->right) {
-    return result;
-  }
+  // The lumen's steps: the lumen's level (the median of the vessel's middle
+  // half) beside both, and the walls' darkest.
+  Steps steps = outerSteps;
+  const int quarter = (w.right - w.left) / 4;
+  steps.besideLeft = steps.besideRight = k.MedianOf(w.left + quarter, w.right - quarter);
+  // Walls that barely stand out of the lumen cannot be told from it.
+  if (steps.Contrast() < std::max<double>(kMinContrast, kLumenShare * outerSteps.Contrast())) return result;
+  const Levels lumen(LumenScan(k, w), steps, kInnerRule);
+  const std::optional<Choice> innerLevel =
+      ChooseOrKeep(k, lumen, keptLevel(keepInner, innerCutOff), [](int) { return true; });
+  if (!innerLevel) return result;
+  const double inner = innerLevel->kept ? innerCutOff : k.CutOffOf(innerLevel->level);
+  // And TakeLumenEdgesFromMiddle at that cut-off gives this lumen.
+  if (k.LevelOf(inner) != innerLevel->level) return result;
+  const Span l = *lumen.At(innerLevel->level);
   result.lumenFound = true;
-  result.lumenLeft = left;
-  result.lumenRight = right;
-  result.innerChosen = inner != innerCutOff;
+  result.lumenLeft = l.left;
+  result.lumenRight = l.right;
+  result.innerChosen = !innerLevel->kept;
   result.innerCutOff = inner;
   return result;
 }

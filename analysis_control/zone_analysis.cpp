@@ -54,6 +54,11 @@ struct ZoneAnalysis::State {
   // Off until the host says otherwise (it sets it from its configuration),
   // so a host that never asks gets the cut-offs it set.
   bool autoThreshold = false;
+  // Per zone, whether its cut-offs are ones auto threshold chose (and keeps
+  // while they work) rather than the defaults or the user's.
+  std::array<bool, kAnalysisZones> ownOuterCutOff{}, ownInnerCutOff{};
+  // Per zone, what the newest applied result said of the picture's light.
+  std::array<PictureVerdict, kAnalysisZones> picture{};
   bool paused = false;
   int zoneCount = 0;
   std::int16_t maxZones = kDefaultMaxZones;
@@ -124,9 +129,16 @@ void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
   // The cut-offs an auto-threshold run chose are the zone's from now on,
   // unless auto threshold was switched off meanwhile.
   if (task.autoThreshold && s.autoThreshold) {
-    if (task.chosenOuterCutOff > 0.0) s.outerCutOff[task.zone] = task.chosenOuterCutOff;
-    if (task.chosenInnerCutOff > 0.0) s.innerCutOff[task.zone] = task.chosenInnerCutOff;
+    if (task.chosenOuterCutOff > 0.0) {
+      s.outerCutOff[task.zone] = task.chosenOuterCutOff;
+      s.ownOuterCutOff[task.zone] = true;
+    }
+    if (task.chosenInnerCutOff > 0.0) {
+      s.innerCutOff[task.zone] = task.chosenInnerCutOff;
+      s.ownInnerCutOff[task.zone] = true;
+    }
   }
+  if (task.hasResult) s.picture[task.zone] = task.found ? PictureVerdict::kMeasurable : PictureVerdict{task.picture};
   AnalysisZone& zone = s.zones[task.zone];
   const int length = std::clamp(zone.historyLength, 1, kZoneRingSlots);
   zone.historyIndex = (zone.historyIndex + 1 >= length || zone.historyIndex < 0) ? 0 : zone.historyIndex + 1;
@@ -216,6 +228,7 @@ struct ZoneJob {
   double innerCutOff = kDefaultCutOff;
   bool analyse = true;
   bool autoThreshold = false;
+  bool keepOuterCutOff = false, keepInnerCutOff = false;
   std::int32_t fixedOuterLeft = 0, fixedOuterRight = 0, fixedLumenLeft = 0, fixedLumenRight = 0;
   GreyImage pixels;
 };
@@ -234,6 +247,8 @@ ZoneJob TakeZoneJob(State& s, int i, const GreyImageView& frame, bool copied) {
   job.innerCutOff = s.innerCutOff[i];
   job.analyse = zone.autoTracking;
   job.autoThreshold = s.autoThreshold;
+  job.keepOuterCutOff = s.ownOuterCutOff[i];
+  job.keepInnerCutOff = s.ownInnerCutOff[i];
   job.fixedOuterLeft = TruncateToInt(zone.fixedOuterLeft);
   job.fixedOuterRight = TruncateToInt(zone.fixedOuterRight);
   job.fixedLumenLeft = TruncateToInt(zone.fixedLumenLeft);
@@ -265,6 +280,8 @@ std::shared_ptr<AnalyseImageAsyncTask> ArmZoneTask(State& s, ZoneJob& job, std::
   task->ignoreLumen = s.ignoreLumen ? 1 : 0;
   task->analyse = job.analyse ? 1 : 0;
   task->autoThreshold = job.autoThreshold ? 1 : 0;
+  task->keepOuterCutOff = job.keepOuterCutOff ? 1 : 0;
+  task->keepInnerCutOff = job.keepInnerCutOff ? 1 : 0;
   if (!task->analyse) {
     task->outerLeft = job.fixedOuterLeft;
     task->outerRight = job.fixedOuterRight;
@@ -465,6 +482,10 @@ int ZoneAnalysis::AddZone(const ZoneRect& r) {
 void ZoneAnalysis::RemoveAllZones() {
   std::lock_guard lock(state_->zoneLock);
   state_->zoneCount = 0;
+  // Zones drawn anew choose their own cut-offs, and have no verdict yet.
+  state_->ownOuterCutOff.fill(false);
+  state_->ownInnerCutOff.fill(false);
+  state_->picture.fill(PictureVerdict::kMeasurable);
 }
 
 int ZoneAnalysis::GetZoneCount() const {
@@ -526,10 +547,15 @@ void ZoneAnalysis::SetZoneOutline(int zone, const std::array<ZonePointF, 4>& out
 namespace {
 
 using CutOffs = std::array<double, kAnalysisZones>;
+using Owned = std::array<bool, kAnalysisZones>;
 
-void SetCutOff(State& s, CutOffs State::*table, int zone, double cutOff) {
+// A cut-off set from outside is the user's: auto threshold does not keep it.
+void SetCutOff(State& s, CutOffs State::*table, Owned State::*own, int zone, double cutOff) {
   std::lock_guard lock(s.zoneLock);
-  if (s.IsZone(zone) && cutOff >= kMinCutOff && cutOff <= kMaxCutOff) (s.*table)[zone] = cutOff;
+  if (s.IsZone(zone) && cutOff >= kMinCutOff && cutOff <= kMaxCutOff) {
+    (s.*table)[zone] = cutOff;
+    (s.*own)[zone] = false;
+  }
 }
 
 double GetCutOff(const State& s, CutOffs State::*table, int zone) {
@@ -553,9 +579,13 @@ bool IsThreshold(std::int32_t value) { return static_cast<std::uint32_t>(value) 
 
 }  // namespace
 
-void ZoneAnalysis::SetAnalysisCutOff(int zone, double c) { SetCutOff(*state_, &State::outerCutOff, zone, c); }
+void ZoneAnalysis::SetAnalysisCutOff(int zone, double c) {
+  SetCutOff(*state_, &State::outerCutOff, &State::ownOuterCutOff, zone, c);
+}
 double ZoneAnalysis::GetAnalysisCutOff(int zone) const { return GetCutOff(*state_, &State::outerCutOff, zone); }
-void ZoneAnalysis::SetInnerAnalysisCutOff(int zone, double c) { SetCutOff(*state_, &State::innerCutOff, zone, c); }
+void ZoneAnalysis::SetInnerAnalysisCutOff(int zone, double c) {
+  SetCutOff(*state_, &State::innerCutOff, &State::ownInnerCutOff, zone, c);
+}
 double ZoneAnalysis::GetInnerAnalysisCutOff(int zone) const { return GetCutOff(*state_, &State::innerCutOff, zone); }
 
 void ZoneAnalysis::SetThreshold(int zone, std::int32_t value) {
@@ -703,7 +733,17 @@ void ZoneAnalysis::InvertThreshold(bool invert) {
 
 void ZoneAnalysis::EnableAutoThreshold(bool enable) {
   std::lock_guard lock(state_->zoneLock);
+  // Switched on, every zone chooses its cut-offs anew.
+  if (enable && !state_->autoThreshold) {
+    state_->ownOuterCutOff.fill(false);
+    state_->ownInnerCutOff.fill(false);
+  }
   state_->autoThreshold = enable;
+}
+
+PictureVerdict ZoneAnalysis::GetPictureVerdict(int zone) const {
+  std::lock_guard lock(state_->zoneLock);
+  return state_->IsExistingZone(zone) ? state_->picture[zone] : PictureVerdict::kMeasurable;
 }
 
 void ZoneAnalysis::ResetZoneSettings() {

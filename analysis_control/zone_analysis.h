@@ -25,6 +25,7 @@
 #include "analysis_control/analyse_image_task.h"
 #include "analysis_control/analyse_images_threads.h"
 #include "analysis_control/analysis_data.h"
+#include "analysis_control/auto_threshold.h"
 #include "analysis_control/thumbnail.h"
 #include "analysis_control/zone_search.h"
 #include "core/threading/ui_dispatcher.h"
@@ -225,10 +226,14 @@ class ZoneAnalysis {
   void IgnoreLumen(std::int16_t ignore);
   // Invert the zone pictures before the search.
   void InvertThreshold(bool invert);
-  // Auto threshold (off until set): each zone's search keeps its cut-offs
-  // while they find the walls and chooses its own from the zone's picture
-  // when they do not; the getters above return the cut-offs in force.
+  // Auto threshold (off until set): each zone's search chooses its own
+  // cut-offs from the zone's picture (when switched on, for a new zone, and
+  // after the user set one) and keeps them while they find the walls; the
+  // getters above return the cut-offs in force.
   void EnableAutoThreshold(bool enable);
+  // What the newest result of an existing zone said of the picture's light
+  // (kMeasurable while its walls are found, and for other zones).
+  PictureVerdict GetPictureVerdict(int zone) const;
   // A video file was opened: adjustments, fixed edges and selected edges to
   // 0 and thresholds to 128 in every zone record; auto-tracking stays.
   void ResetZoneSettings();

@@ -43,9 +43,37 @@ struct ColumnProfile {
   int sd = 0;                         // sample standard deviation of the profile, truncated
 };
 
+// The columns of the zone's upper rows (the first half, rounded down) and
+// of its lower rows: their sums, and each column's darkness as the profile
+// has it, worked out when asked for.
+struct ColumnHalves {
+  std::vector<std::uint32_t> upperSums, lowerSums;
+  std::uint32_t upperRows = 0, lowerRows = 0;
+
+  bool Empty() const { return upperRows == 0 || lowerRows == 0 || upperSums.size() != lowerSums.size(); }
+  int Width() const { return static_cast<int>(upperSums.size()); }
+  int Upper(int column) const {
+    return 255 - static_cast<int>(upperSums[static_cast<std::size_t>(column)] / upperRows);
+  }
+  int Lower(int column) const {
+    return 255 - static_cast<int>(lowerSums[static_cast<std::size_t>(column)] / lowerRows);
+  }
+};
+
 // Needs at least one row and two columns (a single column has no sample
-// deviation); otherwise nothing.
-std::optional<ColumnProfile> MeasureColumns(const GreyImageView& image);
+// deviation); otherwise nothing. With `halves` (and two rows or more) the
+// same pass fills them too.
+std::optional<ColumnProfile> MeasureColumns(const GreyImageView& image, ColumnHalves* halves = nullptr);
+
+// The columns as MeasureColumns has them, of the picture with each row y
+// shifted by slope x (y - (height - 1) / 2) pixels (rounded; a row's end
+// pixels stand in beyond its sides), with `leftSlope` for the columns left
+// of `split` and `rightSlope` for the others: a vessel whose left wall runs
+// through the zone at a slant of `leftSlope` pixels per row (to the right
+// going down when positive), and its right wall at `rightSlope`, stands
+// upright in them, where it crosses the zone's middle row.
+std::optional<ColumnProfile> MeasureUprightColumns(const GreyImageView& image, double leftSlope, int split,
+                                                   double rightSlope);
 
 // One byte per column: 0 where profile / sd >= cutOff (a wall column), else
 // 255. With sd 0 a column of darkness above 0 is a wall and one of 0 is not.
@@ -69,5 +97,14 @@ bool TakeOuterEdges(const std::vector<int>& changes, std::int32_t& outerLeft, st
 // Lumen edges from the second pass: with 4 or more changes the second and the
 // next-to-last. False, leaving the outputs alone, otherwise.
 bool TakeLumenEdges(const std::vector<int>& changes, std::int32_t& lumenLeft, std::int32_t& lumenRight);
+
+// Lumen edges read from the middle of the vessel outwards, for walls made of
+// several dark lines: within the outer walls [outerLeft, outerRight) of a
+// mask row, the first column after the last marked column left of the
+// middle and the first marked column from the middle on. False, leaving the
+// outputs alone, when the middle column is marked or one side has no marked
+// column before its outer edge.
+bool TakeLumenEdgesFromMiddle(const std::vector<std::uint8_t>& maskRow, std::int32_t outerLeft, std::int32_t outerRight,
+                              std::int32_t& lumenLeft, std::int32_t& lumenRight);
 
 }  // namespace ORV

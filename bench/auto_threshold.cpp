@@ -2,8 +2,9 @@
 // threshold off and on, side by side, on brightfield frames of the
 // simulated vessel camera (1280 x 960, a vessel constricting over two
 // minutes at 15 frames per second, two zones of 400 x 300 across it), all
-// on the calling thread. Then the rule's own time per zone: a frame whose
-// cut-offs are kept and one on which they are chosen anew.
+// on the calling thread, with the load average beside the figures. Then the
+// rule's own time per zone: a frame whose cut-offs are kept and one on
+// which they are chosen anew.
 //
 //   bench_auto_threshold [passes]     (default 5 of each)
 #include "analysis_control/auto_threshold.h"
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "analysis_control/zone_analysis.h"
+#include "load_average.h"
 #include "platform/sim/vessel_camera.h"
 
 namespace {
@@ -127,6 +129,7 @@ int main(int argc, char** argv) {
   std::printf("%-34s %7.1f us %7.1f us   (%+.1f%%)\n", "per frame, both zones", offUs, onUs,
               100.0 * (onUs - offUs) / offUs);
   std::printf("zone 0's cut-offs changed after %d of %d frames with auto threshold on\n", changes, kFrames);
+  std::printf("%s\n", ORV::Bench::LoadAverageText().c_str());
 
   // One zone's parts, on zone 0 of a frame mid-way through.
   const ORV::Sim::VesselFrame& f = frames[frames.size() / 2];
@@ -148,10 +151,12 @@ int main(int argc, char** argv) {
   const double kept = Time(20000, [&] {
     return ORV::SearchWithAutoThreshold(columns, chosen.outerCutOff, chosen.innerCutOff, false).found;
   });
-  const double anew = Time(500, [&] { return ORV::SearchWithAutoThreshold(columns, 3.0, 3.0, false).found; });
+  const double anew = Time(500, [&] {
+    return ORV::SearchWithAutoThreshold(columns, chosen.outerCutOff, chosen.innerCutOff, false, false, false).found;
+  });
   std::printf(
       "one zone of 400 x 300: column sums %.2f us, plain search %.2f us, auto search keeping its\n"
-      "cut-offs %.2f us, choosing anew %.2f us\n",
-      sums, plain, kept, anew);
+      "cut-offs %.2f us, choosing anew %.2f us\n%s\n",
+      sums, plain, kept, anew, ORV::Bench::LoadAverageText().c_str());
   return 0;
 }

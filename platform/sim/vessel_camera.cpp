@@ -116,12 +116,12 @@ std::vector<std::int8_t> MakeTexture(std::uint32_t seed, double sigmaX, double s
   return tile;
 }
 
-// How much a wall darkens at `u`, its place across the wall from its outer
-// edge (0) to the lumen (1): dark lines, each of its own depth, the first
-// at the outer edge and the last at the lumen, evenly spread over the
-// wall's body and covering kLineShare of it.
-double WallDarkening(const VesselCamera::Brightfield& b, double u) {
-  static constexpr double kLineDepths[] = {0.9, 1.0, 0.8, 0.95, 0.85, 0.9};
+// The darkening of a wall's lined part at `u`, its place across that part
+// from the wall's outer edge (0) to where it starts fading into the lumen
+// (1): dark lines on the wall's body covering kLineShare of it, the darkest
+// at the outer edge, one ending at the fade, the others spread between.
+double LineDarkening(const VesselCamera::Brightfield& b, double u) {
+  static constexpr double kLineDepths[] = {1.0, 0.95, 0.8, 0.85, 0.75, 0.9};
   constexpr double kLineShare = 0.6;
   const int lines = std::max(b.lines, 0);
   if (lines == 0) return b.wallDarkening;
@@ -129,11 +129,15 @@ double WallDarkening(const VesselCamera::Brightfield& b, double u) {
   const double pitch = lines > 1 ? (1.0 - width) / (lines - 1) : 0.0;
   for (int k = 0; k < lines; ++k) {
     const double start = k * pitch;
-    if (u >= start && u < start + width)
-      return b.lineDarkening * kLineDepths[static_cast<std::size_t>(k) % std::size(kLineDepths)];
+    // The first line, then the innermost, then those between.
+    const std::size_t depth = k == 0 ? 0 : (k == lines - 1 ? 1 : static_cast<std::size_t>(k + 1));
+    if (u >= start && u < start + width) return b.lineDarkening * kLineDepths[depth % std::size(kLineDepths)];
   }
   return b.wallDarkening;
 }
+
+// The darkness of the innermost line (where the wall starts fading).
+double InnerLineDarkening(const VesselCamera::Brightfield& b) { return LineDarkening(b, 1.0 - 1e-9); }
 
 }  // namespace
 
@@ -310,7 +314,7 @@ GrabResult VesselCamera::Grab(std::uint64_t index, VesselFrame& frame) {
   const auto width = static_cast<std::size_t>(o.width);
   frame.pixels.resize(width * static_cast<std::size_t>(o.height));
   if (o.look == Look::kBrightfield)
-    DrawBrightfield(s, frame.truth, drift, frame);
+    DrawBrightfield(s, frame.truth, frame.geometry, drift, frame);
   else
     DrawPlain(s, frame);
   // A torn frame keeps only its upper half.
@@ -340,10 +344,29 @@ void VesselCamera::DrawPlain(const Settings& s, VesselFrame& frame) const {
   }
 }
 
-void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, double drift, VesselFrame& frame) const {
+void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, const VesselGeometry& geometry,
+                                   double drift, VesselFrame& frame) const {
   const Options& o = s.options;
   const Brightfield& b = o.brightfield;
   const int width = o.width;
+
+  // The lumen darkens as the vessel constricts.
+  const double lumenSize = std::isfinite(geometry.lumenDiameter) ? geometry.lumenDiameter : b.restingLumen;
+  const double constricted =
+      b.restingLumen > 0.0 ? std::clamp(2.0 * (1.0 - lumenSize / b.restingLumen), 0.0, 1.0) : 0.0;
+  const double lumenDark = b.lumenDarkening + b.constrictedLumen * constricted;
+  const double innerLine = InnerLineDarkening(b);
+  // Each wall fades into the lumen over a ramp centred on the lumen's edge,
+  // at most half the wall wide on the wall's side.
+  const double thickness = std::min(e.exactLumenLeft - e.exactOuterLeft, e.exactOuterRight - e.exactLumenRight);
+  const double ramp = std::clamp(0.5 * b.innerRamp, 0.0, 0.5 * std::max(thickness, 0.0));
+  const auto fade = [&](double intoWall) {  // from the lumen edge: > 0 in the wall, < 0 in the lumen
+    const double t = ramp > 0.0 ? std::clamp(0.5 + 0.5 * intoWall / ramp, 0.0, 1.0) : (intoWall >= 0.0 ? 1.0 : 0.0);
+    return lumenDark + t * (innerLine - lumenDark);
+  };
+  const auto halo = [&](double outside) {  // distance outside the wall
+    return b.haloWidth > 0.0 && outside < b.haloWidth ? -b.halo * (1.0 - outside / b.haloWidth) : 0.0;
+  };
 
   // Across the picture: what the vessel takes from the light at each place,
   // and how strongly the walls' texture and the lumen's speckle show there,
@@ -352,17 +375,24 @@ void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, doub
   std::vector<float> dark(samples, 0.0f), wallGrain(samples, 0.0f), speckle(samples, 0.0f);
   for (std::size_t i = 0; i < samples; ++i) {
     const double x = (static_cast<double>(i) + 0.5) / kSubsamples;
-    if (x < e.exactOuterLeft || x >= e.exactOuterRight) continue;
-    if (x < e.exactLumenLeft) {
-      dark[i] = static_cast<float>(WallDarkening(b, (x - e.exactOuterLeft) / (e.exactLumenLeft - e.exactOuterLeft)));
-      wallGrain[i] = static_cast<float>(b.wallTexture);
-    } else if (x >= e.exactLumenRight) {
-      dark[i] = static_cast<float>(WallDarkening(b, (e.exactOuterRight - x) / (e.exactOuterRight - e.exactLumenRight)));
+    double d = 0.0;
+    if (x < e.exactOuterLeft) {
+      d = halo(e.exactOuterLeft - x);
+    } else if (x >= e.exactOuterRight) {
+      d = halo(x - e.exactOuterRight);
+    } else if (x < e.exactLumenLeft || x >= e.exactLumenRight) {
+      // In a wall: its lines, then its fade into the lumen.
+      const bool left = x < e.exactLumenLeft;
+      const double fromOuter = left ? x - e.exactOuterLeft : e.exactOuterRight - x;
+      const double toLumen = left ? e.exactLumenLeft - x : x - e.exactLumenRight;
+      const double lined = (left ? e.exactLumenLeft - e.exactOuterLeft : e.exactOuterRight - e.exactLumenRight) - ramp;
+      d = toLumen < ramp ? fade(toLumen) : LineDarkening(b, lined > 0.0 ? fromOuter / lined : 0.0);
       wallGrain[i] = static_cast<float>(b.wallTexture);
     } else {
-      dark[i] = static_cast<float>(b.lumenDarkening);
+      d = fade(-std::min(x - e.exactLumenLeft, e.exactLumenRight - x));
       speckle[i] = static_cast<float>(b.speckle);
     }
+    dark[i] = static_cast<float>(d);
   }
   for (auto* v : {&dark, &wallGrain, &speckle}) Blur(*v, o.blurSigma * kSubsamples);
   // Per column, as shares of the background's level: what passes, and the
@@ -385,34 +415,65 @@ void VesselCamera::DrawBrightfield(const Settings& s, const VesselEdges& e, doub
     columnLight[at] = static_cast<float>(b.background + b.gradientX * ((c + 0.5) / width - 0.5));
   }
 
-  // The camera's response, from the light's grey level to the pixel's.
+  // The camera's response, from the light's grey level to the pixel's; none
+  // to apply at the usual gain and gamma of 1.
+  const bool linear = s.gain == 1.0 && s.gamma == 1.0;
   std::array<std::uint8_t, 256> response{};
   for (int v = 0; v < 256; ++v) {
     const double level = 255.0 * std::pow(std::clamp(v * s.gain / 255.0, 0.0, 1.0), 1.0 / s.gamma);
     response[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(std::clamp(std::round(level), 0.0, 255.0));
   }
 
-  // The textures move with the vessel.
+  // Row by row, in runs of columns over which the textures' tiles run on
+  // without wrapping, so the work per pixel is a few steps the compiler
+  // does several pixels at a time. The textures move with the vessel.
   const auto shift = static_cast<int>(std::lround(drift));
   constexpr int mask = kTextureSide - 1;
   const bool noisy = o.noiseSigma > 0.0;
   std::uint64_t state = Mix(o.seed ^ Mix(frame.index));
   const std::size_t windows = kNoiseLength - static_cast<std::size_t>(width) + 1;
+  std::vector<float> light(passes.size());
   for (int y = 0; y < o.height; ++y) {
     std::uint8_t* row = frame.pixels.data() + static_cast<std::size_t>(y) * width;
     const auto rowLight = static_cast<float>(b.gradientY * ((y + 0.5) / o.height - 0.5));
-    const std::int8_t* grain = wallTexture_.data() + static_cast<std::size_t>(y & mask) * kTextureSide;
-    const std::int8_t* spots = speckle_.data() + static_cast<std::size_t>(y & mask) * kTextureSide;
+    for (std::size_t c = 0; c < light.size(); ++c) light[c] = columnLight[c] + rowLight;
+    const std::int8_t* grainRow = wallTexture_.data() + static_cast<std::size_t>(y & mask) * kTextureSide;
+    const std::int8_t* spotsRow = speckle_.data() + static_cast<std::size_t>(y & mask) * kTextureSide;
     state = Mix(state);
     const std::int8_t* noise = noise_.data() + state % windows;
-    for (int x = 0; x < width; ++x) {
-      const auto c = static_cast<std::size_t>(x);
-      const int t = (x - shift) & mask;
-      const float light = columnLight[c] + rowLight;
-      const float level = light * (passes[c] - wallWeight[c] * grain[t] - speckleWeight[c] * spots[t]);
-      const int v = level <= 0.0f ? 0 : (level >= 255.0f ? 255 : static_cast<int>(level + 0.5f));
-      const int out = response[static_cast<std::size_t>(v)] + (noisy ? noise[x] : 0);
-      row[x] = static_cast<std::uint8_t>(out < 0 ? 0 : (out > 255 ? 255 : out));
+    for (int x = 0; x < width;) {
+      const int t0 = (x - shift) & mask;
+      const int run = std::min(width - x, kTextureSide - t0);
+      const std::int8_t* grain = grainRow + t0;
+      const std::int8_t* spots = spotsRow + t0;
+      const float* l = light.data() + x;
+      const float* p = passes.data() + x;
+      const float* ww = wallWeight.data() + x;
+      const float* sw = speckleWeight.data() + x;
+      const std::int8_t* n = noise + x;
+      std::uint8_t* out = row + x;
+      // The level lies far within an int's range (the light is below 256,
+      // what passes about 1 either way), so it is rounded to an int and
+      // clamped there: plain comparisons of ints, which the compiler does
+      // several at a time and the sanitised test build does without calls.
+      if (linear) {
+        for (int i = 0; i < run; ++i) {
+          const float level =
+              l[i] * (p[i] - ww[i] * static_cast<float>(grain[i]) - sw[i] * static_cast<float>(spots[i]));
+          const int v = static_cast<int>(level + 0.5f);
+          const int lit = (v < 0 ? 0 : (v > 255 ? 255 : v)) + (noisy ? n[i] : 0);
+          out[i] = static_cast<std::uint8_t>(lit < 0 ? 0 : (lit > 255 ? 255 : lit));
+        }
+      } else {
+        for (int i = 0; i < run; ++i) {
+          const float level =
+              l[i] * (p[i] - ww[i] * static_cast<float>(grain[i]) - sw[i] * static_cast<float>(spots[i]));
+          const int v = static_cast<int>(level + 0.5f);
+          const int lit = response[static_cast<std::size_t>(v < 0 ? 0 : (v > 255 ? 255 : v))] + (noisy ? n[i] : 0);
+          out[i] = static_cast<std::uint8_t>(lit < 0 ? 0 : (lit > 255 ? 255 : lit));
+        }
+      }
+      x += run;
     }
   }
 }

@@ -6,11 +6,14 @@
 //   - plain: an even bright background, two even dark walls and a lumen a
 //     little brighter than the background;
 //   - brightfield: what a brightfield microscope shows of a pressurised
-//     artery. The background is bright with a slow gradient; each wall is a
-//     band of several dark lines (the outermost at the wall's outer edge,
-//     the innermost at the lumen) on a body darker than the background,
-//     textured along the vessel; the lumen is a little darker than the
-//     background, with speckle; the vessel drifts slowly sideways.
+//     artery. The background is bright and uneven (darker on one side, with
+//     a slow gradient); a bright halo lies just outside each wall; each wall
+//     is a band of several dark lines (the darkest at the wall's outer
+//     edge, one near the lumen) on a body darker than the background,
+//     textured along the vessel, and fades into the lumen over a ramp of
+//     several columns centred on the lumen's edge; the lumen is about as
+//     bright as the background, speckled, and darker the more the vessel is
+//     constricted; the vessel drifts slowly sideways.
 //
 // Each frame carries its truth: the edges it was drawn with, in sensor
 // pixels, counted as the wall search counts them (the first column of each
@@ -84,17 +87,22 @@ class VesselCamera {
   // the picture is the background times what the vessel lets through, and
   // each darkening here is what it takes from a background of 195.
   struct Brightfield {
-    double background = 195.0;     // grey level at the picture's centre, before gain and gamma
-    double gradientX = 14.0;       // its rise from the left side to the right side
-    double gradientY = 6.0;        // from the top to the bottom
-    double wallDarkening = 60.0;   // the wall's body
-    double lineDarkening = 125.0;  // the darkest of its lines
-    int lines = 3;                 // dark lines across each wall
-    double lumenDarkening = 16.0;
-    double wallTexture = 10.0;     // standard deviation along the walls
-    double speckle = 8.0;          // standard deviation in the lumen
-    double driftAmplitude = 12.0;  // pixels: the vessel drifts sideways and back
-    double driftPeriod = 45.0;     // seconds
+    double background = 183.0;       // grey level at the picture's centre, before gain and gamma
+    double gradientX = 25.0;         // its rise from the left side to the right side
+    double gradientY = 6.0;          // from the top to the bottom
+    double halo = 14.0;              // the light added just outside each wall (a negative darkening)
+    double haloWidth = 6.0;          // pixels
+    double wallDarkening = 90.0;     // the wall's body
+    double lineDarkening = 125.0;    // the darkest of its lines
+    int lines = 3;                   // dark lines across each wall
+    double innerRamp = 8.0;          // pixels over which a wall fades into the lumen (at most half the wall)
+    double lumenDarkening = 10.0;    // the lumen of a vessel at rest
+    double constrictedLumen = 20.0;  // more darkening of a lumen at half its resting diameter (in proportion)
+    double restingLumen = 220.0;     // micrometres: the lumen's diameter at rest
+    double wallTexture = 10.0;       // standard deviation along the walls
+    double speckle = 8.0;            // standard deviation in the lumen
+    double driftAmplitude = 12.0;    // pixels: the vessel drifts sideways and back
+    double driftPeriod = 45.0;       // seconds
   };
 
   struct Options {
@@ -180,8 +188,10 @@ class VesselCamera {
   static double DriftAt(const Settings& s, double time);
   // One row's grey levels before noise (plain look).
   static std::vector<std::int16_t> DrawProfile(const Settings& s, const VesselEdges& edges);
-  // The whole brightfield picture, noise included.
-  void DrawBrightfield(const Settings& s, const VesselEdges& edges, double drift, VesselFrame& frame) const;
+  // The whole brightfield picture, noise included, of a vessel with the
+  // lumen of `geometry`.
+  void DrawBrightfield(const Settings& s, const VesselEdges& edges, const VesselGeometry& geometry, double drift,
+                       VesselFrame& frame) const;
   // The plain look: the profile across, the same on every row, with noise.
   void DrawPlain(const Settings& s, VesselFrame& frame) const;
 

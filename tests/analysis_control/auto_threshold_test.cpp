@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -88,20 +89,26 @@ TEST(AutoThreshold, ChoosesCutOffsThatMeasureTheVesselWhereTheDefaultsDoNot) {
   EXPECT_NEAR(r.outerRight, v.outerRight, 1);
   EXPECT_NEAR(r.lumenLeft, v.lumenLeft, 1);
   EXPECT_NEAR(r.lumenRight, v.lumenRight, 1);
-  EXPECT_TRUE(r.outerChosen);
+  // The default outer cut-off measures these steep walls already and is
+  // kept; the inner one is chosen.
   EXPECT_TRUE(r.innerChosen);
   EXPECT_TRUE(TwoDecimalsInRange(r.outerCutOff)) << r.outerCutOff;
   EXPECT_TRUE(TwoDecimalsInRange(r.innerCutOff)) << r.innerCutOff;
   // The lumen is darker than the background, so its cut-off lies no lower.
   EXPECT_GE(r.innerCutOff, r.outerCutOff);
 
-  // The edges are the plain search's at the chosen cut-offs.
+  // The edges are the search's at the chosen cut-offs: the outer walls the
+  // plain search's, the lumen read from the vessel's middle outwards (the
+  // plain search's lumen ends at the first gap between a wall's lines).
   ASSERT_TRUE(TakeOuterEdges(FindChanges(ThresholdColumns(columns, r.outerCutOff)), left, right));
   EXPECT_EQ(left, r.outerLeft);
   EXPECT_EQ(right, r.outerRight);
+  std::int32_t lumenLeft = 0, lumenRight = 0;
+  ASSERT_TRUE(TakeLumenEdgesFromMiddle(ThresholdColumns(columns, r.innerCutOff), left, right, lumenLeft, lumenRight));
+  EXPECT_EQ(lumenLeft, r.lumenLeft);
+  EXPECT_EQ(lumenRight, r.lumenRight);
   ASSERT_TRUE(TakeLumenEdges(FindChanges(ThresholdColumns(columns, r.innerCutOff)), left, right));
-  EXPECT_EQ(left, r.lumenLeft);
-  EXPECT_EQ(right, r.lumenRight);
+  EXPECT_LT(left, r.lumenLeft);
 }
 
 TEST(AutoThreshold, KeepsWorkingCutOffsAndChoosesAgainWhenThePictureMovesAway) {
@@ -146,6 +153,8 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
   const std::vector<int> vessel = Draw(v);
   Vessel darkLumen = v;
   darkLumen.lumen = darkLumen.body;
+  Vessel blackLumen = v;
+  blackLumen.lumen = blackLumen.line - 10;
   Vessel speck = v;  // measured with a faint speck in the background
   std::vector<int> speckled = Draw(v);
   speckled[50] += 10;
@@ -165,7 +174,9 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
          return p;
        }(),
        false, false, v},
-      {"lumen as dark as the walls' body", Draw(darkLumen), true, false, darkLumen},
+      // Read from the middle, the lumen ends at the walls' innermost lines.
+      {"lumen as dark as the walls' body", Draw(darkLumen), true, true, darkLumen},
+      {"lumen as dark as the walls' lines", Draw(blackLumen), true, false, blackLumen},
       {"a faint speck beside the vessel", speckled, true, true, speck},
       {"a gradient across the zone", Draw(gradient), true, true, gradient},
   };
@@ -195,8 +206,10 @@ TEST(AutoThreshold, PicturesItCannotMeasureAreReportedAsNotFound) {
 }
 
 TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
-  // Each a feature of real pictures; all are measured within a pixel, but
-  // a lumen that no single cut-off can tell from the walls is not found.
+  // Each a feature of real pictures; all are measured within a pixel of the
+  // edges drawn (or of where the level halfway between the lumen and the
+  // walls' darkest puts them), but a lumen that no level tells from the
+  // walls is not found.
   const auto with = [](auto change) {
     Vessel v;
     change(v);
@@ -206,6 +219,7 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
     const char* name;
     Vessel v;
     bool lumen;
+    int lumenLeft = 0, lumenRight = 0;  // where the lumen is read when not where it was drawn
   };
   const std::vector<Case> cases = {
       {"a bright fringe outside the walls", with([](Vessel& v) { v.halo = 15; }), true},
@@ -213,17 +227,22 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
       {"a lumen darker in its middle", with([](Vessel& v) { v.lensCentre = -12; }), true},
       {"a vessel at a slant (edges four times as soft)", with([](Vessel& v) { v.blurPasses = 8; }), true},
       {"five lines to a wall", with([](Vessel& v) { v.lines = 5; }), true},
-      {"one line to a wall", with([](Vessel& v) { v.lines = 1; }), true},
+      // The wall's body (115) lies below halfway between the lumen (85)
+      // and its one line (165): the lumen is read up to the line.
+      {"one line to a wall", with([](Vessel& v) { v.lines = 1; }), true, 92, 188},
       {"walls of 18 and 12 px", with([](Vessel& v) { v.lumenLeft = 98, v.lumenRight = 188; }), true},
       {"a lumen as bright as the background", with([](Vessel& v) { v.lumen = 62; }), true},
       {"a bright picture with faint walls",
        with([](Vessel& v) { v.background = 40, v.lumen = 55, v.body = 90, v.line = 130; }), true},
       {"all of these at once", with([](Vessel& v) { v.halo = 10, v.lensCentre = 10, v.blurPasses = 5, v.lines = 4; }),
        true},
-      // Between the lines the wall is as bright as the background, so every
-      // cut-off that keeps the lumen clear splits the walls into lines.
-      {"walls of lines alone", with([](Vessel& v) { v.body = 70; }), false},
-      {"a lumen darker than the walls' body", with([](Vessel& v) { v.lumen = 120; }), false},
+      // Between the lines the wall is as bright as the background (or
+      // brighter than the lumen): read from the middle, the lumen still
+      // ends at the innermost lines.
+      {"walls of lines alone", with([](Vessel& v) { v.body = 70; }), true},
+      {"a lumen darker than the walls' body", with([](Vessel& v) { v.lumen = 120; }), true},
+      // Nothing tells the lumen from walls as dark as it.
+      {"a lumen nearly as dark as the walls' lines", with([](Vessel& v) { v.lumen = 150; }), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -233,10 +252,93 @@ TEST(AutoThreshold, MeasuresWhatBrightfieldPicturesOfRealVesselsShow) {
     EXPECT_NEAR(r.outerRight, c.v.outerRight, 1);
     EXPECT_EQ(r.lumenFound, c.lumen);
     if (r.lumenFound) {
-      EXPECT_NEAR(r.lumenLeft, c.v.lumenLeft, 1);
-      EXPECT_NEAR(r.lumenRight, c.v.lumenRight, 1);
+      EXPECT_NEAR(r.lumenLeft, c.lumenLeft > 0 ? c.lumenLeft : c.v.lumenLeft, 1);
+      EXPECT_NEAR(r.lumenRight, c.lumenRight > 0 ? c.lumenRight : c.v.lumenRight, 1);
     }
   }
+}
+
+TEST(AutoThreshold, PicturesTooDarkOrTooBrightForEveryCutOffSaySo) {
+  // Half the light: darkness d becomes 127.5 + d / 2, so the background
+  // alone lies beyond the level cut-off 6.0 reaches.
+  std::vector<int> dim = Draw(Vessel{});
+  for (int& d : dim) d = static_cast<int>(std::lround(127.5 + 0.5 * d));
+  // Four times the light: a white background (with the sensor's last few
+  // levels of noise), the walls washed out into that noise.
+  std::vector<int> washedOut(280);
+  for (int x = 0; x < 280; ++x) washedOut[static_cast<std::size_t>(x)] = (x * 7) % 4;
+  for (int x = 80; x < 98; ++x)
+    washedOut[static_cast<std::size_t>(x)] = washedOut[static_cast<std::size_t>(x + 102)] = 3;
+  // A wall cut by the zone's side: missed, but not for the light.
+  const std::vector<int> vessel = Draw(Vessel{});
+  const std::vector<int> cut(vessel.begin() + 85, vessel.end());
+  struct Case {
+    const char* name;
+    std::vector<int> profile;
+    PictureVerdict verdict;
+  };
+  const std::vector<Case> cases = {
+      {"half the light", dim, PictureVerdict::kTooDark},
+      {"no light", std::vector<int>(280, 240), PictureVerdict::kTooDark},
+      {"four times the light", washedOut, PictureVerdict::kTooBright},
+      {"white", std::vector<int>(280, 0), PictureVerdict::kTooBright},
+      {"a wall cut by the zone's side", cut, PictureVerdict::kMeasurable},
+      {"an even grey picture", std::vector<int>(280, 60), PictureVerdict::kMeasurable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ColumnProfile columns = Columns(c.profile);
+    EXPECT_EQ(JudgePicture(columns), c.verdict);
+    const AutoThresholdResult r = SearchWithAutoThreshold(columns, 3.0, 3.0, false);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.picture, c.verdict);
+    // At no cut-off does the plain search find these walls either.
+    for (double cutOff = 1.0; cutOff <= 6.0 && c.verdict != PictureVerdict::kMeasurable; cutOff += 0.25) {
+      std::int32_t left = 0, right = 0;
+      const bool taken = TakeOuterEdges(FindChanges(ThresholdColumns(columns, cutOff)), left, right);
+      EXPECT_FALSE(taken && std::abs(left - 80) <= 2 && std::abs(right - 200) <= 2) << cutOff;
+    }
+  }
+  // A vessel found says nothing of the light.
+  EXPECT_EQ(SearchWithAutoThreshold(Columns(Draw(Vessel{})), 3.0, 3.0, false).picture, PictureVerdict::kMeasurable);
+}
+
+TEST(AutoThreshold, AVesselAtASlantIsMeasuredAcrossTheZonesMiddleRow) {
+  // The vessel's profile drawn in every row, shifted by a tenth of a pixel
+  // per row about the middle row: 6 px from the zone's top to its bottom.
+  const Vessel v;
+  const std::vector<int> profile = Draw(v);
+  constexpr int kSlantRows = 60;
+  GreyImage picture{v.width, kSlantRows, std::vector<std::uint8_t>(static_cast<std::size_t>(v.width) * kSlantRows)};
+  for (int y = 0; y < kSlantRows; ++y) {
+    const auto shift = static_cast<int>(std::lround(0.1 * (y - 0.5 * (kSlantRows - 1))));
+    for (int x = 0; x < v.width; ++x) {
+      const int from = std::clamp(x - shift, 0, v.width - 1);
+      picture.pixels[static_cast<std::size_t>(y * v.width + x)] =
+          static_cast<std::uint8_t>(255 - profile[static_cast<std::size_t>(from)]);
+    }
+  }
+  ColumnHalves halves;
+  ColumnProfile columns = *MeasureColumns(picture.View(), &halves);
+  const ColumnProfile blurred = columns;
+  const AutoThresholdResult r = SearchZoneWithAutoThreshold(picture.View(), columns, halves, 3.0, 3.0, false);
+  ASSERT_TRUE(r.found && r.lumenFound);
+  EXPECT_NEAR(r.outerLeft, v.outerLeft, 1);
+  EXPECT_NEAR(r.outerRight, v.outerRight, 1);
+  EXPECT_NEAR(r.lumenLeft, v.lumenLeft, 1);
+  EXPECT_NEAR(r.lumenRight, v.lumenRight, 1);
+  // The columns handed back are those the edges were read on: upright,
+  // the walls' edges as sharp as drawn.
+  EXPECT_NE(columns.profile, blurred.profile);
+  EXPECT_EQ(std::vector<int>(columns.profile.begin(), columns.profile.end()), profile);
+
+  // Upright already (or nearly): the columns stay as they are.
+  GreyImage upright = CropFromProfile(profile, kSlantRows);
+  ColumnHalves uprightHalves;
+  ColumnProfile same = *MeasureColumns(upright.View(), &uprightHalves);
+  const ColumnProfile before = same;
+  EXPECT_TRUE(SearchZoneWithAutoThreshold(upright.View(), same, uprightHalves, 3.0, 3.0, false).lumenFound);
+  EXPECT_EQ(same.profile, before.profile);
 }
 
 TEST(AutoThreshold, IgnoringTheLumenLeavesTheInnerCutOffAlone) {
@@ -282,8 +384,10 @@ TEST(AutoThreshold, ZoneAnalysisUsesItOnlyWhenSwitchedOnAndReportsTheChosenCutOf
   EXPECT_NEAR(e.vesselRight, v.outerRight, 1);
   EXPECT_NEAR(e.lumenLeft, v.lumenLeft, 1);
   EXPECT_NEAR(e.lumenRight, v.lumenRight, 1);
+  // The default outer cut-off works on these walls and stays; the inner
+  // one is chosen.
   const double outer = analysis.GetAnalysisCutOff(0), inner = analysis.GetInnerAnalysisCutOff(0);
-  EXPECT_TRUE(TwoDecimalsInRange(outer) && outer != 3.0) << outer;
+  EXPECT_TRUE(TwoDecimalsInRange(outer)) << outer;
   EXPECT_TRUE(TwoDecimalsInRange(inner) && inner != 3.0) << inner;
 
   // Off again: the chosen cut-offs stay and are used as the user's.
@@ -308,18 +412,41 @@ TEST(AutoThreshold, EachZoneChoosesItsOwnAndNoChoiceLandsAfterItWasSwitchedOff) 
   analysis.EnableAutoThreshold(true);
   analysis.PrepareZones(frame.View());
   held->RunInOrder();
-  EXPECT_NE(analysis.GetAnalysisCutOff(0), 3.0);
-  EXPECT_NE(analysis.GetAnalysisCutOff(1), 3.0);
-  EXPECT_NE(analysis.GetAnalysisCutOff(0), analysis.GetAnalysisCutOff(1));
+  EXPECT_NE(analysis.GetInnerAnalysisCutOff(0), 3.0);
+  EXPECT_NE(analysis.GetInnerAnalysisCutOff(1), 3.0);
+  EXPECT_NE(analysis.GetInnerAnalysisCutOff(0), analysis.GetInnerAnalysisCutOff(1));
 
   // A frame started with auto threshold on finishes after it was switched
   // off and the user set a cut-off: the user's stays.
-  analysis.SetAnalysisCutOff(0, 3.0);
+  analysis.SetInnerAnalysisCutOff(0, 3.0);
   analysis.PrepareZones(frame.View());
   analysis.EnableAutoThreshold(false);
-  analysis.SetAnalysisCutOff(0, 2.5);
+  analysis.SetInnerAnalysisCutOff(0, 2.5);
   held->RunInOrder();
-  EXPECT_EQ(analysis.GetAnalysisCutOff(0), 2.5);
+  EXPECT_EQ(analysis.GetInnerAnalysisCutOff(0), 2.5);
+}
+
+TEST(AutoThreshold, ZoneAnalysisKeepsEachZonesVerdictOnItsLight) {
+  RecordingEvents events;
+  ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>());
+  const Vessel v;
+  ASSERT_EQ(analysis.AddZone({20, 0, v.width, kRows}), 0);
+  std::vector<int> dim = Draw(v);
+  for (int& d : dim) d = static_cast<int>(std::lround(127.5 + 0.5 * d));
+  const GreyImage dark = FrameWith(v.width + 40, kRows, {{20, dim}});
+  const GreyImage good = VesselFrame(v);
+  for (const bool autoThreshold : {false, true}) {
+    SCOPED_TRACE(autoThreshold ? "auto threshold" : "the user's cut-offs");
+    analysis.EnableAutoThreshold(autoThreshold);
+    analysis.PrepareZones(dark.View());
+    EXPECT_EQ(analysis.GetPictureVerdict(0), PictureVerdict::kTooDark);
+    analysis.PrepareZones(good.View());
+    EXPECT_EQ(analysis.GetPictureVerdict(0), PictureVerdict::kMeasurable);
+  }
+  analysis.PrepareZones(dark.View());
+  EXPECT_EQ(analysis.GetPictureVerdict(1), PictureVerdict::kMeasurable);  // no such zone
+  analysis.RemoveAllZones();
+  EXPECT_EQ(analysis.GetPictureVerdict(0), PictureVerdict::kMeasurable);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -207,6 +208,77 @@ TEST(ZoneSearch, ChangesAndTheirSelection) {
     EXPECT_EQ(a, c.lumenLeft);
     EXPECT_EQ(b, c.lumenRight);
   }
+}
+
+TEST(ZoneSearch, LumenReadFromTheMiddleEndsAtTheInnermostMarkedColumns) {
+  // Marked (0) columns: the walls [2, 12) with a gap [5, 8), and [28, 34).
+  std::vector<std::uint8_t> mask(36, 255);
+  for (int c : {2, 3, 4, 8, 9, 10, 11, 28, 29, 30, 31, 32, 33}) mask[static_cast<std::size_t>(c)] = 0;
+  std::int32_t left = -1, right = -1;
+  ASSERT_TRUE(TakeLumenEdgesFromMiddle(mask, 2, 34, left, right));
+  EXPECT_EQ(left, 12);
+  EXPECT_EQ(right, 28);
+  // The plain search's lumen ends at the gap.
+  ASSERT_TRUE(TakeLumenEdges(FindChanges(mask), left, right));
+  EXPECT_EQ(left, 5);
+
+  struct Case {
+    const char* name;
+    std::vector<int> marked;
+    std::int32_t outerLeft, outerRight;
+  };
+  const std::vector<Case> refused = {
+      {"the middle marked", {2, 18, 33}, 2, 34},
+      {"nothing marked left of the middle", {30, 31}, 2, 34},
+      {"nothing marked right of the middle", {3, 4}, 2, 34},
+      {"walls outside the mask", {2, 33}, -1, 40},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::uint8_t> m(36, 255);
+    for (int x : c.marked) m[static_cast<std::size_t>(x)] = 0;
+    left = right = -1;
+    EXPECT_FALSE(TakeLumenEdgesFromMiddle(m, c.outerLeft, c.outerRight, left, right));
+    EXPECT_EQ(left, -1);
+    EXPECT_EQ(right, -1);
+  }
+}
+
+TEST(ZoneSearch, HalvesAndUprightColumnsOfASlantingWall) {
+  // A dark band (0) on white, 4 columns wide, its left edge at column
+  // 10 + y / 4 in row y of 20 rows: a slant of a quarter pixel per row.
+  GreyImage picture{40, 20, std::vector<std::uint8_t>(40 * 20, 255)};
+  for (int y = 0; y < 20; ++y)
+    for (int x = 10 + y / 4; x < 14 + y / 4; ++x) picture.pixels[static_cast<std::size_t>(y * 40 + x)] = 0;
+
+  ColumnHalves halves;
+  const std::optional<ColumnProfile> plain = MeasureColumns(picture.View(), &halves);
+  ASSERT_TRUE(plain);
+  ASSERT_FALSE(halves.Empty());
+  EXPECT_EQ(halves.upperRows, 10u);
+  EXPECT_EQ(halves.lowerRows, 10u);
+  // Rows 0-9 have the band at 10-13 (rows 0-3), 11-14 and 12-15 (rows
+  // 8-9); rows 10-19 at 12-15 (rows 10-11), 13-16 and 14-17 (rows 16-19).
+  EXPECT_EQ(halves.Upper(10), 255 - (6 * 255) / 10);
+  EXPECT_EQ(halves.Upper(12), 255);
+  EXPECT_EQ(halves.Lower(12), 255 - (8 * 255) / 10);
+  EXPECT_EQ(halves.Lower(10), 0);
+  // The column means blur the band over eight columns.
+  int marked = 0;
+  for (std::uint8_t v : plain->profile) marked += v > 0 ? 1 : 0;
+  EXPECT_EQ(marked, 8);
+
+  // Shifted back by the slant (about the middle row), the band stands
+  // upright where it crosses the middle rows: four columns, fully dark.
+  const std::optional<ColumnProfile> upright = MeasureUprightColumns(picture.View(), 0.25, 40, 0.0);
+  ASSERT_TRUE(upright);
+  std::vector<int> dark;
+  for (int c = 0; c < 40; ++c)
+    if (upright->profile[static_cast<std::size_t>(c)] >= 200) dark.push_back(c);
+  EXPECT_EQ(dark, (std::vector<int>{12, 13, 14, 15}));
+  // Columns from the split on take the other slant (here none).
+  EXPECT_EQ(MeasureUprightColumns(picture.View(), 0.25, 0, 0.0)->profile, plain->profile);
+  EXPECT_FALSE(MeasureUprightColumns(picture.View(), std::nan(""), 40, 0.0));
 }
 
 }  // namespace

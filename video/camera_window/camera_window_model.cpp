@@ -26,6 +26,11 @@ constexpr std::uint32_t kNotEnoughDiskSpace = 204;
 constexpr std::uint32_t kOverwriteQuestion = 139;
 constexpr std::uint32_t kAutoTrackingEnabled = 250;
 constexpr std::uint32_t kAutoTrackingDisabled = 251;
+constexpr std::uint32_t kPictureTooDark = 433;
+constexpr std::uint32_t kPictureTooBright = 434;
+// What GetZonePictureState answers.
+constexpr std::int32_t kTooDarkState = 1;
+constexpr std::int32_t kTooBrightState = 2;
 
 int Idx(SliderId id) { return static_cast<int>(id); }
 
@@ -112,10 +117,12 @@ CameraWindowLayout CameraWindowModel::Layout(int clientWidth, int clientHeight) 
     };
     l.outerCutOff = row(r + 25, t + 35, 110, 30, r + 5, r + 135);
     l.innerCutOff = row(r + 25, t + 80, 110, 30, r + 5, r + 135);
-    l.outerLeft = row(r + 17, t + 145, 50, 20, r + 2, r + 63);
-    l.outerRight = row(r + 97, t + 145, 50, 20, r + 82, r + 143);
-    l.innerLeft = row(r + 17, t + 180, 50, 20, r + 2, r + 63);
-    l.innerRight = row(r + 97, t + 180, 50, 20, r + 82, r + 143);
+    // The fine-edge sliders end where their "+" begins (46 wide, not 50,
+    // so that the two do not overlap).
+    l.outerLeft = row(r + 17, t + 145, 46, 20, r + 2, r + 63);
+    l.outerRight = row(r + 97, t + 145, 46, 20, r + 82, r + 143);
+    l.innerLeft = row(r + 17, t + 180, 46, 20, r + 2, r + 63);
+    l.innerRight = row(r + 97, t + 180, 46, 20, r + 82, r + 143);
     l.checkBox = At(r + 2, t + 210, 120, 20);
   }
 
@@ -139,6 +146,17 @@ CameraWindowLayout CameraWindowModel::Layout(int clientWidth, int clientHeight) 
     }
   }
   return l;
+}
+
+int CameraWindowModel::HeightForWidth(int clientWidth, int least, int most) const {
+  // The picture, (height - 30) x aspect wide with 10 before it, its frame
+  // (1) with the side column (160), and a square panel as high as the
+  // picture with 10 before it: (h - 30) a + 10 + 161 + 10 + (h - 30) =
+  // width.
+  const double aspect = videoWidth_ > 0 && videoHeight_ > 0 ? double(videoWidth_) / videoHeight_ : 4.0 / 3.0;
+  const double picture = (clientWidth - 181.0) / (aspect + 1.0);
+  const int height = static_cast<int>(picture) + 30;
+  return std::max(least, std::min(height, most));
 }
 
 // ---- sliders ----
@@ -382,6 +400,7 @@ void CameraWindowModel::OnZoneCreated(const std::array<std::int32_t, 8>& corners
 void CameraWindowModel::OnZonesReset() {
   zoneCount_ = 0;
   outlines_.clear();
+  pictureAdvice_.clear();
   if (experiment_ && IsCameraIndex(camera_)) {
     const auto cam = static_cast<std::size_t>(camera_);
     const std::uint32_t count = experiment_->Read([cam](const ExperimentContents& c) { return c.zoneCount[cam]; });
@@ -512,6 +531,22 @@ void CameraWindowModel::OnCaptureStopped() {
     if (hooks_.resetStartStopButton) hooks_.resetStartStopButton();
   }
   if (hooks_.repaint) hooks_.repaint();
+}
+
+// ---- the picture's light ----
+
+bool CameraWindowModel::UpdatePictureAdvice() {
+  // Too dark in any zone says so; else too bright in any zone.
+  bool dark = false, bright = false;
+  for (std::int32_t zone = 0; control_ && zone < std::min(zoneCount_.load(), kMaxZones); ++zone) {
+    const auto state = control_.Invoke<std::int32_t>(D::GetZonePictureState, zone);
+    dark = dark || state == kTooDarkState;
+    bright = bright || state == kTooBrightState;
+  }
+  std::string advice = dark ? Text(kPictureTooDark) : (bright ? Text(kPictureTooBright) : std::string());
+  if (advice == pictureAdvice_) return false;
+  pictureAdvice_ = std::move(advice);
+  return true;
 }
 
 // ---- zone panels ----

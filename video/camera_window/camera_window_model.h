@@ -162,6 +162,11 @@ class CameraWindowModel {
   // ---- layout ----
   // The layout for a client area of width x height, all at 96 DPI.
   CameraWindowLayout Layout(int clientWidth, int clientHeight) const;
+  // The client height (96 DPI) at which the picture, the side column and a
+  // zone panel beside them fill a client `clientWidth` wide, so that the
+  // picture uses the width the window is given: never less than `least`
+  // nor more than `most`.
+  int HeightForWidth(int clientWidth, int least, int most) const;
 
   // ---- sliders, buttons and the check box ----
   const SliderState& Slider(SliderId id) const { return sliders_[static_cast<int>(id)]; }
@@ -238,6 +243,16 @@ class CameraWindowModel {
   // cut-off too.
   void OnCutOffTimer();
 
+  // ---- the picture's light ----
+  // Asks the control what each zone's newest search said of the picture's
+  // light; true when what the window says about it changed. (The window's
+  // timer calls it.)
+  bool UpdatePictureAdvice();
+  // What the window says about the light: empty while there is nothing to
+  // say, else that the picture is too dark (or too bright) for the wall
+  // search at any cut-off, and what to change.
+  const std::string& PictureAdvice() const { return pictureAdvice_; }
+
   // ---- a lost camera ----
   bool CameraLost() const { return cameraLost_; }
   // Starts a lost camera again on its view (zones and recording kept); true
@@ -290,6 +305,7 @@ class CameraWindowModel {
   std::atomic<int> zoneCount_{0};
   bool zonesPresent_ = false;
   bool cameraLost_ = false;
+  std::string pictureAdvice_;
   std::atomic<std::uint64_t> measurements_{0};
   std::int32_t videoWidth_ = 0, videoHeight_ = 0;
   std::array<std::int32_t, 4> cropping_{};

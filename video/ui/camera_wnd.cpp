@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -213,6 +215,17 @@ int CameraWnd::OnCreate() {
   manualTracking_->setEnabled(false);
   connect(manualTracking_, &QCheckBox::clicked, this, [this](bool c) { model_->SetManualTracking(c); });
 
+  advice_ = new QLabel(client);
+  advice_->setWordWrap(true);
+  advice_->setAlignment(Qt::AlignCenter);
+  advice_->setFont(HeaderFont());
+  advice_->setAutoFillBackground(true);
+  QPalette adviceColors = advice_->palette();
+  adviceColors.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xC8));
+  adviceColors.setColor(QPalette::WindowText, Qt::black);
+  advice_->setPalette(adviceColors);
+  advice_->hide();
+
   client->installEventFilter(this);
   client->setFocusPolicy(Qt::StrongFocus);
   panelTimer_.setInterval(400);
@@ -223,6 +236,7 @@ int CameraWnd::OnCreate() {
   cutOffTimer_.setInterval(500);
   connect(&cutOffTimer_, &QTimer::timeout, this, [this] {
     model_->OnCutOffTimer();
+    if (model_->UpdatePictureAdvice()) ShowPictureAdvice();
     SyncControls();
   });
   cutOffTimer_.start();
@@ -272,8 +286,63 @@ void CameraWnd::Relayout() {
   place(SliderId::InnerThreshold, {}, false);
   manualTracking_->setGeometry(Px(l.checkBox));
   manualTracking_->setVisible(l.sideColumn && l.checkBoxShown);
+  ShowPictureAdvice();
   SyncControls();
   client->update();
+  // Once the laying out is over, the window may ask for the height its
+  // width (and its picture's shape) calls for.
+  if (!fitPending_) {
+    fitPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      fitPending_ = false;
+      FitHeightToWidth();
+    });
+  }
+}
+
+void CameraWnd::FitHeightToWidth() {
+  // The frame's middle keeps at least this share of its height.
+  constexpr double kMostOfFrame = 0.45;
+  // Within this many pixels (96 DPI) above its least height, the window
+  // has the height the frame first gave it.
+  constexpr int kAboutLeast = 40;
+  auto* frame = qobject_cast<QMainWindow*>(parentWidget());
+  if (!frame || isFloating() || !isVisible() || !videoHost_) return;
+  const Qt::DockWidgetArea area = frame->dockWidgetArea(this);
+  if (area != Qt::BottomDockWidgetArea && area != Qt::TopDockWidgetArea) return;
+  QWidget* client = Client();
+  const int least = client->minimumHeight();
+  // A height the user chose stays: the window asks only while it has about
+  // the least height the frame lays it out with, or the height it asked for.
+  const int tolerance = Scale(2);
+  if (client->height() > least + Scale(kAboutLeast) && std::abs(client->height() - askedHeight_) > tolerance) return;
+  const int dpi = Dpi();
+  const int wanted = Scale(model_->HeightForWidth(client->width() * 96 / dpi, least * 96 / dpi,
+                                                  static_cast<int>(kMostOfFrame * frame->height()) * 96 / dpi));
+  // No more than the least height called for: the frame's own layout stands.
+  if (std::abs(wanted - client->height()) <= tolerance || (wanted <= least + tolerance && askedHeight_ == 0)) return;
+  askedHeight_ = wanted;
+  // The dock's own parts (its title) come on top of its client's height.
+  frame->resizeDocks({this}, {wanted + height() - client->height()}, Qt::Vertical);
+}
+
+void CameraWnd::ShowPictureAdvice() {
+  if (!advice_ || !videoHost_) return;
+  const std::string& advice = model_->PictureAdvice();
+  advice_->setText(QString::fromStdString(advice));
+  if (advice.empty()) {
+    advice_->hide();
+    return;
+  }
+  // Across the bottom of the picture, as high as its text needs.
+  const QRect video = videoHost_->geometry();
+  const int margin = Scale(4);
+  const int width = std::max(video.width() - 2 * margin, Scale(60));
+  advice_->setContentsMargins(margin, margin, margin, margin);
+  const int height = std::min(advice_->heightForWidth(width), video.height());
+  advice_->setGeometry(video.left() + margin, video.bottom() + 1 - margin - height, width, height);
+  advice_->show();
+  advice_->raise();
 }
 
 void CameraWnd::SyncControls() {

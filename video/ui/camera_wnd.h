@@ -33,6 +33,7 @@
 
 class CIconButton;
 class QCheckBox;
+class QLabel;
 class QMenu;
 class QSlider;
 
@@ -94,6 +95,9 @@ class CameraWnd : public UI::DockingPane {
   QSlider* Slider(SliderId id) const { return sliders_[static_cast<int>(id)]; }
   ::CIconButton* StepButton(SliderId id, int direction) const;
   QCheckBox* ManualTrackingBox() const { return manualTracking_; }
+  // The word on the picture's light shown over the picture (hidden while
+  // there is nothing to say).
+  QLabel* PictureAdviceLabel() const { return advice_; }
   // The context menu as it would be shown now (the caller owns it).
   QMenu* BuildContextMenu();
   // Runs a menu or button command by its id.
@@ -110,6 +114,14 @@ class CameraWnd : public UI::DockingPane {
  private:
   class Sink;
   void Relayout();
+  // Docked above or below the frame's middle, with the height it was given
+  // at first (or the one it asked for last, not one the user chose), asks
+  // the frame for the height at which its picture uses the window's width:
+  // at most kMostOfFrame of the frame's height.
+  void FitHeightToWidth();
+  // Shows the model's word on the picture's light over the bottom of the
+  // picture.
+  void ShowPictureAdvice();
   void DrawPanels(QPainter& painter, const CameraWindowLayout& layout);
   void ShowCalibration();
   void Snapshot();
@@ -127,6 +139,9 @@ class CameraWnd : public UI::DockingPane {
   ::CIconButton* rotateLeft_ = nullptr;
   ::CIconButton* rotateRight_ = nullptr;
   QCheckBox* manualTracking_ = nullptr;
+  QLabel* advice_ = nullptr;
+  int askedHeight_ = 0;  // the client height last asked of the frame, in pixels
+  bool fitPending_ = false;
   QFont boldPanelFont_, smallPanelFont_, smallestPanelFont_;
   QTimer panelTimer_, cutOffTimer_;
 };

@@ -263,6 +263,41 @@ TEST_F(CameraWindowModelTest, AutoThresholdDisablesTheCutOffSlidersWhichShowTheZ
   EXPECT_FALSE(cutOffsUsable());
 }
 
+TEST_F(CameraWindowModelTest, APictureTooDarkOrTooBrightForAnyCutOffIsToldWithWhatToChange) {
+  hooks.text = [](std::uint32_t id) {
+    return id == 433 ? std::string("too dark: more light") : id == 434 ? std::string("too bright: less light") : "";
+  };
+  model = std::make_unique<CameraWindowModel>(&experiment, queue, 0, hooks);
+  model->AttachControl(&control, 3);
+  control.Take();
+  // Without zones there is nothing to ask.
+  control.results[D::GetZonePictureState] = Com::Variant(std::int32_t{1});
+  EXPECT_FALSE(model->UpdatePictureAdvice());
+  EXPECT_TRUE(control.Take().empty());
+  EXPECT_EQ(model->PictureAdvice(), "");
+
+  model->OnZoneCreated({}, 0.0f);
+  model->OnZoneCreated({}, 0.0f);
+  struct Step {
+    std::int32_t state;
+    bool changed;
+    std::string advice;
+  };
+  for (const Step& step : {Step{1, true, "too dark: more light"}, Step{1, false, "too dark: more light"},
+                           Step{2, true, "too bright: less light"}, Step{0, true, ""}, Step{0, false, ""}}) {
+    SCOPED_TRACE(step.state);
+    control.results[D::GetZonePictureState] = Com::Variant(step.state);
+    EXPECT_EQ(model->UpdatePictureAdvice(), step.changed);
+    EXPECT_EQ(control.Take(), (Calls{"73(0)", "73(1)"}));  // each zone asked
+    EXPECT_EQ(model->PictureAdvice(), step.advice);
+  }
+  // The zones gone, so is the word on their picture.
+  control.results[D::GetZonePictureState] = Com::Variant(std::int32_t{1});
+  EXPECT_TRUE(model->UpdatePictureAdvice());
+  model->OnZonesReset();
+  EXPECT_EQ(model->PictureAdvice(), "");
+}
+
 TEST_F(CameraWindowModelTest, StepButtonsSendTheNewValueWithinTheirLimits) {
   model->EnableAutoThreshold(false);
   struct Case {
@@ -588,6 +623,29 @@ TEST_F(CameraWindowModelTest, LayoutPlacesTheSideColumnAndPanels) {
   l = model->Layout(300, 200);  // too narrow for the column
   EXPECT_FALSE(l.sideColumn);
   EXPECT_FALSE(l.adjustmentsShown);
+
+  // Fine-edge sliders and their buttons do not overlap.
+  for (const auto* row : {&l.outerLeft, &l.outerRight, &l.innerLeft, &l.innerRight}) {
+    l = model->Layout(1200, 330);
+    EXPECT_LE(row->minus.right, row->slider.left);
+    EXPECT_LE(row->slider.right, row->plus.left);
+  }
+}
+
+TEST_F(CameraWindowModelTest, TheHeightThatLetsThePictureUseTheWindowsWidth) {
+  model->OnDimensionsChanged(640, 480);
+  // The picture ((h - 30) 4/3 wide, 10 before it), its frame with the side
+  // column (161) and a square panel (h - 30, 10 before it) fill the width.
+  const int h = model->HeightForWidth(1280, 160, 2000);
+  EXPECT_EQ(h, static_cast<int>((1280 - 181) / (4.0 / 3.0 + 1.0)) + 30);
+  const CameraWindowLayout l = model->Layout(1280, h);
+  EXPECT_LE(l.frame.right + 10 + l.video.Height(), 1280);
+  EXPECT_GT(l.frame.right + 10 + l.video.Height(), 1280 - 4);
+  // Within its limits, and for the picture's own shape.
+  EXPECT_EQ(model->HeightForWidth(400, 160, 2000), 160);
+  EXPECT_EQ(model->HeightForWidth(2560, 160, 600), 600);
+  model->OnDimensionsChanged(1920, 1080);
+  EXPECT_EQ(model->HeightForWidth(1280, 160, 2000), static_cast<int>((1280 - 181) / (16.0 / 9.0 + 1.0)) + 30);
 }
 
 TEST_F(CameraWindowModelTest, PanelDrawingShowsTheMeasuredDiameters) {

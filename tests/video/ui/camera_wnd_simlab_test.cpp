@@ -3,6 +3,7 @@
 // camera's queue, the profile panels, and renders of it all.
 #include <gtest/gtest.h>
 
+#include <QMainWindow>
 #include <QSlider>
 #include <cstdlib>
 #include <string>
@@ -13,6 +14,7 @@
 #include "core/experiment/zone_data_queue.h"
 #include "platform/os/registry_store.h"
 #include "platform/sim/sim_lab.h"
+#include "platform/ui/pane_manager.h"
 #include "tests/support/simulated_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_world.h"
@@ -141,9 +143,12 @@ TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSliders
   const Com::Dispatcher control = w.Control();
   ASSERT_TRUE(StartCapture(w));
   QWidget* video = w.ControlWidget();
-  // A zone across the vessel, which runs down the middle of the picture.
+  // A zone across the vessel, which runs down the middle of the picture,
+  // with some background on either side (a zone much wider than the vessel
+  // spreads its columns so little that its lumen's level lies beyond what
+  // cut-off 6.0 reaches).
   const double vw = video->width(), vh = video->height();
-  ORV::Test::DragOnControl(video, {vw * 0.33, vh * 0.3}, {vw * 0.67, vh * 0.6});
+  ORV::Test::DragOnControl(video, {vw * 0.36, vh * 0.3}, {vw * 0.64, vh * 0.6});
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().ZoneCount() == 1; }));
   ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] {
     std::lock_guard lock(queue->mutex);
@@ -175,6 +180,49 @@ TEST(CameraWndSimLabTest, AutoThresholdMeasuresTheBrightfieldVesselAndTheSliders
   ORV::Test::ProcessEventsUntil([] { return false; }, 300);
   ORV::Test::SaveUiArtifact(w, "camera_wnd_simlab_brightfield");
   control.Invoke(D::StopCapture);
+}
+
+TEST(CameraWndSimLabTest, ThePictureUsesTheRoomOfALargeFrameAndTakesAZoneThere) {
+  if (!UseLab("brightfield")) GTEST_SKIP() << "this process's simulated lab shows another vessel; run the test alone";
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    LabWindowSetting lab(1.0f);
+    // The window docked below a frame's middle on a 2560 x 1440 screen, at
+    // the size the program's frame lays camera windows out with.
+    QMainWindow frame;
+    frame.setCentralWidget(new QWidget(&frame));
+    UI::PaneManager panes(frame);
+    UI::PaneLayout layout;
+    layout.defaultSize96 = layout.minimumSize96 = QSize(400, 160);
+    layout.allowedSides = UI::CBRS_ALIGN_BOTTOM | UI::CBRS_ALIGN_TOP;
+    layout.homeSide = UI::CBRS_ALIGN_BOTTOM;
+    CameraWnd* docked = panes.Create<CameraWnd>(layout, *lab.experiment.configuration, lab.Setup());
+    ASSERT_NE(docked, nullptr);
+    CameraWnd& w = *docked;
+    frame.resize(w.Scale(2560), w.Scale(1440));
+    frame.show();
+    w.EnableAutoThreshold(true);
+    ASSERT_TRUE(StartCapture(w));
+    // The picture grows to use the window's width, far beyond a thumbnail
+    // (a 160-high window showed it at about 175 x 130).
+    QWidget* video = w.ControlWidget();
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return video->height() >= w.Scale(400); }))
+        << video->width() << " x " << video->height();
+    EXPECT_LE(w.height(), frame.height() / 2) << "the frame's middle keeps its room";
+    // A zone drawn across the vessel on it is measured.
+    const double vw = video->width(), vh = video->height();
+    ORV::Test::DragOnControl(video, {vw * 0.36, vh * 0.3}, {vw * 0.64, vh * 0.6});
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w.Model().ZoneCount() == 1; }));
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] {
+      std::lock_guard lock(lab.queue->mutex);
+      const std::deque<ZoneData>& pending = lab.queue->batches[0].pending;
+      return pending.size() >= 10 && pending.back().innerRight[0] > pending.back().innerLeft[0];
+    }));
+    w.Client()->update();
+    ORV::Test::ProcessEventsUntil([] { return false; }, 300);
+    ORV::Test::SaveUiArtifact(w, "camera_wnd_simlab_large_" + std::to_string(dpi));
+    w.Control().Invoke(D::StopCapture);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -44,6 +45,19 @@ class CameraWndTest : public ::testing::Test {
   std::string Record(CameraWnd& w) { return w.Control().Invoke<std::string>(1000); }
   void Fire(CameraWnd& w, Com::DISPID id, std::vector<Com::Variant> args) {
     ASSERT_EQ(w.EventSink().Invoke(id, Com::DISPATCH_METHOD, args, nullptr), Com::S_OK);
+  }
+  // A window made and shown at 1000 x 330 (96 DPI), its control showing a
+  // 640 x 480 picture with `zones` zones drawn.
+  std::unique_ptr<CameraWnd> Shown(int zones) {
+    auto w = Make(factory);
+    w->resize(w->Scale(1000), w->Scale(330));
+    EXPECT_EQ(w->Create(), 0);
+    w->show();
+    Fire(*w, E::DimensionsChanged, {Com::Variant(std::int32_t{640}), Com::Variant(std::int32_t{480})});
+    std::vector<Com::Variant> outline(8, Com::Variant(std::int32_t{10}));
+    outline.emplace_back(0.0f);
+    for (int i = 0; i < zones; ++i) Fire(*w, E::ZoneCreated, outline);
+    return w;
   }
 
   ORV::Test::SandboxedHome home;
@@ -107,16 +121,8 @@ TEST_F(CameraWndTest, RendersWithZonesAndProfilePanels) {
   experiment.configuration->Calibration[0] = 0.5f;
   for (int dpi : {96, 144}) {
     ORV::Test::ScopedDpi scoped(dpi);
-    auto w = Make(factory);
-    w->resize(w->Scale(1000), w->Scale(330));
-    ASSERT_EQ(w->Create(), 0);
+    auto w = Shown(2);
     w->SetCameraCaption("DMx 41AU02 SIM-1");
-    w->show();
-    Fire(*w, E::DimensionsChanged, {Com::Variant(std::int32_t{640}), Com::Variant(std::int32_t{480})});
-    std::vector<Com::Variant> outline(8, Com::Variant(std::int32_t{10}));
-    outline.emplace_back(0.0f);
-    Fire(*w, E::ZoneCreated, outline);
-    Fire(*w, E::ZoneCreated, outline);
     Fire(*w, E::ZoneSelected, {Com::Variant(std::int32_t{0})});
     std::vector<std::uint8_t> profile(200, 10);
     for (int x = 60; x < 72; ++x) profile[std::size_t(x)] = 200;
@@ -138,6 +144,25 @@ TEST_F(CameraWndTest, RendersWithZonesAndProfilePanels) {
     }
     ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w->isVisible(); }));
     ORV::Test::SaveUiArtifact(*w, "camera_wnd_" + std::to_string(dpi));
+  }
+}
+
+TEST_F(CameraWndTest, APictureTooDarkForEveryCutOffIsToldOverThePicture) {
+  for (int dpi : {96, 144}) {
+    ORV::Test::ScopedDpi scoped(dpi);
+    auto w = Shown(1);
+    EXPECT_FALSE(w->PictureAdviceLabel()->isVisible());
+    // The control's zone says its picture is too dark at any cut-off: the
+    // window says so across the bottom of the picture.
+    w->Control().Invoke(1001, std::int32_t{AnalysisView::Dispid::GetZonePictureState}, std::int32_t{1});
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return w->PictureAdviceLabel()->isVisible(); }));
+    EXPECT_EQ(w->PictureAdviceLabel()->text().toStdString(), UI::LoadString(UI::kPictureTooDarkString));
+    const QRect picture = w->ControlWidget()->parentWidget()->geometry();
+    EXPECT_TRUE(picture.contains(w->PictureAdviceLabel()->geometry())) << dpi;
+    ORV::Test::SaveUiArtifact(*w, "camera_wnd_too_dark_" + std::to_string(dpi));
+    // Light enough again: the word goes.
+    w->Control().Invoke(1001, std::int32_t{AnalysisView::Dispid::GetZonePictureState}, std::int32_t{0});
+    ASSERT_TRUE(ORV::Test::ProcessEventsUntil([&] { return !w->PictureAdviceLabel()->isVisible(); }));
   }
 }
 

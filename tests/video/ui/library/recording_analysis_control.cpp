@@ -1,8 +1,10 @@
 // Stands in for the analysis control under its ProgID: it records every call
 // as "<dispid>(<args>)" (member 1000 returns the record, calls joined by
-// " "), answers every member with 0 (cut-offs 3.0, IsCapturing 1), and shows
-// a grey picture with a vertical vessel.
+// " "), answers every member with 0 (cut-offs 3.0, IsCapturing 1, and what
+// member 1001 set: it takes a member and the 32-bit answer it is to give),
+// and shows a grey picture with a vertical vessel.
 #include <QPainter>
+#include <map>
 #include <string>
 
 #include "analysis_control/analysis_interface.h"
@@ -13,6 +15,7 @@ namespace ORV::Test {
 namespace {
 
 constexpr Com::DISPID kCallRecord = 1000;
+constexpr Com::DISPID kSetAnswer = 1001;
 
 class VesselWindow final : public UI::ControlWindow {
  public:
@@ -41,6 +44,14 @@ class RecordingAnalysisControl final : public Com::ControlBase {
       if (result) *result = Com::Variant(record_);
       return Com::S_OK;
     }
+    if (id == kSetAnswer) {
+      Com::Variant member, answer;
+      if (args.size() != 2 || Com::Failed(args[0].ChangeType(Com::VT_I4, member)) ||
+          Com::Failed(args[1].ChangeType(Com::VT_I4, answer)))
+        return Com::DISP_E_BADPARAMCOUNT;
+      answers_[member.Get<std::int32_t>()] = answer.Get<std::int32_t>();
+      return Com::S_OK;
+    }
     if (!record_.empty()) record_ += " ";
     record_ += std::to_string(id) + "(";
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -59,6 +70,8 @@ class RecordingAnalysisControl final : public Com::ControlBase {
         *result = Com::Variant(3.0);
       else if (id == D::IsCapturing)
         *result = Com::Variant(std::int16_t{1});
+      else if (auto it = answers_.find(id); it != answers_.end())
+        *result = Com::Variant(it->second);
       else
         *result = Com::Variant(std::int32_t{0});
     }
@@ -68,6 +81,7 @@ class RecordingAnalysisControl final : public Com::ControlBase {
  private:
   QPointer<VesselWindow> window_;
   std::string record_;
+  std::map<Com::DISPID, std::int32_t> answers_;
 };
 
 const Com::ControlClass kClasses[] = {
