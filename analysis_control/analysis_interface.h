@@ -90,6 +90,9 @@ enum : std::int32_t {
   // view refused, modulo 2^31: a count that moves while no measurement
   // comes tells a camera that sends only torn pictures.
   GetTornFrameCount = 72,
+  // How many whole frames the camera delivered, modulo 2^31: a count that
+  // moves tells a camera that is back although it has no zone to measure.
+  GetFrameCount = 73,
 };
 }  // namespace Dispid
 

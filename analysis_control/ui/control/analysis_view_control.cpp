@@ -121,6 +121,7 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
     t.Method(Dispid::SetInnerAnalysisCutOff, "SetInnerAnalysisCutOff", &C::SetInnerAnalysisCutOff);
     t.Method(Dispid::RestartLostCamera, "RestartLostCamera", &C::RestartLostCamera);
     t.Method(Dispid::GetTornFrameCount, "GetTornFrameCount", &C::GetTornFrameCount);
+    t.Method(Dispid::GetFrameCount, "GetFrameCount", &C::GetFrameCount);
     return t;
   }();
   return table;

@@ -38,6 +38,7 @@ class AnalysisViewControl final : public Com::ControlImpl<AnalysisViewControl>,
   std::int16_t IsCapturing() { return engine_->IsCapturing() ? 1 : 0; }
   std::int16_t RestartLostCamera() { return engine_->RestartLostCamera() ? 1 : 0; }
   std::int32_t GetTornFrameCount() { return static_cast<std::int32_t>(engine_->TornFrames() & 0x7FFFFFFF); }
+  std::int32_t GetFrameCount() { return static_cast<std::int32_t>(engine_->Frames() & 0x7FFFFFFF); }
   void SetCameraDimensions(std::int32_t width, std::int32_t height) { engine_->SetCameraDimensions(width, height); }
   void StartRecording(std::string file) { engine_->StartRecording(file); }
   std::int16_t IsRecording() { return engine_->IsRecording() ? 1 : 0; }
