@@ -94,6 +94,9 @@ enum : std::int32_t {
   // (its walls were found, or missed for another reason), 1 too dark and 2
   // too bright for the wall search at any cut-off.
   GetZonePictureState = 73,
+  // How many whole frames the camera delivered, modulo 2^31: a count that
+  // moves tells a camera that is back although it has no zone to measure.
+  GetFrameCount = 74,
 };
 }  // namespace Dispid
 

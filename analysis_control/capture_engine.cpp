@@ -112,6 +112,7 @@ void CaptureEngine::OnTimer() {
 }
 
 void CaptureEngine::OnFrameReady() {
+  framesReady_.fetch_add(1);
   lastFrameTime_ = Now();
   GrabFrame();
 }

@@ -143,6 +143,9 @@ class CaptureEngine : private ORVCameraCallback {
   // Frames the camera's back-end refused as torn (cut short on the way):
   // never analysed, shown or recorded. 0 without a camera.
   std::uint64_t TornFrames() const;
+  // Whole frames the camera's back-end handed on since the engine was made
+  // (a count that only moves).
+  std::uint64_t Frames() const { return framesReady_.load(); }
   SourceType GetSourceType() const;
   void PauseCapture();
   void ResumeCapture();
@@ -285,6 +288,7 @@ class CaptureEngine : private ORVCameraCallback {
   std::atomic<bool> trackerBusy_{false};
   std::uint32_t captureStart_ = 0;
   std::atomic<std::uint32_t> lastFrameTime_{0};
+  std::atomic<std::uint64_t> framesReady_{0};
 
   bool recordingRequested_ = false;
   std::string recordingFile_;

@@ -89,6 +89,11 @@ class Device {
 
   // Replaces the real sleep of the fixed waits (tests record them instead).
   void SetSleeper(Sleeper sleeper);
+  // How many set commands went out to the instrument so far (acknowledged
+  // or not). A sampling worker that sees it change reads the instrument's
+  // settings (targets, switches) again at its next cycle rather than at its
+  // slower turn, so a reading after a command carries the new settings.
+  std::uint32_t SettingsSent() const { return settingsSent_.load(); }
 
  protected:
   // What each instrument supplies; called with the lock held.
@@ -139,6 +144,8 @@ class Device {
   void WriteLog(std::string_view line);
   // A fixed pause through the sleeper.
   void Wait(std::uint32_t ms);
+  // A set command went out (see SettingsSent).
+  void NoteSettingSent() { settingsSent_.fetch_add(1); }
 
  private:
   friend class AsciiCommands;
@@ -155,6 +162,7 @@ class Device {
   std::ofstream log_;
   Sleeper sleeper_;
   std::atomic<std::int32_t> timeout_{0};
+  std::atomic<std::uint32_t> settingsSent_{0};
 };
 
 }  // namespace ORV

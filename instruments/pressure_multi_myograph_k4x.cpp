@@ -157,6 +157,7 @@ bool PressureMultiMyographK4x::Request(Command command, std::span<const std::uin
   if (!complete) return false;
 
   if (IsSetRequest(command)) {
+    NoteSettingSent();
     Wait(kSetAnswerWaitMs);
     return DecodeReply(kAnyDecodedCode);
   }

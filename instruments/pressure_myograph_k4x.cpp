@@ -124,8 +124,12 @@ bool PressureMyographK4x::GetFlag(std::string_view command) {
 }
 
 bool PressureMyographK4x::Acknowledged(const std::string& command) {
+  Guard g(Lock());
   std::string reply;
-  return Ask(command, reply) && reply.starts_with(kAcknowledge);
+  const bool asked = Ask(command, reply);
+  // Unanswered, it may still have been taken.
+  NoteSettingSent();
+  return asked && reply.starts_with(kAcknowledge);
 }
 
 bool PressureMyographK4x::SetTemperature(float temperature) {

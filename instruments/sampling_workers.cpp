@@ -133,7 +133,27 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
   record.flow = 0;
 
   // One further query per cycle, by turn; the seventh cycle asks nothing.
-  switch (cycle_) {
+  // After a set command every one is asked at once, so the reading carries
+  // the new target or switch rather than the old one for up to seven cycles.
+  const std::uint32_t settings = unit.SettingsSent();
+  if (settings != settingsSeen_) {
+    settingsSeen_ = settings;
+    for (int turn = 0; turn < kSettingTurns; ++turn) ReadSetting(unit, record, turn);
+  } else {
+    ReadSetting(unit, record, cycle_);
+  }
+  cycle_ = cycle_ >= kSettingTurns ? 0 : cycle_ + 1;
+
+  holder_->Put(record);
+  bool posted = true;
+  for (const Listener& listener : listeners_)
+    posted = listener && listener->Post(WM_NEW_SAMPLE, kDeviceSinglePressureInterface, 0);
+  failures_ = 0;
+  return posted;
+}
+
+void CInterfaceSampleThread::ReadSetting(PressureMyographK4x& unit, PMK4xData3& record, int turn) {
+  switch (turn) {
     case 0:
       record.temperatureTarget = unit.GetValue(PressureMyographK4x::kTemperatureTarget);
       break;
@@ -155,14 +175,6 @@ bool CInterfaceSampleThread::HandlePMK4xNewUnit() {
     default:
       break;
   }
-  cycle_ = cycle_ >= 6 ? 0 : cycle_ + 1;
-
-  holder_->Put(record);
-  bool posted = true;
-  for (const Listener& listener : listeners_)
-    posted = listener && listener->Post(WM_NEW_SAMPLE, kDeviceSinglePressureInterface, 0);
-  failures_ = 0;
-  return posted;
 }
 
 // ---- the multi interface ----
@@ -222,6 +234,7 @@ void CMultiInterfaceSampleThread::Prepare() {
   fastUnit_ = unit.ModelCode() == PressureMultiMyographK4x::kModelFast;
   blockReads_ = unit.Has64ByteReports();
   lastSlowTick_ = 0;
+  settingsSeen_ = unit.SettingsSent();
   startTick_ = OS::GetTickCount();
 }
 
@@ -330,11 +343,15 @@ bool CMultiInterfaceSampleThread::ReadBlocks(PressureMultiMyographK4x& unit) {
   record_.force = fast.force;
   if (fast.extendedPresent) record_.extended = fast.extended;
 
+  // A set command since the last slow block: the settings are read at once,
+  // so the reading after a command carries the new targets.
   const std::uint32_t now = OS::GetTickCount();
-  if (now - lastSlowTick_ <= kSlowBlockIntervalMs) return true;
+  const std::uint32_t settings = unit.SettingsSent();
+  if (settings == settingsSeen_ && now - lastSlowTick_ <= kSlowBlockIntervalMs) return true;
   lastSlowTick_ = now;
   PressureMultiMyographK4x::SlowBlock slow;
   if (!unit.GetSlowBlock(slow)) return false;
+  settingsSeen_ = settings;
   record_.targetP1 = slow.targetP1;
   record_.targetP2 = slow.targetP2;
   record_.gradient = slow.gradient;

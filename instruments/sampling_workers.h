@@ -147,7 +147,9 @@ class CInterfaceSampleThread : public SamplingThread {
 
   // One sampling cycle: gives the unit up after kFailureLimit failed
   // readings in a row, else reads the five values and one further query by
-  // turn, puts the reading into the holder and posts WM_NEW_SAMPLE (1, 0).
+  // turn (every one of them when a set command went to the unit since the
+  // last cycle), puts the reading into the holder and posts WM_NEW_SAMPLE
+  // (1, 0).
   // Returns whether the last post went through (true when nothing was
   // posted). Runs on the worker's thread (tests call it directly).
   bool HandlePMK4xNewUnit();
@@ -158,11 +160,16 @@ class CInterfaceSampleThread : public SamplingThread {
   void Run() override;
 
  private:
+  // The by-turn queries: six, and a seventh turn that asks nothing.
+  static constexpr int kSettingTurns = 6;
+  static void ReadSetting(PressureMyographK4x& unit, PMK4xData3& record, int turn);
+
   InterfaceManager& manager_;
   std::shared_ptr<OS::MessageTarget> failureTarget_;
   std::vector<Listener> listeners_;
   int failures_ = 0;
   int cycle_ = 0;
+  std::uint32_t settingsSeen_ = 0;  // the unit's SettingsSent at the last full read
   std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
   ReopenSchedule reopen_;
 };
@@ -195,7 +202,8 @@ class CMultiInterfaceSampleThread {
   // can be made.
   bool Start();
   // Takes the unit's model and report size, and restarts the slow-block
-  // clock, without starting the timer.
+  // clock, without starting the timer. The slow block is read at most once
+  // a second, and at the next tick after a set command went to the unit.
   void Prepare();
   // Stops the timer and waits until no tick runs.
   void Stop();
@@ -228,6 +236,7 @@ class CMultiInterfaceSampleThread {
   bool started_ = false;
   std::uint32_t startTick_ = 0;
   std::uint32_t lastSlowTick_ = 0;
+  std::uint32_t settingsSeen_ = 0;  // the unit's SettingsSent at the last slow block
   std::shared_ptr<PressureHolder> holder_ = std::make_shared<PressureHolder>();
 
   class Timer;

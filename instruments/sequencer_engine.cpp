@@ -45,6 +45,9 @@ bool InRange(std::int32_t value, std::int32_t minimum, std::int32_t maximum) {
   return minimum <= value && value <= maximum;
 }
 
+// The text of a task's start, as its action and as its marker.
+std::string TaskStartedText(const std::string& name) { return "Task started: " + name; }
+
 }  // namespace
 
 Sequencer::Sequencer(Configuration& configuration, ExperimentData& experiment, InterfaceManager& manager)
@@ -188,8 +191,14 @@ bool Sequencer::StartNextTask() {
 
     const bool apply = task.enabled != 0 && (manager.IsConnected(kDeviceSinglePressureInterface) ||
                                              manager.IsConnected(kDeviceMultiInterface));
+    // A task that puts a marker on the traces is told by the marker's own
+    // action, so that each task start is one action.
+    const bool marked = task.enabled != 0 && task.showMarker != 0;
     if (apply) ApplyTask(task);
-    AddSequencerAction(apply ? "Task started: " + task.name : "Ignoring disabled Task '" + task.name + "'");
+    if (!apply)
+      AddSequencerAction("Ignoring disabled Task '" + task.name + "'");
+    else if (!marked)
+      AddSequencerAction(TaskStartedText(task.name));
 
     if (progressBar != nullptr) {
       progressBar->shown = 1;
@@ -201,7 +210,7 @@ bool Sequencer::StartNextTask() {
       progressBar->Redraw();
     }
     if (task.enabled == 0) continue;
-    if (task.showMarker != 0) experiment_.AddMarkerNow("Task Started: " + task.name, 0);
+    if (marked) experiment_.AddMarkerNow(TaskStartedText(task.name), 0);
     return true;
   }
 

@@ -137,7 +137,7 @@ std::string ElapsedTimeText(std::uint32_t now, std::uint32_t startTick) {
 std::string InstrumentTimeText(bool shown, int hours, int minutes, int seconds) {
   if (!shown) return {};
   char text[64];
-  std::snprintf(text, sizeof text, "%d:%d:%d  |", hours, minutes, seconds);
+  std::snprintf(text, sizeof text, "%d:%02d:%02d  |", hours, minutes, seconds);
   return text;
 }
 

@@ -51,6 +51,37 @@ void FaultWatch::Back(const WatchedSource& source) {
   host_.SourceChanged(source, false);
 }
 
+bool FaultWatch::WatchCamera(int index, const CameraReading& reading, bool restartNow) {
+  if (index < 0) return false;
+  if (cameras_.size() <= static_cast<std::size_t>(index)) cameras_.resize(static_cast<std::size_t>(index) + 1);
+  CameraProgress& progress = cameras_[static_cast<std::size_t>(index)];
+  const WatchedSource source{kCameraSource, index};
+  const std::uint64_t now = host_.SteadyMs();
+  if (reading.lost) {
+    Lost(source);
+    progress.since = now;
+    if (!restartNow && now - progress.lastRestart < kCameraRetryMs) return false;
+    progress.lastRestart = now;
+    return true;
+  }
+  const bool measuring = reading.measuringZones > 0 && reading.capturing;
+  const bool measured = reading.measurements != progress.measurements;
+  // Delivering: zones measured, or, with nothing to measure, whole frames.
+  const bool delivering = measuring ? measured : reading.frames != progress.frames;
+  progress.frames = reading.frames;
+  if (delivering) Back(source);
+  if (measured || !measuring) {
+    progress.measurements = reading.measurements;
+    progress.torn = reading.torn;
+    progress.since = now;
+    return false;
+  }
+  // Nothing measured for a while: frames that came meanwhile came torn.
+  if (now - progress.since >= kCameraSilenceMs)
+    Lost(source, reading.torn != progress.torn ? CameraFault::kTornPictures : CameraFault::kNoPicture);
+  return false;
+}
+
 void FaultWatch::CheckBackup(int error, const std::string& path) {
   if (error == 0) {
     // A new backup's streams start without a failure.

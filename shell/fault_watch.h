@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ORV {
 
@@ -68,10 +69,44 @@ class FaultWatch {
   // told once for each failure.
   void CheckBackup(int error, const std::string& path);
 
+  // A camera window as the frame reads it at each watch.
+  struct CameraReading {
+    bool lost = false;  // its camera went away; the window keeps its view for the return
+    bool capturing = false;
+    int measuringZones = 0;
+    // Counts that only move: measurements handed to the sampling, whole
+    // frames the camera delivered, frames that came torn.
+    std::uint64_t measurements = 0;
+    std::uint64_t frames = 0;
+    std::uint64_t torn = 0;
+  };
+  // A camera is taken as having stopped when it measures nothing for this
+  // long while its zones are drawn.
+  static constexpr std::uint64_t kCameraSilenceMs = 3000;
+  // How often a camera that went away is started again until it runs.
+  static constexpr std::uint64_t kCameraRetryMs = 3000;
+  // One watch of camera `index` (every second, and at once when a device
+  // arrives: `restartNow`). A camera that went away is lost; one that
+  // measures nothing for kCameraSilenceMs while its zones are drawn is lost
+  // too (with torn pictures when torn frames came meanwhile). It is back
+  // once it delivers again: measurements where zones are measured, else
+  // whole frames. True when the window is to start its lost camera again
+  // now: at once after a device arrived, else every kCameraRetryMs.
+  bool WatchCamera(int index, const CameraReading& reading, bool restartNow);
+
  private:
+  struct CameraProgress {
+    std::uint64_t measurements = 0;
+    std::uint64_t frames = 0;
+    std::uint64_t torn = 0;  // the camera's torn frames at the last measurement
+    std::uint64_t since = 0;
+    std::uint64_t lastRestart = 0;
+  };
+
   FaultWatchHost& host_;
   std::map<WatchedSource, std::uint64_t> lost_;  // since when, steady ms
   bool backupTold_ = false;
+  std::vector<CameraProgress> cameras_;
 };
 
 }  // namespace ORV

@@ -53,6 +53,14 @@ bool IsNewerThanInstalled(const FreshetUpdate& update, const std::vector<Install
   return true;
 }
 
+bool SameProductId(std::string_view a, std::string_view b) {
+  const auto bare = [](std::string_view id) {
+    if (id.size() >= 2 && id.front() == '{' && id.back() == '}') id = id.substr(1, id.size() - 2);
+    return id;
+  };
+  return OS::EqualsNoCase(bare(a), bare(b));
+}
+
 int EnumerateInstalledProducts(const OS::InstalledProducts& source, std::vector<InstalledProduct>& list) {
   const std::vector<OS::InstalledProductEntry> entries = source.Enumerate();
   for (const OS::InstalledProductEntry& e : entries) {
@@ -191,10 +199,18 @@ int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& inst
     if (queried >= 0) {
       std::vector<FreshetUpdate> updates;
       for (FreshetUpdate& u : offered) {
-        if (u.productId == settings.productId) settings.ownProduct = u;
+        if (SameProductId(u.productId, settings.productId)) settings.ownProduct = u;
         if (IsNewerThanInstalled(u, installed)) updates.push_back(std::move(u));
       }
       settings.updates = std::move(updates);
+    }
+    if (settings.ownProduct.productName.empty()) {
+      for (const InstalledProduct& p : installed) {
+        if (!settings.productId.empty() && SameProductId(p.productCode, settings.productId)) {
+          settings.ownProduct.productName = p.productName;
+          break;
+        }
+      }
     }
   }
   return settings.updates.empty() ? 0 : 1;

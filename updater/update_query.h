@@ -57,6 +57,11 @@ void ParseVersionString(std::string_view text, std::int32_t& major, std::int32_t
 // takes no part.
 bool IsNewerThanInstalled(const FreshetUpdate& update, const std::vector<InstalledProduct>& installed);
 
+// True when two product ids name the same product. They are GUIDs, which the
+// service and the installed-product records may write with or without their
+// braces and in either case: both are ignored.
+bool SameProductId(std::string_view a, std::string_view b);
+
 // The server URL, or the built-in service URL when it is empty.
 std::string ServiceUrl(const FreshetSettings& settings);
 
@@ -84,7 +89,10 @@ int ParseUpdates(const pugi::xml_node& parent, std::vector<FreshetUpdate>& list)
 
 // The whole check. A query that succeeds replaces the update list with the
 // offered records that are newer than the installed products (and records
-// the product's own record); a failed query leaves the list as it was.
+// the product's own record); a failed query leaves the list as it was. While
+// the own record has no name (the service offered no record of the product),
+// it takes the name the product is installed under, which the questions
+// show.
 // Returns 1 when the update list is not empty afterwards, else 0;
 // `queryFailed`, when given, tells whether the query was made and failed.
 int CheckForUpdates(FreshetSettings& settings, const OS::InstalledProducts& installed, bool* queryFailed = nullptr);

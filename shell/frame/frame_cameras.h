@@ -50,6 +50,7 @@ class FrameCameraWnd final : public Video::CameraWnd, public CameraWindow, publi
   int MeasuringZones() override { return Model().ZoneCount(); }
   std::uint64_t MeasurementCount() override { return Model().MeasurementCount(); }
   std::uint64_t TornFrameCount() override { return Model().TornFrameCount(); }
+  std::uint64_t FrameCount() override { return Model().FrameCount(); }
   bool CameraLost() override { return Model().CameraLost(); }
   bool RestartLostCamera() override { return Model().RestartLostCamera(); }
 

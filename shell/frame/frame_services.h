@@ -108,11 +108,12 @@ class CameraWindow {
   virtual void StopRecording() {}
   // What the frame watches to tell a camera that stopped delivering: the
   // zones it measures, the measurements it has handed on so far, the frames
-  // its camera sent torn, whether its camera went away, and starting that
-  // camera again (true when it runs again).
+  // its camera sent torn and whole, whether its camera went away, and
+  // starting that camera again (true when it runs again).
   virtual int MeasuringZones() { return 0; }
   virtual std::uint64_t MeasurementCount() { return 0; }
   virtual std::uint64_t TornFrameCount() { return 0; }
+  virtual std::uint64_t FrameCount() { return 0; }
   virtual bool CameraLost() { return false; }
   virtual bool RestartLostCamera() { return false; }
 };

@@ -818,36 +818,19 @@ void CMainFrame::OnSourceChanged(const WatchedSource& source, bool lost) {
 }
 
 void CMainFrame::WatchCameras(bool restartNow) {
-  const std::uint64_t now = SteadyMs();
-  cameraProgress_.resize(cameraWindows_.size());
   for (std::size_t i = 0; i < cameraWindows_.size(); ++i) {
     CameraWindow& window = *cameraWindows_[i];
-    CameraProgress& progress = cameraProgress_[i];
-    const WatchedSource source{kCameraSource, static_cast<int>(i)};
     if (!window.HasControl()) continue;
-    if (window.CameraLost()) {
-      faults_->Lost(source);
-      if (restartNow || now - progress.lastRestart >= kCameraRetryMs) {
-        progress.lastRestart = now;
-        window.RestartLostCamera();
-      }
-      progress.since = now;
-      continue;
+    FaultWatch::CameraReading reading;
+    reading.lost = window.CameraLost();
+    if (!reading.lost) {
+      reading.capturing = window.IsCapturing();
+      reading.measuringZones = window.MeasuringZones();
+      reading.measurements = window.MeasurementCount();
+      reading.frames = window.FrameCount();
+      reading.torn = window.TornFrameCount();
     }
-    const std::uint64_t measurements = window.MeasurementCount();
-    const std::uint64_t torn = window.TornFrameCount();
-    if (measurements != progress.measurements || window.MeasuringZones() == 0 || !window.IsCapturing()) {
-      // Measuring (or nothing to measure): whatever was lost is back.
-      if (measurements != progress.measurements) faults_->Back(source);
-      progress.measurements = measurements;
-      progress.torn = torn;
-      progress.since = now;
-      continue;
-    }
-    // Nothing measured for a while: frames that came meanwhile came torn.
-    if (now - progress.since >= kCameraSilenceMs)
-      faults_->Lost(
-          source, torn != progress.torn ? FaultWatch::CameraFault::kTornPictures : FaultWatch::CameraFault::kNoPicture);
+    if (faults_->WatchCamera(static_cast<int>(i), reading, restartNow)) window.RestartLostCamera();
   }
 }
 

@@ -201,11 +201,6 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   // What tells the user of a lost instrument, camera or backup and records
   // when each was missing; null before OnCreate.
   FaultWatch* Faults() const { return faults_.get(); }
-  // A camera is taken as having stopped when it measures nothing for this
-  // long while its zones are drawn.
-  static constexpr std::uint64_t kCameraSilenceMs = 3000;
-  // How often a camera that went away is started again until it runs.
-  static constexpr std::uint64_t kCameraRetryMs = 3000;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -215,13 +210,6 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
  private:
   class DevicePanesOfFrame;
   class FaultsOfFrame;
-  // Per camera window: when its measurements last moved on.
-  struct CameraProgress {
-    std::uint64_t measurements = 0;
-    std::uint64_t torn = 0;  // the camera's torn frames at the last measurement
-    std::uint64_t since = 0;
-    std::uint64_t lastRestart = 0;
-  };
 
   bool CreateRibbon();
   void ShowRecentFiles();
@@ -246,8 +234,9 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   OS::LRESULT OnDeviceChange(OS::WPARAM event);
   OS::LRESULT OnHotKey(OS::WPARAM id);
   void CreateCollectionCommands();
-  // Every second: each camera that went away is started again now and
-  // then, and a camera that measures nothing is told as lost.
+  // Every second (and at once when a device arrives, `restartNow`): reads
+  // each camera window for the fault watch, which says when a camera that
+  // went away is to be started again.
   void WatchCameras(bool restartNow);
   void OnSourceChanged(const WatchedSource& source, bool lost);
 
@@ -272,7 +261,6 @@ class CMainFrame : public QMainWindow, public UI::MessageWindow {
   std::unique_ptr<IdleMonitor> idleMonitor_;
   std::unique_ptr<FaultsOfFrame> faultHost_;
   std::unique_ptr<FaultWatch> faults_;
-  std::vector<CameraProgress> cameraProgress_;
   std::unique_ptr<FrameCollection> collection_;
   std::unique_ptr<FrameTimeWindow> timeWindow_;
   std::unique_ptr<FrameCommands> commands_;

@@ -232,6 +232,10 @@ TEST(WholeProgramClock, EveryStampComesFromOneClockAndAStoppedRecordKeepsItsShee
         << "command at " << commandAt << ", change stored at " << samples[k].time;
     EXPECT_LE(Apart(samples[k].time, commandDone), static_cast<std::int64_t>(period) + kOneClockSlackMs)
         << "command done at " << commandDone << ", change stored at " << samples[k].time;
+    // The target is read back with the reading that follows the command, so
+    // the first sample that shows the unit following it carries it too.
+    EXPECT_FLOAT_EQ(samples[k].targetP1, 20.0f) << "the target stored with the pressure's first response";
+    EXPECT_FLOAT_EQ(samples[k].targetP2, 20.0f);
   }
   // The stop marker follows the last sample: a reading under way at the
   // stop is stored at most a period after it (and the slack of a loaded

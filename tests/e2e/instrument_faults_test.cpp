@@ -12,6 +12,7 @@
 #include "platform/ui/string_table.h"
 #include "shell/fault_watch.h"
 #include "tests/e2e/program_rig.h"
+#include "video/ui/camera_pane.h"
 
 namespace ORV::E2E {
 namespace {
@@ -150,11 +151,55 @@ TEST(InstrumentFaults, LostInstrumentsAndCamerasAreToldLeaveGapsAndAreTakenUpAga
     SCOPED_TRACE("the multi interface's HID device and a camera's torn pictures");
     RunPhase(rig, {multiUnplugged, camera1Torn}, {flowWorking, camera2Working});
   }
+  {
+    // The camera is started again on its view with its zones: it measures
+    // again.
+    SCOPED_TRACE("a camera unplugged and plugged in again");
+    const Row camera1Unplugged{"camera1", Sim::LabFault::kUnplugged, {kCameraSource, 0}, camera(0)};
+    RunPhase(rig, {camera1Unplugged}, {multiWorking, flowWorking, camera2Working});
+  }
   // The multi interface's pane, closed when it was given up, is back.
   UI::DockingPane* multi = rig.Frame().PaneOf(PaneKind::Multi);
   ASSERT_NE(multi, nullptr);
   EXPECT_TRUE(multi->isVisible());
   ORV::Test::SaveUiArtifact(rig.Frame(), "e2e_faults_2_after");
+  rig.StopCollection();
+}
+
+// A camera without zones has no measurement to tell its return: it is back,
+// and its picture with it, once whole frames come again.
+TEST(InstrumentFaults, ACameraWithoutZonesThatWasUnpluggedIsBackWithItsPictures) {
+  ProgramRig rig;
+  ASSERT_TRUE(rig.Up());
+  auto* cameraPane = dynamic_cast<Video::CCameraPane*>(rig.Frame().PaneOf(PaneKind::CameraPane));
+  ASSERT_NE(cameraPane, nullptr);
+  ASSERT_TRUE(rig.Frame().AttachCameraPane(0));
+  if (!rig.Frame().CameraWindows()[0]->IsCapturing()) cameraPane->CaptureButton()->click();
+  CameraWindow& window = *rig.Frame().CameraWindows()[0];
+  ASSERT_TRUE(window.IsCapturing());
+  ASSERT_EQ(window.MeasuringZones(), 0);
+  rig.StartCollection();
+  ASSERT_TRUE(WaitFor([&] { return window.FrameCount() > 5; }));
+
+  FaultWatch& faults = *rig.Frame().Faults();
+  const WatchedSource source{kCameraSource, 0};
+  const std::string name = NameOf(rig.Frame(), source);
+  const std::size_t boxesBefore = rig.boxes.Shown().size();
+  ASSERT_TRUE(rig.Lab().SetFault("camera1", Sim::LabFault::kUnplugged));
+  ASSERT_TRUE(WaitFor([&] { return faults.IsLost(source); }));
+  RunFor(1500);
+  ASSERT_TRUE(rig.Lab().SetFault("camera1", Sim::LabFault::kNone));
+  ASSERT_TRUE(WaitFor([&] { return !faults.IsLost(source); })) << "back once it is plugged in";
+  const std::uint64_t frames = window.FrameCount();
+  EXPECT_TRUE(WaitFor([&] { return window.FrameCount() > frames + 5; })) << "its pictures come again";
+  EXPECT_FALSE(window.CameraLost());
+
+  EXPECT_EQ(rig.BoxesWith(name + " delivers no picture", boxesBefore), 1) << "told once, by name";
+  EXPECT_EQ(rig.boxes.Shown().size(), boxesBefore + 1);
+  const std::optional<ActionData> lost = ActionStarting(rig.Experiment(), name + " lost");
+  const std::optional<ActionData> back = ActionStarting(rig.Experiment(), name + " back after ");
+  ASSERT_TRUE(lost && back) << "the record says when it was missing";
+  EXPECT_GT(back->time, lost->time);
   rig.StopCollection();
 }
 

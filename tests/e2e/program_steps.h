@@ -66,11 +66,13 @@ inline std::vector<ActionData> Actions(ExperimentData& e) {
     return out;
   });
 }
-// The first action whose text begins with `head`; nothing when there is none.
+// The newest action whose text begins with `head`; nothing when there is
+// none.
 inline std::optional<ActionData> ActionStarting(ExperimentData& e, const std::string& head) {
+  std::optional<ActionData> newest;
   for (const ActionData& a : Actions(e))
-    if (a.text.rfind(head, 0) == 0) return a;
-  return std::nullopt;
+    if (a.text.rfind(head, 0) == 0) newest = a;
+  return newest;
 }
 
 // Every camera captures and has one zone across the vessel; false when a

@@ -361,7 +361,13 @@ TEST(StatusTexts, ElapsedAndInstrumentTime) {
                {9000, 0, "| 9 |"},
                {100, 0xFFFFFF9C, "| 0 |"}};  // the tick count wrapped
   for (const auto& c : cases) EXPECT_EQ(ElapsedTimeText(c.now, c.start), c.text) << c.now;
-  EXPECT_EQ(InstrumentTimeText(true, 1, 2, 3), "1:2:3  |");
+  // The instrument's clock: minutes and seconds in two digits.
+  const struct {
+    int hours, minutes, seconds;
+    const char* text;
+  } clocks[] = {
+      {12, 57, 9, "12:57:09  |"}, {1, 2, 3, "1:02:03  |"}, {0, 0, 0, "0:00:00  |"}, {23, 59, 59, "23:59:59  |"}};
+  for (const auto& c : clocks) EXPECT_EQ(InstrumentTimeText(true, c.hours, c.minutes, c.seconds), c.text) << c.text;
   EXPECT_EQ(InstrumentTimeText(false, 1, 2, 3), "");
 }
 

@@ -117,5 +117,90 @@ TEST(FaultWatch, ABackupThatStopsIsToldOnceForEachFailure) {
   EXPECT_NE(host.told.back().find(std::strerror(EROFS)), std::string::npos);
 }
 
+// The frame's watch of its cameras, a second apart: when a camera is lost,
+// when its window is to start it again, and when it is back. A camera that
+// went away is back once it delivers again: its measurements where it
+// measures zones, else its whole frames (a camera without zones has no
+// measurement to move).
+TEST(FaultWatch, ACameraIsStartedAgainUntilItDeliversAndThenBack) {
+  using Reading = FaultWatch::CameraReading;
+  const std::string name = "Camera 1 (DMx)";
+  const std::string noPicture = Id(UI::kCameraLostString) + " " + name;
+  const std::string tornPictures = Id(UI::kCameraTornString) + " " + name;
+  struct Step {
+    std::uint64_t advance;
+    Reading reading;
+    bool restartNow;  // a device arrived
+    bool restart;     // the window is to start its camera again
+    bool lost;
+  };
+  const Reading gone{.lost = true};
+  const auto live = [](int zones, std::uint64_t measurements, std::uint64_t frames, std::uint64_t torn = 0) {
+    return Reading{
+        .capturing = true, .measuringZones = zones, .measurements = measurements, .frames = frames, .torn = torn};
+  };
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+    std::vector<std::string> told;
+    std::size_t actions;  // lost and back
+  } cases[] = {
+      {"no zones: gone, started again every 3 s and at an arrival, back with its frames",
+       {{0, live(0, 0, 100), false, false, false},
+        {1000, gone, false, true, true},
+        {1000, gone, false, false, true},
+        {2000, gone, false, true, true},
+        {100, gone, true, true, true},
+        // Started, but no frame yet (still gone, or not there yet).
+        {1000, live(0, 0, 100), false, false, true},
+        {1000, live(0, 0, 160), false, false, false},
+        {1000, live(0, 0, 175), false, false, false}},
+       {noPicture},
+       2},
+      {"zones: gone, back with its measurements (frames alone are no return)",
+       {{0, live(1, 50, 100), false, false, false},
+        {1000, gone, false, true, true},
+        {1000, live(1, 50, 130), false, false, true},
+        {1000, live(1, 80, 160), false, false, false}},
+       {noPicture},
+       2},
+      {"zones measuring nothing for 3 s: lost without a restart, back when it measures",
+       {{0, live(1, 50, 100), false, false, false},
+        {1000, live(1, 50, 100), false, false, false},
+        {1999, live(1, 50, 100), false, false, false},
+        {1, live(1, 50, 100), false, false, true},
+        {1000, live(1, 50, 100), true, false, true},
+        {1000, live(1, 51, 101), false, false, false}},
+       {noPicture},
+       2},
+      {"zones and torn frames only: lost with torn pictures",
+       {{0, live(2, 50, 100, 7), false, false, false}, {3000, live(2, 50, 100, 90), false, false, true}},
+       {tornPictures},
+       1},
+      {"a camera that does not capture is not watched for silence",
+       {{0, live(1, 50, 100), false, false, false},
+        {5000, Reading{.measuringZones = 1, .measurements = 50, .frames = 100}, false, false, false}},
+       {},
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost host;
+    FaultWatch watch(host);
+    const WatchedSource source{kCameraSource, 0};
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      host.now += step.advance;
+      EXPECT_EQ(watch.WatchCamera(0, step.reading, step.restartNow), step.restart) << "step " << i;
+      EXPECT_EQ(watch.IsLost(source), step.lost) << "step " << i;
+    }
+    EXPECT_EQ(host.told, c.told) << "told once";
+    ASSERT_EQ(host.actions.size(), c.actions);
+    if (c.actions == 2) {
+      EXPECT_EQ(host.actions[1].rfind(Id(UI::kInstrumentBackActionString) + " " + name, 0), 0u);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ORV

@@ -2,6 +2,7 @@
 // the comparison with the installed products, and base64 descriptions.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -283,6 +284,45 @@ TEST_F(UpdaterTest, CheckReplacesTheListOnSuccessAndKeepsItOnFailure) {
   EXPECT_TRUE(settings.updates.empty());
   EXPECT_EQ(settings.ownProduct, own);
   EXPECT_EQ(server.Requests().size(), 4u);
+}
+
+// The own record names the product in the questions. The service may write
+// the product's GUID in another case or without braces; when it offers no
+// record of the product, the name is the one the product is installed under
+// (the program registers itself under its product id).
+TEST_F(UpdaterTest, TheOwnRecordHasTheProductsNameWhateverTheServiceOffers) {
+  const std::string bare = std::string(kProductId).substr(1, std::string(kProductId).size() - 2);
+  std::string lower = bare;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  struct Case {
+    const char* what;
+    std::string offeredId;      // empty: the service offers only another product
+    std::string installedCode;  // the code the product is installed under
+    std::string ownName;
+  };
+  const Case cases[] = {
+      {"the service's id as set", kProductId, "{other}", "Tarvix 5 (service)"},
+      {"without braces", bare, "{other}", "Tarvix 5 (service)"},
+      {"in lower case", "{" + lower + "}", "{other}", "Tarvix 5 (service)"},
+      {"no record of the product: the installed name", "", "{" + lower + "}", "Tarvix 5"},
+      {"installed under the bare id", "", bare, "Tarvix 5"},
+      {"neither", "", "{other}", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeInstalledProducts installed;
+    installed.entries.push_back({c.installedCode, "Tarvix 5", "5.5.7"});
+    installed.Add("Drivers", "0.9");
+    FreshetUpdate offered = MakeUpdate("Drivers", 1, 0, 0, 0);
+    if (!c.offeredId.empty()) {
+      offered = MakeUpdate("Tarvix 5 (service)", 5, 6, 0, 0);
+      offered.productId = c.offeredId;
+    }
+    settings.ownProduct = {};
+    server.Queue({200, SoapReply(UpdateElement(offered))});
+    EXPECT_EQ(Freshet::CheckForUpdates(settings, installed), 1);
+    EXPECT_EQ(settings.ownProduct.productName, c.ownName);
+  }
 }
 
 TEST_F(UpdaterTest, NoInstalledProductMeansNoRequest) {

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 #include <mutex>
 
+#include "platform/ui/dpi.h"
 #include "platform/ui/message_box.h"
 #include "updater/rich_text.h"
 #include "updater/update_query.h"
@@ -86,6 +88,9 @@ bool UpdatesAvailableDialog::OnInitDialog() {
   auto* layout = new QVBoxLayout(this);
   header_ = new QTextBrowser(this);
   header_->setFrameShape(QFrame::NoFrame);
+  // The header is a text to read, not a control: it takes no keys (a
+  // selection in it would swallow Return).
+  header_->setFocusPolicy(Qt::NoFocus);
   header_->setHtml(headerHtml_);
   QPalette palette = header_->palette();
   palette.setColor(QPalette::Base, palette.color(QPalette::Button));
@@ -94,10 +99,18 @@ bool UpdatesAvailableDialog::OnInitDialog() {
   auto* row = new QHBoxLayout;
   list_ = new QPushButton(this);
   list_->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+  constexpr int kListIcon = 16;  // pixels at 96 DPI
+  const int icon = ScaleByDpi(kListIcon, QueryDpi());
+  list_->setIconSize(QSize(icon, icon));
   list_->setToolTip(tr("Show the updates"));
-  yes_ = new QPushButton(tr("Yes"), this);
-  no_ = new QPushButton(tr("No"), this);
+  // Return answers Yes even while the list button has the focus (after the
+  // list was looked at); Space still opens the list.
+  list_->setAutoDefault(false);
+  yes_ = new QPushButton(tr("&Yes"), this);
+  no_ = new QPushButton(tr("&No"), this);
   yes_->setDefault(true);
+  // As tall as the answers beside it, at every DPI.
+  list_->setMinimumHeight(yes_->sizeHint().height());
   row->addWidget(list_);
   row->addStretch();
   row->addWidget(yes_);
@@ -106,14 +119,32 @@ bool UpdatesAvailableDialog::OnInitDialog() {
   connect(yes_, &QPushButton::clicked, this, [this] { EndDialog(UI::IDYES); });
   connect(no_, &QPushButton::clicked, this, [this] { EndDialog(UI::IDNO); });
   connect(list_, &QPushButton::clicked, this, [this] {
-    UpdateListDialog details(entries_);
+    // The list opens over the question, and when it closes the question
+    // has the keyboard again (the desktop need not give it back).
+    UpdateListDialog details(entries_, this);
     details.DoModal();
+    activateWindow();
   });
+  yes_->setFocus(Qt::OtherFocusReason);
   return false;
 }
 
-UpdateListDialog::UpdateListDialog(const std::vector<UpdateEntry>& entries)
-    : UI::Dialog({"Updates", true, true, 300, 200}), entries_(entries) {}
+void UpdatesAvailableDialog::keyPressEvent(QKeyEvent* e) {
+  // As in the program's message boxes, the answer's underlined letter alone
+  // answers too (with Alt it is the button's own shortcut).
+  if ((e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) == 0) {
+    for (QPushButton* answer : {yes_, no_}) {
+      if (!answer->shortcut().isEmpty() && e->key() == answer->shortcut()[0].key()) {
+        answer->animateClick();
+        return;
+      }
+    }
+  }
+  UI::Dialog::keyPressEvent(e);
+}
+
+UpdateListDialog::UpdateListDialog(const std::vector<UpdateEntry>& entries, QWidget* parent)
+    : UI::Dialog({"Updates", true, true, 300, 200}, parent), entries_(entries) {}
 
 bool UpdateListDialog::OnInitDialog() {
   auto* layout = new QVBoxLayout(this);

@@ -64,6 +64,7 @@ class UpdatesAvailableDialog : public UI::Dialog {
   bool OnInitDialog() override;
   void OnOK() override { EndDialog(UI::IDYES); }
   void OnCancel() override { EndDialog(UI::IDNO); }
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   QString headerHtml_;
@@ -76,7 +77,7 @@ class UpdatesAvailableDialog : public UI::Dialog {
 
 class UpdateListDialog : public UI::Dialog {
  public:
-  explicit UpdateListDialog(const std::vector<UpdateEntry>& entries);
+  explicit UpdateListDialog(const std::vector<UpdateEntry>& entries, QWidget* parent = nullptr);
   QTreeWidget* List() const { return list_; }
   QTextBrowser* Description() const { return description_; }
   int Shown() const { return shown_; }

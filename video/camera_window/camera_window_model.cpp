@@ -370,6 +370,11 @@ std::uint64_t CameraWindowModel::TornFrameCount() {
   return static_cast<std::uint64_t>(std::max(control_.Invoke<std::int32_t>(D::GetTornFrameCount), std::int32_t{0}));
 }
 
+std::uint64_t CameraWindowModel::FrameCount() {
+  if (!control_) return 0;
+  return static_cast<std::uint64_t>(std::max(control_.Invoke<std::int32_t>(D::GetFrameCount), std::int32_t{0}));
+}
+
 bool CameraWindowModel::RestartLostCamera() {
   if (!cameraLost_ || !control_) return false;
   if (control_.Invoke<std::int16_t>(D::RestartLostCamera) == 0) return false;

@@ -264,6 +264,10 @@ class CameraWindowModel {
   // How many frames the camera sent torn and the control refused (a count
   // that only moves); 0 without a control.
   std::uint64_t TornFrameCount();
+  // How many whole frames the camera delivered (a count that only moves):
+  // a camera without zones to measure is back when it moves; 0 without a
+  // control.
+  std::uint64_t FrameCount();
 
   // ---- state for the window ----
   int SelectedZone() const { return selectedZone_; }

@@ -122,6 +122,7 @@ const Com::DispatchTable<AnalysisViewControl>& AnalysisViewControl::Table() {
     t.Method(Dispid::RestartLostCamera, "RestartLostCamera", &C::RestartLostCamera);
     t.Method(Dispid::GetTornFrameCount, "GetTornFrameCount", &C::GetTornFrameCount);
     t.Method(Dispid::GetZonePictureState, "GetZonePictureState", &C::GetZonePictureState);
+    t.Method(Dispid::GetFrameCount, "GetFrameCount", &C::GetFrameCount);
     return t;
   }();
   return table;

@@ -41,6 +41,7 @@ class AnalysisViewControl final : public Com::ControlImpl<AnalysisViewControl>,
   std::int32_t GetZonePictureState(std::int32_t zone) {
     return static_cast<std::int32_t>(engine_->Analysis().GetPictureVerdict(zone));
   }
+  std::int32_t GetFrameCount() { return static_cast<std::int32_t>(engine_->Frames() & 0x7FFFFFFF); }
   void SetCameraDimensions(std::int32_t width, std::int32_t height) { engine_->SetCameraDimensions(width, height); }
   void StartRecording(std::string file) { engine_->StartRecording(file); }
   std::int16_t IsRecording() { return engine_->IsRecording() ? 1 : 0; }

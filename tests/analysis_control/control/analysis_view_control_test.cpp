@@ -196,9 +196,9 @@ class AnalysisControlTest : public ::testing::Test {
 };
 
 TEST_F(AnalysisControlTest, EveryMemberAnswersAndNoOther) {
-  for (DISPID id = 1; id <= 74; ++id) {
+  for (DISPID id = 1; id <= 75; ++id) {
     const HRESULT hr = Try(id, {});
-    if (id == 49 || id == 74) {
+    if (id == 49 || id == 75) {
       EXPECT_EQ(hr, Com::DISP_E_MEMBERNOTFOUND) << id;
     } else {
       EXPECT_TRUE(hr == Com::S_OK || hr == Com::DISP_E_BADPARAMCOUNT) << "DISPID " << id << ": " << hr;
@@ -222,6 +222,7 @@ TEST_F(AnalysisControlTest, EveryMemberAnswersAndNoOther) {
       {Dispid::RestartLostCamera, {}, Com::VT_I2},
       {Dispid::GetTornFrameCount, {}, Com::VT_I4},
       {Dispid::GetZonePictureState, {Variant(0)}, Com::VT_I4},
+      {Dispid::GetFrameCount, {}, Com::VT_I4},
   };
   for (const auto& t : typed) EXPECT_EQ(Call(t.id, t.args).vt(), t.type) << t.id;
   EXPECT_EQ(Try(Dispid::SetFrameRate, {Variant("fast")}), Com::DISP_E_TYPEMISMATCH);
@@ -233,6 +234,7 @@ TEST_F(AnalysisControlTest, FixedAnswersAndRefusedValues) {
   EXPECT_EQ(Try(Dispid::RestartLostCamera, {Variant(1)}), Com::DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(Dispid::GetTornFrameCount).Get<std::int32_t>(), 0) << "no camera, nothing torn";
   EXPECT_EQ(Call(Dispid::GetZonePictureState, {Variant(0)}).Get<std::int32_t>(), 0) << "no zone, nothing to say";
+  EXPECT_EQ(Call(Dispid::GetFrameCount).Get<std::int32_t>(), 0) << "no camera, no frame";
   EXPECT_EQ(Call(Dispid::IsCapturing).Get<std::int16_t>(), 0);
   EXPECT_EQ(Call(Dispid::GetUpdateViewFrequency).Get<std::int32_t>(), 3);
   for (int bad : {0, 6}) Call(Dispid::SetUpdateViewFrequency, {Variant(bad)});

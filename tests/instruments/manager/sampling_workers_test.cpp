@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <thread>
 
 #include "platform/os/tick_source.h"
@@ -221,19 +222,28 @@ TEST_F(WorkerTest, MultiWorkerReadsTheSlowBlockAtMostOnceASecond) {
   worker.AddListener(frame.inbox);
   worker.Prepare();
 
+  // A command (a new inlet target, 0 for none) goes to the unit before the
+  // tick, as the pane or the sequencer sends it.
   struct Step {
     std::uint32_t advance;
+    float command;
     bool slow;
   };
   std::vector<std::uint8_t> states;  // the heater state in each posted reading
+  std::vector<float> targets;        // the inlet target in each posted reading
   std::uint8_t heater = 1;
-  for (const Step& step :
-       {Step{0, true}, Step{400, false}, Step{600, false}, Step{1, true}, Step{999, false}, Step{2, true}}) {
+  for (const Step& step : {Step{0, 0, true}, Step{400, 0, false}, Step{600, 0, false}, Step{1, 0, true},
+                           Step{999, 0, false}, Step{2, 0, true}, Step{5, 80, true}, Step{5, 0, false},
+                           Step{5, 90, true}, Step{5, 90, true}, Step{5, 0, false}}) {
     ticks.Advance(step.advance);
     unit->Update([&](Sim::MultiInterfaceUnit::State& s) {
       s.digital[0] = heater;
       s.p1 = static_cast<float>(ticks.Now());
     });
+    if (step.command != 0) {
+      ASSERT_TRUE(Manager().MultiInterface().SetPressures(step.command, PressureMultiMyographK4x::kKeep,
+                                                          PressureMultiMyographK4x::kKeep, 0, 0, 0));
+    }
     unit->ClearReceived();
     CMultiInterfaceSampleThread::TimerCallback(&worker);
     const std::vector<std::uint8_t> commands = unit->ReceivedCommands();
@@ -245,11 +255,39 @@ TEST_F(WorkerTest, MultiWorkerReadsTheSlowBlockAtMostOnceASecond) {
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->p1, static_cast<float>(ticks.Now()));  // the fast values every tick
     states.push_back(reading->switch1);
+    targets.push_back(reading->targetP1);
     heater = heater ? 0 : 1;
   }
   // The heater state, switched at every tick, shows in the readings only
-  // with a slow block.
-  EXPECT_EQ(states, (std::vector<std::uint8_t>{1, 1, 1, 0, 0, 0}));
+  // with a slow block; a commanded target shows in the reading of the next
+  // tick, however short a time ago the last slow block was read.
+  EXPECT_EQ(states, (std::vector<std::uint8_t>{1, 1, 1, 0, 0, 0, 1, 1, 1, 0, 0}));
+  EXPECT_EQ(targets, (std::vector<float>{60, 60, 60, 60, 60, 60, 80, 80, 90, 90, 90}));
+}
+
+// After a set command the single interface's next cycle asks every setting
+// at once, so the reading carries the new target; then the turns go on.
+TEST_F(WorkerTest, SingleWorkerAsksEverySettingAfterASetCommand) {
+  LoadSingle();
+  Window frame;
+  CInterfaceSampleThread worker(Manager());
+  worker.AddListener(frame.inbox);
+  Sim::SingleInterfaceSim::State state;
+  state.targetP1 = 60;
+  single_.SetState(state);
+  EXPECT_TRUE(worker.HandlePMK4xNewUnit());
+  EXPECT_TRUE(worker.HandlePMK4xNewUnit());
+
+  ASSERT_TRUE(Manager().SingleInterface().SetTargetP1(95));
+  const std::size_t before = RequestsAfter(single_, 0).size();
+  EXPECT_TRUE(worker.HandlePMK4xNewUnit());
+  EXPECT_TRUE(worker.HandlePMK4xNewUnit());
+  const Requests all = RequestsAfter(single_, before + 9);
+  EXPECT_EQ(Requests(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+            (Requests{"?0107", "?0110", "?0111", "?0122", "?0121", "?0120", "?0124", "?0107", "?0121"}));
+  const std::deque<PMK4xData3> readings = worker.Holder()->TakeQueue();
+  ASSERT_EQ(readings.size(), 4u);
+  EXPECT_FLOAT_EQ(readings[2].targetP1, 95.0f);
 }
 
 TEST_F(WorkerTest, MultiWorkerWithoutBlocksDeliversWhenOnlyTheForceFails) {

@@ -90,11 +90,11 @@ TEST_F(SequencerTest, SingleInterfaceGetsEachCommandWithItsPause) {
     EXPECT_EQ(markerTime - start, 1000u * static_cast<std::uint32_t>(std::count(wire.begin(), wire.end(), kWait)));
     std::vector<ActionData> expected;
     for (const std::string& a : c.actions) expected.push_back({start, a});
-    expected.push_back({start, "Task started: Dilate"});
-    expected.push_back({markerTime, "Task Started: Dilate"});
+    // The task's start is one action: the marker's.
+    expected.push_back({markerTime, "Task started: Dilate"});
     EXPECT_EQ(hooks_.actions, expected);
     ASSERT_EQ(consumer_.markers.size(), 1u);
-    EXPECT_EQ(consumer_.markers[0].text, "Task Started: Dilate");
+    EXPECT_EQ(consumer_.markers[0].text, "Task started: Dilate");
     EXPECT_EQ(consumer_.markers[0].time, markerTime);
     EXPECT_EQ(consumer_.markers[0].camera, 0u);
     EXPECT_EQ(bar_.shown, 1);
@@ -218,6 +218,15 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
        true,
        true,
        {}},
+      // Without a marker the sequencer writes the start itself.
+      {"no marker on the traces",
+       [](SequencerTask& t) {
+         t.showMarker = 0;
+         t.p1 = t.p2 = t.temperature = -1;
+       },
+       true,
+       true,
+       {}},
   };
   Sim::MultiInterfaceUnit::State state;
   state.targetP1 = 11;
@@ -247,6 +256,7 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
     ASSERT_TRUE(manager_->MultiInterface().GetTargets(t1, t2, t3, gradient));
     unit->ClearReceived();
     hooks_.actions.clear();
+    consumer_.markers.clear();
 
     const std::uint32_t start = Now();
     ASSERT_TRUE(sequencer().StartSequencer());
@@ -256,8 +266,11 @@ TEST_F(SequencerTest, MultiInterfaceGetsTheSettersForTheTask) {
     EXPECT_EQ(calls, c.calls);
     Lines actions = c.actions;
     actions.push_back("Task started: Dilate");
-    actions.push_back("Task Started: Dilate");
     EXPECT_EQ(ActionTexts(), actions);
+    ASSERT_EQ(consumer_.markers.size(), task.showMarker != 0 ? 1u : 0u);
+    if (task.showMarker != 0) {
+      EXPECT_EQ(consumer_.markers[0].text, "Task started: Dilate");
+    }
     EXPECT_EQ(hooks_.actions.front().time, start);
     // The sequencer's own pauses are for the single interface only.
     EXPECT_TRUE(pauses_.empty());

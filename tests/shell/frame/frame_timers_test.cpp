@@ -52,7 +52,7 @@ TEST_F(MainFrameTest, ClockTimerShowsInstrumentAndElapsedTime) {
   EXPECT_EQ(LabelText(*frame, "Instrument time"), "");
   collection->SetInstrumentTime(true, 1, 2, 3);
   frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
-  EXPECT_EQ(LabelText(*frame, "Instrument time"), "1:2:3  |");
+  EXPECT_EQ(LabelText(*frame, "Instrument time"), "1:02:03  |");
   collection->SetInstrumentTime(false, 1, 2, 3);
   frame->SendMessage(UI::WM_TIMER, IDT_CLOCK, 0);
   EXPECT_EQ(LabelText(*frame, "Instrument time"), "");

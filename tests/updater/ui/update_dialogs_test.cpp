@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
@@ -88,6 +89,59 @@ TEST(UpdateDialogs, RendersOfTheThreeDialogs) {
     EXPECT_LE(large.width() * 100, small.width() * 165) << name;
     EXPECT_GE(large.height() * 100, small.height() * 135) << name;
     EXPECT_LE(large.height() * 100, small.height() * 165) << name;
+  }
+}
+
+// The question answers to the keyboard as to the mouse. Each key goes where
+// the focus is, as a real key press does; a list that opens is closed and
+// counted.
+TEST(UpdateDialogs, TheQuestionAnswersToItsKeys) {
+  const struct {
+    const char* what;
+    bool listSeenFirst;  // the list button was clicked and the list closed again
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int result;
+  } cases[] = {
+      {"Return presses the default button", false, Qt::Key_Return, Qt::NoModifier, UI::IDYES},
+      {"keypad Enter", false, Qt::Key_Enter, Qt::KeypadModifier, UI::IDYES},
+      {"Return after the list was looked at", true, Qt::Key_Return, Qt::NoModifier, UI::IDYES},
+      {"Yes's mnemonic", false, Qt::Key_Y, Qt::AltModifier, UI::IDYES},
+      {"Yes's letter alone", true, Qt::Key_Y, Qt::NoModifier, UI::IDYES},
+      {"No's mnemonic", false, Qt::Key_N, Qt::AltModifier, UI::IDNO},
+      {"No's letter alone", false, Qt::Key_N, Qt::NoModifier, UI::IDNO},
+      {"Escape", false, Qt::Key_Escape, Qt::NoModifier, UI::IDNO},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    UpdatesAvailableDialog available(QString::fromStdString(RtfToHtml(UpdateHeaderRtf("Tarvix 5"))), Entries());
+    int listsShown = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* list = dynamic_cast<UpdateListDialog*>(w); list && list->isVisible()) {
+          ++listsShown;
+          list->EndDialog(UI::IDOK);
+        }
+      }
+    });
+    closer.start(5);
+    EXPECT_EQ(RunModal(available,
+                       [&] {
+                         ASSERT_TRUE(ProcessEventsUntil([&] { return available.isActiveWindow(); }));
+                         if (c.listSeenFirst) {
+                           available.ListButton()->setFocus(Qt::MouseFocusReason);
+                           available.ListButton()->click();
+                           ASSERT_TRUE(ProcessEventsUntil([&] { return available.isActiveWindow(); }));
+                         }
+                         QWidget* focus = QApplication::focusWidget();
+                         ASSERT_NE(focus, nullptr);
+                         QTest::keyClick(focus, c.key, c.modifiers);
+                         // A button's shortcut shows the button pressed for a moment first.
+                         EXPECT_TRUE(ProcessEventsUntil([&] { return !available.isVisible(); }));
+                       }),
+              c.result);
+    EXPECT_EQ(listsShown, c.listSeenFirst ? 1 : 0);
   }
 }
 
@@ -225,7 +279,7 @@ TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogsOnlyWhenItsPackag
         return;
       }
       if (step == Step::Done) return;
-      QDialog* question = visibleDialog("Yes");
+      QDialog* question = visibleDialog("&Yes");
       if (question == nullptr) return;
       for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->isVisible() && !w->findChildren<QProgressBar*>().isEmpty()) seen.progressShown = true;
@@ -239,7 +293,7 @@ TEST_F(UpdaterTest, TheLibraryInstallsAnUpdateThroughItsDialogsOnlyWhenItsPackag
       } else if (step == Step::Answer) {
         step = Step::Done;
         for (QPushButton* b : question->findChildren<QPushButton*>()) {
-          if (b->text() == "Yes") b->click();
+          if (b->text() == "&Yes") b->click();
         }
       }
     };

@@ -507,6 +507,9 @@ TEST_F(CameraWindowModelTest, ACameraLostDuringACollectionKeepsItRunningAndStart
   // The frames its camera sent torn, as the control counts them.
   control.results[D::GetTornFrameCount] = Com::Variant(std::int32_t{5});
   EXPECT_EQ(model->TornFrameCount(), 5u);
+  // And the whole frames it delivered, which tell a camera without zones back.
+  control.results[D::GetFrameCount] = Com::Variant(std::int32_t{812});
+  EXPECT_EQ(model->FrameCount(), 812u);
 }
 
 TEST_F(CameraWindowModelTest, CaptureStoppedOutsideCollectionResetsTheClockState) {
