@@ -157,10 +157,15 @@ void ApplyResult(State& s, AnalyseImageAsyncTask& task) {
   std::int32_t lumenLeft = ZoneHistoryMean(zone, kRingLumenLeft);
   std::int32_t lumenRight = ZoneHistoryMean(zone, kRingLumenRight);
   if (task.analyse) {
-    vesselLeft = AddWrapping(vesselLeft, zone.adjustOuterLeft);
-    vesselRight = AddWrapping(vesselRight, zone.adjustOuterRight);
-    lumenLeft = AddWrapping(lumenLeft, zone.adjustInnerLeft);
-    lumenRight = AddWrapping(lumenRight, zone.adjustInnerRight);
+    // An edge not found (0) stays not found: the user's fine adjustment
+    // moves found edges only, never makes a position out of nothing.
+    const auto adjusted = [](std::int32_t edge, std::int32_t adjustment) {
+      return edge != 0 ? AddWrapping(edge, adjustment) : 0;
+    };
+    vesselLeft = adjusted(vesselLeft, zone.adjustOuterLeft);
+    vesselRight = adjusted(vesselRight, zone.adjustOuterRight);
+    lumenLeft = adjusted(lumenLeft, zone.adjustInnerLeft);
+    lumenRight = adjusted(lumenRight, zone.adjustInnerRight);
   }
   AnalysisZoneBlock& block = s.record.zones[task.zone];
   block.outerLeft = vesselLeft;

@@ -86,6 +86,21 @@ TEST(ZoneAnalysis, HistoryMeanAndAdjustmentsOverFrames) {
   EXPECT_EQ(at(28 + 36), 41);
 }
 
+TEST(ZoneAnalysis, AnEdgeNotFoundStaysNotFoundWhateverItsAdjustment) {
+  RecordingEvents events;
+  ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>());
+  ASSERT_EQ(analysis.AddZone({20, 0, 60, kFrameHeight}), 0);
+  analysis.SetOuterLeftAdjustment(0, 2);
+  analysis.SetOuterRightAdjustment(0, -1);
+  analysis.SetInnerLeftAdjustment(0, 3);
+  analysis.SetInnerRightAdjustment(0, -3);
+  // Nothing found for three frames: every edge is 0 again, adjusted or not.
+  analysis.PrepareZones(OneZoneFrame(25).View());
+  EXPECT_EQ(events.Zones().back(), (ZoneEvent{0, 27, 45, 30, 41}));
+  for (int i = 0; i < 3; ++i) analysis.PrepareZones(OneZoneFrame(-1).View());
+  EXPECT_EQ(events.Zones().back(), (ZoneEvent{0, 0, 0, 0, 0}));
+}
+
 TEST(ZoneAnalysis, EachZoneFillsItsOwnBlockOfTheRecord) {
   RecordingEvents events;
   ZoneAnalysis analysis(events, std::make_shared<InlineExecutor>());
