@@ -623,7 +623,7 @@ void CaptureEngine::GrabFrame() {
     CameraInterface* camera = camera_.get();
     const int width = width_, height = height_;
     lock.unlock();
-    fresh = std::make_shared<cv::Mat>(height, width, CV_8UC1);
+    fresh = std::make_shared<cv::Mat>(cameraFrame_.NewImage({width, height}));
     if (!camera->CopyFrame(fresh->data)) fresh.reset();
     lock.lock();
     if (!capturing_ || trackerBusy_) return;
