@@ -413,6 +413,50 @@ TEST(VideoBuffer, FramesHandedOverFromSeveralThreadsAreAllWrittenInEachThreadsOr
   }
 }
 
+// The compression jobs write too: whichever finishes the next frame writes
+// it and those after it that are compressed. A job that finds another
+// writing leaves its frame to that one, which looks again once it has done.
+TEST(VideoBuffer, AFrameCompressedWhileAnotherJobWritesIsWrittenByThatJob) {
+  HeldJobs jobs;
+  SmallRecording r;
+  r.buffer.SetCompressionRunnerForTesting(jobs.Runner());
+  ASSERT_TRUE(r.buffer.Start(r.avi));
+  r.AddFrames(0, 3);
+  std::once_flag once;
+  // Frame 1 is compressed on another thread while the job of frame 0 writes.
+  r.buffer.SetWriteEndHookForTesting([&] { std::call_once(once, [&] { std::thread([&] { jobs.Run(1); }).join(); }); });
+  jobs.Run(0);
+  EXPECT_EQ(r.buffer.GetFramesWritten(), 2u);
+  jobs.Run(2);
+  EXPECT_EQ(r.buffer.GetFramesWritten(), 3u);
+  // Frames compressed on several threads at once are all written, in order.
+  r.AddFrames(3, 300);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&jobs, t] {
+      for (int n = 302 - t; n >= 3; n -= 4) jobs.Run(static_cast<std::size_t>(n));
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(r.buffer.GetFramesWritten(), 303u);
+  r.buffer.Stop();
+  EXPECT_EQ(FrameTimes(ReadDta(r.dta)), ExpectedTimes(0, 303));
+  EXPECT_EQ(ReadVideo(r.avi).frames, 303);
+}
+
+// Frames that stop coming leave a header that counts them, long before the
+// next periodic update.
+TEST(VideoBuffer, InAPauseTheVideoHeaderIsBroughtUpToDate) {
+  SmallRecording r;
+  ASSERT_TRUE(r.buffer.Start(r.avi));
+  r.AddFrames(0, 3);
+  EXPECT_TRUE(WaitUntil([&] { return HeaderFrames(r.avi) == 3; }));
+  r.AddFrames(3, 2);
+  EXPECT_TRUE(WaitUntil([&] { return HeaderFrames(r.avi) == 5; }));
+  r.buffer.Stop();
+  EXPECT_EQ(ReadVideo(r.avi).frames, 5);
+}
+
 TEST(VideoBuffer, TheVideoHeaderIsBroughtUpToDateWhileFramesKeepComing) {
   OS::ManualTickSource ticks(1000);
   OS::ScopedTickSource useTicks(ticks);
