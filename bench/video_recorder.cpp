@@ -41,11 +41,11 @@
 // frame pool, writes the next of the 32 pictures into it (one copy where
 // the program makes two; either way every byte of the frame has just been
 // written by the thread that hands it over) and hands it over. The recorder
-// meets every frame alone, as in the program: a compression task and the
-// writer wake for it. Its processor time is the process's minus what the
-// camera thread spends outside AddFrame (writing the frames and waiting for
-// the next one); the time of this run is the camera's, so only processor
-// time is compared with the anchor's.
+// meets every frame alone, as in the program: a task of the pool wakes for
+// it, to shrink, compress and write it. Its processor time is the process's
+// minus what the camera thread spends outside AddFrame (writing the frames
+// and waiting for the next one); the time of this run is the camera's, so
+// only processor time is compared with the anchor's.
 //
 //   bench_video_recorder [frames per run] [rounds] [camera frames]
 //                                                      (default 2000, 5, 1000)
