@@ -653,7 +653,9 @@ void CaptureEngine::GrabFrame() {
       SharedCameraFrame::Image shown = cameraFrame_.Get();
       if (shown && (angle_ != 0 || scale_ != 1.0f)) {
         const cv::Mat rotation = cv::getRotationMatrix2D(centre_, angle_, scale_);
-        auto transformed = std::make_shared<cv::Mat>();
+        // Into pooled memory, like the camera's frames: the recorder keeps it
+        // without a copy.
+        auto transformed = std::make_shared<cv::Mat>(transformedFrame_.NewImage(shown->size()));
         cv::warpAffine(*shown, *transformed, rotation, shown->size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
                        cv::Scalar(0));
         shown = transformed;
