@@ -355,8 +355,8 @@ TEST(VideoBuffer, AFrameThatCannotBeCompressedIsLeftOutOfBothFiles) {
 TEST(VideoBuffer, FramesWithPausesAndAStopRightAfterTheLastAreAllWrittenAndLaterOnesDropped) {
   SmallRecording r;
   ASSERT_TRUE(r.buffer.Start(r.avi));
-  // Each pause is longer than the writer waits for a frame, so every frame
-  // meets a writer that is ending or has ended.
+  // Each pause is longer than the watch waits for a frame, so every frame
+  // meets a watch that is ending or has ended.
   for (int n = 0; n < 4; ++n) {
     if (n > 0) std::this_thread::sleep_for(std::chrono::milliseconds(CVideoBuffer::kWriterIdleMs + 50));
     r.buffer.AddFrame(Record(n), Frame(320, 240, 30 + 40 * n));
@@ -371,13 +371,13 @@ TEST(VideoBuffer, FramesWithPausesAndAStopRightAfterTheLastAreAllWrittenAndLater
   EXPECT_EQ(ReadVideo(r.avi).levels, (std::vector<int>{30, 70, 110, 150}));
 }
 
-TEST(VideoBuffer, AFrameHandedOverWhileTheWriterDecidesToEndIsStillWritten) {
+TEST(VideoBuffer, AFrameHandedOverWhileTheWatchDecidesToEndIsStillWritten) {
   SmallRecording r;
   ASSERT_TRUE(r.buffer.Start(r.avi));
   std::once_flag once;
   r.buffer.SetWriterIdleHookForTesting([&] { std::call_once(once, [&] { r.AddFrames(1, 1); }); });
   r.AddFrames(0, 1);
-  // Written by the writer itself, not only by Stop.
+  // Written by its compression task, not only by Stop.
   EXPECT_TRUE(WaitUntil([&] { return r.buffer.GetFramesWritten() == 2; }));
   r.buffer.Stop();
   EXPECT_EQ(FrameTimes(ReadDta(r.dta)), ExpectedTimes(0, 2));
@@ -387,7 +387,7 @@ TEST(VideoBuffer, AFrameHandedOverWhileTheWriterDecidesToEndIsStillWritten) {
 TEST(VideoBuffer, FramesHandedOverFromSeveralThreadsAreAllWrittenInEachThreadsOrder) {
   SmallRecording r;
   ASSERT_TRUE(r.buffer.Start(r.avi));
-  // Pauses around the writer's idle time, so that writers end and start
+  // Pauses around the watch's idle time, so that watches end and start
   // while other threads hand frames over.
   constexpr int kThreads = 4, kEach = 6;
   std::vector<std::thread> threads;
@@ -466,14 +466,14 @@ TEST(VideoBuffer, TheVideoHeaderIsBroughtUpToDateWhileFramesKeepComing) {
   ASSERT_TRUE(r.buffer.Start(r.avi));
   r.AddFrames(0, 3);
 
-  // The writer writes frame 0 and then waits for frame 1, busy and not yet
-  // due to update the header.
+  // Frame 0 is written, while frame 1 waits for its compression: busy, and
+  // not yet due to update the header.
   jobs.Run(0);
   ASSERT_TRUE(WaitUntil([&] { return r.buffer.GetFramesWritten() == 1; }));
   EXPECT_EQ(HeaderFrames(r.avi), 0u);
 
-  // A few seconds later frame 1 is written, and the header updated while the
-  // writer waits for frame 2.
+  // A few seconds later frame 1 is written, and the header updated while
+  // frame 2 waits.
   ticks.Advance(CVideoBuffer::kHeaderUpdateIntervalMs);
   jobs.Run(1);
   EXPECT_TRUE(WaitUntil([&] { return HeaderFrames(r.avi) == 2; }));
