@@ -624,7 +624,7 @@ void CaptureEngine::GrabFrame() {
     CameraInterface* camera = camera_.get();
     const int width = width_, height = height_;
     lock.unlock();
-    fresh = std::make_shared<cv::Mat>(height, width, CV_8UC1);
+    fresh = std::make_shared<cv::Mat>(cameraFrame_.NewImage({width, height}));
     if (!camera->CopyFrame(fresh->data)) fresh.reset();
     lock.lock();
     if (!capturing_ || trackerBusy_) return;
@@ -654,7 +654,9 @@ void CaptureEngine::GrabFrame() {
       SharedCameraFrame::Image shown = cameraFrame_.Get();
       if (shown && (angle_ != 0 || scale_ != 1.0f)) {
         const cv::Mat rotation = cv::getRotationMatrix2D(centre_, angle_, scale_);
-        auto transformed = std::make_shared<cv::Mat>();
+        // Into pooled memory, like the camera's frames: the recorder keeps it
+        // without a copy.
+        auto transformed = std::make_shared<cv::Mat>(transformedFrame_.NewImage(shown->size()));
         cv::warpAffine(*shown, *transformed, rotation, shown->size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
                        cv::Scalar(0));
         shown = transformed;

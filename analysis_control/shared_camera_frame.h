@@ -22,6 +22,10 @@ class SharedCameraFrame {
   // The picture; null when there is none.
   Image Get() const;
   bool HasImage() const { return Get() != nullptr; }
+  // A one-channel picture of `size` in the holder's memory, for the caller
+  // to fill and then set: a steady stream of pictures reuses their memory,
+  // and the recorder keeps them without copying.
+  cv::Mat NewImage(cv::Size size) { return pool_.Take(size, CV_8UC1); }
   // Takes a copy of `source` as the new picture, in one channel: a
   // one-channel source is copied byte for byte, a colour source (three or
   // four channels, blue-green-red) is turned to grey. An empty source or one

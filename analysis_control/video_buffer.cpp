@@ -206,7 +206,6 @@ bool CVideoBuffer::Start(const std::string& fileName) {
   lastHeaderUpdate_ = OS::GetTickCount();
   headerBehind_ = false;
   std::lock_guard lock(mutex_);
-  NewFrame.Reset();
   Stopped.Reset();
   recording_ = true;
   return true;
@@ -222,7 +221,7 @@ void CVideoBuffer::AddFrame(const AnalysisData& record, const cv::Mat& image) {
     frame->Image = images_.Take(image.size(), image.type());
     image.copyTo(frame->Image);
   }
-  bool startWriter = false;
+  bool startWatch = false;
   bool startCompressor = false;
   {
     std::lock_guard lock(mutex_);
@@ -230,10 +229,11 @@ void CVideoBuffer::AddFrame(const AnalysisData& record, const cv::Mat& image) {
     frame->Width = Width;
     frame->Height = Height;
     Queue.push_back(frame);
-    if (!writerRunning_) {
-      writerRunning_ = true;
-      ++writersStarting_;
-      startWriter = true;
+    ++handedOver_;
+    if (!watchRunning_) {
+      watchRunning_ = true;
+      ++watchesStarting_;
+      startWatch = true;
     }
     if (!runner_) {
       toCompress_.push_back(frame);
@@ -242,17 +242,19 @@ void CVideoBuffer::AddFrame(const AnalysisData& record, const cv::Mat& image) {
         startCompressor = true;
       }
     }
-    NewFrame.Set();
   }
 
   if (runner_) {
-    runner_([frame] { CompressAndRelease(*frame); });
+    runner_([this, frame] {
+      CompressAndRelease(*frame);
+      WriteCompressed();
+    });
   } else if (startCompressor) {
     auto future = Threading::StartAsyncTask([this] { return CompressQueued(), 0; }, 0);
     // No worker took the task: compress here rather than lose the frame.
     if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) CompressQueued();
   }
-  if (startWriter) StartWriter();
+  if (startWatch) StartWatch();
 }
 
 void CVideoBuffer::CompressAndRelease(VIDEOBUFFER_DATA& frame) {
@@ -281,6 +283,39 @@ void CVideoBuffer::CompressQueued() {
       }
     }
     CompressAndRelease(*frame);
+    WriteCompressed();
+  }
+}
+
+void CVideoBuffer::WriteCompressed() {
+  for (;;) {
+    // Whoever holds the lock looks at the queue again once it has let go,
+    // so the frame this thread has just compressed is written either way.
+    if (!writeMutex_.try_lock()) return;
+    WriteQueued(false);
+    if (writeEndHook_) writeEndHook_();
+    writeMutex_.unlock();
+    std::lock_guard lock(mutex_);
+    if (Queue.empty() || !Queue.front()->Ready.IsSet()) return;
+  }
+}
+
+void CVideoBuffer::WriteQueued(bool wait) {
+  for (;;) {
+    std::shared_ptr<VIDEOBUFFER_DATA> frame;
+    {
+      std::lock_guard lock(mutex_);
+      if (Queue.empty() || (!wait && !Queue.front()->Ready.IsSet())) return;
+      frame = std::move(Queue.front());
+      Queue.pop_front();
+    }
+    WriteFrame(*frame);
+    // The JPEG's memory, for the frames to come.
+    std::lock_guard lock(mutex_);
+    if (frame->JpegData.capacity() > 0 && spareJpegs_.size() < kSpareJpegs) {
+      frame->JpegData.clear();
+      spareJpegs_.push_back(std::move(frame->JpegData));
+    }
   }
 }
 
@@ -289,70 +324,61 @@ void CVideoBuffer::WaitForCompressors() {
   compressorsIdle_.wait(lock, [this] { return compressors_ == 0; });
 }
 
-void CVideoBuffer::StartWriter() {
-  // The buffer outlives its writers (Stop and the destructor wait for them),
+void CVideoBuffer::StartWatch() {
+  // The buffer outlives its watches (Stop and the destructor wait for them),
   // so the task is handed over without ownership.
   std::shared_ptr<Threading::AsyncTask> self(this, [](Threading::AsyncTask*) {});
   std::shared_ptr<Threading::TaskFuture> future = QueueTask(std::move(self), Threading::kTaskLongRunning);
   std::lock_guard lock(mutex_);
-  std::erase_if(Writers, [](const std::shared_ptr<Threading::TaskFuture>& w) { return w->IsFinished(); });
-  Writers.push_back(future);
-  --writersStarting_;
-  // No thread could take it: the next frame tries again, and Stop writes what
-  // is queued.
-  if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) writerRunning_ = false;
-  writerIdle_.notify_all();
+  std::erase_if(Watches, [](const std::shared_ptr<Threading::TaskFuture>& w) { return w->IsFinished(); });
+  Watches.push_back(future);
+  --watchesStarting_;
+  // No thread could take it: the next frame tries again.
+  if (future->IsFinished() && future->GetResult() == Threading::kTaskNotStarted) watchRunning_ = false;
+  watchIdle_.notify_all();
 }
 
-void CVideoBuffer::WaitForWriter() {
-  std::vector<std::shared_ptr<Threading::TaskFuture>> writers;
+void CVideoBuffer::WaitForWatch() {
+  std::vector<std::shared_ptr<Threading::TaskFuture>> watches;
   {
     std::unique_lock lock(mutex_);
-    writerIdle_.wait(lock, [this] { return !writerRunning_ && writersStarting_ == 0; });
-    writers.swap(Writers);
+    watchIdle_.wait(lock, [this] { return !watchRunning_ && watchesStarting_ == 0; });
+    watches.swap(Watches);
   }
-  for (const auto& w : writers) w->Wait();
+  for (const auto& w : watches) w->Wait();
 }
 
 std::int32_t CVideoBuffer::Run() {
-  // The memory of the JPEG written last, handed back for the next frames.
-  std::vector<unsigned char> written;
+  std::uint64_t seen;
+  {
+    std::lock_guard lock(mutex_);
+    seen = handedOver_;
+  }
   for (;;) {
-    std::shared_ptr<VIDEOBUFFER_DATA> frame;
+    const bool stopped = Stopped.Wait(std::chrono::milliseconds(kWriterIdleMs));
+    bool pause;
     {
       std::lock_guard lock(mutex_);
-      if (written.capacity() > 0 && spareJpegs_.size() < kSpareJpegs) {
-        written.clear();
-        spareJpegs_.push_back(std::move(written));
-        written = {};
-      }
-      if (!Queue.empty()) {
-        frame = std::move(Queue.front());
-        Queue.pop_front();
-      }
+      pause = !stopped && handedOver_ == seen && Queue.empty();
+      seen = handedOver_;
     }
-    if (frame) {
-      WriteFrame(*frame);
-      written = std::move(frame->JpegData);
-      continue;
-    }
-    const bool arrived = !Stopped.IsSet() && NewFrame.Wait(std::chrono::milliseconds(kWriterIdleMs));
-    if (!arrived) {
-      // A pause in the frames: bring the header up to date meanwhile.
-      if (!Stopped.IsSet() && headerBehind_ && Avi) UpdateHeader();
+    if (pause) {
+      {
+        // Frames have stopped coming: bring the header up to date meanwhile.
+        std::lock_guard write(writeMutex_);
+        if (!Stopped.IsSet() && headerBehind_ && Avi) UpdateHeader();
+      }
       if (idleHook_) idleHook_();
     }
     // The decision to end is taken under the lock that AddFrame queues under,
-    // so a frame is either seen here or finds no writer and starts one.
+    // so a frame is either seen here or finds no watch and starts one.
     std::lock_guard lock(mutex_);
-    if (Queue.empty()) {
-      if (!arrived || Stopped.IsSet()) {
-        writerRunning_ = false;
-        writerIdle_.notify_all();
-        return 0;
-      }
-      NewFrame.Reset();
+    if (Stopped.IsSet() || (pause && handedOver_ == seen && Queue.empty())) {
+      watchRunning_ = false;
+      watchIdle_.notify_all();
+      return 0;
     }
+    seen = handedOver_;
   }
 }
 
@@ -410,16 +436,8 @@ bool CVideoBuffer::UpdateHeader() {
 }
 
 void CVideoBuffer::Drain() {
-  for (;;) {
-    std::shared_ptr<VIDEOBUFFER_DATA> frame;
-    {
-      std::lock_guard lock(mutex_);
-      if (Queue.empty()) return;
-      frame = std::move(Queue.front());
-      Queue.pop_front();
-    }
-    WriteFrame(*frame);
-  }
+  std::lock_guard write(writeMutex_);
+  WriteQueued(true);
 }
 
 void CVideoBuffer::EndRecording(const std::string& why, bool error) {
@@ -481,9 +499,10 @@ void CVideoBuffer::StopLocked(std::uint32_t elapsedMs, bool measure) {
     Stopped.Set();
     recording_ = false;
   }
-  WaitForWriter();
+  WaitForWatch();
   Drain();
   WaitForCompressors();
+  std::lock_guard write(writeMutex_);
   if (measure && Avi) avi_set_frame_rate(Avi, MeasuredFrameRate(FramesWritten.load(), elapsedMs));
   CloseFiles();
   images_.Clear();

@@ -6,8 +6,13 @@
 // ".dta" file beside it: the n-th record belongs to the n-th video frame.
 // The capture thread only queues the frame (a frame from a FramePool is
 // shared, any other is copied) and its record; shrinking to the
-// recording size and JPEG compression run on the task pool, in any order, and
-// one writer task appends the finished frames in hand-over order.
+// recording size and JPEG compression run on the task pool, in any order.
+// The compression tasks also write: the one that finishes the next frame to
+// be written appends it and every frame after it that is compressed, in
+// hand-over order, while the others go on compressing. So a frame handed
+// over alone wakes one task, which compresses and writes it. A watch task
+// wakes now and then while frames come, to bring the AVI header up to date
+// in a pause.
 //
 // Both files stay consistent whatever happens: every frame handed over before
 // Stop is written; when a file cannot be written, or the video would pass the
@@ -36,8 +41,7 @@
 
 namespace ORV {
 
-// One frame handed over, shared by the queue, its compression job and the
-// writer.
+// One frame handed over, shared by the queue and its compression job.
 struct VIDEOBUFFER_DATA {
   AnalysisData Record;  // copied at hand-over
   cv::Mat Image;        // the camera image (pooled, or a pooled copy); released once compressed
@@ -52,7 +56,8 @@ class CVideoBuffer : public Threading::AsyncTask {
  public:
   // How often the AVI header is brought up to date while frames keep coming.
   static constexpr std::uint32_t kHeaderUpdateIntervalMs = 2000;
-  // How long the writer waits for a new frame before it ends.
+  // A pause in the frames: none handed over for this long. The watch looks
+  // this often, and ends after a pause.
   static constexpr int kWriterIdleMs = 100;
 
   CVideoBuffer() = default;
@@ -103,25 +108,38 @@ class CVideoBuffer : public Threading::AsyncTask {
   // "Analysis_" and ".avi" becomes ".dta"; the folders stay as they are.
   static std::string DtaPathFor(const std::string& aviPath);
 
-  // The writer task: appends the queued frames in order, ends when the queue
-  // has stayed empty for kWriterIdleMs or the recording stops.
+  // The watch task: every kWriterIdleMs, when no frame was handed over
+  // meanwhile and none waits to be written, brings the AVI header up to date
+  // and ends; it ends too when the recording stops.
   std::int32_t Run() override;
 
   // Test hooks. The file size limit applies to recordings started after it
-  // is set. A compression runner takes each frame's compression job in place
-  // of the task pool. The idle hook runs on the writer each time it found no
-  // new frame in time, just before it decides whether to end.
+  // is set. A compression runner takes each frame's compression job (which
+  // writes as the task pool's do) in place of the task pool. The idle hook
+  // runs on the watch each time it found a pause, just before it decides
+  // whether to end. The write-end hook runs on a thread that writes, once it
+  // has written the frames compressed so far, before it lets others write.
   void SetFileSizeLimitForTesting(std::uint64_t bytes) { sizeLimit_ = bytes; }
   void SetCompressionRunnerForTesting(std::function<void(std::function<void()>)> runner) {
     runner_ = std::move(runner);
   }
   void SetWriterIdleHookForTesting(std::function<void()> hook) { idleHook_ = std::move(hook); }
+  void SetWriteEndHookForTesting(std::function<void()> hook) { writeEndHook_ = std::move(hook); }
 
  private:
   void StopLocked(std::uint32_t elapsedMs, bool measure);
-  void WaitForWriter();
-  void StartWriter();
+  void WaitForWatch();
+  void StartWatch();
+  // Appends one frame to both files, once it is compressed. The caller holds
+  // writeMutex_.
   void WriteFrame(VIDEOBUFFER_DATA& frame);
+  // Writes the frames at the front of the queue in order: those compressed
+  // already, or with `wait` every one, waiting for each. The caller holds
+  // writeMutex_.
+  void WriteQueued(bool wait);
+  // Called once a frame is compressed: writes what can be written, unless
+  // another thread is writing (which then writes that frame too).
+  void WriteCompressed();
   // Writes what the queue still holds on the calling thread.
   void Drain();
   bool UpdateHeader();
@@ -132,7 +150,8 @@ class CVideoBuffer : public Threading::AsyncTask {
   static void Compress(VIDEOBUFFER_DATA& frame);
   // Compresses the frame, lets go of its image and sets Ready.
   static void CompressAndRelease(VIDEOBUFFER_DATA& frame);
-  // A compression task: compresses waiting frames until none is left.
+  // A compression task: compresses and writes waiting frames until none is
+  // left.
   void CompressQueued();
   void WaitForCompressors();
 
@@ -142,8 +161,9 @@ class CVideoBuffer : public Threading::AsyncTask {
   int ScaleFactor = 0;
   int FrameRate = 0;
 
-  // The open files; touched by Start and Stop only while no writer runs, and
-  // by the writer while it runs.
+  // The open files and what goes with them; touched by Start while nothing
+  // else runs, and otherwise under writeMutex_.
+  std::mutex writeMutex_;
   avi_writer* Avi = nullptr;
   int DtaFile = -1;
   std::string AviPath;
@@ -153,9 +173,10 @@ class CVideoBuffer : public Threading::AsyncTask {
   bool headerBehind_ = false;
   std::uint64_t sizeLimit_ = kAviMaxFileLength;
 
-  // Hand-over between the capture thread and the writer.
+  // Hand-over between the capture thread, the compression tasks and the
+  // watch. Never locked before writeMutex_.
   mutable std::mutex mutex_;
-  std::condition_variable writerIdle_;
+  std::condition_variable watchIdle_;
   std::deque<std::shared_ptr<VIDEOBUFFER_DATA>> Queue;
   // Frames waiting for compression, in hand-over order. At most one
   // compression task per processor takes them, so that compression never
@@ -165,28 +186,27 @@ class CVideoBuffer : public Threading::AsyncTask {
   unsigned compressors_ = 0;
   const unsigned maxCompressors_ = std::max(1u, std::thread::hardware_concurrency());
   std::condition_variable compressorsIdle_;
-  bool writerRunning_ = false;  // a writer was started and has not yet decided to end
-  int writersStarting_ = 0;     // writers whose futures are not yet in Writers
-  // The futures of the writers that may not have returned yet; a writer
-  // that has decided to end may still be on its way out when the next one
-  // starts.
-  std::vector<std::shared_ptr<Threading::TaskFuture>> Writers;
+  std::uint64_t handedOver_ = 0;  // frames queued so far, for the watch
+  bool watchRunning_ = false;     // a watch was started and has not yet decided to end
+  int watchesStarting_ = 0;       // watches whose futures are not yet in Watches
+  // The futures of the watches that may not have returned yet; a watch that
+  // has decided to end may still be on its way out when the next one starts.
+  std::vector<std::shared_ptr<Threading::TaskFuture>> Watches;
   Utils::Sync::Event Stopped;
-  Utils::Sync::Event NewFrame;
   std::atomic<bool> recording_{false};
 
   // Start and Stop, one at a time.
   std::mutex controlMutex_;
 
   FramePool images_;
-  // The memory of JPEGs written, handed from the writer back to the
-  // compression tasks: a new frame's JPEG is copied into memory already in
-  // use instead of into memory taken from (and soon given back to) the
-  // system for every frame.
+  // The memory of JPEGs written, handed back to the compression tasks: a
+  // new frame's JPEG is copied into memory already in use instead of into
+  // memory taken from (and soon given back to) the system for every frame.
   static constexpr std::size_t kSpareJpegs = 32;
   std::vector<std::vector<unsigned char>> spareJpegs_;  // guarded by mutex_
   std::function<void(std::function<void()>)> runner_;
   std::function<void()> idleHook_;
+  std::function<void()> writeEndHook_;
 };
 
 }  // namespace ORV

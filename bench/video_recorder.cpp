@@ -1,44 +1,57 @@
 // Throughput of the video recorder against bare JPEG compression.
 //
-// A 1280 x 960 camera recorded with factor 2. The camera frames sit in pooled
-// memory, as the capture thread fills them, so the recorder keeps each frame
-// by reference and shrinks it to 640 x 480, compresses it (grey, quality 75,
-// fast DCT) on the task pool and writes it with its analysis record.
+// A 1280 x 960 camera recorded with factor 2: the recorder shrinks each
+// frame to 640 x 480, compresses it (grey, quality 75, fast DCT) on the task
+// pool and writes it with its analysis record. Every recording goes into
+// files of its own, as every recording of the program does.
 //
 // The anchor is TurboJPEG alone compressing the very frames the recorder
 // writes (the same 640 x 480 pictures, shrunk beforehand) on one thread per
 // processor, the recorder's own number of compression tasks, through the
 // same entry point of TurboJPEG as the recorder (the fastest for a grey
 // picture; the one-thread figure of the grey pixel format, which the
-// recorder used before, is printed beside it). A second reference adds the
-// shrink to it (the recorder's shrink, on the same threads), so the
-// difference to the recorder is the hand-over and the writing. The three run
-// in turn, round after round, so that a machine busy with other work slows
-// each of them alike; every round prints its figures and ratios, and the end
-// the median and range of the ratios. Processor time per frame is printed
-// too: it changes much less with the load of the machine, which each round
-// prints (the load average).
+// recorder used before, is printed beside it). Each round runs the anchor
+// and then the recorder's two figures below, so that a machine busy with
+// other work slows each of them alike; every round prints its figures, its
+// ratios and the load average, and the end the median and range of the
+// ratios. Processor time per frame changes much less with the load of the
+// machine than time does.
 //
-// The 32 camera frames (39 MB) take turns, so each frame has left the caches
-// by the time it is shrunk: the shrink waits at least as long as the memory
-// takes to deliver 1.2 MB. The anchor's pictures are a quarter of that.
-//
-// Also reported: the time AddFrame takes on the capture thread, and the
-// shrink of one frame on one thread, against OpenCV's resize that made the
+// Cold frames (the figure kept from before): the 32 camera frames (39 MB)
+// sit in pooled memory and are handed over in turn by reference, as fast as
+// the recorder takes them, at most kInFlight frames in flight (the frames
+// are written in order, so a compression task that the system holds back
+// for a moment holds the writer too; the limit leaves room for some tens of
+// milliseconds of that at full speed). Each frame has left the caches by
+// the time it is shrunk: the shrink waits at least as long as the memory
+// takes to deliver 1.2 MB, where the anchor's pictures are a quarter of
+// that. A second reference adds the shrink to the anchor (the recorder's
+// shrink, on the same threads), so the difference to the recorder is the
+// hand-over and the writing. Also reported: the time AddFrame takes, and the
+// shrink of one frame on one thread against OpenCV's resize that made the
 // same pictures before and against only reading the frame, the least any
 // shrink of a frame that comes from memory takes.
 //
-// The frame source hands frames over as fast as the recorder takes them,
-// keeping at most kInFlight frames in flight (a camera faster than the
-// recorder). The recorder itself sets no such limit. The frames are written
-// in order, so a compression task that the system holds back for a moment
-// holds the writer too; the limit leaves room for some tens of milliseconds
-// of that at full speed, so that the figure measures the recorder rather
-// than the scheduling of a busy machine.
+// From the camera (the program's path): a camera back-end's library thread
+// copies each new frame into the back-end's frame store and calls the
+// capture engine, which on that same thread copies the frame into a frame
+// of its frame pool and hands it to the recorder at once. Here one camera
+// thread runs at kCameraRate frames per second (the simulated lab's camera,
+// the fastest the program is asked to keep up with), takes a frame from a
+// frame pool, writes the next of the 32 pictures into it (one copy where
+// the program makes two; either way every byte of the frame has just been
+// written by the thread that hands it over) and hands it over. The recorder
+// meets every frame alone, as in the program: a task of the pool wakes for
+// it, to shrink, compress and write it. Its processor time is the process's
+// minus what the camera thread spends outside AddFrame (writing the frames
+// and waiting for the next one); the time of this run is the camera's, so
+// only processor time is compared with the anchor's.
 //
-//   bench_video_recorder [frames per run] [rounds]     (default 2000, 5)
+//   bench_video_recorder [frames per run] [rounds] [camera frames]
+//                                                      (default 2000, 5, 1000)
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -48,6 +61,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
@@ -62,8 +76,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kInFlight = 256;
+constexpr int kCameraRate = 200;
 
 double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// Processor time of the calling thread.
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 double ProcessCpuSeconds() {
   rusage u{};
@@ -123,7 +145,8 @@ struct Compressor {
 struct Result {
   double seconds = 0;
   double cpuSeconds = 0;
-  double handOverSeconds = 0;  // recorder: time spent in AddFrame on the capture thread
+  double handOverSeconds = 0;   // recorder: time spent in AddFrame on the capture thread
+  double cameraCpuSeconds = 0;  // from the camera: the camera thread's own processor time
 };
 
 // Compresses `frames` frames taken round-robin from `source` on `threads`
@@ -155,13 +178,26 @@ Result CompressAlone(const std::vector<cv::Mat>& source, int frames, unsigned th
   return r;
 }
 
-Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& file) {
-  ORV::CVideoBuffer buffer;
-  buffer.SetSize(1280, 960, 2, 200);
+// A new recording into `file`.
+void StartRecording(ORV::CVideoBuffer& buffer, const std::string& file) {
+  buffer.SetSize(1280, 960, 2, kCameraRate);
   if (!buffer.Start(file)) {
     std::fprintf(stderr, "cannot start recording into %s\n", file.c_str());
     std::exit(1);
   }
+}
+
+void ExpectWritten(const ORV::CVideoBuffer& buffer, int count) {
+  if (static_cast<int>(buffer.GetFramesWritten()) != count) {
+    std::fprintf(stderr, "only %u of %d frames recorded\n", buffer.GetFramesWritten(), count);
+    std::exit(1);
+  }
+}
+
+// Records `count` cold frames taken by reference round-robin from `frames`.
+Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& file) {
+  ORV::CVideoBuffer buffer;
+  StartRecording(buffer, file);
   ORV::AnalysisData record;
   double handOver = 0;
   const double cpu = ProcessCpuSeconds();
@@ -176,10 +212,38 @@ Result Record(const std::vector<cv::Mat>& frames, int count, const std::string& 
   }
   buffer.Stop();
   Result r{Seconds(start), ProcessCpuSeconds() - cpu, handOver};
-  if (static_cast<int>(buffer.GetFramesWritten()) != count) {
-    std::fprintf(stderr, "only %u of %d frames recorded\n", buffer.GetFramesWritten(), count);
-    std::exit(1);
+  ExpectWritten(buffer, count);
+  return r;
+}
+
+// Records `count` frames from a camera at kCameraRate frames per second,
+// which writes the pictures of `pictures` in turn into frames of its frame
+// pool, each just before it hands it over.
+Result RecordFromCamera(const std::vector<cv::Mat>& pictures, int count, const std::string& file) {
+  ORV::FramePool pool;
+  ORV::CVideoBuffer buffer;
+  StartRecording(buffer, file);
+  ORV::AnalysisData record;
+  double handOver = 0, handOverCpu = 0;
+  const double cpu = ProcessCpuSeconds();
+  const double cameraCpu = ThreadCpuSeconds();
+  const auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    std::this_thread::sleep_until(start + std::chrono::microseconds(std::int64_t{1000000} * i / kCameraRate));
+    const cv::Mat& picture = pictures[static_cast<std::size_t>(i) % pictures.size()];
+    cv::Mat frame = pool.Take(picture.size(), picture.type());
+    std::memcpy(frame.data, picture.data, picture.total() * picture.elemSize());
+    record.frameTime = i * 1000 / kCameraRate;
+    const auto before = Clock::now();
+    const double beforeCpu = ThreadCpuSeconds();
+    buffer.AddFrame(record, frame);
+    handOverCpu += ThreadCpuSeconds() - beforeCpu;
+    handOver += Seconds(before);
   }
+  const double camera = ThreadCpuSeconds() - cameraCpu - handOverCpu;
+  buffer.Stop();
+  Result r{Seconds(start), ProcessCpuSeconds() - cpu - camera, handOver, camera};
+  ExpectWritten(buffer, count);
   return r;
 }
 
@@ -245,6 +309,7 @@ void PrintRatios(const char* what, const std::vector<double>& time, const std::v
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::max(100, std::atoi(argv[1])) : 2000;
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const int cameraCount = argc > 3 ? std::max(100, std::atoi(argv[3])) : 1000;
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   const std::vector<cv::Mat> frames = MakeFrames(32);
   // The camera's frames, as the capture thread hands them over: in pooled
@@ -268,10 +333,22 @@ int main(int argc, char** argv) {
     std::perror("mkdtemp");
     return 1;
   }
-  const std::string file = std::string(folder) + "/Record_0.avi";
+  // Each recording into new files, as in the program: a file written anew
+  // would first have its old contents thrown away (and flushed to the disk
+  // when closed).
+  int recordings = 0;
+  std::uint64_t fileBytes = 0;  // of the last recording
+  const auto recording = [&](const std::function<Result(const std::string&)>& record) {
+    const std::string file = std::string(folder) + "/Record_" + std::to_string(recordings++) + ".avi";
+    const Result r = record(file);
+    fileBytes = std::filesystem::file_size(file);
+    std::filesystem::remove(file);
+    std::filesystem::remove(ORV::CVideoBuffer::DtaPathFor(file));
+    return r;
+  };
 
   // Warm up the pool, the compressors and the file system once.
-  Record(captured, 200, file);
+  recording([&](const std::string& file) { return Record(captured, 200, file); });
   CompressAlone(small, 200, threads, nullptr);
   CompressAlone(frames, 200, threads, nullptr, true);
 
@@ -290,31 +367,44 @@ int main(int argc, char** argv) {
               count / onePacked.seconds, 1000 * onePacked.cpuSeconds / count);
   std::printf("shrink of one frame, 1 thread: %.3f ms (OpenCV resize %.3f ms, reading the frame alone %.3f ms)\n",
               1000 * shrink, 1000 * resize, 1000 * read);
-  std::printf("frames/s and processor ms per frame on %u threads:\n", threads);
   std::printf(
-      "round  TurboJPEG alone    shrink + TurboJPEG  recorder           hand-over  ratio time  ratio cpu  load\n");
+      "frames/s and processor ms per frame on %u threads; cold frames, then %d frames from the camera at "
+      "%d frames/s:\n",
+      threads, cameraCount, kCameraRate);
+  std::printf(
+      "round  TurboJPEG alone    shrink + TurboJPEG  recorder, cold     hand-over  ratio time  ratio cpu  load  "
+      "camera: recorder  own ms  hand-over  ratio cpu  load\n");
 
-  std::vector<double> time, cpu, timeShrunk, cpuShrunk;
-  std::uint64_t fileBytes = 0;
+  std::vector<double> time, cpu, timeShrunk, cpuShrunk, cpuCamera;
+  std::uint64_t coldFileBytes = 0;
   for (int r = 0; r < rounds; ++r) {
     const Result all = CompressAlone(small, count, threads, nullptr);
     const Result both = CompressAlone(frames, count, threads, nullptr, true);
-    const Result rec = Record(captured, count, file);
-    fileBytes = std::filesystem::file_size(file);
+    const Result rec = recording([&](const std::string& file) { return Record(captured, count, file); });
+    coldFileBytes = fileBytes;
     time.push_back(rec.seconds / all.seconds);
     cpu.push_back(rec.cpuSeconds / all.cpuSeconds);
     timeShrunk.push_back(rec.seconds / both.seconds);
     cpuShrunk.push_back(rec.cpuSeconds / both.cpuSeconds);
-    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f  %4.1f\n", r + 1,
+    std::printf("%5d  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %6.0f (%.3f ms)  %.3f ms   %10.2f  %9.2f  %4.1f", r + 1,
                 count / all.seconds, 1000 * all.cpuSeconds / count, count / both.seconds,
                 1000 * both.cpuSeconds / count, count / rec.seconds, 1000 * rec.cpuSeconds / count,
                 1000 * rec.handOverSeconds / count, time.back(), cpu.back(), LoadAverage());
+    std::fflush(stdout);
+    const Result cam = recording([&](const std::string& file) { return RecordFromCamera(frames, cameraCount, file); });
+    cpuCamera.push_back((cam.cpuSeconds / cameraCount) / (all.cpuSeconds / count));
+    std::printf("  %13.3f ms  %.3f ms  %.3f ms   %9.2f  %4.1f\n", 1000 * cam.cpuSeconds / cameraCount,
+                1000 * cam.cameraCpuSeconds / cameraCount, 1000 * cam.handOverSeconds / cameraCount, cpuCamera.back(),
+                LoadAverage());
   }
   std::filesystem::remove_all(folder);
 
-  std::printf("AVI file of a run: %.1f MB\n", double(fileBytes) / 1e6);
+  std::printf("AVI file of a run of cold frames: %.1f MB\n", double(coldFileBytes) / 1e6);
   std::printf("median (range) over %d rounds\n", rounds);
-  PrintRatios("ratio recorder / TurboJPEG alone", time, cpu);
-  PrintRatios("ratio recorder / shrink + TurboJPEG", timeShrunk, cpuShrunk);
+  PrintRatios("cold frames: ratio recorder / TurboJPEG alone", time, cpu);
+  PrintRatios("cold frames: ratio recorder / shrink + TurboJPEG", timeShrunk, cpuShrunk);
+  std::printf("from the camera: ratio recorder / TurboJPEG alone: processor time %.2f (%.2f-%.2f)\n", Median(cpuCamera),
+              *std::min_element(cpuCamera.begin(), cpuCamera.end()),
+              *std::max_element(cpuCamera.begin(), cpuCamera.end()));
   return 0;
 }

@@ -355,8 +355,8 @@ TEST(VideoBuffer, AFrameThatCannotBeCompressedIsLeftOutOfBothFiles) {
 TEST(VideoBuffer, FramesWithPausesAndAStopRightAfterTheLastAreAllWrittenAndLaterOnesDropped) {
   SmallRecording r;
   ASSERT_TRUE(r.buffer.Start(r.avi));
-  // Each pause is longer than the writer waits for a frame, so every frame
-  // meets a writer that is ending or has ended.
+  // Each pause is longer than the watch waits for a frame, so every frame
+  // meets a watch that is ending or has ended.
   for (int n = 0; n < 4; ++n) {
     if (n > 0) std::this_thread::sleep_for(std::chrono::milliseconds(CVideoBuffer::kWriterIdleMs + 50));
     r.buffer.AddFrame(Record(n), Frame(320, 240, 30 + 40 * n));
@@ -371,13 +371,13 @@ TEST(VideoBuffer, FramesWithPausesAndAStopRightAfterTheLastAreAllWrittenAndLater
   EXPECT_EQ(ReadVideo(r.avi).levels, (std::vector<int>{30, 70, 110, 150}));
 }
 
-TEST(VideoBuffer, AFrameHandedOverWhileTheWriterDecidesToEndIsStillWritten) {
+TEST(VideoBuffer, AFrameHandedOverWhileTheWatchDecidesToEndIsStillWritten) {
   SmallRecording r;
   ASSERT_TRUE(r.buffer.Start(r.avi));
   std::once_flag once;
   r.buffer.SetWriterIdleHookForTesting([&] { std::call_once(once, [&] { r.AddFrames(1, 1); }); });
   r.AddFrames(0, 1);
-  // Written by the writer itself, not only by Stop.
+  // Written by its compression task, not only by Stop.
   EXPECT_TRUE(WaitUntil([&] { return r.buffer.GetFramesWritten() == 2; }));
   r.buffer.Stop();
   EXPECT_EQ(FrameTimes(ReadDta(r.dta)), ExpectedTimes(0, 2));
@@ -387,7 +387,7 @@ TEST(VideoBuffer, AFrameHandedOverWhileTheWriterDecidesToEndIsStillWritten) {
 TEST(VideoBuffer, FramesHandedOverFromSeveralThreadsAreAllWrittenInEachThreadsOrder) {
   SmallRecording r;
   ASSERT_TRUE(r.buffer.Start(r.avi));
-  // Pauses around the writer's idle time, so that writers end and start
+  // Pauses around the watch's idle time, so that watches end and start
   // while other threads hand frames over.
   constexpr int kThreads = 4, kEach = 6;
   std::vector<std::thread> threads;
@@ -413,6 +413,50 @@ TEST(VideoBuffer, FramesHandedOverFromSeveralThreadsAreAllWrittenInEachThreadsOr
   }
 }
 
+// The compression jobs write too: whichever finishes the next frame writes
+// it and those after it that are compressed. A job that finds another
+// writing leaves its frame to that one, which looks again once it has done.
+TEST(VideoBuffer, AFrameCompressedWhileAnotherJobWritesIsWrittenByThatJob) {
+  HeldJobs jobs;
+  SmallRecording r;
+  r.buffer.SetCompressionRunnerForTesting(jobs.Runner());
+  ASSERT_TRUE(r.buffer.Start(r.avi));
+  r.AddFrames(0, 3);
+  std::once_flag once;
+  // Frame 1 is compressed on another thread while the job of frame 0 writes.
+  r.buffer.SetWriteEndHookForTesting([&] { std::call_once(once, [&] { std::thread([&] { jobs.Run(1); }).join(); }); });
+  jobs.Run(0);
+  EXPECT_EQ(r.buffer.GetFramesWritten(), 2u);
+  jobs.Run(2);
+  EXPECT_EQ(r.buffer.GetFramesWritten(), 3u);
+  // Frames compressed on several threads at once are all written, in order.
+  r.AddFrames(3, 300);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&jobs, t] {
+      for (int n = 302 - t; n >= 3; n -= 4) jobs.Run(static_cast<std::size_t>(n));
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(r.buffer.GetFramesWritten(), 303u);
+  r.buffer.Stop();
+  EXPECT_EQ(FrameTimes(ReadDta(r.dta)), ExpectedTimes(0, 303));
+  EXPECT_EQ(ReadVideo(r.avi).frames, 303);
+}
+
+// Frames that stop coming leave a header that counts them, long before the
+// next periodic update.
+TEST(VideoBuffer, InAPauseTheVideoHeaderIsBroughtUpToDate) {
+  SmallRecording r;
+  ASSERT_TRUE(r.buffer.Start(r.avi));
+  r.AddFrames(0, 3);
+  EXPECT_TRUE(WaitUntil([&] { return HeaderFrames(r.avi) == 3; }));
+  r.AddFrames(3, 2);
+  EXPECT_TRUE(WaitUntil([&] { return HeaderFrames(r.avi) == 5; }));
+  r.buffer.Stop();
+  EXPECT_EQ(ReadVideo(r.avi).frames, 5);
+}
+
 TEST(VideoBuffer, TheVideoHeaderIsBroughtUpToDateWhileFramesKeepComing) {
   OS::ManualTickSource ticks(1000);
   OS::ScopedTickSource useTicks(ticks);
@@ -422,14 +466,14 @@ TEST(VideoBuffer, TheVideoHeaderIsBroughtUpToDateWhileFramesKeepComing) {
   ASSERT_TRUE(r.buffer.Start(r.avi));
   r.AddFrames(0, 3);
 
-  // The writer writes frame 0 and then waits for frame 1, busy and not yet
-  // due to update the header.
+  // Frame 0 is written, while frame 1 waits for its compression: busy, and
+  // not yet due to update the header.
   jobs.Run(0);
   ASSERT_TRUE(WaitUntil([&] { return r.buffer.GetFramesWritten() == 1; }));
   EXPECT_EQ(HeaderFrames(r.avi), 0u);
 
-  // A few seconds later frame 1 is written, and the header updated while the
-  // writer waits for frame 2.
+  // A few seconds later frame 1 is written, and the header updated while
+  // frame 2 waits.
   ticks.Advance(CVideoBuffer::kHeaderUpdateIntervalMs);
   jobs.Run(1);
   EXPECT_TRUE(WaitUntil([&] { return HeaderFrames(r.avi) == 2; }));

@@ -116,9 +116,15 @@ TEST_F(Engine, StartCaptureOfAMakersCamera) {
 
   // Frames come through the callback; the timer does not fetch them.
   camera->Deliver(Grey(77));
-  ASSERT_NE(engine->ShownFrame(), nullptr);
-  EXPECT_EQ(engine->ShownFrame()->at<std::uint8_t>(10, 10), 77);
+  const SharedCameraFrame::Image first = engine->ShownFrame();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->at<std::uint8_t>(10, 10), 77);
+  // In pooled memory, which the recorder keeps without a copy; a frame still
+  // held is never filled again.
+  EXPECT_TRUE(FramePool::IsPooled(*first));
   camera->Deliver(Grey(78));
+  EXPECT_EQ(first->at<std::uint8_t>(10, 10), 77);
+  EXPECT_EQ(engine->ShownFrame()->at<std::uint8_t>(10, 10), 78);
   engine->OnTimer();
   EXPECT_EQ(events.framesPrepared.load(), 2);
   engine->OnWindowMessage(WM_CAMERA_FRAME_READY);  // a back-end that posts

@@ -114,8 +114,10 @@ TEST(VesselCapture, ATiltedVesselIsMeasuredStraightThroughTheViewsRotation) {
   EXPECT_NEAR(e.lumenRight - e.lumenLeft, t.lumenRight - t.lumenLeft, 1);
   EXPECT_NEAR(zone.x + e.vesselLeft, t.outerLeft, 1);
   EXPECT_NEAR(zone.x + e.lumenLeft, t.lumenLeft, 1);
-  // The view shows the turned picture; the camera frame stays as it came.
+  // The view shows the turned picture, in pooled memory that the recorder
+  // keeps without a copy; the camera frame stays as it came.
   EXPECT_NE(engine->ShownFrame(), engine->CameraFrame());
+  EXPECT_TRUE(FramePool::IsPooled(*engine->ShownFrame()));
 }
 
 // A simulated camera of the library stand-in, delivering 200 frames a second
