@@ -17,9 +17,9 @@
 #include "core/base/configuration.h"
 #include "core/experiment/experiment_data.h"
 #include "core/experiment/experiment_file.h"
-#include "core/experiment/trace_window_host.h"
 #include "core/storage/relative_time.h"
 #include "platform/os/folders.h"
+#include "tests/support/fake_window_host.h"
 
 namespace ORV::Test {
 
@@ -87,28 +87,6 @@ inline std::vector<char> FileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Notes the trace windows a file reopens.
-class NotedWindows final : public TraceWindowHost {
- public:
-  std::vector<TraceWindowState> TraceWindows() const override { return windows; }
-  int OpenTraceWindow() override {
-    windows.emplace_back();
-    return static_cast<int>(windows.size()) - 1;
-  }
-  void ShowTrace(int w, std::int32_t code) override { windows.at(static_cast<std::size_t>(w)).traceCode = code; }
-  void SetCamera(int w, std::int32_t camera) override { windows.at(static_cast<std::size_t>(w)).camera = camera; }
-  void SetZone(int, std::int32_t, std::int32_t) override {}
-  void ConfigureGraphForTrace(int, std::int32_t) override {}
-  void SetVisibleRange(int w, double start, double end) override {
-    windows.at(static_cast<std::size_t>(w)).visibleStart = start;
-    windows.at(static_cast<std::size_t>(w)).visibleEnd = end;
-  }
-  void Redraw(int) override {}
-  bool IsSheetOpen(SheetKind) const override { return false; }
-  void OpenSheet(SheetKind) override {}
-  std::vector<TraceWindowState> windows;
-};
-
 // Reads `path` as the program opens it, into a record of its own.
 inline SavedExperiment ReadSavedExperiment(const std::string& path, Configuration& configuration) {
   SavedExperiment saved;
@@ -124,7 +102,7 @@ inline SavedExperiment ReadSavedExperiment(const std::string& path, Configuratio
     EXPECT_TRUE(record.OpenStores(folder));
     ExperimentFileContext context(clock);
     context.productType = static_cast<std::uint32_t>(configuration.ProductType);
-    NotedWindows windows;
+    FakeWindowHost windows;
     context.windows = &windows;
     saved.result = OpenExperiment(record, path, context);
     saved.calibration = configuration.ExperimentValues;
